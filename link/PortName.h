@@ -1,0 +1,14 @@
+// Turns the port a user names into the device the transport opens.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The device for port COMn: the environment variable QUENBAR_COM<n>, else
+// the configured path (the settings entry "Ports"/"COM<n>", read by the
+// desktop program), else /dev/ttyS<n-1>.
+std::string ResolveComDevice(int comNumber, const std::string& configuredPath = {});
+
+// "COMn" (any case) resolves as above; an absolute device path stays as it
+// is. Anything else gives no device.
+std::optional<std::string> ResolvePortName(const std::string& name);

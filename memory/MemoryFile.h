@@ -1,0 +1,42 @@
+// The memory file (".cmf"): all six unit memories in 704 bytes.
+//
+//   0    16 bytes  header "VNB1.00M" and eight blanks
+//   16   6 x 112   slot records
+//   688  16 bytes  trailer, the same as the header
+//
+// A slot record: slot number, used flag, "MEM", zeros, the 16-byte name,
+// the 62-byte memory image, zeros.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "model/Model.h"
+
+inline constexpr std::size_t kMemoryFileSize = 704;
+inline constexpr std::size_t kSlotRecordSize = 112;
+inline constexpr std::size_t kSlotRecordsOffset = 16;
+inline constexpr std::size_t kTrailerOffset = 688;
+
+using MemoryFileImage = std::array<std::uint8_t, kMemoryFileSize>;
+
+struct SlotRecord {
+    std::uint8_t usedByte = 0;                 // the slot holds a program exactly when 1
+    char name[kMemNameBuffer] = {};            // 16 name bytes and a terminator
+    std::array<std::uint8_t, 64> imageBlock{}; // the memory image and two further bytes
+};
+
+// Lays out a whole file from six records (record i is slot i + 1).
+MemoryFileImage BuildMemoryFile(const std::array<SlotRecord, kMemorySlots>& records);
+
+// The read-back buffer: up to 704 bytes of the given data, the rest zero.
+MemoryFileImage MemoryFileFromBytes(std::span<const std::uint8_t> bytes);
+
+// True when header and trailer both start with "VNB1.00M".
+bool CheckMemoryFileFormat(const MemoryFileImage& file);
+
+// Record i (0..5) as stored in the file.
+SlotRecord ReadSlotRecord(const MemoryFileImage& file, int i);

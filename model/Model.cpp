@@ -1,0 +1,66 @@
+#include "model/Model.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+ParameterModel model{};
+
+namespace {
+
+void DefaultPeqBands()
+{
+    for (int i = 0; i < kPeqEntries; ++i) {
+        model.peqFreq[i] = 238;      // 1000 Hz
+        model.peqGain[i] = 128;      // 0 dB
+        model.peqBandwidth[i] = 18;  // 0.228 octave
+        model.peqFlat[i] = 0;
+        model.peqHiShelf[i] = 0;
+        model.peqLoShelf[i] = 0;
+    }
+}
+
+void DefaultChannels()
+{
+    for (int slot = 0; slot < kChannelSlots; ++slot) {
+        model.delay[slot] = 0;
+        model.limDecay[slot] = 10;
+        model.limHold[slot] = 10;
+        model.limAttack[slot] = 10;
+        model.limThreshold[slot] = 11;  // limiter off
+        model.xoverOn[slot] = 1;
+        model.lpfType[slot] = 0;
+        model.lpfFreq[slot] = 382;      // 16000 Hz
+        model.hpfType[slot] = 0;
+        model.hpfFreq[slot] = 65;       // 35.1 Hz
+        model.polarity[slot] = 0;
+        model.mute[slot] = 0;
+        model.gain[slot] = 128;         // 0 dB
+    }
+}
+
+// "Preset n" padded with blanks and cut at ten characters: the name keeps
+// two trailing blanks, unlike a name read from the unit. Everything after
+// the terminator stays zero, as the memory file expects of a name.
+void DefaultMemoryDirectory()
+{
+    std::memset(model.memName, 0, sizeof model.memName);
+    for (int n = 1; n <= kMemorySlots; ++n) {
+        char* name = model.memName[n - 1];
+        std::snprintf(name, kMemNameMaxLength + 1, "%-*s", kMemNameMaxLength,
+                      ("Preset " + std::to_string(n)).c_str());
+        model.memUsed[n - 1] = 1;
+    }
+}
+
+}  // namespace
+
+int LoadDefaults()
+{
+    DefaultPeqBands();
+    model.curChannel = 0;
+    model.curMemory = 1;
+    DefaultChannels();
+    DefaultMemoryDirectory();
+    return 1;
+}
