@@ -1,9 +1,30 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds into build/ and runs every test through ctest.
+# Then runs the suite again under AddressSanitizer + UndefinedBehaviorSanitizer
+# (build-asan/) and the link tests under ThreadSanitizer (build-tsan/).
+#   ./test.sh            everything
+#   QUENBAR_QUICK=1 ./test.sh   the plain build only
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 
 ensure_packages
+export QT_QPA_PLATFORM=offscreen
+
+echo "== build/: the whole suite"
 configure_and_build build
-QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$(nproc)" "$@"
+ctest --test-dir build --output-on-failure -j "$(nproc)"
+
+[ "${QUENBAR_QUICK:-0}" = 1 ] && exit 0
+
+echo "== build-tsan/: the link tests under ThreadSanitizer"
+configure_and_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L 'link|cli'
+
+echo "== build-asan/: the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+configure_and_build build-asan -DQUENBAR_SANITIZE=address,undefined -DQUENBAR_BENCHMARKS=OFF
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
