@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <random>
+
+#include "model/MemoryImage.h"
+#include "model/Model.h"
+#include "model/Scales.h"
+
+namespace {
+
+using Image = std::array<std::uint8_t, kImageSize>;
+using Block = std::array<std::uint8_t, kChannelBlockSize>;
+
+// Offsets within a channel block that the tests poke at.
+constexpr std::size_t kFlags = 0, kGain = 1, kDelay = 2, kHpfType = 4, kHpfFreq = 5, kLpfType = 7,
+                      kLpfFreq = 8, kThreshold = 10, kAttack = 11, kPeqGain = 16, kPeqBandwidth = 19,
+                      kPeqFreq = 22, kShelves = 28;
+
+const Block kDefaultBlock = {0x20, 0x80, 0x00, 0x00, 0x00, 0x00, 0x41, 0x00, 0x01, 0x7E, 0x0B,
+                             0x0A, 0x0A, 0x0A, 0x69, 0x2B, 0x80, 0x80, 0x80, 0x19, 0x19, 0x19,
+                             0x00, 0xEE, 0x00, 0xEE, 0x00, 0xEE, 0x00, 0x23, 0xDC};
+
+class MemoryImageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        model = ParameterModel{};
+        LoadDefaults();
+    }
+
+    static Block PackedBlock(int slot)
+    {
+        Block block{};
+        PackChannel(block.data(), slot);
+        return block;
+    }
+
+    static void UnpackDefaultBlockWith(int slot, std::size_t offset, std::uint8_t value)
+    {
+        Block block = kDefaultBlock;
+        block[offset] = value;
+        UnpackChannel(block.data(), slot);
+    }
+};
+
+void ExpectSameChannel(const ParameterModel& a, const ParameterModel& b, int slot)
+{
+    EXPECT_EQ(a.gain[slot], b.gain[slot]);
+    EXPECT_EQ(a.mute[slot], b.mute[slot]);
+    EXPECT_EQ(a.polarity[slot], b.polarity[slot]);
+    EXPECT_EQ(a.delay[slot], b.delay[slot]);
+    EXPECT_EQ(a.hpfType[slot], b.hpfType[slot]);
+    EXPECT_EQ(a.hpfFreq[slot], b.hpfFreq[slot]);
+    EXPECT_EQ(a.lpfType[slot], b.lpfType[slot]);
+    EXPECT_EQ(a.lpfFreq[slot], b.lpfFreq[slot]);
+    EXPECT_EQ(a.xoverOn[slot], b.xoverOn[slot]);
+    EXPECT_EQ(a.limThreshold[slot], b.limThreshold[slot]);
+    EXPECT_EQ(a.limAttack[slot], b.limAttack[slot]);
+    EXPECT_EQ(a.limHold[slot], b.limHold[slot]);
+    EXPECT_EQ(a.limDecay[slot], b.limDecay[slot]);
+    for (int band = 0; band < kPeqBands; ++band) {
+        const int i = PeqIndex(slot, band);
+        EXPECT_EQ(a.peqFreq[i], b.peqFreq[i]);
+        EXPECT_EQ(a.peqGain[i], b.peqGain[i]);
+        EXPECT_EQ(a.peqBandwidth[i], b.peqBandwidth[i]);
+        EXPECT_EQ(a.peqFlat[i], b.peqFlat[i]);
+        EXPECT_EQ(a.peqHiShelf[i], b.peqHiShelf[i]);
+        EXPECT_EQ(a.peqLoShelf[i], b.peqLoShelf[i]);
+    }
+}
+
+TEST_F(MemoryImageTest, DefaultModelPacksBothBlocksToTheFactoryBytesAndNoFurther)
+{
+    std::array<std::uint8_t, kImageSize + 2> buffer;
+    buffer.fill(0xA5);
+    ModelToImage(buffer.data());
+    for (std::size_t i = 0; i < kImageSize; ++i)
+        EXPECT_EQ(buffer[i], kDefaultBlock[i % kChannelBlockSize]) << "byte " << i;
+    EXPECT_EQ(buffer[kImageSize], 0xA5);
+    EXPECT_EQ(buffer[kImageSize + 1], 0xA5);
+}
+
+TEST_F(MemoryImageTest, PacksFlagsShelvesAndWordsAtTheirBitsAndBigEndian)
+{
+    model.mute[kSlotSub] = 1;
+    model.polarity[kSlotSub] = 7;  // any non-zero value is a set flag
+    model.xoverOn[kSlotSub] = 0;
+    model.peqFlat[PeqIndex(kSlotSub, 2)] = 1;
+    model.peqHiShelf[PeqIndex(kSlotSub, 1)] = 1;
+    model.peqLoShelf[PeqIndex(kSlotSub, 2)] = 1;
+    model.delay[kSlotSub] = 300;
+    model.peqFreq[PeqIndex(kSlotSub, 1)] = 0x0155;
+    model.peqBandwidth[PeqIndex(kSlotSub, 2)] = 41;
+
+    Image image{};
+    ModelToImage(image.data());
+    const std::uint8_t* sub = image.data() + kChannelBlockSize;
+    EXPECT_EQ(sub[kFlags], 0x80 | 0x40 | 0x04);
+    EXPECT_EQ(sub[kShelves], 0x02 | 0x40);
+    EXPECT_EQ(sub[kDelay], 0x01);
+    EXPECT_EQ(sub[kDelay + 1], 0x2C);
+    EXPECT_EQ(sub[kPeqFreq + 2], 0x01);
+    EXPECT_EQ(sub[kPeqFreq + 3], 0x55);
+    EXPECT_EQ(sub[kPeqBandwidth + 2], 2);
+    // The Left&Right block is still the factory one.
+    EXPECT_TRUE(std::equal(kDefaultBlock.begin(), kDefaultBlock.end(), image.begin()));
+}
+
+TEST_F(MemoryImageTest, UnpackingClampsGainTypesFrequenciesAndThreshold)
+{
+    UnpackDefaultBlockWith(0, kGain, 0);
+    EXPECT_EQ(model.gain[0], 8);
+    UnpackDefaultBlockWith(0, kGain, 200);
+    EXPECT_EQ(model.gain[0], 140);
+    UnpackDefaultBlockWith(0, kHpfType, 26);
+    EXPECT_EQ(model.hpfType[0], 25);
+    UnpackDefaultBlockWith(0, kLpfType, 255);
+    EXPECT_EQ(model.lpfType[0], 25);
+    UnpackDefaultBlockWith(0, kThreshold, 63);
+    EXPECT_EQ(model.limThreshold[0], 62);
+
+    Block block = kDefaultBlock;
+    for (std::size_t word : {kHpfFreq, kLpfFreq, kPeqFreq, kPeqFreq + 2, kPeqFreq + 4}) {
+        block[word] = 0x01;
+        block[word + 1] = 0x90;  // 400
+    }
+    block[kDelay] = 0xFF;
+    block[kDelay + 1] = 0xFF;
+    block[kAttack] = 255;
+    block[kPeqGain] = 255;
+    UnpackChannel(block.data(), kSlotSub);
+    EXPECT_EQ(model.hpfFreq[kSlotSub], 394);
+    EXPECT_EQ(model.lpfFreq[kSlotSub], 394);
+    for (int band = 0; band < kPeqBands; ++band)
+        EXPECT_EQ(model.peqFreq[PeqIndex(kSlotSub, band)], 394);
+    // Taken as they are.
+    EXPECT_EQ(model.delay[kSlotSub], 65535);
+    EXPECT_EQ(model.limAttack[kSlotSub], 255);
+    EXPECT_EQ(model.peqGain[PeqIndex(kSlotSub, 0)], 255);
+}
+
+TEST_F(MemoryImageTest, AnyBandwidthByteSurvivesTheRoundTripWithoutReachingPastTheTable)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        UnpackDefaultBlockWith(kSlotSub, kPeqBandwidth + 1, static_cast<std::uint8_t>(byte));
+        const int step = model.peqBandwidth[PeqIndex(kSlotSub, 1)];
+        EXPECT_EQ(step, 43 - byte);
+        EXPECT_EQ(PackedBlock(kSlotSub)[kPeqBandwidth + 1], byte);
+        const bool inTable = step >= 2 && step <= 41;
+        EXPECT_EQ(BandwidthOctaves(step).has_value(), inTable) << step;
+        if (!inTable) {
+            EXPECT_EQ(BandwidthText(step, 0, 0), kBandwidthOutOfRangeText);
+        }
+    }
+    UnpackDefaultBlockWith(0, kPeqBandwidth, 50);
+    EXPECT_EQ(model.peqBandwidth[0], -7);
+}
+
+TEST_F(MemoryImageTest, UnpackingLeavesSlotOneAndTheEditingStateAlone)
+{
+    model.gain[1] = 99;
+    model.peqFreq[PeqIndex(1, 2)] = 12;
+    model.curChannel = 2;
+    model.curBand = 1;
+    model.memUsed[4] = 0;
+    const ParameterModel before = model;
+
+    Image image;
+    image.fill(0xFF);
+    ImageToModel(image.data());
+    ExpectSameChannel(model, before, 1);
+    EXPECT_EQ(model.curChannel, 2);
+    EXPECT_EQ(model.curBand, 1);
+    EXPECT_EQ(model.memUsed[4], 0);
+    EXPECT_EQ(std::memcmp(model.memName, before.memName, sizeof model.memName), 0);
+    EXPECT_EQ(model.mute[kSlotSub], 1);
+    EXPECT_EQ(model.peqLoShelf[PeqIndex(kSlotSub, 2)], 1);
+}
+
+void RandomiseChannel(std::mt19937& rng, int slot)
+{
+    auto pick = [&rng](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
+    model.gain[slot] = pick(8, 140);
+    model.mute[slot] = pick(0, 1);
+    model.polarity[slot] = pick(0, 1);
+    model.delay[slot] = pick(0, 65535);
+    model.hpfType[slot] = pick(0, 25);
+    model.hpfFreq[slot] = pick(0, 394);
+    model.lpfType[slot] = pick(0, 25);
+    model.lpfFreq[slot] = pick(0, 394);
+    model.xoverOn[slot] = pick(0, 1);
+    model.limThreshold[slot] = pick(0, 62);
+    model.limAttack[slot] = pick(0, 255);
+    model.limHold[slot] = pick(0, 255);
+    model.limDecay[slot] = pick(0, 255);
+    for (int band = 0; band < kPeqBands; ++band) {
+        const int i = PeqIndex(slot, band);
+        model.peqFreq[i] = pick(0, 394);
+        model.peqGain[i] = pick(0, 255);
+        model.peqBandwidth[i] = pick(43 - 255, 43);
+        model.peqFlat[i] = pick(0, 1);
+        model.peqHiShelf[i] = pick(0, 1);
+        model.peqLoShelf[i] = pick(0, 1);
+    }
+}
+
+TEST_F(MemoryImageTest, PackingThenUnpackingGivesTheSameChannelsBack)
+{
+    std::mt19937 rng(74);
+    for (int round = 0; round < 500; ++round) {
+        RandomiseChannel(rng, kSlotLeftRight);
+        RandomiseChannel(rng, kSlotSub);
+        const ParameterModel packed = model;
+        Image image;
+        ModelToImage(image.data());
+
+        model = ParameterModel{};
+        LoadDefaults();
+        ImageToModel(image.data());
+        ExpectSameChannel(model, packed, kSlotLeftRight);
+        ExpectSameChannel(model, packed, kSlotSub);
+        if (HasFailure())
+            FAIL() << "round " << round;
+    }
+}
+
+}  // namespace
