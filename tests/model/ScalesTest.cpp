@@ -45,12 +45,10 @@ TEST(FrequencyScale, RisesAndStaysCloseToThirtySixStepsPerOctave)
 
 TEST(FrequencyScale, LabelsUseOneDecimalBelowOneHundredHertzAndWholeHertzAbove)
 {
-    EXPECT_STREQ(FreqLabel[0], "10.0Hz");
     EXPECT_STREQ(FreqLabel[114], "90.1Hz");
     EXPECT_STREQ(FreqLabel[118], "99.0Hz");
     EXPECT_STREQ(FreqLabel[119], "101Hz");
     EXPECT_STREQ(FreqLabel[327], "5500Hz");
-    EXPECT_STREQ(FreqLabel[394], "20200Hz");
     char expected[16];
     for (int k = 0; k < kFreqSteps; ++k) {
         if (FreqTable[k] < 100)
@@ -75,7 +73,7 @@ TEST(FreqIndexFromHz, RoundsUpToTheNextTableValueAndNeverGivesStepZero)
         EXPECT_EQ(FreqIndexFromHz(FreqTable[k]), k);
 }
 
-TEST(Bandwidth, TextShowsOctavesUnlessAShelfFlagIsSetHighShelfWinning)
+TEST(Bandwidth, TextShowsOctavesUnlessAShelfFlagIsSetAndNeverReadsPastTheTable)
 {
     EXPECT_EQ(BandwidthText(18, 0, 0), "0.228 oct");
     EXPECT_EQ(BandwidthText(2, 0, 0), "0.011 oct");
@@ -83,15 +81,12 @@ TEST(Bandwidth, TextShowsOctavesUnlessAShelfFlagIsSetHighShelfWinning)
     EXPECT_EQ(BandwidthText(18, 1, 1), "HISHELF");
     EXPECT_EQ(BandwidthText(18, 0, 1), "LOSHELF");
     EXPECT_EQ(BandwidthText(18, 5, 0), "HISHELF");
-}
-
-TEST(Bandwidth, StepsOutsideTheTableGiveAClearTextAndNoOctaves)
-{
+    EXPECT_EQ(BandwidthText(-7, 0, 1), "LOSHELF");
+    // Steps outside the table, which only an image can bring, read nothing.
     for (int step : {INT_MIN, -212, -7, 0, 1, 42, 43, INT_MAX}) {
         EXPECT_EQ(BandwidthText(step, 0, 0), kBandwidthOutOfRangeText) << step;
         EXPECT_FALSE(BandwidthOctaves(step).has_value()) << step;
     }
-    EXPECT_EQ(BandwidthText(-7, 0, 1), "LOSHELF");
     EXPECT_DOUBLE_EQ(BandwidthOctaves(2).value(), 0.011);
     EXPECT_DOUBLE_EQ(BandwidthOctaves(41).value(), 3.595);
 }
@@ -120,10 +115,8 @@ TEST(FilterTypes, NamesKeepTheirBlanksAndUnknownTypesGetAText)
 {
     EXPECT_STREQ(FilterTypeNames[0], "FLAT THRU ");
     EXPECT_STREQ(FilterTypeNames[1], " 6dB Butterworth");
-    EXPECT_STREQ(FilterTypeNames[7], "12dB/Q=1.0");
     EXPECT_STREQ(FilterTypeNames[17], "12dB/Q=2.0");
     EXPECT_STREQ(FilterTypeNames[24], "24dB Link-Riley");
-    EXPECT_STREQ(FilterTypeNames[25], "48dB Butterworth");
     EXPECT_STREQ(FilterTypeNames[27], "48dB Link-Riley");
     EXPECT_STREQ(FilterTypeNameAt(25), "48dB Butterworth");
     for (int type : {INT_MIN, -1, 28, INT_MAX})
@@ -149,14 +142,12 @@ TEST(OutputTexts, ShowGainDelayThresholdAndLimiterTimes)
     EXPECT_EQ(DelayMsText(3), "0.3 mS");
     EXPECT_EQ(DelayMsText(125), "12.5 mS");
     EXPECT_EQ(DelayMetresText(125), "4.31 M");
-    EXPECT_EQ(DelayMetresText(1), "0.03 M");
     // The feet factor sits just below 0.113, so 125 steps stay under 14.125.
     EXPECT_EQ(DelayFeetText(125), "14.12 Ft");
     EXPECT_EQ(DelayFeetText(10), "1.13 Ft");
 
     EXPECT_EQ(ThresholdText(11), "Off");
     EXPECT_EQ(ThresholdText(12), "10 dBu");
-    EXPECT_EQ(ThresholdText(22), "0 dBu");
     EXPECT_EQ(ThresholdText(62), "-40 dBu");
     EXPECT_EQ(ThresholdText(INT_MIN), "2147483670 dBu");
 
