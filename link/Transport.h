@@ -49,3 +49,11 @@ int CommWrite(const std::uint8_t* bytes, int count);
 int CommWaitReply(int timeoutMs);
 // True while a port is open.
 bool CommIsOpen();
+
+// Starts one exchange step: forgets the bytes collected so far (a late or
+// stray byte must not answer this step), sets g_expectedReply and raises
+// g_replyPending. Called before the step's bytes are written.
+void CommBeginStep(int expectedReply);
+// Copies the first `count` bytes of the last completed block answer. The
+// receive thread never writes the buffer while this copies.
+void CommCopyReply(std::uint8_t* destination, int count);

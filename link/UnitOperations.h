@@ -11,6 +11,10 @@
 
 #include "memory/MemoryFile.h"
 
+// The firmware index of a stored firmware type: types 0..9 give 0..9,
+// 10..14 give 0; types beyond the table give -1. Only index 0 is supported.
+int FirmwareIndex(std::uint8_t firmType);
+
 enum class ConnectResult {
     Connected,          // handshake, directory and current setting read
     HandshakeFailed,    // "Connect fail!..." — still disconnected

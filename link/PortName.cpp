@@ -1,0 +1,37 @@
+#include "link/PortName.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kMaxComNumber = 255;
+
+// The n of "COMn" in any case, or 0 when the text is not such a name.
+int ComNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6) return 0;
+    for (int i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return 0;
+    int number = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
+        number = number * 10 + (name[i] - '0');
+    }
+    return number <= kMaxComNumber ? number : 0;
+}
+
+}  // namespace
+
+std::string ResolveComDevice(int comNumber, const std::string& configuredPath) {
+    const std::string variable = "QUENBAR_COM" + std::to_string(comNumber);
+    if (const char* fromEnvironment = std::getenv(variable.c_str()); fromEnvironment && *fromEnvironment)
+        return fromEnvironment;
+    if (!configuredPath.empty()) return configuredPath;
+    return "/dev/ttyS" + std::to_string(comNumber - 1);
+}
+
+std::optional<std::string> ResolvePortName(const std::string& name) {
+    if (!name.empty() && name.front() == '/') return name;
+    if (const int number = ComNumber(name); number > 0) return ResolveComDevice(number);
+    return std::nullopt;
+}

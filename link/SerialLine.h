@@ -1,0 +1,53 @@
+// One serial device, as the transport needs it: open and configure it, read
+// what has arrived without blocking, write, and let the receive thread sleep
+// until input arrives or another thread wakes it.
+//
+// The POSIX backend (SerialLinePosix.cpp) serves termios devices and
+// pseudo-terminals. A Windows backend would implement the same interface
+// with overlapped I/O (WaitCommEvent ended by a mask change for Wake) and be
+// chosen by MakeSerialLine at build time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct LineSettings {
+    std::uint32_t baudRate = 57600;
+    std::uint8_t dataBits = 8;
+    std::uint8_t parity = 0;       // none
+    std::uint8_t stopBits = 0;     // one stop bit
+    std::uint8_t flowControl = 0;  // bit 0 DSR/DTR, bit 1 CTS/RTS, bit 2 XON/XOFF; always 0 here
+};
+
+class SerialLine {
+   public:
+    enum class Event { Input, Woken, Gone };
+
+    virtual ~SerialLine() = default;
+
+    // Opens the device for exclusive, non-blocking reading and writing.
+    virtual bool Open(const std::string& device) = 0;
+    // Applies the line settings in raw mode; false when the device refuses them.
+    virtual bool Configure(const LineSettings& settings) = 0;
+    // Raises or drops DTR where the device has modem lines (best effort).
+    virtual void SetDtr(bool raised) = 0;
+    // Discards whatever is queued in either direction.
+    virtual void Purge() = 0;
+    virtual void Close() = 0;
+
+    // Up to maxBytes of what has arrived; 0 when nothing has. Never blocks.
+    virtual int ReadQueued(std::uint8_t* destination, int maxBytes) = 0;
+    // Hands the bytes to the driver. Errors are not reported: the unit's
+    // missing answer shows up as a time-out.
+    virtual void Write(const std::uint8_t* bytes, int count) = 0;
+
+    // Sleeps until input is waiting, Wake is called, or the device goes away
+    // (hang-up, read error). Once gone, the line only waits for Wake.
+    virtual Event WaitForEvent() = 0;
+    // Ends a WaitForEvent on another thread at once. Safe from any thread.
+    virtual void Wake() = 0;
+};
+
+// The backend of the platform the program is built for.
+std::unique_ptr<SerialLine> MakeSerialLine();

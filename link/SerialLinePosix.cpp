@@ -1,0 +1,173 @@
+// The serial line on POSIX systems: a termios device (or a pseudo-terminal)
+// opened non-blocking, and a wake-up pipe so the receive thread can sleep in
+// poll() and still be ended at once.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+
+#include "link/SerialLine.h"
+
+namespace {
+
+constexpr int kWriteBudgetMs = 1000;  // longest a full output queue may hold up a write
+
+bool SpeedFor(std::uint32_t baud, speed_t* speed) {
+    switch (baud) {
+        case 9600: *speed = B9600; return true;
+        case 19200: *speed = B19200; return true;
+        case 38400: *speed = B38400; return true;
+        case 57600: *speed = B57600; return true;
+        case 115200: *speed = B115200; return true;
+        default: return false;
+    }
+}
+
+tcflag_t CharacterSize(std::uint8_t dataBits) {
+    switch (dataBits) {
+        case 5: return CS5;
+        case 6: return CS6;
+        case 7: return CS7;
+        default: return CS8;
+    }
+}
+
+class PosixSerialLine final : public SerialLine {
+   public:
+    ~PosixSerialLine() override { Close(); }
+
+    bool Open(const std::string& device) override {
+        Close();
+        fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) return false;
+        if (::pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
+            Close();
+            return false;
+        }
+        // Keep other programs off the line while it is ours, where the device allows it.
+        ::ioctl(fd_, TIOCEXCL);
+        gone_ = false;
+        return true;
+    }
+
+    bool Configure(const LineSettings& settings) override {
+        termios tio{};
+        speed_t speed{};
+        if (fd_ < 0 || !SpeedFor(settings.baudRate, &speed) || ::tcgetattr(fd_, &tio) != 0) return false;
+        ::cfmakeraw(&tio);
+        ::cfsetispeed(&tio, speed);
+        ::cfsetospeed(&tio, speed);
+        tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+        tio.c_cflag |= CharacterSize(settings.dataBits) | CLOCAL | CREAD;
+        if (settings.parity != 0) tio.c_cflag |= PARENB | (settings.parity == 1 ? PARODD : 0);
+        if (settings.stopBits != 0) tio.c_cflag |= CSTOPB;
+        if (settings.flowControl & 0x02) tio.c_cflag |= CRTSCTS;
+        tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+        if (settings.flowControl & 0x04) tio.c_iflag |= IXON | IXOFF;
+        tio.c_cc[VSTART] = 0x11;
+        tio.c_cc[VSTOP] = 0x13;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        return ::tcsetattr(fd_, TCSANOW, &tio) == 0;
+    }
+
+    void SetDtr(bool raised) override {
+        // Pseudo-terminals and some adapters have no modem lines: not an error.
+        int bits = TIOCM_DTR;
+        if (fd_ >= 0) ::ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &bits);
+    }
+
+    void Purge() override {
+        if (fd_ >= 0) ::tcflush(fd_, TCIOFLUSH);
+    }
+
+    void Close() override {
+        if (fd_ >= 0) {
+            ::ioctl(fd_, TIOCNXCL);
+            ::close(fd_);
+            fd_ = -1;
+        }
+        for (int& end : wakePipe_) {
+            if (end >= 0) ::close(end);
+            end = -1;
+        }
+    }
+
+    int ReadQueued(std::uint8_t* destination, int maxBytes) override {
+        if (fd_ < 0 || gone_ || maxBytes <= 0) return 0;
+        for (;;) {
+            const ssize_t n = ::read(fd_, destination, static_cast<size_t>(maxBytes));
+            if (n > 0) return static_cast<int>(n);
+            if (n < 0 && errno == EINTR) continue;
+            // Nothing queued is EAGAIN; end of file or any other error means
+            // the device went away (a pulled adapter, a closed pty master).
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) gone_ = true;
+            return 0;
+        }
+    }
+
+    void Write(const std::uint8_t* bytes, int count) override {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
+        while (fd_ >= 0 && count > 0) {
+            const ssize_t n = ::write(fd_, bytes, static_cast<size_t>(count));
+            if (n > 0) {
+                bytes += n;
+                count -= static_cast<int>(n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+                pollfd out{fd_, POLLOUT, 0};
+                if (left.count() <= 0 || ::poll(&out, 1, static_cast<int>(left.count())) <= 0) return;
+            } else {
+                return;
+            }
+        }
+    }
+
+    Event WaitForEvent() override {
+        if (fd_ < 0) return Event::Gone;
+        pollfd fds[2] = {{wakePipe_[0], POLLIN, 0}, {fd_, POLLIN, 0}};
+        const nfds_t watched = gone_ ? 1 : 2;  // a vanished device is not watched any more
+        int ready;
+        do {
+            ready = ::poll(fds, watched, -1);
+        } while (ready < 0 && errno == EINTR);
+        if (fds[0].revents != 0) {
+            DrainWakePipe();
+            return Event::Woken;
+        }
+        if (ready < 0 || (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            gone_ = true;
+            return Event::Gone;
+        }
+        return Event::Input;
+    }
+
+    void Wake() override {
+        // A full pipe already holds a wake-up, so a failed write loses nothing.
+        const char byte = 1;
+        if (wakePipe_[1] >= 0 && ::write(wakePipe_[1], &byte, 1) < 0) return;
+    }
+
+   private:
+    void DrainWakePipe() {
+        char sink[64];
+        while (::read(wakePipe_[0], sink, sizeof sink) > 0) {
+        }
+    }
+
+    int fd_ = -1;
+    int wakePipe_[2] = {-1, -1};
+    std::atomic<bool> gone_{false};
+};
+
+}  // namespace
+
+std::unique_ptr<SerialLine> MakeSerialLine() { return std::make_unique<PosixSerialLine>(); }

@@ -1,0 +1,37 @@
+// The unit's commands, each one synchronous exchange on the serial line.
+//
+// Every frame is preceded by the attention byte, which the unit answers
+// with "P". Results: 0 done, 1 not connected (nothing went on the line),
+// 3 no answer within the step's time-out, or a wrong answer. Whatever the
+// result, the recogniser is idle again (g_expectedReply 0) afterwards.
+// Memory slots are 1..6; a command for any other slot sends nothing and
+// gives 3.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int kResultDone = 0;
+inline constexpr int kResultNotConnected = 1;
+inline constexpr int kResultNoAnswer = 3;
+
+// Attention byte, then the frame, each acknowledged within a step's time-out.
+int SendFramed(const std::uint8_t* frame, int length);
+// The two-byte payload [code, value], framed and sent.
+int SendCommand(std::uint8_t code, std::uint8_t value);
+
+// The handshake; reply16 receives the 16-byte answer, which must start with "Q". 0 or 3.
+int UnitConnect(std::uint8_t* reply16);
+// Tells the unit the program leaves; any answer is ignored. Always 0.
+int UnitDisconnect();
+// The unit's current setting as a 62-byte memory image.
+int UnitReadCurrent(std::uint8_t* image62);
+// reply18: byte 1 the used flag, bytes 2..17 the blank-padded name.
+int UnitReadMemoryName(int slot, std::uint8_t* reply18);
+// Stores the 64-byte image block under the sixteen characters of name16;
+// on success the memory directory entry is updated.
+int UnitStoreMemory(int slot, const char* name16, const std::uint8_t* imageBlock64);
+// mode 0 recalls the slot (the unit takes it as its setting), any other mode only reads it.
+int UnitReadMemory(int slot, std::uint8_t* image62, int mode);
+int UnitDeleteMemory(int slot);
+// Sends the first sixteen characters of each line of logoText.
+int UnitWriteLogo();
