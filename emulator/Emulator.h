@@ -68,6 +68,7 @@ class Rx74Emulator {
 
   // Called on the serving thread after every change of the stored state
   // (current setting, memories, logo); the program uses it to keep --state.
+  // Both callbacks take effect at the next Start().
   void OnStateChanged(std::function<void()> callback);
   // Called on the serving thread with every chunk of traffic: incoming is
   // true for bytes from the program. Used for the --verbose dump.
