@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ namespace {
 constexpr auto kPartialMessageTimeout = std::chrono::milliseconds(500);
 // A reply that cannot be written for this long (nobody reads the line) is dropped.
 constexpr int kWriteTimeoutMs = 1000;
+// How long a hang-up waits for the program to read the last reply.
+constexpr auto kDrainTimeout = std::chrono::milliseconds(1000);
 // Junk sent before acknowledgements by the garbage fault: none of "P", "Q", "S".
 constexpr std::uint8_t kGarbage[] = {0x00, 0xA5, 0xFF};
 constexpr std::uint8_t kWrongConnectFirstByte = 0x52;
@@ -232,8 +235,17 @@ bool Rx74Emulator::Impl::SleepUntil(Clock::time_point when) {
 
 // Closes the line once the hang-up fault's count of answered frames is reached.
 bool Rx74Emulator::Impl::HangUpIfDue() {
+  {
+    std::lock_guard lock(mutex);
+    if (faults.hangUpAfterExchanges < 0 || exchanges < faults.hangUpAfterExchanges) return false;
+  }
+  // Closing the master throws away what the program has not read yet, so
+  // let the last reply reach it first.
+  const auto giveUpAt = Clock::now() + kDrainTimeout;
+  int unread = 0;
+  while (::ioctl(slave, TIOCINQ, &unread) == 0 && unread > 0 && Clock::now() < giveUpAt)
+    if (!SleepUntil(Clock::now() + std::chrono::milliseconds(1))) break;
   std::lock_guard lock(mutex);
-  if (faults.hangUpAfterExchanges < 0 || exchanges < faults.hangUpAfterExchanges) return false;
   hungUp = true;
   CloseFd(slave);
   CloseFd(master);
