@@ -104,9 +104,10 @@ class PosixSerialLine final : public SerialLine {
             const ssize_t n = ::read(fd_, destination, static_cast<size_t>(maxBytes));
             if (n > 0) return static_cast<int>(n);
             if (n < 0 && errno == EINTR) continue;
-            // Nothing queued is EAGAIN; end of file or any other error means
-            // the device went away (a pulled adapter, a closed pty master).
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) gone_ = true;
+            // A raw line with VMIN = VTIME = 0 reports an empty queue as 0 (or
+            // EAGAIN); any other error means the device went away (a pulled
+            // adapter, a closed pty master: EIO).
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) gone_ = true;
             return 0;
         }
     }
