@@ -1,0 +1,55 @@
+#include "cli/ChannelJson.h"
+
+#include <cstring>
+
+#include "cli/ChannelFields.h"
+
+using json = nlohmann::ordered_json;
+
+json ChannelJson(int slot)
+{
+    json channel = json::object();
+    for (const ChannelField& field : ChannelFields())
+        channel[field.name] = field.In(model, slot);
+    json bands = json::array();
+    for (int band = 0; band < kPeqBands; ++band) {
+        json peq = json::object();
+        for (const PeqField& field : PeqFields())
+            peq[field.name] = field.In(model, slot, band);
+        bands.push_back(std::move(peq));
+    }
+    channel["peq"] = std::move(bands);
+    return channel;
+}
+
+json SettingsJson()
+{
+    return {{"lr", ChannelJson(kSlotLeftRight)}, {"sub", ChannelJson(kSlotSub)}};
+}
+
+json MemoryDirectoryJson()
+{
+    json memories = json::array();
+    for (int n = 1; n <= kMemorySlots; ++n) {
+        const char* name = model.memName[n - 1];
+        memories.push_back({{"slot", n},
+                            {"used", model.memUsed[n - 1] != 0},
+                            {"name", NameText(std::string_view(name, strnlen(name, kMemNameBuffer)))}});
+    }
+    return memories;
+}
+
+std::string NameText(std::string_view bytes)
+{
+    std::string utf8;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}

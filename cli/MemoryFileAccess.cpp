@@ -1,0 +1,47 @@
+#include "cli/MemoryFileAccess.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "cli/CliError.h"
+
+namespace {
+
+std::string SystemReason() { return std::strerror(errno); }
+
+}  // namespace
+
+std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw CliError(kExitBadInput, "Cannot open file " + path + ": " + SystemReason());
+    // Bytes after the file's size are ignored, so a larger file (or a
+    // device that never ends) is read only that far.
+    std::vector<std::uint8_t> bytes(kMemoryFileSize);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad())
+        throw CliError(kExitBadInput, "Cannot read file " + path + ": " + SystemReason());
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+MemoryFileImage ReadCheckedMemoryFile(const std::string& path)
+{
+    const MemoryFileImage file = MemoryFileFromBytes(ReadMemoryFileBytes(path));
+    if (!CheckMemoryFileFormat(file))
+        throw CliError(kExitBadInput, "File format error!");
+    return file;
+}
+
+void WriteMemoryFile(const std::string& path, const MemoryFileImage& file)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out)
+        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    if (out)
+        out.close();
+    if (!out)
+        throw CliError(kExitBadInput, "Fail to open file.\n" + path + ": " + SystemReason());
+}

@@ -1,0 +1,229 @@
+#include "cli/OnlineCommands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "cli/ChannelFields.h"
+#include "cli/ChannelJson.h"
+#include "cli/CliError.h"
+#include "cli/MemoryFileAccess.h"
+#include "cli/UnitSession.h"
+#include "link/ParameterMessages.h"
+#include "link/UnitOperations.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// What the store dialog stores when the name is left empty.
+constexpr const char* kDefaultStoreName = "2 x 2 WAY + Msum";
+
+void PrintJson(const json& value) { std::cout << value.dump(2) << '\n'; }
+
+json DumpJson() { return {{"memories", MemoryDirectoryJson()}, {"settings", SettingsJson()}}; }
+
+CliError BadInput(const std::string& message) { return CliError(kExitBadInput, message); }
+
+int ParseInteger(const std::string& text, const std::string& what)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc{} || stop != end)
+        throw BadInput(what + " must be an integer: " + text);
+    return value;
+}
+
+// One field edit: where it goes in the model and the message that sends it.
+struct FieldEdit {
+    int slot = kSlotLeftRight;
+    int band = 0;
+    int* target = nullptr;
+    int min = 0;
+    int max = 0;
+    int parameterId = 0;
+    int value = 0;
+};
+
+FieldEdit ChannelFieldEdit(int slot, const std::string& name, const std::string& value)
+{
+    const ChannelField* field = FindChannelField(name);
+    if (field == nullptr)
+        throw BadInput("Unknown channel field: " + name);
+    if (slot == kSlotSub && !field->subId)
+        throw BadInput("The Sub channel's " + name + " has no parameter message and cannot be set.");
+    return {slot, 0, &field->In(model, slot), field->min, field->max,
+            slot == kSlotLeftRight ? field->leftRightId : *field->subId, ParseInteger(value, name)};
+}
+
+FieldEdit PeqFieldEdit(int slot, const std::string& bandText, const std::string& name, const std::string& value)
+{
+    const int band = ParseInteger(bandText, "BAND");
+    if (band < 0 || band >= kPeqBands)
+        throw BadInput("BAND must be 0, 1 or 2: " + bandText);
+    const PeqField* field = FindPeqField(name);
+    if (field == nullptr)
+        throw BadInput("Unknown PEQ field: " + name);
+    return {slot, band, &field->In(model, slot, band), field->min, field->max, field->id, ParseInteger(value, name)};
+}
+
+// "FIELD VALUE" or "peq BAND FIELD VALUE" after the channel.
+FieldEdit ParseFieldEdit(const std::string& channel, const std::vector<std::string>& words)
+{
+    const int slot = channel == "lr" ? kSlotLeftRight : kSlotSub;
+    if (words.size() == 2)
+        return ChannelFieldEdit(slot, words[0], words[1]);
+    if (words.size() == 4 && words[0] == "peq")
+        return PeqFieldEdit(slot, words[1], words[2], words[3]);
+    throw BadInput("Expected: set CHANNEL FIELD VALUE or set CHANNEL peq BAND FIELD VALUE");
+}
+
+// Writes the value, held to what the field's editor allows, and sends it
+// as the editor would.
+void ApplyFieldEdit(const FieldEdit& edit)
+{
+    *edit.target = std::clamp(edit.value, edit.min, edit.max);
+    model.curChannel = edit.slot;
+    model.curBand = edit.band;
+    if (SendParameter(edit.parameterId) != 0)
+        throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
+}
+
+// The name as the store dialog takes it: trailing blanks dropped, and the
+// default name when nothing is left.
+std::string StoreName(const std::string& typed)
+{
+    if (typed.size() > static_cast<std::size_t>(kMemNameMaxLength))
+        throw BadInput("A memory name has at most 10 characters: " + typed);
+    if (std::any_of(typed.begin(), typed.end(), [](char c) { return c < 0x20 || c > 0x7E; }))
+        throw BadInput("A memory name takes printable ASCII characters only.");
+    const std::size_t end = typed.find_last_not_of(' ');
+    return end == std::string::npos ? kDefaultStoreName : typed.substr(0, end + 1);
+}
+
+void CheckLogoLine(const std::string& line)
+{
+    if (line.size() > static_cast<std::size_t>(kLogoLineLength))
+        throw BadInput("A logo line has at most 20 characters: " + line);
+}
+
+void RequireSuccess(int result, const char* message)
+{
+    if (result != 0)
+        throw CliError(kExitUnitFailed, message);
+}
+
+// Where the online commands put what they will run, and the port they use;
+// both belong to main() and outlive the parse.
+struct OnlineContext {
+    const std::string& port;
+    CommandAction& action;
+};
+
+// Registers a command whose work runs inside a unit session. `prepare` runs
+// first, before the port is opened (argument and file checks), and returns
+// the work to do while connected.
+CLI::App* AddOnlineCommand(CLI::App& app, OnlineContext context, const std::string& name,
+                           const std::string& description, std::function<std::function<void()>()> prepare)
+{
+    CLI::App* command = app.add_subcommand(name, description);
+    command->callback([context, prepare] {
+        context.action = [port = context.port, prepare] {
+            if (port.empty())
+                throw BadInput("This command needs --port DEVICE (COMn or a device path).");
+            const std::function<void()> work = prepare();
+            UnitSession session(port);
+            work();
+        };
+    });
+    return command;
+}
+
+struct OnlineArgs {
+    std::string channel;
+    std::vector<std::string> words;
+    int slot = 0;
+    std::string name;
+    std::string path;
+    std::string line1;
+    std::string line2;
+};
+
+}  // namespace
+
+void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& action)
+{
+    const OnlineContext context{port, action};
+    auto args = std::make_shared<OnlineArgs>();
+    const auto add = [&app, context](const std::string& name, const std::string& description, auto prepare) {
+        return AddOnlineCommand(app, context, name, description, prepare);
+    };
+
+    add("dump", "Print the unit's memory directory and current setting as JSON",
+                  [] { return [] { PrintJson(DumpJson()); }; });
+
+    CLI::App* set = add("set", "Change one field: set CHANNEL FIELD VALUE, set CHANNEL peq BAND FIELD VALUE",
+                                  [args] {
+                                      return [args] { ApplyFieldEdit(ParseFieldEdit(args->channel, args->words)); };
+                                  });
+    set->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));
+    set->add_option("FIELD", args->words, "FIELD VALUE or peq BAND FIELD VALUE")->required();
+
+    CLI::App* store = add("store", "Store the current setting into a memory", [args] {
+        const std::string name = StoreName(args->name);
+        return [args, name] { RequireSuccess(StoreMemorySlot(args->slot, name), "Fail to store to memory !"); };
+    });
+    store->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
+    store->add_option("NAME", args->name, "at most 10 characters")->required();
+
+    CLI::App* recall = add("recall", "Recall a memory into the unit and print it", [args] {
+        return [args] {
+            RequireSuccess(RecallMemorySlot(args->slot), "Fail to read from MCU !");
+            PrintJson({{"settings", SettingsJson()}});
+        };
+    });
+    recall->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
+
+    CLI::App* erase = add("delete", "Erase a memory", [args] {
+        return [args] { RequireSuccess(DeleteMemorySlot(args->slot), "Fail to erase from memory!"); };
+    });
+    erase->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
+
+    CLI::App* save = add("save", "Save all six memories to a memory file", [args] {
+        return [args] { WriteMemoryFile(args->path, BuildMemoryFileFromUnit()); };
+    });
+    save->add_option("FILE", args->path, "memory file to write")->required();
+
+    CLI::App* load = add("load", "Store the used records of a memory file into the unit", [args] {
+        const MemoryFileImage file = ReadCheckedMemoryFile(args->path);
+        return [file] {
+            switch (LoadMemoryFileIntoUnit(file)) {
+            case LoadFileResult::Loaded:
+                return;
+            case LoadFileResult::FormatError:
+                throw BadInput("File format error!");
+            case LoadFileResult::DownloadFailed:
+                throw CliError(kExitUnitFailed, "fail to download program data to unit!");
+            }
+        };
+    });
+    load->add_option("FILE", args->path, "memory file to read")->required();
+
+    add("reset", "Reset the unit to its factory setting and print what it then holds", [] {
+        return [] {
+            RequireSuccess(ResetUnit(), "Read current value fail!.");
+            PrintJson(DumpJson());
+        };
+    });
+
+    CLI::App* logo = add("logo", "Write the unit's two-line power-on text", [args] {
+        CheckLogoLine(args->line1);
+        CheckLogoLine(args->line2);
+        return [args] { RequireSuccess(WriteLogo(args->line1, args->line2), "商标更改失败"); };
+    });
+    logo->add_option("LINE1", args->line1, "first line, at most 20 characters")->required();
+    logo->add_option("LINE2", args->line2, "second line, at most 20 characters")->required();
+}

@@ -1,0 +1,11 @@
+// Commands that talk to the unit over the port named with --port. Each one
+// opens the port, runs the connect sequence, does its work and disconnects.
+#pragma once
+
+#include <string>
+
+#include "cli/OfflineCommands.h"
+
+// Adds dump, set, store, recall, delete, save, load, reset and logo; the one
+// chosen on the command line sets `action`. `port` is read when it runs.
+void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& action);

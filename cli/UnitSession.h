@@ -1,0 +1,23 @@
+// One conversation with the unit: the port opened, the connect sequence run
+// (handshake, memory names, current setting into the model), and on leaving
+// scope the disconnect and the port closed again.
+#pragma once
+
+#include <string>
+
+class UnitSession {
+public:
+    // Opens the named port (COMn or a device path) and connects. Throws
+    // CliError: 2 for a port name that names no device, 3 when the port
+    // cannot be opened or the unit does not answer.
+    explicit UnitSession(const std::string& portName);
+    ~UnitSession();
+
+    UnitSession(const UnitSession&) = delete;
+    UnitSession& operator=(const UnitSession&) = delete;
+
+private:
+    void OpenPort(const std::string& portName);
+    void Connect();
+    void Close();
+};

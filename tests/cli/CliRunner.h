@@ -1,0 +1,21 @@
+// Runs the built quenbar-cli as a separate process and collects what it
+// printed and how it ended.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CliRun {
+    int exitCode = -1;  // -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs quenbar-cli with the arguments; kills it if it runs past timeoutMs.
+CliRun RunCli(const std::vector<std::string>& args, int timeoutMs = 60000);
+
+// A file path in a fresh directory of its own, removed at exit.
+std::string TempPath(const std::string& name);
+
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+std::vector<unsigned char> ReadBytes(const std::string& path);

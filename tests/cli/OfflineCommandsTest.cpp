@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/CliRunner.h"
+#include "tests/cli/MemoryFileBytes.h"
+
+namespace {
+
+using nlohmann::json;
+
+std::string WriteFile(const std::string& name, const std::array<RecordBytes, 6>& records)
+{
+    const std::string path = TempPath(name);
+    WriteBytes(path, MemoryFileBytes(records));
+    return path;
+}
+
+int Word(const std::uint8_t* at) { return at[0] << 8 | at[1]; }
+
+// One channel block read straight from the bytes, with the unpacker's range rules.
+json ExpectedChannel(const std::uint8_t* b)
+{
+    json channel = {
+        {"gain", std::clamp<int>(b[1], 8, 140)},
+        {"mute", b[0] >> 7 & 1},
+        {"polarity", b[0] >> 6 & 1},
+        {"delay", Word(b + 2)},
+        {"hpfType", std::min<int>(b[4], 25)},
+        {"hpfFreq", std::min(Word(b + 5), 394)},
+        {"lpfType", std::min<int>(b[7], 25)},
+        {"lpfFreq", std::min(Word(b + 8), 394)},
+        {"xoverOn", b[0] >> 5 & 1},
+        {"limThreshold", std::min<int>(b[10], 62)},
+        {"limAttack", b[11]},
+        {"limHold", b[12]},
+        {"limDecay", b[13]},
+    };
+    for (int band = 0; band < 3; ++band) {
+        channel["peq"].push_back({{"freq", std::min(Word(b + 22 + 2 * band), 394)},
+                                  {"gain", b[16 + band]},
+                                  {"bandwidth", 43 - b[19 + band]},
+                                  {"flat", b[0] >> band & 1},
+                                  {"hiShelf", b[28] >> band & 1},
+                                  {"loShelf", b[28] >> (4 + band) & 1}});
+    }
+    return channel;
+}
+
+std::string Latin1(const std::string& bytes)
+{
+    std::string text;
+    for (unsigned char c : bytes) {
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else {
+            text += static_cast<char>(0xC0 | c >> 6);
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return text;
+}
+
+json ExpectedInspect(const std::array<RecordBytes, 6>& records)
+{
+    json slots = json::array();
+    for (int i = 0; i < 6; ++i) {
+        const RecordBytes& r = records[static_cast<std::size_t>(i)];
+        const std::string name = r.name.substr(0, std::min(r.name.find('\0'), std::size_t{16}));
+        slots.push_back({{"slot", i + 1},
+                         {"used", r.used == 1},
+                         {"name", Latin1(name)},
+                         {"settings", {{"lr", ExpectedChannel(r.image.data())}, {"sub", ExpectedChannel(r.image.data() + 31)}}}});
+    }
+    return {{"slots", slots}};
+}
+
+struct ResponseLine {
+    int step;
+    double hz;
+    double db;
+    std::string dbText;
+};
+
+std::vector<ResponseLine> ParseResponse(const std::string& out)
+{
+    std::vector<ResponseLine> lines;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        ResponseLine r{};
+        std::string step, hz;
+        std::getline(fields, step, '\t');
+        std::getline(fields, hz, '\t');
+        std::getline(fields, r.dbText);
+        r.step = std::stoi(step);
+        r.hz = std::stod(hz);
+        r.db = std::stod(r.dbText);
+        lines.push_back(r);
+    }
+    return lines;
+}
+
+TEST(CliInspect, PrintsEveryRecordWithTheUnpackersClampsApplied)
+{
+    std::array<RecordBytes, 6> records{};
+    records[0].name = "Stage";
+    records[1].used = 0;
+    records[2].used = 2;  // only 1 means used
+    records[3].name = "0123456789ABCDEF";  // no terminator in the field
+    records[4].name = std::string("Ca\xE9", 3);
+    ImageBytes& odd = records[5].image;
+    odd[1] = 0;                  // gain below 8
+    odd[31 + 1] = 200;           // gain above 140
+    odd[5] = 0x01, odd[6] = 0x90;  // frequency 400
+    odd[19] = 50;                // bandwidth step -7
+    odd[31 + 4] = 30;            // filter type above 25
+    odd[10] = 100;               // threshold above 62
+    odd[0] = 0xFF;               // every flag bit set, the two unused ones too
+    odd[31 + 28] = 0xFF;
+    const CliRun run = RunCli({"inspect", WriteFile("clamps.cmf", records)});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json printed = json::parse(run.out);
+    EXPECT_EQ(printed, ExpectedInspect(records));
+
+    const json& lr = printed["slots"][5]["settings"]["lr"];
+    EXPECT_EQ(lr["gain"], 8);
+    EXPECT_EQ(lr["hpfFreq"], 394);
+    EXPECT_EQ(lr["limThreshold"], 62);
+    EXPECT_EQ(lr["peq"][0]["bandwidth"], -7);
+    EXPECT_EQ(printed["slots"][5]["settings"]["sub"]["gain"], 140);
+    EXPECT_EQ(printed["slots"][5]["settings"]["sub"]["hpfType"], 25);
+    EXPECT_EQ(printed["slots"][2]["used"], false);
+    EXPECT_EQ(printed["slots"][3]["name"], "0123456789ABCDEF");
+    EXPECT_EQ(printed["slots"][4]["name"], "Ca\u00e9");
+}
+
+TEST(CliInspect, AgreesWithTheByteLayoutOnRandomFiles)
+{
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int file = 0; file < 12; ++file) {
+        std::array<RecordBytes, 6> records{};
+        for (RecordBytes& r : records) {
+            r.used = static_cast<std::uint8_t>(byte(random) % 3);
+            r.name.clear();
+            for (int c = 0; c < 16; ++c)
+                r.name += static_cast<char>(byte(random));
+            for (std::uint8_t& b : r.image)
+                b = static_cast<std::uint8_t>(byte(random));
+        }
+        const CliRun run = RunCli({"inspect", WriteFile("random.cmf", records)});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(json::parse(run.out), ExpectedInspect(records)) << "file " << file;
+    }
+}
+
+TEST(CliResponse, PrintsEveryStepWithItsFrequencyAndTheCurveOfTheChosenChannel)
+{
+    std::array<RecordBytes, 6> records{};
+    ImageBytes& image = records[2].image;
+    image[31 + 7] = 19;  // Sub low-pass "12dB Butterworth"
+    image[31 + 8] = 0, image[31 + 9] = 238;  // at 1000 Hz
+    const std::string path = WriteFile("lowpass.cmf", records);
+
+    const CliRun sub = RunCli({"response", path, "3", "sub"});
+    ASSERT_EQ(sub.exitCode, 0) << sub.err;
+    const std::vector<ResponseLine> lines = ParseResponse(sub.out);
+    ASSERT_EQ(lines.size(), 395u);
+    for (int k = 0; k < 395; ++k) {
+        EXPECT_EQ(lines[k].step, k);
+        const std::size_t point = lines[k].dbText.find('.');
+        ASSERT_NE(point, std::string::npos);
+        EXPECT_GE(lines[k].dbText.size() - point - 1, 4u) << lines[k].dbText;
+    }
+    EXPECT_DOUBLE_EQ(lines[0].hz, 10.0);
+    EXPECT_DOUBLE_EQ(lines[114].hz, 90.1);
+    EXPECT_DOUBLE_EQ(lines[238].hz, 1000.0);
+    EXPECT_DOUBLE_EQ(lines[394].hz, 20200.0);
+    EXPECT_NEAR(lines[237].db, -3.0, 0.01);
+    EXPECT_NEAR(lines[273].db, -12.0, 1e-4);
+    EXPECT_EQ(lines[100].db, 0.0);
+
+    // The same record's Left&Right channel and another record are flat.
+    for (const auto& args : {std::vector<std::string>{"response", path, "3", "lr"},
+                             std::vector<std::string>{"response", path, "2", "sub"}}) {
+        const CliRun flat = RunCli(args);
+        ASSERT_EQ(flat.exitCode, 0) << flat.err;
+        for (const ResponseLine& line : ParseResponse(flat.out))
+            EXPECT_EQ(line.db, 0.0);
+    }
+}
+
+TEST(CliResponse, StaysFiniteForRecordsWithFieldsOutsideTheirRanges)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::array<RecordBytes, 6> records{};
+    for (RecordBytes& r : records)
+        for (std::uint8_t& b : r.image)
+            b = static_cast<std::uint8_t>(byte(random));
+    records[0].image[7] = 7;  // a Q-type low-pass at the lowest step
+    records[0].image[8] = 0, records[0].image[9] = 0;
+    const std::string path = WriteFile("wild.cmf", records);
+    for (int slot = 1; slot <= 6; ++slot) {
+        for (const char* channel : {"lr", "sub"}) {
+            const CliRun run = RunCli({"response", path, std::to_string(slot), channel});
+            ASSERT_EQ(run.exitCode, 0) << run.err;
+            const std::vector<ResponseLine> lines = ParseResponse(run.out);
+            ASSERT_EQ(lines.size(), 395u);
+            for (const ResponseLine& line : lines)
+                EXPECT_TRUE(std::isfinite(line.db)) << slot << channel << " step " << line.step;
+        }
+    }
+}
+
+TEST(CliOfflineErrors, RejectsMalformedFilesAndBadArgumentsWithExitCode2)
+{
+    std::vector<unsigned char> bytes = MemoryFileBytes({});
+    bytes.resize(695);  // the trailer cut short
+    const std::string shortFile = TempPath("short.cmf");
+    WriteBytes(shortFile, bytes);
+    for (const auto& command : {"inspect", "response"}) {
+        std::vector<std::string> args{command, shortFile};
+        if (std::string(command) == "response")
+            args.insert(args.end(), {"1", "lr"});
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, "File format error!\n");
+        EXPECT_EQ(run.out, "");
+    }
+
+    const CliRun missing = RunCli({"inspect", TempPath("no-such-file.cmf")});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("no-such-file.cmf"), std::string::npos) << missing.err;
+
+    const std::string good = WriteFile("good.cmf", {});
+    for (const auto& args : {std::vector<std::string>{"response", good, "0", "lr"},
+                             std::vector<std::string>{"response", good, "7", "sub"},
+                             std::vector<std::string>{"response", good, "1", "left"},
+                             std::vector<std::string>{"response", good, "1"},
+                             std::vector<std::string>{"inspect"},
+                             std::vector<std::string>{"frobnicate"},
+                             std::vector<std::string>{}}) {
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 2) << run.out;
+        EXPECT_FALSE(run.err.empty());
+    }
+}
+
+}  // namespace
