@@ -28,8 +28,10 @@ namespace {
 constexpr auto kPartialMessageTimeout = std::chrono::milliseconds(500);
 // A reply that cannot be written for this long (nobody reads the line) is dropped.
 constexpr int kWriteTimeoutMs = 1000;
-// How long a hang-up waits for the program to read the last reply.
+// How long a hang-up waits for the program to read the last reply, and how
+// long the program's input must stay empty to count as read.
 constexpr auto kDrainTimeout = std::chrono::milliseconds(1000);
+constexpr auto kDrainSettle = std::chrono::milliseconds(50);
 // Junk sent before acknowledgements by the garbage fault: none of "P", "Q", "S".
 constexpr std::uint8_t kGarbage[] = {0x00, 0xA5, 0xFF};
 constexpr std::uint8_t kWrongConnectFirstByte = 0x52;
@@ -83,10 +85,12 @@ struct Rx74Emulator::Impl {
   bool HandleMessage(const WireReader::Message& message);
   void Send(const Reply& reply, const EmulatorFaults& faults);
   void Transmit(const std::vector<std::uint8_t>& bytes, const EmulatorFaults& faults);
-  bool WriteByte(std::uint8_t byte);
+  bool WriteChunk(const std::uint8_t* bytes, std::size_t n);
   bool WriteAll(const std::uint8_t* bytes, std::size_t n);
   bool SleepUntil(Clock::time_point when);  // false when stopped meanwhile
-  bool HangUpIfDue();
+  bool HangUpDue();
+  void AwaitReplyRead();
+  void HangUp();
   void Notify(bool incoming, const std::uint8_t* bytes, std::size_t n);
   EmulatorFaults Faults() {
     std::lock_guard lock(mutex);
@@ -151,15 +155,21 @@ bool Rx74Emulator::Impl::HandleChunk(const std::uint8_t* bytes, std::size_t n, c
     received.insert(received.end(), bytes, bytes + n);
   }
   Notify(true, bytes, n);
-  if (HangUpIfDue()) return false;
+  if (HangUpDue()) {
+    HangUp();
+    return false;
+  }
   for (std::size_t i = 0; i < n; ++i) {
+    lastByteAt = readAt;
     if (faults.paceBaud > 0) {
-      // The byte is only complete once the line has carried its 10 bits.
+      // A byte has only arrived once the line has carried its 10 bits; a
+      // message is answered no sooner than its last byte has arrived.
       receiveClock = std::max(receiveClock, readAt) + ByteTime(faults.paceBaud);
-      if (!SleepUntil(receiveClock)) return false;
+      lastByteAt = receiveClock;
     }
-    lastByteAt = Clock::now();
-    if (auto message = reader.Feed(bytes[i]); message && !HandleMessage(*message)) return false;
+    auto message = reader.Feed(bytes[i]);
+    if (!message) continue;
+    if (!SleepUntil(lastByteAt) || !HandleMessage(*message)) return false;
   }
   return true;
 }
@@ -181,7 +191,10 @@ bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message) {
     std::lock_guard lock(mutex);
     ++exchanges;
   }
-  return !HangUpIfDue();
+  if (!HangUpDue()) return true;
+  AwaitReplyRead();
+  HangUp();
+  return false;
 }
 
 void Rx74Emulator::Impl::Send(const Reply& reply, const EmulatorFaults& faults) {
@@ -194,21 +207,34 @@ void Rx74Emulator::Impl::Send(const Reply& reply, const EmulatorFaults& faults) 
 }
 
 void Rx74Emulator::Impl::Transmit(const std::vector<std::uint8_t>& bytes, const EmulatorFaults& faults) {
-  if (faults.paceBaud <= 0 && !faults.splitReplies) {
-    if (WriteAll(bytes.data(), bytes.size())) Notify(false, bytes.data(), bytes.size());
+  const bool paced = faults.paceBaud > 0;
+  if (!paced && !faults.splitReplies) {
+    WriteChunk(bytes.data(), bytes.size());
     return;
   }
+  // The moment each byte has fully left the unit.
+  std::vector<Clock::time_point> due(bytes.size());
   transmitClock = std::max(transmitClock, Clock::now());
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (faults.splitReplies && i > 0) transmitClock += std::chrono::milliseconds(faults.splitGapMs);
-    if (faults.paceBaud > 0) transmitClock += ByteTime(faults.paceBaud);
-    if (!SleepUntil(transmitClock) || !WriteByte(bytes[i])) return;
+    if (paced) transmitClock += ByteTime(faults.paceBaud);
+    due[i] = transmitClock;
+  }
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (!SleepUntil(due[i])) return;
+    // A late wake-up writes every byte that is due by now in one go; split
+    // replies keep to one byte per write.
+    std::size_t end = i + 1;
+    const auto now = Clock::now();
+    while (!faults.splitReplies && end < bytes.size() && due[end] <= now) ++end;
+    if (!WriteChunk(bytes.data() + i, end - i)) return;
+    i = end;
   }
 }
 
-bool Rx74Emulator::Impl::WriteByte(std::uint8_t byte) {
-  if (!WriteAll(&byte, 1)) return false;
-  Notify(false, &byte, 1);
+bool Rx74Emulator::Impl::WriteChunk(const std::uint8_t* bytes, std::size_t n) {
+  if (!WriteAll(bytes, n)) return false;
+  Notify(false, bytes, n);
   return true;
 }
 
@@ -233,23 +259,31 @@ bool Rx74Emulator::Impl::SleepUntil(Clock::time_point when) {
   return !stopSignal.wait_until(lock, when, [this] { return stopping; });
 }
 
-// Closes the line once the hang-up fault's count of answered frames is reached.
-bool Rx74Emulator::Impl::HangUpIfDue() {
-  {
-    std::lock_guard lock(mutex);
-    if (faults.hangUpAfterExchanges < 0 || exchanges < faults.hangUpAfterExchanges) return false;
-  }
-  // Closing the master throws away what the program has not read yet, so
-  // let the last reply reach it first.
+bool Rx74Emulator::Impl::HangUpDue() {
+  std::lock_guard lock(mutex);
+  return faults.hangUpAfterExchanges >= 0 && exchanges >= faults.hangUpAfterExchanges;
+}
+
+// Closing the master throws away what the program has not read yet, so the
+// last reply is first given time to arrive: until the program sends again,
+// or its input queue has stayed empty for a moment.
+void Rx74Emulator::Impl::AwaitReplyRead() {
   const auto giveUpAt = Clock::now() + kDrainTimeout;
-  int unread = 0;
-  while (::ioctl(slave, TIOCINQ, &unread) == 0 && unread > 0 && Clock::now() < giveUpAt)
-    if (!SleepUntil(Clock::now() + std::chrono::milliseconds(1))) break;
+  auto emptySince = Clock::now();
+  while (Clock::now() < giveUpAt && Clock::now() - emptySince < kDrainSettle) {
+    int unread = 0;
+    if (::ioctl(slave, TIOCINQ, &unread) != 0) return;
+    if (unread > 0) emptySince = Clock::now();
+    pollfd fds[2] = {{master, POLLIN, 0}, {wakeRead, POLLIN, 0}};
+    if (::poll(fds, 2, 1) != 0) return;
+  }
+}
+
+void Rx74Emulator::Impl::HangUp() {
   std::lock_guard lock(mutex);
   hungUp = true;
   CloseFd(slave);
   CloseFd(master);
-  return true;
 }
 
 void Rx74Emulator::Impl::Notify(bool incoming, const std::uint8_t* bytes, std::size_t n) {
