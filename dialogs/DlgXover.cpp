@@ -1,0 +1,183 @@
+#include "dialogs/DlgXover.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+#include "app/DialogUnits.h"
+#include "dialogs/ScrollNotifier.h"
+#include "link/ParameterMessages.h"
+#include "model/Model.h"
+#include "model/Scales.h"
+
+namespace {
+
+// Shared by every crossover dialog of the run.
+SendThinner frequencyThinner;
+
+template <typename Widget>
+Widget* Place(Widget* widget, int x, int y, int w, int h)
+{
+    PlaceInDialogUnits(widget, x, y, w, h);
+    return widget;
+}
+
+}  // namespace
+
+CDlgXover::CDlgXover(int side, QWidget* parent)
+    : QDialog(parent), side_(side == kLowPass ? kLowPass : kHighPass)
+{
+    setWindowTitle(QStringLiteral("XOVER"));
+    setFont(DialogFont());
+    Build();
+    for (int type = 0; type < kOfferedTypes; ++type)
+        types_->addItem(QString::fromLatin1(FilterTypeNames[type]));
+    (side_ == kHighPass ? highPassButton_ : lowPassButton_)->setChecked(true);
+    Refresh();
+}
+
+void CDlgXover::Build()
+{
+    setFixedSize(DialogUnitsToPixels(405, 152, font()));
+    types_ = Place(new QListWidget(this), 7, 7, 110, 138);
+    connect(types_, &QListWidget::itemSelectionChanged, this, &CDlgXover::OnTypeSelected);
+    Place(new QGroupBox(QStringLiteral("Frequency"), this), 125, 7, 273, 72)->lower();
+    freqBar_ = Place(new QScrollBar(Qt::Horizontal, this), 133, 22, 257, 11);
+    freqBar_->setPageStep(5);
+    connect(new ScrollNotifier(freqBar_), &ScrollNotifier::scrolled, this,
+            &CDlgXover::OnFrequencyScroll);
+    freqLeft_ = Place(new QLabel(QStringLiteral("HP"), this), 133, 36, 60, 8);
+    freqRight_ = Place(new QLabel(QStringLiteral("HP"), this), 330, 36, 60, 8);
+    freqRight_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    freqEdit_ = Place(new QLineEdit(this), 231, 52, 60, 12);
+
+    highPassButton_ = Place(new QPushButton(QStringLiteral("High Pass"), this), 133, 92, 60, 16);
+    lowPassButton_ = Place(new QPushButton(QStringLiteral("Low Pass"), this), 201, 92, 60, 16);
+    auto* sides = new QButtonGroup(this);
+    for (QPushButton* button : {highPassButton_, lowPassButton_}) {
+        button->setCheckable(true);
+        button->setAutoDefault(false);
+        sides->addButton(button);
+    }
+    connect(highPassButton_, &QPushButton::clicked, this, [this] { OnSideClicked(kHighPass); });
+    connect(lowPassButton_, &QPushButton::clicked, this, [this] { OnSideClicked(kLowPass); });
+
+    auto* exitButton = Place(new QPushButton(QStringLiteral("EXIT"), this), 338, 129, 60, 16);
+    exitButton->setDefault(true);
+    connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+int CDlgXover::Slot() const { return model.curChannel == kSlotSub ? kSlotSub : kSlotLeftRight; }
+
+int& CDlgXover::Type() const
+{
+    return side_ == kHighPass ? model.hpfType[Slot()] : model.lpfType[Slot()];
+}
+
+int& CDlgXover::Frequency() const
+{
+    return side_ == kHighPass ? model.hpfFreq[Slot()] : model.lpfFreq[Slot()];
+}
+
+StepRange CDlgXover::Range() const
+{
+    return side_ == kHighPass ? highPassRange_ : lowPassRange_;
+}
+
+void CDlgXover::Refresh()
+{
+    highPassRange_ = HighPassRange(model.lpfFreq[Slot()]);
+    lowPassRange_ = LowPassRange(model.hpfFreq[Slot()]);
+    const StepRange range = Range();
+    freqLeft_->setText(QString::fromLatin1(FreqLabelAt(range.min)));
+    freqRight_->setText(QString::fromLatin1(FreqLabelAt(range.max)));
+    {
+        const QSignalBlocker blocker(freqBar_);
+        freqBar_->setRange(range.min, range.max);
+    }
+    SetFrequency(Frequency());
+    const QSignalBlocker blocker(types_);
+    // A type the list does not offer (only the unit can set one) selects nothing.
+    const int type = Type();
+    types_->clearSelection();
+    types_->setCurrentRow(type >= 0 && type < kOfferedTypes ? type : -1);
+}
+
+void CDlgXover::SetFrequency(int step)
+{
+    freqEdit_->setText(QString::fromLatin1(FreqLabelAt(step)));
+    const QSignalBlocker blocker(freqBar_);
+    freqBar_->setValue(step);
+}
+
+void CDlgXover::SendSide()
+{
+    const bool sub = Slot() == kSlotSub;
+    if (side_ == kHighPass)
+        SendParameter(sub ? PID_SUB_HPF : PID_LR_HPF);
+    else
+        SendParameter(sub ? PID_SUB_LPF : PID_LR_LPF);
+}
+
+void CDlgXover::OnSideClicked(int side)
+{
+    side_ = side;
+    Refresh();
+}
+
+void CDlgXover::OnTypeSelected()
+{
+    const QList<QListWidgetItem*> selected = types_->selectedItems();
+    if (selected.isEmpty())
+        return;
+    Type() = types_->row(selected.front());
+    SendSide();
+}
+
+void CDlgXover::OnFrequencyScroll(ScrollCode code, int position)
+{
+    const bool send = frequencyThinner.ShouldSend(code);
+    const StepRange range = Range();
+    int& frequency = Frequency();
+    if (code == ScrollCode::ThumbTrack || code == ScrollCode::ThumbRelease)
+        frequency = position;
+    else
+        frequency = std::clamp(frequency + ScrollStep(code), range.min, range.max);
+    SetFrequency(frequency);
+    if (send)
+        SendSide();
+    freqBar_->setFocus();
+}
+
+void CDlgXover::OnTypedFrequency()
+{
+    const int step = XoverFrequencyFromText(freqEdit_->text().toStdString(), Range());
+    Frequency() = step;
+    SetFrequency(step);
+    SendSide();
+}
+
+// Key presses reach the focused control first, so `watched` is that control.
+bool CDlgXover::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ContextMenu)
+        return true;
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    if (watched == freqEdit_)
+        OnTypedFrequency();
+    return true;
+}

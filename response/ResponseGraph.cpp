@@ -1,0 +1,184 @@
+#include "response/ResponseGraph.h"
+
+#include <QFont>
+#include <QFontMetrics>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+
+#include "model/Scales.h"
+#include "response/Response.h"
+
+namespace {
+
+constexpr int kPlotLeft = 50;
+constexpr int kPlotRight = 445;
+constexpr int kPlotTop = 15;
+constexpr int kPlotBottom = 165;
+constexpr int kZeroDbY = 90;
+constexpr double kLowestDrawnDb = -15.0;
+
+// How far outside the image a curve point may lie and still be joined by a
+// line; anything further is only moved to, at this distance.
+constexpr int kFarOutside = 1000;
+
+const QRgb kBackground = qRgb(0, 0, 0);
+const QRgb kGridColour = qRgb(55, 155, 55);
+const QRgb kFrameColour = qRgb(0, 255, 0);
+const QColor kLabelColour(255, 255, 0);
+
+struct FrequencyGridLine {
+    int x;
+    const char* label;
+};
+
+constexpr FrequencyGridLine kFrequencyGrid[] = {
+    {86, "20"},   {133, "50"},  {168, "100"}, {205, "200"}, {252, "500"},
+    {289, "1k"},  {325, "2k"},  {372, "5k"},  {409, "10k"}, {445, "20k"},
+};
+
+void PutPixel(QImage& image, int x, int y, QRgb colour)
+{
+    if (x >= 0 && y >= 0 && x < image.width() && y < image.height())
+        reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
+}
+
+// Bresenham's line from `from` towards `to`, leaving the end point itself
+// unpainted, so that a polyline paints each joint exactly once. (Qt's own
+// one-pixel lines drop the lower or right end whatever the direction.)
+void DrawLineWithoutEnd(QImage& image, QPoint from, QPoint to, QRgb colour)
+{
+    const int dx = std::abs(to.x() - from.x());
+    const int dy = -std::abs(to.y() - from.y());
+    const int sx = from.x() < to.x() ? 1 : -1;
+    const int sy = from.y() < to.y() ? 1 : -1;
+    int error = dx + dy;
+    int x = from.x();
+    int y = from.y();
+    while (x != to.x() || y != to.y()) {
+        PutPixel(image, x, y, colour);
+        const int doubled = 2 * error;
+        if (doubled >= dy) {
+            error += dy;
+            x += sx;
+        }
+        if (doubled <= dx) {
+            error += dx;
+            y += sy;
+        }
+    }
+}
+
+QFont LabelFont()
+{
+    QFont font(QStringLiteral("Microsoft Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.2);
+    return font;
+}
+
+void DrawLabel(QPainter& painter, const QString& text, int left, int top)
+{
+    painter.drawText(QPoint(left, top + painter.fontMetrics().ascent()), text);
+}
+
+void DrawRightAlignedLabel(QPainter& painter, const QString& text, int right, int top)
+{
+    DrawLabel(painter, text, right - painter.fontMetrics().horizontalAdvance(text), top);
+}
+
+void DrawGridAndLabels(QImage& image)
+{
+    QPainter painter(&image);
+    painter.setFont(LabelFont());
+    painter.setPen(kLabelColour);
+    for (int y = kPlotTop; y <= kPlotBottom; y += 15) {
+        DrawLineWithoutEnd(image, {kPlotLeft, y}, {kPlotRight, y}, kGridColour);
+        DrawRightAlignedLabel(painter, QString::number(18 - y / 5), 45, y - 7);
+    }
+    DrawRightAlignedLabel(painter, QStringLiteral("10"), 56, 170);
+    for (const FrequencyGridLine& line : kFrequencyGrid) {
+        DrawLineWithoutEnd(image, {line.x, kPlotTop}, {line.x, kPlotBottom}, kGridColour);
+        const QString label = QString::fromLatin1(line.label);
+        DrawLabel(painter, label, line.x - 3 * static_cast<int>(label.size()), 170);
+    }
+}
+
+void DrawFrame(QImage& image)
+{
+    DrawLineWithoutEnd(image, {kPlotLeft, kZeroDbY}, {kPlotRight, kZeroDbY}, kFrameColour);
+    const QPoint corners[] = {{kPlotLeft, kPlotTop}, {kPlotLeft, kPlotBottom},
+                              {kPlotRight, kPlotBottom}, {kPlotRight, kPlotTop},
+                              {kPlotLeft, kPlotTop}};
+    for (int i = 0; i + 1 < 5; ++i)
+        DrawLineWithoutEnd(image, corners[i], corners[i + 1], kFrameColour);
+}
+
+// The row of a level on the graph, rounded by `round` (floor or ceil).
+// Empty when the level is not a finite number.
+struct CurvePoint {
+    int y;
+    bool nearImage;  // false: only moved to, never joined by a line
+};
+
+template <typename Round>
+std::optional<CurvePoint> CurveRow(double dB, Round round)
+{
+    const double y = round(30.0 + 5.0 * (12.0 - dB));
+    if (!std::isfinite(y))
+        return std::nullopt;
+    const double clamped = std::clamp(y, double(-kFarOutside), double(kGraphHeight + kFarOutside));
+    return CurvePoint{static_cast<int>(clamped), clamped == y};
+}
+
+void DrawCurve(QImage& image, std::span<const double> response, QRgb colour)
+{
+    const int steps = std::min<int>(static_cast<int>(response.size()), kPlotRight - kPlotLeft);
+    if (steps < 2)
+        return;
+    const auto ceilRow = [](double v) { return std::ceil(v); };
+    const auto floorRow = [](double v) { return std::floor(v); };
+    std::optional<QPoint> pen;
+    if (const auto start = CurveRow(response[1], ceilRow))
+        pen = QPoint(kPlotLeft, start->y);
+    for (int k = 1; k < steps; ++k) {
+        const auto row = CurveRow(response[k], floorRow);
+        if (!row) {
+            pen.reset();
+            continue;
+        }
+        const QPoint point(kPlotLeft + k, row->y);
+        if (pen && row->nearImage && response[k] >= kLowestDrawnDb)
+            DrawLineWithoutEnd(image, *pen, point, colour);
+        pen = point;
+    }
+}
+
+}  // namespace
+
+QImage RenderResponseImage(std::span<const double> response, const QColor& curveColour)
+{
+    QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
+    image.fill(kBackground);
+    DrawGridAndLabels(image);
+    DrawFrame(image);
+    DrawCurve(image, response, curveColour.rgb());
+    return image;
+}
+
+void DrawResponseGraph(QPainter& target, int slot, const QRect& graphRect, const QPen& curvePen)
+{
+    const auto response = ComputeResponse(slot);
+    const QImage image = RenderResponseImage(response, curvePen.color());
+    if (graphRect.width() > kGraphWidth && graphRect.height() > kGraphHeight) {
+        const int right = graphRect.left() + graphRect.width();
+        const int bottom = graphRect.top() + graphRect.height();
+        const int left = (graphRect.left() + right - kGraphWidth) / 2;
+        const int top = (graphRect.top() + bottom - kGraphHeight) / 2;
+        target.drawImage(QPoint(left, top), image);
+    } else if (graphRect.width() > 0 && graphRect.height() > 0) {
+        target.drawImage(graphRect, image);
+    }
+}
