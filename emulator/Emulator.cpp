@@ -35,6 +35,8 @@ constexpr auto kDrainSettle = std::chrono::milliseconds(50);
 // Junk sent before acknowledgements by the garbage fault: none of "P", "Q", "S".
 constexpr std::uint8_t kGarbage[] = {0x00, 0xA5, 0xFF};
 constexpr std::uint8_t kWrongConnectFirstByte = 0x52;
+// Paced replies are written in groups of the bytes completed within this time.
+constexpr auto kPacedWriteWindow = std::chrono::milliseconds(1);
 
 Clock::duration ByteTime(int baud) {
   return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(10.0 / baud));
@@ -221,13 +223,12 @@ void Rx74Emulator::Impl::Transmit(const std::vector<std::uint8_t>& bytes, const 
     due[i] = transmitClock;
   }
   for (std::size_t i = 0; i < bytes.size();) {
-    if (!SleepUntil(due[i])) return;
-    // A late wake-up writes every byte that is due by now in one go; split
+    // Paced bytes go out in groups, each once its last byte is complete, as
+    // a serial adapter hands on what it has every millisecond. Split
     // replies keep to one byte per write.
     std::size_t end = i + 1;
-    const auto now = Clock::now();
-    while (!faults.splitReplies && end < bytes.size() && due[end] <= now) ++end;
-    if (!WriteChunk(bytes.data() + i, end - i)) return;
+    while (!faults.splitReplies && end < bytes.size() && due[end] <= due[i] + kPacedWriteWindow) ++end;
+    if (!SleepUntil(due[end - 1]) || !WriteChunk(bytes.data() + i, end - i)) return;
     i = end;
   }
 }
