@@ -43,8 +43,13 @@ std::mutex g_replyMutex;
 std::condition_variable g_replyComplete;
 std::uint8_t g_accumulator[kAccumulatorSize];
 int g_accumulated = 0;
+// Set once the current step has its answer. Bytes that follow belong to no
+// step: they must neither make the answer pending again before the sender
+// has seen it, nor overwrite the reply it is about to copy.
+bool g_stepAnswered = false;
 
 void CompleteStep(int code) {
+    g_stepAnswered = true;
     g_expectedReply.store(code + 1);
     g_accumulated = 0;
     g_replyPending.store(0, std::memory_order_release);
@@ -52,6 +57,7 @@ void CompleteStep(int code) {
 
 // Runs for every chunk read from the port, holding g_replyMutex.
 void RecogniseLocked(const std::uint8_t* chunk, int count) {
+    if (g_stepAnswered) return;
     const int room = kAccumulatorSize - g_accumulated;
     const int kept = std::min(count, room);  // bytes beyond the accumulator are dropped
     std::memcpy(g_accumulator + g_accumulated, chunk, static_cast<std::size_t>(kept));
@@ -182,6 +188,7 @@ bool CommIsOpen() { return g_port != nullptr && g_port->open; }
 void CommBeginStep(int expectedReply) {
     std::lock_guard lock(g_replyMutex);
     g_accumulated = 0;
+    g_stepAnswered = false;
     g_expectedReply.store(expectedReply);
     g_replyPending.store(1);
 }

@@ -101,6 +101,20 @@ TEST_F(TransportTest, BlockInFragmentsCompletesOnlyWhenAllBytesHaveArrived) {
     EXPECT_EQ(copied, reply);
 }
 
+TEST_F(TransportTest, BytesAfterACompleteAnswerNeitherReopenNorOverwriteIt) {
+    Bytes reply(16);
+    std::iota(reply.begin(), reply.end(), std::uint8_t{1});
+    CommBeginStep(ReplyBlock(16));
+    peer_.Send(reply);
+    ASSERT_EQ(CommWaitReply(1000), 0);
+    peer_.Send(Bytes(40, 0xEE));  // enough to answer the next block code as well
+    Pause(50);
+    EXPECT_EQ(CommWaitReply(100), 0);
+    Bytes copied(16);
+    CommCopyReply(copied.data(), 16);
+    EXPECT_EQ(copied, reply);
+}
+
 TEST_F(TransportTest, SixtyFiveByteBlockCompletesAtSixtyFive) {
     Bytes reply(65, 0x5A);
     CommBeginStep(ReplyBlock(65));
