@@ -167,7 +167,8 @@ void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& ac
 
     CLI::App* set = add("set", "Change one field: set CHANNEL FIELD VALUE, set CHANNEL peq BAND FIELD VALUE",
                                   [args] {
-                                      return [args] { ApplyFieldEdit(ParseFieldEdit(args->channel, args->words)); };
+                                      const FieldEdit edit = ParseFieldEdit(args->channel, args->words);
+                                      return [edit] { ApplyFieldEdit(edit); };
                                   });
     set->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));
     set->add_option("FIELD", args->words, "FIELD VALUE or peq BAND FIELD VALUE")->required();
