@@ -1,0 +1,127 @@
+// The serial link against the emulated unit: one parameter message round
+// trip and the whole connect sequence, with the emulator answering at once
+// and pacing its line at 57600 baud; and what the link costs in CPU while
+// it waits on a silent unit.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <ctime>
+
+#include "emulator/Emulator.h"
+#include "link/ParameterMessages.h"
+#include "link/Transport.h"
+#include "link/UnitOperations.h"
+#include "model/Model.h"
+
+namespace {
+
+constexpr int kLineBaud = 57600;
+constexpr double kBitsPerByte = 10.0;  // start, eight data bits, stop
+// Bytes on the line, both directions: attention, "P", the 11-byte frame, "Q".
+constexpr int kParameterExchangeBytes = 14;
+// Handshake (28), six name reads (6 x 34) and the current-setting read (77).
+constexpr int kConnectSequenceBytes = 309;
+
+double LineSeconds(int bytes) { return bytes * kBitsPerByte / kLineBaud; }
+
+double ProcessCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// An emulated unit on its pty, the transport open on it, the model fresh.
+class LinkSession {
+   public:
+    explicit LinkSession(EmulatorFaults faults) : unit_(faults) {
+        model = ParameterModel{};
+        LoadDefaults();
+        ok_ = unit_.Start() && CommInit() == 1;
+        if (ok_) {
+            CommSetPortDevice(unit_.DevicePath());
+            ok_ = CommOpen() != 0;
+        }
+    }
+    ~LinkSession() {
+        CommShutdown();
+        unit_.Stop();
+    }
+    bool Ok() const { return ok_; }
+
+   private:
+    Rx74Emulator unit_;
+    bool ok_ = false;
+};
+
+void ReportLineRatio(benchmark::State& state, int bytes, double seconds, int paceBaud) {
+    if (paceBaud == 0) return;
+    state.counters["line_ms"] = LineSeconds(bytes) * 1e3;
+    state.counters["line_ratio"] = seconds / LineSeconds(bytes);
+}
+
+void BM_ParameterRoundTrip(benchmark::State& state) {
+    const int paceBaud = static_cast<int>(state.range(0));
+    LinkSession session({.paceBaud = paceBaud});
+    if (!session.Ok()) return state.SkipWithError("no emulated unit");
+    model.connected = 1;
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (SendParameter(PID_LR_GAIN) != 0) return state.SkipWithError("message not acknowledged");
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    ReportLineRatio(state, kParameterExchangeBytes, total / static_cast<double>(state.iterations()), paceBaud);
+}
+
+void BM_ConnectSequence(benchmark::State& state) {
+    const int paceBaud = static_cast<int>(state.range(0));
+    LinkSession session({.paceBaud = paceBaud});
+    if (!session.Ok()) return state.SkipWithError("no emulated unit");
+    double total = 0;
+    for (auto _ : state) {
+        model.connected = 0;
+        const auto start = std::chrono::steady_clock::now();
+        if (ConnectUnit(nullptr) != ConnectResult::Connected) return state.SkipWithError("connect failed");
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    ReportLineRatio(state, kConnectSequenceBytes, total / static_cast<double>(state.iterations()), paceBaud);
+}
+
+// A message to a silent unit waits out its one-second time-out; the
+// process's CPU time over that wait shows whether anything spins.
+void BM_WaitOnSilentUnit(benchmark::State& state) {
+    LinkSession session({.silent = true});
+    if (!session.Ok()) return state.SkipWithError("no emulated unit");
+    model.connected = 1;
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        const double cpuBefore = ProcessCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(SendParameter(PID_LR_GAIN));
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        cpu += ProcessCpuSeconds() - cpuBefore;
+    }
+    state.counters["process_cpu_percent"] = 100.0 * cpu / wall;
+}
+
+}  // namespace
+
+BENCHMARK(BM_ParameterRoundTrip)
+    ->ArgName("paceBaud")
+    ->Arg(0)
+    ->Arg(kLineBaud)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ConnectSequence)
+    ->ArgName("paceBaud")
+    ->Arg(0)
+    ->Arg(kLineBaud)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_WaitOnSilentUnit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+BENCHMARK_MAIN();
