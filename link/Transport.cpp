@@ -45,7 +45,8 @@ std::uint8_t g_accumulator[kAccumulatorSize];
 int g_accumulated = 0;
 // Set once the current step has its answer. Bytes that follow belong to no
 // step: they must neither make the answer pending again before the sender
-// has seen it, nor overwrite the reply it is about to copy.
+// has seen it, nor overwrite the reply it is about to copy. Raising
+// g_replyPending for a new step (CommBeginStep does) makes bytes count again.
 bool g_stepAnswered = false;
 
 void CompleteStep(int code) {
@@ -57,7 +58,7 @@ void CompleteStep(int code) {
 
 // Runs for every chunk read from the port, holding g_replyMutex.
 void RecogniseLocked(const std::uint8_t* chunk, int count) {
-    if (g_stepAnswered) return;
+    if (g_stepAnswered && g_replyPending.load() == 0) return;
     const int room = kAccumulatorSize - g_accumulated;
     const int kept = std::min(count, room);  // bytes beyond the accumulator are dropped
     std::memcpy(g_accumulator + g_accumulated, chunk, static_cast<std::size_t>(kept));
