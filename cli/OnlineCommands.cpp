@@ -131,7 +131,7 @@ CLI::App* AddOnlineCommand(CLI::App& app, OnlineContext context, const std::stri
 {
     CLI::App* command = app.add_subcommand(name, description);
     command->callback([context, prepare] {
-        context.action = [port = context.port, prepare] {
+        context.action = [&port = context.port, prepare] {
             if (port.empty())
                 throw BadInput("This command needs --port DEVICE (COMn or a device path).");
             const std::function<void()> work = prepare();
@@ -163,13 +163,12 @@ void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& ac
     };
 
     add("dump", "Print the unit's memory directory and current setting as JSON",
-                  [] { return [] { PrintJson(DumpJson()); }; });
+        [] { return [] { PrintJson(DumpJson()); }; });
 
-    CLI::App* set = add("set", "Change one field: set CHANNEL FIELD VALUE, set CHANNEL peq BAND FIELD VALUE",
-                                  [args] {
-                                      const FieldEdit edit = ParseFieldEdit(args->channel, args->words);
-                                      return [edit] { ApplyFieldEdit(edit); };
-                                  });
+    CLI::App* set = add("set", "Change one field: set CHANNEL FIELD VALUE, set CHANNEL peq BAND FIELD VALUE", [args] {
+        const FieldEdit edit = ParseFieldEdit(args->channel, args->words);
+        return [edit] { ApplyFieldEdit(edit); };
+    });
     set->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));
     set->add_option("FIELD", args->words, "FIELD VALUE or peq BAND FIELD VALUE")->required();
 
