@@ -94,6 +94,12 @@ void CRoundButton::resizeEvent(QResizeEvent* event)
     FitToCircle();
 }
 
+void CRoundButton::PlaceOn(const QRect& control)
+{
+    setGeometry(control);
+    FitToCircle();
+}
+
 // Takes the square of the shorter side, keeps the top-left corner, and
 // clips the window to the circle that fills the square.
 void CRoundButton::FitToCircle()

@@ -1,7 +1,8 @@
 // A circular push button with a shaded three-dimensional rim (the main
-// view's "MIX"). Whatever size it is given, it makes itself the square of
-// the shorter side and clips its window to the circle in that square, so
-// clicks outside the circle fall through to the parent.
+// view's "MIX"). Placed on a control's rectangle (or resized), it makes
+// itself the square of the shorter side, keeping its top-left corner, and
+// clips its window to the circle in that square, so clicks outside the
+// circle fall through to the parent.
 #pragma once
 
 #include <QColor>
@@ -14,6 +15,9 @@ class CRoundButton : public QPushButton {
 public:
     explicit CRoundButton(QWidget* parent = nullptr);
     explicit CRoundButton(const QString& caption, QWidget* parent = nullptr);
+
+    // Takes the control's rectangle and becomes the circle in its square.
+    void PlaceOn(const QRect& control);
 
     int CentreX() const { return centreX_; }
     int CentreY() const { return centreY_; }

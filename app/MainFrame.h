@@ -1,0 +1,58 @@
+// The main window: the Config, View and Help menus, the tool bar, the
+// status bar ("Ready", the highlighted command's prompt, the CAP, NUM and
+// SCRL indicators) and the block-diagram view in its middle.
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+
+class CQuenbarView;
+class QLabel;
+class QToolBar;
+
+// Command ids of the menu and tool bar.
+inline constexpr int kIdRs232 = 32771;
+inline constexpr int kIdConnect = 32772;
+inline constexpr int kIdDisconnect = 32773;
+inline constexpr int kIdMemory = 32775;
+inline constexpr int kIdAbout = 57664;
+inline constexpr int kIdExit = 57665;
+inline constexpr int kIdViewToolbar = 59392;
+inline constexpr int kIdViewStatusBar = 59393;
+
+// Which of Connect and Disconnect may run, given the connection flag.
+struct ConnectionCommandStates {
+    bool connect;
+    bool disconnect;
+};
+ConnectionCommandStates CommandStatesFor(bool connected);
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+
+    CQuenbarView* View() const { return view_; }
+    QToolBar* ToolBar() const { return toolBar_; }
+    QAction* Command(int id) const;
+    // The text the status bar's message pane shows now.
+    QString StatusText() const;
+
+    // Brings Connect and Disconnect in line with the connection flag.
+    void UpdateCommandStates();
+
+signals:
+    void aboutRequested();
+
+private:
+    QAction* AddCommand(int id, const QString& text, const QString& prompt, const QString& tip);
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void BindViewCommands();
+
+    CQuenbarView* view_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QLabel* ready_ = nullptr;
+    std::map<int, QAction*> commands_;
+};

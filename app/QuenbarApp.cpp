@@ -1,0 +1,89 @@
+#include "app/QuenbarApp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+#include "app/AboutDlg.h"
+#include "app/AppSettings.h"
+#include "app/ErrorBox.h"
+#include "app/Identity.h"
+#include "app/MainFrame.h"
+#include "app/Messages.h"
+#include "app/PortSetting.h"
+#include "link/Transport.h"
+#include "model/Model.h"
+
+CQuenbarApp::CQuenbarApp()
+{
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganisation));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
+}
+
+CQuenbarApp::~CQuenbarApp() { ExitInstance(); }
+
+QString CQuenbarApp::InstanceLockPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) folder = QDir::tempPath();
+    return QDir(folder).filePath(QString::fromLatin1(kMakerName) +
+                                 QString::fromLatin1(kInstanceLockSuffix) +
+                                 QStringLiteral(".lock"));
+}
+
+CQuenbarApp::StartResult CQuenbarApp::InitInstance()
+{
+    serialLayerUp_ = CommInit() == 1;
+    if (!AcquireInstanceLock()) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
+                        QString::fromLatin1(kAlreadyRunningText), QMessageBox::Ok);
+        box.exec();
+        return StartResult::AlreadyRunning;
+    }
+    LoadSettings();
+    LoadDefaults();
+    OpenPort();
+
+    mainFrame_ = std::make_unique<CMainFrame>();
+    connect(mainFrame_.get(), &CMainFrame::aboutRequested, this, &CQuenbarApp::OnAppAbout);
+    mainFrame_->show();
+    return StartResult::Running;
+}
+
+// The lock is held for the whole run. Only a live process holding it
+// blocks: a lock left by a crashed copy is taken over, however old.
+bool CQuenbarApp::AcquireInstanceLock()
+{
+    instanceLock_ = std::make_unique<QLockFile>(InstanceLockPath());
+    instanceLock_->setStaleLockTime(0);
+    if (instanceLock_->tryLock(0)) return true;
+    instanceLock_.reset();
+    return false;
+}
+
+void CQuenbarApp::LoadSettings()
+{
+    SetCurrentPortNumber(StoredPortNumber());
+    model.firmType = LoadAndRewriteFirmType();
+}
+
+void CQuenbarApp::OpenPort()
+{
+    if (!OpenCurrentPort()) ShowErrorBox(nullptr, QString::fromLatin1(kPortFailedText));
+}
+
+int CQuenbarApp::ExitInstance()
+{
+    mainFrame_.reset();
+    if (serialLayerUp_) CommShutdown();
+    serialLayerUp_ = false;
+    instanceLock_.reset();
+    return 0;
+}
+
+void CQuenbarApp::OnAppAbout()
+{
+    CAboutDlg about(mainFrame_.get());
+    about.exec();
+}

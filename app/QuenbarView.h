@@ -1,0 +1,53 @@
+// The main view: the unit's signal chain as a block diagram on black. The
+// upper row of blocks is the Left&Right chain, the lower the Sub chain;
+// every block opens the channel settings sheet on its row's channel. The
+// view also runs the Config menu's commands.
+#pragma once
+
+#include <QPushButton>
+#include <QWidget>
+#include <array>
+
+class CLabelButton;
+class CRoundButton;
+class QKeyEvent;
+
+class CQuenbarView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CQuenbarView(QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
+
+    // The channel slot a block opens (0 or 2), or -1 for any other control id.
+    static int SlotOfBlock(int controlId);
+
+    // The control with the given id, or nullptr.
+    QWidget* Control(int controlId) const;
+
+public slots:
+    void OnConnect();
+    void OnDisconnect();
+    void OnRs232();
+    void OnMemory();
+
+signals:
+    // Connect or Disconnect ran: the commands' enable states may change.
+    void connectionChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateBlocks();
+    void CreateLabels();
+    void CreateSignalLines();
+    void AddControl(QWidget* control, int controlId);
+
+    CRoundButton* mix_ = nullptr;
+    std::array<CLabelButton*, 5> labels_{};
+};
+
+// Ctrl+D is discarded before it reaches the view or any of its controls.
+bool IsSwallowedViewKey(const QKeyEvent& event);

@@ -1,0 +1,14 @@
+// The quenbar desktop program.
+#include <QApplication>
+
+#include "app/QuenbarApp.h"
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    CQuenbarApp app;
+    if (app.InitInstance() == CQuenbarApp::StartResult::AlreadyRunning) return 1;
+    const int code = application.exec();
+    app.ExitInstance();
+    return code;
+}
