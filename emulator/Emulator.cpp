@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -186,8 +186,8 @@ bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message) {
     const bool hears = !now.silent && (message.kind == WireReader::Kind::Attention || !now.noFrameAck);
     if (hears) reply = responder.Respond(message, state, reader);
   }
-  if (reply.stateChanged && stateChanged) stateChanged();
   if (reply.kind != Reply::Kind::None) Send(reply, now);
+  if (reply.stateChanged && stateChanged) stateChanged();  // after the reply, which it must not delay
   if (!reply.answersFrame) return true;
   {
     std::lock_guard lock(mutex);
@@ -218,7 +218,7 @@ void Rx74Emulator::Impl::Transmit(const std::vector<std::uint8_t>& bytes, const 
   std::vector<Clock::time_point> due(bytes.size());
   transmitClock = std::max(transmitClock, Clock::now());
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (faults.splitReplies && i > 0) transmitClock += std::chrono::milliseconds(faults.splitGapMs);
+    if (faults.splitReplies && i > 0) transmitClock += std::chrono::milliseconds(std::max(0, faults.splitGapMs));
     if (paced) transmitClock += ByteTime(faults.paceBaud);
     due[i] = transmitClock;
   }

@@ -7,6 +7,14 @@
 // a current setting, six memories and the logo, and answers every exchange
 // the way the unit does. Fault switches let tests and demos make it
 // misbehave. All public members may be called from any thread.
+//
+// A fresh unit holds the factory setting as its current setting, six used
+// memories named "Preset 1" .. "Preset 6" holding that same setting, and a
+// blank logo. The reset message returns the current setting and all six
+// memories to that state; the logo stays. Recalling an empty memory leaves
+// the current setting alone. A frame is only answered right after an
+// attention byte; a frame with a wrong length, sum or trailer, an unknown
+// command and a slot outside 1..6 get no answer at all.
 #pragma once
 
 #include <array>
