@@ -6,6 +6,7 @@ QUENBAR_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 
 # Installs whatever of the project's packages is missing (as root, or via sudo).
