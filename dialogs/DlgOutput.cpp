@@ -87,6 +87,7 @@ CDlgOutput::CDlgOutput(int slot, const QString& title, QWidget* parent)
     BuildLevelGroup();
     BuildLimiterGroup();
     BuildDelayGroup();
+    NameControls();
     FilterKeysOfChildren();
     graphTimer_.setInterval(kGraphPeriodMs);
     connect(&graphTimer_, &QTimer::timeout, this, &CDlgOutput::RedrawGraph);
@@ -192,6 +193,28 @@ void CDlgOutput::BuildDelayGroup()
         std::tie(delayEdits_[i], delayUpDowns_[i]) = AddSpinEdit(this, 402, rows[i], 58, 12);
         delayUpDowns_[i]->SetRange(0, 125);
         connect(delayUpDowns_[i], &CUpDown::positionChanging, this, &CDlgOutput::OnDelayStep);
+    }
+}
+
+// Names by which the controls can be found (tests, accessibility).
+void CDlgOutput::NameControls()
+{
+    const std::pair<QObject*, const char*> named[] = {
+        {level_, "level"}, {levelEdit_, "levelEdit"}, {mute_, "mute"}, {polarity_, "polarity"},
+        {thresholdEdit_, "thresholdEdit"}, {thresholdUpDown_, "thresholdUpDown"},
+        {hold_.edit, "holdEdit"}, {hold_.upDown, "holdUpDown"}, {crossoverOn_, "on"},
+        {delayEdits_[0], "delayMsEdit"}, {delayEdits_[1], "delayMetresEdit"},
+        {delayEdits_[2], "delayFeetEdit"}, {delayUpDowns_[0], "delayMsUpDown"},
+        {delayUpDowns_[1], "delayMetresUpDown"}, {delayUpDowns_[2], "delayFeetUpDown"}};
+    for (const auto& [control, name] : named)
+        control->setObjectName(QString::fromLatin1(name));
+    for (int i = 0; i < 4; ++i)
+        crossoverButtons_[i]->setObjectName(QStringLiteral("xover%1").arg(i));
+    for (int b = 0; b < 3; ++b) {
+        bands_[b].freq->setObjectName(QStringLiteral("freq%1").arg(b));
+        bands_[b].gain->setObjectName(QStringLiteral("gain%1").arg(b));
+        bands_[b].q->setObjectName(QStringLiteral("q%1").arg(b));
+        bands_[b].flat->setObjectName(QStringLiteral("flat%1").arg(b));
     }
 }
 

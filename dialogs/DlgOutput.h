@@ -56,6 +56,7 @@ private:
     void BuildLimiterGroup();
     void BuildDelayGroup();
     LimiterTime AddLimiterTime(const char* label, int y, bool shown);
+    void NameControls();
     void FilterKeysOfChildren();
 
     void RefreshBands();

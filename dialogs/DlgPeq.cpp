@@ -92,8 +92,22 @@ void CDlgPeq::Build()
     auto* exitButton = Place(new QPushButton(QStringLiteral("EXIT"), this), 338, 222, 60, 16);
     exitButton->setDefault(true);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
+    NameControls();
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
+}
+
+// Names by which the controls can be found (tests, accessibility).
+void CDlgPeq::NameControls()
+{
+    const std::pair<QObject*, const char*> named[] = {
+        {freqBar_, "freqBar"}, {freqLeft_, "freqLeft"}, {freqRight_, "freqRight"},
+        {freqEdit_, "freqEdit"}, {bandwidthBar_, "bandwidthBar"}, {bandwidthEdit_, "bandwidthEdit"},
+        {lowShelf_, "lowShelf"}, {highShelf_, "highShelf"}, {gainBar_, "gainBar"},
+        {gainEdit_, "gainEdit"}, {flat_, "flat"}, {bandName_, "bandName"},
+        {previousBand_, "previousBand"}, {nextBand_, "nextBand"}};
+    for (const auto& [control, name] : named)
+        control->setObjectName(QString::fromLatin1(name));
 }
 
 void CDlgPeq::BuildFrequencyGroup()
@@ -144,6 +158,7 @@ void CDlgPeq::BuildGainGroup()
     gainEdit_ = Place(new QLineEdit(this), 287, 144, 50, 12);
     auto* zero = Place(new QPushButton(QStringLiteral("Set 0dB"), this), 343, 143, 48, 14);
     zero->setAutoDefault(false);
+    zero->setObjectName(QStringLiteral("setZeroDb"));
     connect(zero, &QPushButton::clicked, this, &CDlgPeq::OnSetZeroDb);
     flat_ = Place(new QCheckBox(QStringLiteral("FLAT"), this), 287, 163, 40, 10);
     connect(flat_, &QCheckBox::clicked, this, [this](bool ticked) {

@@ -37,6 +37,7 @@ protected:
 private:
     int Band() const;
     void Build();
+    void NameControls();
     void BuildFrequencyGroup();
     void BuildBandwidthGroup();
     void BuildGainGroup();

@@ -73,6 +73,12 @@ void CDlgXover::Build()
     auto* exitButton = Place(new QPushButton(QStringLiteral("EXIT"), this), 338, 129, 60, 16);
     exitButton->setDefault(true);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
+    const std::pair<QObject*, const char*> named[] = {
+        {types_, "types"}, {freqBar_, "freqBar"}, {freqLeft_, "freqLeft"},
+        {freqRight_, "freqRight"}, {freqEdit_, "freqEdit"}, {highPassButton_, "highPass"},
+        {lowPassButton_, "lowPass"}};
+    for (const auto& [control, name] : named)
+        control->setObjectName(QString::fromLatin1(name));
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
 }

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 namespace {
 
@@ -30,6 +31,11 @@ ScrollNotifier::ScrollNotifier(QAbstractSlider* slider) : QObject(slider), slide
     connect(slider, &QAbstractSlider::sliderReleased, this,
             [this] { Notify(ScrollCode::ThumbRelease); });
     slider->installEventFilter(this);
+    // Scroll bars take the keyboard focus, and their arrow keys move the
+    // thumb the way the arrow points (Qt's scroll bars invert them).
+    slider->setFocusPolicy(Qt::StrongFocus);
+    if (qobject_cast<QScrollBar*>(slider) != nullptr)
+        slider->setInvertedControls(false);
 }
 
 void ScrollNotifier::OnAction(int action)

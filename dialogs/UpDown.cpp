@@ -42,8 +42,11 @@ void CUpDown::SetPosition(int position) { position_ = std::clamp(position, lower
 
 void CUpDown::Step(int change)
 {
-    emit positionChanging(position_, change);
-    SetPosition(position_ + change);
+    // The owner may set this up-down's position while it handles the step;
+    // the step still moves on from where the user started it.
+    const int from = position_;
+    emit positionChanging(from, change);
+    SetPosition(from + change);
 }
 
 bool CUpDown::eventFilter(QObject* watched, QEvent* event)
