@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and the programs in build-bench/ (Release), runs
+# them and prints one table: response curve, graph draw, frame building, a
+# parameter round trip and the connect sequence (unpaced and paced at the
+# line rate, with their line-time ratios), start-up to the first painted
+# window, and peak memory. Raw results stay in build-bench/results/.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+
+ensure_packages python3 jq
+dir=build-bench
+results="$dir/results"
+mkdir -p "$results"
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+benches=(core_bench link_bench)
+cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench)
+cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator >/dev/null
+
+rss_entries=()
+for bench in "${benches[@]}"; do
+  echo "running $bench ..." >&2
+  /usr/bin/time -f %M -o "$results/$bench.rss" \
+    "$dir/bin/$bench" --benchmark_format=json >"$results/$bench.json"
+  rss_entries+=(--argjson "$bench" "$(cat "$results/$bench.rss")")
+done
+echo "measuring start-up ..." >&2
+python3 scripts/bench-startup.py "$dir/bin" "$results/startup.json"
+jq "${rss_entries[@]}" '. + {bench_peak_rss_kib: $ARGS.named}' "$results/startup.json" >"$results/summary.json"
+
+echo
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(date -u +%Y-%m-%d)"
+echo
+files=()
+for bench in "${benches[@]}"; do files+=("$results/$bench.json"); done
+python3 scripts/bench-table.py --startup "$results/summary.json" "${files[@]}"

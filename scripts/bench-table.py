@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""Builds bench.sh's one table from Google Benchmark JSON files and the
+start-up measurement.
+
+  bench-table.py --startup startup.json core.json link.json [graph.json ...]
+
+Each benchmark contributes its median when it ran with repetitions, else its
+single run. Link benchmarks paced at the line rate carry the line time of
+their bytes and the ratio of measured to line time.
+"""
+import argparse
+import json
+
+UNIT_SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+# Rows of the table: benchmark name (as Google Benchmark reports it) and label.
+ROWS = [
+    ("BM_ComputeResponseBusyChannel", "ComputeResponse, busy channel"),
+    ("BM_ComputeResponseDefaults", "ComputeResponse, defaults"),
+    ("BM_DrawResponseGraph", "Response graph draw"),
+    ("BM_RenderResponseImage", "Response graph draw (image only)"),
+    ("BM_BuildFrame/7", "BuildFrame, 7-byte payload"),
+    ("BM_BuildFrame/192", "BuildFrame, 192-byte payload"),
+    ("BM_ParameterRoundTrip/paceBaud:0", "Parameter round trip, unpaced"),
+    ("BM_ParameterRoundTrip/paceBaud:57600", "Parameter round trip, paced 57600"),
+    ("BM_ConnectSequence/paceBaud:0", "Connect sequence, unpaced"),
+    ("BM_ConnectSequence/paceBaud:57600", "Connect sequence, paced 57600"),
+]
+
+
+def load_runs(paths):
+    """Benchmark name -> the run to report (median aggregate, else the plain run)."""
+    runs = {}
+    for path in paths:
+        with open(path) as f:
+            for run in json.load(f).get("benchmarks", []):
+                name = run.get("run_name", run["name"])
+                base = name.split("/real_time")[0]
+                if run.get("run_type") == "aggregate":
+                    if run.get("aggregate_name") == "median":
+                        runs[base] = run
+                elif base not in runs:
+                    runs[base] = run
+    return runs
+
+
+def pretty_time(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("µs", 1e-6)):
+        if seconds >= scale:
+            return f"{seconds / scale:.3g} {unit}"
+    return f"{seconds / 1e-9:.3g} ns"
+
+
+def row_cells(run):
+    seconds = run["real_time"] * UNIT_SCALE[run["time_unit"]]
+    line = f"{run['line_ms']:.3g} ms" if "line_ms" in run else ""
+    ratio = f"{run['line_ratio']:.2f}" if "line_ratio" in run else ""
+    return pretty_time(seconds), line, ratio
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--startup", help="JSON with first_paint_s and peak_rss_kib")
+    parser.add_argument("files", nargs="+")
+    args = parser.parse_args()
+    runs = load_runs(args.files)
+
+    print("| measurement | time | line time | measured / line |")
+    print("|---|---|---|---|")
+    for name, label in ROWS:
+        if name in runs:
+            print("| {} | {} | {} | {} |".format(label, *row_cells(runs[name])))
+    if args.startup:
+        with open(args.startup) as f:
+            startup = json.load(f)
+        if startup.get("first_paint_s") is not None:
+            print(f"| Start-up to first painted window | {pretty_time(startup['first_paint_s'])} | | |")
+        else:
+            print("| Start-up to first painted window | not measured | | |")
+        print(f"| Peak memory, desktop program to first paint | {startup['peak_rss_kib'] / 1024:.1f} MiB | | |")
+        for name, kib in sorted(startup.get("bench_peak_rss_kib", {}).items()):
+            print(f"| Peak memory, {name} | {kib / 1024:.1f} MiB | | |")
+
+
+if __name__ == "__main__":
+    main()
