@@ -39,16 +39,33 @@ constexpr FrequencyGridLine kFrequencyGrid[] = {
     {289, "1k"},  {325, "2k"},  {372, "5k"},  {409, "10k"}, {445, "20k"},
 };
 
-void PutPixel(QImage& image, int x, int y, QRgb colour)
-{
-    if (x >= 0 && y >= 0 && x < image.width() && y < image.height())
-        reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
-}
+// Direct access to the pixels of the 32-bit image being drawn.
+class Canvas {
+public:
+    explicit Canvas(QImage& image)
+        : bits_(reinterpret_cast<QRgb*>(image.bits())),
+          stride_(image.bytesPerLine() / int(sizeof(QRgb))),
+          width_(image.width()),
+          height_(image.height())
+    {
+    }
+    void Put(int x, int y, QRgb colour)
+    {
+        if (x >= 0 && y >= 0 && x < width_ && y < height_)
+            bits_[y * stride_ + x] = colour;
+    }
+
+private:
+    QRgb* bits_;
+    int stride_;
+    int width_;
+    int height_;
+};
 
 // Bresenham's line from `from` towards `to`, leaving the end point itself
 // unpainted, so that a polyline paints each joint exactly once. (Qt's own
 // one-pixel lines drop the lower or right end whatever the direction.)
-void DrawLineWithoutEnd(QImage& image, QPoint from, QPoint to, QRgb colour)
+void DrawLineWithoutEnd(Canvas& canvas, QPoint from, QPoint to, QRgb colour)
 {
     const int dx = std::abs(to.x() - from.x());
     const int dy = -std::abs(to.y() - from.y());
@@ -58,7 +75,7 @@ void DrawLineWithoutEnd(QImage& image, QPoint from, QPoint to, QRgb colour)
     int x = from.x();
     int y = from.y();
     while (x != to.x() || y != to.y()) {
-        PutPixel(image, x, y, colour);
+        canvas.Put(x, y, colour);
         const int doubled = 2 * error;
         if (doubled >= dy) {
             error += dy;
@@ -89,31 +106,37 @@ void DrawRightAlignedLabel(QPainter& painter, const QString& text, int right, in
     DrawLabel(painter, text, right - painter.fontMetrics().horizontalAdvance(text), top);
 }
 
-void DrawGridAndLabels(QImage& image)
+void DrawGrid(Canvas& canvas)
+{
+    for (int y = kPlotTop; y <= kPlotBottom; y += 15)
+        DrawLineWithoutEnd(canvas, {kPlotLeft, y}, {kPlotRight, y}, kGridColour);
+    for (const FrequencyGridLine& line : kFrequencyGrid)
+        DrawLineWithoutEnd(canvas, {line.x, kPlotTop}, {line.x, kPlotBottom}, kGridColour);
+}
+
+// The labels lie outside the plot area, so they never overlap the grid.
+void DrawLabels(QImage& image)
 {
     QPainter painter(&image);
     painter.setFont(LabelFont());
     painter.setPen(kLabelColour);
-    for (int y = kPlotTop; y <= kPlotBottom; y += 15) {
-        DrawLineWithoutEnd(image, {kPlotLeft, y}, {kPlotRight, y}, kGridColour);
+    for (int y = kPlotTop; y <= kPlotBottom; y += 15)
         DrawRightAlignedLabel(painter, QString::number(18 - y / 5), 45, y - 7);
-    }
     DrawRightAlignedLabel(painter, QStringLiteral("10"), 56, 170);
     for (const FrequencyGridLine& line : kFrequencyGrid) {
-        DrawLineWithoutEnd(image, {line.x, kPlotTop}, {line.x, kPlotBottom}, kGridColour);
         const QString label = QString::fromLatin1(line.label);
         DrawLabel(painter, label, line.x - 3 * static_cast<int>(label.size()), 170);
     }
 }
 
-void DrawFrame(QImage& image)
+void DrawFrame(Canvas& canvas)
 {
-    DrawLineWithoutEnd(image, {kPlotLeft, kZeroDbY}, {kPlotRight, kZeroDbY}, kFrameColour);
+    DrawLineWithoutEnd(canvas, {kPlotLeft, kZeroDbY}, {kPlotRight, kZeroDbY}, kFrameColour);
     const QPoint corners[] = {{kPlotLeft, kPlotTop}, {kPlotLeft, kPlotBottom},
                               {kPlotRight, kPlotBottom}, {kPlotRight, kPlotTop},
                               {kPlotLeft, kPlotTop}};
     for (int i = 0; i + 1 < 5; ++i)
-        DrawLineWithoutEnd(image, corners[i], corners[i + 1], kFrameColour);
+        DrawLineWithoutEnd(canvas, corners[i], corners[i + 1], kFrameColour);
 }
 
 // The row of a level on the graph, rounded by `round` (floor or ceil).
@@ -133,7 +156,7 @@ std::optional<CurvePoint> CurveRow(double dB, Round round)
     return CurvePoint{static_cast<int>(clamped), clamped == y};
 }
 
-void DrawCurve(QImage& image, std::span<const double> response, QRgb colour)
+void DrawCurve(Canvas& canvas, std::span<const double> response, QRgb colour)
 {
     const int steps = std::min<int>(static_cast<int>(response.size()), kPlotRight - kPlotLeft);
     if (steps < 2)
@@ -151,7 +174,7 @@ void DrawCurve(QImage& image, std::span<const double> response, QRgb colour)
         }
         const QPoint point(kPlotLeft + k, row->y);
         if (pen && row->nearImage && response[k] >= kLowestDrawnDb)
-            DrawLineWithoutEnd(image, *pen, point, colour);
+            DrawLineWithoutEnd(canvas, *pen, point, colour);
         pen = point;
     }
 }
@@ -162,9 +185,11 @@ QImage RenderResponseImage(std::span<const double> response, const QColor& curve
 {
     QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
     image.fill(kBackground);
-    DrawGridAndLabels(image);
-    DrawFrame(image);
-    DrawCurve(image, response, curveColour.rgb());
+    DrawLabels(image);
+    Canvas canvas(image);
+    DrawGrid(canvas);
+    DrawFrame(canvas);
+    DrawCurve(canvas, response, curveColour.rgb());
     return image;
 }
 
