@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -14,6 +13,7 @@
 #include "app/controls/FrameButton.h"
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
+#include "dialogs/KeyHook.h"
 #include "dialogs/UpDown.h"
 #include "link/ParameterMessages.h"
 #include "model/Model.h"
@@ -88,7 +88,8 @@ CDlgOutput::CDlgOutput(int slot, const QString& title, QWidget* parent)
     BuildLimiterGroup();
     BuildDelayGroup();
     NameControls();
-    FilterKeysOfChildren();
+    new KeyHook(this, {.swallowHomeAndEnd = true, .swallowContextMenus = false},
+                [this](QObject* focused) { OnEnter(focused); });
     graphTimer_.setInterval(kGraphPeriodMs);
     connect(&graphTimer_, &QTimer::timeout, this, &CDlgOutput::RedrawGraph);
 }
@@ -216,14 +217,6 @@ void CDlgOutput::NameControls()
         bands_[b].q->setObjectName(QStringLiteral("q%1").arg(b));
         bands_[b].flat->setObjectName(QStringLiteral("flat%1").arg(b));
     }
-}
-
-// Every key press on the page passes through eventFilter before the focused
-// control sees it.
-void CDlgOutput::FilterKeysOfChildren()
-{
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
 }
 
 void CDlgOutput::showEvent(QShowEvent* event)
@@ -424,17 +417,4 @@ void CDlgOutput::OnEnter(QObject* focused)
                 SetDelay(DelayFromText(text, units[i]));
     }
     PushData();
-}
-
-// Key presses reach the focused control first, so `watched` is that control.
-bool CDlgOutput::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        OnEnter(watched);
-        return true;
-    }
-    return key == Qt::Key_Home || key == Qt::Key_End;
 }

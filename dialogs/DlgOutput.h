@@ -33,7 +33,6 @@ public:
     void Deactivate();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -57,7 +56,6 @@ private:
     void BuildDelayGroup();
     LimiterTime AddLimiterTime(const char* label, int y, bool shown);
     void NameControls();
-    void FilterKeysOfChildren();
 
     void RefreshBands();
     void RefreshCrossover();

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +13,7 @@
 
 #include "app/DialogUnits.h"
 #include "dialogs/ArrowIcons.h"
+#include "dialogs/KeyHook.h"
 #include "dialogs/ScrollNotifier.h"
 #include "dialogs/TypedValues.h"
 #include "link/ParameterMessages.h"
@@ -93,8 +93,8 @@ void CDlgPeq::Build()
     exitButton->setDefault(true);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
     NameControls();
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
+    new KeyHook(this, {.swallowHomeAndEnd = true, .swallowContextMenus = true},
+                [this](QObject* focused) { OnEnter(focused); });
 }
 
 // Names by which the controls can be found (tests, accessibility).
@@ -135,8 +135,8 @@ void CDlgPeq::BuildBandwidthGroup()
     lowShelf_ = Place(new QCheckBox(QStringLiteral("Low Shelf"), this), 15, 137, 60, 10);
     highShelf_ = Place(new QCheckBox(QStringLiteral("High Shelf"), this), 201, 137, 60, 10);
     highShelf_->setLayoutDirection(Qt::RightToLeft);  // text on the left
-    connect(lowShelf_, &QCheckBox::clicked, this, &CDlgPeq::OnLowShelfClicked);
-    connect(highShelf_, &QCheckBox::clicked, this, &CDlgPeq::OnHighShelfClicked);
+    connect(lowShelf_, &QCheckBox::clicked, this, [this](bool ticked) { OnShelfClicked(false, ticked); });
+    connect(highShelf_, &QCheckBox::clicked, this, [this](bool ticked) { OnShelfClicked(true, ticked); });
     AddLabel(this, "Gain must be at 0dB to switch filter", 15, 158, 246, 8, Qt::AlignHCenter);
 }
 
@@ -308,40 +308,22 @@ void CDlgPeq::OnBandwidthScroll(ScrollCode code, int position)
     bandwidthBar_->setFocus();
 }
 
-void CDlgPeq::OnLowShelfClicked(bool ticked)
+// A shelf box ticked turns the band into that shelf at 1000 Hz; unticked,
+// the band is a bell again at its frequency and bandwidth.
+void CDlgPeq::OnShelfClicked(bool high, bool ticked)
 {
     const int j = Band();
     if (ticked) {
-        SetFrequencyRange(PeqLowShelfRange());
-        model.peqFreq[j] = kFreqStep1kHz;
-        SetFrequency(kFreqStep1kHz);
+        MakeShelf(high);
     } else {
+        model.peqHiShelf[j] = model.peqLoShelf[j] = 0;
+        (high ? lowShelf_ : highShelf_)->setChecked(false);
         ShowBellRange();
         SetBandwidthBar(model.peqBandwidth[j]);
     }
-    model.peqHiShelf[j] = 0;
-    model.peqLoShelf[j] = ticked ? 1 : 0;
-    bandwidthEdit_->setText(Text(BandwidthText(model.peqBandwidth[j], 0, ticked)));
+    bandwidthEdit_->setText(
+        Text(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
     SendParameter(PID_PEQ_BANDWIDTH);
-    highShelf_->setChecked(false);
-}
-
-void CDlgPeq::OnHighShelfClicked(bool ticked)
-{
-    const int j = Band();
-    if (ticked) {
-        SetFrequencyRange(PeqHighShelfRange());
-        model.peqFreq[j] = kFreqStep1kHz;
-        SetFrequency(kFreqStep1kHz);
-    } else {
-        ShowBellRange();
-        SetBandwidthBar(model.peqBandwidth[j]);
-    }
-    bandwidthEdit_->setText(Text(BandwidthText(model.peqBandwidth[j], ticked, 0)));
-    model.peqHiShelf[j] = ticked ? 1 : 0;
-    model.peqLoShelf[j] = 0;
-    SendParameter(PID_PEQ_BANDWIDTH);
-    lowShelf_->setChecked(false);
 }
 
 void CDlgPeq::OnSetZeroDb()
@@ -424,19 +406,4 @@ void CDlgPeq::OnEnter(QObject* focused)
         OnTypedGain();
     else
         ApplyEnableRules();
-}
-
-// Key presses reach the focused control first, so `watched` is that control.
-bool CDlgPeq::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ContextMenu)
-        return true;
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        OnEnter(watched);
-        return true;
-    }
-    return key == Qt::Key_Home || key == Qt::Key_End;
 }

@@ -31,9 +31,6 @@ public:
     // The 100 ms timer's work, with the time it runs at.
     void OnGainTimer(PendingGainSend::Clock::time_point now);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     int Band() const;
     void Build();
@@ -49,8 +46,7 @@ private:
     void SetBandwidthBar(int step);
     void SetGainBar(int position);
     void ShowBellRange();
-    void OnLowShelfClicked(bool ticked);
-    void OnHighShelfClicked(bool ticked);
+    void OnShelfClicked(bool high, bool ticked);
     void OnSetZeroDb();
     void OnEnter(QObject* focused);
     void OnTypedFrequency();

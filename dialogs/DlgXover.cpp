@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +12,7 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
+#include "dialogs/KeyHook.h"
 #include "dialogs/ScrollNotifier.h"
 #include "link/ParameterMessages.h"
 #include "model/Model.h"
@@ -79,8 +79,11 @@ void CDlgXover::Build()
         {lowPassButton_, "lowPass"}};
     for (const auto& [control, name] : named)
         control->setObjectName(QString::fromLatin1(name));
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
+    new KeyHook(this, {.swallowHomeAndEnd = false, .swallowContextMenus = true},
+                [this](QObject* focused) {
+                    if (focused == freqEdit_)
+                        OnTypedFrequency();
+                });
 }
 
 int CDlgXover::Slot() const { return model.curChannel == kSlotSub ? kSlotSub : kSlotLeftRight; }
@@ -171,19 +174,4 @@ void CDlgXover::OnTypedFrequency()
     Frequency() = step;
     SetFrequency(step);
     SendSide();
-}
-
-// Key presses reach the focused control first, so `watched` is that control.
-bool CDlgXover::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ContextMenu)
-        return true;
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key != Qt::Key_Return && key != Qt::Key_Enter)
-        return false;
-    if (watched == freqEdit_)
-        OnTypedFrequency();
-    return true;
 }

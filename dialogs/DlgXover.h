@@ -27,9 +27,6 @@ public:
     // The frequency bar's notifications (public for tests that replay them).
     void OnFrequencyScroll(ScrollCode code, int position);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     int Slot() const;
     int& Type() const;

@@ -58,6 +58,10 @@ bool ScrollNotifier::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != slider_)
         return false;
+    // The wheel would move the bar with neither a release nor an end of
+    // scroll, leaving a thinned-out change unsent: the bars ignore it.
+    if (event->type() == QEvent::Wheel)
+        return true;
     if (event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         mousePressed_ = true;

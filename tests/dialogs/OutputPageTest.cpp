@@ -17,27 +17,12 @@
 #include "dialogs/DlgSetting.h"
 #include "dialogs/UpDown.h"
 #include "model/Model.h"
+#include "tests/dialogs/FormControls.h"
 #include "tests/dialogs/UnitOnLine.h"
 
 namespace {
 
-template <typename T>
-T* Child(QWidget* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr)
-        qFatal("no control %s", name);
-    return child;
-}
-
 QString EditText(QWidget* page, const char* name) { return Child<QLineEdit>(page, name)->text(); }
-
-void TypeAndEnter(QWidget* page, const char* editName, const QString& text)
-{
-    auto* edit = Child<QLineEdit>(page, editName);
-    edit->setText(text);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
 
 }  // namespace
 

@@ -15,31 +15,16 @@
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
 #include "model/Model.h"
+#include "tests/dialogs/FormControls.h"
 #include "tests/dialogs/UnitOnLine.h"
 
 namespace {
-
-template <typename T>
-T* Child(QWidget* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr)
-        qFatal("no control %s", name);
-    return child;
-}
 
 QString Text(QWidget* dialog, const char* name)
 {
     if (auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(name)))
         return edit->text();
     return Child<QLabel>(dialog, name)->text();
-}
-
-void TypeAndEnter(QWidget* dialog, const char* editName, const QString& text)
-{
-    auto* edit = Child<QLineEdit>(dialog, editName);
-    edit->setText(text);
-    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 // The band message of slot 0, band 0 with the model's present values.

@@ -47,20 +47,30 @@ std::pair<int, int> LabelExtent(const QImage& image, int left, int top, int righ
     return {first, last};
 }
 
+// The graph of the model's slot drawn onto a white target of the given size.
+QImage GraphOnWhite(QSize targetSize, QRect graphRect, int slot = kSlotLeftRight)
+{
+    QImage target(targetSize, QImage::Format_RGB32);
+    target.fill(Qt::white);
+    QPainter painter(&target);
+    DrawResponseGraph(painter, slot, graphRect, kCurvePen);
+    return target;
+}
+
 }  // namespace
 
 class ResponseGraphTest : public QObject {
     Q_OBJECT
 private slots:
-    void flatSettingDrawsRedLineOnTheZeroDbRow()
+    void init()
     {
         model = ParameterModel{};
         LoadDefaults();
-        QImage target(500, 250, QImage::Format_RGB32);
-        target.fill(Qt::white);
-        QPainter painter(&target);
-        DrawResponseGraph(painter, kSlotLeftRight, QRect(0, 0, 500, 250), kCurvePen);
-        painter.end();
+    }
+
+    void flatSettingDrawsRedLineOnTheZeroDbRow()
+    {
+        const QImage target = GraphOnWhite({500, 250}, QRect(0, 0, 500, 250));
         // Centred: (0 + 500 - 460) / 2 = 20, (0 + 250 - 190) / 2 = 30.
         const QPoint origin(20, 30);
         for (int x = 50; x <= 443; ++x)
@@ -73,6 +83,21 @@ private slots:
         QCOMPARE(target.pixel(origin + QPoint(86, 100)), qRgb(55, 155, 55));
         QCOMPARE(target.pixel(origin + QPoint(2, 2)), qRgb(0, 0, 0));
         QCOMPARE(target.pixel(5, 5), qRgb(255, 255, 255));
+    }
+
+    void lowPassCurvePassesThroughItsComputedRows()
+    {
+        model.lpfType[0] = 19;  // "12dB Butterworth" at 1000 Hz: -3 dB at step 237, -12 at 273
+        model.lpfFreq[0] = 238;
+        const QImage target = GraphOnWhite({460, 190}, QRect(0, 0, 460, 190));
+        const auto redNear = [&target](int x, int y) {
+            return target.pixel(x, y - 1) == kRed || target.pixel(x, y) == kRed ||
+                   target.pixel(x, y + 1) == kRed;
+        };
+        QVERIFY(redNear(50 + 237, 105));
+        QVERIFY(redNear(50 + 273, 150));
+        QCOMPARE(target.pixel(50 + 200, 90), kRed);
+        QVERIFY(!ColumnHasColour(target, 50 + 330, kRed));  // below -15 dB there
     }
 
     void pointBelowTheFloorIsReachedWithoutALine()
@@ -134,20 +159,13 @@ private slots:
 
     void largeRectangleCentresTheGraphAndSmallOneScalesIt()
     {
-        model = ParameterModel{};
-        LoadDefaults();
-        QImage target(600, 400, QImage::Format_RGB32);
-        target.fill(Qt::white);
-        QPainter painter(&target);
         // Exactly 460 x 190 takes the scaling branch, here 1:1 at its own corner.
-        DrawResponseGraph(painter, kSlotSub, QRect(7, 3, 460, 190), kCurvePen);
+        QImage target = GraphOnWhite({600, 400}, QRect(7, 3, 460, 190), kSlotSub);
         QCOMPARE(target.pixel(7 + 150, 3 + 90), kRed);
         QCOMPARE(target.pixel(7 + 459, 3 + 189), qRgb(0, 0, 0));
         QCOMPARE(target.pixel(7 + 460, 3 + 190), qRgb(255, 255, 255));
         // Twice as tall: the scaling branch stretches every row into two.
-        target.fill(Qt::white);
-        DrawResponseGraph(painter, kSlotSub, QRect(50, 10, 460, 380), kCurvePen);
-        painter.end();
+        target = GraphOnWhite({600, 400}, QRect(50, 10, 460, 380), kSlotSub);
         QCOMPARE(target.pixel(50 + 150, 10 + 180), kRed);
         QCOMPARE(target.pixel(50 + 150, 10 + 181), kRed);
         QVERIFY(target.pixel(50 + 150, 10 + 179) != kRed);
