@@ -1,5 +1,6 @@
 #include "app/ServiceKeys.h"
 
+#include <Qt>
 #include <cstring>
 #include <iterator>
 
@@ -20,11 +21,17 @@ constexpr int kStateStride = 16;
 
 int PackState(int sequence, int matched) { return (sequence + 1) * kStateStride + matched; }
 
+bool IsModifierKey(int key)
+{
+    return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt ||
+           key == Qt::Key_Meta || key == Qt::Key_AltGr;
+}
+
 }  // namespace
 
 ServiceFunction ServiceKeyRecogniser::Feed(int key, bool controlHeld)
 {
-    if (!controlHeld) return ServiceFunction::None;
+    if (!controlHeld || IsModifierKey(key)) return ServiceFunction::None;
     if (state_ == 0) {
         for (int s = 0; s < static_cast<int>(std::size(kSequences)); ++s)
             if (key == kSequences[s].letters[0]) state_ = PackState(s, 1);

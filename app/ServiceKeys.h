@@ -11,8 +11,10 @@ inline constexpr char kLogoSequence[] = "LOGO";
 class ServiceKeyRecogniser {
 public:
     // Feeds one key press (a Qt key code; letters are their upper-case
-    // code). Keys without Control leave the progress alone. Returns the
-    // function whose sequence this key completed, if any.
+    // code). Keys without Control, and the modifier keys themselves (the
+    // Control key's own press and its auto-repeat while it is held), leave
+    // the progress alone. Returns the function whose sequence this key
+    // completed, if any.
     ServiceFunction Feed(int key, bool controlHeld);
 
     // 0 when idle; otherwise which sequence is in progress and how far.
