@@ -55,13 +55,6 @@ TEST_F(TransportTest, OpenSetsTheLineTo57600EightNoParityOneStopRaw) {
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
 }
 
-TEST_F(TransportTest, WrittenBytesReachTheUnitUnchanged) {
-    Bytes bytes(256);
-    std::iota(bytes.begin(), bytes.end(), std::uint8_t{0});
-    EXPECT_EQ(CommWrite(bytes.data(), static_cast<int>(bytes.size())), 1);
-    EXPECT_EQ(peer_.Receive(bytes.size()), bytes);
-}
-
 TEST_F(TransportTest, AwaitedByteAmongOthersCompletesTheStepAndAdvancesTheCode) {
     CommBeginStep(kReplyQ);
     peer_.Send({0x01, 0x02, 0x51, 0x03, 0x04});
@@ -113,28 +106,6 @@ TEST_F(TransportTest, BytesAfterACompleteAnswerNeitherReopenNorOverwriteIt) {
     Bytes copied(16);
     CommCopyReply(copied.data(), 16);
     EXPECT_EQ(copied, reply);
-}
-
-TEST_F(TransportTest, SixtyFiveByteBlockCompletesAtSixtyFive) {
-    Bytes reply(65, 0x5A);
-    CommBeginStep(ReplyBlock(65));
-    peer_.Send(Bytes(reply.begin(), reply.begin() + 64));
-    EXPECT_EQ(CommWaitReply(150), 1);
-    peer_.Send({0x5A});
-    EXPECT_EQ(CommWaitReply(1000), 0);
-}
-
-TEST_F(TransportTest, AnyAnswerIsEndedByTheFirstByteOfAnyValue) {
-    CommBeginStep(kReplyAny);
-    peer_.Send({0x00});
-    EXPECT_EQ(CommWaitReply(1000), 0);
-}
-
-TEST_F(TransportTest, WaitOnACompleteAnswerReturnsAtOnce) {
-    g_replyPending.store(0);
-    const auto start = Clock::now();
-    EXPECT_EQ(CommWaitReply(5000), 0);
-    EXPECT_LT(ElapsedMs(start), 1000);
 }
 
 TEST_F(TransportTest, SilentUnitEndsTheWaitAfterItsTimeOut) {

@@ -57,13 +57,10 @@ TEST_F(UnitOperationsTest, UnsupportedFirmwareTypeBecomesZeroAndTheModelStartsFr
     EXPECT_EQ(model.connected, 1);  // a failed read does not end the connection
 }
 
-TEST_F(UnitOperationsTest, FirmwareTableMapsTypesAndRejectsThoseBeyondIt) {
-    EXPECT_EQ(FirmwareIndex(0), 0);
+TEST_F(UnitOperationsTest, FirmwareTypesOfIndexZeroSurviveTheConnect) {
     EXPECT_EQ(FirmwareIndex(9), 9);
-    EXPECT_EQ(FirmwareIndex(12), 0);
     EXPECT_EQ(FirmwareIndex(14), 0);
-    EXPECT_EQ(FirmwareIndex(15), -1);
-    EXPECT_EQ(FirmwareIndex(255), -1);
+    EXPECT_EQ(FirmwareIndex(15), -1);  // beyond the table: unsupported
 
     model.firmType = 12;  // maps to index 0: kept
     ASSERT_EQ(ConnectUnit(storeFirmType_), ConnectResult::Connected);
@@ -83,18 +80,16 @@ TEST_F(UnitOperationsTest, NameThatCannotBeReadKeepsItsPreviousEntry) {
     EXPECT_STREQ(model.memName[5], "Preset 6  ");
 }
 
-TEST_F(UnitOperationsTest, SilentUnitLeavesTheProgramDisconnected) {
-    unit_.SetFaults({.silent = true});
-    EXPECT_EQ(ConnectUnit(storeFirmType_), ConnectResult::HandshakeFailed);
-    EXPECT_EQ(model.connected, 0);
-    EXPECT_TRUE(firmTypesStored_.empty());
-}
-
-TEST_F(UnitOperationsTest, ConnectWhileConnectedDisconnects) {
+TEST_F(UnitOperationsTest, ConnectWhileConnectedDisconnectsAndAFailedHandshakeLeavesItSo) {
     Connected();
     EXPECT_EQ(ConnectUnit(storeFirmType_), ConnectResult::HandshakeFailed);
     EXPECT_EQ(model.connected, 0);
     EXPECT_EQ(unit_.ReceivedPayloads(), std::vector<Bytes>{Bytes({0xCA, 0x00})});
+
+    unit_.SetFaults({.silent = true});
+    EXPECT_EQ(ConnectUnit(storeFirmType_), ConnectResult::HandshakeFailed);
+    EXPECT_EQ(model.connected, 0);
+    EXPECT_TRUE(firmTypesStored_.empty());
 }
 
 TEST_F(UnitOperationsTest, StoreTrimsTheNameAndAnEmptyOneBecomesTheDefault) {
@@ -141,16 +136,13 @@ TEST_F(UnitOperationsTest, MemoryFileHoldsUsedSlotsFromTheUnitAndTheCurrentSetti
     std::vector<Bytes> expected;
     for (std::uint8_t slot : {1, 3, 4, 5, 6}) expected.push_back({0xD0, slot});
     EXPECT_EQ(unit_.ReceivedPayloads(), expected);
-}
 
-TEST_F(UnitOperationsTest, MemoryFileWrittenWhileNotConnectedHoldsTheCurrentSettingEverywhere) {
-    const auto current = ModelImage();
-    const MemoryFileImage file = BuildMemoryFileFromUnit();
-    for (int i = 0; i < 6; ++i) {
-        const SlotRecord record = ReadSlotRecord(file, i);
-        EXPECT_TRUE(std::equal(current.begin(), current.end(), record.imageBlock.begin()));
-        EXPECT_STREQ(record.name, model.memName[i]);
-    }
+    // Not connected: every record holds the current setting, nothing is sent.
+    model.connected = 0;
+    unit_.ClearReceived();
+    const MemoryFileImage offline = BuildMemoryFileFromUnit();
+    EXPECT_TRUE(std::equal(current.begin(), current.end(), ReadSlotRecord(offline, 0).imageBlock.begin()));
+    EXPECT_STREQ(ReadSlotRecord(offline, 0).name, "One");
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
 
