@@ -12,7 +12,6 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
