@@ -47,94 +47,41 @@ TEST(TypedValues, ConversionsToStepsClampHugeValuesAndKeepTypedDecimals)
     EXPECT_EQ(CeilClamped(12.5, -120, 120), 13);
 }
 
-TEST(OutputPageRules, LevelBoxAndTrackBarGiveGainSteps)
+// The windows' tests cover the typical entries; these are the edges.
+TEST(OutputPageRules, EntriesOutsideTheRangesAreClamped)
 {
-    EXPECT_EQ(LevelStepsFromText("3.7") + 128, 135);
-    EXPECT_EQ(LevelStepsFromText("-0.7"), -1);
     EXPECT_EQ(LevelStepsFromText("100"), 12);
     EXPECT_EQ(LevelStepsFromText("-999"), -120);
-    EXPECT_EQ(LevelStepsFromText("loud"), 0);
     EXPECT_EQ(GainFromLevelPosition(-12), 140);
     EXPECT_EQ(GainFromLevelPosition(120), 8);
-}
-
-TEST(OutputPageRules, LimiterTextsAndUpDownsStayInRange)
-{
-    EXPECT_EQ(ThresholdFromText("off"), 11);
     EXPECT_EQ(ThresholdFromText("turn it oFf now"), 11);
-    EXPECT_EQ(ThresholdFromText("15"), 12);
-    EXPECT_EQ(ThresholdFromText("-50"), 62);
-    EXPECT_EQ(ThresholdFromText(""), 22);
-    EXPECT_EQ(ThresholdFromUpDown(-11, 1), 11);   // "Off" pressed upward stays off
-    EXPECT_EQ(ThresholdFromUpDown(-12, -1), 13);
     EXPECT_EQ(ThresholdFromUpDown(-62, -1), 62);
-    EXPECT_EQ(HoldFromText("5"), 1);
-    EXPECT_EQ(HoldFromText("1005"), 100);
     EXPECT_EQ(HoldFromText("250ms"), 25);
     EXPECT_EQ(HoldFromUpDown(100, 1), 100);
     EXPECT_EQ(HoldFromUpDown(1, -1), 1);
-}
-
-TEST(OutputPageRules, DelayInEachUnitBecomesTenthsOfAMillisecond)
-{
-    EXPECT_EQ(DelayFromText("12.5", DelayUnit::Milliseconds), 125);
     EXPECT_EQ(DelayFromText("13", DelayUnit::Milliseconds), 125);
-    EXPECT_EQ(DelayFromText("-1", DelayUnit::Milliseconds), 0);
     EXPECT_EQ(DelayFromText("0.05", DelayUnit::Milliseconds), 0);
     EXPECT_EQ(DelayFromText("2.3", DelayUnit::Milliseconds), 23);
-    EXPECT_EQ(DelayFromText("1", DelayUnit::Metres), 29);
     EXPECT_EQ(DelayFromText("1", DelayUnit::Feet), 8);
-    EXPECT_EQ(DelayFromUpDown(124, 1), 125);
     EXPECT_EQ(DelayFromUpDown(125, 1), 125);
     EXPECT_EQ(DelayFromUpDown(0, -1), 0);
 }
 
-TEST(PeqRules, TypedFrequencyUsesLimitsKiloRuleAndTheBandRange)
+TEST(PeqRules, TypedValuesStayInTheBandsRanges)
 {
-    EXPECT_EQ(PeqFrequencyFromText("1k", PeqBellRange()), 238);
-    EXPECT_EQ(PeqFrequencyFromText("21", PeqBellRange()), 35);
-    EXPECT_EQ(PeqFrequencyFromText("25000", PeqBellRange()), 394);
-    EXPECT_EQ(PeqFrequencyFromText("k5", PeqBellRange()), 35);
-    EXPECT_EQ(PeqFrequencyFromText("5000", PeqLowShelfRange()), 238);
     EXPECT_EQ(PeqFrequencyFromText("100", PeqHighShelfRange()), 238);
-}
-
-TEST(PeqRules, TypedGainRoundsUpToTenthsWithinTwelveDecibels)
-{
-    EXPECT_EQ(PeqGainTenthsFromText("1.25"), 13);
-    EXPECT_EQ(PeqGainTenthsFromText("-1.25"), -12);
-    EXPECT_EQ(PeqGainTenthsFromText("20"), 120);
     EXPECT_EQ(PeqGainTenthsFromText("-20"), -120);
     EXPECT_EQ(PeqGainTenthsFromText("0.3"), 3);
-    EXPECT_EQ(SignedTenthsText(13), "+1.3dB");
-    EXPECT_EQ(SignedTenthsText(-12), "-1.2dB");
-    EXPECT_EQ(PeqGainText(128), "0.0dB");
     EXPECT_EQ(PeqGainText(98), "-3.0dB");
+    const FrequencyRange both = PeqBandRange(1, 1);  // high shelf wins
+    EXPECT_EQ(both.min, 238);
+    EXPECT_EQ(both.max, 394);
 }
 
-TEST(PeqRules, RangeOfABandFollowsItsShelfFlags)
+TEST(CrossoverRules, RangesStayOrderedForAnyModelValue)
 {
-    const FrequencyRange high = PeqBandRange(1, 1);
-    EXPECT_EQ(high.min, 238);
-    EXPECT_EQ(high.max, 394);
-    const FrequencyRange low = PeqBandRange(0, 1);
-    EXPECT_EQ(low.max, 238);
-    EXPECT_STREQ(low.rightCaption, "1.0kHz");
-    EXPECT_EQ(PeqBandRange(0, 0).min, 35);
-}
-
-TEST(CrossoverRules, SideRangesKeepHighPassBelowLowPass)
-{
-    EXPECT_EQ(HighPassRange(300).max, 300);
-    EXPECT_EQ(HighPassRange(394).max, 382);
     EXPECT_EQ(HighPassRange(-7).max, 0);
-    EXPECT_EQ(LowPassRange(20).min, 65);
-    EXPECT_EQ(LowPassRange(100).min, 100);
     EXPECT_EQ(LowPassRange(900).min, 394);
-    EXPECT_EQ(XoverFrequencyFromText("9", HighPassRange(382)), 1);
-    EXPECT_EQ(XoverFrequencyFromText("5", HighPassRange(382)), 0);
-    EXPECT_EQ(XoverFrequencyFromText("2k", LowPassRange(65)), 274);
-    EXPECT_EQ(XoverFrequencyFromText("50", LowPassRange(100)), 100);
     EXPECT_EQ(XoverFrequencyFromText("30000", HighPassRange(300)), 300);
 }
 

@@ -14,6 +14,8 @@
 #include "app/controls/FrameButton.h"
 #include "dialogs/ChannelSettings.h"
 #include "dialogs/DlgOutput.h"
+#include "dialogs/DlgPeq.h"
+#include "dialogs/DlgXover.h"
 #include "dialogs/DlgSetting.h"
 #include "dialogs/UpDown.h"
 #include "model/Model.h"
@@ -172,6 +174,43 @@ private slots:
         QCOMPARE(unit_.Last(), Payload({212, 128, 1}));
         QTest::mouseClick(Child<QCheckBox>(page, "polarity"), Qt::LeftButton);
         QCOMPARE(unit_.Last(), Payload({127, 1, 0}));
+    }
+
+    void valueButtonsOpenTheEditorsAndRefreshTheRows()
+    {
+        CDlgOutput* page = OpenPage(kSlotSub);
+        struct Seen {
+            int band = -1, channel = -1, side = -1;
+        } seen;
+        QTimer::singleShot(0, [&seen] {
+            auto* peq = qobject_cast<CDlgPeq*>(QApplication::activeModalWidget());
+            if (peq == nullptr)
+                return;
+            seen.band = model.curBand;
+            seen.channel = model.curChannel;
+            TypeAndEnter(peq, "gainEdit", "3");
+            peq->accept();
+        });
+        model.curChannel = kSlotLeftRight;  // whatever it was, the page's slot is edited
+        QTest::mouseClick(Child<CFrameButton>(page, "q2"), Qt::LeftButton);
+        QCOMPARE(seen.band, 2);
+        QCOMPARE(seen.channel, kSlotSub);
+        QCOMPARE(model.peqGain[PeqIndex(kSlotSub, 2)], 158);
+        QCOMPARE(Child<CFrameButton>(page, "gain2")->text(), QString("3.0dB"));
+        QCOMPARE(unit_.Last(), Payload({34, 158, 25, 0, 238, 0, 0}));
+
+        QTimer::singleShot(0, [&seen] {
+            auto* xover = qobject_cast<CDlgXover*>(QApplication::activeModalWidget());
+            if (xover == nullptr)
+                return;
+            seen.side = xover->side();
+            TypeAndEnter(xover, "freqEdit", "2k");
+            xover->reject();
+        });
+        QTest::mouseClick(Child<CFrameButton>(page, "xover3"), Qt::LeftButton);
+        QCOMPARE(seen.side, CDlgXover::kLowPass);
+        QCOMPARE(Child<CFrameButton>(page, "xover2")->text(), QString("2000Hz"));
+        QCOMPARE(unit_.Last(), Payload({49, 0, 1, 18, 0}));
     }
 
     void subPageUsesTheSubIdsAndHidesOn()
