@@ -80,6 +80,8 @@ void CDlgMemory::SetUpList()
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setIconSize(QSize(16, 16));
+    // Rows as tight as a report list's, so all six slots show without scrolling.
+    list_->verticalHeader()->setDefaultSectionSize(qMax(16, list_->fontMetrics().height()) + 4);
 
     const int w = list_->contentsRect().width() / 10;
     list_->setColumnWidth(0, 3 * w);
