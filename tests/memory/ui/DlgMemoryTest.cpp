@@ -10,7 +10,6 @@
 #include "UnitOnLine.h"
 #include "memory/DlgMemory.h"
 #include "memory/DlgStore.h"
-#include "memory/SlotIcons.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
 
@@ -48,7 +47,6 @@ private slots:
     void init();
     void cleanup();
 
-    void theListMarksUsedAndEmptySlotsWithPicturesTransparentWhereMagenta();
     void aClickBesideTheRowsDisablesStoreDeleteAndRecall();
     void storeWithoutASelectionAsksForAProgramAndSendsNothing();
     void storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwrite();
@@ -68,29 +66,6 @@ void DlgMemoryTest::init()
 }
 
 void DlgMemoryTest::cleanup() { line_.reset(); }
-
-void DlgMemoryTest::theListMarksUsedAndEmptySlotsWithPicturesTransparentWhereMagenta()
-{
-    for (const int size : {32, 16}) {
-        QCOMPARE(SlotImageStrip(size).size(), QSize(2 * size, size));
-        for (const int picture : {kSlotImageUsed, kSlotImageEmpty}) {
-            const QImage image = SlotIcon(picture).pixmap(size).toImage();
-            QCOMPARE(image.size(), QSize(size, size));
-            QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
-            QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
-        }
-    }
-
-    model.memUsed[2] = 0;
-    CDlgMemory dialog;
-    QTableWidget* list = List(dialog);
-    auto pictureOfRow = [&](int row) { return list->item(row, 0)->icon().pixmap(16).toImage(); };
-    QCOMPARE(pictureOfRow(2), SlotIcon(kSlotImageEmpty).pixmap(16).toImage());
-    QCOMPARE(pictureOfRow(3), SlotIcon(kSlotImageUsed).pixmap(16).toImage());
-    QVERIFY(pictureOfRow(2) != pictureOfRow(3));
-    QCOMPARE(list->item(2, 0)->text(), QStringLiteral("3"));
-    QCOMPARE(list->item(3, 1)->text(), QStringLiteral("Preset 4  "));
-}
 
 void DlgMemoryTest::aClickBesideTheRowsDisablesStoreDeleteAndRecall()
 {
