@@ -84,9 +84,9 @@ struct Rx74Emulator::Impl {
   void Serve();
   int PollTimeoutMs() const;
   bool HandleChunk(const std::uint8_t* bytes, std::size_t n, const EmulatorFaults& faults);
-  bool HandleMessage(const WireReader::Message& message);
-  void Send(const Reply& reply, const EmulatorFaults& faults);
-  void Transmit(const std::vector<std::uint8_t>& bytes, const EmulatorFaults& faults);
+  bool HandleMessage(const WireReader::Message& message, Clock::time_point arrivedAt);
+  void Send(const Reply& reply, const EmulatorFaults& faults, Clock::time_point notBefore);
+  void Transmit(const std::vector<std::uint8_t>& bytes, const EmulatorFaults& faults, Clock::time_point notBefore);
   bool WriteChunk(const std::uint8_t* bytes, std::size_t n);
   bool WriteAll(const std::uint8_t* bytes, std::size_t n);
   bool SleepUntil(Clock::time_point when);  // false when stopped meanwhile
@@ -165,18 +165,17 @@ bool Rx74Emulator::Impl::HandleChunk(const std::uint8_t* bytes, std::size_t n, c
     lastByteAt = readAt;
     if (faults.paceBaud > 0) {
       // A byte has only arrived once the line has carried its 10 bits; a
-      // message is answered no sooner than its last byte has arrived.
+      // reply leaves no sooner than the last byte of its message has arrived.
       receiveClock = std::max(receiveClock, readAt) + ByteTime(faults.paceBaud);
       lastByteAt = receiveClock;
     }
     auto message = reader.Feed(bytes[i]);
-    if (!message) continue;
-    if (!SleepUntil(lastByteAt) || !HandleMessage(*message)) return false;
+    if (message && !HandleMessage(*message, lastByteAt)) return false;
   }
   return true;
 }
 
-bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message) {
+bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message, Clock::time_point arrivedAt) {
   Reply reply;
   EmulatorFaults now;
   {
@@ -186,7 +185,7 @@ bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message) {
     const bool hears = !now.silent && (message.kind == WireReader::Kind::Attention || !now.noFrameAck);
     if (hears) reply = responder.Respond(message, state, reader);
   }
-  if (reply.kind != Reply::Kind::None) Send(reply, now);
+  if (reply.kind != Reply::Kind::None) Send(reply, now, arrivedAt + std::chrono::milliseconds(now.replyDelayMs));
   if (reply.stateChanged && stateChanged) stateChanged();  // after the reply, which it must not delay
   if (!reply.answersFrame) return true;
   {
@@ -199,24 +198,27 @@ bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message) {
   return false;
 }
 
-void Rx74Emulator::Impl::Send(const Reply& reply, const EmulatorFaults& faults) {
-  if (faults.replyDelayMs > 0 && !SleepUntil(Clock::now() + std::chrono::milliseconds(faults.replyDelayMs))) return;
+void Rx74Emulator::Impl::Send(const Reply& reply, const EmulatorFaults& faults, Clock::time_point notBefore) {
   std::vector<std::uint8_t> bytes = reply.bytes;
   if (reply.kind == Reply::Kind::Connect && faults.wrongConnectReply) bytes[0] = kWrongConnectFirstByte;
   if (reply.kind == Reply::Kind::Acknowledge && faults.garbageBeforeAck)
     bytes.insert(bytes.begin(), std::begin(kGarbage), std::end(kGarbage));
-  Transmit(bytes, faults);
+  Transmit(bytes, faults, notBefore);
 }
 
-void Rx74Emulator::Impl::Transmit(const std::vector<std::uint8_t>& bytes, const EmulatorFaults& faults) {
+// Writes a reply that may start at `notBefore`. Paced bytes are scheduled
+// from that moment rather than from whenever this thread got to run, so that
+// wake-up delays do not add up over an exchange.
+void Rx74Emulator::Impl::Transmit(const std::vector<std::uint8_t>& bytes, const EmulatorFaults& faults,
+                                  Clock::time_point notBefore) {
   const bool paced = faults.paceBaud > 0;
   if (!paced && !faults.splitReplies) {
-    WriteChunk(bytes.data(), bytes.size());
+    if (SleepUntil(notBefore)) WriteChunk(bytes.data(), bytes.size());
     return;
   }
   // The moment each byte has fully left the unit.
   std::vector<Clock::time_point> due(bytes.size());
-  transmitClock = std::max(transmitClock, Clock::now());
+  transmitClock = std::max(transmitClock, notBefore);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (faults.splitReplies && i > 0) transmitClock += std::chrono::milliseconds(std::max(0, faults.splitGapMs));
     if (paced) transmitClock += ByteTime(faults.paceBaud);
