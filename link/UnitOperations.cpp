@@ -52,7 +52,7 @@ std::string LogoLine(const std::string& typed) {
 SlotRecord RecordFromUnit(int index) {
     SlotRecord record;
     record.usedByte = model.memUsed[index] != 0 ? 1 : 0;
-    std::strncpy(record.name, model.memName[index], kNameChars);
+    std::memcpy(record.name, model.memName[index], strnlen(model.memName[index], kNameChars));
     ModelToImage(record.imageBlock.data());
     std::uint8_t image[kImageSize];
     // A read that fails (or an empty slot) leaves the current setting's image.
