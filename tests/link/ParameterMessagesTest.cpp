@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "link/Frame.h"
 #include "link/ParameterMessages.h"
 #include "model/Model.h"
 
@@ -66,6 +67,17 @@ TEST_F(ParameterPayloadTest, EveryChannelIdReadsItsOwnFieldsOfTheModel) {
         {PID_RESET, {250, 0x10, 0x23}},
     };
     for (const Expected& row : table) EXPECT_EQ(ParameterPayload(row.id), row.payload) << "id " << row.id;
+}
+
+TEST_F(ParameterPayloadTest, WorkedFramesComeOutByteForByte) {
+    model.gain[0] = 128;
+    model.hpfType[2] = 3;
+    model.hpfFreq[2] = 65;
+    const Bytes header{0x56, 0x4E, 0x42, 0x31, 0x30};
+    auto framed = [&](Bytes rest) { rest.insert(rest.begin(), header.begin(), header.end()); return rest; };
+    EXPECT_EQ(FrameOf(ParameterPayload(PID_LR_GAIN)), framed({0x03, 0xD3, 0x80, 0x00, 0x53, 0x53}));
+    EXPECT_EQ(FrameOf(ParameterPayload(PID_SUB_HPF)), framed({0x05, 0x27, 0x03, 0x00, 0x41, 0x00, 0x6B, 0x53}));
+    EXPECT_EQ(FrameOf(ParameterPayload(PID_RESET)), framed({0x03, 0xFA, 0x10, 0x23, 0x2D, 0x53}));
 }
 
 TEST_F(ParameterPayloadTest, DelayFollowsTheEditedChannelAndSendsTheLowByte) {
