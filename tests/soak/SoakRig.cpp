@@ -142,6 +142,13 @@ void SoakRig::Apply(Fault fault, std::mt19937& random) {
     unit_.ClearReceived();
 }
 
+int SoakRig::FramesAnsweredSince(int before, int expected) {
+    const auto giveUpAt = Clock::now() + std::chrono::milliseconds(kDeadlineSlackMs);
+    while (unit_.Exchanges() - before < expected && Clock::now() < giveUpAt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return unit_.Exchanges() - before;
+}
+
 bool SoakRig::Recover(Fault fault) {
     unit_.SetFaults({});
     if (fault == Fault::LateReply) {

@@ -91,6 +91,11 @@ class SoakRig {
 
     Rx74Emulator& Unit() { return unit_; }
 
+    // Frames the unit has answered since it had answered `before`. The unit
+    // counts a frame just after writing its answer, so the program may have
+    // the answer first: wait briefly for the count to reach `expected`.
+    int FramesAnsweredSince(int before, int expected);
+
    private:
     Rx74Emulator unit_;
     int hangUpAfter_ = 0;
