@@ -19,10 +19,10 @@ ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 [ "${QUENBAR_QUICK:-0}" = 1 ] && exit 0
 
-echo "== build-tsan/: the link tests under ThreadSanitizer"
+echo "== build-tsan/: the link, command-line and soak tests under ThreadSanitizer"
 configure_and_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L 'link|cli'
+  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L 'link|cli|soak'
 
 echo "== build-asan/: the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure_and_build build-asan -DQUENBAR_SANITIZE=address,undefined -DQUENBAR_BENCHMARKS=OFF
