@@ -24,8 +24,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     CreateStatusBar();
     BindViewCommands();
     UpdateCommandStates();
-    // The frame fits the form.
-    adjustSize();
+    // The frame fits the form (adjustSize would cap it at part of the screen).
+    resize(sizeHint());
 }
 
 QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& prompt,
