@@ -103,6 +103,30 @@ private slots:
         QCOMPARE(Face(button).pixelColor(0, 0), QColor(Qt::black));
     }
 
+    void focusedRoundButtonShowsBlackAndDottedCircles()
+    {
+        QWidget window;
+        window.resize(100, 100);
+        CRoundButton button(QStringLiteral("MIX"), &window);
+        button.PlaceOn(QRect(0, 0, 40, 40));
+        QPushButton other(QStringLiteral("other"), &window);
+        other.setGeometry(50, 50, 40, 20);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        button.setFocus();
+        QVERIFY(button.hasFocus());
+        const QImage focused = Face(button);
+        // Outer circle black at radius 19; dotted circle at 19 - 1 - 2 - 2 = 14
+        // plots its first step at the left-most point.
+        QCOMPARE(focused.pixelColor(1, 20), QColor(Qt::black));
+        QCOMPARE(focused.pixelColor(20 - 14, 20), QColor(Qt::black));
+        other.setFocus();
+        const QImage unfocused = Face(button);
+        QVERIFY(unfocused.pixelColor(1, 20) != QColor(Qt::black));
+        QVERIFY(unfocused.pixelColor(20 - 14, 20) != QColor(Qt::black));
+    }
+
     void disabledRoundButtonShowsEmbossedCaption()
     {
         CRoundButton button(QStringLiteral("MIX"));
