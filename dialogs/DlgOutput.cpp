@@ -1,8 +1,6 @@
 #include "dialogs/DlgOutput.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QShowEvent>
@@ -13,6 +11,7 @@
 #include "app/controls/FrameButton.h"
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
+#include "dialogs/FormLayout.h"
 #include "dialogs/KeyHook.h"
 #include "dialogs/UpDown.h"
 #include "link/ParameterMessages.h"
@@ -24,24 +23,6 @@ namespace {
 
 constexpr int kGraphPeriodMs = 800;
 constexpr int kUpDownWidth = 11;  // dialog units taken from the right of its buddy
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-QLabel* AddLabel(QWidget* page, const char* text, int x, int y, int w, int h,
-                 Qt::Alignment alignment = Qt::AlignCenter)
-{
-    auto* label = new QLabel(QString::fromLatin1(text), page);
-    label->setAlignment(alignment | Qt::AlignVCenter);
-    PlaceInDialogUnits(label, x, y, w, h);
-    return label;
-}
-
-void AddFrame(QWidget* page, const char* title, int x, int y, int w, int h)
-{
-    auto* frame = new QGroupBox(QString::fromLatin1(title), page);
-    PlaceInDialogUnits(frame, x, y, w, h);
-    frame->lower();
-}
 
 QCheckBox* AddCheckBox(QWidget* page, const char* text, int x, int y, int w, int h)
 {
@@ -97,8 +78,8 @@ CDlgOutput::CDlgOutput(int slot, const QString& title, QWidget* parent)
 void CDlgOutput::BuildCrossoverGroup()
 {
     AddFrame(this, "", 12, 163, 128, 79);
-    AddLabel(this, "High Pass", 16, 176, 48, 12);
-    AddLabel(this, "Low Pass", 16, 206, 48, 12);
+    AddLabel(this, "High Pass", 16, 176, 48, 12, Qt::AlignHCenter);
+    AddLabel(this, "Low Pass", 16, 206, 48, 12, Qt::AlignHCenter);
     for (int i = 0; i < 4; ++i) {
         crossoverButtons_[i] = AddValueButton(this, "XOVER", 68, 176 + 15 * i, 67, 12);
         connect(crossoverButtons_[i], &QPushButton::clicked, this,
@@ -116,9 +97,9 @@ void CDlgOutput::BuildCrossoverGroup()
 void CDlgOutput::BuildPeqGroup()
 {
     AddFrame(this, "", 146, 163, 183, 79);
-    AddLabel(this, "FREQ", 153, 163, 43, 11);
-    AddLabel(this, "GAIN", 200, 163, 43, 11);
-    AddLabel(this, "BandWidth", 247, 162, 43, 11);
+    AddLabel(this, "FREQ", 153, 163, 43, 11, Qt::AlignHCenter);
+    AddLabel(this, "GAIN", 200, 163, 43, 11, Qt::AlignHCenter);
+    AddLabel(this, "BandWidth", 247, 162, 43, 11, Qt::AlignHCenter);
     const int buttonRows[] = {181, 200, 219};
     const int flatRows[] = {185, 204, 221};
     for (int b = 0; b < 3; ++b) {
@@ -164,7 +145,7 @@ void CDlgOutput::BuildLevelGroup()
 
 CDlgOutput::LimiterTime CDlgOutput::AddLimiterTime(const char* label, int y, bool shown)
 {
-    QLabel* caption = AddLabel(this, label, 403, y - 10, 58, 8, Qt::AlignLeft);
+    QLabel* caption = AddLabel(this, label, 403, y - 10, 58, 8);
     auto [edit, upDown] = AddSpinEdit(this, 403, y, 58, 12);
     upDown->SetRange(1, 100);
     for (QWidget* widget : {static_cast<QWidget*>(caption), static_cast<QWidget*>(edit),
@@ -176,7 +157,7 @@ CDlgOutput::LimiterTime CDlgOutput::AddLimiterTime(const char* label, int y, boo
 void CDlgOutput::BuildLimiterGroup()
 {
     AddFrame(this, "Limit", 397, 4, 71, 101);
-    AddLabel(this, "Threshold", 403, 25, 58, 8, Qt::AlignLeft);
+    AddLabel(this, "Threshold", 403, 25, 58, 8);
     std::tie(thresholdEdit_, thresholdUpDown_) = AddSpinEdit(this, 403, 35, 58, 12);
     thresholdUpDown_->SetRange(-62, -11);
     connect(thresholdUpDown_, &CUpDown::positionChanging, this, &CDlgOutput::OnThresholdStep);
@@ -245,17 +226,17 @@ void CDlgOutput::Activate()
         level_->setTickInterval(3);
         level_->setValue(128 - model.gain[slot_]);
     }
-    levelText_ = Text(GainText(model.gain[slot_]));
+    levelText_ = ToQString(GainText(model.gain[slot_]));
     SetChecked(polarity_, model.polarity[slot_]);
     SetChecked(mute_, model.mute[slot_]);
     thresholdUpDown_->SetPosition(-model.limThreshold[slot_]);
-    thresholdEdit_->setText(Text(ThresholdText(model.limThreshold[slot_])));
+    thresholdEdit_->setText(ToQString(ThresholdText(model.limThreshold[slot_])));
     const std::pair<LimiterTime*, int> times[] = {{&attack_, model.limAttack[slot_]},
                                                   {&hold_, model.limHold[slot_]},
                                                   {&decay_, model.limDecay[slot_]}};
     for (const auto& [time, step] : times) {
         time->upDown->SetPosition(step);
-        time->edit->setText(Text(LimiterTimeText(step)));
+        time->edit->setText(ToQString(LimiterTimeText(step)));
     }
     for (CUpDown* upDown : delayUpDowns_)
         upDown->SetPosition(model.delay[slot_]);
@@ -277,8 +258,8 @@ void CDlgOutput::RefreshBands()
     for (int b = 0; b < 3; ++b) {
         const int j = PeqIndex(slot, b);
         bands_[b].freq->setText(QString::fromLatin1(FreqLabelAt(model.peqFreq[j])));
-        bands_[b].gain->setText(Text(PeqGainText(model.peqGain[j])));
-        bands_[b].q->setText(Text(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j],
+        bands_[b].gain->setText(ToQString(PeqGainText(model.peqGain[j])));
+        bands_[b].q->setText(ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j],
                                                 model.peqLoShelf[j])));
         SetChecked(bands_[b].flat, model.peqFlat[j]);
     }
@@ -298,9 +279,9 @@ void CDlgOutput::RefreshCrossover()
 void CDlgOutput::RefreshDelayTexts()
 {
     const int delay = model.delay[slot_];
-    delayEdits_[0]->setText(Text(DelayMsText(delay)));
-    delayEdits_[1]->setText(Text(DelayMetresText(delay)));
-    delayEdits_[2]->setText(Text(DelayFeetText(delay)));
+    delayEdits_[0]->setText(ToQString(DelayMsText(delay)));
+    delayEdits_[1]->setText(ToQString(DelayMetresText(delay)));
+    delayEdits_[2]->setText(ToQString(DelayFeetText(delay)));
 }
 
 void CDlgOutput::PushData() { levelEdit_->setText(levelText_); }
@@ -320,7 +301,7 @@ void CDlgOutput::paintEvent(QPaintEvent*)
 
 void CDlgOutput::OnLevelMoved(int position)
 {
-    levelText_ = Text(GainText(128 - position));
+    levelText_ = ToQString(GainText(128 - position));
     model.gain[slot_] = GainFromLevelPosition(position);
     Send(PID_LR_GAIN, PID_SUB_GAIN);
     PushData();
@@ -350,7 +331,7 @@ void CDlgOutput::OnThresholdStep(int position, int change)
 {
     const int threshold = ThresholdFromUpDown(position, change);
     model.limThreshold[slot_] = threshold;
-    thresholdEdit_->setText(Text(ThresholdText(threshold)));
+    thresholdEdit_->setText(ToQString(ThresholdText(threshold)));
     Send(PID_LR_LIMIT_THRESHOLD, PID_SUB_LIMIT_THRESHOLD);
     PushData();
 }
@@ -359,7 +340,7 @@ void CDlgOutput::OnHoldStep(int position, int change)
 {
     const int hold = HoldFromUpDown(position, change);
     model.limHold[slot_] = hold;
-    hold_.edit->setText(Text(LimiterTimeText(hold)));
+    hold_.edit->setText(ToQString(LimiterTimeText(hold)));
     Send(PID_LR_LIMIT_HOLD, PID_SUB_LIMIT_HOLD);
     PushData();
 }
@@ -394,20 +375,20 @@ void CDlgOutput::OnEnter(QObject* focused)
     const std::string text = edit == nullptr ? std::string() : edit->text().toStdString();
     if (focused == levelEdit_) {
         const int steps = LevelStepsFromText(text);
-        levelText_ = Text(GainText(steps + 128));
+        levelText_ = ToQString(GainText(steps + 128));
         model.gain[slot_] = steps + 128;
         SetLevelPosition(-steps);
         Send(PID_LR_GAIN, PID_SUB_GAIN);
     } else if (focused == thresholdEdit_) {
         const int threshold = ThresholdFromText(text);
         model.limThreshold[slot_] = threshold;
-        thresholdEdit_->setText(Text(ThresholdText(threshold)));
+        thresholdEdit_->setText(ToQString(ThresholdText(threshold)));
         thresholdUpDown_->SetPosition(-threshold);
         Send(PID_LR_LIMIT_THRESHOLD, PID_SUB_LIMIT_THRESHOLD);
     } else if (focused == hold_.edit) {
         const int hold = HoldFromText(text);
         model.limHold[slot_] = hold;
-        hold_.edit->setText(Text(LimiterTimeText(hold)));
+        hold_.edit->setText(ToQString(LimiterTimeText(hold)));
         hold_.upDown->SetPosition(hold);
         Send(PID_LR_LIMIT_HOLD, PID_SUB_LIMIT_HOLD);
     } else {

@@ -1,7 +1,6 @@
 #include "dialogs/DlgPeq.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +12,7 @@
 
 #include "app/DialogUnits.h"
 #include "dialogs/ArrowIcons.h"
+#include "dialogs/FormLayout.h"
 #include "dialogs/KeyHook.h"
 #include "dialogs/ScrollNotifier.h"
 #include "dialogs/TypedValues.h"
@@ -28,28 +28,6 @@ constexpr int kDefaultBandwidth = 18;
 // frequency and bandwidth bars.
 SendThinner gainThinner;
 SendThinner barThinner;
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-template <typename Widget>
-Widget* Place(Widget* widget, int x, int y, int w, int h)
-{
-    PlaceInDialogUnits(widget, x, y, w, h);
-    return widget;
-}
-
-QLabel* AddLabel(QWidget* parent, const char* text, int x, int y, int w, int h,
-                 Qt::Alignment alignment = Qt::AlignLeft)
-{
-    auto* label = Place(new QLabel(QString::fromLatin1(text), parent), x, y, w, h);
-    label->setAlignment(alignment | Qt::AlignVCenter);
-    return label;
-}
-
-void AddFrame(QWidget* parent, const char* title, int x, int y, int w, int h)
-{
-    Place(new QGroupBox(QString::fromLatin1(title), parent), x, y, w, h)->lower();
-}
 
 bool IsThumb(ScrollCode code)
 {
@@ -204,11 +182,11 @@ void CDlgPeq::Refresh()
         bandwidthBar_->setValue(model.peqBandwidth[j]);
     }
     bandwidthEdit_->setText(
-        Text(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
+        ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
     lowShelf_->setChecked(model.peqLoShelf[j] != 0);
     highShelf_->setChecked(model.peqHiShelf[j] != 0);
     SetGainBar(128 - model.peqGain[j]);
-    gainEdit_->setText(Text(PeqGainText(model.peqGain[j])));
+    gainEdit_->setText(ToQString(PeqGainText(model.peqGain[j])));
     ApplyEnableRules();
     flat_->setChecked(model.peqFlat[j] != 0);
 }
@@ -257,7 +235,7 @@ void CDlgPeq::OnGainScroll(ScrollCode code, int position)
         if (send)
             pendingGain_.Clear();
     }
-    gainEdit_->setText(Text(PeqGainText(128 - position)));
+    gainEdit_->setText(ToQString(PeqGainText(128 - position)));
     model.peqGain[Band()] = 128 - position;
     if (send)
         SendParameter(PID_PEQ_GAIN);
@@ -299,7 +277,7 @@ void CDlgPeq::OnBandwidthScroll(ScrollCode code, int position)
     }
     if (send)
         SendParameter(PID_PEQ_BANDWIDTH);
-    bandwidthEdit_->setText(Text(BandwidthText(model.peqBandwidth[j], 0, 0)));
+    bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], 0, 0)));
     SetBandwidthBar(model.peqBandwidth[j]);
     if (!IsThumb(code))
         ShowBellRange();
@@ -322,7 +300,7 @@ void CDlgPeq::OnShelfClicked(bool high, bool ticked)
         SetBandwidthBar(model.peqBandwidth[j]);
     }
     bandwidthEdit_->setText(
-        Text(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
+        ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
     SendParameter(PID_PEQ_BANDWIDTH);
 }
 
@@ -346,7 +324,7 @@ void CDlgPeq::OnTypedFrequency()
 void CDlgPeq::OnTypedGain()
 {
     const int tenths = PeqGainTenthsFromText(gainEdit_->text().toStdString());
-    gainEdit_->setText(Text(SignedTenthsText(tenths)));
+    gainEdit_->setText(ToQString(SignedTenthsText(tenths)));
     SetGainBar(-tenths);
     model.peqGain[Band()] = tenths + 128;
     SendParameter(PID_PEQ_GAIN);
@@ -392,7 +370,7 @@ void CDlgPeq::OnTypedBandwidth()
         SetBandwidthBar(model.peqBandwidth[j]);
     }
     bandwidthEdit_->setText(
-        Text(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
+        ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
     SendParameter(PID_PEQ_BANDWIDTH);
 }
 

@@ -1,7 +1,6 @@
 #include "dialogs/DlgXover.h"
 
 #include <QButtonGroup>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,6 +11,7 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
+#include "dialogs/FormLayout.h"
 #include "dialogs/KeyHook.h"
 #include "dialogs/ScrollNotifier.h"
 #include "link/ParameterMessages.h"
@@ -22,13 +22,6 @@ namespace {
 
 // Shared by every crossover dialog of the run.
 SendThinner frequencyThinner;
-
-template <typename Widget>
-Widget* Place(Widget* widget, int x, int y, int w, int h)
-{
-    PlaceInDialogUnits(widget, x, y, w, h);
-    return widget;
-}
 
 }  // namespace
 
@@ -49,14 +42,13 @@ void CDlgXover::Build()
     setFixedSize(DialogUnitsToPixels(405, 152, font()));
     types_ = Place(new QListWidget(this), 7, 7, 110, 138);
     connect(types_, &QListWidget::itemSelectionChanged, this, &CDlgXover::OnTypeSelected);
-    Place(new QGroupBox(QStringLiteral("Frequency"), this), 125, 7, 273, 72)->lower();
+    AddFrame(this, "Frequency", 125, 7, 273, 72);
     freqBar_ = Place(new QScrollBar(Qt::Horizontal, this), 133, 22, 257, 11);
     freqBar_->setPageStep(5);
     connect(new ScrollNotifier(freqBar_), &ScrollNotifier::scrolled, this,
             &CDlgXover::OnFrequencyScroll);
-    freqLeft_ = Place(new QLabel(QStringLiteral("HP"), this), 133, 36, 60, 8);
-    freqRight_ = Place(new QLabel(QStringLiteral("HP"), this), 330, 36, 60, 8);
-    freqRight_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    freqLeft_ = AddLabel(this, "HP", 133, 36, 60, 8);
+    freqRight_ = AddLabel(this, "HP", 330, 36, 60, 8, Qt::AlignRight);
     freqEdit_ = Place(new QLineEdit(this), 231, 52, 60, 12);
 
     highPassButton_ = Place(new QPushButton(QStringLiteral("High Pass"), this), 133, 92, 60, 16);
