@@ -1,6 +1,7 @@
 #include "cli/MemoryFileAccess.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -37,11 +38,17 @@ MemoryFileImage ReadCheckedMemoryFile(const std::string& path)
 
 void WriteMemoryFile(const std::string& path, const MemoryFileImage& file)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    // Written beside the target and renamed over it once complete, so an
+    // existing file is never left half-written.
+    const std::string partial = path + ".partial";
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
     if (out)
         out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     if (out)
         out.close();
-    if (!out)
-        throw CliError(kExitBadInput, "Fail to open file.\n" + path + ": " + SystemReason());
+    if (!out || std::rename(partial.c_str(), path.c_str()) != 0) {
+        const std::string reason = SystemReason();
+        std::remove(partial.c_str());
+        throw CliError(kExitBadInput, "Fail to open file.\n" + path + ": " + reason);
+    }
 }

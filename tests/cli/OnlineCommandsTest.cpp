@@ -185,6 +185,10 @@ TEST_F(CliOnline, SaveWritesEveryMemoryAndLoadStoresTheUsedOnesBack)
     EXPECT_EQ(file[128 + 1], 0);            // memory 2 empty ...
     EXPECT_EQ(file[128 + 32 + 1], 70);      // ... and holding the current setting
 
+    const CliRun unwritable = Cli({"save", TempPath("no-such-folder") + "/saved.cmf"});
+    EXPECT_EQ(unwritable.exitCode, 2);
+    EXPECT_EQ(unwritable.err.rfind("Fail to open file.\n", 0), 0u) << unwritable.err;
+
     unit_.SetMemory(1, Memory(true, "Changed"));
     unit_.SetMemory(2, Memory(true, "Keep me"));
     const CliRun load = Cli({"load", path});
