@@ -4,8 +4,8 @@
 // with "P". Results: 0 done, 1 not connected (nothing went on the line),
 // 3 no answer within the step's time-out, or a wrong answer. Whatever the
 // result, the recogniser is idle again (g_expectedReply 0) afterwards.
-// Memory slots are 1..6; a command for any other slot sends nothing and
-// gives 3.
+// Memory slots are 1..6; while connected, a command for any other slot
+// sends nothing and gives 3.
 #pragma once
 
 #include <cstdint>
