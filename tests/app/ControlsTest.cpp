@@ -42,13 +42,6 @@ private slots:
         // A click on a corner of the square lands on the parent, not the button.
         QCOMPARE(parent.childAt(11, 21), nullptr);
         QCOMPARE(parent.childAt(30, 40), &button);
-    }
-
-    void roundButtonClickOutsideCircleDoesNotClick()
-    {
-        QWidget parent;
-        CRoundButton button(QStringLiteral("MIX"), &parent);
-        button.PlaceOn(QRect(0, 0, 40, 40));
         QSignalSpy clicks(&button, &QAbstractButton::clicked);
         QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(1, 1));
         QCOMPARE(clicks.count(), 0);
@@ -127,22 +120,6 @@ private slots:
         QVERIFY(unfocused.pixelColor(20 - 14, 20) != QColor(Qt::black));
     }
 
-    void disabledRoundButtonShowsEmbossedCaption()
-    {
-        CRoundButton button(QStringLiteral("MIX"));
-        button.PlaceOn(QRect(0, 0, 40, 40));
-        const QImage enabled = Face(button);
-        button.setEnabled(false);
-        const QImage disabled = Face(button);
-        const QColor light = button.palette().color(QPalette::Light);
-        bool foundEmboss = false;
-        for (int y = 12; y < 28; ++y)
-            for (int x = 8; x < 32; ++x)
-                foundEmboss |= disabled.pixelColor(x, y) == light &&
-                               enabled.pixelColor(x, y) != light;
-        QVERIFY(foundEmboss);
-    }
-
     void frameButtonPressedMovesCaptionNotFrame()
     {
         CFrameButton button(QStringLiteral("1.00k"));
@@ -158,19 +135,6 @@ private slots:
         const QRect downInk = InkBox(down.copy(inner), Qt::white);
         QVERIFY(!upInk.isEmpty());
         QCOMPARE(downInk, upInk.translated(1, 1));
-    }
-
-    void frameButtonClipsLongCaptionAtItsEdges()
-    {
-        QWidget parent;
-        parent.resize(100, 40);
-        parent.setAutoFillBackground(true);
-        parent.setPalette(QPalette(Qt::green));
-        CFrameButton button(QStringLiteral("a caption far too long for this button"), &parent);
-        button.setGeometry(20, 10, 40, 20);
-        const QImage image = Face(parent);
-        QCOMPARE(image.pixelColor(10, 20), QColor(Qt::green));
-        QCOMPARE(image.pixelColor(70, 20), QColor(Qt::green));
     }
 
     void labelButtonWithoutCaptionIsPlainBlack()

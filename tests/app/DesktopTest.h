@@ -1,12 +1,10 @@
-// Shared by the desktop test programs: an isolated environment (settings,
-// lock and runtime folders in a temporary directory) and a helper that
-// answers the message boxes a test causes.
+// Shared by the desktop test programs: a sandboxed environment (settings,
+// runtime and lock folders in a temporary directory), emulated units behind
+// COM numbers, and a helper that answers the message boxes a test causes.
 #pragma once
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QObject>
-#include <QString>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -14,26 +12,18 @@
 
 #include "emulator/Emulator.h"
 
-// Points the settings, runtime and configuration folders at a fresh
-// temporary directory and clears the port overrides. Call before QApplication.
+// Call before QApplication: fresh folders, no port overrides.
 void IsolateDesktopEnvironment();
-
-// Removes every stored setting of the program.
 void ClearProgramSettings();
 
 // Starts an emulated unit and points COMn at it through QUENBAR_COM<n>.
 std::unique_ptr<Rx74Emulator> StartEmulatorOnCom(int number, EmulatorFaults faults = {});
-
-// Points COMn at a path where no device exists.
 void PointComAtNothing(int number);
 
-// True when every channel and PEQ setting of the model has its factory value.
+// Whether the model's channel settings are the factory ones; and a change to all of them.
 bool ModelHoldsDefaults();
-
-// Puts a non-default value into every channel setting the defaults cover.
 void DisturbModel();
 
-// What a message box showed.
 struct SeenBox {
     QString caption;
     QString text;
@@ -41,8 +31,8 @@ struct SeenBox {
     QMessageBox::StandardButtons buttons;
 };
 
-// While alive, answers every message box that opens by clicking its OK
-// (or its default) button, and records what it showed.
+// While alive, answers every message box that opens with its OK (or
+// default) button and records what it showed.
 class BoxAnswerer : public QObject {
 public:
     BoxAnswerer();
@@ -54,11 +44,11 @@ private:
     std::vector<SeenBox> seen_;
 };
 
-#define QUENBAR_DESKTOP_TEST(TestClass)        \
-    int main(int argc, char** argv)            \
-    {                                          \
-        IsolateDesktopEnvironment();           \
-        QApplication app(argc, argv);          \
-        TestClass tests;                       \
+#define QUENBAR_DESKTOP_TEST(TestClass)          \
+    int main(int argc, char** argv)              \
+    {                                            \
+        IsolateDesktopEnvironment();             \
+        QApplication app(argc, argv);            \
+        TestClass tests;                         \
         return QTest::qExec(&tests, argc, argv); \
     }

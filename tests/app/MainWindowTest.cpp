@@ -1,19 +1,15 @@
 // The main window against an emulated unit: Connect and Disconnect, the
 // commands' enable states, the View toggles, the status bar and the view.
-#include <QLabel>
 #include <QMenu>
-#include <QStatusBar>
 #include <QTabWidget>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QtTest>
-#include <cstring>
 
 #include "app/AppSettings.h"
-#include "app/DialogUnits.h"
 #include "app/MainFrame.h"
 #include "app/QuenbarApp.h"
 #include "app/QuenbarView.h"
-#include "app/controls/RoundButton.h"
 #include "dialogs/DlgSetting.h"
 #include "link/Frame.h"
 #include "model/MemoryImage.h"
@@ -200,23 +196,6 @@ private slots:
         QVERIFY(!frame->statusBar()->isHidden());
     }
 
-    void statusBarShowsReadyOrTheHighlightedPrompt()
-    {
-        PointComAtNothing(1);
-        BoxAnswerer boxes;
-        CMainFrame* frame = StartProgram();
-        QVERIFY(frame);
-        QCOMPARE(frame->StatusText(), QStringLiteral("Ready"));
-        frame->Command(kIdMemory)->showStatusText(frame);
-        QCOMPARE(frame->StatusText(), QStringLiteral("Memory Manage"));
-        frame->statusBar()->clearMessage();
-        QCOMPARE(frame->StatusText(), QStringLiteral("Ready"));
-        QStringList indicators;
-        for (QLabel* pane : frame->statusBar()->findChildren<QLabel*>())
-            if (!pane->isEnabled()) indicators << pane->text();
-        QCOMPARE(indicators, QStringList({"CAP", "NUM", "SCRL"}));
-    }
-
     void controlKeyDIsSwallowedAndOtherKeysPassOn()
     {
         CQuenbarView view;
@@ -240,22 +219,6 @@ private slots:
         QCOMPARE(CQuenbarView::SlotOfBlock(1086), kSlotLeftRight);
         QCOMPARE(CQuenbarView::SlotOfBlock(1011), kSlotSub);
         QCOMPARE(CQuenbarView::SlotOfBlock(1085), -1);
-    }
-
-    void formPlacesItsControlsInDialogUnits()
-    {
-        CQuenbarView view;
-        const QFont font = view.font();
-        QCOMPARE(view.sizeHint(), DialogUnitsToPixels(461, 293, font));
-        QCOMPARE(view.Control(1000)->geometry(), DialogUnitsToPixels(57, 50, 52, 48, font));
-        QCOMPARE(view.Control(1008)->geometry(), DialogUnitsToPixels(374, 128, 52, 20, font));
-        QCOMPARE(view.Control(1094)->geometry(), DialogUnitsToPixels(428, 120, 29, 12, font));
-        QCOMPARE(view.Control(1050)->height(), 2);
-        QCOMPARE(view.Control(1053)->width(), 2);
-        auto* mix = qobject_cast<CRoundButton*>(view.Control(1085));
-        QVERIFY(mix && !mix->isEnabled());
-        QCOMPARE(mix->width(), mix->height());
-        QCOMPARE(view.grab().toImage().pixelColor(2, 2), QColor(Qt::black));
     }
 };
 

@@ -145,13 +145,6 @@ private slots:
         QVERIFY(!ProgramSettings()->contains("Ports/COM4"));
         QCOMPARE(DeviceForPort(4), QStringLiteral("/dev/ttyS3"));
     }
-
-    void deviceEditRules()
-    {
-        QCOMPARE(ClassifyPortDeviceEdit("/dev/ttyS0", " /dev/ttyS0 "), PortDeviceEdit::Keep);
-        QCOMPARE(ClassifyPortDeviceEdit("/dev/ttyS0", "  "), PortDeviceEdit::Remove);
-        QCOMPARE(ClassifyPortDeviceEdit("/dev/ttyS0", "/dev/ttyUSB0"), PortDeviceEdit::Store);
-    }
 };
 
 QUENBAR_DESKTOP_TEST(Rs232DialogTest)

@@ -72,17 +72,6 @@ private slots:
         }
     }
 
-    void storedPortNumberIsTheOneOpened()
-    {
-        auto unit = StartEmulatorOnCom(3);
-        QVERIFY(unit);
-        StorePortNumber(3);
-        CQuenbarApp app;
-        QCOMPARE(app.InitInstance(), CQuenbarApp::StartResult::Running);
-        QCOMPARE(CurrentPortNumber(), 3);
-        QVERIFY(CommIsOpen());
-    }
-
     void portThatCannotOpenIsReportedAndTheProgramRunsOn()
     {
         PointComAtNothing(1);
