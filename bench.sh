@@ -3,13 +3,14 @@
 # them and prints one table: response curve, graph draw, frame building, a
 # parameter round trip and the connect sequence (unpaced and paced at the
 # line rate, with their line-time ratios), start-up to the first painted
-# window, and peak memory. Raw results stay in build-bench/results/.
+# window, and peak memory. Raw results stay in build-bench/results/
+# (QUENBAR_BENCH_DIR names another build directory).
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 
 ensure_packages python3 jq
-dir=build-bench
+dir="${QUENBAR_BENCH_DIR:-build-bench}"
 results="$dir/results"
 mkdir -p "$results"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -13,7 +13,7 @@ export QUENBAR_SOAK_CONNECTS="${2:-${QUENBAR_SOAK_CONNECTS:-1000}}"
 [ $# -ge 3 ] && export QUENBAR_SOAK_SEED="$3"
 
 ensure_packages
-cmake -S . -B build-soak -G Ninja -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF >/dev/null
-cmake --build build-soak --target soak_tests -j "$(nproc)"
+cmake -S . -B "${QUENBAR_SOAK_DIR:-build-soak}" -G Ninja -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF >/dev/null
+cmake --build "${QUENBAR_SOAK_DIR:-build-soak}" --target soak_tests -j "$(nproc)"
 echo "== soak: $QUENBAR_SOAK_MESSAGES parameter messages, $QUENBAR_SOAK_CONNECTS connect sequences"
-time build-soak/bin/soak_tests
+time "${QUENBAR_SOAK_DIR:-build-soak}"/bin/soak_tests
