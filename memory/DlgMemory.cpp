@@ -54,6 +54,7 @@ CDlgMemory::CDlgMemory(QWidget* parent)
     QPushButton* openFile = AddButton(this, "Open File", "openFile", 61);
     QPushButton* saveFile = AddButton(this, "Save File", "saveFile", 79);
     QPushButton* exit = AddButton(this, "Exit", "exit", 106);
+    exit->setDefault(true);  // Enter closes the dialog, as its OK button
 
     connect(store_, &QPushButton::clicked, this, &CDlgMemory::OnStore);
     connect(recall_, &QPushButton::clicked, this, &CDlgMemory::OnRecall);
