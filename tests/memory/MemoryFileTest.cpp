@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ std::array<SlotRecord, kMemorySlots> SampleRecords()
         for (std::size_t b = 0; b < r.imageBlock.size(); ++b)
             r.imageBlock[b] = static_cast<std::uint8_t>(0x80 + i * 7 + b);
     }
+    std::strcpy(records[1].name, "ABCDEFGHIJ");  // ten characters
     return records;
 }
 
@@ -28,98 +30,57 @@ std::string Text(const MemoryFileImage& file, std::size_t offset, std::size_t le
 
 bool AllZero(const MemoryFileImage& file, std::size_t from, std::size_t to)
 {
-    for (std::size_t b = from; b < to; ++b)
-        if (file[b] != 0)
-            return false;
-    return true;
+    return std::all_of(file.begin() + from, file.begin() + to, [](std::uint8_t b) { return b == 0; });
 }
 
-TEST(MemoryFileLayout, PutsHeaderRecordsAndTrailerAtTheirOffsets)
-{
-    auto records = SampleRecords();
-    std::strcpy(records[1].name, "ABCDEFGHIJ");  // ten characters
-    const MemoryFileImage file = BuildMemoryFile(records);
-
-    EXPECT_EQ(Text(file, 0, 16), "VNB1.00M        ");
-    EXPECT_EQ(Text(file, 688, 16), "VNB1.00M        ");
-    for (int i = 0; i < kMemorySlots; ++i) {
-        const std::size_t at = 16 + 112 * static_cast<std::size_t>(i);
-        EXPECT_EQ(file[at], i + 1);
-        EXPECT_EQ(file[at + 1], records[static_cast<std::size_t>(i)].usedByte);
-        EXPECT_EQ(Text(file, at + 2, 3), "MEM");
-        EXPECT_TRUE(AllZero(file, at + 5, at + 16));
-        for (std::size_t b = 0; b < 62; ++b)
-            ASSERT_EQ(file[at + 32 + b], records[static_cast<std::size_t>(i)].imageBlock[b]);
-        // The image block's two extra bytes are not stored.
-        EXPECT_TRUE(AllZero(file, at + 94, at + 112)) << "record " << i;
-    }
-    EXPECT_EQ(Text(file, 16 + 112 + 16, 10), "ABCDEFGHIJ");
-    EXPECT_TRUE(AllZero(file, 16 + 112 + 26, 16 + 112 + 32));
-    EXPECT_EQ(Text(file, 16 + 16, 7), std::string("Slot 1\0", 7));
-}
-
-TEST(MemoryFileLayout, ReadsBackWhatWasBuilt)
+TEST(MemoryFileLayout, PutsHeaderRecordsAndTrailerAtTheirOffsetsAndReadsThemBack)
 {
     const auto records = SampleRecords();
     const MemoryFileImage file = BuildMemoryFile(records);
-    ASSERT_TRUE(CheckMemoryFileFormat(file));
+    EXPECT_EQ(Text(file, 0, 16), "VNB1.00M        ");
+    EXPECT_EQ(Text(file, 688, 16), "VNB1.00M        ");
     for (int i = 0; i < kMemorySlots; ++i) {
-        const SlotRecord back = ReadSlotRecord(file, i);
         const SlotRecord& original = records[static_cast<std::size_t>(i)];
+        const std::size_t at = 16 + 112 * static_cast<std::size_t>(i);
+        EXPECT_EQ(file[at], i + 1);
+        EXPECT_EQ(file[at + 1], original.usedByte);
+        EXPECT_EQ(Text(file, at + 2, 3), "MEM");
+        EXPECT_TRUE(AllZero(file, at + 5, at + 16));
+        EXPECT_TRUE(std::equal(original.imageBlock.begin(), original.imageBlock.begin() + 62, file.begin() + at + 32));
+        // The image block's two extra bytes are not stored.
+        EXPECT_TRUE(AllZero(file, at + 94, at + 112)) << "record " << i;
+
+        const SlotRecord back = ReadSlotRecord(file, i);
         EXPECT_EQ(back.usedByte, original.usedByte);
         EXPECT_STREQ(back.name, original.name);
-        for (std::size_t b = 0; b < 62; ++b)
-            EXPECT_EQ(back.imageBlock[b], original.imageBlock[b]);
-        EXPECT_EQ(back.imageBlock[62], 0);
-        EXPECT_EQ(back.imageBlock[63], 0);
+        EXPECT_TRUE(std::equal(back.imageBlock.begin(), back.imageBlock.begin() + 62, original.imageBlock.begin()));
+        EXPECT_EQ(back.imageBlock[62] | back.imageBlock[63], 0);
     }
+    // A ten-character name fills bytes 16..25 of its record, then zeros.
+    EXPECT_EQ(Text(file, 128 + 16, 10), "ABCDEFGHIJ");
+    EXPECT_TRUE(AllZero(file, 128 + 26, 128 + 32));
 }
 
-TEST(MemoryFileLayout, ReadsAnyUsedByteAndASixteenCharacterNameWithItsTerminator)
+TEST(MemoryFileFormatCheck, LooksOnlyAtTheMarkersAndRejectsAFileTooShortForItsTrailer)
 {
-    MemoryFileImage file = BuildMemoryFile(SampleRecords());
-    const std::size_t record = 16 + 112 * 3;
-    file[record + 1] = 2;
-    std::memcpy(file.data() + record + 16, "0123456789ABCDEF", 16);
-    file[record + 94] = 0x5A;  // lands in the 64-byte image block
-    const SlotRecord r = ReadSlotRecord(file, 3);
-    EXPECT_EQ(r.usedByte, 2);
-    EXPECT_STREQ(r.name, "0123456789ABCDEF");
-    EXPECT_EQ(r.imageBlock[62], 0x5A);
-}
-
-TEST(MemoryFileFormatCheck, LooksOnlyAtTheEightMarkerCharactersOfHeaderAndTrailer)
-{
-    MemoryFileImage file = BuildMemoryFile(SampleRecords());
-    file[8] = 'x';         // the blanks after the marker
-    file[16] = 9;          // a slot number
-    file[18] = 'Q';        // "MEM"
-    file[703] = 0;
+    const MemoryFileImage built = BuildMemoryFile(SampleRecords());
+    MemoryFileImage file = built;
+    file[8] = 'x';   // the blanks after the marker
+    file[16] = 9;    // a slot number
+    file[18] = 'Q';  // "MEM"
     EXPECT_TRUE(CheckMemoryFileFormat(file));
+    file[7] = 'N';
+    EXPECT_FALSE(CheckMemoryFileFormat(file));
+    file = built;
+    file[695] = ' ';
+    EXPECT_FALSE(CheckMemoryFileFormat(file));
 
-    MemoryFileImage badHeader = file;
-    badHeader[7] = 'N';
-    EXPECT_FALSE(CheckMemoryFileFormat(badHeader));
-    MemoryFileImage badTrailer = file;
-    badTrailer[695] = ' ';
-    EXPECT_FALSE(CheckMemoryFileFormat(badTrailer));
-}
-
-TEST(MemoryFileFormatCheck, RejectsAFileTooShortToHoldItsTrailerAndIgnoresExtraBytes)
-{
-    const MemoryFileImage file = BuildMemoryFile(SampleRecords());
-    std::vector<std::uint8_t> bytes(file.begin(), file.end());
-
-    const std::vector<std::uint8_t> truncated(bytes.begin(), bytes.begin() + 695);
-    const MemoryFileImage shortFile = MemoryFileFromBytes(truncated);
+    std::vector<std::uint8_t> bytes(built.begin(), built.end());
+    const MemoryFileImage shortFile = MemoryFileFromBytes(std::span(bytes).first(695));
     EXPECT_FALSE(CheckMemoryFileFormat(shortFile));
     EXPECT_TRUE(AllZero(shortFile, 695, 704));
-    EXPECT_FALSE(CheckMemoryFileFormat(MemoryFileFromBytes({})));
-
-    bytes.insert(bytes.end(), 50, 0xEE);
-    const MemoryFileImage longFile = MemoryFileFromBytes(bytes);
-    EXPECT_EQ(longFile, file);
-    EXPECT_TRUE(CheckMemoryFileFormat(longFile));
+    bytes.insert(bytes.end(), 50, 0xEE);  // bytes after the file's size are ignored
+    EXPECT_EQ(MemoryFileFromBytes(bytes), built);
 }
 
 }  // namespace
