@@ -2,6 +2,8 @@
 // they print, their exit codes and messages, and what the unit received.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <nlohmann/json.hpp>
 
 #include "emulator/Emulator.h"
@@ -286,11 +288,17 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"UnitGoneBeforeSet", HangUpAfter(8), {"set", "lr", "gain", "1"}, "The unit did not acknowledge the change.\n"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
-TEST(CliOnlinePort, AMissingDeviceEndsWithExitCode3AndTheConnectionMessage)
+TEST_F(CliOnline, FindsTheUnitThroughACOMnNameAndRefusesPortsThatNameNoDevice)
 {
-    const CliRun run = RunCli({"--port", TempPath("no-such-device"), "dump"});
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.err.rfind("RS232 Connection failed.\n", 0), 0u) << run.err;
+    ::setenv("QUENBAR_COM7", unit_.DevicePath().c_str(), 1);
+    const CliRun byName = RunCli({"--port", "com7", "dump"});
+    EXPECT_EQ(byName.exitCode, 0) << byName.err;
+    EXPECT_EQ(json::parse(byName.out)["memories"].size(), 6u);
+
+    EXPECT_EQ(RunCli({"--port", "serial", "dump"}).exitCode, 2);
+    const CliRun missing = RunCli({"--port", TempPath("no-such-device"), "dump"});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_EQ(missing.err.rfind("RS232 Connection failed.\n", 0), 0u) << missing.err;
 }
 
 }  // namespace
