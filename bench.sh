@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the benchmarks and the programs in build-bench/ (Release), runs
+# Builds the benchmarks and the programs in build-bench/ (as the project
+# builds by default, optimised with debug information), runs
 # them and prints one table: response curve, graph draw, frame building, a
 # parameter round trip and the connect sequence (unpaced and paced at the
 # line rate, with their line-time ratios), start-up to the first painted
@@ -13,7 +14,7 @@ ensure_packages python3 jq
 dir="${QUENBAR_BENCH_DIR:-build-bench}"
 results="$dir/results"
 mkdir -p "$results"
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$dir" -G Ninja >/dev/null
 benches=(core_bench link_bench)
 cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench)
 cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator >/dev/null
