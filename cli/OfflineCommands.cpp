@@ -14,7 +14,7 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-// The record's image into the model, as loading it into a unit would.
+// The record's image into the model, with the clamps of a read from the unit.
 void UnpackRecord(const SlotRecord& record) { ImageToModel(record.imageBlock.data()); }
 
 void Inspect(const std::string& path)
