@@ -4,8 +4,15 @@
 // it waits on a silent unit.
 #include <benchmark/benchmark.h>
 
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "emulator/Emulator.h"
 #include "link/ParameterMessages.h"
@@ -87,6 +94,39 @@ void BM_ConnectSequence(benchmark::State& state) {
     ReportLineRatio(state, kConnectSequenceBytes, total / static_cast<double>(state.iterations()), paceBaud);
 }
 
+// The floor under the round trip: the same two exchanges as a parameter
+// message (a byte out, a byte back, twice) over a bare pseudo-terminal with
+// an echoing thread, and no link code at all. The round trip minus this is
+// what the transport, the recogniser and the emulator add.
+void BM_PtyEchoFloor(benchmark::State& state) {
+    int master = -1, device = -1;
+    if (::openpty(&master, &device, nullptr, nullptr, nullptr) != 0) return state.SkipWithError("no pty");
+    termios raw{};
+    ::tcgetattr(device, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(device, TCSANOW, &raw);
+    std::atomic<bool> running{true};
+    std::thread echo([&] {
+        std::uint8_t byte;
+        pollfd in{master, POLLIN, 0};
+        while (running.load())
+            if (::poll(&in, 1, 100) > 0 && ::read(master, &byte, 1) == 1 && ::write(master, &byte, 1) != 1) break;
+    });
+    const std::uint8_t out = 0xFA;
+    std::uint8_t back = 0;
+    for (auto _ : state) {
+        for (int exchange = 0; exchange < 2; ++exchange) {
+            pollfd in{device, POLLIN, 0};
+            if (::write(device, &out, 1) != 1 || ::poll(&in, 1, 1000) != 1 || ::read(device, &back, 1) != 1)
+                return state.SkipWithError("echo lost");
+        }
+    }
+    running.store(false);
+    echo.join();
+    ::close(device);
+    ::close(master);
+}
+
 // A message to a silent unit waits out its one-second time-out; the
 // process's CPU time over that wait shows whether anything spins.
 void BM_WaitOnSilentUnit(benchmark::State& state) {
@@ -114,6 +154,7 @@ BENCHMARK(BM_ParameterRoundTrip)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+BENCHMARK(BM_PtyEchoFloor)->UseRealTime()->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_ConnectSequence)
     ->ArgName("paceBaud")
     ->Arg(0)
