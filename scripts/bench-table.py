@@ -10,6 +10,7 @@ their bytes and the ratio of measured to line time.
 """
 import argparse
 import json
+import re
 
 UNIT_SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
@@ -17,8 +18,8 @@ UNIT_SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 ROWS = [
     ("BM_ComputeResponseBusyChannel", "ComputeResponse, busy channel"),
     ("BM_ComputeResponseDefaults", "ComputeResponse, defaults"),
-    ("BM_DrawResponseGraph", "Response graph draw"),
-    ("BM_RenderResponseImage", "Response graph draw (image only)"),
+    ("BM_DrawResponseGraphCentred", "Response graph draw, unscaled"),
+    ("BM_DrawResponseGraphScaled", "Response graph draw, scaled"),
     ("BM_BuildFrame/7", "BuildFrame, 7-byte payload"),
     ("BM_BuildFrame/192", "BuildFrame, 192-byte payload"),
     ("BM_ParameterRoundTrip/paceBaud:0", "Parameter round trip, unpaced"),
@@ -28,14 +29,18 @@ ROWS = [
 ]
 
 
+def base_name(name):
+    """The benchmark's name without its repetition, iteration and timing suffixes."""
+    return re.sub(r"/(repeats:\d+|iterations:\d+|real_time|manual_time)", "", name)
+
+
 def load_runs(paths):
     """Benchmark name -> the run to report (median aggregate, else the plain run)."""
     runs = {}
     for path in paths:
         with open(path) as f:
             for run in json.load(f).get("benchmarks", []):
-                name = run.get("run_name", run["name"])
-                base = name.split("/real_time")[0]
+                base = base_name(run.get("run_name", run["name"]))
                 if run.get("run_type") == "aggregate":
                     if run.get("aggregate_name") == "median":
                         runs[base] = run
@@ -51,11 +56,18 @@ def pretty_time(seconds):
     return f"{seconds / 1e-9:.3g} ns"
 
 
-def row_cells(run):
+def row_cells(run, line_ms):
+    """Time, and for link runs the line time of their bytes and the ratio to it."""
     seconds = run["real_time"] * UNIT_SCALE[run["time_unit"]]
-    line = f"{run['line_ms']:.3g} ms" if "line_ms" in run else ""
-    ratio = f"{run['line_ratio']:.2f}" if "line_ratio" in run else ""
-    return pretty_time(seconds), line, ratio
+    if line_ms is None:
+        return pretty_time(seconds), "", ""
+    return pretty_time(seconds), f"{line_ms:.3g} ms", f"{seconds * 1e3 / line_ms:.2f}"
+
+
+def line_ms_of(name, runs):
+    """The line time a link run's bytes take at 57600 baud, from its paced sibling."""
+    paced = runs.get(re.sub(r"paceBaud:\d+", "paceBaud:57600", name), {})
+    return paced.get("line_ms")
 
 
 def main():
@@ -69,7 +81,7 @@ def main():
     print("|---|---|---|---|")
     for name, label in ROWS:
         if name in runs:
-            print("| {} | {} | {} | {} |".format(label, *row_cells(runs[name])))
+            print("| {} | {} | {} | {} |".format(label, *row_cells(runs[name], line_ms_of(name, runs))))
     if args.startup:
         with open(args.startup) as f:
             startup = json.load(f)
