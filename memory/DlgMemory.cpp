@@ -231,8 +231,7 @@ void CDlgMemory::OnDelete()
 
 void CDlgMemory::OnOpenFile()
 {
-    LoadMemoryFile(this);
-    FillList();
+    LoadMemoryFile(this, [this] { FillList(); });
 }
 
 void CDlgMemory::OnSaveFile() { SaveMemoryFile(this); }

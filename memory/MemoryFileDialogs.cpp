@@ -84,7 +84,8 @@ bool SaveMemoryFileTo(const QString& path, QWidget* owner)
     return true;
 }
 
-LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner)
+LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner,
+                                  const std::function<void()>& afterStores)
 {
     QByteArray bytes;
     QFile file(path);
@@ -97,6 +98,9 @@ LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner)
         result = LoadMemoryFileIntoUnit(std::span(
             reinterpret_cast<const std::uint8_t*>(bytes.constData()),
             static_cast<std::size_t>(bytes.size())));
+    }
+    if (afterStores) {
+        afterStores();
     }
     switch (result) {
     case LoadFileResult::FormatError:
@@ -120,10 +124,10 @@ void SaveMemoryFile(QWidget* owner)
     }
 }
 
-void LoadMemoryFile(QWidget* owner)
+void LoadMemoryFile(QWidget* owner, const std::function<void()>& afterStores)
 {
     const QString path = AskFileName(owner, QFileDialog::AcceptOpen);
     if (!path.isEmpty()) {
-        LoadMemoryFileFrom(path, owner);
+        LoadMemoryFileFrom(path, owner, afterStores);
     }
 }

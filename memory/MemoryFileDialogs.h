@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include "link/UnitOperations.h"
 
 class QWidget;
@@ -13,14 +15,17 @@ class QWidget;
 // existing file replaced only when confirmed) and saves to it.
 void SaveMemoryFile(QWidget* owner);
 
-// Asks for an existing file and loads it.
-void LoadMemoryFile(QWidget* owner);
+// Asks for an existing file and loads it. afterStores runs once the stores
+// are over, before the outcome is shown, so the list behind the box is
+// already up to date.
+void LoadMemoryFile(QWidget* owner, const std::function<void()>& afterStores = {});
 
 // Reads every memory from the unit and writes the file at path. The file is
 // replaced only once all of it is written and flushed; any failure shows an
 // error box and leaves a previous file as it was. True when saved.
 bool SaveMemoryFileTo(const QString& path, QWidget* owner);
 
-// Reads the file at path and stores its used records into the unit, then
-// shows the outcome.
-LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner);
+// Reads the file at path and stores its used records into the unit, runs
+// afterStores, then shows the outcome.
+LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner,
+                                  const std::function<void()>& afterStores = {});

@@ -250,7 +250,11 @@ void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutT
     QVERIFY(WriteBytes(path, ExpectedFile(records)));
     ModalAnswerer answerer;
 
-    QCOMPARE(LoadMemoryFileFrom(path, nullptr), LoadFileResult::Loaded);
+    bool listRefreshedBeforeTheBox = false;
+    QCOMPARE(LoadMemoryFileFrom(path, nullptr,
+                                [&] { listRefreshedBeforeTheBox = answerer.BoxTexts().isEmpty(); }),
+             LoadFileResult::Loaded);
+    QVERIFY(listRefreshedBeforeTheBox);
 
     const std::vector<std::vector<std::uint8_t>> stores{{0xCB, 2}};
     QVERIFY(CommandsWithCode(line_->unit(), 0xCB) == stores);
