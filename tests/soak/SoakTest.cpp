@@ -95,6 +95,14 @@ ConnectResult ExpectedConnectResult(Fault fault) {
     return ConnectResult::HandshakeFailed;
 }
 
+// Frames the unit answers in a connect sequence under a fault.
+int FramesAnsweredInConnect(Fault fault, int hangUpAfter) {
+    if (Benign(fault)) return kConnectFrames;
+    if (fault == Fault::WrongConnect) return 1;  // the handshake, answered wrongly
+    if (fault == Fault::HangUp) return hangUpAfter;
+    return 0;
+}
+
 std::vector<Bytes> ConnectPayloads() {
     std::vector<Bytes> payloads{CommandPayload(kCodeConnect, 0)};
     for (int slot = 1; slot <= kMemorySlots; ++slot) payloads.push_back(ReadMemoryNamePayload(slot));
@@ -223,9 +231,10 @@ TEST_F(SoakTest, EveryConnectSequenceEndsWithTheRightResultAndLeavesTheUnitsSett
             ASSERT_GE(elapsed, kStepTimeoutMs - 5) << "sequence " << n;
             ASSERT_LE(elapsed, kStepTimeoutMs + kDeadlineSlackMs) << "sequence " << n;
         }
+        const int answered = FramesAnsweredInConnect(fault, rig_.HangUpAfter());
+        ASSERT_EQ(rig_.FramesAnsweredSince(exchangesBefore, answered), answered) << "sequence " << n;
         if (result == ConnectResult::Connected) {
             ASSERT_EQ(rig_.Unit().ReceivedPayloads(), connectPayloads) << "sequence " << n;
-            ASSERT_EQ(rig_.FramesAnsweredSince(exchangesBefore, kConnectFrames), kConnectFrames) << "sequence " << n;
             ASSERT_EQ(ModelImage(), expectedImage) << "sequence " << n;
             for (int i = 0; i < kMemorySlots; ++i) {
                 ASSERT_STREQ(model.memName[i], names[i].c_str()) << "sequence " << n << " slot " << i + 1;
