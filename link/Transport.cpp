@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "link/PortName.h"
+#include "link/ReplyRecogniser.h"
 #include "link/SerialLine.h"
 
 std::atomic<int> g_expectedReply{kReplyIdle};
@@ -83,6 +84,8 @@ void RecogniseLocked(const std::uint8_t* chunk, int count) {
     }
 }
 
+}  // namespace
+
 void RecogniseChunk(const std::uint8_t* chunk, int count) {
     bool complete;
     {
@@ -92,6 +95,8 @@ void RecogniseChunk(const std::uint8_t* chunk, int count) {
     }
     if (complete) g_replyComplete.notify_all();
 }
+
+namespace {
 
 // Sleeps in the line's event wait and drains what arrives into the
 // recogniser, until CommClose clears `running` and wakes it.
