@@ -11,6 +11,7 @@
 #include "model/MemoryImage.h"
 #include "model/Model.h"
 #include "model/Scales.h"
+#include "response/GraphCurve.h"
 #include "response/Response.h"
 
 namespace {
@@ -72,8 +73,19 @@ void ReadTexts(int slot) {
     FUZZ_CHECK(!LimiterTimeText(model.limAttack[slot]).empty());
 }
 
+// The curve and where the graph draws it: every value finite, every line
+// between neighbouring steps, within reach of the image and ending on a
+// point that lies at or above the graph's floor.
 void ReadResponse(int slot) {
-    for (const double db : ComputeResponse(slot)) FUZZ_CHECK(std::isfinite(db));
+    const auto response = ComputeResponse(slot);
+    for (const double db : response) FUZZ_CHECK(std::isfinite(db));
+    for (const CurveSegment& segment : CurveSegments(response)) {
+        FUZZ_CHECK(segment.x1 >= kPlotLeft + 1 && segment.x1 < kPlotRight);
+        FUZZ_CHECK(segment.x1 - segment.x0 == 1);
+        FUZZ_CHECK(response[static_cast<std::size_t>(segment.x1 - kPlotLeft)] >= kLowestDrawnDb);
+        for (const int y : {segment.y0, segment.y1})
+            FUZZ_CHECK(y >= -kCurveFarOutside && y <= kGraphHeight + kCurveFarOutside);
+    }
 }
 
 // Every message the editors could send about this model, for both channels

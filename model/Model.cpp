@@ -1,6 +1,5 @@
 #include "model/Model.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -46,9 +45,9 @@ void DefaultMemoryDirectory()
 {
     std::memset(model.memName, 0, sizeof model.memName);
     for (int n = 1; n <= kMemorySlots; ++n) {
-        char* name = model.memName[n - 1];
-        std::snprintf(name, kMemNameMaxLength + 1, "%-*s", kMemNameMaxLength,
-                      ("Preset " + std::to_string(n)).c_str());
+        std::string name = "Preset " + std::to_string(n);
+        name.resize(kMemNameMaxLength, ' ');
+        std::memcpy(model.memName[n - 1], name.data(), kMemNameMaxLength);
         model.memUsed[n - 1] = 1;
     }
 }

@@ -4,25 +4,17 @@
 #include <QFontMetrics>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
-#include <optional>
 
 #include "model/Scales.h"
+#include "response/GraphCurve.h"
 #include "response/Response.h"
 
 namespace {
 
-constexpr int kPlotLeft = 50;
-constexpr int kPlotRight = 445;
 constexpr int kPlotTop = 15;
 constexpr int kPlotBottom = 165;
 constexpr int kZeroDbY = 90;
-constexpr double kLowestDrawnDb = -15.0;
-
-// How far outside the image a curve point may lie and still be joined by a
-// line; anything further is only moved to, at this distance.
-constexpr int kFarOutside = 1000;
 
 const QRgb kBackground = qRgb(0, 0, 0);
 const QRgb kGridColour = qRgb(55, 155, 55);
@@ -139,44 +131,10 @@ void DrawFrame(Canvas& canvas)
         DrawLineWithoutEnd(canvas, corners[i], corners[i + 1], kFrameColour);
 }
 
-// The row of a level on the graph, rounded by `round` (floor or ceil).
-// Empty when the level is not a finite number.
-struct CurvePoint {
-    int y;
-    bool nearImage;  // false: only moved to, never joined by a line
-};
-
-template <typename Round>
-std::optional<CurvePoint> CurveRow(double dB, Round round)
-{
-    const double y = round(30.0 + 5.0 * (12.0 - dB));
-    if (!std::isfinite(y))
-        return std::nullopt;
-    const double clamped = std::clamp(y, double(-kFarOutside), double(kGraphHeight + kFarOutside));
-    return CurvePoint{static_cast<int>(clamped), clamped == y};
-}
-
 void DrawCurve(Canvas& canvas, std::span<const double> response, QRgb colour)
 {
-    const int steps = std::min<int>(static_cast<int>(response.size()), kPlotRight - kPlotLeft);
-    if (steps < 2)
-        return;
-    const auto ceilRow = [](double v) { return std::ceil(v); };
-    const auto floorRow = [](double v) { return std::floor(v); };
-    std::optional<QPoint> pen;
-    if (const auto start = CurveRow(response[1], ceilRow))
-        pen = QPoint(kPlotLeft, start->y);
-    for (int k = 1; k < steps; ++k) {
-        const auto row = CurveRow(response[k], floorRow);
-        if (!row) {
-            pen.reset();
-            continue;
-        }
-        const QPoint point(kPlotLeft + k, row->y);
-        if (pen && row->nearImage && response[k] >= kLowestDrawnDb)
-            DrawLineWithoutEnd(canvas, *pen, point, colour);
-        pen = point;
-    }
+    for (const CurveSegment& segment : CurveSegments(response))
+        DrawLineWithoutEnd(canvas, QPoint(segment.x0, segment.y0), QPoint(segment.x1, segment.y1), colour);
 }
 
 }  // namespace

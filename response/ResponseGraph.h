@@ -9,8 +9,7 @@
 
 #include <span>
 
-inline constexpr int kGraphWidth = 460;
-inline constexpr int kGraphHeight = 190;
+#include "response/GraphCurve.h"
 
 // Draws the grid, the labels and the curve of `response` (one dB value per
 // frequency step; entry 0 is not drawn) into a fresh 460 x 190 image.
