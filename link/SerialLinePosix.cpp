@@ -52,6 +52,7 @@ class PosixSerialLine final : public SerialLine {
         // Keep other programs off the line while it is ours, where the device allows it.
         ::ioctl(fd_, TIOCEXCL);
         gone_ = false;
+        drainedAfterHangUp_ = false;
         return true;
     }
 
@@ -144,10 +145,15 @@ class PosixSerialLine final : public SerialLine {
             DrainWakePipe();
             return Event::Woken;
         }
-        if (ready < 0 || (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        // A device that hangs up may still hold answered bytes: they are read
+        // once, then the line is let go, so a dead line never keeps waking us.
+        const bool hungUp = fds[1].revents & (POLLHUP | POLLERR | POLLNVAL);
+        const bool readable = fds[1].revents & POLLIN;
+        if (ready < 0 || (hungUp && (!readable || drainedAfterHangUp_))) {
             gone_ = true;
             return Event::Gone;
         }
+        if (hungUp) drainedAfterHangUp_ = true;
         return Event::Input;
     }
 
@@ -167,6 +173,7 @@ class PosixSerialLine final : public SerialLine {
     int fd_ = -1;
     int wakePipe_[2] = {-1, -1};
     std::atomic<bool> gone_{false};
+    bool drainedAfterHangUp_ = false;  // only the receive thread and Open touch it
 };
 
 }  // namespace
