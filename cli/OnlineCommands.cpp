@@ -18,9 +18,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-// What the store dialog stores when the name is left empty.
-constexpr const char* kDefaultStoreName = "2 x 2 WAY + Msum";
-
 void PrintJson(const json& value) { std::cout << value.dump(2) << '\n'; }
 
 json DumpJson() { return {{"memories", MemoryDirectoryJson()}, {"settings", SettingsJson()}}; }
@@ -92,16 +89,14 @@ void ApplyFieldEdit(const FieldEdit& edit)
         throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
 }
 
-// The name as the store dialog takes it: trailing blanks dropped, and the
-// default name when nothing is left.
-std::string StoreName(const std::string& typed)
+// A name the unit can keep. Trailing blanks and the name given to a blank
+// entry are the store operation's own business.
+void CheckStoreName(const std::string& typed)
 {
     if (typed.size() > static_cast<std::size_t>(kMemNameMaxLength))
         throw BadInput("A memory name has at most 10 characters: " + typed);
     if (std::any_of(typed.begin(), typed.end(), [](char c) { return c < 0x20 || c > 0x7E; }))
         throw BadInput("A memory name takes printable ASCII characters only.");
-    const std::size_t end = typed.find_last_not_of(' ');
-    return end == std::string::npos ? kDefaultStoreName : typed.substr(0, end + 1);
 }
 
 void CheckLogoLine(const std::string& line)
@@ -173,8 +168,8 @@ void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& ac
     set->add_option("FIELD", args->words, "FIELD VALUE or peq BAND FIELD VALUE")->required();
 
     CLI::App* store = add("store", "Store the current setting into a memory", [args] {
-        const std::string name = StoreName(args->name);
-        return [args, name] { RequireSuccess(StoreMemorySlot(args->slot, name), "Fail to store to memory !"); };
+        CheckStoreName(args->name);
+        return [args] { RequireSuccess(StoreMemorySlot(args->slot, args->name), "Fail to store to memory !"); };
     });
     store->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
     store->add_option("NAME", args->name, "at most 10 characters")->required();

@@ -38,7 +38,8 @@ void ReadMemoryDirectory();
 // Reads the current setting into the model. 0, 1 or 3.
 int ReadCurrentIntoModel();
 
-// Stores the model's current setting under the name into slot 1..6. 0, 1 or 3.
+// Stores the model's current setting under the name into slot 1..6: trailing
+// blanks dropped, a blank name stored as "2 x 2 WAY + Msum". 0, 1 or 3.
 int StoreMemorySlot(int slot, const std::string& name);
 
 // Recalls slot 1..6 into the unit and the model. 0, 1 or 3.

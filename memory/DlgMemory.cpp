@@ -190,10 +190,8 @@ void CDlgMemory::OnStore()
     if (storeDialog.exec() != QDialog::Accepted) {
         return;
     }
-    QString name = TrimmedRight(storeDialog.Name());
-    if (name.isEmpty()) {
-        name = QString::fromLatin1(memory_text::kBlankStoreName);
-    }
+    // Trailing blanks and the name of a blank entry are settled by the store itself.
+    const QString name = storeDialog.Name();
     if (model.memUsed[slot - 1] != 0 &&
         QMessageBox::question(this, QString::fromLatin1(memory_text::kOverwriteCaption),
                               QString::fromLatin1(memory_text::kOverwriteQuestion),

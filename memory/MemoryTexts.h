@@ -17,7 +17,6 @@ inline constexpr char kEraseFailed[] = "Fail to erase from memory!";
 // The store dialog.
 inline constexpr char kStoreLabel[] = "Memory No:%d";
 inline constexpr char kDefaultStoreName[] = "Preset";
-inline constexpr char kBlankStoreName[] = "2 x 2 WAY + Msum";
 
 // The memory file.
 inline constexpr char kFileFilter[] = "Memory File(*.cmf)";
