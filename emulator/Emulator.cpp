@@ -184,15 +184,13 @@ bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message, Clock
     now = faults;
     const bool hears = !now.silent && (message.kind == WireReader::Kind::Attention || !now.noFrameAck);
     if (hears) reply = responder.Respond(message, state, reader);
+    // Counted before the answer leaves, so that whoever has read the answer
+    // also sees it counted.
+    if (reply.answersFrame) ++exchanges;
   }
   if (reply.kind != Reply::Kind::None) Send(reply, now, arrivedAt + std::chrono::milliseconds(now.replyDelayMs));
   if (reply.stateChanged && stateChanged) stateChanged();  // after the reply, which it must not delay
-  if (!reply.answersFrame) return true;
-  {
-    std::lock_guard lock(mutex);
-    ++exchanges;
-  }
-  if (!HangUpDue()) return true;
+  if (!reply.answersFrame || !HangUpDue()) return true;
   AwaitReplyRead();
   HangUp();
   return false;

@@ -2,10 +2,12 @@
 
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 PtyPeer::PtyPeer() {
     char name[256] = {};
@@ -28,6 +30,17 @@ void PtyPeer::Send(const std::vector<std::uint8_t>& bytes) {
         if (n <= 0) return;
         done += static_cast<std::size_t>(n);
     }
+}
+
+void PtyPeer::AwaitTaken(int timeoutMs) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
+    int unread = 1;
+    while (slave_ >= 0 && steady_clock::now() < deadline) {
+        if (::ioctl(slave_, TIOCINQ, &unread) != 0 || unread == 0) break;
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    std::this_thread::sleep_for(milliseconds(30));
 }
 
 std::vector<std::uint8_t> PtyPeer::Receive(std::size_t count, int timeoutMs) {

@@ -19,6 +19,10 @@ class PtyPeer {
     int DeviceSide() const { return slave_; }
 
     void Send(const std::vector<std::uint8_t>& bytes);
+    // Waits until the program has read everything sent so far, then a moment
+    // more for it to have dealt with the bytes: a test that must know bytes
+    // were taken before its next step does not rely on a fixed pause.
+    void AwaitTaken(int timeoutMs = 5000);
     // Everything the program wrote until `count` bytes arrived or timeoutMs passed.
     std::vector<std::uint8_t> Receive(std::size_t count, int timeoutMs = 1000);
     // Hangs up as a pulled adapter would: the device side sees its line go away.

@@ -64,7 +64,7 @@ TEST_F(TransportTest, AwaitedByteAmongOthersCompletesTheStepAndAdvancesTheCode) 
 
 TEST_F(TransportTest, BytesWhileIdleOrAfterAStepNeverAnswerALaterStep) {
     peer_.Send({0x50});  // while idle
-    Pause(50);
+    peer_.AwaitTaken();
     CommBeginStep(kReplyP);
     peer_.Send({0x00});
     EXPECT_EQ(CommWaitReply(200), 1);
@@ -73,7 +73,7 @@ TEST_F(TransportTest, BytesWhileIdleOrAfterAStepNeverAnswerALaterStep) {
     peer_.Send({0x51});
     ASSERT_EQ(CommWaitReply(1000), 0);
     peer_.Send({0x00, 0x50});  // late bytes, collected after the step completed
-    Pause(50);
+    peer_.AwaitTaken();
     CommBeginStep(kReplyP);
     peer_.Send({0x00});  // something else arrives: the old "P" must not count
     EXPECT_EQ(CommWaitReply(200), 1);
@@ -101,7 +101,7 @@ TEST_F(TransportTest, BytesAfterACompleteAnswerNeitherReopenNorOverwriteIt) {
     peer_.Send(reply);
     ASSERT_EQ(CommWaitReply(1000), 0);
     peer_.Send(Bytes(40, 0xEE));  // enough to answer the next block code as well
-    Pause(50);
+    peer_.AwaitTaken();
     EXPECT_EQ(CommWaitReply(100), 0);
     Bytes copied(16);
     CommCopyReply(copied.data(), 16);
@@ -130,10 +130,10 @@ TEST_F(TransportTest, BurstBeyondTheAccumulatorKeepsOnlyWhatFits) {
 
     // A byte: once 4096 bytes of garbage fill the accumulator, a later
     // acknowledgement is dropped and the step times out.
-    Pause(50);
+    peer_.AwaitTaken();
     CommBeginStep(kReplyQ);
     peer_.Send(Bytes(5000, 0x00));
-    Pause(100);
+    peer_.AwaitTaken();
     peer_.Send({0x51});
     EXPECT_EQ(CommWaitReply(300), 1);
 }
@@ -141,7 +141,7 @@ TEST_F(TransportTest, BurstBeyondTheAccumulatorKeepsOnlyWhatFits) {
 TEST_F(TransportTest, CloseAndReopenGiveAWorkingLine) {
     const auto start = Clock::now();
     EXPECT_EQ(CommClose(), 1);
-    EXPECT_LT(ElapsedMs(start), 500);  // the receive thread is woken, not waited out
+    EXPECT_LT(ElapsedMs(start), 5000);  // the receive thread, blocked without a time-out, is woken
     EXPECT_FALSE(CommIsOpen());
     EXPECT_EQ(CommClose(), 1);
     ASSERT_NE(CommOpen(), 0);
@@ -161,7 +161,7 @@ TEST_F(TransportTest, HungUpDeviceTimesOutWithoutSpinningAndCanBeReplaced) {
     EXPECT_EQ(CommWaitReply(1000), 1);
     EXPECT_LT(ElapsedMs(start), 3000);
     Pause(200);
-    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.06);  // well under 5 % of the 1.2 s
+    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.3);  // a spinning thread would take the whole 1.2 s
 
     PtyPeer replacement;
     ASSERT_TRUE(replacement.Ok());

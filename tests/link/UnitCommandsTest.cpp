@@ -45,7 +45,7 @@ TEST_F(UnitCommandsTest, NothingGoesOnTheLineWhileNotConnectedOrForASlotOutsideO
     EXPECT_EQ(UnitReadMemory(1, buffer, 0), kResultNotConnected);
     EXPECT_EQ(UnitDeleteMemory(1), kResultNotConnected);
     EXPECT_EQ(UnitWriteLogo(), kResultNotConnected);
-    EXPECT_LT(ElapsedMs(start), 200);
+    EXPECT_LT(ElapsedMs(start), 1000);  // not one of them waited for an answer's time-out
 
     Connected();  // slots outside 1..6 never reach the line either
     EXPECT_EQ(UnitReadMemoryName(0, buffer), kResultNoAnswer);
