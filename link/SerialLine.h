@@ -47,6 +47,8 @@ class SerialLine {
     virtual Event WaitForEvent() = 0;
     // Ends a WaitForEvent on another thread at once. Safe from any thread.
     virtual void Wake() = 0;
+    // True once the device went away (hang-up, read error), until it is opened again.
+    virtual bool Gone() const = 0;
 };
 
 // The backend of the platform the program is built for.

@@ -163,6 +163,8 @@ class PosixSerialLine final : public SerialLine {
         if (wakePipe_[1] >= 0 && ::write(wakePipe_[1], &byte, 1) < 0) return;
     }
 
+    bool Gone() const override { return gone_; }
+
    private:
     void DrainWakePipe() {
         char sink[64];

@@ -49,6 +49,10 @@ int g_accumulated = 0;
 // has seen it, nor overwrite the reply it is about to copy. Raising
 // g_replyPending for a new step (CommBeginStep does) makes bytes count again.
 bool g_stepAnswered = false;
+// Set when the device went away (a pulled adapter, a unit that hung up):
+// no answer can come any more, so a wait ends at once instead of running
+// out its time-out. Cleared when the port is opened again.
+bool g_lineGone = false;
 
 void CompleteStep(int code) {
     g_stepAnswered = true;
@@ -98,14 +102,24 @@ void RecogniseChunk(const std::uint8_t* chunk, int count) {
 
 namespace {
 
+void SetLineGone(bool gone) {
+    {
+        std::lock_guard lock(g_replyMutex);
+        g_lineGone = gone;
+    }
+    if (gone) g_replyComplete.notify_all();
+}
+
 // Sleeps in the line's event wait and drains what arrives into the
 // recogniser, until CommClose clears `running` and wakes it.
 void CommReceiveThread(CommPort* port) {
     std::uint8_t chunk[kChunkSize];
     while (port->running.load()) {
-        if (port->line->WaitForEvent() != SerialLine::Event::Input) continue;
-        int count;
-        while (port->running.load() && (count = CommRead(chunk, kChunkSize)) > 0) RecogniseChunk(chunk, count);
+        if (port->line->WaitForEvent() == SerialLine::Event::Input) {
+            int count;
+            while (port->running.load() && (count = CommRead(chunk, kChunkSize)) > 0) RecogniseChunk(chunk, count);
+        }
+        if (port->line->Gone()) SetLineGone(true);
     }
 }
 
@@ -129,6 +143,7 @@ int CommOpen() {
     g_port->line = MakeSerialLine();
     if (!g_port->line->Open(g_port->device)) return 0;
     g_port->line->Purge();
+    SetLineGone(false);
     const int setup = CommSetup();
     if (setup == 0) {
         g_port->line->Close();
@@ -185,7 +200,7 @@ int CommWrite(const std::uint8_t* bytes, int count) {
 int CommWaitReply(int timeoutMs) {
     std::unique_lock lock(g_replyMutex);
     g_replyComplete.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [] { return g_replyPending.load(std::memory_order_acquire) == 0; });
+                             [] { return g_replyPending.load(std::memory_order_acquire) == 0 || g_lineGone; });
     return g_replyPending.load(std::memory_order_acquire);
 }
 

@@ -46,6 +46,7 @@ int CommRead(std::uint8_t* destination, int maxBytes);
 // Queues bytes for sending. Always 1.
 int CommWrite(const std::uint8_t* bytes, int count);
 // Sleeps until g_replyPending is 0 (returns 0) or the time-out passes (returns 1).
+// On a line whose device went away it returns 1 at once: no answer can come.
 int CommWaitReply(int timeoutMs);
 // True while a port is open.
 bool CommIsOpen();
