@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -28,10 +27,9 @@ namespace {
 constexpr auto kPartialMessageTimeout = std::chrono::milliseconds(500);
 // A reply that cannot be written for this long (nobody reads the line) is dropped.
 constexpr int kWriteTimeoutMs = 1000;
-// How long a hang-up waits for the program to read the last reply, and how
-// long the program's input must stay empty to count as read.
-constexpr auto kDrainTimeout = std::chrono::milliseconds(1000);
-constexpr auto kDrainSettle = std::chrono::milliseconds(50);
+// A due hang-up waits this long for the program to send again before the
+// line goes anyway.
+constexpr int kHangUpQuietMs = 1000;
 // Junk sent before acknowledgements by the garbage fault: none of "P", "Q", "S".
 constexpr std::uint8_t kGarbage[] = {0x00, 0xA5, 0xFF};
 constexpr std::uint8_t kWrongConnectFirstByte = 0x52;
@@ -91,7 +89,7 @@ struct Rx74Emulator::Impl {
   bool WriteAll(const std::uint8_t* bytes, std::size_t n);
   bool SleepUntil(Clock::time_point when);  // false when stopped meanwhile
   bool HangUpDue();
-  void AwaitReplyRead();
+  void AwaitNextSend();
   void HangUp();
   void Notify(bool incoming, const std::uint8_t* bytes, std::size_t n);
   EmulatorFaults Faults() {
@@ -191,7 +189,7 @@ bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message, Clock
   if (reply.kind != Reply::Kind::None) Send(reply, now, arrivedAt + std::chrono::milliseconds(now.replyDelayMs));
   if (reply.stateChanged && stateChanged) stateChanged();  // after the reply, which it must not delay
   if (!reply.answersFrame || !HangUpDue()) return true;
-  AwaitReplyRead();
+  AwaitNextSend();
   HangUp();
   return false;
 }
@@ -265,18 +263,14 @@ bool Rx74Emulator::Impl::HangUpDue() {
   return faults.hangUpAfterExchanges >= 0 && exchanges >= faults.hangUpAfterExchanges;
 }
 
-// Closing the master throws away what the program has not read yet, so the
-// last reply is first given time to arrive: until the program sends again,
-// or its input queue has stayed empty for a moment.
-void Rx74Emulator::Impl::AwaitReplyRead() {
-  const auto giveUpAt = Clock::now() + kDrainTimeout;
-  auto emptySince = Clock::now();
-  while (Clock::now() < giveUpAt && Clock::now() - emptySince < kDrainSettle) {
-    int unread = 0;
-    if (::ioctl(slave, TIOCINQ, &unread) != 0) return;
-    if (unread > 0) emptySince = Clock::now();
-    pollfd fds[2] = {{master, POLLIN, 0}, {wakeRead, POLLIN, 0}};
-    if (::poll(fds, 2, 1) != 0) return;
+// Closing the master throws away what the program has not read yet, and a
+// reply just written may not even have reached its input queue. So the line
+// goes once the program sends again, which it does only after taking the
+// last reply, or once it has been quiet for a while.
+void Rx74Emulator::Impl::AwaitNextSend() {
+  pollfd fds[2] = {{master, POLLIN, 0}, {wakeRead, POLLIN, 0}};
+  const auto giveUpAt = Clock::now() + std::chrono::milliseconds(kHangUpQuietMs);
+  while (::poll(fds, 2, kHangUpQuietMs) < 0 && errno == EINTR && Clock::now() < giveUpAt) {
   }
 }
 

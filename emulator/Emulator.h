@@ -32,7 +32,8 @@ struct EmulatorFaults {
   int splitGapMs = 2;              // gap between those bytes
   bool garbageBeforeAck = false;   // junk bytes before each single-byte acknowledgement
   int replyDelayMs = 0;            // wait before every reply
-  int hangUpAfterExchanges = -1;   // close the master after this many answered frames (-1: never)
+  int hangUpAfterExchanges = -1;   // close the line once this many frames are answered, when the
+                                   // program next sends or after a second of quiet (-1: never)
   int paceBaud = 0;                // write and receive at this line rate (0: as fast as possible)
 };
 

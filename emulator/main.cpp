@@ -30,7 +30,7 @@ void AddFaultOptions(CLI::App& app, EmulatorFaults& faults) {
       ->check(CLI::Range(0, 10000));
   app.add_flag("--garbage", faults.garbageBeforeAck, "Send junk bytes before every acknowledgement");
   app.add_option("--delay", faults.replyDelayMs, "Wait MS before every reply")->check(CLI::Range(0, 60000));
-  app.add_option("--hang-up-after", faults.hangUpAfterExchanges, "Close the line after N answered frames")
+  app.add_option("--hang-up-after", faults.hangUpAfterExchanges, "Close the line after N answered frames (when the program next sends)")
       ->check(CLI::NonNegativeNumber);
   app.add_option("--pace", faults.paceBaud, "Send and receive at BAUD (10 bits per byte)")
       ->check(CLI::Range(300, 4000000));

@@ -77,11 +77,19 @@ TEST(EmulatorFaultsTest, DelayedSplitAndPacedRepliesTakeTheirTime) {
 }
 
 TEST(EmulatorFaultsTest, HangsUpAfterTheGivenNumberOfAnsweredFrames) {
-  EmulatedLine emu(With([](EmulatorFaults& f) { f.hangUpAfterExchanges = 1; }));
-  EXPECT_EQ(emu.line.Command({0xC9, 0x00}, 16).size(), 16u);
-  EXPECT_TRUE(emu.line.HungUp(1s));
-  EXPECT_TRUE(emu.unit.HungUp());
-  emu.unit.Stop();  // stopping a unit that has hung up by itself is fine
+  // The program sends again: that message goes unanswered and the line goes.
+  EmulatedLine busy(With([](EmulatorFaults& f) { f.hangUpAfterExchanges = 1; }));
+  EXPECT_EQ(busy.line.Command({0xC9, 0x00}, 16).size(), 16u);
+  EXPECT_TRUE(busy.line.Exchange({0xFA}, 1, 300ms).empty());
+  EXPECT_TRUE(busy.line.HungUp(3s));
+  EXPECT_EQ(busy.unit.Exchanges(), 1);
+
+  // The program stays quiet: the line goes anyway.
+  EmulatedLine quiet(With([](EmulatorFaults& f) { f.hangUpAfterExchanges = 1; }));
+  EXPECT_EQ(quiet.line.Command({0xC9, 0x00}, 16).size(), 16u);
+  EXPECT_TRUE(quiet.line.HungUp(3s));
+  EXPECT_TRUE(quiet.unit.HungUp());
+  quiet.unit.Stop();  // stopping a unit that has hung up by itself is fine
 }
 
 TEST(EmulatorFaultsTest, FaultsCanBeSwitchedWhileServing) {
