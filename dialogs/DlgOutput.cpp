@@ -159,7 +159,7 @@ void CDlgOutput::BuildLimiterGroup()
     AddFrame(this, "Limit", 397, 4, 71, 101);
     AddLabel(this, "Threshold", 403, 25, 58, 8);
     std::tie(thresholdEdit_, thresholdUpDown_) = AddSpinEdit(this, 403, 35, 58, 12);
-    thresholdUpDown_->SetRange(-62, -11);
+    thresholdUpDown_->SetRange(-kThresholdStepMax, -kThresholdStepOff);
     connect(thresholdUpDown_, &CUpDown::positionChanging, this, &CDlgOutput::OnThresholdStep);
     attack_ = AddLimiterTime("Attack Time", 56, false);
     hold_ = AddLimiterTime("Hold Time", 77, true);
@@ -173,7 +173,7 @@ void CDlgOutput::BuildDelayGroup()
     const int rows[] = {156, 178, 201};
     for (int i = 0; i < 3; ++i) {
         std::tie(delayEdits_[i], delayUpDowns_[i]) = AddSpinEdit(this, 402, rows[i], 58, 12);
-        delayUpDowns_[i]->SetRange(0, 125);
+        delayUpDowns_[i]->SetRange(0, kDelayStepMax);
         connect(delayUpDowns_[i], &CUpDown::positionChanging, this, &CDlgOutput::OnDelayStep);
     }
 }
@@ -224,7 +224,7 @@ void CDlgOutput::Activate()
         level_->setSingleStep(1);
         level_->setPageStep(1);
         level_->setTickInterval(3);
-        level_->setValue(128 - model.gain[slot_]);
+        level_->setValue(kGainStepZero - model.gain[slot_]);
     }
     levelText_ = ToQString(GainText(model.gain[slot_]));
     SetChecked(polarity_, model.polarity[slot_]);
@@ -301,7 +301,7 @@ void CDlgOutput::paintEvent(QPaintEvent*)
 
 void CDlgOutput::OnLevelMoved(int position)
 {
-    levelText_ = ToQString(GainText(128 - position));
+    levelText_ = ToQString(GainText(kGainStepZero - position));
     model.gain[slot_] = GainFromLevelPosition(position);
     Send(PID_LR_GAIN, PID_SUB_GAIN);
     PushData();
@@ -375,8 +375,8 @@ void CDlgOutput::OnEnter(QObject* focused)
     const std::string text = edit == nullptr ? std::string() : edit->text().toStdString();
     if (focused == levelEdit_) {
         const int steps = LevelStepsFromText(text);
-        levelText_ = ToQString(GainText(steps + 128));
-        model.gain[slot_] = steps + 128;
+        levelText_ = ToQString(GainText(steps + kGainStepZero));
+        model.gain[slot_] = steps + kGainStepZero;
         SetLevelPosition(-steps);
         Send(PID_LR_GAIN, PID_SUB_GAIN);
     } else if (focused == thresholdEdit_) {

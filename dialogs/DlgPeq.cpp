@@ -185,7 +185,7 @@ void CDlgPeq::Refresh()
         ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
     lowShelf_->setChecked(model.peqLoShelf[j] != 0);
     highShelf_->setChecked(model.peqHiShelf[j] != 0);
-    SetGainBar(128 - model.peqGain[j]);
+    SetGainBar(kGainStepZero - model.peqGain[j]);
     gainEdit_->setText(ToQString(PeqGainText(model.peqGain[j])));
     ApplyEnableRules();
     flat_->setChecked(model.peqFlat[j] != 0);
@@ -194,7 +194,7 @@ void CDlgPeq::Refresh()
 void CDlgPeq::ApplyEnableRules()
 {
     const int j = Band();
-    const bool atZeroDb = model.peqGain[j] == 128;
+    const bool atZeroDb = model.peqGain[j] == kGainStepZero;
     lowShelf_->setEnabled(atZeroDb);
     highShelf_->setEnabled(atZeroDb);
     bandwidthBar_->setEnabled(atZeroDb || (!model.peqHiShelf[j] && !model.peqLoShelf[j]));
@@ -235,8 +235,8 @@ void CDlgPeq::OnGainScroll(ScrollCode code, int position)
         if (send)
             pendingGain_.Clear();
     }
-    gainEdit_->setText(ToQString(PeqGainText(128 - position)));
-    model.peqGain[Band()] = 128 - position;
+    gainEdit_->setText(ToQString(PeqGainText(kGainStepZero - position)));
+    model.peqGain[Band()] = kGainStepZero - position;
     if (send)
         SendParameter(PID_PEQ_GAIN);
     ApplyEnableRules();
@@ -348,7 +348,7 @@ void CDlgPeq::OnTypedBandwidth()
 {
     const int j = Band();
     const bool shelf = model.peqHiShelf[j] || model.peqLoShelf[j];
-    const bool atZeroDb = model.peqGain[j] == 128;
+    const bool atZeroDb = model.peqGain[j] == kGainStepZero;
     const std::string typed = bandwidthEdit_->text().toStdString() + " ";
     const char first = typed[0];
     const bool low = first == 'l' || first == 'L';

@@ -9,10 +9,6 @@
 
 namespace {
 
-constexpr int kGainZero = 128;
-constexpr int kDelayMax = 125;
-constexpr int kThresholdOff = 11;
-constexpr int kThresholdMax = 62;
 constexpr int kHoldMin = 1;
 constexpr int kHoldMax = 100;
 constexpr int kPeqGainTenthsLimit = 120;
@@ -43,7 +39,7 @@ int FrequencyStepFromHz(double hz, double lowestHz, int lowestStep, const StepRa
 
 }  // namespace
 
-int GainFromLevelPosition(int position) { return std::clamp(kGainZero - position, 8, 140); }
+int GainFromLevelPosition(int position) { return std::clamp(kGainStepZero - position, kGainStepMin, kGainStepMax); }
 
 int LevelStepsFromText(std::string_view text)
 {
@@ -52,12 +48,12 @@ int LevelStepsFromText(std::string_view text)
 
 int DelayFromUpDown(int position, int change)
 {
-    return std::clamp(position + change, 0, kDelayMax);
+    return std::clamp(position + change, 0, kDelayStepMax);
 }
 
 int ThresholdFromUpDown(int position, int change)
 {
-    return std::clamp(-(position + change), kThresholdOff, kThresholdMax);
+    return std::clamp(-(position + change), kThresholdStepOff, kThresholdStepMax);
 }
 
 int HoldFromUpDown(int position, int change)
@@ -71,7 +67,7 @@ int ThresholdFromText(std::string_view text)
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     if (upper.find("OFF") != std::string::npos)
-        return kThresholdOff;
+        return kThresholdStepOff;
     const int dBu = TruncateClamped(LeadingInteger(text), -40, 10);
     return 22 - dBu;
 }
@@ -86,7 +82,7 @@ int DelayFromText(std::string_view text, DelayUnit unit)
     const double factor = unit == DelayUnit::Milliseconds ? kStepsPerMs
                           : unit == DelayUnit::Metres     ? kStepsPerMetre
                                                           : kStepsPerFoot;
-    return TruncateClamped(LeadingNumber(text) * factor, 0, kDelayMax);
+    return TruncateClamped(LeadingNumber(text) * factor, 0, kDelayStepMax);
 }
 
 FrequencyRange PeqBandRange(int hiShelf, int loShelf)
@@ -113,7 +109,7 @@ int PeqGainTenthsFromText(std::string_view text)
     return CeilClamped(LeadingNumber(text) * 10.0, -kPeqGainTenthsLimit, kPeqGainTenthsLimit);
 }
 
-std::string PeqGainText(int gainStep) { return Format("%.1fdB", (gainStep - kGainZero) * 0.1); }
+std::string PeqGainText(int gainStep) { return Format("%.1fdB", (gainStep - kGainStepZero) * 0.1); }
 
 std::string SignedTenthsText(int tenths) { return Format("%+.1fdB", tenths * 0.1); }
 

@@ -42,9 +42,7 @@ constexpr std::uint8_t kConstantBytes[][2] = {
 // The byte of a bandwidth step: 43 - step, so 41 is the narrowest.
 constexpr int kBandwidthComplement = 43;
 
-constexpr int kGainMin = 8, kGainMax = 140;
 constexpr int kFilterTypeMax = 25;
-constexpr int kLimThresholdMax = 62;
 
 std::uint8_t LowByte(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
@@ -139,13 +137,13 @@ void PackChannel(std::uint8_t* block, int slot)
 void UnpackChannel(const std::uint8_t* block, int slot)
 {
     UnpackFlags(block[kFlags], block[kShelfFlags], slot);
-    model.gain[slot] = std::clamp<int>(block[kGain], kGainMin, kGainMax);
+    model.gain[slot] = std::clamp<int>(block[kGain], kGainStepMin, kGainStepMax);
     model.delay[slot] = GetWord(block + kDelay);
     model.hpfType[slot] = std::min<int>(block[kHpfType], kFilterTypeMax);
     model.hpfFreq[slot] = std::min(GetWord(block + kHpfFreq), kFreqStepHighest);
     model.lpfType[slot] = std::min<int>(block[kLpfType], kFilterTypeMax);
     model.lpfFreq[slot] = std::min(GetWord(block + kLpfFreq), kFreqStepHighest);
-    model.limThreshold[slot] = std::min<int>(block[kLimThreshold], kLimThresholdMax);
+    model.limThreshold[slot] = std::min<int>(block[kLimThreshold], kThresholdStepMax);
     model.limAttack[slot] = block[kLimAttack];
     model.limHold[slot] = block[kLimHold];
     model.limDecay[slot] = block[kLimDecay];

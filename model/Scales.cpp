@@ -199,8 +199,7 @@ std::string DelayFeetText(int delayStep)
 
 std::string ThresholdText(int thresholdStep)
 {
-    constexpr int kThresholdOff = 11;
-    if (thresholdStep == kThresholdOff)
+    if (thresholdStep == kThresholdStepOff)
         return "Off";
     char text[32];
     std::snprintf(text, sizeof text, "%lld dBu", 22LL - thresholdStep);

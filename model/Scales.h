@@ -32,6 +32,14 @@ extern const double OctaveTable[kOctaveSteps];
 inline constexpr int kFilterTypes = 28;
 extern const char* const FilterTypeNames[kFilterTypes];
 
+// Step ranges of the output settings, shared by the image unpacker, the
+// texts and the editing rules. Gain step 128 is 0 dB on both the output
+// level and the PEQ gain scale.
+inline constexpr int kGainStepZero = 128;
+inline constexpr int kGainStepMin = 8, kGainStepMax = 140;
+inline constexpr int kDelayStepMax = 125;
+inline constexpr int kThresholdStepOff = 11, kThresholdStepMax = 62;
+
 // Display factors of the delay step (0.1 ms per step).
 inline constexpr double kDelayMetresPerStep = 0.03444269351083096;
 inline constexpr double kDelayFeetPerStep = 0.11299998607999776;
