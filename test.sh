@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds into build/ and runs every test through ctest.
-# Then runs the suite again under AddressSanitizer + UndefinedBehaviorSanitizer
-# (build-asan/), the link tests under ThreadSanitizer (build-tsan/), and the
-# fuzz targets (build-fuzz/, clang and libFuzzer), each for
-# QUENBAR_FUZZ_SECONDS (default 30) after replaying its seed corpus.
-#   ./test.sh            everything
-#   QUENBAR_QUICK=1 ./test.sh   the plain build only
+# Installs what is missing, builds into build/ and runs the whole plain suite
+# through ctest.
+#   ./test.sh         the plain suite
+#   ./test.sh --all   then the slower stages: the suite again under
+#                     AddressSanitizer + UndefinedBehaviorSanitizer
+#                     (build-asan/), the link, command-line and soak tests
+#                     under ThreadSanitizer (build-tsan/), and the fuzz
+#                     targets (build-fuzz/, clang and libFuzzer), each for
+#                     QUENBAR_FUZZ_SECONDS (default 30) after replaying its
+#                     seed corpus
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
+
+case "${1:-}" in
+  "") stages=plain ;;
+  --all) stages=all ;;
+  *) echo "usage: $0 [--all]" >&2; exit 2 ;;
+esac
 
 ensure_packages
 export QT_QPA_PLATFORM=offscreen
@@ -17,7 +26,7 @@ echo "== build/: the whole suite"
 configure_and_build build
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 
-[ "${QUENBAR_QUICK:-0}" = 1 ] && exit 0
+[ "$stages" = all ] || exit 0
 
 echo "== build-tsan/: the link, command-line and soak tests under ThreadSanitizer"
 configure_and_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF

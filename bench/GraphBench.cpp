@@ -8,7 +8,7 @@
 #include <QPainter>
 
 #include "model/Model.h"
-#include "response/ResponseGraph.h"
+#include "graph/ResponseGraph.h"
 
 namespace {
 

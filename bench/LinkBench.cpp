@@ -17,7 +17,7 @@
 #include "emulator/Emulator.h"
 #include "link/ParameterMessages.h"
 #include "link/Transport.h"
-#include "link/UnitOperations.h"
+#include "unit/UnitOperations.h"
 #include "model/Model.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/ChannelFields.h"
+#include "ChannelFields.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
-#include "cli/ChannelJson.h"
+#include "ChannelJson.h"
 
 #include <cstring>
 
-#include "cli/ChannelFields.h"
+#include "ChannelFields.h"
 
 using json = nlohmann::ordered_json;
 

@@ -1,11 +1,11 @@
-#include "cli/MemoryFileAccess.h"
+#include "MemoryFileAccess.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 
-#include "cli/CliError.h"
+#include "CliError.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "memory/MemoryFile.h"
+#include "memfile/MemoryFile.h"
 
 // Up to a memory file's size of bytes from the file, as the loader reads it.
 std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path);

@@ -1,12 +1,12 @@
-#include "cli/OfflineCommands.h"
+#include "OfflineCommands.h"
 
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
 
-#include "cli/ChannelJson.h"
-#include "cli/MemoryFileAccess.h"
+#include "ChannelJson.h"
+#include "MemoryFileAccess.h"
 #include "model/MemoryImage.h"
 #include "response/Response.h"
 

@@ -1,4 +1,4 @@
-#include "cli/OnlineCommands.h"
+#include "OnlineCommands.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,13 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include "cli/ChannelFields.h"
-#include "cli/ChannelJson.h"
-#include "cli/CliError.h"
-#include "cli/MemoryFileAccess.h"
-#include "cli/UnitSession.h"
+#include "ChannelFields.h"
+#include "ChannelJson.h"
+#include "CliError.h"
+#include "MemoryFileAccess.h"
+#include "UnitSession.h"
 #include "link/ParameterMessages.h"
-#include "link/UnitOperations.h"
+#include "unit/UnitOperations.h"
 
 namespace {
 

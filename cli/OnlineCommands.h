@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cli/OfflineCommands.h"
+#include "OfflineCommands.h"
 
 // Adds dump, set, store, recall, delete, save, load, reset and logo; the one
 // chosen on the command line sets `action`. `port` is read when it runs.

@@ -1,9 +1,9 @@
-#include "cli/UnitSession.h"
+#include "UnitSession.h"
 
-#include "cli/CliError.h"
+#include "CliError.h"
 #include "link/PortName.h"
 #include "link/Transport.h"
-#include "link/UnitOperations.h"
+#include "unit/UnitOperations.h"
 #include "model/Model.h"
 
 UnitSession::UnitSession(const std::string& portName)

@@ -3,9 +3,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/CliError.h"
-#include "cli/OfflineCommands.h"
-#include "cli/OnlineCommands.h"
+#include "CliError.h"
+#include "OfflineCommands.h"
+#include "OnlineCommands.h"
 #include "model/Model.h"
 
 int main(int argc, char** argv)

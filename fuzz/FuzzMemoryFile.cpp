@@ -10,7 +10,7 @@
 
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/ModelReaders.h"
-#include "memory/MemoryFile.h"
+#include "memfile/MemoryFile.h"
 #include "model/MemoryImage.h"
 
 namespace {

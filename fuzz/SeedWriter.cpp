@@ -19,9 +19,9 @@
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
 #include "link/Transport.h"
-#include "link/UnitCommands.h"
-#include "link/UnitOperations.h"
-#include "memory/MemoryFile.h"
+#include "unit/UnitCommands.h"
+#include "unit/UnitOperations.h"
+#include "memfile/MemoryFile.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
 

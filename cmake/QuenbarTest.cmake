@@ -1,0 +1,40 @@
+# quenbar_test(TARGET LABEL <label> SOURCES <files...> [LIBRARIES <libs...>]
+#              [QT] [NAME "<sentence>"] [FUNCTIONS <function...>] [TIMEOUT <seconds>])
+#
+# One test program, registered with ctest under its label. A Google Test
+# program (the default) has each of its cases discovered as a ctest test. A
+# QT program is a Qt Test program run on the offscreen platform: one ctest
+# test named by the NAME sentence, or one ctest test per entry of FUNCTIONS.
+function(quenbar_test target)
+  cmake_parse_arguments(ARG "QT" "LABEL;NAME;TIMEOUT" "SOURCES;LIBRARIES;FUNCTIONS" ${ARGN})
+  if(NOT ARG_LABEL)
+    message(FATAL_ERROR "quenbar_test(${target}): LABEL is required")
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_executable(${target} ${ARG_SOURCES})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES})
+  quenbar_warnings(${target})
+
+  if(NOT ARG_QT)
+    target_link_libraries(${target} PRIVATE GTest::gtest_main)
+    gtest_discover_tests(${target} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
+    return()
+  endif()
+
+  set_target_properties(${target} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${target} PRIVATE Qt6::Test)
+  if(ARG_FUNCTIONS)
+    set(names ${ARG_FUNCTIONS})
+    foreach(function IN LISTS ARG_FUNCTIONS)
+      add_test(NAME ${function} COMMAND ${target} ${function})
+    endforeach()
+  else()
+    set(names "${ARG_NAME}")
+    add_test(NAME "${ARG_NAME}" COMMAND ${target})
+  endif()
+  set_tests_properties(${names} PROPERTIES
+    LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

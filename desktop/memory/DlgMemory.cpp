@@ -1,0 +1,235 @@
+#include "memory/DlgMemory.h"
+
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <algorithm>
+
+#include "app/DialogUnits.h"
+#include "unit/UnitOperations.h"
+#include "memory/DlgStore.h"
+#include "memory/MemoryFileDialogs.h"
+#include "memory/MemoryTexts.h"
+#include "memory/SlotIcons.h"
+#include "model/Model.h"
+
+namespace {
+
+QString TrimmedRight(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace()) {
+        --end;
+    }
+    return text.left(end);
+}
+
+QPushButton* AddButton(QWidget* dialog, const char* text, const char* name, int y)
+{
+    auto* button = new QPushButton(QString::fromLatin1(text), dialog);
+    button->setObjectName(QString::fromLatin1(name));
+    PlaceInDialogUnits(button, 167, y, 55, 14);
+    return button;
+}
+
+}  // namespace
+
+CDlgMemory::CDlgMemory(QWidget* parent)
+    : QDialog(parent),
+      list_(new QTableWidget(this)),
+      store_(AddButton(this, "Store", "store", 7)),
+      recall_(AddButton(this, "Recall", "recall", 25)),
+      delete_(AddButton(this, "Delete", "delete", 43)),
+      usedIcon_(SlotIcon(kSlotImageUsed)),
+      emptyIcon_(SlotIcon(kSlotImageEmpty))
+{
+    setWindowTitle(QStringLiteral("Memory"));
+    setFont(DialogFont());
+    setFixedSize(DialogUnitsToPixels(229, 127));
+
+    // Kept for the template's sake; the dialog never shows it.
+    delete_->hide();
+    QPushButton* openFile = AddButton(this, "Open File", "openFile", 61);
+    QPushButton* saveFile = AddButton(this, "Save File", "saveFile", 79);
+    QPushButton* exit = AddButton(this, "Exit", "exit", 106);
+    exit->setDefault(true);  // Enter closes the dialog, as its OK button
+
+    connect(store_, &QPushButton::clicked, this, &CDlgMemory::OnStore);
+    connect(recall_, &QPushButton::clicked, this, &CDlgMemory::OnRecall);
+    connect(delete_, &QPushButton::clicked, this, &CDlgMemory::OnDelete);
+    connect(openFile, &QPushButton::clicked, this, &CDlgMemory::OnOpenFile);
+    connect(saveFile, &QPushButton::clicked, this, &CDlgMemory::OnSaveFile);
+    connect(exit, &QPushButton::clicked, this, &QDialog::accept);
+
+    SetUpList();
+    FillList();
+}
+
+void CDlgMemory::SetUpList()
+{
+    list_->setObjectName(QStringLiteral("memoryList"));
+    PlaceInDialogUnits(list_, 7, 7, 152, 113);
+    list_->setColumnCount(2);
+    list_->setHorizontalHeaderLabels({QStringLiteral("Prog"), QStringLiteral("Memory")});
+    list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list_->horizontalHeader()->setHighlightSections(false);
+    list_->verticalHeader()->hide();
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setIconSize(QSize(16, 16));
+    // Rows as tight as a report list's, so all six slots show without scrolling.
+    list_->verticalHeader()->setDefaultSectionSize(qMax(16, list_->fontMetrics().height()) + 4);
+
+    const int w = list_->contentsRect().width() / 10;
+    list_->setColumnWidth(0, 3 * w);
+    list_->setColumnWidth(1, 7 * w - 10);
+
+    list_->viewport()->installEventFilter(this);
+    connect(list_, &QTableWidget::itemSelectionChanged, this, &CDlgMemory::OnSelectionChanged);
+}
+
+void CDlgMemory::FillList()
+{
+    list_->setRowCount(0);
+    list_->setRowCount(kMemorySlots);
+    for (int row = 0; row < kMemorySlots; ++row) {
+        const bool used = model.memUsed[row] != 0;
+        list_->setItem(row, 0, new QTableWidgetItem(used ? usedIcon_ : emptyIcon_,
+                                                    QString::asprintf("%i", row + 1)));
+        list_->setItem(row, 1, new QTableWidgetItem(QString::fromLatin1(model.memName[row])));
+    }
+    model.curMemory = std::clamp(model.curMemory, 1, kMemorySlots);
+    list_->selectRow(model.curMemory - 1);
+    recall_->setEnabled(model.memUsed[model.curMemory - 1] != 0);
+}
+
+int CDlgMemory::SelectedRow() const
+{
+    const QModelIndexList rows = list_->selectionModel()->selectedRows();
+    return rows.size() == 1 ? rows.front().row() : -1;
+}
+
+void CDlgMemory::EnableForSlot(int slot)
+{
+    const bool used = model.memUsed[slot - 1] != 0;
+    delete_->setEnabled(used);
+    recall_->setEnabled(used);
+}
+
+bool CDlgMemory::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_->viewport()) {
+        const auto type = event->type();
+        if (type == QEvent::MouseButtonPress &&
+            !list_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint()).isValid()) {
+            // A click beside the rows selects nothing, as in a report list.
+            list_->clearSelection();
+        } else if (type == QEvent::MouseButtonRelease) {
+            OnListClicked();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CDlgMemory::OnListClicked()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        store_->setEnabled(false);
+        delete_->setEnabled(false);
+        recall_->setEnabled(false);
+        return;
+    }
+    store_->setEnabled(true);
+    model.curMemory = row + 1;
+    EnableForSlot(model.curMemory);
+}
+
+void CDlgMemory::OnSelectionChanged()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    model.curMemory = row + 1;
+    EnableForSlot(model.curMemory);
+}
+
+void CDlgMemory::ShowSelectProgram()
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(memory_text::kApplicationTitle),
+                    QString::fromLatin1(memory_text::kSelectProgram), QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CDlgMemory::ShowFailure(const char* text)
+{
+    QMessageBox::critical(this, QString::fromLatin1(memory_text::kFailureCaption),
+                          QString::fromLatin1(text));
+}
+
+void CDlgMemory::OnStore()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        ShowSelectProgram();
+        return;
+    }
+    const int slot = row + 1;
+    model.curMemory = slot;
+
+    CDlgStore storeDialog(this);
+    storeDialog.SetSlot(slot);
+    const QString current = TrimmedRight(QString::fromLatin1(model.memName[slot - 1]));
+    storeDialog.SetName(current.isEmpty() ? QString::fromLatin1(memory_text::kDefaultStoreName)
+                                          : current);
+    if (storeDialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    // Trailing blanks and the name of a blank entry are settled by the store itself.
+    const QString name = storeDialog.Name();
+    if (model.memUsed[slot - 1] != 0 &&
+        QMessageBox::question(this, QString::fromLatin1(memory_text::kOverwriteCaption),
+                              QString::fromLatin1(memory_text::kOverwriteQuestion),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    if (StoreMemorySlot(slot, name.toLatin1().toStdString()) != 0) {
+        ShowFailure(memory_text::kStoreFailed);
+    }
+    accept();
+}
+
+void CDlgMemory::OnRecall()
+{
+    if (RecallMemorySlot(model.curMemory) != 0) {
+        ShowFailure(memory_text::kRecallFailed);
+        return;
+    }
+    accept();
+}
+
+void CDlgMemory::OnDelete()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        ShowSelectProgram();
+        return;
+    }
+    model.curMemory = row + 1;
+    if (DeleteMemorySlot(model.curMemory) != 0) {
+        ShowFailure(memory_text::kEraseFailed);
+    }
+    FillList();
+}
+
+void CDlgMemory::OnOpenFile()
+{
+    LoadMemoryFile(this, [this] { FillList(); });
+}
+
+void CDlgMemory::OnSaveFile() { SaveMemoryFile(this); }

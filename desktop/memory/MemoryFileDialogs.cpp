@@ -1,0 +1,133 @@
+#include "memory/MemoryFileDialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+
+#include "memfile/MemoryFile.h"
+#include "memory/MemoryTexts.h"
+
+namespace {
+
+// The wait cursor for as long as the unit exchanges of a whole file last.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+void ShowError(QWidget* owner, const char* text)
+{
+    QMessageBox::critical(owner, QString::fromLatin1(memory_text::kErrorCaption),
+                          QString::fromLatin1(text));
+}
+
+void ShowInformation(QWidget* owner, const char* caption, const char* text)
+{
+    QMessageBox::information(owner, QString::fromLatin1(caption), QString::fromLatin1(text));
+}
+
+// The Qt file dialog itself, not a platform one: it adds the default suffix
+// before it asks whether to replace an existing file, so the question is
+// about the file that is really written.
+QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setNameFilter(QString::fromLatin1(memory_text::kFileFilter));
+    if (mode == QFileDialog::AcceptSave) {
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QString::fromLatin1(memory_text::kFileSuffix));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
+// QSaveFile's commit() alone may report success although the data never
+// reached the disk (a full disk shows only at the flush), so the flush is
+// checked first.
+bool WriteAndCommit(QSaveFile& file, const MemoryFileImage& bytes)
+{
+    const auto size = static_cast<qint64>(bytes.size());
+    return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size &&
+           file.flush() && file.commit();
+}
+
+}  // namespace
+
+bool SaveMemoryFileTo(const QString& path, QWidget* owner)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        ShowError(owner, memory_text::kOpenFailed);
+        return false;
+    }
+    MemoryFileImage bytes{};
+    {
+        WaitCursor wait;
+        bytes = BuildMemoryFileFromUnit();
+    }
+    if (!WriteAndCommit(file, bytes)) {
+        ShowError(owner, memory_text::kWriteFailed);
+        return false;
+    }
+    ShowInformation(owner, memory_text::kSaveCaption, memory_text::kSaved);
+    return true;
+}
+
+LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner,
+                                  const std::function<void()>& afterStores)
+{
+    QByteArray bytes;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        bytes = file.read(static_cast<qint64>(kMemoryFileSize));
+    }
+    LoadFileResult result;
+    {
+        WaitCursor wait;
+        result = LoadMemoryFileIntoUnit(std::span(
+            reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+            static_cast<std::size_t>(bytes.size())));
+    }
+    if (afterStores) {
+        afterStores();
+    }
+    switch (result) {
+    case LoadFileResult::FormatError:
+        ShowError(owner, memory_text::kFormatError);
+        break;
+    case LoadFileResult::DownloadFailed:
+        ShowError(owner, memory_text::kDownloadFailed);
+        break;
+    case LoadFileResult::Loaded:
+        ShowInformation(owner, memory_text::kLoadCaption, memory_text::kLoaded);
+        break;
+    }
+    return result;
+}
+
+void SaveMemoryFile(QWidget* owner)
+{
+    const QString path = AskFileName(owner, QFileDialog::AcceptSave);
+    if (!path.isEmpty()) {
+        SaveMemoryFileTo(path, owner);
+    }
+}
+
+void LoadMemoryFile(QWidget* owner, const std::function<void()>& afterStores)
+{
+    const QString path = AskFileName(owner, QFileDialog::AcceptOpen);
+    if (!path.isEmpty()) {
+        LoadMemoryFileFrom(path, owner, afterStores);
+    }
+}

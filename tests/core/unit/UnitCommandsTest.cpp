@@ -1,0 +1,134 @@
+// Each unit command and parameter message against the emulated unit: the
+// exact bytes on the line, the results, and the recogniser left idle.
+#include <thread>
+
+#include "EmulatedUnit.h"
+#include "link/ParameterMessages.h"
+#include "unit/UnitCommands.h"
+
+namespace {
+
+using UnitCommandsTest = EmulatedUnitTest;
+
+TEST_F(UnitCommandsTest, EveryParameterIdGoesOutAsItsFrameAndTheUnitAppliesIt) {
+    Connected();
+    model.gain[0] = 100;
+    model.hpfType[2] = 3;
+    model.hpfFreq[2] = 65;
+    model.curChannel = 2;
+    model.curBand = 1;
+    Bytes expectedWire;
+    std::vector<Bytes> expectedPayloads;
+    for (int id : kAllParameterIds) {
+        if (id == PID_RESET) continue;  // would put the unit back to the factory
+        ASSERT_EQ(SendParameter(id), kResultDone) << "id " << id;
+        EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
+        const Bytes payload = ParameterPayload(id);
+        expectedPayloads.push_back(payload);
+        const Bytes step = AttentionAndFrame(payload);
+        expectedWire.insert(expectedWire.end(), step.begin(), step.end());
+    }
+    EXPECT_EQ(unit_.ReceivedPayloads(), expectedPayloads);
+    EXPECT_EQ(unit_.ReceivedBytes(), expectedWire);
+    // The unit's own reading of the messages matches the model.
+    EXPECT_EQ(unit_.CurrentImage(), ModelImage());
+}
+
+TEST_F(UnitCommandsTest, NothingGoesOnTheLineWhileNotConnectedOrForASlotOutsideOneToSix) {
+    const auto start = Clock::now();
+    for (int id : kAllParameterIds) EXPECT_EQ(SendParameter(id), kResultNotConnected);
+    std::uint8_t buffer[64] = {};
+    EXPECT_EQ(SendCommand(0x2E, 1), kResultNotConnected);
+    EXPECT_EQ(UnitReadCurrent(buffer), kResultNotConnected);
+    EXPECT_EQ(UnitReadMemoryName(1, buffer), kResultNotConnected);
+    EXPECT_EQ(UnitStoreMemory(1, "Name            ", buffer), kResultNotConnected);
+    EXPECT_EQ(UnitReadMemory(1, buffer, 0), kResultNotConnected);
+    EXPECT_EQ(UnitDeleteMemory(1), kResultNotConnected);
+    EXPECT_EQ(UnitWriteLogo(), kResultNotConnected);
+    EXPECT_LT(ElapsedMs(start), 1000);  // not one of them waited for an answer's time-out
+
+    Connected();  // slots outside 1..6 never reach the line either
+    EXPECT_EQ(UnitReadMemoryName(0, buffer), kResultNoAnswer);
+    EXPECT_EQ(UnitReadMemory(7, buffer, 0), kResultNoAnswer);
+    EXPECT_EQ(UnitStoreMemory(-1, "Name            ", buffer), kResultNoAnswer);
+    EXPECT_EQ(UnitDeleteMemory(256 + 1), kResultNoAnswer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(unit_.ReceivedBytes().empty());
+}
+
+TEST_F(UnitCommandsTest, StoreSendsFrameImageBlockAndNameFieldAndDeleteErasesTheSlot) {
+    Connected();
+    Bytes block(64, 0);
+    for (int i = 0; i < 62; ++i) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(200 - i);
+    const char name[16] = {'M', 'a', 'i', 'n', '\t', 'X', '\0', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    ASSERT_EQ(UnitStoreMemory(5, name, block.data()), kResultDone);
+
+    const Bytes nameField{0x01, 'M', 'a', 'i', 'n', ' ', 'X', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    EXPECT_EQ(unit_.ReceivedBytes(), Concat({AttentionAndFrame({0xCB, 5}), block, nameField}));
+    const EmulatedMemory stored = unit_.Memory(5);
+    EXPECT_TRUE(stored.used);
+    EXPECT_EQ(stored.name, "Main X          ");
+    EXPECT_TRUE(std::equal(stored.image.begin(), stored.image.end(), block.begin()));
+    EXPECT_STREQ(model.memName[4], "Main\tX");  // the program keeps the name as given
+    EXPECT_EQ(model.memUsed[4], 1);
+
+    ASSERT_EQ(UnitDeleteMemory(5), kResultDone);
+    EXPECT_EQ(unit_.ReceivedPayloads().back(), (Bytes{0x2E, 5}));
+    EXPECT_FALSE(unit_.Memory(5).used);
+    EXPECT_EQ(model.memUsed[4], 1);  // a delete leaves the directory as it is
+}
+
+TEST_F(UnitCommandsTest, SilentOrDeafUnitFailsTheCommandAfterOneStepTimeOut) {
+    unit_.SetFaults({.silent = true});
+    std::uint8_t reply[16];
+    auto start = Clock::now();
+    EXPECT_EQ(UnitConnect(reply), kResultNoAnswer);
+    long elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 950);
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
+    // Nothing further is sent once the attention byte went unanswered.
+    EXPECT_EQ(unit_.ReceivedBytes(), Bytes{kAttentionByte});
+
+    // A unit that answers the attention byte but not the frame: the second step fails.
+    Connected();
+    unit_.SetFaults({.noFrameAck = true});
+    start = Clock::now();
+    EXPECT_EQ(SendParameter(PID_LR_GAIN), kResultNoAnswer);
+    elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 950);
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
+}
+
+TEST_F(UnitCommandsTest, ConnectAnsweredWithAnotherFirstByteFails) {
+    unit_.SetFaults({.wrongConnectReply = true});
+    std::uint8_t reply[16];
+    EXPECT_EQ(UnitConnect(reply), kResultNoAnswer);
+    EXPECT_NE(reply[0], 0x51);
+}
+
+TEST_F(UnitCommandsTest, DisconnectFromASilentUnitTakesAttentionPlusShortWaitAndSucceeds) {
+    unit_.SetFaults({.silent = true});
+    const auto start = Clock::now();
+    EXPECT_EQ(UnitDisconnect(), kResultDone);
+    const long elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 1150);
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_EQ(unit_.ReceivedBytes(), AttentionAndFrame({0xCA, 0x00}));
+    EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
+}
+
+TEST_F(UnitCommandsTest, SplitDelayedAndGarbledRepliesStillComplete) {
+    Connected();
+    std::array<std::uint8_t, 62> image{};
+    image.fill(0x42);
+    unit_.SetCurrentImage(image);
+    unit_.SetFaults({.splitReplies = true, .splitGapMs = 1, .garbageBeforeAck = true, .replyDelayMs = 20});
+    std::uint8_t read[62];
+    ASSERT_EQ(UnitReadCurrent(read), kResultDone);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), read));
+    EXPECT_EQ(SendParameter(PID_LR_MUTE), kResultDone);
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "app/AppSettings.h"
+#include "model/MemoryImage.h"
+#include "model/Model.h"
+#include "tests/desktop/app/DesktopTest.h"
+
+namespace {
+
+QString SandboxPath(const char* folder = "")
+{
+    static QTemporaryDir dir;
+    return dir.filePath(QString::fromLatin1(folder));
+}
+
+QByteArray ComVariable(int number) { return "QUENBAR_COM" + QByteArray::number(number); }
+
+std::array<std::uint8_t, kImageSize> ModelImage()
+{
+    std::array<std::uint8_t, kImageSize> image{};
+    ModelToImage(image.data());
+    return image;
+}
+
+}  // namespace
+
+void IsolateDesktopEnvironment()
+{
+    const std::pair<const char*, const char*> folders[] = {
+        {"XDG_CONFIG_HOME", "config"}, {"XDG_RUNTIME_DIR", "runtime"},
+        {"XDG_DATA_HOME", "data"}, {"XDG_CACHE_HOME", "cache"}};
+    for (const auto& [variable, folder] : folders) {
+        QDir().mkpath(SandboxPath(folder));
+        qputenv(variable, SandboxPath(folder).toUtf8());
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, SandboxPath("config"));
+    QFile::setPermissions(SandboxPath("runtime"), QFileDevice::ReadOwner |
+                                                      QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    for (int n = 1; n <= 10; ++n) qunsetenv(ComVariable(n));
+}
+
+void ClearProgramSettings() { ProgramSettings()->clear(); }
+
+std::unique_ptr<Rx74Emulator> StartEmulatorOnCom(int number, EmulatorFaults faults)
+{
+    auto emulator = std::make_unique<Rx74Emulator>(faults);
+    if (!emulator->Start()) return nullptr;
+    qputenv(ComVariable(number), QByteArray::fromStdString(emulator->DevicePath()));
+    return emulator;
+}
+
+void PointComAtNothing(int number) { qputenv(ComVariable(number), SandboxPath("no-device").toUtf8()); }
+
+bool ModelHoldsDefaults()
+{
+    const ParameterModel now = model;
+    LoadDefaults();
+    const auto defaults = ModelImage();
+    model = now;
+    return ModelImage() == defaults;
+}
+
+void DisturbModel()
+{
+    for (int slot = 0; slot < kChannelSlots; ++slot) {
+        model.gain[slot] = 9;
+        model.delay[slot] = 77;
+        model.hpfFreq[slot] = 333;
+    }
+    for (int& gain : model.peqGain) gain = 3;
+}
+
+BoxAnswerer::BoxAnswerer()
+{
+    connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::AnswerOpenBoxes);
+    timer_.start(20);
+}
+
+void BoxAnswerer::AnswerOpenBoxes()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (!box || !box->isVisible()) continue;
+        seen_.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        QAbstractButton* answer = box->button(QMessageBox::Ok);
+        (answer ? answer : box->defaultButton())->click();
+    }
+}

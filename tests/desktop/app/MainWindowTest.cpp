@@ -1,0 +1,226 @@
+// The main window against an emulated unit: Connect and Disconnect, the
+// commands' enable states, the View toggles, the status bar and the view.
+#include <QMenu>
+#include <QTabWidget>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QtTest>
+
+#include "app/AppSettings.h"
+#include "app/MainFrame.h"
+#include "app/QuenbarApp.h"
+#include "app/QuenbarView.h"
+#include "dialogs/DlgSetting.h"
+#include "link/Frame.h"
+#include "model/MemoryImage.h"
+#include "model/Model.h"
+#include "tests/desktop/app/DesktopTest.h"
+
+namespace {
+
+EmulatedMemory NamedMemory(const std::string& name16, bool used)
+{
+    EmulatedMemory memory;
+    memory.used = used;
+    memory.name = name16;
+    return memory;
+}
+
+// An image of the factory setting with the Left&Right level at step 100.
+std::array<std::uint8_t, kImageSize> UnitSettingImage()
+{
+    const ParameterModel saved = model;
+    model = ParameterModel{};
+    LoadDefaults();
+    model.gain[kSlotLeftRight] = 100;
+    std::array<std::uint8_t, kImageSize> image{};
+    ModelToImage(image.data());
+    model = saved;
+    return image;
+}
+
+bool Enabled(CMainFrame* frame, int id) { return frame->Command(id)->isEnabled(); }
+
+// Clicks a block and reports which page the channel sheet opened on.
+int SheetPageOpenedBy(QWidget* block)
+{
+    int page = -1;
+    QTimer::singleShot(0, [&page] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* sheet = qobject_cast<CDlgSetting*>(widget); sheet && sheet->isVisible()) {
+                page = sheet->tabs()->currentIndex();
+                sheet->reject();
+            }
+    });
+    QTest::mouseClick(block, Qt::LeftButton);
+    return page;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<Rx74Emulator> unit_;
+    std::unique_ptr<CQuenbarApp> app_;
+
+    CMainFrame* StartProgram(EmulatorFaults faults = {})
+    {
+        unit_ = StartEmulatorOnCom(1, faults);
+        if (!unit_) return nullptr;
+        unit_->SetMemory(1, NamedMemory("ABCD            ", true));
+        unit_->SetMemory(2, NamedMemory("ABCDEFGHIJKLMNOP", true));
+        unit_->SetMemory(3, NamedMemory("                ", false));
+        unit_->SetCurrentImage(UnitSettingImage());
+        app_ = std::make_unique<CQuenbarApp>();
+        app_->InitInstance();
+        return app_->MainFrame();
+    }
+
+private slots:
+    void init()
+    {
+        ClearProgramSettings();
+        model = ParameterModel{};
+    }
+
+    void cleanup()
+    {
+        app_.reset();
+        unit_.reset();
+    }
+
+    void connectReadsTheUnitAndSwapsTheCommandStates()
+    {
+        StoreFirmType(12);
+        BoxAnswerer boxes;
+        CMainFrame* frame = StartProgram();
+        QVERIFY(frame);
+        QVERIFY(Enabled(frame, kIdConnect));
+        QVERIFY(!Enabled(frame, kIdDisconnect));
+
+        frame->Command(kIdConnect)->trigger();
+        QVERIFY(boxes.Seen().empty());
+        QCOMPARE(model.connected, 1);
+        QVERIFY(!Enabled(frame, kIdConnect));
+        QVERIFY(Enabled(frame, kIdDisconnect));
+        QCOMPARE(model.gain[kSlotLeftRight], 100);
+        QCOMPARE(QString(model.memName[0]), QStringLiteral("ABCD"));
+        QCOMPARE(QString(model.memName[1]), QStringLiteral("ABCDEFGHIJ"));
+        QCOMPARE(QString(model.memName[2]), QStringLiteral(" "));
+        QCOMPARE(model.memUsed[0], 1);
+        QCOMPARE(model.memUsed[2], 0);
+        // A supported firmware type stays as stored.
+        QCOMPARE(ProgramSettings()->value("Settings/3CHANProcessFirmTypeV123"), QVariant(12));
+
+        unit_->ClearReceived();
+        frame->Command(kIdDisconnect)->trigger();
+        QCOMPARE(model.connected, 0);
+        QVERIFY(Enabled(frame, kIdConnect));
+        QVERIFY(!Enabled(frame, kIdDisconnect));
+        QTRY_VERIFY(!unit_->ReceivedPayloads().empty());
+        QCOMPARE(unit_->ReceivedPayloads().back().at(0), kCodeDisconnect);
+    }
+
+    void connectWithSilentUnitReportsFailureAndStaysDisconnected()
+    {
+        BoxAnswerer boxes;
+        EmulatorFaults silent;
+        silent.silent = true;
+        CMainFrame* frame = StartProgram(silent);
+        QVERIFY(frame);
+        frame->Command(kIdConnect)->trigger();
+        QCOMPARE(boxes.Seen().size(), std::size_t{1});
+        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting."));
+        QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
+        QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
+        QCOMPARE(model.connected, 0);
+        QVERIFY(Enabled(frame, kIdConnect));
+        QVERIFY(!Enabled(frame, kIdDisconnect));
+    }
+
+    void failedCurrentReadKeepsConnectionAndUnsupportedFirmwareResetsModel()
+    {
+        StoreFirmType(5);
+        EmulatorFaults hangUpBeforeCurrentRead;
+        hangUpBeforeCurrentRead.hangUpAfterExchanges = 7;  // handshake and six names
+        BoxAnswerer boxes;
+        CMainFrame* frame = StartProgram(hangUpBeforeCurrentRead);
+        QVERIFY(frame);
+        DisturbModel();
+        frame->Command(kIdConnect)->trigger();
+        QCOMPARE(boxes.Seen().size(), std::size_t{1});
+        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Read current value fail!."));
+        QCOMPARE(model.connected, 1);
+        QVERIFY(Enabled(frame, kIdDisconnect));
+        QVERIFY(!Enabled(frame, kIdConnect));
+        QCOMPARE(QString(model.memName[0]), QStringLiteral("ABCD"));
+        QCOMPARE(int{model.firmType}, 0);
+        QCOMPARE(ProgramSettings()->value("Settings/3CHANProcessFirmTypeV123"), QVariant(0));
+        QVERIFY(ModelHoldsDefaults());
+    }
+
+    void configMenuConnectsFromTheKeyboard()
+    {
+        BoxAnswerer boxes;
+        CMainFrame* frame = StartProgram();
+        QVERIFY(frame);
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QTest::keyClick(frame, Qt::Key_C, Qt::AltModifier);
+        QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
+        QTRY_COMPARE(model.connected, 1);
+        QVERIFY(boxes.Seen().empty());
+    }
+
+    void viewMenuTogglesTheBarsWithCheckMarks()
+    {
+        PointComAtNothing(1);
+        BoxAnswerer boxes;
+        CMainFrame* frame = StartProgram();
+        QVERIFY(frame);
+        QAction* toolbar = frame->Command(kIdViewToolbar);
+        QAction* statusbar = frame->Command(kIdViewStatusBar);
+        QVERIFY(toolbar->isChecked());
+        toolbar->trigger();
+        QVERIFY(!toolbar->isChecked());
+        QVERIFY(frame->ToolBar()->isHidden());
+        toolbar->trigger();
+        QVERIFY(toolbar->isChecked());
+        QVERIFY(!frame->ToolBar()->isHidden());
+        QCOMPARE(frame->toolBarArea(frame->ToolBar()), Qt::TopToolBarArea);
+        statusbar->trigger();
+        QVERIFY(frame->statusBar()->isHidden());
+        statusbar->trigger();
+        QVERIFY(!frame->statusBar()->isHidden());
+    }
+
+    void controlKeyDIsSwallowedAndOtherKeysPassOn()
+    {
+        CQuenbarView view;
+        QWidget* block = view.Control(1000);
+        QKeyEvent ctrlD(QEvent::KeyPress, Qt::Key_D, Qt::ControlModifier, QStringLiteral("\x04"));
+        QApplication::sendEvent(block, &ctrlD);
+        QVERIFY(ctrlD.isAccepted());  // taken before the button could ignore it
+        QKeyEvent ctrlE(QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier, QStringLiteral("\x05"));
+        QApplication::sendEvent(block, &ctrlE);
+        QVERIFY(!ctrlE.isAccepted());  // went through the normal handling, unused
+        QKeyEvent plainD(QEvent::KeyPress, Qt::Key_D, Qt::NoModifier, QStringLiteral("d"));
+        QVERIFY(!IsSwallowedViewKey(plainD));
+    }
+
+    void blocksOpenTheSheetOnTheirRowsChannel()
+    {
+        CQuenbarView view;
+        view.show();
+        QCOMPARE(SheetPageOpenedBy(view.Control(1008)), 1);  // lower Limit: "Sub Chan"
+        QCOMPARE(SheetPageOpenedBy(view.Control(1000)), 0);  // upper Gain: "Left&&Right"
+        QCOMPARE(CQuenbarView::SlotOfBlock(1086), kSlotLeftRight);
+        QCOMPARE(CQuenbarView::SlotOfBlock(1011), kSlotSub);
+        QCOMPARE(CQuenbarView::SlotOfBlock(1085), -1);
+    }
+};
+
+QUENBAR_DESKTOP_TEST(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,151 @@
+// The RS232 dialog: which port it shows, what OK and Cancel do to the
+// settings and the open port, and the device field behind a COM number.
+#include <QComboBox>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "app/AppSettings.h"
+#include "app/DlgRs232.h"
+#include "app/PortSetting.h"
+#include "link/Transport.h"
+#include "unit/UnitCommands.h"
+#include "model/Model.h"
+#include "tests/desktop/app/DesktopTest.h"
+
+namespace {
+
+QVariant StoredEntry(const QString& key) { return ProgramSettings()->value(key); }
+
+// True when a handshake on the open port reaches this unit.
+bool PortLeadsTo(Rx74Emulator& unit)
+{
+    unit.ClearReceived();
+    std::uint8_t reply[16];
+    return UnitConnect(reply) == 0 && !unit.ReceivedPayloads().empty();
+}
+
+void OpenPort(int number)
+{
+    SetCurrentPortNumber(number);
+    OpenCurrentPort();
+}
+
+}  // namespace
+
+class Rs232DialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QCOMPARE(CommInit(), 1); }
+    void cleanupTestCase() { CommShutdown(); }
+
+    void init()
+    {
+        CommClose();
+        ClearProgramSettings();
+        model = ParameterModel{};
+        for (int n = 1; n <= 4; ++n) qunsetenv(QByteArray("QUENBAR_COM") + QByteArray::number(n));
+    }
+
+    void opensOnTheStoredPortAndNoneWhenOutOfRange()
+    {
+        StorePortNumber(7);
+        CDlgRs232 dialog;
+        QCOMPARE(dialog.CheckedPortNumber(), 7);
+        const auto radios = dialog.findChildren<QRadioButton*>();
+        QCOMPARE(radios.size(), 10);
+        QCOMPARE(radios.front()->text(), QStringLiteral("COM&1"));
+        QCOMPARE(radios.back()->text(), QStringLiteral("COM1&0"));
+
+        StorePortNumber(12);
+        CDlgRs232 outOfRange;
+        QCOMPARE(outOfRange.CheckedPortNumber(), 0);
+        QVERIFY(!outOfRange.DeviceField()->isEnabled());
+    }
+
+    void okStoresTheChoiceAndSwitchesThePort()
+    {
+        auto first = StartEmulatorOnCom(1);
+        auto second = StartEmulatorOnCom(2);
+        QVERIFY(first && second);
+        OpenPort(1);
+        QVERIFY(PortLeadsTo(*first));
+        first->ClearReceived();
+
+        BoxAnswerer boxes;
+        CDlgRs232 dialog;
+        dialog.CheckPortNumber(2);
+        dialog.accept();
+        QVERIFY(boxes.Seen().empty());
+        QCOMPARE(StoredEntry("Settings/RS232Port"), QVariant(2));
+        QCOMPARE(StoredEntry("Settings/RS232PortString"), QVariant("COM2"));
+        QCOMPARE(CurrentPortNumber(), 2);
+        QVERIFY(PortLeadsTo(*second));
+        QVERIFY(first->ReceivedPayloads().empty());
+        // The device came from the environment: nothing is stored for it.
+        QVERIFY(!ProgramSettings()->contains("Ports/COM2"));
+
+        // The port already open: OK closes it and opens it again.
+        CDlgRs232 again;
+        again.accept();
+        QVERIFY(CommIsOpen());
+        QVERIFY(PortLeadsTo(*second));
+    }
+
+    void missingPortIsReportedOnceAndStoredAnyway()
+    {
+        PointComAtNothing(3);
+        BoxAnswerer boxes;
+        CDlgRs232 dialog;
+        dialog.CheckPortNumber(3);
+        dialog.accept();
+        QCOMPARE(boxes.Seen().size(), std::size_t{1});
+        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("RS232 Connection failed.\nPlease select another port."));
+        QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
+        QCOMPARE(dialog.result(), int{QDialog::Accepted});
+        QVERIFY(!CommIsOpen());
+        QCOMPARE(StoredPortNumber(), 3);
+    }
+
+    void cancelChangesNothing()
+    {
+        auto unit = StartEmulatorOnCom(1);
+        QVERIFY(unit);
+        OpenPort(1);
+        CDlgRs232 dialog;
+        dialog.CheckPortNumber(5);
+        dialog.DeviceField()->setEditText(QStringLiteral("/dev/ttyUSB7"));
+        dialog.reject();
+        QVERIFY(!ProgramSettings()->contains("Settings/RS232Port"));
+        QVERIFY(!ProgramSettings()->contains("Ports/COM5"));
+        QCOMPARE(CurrentPortNumber(), 1);
+        QVERIFY(PortLeadsTo(*unit));
+    }
+
+    void deviceFieldPointsANumberAtADevice()
+    {
+        auto unit = std::make_unique<Rx74Emulator>();
+        QVERIFY(unit->Start());
+        const QString device = QString::fromStdString(unit->DevicePath());
+        BoxAnswerer boxes;
+        {
+            CDlgRs232 dialog;
+            dialog.CheckPortNumber(4);
+            QCOMPARE(dialog.DeviceField()->currentText(), QStringLiteral("/dev/ttyS3"));
+            dialog.DeviceField()->setEditText(device);
+            dialog.accept();
+        }
+        QCOMPARE(StoredEntry("Ports/COM4"), QVariant(device));
+        QVERIFY(PortLeadsTo(*unit));
+        {
+            CDlgRs232 dialog;  // opens on COM4 and shows the stored device
+            QCOMPARE(dialog.DeviceField()->currentText(), device);
+            dialog.DeviceField()->setEditText(QString());
+            dialog.accept();
+        }
+        QVERIFY(!ProgramSettings()->contains("Ports/COM4"));
+        QCOMPARE(DeviceForPort(4), QStringLiteral("/dev/ttyS3"));
+    }
+};
+
+QUENBAR_DESKTOP_TEST(Rs232DialogTest)
+#include "Rs232DialogTest.moc"

@@ -1,0 +1,353 @@
+// Save File and Open File against the emulated unit. The expected file
+// bytes are laid out here by hand, apart from the program's own code.
+#include <linux/capability.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+
+#include "ModalAnswerer.h"
+#include "UnitOnLine.h"
+#include "unit/UnitOperations.h"
+#include "memory/DlgMemory.h"
+#include "memory/MemoryFileDialogs.h"
+#include "model/MemoryImage.h"
+#include "model/Model.h"
+
+namespace {
+
+struct Record {
+    std::uint8_t slotByte;
+    std::uint8_t used;
+    std::string name;
+    Image image;
+};
+
+QByteArray ExpectedFile(const std::array<Record, 6>& records)
+{
+    const QByteArray marker("VNB1.00M        ");
+    QByteArray file = marker;
+    for (const Record& r : records) {
+        QByteArray record(112, '\0');
+        record[0] = char(r.slotByte);
+        record[1] = char(r.used);
+        record.replace(2, 3, "MEM");
+        record.replace(16, int(r.name.size()), r.name.data(), int(r.name.size()));
+        record.replace(32, 62, reinterpret_cast<const char*>(r.image.data()), 62);
+        file += record;
+    }
+    return file + marker;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+std::vector<std::vector<std::uint8_t>> CommandsWithCode(const Rx74Emulator& unit, std::uint8_t code)
+{
+    std::vector<std::vector<std::uint8_t>> commands;
+    for (const auto& payload : unit.ReceivedPayloads()) {
+        if (!payload.empty() && payload.front() == code) {
+            commands.push_back(payload);
+        }
+    }
+    return commands;
+}
+
+// Types the name into the file dialog and presses its accept button.
+void ChooseFile(QFileDialog& files, const QString& path)
+{
+    files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+    static_cast<QDialog&>(files).accept();  // QFileDialog::accept, as its button does
+}
+
+// Takes from this thread the power of root to ignore file permissions, so a
+// read-only folder is read-only here too.
+class WithoutPermissionOverride {
+public:
+    WithoutPermissionOverride()
+    {
+        if (syscall(SYS_capget, &header_, saved_) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2];
+        std::memcpy(reduced, saved_, sizeof reduced);
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        dropped_ = syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutPermissionOverride()
+    {
+        if (dropped_) {
+            syscall(SYS_capset, &header_, saved_);
+        }
+    }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool dropped_ = false;
+};
+
+// Lets this process write no file beyond the given size, as a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+}  // namespace
+
+class MemoryFileDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void aFileWrittenWhileDisconnectedHoldsTheCurrentImageInEverySlot();
+    void saveAndLoadRoundTripThroughTheUnitInSlotOrder();
+    void loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutTrailer();
+    void theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBeforeReplacing();
+    void aSaveThatCannotBeCompletedLeavesThePreviousFileByteForByte();
+
+private:
+    std::unique_ptr<UnitOnLine> line_;
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void MemoryFileDialogsTest::init()
+{
+    line_ = std::make_unique<UnitOnLine>();
+    QVERIFY(line_->Open());
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void MemoryFileDialogsTest::cleanup()
+{
+    line_.reset();
+    dir_.reset();
+}
+
+void MemoryFileDialogsTest::aFileWrittenWhileDisconnectedHoldsTheCurrentImageInEverySlot()
+{
+    ImageToModel(DistinctImage(5).data());
+    model.memUsed[3] = 0;
+    std::strcpy(model.memName[1], "Bass");
+    const QString path = dir_->filePath(QStringLiteral("offline.cmf"));
+    ModalAnswerer answerer;
+
+    QVERIFY(SaveMemoryFileTo(path, nullptr));
+
+    std::array<Record, 6> expected;
+    for (int i = 0; i < 6; ++i) {
+        expected[i] = {std::uint8_t(i + 1), std::uint8_t(i == 3 ? 0 : 1),
+                       "Preset " + std::to_string(i + 1) + "  ", DistinctImage(5)};
+    }
+    expected[1].name = "Bass";
+    QCOMPARE(ReadAll(path), ExpectedFile(expected));
+    QCOMPARE(answerer.BoxTexts(), QStringList{"Save memory data to File."});
+    QCOMPARE(answerer.boxes.front().caption, QStringLiteral("SaveFile"));
+    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Information);
+    QVERIFY(line_->unit().ReceivedBytes().empty());
+}
+
+void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
+{
+    const char* names[6] = {"Kick", "Snare", "Free3", "HiHat", "Free5", "Bass"};
+    const bool used[6] = {true, true, false, true, false, true};
+    for (int slot = 1; slot <= 6; ++slot) {
+        line_->SetMemory(slot, used[slot - 1], names[slot - 1], DistinctImage(slot));
+    }
+    line_->unit().SetCurrentImage(DistinctImage(9));
+    QVERIFY(line_->Connect());
+    line_->unit().ClearReceived();
+    const QString path = dir_->filePath(QStringLiteral("show.cmf"));
+    ModalAnswerer answerer;
+
+    QVERIFY(SaveMemoryFileTo(path, nullptr));
+
+    std::array<Record, 6> expected;
+    for (int i = 0; i < 6; ++i) {
+        expected[i] = {std::uint8_t(i + 1), std::uint8_t(used[i]), names[i],
+                       used[i] ? DistinctImage(i + 1) : DistinctImage(9)};
+    }
+    QCOMPARE(ReadAll(path), ExpectedFile(expected));
+    const std::vector<std::vector<std::uint8_t>> reads{{0xD0, 1}, {0xD0, 2}, {0xD0, 4}, {0xD0, 6}};
+    QVERIFY(CommandsWithCode(line_->unit(), 0xD0) == reads);
+
+    // Wipe the unit, then bring the file back through the dialog's Open File.
+    for (int slot = 1; slot <= 6; ++slot) {
+        line_->SetMemory(slot, true, "Blank", DistinctImage(0));
+    }
+    DisconnectUnit();
+    QVERIFY(line_->Connect());
+    line_->unit().ClearReceived();
+    answerer.onFileDialog = [&](QFileDialog& files) {
+        ChooseFile(files, path);
+    };
+    CDlgMemory dialog;
+    dialog.show();
+    dialog.findChild<QPushButton*>(QStringLiteral("openFile"))->click();
+
+    const std::vector<std::vector<std::uint8_t>> stores{{0xCB, 1}, {0xCB, 2}, {0xCB, 4}, {0xCB, 6}};
+    QVERIFY(CommandsWithCode(line_->unit(), 0xCB) == stores);
+    for (int slot = 1; slot <= 6; ++slot) {
+        const EmulatedMemory memory = line_->unit().Memory(slot);
+        std::string name = used[slot - 1] ? names[slot - 1] : "Blank";
+        name.resize(16, ' ');
+        QCOMPARE(memory.name, name);
+        QVERIFY(memory.image == (used[slot - 1] ? DistinctImage(slot) : DistinctImage(0)));
+    }
+    QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("Load from file ok!"));
+    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Load File"));
+    auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("memoryList"));
+    QCOMPARE(list->item(0, 1)->text(), QStringLiteral("Kick"));
+    QCOMPARE(list->item(2, 1)->text(), QStringLiteral("Blank"));
+}
+
+void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutTrailer()
+{
+    QVERIFY(line_->Connect());
+    const EmulatedMemory firstBefore = line_->unit().Memory(1);
+    line_->unit().ClearReceived();
+    std::array<Record, 6> records;
+    for (int i = 0; i < 6; ++i) {
+        records[i] = {std::uint8_t(i + 1), 0, "", DistinctImage(0)};
+    }
+    records[0] = {1, 2, "Two", DistinctImage(2)};
+    records[1] = {5, 1, "One", DistinctImage(1)};  // stored by position, not by its number
+    const QString path = dir_->filePath(QStringLiteral("odd.cmf"));
+    QVERIFY(WriteBytes(path, ExpectedFile(records)));
+    ModalAnswerer answerer;
+
+    bool listRefreshedBeforeTheBox = false;
+    QCOMPARE(LoadMemoryFileFrom(path, nullptr,
+                                [&] { listRefreshedBeforeTheBox = answerer.BoxTexts().isEmpty(); }),
+             LoadFileResult::Loaded);
+    QVERIFY(listRefreshedBeforeTheBox);
+
+    const std::vector<std::vector<std::uint8_t>> stores{{0xCB, 2}};
+    QVERIFY(CommandsWithCode(line_->unit(), 0xCB) == stores);
+    QCOMPARE(line_->unit().Memory(2).name, std::string("One") + std::string(13, ' '));
+    QVERIFY(line_->unit().Memory(2).image == DistinctImage(1));
+    QCOMPARE(line_->unit().Memory(1).name, firstBefore.name);
+    QVERIFY(line_->unit().Memory(1).image == firstBefore.image);
+
+    QVERIFY(WriteBytes(path, ExpectedFile(records).left(695)));
+    line_->unit().ClearReceived();
+    QCOMPARE(LoadMemoryFileFrom(path, nullptr), LoadFileResult::FormatError);
+    QCOMPARE(answerer.BoxTexts(), (QStringList{"Load from file ok!", "File format error!"}));
+    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Error"));
+    QCOMPARE(answerer.boxes.back().icon, QMessageBox::Critical);
+    QVERIFY(line_->unit().ReceivedBytes().empty());
+}
+
+void MemoryFileDialogsTest::theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBeforeReplacing()
+{
+    ModalAnswerer answerer;
+    QString chosen;
+    int dialogsSeen = 0;
+    answerer.onFileDialog = [&](QFileDialog& files) {
+        // A declined replacement leaves the dialog open: cancel it then.
+        if (++dialogsSeen > 1) {
+            files.reject();
+            return;
+        }
+        ChooseFile(files, dir_->filePath(chosen));
+    };
+    auto save = [&](const QString& name) {
+        chosen = name;
+        dialogsSeen = 0;
+        SaveMemoryFile(nullptr);
+    };
+
+    save(QStringLiteral("preset"));
+    QVERIFY(QFile::exists(dir_->filePath(QStringLiteral("preset.cmf"))));
+    QVERIFY(!QFile::exists(dir_->filePath(QStringLiteral("preset"))));
+    save(QStringLiteral("notes.txt"));
+    QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("notes.txt"))).size(), 704);
+    QCOMPARE(answerer.boxes.size(), 2);
+
+    const QString existing = dir_->filePath(QStringLiteral("preset.cmf"));
+    QVERIFY(WriteBytes(existing, "older"));
+    answerer.boxAnswer = QMessageBox::No;
+    save(QStringLiteral("preset"));
+    QCOMPARE(answerer.boxes.size(), 3);
+    QVERIFY(answerer.boxes.back().text.contains(QStringLiteral("already exists")));
+    QCOMPARE(ReadAll(existing), QByteArray("older"));
+
+    answerer.boxAnswer = QMessageBox::Yes;
+    save(QStringLiteral("preset"));
+    QCOMPARE(ReadAll(existing).size(), 704);
+    QCOMPARE(answerer.boxes.back().text, QStringLiteral("Save memory data to File."));
+}
+
+void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteForByte()
+{
+    const QString path = dir_->filePath(QStringLiteral("keep.cmf"));
+    QByteArray previous;
+    for (int i = 0; i < 704; ++i) {
+        previous += char(i * 7);
+    }
+    QVERIFY(WriteBytes(path, previous));
+    ModalAnswerer answerer;
+
+    {
+        QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::ExeOwner);
+        WithoutPermissionOverride asPlainUser;
+        const QByteArray probe = dir_->filePath(QStringLiteral("probe")).toLocal8Bit();
+        const int fd = ::open(probe.constData(), O_CREAT | O_WRONLY, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        QVERIFY2(fd < 0, "the folder must be read-only for this test");
+
+        QVERIFY(!SaveMemoryFileTo(path, nullptr));
+    }
+    QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(answerer.BoxTexts(), QStringList{"Fail to open file."});
+    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Error"));
+    QCOMPARE(ReadAll(path), previous);
+
+    {
+        FileSizeLimit diskAlmostFull(256);
+        QVERIFY(!SaveMemoryFileTo(path, nullptr));
+    }
+    QCOMPARE(answerer.BoxTexts(), (QStringList{"Fail to open file.", "Fail to write file."}));
+    QCOMPARE(answerer.boxes.back().icon, QMessageBox::Critical);
+    QCOMPARE(ReadAll(path), previous);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"keep.cmf"});
+}
+
+QTEST_MAIN(MemoryFileDialogsTest)
+#include "MemoryFileDialogsTest.moc"
