@@ -32,8 +32,7 @@ void LoadBusyChannel(int slot)
 void BM_ComputeResponseBusyChannel(benchmark::State& state)
 {
     LoadBusyChannel(kSlotSub);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ComputeResponse(kSlotSub));
+    for (auto _ : state) benchmark::DoNotOptimize(ComputeResponse(kSlotSub));
 }
 BENCHMARK(BM_ComputeResponseBusyChannel);
 
@@ -41,8 +40,7 @@ void BM_ComputeResponseDefaults(benchmark::State& state)
 {
     model = ParameterModel{};
     LoadDefaults();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ComputeResponse(kSlotLeftRight));
+    for (auto _ : state) benchmark::DoNotOptimize(ComputeResponse(kSlotLeftRight));
 }
 BENCHMARK(BM_ComputeResponseDefaults);
 
@@ -75,8 +73,7 @@ void BM_BuildFrame(benchmark::State& state)
     const auto length = static_cast<std::uint8_t>(state.range(0));
     std::array<std::uint8_t, kMaxPayload + kFrameOverhead> buffer{};
     for (auto _ : state) {
-        for (int i = 0; i < length; ++i)
-            buffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7);
+        for (int i = 0; i < length; ++i) buffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7);
         benchmark::DoNotOptimize(BuildFrame(buffer.data(), length));
         benchmark::ClobberMemory();
     }

@@ -7,8 +7,8 @@
 #include <QImage>
 #include <QPainter>
 
-#include "model/Model.h"
 #include "graph/ResponseGraph.h"
+#include "model/Model.h"
 
 namespace {
 

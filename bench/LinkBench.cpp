@@ -17,8 +17,8 @@
 #include "emulator/Emulator.h"
 #include "link/ParameterMessages.h"
 #include "link/Transport.h"
-#include "unit/UnitOperations.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ constexpr int kConnectSequenceBytes = 309;
 
 double LineSeconds(int bytes) { return bytes * kBitsPerByte / kLineBaud; }
 
-double ProcessCpuSeconds() {
+double ProcessCpuSeconds()
+{
     timespec t{};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
@@ -39,8 +40,9 @@ double ProcessCpuSeconds() {
 
 // An emulated unit on its pty, the transport open on it, the model fresh.
 class LinkSession {
-   public:
-    explicit LinkSession(EmulatorFaults faults) : unit_(faults) {
+public:
+    explicit LinkSession(EmulatorFaults faults) : unit_(faults)
+    {
         model = ParameterModel{};
         LoadDefaults();
         ok_ = unit_.Start() && CommInit() == 1;
@@ -49,24 +51,27 @@ class LinkSession {
             ok_ = CommOpen() != 0;
         }
     }
-    ~LinkSession() {
+    ~LinkSession()
+    {
         CommShutdown();
         unit_.Stop();
     }
     bool Ok() const { return ok_; }
 
-   private:
+private:
     Rx74Emulator unit_;
     bool ok_ = false;
 };
 
-void ReportLineRatio(benchmark::State& state, int bytes, double seconds, int paceBaud) {
+void ReportLineRatio(benchmark::State& state, int bytes, double seconds, int paceBaud)
+{
     if (paceBaud == 0) return;
     state.counters["line_ms"] = LineSeconds(bytes) * 1e3;
     state.counters["line_ratio"] = seconds / LineSeconds(bytes);
 }
 
-void BM_ParameterRoundTrip(benchmark::State& state) {
+void BM_ParameterRoundTrip(benchmark::State& state)
+{
     const int paceBaud = static_cast<int>(state.range(0));
     LinkSession session({.paceBaud = paceBaud});
     if (!session.Ok()) return state.SkipWithError("no emulated unit");
@@ -80,7 +85,8 @@ void BM_ParameterRoundTrip(benchmark::State& state) {
     ReportLineRatio(state, kParameterExchangeBytes, total / static_cast<double>(state.iterations()), paceBaud);
 }
 
-void BM_ConnectSequence(benchmark::State& state) {
+void BM_ConnectSequence(benchmark::State& state)
+{
     const int paceBaud = static_cast<int>(state.range(0));
     LinkSession session({.paceBaud = paceBaud});
     if (!session.Ok()) return state.SkipWithError("no emulated unit");
@@ -98,7 +104,8 @@ void BM_ConnectSequence(benchmark::State& state) {
 // message (a byte out, a byte back, twice) over a bare pseudo-terminal with
 // an echoing thread, and no link code at all. The round trip minus this is
 // what the transport, the recogniser and the emulator add.
-void BM_PtyEchoFloor(benchmark::State& state) {
+void BM_PtyEchoFloor(benchmark::State& state)
+{
     int master = -1, device = -1;
     if (::openpty(&master, &device, nullptr, nullptr, nullptr) != 0) return state.SkipWithError("no pty");
     termios raw{};
@@ -129,7 +136,8 @@ void BM_PtyEchoFloor(benchmark::State& state) {
 
 // A message to a silent unit waits out its one-second time-out; the
 // process's CPU time over that wait shows whether anything spins.
-void BM_WaitOnSilentUnit(benchmark::State& state) {
+void BM_WaitOnSilentUnit(benchmark::State& state)
+{
     LinkSession session({.silent = true});
     if (!session.Ok()) return state.SkipWithError("no emulated unit");
     model.connected = 1;

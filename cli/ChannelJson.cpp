@@ -9,23 +9,18 @@ using json = nlohmann::ordered_json;
 json ChannelJson(int slot)
 {
     json channel = json::object();
-    for (const ChannelField& field : ChannelFields())
-        channel[field.name] = field.In(model, slot);
+    for (const ChannelField& field : ChannelFields()) channel[field.name] = field.In(model, slot);
     json bands = json::array();
     for (int band = 0; band < kPeqBands; ++band) {
         json peq = json::object();
-        for (const PeqField& field : PeqFields())
-            peq[field.name] = field.In(model, slot, band);
+        for (const PeqField& field : PeqFields()) peq[field.name] = field.In(model, slot, band);
         bands.push_back(std::move(peq));
     }
     channel["peq"] = std::move(bands);
     return channel;
 }
 
-json SettingsJson()
-{
-    return {{"lr", ChannelJson(kSlotLeftRight)}, {"sub", ChannelJson(kSlotSub)}};
-}
+json SettingsJson() { return {{"lr", ChannelJson(kSlotLeftRight)}, {"sub", ChannelJson(kSlotSub)}}; }
 
 json MemoryDirectoryJson()
 {

@@ -16,14 +16,12 @@ std::string SystemReason() { return std::strerror(errno); }
 std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw CliError(kExitBadInput, "Cannot open file " + path + ": " + SystemReason());
+    if (!in) throw CliError(kExitBadInput, "Cannot open file " + path + ": " + SystemReason());
     // Bytes after the file's size are ignored, so a larger file (or a
     // device that never ends) is read only that far.
     std::vector<std::uint8_t> bytes(kMemoryFileSize);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad())
-        throw CliError(kExitBadInput, "Cannot read file " + path + ": " + SystemReason());
+    if (in.bad()) throw CliError(kExitBadInput, "Cannot read file " + path + ": " + SystemReason());
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
 }
@@ -31,8 +29,7 @@ std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path)
 MemoryFileImage ReadCheckedMemoryFile(const std::string& path)
 {
     const MemoryFileImage file = MemoryFileFromBytes(ReadMemoryFileBytes(path));
-    if (!CheckMemoryFileFormat(file))
-        throw CliError(kExitBadInput, "File format error!");
+    if (!CheckMemoryFileFormat(file)) throw CliError(kExitBadInput, "File format error!");
     return file;
 }
 
@@ -42,10 +39,8 @@ void WriteMemoryFile(const std::string& path, const MemoryFileImage& file)
     // existing file is never left half-written.
     const std::string partial = path + ".partial";
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    if (out)
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    if (out)
-        out.close();
+    if (out) out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    if (out) out.close();
     if (!out || std::rename(partial.c_str(), path.c_str()) != 0) {
         const std::string reason = SystemReason();
         std::remove(partial.c_str());

@@ -56,8 +56,8 @@ void AddOfflineCommands(CLI::App& app, CommandAction& action)
         std::string channel;
     };
     auto args = std::make_shared<ResponseArgs>();
-    CLI::App* response = app.add_subcommand(
-        "response", "Print the response curve of one record's channel: step, Hz and dB per line");
+    CLI::App* response =
+        app.add_subcommand("response", "Print the response curve of one record's channel: step, Hz and dB per line");
     response->add_option("FILE", args->path, "memory file (.cmf)")->required();
     response->add_option("SLOT", args->slot, "record 1..6")->required()->check(CLI::Range(1, kMemorySlots));
     response->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));

@@ -29,8 +29,7 @@ int ParseInteger(const std::string& text, const std::string& what)
     int value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc{} || stop != end)
-        throw BadInput(what + " must be an integer: " + text);
+    if (text.empty() || error != std::errc{} || stop != end) throw BadInput(what + " must be an integer: " + text);
     return value;
 }
 
@@ -48,22 +47,24 @@ struct FieldEdit {
 FieldEdit ChannelFieldEdit(int slot, const std::string& name, const std::string& value)
 {
     const ChannelField* field = FindChannelField(name);
-    if (field == nullptr)
-        throw BadInput("Unknown channel field: " + name);
+    if (field == nullptr) throw BadInput("Unknown channel field: " + name);
     if (slot == kSlotSub && !field->subId)
         throw BadInput("The Sub channel's " + name + " has no parameter message and cannot be set.");
-    return {slot, 0, &field->In(model, slot), field->min, field->max,
-            slot == kSlotLeftRight ? field->leftRightId : *field->subId, ParseInteger(value, name)};
+    return {slot,
+            0,
+            &field->In(model, slot),
+            field->min,
+            field->max,
+            slot == kSlotLeftRight ? field->leftRightId : *field->subId,
+            ParseInteger(value, name)};
 }
 
 FieldEdit PeqFieldEdit(int slot, const std::string& bandText, const std::string& name, const std::string& value)
 {
     const int band = ParseInteger(bandText, "BAND");
-    if (band < 0 || band >= kPeqBands)
-        throw BadInput("BAND must be 0, 1 or 2: " + bandText);
+    if (band < 0 || band >= kPeqBands) throw BadInput("BAND must be 0, 1 or 2: " + bandText);
     const PeqField* field = FindPeqField(name);
-    if (field == nullptr)
-        throw BadInput("Unknown PEQ field: " + name);
+    if (field == nullptr) throw BadInput("Unknown PEQ field: " + name);
     return {slot, band, &field->In(model, slot, band), field->min, field->max, field->id, ParseInteger(value, name)};
 }
 
@@ -71,10 +72,8 @@ FieldEdit PeqFieldEdit(int slot, const std::string& bandText, const std::string&
 FieldEdit ParseFieldEdit(const std::string& channel, const std::vector<std::string>& words)
 {
     const int slot = channel == "lr" ? kSlotLeftRight : kSlotSub;
-    if (words.size() == 2)
-        return ChannelFieldEdit(slot, words[0], words[1]);
-    if (words.size() == 4 && words[0] == "peq")
-        return PeqFieldEdit(slot, words[1], words[2], words[3]);
+    if (words.size() == 2) return ChannelFieldEdit(slot, words[0], words[1]);
+    if (words.size() == 4 && words[0] == "peq") return PeqFieldEdit(slot, words[1], words[2], words[3]);
     throw BadInput("Expected: set CHANNEL FIELD VALUE or set CHANNEL peq BAND FIELD VALUE");
 }
 
@@ -107,8 +106,7 @@ void CheckLogoLine(const std::string& line)
 
 void RequireSuccess(int result, const char* message)
 {
-    if (result != 0)
-        throw CliError(kExitUnitFailed, message);
+    if (result != 0) throw CliError(kExitUnitFailed, message);
 }
 
 // Where the online commands put what they will run, and the port they use;
@@ -127,8 +125,7 @@ CLI::App* AddOnlineCommand(CLI::App& app, OnlineContext context, const std::stri
     CLI::App* command = app.add_subcommand(name, description);
     command->callback([context, prepare] {
         context.action = [&port = context.port, prepare] {
-            if (port.empty())
-                throw BadInput("This command needs --port DEVICE (COMn or a device path).");
+            if (port.empty()) throw BadInput("This command needs --port DEVICE (COMn or a device path).");
             const std::function<void()> work = prepare();
             UnitSession session(port);
             work();
@@ -187,21 +184,20 @@ void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& ac
     });
     erase->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
 
-    CLI::App* save = add("save", "Save all six memories to a memory file", [args] {
-        return [args] { WriteMemoryFile(args->path, BuildMemoryFileFromUnit()); };
-    });
+    CLI::App* save = add("save", "Save all six memories to a memory file",
+                         [args] { return [args] { WriteMemoryFile(args->path, BuildMemoryFileFromUnit()); }; });
     save->add_option("FILE", args->path, "memory file to write")->required();
 
     CLI::App* load = add("load", "Store the used records of a memory file into the unit", [args] {
         const MemoryFileImage file = ReadCheckedMemoryFile(args->path);
         return [file] {
             switch (LoadMemoryFileIntoUnit(file)) {
-            case LoadFileResult::Loaded:
-                return;
-            case LoadFileResult::FormatError:
-                throw BadInput("File format error!");
-            case LoadFileResult::DownloadFailed:
-                throw CliError(kExitUnitFailed, "fail to download program data to unit!");
+                case LoadFileResult::Loaded:
+                    return;
+                case LoadFileResult::FormatError:
+                    throw BadInput("File format error!");
+                case LoadFileResult::DownloadFailed:
+                    throw CliError(kExitUnitFailed, "fail to download program data to unit!");
             }
         };
     });

@@ -3,8 +3,8 @@
 #include "CliError.h"
 #include "link/PortName.h"
 #include "link/Transport.h"
-#include "unit/UnitOperations.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 UnitSession::UnitSession(const std::string& portName)
 {
@@ -21,18 +21,15 @@ UnitSession::~UnitSession() { Close(); }
 
 void UnitSession::Close()
 {
-    if (model.connected)
-        DisconnectUnit();
+    if (model.connected) DisconnectUnit();
     CommShutdown();
 }
 
 void UnitSession::OpenPort(const std::string& portName)
 {
     const std::optional<std::string> device = ResolvePortName(portName);
-    if (!device)
-        throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
-    if (CommInit() != 1)
-        throw CliError(kExitUnitFailed, "RS232 Connection failed.");
+    if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
+    if (CommInit() != 1) throw CliError(kExitUnitFailed, "RS232 Connection failed.");
     CommSetPortDevice(*device);
     if (CommOpen() == 0) {
         CommShutdown();
@@ -45,11 +42,11 @@ void UnitSession::Connect()
     // The command line keeps no settings, so the firmware type has nowhere
     // to be written back to.
     switch (ConnectUnit([](std::uint8_t) {})) {
-    case ConnectResult::Connected:
-        return;
-    case ConnectResult::HandshakeFailed:
-        throw CliError(kExitUnitFailed, "Connect fail!\nPlease check rs232 port setting.");
-    case ConnectResult::CurrentReadFailed:
-        throw CliError(kExitUnitFailed, "Read current value fail!.");
+        case ConnectResult::Connected:
+            return;
+        case ConnectResult::HandshakeFailed:
+            throw CliError(kExitUnitFailed, "Connect fail!\nPlease check rs232 port setting.");
+        case ConnectResult::CurrentReadFailed:
+            throw CliError(kExitUnitFailed, "Read current value fail!.");
     }
 }

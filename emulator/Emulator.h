@@ -25,65 +25,65 @@
 #include <vector>
 
 struct EmulatorFaults {
-  bool silent = false;             // answers nothing at all
-  bool noFrameAck = false;         // answers the attention byte, never a frame
-  bool wrongConnectReply = false;  // the connect reply starts with another byte
-  bool splitReplies = false;       // every reply written one byte at a time
-  int splitGapMs = 2;              // gap between those bytes
-  bool garbageBeforeAck = false;   // junk bytes before each single-byte acknowledgement
-  int replyDelayMs = 0;            // wait before every reply
-  int hangUpAfterExchanges = -1;   // close the line once this many frames are answered, when the
-                                   // program next sends or after a second of quiet (-1: never)
-  int paceBaud = 0;                // write and receive at this line rate (0: as fast as possible)
+    bool silent = false;             // answers nothing at all
+    bool noFrameAck = false;         // answers the attention byte, never a frame
+    bool wrongConnectReply = false;  // the connect reply starts with another byte
+    bool splitReplies = false;       // every reply written one byte at a time
+    int splitGapMs = 2;              // gap between those bytes
+    bool garbageBeforeAck = false;   // junk bytes before each single-byte acknowledgement
+    int replyDelayMs = 0;            // wait before every reply
+    int hangUpAfterExchanges = -1;   // close the line once this many frames are answered, when the
+                                     // program next sends or after a second of quiet (-1: never)
+    int paceBaud = 0;                // write and receive at this line rate (0: as fast as possible)
 };
 
 struct EmulatedMemory {
-  bool used = false;
-  std::string name;  // 16 characters, blank padded
-  std::array<std::uint8_t, 62> image{};
+    bool used = false;
+    std::string name;  // 16 characters, blank padded
+    std::array<std::uint8_t, 62> image{};
 };
 
 class Rx74Emulator {
- public:
-  static constexpr int kMemorySlots = 6;
-  static constexpr std::size_t kImageBytes = 62;
-  static constexpr std::size_t kNameBytes = 16;
-  static constexpr std::size_t kLogoBytes = 32;
+public:
+    static constexpr int kMemorySlots = 6;
+    static constexpr std::size_t kImageBytes = 62;
+    static constexpr std::size_t kNameBytes = 16;
+    static constexpr std::size_t kLogoBytes = 32;
 
-  explicit Rx74Emulator(EmulatorFaults faults = {});
-  ~Rx74Emulator();  // stops its thread, closes the pty
-  Rx74Emulator(const Rx74Emulator&) = delete;
-  Rx74Emulator& operator=(const Rx74Emulator&) = delete;
+    explicit Rx74Emulator(EmulatorFaults faults = {});
+    ~Rx74Emulator();  // stops its thread, closes the pty
+    Rx74Emulator(const Rx74Emulator&) = delete;
+    Rx74Emulator& operator=(const Rx74Emulator&) = delete;
 
-  bool Start();  // openpty, start serving; false on failure
-  void Stop();
-  std::string DevicePath() const;  // the slave side the program opens
-  void SetFaults(const EmulatorFaults&);
+    bool Start();  // openpty, start serving; false on failure
+    void Stop();
+    std::string DevicePath() const;  // the slave side the program opens
+    void SetFaults(const EmulatorFaults&);
 
-  std::vector<std::uint8_t> ReceivedBytes() const;                 // all bytes from the program
-  std::vector<std::vector<std::uint8_t>> ReceivedPayloads() const;  // payloads of valid frames, in order
-  void ClearReceived();
+    std::vector<std::uint8_t> ReceivedBytes() const;                  // all bytes from the program
+    std::vector<std::vector<std::uint8_t>> ReceivedPayloads() const;  // payloads of valid frames, in order
+    void ClearReceived();
 
-  std::array<std::uint8_t, 62> CurrentImage() const;
-  void SetCurrentImage(const std::array<std::uint8_t, 62>&);
-  EmulatedMemory Memory(int slot) const;  // slot 1..6; an empty memory outside that range
-  void SetMemory(int slot, const EmulatedMemory&);
-  std::string Logo() const;  // the 32 logo bytes last written
-  int Exchanges() const;     // frames answered so far
-  bool HungUp() const;       // the master was closed by the hang-up fault
+    std::array<std::uint8_t, 62> CurrentImage() const;
+    void SetCurrentImage(const std::array<std::uint8_t, 62>&);
+    EmulatedMemory Memory(int slot) const;  // slot 1..6; an empty memory outside that range
+    void SetMemory(int slot, const EmulatedMemory&);
+    std::string Logo() const;  // the 32 logo bytes last written
+    int Exchanges() const;     // frames answered so far
+    bool HungUp() const;       // the master was closed by the hang-up fault
 
-  bool LoadState(const std::string& path);
-  bool SaveState(const std::string& path) const;
+    bool LoadState(const std::string& path);
+    bool SaveState(const std::string& path) const;
 
-  // Called on the serving thread after every change of the stored state
-  // (current setting, memories, logo); the program uses it to keep --state.
-  // Both callbacks take effect at the next Start().
-  void OnStateChanged(std::function<void()> callback);
-  // Called on the serving thread with every chunk of traffic: incoming is
-  // true for bytes from the program. Used for the --verbose dump.
-  void OnTraffic(std::function<void(bool incoming, const std::uint8_t*, std::size_t)> callback);
+    // Called on the serving thread after every change of the stored state
+    // (current setting, memories, logo); the program uses it to keep --state.
+    // Both callbacks take effect at the next Start().
+    void OnStateChanged(std::function<void()> callback);
+    // Called on the serving thread with every chunk of traffic: incoming is
+    // true for bytes from the program. Used for the --verbose dump.
+    void OnTraffic(std::function<void(bool incoming, const std::uint8_t*, std::size_t)> callback);
 
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };

@@ -25,25 +25,25 @@ std::string DefaultMemoryName(int slot);
 std::string PadName(const std::string& name);
 
 struct UnitState {
-  Image current = FactoryImage();
-  std::array<EmulatedMemory, Rx74Emulator::kMemorySlots> memories = FactoryMemories();
-  std::string logo = std::string(Rx74Emulator::kLogoBytes, ' ');
+    Image current = FactoryImage();
+    std::array<EmulatedMemory, Rx74Emulator::kMemorySlots> memories = FactoryMemories();
+    std::string logo = std::string(Rx74Emulator::kLogoBytes, ' ');
 
-  static std::array<EmulatedMemory, Rx74Emulator::kMemorySlots> FactoryMemories();
+    static std::array<EmulatedMemory, Rx74Emulator::kMemorySlots> FactoryMemories();
 
-  // Applies a parameter message (code byte first) to the current setting.
-  // Returns false, changing nothing, when the payload is not a parameter
-  // message the unit knows (unknown code or wrong length).
-  bool ApplyParameter(const std::vector<std::uint8_t>& payload);
-  // Back to the factory: current setting and all six memories. The logo is
-  // kept, as it is not part of a setting.
-  void FactoryReset();
+    // Applies a parameter message (code byte first) to the current setting.
+    // Returns false, changing nothing, when the payload is not a parameter
+    // message the unit knows (unknown code or wrong length).
+    bool ApplyParameter(const std::vector<std::uint8_t>& payload);
+    // Back to the factory: current setting and all six memories. The logo is
+    // kept, as it is not part of a setting.
+    void FactoryReset();
 
-  // A small text file; loading checks every line and changes nothing unless
-  // the whole file is sound. Saving writes a new file and renames it over the
-  // old one, so a crash never leaves half a file behind.
-  bool Load(const std::string& path);
-  bool Save(const std::string& path) const;
+    // A small text file; loading checks every line and changes nothing unless
+    // the whole file is sound. Saving writes a new file and renames it over the
+    // old one, so a crash never leaves half a file behind.
+    bool Load(const std::string& path);
+    bool Save(const std::string& path) const;
 };
 
 inline bool ValidSlot(int slot) { return slot >= 1 && slot <= Rx74Emulator::kMemorySlots; }

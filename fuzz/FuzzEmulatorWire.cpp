@@ -21,13 +21,17 @@ using rx74emu::WireReader;
 using Bytes = std::vector<std::uint8_t>;
 
 // True when `message` equals the last bytes fed so far.
-bool EndsWith(const Bytes& fed, const Bytes& message) {
+bool EndsWith(const Bytes& fed, const Bytes& message)
+{
     return message.size() <= fed.size() && std::equal(message.rbegin(), message.rend(), fed.rbegin());
 }
 
-void CheckMessage(const WireReader::Message& message, const Bytes& fed) {
+void CheckMessage(const WireReader::Message& message, const Bytes& fed)
+{
     switch (message.kind) {
-        case WireReader::Kind::Attention: FUZZ_CHECK(fed.back() == rx74emu::kAttention); break;
+        case WireReader::Kind::Attention:
+            FUZZ_CHECK(fed.back() == rx74emu::kAttention);
+            break;
         case WireReader::Kind::Frame:
             FUZZ_CHECK(message.bytes.size() <= rx74emu::kMaxPayload);
             FUZZ_CHECK(EndsWith(fed, FrameOf(message.bytes)));
@@ -40,14 +44,19 @@ void CheckMessage(const WireReader::Message& message, const Bytes& fed) {
     }
 }
 
-void CheckReply(const Reply& reply) {
+void CheckReply(const Reply& reply)
+{
     switch (reply.kind) {
-        case Reply::Kind::None: FUZZ_CHECK(reply.bytes.empty()); break;
+        case Reply::Kind::None:
+            FUZZ_CHECK(reply.bytes.empty());
+            break;
         case Reply::Kind::Acknowledge:
             FUZZ_CHECK(reply.bytes.size() == 1);
             FUZZ_CHECK(reply.bytes[0] == 'P' || reply.bytes[0] == 'Q' || reply.bytes[0] == 'S');
             break;
-        case Reply::Kind::Connect: FUZZ_CHECK(reply.bytes.size() == kConnectReplySize); break;
+        case Reply::Kind::Connect:
+            FUZZ_CHECK(reply.bytes.size() == kConnectReplySize);
+            break;
         case Reply::Kind::Block:
             FUZZ_CHECK(reply.bytes.size() == kStoreNameReplySize || reply.bytes.size() == kMemoryNameReplySize ||
                        reply.bytes.size() == kImageReplySize);
@@ -57,7 +66,8 @@ void CheckReply(const Reply& reply) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     WireReader reader;
     rx74emu::UnitResponder responder;
     rx74emu::UnitState state;

@@ -7,7 +7,8 @@
 #include "fuzz/ModelReaders.h"
 #include "model/MemoryImage.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     std::uint8_t image[kImageSize] = {};  // a short input is a zero-padded image
     std::memcpy(image, data, size < kImageSize ? size : kImageSize);
     UnpackAndReadModel(image);

@@ -15,21 +15,24 @@
 
 namespace {
 
-void CheckReadBack(std::span<const std::uint8_t> bytes, const MemoryFileImage& file) {
+void CheckReadBack(std::span<const std::uint8_t> bytes, const MemoryFileImage& file)
+{
     const std::size_t kept = std::min(bytes.size(), kMemoryFileSize);
     FUZZ_CHECK(std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(kept), file.begin()));
     FUZZ_CHECK(std::all_of(file.begin() + static_cast<std::ptrdiff_t>(kept), file.end(),
                            [](std::uint8_t b) { return b == 0; }));
 }
 
-bool SameRecord(const SlotRecord& a, const SlotRecord& b) {
+bool SameRecord(const SlotRecord& a, const SlotRecord& b)
+{
     return a.usedByte == b.usedByte && std::strcmp(a.name, b.name) == 0 &&
            std::equal(a.imageBlock.begin(), a.imageBlock.begin() + kImageSize, b.imageBlock.begin());
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::span<const std::uint8_t> bytes(data, size);
     const MemoryFileImage file = MemoryFileFromBytes(bytes);
     CheckReadBack(bytes, file);

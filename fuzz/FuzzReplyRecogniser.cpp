@@ -25,20 +25,23 @@ bool AwaitsByte(int code) { return code >= kFirstByteCode && code < 256; }
 bool AwaitsAny(int code) { return code < kFirstByteCode; }
 
 // Whether the bytes received so far answer the step.
-bool Answered(int code, const Bytes& received) {
+bool Answered(int code, const Bytes& received)
+{
     if (AwaitsBlock(code)) return received.size() >= static_cast<std::size_t>(code - 256);
     if (AwaitsByte(code)) return std::find(received.begin(), received.end(), code) != received.end();
     if (AwaitsAny(code)) return !received.empty();
     return false;  // 256, and 512 and above, match no byte
 }
 
-Bytes Reply(std::size_t count) {
+Bytes Reply(std::size_t count)
+{
     Bytes reply(count);
     CommCopyReply(reply.data(), static_cast<int>(count));
     return reply;
 }
 
-void RunStep(const ReplyStep& step) {
+void RunStep(const ReplyStep& step)
+{
     const int code = step.expectedReply;
     CommBeginStep(code);
     Bytes received;
@@ -71,7 +74,8 @@ void RunStep(const ReplyStep& step) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     for (const ReplyStep& step : DecodeReplySteps(std::span(data, size))) RunStep(step);
     return 0;
 }

@@ -22,13 +22,15 @@ constexpr int kUnusedSlot = 1;
 using Block = std::array<std::uint8_t, kChannelBlockSize>;
 using Image = std::array<std::uint8_t, kImageSize>;
 
-Block PackedChannel(int slot) {
+Block PackedChannel(int slot)
+{
     Block block;
     PackChannel(block.data(), slot);
     return block;
 }
 
-Image PackedModel() {
+Image PackedModel()
+{
     Image image;
     ModelToImage(image.data());
     return image;
@@ -36,16 +38,18 @@ Image PackedModel() {
 
 // The part of the model an unpack must leave alone: memory directory,
 // cursors, connection, firmware type and logo.
-bool SameDirectoryAndState(const ParameterModel& a, const ParameterModel& b) {
+bool SameDirectoryAndState(const ParameterModel& a, const ParameterModel& b)
+{
     constexpr std::size_t from = offsetof(ParameterModel, memUsed);
     constexpr std::size_t to = offsetof(ParameterModel, logoText) + kLogoTextBuffer;
-    return std::memcmp(reinterpret_cast<const char*>(&a) + from, reinterpret_cast<const char*>(&b) + from,
-                       to - from) == 0;
+    return std::memcmp(reinterpret_cast<const char*>(&a) + from, reinterpret_cast<const char*>(&b) + from, to - from) ==
+           0;
 }
 
 // Raw table reads, as the pages make them: the unpack's clamps are what
 // keep these inside their tables.
-void ReadTables(int slot) {
+void ReadTables(int slot)
+{
     FUZZ_CHECK(FilterTypeNames[model.hpfType[slot]] != nullptr);
     FUZZ_CHECK(FilterTypeNames[model.lpfType[slot]] != nullptr);
     FUZZ_CHECK(FreqLabel[model.hpfFreq[slot]] != nullptr);
@@ -62,7 +66,8 @@ void ReadTables(int slot) {
     }
 }
 
-void ReadTexts(int slot) {
+void ReadTexts(int slot)
+{
     FUZZ_CHECK(*FilterTypeNameAt(model.hpfType[slot]) != '\0');
     FUZZ_CHECK(*FreqLabelAt(model.lpfFreq[slot]) != '\0');
     FUZZ_CHECK(!GainText(model.gain[slot]).empty());
@@ -76,7 +81,8 @@ void ReadTexts(int slot) {
 // The curve and where the graph draws it: every value finite, every line
 // between neighbouring steps, within reach of the image and ending on a
 // point that lies at or above the graph's floor.
-void ReadResponse(int slot) {
+void ReadResponse(int slot)
+{
     const auto response = ComputeResponse(slot);
     for (const double db : response) FUZZ_CHECK(std::isfinite(db));
     for (const CurveSegment& segment : CurveSegments(response)) {
@@ -90,7 +96,8 @@ void ReadResponse(int slot) {
 
 // Every message the editors could send about this model, for both channels
 // and every band: the payload is read from the model alone.
-void ReadMessages() {
+void ReadMessages()
+{
     for (const int channel : kEditedSlots) {
         for (int band = 0; band < kPeqBands; ++band) {
             model.curChannel = channel;
@@ -105,7 +112,8 @@ void ReadMessages() {
 
 }  // namespace
 
-void UnpackAndReadModel(const std::uint8_t* image62) {
+void UnpackAndReadModel(const std::uint8_t* image62)
+{
     model = ParameterModel{};
     LoadDefaults();
     const ParameterModel before = model;

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "emulator/Emulator.h"
@@ -19,11 +19,11 @@
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
 #include "link/Transport.h"
-#include "unit/UnitCommands.h"
-#include "unit/UnitOperations.h"
 #include "memfile/MemoryFile.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
+#include "unit/UnitCommands.h"
+#include "unit/UnitOperations.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -38,13 +38,15 @@ struct Operation {
     std::vector<std::pair<int, std::size_t>> steps;
 };
 
-std::vector<std::pair<int, std::size_t>> Repeat(std::vector<std::pair<int, std::size_t>> steps, int times) {
+std::vector<std::pair<int, std::size_t>> Repeat(std::vector<std::pair<int, std::size_t>> steps, int times)
+{
     std::vector<std::pair<int, std::size_t>> all;
     for (int i = 0; i < times; ++i) all.insert(all.end(), steps.begin(), steps.end());
     return all;
 }
 
-std::vector<Operation> Operations() {
+std::vector<Operation> Operations()
+{
     const std::pair<int, std::size_t> attention{kReplyP, 1};
     const std::pair<int, std::size_t> ack{kReplyQ, 1};
     std::vector<std::pair<int, std::size_t>> connect{attention, {ReplyBlock(kConnectReplySize), kConnectReplySize}};
@@ -58,7 +60,8 @@ std::vector<Operation> Operations() {
              for (const int id : kAllParameterIds) SendParameter(id);
          },
          Repeat({attention, ack}, static_cast<int>(std::size(kAllParameterIds)))},
-        {"store-memory", [] { StoreMemorySlot(3, "Seed store"); },
+        {"store-memory",
+         [] { StoreMemorySlot(3, "Seed store"); },
          {attention, {kReplyAny, 1}, {kReplyS, 1}, {ReplyBlock(kStoreNameReplySize), kStoreNameReplySize}}},
         {"recall-memory", [] { RecallMemorySlot(3); }, {attention, {ReplyBlock(kImageReplySize), kImageReplySize}}},
         {"write-logo", [] { WriteLogo("Quenbar seed", "line two"); }, {attention, {kReplyAny, 1}, ack}},
@@ -67,15 +70,17 @@ std::vector<Operation> Operations() {
     };
 }
 
-void WriteFile(const fs::path& path, const Bytes& bytes) {
+void WriteFile(const fs::path& path, const Bytes& bytes)
+{
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // The unit's answers cut into the operation's steps: once as one chunk per
 // step, once a byte at a time, as a slow adapter delivers them.
-void WriteReplySeeds(const fs::path& dir, const Operation& op, const Bytes& answers) {
+void WriteReplySeeds(const fs::path& dir, const Operation& op, const Bytes& answers)
+{
     std::vector<ReplyStep> whole, bytewise;
     std::size_t at = 0;
     for (const auto& [code, size] : op.steps) {
@@ -93,7 +98,8 @@ void WriteReplySeeds(const fs::path& dir, const Operation& op, const Bytes& answ
     WriteFile(dir / (op.name + "-bytewise"), EncodeReplySteps(bytewise));
 }
 
-Bytes ModelImage() {
+Bytes ModelImage()
+{
     Bytes image(kImageSize);
     ModelToImage(image.data());
     return image;
@@ -101,7 +107,8 @@ Bytes ModelImage() {
 
 // Images: the defaults, the unit's setting after a connect, and the
 // unpack's range edges (gain 0 and 200, frequency 400, bandwidth byte 50).
-void WriteImageSeeds(const fs::path& dir, const Bytes& unitImage) {
+void WriteImageSeeds(const fs::path& dir, const Bytes& unitImage)
+{
     model = ParameterModel{};
     LoadDefaults();
     const Bytes defaults = ModelImage();
@@ -115,7 +122,8 @@ void WriteImageSeeds(const fs::path& dir, const Bytes& unitImage) {
     WriteFile(dir / "range-edges", edges);
 }
 
-void WriteMemoryFileSeeds(const fs::path& dir, const MemoryFileImage& fromUnit) {
+void WriteMemoryFileSeeds(const fs::path& dir, const MemoryFileImage& fromUnit)
+{
     const Bytes file(fromUnit.begin(), fromUnit.end());
     WriteFile(dir / "saved-from-unit", file);
     WriteFile(dir / "trailer-missing", Bytes(file.begin(), file.begin() + 690));
@@ -127,7 +135,8 @@ void WriteMemoryFileSeeds(const fs::path& dir, const MemoryFileImage& fromUnit) 
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
         return 2;

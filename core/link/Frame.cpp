@@ -11,14 +11,16 @@ constexpr std::uint8_t kStoreNameLead = 0x01;
 constexpr int kLogoLineChars = 20;
 constexpr int kLogoCharsSent = 16;
 
-bool UnitTakesNameChar(char c) {
+bool UnitTakesNameChar(char c)
+{
     const auto byte = static_cast<std::uint8_t>(c);
     return byte >= 0x20 && byte <= 0x7F;
 }
 
 }  // namespace
 
-int BuildFrame(std::uint8_t* buffer, std::uint8_t length) {
+int BuildFrame(std::uint8_t* buffer, std::uint8_t length)
+{
     const int n = std::min<int>(length, kMaxPayload);
     std::memmove(buffer + kFrameHeaderSize, buffer, static_cast<std::size_t>(n));
     std::memcpy(buffer, kFrameHeader, sizeof kFrameHeader);
@@ -30,7 +32,8 @@ int BuildFrame(std::uint8_t* buffer, std::uint8_t length) {
     return n + kFrameOverhead;
 }
 
-std::vector<std::uint8_t> FrameOf(std::span<const std::uint8_t> payload) {
+std::vector<std::uint8_t> FrameOf(std::span<const std::uint8_t> payload)
+{
     const std::size_t n = std::min<std::size_t>(payload.size(), kMaxPayload);
     std::vector<std::uint8_t> frame(n + kFrameOverhead);
     std::copy_n(payload.begin(), n, frame.begin());
@@ -38,25 +41,24 @@ std::vector<std::uint8_t> FrameOf(std::span<const std::uint8_t> payload) {
     return frame;
 }
 
-std::vector<std::uint8_t> CommandPayload(std::uint8_t code, std::uint8_t value) {
-    return {code, value};
-}
+std::vector<std::uint8_t> CommandPayload(std::uint8_t code, std::uint8_t value) { return {code, value}; }
 
-std::vector<std::uint8_t> ReadMemoryNamePayload(int slot) {
+std::vector<std::uint8_t> ReadMemoryNamePayload(int slot)
+{
     return {kCodeReadMemoryName, static_cast<std::uint8_t>(slot), 0x00};
 }
 
-std::vector<std::uint8_t> LogoCommandPayload() {
-    return {std::begin(kLogoCommand), std::end(kLogoCommand)};
-}
+std::vector<std::uint8_t> LogoCommandPayload() { return {std::begin(kLogoCommand), std::end(kLogoCommand)}; }
 
-std::array<std::uint8_t, kStoreBlockSize> StoreImageBlock(const std::uint8_t* image62) {
+std::array<std::uint8_t, kStoreBlockSize> StoreImageBlock(const std::uint8_t* image62)
+{
     std::array<std::uint8_t, kStoreBlockSize> block{};
     std::copy_n(image62, kStoreBlockSize - 2, block.begin());
     return block;
 }
 
-std::array<std::uint8_t, kStoreNameFieldSize> StoreNameField(const char* name16) {
+std::array<std::uint8_t, kStoreNameFieldSize> StoreNameField(const char* name16)
+{
     std::array<std::uint8_t, kStoreNameFieldSize> field{};
     field[0] = kStoreNameLead;
     for (int i = 0; i < kNameChars; ++i)
@@ -64,7 +66,8 @@ std::array<std::uint8_t, kStoreNameFieldSize> StoreNameField(const char* name16)
     return field;
 }
 
-std::array<std::uint8_t, kLogoBytes> LogoBytes(const char* logoText40) {
+std::array<std::uint8_t, kLogoBytes> LogoBytes(const char* logoText40)
+{
     std::array<std::uint8_t, kLogoBytes> bytes{};
     std::copy_n(logoText40, kLogoCharsSent, bytes.begin());
     std::copy_n(logoText40 + kLogoLineChars, kLogoCharsSent, bytes.begin() + kLogoCharsSent);

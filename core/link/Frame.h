@@ -16,8 +16,8 @@
 #include <span>
 #include <vector>
 
-inline constexpr int kFrameHeaderSize = 6;     // "VNB10" and the length byte
-inline constexpr int kFrameOverhead = 8;       // header, checksum and trailer
+inline constexpr int kFrameHeaderSize = 6;  // "VNB10" and the length byte
+inline constexpr int kFrameOverhead = 8;    // header, checksum and trailer
 inline constexpr int kMaxPayload = 192;
 inline constexpr std::uint8_t kFrameTrailer = 0x53;
 inline constexpr std::uint8_t kAttentionByte = 0xFA;
@@ -34,7 +34,7 @@ inline constexpr std::uint8_t kCodeDeleteMemory = 0x2E;
 
 // Reply sizes of the block answers.
 inline constexpr int kConnectReplySize = 16;
-inline constexpr int kImageReplySize = 65;      // the image and three unused bytes
+inline constexpr int kImageReplySize = 65;  // the image and three unused bytes
 inline constexpr int kMemoryNameReplySize = 21;
 inline constexpr int kMemoryNameUsedSize = 18;  // byte 1 used flag, bytes 2..17 the name
 inline constexpr int kStoreNameReplySize = 3;
@@ -42,7 +42,7 @@ inline constexpr int kStoreNameReplySize = 3;
 inline constexpr int kStoreBlockSize = 64;      // the image and two zero bytes
 inline constexpr int kStoreNameFieldSize = 17;  // 0x01 and sixteen name characters
 inline constexpr int kNameChars = 16;
-inline constexpr int kLogoBytes = 32;           // sixteen characters of each display line
+inline constexpr int kLogoBytes = 32;  // sixteen characters of each display line
 
 // Frames the payload that sits at the start of `buffer`, in place. The
 // length is taken as 8 bits and cut to kMaxPayload; the buffer must hold

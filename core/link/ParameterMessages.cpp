@@ -1,8 +1,8 @@
 #include "link/ParameterMessages.h"
 
 #include "link/Frame.h"
-#include "unit/UnitCommands.h"
 #include "model/Model.h"
+#include "unit/UnitCommands.h"
 
 namespace {
 
@@ -23,13 +23,15 @@ Bytes FlagAndZero(int id, int value) { return {Low(id), Flag(value), 0}; }
 Bytes LowAndZero(int id, int value) { return {Low(id), Low(value), 0}; }
 Bytes Filter(int id, int type, int freq) { return {Low(id), Low(type), High(freq), Low(freq), 0}; }
 
-Bytes Delay() {
+Bytes Delay()
+{
     if (model.curChannel == kSlotSub) return {kDelayCodeSub, Low(model.delay[kSlotSub]), 0};
     return {kDelayCodeLeftRight, Low(model.delay[kSlotLeftRight]), 0};
 }
 
 // Bit 0..2: high shelf of bands 0..2; bit 4..6: low shelf of bands 0..2.
-std::uint8_t ShelfFlags(int slot) {
+std::uint8_t ShelfFlags(int slot)
+{
     std::uint8_t flags = 0;
     for (int band = 0; band < kPeqBands; ++band) {
         const int i = PeqIndex(slot, band);
@@ -41,7 +43,8 @@ std::uint8_t ShelfFlags(int slot) {
 
 // The band being edited; a cursor outside the model's arrays is taken as
 // band 0 of Left&Right, which is also what its wire code (5) names.
-Bytes PeqBand() {
+Bytes PeqBand()
+{
     int slot = model.curChannel;
     int band = model.curBand;
     if (slot < 0 || slot >= kChannelSlots || band < 0 || band >= kPeqBands) slot = band = 0;
@@ -60,35 +63,62 @@ Bytes PeqBand() {
 
 }  // namespace
 
-std::vector<std::uint8_t> ParameterPayload(int id) {
+std::vector<std::uint8_t> ParameterPayload(int id)
+{
     constexpr int L = kSlotLeftRight, S = kSlotSub;
     switch (id) {
-        case PID_LR_GAIN: case PID_LR_MUTE: return GainMute(id, L);
-        case PID_SUB_GAIN: case PID_SUB_MUTE: return GainMute(id, S);
-        case PID_LR_PHASE: return FlagAndZero(id, model.polarity[L]);
-        case PID_SUB_PHASE: return FlagAndZero(id, model.polarity[S]);
-        case PID_DELAY: return Delay();
-        case PID_LR_LIMIT_THRESHOLD: return LowAndZero(id, model.limThreshold[L]);
-        case PID_SUB_LIMIT_THRESHOLD: return LowAndZero(id, model.limThreshold[S]);
-        case PID_LR_LIMIT_ATTACK: return LowAndZero(id, model.limAttack[L]);
-        case PID_SUB_LIMIT_ATTACK: return LowAndZero(id, model.limAttack[S]);
-        case PID_LR_LIMIT_HOLD: return LowAndZero(id, model.limHold[L]);
-        case PID_SUB_LIMIT_HOLD: return LowAndZero(id, model.limHold[S]);
-        case PID_LR_LIMIT_DECAY: return LowAndZero(id, model.limDecay[L]);
-        case PID_SUB_LIMIT_DECAY: return LowAndZero(id, model.limDecay[S]);
-        case PID_LR_XOVER_ON: return FlagAndZero(id, model.xoverOn[L]);
-        case PID_LR_HPF: return Filter(id, model.hpfType[L], model.hpfFreq[L]);
-        case PID_LR_LPF: return Filter(id, model.lpfType[L], model.lpfFreq[L]);
-        case PID_SUB_HPF: return Filter(id, model.hpfType[S], model.hpfFreq[S]);
-        case PID_SUB_LPF: return Filter(id, model.lpfType[S], model.lpfFreq[S]);
-        case PID_PEQ_FLAT: case PID_PEQ_GAIN: case PID_PEQ_FREQ: case PID_PEQ_BANDWIDTH:
+        case PID_LR_GAIN:
+        case PID_LR_MUTE:
+            return GainMute(id, L);
+        case PID_SUB_GAIN:
+        case PID_SUB_MUTE:
+            return GainMute(id, S);
+        case PID_LR_PHASE:
+            return FlagAndZero(id, model.polarity[L]);
+        case PID_SUB_PHASE:
+            return FlagAndZero(id, model.polarity[S]);
+        case PID_DELAY:
+            return Delay();
+        case PID_LR_LIMIT_THRESHOLD:
+            return LowAndZero(id, model.limThreshold[L]);
+        case PID_SUB_LIMIT_THRESHOLD:
+            return LowAndZero(id, model.limThreshold[S]);
+        case PID_LR_LIMIT_ATTACK:
+            return LowAndZero(id, model.limAttack[L]);
+        case PID_SUB_LIMIT_ATTACK:
+            return LowAndZero(id, model.limAttack[S]);
+        case PID_LR_LIMIT_HOLD:
+            return LowAndZero(id, model.limHold[L]);
+        case PID_SUB_LIMIT_HOLD:
+            return LowAndZero(id, model.limHold[S]);
+        case PID_LR_LIMIT_DECAY:
+            return LowAndZero(id, model.limDecay[L]);
+        case PID_SUB_LIMIT_DECAY:
+            return LowAndZero(id, model.limDecay[S]);
+        case PID_LR_XOVER_ON:
+            return FlagAndZero(id, model.xoverOn[L]);
+        case PID_LR_HPF:
+            return Filter(id, model.hpfType[L], model.hpfFreq[L]);
+        case PID_LR_LPF:
+            return Filter(id, model.lpfType[L], model.lpfFreq[L]);
+        case PID_SUB_HPF:
+            return Filter(id, model.hpfType[S], model.hpfFreq[S]);
+        case PID_SUB_LPF:
+            return Filter(id, model.lpfType[S], model.lpfFreq[S]);
+        case PID_PEQ_FLAT:
+        case PID_PEQ_GAIN:
+        case PID_PEQ_FREQ:
+        case PID_PEQ_BANDWIDTH:
             return PeqBand();
-        case PID_RESET: return {Low(id), kResetConstants[0], kResetConstants[1]};
-        default: return {};
+        case PID_RESET:
+            return {Low(id), kResetConstants[0], kResetConstants[1]};
+        default:
+            return {};
     }
 }
 
-int SendParameter(int id) {
+int SendParameter(int id)
+{
     const std::vector<std::uint8_t> payload = ParameterPayload(id);
     if (payload.empty()) return kResultNotDone;
     const std::vector<std::uint8_t> frame = FrameOf(payload);

@@ -8,7 +8,8 @@ namespace {
 constexpr int kMaxComNumber = 255;
 
 // The n of "COMn" in any case, or 0 when the text is not such a name.
-int ComNumber(const std::string& name) {
+int ComNumber(const std::string& name)
+{
     if (name.size() < 4 || name.size() > 6) return 0;
     for (int i = 0; i < 3; ++i)
         if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return 0;
@@ -22,7 +23,8 @@ int ComNumber(const std::string& name) {
 
 }  // namespace
 
-std::string ResolveComDevice(int comNumber, const std::string& configuredPath) {
+std::string ResolveComDevice(int comNumber, const std::string& configuredPath)
+{
     const std::string variable = "QUENBAR_COM" + std::to_string(comNumber);
     if (const char* fromEnvironment = std::getenv(variable.c_str()); fromEnvironment && *fromEnvironment)
         return fromEnvironment;
@@ -30,7 +32,8 @@ std::string ResolveComDevice(int comNumber, const std::string& configuredPath) {
     return "/dev/ttyS" + std::to_string(comNumber - 1);
 }
 
-std::optional<std::string> ResolvePortName(const std::string& name) {
+std::optional<std::string> ResolvePortName(const std::string& name)
+{
     if (!name.empty() && name.front() == '/') return name;
     if (const int number = ComNumber(name); number > 0) return ResolveComDevice(number);
     return std::nullopt;

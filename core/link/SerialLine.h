@@ -21,7 +21,7 @@ struct LineSettings {
 };
 
 class SerialLine {
-   public:
+public:
     enum class Event { Input, Woken, Gone };
 
     virtual ~SerialLine() = default;

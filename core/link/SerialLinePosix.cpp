@@ -17,31 +17,49 @@ namespace {
 
 constexpr int kWriteBudgetMs = 1000;  // longest a full output queue may hold up a write
 
-bool SpeedFor(std::uint32_t baud, speed_t* speed) {
+bool SpeedFor(std::uint32_t baud, speed_t* speed)
+{
     switch (baud) {
-        case 9600: *speed = B9600; return true;
-        case 19200: *speed = B19200; return true;
-        case 38400: *speed = B38400; return true;
-        case 57600: *speed = B57600; return true;
-        case 115200: *speed = B115200; return true;
-        default: return false;
+        case 9600:
+            *speed = B9600;
+            return true;
+        case 19200:
+            *speed = B19200;
+            return true;
+        case 38400:
+            *speed = B38400;
+            return true;
+        case 57600:
+            *speed = B57600;
+            return true;
+        case 115200:
+            *speed = B115200;
+            return true;
+        default:
+            return false;
     }
 }
 
-tcflag_t CharacterSize(std::uint8_t dataBits) {
+tcflag_t CharacterSize(std::uint8_t dataBits)
+{
     switch (dataBits) {
-        case 5: return CS5;
-        case 6: return CS6;
-        case 7: return CS7;
-        default: return CS8;
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        default:
+            return CS8;
     }
 }
 
 class PosixSerialLine final : public SerialLine {
-   public:
+public:
     ~PosixSerialLine() override { Close(); }
 
-    bool Open(const std::string& device) override {
+    bool Open(const std::string& device) override
+    {
         Close();
         fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) return false;
@@ -56,7 +74,8 @@ class PosixSerialLine final : public SerialLine {
         return true;
     }
 
-    bool Configure(const LineSettings& settings) override {
+    bool Configure(const LineSettings& settings) override
+    {
         termios tio{};
         speed_t speed{};
         if (fd_ < 0 || !SpeedFor(settings.baudRate, &speed) || ::tcgetattr(fd_, &tio) != 0) return false;
@@ -77,17 +96,20 @@ class PosixSerialLine final : public SerialLine {
         return ::tcsetattr(fd_, TCSANOW, &tio) == 0;
     }
 
-    void SetDtr(bool raised) override {
+    void SetDtr(bool raised) override
+    {
         // Pseudo-terminals and some adapters have no modem lines: not an error.
         int bits = TIOCM_DTR;
         if (fd_ >= 0) ::ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &bits);
     }
 
-    void Purge() override {
+    void Purge() override
+    {
         if (fd_ >= 0) ::tcflush(fd_, TCIOFLUSH);
     }
 
-    void Close() override {
+    void Close() override
+    {
         if (fd_ >= 0) {
             ::ioctl(fd_, TIOCNXCL);
             ::close(fd_);
@@ -99,7 +121,8 @@ class PosixSerialLine final : public SerialLine {
         }
     }
 
-    int ReadQueued(std::uint8_t* destination, int maxBytes) override {
+    int ReadQueued(std::uint8_t* destination, int maxBytes) override
+    {
         if (fd_ < 0 || gone_ || maxBytes <= 0) return 0;
         for (;;) {
             const ssize_t n = ::read(fd_, destination, static_cast<size_t>(maxBytes));
@@ -113,7 +136,8 @@ class PosixSerialLine final : public SerialLine {
         }
     }
 
-    void Write(const std::uint8_t* bytes, int count) override {
+    void Write(const std::uint8_t* bytes, int count) override
+    {
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
         while (fd_ >= 0 && count > 0) {
@@ -133,7 +157,8 @@ class PosixSerialLine final : public SerialLine {
         }
     }
 
-    Event WaitForEvent() override {
+    Event WaitForEvent() override
+    {
         if (fd_ < 0) return Event::Gone;
         pollfd fds[2] = {{wakePipe_[0], POLLIN, 0}, {fd_, POLLIN, 0}};
         const nfds_t watched = gone_ ? 1 : 2;  // a vanished device is not watched any more
@@ -157,7 +182,8 @@ class PosixSerialLine final : public SerialLine {
         return Event::Input;
     }
 
-    void Wake() override {
+    void Wake() override
+    {
         // A full pipe already holds a wake-up, so a failed write loses nothing.
         const char byte = 1;
         if (wakePipe_[1] >= 0 && ::write(wakePipe_[1], &byte, 1) < 0) return;
@@ -165,8 +191,9 @@ class PosixSerialLine final : public SerialLine {
 
     bool Gone() const override { return gone_; }
 
-   private:
-    void DrainWakePipe() {
+private:
+    void DrainWakePipe()
+    {
         char sink[64];
         while (::read(wakePipe_[0], sink, sizeof sink) > 0) {
         }

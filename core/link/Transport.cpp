@@ -21,8 +21,8 @@ namespace {
 
 constexpr int kChunkSize = 4096;
 constexpr int kAccumulatorSize = 4096;
-constexpr int kFirstByteCode = 80;   // codes from here on await one byte value
-constexpr int kFirstBlockCode = 257; // 257..511 await a block of code - 256 bytes
+constexpr int kFirstByteCode = 80;    // codes from here on await one byte value
+constexpr int kFirstBlockCode = 257;  // 257..511 await a block of code - 256 bytes
 constexpr int kLastBlockCode = 511;
 constexpr int kDefaultComNumber = 1;
 
@@ -54,7 +54,8 @@ bool g_stepAnswered = false;
 // out its time-out. Cleared when the port is opened again.
 bool g_lineGone = false;
 
-void CompleteStep(int code) {
+void CompleteStep(int code)
+{
     g_stepAnswered = true;
     g_expectedReply.store(code + 1);
     g_accumulated = 0;
@@ -62,7 +63,8 @@ void CompleteStep(int code) {
 }
 
 // Runs for every chunk read from the port, holding g_replyMutex.
-void RecogniseLocked(const std::uint8_t* chunk, int count) {
+void RecogniseLocked(const std::uint8_t* chunk, int count)
+{
     if (g_stepAnswered && g_replyPending.load() == 0) return;
     const int room = kAccumulatorSize - g_accumulated;
     const int kept = std::min(count, room);  // bytes beyond the accumulator are dropped
@@ -73,8 +75,7 @@ void RecogniseLocked(const std::uint8_t* chunk, int count) {
     if (code >= kFirstBlockCode && code <= kLastBlockCode) {
         g_replyPending.store(1);
         if (g_accumulated < code - 256) return;
-        std::memcpy(g_replyBuffer, g_accumulator,
-                    static_cast<std::size_t>(std::min(g_accumulated, kReplyBufferSize)));
+        std::memcpy(g_replyBuffer, g_accumulator, static_cast<std::size_t>(std::min(g_accumulated, kReplyBufferSize)));
         CompleteStep(code);
     } else if (code >= kFirstByteCode) {
         g_replyPending.store(1);
@@ -90,7 +91,8 @@ void RecogniseLocked(const std::uint8_t* chunk, int count) {
 
 }  // namespace
 
-void RecogniseChunk(const std::uint8_t* chunk, int count) {
+void RecogniseChunk(const std::uint8_t* chunk, int count)
+{
     bool complete;
     {
         std::lock_guard lock(g_replyMutex);
@@ -102,7 +104,8 @@ void RecogniseChunk(const std::uint8_t* chunk, int count) {
 
 namespace {
 
-void SetLineGone(bool gone) {
+void SetLineGone(bool gone)
+{
     {
         std::lock_guard lock(g_replyMutex);
         g_lineGone = gone;
@@ -112,7 +115,8 @@ void SetLineGone(bool gone) {
 
 // Sleeps in the line's event wait and drains what arrives into the
 // recogniser, until CommClose clears `running` and wakes it.
-void CommReceiveThread(CommPort* port) {
+void CommReceiveThread(CommPort* port)
+{
     std::uint8_t chunk[kChunkSize];
     while (port->running.load()) {
         if (port->line->WaitForEvent() == SerialLine::Event::Input) {
@@ -125,17 +129,20 @@ void CommReceiveThread(CommPort* port) {
 
 }  // namespace
 
-int CommInit() {
+int CommInit()
+{
     if (g_port != nullptr) return 1;
     g_port = new (std::nothrow) CommPort;
     return g_port != nullptr ? 1 : -1;
 }
 
-void CommSetPortDevice(const std::string& device) {
+void CommSetPortDevice(const std::string& device)
+{
     if (g_port != nullptr) g_port->device = device;
 }
 
-int CommOpen() {
+int CommOpen()
+{
     if (g_port == nullptr) return 0;
     CommClose();
     if (g_port->device.empty()) g_port->device = ResolveComDevice(kDefaultComNumber);
@@ -162,12 +169,14 @@ int CommOpen() {
     return setup;
 }
 
-int CommSetup() {
+int CommSetup()
+{
     if (g_port == nullptr || !g_port->line) return 0;
     return g_port->line->Configure(g_port->settings) ? 1 : 0;
 }
 
-int CommClose() {
+int CommClose()
+{
     if (g_port == nullptr || !g_port->open) return 1;
     g_port->running.store(0);
     g_port->line->Wake();
@@ -179,7 +188,8 @@ int CommClose() {
     return 1;
 }
 
-int CommShutdown() {
+int CommShutdown()
+{
     if (g_port == nullptr) return 1;
     CommClose();
     delete g_port;
@@ -187,17 +197,20 @@ int CommShutdown() {
     return 1;
 }
 
-int CommRead(std::uint8_t* destination, int maxBytes) {
+int CommRead(std::uint8_t* destination, int maxBytes)
+{
     if (g_port == nullptr || !g_port->line) return 0;
     return g_port->line->ReadQueued(destination, maxBytes);
 }
 
-int CommWrite(const std::uint8_t* bytes, int count) {
+int CommWrite(const std::uint8_t* bytes, int count)
+{
     if (CommIsOpen()) g_port->line->Write(bytes, count);
     return 1;
 }
 
-int CommWaitReply(int timeoutMs) {
+int CommWaitReply(int timeoutMs)
+{
     std::unique_lock lock(g_replyMutex);
     g_replyComplete.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                              [] { return g_replyPending.load(std::memory_order_acquire) == 0 || g_lineGone; });
@@ -206,7 +219,8 @@ int CommWaitReply(int timeoutMs) {
 
 bool CommIsOpen() { return g_port != nullptr && g_port->open; }
 
-void CommBeginStep(int expectedReply) {
+void CommBeginStep(int expectedReply)
+{
     std::lock_guard lock(g_replyMutex);
     g_accumulated = 0;
     g_stepAnswered = false;
@@ -214,7 +228,8 @@ void CommBeginStep(int expectedReply) {
     g_replyPending.store(1);
 }
 
-void CommCopyReply(std::uint8_t* destination, int count) {
+void CommCopyReply(std::uint8_t* destination, int count)
+{
     std::lock_guard lock(g_replyMutex);
     std::memcpy(destination, g_replyBuffer, static_cast<std::size_t>(std::clamp(count, 0, kReplyBufferSize)));
 }

@@ -16,10 +16,10 @@ inline constexpr int kReplyBufferSize = 500;
 
 // Expected-reply codes.
 inline constexpr int kReplyIdle = 0;
-inline constexpr int kReplyAny = 1;      // the first byte of any value ends the wait
-inline constexpr int kReplyP = 0x50;     // attention acknowledged
-inline constexpr int kReplyQ = 0x51;     // frame acknowledged
-inline constexpr int kReplyS = 0x53;     // store image block acknowledged
+inline constexpr int kReplyAny = 1;   // the first byte of any value ends the wait
+inline constexpr int kReplyP = 0x50;  // attention acknowledged
+inline constexpr int kReplyQ = 0x51;  // frame acknowledged
+inline constexpr int kReplyS = 0x53;  // store image block acknowledged
 inline constexpr int ReplyBlock(int bytes) { return 256 + bytes; }
 
 inline constexpr int kStepTimeoutMs = 1000;

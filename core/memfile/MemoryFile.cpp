@@ -68,8 +68,7 @@ bool CheckMemoryFileFormat(const MemoryFileImage& file)
 SlotRecord ReadSlotRecord(const MemoryFileImage& file, int i)
 {
     SlotRecord record;
-    if (i < 0 || i >= kMemorySlots)
-        return record;
+    if (i < 0 || i >= kMemorySlots) return record;
     const std::uint8_t* at = file.data() + RecordOffset(i);
     record.usedByte = at[kRecordUsed];
     std::memcpy(record.name, at + kRecordName, kRecordNameSize);

@@ -24,9 +24,9 @@ inline constexpr std::size_t kTrailerOffset = 688;
 using MemoryFileImage = std::array<std::uint8_t, kMemoryFileSize>;
 
 struct SlotRecord {
-    std::uint8_t usedByte = 0;                 // the slot holds a program exactly when 1
-    char name[kMemNameBuffer] = {};            // 16 name bytes and a terminator
-    std::array<std::uint8_t, 64> imageBlock{}; // the memory image and two further bytes
+    std::uint8_t usedByte = 0;                  // the slot holds a program exactly when 1
+    char name[kMemNameBuffer] = {};             // 16 name bytes and a terminator
+    std::array<std::uint8_t, 64> imageBlock{};  // the memory image and two further bytes
 };
 
 // Lays out a whole file from six records (record i is slot i + 1).

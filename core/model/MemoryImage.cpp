@@ -11,20 +11,20 @@ namespace {
 enum BlockOffset : std::size_t {
     kFlags = 0,
     kGain = 1,
-    kDelay = 2,           // two bytes
+    kDelay = 2,  // two bytes
     kHpfType = 4,
-    kHpfFreq = 5,         // two bytes
+    kHpfFreq = 5,  // two bytes
     kLpfType = 7,
-    kLpfFreq = 8,         // two bytes
+    kLpfFreq = 8,  // two bytes
     kLimThreshold = 10,
     kLimAttack = 11,
     kLimHold = 12,
     kLimDecay = 13,
     kConstantA = 14,
     kConstantB = 15,
-    kPeqGain = 16,        // one byte per band
-    kPeqBandwidth = 19,   // one byte per band
-    kPeqFreq = 22,        // two bytes per band
+    kPeqGain = 16,       // one byte per band
+    kPeqBandwidth = 19,  // one byte per band
+    kPeqFreq = 22,       // two bytes per band
     kShelfFlags = 28,
     kConstantC = 29,
     kConstantD = 30,
@@ -62,8 +62,7 @@ std::uint8_t PackFlags(int slot)
 {
     std::uint8_t flags = Bit(model.mute[slot], kMuteBit) | Bit(model.polarity[slot], kPolarityBit) |
                          Bit(model.xoverOn[slot], kXoverOnBit);
-    for (int band = 0; band < kPeqBands; ++band)
-        flags |= Bit(model.peqFlat[PeqIndex(slot, band)], 1 << band);
+    for (int band = 0; band < kPeqBands; ++band) flags |= Bit(model.peqFlat[PeqIndex(slot, band)], 1 << band);
     return flags;
 }
 
@@ -130,8 +129,7 @@ void PackChannel(std::uint8_t* block, int slot)
     block[kLimDecay] = LowByte(model.limDecay[slot]);
     PackPeqBands(block, slot);
     block[kShelfFlags] = PackShelves(slot);
-    for (const auto& [offset, value] : kConstantBytes)
-        block[offset] = value;
+    for (const auto& [offset, value] : kConstantBytes) block[offset] = value;
 }
 
 void UnpackChannel(const std::uint8_t* block, int slot)

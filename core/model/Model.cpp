@@ -29,12 +29,12 @@ void DefaultChannels()
         model.limThreshold[slot] = 11;  // limiter off
         model.xoverOn[slot] = 1;
         model.lpfType[slot] = 0;
-        model.lpfFreq[slot] = 382;      // 16000 Hz
+        model.lpfFreq[slot] = 382;  // 16000 Hz
         model.hpfType[slot] = 0;
-        model.hpfFreq[slot] = 65;       // 35.1 Hz
+        model.hpfFreq[slot] = 65;  // 35.1 Hz
         model.polarity[slot] = 0;
         model.mute[slot] = 0;
-        model.gain[slot] = 128;         // 0 dB
+        model.gain[slot] = 128;  // 0 dB
     }
 }
 

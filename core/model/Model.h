@@ -16,7 +16,7 @@ inline constexpr int kChannelSlots = 3;
 inline constexpr int kPeqBands = 3;
 inline constexpr int kPeqEntries = kChannelSlots * kPeqBands;
 inline constexpr int kMemorySlots = 6;
-inline constexpr int kMemNameBuffer = 17;   // 16 characters and a terminator
+inline constexpr int kMemNameBuffer = 17;  // 16 characters and a terminator
 inline constexpr int kMemNameMaxLength = 10;
 inline constexpr int kLogoLineLength = 20;
 inline constexpr int kLogoTextBuffer = 2 * kLogoLineLength + 1;
@@ -29,12 +29,12 @@ inline constexpr int PeqIndex(int slot, int band) { return slot * kPeqBands + ba
 
 struct ParameterModel {
     // Per channel.
-    int gain[kChannelSlots];          // 8..140, 0.5 dB per step, 128 = 0 dB
+    int gain[kChannelSlots];  // 8..140, 0.5 dB per step, 128 = 0 dB
     int mute[kChannelSlots];
     int polarity[kChannelSlots];
-    int delay[kChannelSlots];         // 0..125, 0.1 ms per step
-    int hpfType[kChannelSlots];       // index into FilterTypeNames
-    int hpfFreq[kChannelSlots];       // frequency step 0..394
+    int delay[kChannelSlots];    // 0..125, 0.1 ms per step
+    int hpfType[kChannelSlots];  // index into FilterTypeNames
+    int hpfFreq[kChannelSlots];  // frequency step 0..394
     int lpfType[kChannelSlots];
     int lpfFreq[kChannelSlots];
     int xoverOn[kChannelSlots];
@@ -44,9 +44,9 @@ struct ParameterModel {
     int limDecay[kChannelSlots];
 
     // Per PEQ band.
-    int peqFreq[kPeqEntries];         // frequency step
-    int peqGain[kPeqEntries];         // 0.1 dB per step, 128 = 0 dB
-    int peqBandwidth[kPeqEntries];    // 2..41 from the editors; the wire byte is 43 - value
+    int peqFreq[kPeqEntries];       // frequency step
+    int peqGain[kPeqEntries];       // 0.1 dB per step, 128 = 0 dB
+    int peqBandwidth[kPeqEntries];  // 2..41 from the editors; the wire byte is 43 - value
     int peqFlat[kPeqEntries];
     int peqHiShelf[kPeqEntries];
     int peqLoShelf[kPeqEntries];
@@ -54,14 +54,14 @@ struct ParameterModel {
     // The program's picture of the unit's six memories (entry n - 1 for memory n).
     int memUsed[kMemorySlots];
     char memName[kMemorySlots][kMemNameBuffer];
-    int curMemory;                    // 1..6
+    int curMemory;  // 1..6
 
     // Connection and editing state.
-    int curChannel;                   // 0 or 2
-    int curBand;                      // 0..2
-    int connected;                    // 1 while the unit is connected
+    int curChannel;  // 0 or 2
+    int curBand;     // 0..2
+    int connected;   // 1 while the unit is connected
     std::uint8_t firmType;
-    char logoText[kLogoTextBuffer];   // two 20-character display lines
+    char logoText[kLogoTextBuffer];  // two 20-character display lines
 };
 
 // The process-wide model. Only the user-interface thread touches it.

@@ -11,12 +11,12 @@
 
 // Frequency scale: roughly 1/36 octave per step, 10 Hz .. 20200 Hz.
 inline constexpr int kFreqSteps = 395;
-inline constexpr int kFreqStepLowest = 0;           // 10 Hz, lowest high-pass corner
-inline constexpr int kFreqStepLowestPeq = 35;       // 19.7 Hz
-inline constexpr int kFreqStepLowestLowPass = 65;   // 35.1 Hz
-inline constexpr int kFreqStep1kHz = 238;           // 1000 Hz, where the shelves split
+inline constexpr int kFreqStepLowest = 0;             // 10 Hz, lowest high-pass corner
+inline constexpr int kFreqStepLowestPeq = 35;         // 19.7 Hz
+inline constexpr int kFreqStepLowestLowPass = 65;     // 35.1 Hz
+inline constexpr int kFreqStep1kHz = 238;             // 1000 Hz, where the shelves split
 inline constexpr int kFreqStepHighestHighPass = 382;  // 16000 Hz
-inline constexpr int kFreqStepHighest = 394;        // 20200 Hz
+inline constexpr int kFreqStepHighest = 394;          // 20200 Hz
 
 extern const double FreqTable[kFreqSteps];
 extern const char* const FreqLabel[kFreqSteps];
@@ -63,12 +63,12 @@ inline constexpr const char* kBandwidthOutOfRangeText = "--- oct";
 int BandwidthStepFromOctaves(double octaves);
 
 // Output-page texts, defined for any int.
-std::string GainText(int gainStep);          // "%+.1fdB" of (step - 128) x 0.5
-std::string DelayMsText(int delayStep);      // "%.1f mS"
-std::string DelayMetresText(int delayStep);  // "%.2f M"
-std::string DelayFeetText(int delayStep);    // "%.2f Ft"
+std::string GainText(int gainStep);            // "%+.1fdB" of (step - 128) x 0.5
+std::string DelayMsText(int delayStep);        // "%.1f mS"
+std::string DelayMetresText(int delayStep);    // "%.2f M"
+std::string DelayFeetText(int delayStep);      // "%.2f Ft"
 std::string ThresholdText(int thresholdStep);  // "Off" for 11, else "%d dBu" of 22 - step
-std::string LimiterTimeText(int timeStep);   // step x 10 as a whole number
+std::string LimiterTimeText(int timeStep);     // step x 10 as a whole number
 
 // Table look-ups that are safe for any int: an index outside the table gives
 // the matching out-of-range text instead of reading past the table.

@@ -17,10 +17,8 @@ template <typename Round>
 std::optional<CurvePoint> CurveRow(double dB, Round round)
 {
     const double y = round(30.0 + 5.0 * (12.0 - dB));
-    if (!std::isfinite(y))
-        return std::nullopt;
-    const double clamped =
-        std::clamp(y, double(-kCurveFarOutside), double(kGraphHeight + kCurveFarOutside));
+    if (!std::isfinite(y)) return std::nullopt;
+    const double clamped = std::clamp(y, double(-kCurveFarOutside), double(kGraphHeight + kCurveFarOutside));
     return CurvePoint{static_cast<int>(clamped), clamped == y};
 }
 
@@ -35,14 +33,12 @@ std::vector<CurveSegment> CurveSegments(std::span<const double> response)
 {
     std::vector<CurveSegment> segments;
     const int steps = std::min<int>(static_cast<int>(response.size()), kPlotRight - kPlotLeft);
-    if (steps < 2)
-        return segments;
+    if (steps < 2) return segments;
     segments.reserve(static_cast<std::size_t>(steps));
     const auto ceilRow = [](double v) { return std::ceil(v); };
     const auto floorRow = [](double v) { return std::floor(v); };
     Pen pen;
-    if (const auto start = CurveRow(response[1], ceilRow))
-        pen = Pen{kPlotLeft, start->y, true};
+    if (const auto start = CurveRow(response[1], ceilRow)) pen = Pen{kPlotLeft, start->y, true};
     for (int k = 1; k < steps; ++k) {
         const auto row = CurveRow(response[k], floorRow);
         if (!row) {

@@ -19,8 +19,8 @@ constexpr int kAnchorSearchEnd = 360;
 constexpr int kStepsPerOctave = 36;
 
 constexpr int kFlatType = 0;
-constexpr int kFirstQType = 7;   // "12dB/Q=1.0"
-constexpr int kLastQType = 17;   // "12dB/Q=2.0"
+constexpr int kFirstQType = 7;  // "12dB/Q=1.0"
+constexpr int kLastQType = 17;  // "12dB/Q=2.0"
 constexpr int kLastType = 27;
 
 // Slope in dB and low-pass corner angle in degrees of the sin(x)/x types;
@@ -30,12 +30,10 @@ struct Slope {
     double lowPassAngle;
 };
 constexpr Slope kSlopes[kLastType + 1] = {
-    {0, 0},           {6, 108.6038},  {12, 108.6038}, {12, 95.113},   {12, 80.7976},
-    {12, 64.8074},    {12, 45.0736},  {0, 0},         {0, 0},         {0, 0},
-    {0, 0},           {0, 0},         {0, 0},         {0, 0},         {0, 0},
-    {0, 0},           {0, 0},         {0, 0},         {9, 73.0921},   {12, 73.0921},
-    {18, 59.4463},    {15, 59.4463},  {24, 50.5973},  {21, 50.5973},  {18, 85.702},
-    {48, 35.4234},    {42, 35.4234},  {36, 59.4463},
+    {0, 0},        {6, 108.6038}, {12, 108.6038}, {12, 95.113}, {12, 80.7976}, {12, 64.8074}, {12, 45.0736},
+    {0, 0},        {0, 0},        {0, 0},         {0, 0},       {0, 0},        {0, 0},        {0, 0},
+    {0, 0},        {0, 0},        {0, 0},         {0, 0},       {9, 73.0921},  {12, 73.0921}, {18, 59.4463},
+    {15, 59.4463}, {24, 50.5973}, {21, 50.5973},  {18, 85.702}, {48, 35.4234}, {42, 35.4234}, {36, 59.4463},
 };
 
 bool IsQType(int type) { return type >= kFirstQType && type <= kLastQType; }
@@ -93,8 +91,7 @@ Anchors FindAnchors(int slot, int highType)
 
 double LowPassAt(int i, int type, const Anchors& a)
 {
-    if (type == kFlatType)
-        return 0.0;
+    if (type == kFlatType) return 0.0;
     if (IsQType(type)) {
         const double peak = QTypePeak(type);
         if (i > a.lowHalf) {
@@ -110,17 +107,14 @@ double LowPassAt(int i, int type, const Anchors& a)
     const Slope& slope = kSlopes[type];
     const int n = i - a.lowHalf;
     const double theta = slope.lowPassAngle + (180.0 - slope.lowPassAngle) * n / kStepsPerOctave;
-    if (theta <= 0.0)
-        return 0.0;
-    if (theta >= 180.0)
-        return (3.0 - slope.slopeDb) * n / kStepsPerOctave - 3.0;
+    if (theta <= 0.0) return 0.0;
+    if (theta >= 180.0) return (3.0 - slope.slopeDb) * n / kStepsPerOctave - 3.0;
     return SinXOverXDrop(slope.slopeDb, theta * kPi / 180.0);
 }
 
 double HighPassAt(int i, int type, int freqStep, const Anchors& a)
 {
-    if (type == kFlatType)
-        return 0.0;
+    if (type == kFlatType) return 0.0;
     if (IsQType(type)) {
         const double peak = QTypePeak(type);
         if (i < a.highHalf) {
@@ -144,10 +138,8 @@ double HighPassAt(int i, int type, int freqStep, const Anchors& a)
     else if (freqStep == 2)
         shifted = i + 51;
     const double theta = shifted * angle / kStepsPerOctave;
-    if (theta <= 0.0)
-        return (slope.slopeDb - 3.0) * m / kStepsPerOctave - 3.0;
-    if (theta >= 180.0)
-        return 0.0;
+    if (theta <= 0.0) return (slope.slopeDb - 3.0) * m / kStepsPerOctave - 3.0;
+    if (theta >= 180.0) return 0.0;
     return SinXOverXDrop(slope.slopeDb, theta * kPi / 180.0 - kPi);
 }
 
@@ -157,10 +149,8 @@ void AddCrossover(ResponseCurve& r, int slot)
 {
     int lowType = EffectiveType(model.lpfType[slot]);
     int highType = EffectiveType(model.hpfType[slot]);
-    if (slot == kSlotLeftRight && model.xoverOn[kSlotLeftRight] == 0)
-        lowType = highType = kFlatType;
-    if (lowType == kFlatType && highType == kFlatType)
-        return;
+    if (slot == kSlotLeftRight && model.xoverOn[kSlotLeftRight] == 0) lowType = highType = kFlatType;
+    if (lowType == kFlatType && highType == kFlatType) return;
     const Anchors a = FindAnchors(slot, highType);
     const int freqStep = model.hpfFreq[slot];
     for (int i = kFirstPoint; i <= kLastPoint; ++i)
@@ -184,8 +174,7 @@ const std::array<double, kBellLast - kBellFirst + 1>& BellCosines()
 
 void AddPeqBand(ResponseCurve& r, int index)
 {
-    if (model.peqFlat[index] != 0)
-        return;
+    if (model.peqFlat[index] != 0) return;
     const int bandwidth = model.peqBandwidth[index];
     const int d = bandwidth <= 41 ? 43 - bandwidth : 2;
     const double rho = 0.6 + d * (0.3 / 47.0);
@@ -214,10 +203,8 @@ void AddPeqBand(ResponseCurve& r, int index)
 ResponseCurve ComputeResponse(int slot)
 {
     ResponseCurve r{};
-    if (slot < 0 || slot >= kChannelSlots)
-        return r;
+    if (slot < 0 || slot >= kChannelSlots) return r;
     AddCrossover(r, slot);
-    for (int band = 0; band < kPeqBands; ++band)
-        AddPeqBand(r, PeqIndex(slot, band));
+    for (int band = 0; band < kPeqBands; ++band) AddPeqBand(r, PeqIndex(slot, band));
     return r;
 }

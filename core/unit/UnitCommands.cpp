@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "link/Frame.h"
-#include "unit/MemoryDirectory.h"
 #include "link/Transport.h"
 #include "model/Model.h"
+#include "unit/MemoryDirectory.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ struct IdleAfterOperation {
 };
 
 // One exchange step: expect, write, wait. True when the answer came in time.
-bool Step(int expectedReply, const std::uint8_t* bytes, int count, int timeoutMs = kStepTimeoutMs) {
+bool Step(int expectedReply, const std::uint8_t* bytes, int count, int timeoutMs = kStepTimeoutMs)
+{
     CommBeginStep(expectedReply);
     CommWrite(bytes, count);
     return CommWaitReply(timeoutMs) == 0;
@@ -26,7 +27,8 @@ bool Step(int expectedReply, const std::uint8_t* bytes, int count, int timeoutMs
 
 bool Attention() { return Step(kReplyP, &kAttentionByte, 1); }
 
-bool FramedStep(const std::vector<std::uint8_t>& payload, int expectedReply) {
+bool FramedStep(const std::vector<std::uint8_t>& payload, int expectedReply)
+{
     const std::vector<std::uint8_t> frame = FrameOf(payload);
     return Step(expectedReply, frame.data(), static_cast<int>(frame.size()));
 }
@@ -35,7 +37,8 @@ bool ValidSlot(int slot) { return slot >= 1 && slot <= kMemorySlots; }
 
 // The attention step and one framed step awaiting a block, whose first
 // `keep` bytes are copied out.
-int BlockCommand(const std::vector<std::uint8_t>& payload, int blockSize, std::uint8_t* out, int keep) {
+int BlockCommand(const std::vector<std::uint8_t>& payload, int blockSize, std::uint8_t* out, int keep)
+{
     IdleAfterOperation idle;
     if (!model.connected) return kResultNotConnected;
     if (!Attention() || !FramedStep(payload, ReplyBlock(blockSize))) return kResultNoAnswer;
@@ -45,19 +48,22 @@ int BlockCommand(const std::vector<std::uint8_t>& payload, int blockSize, std::u
 
 }  // namespace
 
-int SendFramed(const std::uint8_t* frame, int length) {
+int SendFramed(const std::uint8_t* frame, int length)
+{
     IdleAfterOperation idle;
     if (!model.connected) return kResultNotConnected;
     if (!Attention() || !Step(kReplyQ, frame, length)) return kResultNoAnswer;
     return kResultDone;
 }
 
-int SendCommand(std::uint8_t code, std::uint8_t value) {
+int SendCommand(std::uint8_t code, std::uint8_t value)
+{
     const std::vector<std::uint8_t> frame = FrameOf(CommandPayload(code, value));
     return SendFramed(frame.data(), static_cast<int>(frame.size()));
 }
 
-int UnitConnect(std::uint8_t* reply16) {
+int UnitConnect(std::uint8_t* reply16)
+{
     IdleAfterOperation idle;
     if (!Attention() || !FramedStep(CommandPayload(kCodeConnect, 0), ReplyBlock(kConnectReplySize)))
         return kResultNoAnswer;
@@ -65,7 +71,8 @@ int UnitConnect(std::uint8_t* reply16) {
     return reply16[0] == kConnectAccepted ? kResultDone : kResultNoAnswer;
 }
 
-int UnitDisconnect() {
+int UnitDisconnect()
+{
     IdleAfterOperation idle;
     Attention();
     // Awaiting "idle" ends the short wait at the first byte of any value.
@@ -74,23 +81,26 @@ int UnitDisconnect() {
     return kResultDone;
 }
 
-int UnitReadCurrent(std::uint8_t* image62) {
+int UnitReadCurrent(std::uint8_t* image62)
+{
     return BlockCommand(CommandPayload(kCodeReadCurrent, 0), kImageReplySize, image62, kImageBytes);
 }
 
-int UnitReadMemoryName(int slot, std::uint8_t* reply18) {
+int UnitReadMemoryName(int slot, std::uint8_t* reply18)
+{
     if (!ValidSlot(slot)) return model.connected ? kResultNoAnswer : kResultNotConnected;
     return BlockCommand(ReadMemoryNamePayload(slot), kMemoryNameReplySize, reply18, kMemoryNameUsedSize);
 }
 
-int UnitReadMemory(int slot, std::uint8_t* image62, int mode) {
+int UnitReadMemory(int slot, std::uint8_t* image62, int mode)
+{
     if (!ValidSlot(slot)) return model.connected ? kResultNoAnswer : kResultNotConnected;
     const std::uint8_t code = mode == 0 ? kCodeRecallMemory : kCodeReadMemory;
-    return BlockCommand(CommandPayload(code, static_cast<std::uint8_t>(slot)), kImageReplySize, image62,
-                        kImageBytes);
+    return BlockCommand(CommandPayload(code, static_cast<std::uint8_t>(slot)), kImageReplySize, image62, kImageBytes);
 }
 
-int UnitStoreMemory(int slot, const char* name16, const std::uint8_t* imageBlock64) {
+int UnitStoreMemory(int slot, const char* name16, const std::uint8_t* imageBlock64)
+{
     IdleAfterOperation idle;
     if (!model.connected) return kResultNotConnected;
     if (!ValidSlot(slot)) return kResultNoAnswer;
@@ -103,12 +113,14 @@ int UnitStoreMemory(int slot, const char* name16, const std::uint8_t* imageBlock
     return kResultDone;
 }
 
-int UnitDeleteMemory(int slot) {
+int UnitDeleteMemory(int slot)
+{
     if (!ValidSlot(slot)) return model.connected ? kResultNoAnswer : kResultNotConnected;
     return SendCommand(kCodeDeleteMemory, static_cast<std::uint8_t>(slot));
 }
 
-int UnitWriteLogo() {
+int UnitWriteLogo()
+{
     IdleAfterOperation idle;
     if (!model.connected) return kResultNotConnected;
     const auto logo = LogoBytes(model.logoText);

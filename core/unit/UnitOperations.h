@@ -66,5 +66,4 @@ int ResetUnit();
 // Fills logoText from the two lines (7 bits, blank-padded to 20 characters)
 // and sends it. Returns 0, 1 or 3. paddedLines receives the two padded lines
 // so the caller can keep them in its settings.
-int WriteLogo(const std::string& line1, const std::string& line2,
-              std::array<std::string, 2>* paddedLines = nullptr);
+int WriteLogo(const std::string& line1, const std::string& line2, std::array<std::string, 2>* paddedLines = nullptr);

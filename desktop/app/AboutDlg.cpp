@@ -14,8 +14,8 @@
 #include "app/Messages.h"
 #include "app/ServiceKeys.h"
 #include "app/ToolbarImages.h"
-#include "unit/UnitOperations.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 namespace {
 
@@ -100,8 +100,8 @@ bool CAboutDlg::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && watched == KeyTarget()) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const ServiceFunction armed = ProcessServiceKeys().Feed(
-            key->key(), key->modifiers().testFlag(Qt::ControlModifier));
+        const ServiceFunction armed =
+            ProcessServiceKeys().Feed(key->key(), key->modifiers().testFlag(Qt::ControlModifier));
         Arm(armed);
     }
     return QDialog::eventFilter(watched, event);
@@ -110,16 +110,17 @@ bool CAboutDlg::eventFilter(QObject* watched, QEvent* event)
 void CAboutDlg::Arm(ServiceFunction function)
 {
     switch (function) {
-    case ServiceFunction::None: return;
-    case ServiceFunction::Reset:
-        resetArmed_ = true;
-        ok_->setText(QStringLiteral("Reset"));
-        return;
-    case ServiceFunction::Logo:
-        logoArmed_ = true;
-        ok_->setText(QStringLiteral("Logo"));
-        setFixedHeight(fullHeight_);
-        return;
+        case ServiceFunction::None:
+            return;
+        case ServiceFunction::Reset:
+            resetArmed_ = true;
+            ok_->setText(QStringLiteral("Reset"));
+            return;
+        case ServiceFunction::Logo:
+            logoArmed_ = true;
+            ok_->setText(QStringLiteral("Logo"));
+            setFixedHeight(fullHeight_);
+            return;
     }
 }
 
@@ -138,10 +139,10 @@ void CAboutDlg::RunReset()
 void CAboutDlg::RunLogo()
 {
     std::array<std::string, 2> padded;
-    const int result = WriteLogo(line1_->text().toLatin1().toStdString(),
-                                 line2_->text().toLatin1().toStdString(), &padded);
+    const int result =
+        WriteLogo(line1_->text().toLatin1().toStdString(), line2_->text().toLatin1().toStdString(), &padded);
     StoreLogoLines(padded);
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName),
-                    LogoResultText(result == 0), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), LogoResultText(result == 0),
+                    QMessageBox::Ok, this);
     box.exec();
 }

@@ -36,10 +36,7 @@ std::uint8_t LoadAndRewriteFirmType()
 
 void StoreFirmType(std::uint8_t type) { ProgramSettings()->setValue(kFirmTypeEntry, int{type}); }
 
-QString StoredPortDevice(int number)
-{
-    return ProgramSettings()->value(PortDeviceEntry(number)).toString();
-}
+QString StoredPortDevice(int number) { return ProgramSettings()->value(PortDeviceEntry(number)).toString(); }
 
 void StorePortDevice(int number, const QString& device)
 {

@@ -9,8 +9,7 @@ namespace {
 int AverageCharWidth(const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const int total = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int total = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return (total / 26 + 1) / 2;
 }
 
@@ -32,10 +31,7 @@ QRect DialogUnitsToPixels(int x, int y, int w, int h, const QFont& font)
     return QRect(x * cx / 4, y * cy / 8, w * cx / 4, h * cy / 8);
 }
 
-QSize DialogUnitsToPixels(int w, int h, const QFont& font)
-{
-    return DialogUnitsToPixels(0, 0, w, h, font).size();
-}
+QSize DialogUnitsToPixels(int w, int h, const QFont& font) { return DialogUnitsToPixels(0, 0, w, h, font).size(); }
 
 void PlaceInDialogUnits(QWidget* child, int x, int y, int w, int h)
 {

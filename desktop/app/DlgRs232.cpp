@@ -127,9 +127,14 @@ void CDlgRs232::accept()
     SetCurrentPortNumber(number);
     StorePortNumber(number);
     switch (ClassifyPortDeviceEdit(shownDevice_, device_->currentText())) {
-    case PortDeviceEdit::Keep: break;
-    case PortDeviceEdit::Remove: RemovePortDevice(number); break;
-    case PortDeviceEdit::Store: StorePortDevice(number, device_->currentText().trimmed()); break;
+        case PortDeviceEdit::Keep:
+            break;
+        case PortDeviceEdit::Remove:
+            RemovePortDevice(number);
+            break;
+        case PortDeviceEdit::Store:
+            StorePortDevice(number, device_->currentText().trimmed());
+            break;
     }
     if (!OpenCurrentPort()) ShowErrorBox(this, QString::fromLatin1(kPortFailedText));
     QDialog::accept();

@@ -11,11 +11,12 @@
 namespace {
 
 class FirstPaintProbe : public QObject {
-   public:
+public:
     using QObject::QObject;
 
-   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
         if (!reported_ && event->type() == QEvent::Paint && qobject_cast<QMainWindow*>(watched) != nullptr) {
             reported_ = true;
             // Runs once the paint event has been handled, i.e. the window is painted.
@@ -28,13 +29,14 @@ class FirstPaintProbe : public QObject {
         return QObject::eventFilter(watched, event);
     }
 
-   private:
+private:
     bool reported_ = false;
 };
 
 }  // namespace
 
-void InstallFirstPaintProbe(QApplication& application) {
+void InstallFirstPaintProbe(QApplication& application)
+{
     if (std::getenv("QUENBAR_EXIT_AFTER_FIRST_PAINT") == nullptr) return;
     application.installEventFilter(new FirstPaintProbe(&application));
 }

@@ -28,8 +28,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     resize(sizeHint());
 }
 
-QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& prompt,
-                                const QString& tip)
+QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& prompt, const QString& tip)
 {
     auto* action = new QAction(text, this);
     action->setStatusTip(prompt);
@@ -48,30 +47,27 @@ QAction* CMainFrame::Command(int id) const
 void CMainFrame::CreateMenus()
 {
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
-    config->addAction(AddCommand(kIdConnect, QStringLiteral("&Connect"), QStringLiteral("Connect"),
-                                 QStringLiteral("Connect")));
-    config->addAction(AddCommand(kIdDisconnect, QStringLiteral("&Disconnect"),
-                                 QStringLiteral("Disconnect"), QStringLiteral("Disconnect")));
+    config->addAction(
+        AddCommand(kIdConnect, QStringLiteral("&Connect"), QStringLiteral("Connect"), QStringLiteral("Connect")));
+    config->addAction(AddCommand(kIdDisconnect, QStringLiteral("&Disconnect"), QStringLiteral("Disconnect"),
+                                 QStringLiteral("Disconnect")));
     config->addSeparator();
-    config->addAction(AddCommand(kIdRs232, QStringLiteral("&RS232"), QStringLiteral("RS232"),
-                                 QStringLiteral("RS232")));
+    config->addAction(AddCommand(kIdRs232, QStringLiteral("&RS232"), QStringLiteral("RS232"), QStringLiteral("RS232")));
     config->addSeparator();
-    config->addAction(AddCommand(kIdMemory, QStringLiteral("&Memory"),
-                                 QStringLiteral("Memory Manage"), QStringLiteral("Memory Manage")));
+    config->addAction(AddCommand(kIdMemory, QStringLiteral("&Memory"), QStringLiteral("Memory Manage"),
+                                 QStringLiteral("Memory Manage")));
     config->addSeparator();
-    QAction* exit = AddCommand(kIdExit, QStringLiteral("&Exit"),
-                               QStringLiteral("Quit the application"), QStringLiteral("Exit"));
+    QAction* exit =
+        AddCommand(kIdExit, QStringLiteral("&Exit"), QStringLiteral("Quit the application"), QStringLiteral("Exit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     config->addAction(exit);
     connect(config, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QAction* toolbar = AddCommand(kIdViewToolbar, QStringLiteral("&Toolbar"),
-                                  QStringLiteral("Show or hide the toolbar"),
-                                  QStringLiteral("Toggle ToolBar"));
+                                  QStringLiteral("Show or hide the toolbar"), QStringLiteral("Toggle ToolBar"));
     QAction* statusbar = AddCommand(kIdViewStatusBar, QStringLiteral("&Status Bar"),
-                                    QStringLiteral("Show or hide the status bar"),
-                                    QStringLiteral("Toggle StatusBar"));
+                                    QStringLiteral("Show or hide the status bar"), QStringLiteral("Toggle StatusBar"));
     for (QAction* toggle : {toolbar, statusbar}) {
         toggle->setCheckable(true);
         toggle->setChecked(true);

@@ -31,12 +31,11 @@ QStringList SystemSerialDevices()
 {
     QStringList devices;
     const QDir dev(QStringLiteral("/dev"));
-    for (const QString& name : dev.entryList({QStringLiteral("ttyS*"), QStringLiteral("ttyUSB*"),
-                                              QStringLiteral("ttyACM*")},
-                                             QDir::System | QDir::Files, QDir::Name))
+    for (const QString& name :
+         dev.entryList({QStringLiteral("ttyS*"), QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
+                       QDir::System | QDir::Files, QDir::Name))
         devices << dev.filePath(name);
     const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    for (const QString& name : byId.entryList(QDir::System | QDir::Files, QDir::Name))
-        devices << byId.filePath(name);
+    for (const QString& name : byId.entryList(QDir::System | QDir::Files, QDir::Name)) devices << byId.filePath(name);
     return devices;
 }

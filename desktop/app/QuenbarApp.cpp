@@ -27,8 +27,7 @@ QString CQuenbarApp::InstanceLockPath()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty()) folder = QDir::tempPath();
-    return QDir(folder).filePath(QString::fromLatin1(kMakerName) +
-                                 QString::fromLatin1(kInstanceLockSuffix) +
+    return QDir(folder).filePath(QString::fromLatin1(kMakerName) + QString::fromLatin1(kInstanceLockSuffix) +
                                  QStringLiteral(".lock"));
 }
 
@@ -36,8 +35,8 @@ CQuenbarApp::StartResult CQuenbarApp::InitInstance()
 {
     serialLayerUp_ = CommInit() == 1;
     if (!AcquireInstanceLock()) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
-                        QString::fromLatin1(kAlreadyRunningText), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QString::fromLatin1(kAlreadyRunningText),
+                        QMessageBox::Ok);
         box.exec();
         return StartResult::AlreadyRunning;
     }

@@ -13,9 +13,9 @@
 #include "app/controls/LabelButton.h"
 #include "app/controls/RoundButton.h"
 #include "dialogs/ChannelSettings.h"
-#include "unit/UnitOperations.h"
 #include "memory/MemoryDialog.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 namespace {
 
@@ -31,19 +31,16 @@ struct Placement {
 
 // Upper row: the Left&Right chain; lower row: the Sub chain.
 constexpr Placement kUpperBlocks[] = {
-    {1000, "Gain", 57, 50, 52, 48},   {1086, "PEQ", 120, 50, 52, 48},
-    {1004, "Xover", 183, 50, 52, 48}, {1010, "Phase", 246, 50, 52, 48},
-    {1006, "Delay", 309, 50, 52, 48}, {1007, "Limit", 372, 50, 52, 48},
+    {1000, "Gain", 57, 50, 52, 48},   {1086, "PEQ", 120, 50, 52, 48},   {1004, "Xover", 183, 50, 52, 48},
+    {1010, "Phase", 246, 50, 52, 48}, {1006, "Delay", 309, 50, 52, 48}, {1007, "Limit", 372, 50, 52, 48},
 };
 constexpr Placement kLowerBlocks[] = {
-    {1001, "Gain", 59, 128, 52, 20},  {1003, "PEQ", 122, 128, 52, 20},
-    {1005, "Xover", 185, 128, 52, 20}, {1011, "Phase", 248, 128, 52, 20},
-    {1009, "Delay", 311, 128, 52, 20}, {1008, "Limit", 374, 128, 52, 20},
+    {1001, "Gain", 59, 128, 52, 20},   {1003, "PEQ", 122, 128, 52, 20},   {1005, "Xover", 185, 128, 52, 20},
+    {1011, "Phase", 248, 128, 52, 20}, {1009, "Delay", 311, 128, 52, 20}, {1008, "Limit", 374, 128, 52, 20},
 };
 constexpr Placement kLabels[] = {
-    {1084, "LEFT", 1, 41, 30, 12},    {1091, "RIGHT", 2, 69, 30, 12},
-    {1092, "LEFT", 426, 42, 30, 12},  {1093, "RIGHT", 426, 69, 30, 12},
-    {1094, "SUB", 428, 120, 29, 12},
+    {1084, "LEFT", 1, 41, 30, 12},    {1091, "RIGHT", 2, 69, 30, 12},  {1092, "LEFT", 426, 42, 30, 12},
+    {1093, "RIGHT", 426, 69, 30, 12}, {1094, "SUB", 428, 120, 29, 12},
 };
 
 // Sunken lines: horizontal ones are 2 pixels high, vertical ones 2 wide.
@@ -53,7 +50,7 @@ struct Line {
     bool horizontal;
 };
 constexpr Line kSignalLines[] = {
-    {1050, 4, 57, 438, true},  {1051, 3, 83, 440, true}, {1052, 36, 135, 407, true},
+    {1050, 4, 57, 438, true},  {1051, 3, 83, 440, true},  {1052, 36, 135, 407, true},
     {1053, 28, 58, 77, false}, {1054, 40, 83, 53, false},
 };
 
@@ -155,8 +152,7 @@ void CQuenbarView::paintEvent(QPaintEvent* event)
 
 bool CQuenbarView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && IsSwallowedViewKey(*static_cast<QKeyEvent*>(event)))
-        return true;
+    if (event->type() == QEvent::KeyPress && IsSwallowedViewKey(*static_cast<QKeyEvent*>(event))) return true;
     return QWidget::eventFilter(watched, event);
 }
 

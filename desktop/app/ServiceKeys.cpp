@@ -23,8 +23,8 @@ int PackState(int sequence, int matched) { return (sequence + 1) * kStateStride 
 
 bool IsModifierKey(int key)
 {
-    return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt ||
-           key == Qt::Key_Meta || key == Qt::Key_AltGr;
+    return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt || key == Qt::Key_Meta ||
+           key == Qt::Key_AltGr;
 }
 
 }  // namespace

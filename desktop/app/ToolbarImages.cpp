@@ -101,11 +101,21 @@ QPixmap DrawToolbarImage(ToolbarImage image)
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     switch (image) {
-    case ToolbarImage::Connect: DrawConnect(painter); break;
-    case ToolbarImage::Disconnect: DrawDisconnect(painter); break;
-    case ToolbarImage::Rs232: DrawRs232(painter); break;
-    case ToolbarImage::Memory: DrawMemory(painter); break;
-    case ToolbarImage::About: DrawAbout(painter); break;
+        case ToolbarImage::Connect:
+            DrawConnect(painter);
+            break;
+        case ToolbarImage::Disconnect:
+            DrawDisconnect(painter);
+            break;
+        case ToolbarImage::Rs232:
+            DrawRs232(painter);
+            break;
+        case ToolbarImage::Memory:
+            DrawMemory(painter);
+            break;
+        case ToolbarImage::About:
+            DrawAbout(painter);
+            break;
     }
     return pixmap;
 }

@@ -17,8 +17,7 @@ QPixmap ArrowPixmap(ArrowDirection direction, int size, const QColor& colour)
     const double margin = size * 0.2;
     const double tip = direction == ArrowDirection::Left ? margin : size - margin;
     const double back = direction == ArrowDirection::Left ? size - margin : margin;
-    painter.drawPolygon(QPolygonF({QPointF(tip, size / 2.0), QPointF(back, margin),
-                                   QPointF(back, size - margin)}));
+    painter.drawPolygon(QPolygonF({QPointF(tip, size / 2.0), QPointF(back, margin), QPointF(back, size - margin)}));
     return pixmap;
 }
 

@@ -14,10 +14,10 @@
 #include "dialogs/FormLayout.h"
 #include "dialogs/KeyHook.h"
 #include "dialogs/UpDown.h"
+#include "graph/ResponseGraph.h"
 #include "link/ParameterMessages.h"
 #include "model/Model.h"
 #include "model/Scales.h"
-#include "graph/ResponseGraph.h"
 
 namespace {
 
@@ -82,14 +82,12 @@ void CDlgOutput::BuildCrossoverGroup()
     AddLabel(this, "Low Pass", 16, 206, 48, 12, Qt::AlignHCenter);
     for (int i = 0; i < 4; ++i) {
         crossoverButtons_[i] = AddValueButton(this, "XOVER", 68, 176 + 15 * i, 67, 12);
-        connect(crossoverButtons_[i], &QPushButton::clicked, this,
-                [this, i] { OnCrossoverButton(i / 2); });
+        connect(crossoverButtons_[i], &QPushButton::clicked, this, [this, i] { OnCrossoverButton(i / 2); });
     }
     crossoverOn_ = AddCheckBox(this, "ON", 16, 223, 45, 8);
     connect(crossoverOn_, &QCheckBox::clicked, this, [this](bool checked) {
         model.xoverOn[slot_] = checked ? 1 : 0;
-        if (slot_ == kSlotLeftRight)
-            SendParameter(PID_LR_XOVER_ON);
+        if (slot_ == kSlotLeftRight) SendParameter(PID_LR_XOVER_ON);
         RedrawGraph();
     });
 }
@@ -110,8 +108,7 @@ void CDlgOutput::BuildPeqGroup()
         row.flat = AddCheckBox(this, "FLAT", 294, flatRows[b], 30, 8);
         for (CFrameButton* button : {row.freq, row.gain, row.q})
             connect(button, &QPushButton::clicked, this, [this, b] { OnBandButton(b); });
-        connect(row.flat, &QCheckBox::clicked, this,
-                [this, b](bool checked) { OnFlatClicked(b, checked); });
+        connect(row.flat, &QCheckBox::clicked, this, [this, b](bool checked) { OnFlatClicked(b, checked); });
     }
 }
 
@@ -126,8 +123,7 @@ void CDlgOutput::BuildLevelGroup()
     connect(level_, &QSlider::valueChanged, this, &CDlgOutput::OnLevelMoved);
     const char* const scale[] = {"6.0", "0.0", "-10.0", "-20.0", "-30.0", "-40.0", "-50.0", "-60.0"};
     const int scaleRows[] = {22, 35, 58, 79, 103, 123, 144, 165};
-    for (int i = 0; i < 8; ++i)
-        AddLabel(this, scale[i], 338, scaleRows[i], 24, 8, Qt::AlignRight);
+    for (int i = 0; i < 8; ++i) AddLabel(this, scale[i], 338, scaleRows[i], 24, 8, Qt::AlignRight);
     levelEdit_ = new QLineEdit(this);
     levelEdit_->setAlignment(Qt::AlignRight);
     PlaceInDialogUnits(levelEdit_, 341, 196, 44, 12);
@@ -148,8 +144,7 @@ CDlgOutput::LimiterTime CDlgOutput::AddLimiterTime(const char* label, int y, boo
     QLabel* caption = AddLabel(this, label, 403, y - 10, 58, 8);
     auto [edit, upDown] = AddSpinEdit(this, 403, y, 58, 12);
     upDown->SetRange(1, 100);
-    for (QWidget* widget : {static_cast<QWidget*>(caption), static_cast<QWidget*>(edit),
-                            static_cast<QWidget*>(upDown)})
+    for (QWidget* widget : {static_cast<QWidget*>(caption), static_cast<QWidget*>(edit), static_cast<QWidget*>(upDown)})
         widget->setVisible(shown);
     return {edit, upDown};
 }
@@ -181,17 +176,23 @@ void CDlgOutput::BuildDelayGroup()
 // Names by which the controls can be found (tests, accessibility).
 void CDlgOutput::NameControls()
 {
-    const std::pair<QObject*, const char*> named[] = {
-        {level_, "level"}, {levelEdit_, "levelEdit"}, {mute_, "mute"}, {polarity_, "polarity"},
-        {thresholdEdit_, "thresholdEdit"}, {thresholdUpDown_, "thresholdUpDown"},
-        {hold_.edit, "holdEdit"}, {hold_.upDown, "holdUpDown"}, {crossoverOn_, "on"},
-        {delayEdits_[0], "delayMsEdit"}, {delayEdits_[1], "delayMetresEdit"},
-        {delayEdits_[2], "delayFeetEdit"}, {delayUpDowns_[0], "delayMsUpDown"},
-        {delayUpDowns_[1], "delayMetresUpDown"}, {delayUpDowns_[2], "delayFeetUpDown"}};
-    for (const auto& [control, name] : named)
-        control->setObjectName(QString::fromLatin1(name));
-    for (int i = 0; i < 4; ++i)
-        crossoverButtons_[i]->setObjectName(QStringLiteral("xover%1").arg(i));
+    const std::pair<QObject*, const char*> named[] = {{level_, "level"},
+                                                      {levelEdit_, "levelEdit"},
+                                                      {mute_, "mute"},
+                                                      {polarity_, "polarity"},
+                                                      {thresholdEdit_, "thresholdEdit"},
+                                                      {thresholdUpDown_, "thresholdUpDown"},
+                                                      {hold_.edit, "holdEdit"},
+                                                      {hold_.upDown, "holdUpDown"},
+                                                      {crossoverOn_, "on"},
+                                                      {delayEdits_[0], "delayMsEdit"},
+                                                      {delayEdits_[1], "delayMetresEdit"},
+                                                      {delayEdits_[2], "delayFeetEdit"},
+                                                      {delayUpDowns_[0], "delayMsUpDown"},
+                                                      {delayUpDowns_[1], "delayMetresUpDown"},
+                                                      {delayUpDowns_[2], "delayFeetUpDown"}};
+    for (const auto& [control, name] : named) control->setObjectName(QString::fromLatin1(name));
+    for (int i = 0; i < 4; ++i) crossoverButtons_[i]->setObjectName(QStringLiteral("xover%1").arg(i));
     for (int b = 0; b < 3; ++b) {
         bands_[b].freq->setObjectName(QStringLiteral("freq%1").arg(b));
         bands_[b].gain->setObjectName(QStringLiteral("gain%1").arg(b));
@@ -203,15 +204,13 @@ void CDlgOutput::NameControls()
 void CDlgOutput::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
-        Activate();
+    if (!event->spontaneous()) Activate();
 }
 
 void CDlgOutput::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
-        Deactivate();
+    if (!event->spontaneous()) Deactivate();
 }
 
 void CDlgOutput::Activate()
@@ -231,15 +230,13 @@ void CDlgOutput::Activate()
     SetChecked(mute_, model.mute[slot_]);
     thresholdUpDown_->SetPosition(-model.limThreshold[slot_]);
     thresholdEdit_->setText(ToQString(ThresholdText(model.limThreshold[slot_])));
-    const std::pair<LimiterTime*, int> times[] = {{&attack_, model.limAttack[slot_]},
-                                                  {&hold_, model.limHold[slot_]},
-                                                  {&decay_, model.limDecay[slot_]}};
+    const std::pair<LimiterTime*, int> times[] = {
+        {&attack_, model.limAttack[slot_]}, {&hold_, model.limHold[slot_]}, {&decay_, model.limDecay[slot_]}};
     for (const auto& [time, step] : times) {
         time->upDown->SetPosition(step);
         time->edit->setText(ToQString(LimiterTimeText(step)));
     }
-    for (CUpDown* upDown : delayUpDowns_)
-        upDown->SetPosition(model.delay[slot_]);
+    for (CUpDown* upDown : delayUpDowns_) upDown->SetPosition(model.delay[slot_]);
     RefreshDelayTexts();
     RefreshCrossover();
     graphTimer_.start();
@@ -259,8 +256,7 @@ void CDlgOutput::RefreshBands()
         const int j = PeqIndex(slot, b);
         bands_[b].freq->setText(QString::fromLatin1(FreqLabelAt(model.peqFreq[j])));
         bands_[b].gain->setText(ToQString(PeqGainText(model.peqGain[j])));
-        bands_[b].q->setText(ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j],
-                                                model.peqLoShelf[j])));
+        bands_[b].q->setText(ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
         SetChecked(bands_[b].flat, model.peqFlat[j]);
     }
 }
@@ -288,10 +284,7 @@ void CDlgOutput::PushData() { levelEdit_->setText(levelText_); }
 
 void CDlgOutput::RedrawGraph() { update(graphRect_); }
 
-void CDlgOutput::Send(int leftRightId, int subId)
-{
-    SendParameter(slot_ == kSlotSub ? subId : leftRightId);
-}
+void CDlgOutput::Send(int leftRightId, int subId) { SendParameter(slot_ == kSlotSub ? subId : leftRightId); }
 
 void CDlgOutput::paintEvent(QPaintEvent*)
 {
@@ -318,14 +311,10 @@ void CDlgOutput::SetDelay(int delay)
     model.delay[slot_] = delay;
     SendParameter(PID_DELAY);
     RefreshDelayTexts();
-    for (CUpDown* upDown : delayUpDowns_)
-        upDown->SetPosition(delay);
+    for (CUpDown* upDown : delayUpDowns_) upDown->SetPosition(delay);
 }
 
-void CDlgOutput::OnDelayStep(int position, int change)
-{
-    SetDelay(DelayFromUpDown(position, change));
-}
+void CDlgOutput::OnDelayStep(int position, int change) { SetDelay(DelayFromUpDown(position, change)); }
 
 void CDlgOutput::OnThresholdStep(int position, int change)
 {
@@ -394,8 +383,7 @@ void CDlgOutput::OnEnter(QObject* focused)
     } else {
         const DelayUnit units[] = {DelayUnit::Milliseconds, DelayUnit::Metres, DelayUnit::Feet};
         for (int i = 0; i < 3; ++i)
-            if (focused == delayEdits_[i])
-                SetDelay(DelayFromText(text, units[i]));
+            if (focused == delayEdits_[i]) SetDelay(DelayFromText(text, units[i]));
     }
     PushData();
 }

@@ -92,6 +92,6 @@ private:
     QLineEdit* thresholdEdit_ = nullptr;
     CUpDown* thresholdUpDown_ = nullptr;
     LimiterTime attack_{}, hold_{}, decay_{};
-    std::array<QLineEdit*, 3> delayEdits_{};      // milliseconds, metres, feet
+    std::array<QLineEdit*, 3> delayEdits_{};  // milliseconds, metres, feet
     std::array<CUpDown*, 3> delayUpDowns_{};
 };

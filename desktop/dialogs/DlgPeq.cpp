@@ -29,10 +29,7 @@ constexpr int kDefaultBandwidth = 18;
 SendThinner gainThinner;
 SendThinner barThinner;
 
-bool IsThumb(ScrollCode code)
-{
-    return code == ScrollCode::ThumbTrack || code == ScrollCode::ThumbRelease;
-}
+bool IsThumb(ScrollCode code) { return code == ScrollCode::ThumbTrack || code == ScrollCode::ThumbRelease; }
 
 void SetBar(QAbstractSlider* bar, int position)
 {
@@ -50,15 +47,11 @@ CDlgPeq::CDlgPeq(QWidget* parent) : QDialog(parent)
     Build();
     Refresh();
     gainTimer_.setInterval(kGainTimerMs);
-    connect(&gainTimer_, &QTimer::timeout, this,
-            [this] { OnGainTimer(PendingGainSend::Clock::now()); });
+    connect(&gainTimer_, &QTimer::timeout, this, [this] { OnGainTimer(PendingGainSend::Clock::now()); });
     gainTimer_.start();
 }
 
-int CDlgPeq::Band() const
-{
-    return PeqIndex(model.curChannel == kSlotSub ? kSlotSub : kSlotLeftRight, model.curBand);
-}
+int CDlgPeq::Band() const { return PeqIndex(model.curChannel == kSlotSub ? kSlotSub : kSlotLeftRight, model.curBand); }
 
 void CDlgPeq::Build()
 {
@@ -78,14 +71,21 @@ void CDlgPeq::Build()
 // Names by which the controls can be found (tests, accessibility).
 void CDlgPeq::NameControls()
 {
-    const std::pair<QObject*, const char*> named[] = {
-        {freqBar_, "freqBar"}, {freqLeft_, "freqLeft"}, {freqRight_, "freqRight"},
-        {freqEdit_, "freqEdit"}, {bandwidthBar_, "bandwidthBar"}, {bandwidthEdit_, "bandwidthEdit"},
-        {lowShelf_, "lowShelf"}, {highShelf_, "highShelf"}, {gainBar_, "gainBar"},
-        {gainEdit_, "gainEdit"}, {flat_, "flat"}, {bandName_, "bandName"},
-        {previousBand_, "previousBand"}, {nextBand_, "nextBand"}};
-    for (const auto& [control, name] : named)
-        control->setObjectName(QString::fromLatin1(name));
+    const std::pair<QObject*, const char*> named[] = {{freqBar_, "freqBar"},
+                                                      {freqLeft_, "freqLeft"},
+                                                      {freqRight_, "freqRight"},
+                                                      {freqEdit_, "freqEdit"},
+                                                      {bandwidthBar_, "bandwidthBar"},
+                                                      {bandwidthEdit_, "bandwidthEdit"},
+                                                      {lowShelf_, "lowShelf"},
+                                                      {highShelf_, "highShelf"},
+                                                      {gainBar_, "gainBar"},
+                                                      {gainEdit_, "gainEdit"},
+                                                      {flat_, "flat"},
+                                                      {bandName_, "bandName"},
+                                                      {previousBand_, "previousBand"},
+                                                      {nextBand_, "nextBand"}};
+    for (const auto& [control, name] : named) control->setObjectName(QString::fromLatin1(name));
 }
 
 void CDlgPeq::BuildFrequencyGroup()
@@ -93,8 +93,7 @@ void CDlgPeq::BuildFrequencyGroup()
     AddFrame(this, "Frequency", 7, 7, 262, 62);
     freqBar_ = Place(new QScrollBar(Qt::Horizontal, this), 15, 21, 246, 11);
     freqBar_->setPageStep(5);
-    connect(new ScrollNotifier(freqBar_), &ScrollNotifier::scrolled, this,
-            &CDlgPeq::OnFrequencyScroll);
+    connect(new ScrollNotifier(freqBar_), &ScrollNotifier::scrolled, this, &CDlgPeq::OnFrequencyScroll);
     freqLeft_ = AddLabel(this, "20.0", 15, 35, 50, 8);
     freqRight_ = AddLabel(this, "20.0k", 211, 35, 50, 8, Qt::AlignRight);
     freqEdit_ = Place(new QLineEdit(this), 113, 48, 50, 12);
@@ -105,8 +104,7 @@ void CDlgPeq::BuildBandwidthGroup()
     AddFrame(this, "BandWidth", 7, 75, 262, 104);
     bandwidthBar_ = Place(new QScrollBar(Qt::Horizontal, this), 15, 89, 246, 11);
     bandwidthBar_->setPageStep(5);
-    connect(new ScrollNotifier(bandwidthBar_), &ScrollNotifier::scrolled, this,
-            &CDlgPeq::OnBandwidthScroll);
+    connect(new ScrollNotifier(bandwidthBar_), &ScrollNotifier::scrolled, this, &CDlgPeq::OnBandwidthScroll);
     AddLabel(this, "Low", 15, 103, 30, 8);
     AddLabel(this, "High", 231, 103, 30, 8, Qt::AlignRight);
     bandwidthEdit_ = Place(new QLineEdit(this), 113, 115, 50, 12);
@@ -131,8 +129,7 @@ void CDlgPeq::BuildGainGroup()
     gainBar_->setTickInterval(10);
     connect(new ScrollNotifier(gainBar_), &ScrollNotifier::scrolled, this, &CDlgPeq::OnGainScroll);
     const char* const scale[] = {"+12dB", "+6dB", "0dB", "-6dB", "-12dB"};
-    for (int i = 0; i < 5; ++i)
-        AddLabel(this, scale[i], 314, 22 + 27 * i, 30, 8);
+    for (int i = 0; i < 5; ++i) AddLabel(this, scale[i], 314, 22 + 27 * i, 30, 8);
     gainEdit_ = Place(new QLineEdit(this), 287, 144, 50, 12);
     auto* zero = Place(new QPushButton(QStringLiteral("Set 0dB"), this), 343, 143, 48, 14);
     zero->setAutoDefault(false);
@@ -181,8 +178,7 @@ void CDlgPeq::Refresh()
         bandwidthBar_->setRange(kBandwidthStepNarrowest, kBandwidthStepWidest);
         bandwidthBar_->setValue(model.peqBandwidth[j]);
     }
-    bandwidthEdit_->setText(
-        ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
+    bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
     lowShelf_->setChecked(model.peqLoShelf[j] != 0);
     highShelf_->setChecked(model.peqHiShelf[j] != 0);
     SetGainBar(kGainStepZero - model.peqGain[j]);
@@ -232,32 +228,27 @@ void CDlgPeq::OnGainScroll(ScrollCode code, int position)
     const bool send = gainThinner.ShouldSend(code);
     if (IsCountedScroll(code)) {
         pendingGain_.Note(PendingGainSend::Clock::now());
-        if (send)
-            pendingGain_.Clear();
+        if (send) pendingGain_.Clear();
     }
     gainEdit_->setText(ToQString(PeqGainText(kGainStepZero - position)));
     model.peqGain[Band()] = kGainStepZero - position;
-    if (send)
-        SendParameter(PID_PEQ_GAIN);
+    if (send) SendParameter(PID_PEQ_GAIN);
     ApplyEnableRules();
 }
 
 void CDlgPeq::OnGainTimer(PendingGainSend::Clock::time_point now)
 {
-    if (pendingGain_.TakeIfDue(now))
-        SendParameter(PID_PEQ_GAIN);
+    if (pendingGain_.TakeIfDue(now)) SendParameter(PID_PEQ_GAIN);
 }
 
 void CDlgPeq::OnFrequencyScroll(ScrollCode code, int position)
 {
     const bool send = barThinner.ShouldSend(code);
     const int j = Band();
-    model.peqFreq[j] = IsThumb(code) ? position
-                                     : std::clamp(model.peqFreq[j] + ScrollStep(code), range_.min,
-                                                  range_.max);
+    model.peqFreq[j] =
+        IsThumb(code) ? position : std::clamp(model.peqFreq[j] + ScrollStep(code), range_.min, range_.max);
     SetFrequency(model.peqFreq[j]);
-    if (send)
-        SendParameter(PID_PEQ_FREQ);
+    if (send) SendParameter(PID_PEQ_FREQ);
     freqBar_->setFocus();
 }
 
@@ -272,15 +263,13 @@ void CDlgPeq::OnBandwidthScroll(ScrollCode code, int position)
         model.peqHiShelf[j] = model.peqLoShelf[j] = 0;
         model.peqBandwidth[j] = kDefaultBandwidth;
     } else {
-        model.peqBandwidth[j] = std::clamp(model.peqBandwidth[j] + ScrollStep(code),
-                                           kBandwidthStepNarrowest, kBandwidthStepWidest);
+        model.peqBandwidth[j] =
+            std::clamp(model.peqBandwidth[j] + ScrollStep(code), kBandwidthStepNarrowest, kBandwidthStepWidest);
     }
-    if (send)
-        SendParameter(PID_PEQ_BANDWIDTH);
+    if (send) SendParameter(PID_PEQ_BANDWIDTH);
     bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], 0, 0)));
     SetBandwidthBar(model.peqBandwidth[j]);
-    if (!IsThumb(code))
-        ShowBellRange();
+    if (!IsThumb(code)) ShowBellRange();
     lowShelf_->setChecked(false);
     highShelf_->setChecked(false);
     bandwidthBar_->setFocus();
@@ -299,8 +288,7 @@ void CDlgPeq::OnShelfClicked(bool high, bool ticked)
         ShowBellRange();
         SetBandwidthBar(model.peqBandwidth[j]);
     }
-    bandwidthEdit_->setText(
-        ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
+    bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
     SendParameter(PID_PEQ_BANDWIDTH);
 }
 
@@ -357,20 +345,17 @@ void CDlgPeq::OnTypedBandwidth()
         // A shelf keeps its kind until the gain is back at 0 dB.
     } else if (atZeroDb && (low || high)) {
         const bool already = low ? model.peqLoShelf[j] : model.peqHiShelf[j];
-        if (!already)
-            MakeShelf(high);
+        if (!already) MakeShelf(high);
         SetBandwidthBar(model.peqBandwidth[j]);
     } else {
-        if (!low && !high)
-            model.peqBandwidth[j] = BandwidthStepFromOctaves(LeadingNumber(typed));
+        if (!low && !high) model.peqBandwidth[j] = BandwidthStepFromOctaves(LeadingNumber(typed));
         lowShelf_->setChecked(false);
         highShelf_->setChecked(false);
         ShowBellRange();
         model.peqHiShelf[j] = model.peqLoShelf[j] = 0;
         SetBandwidthBar(model.peqBandwidth[j]);
     }
-    bandwidthEdit_->setText(
-        ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
+    bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
     SendParameter(PID_PEQ_BANDWIDTH);
 }
 

@@ -12,8 +12,7 @@ CDlgSetting::CDlgSetting(QWidget* owner) : QDialog(owner), tabs_(new QTabWidget(
 {
     setWindowTitle(QStringLiteral("Device"));
     // The pages show their own titles; "&&" is a single ampersand on a tab.
-    for (const auto& [slot, title] : {std::pair{kSlotLeftRight, "Left&&Right"},
-                                      std::pair{kSlotSub, "Sub Chan"}}) {
+    for (const auto& [slot, title] : {std::pair{kSlotLeftRight, "Left&&Right"}, std::pair{kSlotSub, "Sub Chan"}}) {
         auto* page = new CDlgOutput(slot, QString::fromLatin1(title));
         page->setMinimumSize(page->size());
         tabs_->addTab(page, page->title());
@@ -27,15 +26,9 @@ CDlgSetting::CDlgSetting(QWidget* owner) : QDialog(owner), tabs_(new QTabWidget(
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void CDlgSetting::SetStartPageForSlot(int slot)
-{
-    tabs_->setCurrentIndex(slot == kSlotSub ? 1 : 0);
-}
+void CDlgSetting::SetStartPageForSlot(int slot) { tabs_->setCurrentIndex(slot == kSlotSub ? 1 : 0); }
 
-CDlgOutput* CDlgSetting::page(int index) const
-{
-    return qobject_cast<CDlgOutput*>(tabs_->widget(index));
-}
+CDlgOutput* CDlgSetting::page(int index) const { return qobject_cast<CDlgOutput*>(tabs_->widget(index)); }
 
 void ShowChannelSettings(int slot, QWidget* owner)
 {

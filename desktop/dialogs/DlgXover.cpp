@@ -25,14 +25,12 @@ SendThinner frequencyThinner;
 
 }  // namespace
 
-CDlgXover::CDlgXover(int side, QWidget* parent)
-    : QDialog(parent), side_(side == kLowPass ? kLowPass : kHighPass)
+CDlgXover::CDlgXover(int side, QWidget* parent) : QDialog(parent), side_(side == kLowPass ? kLowPass : kHighPass)
 {
     setWindowTitle(QStringLiteral("XOVER"));
     setFont(DialogFont());
     Build();
-    for (int type = 0; type < kOfferedTypes; ++type)
-        types_->addItem(QString::fromLatin1(FilterTypeNames[type]));
+    for (int type = 0; type < kOfferedTypes; ++type) types_->addItem(QString::fromLatin1(FilterTypeNames[type]));
     (side_ == kHighPass ? highPassButton_ : lowPassButton_)->setChecked(true);
     Refresh();
 }
@@ -45,8 +43,7 @@ void CDlgXover::Build()
     AddFrame(this, "Frequency", 125, 7, 273, 72);
     freqBar_ = Place(new QScrollBar(Qt::Horizontal, this), 133, 22, 257, 11);
     freqBar_->setPageStep(5);
-    connect(new ScrollNotifier(freqBar_), &ScrollNotifier::scrolled, this,
-            &CDlgXover::OnFrequencyScroll);
+    connect(new ScrollNotifier(freqBar_), &ScrollNotifier::scrolled, this, &CDlgXover::OnFrequencyScroll);
     freqLeft_ = AddLabel(this, "HP", 133, 36, 60, 8);
     freqRight_ = AddLabel(this, "HP", 330, 36, 60, 8, Qt::AlignRight);
     freqEdit_ = Place(new QLineEdit(this), 231, 52, 60, 12);
@@ -66,34 +63,21 @@ void CDlgXover::Build()
     exitButton->setDefault(true);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
     const std::pair<QObject*, const char*> named[] = {
-        {types_, "types"}, {freqBar_, "freqBar"}, {freqLeft_, "freqLeft"},
-        {freqRight_, "freqRight"}, {freqEdit_, "freqEdit"}, {highPassButton_, "highPass"},
-        {lowPassButton_, "lowPass"}};
-    for (const auto& [control, name] : named)
-        control->setObjectName(QString::fromLatin1(name));
-    new KeyHook(this, {.swallowHomeAndEnd = false, .swallowContextMenus = true},
-                [this](QObject* focused) {
-                    if (focused == freqEdit_)
-                        OnTypedFrequency();
-                });
+        {types_, "types"},       {freqBar_, "freqBar"},         {freqLeft_, "freqLeft"},    {freqRight_, "freqRight"},
+        {freqEdit_, "freqEdit"}, {highPassButton_, "highPass"}, {lowPassButton_, "lowPass"}};
+    for (const auto& [control, name] : named) control->setObjectName(QString::fromLatin1(name));
+    new KeyHook(this, {.swallowHomeAndEnd = false, .swallowContextMenus = true}, [this](QObject* focused) {
+        if (focused == freqEdit_) OnTypedFrequency();
+    });
 }
 
 int CDlgXover::Slot() const { return model.curChannel == kSlotSub ? kSlotSub : kSlotLeftRight; }
 
-int& CDlgXover::Type() const
-{
-    return side_ == kHighPass ? model.hpfType[Slot()] : model.lpfType[Slot()];
-}
+int& CDlgXover::Type() const { return side_ == kHighPass ? model.hpfType[Slot()] : model.lpfType[Slot()]; }
 
-int& CDlgXover::Frequency() const
-{
-    return side_ == kHighPass ? model.hpfFreq[Slot()] : model.lpfFreq[Slot()];
-}
+int& CDlgXover::Frequency() const { return side_ == kHighPass ? model.hpfFreq[Slot()] : model.lpfFreq[Slot()]; }
 
-StepRange CDlgXover::Range() const
-{
-    return side_ == kHighPass ? highPassRange_ : lowPassRange_;
-}
+StepRange CDlgXover::Range() const { return side_ == kHighPass ? highPassRange_ : lowPassRange_; }
 
 void CDlgXover::Refresh()
 {
@@ -139,8 +123,7 @@ void CDlgXover::OnSideClicked(int side)
 void CDlgXover::OnTypeSelected()
 {
     const QList<QListWidgetItem*> selected = types_->selectedItems();
-    if (selected.isEmpty())
-        return;
+    if (selected.isEmpty()) return;
     Type() = types_->row(selected.front());
     SendSide();
 }
@@ -155,8 +138,7 @@ void CDlgXover::OnFrequencyScroll(ScrollCode code, int position)
     else
         frequency = std::clamp(frequency + ScrollStep(code), range.min, range.max);
     SetFrequency(frequency);
-    if (send)
-        SendSide();
+    if (send) SendSide();
     freqBar_->setFocus();
 }
 

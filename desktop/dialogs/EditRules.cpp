@@ -41,41 +41,28 @@ int FrequencyStepFromHz(double hz, double lowestHz, int lowestStep, const StepRa
 
 int GainFromLevelPosition(int position) { return std::clamp(kGainStepZero - position, kGainStepMin, kGainStepMax); }
 
-int LevelStepsFromText(std::string_view text)
-{
-    return TruncateClamped(LeadingNumber(text) * 2.0, -120, 12);
-}
+int LevelStepsFromText(std::string_view text) { return TruncateClamped(LeadingNumber(text) * 2.0, -120, 12); }
 
-int DelayFromUpDown(int position, int change)
-{
-    return std::clamp(position + change, 0, kDelayStepMax);
-}
+int DelayFromUpDown(int position, int change) { return std::clamp(position + change, 0, kDelayStepMax); }
 
 int ThresholdFromUpDown(int position, int change)
 {
     return std::clamp(-(position + change), kThresholdStepOff, kThresholdStepMax);
 }
 
-int HoldFromUpDown(int position, int change)
-{
-    return std::clamp(position + change, kHoldMin, kHoldMax);
-}
+int HoldFromUpDown(int position, int change) { return std::clamp(position + change, kHoldMin, kHoldMax); }
 
 int ThresholdFromText(std::string_view text)
 {
     std::string upper(text);
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (upper.find("OFF") != std::string::npos)
-        return kThresholdStepOff;
+    if (upper.find("OFF") != std::string::npos) return kThresholdStepOff;
     const int dBu = TruncateClamped(LeadingInteger(text), -40, 10);
     return 22 - dBu;
 }
 
-int HoldFromText(std::string_view text)
-{
-    return TruncateClamped(LeadingInteger(text) / 10.0, kHoldMin, kHoldMax);
-}
+int HoldFromText(std::string_view text) { return TruncateClamped(LeadingInteger(text) / 10.0, kHoldMin, kHoldMax); }
 
 int DelayFromText(std::string_view text, DelayUnit unit)
 {
@@ -87,10 +74,8 @@ int DelayFromText(std::string_view text, DelayUnit unit)
 
 FrequencyRange PeqBandRange(int hiShelf, int loShelf)
 {
-    if (hiShelf)
-        return {kFreqStep1kHz, kFreqStepHighest, "1.0k", "20.0k"};
-    if (loShelf)
-        return PeqLowShelfRange();
+    if (hiShelf) return {kFreqStep1kHz, kFreqStepHighest, "1.0k", "20.0k"};
+    if (loShelf) return PeqLowShelfRange();
     return PeqBellRange();
 }
 
@@ -100,8 +85,7 @@ FrequencyRange PeqHighShelfRange() { return {kFreqStep1kHz, kFreqStepHighest, "1
 
 int PeqFrequencyFromText(std::string_view text, const FrequencyRange& range)
 {
-    return FrequencyStepFromHz(TypedFrequencyHz(text), 22.0, kFreqStepLowestPeq,
-                               StepRange{range.min, range.max});
+    return FrequencyStepFromHz(TypedFrequencyHz(text), 22.0, kFreqStepLowestPeq, StepRange{range.min, range.max});
 }
 
 int PeqGainTenthsFromText(std::string_view text)

@@ -2,8 +2,7 @@
 
 #include <QGroupBox>
 
-QLabel* AddLabel(QWidget* form, const char* text, int x, int y, int w, int h,
-                 Qt::Alignment alignment)
+QLabel* AddLabel(QWidget* form, const char* text, int x, int y, int w, int h, Qt::Alignment alignment)
 {
     auto* label = Place(new QLabel(QString::fromLatin1(text), form), x, y, w, h);
     label->setAlignment(alignment | Qt::AlignVCenter);

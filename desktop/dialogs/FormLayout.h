@@ -18,8 +18,7 @@ Control* Place(Control* control, int x, int y, int w, int h)
     return control;
 }
 
-QLabel* AddLabel(QWidget* form, const char* text, int x, int y, int w, int h,
-                 Qt::Alignment alignment = Qt::AlignLeft);
+QLabel* AddLabel(QWidget* form, const char* text, int x, int y, int w, int h, Qt::Alignment alignment = Qt::AlignLeft);
 
 // A group frame (with an optional title) behind the controls it holds.
 void AddFrame(QWidget* form, const char* title, int x, int y, int w, int h);

@@ -6,15 +6,15 @@
 #include <chrono>
 
 enum class ScrollCode {
-    LineBack,       // one step towards the start (left, or up on a vertical bar)
-    LineForward,    // one step towards the end
+    LineBack,     // one step towards the start (left, or up on a vertical bar)
+    LineForward,  // one step towards the end
     PageBack,
     PageForward,
-    ThumbTrack,     // the thumb is being dragged
-    ThumbRelease,   // the thumb was let go
-    ToStart,        // Home
-    ToEnd,          // End
-    EndScroll,      // the mouse button or key that scrolled was released
+    ThumbTrack,    // the thumb is being dragged
+    ThumbRelease,  // the thumb was let go
+    ToStart,       // Home
+    ToEnd,         // End
+    EndScroll,     // the mouse button or key that scrolled was released
 };
 
 // The step a notification moves a value by when the thumb does not give

@@ -27,31 +27,27 @@ struct Cursor {
     }
     void SkipBlanks()
     {
-        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
-            ++at;
+        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
     }
     // Appends the digits at the cursor to `value`; returns how many there were.
     int Digits(double& value)
     {
         int count = 0;
-        for (; AtDigit(); ++at, ++count)
-            value = value * 10.0 + (text[at] - '0');
+        for (; AtDigit(); ++at, ++count) value = value * 10.0 + (text[at] - '0');
         return count;
     }
 };
 
 double Sign(Cursor& cursor)
 {
-    if (cursor.Take('-'))
-        return -1.0;
+    if (cursor.Take('-')) return -1.0;
     cursor.Take('+');
     return 1.0;
 }
 
 double ClampToRange(double value, int lo, int hi)
 {
-    if (std::isnan(value))
-        return 0.0 < lo ? lo : (0.0 > hi ? hi : 0.0);
+    if (std::isnan(value)) return 0.0 < lo ? lo : (0.0 > hi ? hi : 0.0);
     return std::clamp(value, double(lo), double(hi));
 }
 
@@ -69,8 +65,7 @@ double LeadingNumber(std::string_view text)
         fractionDigits = cursor.Digits(mantissa);
         digits += fractionDigits;
     }
-    if (digits == 0 || mantissa == 0.0)
-        return 0.0;
+    if (digits == 0 || mantissa == 0.0) return 0.0;
     int exponent = -fractionDigits;
     const std::size_t beforeExponent = cursor.at;
     if (cursor.Take('e') || cursor.Take('E')) {
@@ -82,8 +77,7 @@ double LeadingNumber(std::string_view text)
             cursor.at = beforeExponent;
     }
     // Scale by a power of ten in one step so that "0.3" is the double 0.3.
-    const double value = exponent < 0 ? mantissa / std::pow(10.0, -exponent)
-                                      : mantissa * std::pow(10.0, exponent);
+    const double value = exponent < 0 ? mantissa / std::pow(10.0, -exponent) : mantissa * std::pow(10.0, exponent);
     return sign * value;
 }
 

@@ -27,8 +27,8 @@ struct FrequencyGridLine {
 };
 
 constexpr FrequencyGridLine kFrequencyGrid[] = {
-    {86, "20"},   {133, "50"},  {168, "100"}, {205, "200"}, {252, "500"},
-    {289, "1k"},  {325, "2k"},  {372, "5k"},  {409, "10k"}, {445, "20k"},
+    {86, "20"},  {133, "50"}, {168, "100"}, {205, "200"}, {252, "500"},
+    {289, "1k"}, {325, "2k"}, {372, "5k"},  {409, "10k"}, {445, "20k"},
 };
 
 // Direct access to the pixels of the 32-bit image being drawn.
@@ -43,8 +43,7 @@ public:
     }
     void Put(int x, int y, QRgb colour)
     {
-        if (x >= 0 && y >= 0 && x < width_ && y < height_)
-            bits_[y * stride_ + x] = colour;
+        if (x >= 0 && y >= 0 && x < width_ && y < height_) bits_[y * stride_ + x] = colour;
     }
 
 private:
@@ -124,11 +123,12 @@ void DrawLabels(QImage& image)
 void DrawFrame(Canvas& canvas)
 {
     DrawLineWithoutEnd(canvas, {kPlotLeft, kZeroDbY}, {kPlotRight, kZeroDbY}, kFrameColour);
-    const QPoint corners[] = {{kPlotLeft, kPlotTop}, {kPlotLeft, kPlotBottom},
-                              {kPlotRight, kPlotBottom}, {kPlotRight, kPlotTop},
+    const QPoint corners[] = {{kPlotLeft, kPlotTop},
+                              {kPlotLeft, kPlotBottom},
+                              {kPlotRight, kPlotBottom},
+                              {kPlotRight, kPlotTop},
                               {kPlotLeft, kPlotTop}};
-    for (int i = 0; i + 1 < 5; ++i)
-        DrawLineWithoutEnd(canvas, corners[i], corners[i + 1], kFrameColour);
+    for (int i = 0; i + 1 < 5; ++i) DrawLineWithoutEnd(canvas, corners[i], corners[i + 1], kFrameColour);
 }
 
 void DrawCurve(Canvas& canvas, std::span<const double> response, QRgb colour)

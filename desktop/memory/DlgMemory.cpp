@@ -8,12 +8,12 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
-#include "unit/UnitOperations.h"
 #include "memory/DlgStore.h"
 #include "memory/MemoryFileDialogs.h"
 #include "memory/MemoryTexts.h"
 #include "memory/SlotIcons.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 namespace {
 
@@ -98,8 +98,7 @@ void CDlgMemory::FillList()
     list_->setRowCount(kMemorySlots);
     for (int row = 0; row < kMemorySlots; ++row) {
         const bool used = model.memUsed[row] != 0;
-        list_->setItem(row, 0, new QTableWidgetItem(used ? usedIcon_ : emptyIcon_,
-                                                    QString::asprintf("%i", row + 1)));
+        list_->setItem(row, 0, new QTableWidgetItem(used ? usedIcon_ : emptyIcon_, QString::asprintf("%i", row + 1)));
         list_->setItem(row, 1, new QTableWidgetItem(QString::fromLatin1(model.memName[row])));
     }
     model.curMemory = std::clamp(model.curMemory, 1, kMemorySlots);
@@ -168,8 +167,7 @@ void CDlgMemory::ShowSelectProgram()
 
 void CDlgMemory::ShowFailure(const char* text)
 {
-    QMessageBox::critical(this, QString::fromLatin1(memory_text::kFailureCaption),
-                          QString::fromLatin1(text));
+    QMessageBox::critical(this, QString::fromLatin1(memory_text::kFailureCaption), QString::fromLatin1(text));
 }
 
 void CDlgMemory::OnStore()
@@ -185,17 +183,15 @@ void CDlgMemory::OnStore()
     CDlgStore storeDialog(this);
     storeDialog.SetSlot(slot);
     const QString current = TrimmedRight(QString::fromLatin1(model.memName[slot - 1]));
-    storeDialog.SetName(current.isEmpty() ? QString::fromLatin1(memory_text::kDefaultStoreName)
-                                          : current);
+    storeDialog.SetName(current.isEmpty() ? QString::fromLatin1(memory_text::kDefaultStoreName) : current);
     if (storeDialog.exec() != QDialog::Accepted) {
         return;
     }
     // Trailing blanks and the name of a blank entry are settled by the store itself.
     const QString name = storeDialog.Name();
-    if (model.memUsed[slot - 1] != 0 &&
-        QMessageBox::question(this, QString::fromLatin1(memory_text::kOverwriteCaption),
-                              QString::fromLatin1(memory_text::kOverwriteQuestion),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    if (model.memUsed[slot - 1] != 0 && QMessageBox::question(this, QString::fromLatin1(memory_text::kOverwriteCaption),
+                                                              QString::fromLatin1(memory_text::kOverwriteQuestion),
+                                                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
     if (StoreMemorySlot(slot, name.toLatin1().toStdString()) != 0) {

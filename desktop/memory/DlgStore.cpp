@@ -27,10 +27,7 @@ bool InsertsForeignCharacter(const QString& typed)
 
 }  // namespace
 
-CDlgStore::CDlgStore(QWidget* parent)
-    : QDialog(parent),
-      label_(new QLabel(this)),
-      nameEdit_(new QLineEdit(this))
+CDlgStore::CDlgStore(QWidget* parent) : QDialog(parent), label_(new QLabel(this)), nameEdit_(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Store to Memory"));
     setFont(DialogFont());
@@ -54,10 +51,7 @@ CDlgStore::CDlgStore(QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void CDlgStore::SetSlot(int slot)
-{
-    label_->setText(QString::asprintf(memory_text::kStoreLabel, slot));
-}
+void CDlgStore::SetSlot(int slot) { label_->setText(QString::asprintf(memory_text::kStoreLabel, slot)); }
 
 void CDlgStore::SetName(const QString& name) { nameEdit_->setText(name); }
 
@@ -66,8 +60,7 @@ QString CDlgStore::Name() const { return nameEdit_->text(); }
 bool CDlgStore::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == nameEdit_) {
-        if (event->type() == QEvent::KeyPress &&
-            InsertsForeignCharacter(static_cast<QKeyEvent*>(event)->text())) {
+        if (event->type() == QEvent::KeyPress && InsertsForeignCharacter(static_cast<QKeyEvent*>(event)->text())) {
             return true;
         }
         if (event->type() == QEvent::InputMethod &&

@@ -13,7 +13,7 @@ class CDlgStore : public QDialog {
 public:
     explicit CDlgStore(QWidget* parent = nullptr);
 
-    void SetSlot(int slot);              // shows "Memory No:<slot>"
+    void SetSlot(int slot);  // shows "Memory No:<slot>"
     void SetName(const QString& name);
     QString Name() const;
 

@@ -22,8 +22,7 @@ public:
 
 void ShowError(QWidget* owner, const char* text)
 {
-    QMessageBox::critical(owner, QString::fromLatin1(memory_text::kErrorCaption),
-                          QString::fromLatin1(text));
+    QMessageBox::critical(owner, QString::fromLatin1(memory_text::kErrorCaption), QString::fromLatin1(text));
 }
 
 void ShowInformation(QWidget* owner, const char* caption, const char* text)
@@ -58,8 +57,7 @@ QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode)
 bool WriteAndCommit(QSaveFile& file, const MemoryFileImage& bytes)
 {
     const auto size = static_cast<qint64>(bytes.size());
-    return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size &&
-           file.flush() && file.commit();
+    return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush() && file.commit();
 }
 
 }  // namespace
@@ -84,8 +82,7 @@ bool SaveMemoryFileTo(const QString& path, QWidget* owner)
     return true;
 }
 
-LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner,
-                                  const std::function<void()>& afterStores)
+LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function<void()>& afterStores)
 {
     QByteArray bytes;
     QFile file(path);
@@ -95,23 +92,22 @@ LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner,
     LoadFileResult result;
     {
         WaitCursor wait;
-        result = LoadMemoryFileIntoUnit(std::span(
-            reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-            static_cast<std::size_t>(bytes.size())));
+        result = LoadMemoryFileIntoUnit(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                  static_cast<std::size_t>(bytes.size())));
     }
     if (afterStores) {
         afterStores();
     }
     switch (result) {
-    case LoadFileResult::FormatError:
-        ShowError(owner, memory_text::kFormatError);
-        break;
-    case LoadFileResult::DownloadFailed:
-        ShowError(owner, memory_text::kDownloadFailed);
-        break;
-    case LoadFileResult::Loaded:
-        ShowInformation(owner, memory_text::kLoadCaption, memory_text::kLoaded);
-        break;
+        case LoadFileResult::FormatError:
+            ShowError(owner, memory_text::kFormatError);
+            break;
+        case LoadFileResult::DownloadFailed:
+            ShowError(owner, memory_text::kDownloadFailed);
+            break;
+        case LoadFileResult::Loaded:
+            ShowInformation(owner, memory_text::kLoadCaption, memory_text::kLoaded);
+            break;
     }
     return result;
 }

@@ -27,5 +27,4 @@ bool SaveMemoryFileTo(const QString& path, QWidget* owner);
 
 // Reads the file at path and stores its used records into the unit, runs
 // afterStores, then shows the outcome.
-LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner,
-                                  const std::function<void()>& afterStores = {});
+LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function<void()>& afterStores = {});

@@ -27,15 +27,13 @@ CliRun RunCli(const std::vector<std::string>& args)
     std::vector<std::string> argvStrings{QUENBAR_CLI_PATH};
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (std::string& a : argvStrings)
-        argv.push_back(a.data());
+    for (std::string& a : argvStrings) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, QUENBAR_CLI_PATH, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        throw std::runtime_error("cannot start " QUENBAR_CLI_PATH);
+    if (spawned != 0) throw std::runtime_error("cannot start " QUENBAR_CLI_PATH);
     int status = 0;
     ::waitpid(pid, &status, 0);
     const std::vector<unsigned char> out = ReadBytes(outPath);
@@ -47,8 +45,7 @@ std::string TempPath(const std::string& name)
 {
     static const std::filesystem::path dir = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "quenbar-cli-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         std::atexit([] { std::filesystem::remove_all(dir); });
         return std::filesystem::path(pattern);
     }();

@@ -72,10 +72,11 @@ json ExpectedInspect(const std::array<RecordBytes, 6>& records)
     for (int i = 0; i < 6; ++i) {
         const RecordBytes& r = records[static_cast<std::size_t>(i)];
         const std::string name = r.name.substr(0, std::min(r.name.find('\0'), std::size_t{16}));
-        slots.push_back({{"slot", i + 1},
-                         {"used", r.used == 1},
-                         {"name", Latin1(name)},
-                         {"settings", {{"lr", ExpectedChannel(r.image.data())}, {"sub", ExpectedChannel(r.image.data() + 31)}}}});
+        slots.push_back(
+            {{"slot", i + 1},
+             {"used", r.used == 1},
+             {"name", Latin1(name)},
+             {"settings", {{"lr", ExpectedChannel(r.image.data())}, {"sub", ExpectedChannel(r.image.data() + 31)}}}});
     }
     return {{"slots", slots}};
 }
@@ -114,17 +115,17 @@ std::vector<std::array<RecordBytes, 6>> InspectSamples()
     std::array<RecordBytes, 6> odd{};
     odd[0].name = "Stage";
     odd[1].used = 0;
-    odd[2].used = 2;                       // only 1 means used
-    odd[3].name = "0123456789ABCDEF";      // no terminator in the field
+    odd[2].used = 2;                   // only 1 means used
+    odd[3].name = "0123456789ABCDEF";  // no terminator in the field
     odd[4].name = std::string("Ca\xE9", 3);
     ImageBytes& image = odd[5].image;
-    image[1] = 0;                          // gain below 8
-    image[31 + 1] = 200;                   // gain above 140
-    image[5] = 0x01, image[6] = 0x90;      // frequency 400
-    image[19] = 50;                        // bandwidth step -7
-    image[31 + 4] = 30;                    // filter type above 25
-    image[10] = 100;                       // threshold above 62
-    image[0] = image[31 + 28] = 0xFF;      // every flag bit, the unused ones too
+    image[1] = 0;                      // gain below 8
+    image[31 + 1] = 200;               // gain above 140
+    image[5] = 0x01, image[6] = 0x90;  // frequency 400
+    image[19] = 50;                    // bandwidth step -7
+    image[31 + 4] = 30;                // filter type above 25
+    image[10] = 100;                   // threshold above 62
+    image[0] = image[31 + 28] = 0xFF;  // every flag bit, the unused ones too
     std::vector<std::array<RecordBytes, 6>> samples{odd};
 
     std::mt19937 random(20261207);
@@ -134,10 +135,8 @@ std::vector<std::array<RecordBytes, 6>> InspectSamples()
         for (RecordBytes& r : records) {
             r.used = static_cast<std::uint8_t>(byte(random) % 3);
             r.name.clear();
-            for (int c = 0; c < 16; ++c)
-                r.name += static_cast<char>(byte(random));
-            for (std::uint8_t& b : r.image)
-                b = static_cast<std::uint8_t>(byte(random));
+            for (int c = 0; c < 16; ++c) r.name += static_cast<char>(byte(random));
+            for (std::uint8_t& b : r.image) b = static_cast<std::uint8_t>(byte(random));
         }
         samples.push_back(records);
     }
@@ -165,7 +164,7 @@ TEST(CliResponse, PrintsEveryStepWithItsFrequencyAndTheCurveOfTheChosenChannel)
 {
     std::array<RecordBytes, 6> records{};
     ImageBytes& image = records[2].image;
-    image[31 + 7] = 19;  // Sub low-pass "12dB Butterworth"
+    image[31 + 7] = 19;                      // Sub low-pass "12dB Butterworth"
     image[31 + 8] = 0, image[31 + 9] = 238;  // at 1000 Hz
     const std::string path = WriteFile("lowpass.cmf", records);
 
@@ -192,8 +191,7 @@ TEST(CliResponse, PrintsEveryStepWithItsFrequencyAndTheCurveOfTheChosenChannel)
                              std::vector<std::string>{"response", path, "2", "sub"}}) {
         const CliRun flat = RunCli(args);
         ASSERT_EQ(flat.exitCode, 0) << flat.err;
-        for (const ResponseLine& line : ParseResponse(flat.out))
-            EXPECT_EQ(line.db, 0.0);
+        for (const ResponseLine& line : ParseResponse(flat.out)) EXPECT_EQ(line.db, 0.0);
     }
 }
 
@@ -205,8 +203,14 @@ TEST(CliOfflineErrors, RejectsMalformedFilesAndBadArgumentsWithExitCode2)
     WriteBytes(shortFile, bytes);
     const std::string good = WriteFile("good.cmf", {});
     const std::vector<std::vector<std::string>> rejected = {
-        {"inspect", shortFile}, {"response", shortFile, "1", "lr"}, {"inspect", TempPath("no-such-file.cmf")},
-        {"response", good, "7", "sub"}, {"response", good, "1", "left"}, {"inspect"}, {"frobnicate"}, {},
+        {"inspect", shortFile},
+        {"response", shortFile, "1", "lr"},
+        {"inspect", TempPath("no-such-file.cmf")},
+        {"response", good, "7", "sub"},
+        {"response", good, "1", "left"},
+        {"inspect"},
+        {"frobnicate"},
+        {},
     };
     for (const auto& args : rejected) {
         const CliRun run = RunCli(args);

@@ -16,8 +16,8 @@ using nlohmann::json;
 using Payload = std::vector<std::uint8_t>;
 
 // Connect, six name reads, the current setting; the disconnect closes every run.
-const std::vector<Payload> kConnectSequence = {{0xC9, 0x00},       {0xCE, 1, 0}, {0xCE, 2, 0}, {0xCE, 3, 0},
-                                               {0xCE, 4, 0},       {0xCE, 5, 0}, {0xCE, 6, 0}, {0xCD, 0x00}};
+const std::vector<Payload> kConnectSequence = {{0xC9, 0x00}, {0xCE, 1, 0}, {0xCE, 2, 0}, {0xCE, 3, 0},
+                                               {0xCE, 4, 0}, {0xCE, 5, 0}, {0xCE, 6, 0}, {0xCD, 0x00}};
 const Payload kDisconnect = {0xCA, 0x00};
 
 EmulatedMemory Memory(bool used, const std::string& name, const ImageBytes& image = DefaultImage())
@@ -46,8 +46,7 @@ protected:
         std::vector<Payload> payloads = unit_.ReceivedPayloads();
         const std::size_t prefix = kConnectSequence.size();
         EXPECT_GE(payloads.size(), prefix + 1);
-        if (payloads.size() < prefix + 1)
-            return {};
+        if (payloads.size() < prefix + 1) return {};
         EXPECT_EQ(std::vector<Payload>(payloads.begin(), payloads.begin() + prefix), kConnectSequence);
         EXPECT_EQ(payloads.back(), kDisconnect);
         return {payloads.begin() + prefix, payloads.end() - 1};
@@ -62,9 +61,9 @@ TEST_F(CliOnline, DumpPrintsTheUnitsDirectoryAndCurrentSetting)
     unit_.SetMemory(5, Memory(false, "Old show"));
     unit_.SetMemory(6, Memory(true, ""));
     ImageBytes image = DefaultImage();
-    image[1] = 100;          // Left&Right gain
-    image[31 + 7] = 19;      // Sub low-pass type
-    image[31 + 20] = 30;     // Sub band 1 bandwidth byte: step 13
+    image[1] = 100;       // Left&Right gain
+    image[31 + 7] = 19;   // Sub low-pass type
+    image[31 + 20] = 30;  // Sub band 1 bandwidth byte: step 13
     unit_.SetCurrentImage(image);
 
     const CliRun run = Cli({"dump"});
@@ -113,7 +112,7 @@ TEST_F(CliOnline, SetSendsTheOneMessageOfTheFieldClampedToItsEditorsRange)
 TEST_F(CliOnline, SetRefusesWhatNoMessageCarriesWithoutTouchingTheLine)
 {
     const std::vector<std::vector<std::string>> refused = {
-        {"set", "sub", "xoverOn", "0"}, {"set", "lr", "volume", "3"},      {"set", "lr", "gain", "99999999999"},
+        {"set", "sub", "xoverOn", "0"},         {"set", "lr", "volume", "3"},      {"set", "lr", "gain", "99999999999"},
         {"set", "lr", "peq", "3", "gain", "1"}, {"set", "lr", "peq", "0", "gain"},
     };
     for (const auto& args : refused) {
@@ -179,9 +178,9 @@ TEST_F(CliOnline, SaveWritesEveryMemoryAndLoadStoresTheUsedOnesBack)
     EXPECT_EQ(std::string(file.begin(), file.begin() + 16), "VNB1.00M        ");
     EXPECT_EQ(file[16 + 1], 1);
     EXPECT_EQ(std::string(file.begin() + 32, file.begin() + 38), std::string("First\0", 6));
-    EXPECT_EQ(file[16 + 32 + 1], 20);       // memory 1 read from the unit
-    EXPECT_EQ(file[128 + 1], 0);            // memory 2 empty ...
-    EXPECT_EQ(file[128 + 32 + 1], 70);      // ... and holding the current setting
+    EXPECT_EQ(file[16 + 32 + 1], 20);   // memory 1 read from the unit
+    EXPECT_EQ(file[128 + 1], 0);        // memory 2 empty ...
+    EXPECT_EQ(file[128 + 32 + 1], 70);  // ... and holding the current setting
 
     const CliRun unwritable = Cli({"save", TempPath("no-such-folder") + "/saved.cmf"});
     EXPECT_EQ(unwritable.exitCode, 2);
@@ -278,14 +277,24 @@ TEST_P(CliOnlineFailure, EndsWithExitCode3AndTheSystemsMessage)
 // Eight answered frames make up the connect sequence.
 INSTANTIATE_TEST_SUITE_P(
     UnitFaults, CliOnlineFailure,
-    ::testing::Values(FailureCase{"SilentUnitOnDump", Silent(), {"dump"}, "Connect fail!\nPlease check rs232 port setting.\n"},
-                      FailureCase{"WrongConnectReplyOnDump", WrongConnectReply(), {"dump"}, "Connect fail!\nPlease check rs232 port setting.\n"},
-                      FailureCase{"UnitGoneBeforeCurrentRead", HangUpAfter(7), {"dump"}, "Read current value fail!.\n"},
-                      FailureCase{"UnitGoneBeforeStore", HangUpAfter(8), {"store", "1", "x"}, "Fail to store to memory !\n"},
-                      FailureCase{"UnitGoneBeforeRecall", HangUpAfter(8), {"recall", "1"}, "Fail to read from MCU !\n"},
-                      FailureCase{"UnitGoneBeforeDelete", HangUpAfter(8), {"delete", "1"}, "Fail to erase from memory!\n"},
-                      FailureCase{"UnitGoneBeforeLoad", HangUpAfter(8), {"load", UsedRecordFile()}, "fail to download program data to unit!\n"},
-                      FailureCase{"UnitGoneBeforeSet", HangUpAfter(8), {"set", "lr", "gain", "1"}, "The unit did not acknowledge the change.\n"}),
+    ::testing::Values(
+        FailureCase{"SilentUnitOnDump", Silent(), {"dump"}, "Connect fail!\nPlease check rs232 port setting.\n"},
+        FailureCase{"WrongConnectReplyOnDump",
+                    WrongConnectReply(),
+                    {"dump"},
+                    "Connect fail!\nPlease check rs232 port setting.\n"},
+        FailureCase{"UnitGoneBeforeCurrentRead", HangUpAfter(7), {"dump"}, "Read current value fail!.\n"},
+        FailureCase{"UnitGoneBeforeStore", HangUpAfter(8), {"store", "1", "x"}, "Fail to store to memory !\n"},
+        FailureCase{"UnitGoneBeforeRecall", HangUpAfter(8), {"recall", "1"}, "Fail to read from MCU !\n"},
+        FailureCase{"UnitGoneBeforeDelete", HangUpAfter(8), {"delete", "1"}, "Fail to erase from memory!\n"},
+        FailureCase{"UnitGoneBeforeLoad",
+                    HangUpAfter(8),
+                    {"load", UsedRecordFile()},
+                    "fail to download program data to unit!\n"},
+        FailureCase{"UnitGoneBeforeSet",
+                    HangUpAfter(8),
+                    {"set", "lr", "gain", "1"},
+                    "The unit did not acknowledge the change.\n"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliOnline, FindsTheUnitThroughACOMnNameAndRefusesPortsThatNameNoDevice)

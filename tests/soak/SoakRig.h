@@ -22,15 +22,15 @@ using Bytes = std::vector<std::uint8_t>;
 inline constexpr int kDeadlineSlackMs = 500;
 
 enum class Fault {
-    None,           // a well-behaved unit
-    Split,          // every reply one byte at a time
-    Garbage,        // junk before every acknowledgement
-    ShortDelay,     // replies late, but within the step's time-out
-    LateReply,      // replies only after the step's time-out has passed
-    Silent,         // answers nothing
-    NoFrameAck,     // answers the attention byte, never a frame
-    WrongConnect,   // the connect reply starts with the wrong byte
-    HangUp,         // closes the line after a few answered frames
+    None,          // a well-behaved unit
+    Split,         // every reply one byte at a time
+    Garbage,       // junk before every acknowledgement
+    ShortDelay,    // replies late, but within the step's time-out
+    LateReply,     // replies only after the step's time-out has passed
+    Silent,        // answers nothing
+    NoFrameAck,    // answers the attention byte, never a frame
+    WrongConnect,  // the connect reply starts with the wrong byte
+    HangUp,        // closes the line after a few answered frames
 };
 
 const char* FaultName(Fault fault);
@@ -41,11 +41,11 @@ bool Benign(Fault fault);
 // A shuffled deck of faults drawn one stretch at a time, so that even a
 // short run meets every fault kind once per deck.
 class FaultDeck {
-   public:
+public:
     FaultDeck(std::vector<Fault> deck, std::mt19937& random);
     Fault Draw();
 
-   private:
+private:
     std::vector<Fault> cards_;
     std::size_t next_;
     std::mt19937& random_;
@@ -72,7 +72,7 @@ long ElapsedMs(Clock::time_point since);
 // Emulated unit plus transport. The unit can be restarted after it hung up;
 // the transport is then reopened on its new device.
 class SoakRig {
-   public:
+public:
     SoakRig();
     ~SoakRig();
     SoakRig(const SoakRig&) = delete;
@@ -96,7 +96,7 @@ class SoakRig {
     // the answer first: wait briefly for the count to reach `expected`.
     int FramesAnsweredSince(int before, int expected);
 
-   private:
+private:
     Rx74Emulator unit_;
     int hangUpAfter_ = 0;
     int lateReplyMs_ = 0;

@@ -16,11 +16,11 @@
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
 #include "link/Transport.h"
-#include "unit/UnitCommands.h"
-#include "unit/UnitOperations.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
 #include "tests/soak/SoakRig.h"
+#include "unit/UnitCommands.h"
+#include "unit/UnitOperations.h"
 
 using namespace soak;
 
@@ -30,38 +30,43 @@ namespace {
 constexpr long kFlatMemoryKiB = 4096;
 constexpr int kLongestBenignStretch = 200;
 constexpr int kLongestDelayedStretch = 20;  // each of its replies waits up to a tenth of a time-out
-constexpr int kConnectFrames = 8;  // handshake, six names, current setting
+constexpr int kConnectFrames = 8;           // handshake, six names, current setting
 
 using Image = std::array<std::uint8_t, kImageSize>;
 
-Image RandomImage(std::mt19937& random) {
+Image RandomImage(std::mt19937& random)
+{
     Image image;
     for (auto& byte : image) byte = static_cast<std::uint8_t>(random());
     return image;
 }
 
 // The image a model holds after unpacking `image` and packing it again.
-Image Normalised(const Image& image) {
+Image Normalised(const Image& image)
+{
     ImageToModel(image.data());
     Image normalised;
     ModelToImage(normalised.data());
     return normalised;
 }
 
-Image ModelImage() {
+Image ModelImage()
+{
     Image image;
     ModelToImage(image.data());
     return image;
 }
 
-std::string RandomName(std::mt19937& random) {
+std::string RandomName(std::mt19937& random)
+{
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::string name(std::uniform_int_distribution<std::size_t>(1, kMemNameMaxLength)(random), ' ');
     for (char& c : name) c = kLetters[random() % (sizeof kLetters - 1)];
     return name;
 }
 
-void RandomiseModel(std::mt19937& random) {
+void RandomiseModel(std::mt19937& random)
+{
     ImageToModel(RandomImage(random).data());
     model.curChannel = (random() % 2) * kSlotSub;
     model.curBand = static_cast<int>(random() % kPeqBands);
@@ -69,53 +74,61 @@ void RandomiseModel(std::mt19937& random) {
 
 // How many messages run under one fault: a failing fault ends its stretch
 // with the first failure.
-int StretchLength(Fault fault, int hangUpAfter, std::mt19937& random) {
+int StretchLength(Fault fault, int hangUpAfter, std::mt19937& random)
+{
     if (fault == Fault::ShortDelay) return std::uniform_int_distribution<int>(1, kLongestDelayedStretch)(random);
     if (Benign(fault)) return std::uniform_int_distribution<int>(1, kLongestBenignStretch)(random);
     return fault == Fault::HangUp ? hangUpAfter + 1 : 1;
 }
 
 // The result a fault calls for; `index` counts the exchanges of its stretch.
-int ExpectedParameterResult(Fault fault, int index, int hangUpAfter) {
+int ExpectedParameterResult(Fault fault, int index, int hangUpAfter)
+{
     if (Benign(fault)) return kResultDone;
     if (fault == Fault::HangUp && index < hangUpAfter) return kResultDone;
     return kResultNoAnswer;
 }
 
-ConnectResult ExpectedConnectResult(Fault fault) {
+ConnectResult ExpectedConnectResult(Fault fault)
+{
     if (Benign(fault)) return ConnectResult::Connected;
     if (fault == Fault::HangUp) return ConnectResult::CurrentReadFailed;  // the unit leaves after 1..7 frames
     return ConnectResult::HandshakeFailed;
 }
 
 // Frames the unit answers in a connect sequence under a fault.
-int FramesAnsweredInConnect(Fault fault, int hangUpAfter) {
+int FramesAnsweredInConnect(Fault fault, int hangUpAfter)
+{
     if (Benign(fault)) return kConnectFrames;
     if (fault == Fault::WrongConnect) return 1;  // the handshake, answered wrongly
     if (fault == Fault::HangUp) return hangUpAfter;
     return 0;
 }
 
-std::vector<Bytes> ConnectPayloads() {
+std::vector<Bytes> ConnectPayloads()
+{
     std::vector<Bytes> payloads{CommandPayload(kCodeConnect, 0)};
     for (int slot = 1; slot <= kMemorySlots; ++slot) payloads.push_back(ReadMemoryNamePayload(slot));
     payloads.push_back(CommandPayload(kCodeReadCurrent, 0));
     return payloads;
 }
 
-void ReportCounts(const char* what, const std::map<Fault, long>& counts) {
+void ReportCounts(const char* what, const std::map<Fault, long>& counts)
+{
     for (const auto& [fault, count] : counts) std::printf("  %-40s %ld %s\n", FaultName(fault), count, what);
 }
 
-void ExpectFlatMemory(long beforeKiB, long afterKiB) {
+void ExpectFlatMemory(long beforeKiB, long afterKiB)
+{
     std::printf("  resident set %ld KiB after warm-up, %ld KiB at the end\n", beforeKiB, afterKiB);
     if (SanitizerHoldsMemory()) return;  // its quarantine grows; its leak checker watches instead
     EXPECT_LE(afterKiB - beforeKiB, kFlatMemoryKiB);
 }
 
 class SoakTest : public ::testing::Test {
-   protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         model = ParameterModel{};
         LoadDefaults();
         ASSERT_TRUE(rig_.Open());
@@ -126,10 +139,11 @@ class SoakTest : public ::testing::Test {
     SoakRig rig_;
 };
 
-TEST_F(SoakTest, EveryParameterMessageEndsWithTheRightResultAndTheUnitSawExactlyItsFrames) {
+TEST_F(SoakTest, EveryParameterMessageEndsWithTheRightResultAndTheUnitSawExactlyItsFrames)
+{
     using enum Fault;
-    FaultDeck deck({None, None, None, None, None, None, Split, Split, Split, Garbage, Garbage, Garbage,
-                    ShortDelay, ShortDelay, LateReply, Silent, NoFrameAck, HangUp},
+    FaultDeck deck({None, None, None, None, None, None, Split, Split, Split, Garbage, Garbage, Garbage, ShortDelay,
+                    ShortDelay, LateReply, Silent, NoFrameAck, HangUp},
                    random_);
     model.connected = 1;
     std::map<Fault, long> exchanges;
@@ -163,7 +177,8 @@ TEST_F(SoakTest, EveryParameterMessageEndsWithTheRightResultAndTheUnitSawExactly
             ++exchanges[fault];
         }
         ASSERT_EQ(rig_.Unit().ReceivedPayloads(), framesTheUnitMustHave) << "stretch under " << FaultName(fault);
-        ASSERT_EQ(rig_.FramesAnsweredSince(exchangesBefore, acknowledged), acknowledged) << "stretch under " << FaultName(fault);
+        ASSERT_EQ(rig_.FramesAnsweredSince(exchangesBefore, acknowledged), acknowledged)
+            << "stretch under " << FaultName(fault);
         if (fault == Silent || fault == LateReply) {
             ASSERT_EQ(rig_.Unit().ReceivedBytes(), Bytes{kAttentionByte});
         }
@@ -175,10 +190,11 @@ TEST_F(SoakTest, EveryParameterMessageEndsWithTheRightResultAndTheUnitSawExactly
     ExpectFlatMemory(residentAfterWarmUp, ResidentKiB());
 }
 
-TEST_F(SoakTest, EveryConnectSequenceEndsWithTheRightResultAndLeavesTheUnitsSettingInTheModel) {
+TEST_F(SoakTest, EveryConnectSequenceEndsWithTheRightResultAndLeavesTheUnitsSettingInTheModel)
+{
     using enum Fault;
-    FaultDeck deck({None, None, None, None, None, None, Split, Split, Split, Garbage, Garbage, Garbage,
-                    ShortDelay, ShortDelay, LateReply, Silent, WrongConnect, HangUp},
+    FaultDeck deck({None, None, None, None, None, None, Split, Split, Split, Garbage, Garbage, Garbage, ShortDelay,
+                    ShortDelay, LateReply, Silent, WrongConnect, HangUp},
                    random_);
     const std::vector<Bytes> connectPayloads = ConnectPayloads();
     const Bytes disconnectPayload = CommandPayload(kCodeDisconnect, 0);

@@ -4,10 +4,7 @@
 
 CFrameButton::CFrameButton(QWidget* parent) : QPushButton(parent) {}
 
-CFrameButton::CFrameButton(const QString& caption, QWidget* parent)
-    : QPushButton(caption, parent)
-{
-}
+CFrameButton::CFrameButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
 void CFrameButton::paintEvent(QPaintEvent*)
 {

@@ -4,10 +4,7 @@
 
 CLabelButton::CLabelButton(QWidget* parent) : QPushButton(parent) {}
 
-CLabelButton::CLabelButton(const QString& caption, QWidget* parent)
-    : QPushButton(caption, parent)
-{
-}
+CLabelButton::CLabelButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
 void CLabelButton::paintEvent(QPaintEvent*)
 {

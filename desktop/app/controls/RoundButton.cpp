@@ -24,8 +24,7 @@ int ShadeComponent(int first, int second, double weight)
 
 // Draws a circle outline pixel by pixel. A dotted outline plots every other
 // step of the walk, starting with the first.
-void DrawOutline(QPainter& painter, QPoint centre, int radius, const OutlineColours& colours,
-                 bool dotted = false)
+void DrawOutline(QPainter& painter, QPoint centre, int radius, const OutlineColours& colours, bool dotted = false)
 {
     const std::vector<QPoint> octant = MidpointOctant(radius);
     for (std::size_t step = 0; step < octant.size(); ++step) {
@@ -34,14 +33,16 @@ void DrawOutline(QPainter& painter, QPoint centre, int radius, const OutlineColo
         const int y = octant[step].y();
         const double a = std::atan2(y, x);
         // The eight mirrored points and their true directions from the centre.
-        const struct { int dx, dy; double angle; } points[8] = {
-            {x, y, a},          {y, x, kHalfPi - a},  {-y, x, a + kHalfPi}, {-x, y, kPi - a},
-            {-x, -y, a - kPi},  {-y, -x, -a - kHalfPi}, {y, -x, a - kHalfPi}, {x, -y, -a},
+        const struct {
+            int dx, dy;
+            double angle;
+        } points[8] = {
+            {x, y, a},         {y, x, kHalfPi - a},    {-y, x, a + kHalfPi}, {-x, y, kPi - a},
+            {-x, -y, a - kPi}, {-y, -x, -a - kHalfPi}, {y, -x, a - kHalfPi}, {x, -y, -a},
         };
         for (const auto& point : points) {
-            const QColor colour = colours.second
-                                      ? RimShade(point.angle, colours.first, *colours.second)
-                                      : colours.first;
+            const QColor colour =
+                colours.second ? RimShade(point.angle, colours.first, *colours.second) : colours.first;
             painter.setPen(colour);
             painter.drawPoint(centre.x() + point.dx, centre.y() + point.dy);
         }
@@ -83,10 +84,7 @@ QColor RimShade(double angle, const QColor& first, const QColor& second)
 
 CRoundButton::CRoundButton(QWidget* parent) : QPushButton(parent) {}
 
-CRoundButton::CRoundButton(const QString& caption, QWidget* parent)
-    : QPushButton(caption, parent)
-{
-}
+CRoundButton::CRoundButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
 void CRoundButton::resizeEvent(QResizeEvent* event)
 {
@@ -112,10 +110,7 @@ void CRoundButton::FitToCircle()
     if (width() != side || height() != side) resize(side, side);
 }
 
-bool CRoundButton::hitButton(const QPoint& pos) const
-{
-    return mask().contains(pos);
-}
+bool CRoundButton::hitButton(const QPoint& pos) const { return mask().contains(pos); }
 
 void CRoundButton::paintEvent(QPaintEvent*)
 {
@@ -167,8 +162,7 @@ void CRoundButton::PaintRims(QPainter& painter, int radius) const
 // inside the rims; embossed when the button is disabled.
 void CRoundButton::PaintCaption(QPainter& painter, int radius) const
 {
-    painter.setClipRegion(
-        QRegion(centreX_ - radius, centreY_ - radius, 2 * radius, 2 * radius, QRegion::Ellipse));
+    painter.setClipRegion(QRegion(centreX_ - radius, centreY_ - radius, 2 * radius, 2 * radius, QRegion::Ellipse));
     const int flags = Qt::TextShowMnemonic | Qt::TextSingleLine;
     const QSize size = painter.fontMetrics().size(flags, text());
     QRect box(QPoint(centreX_ - size.width() / 2, centreY_ - size.height() / 2), size);

@@ -5,21 +5,23 @@
 #include <vector>
 
 #include "link/Frame.h"
-#include "unit/MemoryDirectory.h"
 #include "model/Model.h"
+#include "unit/MemoryDirectory.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(BuildFrame, WrapsPayloadsInHeaderLengthChecksumAndTrailer) {
+TEST(BuildFrame, WrapsPayloadsInHeaderLengthChecksumAndTrailer)
+{
     EXPECT_EQ(FrameOf(Bytes{0xFB, 0x25, 0x8A}),
               (Bytes{0x56, 0x4E, 0x42, 0x31, 0x30, 0x03, 0xFB, 0x25, 0x8A, 0xAA, 0x53}));
     EXPECT_EQ(FrameOf(Bytes{0xC9, 0x00}), (Bytes{0x56, 0x4E, 0x42, 0x31, 0x30, 0x02, 0xC9, 0x00, 0xC9, 0x53}));
     EXPECT_EQ(FrameOf(Bytes{}), (Bytes{0x56, 0x4E, 0x42, 0x31, 0x30, 0x00, 0x00, 0x53}));
 }
 
-TEST(BuildFrame, InPlaceCutsAPayloadBeyond192BytesAndSumsOnlyWhatIsSent) {
+TEST(BuildFrame, InPlaceCutsAPayloadBeyond192BytesAndSumsOnlyWhatIsSent)
+{
     Bytes buffer(208);
     std::iota(buffer.begin(), buffer.begin() + 200, std::uint8_t{1});
     const Bytes payload(buffer.begin(), buffer.begin() + 200);
@@ -31,19 +33,22 @@ TEST(BuildFrame, InPlaceCutsAPayloadBeyond192BytesAndSumsOnlyWhatIsSent) {
 }
 
 class MemoryDirectoryTest : public ::testing::Test {
-   protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         model = ParameterModel{};
         LoadDefaults();
     }
-    static void Reply(int slot, std::uint8_t used, const char* name16) {
+    static void Reply(int slot, std::uint8_t used, const char* name16)
+    {
         std::uint8_t reply[18] = {0, used};
         std::memcpy(reply + 2, name16, 16);
         ApplyMemoryNameReply(slot, reply);
     }
 };
 
-TEST_F(MemoryDirectoryTest, NameRepliesLoseTrailingBlanksKeepTheirFirstCharacterAndAreCutToTen) {
+TEST_F(MemoryDirectoryTest, NameRepliesLoseTrailingBlanksKeepTheirFirstCharacterAndAreCutToTen)
+{
     Reply(1, 1, "Abc             ");
     Reply(2, 1, "                ");
     Reply(3, 2, "ABCDEFGHIJKLMNOP");
@@ -56,7 +61,8 @@ TEST_F(MemoryDirectoryTest, NameRepliesLoseTrailingBlanksKeepTheirFirstCharacter
     EXPECT_EQ((std::vector<int>(model.memUsed, model.memUsed + 4)), (std::vector<int>{1, 1, 0, 0}));
 }
 
-TEST_F(MemoryDirectoryTest, StoredNameKeepsItsCharactersAndSlotsOutsideOneToSixChangeNothing) {
+TEST_F(MemoryDirectoryTest, StoredNameKeepsItsCharactersAndSlotsOutsideOneToSixChangeNothing)
+{
     SetMemoryEntry(5, "N\xE9\tx\0           ", true);
     EXPECT_STREQ(model.memName[4], "N\xE9\tx");
     EXPECT_EQ(model.memUsed[4], 1);

@@ -11,8 +11,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class ParameterPayloadTest : public ::testing::Test {
-   protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         model = ParameterModel{};
         LoadDefaults();
         // Distinct values everywhere, so a byte taken from the wrong field shows.
@@ -43,7 +44,8 @@ struct Expected {
     Bytes payload;
 };
 
-TEST_F(ParameterPayloadTest, EveryChannelIdReadsItsOwnFieldsOfTheModel) {
+TEST_F(ParameterPayloadTest, EveryChannelIdReadsItsOwnFieldsOfTheModel)
+{
     const Expected table[] = {
         {PID_LR_GAIN, {211, 100, 0}},
         {PID_LR_MUTE, {212, 100, 0}},
@@ -69,18 +71,23 @@ TEST_F(ParameterPayloadTest, EveryChannelIdReadsItsOwnFieldsOfTheModel) {
     for (const Expected& row : table) EXPECT_EQ(ParameterPayload(row.id), row.payload) << "id " << row.id;
 }
 
-TEST_F(ParameterPayloadTest, WorkedFramesComeOutByteForByte) {
+TEST_F(ParameterPayloadTest, WorkedFramesComeOutByteForByte)
+{
     model.gain[0] = 128;
     model.hpfType[2] = 3;
     model.hpfFreq[2] = 65;
     const Bytes header{0x56, 0x4E, 0x42, 0x31, 0x30};
-    auto framed = [&](Bytes rest) { rest.insert(rest.begin(), header.begin(), header.end()); return rest; };
+    auto framed = [&](Bytes rest) {
+        rest.insert(rest.begin(), header.begin(), header.end());
+        return rest;
+    };
     EXPECT_EQ(FrameOf(ParameterPayload(PID_LR_GAIN)), framed({0x03, 0xD3, 0x80, 0x00, 0x53, 0x53}));
     EXPECT_EQ(FrameOf(ParameterPayload(PID_SUB_HPF)), framed({0x05, 0x27, 0x03, 0x00, 0x41, 0x00, 0x6B, 0x53}));
     EXPECT_EQ(FrameOf(ParameterPayload(PID_RESET)), framed({0x03, 0xFA, 0x10, 0x23, 0x2D, 0x53}));
 }
 
-TEST_F(ParameterPayloadTest, DelayFollowsTheEditedChannelAndSendsTheLowByte) {
+TEST_F(ParameterPayloadTest, DelayFollowsTheEditedChannelAndSendsTheLowByte)
+{
     model.curChannel = 2;
     EXPECT_EQ(ParameterPayload(PID_DELAY), (Bytes{79, 302 & 0xFF, 0}));
     model.curChannel = 0;
@@ -89,7 +96,8 @@ TEST_F(ParameterPayloadTest, DelayFollowsTheEditedChannelAndSendsTheLowByte) {
     EXPECT_EQ(ParameterPayload(PID_DELAY), (Bytes{122, 300 & 0xFF, 0}));
 }
 
-TEST_F(ParameterPayloadTest, PeqCodeNamesChannelAndBandAndAllFourIdsAgree) {
+TEST_F(ParameterPayloadTest, PeqCodeNamesChannelAndBandAndAllFourIdsAgree)
+{
     const int codes[3][3] = {{5, 10, 15}, {5, 5, 5}, {24, 29, 34}};
     for (int channel = 0; channel < 3; ++channel) {
         for (int band = 0; band < 3; ++band) {
@@ -109,7 +117,8 @@ TEST_F(ParameterPayloadTest, PeqCodeNamesChannelAndBandAndAllFourIdsAgree) {
     }
 }
 
-TEST_F(ParameterPayloadTest, PeqMessageCarriesTheShelfFlagsOfEveryBandOfTheChannel) {
+TEST_F(ParameterPayloadTest, PeqMessageCarriesTheShelfFlagsOfEveryBandOfTheChannel)
+{
     model.curChannel = 2;
     model.curBand = 2;
     model.peqHiShelf[PeqIndex(2, 0)] = 1;
@@ -129,7 +138,8 @@ TEST_F(ParameterPayloadTest, PeqMessageCarriesTheShelfFlagsOfEveryBandOfTheChann
     EXPECT_EQ(ParameterPayload(PID_PEQ_BANDWIDTH)[2], static_cast<std::uint8_t>(43 - 50));
 }
 
-TEST_F(ParameterPayloadTest, CursorsOutsideTheModelReadBandZeroOfLeftRight) {
+TEST_F(ParameterPayloadTest, CursorsOutsideTheModelReadBandZeroOfLeftRight)
+{
     model.curChannel = 9;
     model.curBand = -4;
     const Bytes payload = ParameterPayload(PID_PEQ_FREQ);
@@ -141,7 +151,8 @@ TEST_F(ParameterPayloadTest, CursorsOutsideTheModelReadBandZeroOfLeftRight) {
     EXPECT_EQ(ParameterPayload(PID_PEQ_FREQ)[1], 120);
 }
 
-TEST_F(ParameterPayloadTest, UnknownIdHasNoPayloadAndIsNotSent) {
+TEST_F(ParameterPayloadTest, UnknownIdHasNoPayloadAndIsNotSent)
+{
     EXPECT_TRUE(ParameterPayload(1000).empty());
     EXPECT_TRUE(ParameterPayload(5).empty());  // a wire code, not an id
     model.connected = 1;

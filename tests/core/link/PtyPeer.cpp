@@ -9,7 +9,8 @@
 #include <chrono>
 #include <thread>
 
-PtyPeer::PtyPeer() {
+PtyPeer::PtyPeer()
+{
     char name[256] = {};
     if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
         master_ = slave_ = -1;
@@ -18,12 +19,14 @@ PtyPeer::PtyPeer() {
     path_ = name;
 }
 
-PtyPeer::~PtyPeer() {
+PtyPeer::~PtyPeer()
+{
     HangUp();
     if (slave_ >= 0) ::close(slave_);
 }
 
-void PtyPeer::Send(const std::vector<std::uint8_t>& bytes) {
+void PtyPeer::Send(const std::vector<std::uint8_t>& bytes)
+{
     std::size_t done = 0;
     while (master_ >= 0 && done < bytes.size()) {
         const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
@@ -32,7 +35,8 @@ void PtyPeer::Send(const std::vector<std::uint8_t>& bytes) {
     }
 }
 
-void PtyPeer::AwaitTaken(int timeoutMs) {
+void PtyPeer::AwaitTaken(int timeoutMs)
+{
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
     int unread = 1;
@@ -43,7 +47,8 @@ void PtyPeer::AwaitTaken(int timeoutMs) {
     std::this_thread::sleep_for(milliseconds(30));
 }
 
-std::vector<std::uint8_t> PtyPeer::Receive(std::size_t count, int timeoutMs) {
+std::vector<std::uint8_t> PtyPeer::Receive(std::size_t count, int timeoutMs)
+{
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::vector<std::uint8_t> bytes;
@@ -59,7 +64,8 @@ std::vector<std::uint8_t> PtyPeer::Receive(std::size_t count, int timeoutMs) {
     return bytes;
 }
 
-void PtyPeer::HangUp() {
+void PtyPeer::HangUp()
+{
     if (master_ >= 0) ::close(master_);
     master_ = -1;
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 class PtyPeer {
-   public:
+public:
     PtyPeer();
     ~PtyPeer();
     PtyPeer(const PtyPeer&) = delete;
@@ -28,7 +28,7 @@ class PtyPeer {
     // Hangs up as a pulled adapter would: the device side sees its line go away.
     void HangUp();
 
-   private:
+private:
     int master_ = -1;
     int slave_ = -1;
     std::string path_;

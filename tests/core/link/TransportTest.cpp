@@ -15,11 +15,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-long ElapsedMs(Clock::time_point since) {
+long ElapsedMs(Clock::time_point since)
+{
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-double ProcessCpuSeconds() {
+double ProcessCpuSeconds()
+{
     timespec t{};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
@@ -28,21 +30,24 @@ double ProcessCpuSeconds() {
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 class TransportTest : public ::testing::Test {
-   protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         ASSERT_TRUE(peer_.Ok());
         ASSERT_EQ(CommInit(), 1);
         CommSetPortDevice(peer_.DevicePath());
         ASSERT_NE(CommOpen(), 0);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         CommShutdown();
         g_expectedReply.store(kReplyIdle);
     }
     PtyPeer peer_;
 };
 
-TEST_F(TransportTest, OpenSetsTheLineTo57600EightNoParityOneStopRaw) {
+TEST_F(TransportTest, OpenSetsTheLineTo57600EightNoParityOneStopRaw)
+{
     termios tio{};
     ASSERT_EQ(::tcgetattr(peer_.DeviceSide(), &tio), 0);
     EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B57600));
@@ -55,14 +60,16 @@ TEST_F(TransportTest, OpenSetsTheLineTo57600EightNoParityOneStopRaw) {
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
 }
 
-TEST_F(TransportTest, AwaitedByteAmongOthersCompletesTheStepAndAdvancesTheCode) {
+TEST_F(TransportTest, AwaitedByteAmongOthersCompletesTheStepAndAdvancesTheCode)
+{
     CommBeginStep(kReplyQ);
     peer_.Send({0x01, 0x02, 0x51, 0x03, 0x04});
     EXPECT_EQ(CommWaitReply(1000), 0);
     EXPECT_EQ(g_expectedReply.load(), kReplyQ + 1);
 }
 
-TEST_F(TransportTest, BytesWhileIdleOrAfterAStepNeverAnswerALaterStep) {
+TEST_F(TransportTest, BytesWhileIdleOrAfterAStepNeverAnswerALaterStep)
+{
     peer_.Send({0x50});  // while idle
     peer_.AwaitTaken();
     CommBeginStep(kReplyP);
@@ -79,7 +86,8 @@ TEST_F(TransportTest, BytesWhileIdleOrAfterAStepNeverAnswerALaterStep) {
     EXPECT_EQ(CommWaitReply(200), 1);
 }
 
-TEST_F(TransportTest, BlockInFragmentsCompletesOnlyWhenAllBytesHaveArrived) {
+TEST_F(TransportTest, BlockInFragmentsCompletesOnlyWhenAllBytesHaveArrived)
+{
     Bytes reply(25);
     std::iota(reply.begin(), reply.end(), std::uint8_t{100});
     CommBeginStep(ReplyBlock(21));
@@ -94,7 +102,8 @@ TEST_F(TransportTest, BlockInFragmentsCompletesOnlyWhenAllBytesHaveArrived) {
     EXPECT_EQ(copied, reply);
 }
 
-TEST_F(TransportTest, BytesAfterACompleteAnswerNeitherReopenNorOverwriteIt) {
+TEST_F(TransportTest, BytesAfterACompleteAnswerNeitherReopenNorOverwriteIt)
+{
     Bytes reply(16);
     std::iota(reply.begin(), reply.end(), std::uint8_t{1});
     CommBeginStep(ReplyBlock(16));
@@ -108,7 +117,8 @@ TEST_F(TransportTest, BytesAfterACompleteAnswerNeitherReopenNorOverwriteIt) {
     EXPECT_EQ(copied, reply);
 }
 
-TEST_F(TransportTest, SilentUnitEndsTheWaitAfterItsTimeOut) {
+TEST_F(TransportTest, SilentUnitEndsTheWaitAfterItsTimeOut)
+{
     CommBeginStep(kReplyP);
     const auto start = Clock::now();
     EXPECT_EQ(CommWaitReply(1000), 1);
@@ -117,7 +127,8 @@ TEST_F(TransportTest, SilentUnitEndsTheWaitAfterItsTimeOut) {
     EXPECT_LT(elapsed, 3000);
 }
 
-TEST_F(TransportTest, BurstBeyondTheAccumulatorKeepsOnlyWhatFits) {
+TEST_F(TransportTest, BurstBeyondTheAccumulatorKeepsOnlyWhatFits)
+{
     // A block: the first 500 of the collected bytes reach the reply buffer.
     Bytes burst(5000);
     for (std::size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<std::uint8_t>(i * 7);
@@ -138,7 +149,8 @@ TEST_F(TransportTest, BurstBeyondTheAccumulatorKeepsOnlyWhatFits) {
     EXPECT_EQ(CommWaitReply(300), 1);
 }
 
-TEST_F(TransportTest, CloseAndReopenGiveAWorkingLine) {
+TEST_F(TransportTest, CloseAndReopenGiveAWorkingLine)
+{
     const auto start = Clock::now();
     EXPECT_EQ(CommClose(), 1);
     EXPECT_LT(ElapsedMs(start), 5000);  // the receive thread, blocked without a time-out, is woken
@@ -150,7 +162,8 @@ TEST_F(TransportTest, CloseAndReopenGiveAWorkingLine) {
     EXPECT_EQ(CommWaitReply(1000), 0);
 }
 
-TEST_F(TransportTest, HungUpDeviceEndsTheWaitAtOnceWithoutSpinningAndCanBeReplaced) {
+TEST_F(TransportTest, HungUpDeviceEndsTheWaitAtOnceWithoutSpinningAndCanBeReplaced)
+{
     // A wait under way when the device goes away ends then, not at its time-out.
     CommBeginStep(kReplyP);
     std::thread pullTheCable([this] {
@@ -182,7 +195,8 @@ TEST_F(TransportTest, HungUpDeviceEndsTheWaitAtOnceWithoutSpinningAndCanBeReplac
     EXPECT_EQ(CommWaitReply(1000), 0);
 }
 
-TEST(TransportWithoutPort, CloseOfAPortNeverOpenedOrThatFailedToOpenDoesNothing) {
+TEST(TransportWithoutPort, CloseOfAPortNeverOpenedOrThatFailedToOpenDoesNothing)
+{
     ASSERT_EQ(CommInit(), 1);
     EXPECT_EQ(CommClose(), 1);
     CommSetPortDevice("/nonexistent/quenbar-port");

@@ -16,9 +16,8 @@ using Image = std::array<std::uint8_t, kImageSize>;
 using Block = std::array<std::uint8_t, kChannelBlockSize>;
 
 // Offsets within a channel block that the tests poke at.
-constexpr std::size_t kFlags = 0, kGain = 1, kDelay = 2, kHpfType = 4, kHpfFreq = 5, kLpfType = 7,
-                      kLpfFreq = 8, kThreshold = 10, kAttack = 11, kPeqGain = 16, kPeqBandwidth = 19,
-                      kPeqFreq = 22, kShelves = 28;
+constexpr std::size_t kFlags = 0, kGain = 1, kDelay = 2, kHpfType = 4, kHpfFreq = 5, kLpfType = 7, kLpfFreq = 8,
+                      kThreshold = 10, kAttack = 11, kPeqGain = 16, kPeqBandwidth = 19, kPeqFreq = 22, kShelves = 28;
 
 const Block kDefaultBlock = {0x20, 0x80, 0x00, 0x00, 0x00, 0x00, 0x41, 0x00, 0x01, 0x7E, 0x0B,
                              0x0A, 0x0A, 0x0A, 0x69, 0x2B, 0x80, 0x80, 0x80, 0x19, 0x19, 0x19,
@@ -57,32 +56,27 @@ struct PeqField {
     int low, high;
 };
 using P = ParameterModel;
-constexpr ChannelField kChannelFields[] = {
-    {&P::gain, 8, 140},       {&P::mute, 0, 1},         {&P::polarity, 0, 1},
-    {&P::delay, 0, 65535},    {&P::hpfType, 0, 25},     {&P::hpfFreq, 0, 394},
-    {&P::lpfType, 0, 25},     {&P::lpfFreq, 0, 394},    {&P::xoverOn, 0, 1},
-    {&P::limThreshold, 0, 62}, {&P::limAttack, 0, 255}, {&P::limHold, 0, 255},
-    {&P::limDecay, 0, 255}};
-constexpr PeqField kPeqFields[] = {{&P::peqFreq, 0, 394},       {&P::peqGain, 0, 255},
-                                   {&P::peqBandwidth, -212, 43}, {&P::peqFlat, 0, 1},
-                                   {&P::peqHiShelf, 0, 1},       {&P::peqLoShelf, 0, 1}};
+constexpr ChannelField kChannelFields[] = {{&P::gain, 8, 140},        {&P::mute, 0, 1},        {&P::polarity, 0, 1},
+                                           {&P::delay, 0, 65535},     {&P::hpfType, 0, 25},    {&P::hpfFreq, 0, 394},
+                                           {&P::lpfType, 0, 25},      {&P::lpfFreq, 0, 394},   {&P::xoverOn, 0, 1},
+                                           {&P::limThreshold, 0, 62}, {&P::limAttack, 0, 255}, {&P::limHold, 0, 255},
+                                           {&P::limDecay, 0, 255}};
+constexpr PeqField kPeqFields[] = {{&P::peqFreq, 0, 394}, {&P::peqGain, 0, 255},  {&P::peqBandwidth, -212, 43},
+                                   {&P::peqFlat, 0, 1},   {&P::peqHiShelf, 0, 1}, {&P::peqLoShelf, 0, 1}};
 
 std::vector<int> ChannelValues(const ParameterModel& m, int slot)
 {
     std::vector<int> values;
-    for (const ChannelField& field : kChannelFields)
-        values.push_back((m.*field.values)[slot]);
+    for (const ChannelField& field : kChannelFields) values.push_back((m.*field.values)[slot]);
     for (int band = 0; band < kPeqBands; ++band)
-        for (const PeqField& field : kPeqFields)
-            values.push_back((m.*field.values)[PeqIndex(slot, band)]);
+        for (const PeqField& field : kPeqFields) values.push_back((m.*field.values)[PeqIndex(slot, band)]);
     return values;
 }
 
 void RandomiseChannel(std::mt19937& rng, int slot)
 {
     auto pick = [&rng](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
-    for (const ChannelField& field : kChannelFields)
-        (model.*field.values)[slot] = pick(field.low, field.high);
+    for (const ChannelField& field : kChannelFields) (model.*field.values)[slot] = pick(field.low, field.high);
     for (int band = 0; band < kPeqBands; ++band)
         for (const PeqField& field : kPeqFields)
             (model.*field.values)[PeqIndex(slot, band)] = pick(field.low, field.high);
@@ -150,8 +144,7 @@ TEST_F(MemoryImageTest, UnpackingClampsGainTypesFrequenciesAndThreshold)
     UnpackChannel(block.data(), kSlotSub);
     EXPECT_EQ(model.hpfFreq[kSlotSub], 394);
     EXPECT_EQ(model.lpfFreq[kSlotSub], 394);
-    for (int band = 0; band < kPeqBands; ++band)
-        EXPECT_EQ(model.peqFreq[PeqIndex(kSlotSub, band)], 394);
+    for (int band = 0; band < kPeqBands; ++band) EXPECT_EQ(model.peqFreq[PeqIndex(kSlotSub, band)], 394);
     // Taken as they are.
     EXPECT_EQ(model.delay[kSlotSub], 65535);
     EXPECT_EQ(model.limAttack[kSlotSub], 255);

@@ -47,8 +47,7 @@ TEST_F(LoadDefaultsTest, NamesEachMemoryPresetWithTwoTrailingBlanks)
         EXPECT_STREQ(model.memName[n - 1], expected.c_str());
         EXPECT_EQ(model.memUsed[n - 1], 1);
         // Nothing after the terminator at byte 10.
-        for (int i = kMemNameMaxLength; i < kMemNameBuffer; ++i)
-            EXPECT_EQ(model.memName[n - 1][i], '\0');
+        for (int i = kMemNameMaxLength; i < kMemNameBuffer; ++i) EXPECT_EQ(model.memName[n - 1][i], '\0');
     }
 }
 

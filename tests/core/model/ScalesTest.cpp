@@ -69,8 +69,7 @@ TEST(FreqIndexFromHz, RoundsUpToTheNextTableValueAndNeverGivesStepZero)
     EXPECT_EQ(FreqIndexFromHz(20000), 394);
     EXPECT_EQ(FreqIndexFromHz(25000), 394);
     EXPECT_EQ(FreqIndexFromHz(std::numeric_limits<double>::quiet_NaN()), 394);
-    for (int k = 1; k < kFreqSteps; ++k)
-        EXPECT_EQ(FreqIndexFromHz(FreqTable[k]), k);
+    for (int k = 1; k < kFreqSteps; ++k) EXPECT_EQ(FreqIndexFromHz(FreqTable[k]), k);
 }
 
 TEST(Bandwidth, TextShowsOctavesUnlessAShelfFlagIsSetAndNeverReadsPastTheTable)
@@ -119,16 +118,14 @@ TEST(FilterTypes, NamesKeepTheirBlanksAndUnknownTypesGetAText)
     EXPECT_STREQ(FilterTypeNames[24], "24dB Link-Riley");
     EXPECT_STREQ(FilterTypeNames[27], "48dB Link-Riley");
     EXPECT_STREQ(FilterTypeNameAt(25), "48dB Butterworth");
-    for (int type : {INT_MIN, -1, 28, INT_MAX})
-        EXPECT_STREQ(FilterTypeNameAt(type), kFilterTypeOutOfRangeText) << type;
+    for (int type : {INT_MIN, -1, 28, INT_MAX}) EXPECT_STREQ(FilterTypeNameAt(type), kFilterTypeOutOfRangeText) << type;
 }
 
 TEST(FrequencyScale, LabelLookUpIsSafeForAnyStep)
 {
     EXPECT_STREQ(FreqLabelAt(0), "10.0Hz");
     EXPECT_STREQ(FreqLabelAt(394), "20200Hz");
-    for (int step : {INT_MIN, -1, 395, 65535, INT_MAX})
-        EXPECT_STREQ(FreqLabelAt(step), kFreqOutOfRangeText) << step;
+    for (int step : {INT_MIN, -1, 395, 65535, INT_MAX}) EXPECT_STREQ(FreqLabelAt(step), kFreqOutOfRangeText) << step;
 }
 
 TEST(OutputTexts, ShowGainDelayThresholdAndLimiterTimes)

@@ -23,8 +23,7 @@ protected:
 
 void ExpectFlat(const ResponseCurve& r, double level = 0.0)
 {
-    for (int k = 0; k < kFreqSteps; ++k)
-        ASSERT_NEAR(r[k], level, 1e-9) << "step " << k;
+    for (int k = 0; k < kFreqSteps; ++k) ASSERT_NEAR(r[k], level, 1e-9) << "step " << k;
 }
 
 TEST_F(ResponseTest, IsFlatForNeutralSettingsAndIgnoresLeftRightFiltersWhileItsCrossoverIsOff)
@@ -50,8 +49,7 @@ TEST_F(ResponseTest, LowPassFollowsItsCornerValueAndStraightTail)
     EXPECT_NEAR(r[237], -3.0, 0.01);
     EXPECT_NEAR(r[273], -12.0, 1e-9);
     EXPECT_NEAR(r[309], -21.0, 1e-9);
-    for (int k = 0; k <= 212; ++k)
-        ASSERT_EQ(r[k], 0.0) << "step " << k;
+    for (int k = 0; k <= 212; ++k) ASSERT_EQ(r[k], 0.0) << "step " << k;
 
     model.lpfType[0] = kLinkRiley24;
     EXPECT_NEAR(ComputeResponse(0)[237], -6.0, 0.01);
@@ -75,8 +73,7 @@ TEST_F(ResponseTest, QTypesHumpOnlyAboveQ1AndPeakAtTheirMovedLowestAnchors)
     model.lpfType[0] = kQ10;
     model.lpfFreq[0] = 238;
     const ResponseCurve r = ComputeResponse(0);
-    for (int k = 0; k <= 237; ++k)
-        ASSERT_EQ(r[k], 0.0) << "step " << k;
+    for (int k = 0; k <= 237; ++k) ASSERT_EQ(r[k], 0.0) << "step " << k;
     EXPECT_NEAR(r[273], -12.0, 1e-9);  // the corner step's point
 
     model.lpfType[0] = 0;
@@ -94,8 +91,7 @@ TEST_F(ResponseTest, PeqBellReachesItsGainAtItsStepAndKeepsAFloorFarAway)
     model.peqBandwidth[0] = 41;
     const ResponseCurve r = ComputeResponse(0);
     EXPECT_NEAR(r[238], 6.0, 1e-9);
-    for (int k = 0; k <= 58; ++k)
-        ASSERT_NEAR(r[k], 0.3459, 1e-4) << "step " << k;
+    for (int k = 0; k <= 58; ++k) ASSERT_NEAR(r[k], 0.3459, 1e-4) << "step " << k;
     EXPECT_GT(r[200], r[58]);
     EXPECT_LT(r[200], 6.0);
 }
@@ -106,15 +102,13 @@ TEST_F(ResponseTest, ShelvesHoldTheirGainOnTheirSideAndBothTogetherEverywhere)
     model.peqGain[band] = 8;  // -12 dB
     model.peqLoShelf[band] = 1;
     ResponseCurve r = ComputeResponse(kSlotSub);
-    for (int k = 0; k <= 238; ++k)
-        ASSERT_NEAR(r[k], -12.0, 1e-9) << "step " << k;
+    for (int k = 0; k <= 238; ++k) ASSERT_NEAR(r[k], -12.0, 1e-9) << "step " << k;
     EXPECT_GT(r[260], -12.0);
 
     model.peqLoShelf[band] = 0;
     model.peqHiShelf[band] = 1;
     r = ComputeResponse(kSlotSub);
-    for (int k = 238; k < kFreqSteps; ++k)
-        ASSERT_NEAR(r[k], -12.0, 1e-9) << "step " << k;
+    for (int k = 238; k < kFreqSteps; ++k) ASSERT_NEAR(r[k], -12.0, 1e-9) << "step " << k;
     EXPECT_GT(r[200], -12.0);
 
     model.peqLoShelf[band] = 1;
@@ -130,8 +124,7 @@ TEST_F(ResponseTest, StaysFiniteForEveryTypeFrequencyAndBandwidthAnImageCanCarry
             model.lpfFreq[2] = freq;
             model.hpfType[2] = type;
             model.hpfFreq[2] = freq;
-            for (double v : ComputeResponse(2))
-                ASSERT_TRUE(std::isfinite(v)) << "type " << type << " step " << freq;
+            for (double v : ComputeResponse(2)) ASSERT_TRUE(std::isfinite(v)) << "type " << type << " step " << freq;
         }
     }
     for (int byte = 0; byte < 256; ++byte) {
@@ -139,8 +132,7 @@ TEST_F(ResponseTest, StaysFiniteForEveryTypeFrequencyAndBandwidthAnImageCanCarry
         model.peqGain[0] = byte;
         model.peqFreq[0] = byte % kFreqSteps;
         const ResponseCurve r = ComputeResponse(0);
-        for (double v : r)
-            ASSERT_TRUE(std::isfinite(v)) << "bandwidth byte " << byte;
+        for (double v : r) ASSERT_TRUE(std::isfinite(v)) << "bandwidth byte " << byte;
         EXPECT_NEAR(r[byte % kFreqSteps], (byte - 128) * 0.1, 1e-6) << "bandwidth byte " << byte;
     }
 }

@@ -17,34 +17,39 @@
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-inline long ElapsedMs(Clock::time_point since) {
+inline long ElapsedMs(Clock::time_point since)
+{
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
 // What the unit should see for one framed step: the attention byte, then the frame.
-inline Bytes AttentionAndFrame(const Bytes& payload) {
+inline Bytes AttentionAndFrame(const Bytes& payload)
+{
     Bytes bytes{kAttentionByte};
     const Bytes frame = FrameOf(payload);
     bytes.insert(bytes.end(), frame.begin(), frame.end());
     return bytes;
 }
 
-inline Bytes Concat(std::initializer_list<Bytes> parts) {
+inline Bytes Concat(std::initializer_list<Bytes> parts)
+{
     Bytes all;
     for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
     return all;
 }
 
 // The image of the model as it stands.
-inline std::array<std::uint8_t, 62> ModelImage() {
+inline std::array<std::uint8_t, 62> ModelImage()
+{
     std::array<std::uint8_t, 62> image{};
     ModelToImage(image.data());
     return image;
 }
 
 class EmulatedUnitTest : public ::testing::Test {
-   protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         model = ParameterModel{};
         LoadDefaults();
         ASSERT_TRUE(unit_.Start());
@@ -52,7 +57,8 @@ class EmulatedUnitTest : public ::testing::Test {
         CommSetPortDevice(unit_.DevicePath());
         ASSERT_NE(CommOpen(), 0);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         CommShutdown();
         unit_.Stop();
     }

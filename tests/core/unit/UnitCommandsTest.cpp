@@ -10,7 +10,8 @@ namespace {
 
 using UnitCommandsTest = EmulatedUnitTest;
 
-TEST_F(UnitCommandsTest, EveryParameterIdGoesOutAsItsFrameAndTheUnitAppliesIt) {
+TEST_F(UnitCommandsTest, EveryParameterIdGoesOutAsItsFrameAndTheUnitAppliesIt)
+{
     Connected();
     model.gain[0] = 100;
     model.hpfType[2] = 3;
@@ -34,7 +35,8 @@ TEST_F(UnitCommandsTest, EveryParameterIdGoesOutAsItsFrameAndTheUnitAppliesIt) {
     EXPECT_EQ(unit_.CurrentImage(), ModelImage());
 }
 
-TEST_F(UnitCommandsTest, NothingGoesOnTheLineWhileNotConnectedOrForASlotOutsideOneToSix) {
+TEST_F(UnitCommandsTest, NothingGoesOnTheLineWhileNotConnectedOrForASlotOutsideOneToSix)
+{
     const auto start = Clock::now();
     for (int id : kAllParameterIds) EXPECT_EQ(SendParameter(id), kResultNotConnected);
     std::uint8_t buffer[64] = {};
@@ -56,7 +58,8 @@ TEST_F(UnitCommandsTest, NothingGoesOnTheLineWhileNotConnectedOrForASlotOutsideO
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
 
-TEST_F(UnitCommandsTest, StoreSendsFrameImageBlockAndNameFieldAndDeleteErasesTheSlot) {
+TEST_F(UnitCommandsTest, StoreSendsFrameImageBlockAndNameFieldAndDeleteErasesTheSlot)
+{
     Connected();
     Bytes block(64, 0);
     for (int i = 0; i < 62; ++i) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(200 - i);
@@ -78,7 +81,8 @@ TEST_F(UnitCommandsTest, StoreSendsFrameImageBlockAndNameFieldAndDeleteErasesThe
     EXPECT_EQ(model.memUsed[4], 1);  // a delete leaves the directory as it is
 }
 
-TEST_F(UnitCommandsTest, SilentOrDeafUnitFailsTheCommandAfterOneStepTimeOut) {
+TEST_F(UnitCommandsTest, SilentOrDeafUnitFailsTheCommandAfterOneStepTimeOut)
+{
     unit_.SetFaults({.silent = true});
     std::uint8_t reply[16];
     auto start = Clock::now();
@@ -101,14 +105,16 @@ TEST_F(UnitCommandsTest, SilentOrDeafUnitFailsTheCommandAfterOneStepTimeOut) {
     EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
 }
 
-TEST_F(UnitCommandsTest, ConnectAnsweredWithAnotherFirstByteFails) {
+TEST_F(UnitCommandsTest, ConnectAnsweredWithAnotherFirstByteFails)
+{
     unit_.SetFaults({.wrongConnectReply = true});
     std::uint8_t reply[16];
     EXPECT_EQ(UnitConnect(reply), kResultNoAnswer);
     EXPECT_NE(reply[0], 0x51);
 }
 
-TEST_F(UnitCommandsTest, DisconnectFromASilentUnitTakesAttentionPlusShortWaitAndSucceeds) {
+TEST_F(UnitCommandsTest, DisconnectFromASilentUnitTakesAttentionPlusShortWaitAndSucceeds)
+{
     unit_.SetFaults({.silent = true});
     const auto start = Clock::now();
     EXPECT_EQ(UnitDisconnect(), kResultDone);
@@ -119,7 +125,8 @@ TEST_F(UnitCommandsTest, DisconnectFromASilentUnitTakesAttentionPlusShortWaitAnd
     EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
 }
 
-TEST_F(UnitCommandsTest, SplitDelayedAndGarbledRepliesStillComplete) {
+TEST_F(UnitCommandsTest, SplitDelayedAndGarbledRepliesStillComplete)
+{
     Connected();
     std::array<std::uint8_t, 62> image{};
     image.fill(0x42);

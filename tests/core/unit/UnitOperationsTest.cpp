@@ -3,16 +3,17 @@
 #include <thread>
 
 #include "EmulatedUnit.h"
+#include "memfile/MemoryFile.h"
 #include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"
-#include "memfile/MemoryFile.h"
 
 namespace {
 
 class UnitOperationsTest : public EmulatedUnitTest {
-   protected:
+protected:
     // An image unlike the factory one: Left&Right gain 100, Sub delay 42.
-    static std::array<std::uint8_t, 62> DistinctImage() {
+    static std::array<std::uint8_t, 62> DistinctImage()
+    {
         const ParameterModel saved = model;
         model.gain[0] = 100;
         model.delay[2] = 42;
@@ -24,7 +25,8 @@ class UnitOperationsTest : public EmulatedUnitTest {
     std::function<void(std::uint8_t)> storeFirmType_ = [this](std::uint8_t t) { firmTypesStored_.push_back(t); };
 };
 
-TEST_F(UnitOperationsTest, ConnectReadsTheSixNamesAndTheCurrentSettingInOrder) {
+TEST_F(UnitOperationsTest, ConnectReadsTheSixNamesAndTheCurrentSettingInOrder)
+{
     unit_.SetCurrentImage(DistinctImage());
     unit_.SetMemory(2, {true, "Bass heavy      ", DistinctImage()});
     unit_.SetMemory(5, {false, "                ", {}});
@@ -46,9 +48,10 @@ TEST_F(UnitOperationsTest, ConnectReadsTheSixNamesAndTheCurrentSettingInOrder) {
     EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
 }
 
-TEST_F(UnitOperationsTest, UnsupportedFirmwareTypeBecomesZeroAndTheModelStartsFromDefaults) {
+TEST_F(UnitOperationsTest, UnsupportedFirmwareTypeBecomesZeroAndTheModelStartsFromDefaults)
+{
     model.firmType = 5;
-    model.gain[2] = 20;  // not in the unit's image either way: the read-back decides
+    model.gain[2] = 20;                            // not in the unit's image either way: the read-back decides
     unit_.SetFaults({.hangUpAfterExchanges = 7});  // the current-setting read goes unanswered
     ASSERT_EQ(ConnectUnit(storeFirmType_), ConnectResult::CurrentReadFailed);
     EXPECT_EQ(model.firmType, 0);
@@ -57,7 +60,8 @@ TEST_F(UnitOperationsTest, UnsupportedFirmwareTypeBecomesZeroAndTheModelStartsFr
     EXPECT_EQ(model.connected, 1);  // a failed read does not end the connection
 }
 
-TEST_F(UnitOperationsTest, FirmwareTypesOfIndexZeroSurviveTheConnect) {
+TEST_F(UnitOperationsTest, FirmwareTypesOfIndexZeroSurviveTheConnect)
+{
     EXPECT_EQ(FirmwareIndex(9), 9);
     EXPECT_EQ(FirmwareIndex(14), 0);
     EXPECT_EQ(FirmwareIndex(15), -1);  // beyond the table: unsupported
@@ -67,7 +71,8 @@ TEST_F(UnitOperationsTest, FirmwareTypesOfIndexZeroSurviveTheConnect) {
     EXPECT_EQ(model.firmType, 12);
 }
 
-TEST_F(UnitOperationsTest, NameThatCannotBeReadKeepsItsPreviousEntry) {
+TEST_F(UnitOperationsTest, NameThatCannotBeReadKeepsItsPreviousEntry)
+{
     std::strcpy(model.memName[3], "Old four");
     model.memUsed[3] = 0;
     for (int slot = 1; slot <= 6; ++slot) unit_.SetMemory(slot, {true, "Fresh           ", {}});
@@ -80,7 +85,8 @@ TEST_F(UnitOperationsTest, NameThatCannotBeReadKeepsItsPreviousEntry) {
     EXPECT_STREQ(model.memName[5], "Preset 6  ");
 }
 
-TEST_F(UnitOperationsTest, ConnectWhileConnectedDisconnectsAndAFailedHandshakeLeavesItSo) {
+TEST_F(UnitOperationsTest, ConnectWhileConnectedDisconnectsAndAFailedHandshakeLeavesItSo)
+{
     Connected();
     EXPECT_EQ(ConnectUnit(storeFirmType_), ConnectResult::HandshakeFailed);
     EXPECT_EQ(model.connected, 0);
@@ -92,7 +98,8 @@ TEST_F(UnitOperationsTest, ConnectWhileConnectedDisconnectsAndAFailedHandshakeLe
     EXPECT_TRUE(firmTypesStored_.empty());
 }
 
-TEST_F(UnitOperationsTest, StoreTrimsTheNameAndAnEmptyOneBecomesTheDefault) {
+TEST_F(UnitOperationsTest, StoreTrimsTheNameAndAnEmptyOneBecomesTheDefault)
+{
     Connected();
     model.gain[2] = 77;
     ASSERT_EQ(StoreMemorySlot(2, "Vocal  \t "), kResultDone);
@@ -105,7 +112,8 @@ TEST_F(UnitOperationsTest, StoreTrimsTheNameAndAnEmptyOneBecomesTheDefault) {
     EXPECT_STREQ(model.memName[2], "2 x 2 WAY ");
 }
 
-TEST_F(UnitOperationsTest, RecallPutsTheSlotIntoTheModelAndAFailureLeavesItAlone) {
+TEST_F(UnitOperationsTest, RecallPutsTheSlotIntoTheModelAndAFailureLeavesItAlone)
+{
     Connected();
     unit_.SetMemory(3, {true, "Three           ", DistinctImage()});
     ASSERT_EQ(RecallMemorySlot(3), kResultDone);
@@ -118,7 +126,8 @@ TEST_F(UnitOperationsTest, RecallPutsTheSlotIntoTheModelAndAFailureLeavesItAlone
     EXPECT_EQ(model.gain[0], 90);
 }
 
-TEST_F(UnitOperationsTest, MemoryFileHoldsUsedSlotsFromTheUnitAndTheCurrentSettingElsewhere) {
+TEST_F(UnitOperationsTest, MemoryFileHoldsUsedSlotsFromTheUnitAndTheCurrentSettingElsewhere)
+{
     Connected();
     unit_.SetMemory(1, {true, "One             ", DistinctImage()});
     model.memUsed[1] = 0;  // the program believes slot 2 is empty: not read
@@ -146,7 +155,8 @@ TEST_F(UnitOperationsTest, MemoryFileHoldsUsedSlotsFromTheUnitAndTheCurrentSetti
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
 
-TEST_F(UnitOperationsTest, LoadingAFileStoresEachUsedRecordIntoItsSlot) {
+TEST_F(UnitOperationsTest, LoadingAFileStoresEachUsedRecordIntoItsSlot)
+{
     std::array<SlotRecord, 6> records{};
     const auto distinct = DistinctImage();
     records[0].usedByte = 1;
@@ -169,7 +179,8 @@ TEST_F(UnitOperationsTest, LoadingAFileStoresEachUsedRecordIntoItsSlot) {
     EXPECT_EQ(unit_.ReceivedPayloads(), expected);
 }
 
-TEST_F(UnitOperationsTest, LoadRejectsAFileWithoutTrailerAndSkipsSlotsThoughtEmpty) {
+TEST_F(UnitOperationsTest, LoadRejectsAFileWithoutTrailerAndSkipsSlotsThoughtEmpty)
+{
     Connected();
     std::array<SlotRecord, 6> records{};
     records[2].usedByte = 1;
@@ -181,7 +192,8 @@ TEST_F(UnitOperationsTest, LoadRejectsAFileWithoutTrailerAndSkipsSlotsThoughtEmp
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
 
-TEST_F(UnitOperationsTest, ResetSendsTheResetMessageAndReadsEverythingBack) {
+TEST_F(UnitOperationsTest, ResetSendsTheResetMessageAndReadsEverythingBack)
+{
     Connected();
     unit_.SetCurrentImage(DistinctImage());
     unit_.SetMemory(6, {false, "Gone            ", {}});
@@ -194,7 +206,8 @@ TEST_F(UnitOperationsTest, ResetSendsTheResetMessageAndReadsEverythingBack) {
     EXPECT_STREQ(model.memName[5], "Preset 6");
 }
 
-TEST_F(UnitOperationsTest, LogoLinesAreCutPaddedAndSevenBit) {
+TEST_F(UnitOperationsTest, LogoLinesAreCutPaddedAndSevenBit)
+{
     Connected();
     std::array<std::string, 2> padded;
     EXPECT_EQ(WriteLogo("ABC", "Caf\xE9 sound system 2026", &padded), kResultDone);

@@ -13,10 +13,10 @@
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
 #include "link/Transport.h"
-#include "unit/UnitOperations.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
 #include "tests/desktop/app/DesktopTest.h"
+#include "unit/UnitOperations.h"
 
 namespace {
 

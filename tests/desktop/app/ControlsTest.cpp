@@ -74,8 +74,7 @@ private slots:
         QVERIFY(std::abs(middle.red() - 127) <= 1);
         QCOMPARE(middle.red(), middle.blue());
         // Both ends of the angle range meet without a seam.
-        QVERIFY(std::abs(RimShade(3.14159, white, black).red() -
-                         RimShade(-3.14159, white, black).red()) <= 1);
+        QVERIFY(std::abs(RimShade(3.14159, white, black).red() - RimShade(-3.14159, white, black).red()) <= 1);
     }
 
     void roundButtonRimIsRaisedThenSunkenWhenPressed()
@@ -87,10 +86,8 @@ private slots:
         button.setDown(true);
         const QColor leftSunken = Face(button).pixelColor(1, 20);
         const QPalette colours = button.palette();
-        QCOMPARE(leftRaised, RimShade(3.141592654, colours.color(QPalette::Light),
-                                      colours.color(QPalette::Shadow)));
-        QCOMPARE(leftSunken, RimShade(3.141592654, colours.color(QPalette::Shadow),
-                                      colours.color(QPalette::Light)));
+        QCOMPARE(leftRaised, RimShade(3.141592654, colours.color(QPalette::Light), colours.color(QPalette::Shadow)));
+        QCOMPARE(leftSunken, RimShade(3.141592654, colours.color(QPalette::Shadow), colours.color(QPalette::Light)));
         QVERIFY(leftRaised.lightness() > leftSunken.lightness());
         // Corners outside the circle are black.
         QCOMPARE(Face(button).pixelColor(0, 0), QColor(Qt::black));

@@ -27,16 +27,17 @@ std::array<std::uint8_t, kImageSize> ModelImage()
 
 void IsolateDesktopEnvironment()
 {
-    const std::pair<const char*, const char*> folders[] = {
-        {"XDG_CONFIG_HOME", "config"}, {"XDG_RUNTIME_DIR", "runtime"},
-        {"XDG_DATA_HOME", "data"}, {"XDG_CACHE_HOME", "cache"}};
+    const std::pair<const char*, const char*> folders[] = {{"XDG_CONFIG_HOME", "config"},
+                                                           {"XDG_RUNTIME_DIR", "runtime"},
+                                                           {"XDG_DATA_HOME", "data"},
+                                                           {"XDG_CACHE_HOME", "cache"}};
     for (const auto& [variable, folder] : folders) {
         QDir().mkpath(SandboxPath(folder));
         qputenv(variable, SandboxPath(folder).toUtf8());
     }
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, SandboxPath("config"));
-    QFile::setPermissions(SandboxPath("runtime"), QFileDevice::ReadOwner |
-                                                      QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(SandboxPath("runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     for (int n = 1; n <= 10; ++n) qunsetenv(ComVariable(n));
 }
 

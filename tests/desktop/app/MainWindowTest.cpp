@@ -1,8 +1,8 @@
 // The main window against an emulated unit: Connect and Disconnect, the
 // commands' enable states, the View toggles, the status bar and the view.
 #include <QMenu>
-#include <QTabWidget>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QtTest>
 

@@ -8,9 +8,9 @@
 #include "app/DlgRs232.h"
 #include "app/PortSetting.h"
 #include "link/Transport.h"
-#include "unit/UnitCommands.h"
 #include "model/Model.h"
 #include "tests/desktop/app/DesktopTest.h"
+#include "unit/UnitCommands.h"
 
 namespace {
 

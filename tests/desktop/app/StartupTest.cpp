@@ -93,8 +93,7 @@ private slots:
         // However old the first copy's lock, a live holder keeps it.
         QFile lockFile(CQuenbarApp::InstanceLockPath());
         QVERIFY(lockFile.open(QIODevice::ReadWrite));
-        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addDays(-2),
-                                     QFileDevice::FileModificationTime));
+        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
         lockFile.close();
 
         PointComAtNothing(1);

@@ -95,8 +95,7 @@ TEST(SendThinning, CountedStepsSendOnEveryFifteenthAndReleaseAtOnce)
     EXPECT_TRUE(thinner.ShouldSend(ScrollCode::EndScroll));
     for (int i = 1; i < 15; ++i)
         EXPECT_FALSE(thinner.ShouldSend(ScrollCode::LineForward)) << "count restarts after a release";
-    for (ScrollCode other : {ScrollCode::PageBack, ScrollCode::PageForward, ScrollCode::ToStart,
-                             ScrollCode::ToEnd})
+    for (ScrollCode other : {ScrollCode::PageBack, ScrollCode::PageForward, ScrollCode::ToStart, ScrollCode::ToEnd})
         EXPECT_FALSE(thinner.ShouldSend(other));
     EXPECT_TRUE(thinner.ShouldSend(ScrollCode::ThumbRelease));
     EXPECT_EQ(ScrollStep(ScrollCode::ToStart), -5);

@@ -8,8 +8,7 @@ template <typename T>
 T* Child(QWidget* form, const char* name)
 {
     T* child = form->findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr)
-        qFatal("no control %s", name);
+    if (child == nullptr) qFatal("no control %s", name);
     return child;
 }
 

@@ -15,8 +15,8 @@
 #include "dialogs/ChannelSettings.h"
 #include "dialogs/DlgOutput.h"
 #include "dialogs/DlgPeq.h"
-#include "dialogs/DlgXover.h"
 #include "dialogs/DlgSetting.h"
+#include "dialogs/DlgXover.h"
 #include "dialogs/UpDown.h"
 #include "model/Model.h"
 #include "tests/desktop/dialogs/FormControls.h"
@@ -52,8 +52,11 @@ private slots:
         CDlgOutput* page = OpenPage(kSlotLeftRight);
         auto* level = Child<QSlider>(page, "level");
         QCOMPARE(level->value(), 0);
-        const struct { int position; int gain; const char* text; } cases[] = {
-            {-12, 140, "+6.0dB"}, {120, 8, "-60.0dB"}, {0, 128, "+0.0dB"}};
+        const struct {
+            int position;
+            int gain;
+            const char* text;
+        } cases[] = {{-12, 140, "+6.0dB"}, {120, 8, "-60.0dB"}, {0, 128, "+0.0dB"}};
         for (const auto& c : cases) {
             level->setValue(c.position);
             QCOMPARE(model.gain[0], c.gain);
@@ -95,8 +98,11 @@ private slots:
     void typedThresholdAndHoldAreClampedToTheirSteps()
     {
         CDlgOutput* page = OpenPage(kSlotLeftRight);
-        const struct { const char* typed; int step; const char* shown; } thresholds[] = {
-            {"Turn OFF", 11, "Off"}, {"15", 12, "10 dBu"}, {"-50", 62, "-40 dBu"}, {"", 22, "0 dBu"}};
+        const struct {
+            const char* typed;
+            int step;
+            const char* shown;
+        } thresholds[] = {{"Turn OFF", 11, "Off"}, {"15", 12, "10 dBu"}, {"-50", 62, "-40 dBu"}, {"", 22, "0 dBu"}};
         for (const auto& t : thresholds) {
             TypeAndEnter(page, "thresholdEdit", t.typed);
             QCOMPARE(model.limThreshold[0], t.step);
@@ -184,8 +190,7 @@ private slots:
         } seen;
         QTimer::singleShot(0, [&seen] {
             auto* peq = qobject_cast<CDlgPeq*>(QApplication::activeModalWidget());
-            if (peq == nullptr)
-                return;
+            if (peq == nullptr) return;
             seen.band = model.curBand;
             seen.channel = model.curChannel;
             TypeAndEnter(peq, "gainEdit", "3");
@@ -201,8 +206,7 @@ private slots:
 
         QTimer::singleShot(0, [&seen] {
             auto* xover = qobject_cast<CDlgXover*>(QApplication::activeModalWidget());
-            if (xover == nullptr)
-                return;
+            if (xover == nullptr) return;
             seen.side = xover->side();
             TypeAndEnter(xover, "freqEdit", "2k");
             xover->reject();
@@ -249,13 +253,11 @@ private slots:
         } seen;
         QTimer::singleShot(0, [&seen] {
             auto* sheet = qobject_cast<CDlgSetting*>(QApplication::activeModalWidget());
-            if (sheet == nullptr)
-                return;
+            if (sheet == nullptr) return;
             seen = {sheet->windowTitle(), sheet->tabs()->tabText(0), sheet->tabs()->tabText(1),
                     sheet->tabs()->currentIndex(), model.curChannel};
             auto* buttons = sheet->findChild<QDialogButtonBox*>();
-            seen.okAndCancel = buttons->standardButtons() ==
-                               (QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+            seen.okAndCancel = buttons->standardButtons() == (QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
             model.gain[kSlotSub] = 100;  // edited while open, kept after Cancel
             buttons->button(QDialogButtonBox::Cancel)->click();
         });

@@ -22,17 +22,20 @@ namespace {
 
 QString Text(QWidget* dialog, const char* name)
 {
-    if (auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(name)))
-        return edit->text();
+    if (auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
     return Child<QLabel>(dialog, name)->text();
 }
 
 // The band message of slot 0, band 0 with the model's present values.
 Payload BandZero(int shelfByte = 0)
 {
-    return {5, std::uint8_t(model.peqGain[0]), std::uint8_t(43 - model.peqBandwidth[0]),
-            std::uint8_t(model.peqFreq[0] >> 8), std::uint8_t(model.peqFreq[0] & 0xFF),
-            std::uint8_t(model.peqFlat[0]), std::uint8_t(shelfByte)};
+    return {5,
+            std::uint8_t(model.peqGain[0]),
+            std::uint8_t(43 - model.peqBandwidth[0]),
+            std::uint8_t(model.peqFreq[0] >> 8),
+            std::uint8_t(model.peqFreq[0] & 0xFF),
+            std::uint8_t(model.peqFlat[0]),
+            std::uint8_t(shelfByte)};
 }
 
 }  // namespace
@@ -55,8 +58,11 @@ private slots:
     void typedPeqFrequenciesFollowTheKiloRuleAndRange()
     {
         CDlgPeq dialog;
-        const struct { const char* typed; int step; const char* shown; } cases[] = {
-            {"1k", 238, "1000Hz"}, {"21", 35, "19.7Hz"}, {"25000", 394, "20200Hz"}, {"k5", 35, "19.7Hz"}};
+        const struct {
+            const char* typed;
+            int step;
+            const char* shown;
+        } cases[] = {{"1k", 238, "1000Hz"}, {"21", 35, "19.7Hz"}, {"25000", 394, "20200Hz"}, {"k5", 35, "19.7Hz"}};
         for (const auto& c : cases) {
             TypeAndEnter(&dialog, "freqEdit", c.typed);
             QCOMPARE(model.peqFreq[0], c.step);
@@ -72,8 +78,11 @@ private slots:
     void typedPeqGainsRoundUpToTenths()
     {
         CDlgPeq dialog;
-        const struct { const char* typed; int step; const char* shown; } cases[] = {
-            {"1.25", 141, "+1.3dB"}, {"-1.25", 116, "-1.2dB"}, {"20", 248, "+12.0dB"}};
+        const struct {
+            const char* typed;
+            int step;
+            const char* shown;
+        } cases[] = {{"1.25", 141, "+1.3dB"}, {"-1.25", 116, "-1.2dB"}, {"20", 248, "+12.0dB"}};
         for (const auto& c : cases) {
             TypeAndEnter(&dialog, "gainEdit", c.typed);
             QCOMPARE(model.peqGain[0], c.step);
@@ -151,8 +160,7 @@ private slots:
         QCOMPARE(unit_.Count(), 1u);
         QCOMPARE(unit_.Last(), BandZero());
         // Held down: the fifteenth step sends, the release once more.
-        for (int i = 0; i < 14; ++i)
-            QTest::keyPress(bar, Qt::Key_Right);
+        for (int i = 0; i < 14; ++i) QTest::keyPress(bar, Qt::Key_Right);
         QCOMPARE(unit_.Count(), 1u);
         QTest::keyPress(bar, Qt::Key_Right);
         QCOMPARE(unit_.Count(), 2u);
@@ -180,7 +188,7 @@ private slots:
         auto* gain = Child<QSlider>(&dialog, "gainBar");
         gain->triggerAction(QAbstractSlider::SliderPageStepAdd);  // not counted, not sent
         gain->setSliderDown(true);
-        gain->setSliderDown(false);                                // release: resets the count
+        gain->setSliderDown(false);  // release: resets the count
         const std::size_t before = unit_.Count();
         QCOMPARE(before, 1u);
         const auto start = std::chrono::steady_clock::now();

@@ -8,9 +8,9 @@
 #include <cmath>
 #include <limits>
 
+#include "graph/ResponseGraph.h"
 #include "model/Model.h"
 #include "model/Scales.h"
-#include "graph/ResponseGraph.h"
 
 namespace {
 
@@ -20,16 +20,12 @@ const QPen kCurvePen(QColor(255, 0, 0), 1);
 
 using Curve = std::array<double, kFreqSteps>;
 
-bool IsLabelPixel(QRgb pixel)
-{
-    return qRed(pixel) > 100 && qGreen(pixel) > 100 && qBlue(pixel) < 80;
-}
+bool IsLabelPixel(QRgb pixel) { return qRed(pixel) > 100 && qGreen(pixel) > 100 && qBlue(pixel) < 80; }
 
 bool ColumnHasColour(const QImage& image, int x, QRgb colour)
 {
     for (int y = 0; y < image.height(); ++y)
-        if (image.pixel(x, y) == colour)
-            return true;
+        if (image.pixel(x, y) == colour) return true;
     return false;
 }
 
@@ -73,8 +69,7 @@ private slots:
         const QImage target = GraphOnWhite({500, 250}, QRect(0, 0, 500, 250));
         // Centred: (0 + 500 - 460) / 2 = 20, (0 + 250 - 190) / 2 = 30.
         const QPoint origin(20, 30);
-        for (int x = 50; x <= 443; ++x)
-            QCOMPARE(target.pixel(origin + QPoint(x, 90)), kRed);
+        for (int x = 50; x <= 443; ++x) QCOMPARE(target.pixel(origin + QPoint(x, 90)), kRed);
         // The last segment leaves its end point to the green 0 dB line.
         QCOMPARE(target.pixel(origin + QPoint(444, 90)), kFrameGreen);
         QVERIFY(!ColumnHasColour(target.copy(origin.x(), origin.y(), 460, 89), 200, kRed));
@@ -91,8 +86,7 @@ private slots:
         model.lpfFreq[0] = 238;
         const QImage target = GraphOnWhite({460, 190}, QRect(0, 0, 460, 190));
         const auto redNear = [&target](int x, int y) {
-            return target.pixel(x, y - 1) == kRed || target.pixel(x, y) == kRed ||
-                   target.pixel(x, y + 1) == kRed;
+            return target.pixel(x, y - 1) == kRed || target.pixel(x, y) == kRed || target.pixel(x, y + 1) == kRed;
         };
         QVERIFY(redNear(50 + 237, 105));
         QVERIFY(redNear(50 + 273, 150));
@@ -148,7 +142,10 @@ private slots:
         }
         const auto [tenFirst, tenLast] = LabelExtent(image, 30, 170, 60, 189);
         QVERIFY2(tenLast >= 53 && tenLast <= 56, qPrintable(QString::number(tenLast)));
-        const struct { int x; int chars; } labels[] = {{86, 2}, {168, 3}, {289, 2}, {409, 3}, {445, 3}};
+        const struct {
+            int x;
+            int chars;
+        } labels[] = {{86, 2}, {168, 3}, {289, 2}, {409, 3}, {445, 3}};
         for (const auto& label : labels) {
             const int left = label.x - 3 * label.chars;
             const auto [first, last] = LabelExtent(image, left - 4, 170, label.x + 6, 189);

@@ -1,18 +1,16 @@
 #include "tests/desktop/dialogs/UnitOnLine.h"
 
 #include "link/Transport.h"
-#include "unit/UnitOperations.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 bool UnitOnLine::Open()
 {
     model = ParameterModel{};
     LoadDefaults();
-    if (!unit_.Start() || CommInit() != 1)
-        return false;
+    if (!unit_.Start() || CommInit() != 1) return false;
     CommSetPortDevice(unit_.DevicePath());
-    if (CommOpen() == 0)
-        return false;
+    if (CommOpen() == 0) return false;
     return ConnectUnit([](std::uint8_t) {}) == ConnectResult::Connected;
 }
 

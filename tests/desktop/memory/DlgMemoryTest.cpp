@@ -20,10 +20,7 @@ QPushButton* Button(CDlgMemory& dialog, const char* name)
     return dialog.findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
-QTableWidget* List(CDlgMemory& dialog)
-{
-    return dialog.findChild<QTableWidget*>(QStringLiteral("memoryList"));
-}
+QTableWidget* List(CDlgMemory& dialog) { return dialog.findChild<QTableWidget*>(QStringLiteral("memoryList")); }
 
 Image CurrentModelImage()
 {
@@ -77,8 +74,7 @@ void DlgMemoryTest::aClickBesideTheRowsDisablesStoreDeleteAndRecall()
     QVERIFY(Button(dialog, "recall")->isEnabled());
     QVERIFY(!Button(dialog, "delete")->isVisible());
 
-    const QPoint below(list->viewport()->width() / 2,
-                       list->rowViewportPosition(5) + list->rowHeight(5) + 4);
+    const QPoint below(list->viewport()->width() / 2, list->rowViewportPosition(5) + list->rowHeight(5) + 4);
     QVERIFY2(!list->indexAt(below).isValid(), "the click must land beside the rows");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
 

@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -14,16 +15,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 
 #include "ModalAnswerer.h"
 #include "UnitOnLine.h"
-#include "unit/UnitOperations.h"
 #include "memory/DlgMemory.h"
 #include "memory/MemoryFileDialogs.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 namespace {
 
@@ -170,8 +170,8 @@ void MemoryFileDialogsTest::aFileWrittenWhileDisconnectedHoldsTheCurrentImageInE
 
     std::array<Record, 6> expected;
     for (int i = 0; i < 6; ++i) {
-        expected[i] = {std::uint8_t(i + 1), std::uint8_t(i == 3 ? 0 : 1),
-                       "Preset " + std::to_string(i + 1) + "  ", DistinctImage(5)};
+        expected[i] = {std::uint8_t(i + 1), std::uint8_t(i == 3 ? 0 : 1), "Preset " + std::to_string(i + 1) + "  ",
+                       DistinctImage(5)};
     }
     expected[1].name = "Bass";
     QCOMPARE(ReadAll(path), ExpectedFile(expected));
@@ -212,9 +212,7 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     DisconnectUnit();
     QVERIFY(line_->Connect());
     line_->unit().ClearReceived();
-    answerer.onFileDialog = [&](QFileDialog& files) {
-        ChooseFile(files, path);
-    };
+    answerer.onFileDialog = [&](QFileDialog& files) { ChooseFile(files, path); };
     CDlgMemory dialog;
     dialog.show();
     dialog.findChild<QPushButton*>(QStringLiteral("openFile"))->click();
@@ -251,8 +249,7 @@ void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutT
     ModalAnswerer answerer;
 
     bool listRefreshedBeforeTheBox = false;
-    QCOMPARE(LoadMemoryFileFrom(path, nullptr,
-                                [&] { listRefreshedBeforeTheBox = answerer.BoxTexts().isEmpty(); }),
+    QCOMPARE(LoadMemoryFileFrom(path, nullptr, [&] { listRefreshedBeforeTheBox = answerer.BoxTexts().isEmpty(); }),
              LoadFileResult::Loaded);
     QVERIFY(listRefreshedBeforeTheBox);
 

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <QList>
-#include <QSet>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <functional>
 

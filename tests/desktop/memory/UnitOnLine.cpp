@@ -1,8 +1,8 @@
 #include "UnitOnLine.h"
 
 #include "link/Transport.h"
-#include "unit/UnitOperations.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 namespace {
 
