@@ -12,11 +12,14 @@
 
 namespace {
 
+// The model these tests read and write.
+ParameterModel model{};
+
 // Both filters and all three bands active: the slowest curve to compute.
 void LoadBusyChannel(int slot)
 {
     model = ParameterModel{};
-    LoadDefaults();
+    LoadDefaults(model);
     model.hpfType[slot] = 22;  // "24dB Butterworth"
     model.hpfFreq[slot] = 100;
     model.lpfType[slot] = 12;  // a Q type
@@ -32,15 +35,15 @@ void LoadBusyChannel(int slot)
 void BM_ComputeResponseBusyChannel(benchmark::State& state)
 {
     LoadBusyChannel(kSlotSub);
-    for (auto _ : state) benchmark::DoNotOptimize(ComputeResponse(kSlotSub));
+    for (auto _ : state) benchmark::DoNotOptimize(ComputeResponse(model, kSlotSub));
 }
 BENCHMARK(BM_ComputeResponseBusyChannel);
 
 void BM_ComputeResponseDefaults(benchmark::State& state)
 {
     model = ParameterModel{};
-    LoadDefaults();
-    for (auto _ : state) benchmark::DoNotOptimize(ComputeResponse(kSlotLeftRight));
+    LoadDefaults(model);
+    for (auto _ : state) benchmark::DoNotOptimize(ComputeResponse(model, kSlotLeftRight));
 }
 BENCHMARK(BM_ComputeResponseDefaults);
 
@@ -49,7 +52,7 @@ void BM_ModelToImage(benchmark::State& state)
     LoadBusyChannel(kSlotLeftRight);
     std::array<std::uint8_t, kImageSize> image{};
     for (auto _ : state) {
-        ModelToImage(image.data());
+        ModelToImage(model, image.data());
         benchmark::DoNotOptimize(image);
     }
 }
@@ -59,9 +62,9 @@ void BM_ImageToModel(benchmark::State& state)
 {
     LoadBusyChannel(kSlotLeftRight);
     std::array<std::uint8_t, kImageSize> image{};
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     for (auto _ : state) {
-        ImageToModel(image.data());
+        ImageToModel(model, image.data());
         benchmark::ClobberMemory();
     }
 }

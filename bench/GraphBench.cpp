@@ -8,7 +8,7 @@
 #include <QPainter>
 
 #include "graph/ResponseGraph.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ namespace {
 void BusyChannel()
 {
     model = ParameterModel{};
-    LoadDefaults();
+    LoadDefaults(model);
     model.hpfType[0] = 22;
     model.hpfFreq[0] = 100;
     model.lpfType[0] = 24;
@@ -36,7 +36,7 @@ void DrawIntoPage(benchmark::State& state, QRect graphRect)
     const QPen curvePen(QColor(255, 0, 0), 1);
     for (auto _ : state) {
         QPainter painter(&page);
-        DrawResponseGraph(painter, 0, graphRect, curvePen);
+        DrawResponseGraph(painter, model, 0, graphRect, curvePen);
         painter.end();
         benchmark::DoNotOptimize(page.constBits());
     }

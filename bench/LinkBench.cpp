@@ -16,11 +16,16 @@
 
 #include "emulator/Emulator.h"
 #include "link/ParameterMessages.h"
-#include "link/Transport.h"
+#include "link/Link.h"
+#include "unit/UnitCommands.h"
 #include "model/Model.h"
 #include "unit/UnitOperations.h"
 
 namespace {
+
+// The model and link every benchmark drives.
+ParameterModel model{};
+Link link{model};
 
 constexpr int kLineBaud = 57600;
 constexpr double kBitsPerByte = 10.0;  // start, eight data bits, stop
@@ -43,17 +48,16 @@ class LinkSession {
 public:
     explicit LinkSession(EmulatorFaults faults) : unit_(faults)
     {
-        model = ParameterModel{};
-        LoadDefaults();
-        ok_ = unit_.Start() && CommInit() == 1;
+        LoadDefaults(model);
+        ok_ = unit_.Start();
         if (ok_) {
-            CommSetPortDevice(unit_.DevicePath());
-            ok_ = CommOpen() != 0;
+            link.SetDevice(unit_.DevicePath());
+            ok_ = link.Open();
         }
     }
     ~LinkSession()
     {
-        CommShutdown();
+        link.Close();
         unit_.Stop();
     }
     bool Ok() const { return ok_; }
@@ -79,7 +83,7 @@ void BM_ParameterRoundTrip(benchmark::State& state)
     double total = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        if (SendParameter(PID_LR_GAIN) != 0) return state.SkipWithError("message not acknowledged");
+        if (SendParameter(link, PID_LR_GAIN) != 0) return state.SkipWithError("message not acknowledged");
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     ReportLineRatio(state, kParameterExchangeBytes, total / static_cast<double>(state.iterations()), paceBaud);
@@ -94,7 +98,7 @@ void BM_ConnectSequence(benchmark::State& state)
     for (auto _ : state) {
         model.connected = 0;
         const auto start = std::chrono::steady_clock::now();
-        if (ConnectUnit(nullptr) != ConnectResult::Connected) return state.SkipWithError("connect failed");
+        if (ConnectUnit(link, nullptr) != ConnectResult::Connected) return state.SkipWithError("connect failed");
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     ReportLineRatio(state, kConnectSequenceBytes, total / static_cast<double>(state.iterations()), paceBaud);
@@ -145,7 +149,7 @@ void BM_WaitOnSilentUnit(benchmark::State& state)
     for (auto _ : state) {
         const double cpuBefore = ProcessCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(SendParameter(PID_LR_GAIN));
+        benchmark::DoNotOptimize(SendParameter(link, PID_LR_GAIN));
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         cpu += ProcessCpuSeconds() - cpuBefore;
     }

@@ -18,6 +18,7 @@ struct ChannelField {
     std::optional<int> subId;  // empty: no message carries it for the Sub
 
     int& In(ParameterModel& m, int slot) const { return (m.*values)[slot]; }
+    int In(const ParameterModel& m, int slot) const { return (m.*values)[slot]; }
 };
 
 struct PeqField {
@@ -28,6 +29,7 @@ struct PeqField {
     int id;
 
     int& In(ParameterModel& m, int slot, int band) const { return (m.*values)[PeqIndex(slot, band)]; }
+    int In(const ParameterModel& m, int slot, int band) const { return (m.*values)[PeqIndex(slot, band)]; }
 };
 
 std::span<const ChannelField> ChannelFields();

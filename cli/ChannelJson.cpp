@@ -6,7 +6,7 @@
 
 using json = nlohmann::ordered_json;
 
-json ChannelJson(int slot)
+json ChannelJson(const ParameterModel& model, int slot)
 {
     json channel = json::object();
     for (const ChannelField& field : ChannelFields()) channel[field.name] = field.In(model, slot);
@@ -20,9 +20,12 @@ json ChannelJson(int slot)
     return channel;
 }
 
-json SettingsJson() { return {{"lr", ChannelJson(kSlotLeftRight)}, {"sub", ChannelJson(kSlotSub)}}; }
+json SettingsJson(const ParameterModel& model)
+{
+    return {{"lr", ChannelJson(model, kSlotLeftRight)}, {"sub", ChannelJson(model, kSlotSub)}};
+}
 
-json MemoryDirectoryJson()
+json MemoryDirectoryJson(const ParameterModel& model)
 {
     json memories = json::array();
     for (int n = 1; n <= kMemorySlots; ++n) {

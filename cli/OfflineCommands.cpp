@@ -8,14 +8,21 @@
 #include "ChannelJson.h"
 #include "MemoryFileAccess.h"
 #include "model/MemoryImage.h"
+#include "model/Model.h"
 #include "response/Response.h"
 
 namespace {
 
 using json = nlohmann::ordered_json;
 
-// The record's image into the model, with the clamps of a read from the unit.
-void UnpackRecord(const SlotRecord& record) { ImageToModel(record.imageBlock.data()); }
+// The record's setting, with the clamps of a read from the unit.
+ParameterModel UnpackRecord(const SlotRecord& record)
+{
+    ParameterModel model{};
+    LoadDefaults(model);
+    ImageToModel(model, record.imageBlock.data());
+    return model;
+}
 
 void Inspect(const std::string& path)
 {
@@ -23,11 +30,10 @@ void Inspect(const std::string& path)
     json slots = json::array();
     for (int i = 0; i < kMemorySlots; ++i) {
         const SlotRecord record = ReadSlotRecord(file, i);
-        UnpackRecord(record);
         slots.push_back({{"slot", i + 1},
                          {"used", record.usedByte == 1},
                          {"name", NameText(record.name)},
-                         {"settings", SettingsJson()}});
+                         {"settings", SettingsJson(UnpackRecord(record))}});
     }
     std::cout << json{{"slots", slots}}.dump(2) << '\n';
 }
@@ -35,8 +41,7 @@ void Inspect(const std::string& path)
 void PrintResponse(const std::string& path, int slot, int channelSlot)
 {
     const MemoryFileImage file = ReadCheckedMemoryFile(path);
-    UnpackRecord(ReadSlotRecord(file, slot - 1));
-    const ResponseCurve curve = ComputeResponse(channelSlot);
+    const ResponseCurve curve = ComputeResponse(UnpackRecord(ReadSlotRecord(file, slot - 1)), channelSlot);
     for (int k = 0; k < kFreqSteps; ++k)
         std::printf("%d\t%g\t%.6f\n", k, FreqTable[k], curve[static_cast<std::size_t>(k)]);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "MemoryFileAccess.h"
 #include "UnitSession.h"
 #include "link/ParameterMessages.h"
+#include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -20,7 +22,10 @@ using json = nlohmann::ordered_json;
 
 void PrintJson(const json& value) { std::cout << value.dump(2) << '\n'; }
 
-json DumpJson() { return {{"memories", MemoryDirectoryJson()}, {"settings", SettingsJson()}}; }
+json DumpJson(const ParameterModel& model)
+{
+    return {{"memories", MemoryDirectoryJson(model)}, {"settings", SettingsJson(model)}};
+}
 
 CliError BadInput(const std::string& message) { return CliError(kExitBadInput, message); }
 
@@ -37,7 +42,7 @@ int ParseInteger(const std::string& text, const std::string& what)
 struct FieldEdit {
     int slot = kSlotLeftRight;
     int band = 0;
-    int* target = nullptr;
+    std::function<int&(ParameterModel&)> target;
     int min = 0;
     int max = 0;
     int parameterId = 0;
@@ -52,7 +57,7 @@ FieldEdit ChannelFieldEdit(int slot, const std::string& name, const std::string&
         throw BadInput("The Sub channel's " + name + " has no parameter message and cannot be set.");
     return {slot,
             0,
-            &field->In(model, slot),
+            [field, slot](ParameterModel& model) -> int& { return field->In(model, slot); },
             field->min,
             field->max,
             slot == kSlotLeftRight ? field->leftRightId : *field->subId,
@@ -65,7 +70,13 @@ FieldEdit PeqFieldEdit(int slot, const std::string& bandText, const std::string&
     if (band < 0 || band >= kPeqBands) throw BadInput("BAND must be 0, 1 or 2: " + bandText);
     const PeqField* field = FindPeqField(name);
     if (field == nullptr) throw BadInput("Unknown PEQ field: " + name);
-    return {slot, band, &field->In(model, slot, band), field->min, field->max, field->id, ParseInteger(value, name)};
+    return {slot,
+            band,
+            [field, slot, band](ParameterModel& model) -> int& { return field->In(model, slot, band); },
+            field->min,
+            field->max,
+            field->id,
+            ParseInteger(value, name)};
 }
 
 // "FIELD VALUE" or "peq BAND FIELD VALUE" after the channel.
@@ -79,12 +90,13 @@ FieldEdit ParseFieldEdit(const std::string& channel, const std::vector<std::stri
 
 // Writes the value, held to what the field's editor allows, and sends it
 // as the editor would.
-void ApplyFieldEdit(const FieldEdit& edit)
+void ApplyFieldEdit(UnitSession& session, const FieldEdit& edit)
 {
-    *edit.target = std::clamp(edit.value, edit.min, edit.max);
+    ParameterModel& model = session.model();
+    edit.target(model) = std::clamp(edit.value, edit.min, edit.max);
     model.curChannel = edit.slot;
     model.curBand = edit.band;
-    if (SendParameter(edit.parameterId) != 0)
+    if (SendParameter(session.link(), edit.parameterId) != 0)
         throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
 }
 
@@ -116,22 +128,47 @@ struct OnlineContext {
     CommandAction& action;
 };
 
+using SessionWork = std::function<void(UnitSession&)>;
+
 // Registers a command whose work runs inside a unit session. `prepare` runs
 // first, before the port is opened (argument and file checks), and returns
 // the work to do while connected.
 CLI::App* AddOnlineCommand(CLI::App& app, OnlineContext context, const std::string& name,
-                           const std::string& description, std::function<std::function<void()>()> prepare)
+                           const std::string& description, std::function<SessionWork()> prepare)
 {
     CLI::App* command = app.add_subcommand(name, description);
     command->callback([context, prepare] {
         context.action = [&port = context.port, prepare] {
             if (port.empty()) throw BadInput("This command needs --port DEVICE (COMn or a device path).");
-            const std::function<void()> work = prepare();
+            const SessionWork work = prepare();
             UnitSession session(port);
-            work();
+            work(session);
         };
     });
     return command;
+}
+
+// Reads every used memory; a memory that cannot be read fails the save
+// before anything is written, so an existing file stays as it was.
+void SaveUnitMemories(UnitSession& session, const std::string& path)
+{
+    const UnitMemoryFile read = ReadMemoryFileFromUnit(session.link());
+    if (!read.Complete()) throw CliError(kExitUnitFailed, DescribeUnreadSlots(read.unreadSlots));
+    WriteMemoryFile(path, read.bytes);
+}
+
+void LoadUnitMemories(UnitSession& session, const MemoryFileImage& file)
+{
+    const LoadFileReport report = LoadMemoryFileIntoUnit(session.link(), file);
+    switch (report.result) {
+        case LoadFileResult::Loaded:
+        case LoadFileResult::Cancelled:
+            return;
+        case LoadFileResult::FormatError:
+            throw BadInput("File format error!");
+        case LoadFileResult::DownloadFailed:
+            throw CliError(kExitUnitFailed, "fail to download program data to unit!");
+    }
 }
 
 struct OnlineArgs {
@@ -155,65 +192,62 @@ void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& ac
     };
 
     add("dump", "Print the unit's memory directory and current setting as JSON",
-        [] { return [] { PrintJson(DumpJson()); }; });
+        [] { return [](UnitSession& session) { PrintJson(DumpJson(session.model())); }; });
 
     CLI::App* set = add("set", "Change one field: set CHANNEL FIELD VALUE, set CHANNEL peq BAND FIELD VALUE", [args] {
         const FieldEdit edit = ParseFieldEdit(args->channel, args->words);
-        return [edit] { ApplyFieldEdit(edit); };
+        return [edit](UnitSession& session) { ApplyFieldEdit(session, edit); };
     });
     set->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));
     set->add_option("FIELD", args->words, "FIELD VALUE or peq BAND FIELD VALUE")->required();
 
     CLI::App* store = add("store", "Store the current setting into a memory", [args] {
         CheckStoreName(args->name);
-        return [args] { RequireSuccess(StoreMemorySlot(args->slot, args->name), "Fail to store to memory !"); };
+        return [args](UnitSession& session) {
+            RequireSuccess(StoreMemorySlot(session.link(), args->slot, args->name), "Fail to store to memory !");
+        };
     });
     store->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
     store->add_option("NAME", args->name, "at most 10 characters")->required();
 
     CLI::App* recall = add("recall", "Recall a memory into the unit and print it", [args] {
-        return [args] {
-            RequireSuccess(RecallMemorySlot(args->slot), "Fail to read from MCU !");
-            PrintJson({{"settings", SettingsJson()}});
+        return [args](UnitSession& session) {
+            RequireSuccess(RecallMemorySlot(session.link(), args->slot), "Fail to read from MCU !");
+            PrintJson({{"settings", SettingsJson(session.model())}});
         };
     });
     recall->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
 
     CLI::App* erase = add("delete", "Erase a memory", [args] {
-        return [args] { RequireSuccess(DeleteMemorySlot(args->slot), "Fail to erase from memory!"); };
+        return [args](UnitSession& session) {
+            RequireSuccess(DeleteMemorySlot(session.link(), args->slot), "Fail to erase from memory!");
+        };
     });
     erase->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
 
     CLI::App* save = add("save", "Save all six memories to a memory file",
-                         [args] { return [args] { WriteMemoryFile(args->path, BuildMemoryFileFromUnit()); }; });
+                         [args] { return [args](UnitSession& session) { SaveUnitMemories(session, args->path); }; });
     save->add_option("FILE", args->path, "memory file to write")->required();
 
     CLI::App* load = add("load", "Store the used records of a memory file into the unit", [args] {
         const MemoryFileImage file = ReadCheckedMemoryFile(args->path);
-        return [file] {
-            switch (LoadMemoryFileIntoUnit(file)) {
-                case LoadFileResult::Loaded:
-                    return;
-                case LoadFileResult::FormatError:
-                    throw BadInput("File format error!");
-                case LoadFileResult::DownloadFailed:
-                    throw CliError(kExitUnitFailed, "fail to download program data to unit!");
-            }
-        };
+        return [file](UnitSession& session) { LoadUnitMemories(session, file); };
     });
     load->add_option("FILE", args->path, "memory file to read")->required();
 
     add("reset", "Reset the unit to its factory setting and print what it then holds", [] {
-        return [] {
-            RequireSuccess(ResetUnit(), "Read current value fail!.");
-            PrintJson(DumpJson());
+        return [](UnitSession& session) {
+            RequireSuccess(ResetUnit(session.link()), "Read current value fail!.");
+            PrintJson(DumpJson(session.model()));
         };
     });
 
     CLI::App* logo = add("logo", "Write the unit's two-line power-on text", [args] {
         CheckLogoLine(args->line1);
         CheckLogoLine(args->line2);
-        return [args] { RequireSuccess(WriteLogo(args->line1, args->line2), "商标更改失败"); };
+        return [args](UnitSession& session) {
+            RequireSuccess(WriteLogo(session.link(), args->line1, args->line2), "商标更改失败");
+        };
     });
     logo->add_option("LINE1", args->line1, "first line, at most 20 characters")->required();
     logo->add_option("LINE2", args->line2, "second line, at most 20 characters")->required();

@@ -2,12 +2,12 @@
 
 #include "CliError.h"
 #include "link/PortName.h"
-#include "link/Transport.h"
 #include "model/Model.h"
 #include "unit/UnitOperations.h"
 
 UnitSession::UnitSession(const std::string& portName)
 {
+    LoadDefaults(model_);
     OpenPort(portName);
     try {
         Connect();
@@ -21,18 +21,16 @@ UnitSession::~UnitSession() { Close(); }
 
 void UnitSession::Close()
 {
-    if (model.connected) DisconnectUnit();
-    CommShutdown();
+    if (model_.connected) DisconnectUnit(link_);
+    link_.Close();
 }
 
 void UnitSession::OpenPort(const std::string& portName)
 {
     const std::optional<std::string> device = ResolvePortName(portName);
     if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
-    if (CommInit() != 1) throw CliError(kExitUnitFailed, "RS232 Connection failed.");
-    CommSetPortDevice(*device);
-    if (CommOpen() == 0) {
-        CommShutdown();
+    link_.SetDevice(*device);
+    if (!link_.Open()) {
         throw CliError(kExitUnitFailed, "RS232 Connection failed.\n" + *device + " cannot be opened.");
     }
 }
@@ -41,7 +39,7 @@ void UnitSession::Connect()
 {
     // The command line keeps no settings, so the firmware type has nowhere
     // to be written back to.
-    switch (ConnectUnit([](std::uint8_t) {})) {
+    switch (ConnectUnit(link_, [](std::uint8_t) {})) {
         case ConnectResult::Connected:
             return;
         case ConnectResult::HandshakeFailed:

@@ -1,9 +1,13 @@
-// One conversation with the unit: the port opened, the connect sequence run
-// (handshake, memory names, current setting into the model), and on leaving
-// scope the disconnect and the port closed again.
+// One conversation with the unit: a link of its own, the port opened, the
+// connect sequence run (handshake, memory names, current setting into the
+// session's model), and on leaving scope the disconnect and the port closed
+// again.
 #pragma once
 
 #include <string>
+
+#include "link/Link.h"
+#include "model/Model.h"
 
 class UnitSession {
 public:
@@ -16,8 +20,14 @@ public:
     UnitSession(const UnitSession&) = delete;
     UnitSession& operator=(const UnitSession&) = delete;
 
+    Link& link() { return link_; }
+    ParameterModel& model() { return model_; }
+
 private:
     void OpenPort(const std::string& portName);
     void Connect();
     void Close();
+
+    ParameterModel model_{};
+    Link link_{model_};
 };

@@ -6,11 +6,9 @@
 #include "CliError.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
-#include "model/Model.h"
 
 int main(int argc, char** argv)
 {
-    LoadDefaults();
     CLI::App app{"Quenbar command line: memory files and the RX7.4 unit"};
     app.require_subcommand(1);
     std::string port;

@@ -188,7 +188,9 @@ bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message, Clock
         std::lock_guard lock(mutex);
         if (message.kind == WireReader::Kind::Frame) payloads.push_back(message.bytes);
         now = faults;
-        const bool hears = !now.silent && (message.kind == WireReader::Kind::Attention || !now.noFrameAck);
+        const bool fallenSilent = now.silentAfterExchanges >= 0 && exchanges >= now.silentAfterExchanges;
+        const bool hears =
+            !now.silent && !fallenSilent && (message.kind == WireReader::Kind::Attention || !now.noFrameAck);
         if (hears) reply = responder.Respond(message, state, reader);
         // Counted before the answer leaves, so that whoever has read the answer
         // also sees it counted.

@@ -35,6 +35,7 @@ struct EmulatorFaults {
     int hangUpAfterExchanges = -1;   // close the line once this many frames are answered, when the
                                      // program next sends or after a second of quiet (-1: never)
     int paceBaud = 0;                // write and receive at this line rate (0: as fast as possible)
+    int silentAfterExchanges = -1;   // answers nothing once this many frames are answered (-1: never)
 };
 
 struct EmulatedMemory {

@@ -11,7 +11,6 @@
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/ReplySteps.h"
 #include "link/ReplyRecogniser.h"
-#include "link/Transport.h"
 
 namespace {
 
@@ -33,32 +32,34 @@ bool Answered(int code, const Bytes& received)
     return false;  // 256, and 512 and above, match no byte
 }
 
+ReplyRecogniser recogniser;
+
 Bytes Reply(std::size_t count)
 {
     Bytes reply(count);
-    CommCopyReply(reply.data(), static_cast<int>(count));
+    recogniser.CopyReply(reply.data(), static_cast<int>(count));
     return reply;
 }
 
 void RunStep(const ReplyStep& step)
 {
     const int code = step.expectedReply;
-    CommBeginStep(code);
+    recogniser.BeginStep(code);
     Bytes received;
     bool complete = false;
     Bytes block;  // the block answer as first handed over
     for (const Bytes& chunk : step.chunks) {
         if (chunk.empty()) continue;  // the receive thread passes on only what it read
         received.insert(received.end(), chunk.begin(), chunk.end());
-        RecogniseChunk(chunk.data(), static_cast<int>(chunk.size()));
+        recogniser.Feed(chunk.data(), static_cast<int>(chunk.size()));
         const bool answered = complete || Answered(code, received);
-        FUZZ_CHECK(g_replyPending.load() == (answered ? 0 : 1));
-        FUZZ_CHECK(CommWaitReply(0) == g_replyPending.load());
+        FUZZ_CHECK(recogniser.AnswerPending() == !answered);
+        FUZZ_CHECK(recogniser.WaitForAnswer(0) == !recogniser.AnswerPending());
         if (!answered) {
-            FUZZ_CHECK(g_expectedReply.load() == code);
+            FUZZ_CHECK(recogniser.ExpectedReply() == code);
             continue;
         }
-        FUZZ_CHECK(g_expectedReply.load() == (AwaitsAny(code) ? code : code + 1));
+        FUZZ_CHECK(recogniser.ExpectedReply() == (AwaitsAny(code) ? code : code + 1));
         if (AwaitsBlock(code)) {
             const std::size_t kept = std::min<std::size_t>(received.size(), kReplyBufferSize);
             if (!complete) {
@@ -69,7 +70,7 @@ void RunStep(const ReplyStep& step)
         }
         complete = true;
     }
-    g_expectedReply.store(kReplyIdle);
+    recogniser.SetIdle();
 }
 
 }  // namespace

@@ -16,6 +16,9 @@
 
 namespace {
 
+// The model each input is unpacked into.
+ParameterModel model{};
+
 constexpr int kEditedSlots[] = {kSlotLeftRight, kSlotSub};
 constexpr int kUnusedSlot = 1;
 
@@ -25,14 +28,14 @@ using Image = std::array<std::uint8_t, kImageSize>;
 Block PackedChannel(int slot)
 {
     Block block;
-    PackChannel(block.data(), slot);
+    PackChannel(model, block.data(), slot);
     return block;
 }
 
 Image PackedModel()
 {
     Image image;
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     return image;
 }
 
@@ -83,7 +86,7 @@ void ReadTexts(int slot)
 // point that lies at or above the graph's floor.
 void ReadResponse(int slot)
 {
-    const auto response = ComputeResponse(slot);
+    const auto response = ComputeResponse(model, slot);
     for (const double db : response) FUZZ_CHECK(std::isfinite(db));
     for (const CurveSegment& segment : CurveSegments(response)) {
         FUZZ_CHECK(segment.x1 >= kPlotLeft + 1 && segment.x1 < kPlotRight);
@@ -103,7 +106,7 @@ void ReadMessages()
             model.curChannel = channel;
             model.curBand = band;
             for (const int id : kAllParameterIds) {
-                const std::size_t size = ParameterPayload(id).size();
+                const std::size_t size = ParameterPayload(model, id).size();
                 FUZZ_CHECK(size == 3 || size == 5 || size == 7);
             }
         }
@@ -115,17 +118,17 @@ void ReadMessages()
 void UnpackAndReadModel(const std::uint8_t* image62)
 {
     model = ParameterModel{};
-    LoadDefaults();
+    LoadDefaults(model);
     const ParameterModel before = model;
     const Block unusedBefore = PackedChannel(kUnusedSlot);
 
-    ImageToModel(image62);
+    ImageToModel(model, image62);
     FUZZ_CHECK(PackedChannel(kUnusedSlot) == unusedBefore);
     FUZZ_CHECK(SameDirectoryAndState(model, before));
 
     // Once unpacked, the model packs to an image that unpacks to itself.
     const Image packed = PackedModel();
-    ImageToModel(packed.data());
+    ImageToModel(model, packed.data());
     FUZZ_CHECK(PackedModel() == packed);
 
     for (const int slot : kEditedSlots) {

@@ -18,7 +18,7 @@
 #include "fuzz/ReplySteps.h"
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
-#include "link/Transport.h"
+#include "link/Link.h"
 #include "memfile/MemoryFile.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
@@ -29,6 +29,10 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
+
+// The model and link the seeds are recorded with.
+ParameterModel model{};
+Link link{model};
 
 // One program operation and the steps it takes: each step's expected-reply
 // code and the size of the unit's answer to it.
@@ -54,19 +58,19 @@ std::vector<Operation> Operations()
     connect.insert(connect.end(), names.begin(), names.end());
     connect.insert(connect.end(), {attention, {ReplyBlock(kImageReplySize), kImageReplySize}});
     return {
-        {"connect-sequence", [] { ConnectUnit({}); }, connect},
+        {"connect-sequence", [] { ConnectUnit(link, {}); }, connect},
         {"parameter-messages",
          [] {
-             for (const int id : kAllParameterIds) SendParameter(id);
+             for (const int id : kAllParameterIds) SendParameter(link, id);
          },
          Repeat({attention, ack}, static_cast<int>(std::size(kAllParameterIds)))},
         {"store-memory",
-         [] { StoreMemorySlot(3, "Seed store"); },
+         [] { StoreMemorySlot(link, 3, "Seed store"); },
          {attention, {kReplyAny, 1}, {kReplyS, 1}, {ReplyBlock(kStoreNameReplySize), kStoreNameReplySize}}},
-        {"recall-memory", [] { RecallMemorySlot(3); }, {attention, {ReplyBlock(kImageReplySize), kImageReplySize}}},
-        {"write-logo", [] { WriteLogo("Quenbar seed", "line two"); }, {attention, {kReplyAny, 1}, ack}},
-        {"delete-memory", [] { DeleteMemorySlot(3); }, {attention, ack}},
-        {"disconnect", [] { DisconnectUnit(); }, {attention, {kReplyIdle, 1}}},
+        {"recall-memory", [] { RecallMemorySlot(link, 3); }, {attention, {ReplyBlock(kImageReplySize), kImageReplySize}}},
+        {"write-logo", [] { WriteLogo(link, "Quenbar seed", "line two"); }, {attention, {kReplyAny, 1}, ack}},
+        {"delete-memory", [] { DeleteMemorySlot(link, 3); }, {attention, ack}},
+        {"disconnect", [] { DisconnectUnit(link, ); }, {attention, {kReplyIdle, 1}}},
     };
 }
 
@@ -101,7 +105,7 @@ void WriteReplySeeds(const fs::path& dir, const Operation& op, const Bytes& answ
 Bytes ModelImage()
 {
     Bytes image(kImageSize);
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     return image;
 }
 
@@ -110,7 +114,7 @@ Bytes ModelImage()
 void WriteImageSeeds(const fs::path& dir, const Bytes& unitImage)
 {
     model = ParameterModel{};
-    LoadDefaults();
+    LoadDefaults(model);
     const Bytes defaults = ModelImage();
     WriteFile(dir / "defaults", defaults);
     WriteFile(dir / "unit-current", unitImage);
@@ -128,7 +132,7 @@ void WriteMemoryFileSeeds(const fs::path& dir, const MemoryFileImage& fromUnit)
     WriteFile(dir / "saved-from-unit", file);
     WriteFile(dir / "trailer-missing", Bytes(file.begin(), file.begin() + 690));
     model = ParameterModel{};
-    LoadDefaults();
+    LoadDefaults(model);
     const MemoryFileImage offline = BuildMemoryFileFromUnit();  // not connected: the current setting everywhere
     WriteFile(dir / "saved-offline", Bytes(offline.begin(), offline.end()));
 }
@@ -151,10 +155,10 @@ int main(int argc, char** argv)
         answers.insert(answers.end(), bytes, bytes + n);
     });
     model = ParameterModel{};
-    LoadDefaults();
-    if (!unit.Start() || CommInit() != 1) return 1;
-    CommSetPortDevice(unit.DevicePath());
-    if (CommOpen() == 0) return 1;
+    LoadDefaults(model);
+    if (!unit.Start()) return 1;
+    link.SetDevice(unit.DevicePath());
+    if (!link.Open()) return 1;
 
     Bytes everything;
     for (const Operation& op : Operations()) {
@@ -179,10 +183,10 @@ int main(int argc, char** argv)
     }
     WriteFile(root / "emulator_wire" / "session", everything);
 
-    ConnectUnit({});
+    ConnectUnit(link, {});
     WriteMemoryFileSeeds(root / "memory_file", BuildMemoryFileFromUnit());
-    DisconnectUnit();
-    CommShutdown();
+    DisconnectUnit(link, );
+    link.Close();
     unit.Stop();
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include "link/Frame.h"
 #include "model/Model.h"
-#include "unit/UnitCommands.h"
 
 namespace {
 
@@ -12,25 +11,24 @@ constexpr std::uint8_t kDelayCodeLeftRight = 122;
 constexpr std::uint8_t kDelayCodeSub = 79;
 constexpr std::uint8_t kResetConstants[2] = {0x10, 0x23};
 constexpr int kBandwidthBase = 43;  // the wire carries 43 - bandwidth step
-constexpr int kResultNotDone = 3;
 
 std::uint8_t Low(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
 std::uint8_t High(int value) { return static_cast<std::uint8_t>((value >> 8) & 0xFF); }
 std::uint8_t Flag(int value) { return value != 0 ? 1 : 0; }
 
-Bytes GainMute(int id, int slot) { return {Low(id), Low(model.gain[slot]), Flag(model.mute[slot])}; }
+Bytes GainMute(const ParameterModel& model, int id, int slot) { return {Low(id), Low(model.gain[slot]), Flag(model.mute[slot])}; }
 Bytes FlagAndZero(int id, int value) { return {Low(id), Flag(value), 0}; }
 Bytes LowAndZero(int id, int value) { return {Low(id), Low(value), 0}; }
 Bytes Filter(int id, int type, int freq) { return {Low(id), Low(type), High(freq), Low(freq), 0}; }
 
-Bytes Delay()
+Bytes Delay(const ParameterModel& model)
 {
     if (model.curChannel == kSlotSub) return {kDelayCodeSub, Low(model.delay[kSlotSub]), 0};
     return {kDelayCodeLeftRight, Low(model.delay[kSlotLeftRight]), 0};
 }
 
 // Bit 0..2: high shelf of bands 0..2; bit 4..6: low shelf of bands 0..2.
-std::uint8_t ShelfFlags(int slot)
+std::uint8_t ShelfFlags(const ParameterModel& model, int slot)
 {
     std::uint8_t flags = 0;
     for (int band = 0; band < kPeqBands; ++band) {
@@ -43,7 +41,7 @@ std::uint8_t ShelfFlags(int slot)
 
 // The band being edited; a cursor outside the model's arrays is taken as
 // band 0 of Left&Right, which is also what its wire code (5) names.
-Bytes PeqBand()
+Bytes PeqBand(const ParameterModel& model)
 {
     int slot = model.curChannel;
     int band = model.curBand;
@@ -58,27 +56,27 @@ Bytes PeqBand()
             High(model.peqFreq[i]),
             Low(model.peqFreq[i]),
             Flag(model.peqFlat[i]),
-            ShelfFlags(slot)};
+            ShelfFlags(model, slot)};
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> ParameterPayload(int id)
+std::vector<std::uint8_t> ParameterPayload(const ParameterModel& model, int id)
 {
     constexpr int L = kSlotLeftRight, S = kSlotSub;
     switch (id) {
         case PID_LR_GAIN:
         case PID_LR_MUTE:
-            return GainMute(id, L);
+            return GainMute(model, id, L);
         case PID_SUB_GAIN:
         case PID_SUB_MUTE:
-            return GainMute(id, S);
+            return GainMute(model, id, S);
         case PID_LR_PHASE:
             return FlagAndZero(id, model.polarity[L]);
         case PID_SUB_PHASE:
             return FlagAndZero(id, model.polarity[S]);
         case PID_DELAY:
-            return Delay();
+            return Delay(model);
         case PID_LR_LIMIT_THRESHOLD:
             return LowAndZero(id, model.limThreshold[L]);
         case PID_SUB_LIMIT_THRESHOLD:
@@ -109,18 +107,10 @@ std::vector<std::uint8_t> ParameterPayload(int id)
         case PID_PEQ_GAIN:
         case PID_PEQ_FREQ:
         case PID_PEQ_BANDWIDTH:
-            return PeqBand();
+            return PeqBand(model);
         case PID_RESET:
             return {Low(id), kResetConstants[0], kResetConstants[1]};
         default:
             return {};
     }
-}
-
-int SendParameter(int id)
-{
-    const std::vector<std::uint8_t> payload = ParameterPayload(id);
-    if (payload.empty()) return kResultNotDone;
-    const std::vector<std::uint8_t> frame = FrameOf(payload);
-    return SendFramed(frame.data(), static_cast<int>(frame.size()));
 }

@@ -1,11 +1,14 @@
 // Parameter change messages: after an editor writes one field of the model
-// it calls SendParameter with the id of that field, and the unit follows.
-// The payload is always read back from the model (and, for the delay and PEQ
-// ids, from curChannel and curBand), never from the control.
+// it sends the message of that field's id, and the unit follows. The
+// payload is always read back from the model (and, for the delay and PEQ
+// ids, from curChannel and curBand), never from the control. Sending it is
+// a unit command (unit/UnitCommands.h).
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+struct ParameterModel;
 
 inline constexpr int PID_LR_GAIN = 211;
 inline constexpr int PID_LR_MUTE = 212;
@@ -62,8 +65,4 @@ inline constexpr int kAllParameterIds[] = {PID_LR_GAIN,
 
 // The message payload for `id` from the model as it stands (3, 5 or 7
 // bytes); empty for an id that is not a parameter id.
-std::vector<std::uint8_t> ParameterPayload(int id);
-
-// Frames and sends the message for `id`: 0 done, 1 not connected (nothing
-// sent), 3 no answer. An unknown id sends nothing and gives 3.
-int SendParameter(int id);
+std::vector<std::uint8_t> ParameterPayload(const ParameterModel& model, int id);

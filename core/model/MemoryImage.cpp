@@ -58,7 +58,7 @@ std::uint8_t Bit(int flag, int mask) { return flag ? static_cast<std::uint8_t>(m
 
 int IsSet(std::uint8_t byte, int mask) { return (byte & mask) ? 1 : 0; }
 
-std::uint8_t PackFlags(int slot)
+std::uint8_t PackFlags(const ParameterModel& model, int slot)
 {
     std::uint8_t flags = Bit(model.mute[slot], kMuteBit) | Bit(model.polarity[slot], kPolarityBit) |
                          Bit(model.xoverOn[slot], kXoverOnBit);
@@ -66,7 +66,7 @@ std::uint8_t PackFlags(int slot)
     return flags;
 }
 
-std::uint8_t PackShelves(int slot)
+std::uint8_t PackShelves(const ParameterModel& model, int slot)
 {
     std::uint8_t shelves = 0;
     for (int band = 0; band < kPeqBands; ++band) {
@@ -77,7 +77,7 @@ std::uint8_t PackShelves(int slot)
     return shelves;
 }
 
-void PackPeqBands(std::uint8_t* block, int slot)
+void PackPeqBands(const ParameterModel& model, std::uint8_t* block, int slot)
 {
     for (int band = 0; band < kPeqBands; ++band) {
         const int peq = PeqIndex(slot, band);
@@ -87,7 +87,7 @@ void PackPeqBands(std::uint8_t* block, int slot)
     }
 }
 
-void UnpackFlags(std::uint8_t flags, std::uint8_t shelves, int slot)
+void UnpackFlags(ParameterModel& model, std::uint8_t flags, std::uint8_t shelves, int slot)
 {
     model.mute[slot] = IsSet(flags, kMuteBit);
     model.polarity[slot] = IsSet(flags, kPolarityBit);
@@ -100,7 +100,7 @@ void UnpackFlags(std::uint8_t flags, std::uint8_t shelves, int slot)
     }
 }
 
-void UnpackPeqBands(const std::uint8_t* block, int slot)
+void UnpackPeqBands(ParameterModel& model, const std::uint8_t* block, int slot)
 {
     for (int band = 0; band < kPeqBands; ++band) {
         const int peq = PeqIndex(slot, band);
@@ -114,9 +114,9 @@ void UnpackPeqBands(const std::uint8_t* block, int slot)
 
 }  // namespace
 
-void PackChannel(std::uint8_t* block, int slot)
+void PackChannel(const ParameterModel& model, std::uint8_t* block, int slot)
 {
-    block[kFlags] = PackFlags(slot);
+    block[kFlags] = PackFlags(model, slot);
     block[kGain] = LowByte(model.gain[slot]);
     PutWord(block + kDelay, model.delay[slot]);
     block[kHpfType] = LowByte(model.hpfType[slot]);
@@ -127,14 +127,14 @@ void PackChannel(std::uint8_t* block, int slot)
     block[kLimAttack] = LowByte(model.limAttack[slot]);
     block[kLimHold] = LowByte(model.limHold[slot]);
     block[kLimDecay] = LowByte(model.limDecay[slot]);
-    PackPeqBands(block, slot);
-    block[kShelfFlags] = PackShelves(slot);
+    PackPeqBands(model, block, slot);
+    block[kShelfFlags] = PackShelves(model, slot);
     for (const auto& [offset, value] : kConstantBytes) block[offset] = value;
 }
 
-void UnpackChannel(const std::uint8_t* block, int slot)
+void UnpackChannel(ParameterModel& model, const std::uint8_t* block, int slot)
 {
-    UnpackFlags(block[kFlags], block[kShelfFlags], slot);
+    UnpackFlags(model, block[kFlags], block[kShelfFlags], slot);
     model.gain[slot] = std::clamp<int>(block[kGain], kGainStepMin, kGainStepMax);
     model.delay[slot] = GetWord(block + kDelay);
     model.hpfType[slot] = std::min<int>(block[kHpfType], kFilterTypeMax);
@@ -145,17 +145,17 @@ void UnpackChannel(const std::uint8_t* block, int slot)
     model.limAttack[slot] = block[kLimAttack];
     model.limHold[slot] = block[kLimHold];
     model.limDecay[slot] = block[kLimDecay];
-    UnpackPeqBands(block, slot);
+    UnpackPeqBands(model, block, slot);
 }
 
-void ModelToImage(std::uint8_t* image)
+void ModelToImage(const ParameterModel& model, std::uint8_t* image)
 {
-    PackChannel(image, kSlotLeftRight);
-    PackChannel(image + kChannelBlockSize, kSlotSub);
+    PackChannel(model, image, kSlotLeftRight);
+    PackChannel(model, image + kChannelBlockSize, kSlotSub);
 }
 
-void ImageToModel(const std::uint8_t* image)
+void ImageToModel(ParameterModel& model, const std::uint8_t* image)
 {
-    UnpackChannel(image, kSlotLeftRight);
-    UnpackChannel(image + kChannelBlockSize, kSlotSub);
+    UnpackChannel(model, image, kSlotLeftRight);
+    UnpackChannel(model, image + kChannelBlockSize, kSlotSub);
 }

@@ -10,22 +10,24 @@
 #include <cstddef>
 #include <cstdint>
 
+struct ParameterModel;
+
 inline constexpr std::size_t kImageSize = 62, kChannelBlockSize = 31;
 
 // Writes the 31-byte block of model slot `slot` (0 or 2), constant bytes
 // included. Each field keeps its low 8 (or 16) bits, so a value outside the
 // unit's range does not spill into a neighbouring byte.
-void PackChannel(std::uint8_t* block, int slot);
+void PackChannel(const ParameterModel& model, std::uint8_t* block, int slot);
 
 // Reads a 31-byte block into model slot `slot` (0 or 2), clamping the gain,
 // filter types, frequencies and limiter threshold to their ranges. The PEQ
 // bandwidth is taken as 43 - byte without a range check, so that packing it
 // again gives the same byte back; readers of it must cope with any step.
-void UnpackChannel(const std::uint8_t* block, int slot);
+void UnpackChannel(ParameterModel& model, const std::uint8_t* block, int slot);
 
 // Fills exactly kImageSize bytes from slots 0 and 2 of the model.
-void ModelToImage(std::uint8_t* image);
+void ModelToImage(const ParameterModel& model, std::uint8_t* image);
 
 // Overwrites the channel and PEQ fields of slots 0 and 2 from an image;
 // nothing else in the model changes.
-void ImageToModel(const std::uint8_t* image);
+void ImageToModel(ParameterModel& model, const std::uint8_t* image);

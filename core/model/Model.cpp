@@ -3,11 +3,9 @@
 #include <cstring>
 #include <string>
 
-ParameterModel model{};
-
 namespace {
 
-void DefaultPeqBands()
+void DefaultPeqBands(ParameterModel& model)
 {
     for (int i = 0; i < kPeqEntries; ++i) {
         model.peqFreq[i] = 238;      // 1000 Hz
@@ -19,7 +17,7 @@ void DefaultPeqBands()
     }
 }
 
-void DefaultChannels()
+void DefaultChannels(ParameterModel& model)
 {
     for (int slot = 0; slot < kChannelSlots; ++slot) {
         model.delay[slot] = 0;
@@ -41,7 +39,7 @@ void DefaultChannels()
 // "Preset n" padded with blanks and cut at ten characters: the name keeps
 // two trailing blanks, unlike a name read from the unit. Everything after
 // the terminator stays zero, as the memory file expects of a name.
-void DefaultMemoryDirectory()
+void DefaultMemoryDirectory(ParameterModel& model)
 {
     std::memset(model.memName, 0, sizeof model.memName);
     for (int n = 1; n <= kMemorySlots; ++n) {
@@ -54,12 +52,12 @@ void DefaultMemoryDirectory()
 
 }  // namespace
 
-int LoadDefaults()
+int LoadDefaults(ParameterModel& model)
 {
-    DefaultPeqBands();
+    DefaultPeqBands(model);
     model.curChannel = 0;
     model.curMemory = 1;
-    DefaultChannels();
-    DefaultMemoryDirectory();
+    DefaultChannels(model);
+    DefaultMemoryDirectory(model);
     return 1;
 }

@@ -64,9 +64,6 @@ struct ParameterModel {
     char logoText[kLogoTextBuffer];  // two 20-character display lines
 };
 
-// The process-wide model. Only the user-interface thread touches it.
-extern ParameterModel model;
-
 // Puts every field that has a factory value back to it. Leaves curBand,
 // connected, firmType and logoText alone and sends nothing. Returns 1.
-int LoadDefaults();
+int LoadDefaults(ParameterModel& model);

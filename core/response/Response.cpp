@@ -64,7 +64,7 @@ struct Anchors {
     int mid;          // halfway between hH and hL
 };
 
-Anchors FindAnchors(int slot, int highType)
+Anchors FindAnchors(const ParameterModel& model, int slot, int highType)
 {
     Anchors a{};
     const double fL = FrequencyOfStep(model.lpfFreq[slot]);
@@ -145,13 +145,13 @@ double HighPassAt(int i, int type, int freqStep, const Anchors& a)
 
 int EffectiveType(int type) { return type < 0 || type > kLastType ? kFlatType : type; }
 
-void AddCrossover(ResponseCurve& r, int slot)
+void AddCrossover(const ParameterModel& model, ResponseCurve& r, int slot)
 {
     int lowType = EffectiveType(model.lpfType[slot]);
     int highType = EffectiveType(model.hpfType[slot]);
     if (slot == kSlotLeftRight && model.xoverOn[kSlotLeftRight] == 0) lowType = highType = kFlatType;
     if (lowType == kFlatType && highType == kFlatType) return;
-    const Anchors a = FindAnchors(slot, highType);
+    const Anchors a = FindAnchors(model, slot, highType);
     const int freqStep = model.hpfFreq[slot];
     for (int i = kFirstPoint; i <= kLastPoint; ++i)
         r[static_cast<std::size_t>(i + kPointOffset)] = LowPassAt(i, lowType, a) + HighPassAt(i, highType, freqStep, a);
@@ -172,7 +172,7 @@ const std::array<double, kBellLast - kBellFirst + 1>& BellCosines()
     return table;
 }
 
-void AddPeqBand(ResponseCurve& r, int index)
+void AddPeqBand(const ParameterModel& model, ResponseCurve& r, int index)
 {
     if (model.peqFlat[index] != 0) return;
     const int bandwidth = model.peqBandwidth[index];
@@ -200,11 +200,11 @@ void AddPeqBand(ResponseCurve& r, int index)
 
 }  // namespace
 
-ResponseCurve ComputeResponse(int slot)
+ResponseCurve ComputeResponse(const ParameterModel& model, int slot)
 {
     ResponseCurve r{};
     if (slot < 0 || slot >= kChannelSlots) return r;
-    AddCrossover(r, slot);
-    for (int band = 0; band < kPeqBands; ++band) AddPeqBand(r, PeqIndex(slot, band));
+    AddCrossover(model, r, slot);
+    for (int band = 0; band < kPeqBands; ++band) AddPeqBand(model, r, PeqIndex(slot, band));
     return r;
 }

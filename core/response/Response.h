@@ -12,9 +12,11 @@
 
 #include "model/Scales.h"
 
+struct ParameterModel;
+
 using ResponseCurve = std::array<double, kFreqSteps>;
 
 // The response of model slot `slot` (0 = Left&Right, 2 = Sub), read from the
 // model. Every value is finite for any model an image can produce; a slot
 // outside 0..2 gives a flat curve.
-ResponseCurve ComputeResponse(int slot);
+ResponseCurve ComputeResponse(const ParameterModel& model, int slot);

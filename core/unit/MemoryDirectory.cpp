@@ -5,7 +5,7 @@
 #include "link/Frame.h"
 #include "model/Model.h"
 
-void SetMemoryEntry(int slot, const char* name16, bool used)
+void SetMemoryEntry(ParameterModel& model, int slot, const char* name16, bool used)
 {
     if (slot < 1 || slot > kMemorySlots) return;
     char* name = model.memName[slot - 1];
@@ -17,7 +17,7 @@ void SetMemoryEntry(int slot, const char* name16, bool used)
     model.memUsed[slot - 1] = used ? 1 : 0;
 }
 
-void ApplyMemoryNameReply(int slot, const std::uint8_t* reply18)
+void ApplyMemoryNameReply(ParameterModel& model, int slot, const std::uint8_t* reply18)
 {
-    SetMemoryEntry(slot, reinterpret_cast<const char*>(reply18 + 2), reply18[1] == 1);
+    SetMemoryEntry(model, slot, reinterpret_cast<const char*>(reply18 + 2), reply18[1] == 1);
 }

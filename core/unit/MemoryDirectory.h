@@ -5,11 +5,13 @@
 
 #include <cstdint>
 
+struct ParameterModel;
+
 // Sets entry `slot` (1..6): the sixteen characters become the name with
 // trailing blanks (and padding zeros) removed, though never its first
 // character, cut to ten characters. Slots outside 1..6 are ignored.
-void SetMemoryEntry(int slot, const char* name16, bool used);
+void SetMemoryEntry(ParameterModel& model, int slot, const char* name16, bool used);
 
 // Applies an 18-byte read-name reply: byte 1 is the used flag (used exactly
 // when it is 1), bytes 2..17 the name.
-void ApplyMemoryNameReply(int slot, const std::uint8_t* reply18);
+void ApplyMemoryNameReply(ParameterModel& model, int slot, const std::uint8_t* reply18);

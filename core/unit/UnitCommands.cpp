@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "link/Frame.h"
-#include "link/Transport.h"
+#include "link/Link.h"
+#include "link/ParameterMessages.h"
 #include "model/Model.h"
 #include "unit/MemoryDirectory.h"
 
@@ -14,117 +15,122 @@ constexpr int kImageBytes = kImageReplySize - 3;
 
 // Puts the recogniser back to idle when an operation ends, however it ends.
 struct IdleAfterOperation {
-    ~IdleAfterOperation() { g_expectedReply.store(kReplyIdle); }
+    Link& link;
+    ~IdleAfterOperation() { link.EndOperation(); }
 };
 
-// One exchange step: expect, write, wait. True when the answer came in time.
-bool Step(int expectedReply, const std::uint8_t* bytes, int count, int timeoutMs = kStepTimeoutMs)
-{
-    CommBeginStep(expectedReply);
-    CommWrite(bytes, count);
-    return CommWaitReply(timeoutMs) == 0;
-}
+bool Attention(Link& link) { return link.Step(kReplyP, &kAttentionByte, 1); }
 
-bool Attention() { return Step(kReplyP, &kAttentionByte, 1); }
-
-bool FramedStep(const std::vector<std::uint8_t>& payload, int expectedReply)
+bool FramedStep(Link& link, const std::vector<std::uint8_t>& payload, int expectedReply)
 {
     const std::vector<std::uint8_t> frame = FrameOf(payload);
-    return Step(expectedReply, frame.data(), static_cast<int>(frame.size()));
+    return link.Step(expectedReply, frame.data(), static_cast<int>(frame.size()));
 }
+
+bool Connected(Link& link) { return link.Model().connected != 0; }
 
 bool ValidSlot(int slot) { return slot >= 1 && slot <= kMemorySlots; }
 
 // The attention step and one framed step awaiting a block, whose first
 // `keep` bytes are copied out.
-int BlockCommand(const std::vector<std::uint8_t>& payload, int blockSize, std::uint8_t* out, int keep)
+int BlockCommand(Link& link, const std::vector<std::uint8_t>& payload, int blockSize, std::uint8_t* out, int keep)
 {
-    IdleAfterOperation idle;
-    if (!model.connected) return kResultNotConnected;
-    if (!Attention() || !FramedStep(payload, ReplyBlock(blockSize))) return kResultNoAnswer;
-    CommCopyReply(out, keep);
+    IdleAfterOperation idle{link};
+    if (!Connected(link)) return kResultNotConnected;
+    if (!Attention(link) || !FramedStep(link, payload, ReplyBlock(blockSize))) return kResultNoAnswer;
+    link.CopyReply(out, keep);
     return kResultDone;
 }
 
 }  // namespace
 
-int SendFramed(const std::uint8_t* frame, int length)
+int SendFramed(Link& link, const std::uint8_t* frame, int length)
 {
-    IdleAfterOperation idle;
-    if (!model.connected) return kResultNotConnected;
-    if (!Attention() || !Step(kReplyQ, frame, length)) return kResultNoAnswer;
+    IdleAfterOperation idle{link};
+    if (!Connected(link)) return kResultNotConnected;
+    if (!Attention(link) || !link.Step(kReplyQ, frame, length)) return kResultNoAnswer;
     return kResultDone;
 }
 
-int SendCommand(std::uint8_t code, std::uint8_t value)
+int SendCommand(Link& link, std::uint8_t code, std::uint8_t value)
 {
     const std::vector<std::uint8_t> frame = FrameOf(CommandPayload(code, value));
-    return SendFramed(frame.data(), static_cast<int>(frame.size()));
+    return SendFramed(link, frame.data(), static_cast<int>(frame.size()));
 }
 
-int UnitConnect(std::uint8_t* reply16)
+int UnitConnect(Link& link, std::uint8_t* reply16)
 {
-    IdleAfterOperation idle;
-    if (!Attention() || !FramedStep(CommandPayload(kCodeConnect, 0), ReplyBlock(kConnectReplySize)))
+    IdleAfterOperation idle{link};
+    if (!Attention(link) || !FramedStep(link, CommandPayload(kCodeConnect, 0), ReplyBlock(kConnectReplySize)))
         return kResultNoAnswer;
-    CommCopyReply(reply16, kConnectReplySize);
+    link.CopyReply(reply16, kConnectReplySize);
     return reply16[0] == kConnectAccepted ? kResultDone : kResultNoAnswer;
 }
 
-int UnitDisconnect()
+int UnitDisconnect(Link& link)
 {
-    IdleAfterOperation idle;
-    Attention();
+    IdleAfterOperation idle{link};
+    Attention(link);
     // Awaiting "idle" ends the short wait at the first byte of any value.
     const std::vector<std::uint8_t> frame = FrameOf(CommandPayload(kCodeDisconnect, 0));
-    Step(kReplyIdle, frame.data(), static_cast<int>(frame.size()), kDisconnectTimeoutMs);
+    link.Step(kReplyIdle, frame.data(), static_cast<int>(frame.size()), kDisconnectTimeoutMs);
     return kResultDone;
 }
 
-int UnitReadCurrent(std::uint8_t* image62)
+int UnitReadCurrent(Link& link, std::uint8_t* image62)
 {
-    return BlockCommand(CommandPayload(kCodeReadCurrent, 0), kImageReplySize, image62, kImageBytes);
+    return BlockCommand(link, CommandPayload(kCodeReadCurrent, 0), kImageReplySize, image62, kImageBytes);
 }
 
-int UnitReadMemoryName(int slot, std::uint8_t* reply18)
+int UnitReadMemoryName(Link& link, int slot, std::uint8_t* reply18)
 {
-    if (!ValidSlot(slot)) return model.connected ? kResultNoAnswer : kResultNotConnected;
-    return BlockCommand(ReadMemoryNamePayload(slot), kMemoryNameReplySize, reply18, kMemoryNameUsedSize);
+    if (!ValidSlot(slot)) return Connected(link) ? kResultNoAnswer : kResultNotConnected;
+    return BlockCommand(link, ReadMemoryNamePayload(slot), kMemoryNameReplySize, reply18, kMemoryNameUsedSize);
 }
 
-int UnitReadMemory(int slot, std::uint8_t* image62, int mode)
+int UnitReadMemory(Link& link, int slot, std::uint8_t* image62, int mode)
 {
-    if (!ValidSlot(slot)) return model.connected ? kResultNoAnswer : kResultNotConnected;
+    if (!ValidSlot(slot)) return Connected(link) ? kResultNoAnswer : kResultNotConnected;
     const std::uint8_t code = mode == 0 ? kCodeRecallMemory : kCodeReadMemory;
-    return BlockCommand(CommandPayload(code, static_cast<std::uint8_t>(slot)), kImageReplySize, image62, kImageBytes);
+    return BlockCommand(link, CommandPayload(code, static_cast<std::uint8_t>(slot)), kImageReplySize, image62, kImageBytes);
 }
 
-int UnitStoreMemory(int slot, const char* name16, const std::uint8_t* imageBlock64)
+int UnitStoreMemory(Link& link, int slot, const char* name16, const std::uint8_t* imageBlock64)
 {
-    IdleAfterOperation idle;
-    if (!model.connected) return kResultNotConnected;
+    IdleAfterOperation idle{link};
+    if (!Connected(link)) return kResultNotConnected;
     if (!ValidSlot(slot)) return kResultNoAnswer;
     const auto nameField = StoreNameField(name16);
-    if (!Attention() || !FramedStep(CommandPayload(kCodeStoreMemory, static_cast<std::uint8_t>(slot)), kReplyAny) ||
-        !Step(kReplyS, imageBlock64, kStoreBlockSize) ||
-        !Step(ReplyBlock(kStoreNameReplySize), nameField.data(), kStoreNameFieldSize))
+    if (!Attention(link) ||
+        !FramedStep(link, CommandPayload(kCodeStoreMemory, static_cast<std::uint8_t>(slot)), kReplyAny) ||
+        !link.Step(kReplyS, imageBlock64, kStoreBlockSize) ||
+        !link.Step(ReplyBlock(kStoreNameReplySize), nameField.data(), kStoreNameFieldSize))
         return kResultNoAnswer;
-    SetMemoryEntry(slot, name16, true);
+    SetMemoryEntry(link.Model(), slot, name16, true);
     return kResultDone;
 }
 
-int UnitDeleteMemory(int slot)
+int UnitDeleteMemory(Link& link, int slot)
 {
-    if (!ValidSlot(slot)) return model.connected ? kResultNoAnswer : kResultNotConnected;
-    return SendCommand(kCodeDeleteMemory, static_cast<std::uint8_t>(slot));
+    if (!ValidSlot(slot)) return Connected(link) ? kResultNoAnswer : kResultNotConnected;
+    return SendCommand(link, kCodeDeleteMemory, static_cast<std::uint8_t>(slot));
 }
 
-int UnitWriteLogo()
+int UnitWriteLogo(Link& link)
 {
-    IdleAfterOperation idle;
-    if (!model.connected) return kResultNotConnected;
-    const auto logo = LogoBytes(model.logoText);
-    if (!Attention() || !FramedStep(LogoCommandPayload(), kReplyAny) || !Step(kReplyQ, logo.data(), kLogoBytes))
+    IdleAfterOperation idle{link};
+    if (!Connected(link)) return kResultNotConnected;
+    const auto logo = LogoBytes(link.Model().logoText);
+    if (!Attention(link) || !FramedStep(link, LogoCommandPayload(), kReplyAny) ||
+        !link.Step(kReplyQ, logo.data(), kLogoBytes))
         return kResultNoAnswer;
     return kResultDone;
+}
+
+int SendParameter(Link& link, int id)
+{
+    const std::vector<std::uint8_t> payload = ParameterPayload(link.Model(), id);
+    if (payload.empty()) return kResultNoAnswer;
+    const std::vector<std::uint8_t> frame = FrameOf(payload);
+    return SendFramed(link, frame.data(), static_cast<int>(frame.size()));
 }

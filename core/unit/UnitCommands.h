@@ -2,36 +2,43 @@
 //
 // Every frame is preceded by the attention byte, which the unit answers
 // with "P". Results: 0 done, 1 not connected (nothing went on the line),
-// 3 no answer within the step's time-out, or a wrong answer. Whatever the
-// result, the recogniser is idle again (g_expectedReply 0) afterwards.
+// 3 no answer within the step's time-out, or a wrong answer (also when the
+// link was cancelled). Whatever the result, the link's recogniser is idle
+// again afterwards. "Connected" is the `connected` field of the link's model.
 // Memory slots are 1..6; while connected, a command for any other slot
 // sends nothing and gives 3.
 #pragma once
 
 #include <cstdint>
 
+class Link;
+
 inline constexpr int kResultDone = 0;
 inline constexpr int kResultNotConnected = 1;
 inline constexpr int kResultNoAnswer = 3;
 
 // Attention byte, then the frame, each acknowledged within a step's time-out.
-int SendFramed(const std::uint8_t* frame, int length);
+int SendFramed(Link& link, const std::uint8_t* frame, int length);
 // The two-byte payload [code, value], framed and sent.
-int SendCommand(std::uint8_t code, std::uint8_t value);
+int SendCommand(Link& link, std::uint8_t code, std::uint8_t value);
 
 // The handshake; reply16 receives the 16-byte answer, which must start with "Q". 0 or 3.
-int UnitConnect(std::uint8_t* reply16);
+int UnitConnect(Link& link, std::uint8_t* reply16);
 // Tells the unit the program leaves; any answer is ignored. Always 0.
-int UnitDisconnect();
+int UnitDisconnect(Link& link);
 // The unit's current setting as a 62-byte memory image.
-int UnitReadCurrent(std::uint8_t* image62);
+int UnitReadCurrent(Link& link, std::uint8_t* image62);
 // reply18: byte 1 the used flag, bytes 2..17 the blank-padded name.
-int UnitReadMemoryName(int slot, std::uint8_t* reply18);
+int UnitReadMemoryName(Link& link, int slot, std::uint8_t* reply18);
 // Stores the 64-byte image block under the sixteen characters of name16;
 // on success the memory directory entry is updated.
-int UnitStoreMemory(int slot, const char* name16, const std::uint8_t* imageBlock64);
+int UnitStoreMemory(Link& link, int slot, const char* name16, const std::uint8_t* imageBlock64);
 // mode 0 recalls the slot (the unit takes it as its setting), any other mode only reads it.
-int UnitReadMemory(int slot, std::uint8_t* image62, int mode);
-int UnitDeleteMemory(int slot);
+int UnitReadMemory(Link& link, int slot, std::uint8_t* image62, int mode);
+int UnitDeleteMemory(Link& link, int slot);
 // Sends the first sixteen characters of each line of logoText.
-int UnitWriteLogo();
+int UnitWriteLogo(Link& link);
+
+// The parameter message of `id`, its payload read from the link's model:
+// framed and sent. An id that is not a parameter id sends nothing and gives 3.
+int SendParameter(Link& link, int id);

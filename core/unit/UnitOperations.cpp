@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/Frame.h"
+#include "link/Link.h"
 #include "link/ParameterMessages.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
@@ -18,19 +19,19 @@ constexpr std::uint8_t kDefaultFirmType = 0;
 constexpr const char* kDefaultStoreName = "2 x 2 WAY + Msum";
 constexpr const char* kBlanks = " \t\r\n\v\f";
 
-void StoreFirmType(const std::function<void(std::uint8_t)>& storeFirmType)
+void StoreFirmType(const ParameterModel& model, const std::function<void(std::uint8_t)>& storeFirmType)
 {
     if (storeFirmType) storeFirmType(model.firmType);
 }
 
 // An unsupported firmware type becomes type 0, and the model starts again from its defaults.
-void CheckFirmwareType(const std::function<void(std::uint8_t)>& storeFirmType)
+void CheckFirmwareType(ParameterModel& model, const std::function<void(std::uint8_t)>& storeFirmType)
 {
-    StoreFirmType(storeFirmType);
+    StoreFirmType(model, storeFirmType);
     if (FirmwareIndex(model.firmType) == 0) return;
     model.firmType = kDefaultFirmType;
-    LoadDefaults();
-    StoreFirmType(storeFirmType);
+    LoadDefaults(model);
+    StoreFirmType(model, storeFirmType);
 }
 
 // The sixteen characters the unit gets for a typed name: trailing blanks
@@ -53,115 +54,178 @@ std::string LogoLine(const std::string& typed)
     return line;
 }
 
-SlotRecord RecordFromUnit(int index)
+// Record `index` (0..5) as the unit holds it; false when the memory is used
+// but its read failed.
+bool RecordFromUnit(Link& link, int index, SlotRecord& record)
 {
-    SlotRecord record;
+    const ParameterModel& model = link.Model();
     record.usedByte = model.memUsed[index] != 0 ? 1 : 0;
     std::memcpy(record.name, model.memName[index], strnlen(model.memName[index], kNameChars));
-    ModelToImage(record.imageBlock.data());
+    ModelToImage(model, record.imageBlock.data());
+    if (!record.usedByte) return true;
     std::uint8_t image[kImageSize];
-    // A read that fails (or an empty slot) leaves the current setting's image.
-    if (record.usedByte && UnitReadMemory(index + 1, image, 1) == kResultDone)
-        std::copy_n(image, kImageSize, record.imageBlock.begin());
-    return record;
+    if (UnitReadMemory(link, index + 1, image, 1) != kResultDone) return false;
+    std::copy_n(image, kImageSize, record.imageBlock.begin());
+    return true;
+}
+
+std::string SlotList(const std::vector<int>& slots)
+{
+    std::string list;
+    for (const int slot : slots) list += (list.empty() ? "" : ", ") + std::to_string(slot);
+    return list;
+}
+
+std::string SkipReason(std::uint8_t usedByte)
+{
+    if (usedByte == 0) return "marked empty in the file";
+    return "used byte " + std::to_string(usedByte) + ", not a stored program";
+}
+
+void Report(const SlotProgress& progress, int slot)
+{
+    if (progress) progress(slot);
 }
 
 }  // namespace
 
 int FirmwareIndex(std::uint8_t firmType) { return firmType < kFirmwareTypes ? kFirmwareIndex[firmType] : -1; }
 
-ConnectResult ConnectUnit(const std::function<void(std::uint8_t)>& storeFirmType)
+ConnectResult ConnectUnit(Link& link, const std::function<void(std::uint8_t)>& storeFirmType)
 {
+    ParameterModel& model = link.Model();
     if (model.connected) {
-        DisconnectUnit();
+        DisconnectUnit(link);
         return ConnectResult::HandshakeFailed;
     }
     std::uint8_t reply[kConnectReplySize];
-    if (UnitConnect(reply) != kResultDone) {
+    if (UnitConnect(link, reply) != kResultDone) {
         model.connected = 0;
         return ConnectResult::HandshakeFailed;
     }
     model.connected = 1;
-    CheckFirmwareType(storeFirmType);
-    ReadMemoryDirectory();
-    return ReadCurrentIntoModel() == kResultDone ? ConnectResult::Connected : ConnectResult::CurrentReadFailed;
+    CheckFirmwareType(model, storeFirmType);
+    ReadMemoryDirectory(link);
+    return ReadCurrentIntoModel(link) == kResultDone ? ConnectResult::Connected : ConnectResult::CurrentReadFailed;
 }
 
-void DisconnectUnit()
+void DisconnectUnit(Link& link)
 {
-    UnitDisconnect();
-    model.connected = 0;
+    UnitDisconnect(link);
+    link.Model().connected = 0;
 }
 
-void ReadMemoryDirectory()
+void ReadMemoryDirectory(Link& link)
 {
     for (int slot = 1; slot <= kMemorySlots; ++slot) {
         std::uint8_t reply[kMemoryNameUsedSize];
-        if (UnitReadMemoryName(slot, reply) == kResultDone) ApplyMemoryNameReply(slot, reply);
+        if (UnitReadMemoryName(link, slot, reply) == kResultDone) ApplyMemoryNameReply(link.Model(), slot, reply);
     }
 }
 
-int ReadCurrentIntoModel()
+int ReadCurrentIntoModel(Link& link)
 {
     std::uint8_t image[kImageSize];
-    const int result = UnitReadCurrent(image);
-    if (result == kResultDone) ImageToModel(image);
+    const int result = UnitReadCurrent(link, image);
+    if (result == kResultDone) ImageToModel(link.Model(), image);
     return result;
 }
 
-int StoreMemorySlot(int slot, const std::string& name)
+int StoreMemorySlot(Link& link, int slot, const std::string& name)
 {
     char name16[kNameChars];
     StoreNameChars(name, name16);
     std::uint8_t image[kImageSize];
-    ModelToImage(image);
+    ModelToImage(link.Model(), image);
     const auto block = StoreImageBlock(image);
-    return UnitStoreMemory(slot, name16, block.data());
+    return UnitStoreMemory(link, slot, name16, block.data());
 }
 
-int RecallMemorySlot(int slot)
+int RecallMemorySlot(Link& link, int slot)
 {
     std::uint8_t image[kImageSize];
-    const int result = UnitReadMemory(slot, image, 0);
-    if (result == kResultDone) ImageToModel(image);
+    const int result = UnitReadMemory(link, slot, image, 0);
+    if (result == kResultDone) ImageToModel(link.Model(), image);
     return result;
 }
 
-int DeleteMemorySlot(int slot) { return UnitDeleteMemory(slot); }
+int DeleteMemorySlot(Link& link, int slot) { return UnitDeleteMemory(link, slot); }
 
-MemoryFileImage BuildMemoryFileFromUnit()
+UnitMemoryFile ReadMemoryFileFromUnit(Link& link, const SlotProgress& progress)
 {
+    UnitMemoryFile result;
     std::array<SlotRecord, kMemorySlots> records;
-    for (int i = 0; i < kMemorySlots; ++i) records[static_cast<std::size_t>(i)] = RecordFromUnit(i);
-    return BuildMemoryFile(records);
+    for (int i = 0; i < kMemorySlots && !link.Cancelled(); ++i) {
+        Report(progress, i + 1);
+        if (!RecordFromUnit(link, i, records[static_cast<std::size_t>(i)])) result.unreadSlots.push_back(i + 1);
+    }
+    // A read that ended because of the cancel is not the unit's fault.
+    result.cancelled = link.Cancelled();
+    result.bytes = BuildMemoryFile(records);
+    return result;
 }
 
-LoadFileResult LoadMemoryFileIntoUnit(std::span<const std::uint8_t> fileBytes)
+LoadFileReport LoadMemoryFileIntoUnit(Link& link, std::span<const std::uint8_t> fileBytes,
+                                      const SlotProgress& progress)
 {
+    LoadFileReport report;
     const MemoryFileImage file = MemoryFileFromBytes(fileBytes);
-    if (!CheckMemoryFileFormat(file)) return LoadFileResult::FormatError;
+    if (!CheckMemoryFileFormat(file)) {
+        report.result = LoadFileResult::FormatError;
+        return report;
+    }
     for (int i = 0; i < kMemorySlots; ++i) {
         const SlotRecord record = ReadSlotRecord(file, i);
-        // Only records marked used go to the unit, and only into slots the unit holds a program in.
-        if (record.usedByte != 1 || !model.memUsed[i]) continue;
-        if (UnitStoreMemory(i + 1, record.name, record.imageBlock.data()) != kResultDone)
-            return LoadFileResult::DownloadFailed;
+        if (record.usedByte != 1) {
+            report.skipped.emplace_back(i + 1, record.usedByte);
+            continue;
+        }
+        if (link.Cancelled()) {
+            report.result = LoadFileResult::Cancelled;
+            return report;
+        }
+        Report(progress, i + 1);
+        if (UnitStoreMemory(link, i + 1, record.name, record.imageBlock.data()) != kResultDone) {
+            report.result = link.Cancelled() ? LoadFileResult::Cancelled : LoadFileResult::DownloadFailed;
+            report.failedSlot = i + 1;
+            return report;
+        }
+        report.storedSlots.push_back(i + 1);
     }
-    return LoadFileResult::Loaded;
+    return report;
 }
 
-int ResetUnit()
+std::string DescribeLoad(const LoadFileReport& report)
 {
-    SendParameter(PID_RESET);
-    ReadMemoryDirectory();
-    return ReadCurrentIntoModel();
+    const std::size_t stored = report.storedSlots.size();
+    std::string text = std::to_string(stored) + (stored == 1 ? " memory stored" : " memories stored");
+    text += stored == 0 ? "." : ": " + SlotList(report.storedSlots) + ".";
+    if (report.skipped.empty()) return text;
+    text += "\nSkipped: ";
+    for (std::size_t i = 0; i < report.skipped.size(); ++i) {
+        const auto& [slot, usedByte] = report.skipped[i];
+        text += (i == 0 ? "" : ", ") + ("memory " + std::to_string(slot)) + " (" + SkipReason(usedByte) + ")";
+    }
+    return text + ".";
 }
 
-int WriteLogo(const std::string& line1, const std::string& line2, std::array<std::string, 2>* paddedLines)
+std::string DescribeUnreadSlots(const std::vector<int>& slots)
+{
+    return "Memory " + SlotList(slots) + " could not be read from the unit; the file was not written.";
+}
+
+int ResetUnit(Link& link)
+{
+    SendParameter(link, PID_RESET);
+    ReadMemoryDirectory(link);
+    return ReadCurrentIntoModel(link);
+}
+
+int WriteLogo(Link& link, const std::string& line1, const std::string& line2, std::array<std::string, 2>* paddedLines)
 {
     const std::string first = LogoLine(line1), second = LogoLine(line2);
     const std::string text = first + second;
-    std::memcpy(model.logoText, text.c_str(), text.size() + 1);
+    std::memcpy(link.Model().logoText, text.c_str(), text.size() + 1);
     if (paddedLines) *paddedLines = {first, second};
-    return UnitWriteLogo();
+    return UnitWriteLogo(link);
 }

@@ -1,6 +1,10 @@
 // What the program does with the unit, free of any window: each operation
-// runs its exchanges and returns a result that the caller turns into the
-// system's own message.
+// runs its exchanges over a link, reads and writes the link's model, and
+// returns a result that the caller turns into the system's own message.
+//
+// A long operation reports each memory it moves on to through a
+// SlotProgress callback (on the thread that runs it), and ends at its
+// current step once the link is cancelled (Link::Cancel).
 #pragma once
 
 #include <array>
@@ -8,8 +12,14 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "memfile/MemoryFile.h"
+
+class Link;
+
+// Called with the memory (1..6) an operation turns to next.
+using SlotProgress = std::function<void(int slot)>;
 
 // The firmware index of a stored firmware type: types 0..9 give 0..9,
 // 10..14 give 0; types beyond the table give -1. Only index 0 is supported.
@@ -27,43 +37,71 @@ enum class ConnectResult {
 // keeps that slot's previous entry. storeFirmType writes the firmware type
 // back to the settings; it is called as the sequence requires.
 // While connected, acts as DisconnectUnit and returns HandshakeFailed.
-ConnectResult ConnectUnit(const std::function<void(std::uint8_t)>& storeFirmType);
+ConnectResult ConnectUnit(Link& link, const std::function<void(std::uint8_t)>& storeFirmType);
 
 // Sends the disconnect and clears `connected`.
-void DisconnectUnit();
+void DisconnectUnit(Link& link);
 
 // Reads the six memory names into memUsed/memName (failed reads keep the entry).
-void ReadMemoryDirectory();
+void ReadMemoryDirectory(Link& link);
 
 // Reads the current setting into the model. 0, 1 or 3.
-int ReadCurrentIntoModel();
+int ReadCurrentIntoModel(Link& link);
 
 // Stores the model's current setting under the name into slot 1..6: trailing
 // blanks dropped, a blank name stored as "2 x 2 WAY + Msum". 0, 1 or 3.
-int StoreMemorySlot(int slot, const std::string& name);
+int StoreMemorySlot(Link& link, int slot, const std::string& name);
 
 // Recalls slot 1..6 into the unit and the model. 0, 1 or 3.
-int RecallMemorySlot(int slot);
+int RecallMemorySlot(Link& link, int slot);
 
 // Erases slot 1..6. 0, 1 or 3.
-int DeleteMemorySlot(int slot);
+int DeleteMemorySlot(Link& link, int slot);
 
-// The memory-file writing algorithm: every used slot read from the unit,
-// the current setting's image wherever a read is not possible.
-MemoryFileImage BuildMemoryFileFromUnit();
+// The memory file read from the unit: every memory the directory marks used
+// is read into its record; an unused one gets the current setting's image.
+// A used memory whose read fails is named in unreadSlots, and such a file
+// must not be written: it would claim to hold a memory it does not hold.
+struct UnitMemoryFile {
+    MemoryFileImage bytes{};
+    std::vector<int> unreadSlots;  // 1..6, in order
+    bool cancelled = false;
+    bool Complete() const { return unreadSlots.empty() && !cancelled; }
+};
+UnitMemoryFile ReadMemoryFileFromUnit(Link& link, const SlotProgress& progress = {});
 
-enum class LoadFileResult { Loaded, FormatError, DownloadFailed };
+enum class LoadFileResult { Loaded, FormatError, DownloadFailed, Cancelled };
 
-// The memory-file reading algorithm over bytes already read from the file:
-// the format check, then each used record stored into its slot in order,
-// stopping at the first failed store.
-LoadFileResult LoadMemoryFileIntoUnit(std::span<const std::uint8_t> fileBytes);
+struct LoadFileReport {
+    LoadFileResult result = LoadFileResult::Loaded;
+    std::vector<int> storedSlots;  // in the order stored
+    // Records left out: the slot and the used byte that is not 1.
+    std::vector<std::pair<int, std::uint8_t>> skipped;
+    int failedSlot = 0;  // the store that failed (DownloadFailed)
+};
+
+// The memory-file restore over bytes already read from the file: the format
+// check, then every record whose used byte is 1 stored into its slot in
+// order (the unit takes a store into an empty memory), stopping at the
+// first failed store.
+LoadFileReport LoadMemoryFileIntoUnit(Link& link, std::span<const std::uint8_t> fileBytes,
+                                      const SlotProgress& progress = {});
+
+// What a restore did, for the person: the stores made and the records left
+// out with the reason, one sentence each ("4 memories stored: 1, 2, 3, 5.",
+// "Skipped: memory 4 (marked empty in the file).").
+std::string DescribeLoad(const LoadFileReport& report);
+
+// Why a save wrote nothing: "Memory 2, 5 could not be read from the unit;
+// the file was not written."
+std::string DescribeUnreadSlots(const std::vector<int>& slots);
 
 // The unit reset: the reset message, then the directory and the current
 // setting read back. Returns the current-setting read's result (0, 1 or 3).
-int ResetUnit();
+int ResetUnit(Link& link);
 
 // Fills logoText from the two lines (7 bits, blank-padded to 20 characters)
 // and sends it. Returns 0, 1 or 3. paddedLines receives the two padded lines
 // so the caller can keep them in its settings.
-int WriteLogo(const std::string& line1, const std::string& line2, std::array<std::string, 2>* paddedLines = nullptr);
+int WriteLogo(Link& link, const std::string& line1, const std::string& line2,
+              std::array<std::string, 2>* paddedLines = nullptr);

@@ -14,7 +14,7 @@
 #include "app/Messages.h"
 #include "app/ServiceKeys.h"
 #include "app/ToolbarImages.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -133,14 +133,14 @@ void CAboutDlg::accept()
 
 void CAboutDlg::RunReset()
 {
-    if (ResetUnit() != 0) ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
+    if (ResetUnit(UnitLink()) != 0) ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
 }
 
 void CAboutDlg::RunLogo()
 {
     std::array<std::string, 2> padded;
     const int result =
-        WriteLogo(line1_->text().toLatin1().toStdString(), line2_->text().toLatin1().toStdString(), &padded);
+        WriteLogo(UnitLink(), line1_->text().toLatin1().toStdString(), line2_->text().toLatin1().toStdString(), &padded);
     StoreLogoLines(padded);
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), LogoResultText(result == 0),
                     QMessageBox::Ok, this);

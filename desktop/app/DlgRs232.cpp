@@ -13,7 +13,7 @@
 #include "app/ErrorBox.h"
 #include "app/Messages.h"
 #include "app/PortSetting.h"
-#include "link/Transport.h"
+#include "app/UnitLink.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ void CDlgRs232::accept()
         QDialog::accept();
         return;
     }
-    CommClose();
+    UnitLink().Close();
     SetCurrentPortNumber(number);
     StorePortNumber(number);
     switch (ClassifyPortDeviceEdit(shownDevice_, device_->currentText())) {

@@ -9,7 +9,7 @@
 #include "app/Identity.h"
 #include "app/QuenbarView.h"
 #include "app/ToolbarImages.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 
 ConnectionCommandStates CommandStatesFor(bool connected) { return {!connected, connected}; }
 

@@ -4,7 +4,7 @@
 
 #include "app/AppSettings.h"
 #include "link/PortName.h"
-#include "link/Transport.h"
+#include "app/UnitLink.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ QString DeviceForPort(int number)
 
 int OpenCurrentPort()
 {
-    CommSetPortDevice(DeviceForPort(currentPortNumber).toStdString());
-    return CommOpen();
+    UnitLink().SetDevice(DeviceForPort(currentPortNumber).toStdString());
+    return UnitLink().Open() ? 1 : 0;
 }
 
 QStringList SystemSerialDevices()

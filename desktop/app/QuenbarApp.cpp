@@ -12,8 +12,8 @@
 #include "app/MainFrame.h"
 #include "app/Messages.h"
 #include "app/PortSetting.h"
-#include "link/Transport.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
+#include "app/UnitLink.h"
 
 CQuenbarApp::CQuenbarApp()
 {
@@ -33,7 +33,6 @@ QString CQuenbarApp::InstanceLockPath()
 
 CQuenbarApp::StartResult CQuenbarApp::InitInstance()
 {
-    serialLayerUp_ = CommInit() == 1;
     if (!AcquireInstanceLock()) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QString::fromLatin1(kAlreadyRunningText),
                         QMessageBox::Ok);
@@ -41,7 +40,7 @@ CQuenbarApp::StartResult CQuenbarApp::InitInstance()
         return StartResult::AlreadyRunning;
     }
     LoadSettings();
-    LoadDefaults();
+    LoadDefaults(model);
     OpenPort();
 
     mainFrame_ = std::make_unique<CMainFrame>();
@@ -75,8 +74,7 @@ void CQuenbarApp::OpenPort()
 int CQuenbarApp::ExitInstance()
 {
     mainFrame_.reset();
-    if (serialLayerUp_) CommShutdown();
-    serialLayerUp_ = false;
+    UnitLink().Close();
     instanceLock_.reset();
     return 0;
 }

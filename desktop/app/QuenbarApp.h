@@ -38,5 +38,4 @@ private:
 
     std::unique_ptr<QLockFile> instanceLock_;
     std::unique_ptr<CMainFrame> mainFrame_;
-    bool serialLayerUp_ = false;
 };

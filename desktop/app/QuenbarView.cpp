@@ -14,7 +14,7 @@
 #include "app/controls/RoundButton.h"
 #include "dialogs/ChannelSettings.h"
 #include "memory/MemoryDialog.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -162,7 +162,7 @@ void CQuenbarView::OnConnect()
         OnDisconnect();
         return;
     }
-    const ConnectResult result = ConnectUnit([](std::uint8_t type) { StoreFirmType(type); });
+    const ConnectResult result = ConnectUnit(UnitLink(), [](std::uint8_t type) { StoreFirmType(type); });
     if (result == ConnectResult::HandshakeFailed)
         ShowErrorBox(this, QString::fromLatin1(kConnectFailedText));
     else if (result == ConnectResult::CurrentReadFailed)
@@ -172,7 +172,7 @@ void CQuenbarView::OnConnect()
 
 void CQuenbarView::OnDisconnect()
 {
-    DisconnectUnit();
+    DisconnectUnit(UnitLink());
     emit connectionChanged();
 }
 

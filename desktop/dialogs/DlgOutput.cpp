@@ -16,7 +16,7 @@
 #include "dialogs/UpDown.h"
 #include "graph/ResponseGraph.h"
 #include "link/ParameterMessages.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "model/Scales.h"
 
 namespace {
@@ -87,7 +87,7 @@ void CDlgOutput::BuildCrossoverGroup()
     crossoverOn_ = AddCheckBox(this, "ON", 16, 223, 45, 8);
     connect(crossoverOn_, &QCheckBox::clicked, this, [this](bool checked) {
         model.xoverOn[slot_] = checked ? 1 : 0;
-        if (slot_ == kSlotLeftRight) SendParameter(PID_LR_XOVER_ON);
+        if (slot_ == kSlotLeftRight) SendEdit(PID_LR_XOVER_ON);
         RedrawGraph();
     });
 }
@@ -284,12 +284,12 @@ void CDlgOutput::PushData() { levelEdit_->setText(levelText_); }
 
 void CDlgOutput::RedrawGraph() { update(graphRect_); }
 
-void CDlgOutput::Send(int leftRightId, int subId) { SendParameter(slot_ == kSlotSub ? subId : leftRightId); }
+void CDlgOutput::Send(int leftRightId, int subId) { SendEdit(slot_ == kSlotSub ? subId : leftRightId); }
 
 void CDlgOutput::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    DrawResponseGraph(painter, slot_, graphRect_, curvePen_);
+    DrawResponseGraph(painter, model, slot_, graphRect_, curvePen_);
 }
 
 void CDlgOutput::OnLevelMoved(int position)
@@ -309,7 +309,7 @@ void CDlgOutput::SetLevelPosition(int position)
 void CDlgOutput::SetDelay(int delay)
 {
     model.delay[slot_] = delay;
-    SendParameter(PID_DELAY);
+    SendEdit(PID_DELAY);
     RefreshDelayTexts();
     for (CUpDown* upDown : delayUpDowns_) upDown->SetPosition(delay);
 }
@@ -338,7 +338,7 @@ void CDlgOutput::OnFlatClicked(int band, bool checked)
 {
     model.curBand = band;
     model.peqFlat[PeqIndex(slot_, band)] = checked ? 1 : 0;
-    SendParameter(PID_PEQ_FLAT);
+    SendEdit(PID_PEQ_FLAT);
 }
 
 void CDlgOutput::OnBandButton(int band)

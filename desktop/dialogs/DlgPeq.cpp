@@ -17,7 +17,7 @@
 #include "dialogs/ScrollNotifier.h"
 #include "dialogs/TypedValues.h"
 #include "link/ParameterMessages.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "model/Scales.h"
 
 namespace {
@@ -138,7 +138,7 @@ void CDlgPeq::BuildGainGroup()
     flat_ = Place(new QCheckBox(QStringLiteral("FLAT"), this), 287, 163, 40, 10);
     connect(flat_, &QCheckBox::clicked, this, [this](bool ticked) {
         model.peqFlat[Band()] = ticked ? 1 : 0;
-        SendParameter(PID_PEQ_FLAT);
+        SendEdit(PID_PEQ_FLAT);
     });
 }
 
@@ -232,13 +232,13 @@ void CDlgPeq::OnGainScroll(ScrollCode code, int position)
     }
     gainEdit_->setText(ToQString(PeqGainText(kGainStepZero - position)));
     model.peqGain[Band()] = kGainStepZero - position;
-    if (send) SendParameter(PID_PEQ_GAIN);
+    if (send) SendEdit(PID_PEQ_GAIN);
     ApplyEnableRules();
 }
 
 void CDlgPeq::OnGainTimer(PendingGainSend::Clock::time_point now)
 {
-    if (pendingGain_.TakeIfDue(now)) SendParameter(PID_PEQ_GAIN);
+    if (pendingGain_.TakeIfDue(now)) SendEdit(PID_PEQ_GAIN);
 }
 
 void CDlgPeq::OnFrequencyScroll(ScrollCode code, int position)
@@ -248,7 +248,7 @@ void CDlgPeq::OnFrequencyScroll(ScrollCode code, int position)
     model.peqFreq[j] =
         IsThumb(code) ? position : std::clamp(model.peqFreq[j] + ScrollStep(code), range_.min, range_.max);
     SetFrequency(model.peqFreq[j]);
-    if (send) SendParameter(PID_PEQ_FREQ);
+    if (send) SendEdit(PID_PEQ_FREQ);
     freqBar_->setFocus();
 }
 
@@ -266,7 +266,7 @@ void CDlgPeq::OnBandwidthScroll(ScrollCode code, int position)
         model.peqBandwidth[j] =
             std::clamp(model.peqBandwidth[j] + ScrollStep(code), kBandwidthStepNarrowest, kBandwidthStepWidest);
     }
-    if (send) SendParameter(PID_PEQ_BANDWIDTH);
+    if (send) SendEdit(PID_PEQ_BANDWIDTH);
     bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], 0, 0)));
     SetBandwidthBar(model.peqBandwidth[j]);
     if (!IsThumb(code)) ShowBellRange();
@@ -289,7 +289,7 @@ void CDlgPeq::OnShelfClicked(bool high, bool ticked)
         SetBandwidthBar(model.peqBandwidth[j]);
     }
     bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
-    SendParameter(PID_PEQ_BANDWIDTH);
+    SendEdit(PID_PEQ_BANDWIDTH);
 }
 
 void CDlgPeq::OnSetZeroDb()
@@ -297,7 +297,7 @@ void CDlgPeq::OnSetZeroDb()
     SetGainBar(0);
     gainEdit_->setText(QStringLiteral("+0dB"));
     model.peqGain[Band()] = 128;
-    SendParameter(PID_PEQ_GAIN);
+    SendEdit(PID_PEQ_GAIN);
     ApplyEnableRules();
 }
 
@@ -306,7 +306,7 @@ void CDlgPeq::OnTypedFrequency()
     const int step = PeqFrequencyFromText(freqEdit_->text().toStdString(), range_);
     model.peqFreq[Band()] = step;
     SetFrequency(step);
-    SendParameter(PID_PEQ_FREQ);
+    SendEdit(PID_PEQ_FREQ);
 }
 
 void CDlgPeq::OnTypedGain()
@@ -315,7 +315,7 @@ void CDlgPeq::OnTypedGain()
     gainEdit_->setText(ToQString(SignedTenthsText(tenths)));
     SetGainBar(-tenths);
     model.peqGain[Band()] = tenths + 128;
-    SendParameter(PID_PEQ_GAIN);
+    SendEdit(PID_PEQ_GAIN);
     ApplyEnableRules();
 }
 
@@ -356,7 +356,7 @@ void CDlgPeq::OnTypedBandwidth()
         SetBandwidthBar(model.peqBandwidth[j]);
     }
     bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], model.peqHiShelf[j], model.peqLoShelf[j])));
-    SendParameter(PID_PEQ_BANDWIDTH);
+    SendEdit(PID_PEQ_BANDWIDTH);
 }
 
 void CDlgPeq::OnEnter(QObject* focused)

@@ -6,7 +6,7 @@
 
 #include "dialogs/ChannelSettings.h"
 #include "dialogs/DlgOutput.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 
 CDlgSetting::CDlgSetting(QWidget* owner) : QDialog(owner), tabs_(new QTabWidget(this))
 {

@@ -15,7 +15,7 @@
 #include "dialogs/KeyHook.h"
 #include "dialogs/ScrollNotifier.h"
 #include "link/ParameterMessages.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "model/Scales.h"
 
 namespace {
@@ -109,9 +109,9 @@ void CDlgXover::SendSide()
 {
     const bool sub = Slot() == kSlotSub;
     if (side_ == kHighPass)
-        SendParameter(sub ? PID_SUB_HPF : PID_LR_HPF);
+        SendEdit(sub ? PID_SUB_HPF : PID_LR_HPF);
     else
-        SendParameter(sub ? PID_SUB_LPF : PID_LR_LPF);
+        SendEdit(sub ? PID_SUB_LPF : PID_LR_LPF);
 }
 
 void CDlgXover::OnSideClicked(int side)

@@ -151,9 +151,10 @@ QImage RenderResponseImage(std::span<const double> response, const QColor& curve
     return image;
 }
 
-void DrawResponseGraph(QPainter& target, int slot, const QRect& graphRect, const QPen& curvePen)
+void DrawResponseGraph(QPainter& target, const ParameterModel& model, int slot, const QRect& graphRect,
+                       const QPen& curvePen)
 {
-    const auto response = ComputeResponse(slot);
+    const auto response = ComputeResponse(model, slot);
     const QImage image = RenderResponseImage(response, curvePen.color());
     if (graphRect.width() > kGraphWidth && graphRect.height() > kGraphHeight) {
         const int right = graphRect.left() + graphRect.width();

@@ -11,6 +11,8 @@
 
 #include "response/GraphCurve.h"
 
+struct ParameterModel;
+
 // Draws the grid, the labels and the curve of `response` (one dB value per
 // frequency step; entry 0 is not drawn) into a fresh 460 x 190 image.
 QImage RenderResponseImage(std::span<const double> response, const QColor& curveColour);
@@ -18,4 +20,5 @@ QImage RenderResponseImage(std::span<const double> response, const QColor& curve
 // Draws the response of `slot` into `graphRect` of the target: unscaled and
 // centred when the rectangle is larger than the image both ways, otherwise
 // scaled to fill the rectangle. The curve takes its colour from `curvePen`.
-void DrawResponseGraph(QPainter& target, int slot, const QRect& graphRect, const QPen& curvePen);
+void DrawResponseGraph(QPainter& target, const ParameterModel& model, int slot, const QRect& graphRect,
+                       const QPen& curvePen);

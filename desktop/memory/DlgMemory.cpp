@@ -12,7 +12,7 @@
 #include "memory/MemoryFileDialogs.h"
 #include "memory/MemoryTexts.h"
 #include "memory/SlotIcons.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -194,7 +194,7 @@ void CDlgMemory::OnStore()
                                                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    if (StoreMemorySlot(slot, name.toLatin1().toStdString()) != 0) {
+    if (StoreMemorySlot(UnitLink(), slot, name.toLatin1().toStdString()) != 0) {
         ShowFailure(memory_text::kStoreFailed);
     }
     accept();
@@ -202,7 +202,7 @@ void CDlgMemory::OnStore()
 
 void CDlgMemory::OnRecall()
 {
-    if (RecallMemorySlot(model.curMemory) != 0) {
+    if (RecallMemorySlot(UnitLink(), model.curMemory) != 0) {
         ShowFailure(memory_text::kRecallFailed);
         return;
     }
@@ -217,7 +217,7 @@ void CDlgMemory::OnDelete()
         return;
     }
     model.curMemory = row + 1;
-    if (DeleteMemorySlot(model.curMemory) != 0) {
+    if (DeleteMemorySlot(UnitLink(), model.curMemory) != 0) {
         ShowFailure(memory_text::kEraseFailed);
     }
     FillList();

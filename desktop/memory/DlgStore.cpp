@@ -8,7 +8,7 @@
 
 #include "app/DialogUnits.h"
 #include "memory/MemoryTexts.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 
 namespace {
 

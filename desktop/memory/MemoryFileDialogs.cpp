@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 
+#include "app/UnitLink.h"
 #include "memfile/MemoryFile.h"
 #include "memory/MemoryTexts.h"
 
@@ -69,12 +70,19 @@ bool SaveMemoryFileTo(const QString& path, QWidget* owner)
         ShowError(owner, memory_text::kOpenFailed);
         return false;
     }
-    MemoryFileImage bytes{};
+    UnitMemoryFile read;
     {
         WaitCursor wait;
-        bytes = BuildMemoryFileFromUnit();
+        read = ReadMemoryFileFromUnit(UnitLink());
     }
-    if (!WriteAndCommit(file, bytes)) {
+    // A file that would claim memories it does not hold is never written.
+    if (!read.Complete()) {
+        file.cancelWriting();
+        QMessageBox::critical(owner, QString::fromLatin1(memory_text::kErrorCaption),
+                              QString::fromStdString(DescribeUnreadSlots(read.unreadSlots)));
+        return false;
+    }
+    if (!WriteAndCommit(file, read.bytes)) {
         ShowError(owner, memory_text::kWriteFailed);
         return false;
     }
@@ -89,27 +97,31 @@ LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner, const std
     if (file.open(QIODevice::ReadOnly)) {
         bytes = file.read(static_cast<qint64>(kMemoryFileSize));
     }
-    LoadFileResult result;
+    LoadFileReport report;
     {
         WaitCursor wait;
-        result = LoadMemoryFileIntoUnit(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+        report = LoadMemoryFileIntoUnit(UnitLink(), std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                                   static_cast<std::size_t>(bytes.size())));
     }
     if (afterStores) {
         afterStores();
     }
-    switch (result) {
+    const QString details = QString::fromStdString(DescribeLoad(report));
+    switch (report.result) {
         case LoadFileResult::FormatError:
             ShowError(owner, memory_text::kFormatError);
             break;
         case LoadFileResult::DownloadFailed:
-            ShowError(owner, memory_text::kDownloadFailed);
+        case LoadFileResult::Cancelled:
+            QMessageBox::critical(owner, QString::fromLatin1(memory_text::kErrorCaption),
+                                  QString::fromLatin1(memory_text::kDownloadFailed) + QLatin1Char('\n') + details);
             break;
         case LoadFileResult::Loaded:
-            ShowInformation(owner, memory_text::kLoadCaption, memory_text::kLoaded);
+            QMessageBox::information(owner, QString::fromLatin1(memory_text::kLoadCaption),
+                                     QString::fromLatin1(memory_text::kLoaded) + QLatin1Char('\n') + details);
             break;
     }
-    return result;
+    return report.result;
 }
 
 void SaveMemoryFile(QWidget* owner)

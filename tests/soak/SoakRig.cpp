@@ -5,7 +5,6 @@
 #include <fstream>
 #include <thread>
 
-#include "link/Transport.h"
 
 namespace soak {
 
@@ -124,15 +123,15 @@ SoakRig::SoakRig() = default;
 
 SoakRig::~SoakRig()
 {
-    CommShutdown();
+    link_.Close();
     unit_.Stop();
 }
 
 bool SoakRig::Open()
 {
-    if (!unit_.Start() || CommInit() != 1) return false;
-    CommSetPortDevice(unit_.DevicePath());
-    return CommOpen() != 0;
+    if (!unit_.Start()) return false;
+    link_.SetDevice(unit_.DevicePath());
+    return link_.Open();
 }
 
 void SoakRig::Apply(Fault fault, std::mt19937& random)
@@ -191,8 +190,8 @@ bool SoakRig::Recover(Fault fault)
     if (fault != Fault::HangUp) return true;
     unit_.Stop();
     if (!unit_.Start()) return false;
-    CommSetPortDevice(unit_.DevicePath());
-    return CommOpen() != 0;
+    link_.SetDevice(unit_.DevicePath());
+    return link_.Open();
 }
 
 }  // namespace soak

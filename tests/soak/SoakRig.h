@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "link/Link.h"
+#include "model/Model.h"
 #include "emulator/Emulator.h"
 
 namespace soak {
@@ -90,6 +92,8 @@ public:
     bool Recover(Fault fault);
 
     Rx74Emulator& Unit() { return unit_; }
+    Link& UnitLink() { return link_; }
+    ParameterModel& Model() { return model_; }
 
     // Frames the unit has answered since it had answered `before`. The unit
     // counts a frame just after writing its answer, so the program may have
@@ -98,6 +102,8 @@ public:
 
 private:
     Rx74Emulator unit_;
+    ParameterModel model_{};
+    Link link_{model_};
     int hangUpAfter_ = 0;
     int lateReplyMs_ = 0;
 };

@@ -15,7 +15,7 @@
 
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
-#include "link/Transport.h"
+#include "link/Link.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
 #include "tests/soak/SoakRig.h"
@@ -44,16 +44,17 @@ Image RandomImage(std::mt19937& random)
 // The image a model holds after unpacking `image` and packing it again.
 Image Normalised(const Image& image)
 {
-    ImageToModel(image.data());
+    ParameterModel model{};
+    ImageToModel(model, image.data());
     Image normalised;
-    ModelToImage(normalised.data());
+    ModelToImage(model, normalised.data());
     return normalised;
 }
 
-Image ModelImage()
+Image ModelImage(const ParameterModel& model)
 {
     Image image;
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     return image;
 }
 
@@ -65,9 +66,9 @@ std::string RandomName(std::mt19937& random)
     return name;
 }
 
-void RandomiseModel(std::mt19937& random)
+void RandomiseModel(ParameterModel& model, std::mt19937& random)
 {
-    ImageToModel(RandomImage(random).data());
+    ImageToModel(model, RandomImage(random).data());
     model.curChannel = (random() % 2) * kSlotSub;
     model.curBand = static_cast<int>(random() % kPeqBands);
 }
@@ -129,14 +130,15 @@ class SoakTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
         ASSERT_TRUE(rig_.Open());
     }
 
     SoakSize size_ = SoakSizeFromEnvironment();
     std::mt19937 random_{size_.seed};
     SoakRig rig_;
+    ParameterModel& model = rig_.Model();
+    Link& link = rig_.UnitLink();
 };
 
 TEST_F(SoakTest, EveryParameterMessageEndsWithTheRightResultAndTheUnitSawExactlyItsFrames)
@@ -152,16 +154,16 @@ TEST_F(SoakTest, EveryParameterMessageEndsWithTheRightResultAndTheUnitSawExactly
     while (sent < size_.messages) {
         const Fault fault = deck.Draw();
         rig_.Apply(fault, random_);
-        RandomiseModel(random_);
+        RandomiseModel(model, random_);
         const int stretch = StretchLength(fault, rig_.HangUpAfter(), random_);
         const int exchangesBefore = rig_.Unit().Exchanges();
         std::vector<Bytes> framesTheUnitMustHave;
         int acknowledged = 0;
         for (int i = 0; i < stretch && sent < size_.messages; ++i, ++sent) {
             const int id = kAllParameterIds[random_() % std::size(kAllParameterIds)];
-            const Bytes payload = ParameterPayload(id);
+            const Bytes payload = ParameterPayload(model, id);
             const auto start = Clock::now();
-            const int result = SendParameter(id);
+            const int result = SendParameter(link, id);
             const long elapsed = ElapsedMs(start);
             const int expected = ExpectedParameterResult(fault, i, rig_.HangUpAfter());
             ASSERT_EQ(result, expected) << "message " << sent << " (" << i + 1 << " of " << stretch << ") id " << id
@@ -213,12 +215,12 @@ TEST_F(SoakTest, EveryConnectSequenceEndsWithTheRightResultAndLeavesTheUnitsSett
         }
         const Image expectedImage = Normalised(unitImage);
         model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
         rig_.Apply(fault, random_);
         const int exchangesBefore = rig_.Unit().Exchanges();
 
         const auto start = Clock::now();
-        const ConnectResult result = ConnectUnit([](std::uint8_t) {});
+        const ConnectResult result = ConnectUnit(link, [](std::uint8_t) {});
         const long elapsed = ElapsedMs(start);
         ASSERT_EQ(result, ExpectedConnectResult(fault)) << "sequence " << n << " under " << FaultName(fault);
         ASSERT_LE(elapsed, 2 * kConnectFrames * kStepTimeoutMs + kDeadlineSlackMs) << "sequence " << n;
@@ -233,7 +235,7 @@ TEST_F(SoakTest, EveryConnectSequenceEndsWithTheRightResultAndLeavesTheUnitsSett
         ASSERT_EQ(rig_.FramesAnsweredSince(exchangesBefore, answered), answered) << "sequence " << n;
         if (result == ConnectResult::Connected) {
             ASSERT_EQ(rig_.Unit().ReceivedPayloads(), connectPayloads) << "sequence " << n;
-            ASSERT_EQ(ModelImage(), expectedImage) << "sequence " << n;
+            ASSERT_EQ(ModelImage(model), expectedImage) << "sequence " << n;
             for (int i = 0; i < kMemorySlots; ++i) {
                 ASSERT_STREQ(model.memName[i], names[i].c_str()) << "sequence " << n << " slot " << i + 1;
                 ASSERT_EQ(model.memUsed[i], used[i] ? 1 : 0) << "sequence " << n << " slot " << i + 1;
@@ -243,7 +245,7 @@ TEST_F(SoakTest, EveryConnectSequenceEndsWithTheRightResultAndLeavesTheUnitsSett
             rig_.Unit().ClearReceived();
             const int answeredBeforeDisconnect = rig_.Unit().Exchanges();
             const auto disconnectStart = Clock::now();
-            DisconnectUnit();
+            DisconnectUnit(link);
             ASSERT_LE(ElapsedMs(disconnectStart), kStepTimeoutMs + kDisconnectTimeoutMs + kDeadlineSlackMs);
             if (Benign(fault)) {
                 ASSERT_EQ(rig_.Unit().ReceivedPayloads(), std::vector<Bytes>{disconnectPayload});

@@ -10,6 +10,9 @@
 
 namespace {
 
+// The model these tests read and write.
+ParameterModel model{};
+
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(BuildFrame, WrapsPayloadsInHeaderLengthChecksumAndTrailer)
@@ -37,13 +40,13 @@ protected:
     void SetUp() override
     {
         model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
     }
     static void Reply(int slot, std::uint8_t used, const char* name16)
     {
         std::uint8_t reply[18] = {0, used};
         std::memcpy(reply + 2, name16, 16);
-        ApplyMemoryNameReply(slot, reply);
+        ApplyMemoryNameReply(model, slot, reply);
     }
 };
 
@@ -63,12 +66,12 @@ TEST_F(MemoryDirectoryTest, NameRepliesLoseTrailingBlanksKeepTheirFirstCharacter
 
 TEST_F(MemoryDirectoryTest, StoredNameKeepsItsCharactersAndSlotsOutsideOneToSixChangeNothing)
 {
-    SetMemoryEntry(5, "N\xE9\tx\0           ", true);
+    SetMemoryEntry(model, 5, "N\xE9\tx\0           ", true);
     EXPECT_STREQ(model.memName[4], "N\xE9\tx");
     EXPECT_EQ(model.memUsed[4], 1);
     const ParameterModel before = model;
-    SetMemoryEntry(0, "AAAAAAAAAAAAAAAA", true);
-    SetMemoryEntry(7, "AAAAAAAAAAAAAAAA", true);
+    SetMemoryEntry(model, 0, "AAAAAAAAAAAAAAAA", true);
+    SetMemoryEntry(model, 7, "AAAAAAAAAAAAAAAA", true);
     EXPECT_EQ(std::memcmp(&before, &model, sizeof model), 0);
 }
 

@@ -4,9 +4,14 @@
 
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
+#include "link/Link.h"
 #include "model/Model.h"
+#include "unit/UnitCommands.h"
 
 namespace {
+
+// The model these tests read and write.
+ParameterModel model{};
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -15,7 +20,7 @@ protected:
     void SetUp() override
     {
         model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
         // Distinct values everywhere, so a byte taken from the wrong field shows.
         for (int s = 0; s < kChannelSlots; ++s) {
             model.gain[s] = 100 + s;
@@ -68,7 +73,7 @@ TEST_F(ParameterPayloadTest, EveryChannelIdReadsItsOwnFieldsOfTheModel)
         {PID_SUB_LPF, {49, 12, 0x01, 0x7E, 0}},
         {PID_RESET, {250, 0x10, 0x23}},
     };
-    for (const Expected& row : table) EXPECT_EQ(ParameterPayload(row.id), row.payload) << "id " << row.id;
+    for (const Expected& row : table) EXPECT_EQ(ParameterPayload(model, row.id), row.payload) << "id " << row.id;
 }
 
 TEST_F(ParameterPayloadTest, WorkedFramesComeOutByteForByte)
@@ -81,19 +86,19 @@ TEST_F(ParameterPayloadTest, WorkedFramesComeOutByteForByte)
         rest.insert(rest.begin(), header.begin(), header.end());
         return rest;
     };
-    EXPECT_EQ(FrameOf(ParameterPayload(PID_LR_GAIN)), framed({0x03, 0xD3, 0x80, 0x00, 0x53, 0x53}));
-    EXPECT_EQ(FrameOf(ParameterPayload(PID_SUB_HPF)), framed({0x05, 0x27, 0x03, 0x00, 0x41, 0x00, 0x6B, 0x53}));
-    EXPECT_EQ(FrameOf(ParameterPayload(PID_RESET)), framed({0x03, 0xFA, 0x10, 0x23, 0x2D, 0x53}));
+    EXPECT_EQ(FrameOf(ParameterPayload(model, PID_LR_GAIN)), framed({0x03, 0xD3, 0x80, 0x00, 0x53, 0x53}));
+    EXPECT_EQ(FrameOf(ParameterPayload(model, PID_SUB_HPF)), framed({0x05, 0x27, 0x03, 0x00, 0x41, 0x00, 0x6B, 0x53}));
+    EXPECT_EQ(FrameOf(ParameterPayload(model, PID_RESET)), framed({0x03, 0xFA, 0x10, 0x23, 0x2D, 0x53}));
 }
 
 TEST_F(ParameterPayloadTest, DelayFollowsTheEditedChannelAndSendsTheLowByte)
 {
     model.curChannel = 2;
-    EXPECT_EQ(ParameterPayload(PID_DELAY), (Bytes{79, 302 & 0xFF, 0}));
+    EXPECT_EQ(ParameterPayload(model, PID_DELAY), (Bytes{79, 302 & 0xFF, 0}));
     model.curChannel = 0;
-    EXPECT_EQ(ParameterPayload(PID_DELAY), (Bytes{122, 300 & 0xFF, 0}));
+    EXPECT_EQ(ParameterPayload(model, PID_DELAY), (Bytes{122, 300 & 0xFF, 0}));
     model.curChannel = 1;
-    EXPECT_EQ(ParameterPayload(PID_DELAY), (Bytes{122, 300 & 0xFF, 0}));
+    EXPECT_EQ(ParameterPayload(model, PID_DELAY), (Bytes{122, 300 & 0xFF, 0}));
 }
 
 TEST_F(ParameterPayloadTest, PeqCodeNamesChannelAndBandAndAllFourIdsAgree)
@@ -112,7 +117,7 @@ TEST_F(ParameterPayloadTest, PeqCodeNamesChannelAndBandAndAllFourIdsAgree)
                                  0,
                                  0};
             for (int id : {PID_PEQ_FLAT, PID_PEQ_GAIN, PID_PEQ_FREQ, PID_PEQ_BANDWIDTH})
-                EXPECT_EQ(ParameterPayload(id), expected) << "channel " << channel << " band " << band;
+                EXPECT_EQ(ParameterPayload(model, id), expected) << "channel " << channel << " band " << band;
         }
     }
 }
@@ -127,7 +132,7 @@ TEST_F(ParameterPayloadTest, PeqMessageCarriesTheShelfFlagsOfEveryBandOfTheChann
     model.peqHiShelf[PeqIndex(0, 2)] = 1;  // another channel: not in the byte
     model.peqFlat[PeqIndex(2, 2)] = 9;
     model.peqBandwidth[PeqIndex(2, 2)] = 18;
-    Bytes payload = ParameterPayload(PID_PEQ_GAIN);
+    Bytes payload = ParameterPayload(model, PID_PEQ_GAIN);
     ASSERT_EQ(payload.size(), 7u);
     EXPECT_EQ(payload[0], 34);
     EXPECT_EQ(payload[2], 25);
@@ -135,28 +140,29 @@ TEST_F(ParameterPayloadTest, PeqMessageCarriesTheShelfFlagsOfEveryBandOfTheChann
     EXPECT_EQ(payload[6], 0x01 | 0x20 | 0x40);
     // A step outside the editors' range wraps as it does in the image.
     model.peqBandwidth[PeqIndex(2, 2)] = 50;
-    EXPECT_EQ(ParameterPayload(PID_PEQ_BANDWIDTH)[2], static_cast<std::uint8_t>(43 - 50));
+    EXPECT_EQ(ParameterPayload(model, PID_PEQ_BANDWIDTH)[2], static_cast<std::uint8_t>(43 - 50));
 }
 
 TEST_F(ParameterPayloadTest, CursorsOutsideTheModelReadBandZeroOfLeftRight)
 {
     model.curChannel = 9;
     model.curBand = -4;
-    const Bytes payload = ParameterPayload(PID_PEQ_FREQ);
+    const Bytes payload = ParameterPayload(model, PID_PEQ_FREQ);
     ASSERT_EQ(payload.size(), 7u);
     EXPECT_EQ(payload[0], 5);
     EXPECT_EQ(payload[1], 120);
     model.curChannel = 0;
     model.curBand = 3;
-    EXPECT_EQ(ParameterPayload(PID_PEQ_FREQ)[1], 120);
+    EXPECT_EQ(ParameterPayload(model, PID_PEQ_FREQ)[1], 120);
 }
 
 TEST_F(ParameterPayloadTest, UnknownIdHasNoPayloadAndIsNotSent)
 {
-    EXPECT_TRUE(ParameterPayload(1000).empty());
-    EXPECT_TRUE(ParameterPayload(5).empty());  // a wire code, not an id
+    EXPECT_TRUE(ParameterPayload(model, 1000).empty());
+    EXPECT_TRUE(ParameterPayload(model, 5).empty());  // a wire code, not an id
     model.connected = 1;
-    EXPECT_EQ(SendParameter(1000), 3);
+    Link link(model);
+    EXPECT_EQ(SendParameter(link, 1000), 3);
 }
 
 }  // namespace

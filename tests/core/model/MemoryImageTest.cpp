@@ -12,6 +12,9 @@
 
 namespace {
 
+// The model these tests read and write.
+ParameterModel model{};
+
 using Image = std::array<std::uint8_t, kImageSize>;
 using Block = std::array<std::uint8_t, kChannelBlockSize>;
 
@@ -28,13 +31,13 @@ protected:
     void SetUp() override
     {
         model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
     }
 
     static Block PackedBlock(int slot)
     {
         Block block{};
-        PackChannel(block.data(), slot);
+        PackChannel(model, block.data(), slot);
         return block;
     }
 
@@ -42,7 +45,7 @@ protected:
     {
         Block block = kDefaultBlock;
         block[offset] = value;
-        UnpackChannel(block.data(), slot);
+        UnpackChannel(model, block.data(), slot);
     }
 };
 
@@ -86,7 +89,7 @@ TEST_F(MemoryImageTest, DefaultModelPacksBothBlocksToTheFactoryBytesAndNoFurther
 {
     std::array<std::uint8_t, kImageSize + 2> buffer;
     buffer.fill(0xA5);
-    ModelToImage(buffer.data());
+    ModelToImage(model, buffer.data());
     for (std::size_t i = 0; i < kImageSize; ++i)
         EXPECT_EQ(buffer[i], kDefaultBlock[i % kChannelBlockSize]) << "byte " << i;
     EXPECT_EQ(buffer[kImageSize], 0xA5);
@@ -106,7 +109,7 @@ TEST_F(MemoryImageTest, PacksFlagsShelvesAndWordsAtTheirBitsAndBigEndian)
     model.peqBandwidth[PeqIndex(kSlotSub, 2)] = 41;
 
     Image image{};
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     const std::uint8_t* sub = image.data() + kChannelBlockSize;
     EXPECT_EQ(sub[kFlags], 0x80 | 0x40 | 0x04);
     EXPECT_EQ(sub[kShelves], 0x02 | 0x40);
@@ -141,7 +144,7 @@ TEST_F(MemoryImageTest, UnpackingClampsGainTypesFrequenciesAndThreshold)
     block[kDelay + 1] = 0xFF;
     block[kAttack] = 255;
     block[kPeqGain] = 255;
-    UnpackChannel(block.data(), kSlotSub);
+    UnpackChannel(model, block.data(), kSlotSub);
     EXPECT_EQ(model.hpfFreq[kSlotSub], 394);
     EXPECT_EQ(model.lpfFreq[kSlotSub], 394);
     for (int band = 0; band < kPeqBands; ++band) EXPECT_EQ(model.peqFreq[PeqIndex(kSlotSub, band)], 394);
@@ -179,7 +182,7 @@ TEST_F(MemoryImageTest, UnpackingLeavesSlotOneAndTheEditingStateAlone)
 
     Image image;
     image.fill(0xFF);
-    ImageToModel(image.data());
+    ImageToModel(model, image.data());
     EXPECT_EQ(ChannelValues(model, 1), ChannelValues(before, 1));
     EXPECT_EQ(model.curChannel, 2);
     EXPECT_EQ(model.curBand, 1);
@@ -197,11 +200,11 @@ TEST_F(MemoryImageTest, PackingThenUnpackingGivesTheSameChannelsBack)
         RandomiseChannel(rng, kSlotSub);
         const ParameterModel packed = model;
         Image image;
-        ModelToImage(image.data());
+        ModelToImage(model, image.data());
 
         model = ParameterModel{};
-        LoadDefaults();
-        ImageToModel(image.data());
+        LoadDefaults(model);
+        ImageToModel(model, image.data());
         ASSERT_EQ(ChannelValues(model, kSlotLeftRight), ChannelValues(packed, kSlotLeftRight)) << round;
         ASSERT_EQ(ChannelValues(model, kSlotSub), ChannelValues(packed, kSlotSub)) << round;
     }

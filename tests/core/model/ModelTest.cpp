@@ -6,6 +6,9 @@
 
 namespace {
 
+// The model these tests read and write.
+ParameterModel model{};
+
 class LoadDefaultsTest : public ::testing::Test {
 protected:
     void SetUp() override { model = ParameterModel{}; }
@@ -13,7 +16,7 @@ protected:
 
 TEST_F(LoadDefaultsTest, GivesEveryChannelAndBandItsFactoryValue)
 {
-    LoadDefaults();
+    LoadDefaults(model);
     for (int slot = 0; slot < kChannelSlots; ++slot) {
         EXPECT_EQ(model.gain[slot], 128);
         EXPECT_EQ(model.mute[slot], 0);
@@ -41,7 +44,7 @@ TEST_F(LoadDefaultsTest, GivesEveryChannelAndBandItsFactoryValue)
 
 TEST_F(LoadDefaultsTest, NamesEachMemoryPresetWithTwoTrailingBlanks)
 {
-    LoadDefaults();
+    LoadDefaults(model);
     for (int n = 1; n <= kMemorySlots; ++n) {
         const std::string expected = "Preset " + std::to_string(n) + "  ";
         EXPECT_STREQ(model.memName[n - 1], expected.c_str());
@@ -58,7 +61,7 @@ TEST_F(LoadDefaultsTest, LeavesConnectionBandFirmwareAndLogoAlone)
     model.firmType = 7;
     std::strcpy(model.logoText, "HELLO");
     model.curChannel = 2;
-    EXPECT_EQ(LoadDefaults(), 1);
+    EXPECT_EQ(LoadDefaults(model), 1);
     EXPECT_EQ(model.connected, 1);
     EXPECT_EQ(model.curBand, 2);
     EXPECT_EQ(model.firmType, 7);

@@ -7,6 +7,9 @@
 
 namespace {
 
+// The model these tests read and write.
+ParameterModel model{};
+
 constexpr int kButterworth12 = 19;
 constexpr int kLinkRiley24 = 24;
 constexpr int kQ10 = 7;
@@ -17,7 +20,7 @@ protected:
     void SetUp() override
     {
         model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
     }
 };
 
@@ -28,7 +31,7 @@ void ExpectFlat(const ResponseCurve& r, double level = 0.0)
 
 TEST_F(ResponseTest, IsFlatForNeutralSettingsAndIgnoresLeftRightFiltersWhileItsCrossoverIsOff)
 {
-    ExpectFlat(ComputeResponse(kSlotLeftRight));
+    ExpectFlat(ComputeResponse(model, kSlotLeftRight));
     for (int slot : {kSlotLeftRight, kSlotSub}) {
         model.lpfType[slot] = kButterworth12;
         model.lpfFreq[slot] = 238;
@@ -36,35 +39,35 @@ TEST_F(ResponseTest, IsFlatForNeutralSettingsAndIgnoresLeftRightFiltersWhileItsC
         model.peqGain[PeqIndex(slot, 1)] = 248;
         model.peqFlat[PeqIndex(slot, 1)] = 1;  // a bypassed band adds nothing
     }
-    ExpectFlat(ComputeResponse(kSlotLeftRight));
+    ExpectFlat(ComputeResponse(model, kSlotLeftRight));
     // The Sub's switch is never sent and does not bypass its filters.
-    EXPECT_NEAR(ComputeResponse(kSlotSub)[237], -3.0, 0.01);
+    EXPECT_NEAR(ComputeResponse(model, kSlotSub)[237], -3.0, 0.01);
 }
 
 TEST_F(ResponseTest, LowPassFollowsItsCornerValueAndStraightTail)
 {
     model.lpfType[0] = kButterworth12;
     model.lpfFreq[0] = 238;  // 1000 Hz: the half-frequency anchor is step 202
-    ResponseCurve r = ComputeResponse(0);
+    ResponseCurve r = ComputeResponse(model, 0);
     EXPECT_NEAR(r[237], -3.0, 0.01);
     EXPECT_NEAR(r[273], -12.0, 1e-9);
     EXPECT_NEAR(r[309], -21.0, 1e-9);
     for (int k = 0; k <= 212; ++k) ASSERT_EQ(r[k], 0.0) << "step " << k;
 
     model.lpfType[0] = kLinkRiley24;
-    EXPECT_NEAR(ComputeResponse(0)[237], -6.0, 0.01);
+    EXPECT_NEAR(ComputeResponse(model, 0)[237], -6.0, 0.01);
 }
 
 TEST_F(ResponseTest, HighPassCornersFromStep3To35GiveOneCurveCorneredAtStep35)
 {
     model.hpfType[0] = kButterworth12;
     model.hpfFreq[0] = 35;
-    const ResponseCurve reference = ComputeResponse(0);
+    const ResponseCurve reference = ComputeResponse(model, 0);
     EXPECT_NEAR(reference[35], -3.0, 0.01);
     EXPECT_LT(reference[10], reference[30]);
     for (int step = 3; step < 35; ++step) {
         model.hpfFreq[0] = step;
-        EXPECT_EQ(ComputeResponse(0), reference) << "corner step " << step;
+        EXPECT_EQ(ComputeResponse(model, 0), reference) << "corner step " << step;
     }
 }
 
@@ -72,7 +75,7 @@ TEST_F(ResponseTest, QTypesHumpOnlyAboveQ1AndPeakAtTheirMovedLowestAnchors)
 {
     model.lpfType[0] = kQ10;
     model.lpfFreq[0] = 238;
-    const ResponseCurve r = ComputeResponse(0);
+    const ResponseCurve r = ComputeResponse(model, 0);
     for (int k = 0; k <= 237; ++k) ASSERT_EQ(r[k], 0.0) << "step " << k;
     EXPECT_NEAR(r[273], -12.0, 1e-9);  // the corner step's point
 
@@ -81,7 +84,7 @@ TEST_F(ResponseTest, QTypesHumpOnlyAboveQ1AndPeakAtTheirMovedLowestAnchors)
     const int expectedPeakStep[] = {0, 0, 15, 35};
     for (int freq = 0; freq <= 3; ++freq) {
         model.hpfFreq[0] = freq;
-        EXPECT_NEAR(ComputeResponse(0)[expectedPeakStep[freq]], 6.0, 1e-9) << "corner step " << freq;
+        EXPECT_NEAR(ComputeResponse(model, 0)[expectedPeakStep[freq]], 6.0, 1e-9) << "corner step " << freq;
     }
 }
 
@@ -89,7 +92,7 @@ TEST_F(ResponseTest, PeqBellReachesItsGainAtItsStepAndKeepsAFloorFarAway)
 {
     model.peqGain[0] = 188;  // +6 dB
     model.peqBandwidth[0] = 41;
-    const ResponseCurve r = ComputeResponse(0);
+    const ResponseCurve r = ComputeResponse(model, 0);
     EXPECT_NEAR(r[238], 6.0, 1e-9);
     for (int k = 0; k <= 58; ++k) ASSERT_NEAR(r[k], 0.3459, 1e-4) << "step " << k;
     EXPECT_GT(r[200], r[58]);
@@ -101,18 +104,18 @@ TEST_F(ResponseTest, ShelvesHoldTheirGainOnTheirSideAndBothTogetherEverywhere)
     const int band = PeqIndex(kSlotSub, 0);
     model.peqGain[band] = 8;  // -12 dB
     model.peqLoShelf[band] = 1;
-    ResponseCurve r = ComputeResponse(kSlotSub);
+    ResponseCurve r = ComputeResponse(model, kSlotSub);
     for (int k = 0; k <= 238; ++k) ASSERT_NEAR(r[k], -12.0, 1e-9) << "step " << k;
     EXPECT_GT(r[260], -12.0);
 
     model.peqLoShelf[band] = 0;
     model.peqHiShelf[band] = 1;
-    r = ComputeResponse(kSlotSub);
+    r = ComputeResponse(model, kSlotSub);
     for (int k = 238; k < kFreqSteps; ++k) ASSERT_NEAR(r[k], -12.0, 1e-9) << "step " << k;
     EXPECT_GT(r[200], -12.0);
 
     model.peqLoShelf[band] = 1;
-    ExpectFlat(ComputeResponse(kSlotSub), -12.0);
+    ExpectFlat(ComputeResponse(model, kSlotSub), -12.0);
 }
 
 TEST_F(ResponseTest, StaysFiniteForEveryTypeFrequencyAndBandwidthAnImageCanCarry)
@@ -124,14 +127,14 @@ TEST_F(ResponseTest, StaysFiniteForEveryTypeFrequencyAndBandwidthAnImageCanCarry
             model.lpfFreq[2] = freq;
             model.hpfType[2] = type;
             model.hpfFreq[2] = freq;
-            for (double v : ComputeResponse(2)) ASSERT_TRUE(std::isfinite(v)) << "type " << type << " step " << freq;
+            for (double v : ComputeResponse(model, 2)) ASSERT_TRUE(std::isfinite(v)) << "type " << type << " step " << freq;
         }
     }
     for (int byte = 0; byte < 256; ++byte) {
         model.peqBandwidth[0] = 43 - byte;
         model.peqGain[0] = byte;
         model.peqFreq[0] = byte % kFreqSteps;
-        const ResponseCurve r = ComputeResponse(0);
+        const ResponseCurve r = ComputeResponse(model, 0);
         for (double v : r) ASSERT_TRUE(std::isfinite(v)) << "bandwidth byte " << byte;
         EXPECT_NEAR(r[byte % kFreqSteps], (byte - 128) * 0.1, 1e-6) << "bandwidth byte " << byte;
     }

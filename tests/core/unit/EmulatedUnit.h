@@ -1,4 +1,4 @@
-// Fixture: the transport opened on the device of an in-process emulated
+// Fixture: a link opened on the device of an in-process emulated
 // unit, with a fresh parameter model.
 #pragma once
 
@@ -10,7 +10,7 @@
 
 #include "emulator/Emulator.h"
 #include "link/Frame.h"
-#include "link/Transport.h"
+#include "link/Link.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
 
@@ -38,11 +38,11 @@ inline Bytes Concat(std::initializer_list<Bytes> parts)
     return all;
 }
 
-// The image of the model as it stands.
-inline std::array<std::uint8_t, 62> ModelImage()
+// The image of a model as it stands.
+inline std::array<std::uint8_t, 62> ModelImage(const ParameterModel& model)
 {
     std::array<std::uint8_t, 62> image{};
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     return image;
 }
 
@@ -50,20 +50,20 @@ class EmulatedUnitTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
         ASSERT_TRUE(unit_.Start());
-        ASSERT_EQ(CommInit(), 1);
-        CommSetPortDevice(unit_.DevicePath());
-        ASSERT_NE(CommOpen(), 0);
+        link.SetDevice(unit_.DevicePath());
+        ASSERT_TRUE(link.Open());
     }
     void TearDown() override
     {
-        CommShutdown();
+        link.Close();
         unit_.Stop();
     }
     // Marks the program connected without the handshake, as after a connect.
     void Connected() { model.connected = 1; }
 
     Rx74Emulator unit_;
+    ParameterModel model{};
+    Link link{model};
 };

@@ -22,9 +22,9 @@ TEST_F(UnitCommandsTest, EveryParameterIdGoesOutAsItsFrameAndTheUnitAppliesIt)
     std::vector<Bytes> expectedPayloads;
     for (int id : kAllParameterIds) {
         if (id == PID_RESET) continue;  // would put the unit back to the factory
-        ASSERT_EQ(SendParameter(id), kResultDone) << "id " << id;
-        EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
-        const Bytes payload = ParameterPayload(id);
+        ASSERT_EQ(SendParameter(link, id), kResultDone) << "id " << id;
+        EXPECT_EQ(link.Recogniser().ExpectedReply(), kReplyIdle);
+        const Bytes payload = ParameterPayload(model, id);
         expectedPayloads.push_back(payload);
         const Bytes step = AttentionAndFrame(payload);
         expectedWire.insert(expectedWire.end(), step.begin(), step.end());
@@ -32,28 +32,28 @@ TEST_F(UnitCommandsTest, EveryParameterIdGoesOutAsItsFrameAndTheUnitAppliesIt)
     EXPECT_EQ(unit_.ReceivedPayloads(), expectedPayloads);
     EXPECT_EQ(unit_.ReceivedBytes(), expectedWire);
     // The unit's own reading of the messages matches the model.
-    EXPECT_EQ(unit_.CurrentImage(), ModelImage());
+    EXPECT_EQ(unit_.CurrentImage(), ModelImage(model));
 }
 
 TEST_F(UnitCommandsTest, NothingGoesOnTheLineWhileNotConnectedOrForASlotOutsideOneToSix)
 {
     const auto start = Clock::now();
-    for (int id : kAllParameterIds) EXPECT_EQ(SendParameter(id), kResultNotConnected);
+    for (int id : kAllParameterIds) EXPECT_EQ(SendParameter(link, id), kResultNotConnected);
     std::uint8_t buffer[64] = {};
-    EXPECT_EQ(SendCommand(0x2E, 1), kResultNotConnected);
-    EXPECT_EQ(UnitReadCurrent(buffer), kResultNotConnected);
-    EXPECT_EQ(UnitReadMemoryName(1, buffer), kResultNotConnected);
-    EXPECT_EQ(UnitStoreMemory(1, "Name            ", buffer), kResultNotConnected);
-    EXPECT_EQ(UnitReadMemory(1, buffer, 0), kResultNotConnected);
-    EXPECT_EQ(UnitDeleteMemory(1), kResultNotConnected);
-    EXPECT_EQ(UnitWriteLogo(), kResultNotConnected);
+    EXPECT_EQ(SendCommand(link, 0x2E, 1), kResultNotConnected);
+    EXPECT_EQ(UnitReadCurrent(link, buffer), kResultNotConnected);
+    EXPECT_EQ(UnitReadMemoryName(link, 1, buffer), kResultNotConnected);
+    EXPECT_EQ(UnitStoreMemory(link, 1, "Name            ", buffer), kResultNotConnected);
+    EXPECT_EQ(UnitReadMemory(link, 1, buffer, 0), kResultNotConnected);
+    EXPECT_EQ(UnitDeleteMemory(link, 1), kResultNotConnected);
+    EXPECT_EQ(UnitWriteLogo(link), kResultNotConnected);
     EXPECT_LT(ElapsedMs(start), 1000);  // not one of them waited for an answer's time-out
 
     Connected();  // slots outside 1..6 never reach the line either
-    EXPECT_EQ(UnitReadMemoryName(0, buffer), kResultNoAnswer);
-    EXPECT_EQ(UnitReadMemory(7, buffer, 0), kResultNoAnswer);
-    EXPECT_EQ(UnitStoreMemory(-1, "Name            ", buffer), kResultNoAnswer);
-    EXPECT_EQ(UnitDeleteMemory(256 + 1), kResultNoAnswer);
+    EXPECT_EQ(UnitReadMemoryName(link, 0, buffer), kResultNoAnswer);
+    EXPECT_EQ(UnitReadMemory(link, 7, buffer, 0), kResultNoAnswer);
+    EXPECT_EQ(UnitStoreMemory(link, -1, "Name            ", buffer), kResultNoAnswer);
+    EXPECT_EQ(UnitDeleteMemory(link, 256 + 1), kResultNoAnswer);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
@@ -64,7 +64,7 @@ TEST_F(UnitCommandsTest, StoreSendsFrameImageBlockAndNameFieldAndDeleteErasesThe
     Bytes block(64, 0);
     for (int i = 0; i < 62; ++i) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(200 - i);
     const char name[16] = {'M', 'a', 'i', 'n', '\t', 'X', '\0', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-    ASSERT_EQ(UnitStoreMemory(5, name, block.data()), kResultDone);
+    ASSERT_EQ(UnitStoreMemory(link, 5, name, block.data()), kResultDone);
 
     const Bytes nameField{0x01, 'M', 'a', 'i', 'n', ' ', 'X', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     EXPECT_EQ(unit_.ReceivedBytes(), Concat({AttentionAndFrame({0xCB, 5}), block, nameField}));
@@ -75,7 +75,7 @@ TEST_F(UnitCommandsTest, StoreSendsFrameImageBlockAndNameFieldAndDeleteErasesThe
     EXPECT_STREQ(model.memName[4], "Main\tX");  // the program keeps the name as given
     EXPECT_EQ(model.memUsed[4], 1);
 
-    ASSERT_EQ(UnitDeleteMemory(5), kResultDone);
+    ASSERT_EQ(UnitDeleteMemory(link, 5), kResultDone);
     EXPECT_EQ(unit_.ReceivedPayloads().back(), (Bytes{0x2E, 5}));
     EXPECT_FALSE(unit_.Memory(5).used);
     EXPECT_EQ(model.memUsed[4], 1);  // a delete leaves the directory as it is
@@ -86,11 +86,11 @@ TEST_F(UnitCommandsTest, SilentOrDeafUnitFailsTheCommandAfterOneStepTimeOut)
     unit_.SetFaults({.silent = true});
     std::uint8_t reply[16];
     auto start = Clock::now();
-    EXPECT_EQ(UnitConnect(reply), kResultNoAnswer);
+    EXPECT_EQ(UnitConnect(link, reply), kResultNoAnswer);
     long elapsed = ElapsedMs(start);
     EXPECT_GE(elapsed, 950);
     EXPECT_LT(elapsed, 3000);
-    EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
+    EXPECT_EQ(link.Recogniser().ExpectedReply(), kReplyIdle);
     // Nothing further is sent once the attention byte went unanswered.
     EXPECT_EQ(unit_.ReceivedBytes(), Bytes{kAttentionByte});
 
@@ -98,18 +98,18 @@ TEST_F(UnitCommandsTest, SilentOrDeafUnitFailsTheCommandAfterOneStepTimeOut)
     Connected();
     unit_.SetFaults({.noFrameAck = true});
     start = Clock::now();
-    EXPECT_EQ(SendParameter(PID_LR_GAIN), kResultNoAnswer);
+    EXPECT_EQ(SendParameter(link, PID_LR_GAIN), kResultNoAnswer);
     elapsed = ElapsedMs(start);
     EXPECT_GE(elapsed, 950);
     EXPECT_LT(elapsed, 3000);
-    EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
+    EXPECT_EQ(link.Recogniser().ExpectedReply(), kReplyIdle);
 }
 
 TEST_F(UnitCommandsTest, ConnectAnsweredWithAnotherFirstByteFails)
 {
     unit_.SetFaults({.wrongConnectReply = true});
     std::uint8_t reply[16];
-    EXPECT_EQ(UnitConnect(reply), kResultNoAnswer);
+    EXPECT_EQ(UnitConnect(link, reply), kResultNoAnswer);
     EXPECT_NE(reply[0], 0x51);
 }
 
@@ -117,12 +117,12 @@ TEST_F(UnitCommandsTest, DisconnectFromASilentUnitTakesAttentionPlusShortWaitAnd
 {
     unit_.SetFaults({.silent = true});
     const auto start = Clock::now();
-    EXPECT_EQ(UnitDisconnect(), kResultDone);
+    EXPECT_EQ(UnitDisconnect(link), kResultDone);
     const long elapsed = ElapsedMs(start);
     EXPECT_GE(elapsed, 1150);
     EXPECT_LT(elapsed, 3000);
     EXPECT_EQ(unit_.ReceivedBytes(), AttentionAndFrame({0xCA, 0x00}));
-    EXPECT_EQ(g_expectedReply.load(), kReplyIdle);
+    EXPECT_EQ(link.Recogniser().ExpectedReply(), kReplyIdle);
 }
 
 TEST_F(UnitCommandsTest, SplitDelayedAndGarbledRepliesStillComplete)
@@ -133,9 +133,9 @@ TEST_F(UnitCommandsTest, SplitDelayedAndGarbledRepliesStillComplete)
     unit_.SetCurrentImage(image);
     unit_.SetFaults({.splitReplies = true, .splitGapMs = 1, .garbageBeforeAck = true, .replyDelayMs = 20});
     std::uint8_t read[62];
-    ASSERT_EQ(UnitReadCurrent(read), kResultDone);
+    ASSERT_EQ(UnitReadCurrent(link, read), kResultDone);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), read));
-    EXPECT_EQ(SendParameter(PID_LR_MUTE), kResultDone);
+    EXPECT_EQ(SendParameter(link, PID_LR_MUTE), kResultDone);
 }
 
 }  // namespace

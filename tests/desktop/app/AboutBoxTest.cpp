@@ -12,9 +12,9 @@
 #include "app/ServiceKeys.h"
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
-#include "link/Transport.h"
+#include "app/UnitLink.h"
 #include "model/MemoryImage.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "unit/UnitOperations.h"
 
@@ -49,25 +49,24 @@ private:
         QVERIFY(unit_);
         SetCurrentPortNumber(1);
         QVERIFY(OpenCurrentPort());
-        QCOMPARE(ConnectUnit({}), ConnectResult::Connected);
+        QCOMPARE(ConnectUnit(UnitLink(), {}), ConnectResult::Connected);
         unit_->ClearReceived();
     }
 
 private slots:
-    void initTestCase() { QCOMPARE(CommInit(), 1); }
-    void cleanupTestCase() { CommShutdown(); }
+    void cleanupTestCase() { UnitLink().Close(); }
 
     void init()
     {
         ClearProgramSettings();
         model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
         ResetRecogniser();
     }
 
     void cleanup()
     {
-        CommClose();
+        UnitLink().Close();
         unit_.reset();
     }
 
@@ -157,15 +156,15 @@ private slots:
         QCOMPARE(box.result(), int{QDialog::Accepted});
         const auto payloads = unit_->ReceivedPayloads();
         QVERIFY(!payloads.empty());
-        QCOMPARE(payloads.front(), ParameterPayload(PID_RESET));
+        QCOMPARE(payloads.front(), ParameterPayload(model, PID_RESET));
         // Then the six memory names and the current setting are read back.
-        std::vector<std::uint8_t> expected{ParameterPayload(PID_RESET).at(0)};
+        std::vector<std::uint8_t> expected{ParameterPayload(model, PID_RESET).at(0)};
         expected.insert(expected.end(), 6, kCodeReadMemoryName);
         expected.push_back(kCodeReadCurrent);
         QCOMPARE(Codes(payloads), expected);
         // The unit's setting after its reset is now in the model.
         std::array<std::uint8_t, kImageSize> image{};
-        ModelToImage(image.data());
+        ModelToImage(model, image.data());
         QCOMPARE(image, unit_->CurrentImage());
     }
 

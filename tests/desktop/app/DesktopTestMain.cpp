@@ -3,7 +3,7 @@
 
 #include "app/AppSettings.h"
 #include "model/MemoryImage.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -19,7 +19,7 @@ QByteArray ComVariable(int number) { return "QUENBAR_COM" + QByteArray::number(n
 std::array<std::uint8_t, kImageSize> ModelImage()
 {
     std::array<std::uint8_t, kImageSize> image{};
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     return image;
 }
 
@@ -56,7 +56,7 @@ void PointComAtNothing(int number) { qputenv(ComVariable(number), SandboxPath("n
 bool ModelHoldsDefaults()
 {
     const ParameterModel now = model;
-    LoadDefaults();
+    LoadDefaults(model);
     const auto defaults = ModelImage();
     model = now;
     return ModelImage() == defaults;

@@ -13,7 +13,7 @@
 #include "dialogs/DlgSetting.h"
 #include "link/Frame.h"
 #include "model/MemoryImage.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -31,10 +31,10 @@ std::array<std::uint8_t, kImageSize> UnitSettingImage()
 {
     const ParameterModel saved = model;
     model = ParameterModel{};
-    LoadDefaults();
+    LoadDefaults(model);
     model.gain[kSlotLeftRight] = 100;
     std::array<std::uint8_t, kImageSize> image{};
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     model = saved;
     return image;
 }

@@ -7,8 +7,8 @@
 #include "app/AppSettings.h"
 #include "app/DlgRs232.h"
 #include "app/PortSetting.h"
-#include "link/Transport.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
+#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "unit/UnitCommands.h"
 
@@ -21,7 +21,7 @@ bool PortLeadsTo(Rx74Emulator& unit)
 {
     unit.ClearReceived();
     std::uint8_t reply[16];
-    return UnitConnect(reply) == 0 && !unit.ReceivedPayloads().empty();
+    return UnitConnect(UnitLink(), reply) == 0 && !unit.ReceivedPayloads().empty();
 }
 
 void OpenPort(int number)
@@ -35,12 +35,11 @@ void OpenPort(int number)
 class Rs232DialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QCOMPARE(CommInit(), 1); }
-    void cleanupTestCase() { CommShutdown(); }
+    void cleanupTestCase() { UnitLink().Close(); }
 
     void init()
     {
-        CommClose();
+        UnitLink().Close();
         ClearProgramSettings();
         model = ParameterModel{};
         for (int n = 1; n <= 4; ++n) qunsetenv(QByteArray("QUENBAR_COM") + QByteArray::number(n));
@@ -87,7 +86,7 @@ private slots:
         // The port already open: OK closes it and opens it again.
         CDlgRs232 again;
         again.accept();
-        QVERIFY(CommIsOpen());
+        QVERIFY(UnitLink().IsOpen());
         QVERIFY(PortLeadsTo(*second));
     }
 
@@ -102,7 +101,7 @@ private slots:
         QCOMPARE(boxes.Seen()[0].text, QStringLiteral("RS232 Connection failed.\nPlease select another port."));
         QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
         QCOMPARE(dialog.result(), int{QDialog::Accepted});
-        QVERIFY(!CommIsOpen());
+        QVERIFY(!UnitLink().IsOpen());
         QCOMPARE(StoredPortNumber(), 3);
     }
 

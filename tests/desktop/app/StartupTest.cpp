@@ -10,8 +10,8 @@
 #include "app/MainFrame.h"
 #include "app/PortSetting.h"
 #include "app/QuenbarApp.h"
-#include "link/Transport.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
+#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -48,7 +48,7 @@ private slots:
         QVERIFY(boxes.Seen().empty());
         QCOMPARE(StoredEntry("Settings/3CHANProcessFirmTypeV123"), QVariant(0));
         QCOMPARE(CurrentPortNumber(), 1);
-        QVERIFY(CommIsOpen());
+        QVERIFY(UnitLink().IsOpen());
         QVERIFY(ModelHoldsDefaults());
         QCOMPARE(model.connected, 0);
         // Opening the port starts no conversation with the unit.
@@ -56,7 +56,7 @@ private slots:
         QVERIFY(app.MainFrame()->isVisible());
         QCOMPARE(app.MainFrame()->windowTitle(), QStringLiteral("Untitled - Quenbar"));
         app.ExitInstance();
-        QVERIFY(!CommIsOpen());
+        QVERIFY(!UnitLink().IsOpen());
     }
 
     void storedFirmwareTypeSurvivesStartUpAsOneByte()
@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
         QCOMPARE(boxes.Seen()[0].text, QStringLiteral("RS232 Connection failed.\nPlease select another port."));
         QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
-        QVERIFY(!CommIsOpen());
+        QVERIFY(!UnitLink().IsOpen());
         QVERIFY(app.MainFrame()->isVisible());
     }
 

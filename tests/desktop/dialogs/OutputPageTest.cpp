@@ -18,7 +18,7 @@
 #include "dialogs/DlgSetting.h"
 #include "dialogs/DlgXover.h"
 #include "dialogs/UpDown.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "tests/desktop/dialogs/FormControls.h"
 #include "tests/desktop/dialogs/UnitOnLine.h"
 

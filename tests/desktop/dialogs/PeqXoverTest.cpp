@@ -14,7 +14,7 @@
 
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "tests/desktop/dialogs/FormControls.h"
 #include "tests/desktop/dialogs/UnitOnLine.h"
 

@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "graph/ResponseGraph.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "model/Scales.h"
 
 namespace {
@@ -49,7 +49,7 @@ QImage GraphOnWhite(QSize targetSize, QRect graphRect, int slot = kSlotLeftRight
     QImage target(targetSize, QImage::Format_RGB32);
     target.fill(Qt::white);
     QPainter painter(&target);
-    DrawResponseGraph(painter, slot, graphRect, kCurvePen);
+    DrawResponseGraph(painter, model, slot, graphRect, kCurvePen);
     return target;
 }
 
@@ -61,7 +61,7 @@ private slots:
     void init()
     {
         model = ParameterModel{};
-        LoadDefaults();
+        LoadDefaults(model);
     }
 
     void flatSettingDrawsRedLineOnTheZeroDbRow()

@@ -1,29 +1,29 @@
 #include "tests/desktop/dialogs/UnitOnLine.h"
 
-#include "link/Transport.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
+#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 bool UnitOnLine::Open()
 {
     model = ParameterModel{};
-    LoadDefaults();
-    if (!unit_.Start() || CommInit() != 1) return false;
-    CommSetPortDevice(unit_.DevicePath());
-    if (CommOpen() == 0) return false;
-    return ConnectUnit([](std::uint8_t) {}) == ConnectResult::Connected;
+    LoadDefaults(model);
+    if (!unit_.Start()) return false;
+    UnitLink().SetDevice(unit_.DevicePath());
+    if (!UnitLink().Open()) return false;
+    return ConnectUnit(UnitLink(), [](std::uint8_t) {}) == ConnectResult::Connected;
 }
 
 void UnitOnLine::Close()
 {
-    CommShutdown();
+    UnitLink().Close();
     unit_.Stop();
 }
 
 void UnitOnLine::Reset()
 {
     model = ParameterModel{};
-    LoadDefaults();
+    LoadDefaults(model);
     model.connected = 1;
     unit_.ClearReceived();
 }

@@ -11,7 +11,7 @@
 #include "memory/DlgMemory.h"
 #include "memory/DlgStore.h"
 #include "model/MemoryImage.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ QTableWidget* List(CDlgMemory& dialog) { return dialog.findChild<QTableWidget*>(
 Image CurrentModelImage()
 {
     Image image{};
-    ModelToImage(image.data());
+    ModelToImage(model, image.data());
     return image;
 }
 

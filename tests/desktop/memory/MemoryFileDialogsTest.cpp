@@ -22,7 +22,7 @@
 #include "memory/DlgMemory.h"
 #include "memory/MemoryFileDialogs.h"
 #include "model/MemoryImage.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -133,7 +133,7 @@ private slots:
     void init();
     void cleanup();
 
-    void aFileWrittenWhileDisconnectedHoldsTheCurrentImageInEverySlot();
+    void aSaveWhileDisconnectedWritesNothingAndNamesTheMemoriesItCouldNotRead();
     void saveAndLoadRoundTripThroughTheUnitInSlotOrder();
     void loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutTrailer();
     void theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBeforeReplacing();
@@ -158,26 +158,19 @@ void MemoryFileDialogsTest::cleanup()
     dir_.reset();
 }
 
-void MemoryFileDialogsTest::aFileWrittenWhileDisconnectedHoldsTheCurrentImageInEverySlot()
+void MemoryFileDialogsTest::aSaveWhileDisconnectedWritesNothingAndNamesTheMemoriesItCouldNotRead()
 {
-    ImageToModel(DistinctImage(5).data());
+    ImageToModel(model, DistinctImage(5).data());
     model.memUsed[3] = 0;
-    std::strcpy(model.memName[1], "Bass");
     const QString path = dir_->filePath(QStringLiteral("offline.cmf"));
     ModalAnswerer answerer;
 
-    QVERIFY(SaveMemoryFileTo(path, nullptr));
+    QVERIFY(!SaveMemoryFileTo(path, nullptr));
 
-    std::array<Record, 6> expected;
-    for (int i = 0; i < 6; ++i) {
-        expected[i] = {std::uint8_t(i + 1), std::uint8_t(i == 3 ? 0 : 1), "Preset " + std::to_string(i + 1) + "  ",
-                       DistinctImage(5)};
-    }
-    expected[1].name = "Bass";
-    QCOMPARE(ReadAll(path), ExpectedFile(expected));
-    QCOMPARE(answerer.BoxTexts(), QStringList{"Save memory data to File."});
-    QCOMPARE(answerer.boxes.front().caption, QStringLiteral("SaveFile"));
-    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Information);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(answerer.BoxTexts(),
+             QStringList{"Memory 1, 2, 3, 5, 6 could not be read from the unit; the file was not written."});
+    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Critical);
     QVERIFY(line_->unit().ReceivedBytes().empty());
 }
 
@@ -209,7 +202,7 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     for (int slot = 1; slot <= 6; ++slot) {
         line_->SetMemory(slot, true, "Blank", DistinctImage(0));
     }
-    DisconnectUnit();
+    DisconnectUnit(UnitLink());
     QVERIFY(line_->Connect());
     line_->unit().ClearReceived();
     answerer.onFileDialog = [&](QFileDialog& files) { ChooseFile(files, path); };
@@ -226,7 +219,9 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
         QCOMPARE(memory.name, name);
         QVERIFY(memory.image == (used[slot - 1] ? DistinctImage(slot) : DistinctImage(0)));
     }
-    QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("Load from file ok!"));
+    QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("Load from file ok!\n4 memories stored: 1, 2, 4, 6.\nSkipped: "
+                                                        "memory 3 (marked empty in the file), memory 5 (marked "
+                                                        "empty in the file)."));
     QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Load File"));
     auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("memoryList"));
     QCOMPARE(list->item(0, 1)->text(), QStringLiteral("Kick"));
@@ -263,7 +258,10 @@ void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutT
     QVERIFY(WriteBytes(path, ExpectedFile(records).left(695)));
     line_->unit().ClearReceived();
     QCOMPARE(LoadMemoryFileFrom(path, nullptr), LoadFileResult::FormatError);
-    QCOMPARE(answerer.BoxTexts(), (QStringList{"Load from file ok!", "File format error!"}));
+    QCOMPARE(answerer.BoxTexts().size(), 2);
+    QVERIFY(answerer.BoxTexts().front().startsWith(
+        QStringLiteral("Load from file ok!\n1 memory stored: 2.\nSkipped: memory 1 (used byte 2, not a stored program)")));
+    QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("File format error!"));
     QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Error"));
     QCOMPARE(answerer.boxes.back().icon, QMessageBox::Critical);
     QVERIFY(line_->unit().ReceivedBytes().empty());
@@ -271,6 +269,7 @@ void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutT
 
 void MemoryFileDialogsTest::theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBeforeReplacing()
 {
+    QVERIFY(line_->Connect());
     ModalAnswerer answerer;
     QString chosen;
     int dialogsSeen = 0;
@@ -317,6 +316,7 @@ void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteF
         previous += char(i * 7);
     }
     QVERIFY(WriteBytes(path, previous));
+    QVERIFY(line_->Connect());
     ModalAnswerer answerer;
 
     {

@@ -1,7 +1,7 @@
 #include "UnitOnLine.h"
 
-#include "link/Transport.h"
-#include "model/Model.h"
+#include "app/UnitLink.h"
+#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -31,30 +31,30 @@ Image DistinctImage(int seed)
 UnitOnLine::UnitOnLine()
 {
     model = ParameterModel{};
-    LoadDefaults();
+    LoadDefaults(model);
 }
 
 UnitOnLine::~UnitOnLine()
 {
     if (model.connected != 0) {
-        DisconnectUnit();
+        DisconnectUnit(UnitLink());
     }
-    CommClose();
+    UnitLink().Close();
     emulator_.Stop();
 }
 
 bool UnitOnLine::Open()
 {
-    if (!emulator_.Start() || CommInit() != 1) {
+    if (!emulator_.Start()) {
         return false;
     }
-    CommSetPortDevice(emulator_.DevicePath());
-    return CommOpen() != 0;
+    UnitLink().SetDevice(emulator_.DevicePath());
+    return UnitLink().Open();
 }
 
 bool UnitOnLine::Connect()
 {
-    return ConnectUnit([](std::uint8_t) {}) == ConnectResult::Connected;
+    return ConnectUnit(UnitLink(), [](std::uint8_t) {}) == ConnectResult::Connected;
 }
 
 void UnitOnLine::SetMemory(int slot, bool used, const std::string& name, const Image& image)
