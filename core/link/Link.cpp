@@ -19,11 +19,20 @@ bool Link::Open()
 {
     Close();
     if (device_.empty()) device_ = ResolveComDevice(kDefaultComNumber);
+    lastError_ = {};
     line_ = makeLine_();
-    if (!line_ || !line_->Open(device_)) return false;
+    if (!line_) {
+        lastError_.failure = LineFailure::Other;
+        return false;
+    }
+    if (!line_->Open(device_)) {
+        lastError_ = line_->LastError();
+        return false;
+    }
     line_->Purge();
     recogniser_.SetLineGone(false);
     if (!line_->Configure(LineSettings{})) {
+        lastError_ = line_->LastError();
         line_->Close();
         return false;
     }

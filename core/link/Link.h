@@ -42,8 +42,9 @@ public:
     // Opens the device, discards what is queued, applies 57600 baud 8N1 raw
     // without flow control, starts the receive thread and raises DTR. An
     // open port is closed first. False when the device cannot be opened or
-    // refuses the settings (nothing stays open then).
+    // refuses the settings (nothing stays open then); LastError says why.
     bool Open();
+    const LineError& LastError() const { return lastError_; }
     // Stops the receive thread, drops DTR, discards what is queued and
     // closes the device. Does nothing when no port is open.
     void Close();
@@ -85,6 +86,7 @@ private:
     LineFactory makeLine_;
     std::string device_;
     std::unique_ptr<SerialLine> line_;
+    LineError lastError_;
     ReplyRecogniser recogniser_;
     std::atomic<bool> running_{false};
     std::thread receiveThread_;

@@ -1,16 +1,32 @@
-// One serial device, as the transport needs it: open and configure it, read
+// One serial device, as the link needs it: open and configure it, read
 // what has arrived without blocking, write, and let the receive thread sleep
 // until input arrives or another thread wakes it.
 //
 // The POSIX backend (SerialLinePosix.cpp) serves termios devices and
-// pseudo-terminals. A Windows backend would implement the same interface
-// with overlapped I/O (WaitCommEvent ended by a mask change for Wake) and be
-// chosen by MakeSerialLine at build time.
+// pseudo-terminals; MakeSerialLine gives the backend of the platform the
+// program is built for.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+// Why a line could not be opened or set up.
+enum class LineFailure {
+    None,
+    NoSuchDevice,      // the device does not exist
+    PermissionDenied,  // the user may not open it
+    Busy,              // another program holds it
+    NotSerial,         // it exists but is no serial device
+    SettingsRefused,   // the device refused 57600 8N1 raw
+    Other,
+};
+
+struct LineError {
+    LineFailure failure = LineFailure::None;
+    std::string systemText;  // the system's own words for the error, if any
+    std::string hint;        // what the person can do about it, if known
+};
 
 struct LineSettings {
     std::uint32_t baudRate = 57600;
@@ -27,9 +43,13 @@ public:
     virtual ~SerialLine() = default;
 
     // Opens the device for exclusive, non-blocking reading and writing.
+    // False when it cannot; LastError says why.
     virtual bool Open(const std::string& device) = 0;
-    // Applies the line settings in raw mode; false when the device refuses them.
+    // Applies the line settings in raw mode; false (LastError says why) when
+    // the device refuses them.
     virtual bool Configure(const LineSettings& settings) = 0;
+    // Why the last Open or Configure failed.
+    virtual const LineError& LastError() const = 0;
     // Raises or drops DTR where the device has modem lines (best effort).
     virtual void SetDtr(bool raised) = 0;
     // Discards whatever is queued in either direction.

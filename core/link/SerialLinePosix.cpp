@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <string>
 
 #include "link/SerialLine.h"
 
@@ -61,11 +63,13 @@ public:
     bool Open(const std::string& device) override
     {
         Close();
+        error_ = {};
         fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0) return false;
+        if (fd_ < 0) return Fail(LineFailure::Other, errno);
         if (::pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
+            const int error = errno;
             Close();
-            return false;
+            return Fail(LineFailure::Other, error);
         }
         // Keep other programs off the line while it is ours, where the device allows it.
         ::ioctl(fd_, TIOCEXCL);
@@ -78,7 +82,8 @@ public:
     {
         termios tio{};
         speed_t speed{};
-        if (fd_ < 0 || !SpeedFor(settings.baudRate, &speed) || ::tcgetattr(fd_, &tio) != 0) return false;
+        if (fd_ < 0 || !SpeedFor(settings.baudRate, &speed)) return Fail(LineFailure::SettingsRefused, 0);
+        if (::tcgetattr(fd_, &tio) != 0) return Fail(LineFailure::SettingsRefused, errno);
         ::cfmakeraw(&tio);
         ::cfsetispeed(&tio, speed);
         ::cfsetospeed(&tio, speed);
@@ -93,8 +98,11 @@ public:
         tio.c_cc[VSTOP] = 0x13;
         tio.c_cc[VMIN] = 0;
         tio.c_cc[VTIME] = 0;
-        return ::tcsetattr(fd_, TCSANOW, &tio) == 0;
+        if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return Fail(LineFailure::SettingsRefused, errno);
+        return true;
     }
+
+    const LineError& LastError() const override { return error_; }
 
     void SetDtr(bool raised) override
     {
@@ -192,6 +200,15 @@ public:
     bool Gone() const override { return gone_; }
 
 private:
+    // Records why Open or Configure failed (errno 0: no system error). The
+    // reasons are refined per errno where the person can act on them.
+    bool Fail(LineFailure failure, int error)
+    {
+        error_.failure = failure;
+        error_.systemText = error != 0 ? std::strerror(error) : std::string();
+        return false;
+    }
+
     void DrainWakePipe()
     {
         char sink[64];
@@ -203,6 +220,7 @@ private:
     int wakePipe_[2] = {-1, -1};
     std::atomic<bool> gone_{false};
     bool drainedAfterHangUp_ = false;  // only the receive thread and Open touch it
+    LineError error_;
 };
 
 }  // namespace
