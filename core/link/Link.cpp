@@ -91,6 +91,7 @@ bool Link::WaitForAnswer(int timeoutMs)
 
 bool Link::Step(int expectedReply, const std::uint8_t* bytes, int count, int timeoutMs)
 {
+    if (cancelled_.load()) return false;  // a cancelled operation sends nothing more
     BeginStep(expectedReply);
     Write(bytes, count);
     return WaitForAnswer(timeoutMs);

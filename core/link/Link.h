@@ -51,7 +51,8 @@ public:
     bool IsOpen() const { return open_; }
 
     // One exchange step: the expected reply set, the bytes written, the
-    // answer awaited. True when it came within the time-out.
+    // answer awaited. True when it came within the time-out. While the link
+    // is cancelled it sends nothing and gives false.
     bool Step(int expectedReply, const std::uint8_t* bytes, int count, int timeoutMs = kStepTimeoutMs);
     // The parts of a step, for callers that need them apart.
     void BeginStep(int expectedReply) { recogniser_.BeginStep(expectedReply); }

@@ -1,0 +1,84 @@
+// Runs every exchange of a link on a thread of its own, so that whoever
+// posts the work (a window, a network remote) is never held up by the unit,
+// whatever the unit or the cable does.
+//
+// Work runs in the order it was posted. Parameter messages are coalesced:
+// while a message for a field waits unsent, a newer one for the same field
+// takes its place in the queue, so the latest value wins, no stale value is
+// sent late, and messages of different fields keep their order. While a job
+// runs, only that job's thread touches the link and its model; the poster
+// keeps a model of its own and hands the job what it needs.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class Link;
+
+class LinkWorker {
+public:
+    using Job = std::function<void(Link&)>;
+    // Called on the worker thread once a parameter message has been sent:
+    // the payload and the unit command's result (0 done, 1 not connected, 3 no answer).
+    using SentCallback = std::function<void(const std::vector<std::uint8_t>& payload, int result)>;
+
+    explicit LinkWorker(Link& link);
+    // Cancels the job under way, drops what waits and joins the thread.
+    ~LinkWorker();
+    LinkWorker(const LinkWorker&) = delete;
+    LinkWorker& operator=(const LinkWorker&) = delete;
+
+    using Ticket = long;
+
+    // Queues an operation; the ticket names it to Cancel.
+    Ticket Post(Job job);
+    // Queues the message with this payload (not yet framed). Messages are
+    // the same field when their payloads start with the same code byte; a
+    // newer one replaces a waiting one in place.
+    void PostParameter(std::vector<std::uint8_t> payload);
+    // Runs the job on the worker thread and waits for it (start-up, port
+    // changes, tests): it runs after what was queued before it.
+    void Run(const Job& job);
+
+    // Cancels the operation: under way, it ends at its current step (the
+    // link's wait ends at once and every later step fails without touching
+    // the line); still queued, it runs cancelled and so ends at once. Either
+    // way it still runs to its end, so its caller always hears back. Work
+    // posted after it starts normally; an operation that has ended is left alone.
+    void Cancel(Ticket ticket);
+
+    // Blocks until nothing is queued or running.
+    void WaitIdle();
+
+    // How many messages have gone to the link (coalesced ones not counted).
+    long ParametersSent() const;
+
+    SentCallback onParameterSent;
+
+private:
+    struct Work {
+        Job job;                            // an operation, or empty for a parameter message
+        std::vector<std::uint8_t> payload;  // the parameter message
+        Ticket ticket = 0;
+        bool cancelled = false;
+    };
+
+    void Loop();
+    void Execute(Work& work);
+
+    Link& link_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Work> queue_;
+    bool busy_ = false;
+    Ticket running_ = 0;  // the operation under way, 0 for none
+    Ticket lastTicket_ = 0;
+    bool stopping_ = false;
+    long parametersSent_ = 0;
+    std::thread thread_;
+};

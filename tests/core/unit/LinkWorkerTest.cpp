@@ -1,0 +1,79 @@
+#include "unit/LinkWorker.h"
+
+#include <future>
+
+#include "EmulatedUnit.h"
+#include "link/ParameterMessages.h"
+#include "unit/UnitCommands.h"
+#include "unit/UnitOperations.h"
+
+namespace {
+
+class LinkWorkerTest : public EmulatedUnitTest {
+protected:
+    // Holds the worker inside a job until Release, so that what is posted
+    // meanwhile waits in the queue.
+    void HoldWorker()
+    {
+        worker_.Post([this](Link&) { release_.get_future().wait(); });
+    }
+    void Release() { release_.set_value(); }
+
+    Bytes GainPayload(int step)
+    {
+        model.gain[kSlotLeftRight] = step;
+        return ParameterPayload(model, PID_LR_GAIN);
+    }
+
+    LinkWorker worker_{link};
+    std::promise<void> release_;
+};
+
+TEST_F(LinkWorkerTest, WaitingMessagesOfOneFieldAreReplacedByTheLatestAndFieldsKeepTheirOrder)
+{
+    Connected();
+    HoldWorker();
+    worker_.PostParameter(GainPayload(100));
+    model.delay[kSlotLeftRight] = 7;
+    worker_.PostParameter(ParameterPayload(model, PID_DELAY));
+    for (int step = 101; step <= 120; ++step) worker_.PostParameter(GainPayload(step));
+    Release();
+    worker_.WaitIdle();
+
+    const std::vector<Bytes> expected{{PID_LR_GAIN, 120, 0}, {122, 7, 0}};
+    EXPECT_EQ(unit_.ReceivedPayloads(), expected);
+    EXPECT_EQ(worker_.ParametersSent(), 2);
+    EXPECT_EQ(unit_.CurrentImage()[1], 120);  // the unit holds the final value
+
+    // A message that went out is never replaced: a new value after it is sent after it.
+    worker_.PostParameter(GainPayload(90));
+    worker_.WaitIdle();
+    EXPECT_EQ(unit_.ReceivedPayloads().back(), (Bytes{PID_LR_GAIN, 90, 0}));
+}
+
+TEST_F(LinkWorkerTest, CancelEndsTheOperationUnderWayAtOnceAndOneStillQueuedAtItsStart)
+{
+    Connected();
+    unit_.SetFaults({.silent = true});
+    std::promise<int> firstResult;
+    std::promise<int> secondResult;
+    const auto under = worker_.Post([&](Link& l) { firstResult.set_value(StoreMemorySlot(l, 1, "Hall")); });
+    const auto queued = worker_.Post([&](Link& l) { secondResult.set_value(RecallMemorySlot(l, 2)); });
+    worker_.Cancel(queued);
+    // The first waits out its attention step unless cancelled.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto cancelledAt = Clock::now();
+    worker_.Cancel(under);
+    EXPECT_EQ(firstResult.get_future().get(), kResultNoAnswer);
+    EXPECT_EQ(secondResult.get_future().get(), kResultNoAnswer);
+    EXPECT_LT(ElapsedMs(cancelledAt), 500);  // a time-out would take 1000 ms per step
+
+    // Work posted after a cancel starts normally.
+    unit_.SetFaults({});
+    unit_.ClearReceived();
+    worker_.PostParameter(GainPayload(110));
+    worker_.WaitIdle();
+    EXPECT_EQ(unit_.ReceivedPayloads(), (std::vector<Bytes>{{PID_LR_GAIN, 110, 0}}));
+}
+
+}  // namespace
