@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "CliError.h"
@@ -41,8 +42,11 @@ void WriteMemoryFile(const std::string& path, const MemoryFileImage& file)
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
     if (out) out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     if (out) out.close();
-    if (!out || std::rename(partial.c_str(), path.c_str()) != 0) {
-        const std::string reason = SystemReason();
+    // std::filesystem::rename replaces an existing file on Windows too.
+    std::error_code renameError;
+    if (out) std::filesystem::rename(partial, path, renameError);
+    if (!out || renameError) {
+        const std::string reason = renameError ? renameError.message() : SystemReason();
         std::remove(partial.c_str());
         throw CliError(kExitBadInput, "Fail to open file.\n" + path + ": " + reason);
     }

@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr int kMaxComNumber = 255;
+constexpr int kMaxComNumber = 256;  // Windows numbers its ports COM1 to COM256
 
 // The n of "COMn" in any case, or 0 when the text is not such a name.
 int ComNumber(const std::string& name)
@@ -21,6 +21,17 @@ int ComNumber(const std::string& name)
     return number <= kMaxComNumber ? number : 0;
 }
 
+// A name of the system's device namespace: "\\.\..." on Windows, an
+// absolute path elsewhere.
+bool IsDevicePath(const std::string& name)
+{
+#ifdef _WIN32
+    return name.rfind("\\\\.\\", 0) == 0;
+#else
+    return !name.empty() && name.front() == '/';
+#endif
+}
+
 }  // namespace
 
 std::string ResolveComDevice(int comNumber, const std::string& configuredPath)
@@ -29,12 +40,16 @@ std::string ResolveComDevice(int comNumber, const std::string& configuredPath)
     if (const char* fromEnvironment = std::getenv(variable.c_str()); fromEnvironment && *fromEnvironment)
         return fromEnvironment;
     if (!configuredPath.empty()) return configuredPath;
+#ifdef _WIN32
+    return "\\\\.\\COM" + std::to_string(comNumber);
+#else
     return "/dev/ttyS" + std::to_string(comNumber - 1);
+#endif
 }
 
 std::optional<std::string> ResolvePortName(const std::string& name)
 {
-    if (!name.empty() && name.front() == '/') return name;
+    if (IsDevicePath(name)) return name;
     if (const int number = ComNumber(name); number > 0) return ResolveComDevice(number);
     return std::nullopt;
 }
