@@ -73,3 +73,25 @@ function(quenbar_wine_session)
   set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session LABELS wine TIMEOUT 300)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine TIMEOUT 60)
 endfunction()
+
+# quenbar_build_check(NAME "<sentence>" TARGET <target> LABEL <label> [FAILS_WITH <regex>])
+#
+# A check made by the compiler: ctest builds the target, which is left out of
+# the normal build. Without FAILS_WITH it must build; with it, it must fail
+# with output that matches the expression, so that it fails for the reason
+# the check is about and for no other. The checks share the build tree, so
+# they run one at a time.
+function(quenbar_build_check)
+  cmake_parse_arguments(ARG "" "NAME;TARGET;LABEL;FAILS_WITH" "" ${ARGN})
+  if(NOT ARG_NAME OR NOT ARG_TARGET OR NOT ARG_LABEL)
+    message(FATAL_ERROR "quenbar_build_check: NAME, TARGET and LABEL are required")
+  endif()
+  set(fails "")
+  if(ARG_FAILS_WITH)
+    set(fails "-DFAILS_WITH=${ARG_FAILS_WITH}")
+  endif()
+  add_test(NAME "${ARG_NAME}"
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DTARGET=${ARG_TARGET} ${fails}
+                   -P ${CMAKE_SOURCE_DIR}/cmake/BuildCheck.cmake)
+  set_tests_properties("${ARG_NAME}" PROPERTIES LABELS ${ARG_LABEL} RESOURCE_LOCK build_tree TIMEOUT 120)
+endfunction()

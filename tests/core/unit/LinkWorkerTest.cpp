@@ -2,7 +2,7 @@
 
 #include <future>
 
-#include "EmulatedUnit.h"
+#include "EmulatedUnitTest.h"
 #include "link/ParameterMessages.h"
 #include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"

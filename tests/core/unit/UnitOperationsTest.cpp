@@ -1,8 +1,6 @@
 // The UI-free operations against the emulated unit: the connect sequence,
 // store / recall, the memory file both ways, reset and logo.
-#include <thread>
-
-#include "EmulatedUnit.h"
+#include "EmulatedUnitTest.h"
 #include "memfile/MemoryFile.h"
 #include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"

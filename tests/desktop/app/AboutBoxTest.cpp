@@ -10,11 +10,10 @@
 #include "app/Identity.h"
 #include "app/PortSetting.h"
 #include "app/ServiceKeys.h"
+#include "app/UnitLink.h"
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
-#include "app/UnitLink.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "unit/UnitOperations.h"
 
@@ -148,7 +147,7 @@ private slots:
     {
         ConnectToUnit();
         DisturbModel();
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CAboutDlg box;
         TypeWithControl(box, "RTRST");
         box.OkButton()->click();
@@ -170,7 +169,7 @@ private slots:
 
     void resetWhileDisconnectedReportsTheFailedRead()
     {
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CAboutDlg box;
         TypeWithControl(box, "RTRST");
         box.OkButton()->click();
@@ -182,7 +181,7 @@ private slots:
     void logoSendsPaddedSevenBitLinesAndKeepsThem()
     {
         ConnectToUnit();
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CAboutDlg box;
         TypeWithControl(box, "LOGO");
         box.LogoLine(0)->setText(QStringLiteral("ABC"));
@@ -202,7 +201,7 @@ private slots:
 
     void logoWhileDisconnectedReportsFailureButKeepsTheLines()
     {
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CAboutDlg box;
         TypeWithControl(box, "LOGO");
         box.LogoLine(0)->setText(QStringLiteral("Hi"));

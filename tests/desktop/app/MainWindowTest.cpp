@@ -10,10 +10,10 @@
 #include "app/MainFrame.h"
 #include "app/QuenbarApp.h"
 #include "app/QuenbarView.h"
+#include "app/UnitLink.h"
 #include "dialogs/DlgSetting.h"
 #include "link/Frame.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -93,7 +93,7 @@ private slots:
     void connectReadsTheUnitAndSwapsTheCommandStates()
     {
         StoreFirmType(12);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CMainFrame* frame = StartProgram();
         QVERIFY(frame);
         QVERIFY(Enabled(frame, kIdConnect));
@@ -124,7 +124,7 @@ private slots:
 
     void connectWithSilentUnitReportsFailureAndStaysDisconnected()
     {
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         EmulatorFaults silent;
         silent.silent = true;
         CMainFrame* frame = StartProgram(silent);
@@ -144,7 +144,7 @@ private slots:
         StoreFirmType(5);
         EmulatorFaults hangUpBeforeCurrentRead;
         hangUpBeforeCurrentRead.hangUpAfterExchanges = 7;  // handshake and six names
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CMainFrame* frame = StartProgram(hangUpBeforeCurrentRead);
         QVERIFY(frame);
         DisturbModel();
@@ -162,7 +162,7 @@ private slots:
 
     void configMenuConnectsFromTheKeyboard()
     {
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CMainFrame* frame = StartProgram();
         QVERIFY(frame);
         frame->activateWindow();
@@ -177,7 +177,7 @@ private slots:
     void viewMenuTogglesTheBarsWithCheckMarks()
     {
         PointComAtNothing(1);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CMainFrame* frame = StartProgram();
         QVERIFY(frame);
         QAction* toolbar = frame->Command(kIdViewToolbar);

@@ -8,7 +8,6 @@
 #include "app/DlgRs232.h"
 #include "app/PortSetting.h"
 #include "app/UnitLink.h"
-#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "unit/UnitCommands.h"
 
@@ -70,7 +69,7 @@ private slots:
         QVERIFY(PortLeadsTo(*first));
         first->ClearReceived();
 
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CDlgRs232 dialog;
         dialog.CheckPortNumber(2);
         dialog.accept();
@@ -93,7 +92,7 @@ private slots:
     void missingPortIsReportedOnceAndStoredAnyway()
     {
         PointComAtNothing(3);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CDlgRs232 dialog;
         dialog.CheckPortNumber(3);
         dialog.accept();
@@ -125,7 +124,7 @@ private slots:
         auto unit = std::make_unique<Rx74Emulator>();
         QVERIFY(unit->Start());
         const QString device = QString::fromStdString(unit->DevicePath());
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         {
             CDlgRs232 dialog;
             dialog.CheckPortNumber(4);

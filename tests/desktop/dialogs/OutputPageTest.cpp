@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "app/UnitLink.h"
 #include "app/controls/FrameButton.h"
 #include "dialogs/ChannelSettings.h"
 #include "dialogs/DlgOutput.h"
@@ -18,9 +19,8 @@
 #include "dialogs/DlgSetting.h"
 #include "dialogs/DlgXover.h"
 #include "dialogs/UpDown.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/app/UnitOnLine.h"
 #include "tests/desktop/dialogs/FormControls.h"
-#include "tests/desktop/dialogs/UnitOnLine.h"
 
 namespace {
 
@@ -42,8 +42,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(unit_.Open()); }
-    void cleanupTestCase() { unit_.Close(); }
+    void initTestCase() { QVERIFY(unit_.Open() && unit_.Connect()); }
     void init() { unit_.Reset(); }
     void cleanup() { page_.reset(); }
 

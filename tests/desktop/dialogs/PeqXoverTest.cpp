@@ -12,11 +12,11 @@
 
 #include <chrono>
 
+#include "app/UnitLink.h"
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/app/UnitOnLine.h"
 #include "tests/desktop/dialogs/FormControls.h"
-#include "tests/desktop/dialogs/UnitOnLine.h"
 
 namespace {
 
@@ -46,8 +46,7 @@ private:
     UnitOnLine unit_;
 
 private slots:
-    void initTestCase() { QVERIFY(unit_.Open()); }
-    void cleanupTestCase() { unit_.Close(); }
+    void initTestCase() { QVERIFY(unit_.Open() && unit_.Connect()); }
     void init()
     {
         unit_.Reset();

@@ -6,12 +6,12 @@
 #include <QtTest>
 #include <memory>
 
-#include "ModalAnswerer.h"
-#include "UnitOnLine.h"
+#include "app/UnitLink.h"
 #include "memory/DlgMemory.h"
 #include "memory/DlgStore.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/app/ModalAnswerer.h"
+#include "tests/desktop/app/UnitOnLine.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ void DlgMemoryTest::aClickBesideTheRowsDisablesStoreDeleteAndRecall()
 void DlgMemoryTest::storeWithoutASelectionAsksForAProgramAndSendsNothing()
 {
     QVERIFY(line_->Connect());
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
     ModalAnswerer answerer;
     CDlgMemory dialog;
     dialog.show();
@@ -103,9 +103,9 @@ void DlgMemoryTest::storeWithoutASelectionAsksForAProgramAndSendsNothing()
     Button(dialog, "store")->click();
 
     QCOMPARE(answerer.BoxTexts(), QStringList{"Please select a program!"});
-    QCOMPARE(answerer.boxes.front().caption, QStringLiteral("Quenbar"));
+    QCOMPARE(answerer.Seen().front().caption, QStringLiteral("Quenbar"));
     QCOMPARE(answerer.storeDialogs, 0);
-    QVERIFY(line_->unit().ReceivedBytes().empty());
+    QVERIFY(line_->Unit().ReceivedBytes().empty());
     QVERIFY(dialog.isVisible());
 }
 
@@ -113,7 +113,7 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
 {
     line_->SetMemory(2, false, "", DistinctImage(2));
     line_->SetMemory(3, true, "Old", DistinctImage(3));
-    line_->unit().SetCurrentImage(DistinctImage(7));
+    line_->Unit().SetCurrentImage(DistinctImage(7));
     QVERIFY(line_->Connect());
 
     ModalAnswerer answerer;
@@ -129,10 +129,10 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
         dialog.show();
         List(dialog)->selectRow(1);
         Button(dialog, "store")->click();
-        QVERIFY(answerer.boxes.isEmpty());
+        QVERIFY(answerer.Seen().empty());
         QVERIFY(!dialog.isVisible());
     }
-    const EmulatedMemory kick = line_->unit().Memory(2);
+    const EmulatedMemory kick = line_->Unit().Memory(2);
     QVERIFY(kick.used);
     QCOMPARE(kick.name, Padded("Kick"));
     QVERIFY(kick.image == DistinctImage(7));
@@ -149,15 +149,15 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
     Button(dialog, "store")->click();
     QCOMPARE(offered, QStringLiteral("Old"));
     QCOMPARE(answerer.BoxTexts(), QStringList{"Do you want to overwrite?"});
-    QCOMPARE(answerer.boxes.front().caption, QStringLiteral("Warning"));
-    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Question);
-    QCOMPARE(line_->unit().Memory(3).name, Padded("Old"));
+    QCOMPARE(answerer.Seen().front().caption, QStringLiteral("Warning"));
+    QCOMPARE(answerer.Seen().front().icon, QMessageBox::Question);
+    QCOMPARE(line_->Unit().Memory(3).name, Padded("Old"));
     QVERIFY(dialog.isVisible());
 
     answerer.boxAnswer = QMessageBox::Yes;
     Button(dialog, "store")->click();
-    QCOMPARE(line_->unit().Memory(3).name, Padded("Snare"));
-    QVERIFY(line_->unit().Memory(3).image == DistinctImage(7));
+    QCOMPARE(line_->Unit().Memory(3).name, Padded("Snare"));
+    QVERIFY(line_->Unit().Memory(3).image == DistinctImage(7));
     QVERIFY(!dialog.isVisible());
 }
 
@@ -179,8 +179,8 @@ void DlgMemoryTest::storeOffersPresetForABlankNameAndStoresTheStandardNameForABl
     Button(dialog, "store")->click();
 
     QCOMPARE(offered, QStringLiteral("Preset"));
-    QCOMPARE(line_->unit().Memory(4).name, std::string("2 x 2 WAY + Msum"));
-    QVERIFY(answerer.boxes.isEmpty());
+    QCOMPARE(line_->Unit().Memory(4).name, std::string("2 x 2 WAY + Msum"));
+    QVERIFY(answerer.Seen().empty());
 }
 
 void DlgMemoryTest::theNameEditDropsCharactersBeyondSevenBitsKeepsBackspaceAndTenCharacters()
@@ -209,10 +209,10 @@ void DlgMemoryTest::theNameEditDropsCharactersBeyondSevenBitsKeepsBackspaceAndTe
 void DlgMemoryTest::recallOfSlot3SendsItsRecallReplacesBothChannelsAndCloses()
 {
     line_->SetMemory(3, true, "Live", DistinctImage(12));
-    line_->unit().SetCurrentImage(DistinctImage(1));
+    line_->Unit().SetCurrentImage(DistinctImage(1));
     QVERIFY(line_->Connect());
     QCOMPARE(model.gain[0], 101);
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
 
     ModalAnswerer answerer;
     CDlgMemory dialog;
@@ -221,12 +221,12 @@ void DlgMemoryTest::recallOfSlot3SendsItsRecallReplacesBothChannelsAndCloses()
     Button(dialog, "recall")->click();
 
     const std::vector<std::vector<std::uint8_t>> recall{{0xCC, 3}};
-    QVERIFY(line_->unit().ReceivedPayloads() == recall);
+    QVERIFY(line_->Unit().ReceivedPayloads() == recall);
     QCOMPARE(model.gain[0], 112);
     QCOMPARE(model.delay[0], 12);
     QCOMPARE(model.gain[2], 108);
     QVERIFY(CurrentModelImage() == DistinctImage(12));
-    QVERIFY(answerer.boxes.isEmpty());
+    QVERIFY(answerer.Seen().empty());
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
@@ -243,18 +243,18 @@ void DlgMemoryTest::recallAndStoreWhileDisconnectedFailAtOnceWithTheirBoxes()
 
     Button(dialog, "recall")->click();
     QCOMPARE(answerer.BoxTexts(), QStringList{"Fail to read from MCU !"});
-    QCOMPARE(answerer.boxes.front().caption, QStringLiteral("MQX-71"));
-    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Critical);
+    QCOMPARE(answerer.Seen().front().caption, QStringLiteral("MQX-71"));
+    QCOMPARE(answerer.Seen().front().icon, QMessageBox::Critical);
     QVERIFY(dialog.isVisible());
     QVERIFY(CurrentModelImage() == before);
 
     Button(dialog, "store")->click();
     QCOMPARE(answerer.BoxTexts(),
              (QStringList{"Fail to read from MCU !", "Do you want to overwrite?", "Fail to store to memory !"}));
-    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("MQX-71"));
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("MQX-71"));
     QCOMPARE(QString::fromLatin1(model.memName[2]), QStringLiteral("Preset 3  "));
     QVERIFY(!dialog.isVisible());
-    QVERIFY(line_->unit().ReceivedBytes().empty());
+    QVERIFY(line_->Unit().ReceivedBytes().empty());
 }
 
 QTEST_MAIN(DlgMemoryTest)

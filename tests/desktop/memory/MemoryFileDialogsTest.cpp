@@ -17,12 +17,12 @@
 #include <cstring>
 #include <memory>
 
-#include "ModalAnswerer.h"
-#include "UnitOnLine.h"
+#include "app/UnitLink.h"
 #include "memory/DlgMemory.h"
 #include "memory/MemoryFileDialogs.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/app/ModalAnswerer.h"
+#include "tests/desktop/app/UnitOnLine.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -62,7 +62,7 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-std::vector<std::vector<std::uint8_t>> CommandsWithCode(const Rx74Emulator& unit, std::uint8_t code)
+std::vector<std::vector<std::uint8_t>> CommandsWithCode(const rx74emu::EmulatedUnit& unit, std::uint8_t code)
 {
     std::vector<std::vector<std::uint8_t>> commands;
     for (const auto& payload : unit.ReceivedPayloads()) {
@@ -170,8 +170,8 @@ void MemoryFileDialogsTest::aSaveWhileDisconnectedWritesNothingAndNamesTheMemori
     QVERIFY(!QFile::exists(path));
     QCOMPARE(answerer.BoxTexts(),
              QStringList{"Memory 1, 2, 3, 5, 6 could not be read from the unit; the file was not written."});
-    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Critical);
-    QVERIFY(line_->unit().ReceivedBytes().empty());
+    QCOMPARE(answerer.Seen().front().icon, QMessageBox::Critical);
+    QVERIFY(line_->Unit().ReceivedBytes().empty());
 }
 
 void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
@@ -181,9 +181,9 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     for (int slot = 1; slot <= 6; ++slot) {
         line_->SetMemory(slot, used[slot - 1], names[slot - 1], DistinctImage(slot));
     }
-    line_->unit().SetCurrentImage(DistinctImage(9));
+    line_->Unit().SetCurrentImage(DistinctImage(9));
     QVERIFY(line_->Connect());
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
     const QString path = dir_->filePath(QStringLiteral("show.cmf"));
     ModalAnswerer answerer;
 
@@ -196,7 +196,7 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     }
     QCOMPARE(ReadAll(path), ExpectedFile(expected));
     const std::vector<std::vector<std::uint8_t>> reads{{0xD0, 1}, {0xD0, 2}, {0xD0, 4}, {0xD0, 6}};
-    QVERIFY(CommandsWithCode(line_->unit(), 0xD0) == reads);
+    QVERIFY(CommandsWithCode(line_->Unit(), 0xD0) == reads);
 
     // Wipe the unit, then bring the file back through the dialog's Open File.
     for (int slot = 1; slot <= 6; ++slot) {
@@ -204,16 +204,16 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     }
     DisconnectUnit(UnitLink());
     QVERIFY(line_->Connect());
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
     answerer.onFileDialog = [&](QFileDialog& files) { ChooseFile(files, path); };
     CDlgMemory dialog;
     dialog.show();
     dialog.findChild<QPushButton*>(QStringLiteral("openFile"))->click();
 
     const std::vector<std::vector<std::uint8_t>> stores{{0xCB, 1}, {0xCB, 2}, {0xCB, 4}, {0xCB, 6}};
-    QVERIFY(CommandsWithCode(line_->unit(), 0xCB) == stores);
+    QVERIFY(CommandsWithCode(line_->Unit(), 0xCB) == stores);
     for (int slot = 1; slot <= 6; ++slot) {
-        const EmulatedMemory memory = line_->unit().Memory(slot);
+        const EmulatedMemory memory = line_->Unit().Memory(slot);
         std::string name = used[slot - 1] ? names[slot - 1] : "Blank";
         name.resize(16, ' ');
         QCOMPARE(memory.name, name);
@@ -222,7 +222,7 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("Load from file ok!\n4 memories stored: 1, 2, 4, 6.\nSkipped: "
                                                         "memory 3 (marked empty in the file), memory 5 (marked "
                                                         "empty in the file)."));
-    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Load File"));
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("Load File"));
     auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("memoryList"));
     QCOMPARE(list->item(0, 1)->text(), QStringLiteral("Kick"));
     QCOMPARE(list->item(2, 1)->text(), QStringLiteral("Blank"));
@@ -231,8 +231,8 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
 void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutTrailer()
 {
     QVERIFY(line_->Connect());
-    const EmulatedMemory firstBefore = line_->unit().Memory(1);
-    line_->unit().ClearReceived();
+    const EmulatedMemory firstBefore = line_->Unit().Memory(1);
+    line_->Unit().ClearReceived();
     std::array<Record, 6> records;
     for (int i = 0; i < 6; ++i) {
         records[i] = {std::uint8_t(i + 1), 0, "", DistinctImage(0)};
@@ -249,22 +249,22 @@ void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutT
     QVERIFY(listRefreshedBeforeTheBox);
 
     const std::vector<std::vector<std::uint8_t>> stores{{0xCB, 2}};
-    QVERIFY(CommandsWithCode(line_->unit(), 0xCB) == stores);
-    QCOMPARE(line_->unit().Memory(2).name, std::string("One") + std::string(13, ' '));
-    QVERIFY(line_->unit().Memory(2).image == DistinctImage(1));
-    QCOMPARE(line_->unit().Memory(1).name, firstBefore.name);
-    QVERIFY(line_->unit().Memory(1).image == firstBefore.image);
+    QVERIFY(CommandsWithCode(line_->Unit(), 0xCB) == stores);
+    QCOMPARE(line_->Unit().Memory(2).name, std::string("One") + std::string(13, ' '));
+    QVERIFY(line_->Unit().Memory(2).image == DistinctImage(1));
+    QCOMPARE(line_->Unit().Memory(1).name, firstBefore.name);
+    QVERIFY(line_->Unit().Memory(1).image == firstBefore.image);
 
     QVERIFY(WriteBytes(path, ExpectedFile(records).left(695)));
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
     QCOMPARE(LoadMemoryFileFrom(path, nullptr), LoadFileResult::FormatError);
     QCOMPARE(answerer.BoxTexts().size(), 2);
-    QVERIFY(answerer.BoxTexts().front().startsWith(
-        QStringLiteral("Load from file ok!\n1 memory stored: 2.\nSkipped: memory 1 (used byte 2, not a stored program)")));
+    QVERIFY(answerer.BoxTexts().front().startsWith(QStringLiteral(
+        "Load from file ok!\n1 memory stored: 2.\nSkipped: memory 1 (used byte 2, not a stored program)")));
     QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("File format error!"));
-    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Error"));
-    QCOMPARE(answerer.boxes.back().icon, QMessageBox::Critical);
-    QVERIFY(line_->unit().ReceivedBytes().empty());
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("Error"));
+    QCOMPARE(answerer.Seen().back().icon, QMessageBox::Critical);
+    QVERIFY(line_->Unit().ReceivedBytes().empty());
 }
 
 void MemoryFileDialogsTest::theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBeforeReplacing()
@@ -292,20 +292,20 @@ void MemoryFileDialogsTest::theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBef
     QVERIFY(!QFile::exists(dir_->filePath(QStringLiteral("preset"))));
     save(QStringLiteral("notes.txt"));
     QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("notes.txt"))).size(), 704);
-    QCOMPARE(answerer.boxes.size(), 2);
+    QCOMPARE(answerer.Seen().size(), std::size_t{2});
 
     const QString existing = dir_->filePath(QStringLiteral("preset.cmf"));
     QVERIFY(WriteBytes(existing, "older"));
     answerer.boxAnswer = QMessageBox::No;
     save(QStringLiteral("preset"));
-    QCOMPARE(answerer.boxes.size(), 3);
-    QVERIFY(answerer.boxes.back().text.contains(QStringLiteral("already exists")));
+    QCOMPARE(answerer.Seen().size(), std::size_t{3});
+    QVERIFY(answerer.Seen().back().text.contains(QStringLiteral("already exists")));
     QCOMPARE(ReadAll(existing), QByteArray("older"));
 
     answerer.boxAnswer = QMessageBox::Yes;
     save(QStringLiteral("preset"));
     QCOMPARE(ReadAll(existing).size(), 704);
-    QCOMPARE(answerer.boxes.back().text, QStringLiteral("Save memory data to File."));
+    QCOMPARE(answerer.Seen().back().text, QStringLiteral("Save memory data to File."));
 }
 
 void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteForByte()
@@ -333,7 +333,7 @@ void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteF
     }
     QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(answerer.BoxTexts(), QStringList{"Fail to open file."});
-    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Error"));
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("Error"));
     QCOMPARE(ReadAll(path), previous);
 
     {
@@ -341,7 +341,7 @@ void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteF
         QVERIFY(!SaveMemoryFileTo(path, nullptr));
     }
     QCOMPARE(answerer.BoxTexts(), (QStringList{"Fail to open file.", "Fail to write file."}));
-    QCOMPARE(answerer.boxes.back().icon, QMessageBox::Critical);
+    QCOMPARE(answerer.Seen().back().icon, QMessageBox::Critical);
     QCOMPARE(ReadAll(path), previous);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"keep.cmf"});
 }

@@ -1,6 +1,7 @@
-#include "UnitOnLine.h"
+#include "tests/desktop/app/UnitOnLine.h"
 
-#include "app/UnitLink.h"
+#include <algorithm>
+
 #include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
@@ -15,6 +16,12 @@ constexpr std::size_t kGainByte = 1;
 constexpr std::size_t kDelayLowByte = 3;
 constexpr std::size_t kSubBlock = 31;
 
+void ModelToDefaults()
+{
+    model = ParameterModel{};
+    LoadDefaults(model);
+}
+
 }  // namespace
 
 Image DistinctImage(int seed)
@@ -28,38 +35,34 @@ Image DistinctImage(int seed)
     return image;
 }
 
-UnitOnLine::UnitOnLine()
-{
-    model = ParameterModel{};
-    LoadDefaults(model);
-}
+UnitOnLine::UnitOnLine() : rig_(UnitLink()) { ModelToDefaults(); }
 
 UnitOnLine::~UnitOnLine()
 {
-    if (model.connected != 0) {
-        DisconnectUnit(UnitLink());
-    }
-    UnitLink().Close();
-    emulator_.Stop();
+    if (model.connected != 0) DisconnectUnit(UnitLink());
 }
 
-bool UnitOnLine::Open()
-{
-    if (!emulator_.Start()) {
-        return false;
-    }
-    UnitLink().SetDevice(emulator_.DevicePath());
-    return UnitLink().Open();
-}
+bool UnitOnLine::Open() { return rig_.Open(); }
 
 bool UnitOnLine::Connect()
 {
     return ConnectUnit(UnitLink(), [](std::uint8_t) {}) == ConnectResult::Connected;
 }
 
+void UnitOnLine::Reset()
+{
+    ModelToDefaults();
+    model.connected = 1;
+    Unit().ClearReceived();
+}
+
 void UnitOnLine::SetMemory(int slot, bool used, const std::string& name, const Image& image)
 {
-    std::string padded = name;
-    padded.resize(Rx74Emulator::kNameBytes, ' ');
-    emulator_.SetMemory(slot, {used, padded, image});
+    Unit().SetMemory(slot, {used, name, image});
+}
+
+Payload UnitOnLine::Last() const
+{
+    const auto payloads = Payloads();
+    return payloads.empty() ? Payload{} : payloads.back();
 }
