@@ -6,17 +6,19 @@
 #include "CliError.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
+#include "PresetCommands.h"
 
 int main(int argc, char** argv)
 {
     CLI::App app{"Quenbar command line: memory files and the RX7.4 unit"};
     app.require_subcommand(1);
     std::string port;
-    app.add_option("--port", port, "serial port of the unit: COMn or a device path");
+    app.add_option("--port", port, kPortHelp);
 
     CommandAction action;
     AddOfflineCommands(app, action);
     AddOnlineCommands(app, port, action);
+    AddPresetCommands(app, action);
 
     try {
         app.parse(argc, argv);
