@@ -10,6 +10,7 @@
 #include "CliError.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
+#include "PresetCommands.h"
 
 int main(int argc, char** argv)
 {
@@ -24,11 +25,12 @@ int main(int argc, char** argv)
     // /shows/live.cmf is a path on Windows too, not an option.
     app.allow_windows_style_options(false);
     std::string port;
-    app.add_option("--port", port, "serial port of the unit: COMn or a device path");
+    app.add_option("--port", port, kPortHelp);
 
     CommandAction action;
     AddOfflineCommands(app, action);
     AddOnlineCommands(app, port, action);
+    AddPresetCommands(app, action);
 
     try {
         app.parse(argc, argv);

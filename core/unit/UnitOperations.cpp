@@ -38,8 +38,7 @@ void CheckFirmwareType(ParameterModel& model, const std::function<void(std::uint
 // removed (an empty name becomes the default), then a terminator, then blanks.
 void StoreNameChars(const std::string& typed, char* name16)
 {
-    std::string name = typed.substr(0, typed.find_last_not_of(kBlanks) + 1);
-    if (name.empty()) name = kDefaultStoreName;
+    const std::string name = StoreName(typed);
     std::memset(name16, ' ', kNameChars);
     const std::size_t length = std::min<std::size_t>(name.size(), kNameChars);
     std::memcpy(name16, name.data(), length);
@@ -141,6 +140,12 @@ int StoreMemorySlot(Link& link, int slot, const std::string& name)
     return UnitStoreMemory(link, slot, name16, block.data());
 }
 
+std::string StoreName(const std::string& typed)
+{
+    const std::string name = typed.substr(0, typed.find_last_not_of(kBlanks) + 1);
+    return name.empty() ? kDefaultStoreName : name;
+}
+
 int RecallMemorySlot(Link& link, int slot)
 {
     std::uint8_t image[kImageSize];
@@ -207,6 +212,16 @@ std::string DescribeLoad(const LoadFileReport& report)
         text += (i == 0 ? "" : ", ") + ("memory " + std::to_string(slot)) + " (" + SkipReason(usedByte) + ")";
     }
     return text + ".";
+}
+
+std::string DescribeSave(const MemoryFileImage& file)
+{
+    std::vector<int> used, empty;
+    for (int i = 0; i < kMemorySlots; ++i) (ReadSlotRecord(file, i).usedByte == 1 ? used : empty).push_back(i + 1);
+    std::string text = std::to_string(used.size()) + (used.size() == 1 ? " memory saved" : " memories saved");
+    text += used.empty() ? "." : ": " + SlotList(used) + ".";
+    if (!empty.empty()) text += "\nEmpty: " + SlotList(empty) + " (holding the current setting).";
+    return text;
 }
 
 std::string DescribeUnreadSlots(const std::vector<int>& slots)

@@ -52,6 +52,10 @@ int ReadCurrentIntoModel(Link& link);
 // blanks dropped, a blank name stored as "2 x 2 WAY + Msum". 0, 1 or 3.
 int StoreMemorySlot(Link& link, int slot, const std::string& name);
 
+// The name a store gives the memory for a typed name (before it is cut to
+// the sixteen characters the unit keeps).
+std::string StoreName(const std::string& typed);
+
 // Recalls slot 1..6 into the unit and the model. 0, 1 or 3.
 int RecallMemorySlot(Link& link, int slot);
 
@@ -91,6 +95,10 @@ LoadFileReport LoadMemoryFileIntoUnit(Link& link, std::span<const std::uint8_t> 
 // out with the reason, one sentence each ("4 memories stored: 1, 2, 3, 5.",
 // "Skipped: memory 4 (marked empty in the file).").
 std::string DescribeLoad(const LoadFileReport& report);
+
+// What a save wrote, for the person: "2 memories saved: 1, 3.\nEmpty: 2, 4,
+// 5, 6 (holding the current setting)."
+std::string DescribeSave(const MemoryFileImage& file);
 
 // Why a save wrote nothing: "Memory 2, 5 could not be read from the unit;
 // the file was not written."
