@@ -6,6 +6,8 @@
 #include "CliError.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
+#include "PortCommands.h"
+#include "Trace.h"
 
 int main(int argc, char** argv)
 {
@@ -17,6 +19,8 @@ int main(int argc, char** argv)
     CommandAction action;
     AddOfflineCommands(app, action);
     AddOnlineCommands(app, port, action);
+    AddPortCommands(app, action);
+    AddTraceOption(app);
 
     try {
         app.parse(argc, argv);

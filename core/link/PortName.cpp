@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int kMaxComNumber = 255;
-
 // The n of "COMn" in any case, or 0 when the text is not such a name.
 int ComNumber(const std::string& name)
 {
@@ -23,11 +21,18 @@ int ComNumber(const std::string& name)
 
 }  // namespace
 
+std::string ComVariableName(int comNumber) { return "QUENBAR_COM" + std::to_string(comNumber); }
+
+std::optional<std::string> DeviceFromComVariable(int comNumber)
+{
+    const char* device = std::getenv(ComVariableName(comNumber).c_str());
+    if (device && *device) return device;
+    return std::nullopt;
+}
+
 std::string ResolveComDevice(int comNumber, const std::string& configuredPath)
 {
-    const std::string variable = "QUENBAR_COM" + std::to_string(comNumber);
-    if (const char* fromEnvironment = std::getenv(variable.c_str()); fromEnvironment && *fromEnvironment)
-        return fromEnvironment;
+    if (auto fromEnvironment = DeviceFromComVariable(comNumber)) return *fromEnvironment;
     if (!configuredPath.empty()) return configuredPath;
     return "/dev/ttyS" + std::to_string(comNumber - 1);
 }

@@ -10,10 +10,10 @@
 #include "app/MainFrame.h"
 #include "app/QuenbarApp.h"
 #include "app/QuenbarView.h"
+#include "app/UnitLink.h"
 #include "dialogs/DlgSetting.h"
 #include "link/Frame.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -131,7 +131,10 @@ private slots:
         QVERIFY(frame);
         frame->Command(kIdConnect)->trigger();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
-        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting."));
+        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting.\n") +
+                                           QString::fromStdString(UnitLink().Device()) +
+                                           QStringLiteral(": no answer to the attention byte: check the cable, the "
+                                                          "unit's power and the port."));
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
         QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
         QCOMPARE(model.connected, 0);
