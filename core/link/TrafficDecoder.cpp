@@ -190,9 +190,9 @@ std::string TrafficDecoder::DescribeUnframed(const Bytes& bytes) const
             return store + " '" + Characters(std::span(bytes).subspan(1)) + "'";
     }
     if (command_ == LogoCommandPayload() && bytes.size() == kLogoBytes) {
-        const auto half = std::span(bytes).first(kLogoBytes / 2);
-        const auto second = std::span(bytes).subspan(kLogoBytes / 2);
-        return "logo \"" + Characters(half) + "\" \"" + Characters(second) + "\"";
+        const auto firstLine = std::span(bytes).first(kLogoBytes / 2);
+        const auto secondLine = std::span(bytes).subspan(kLogoBytes / 2);
+        return "logo \"" + Characters(firstLine) + "\" \"" + Characters(secondLine) + "\"";
     }
     return Count(bytes.size(), "byte", "bytes") + ", not a frame";
 }
