@@ -228,11 +228,10 @@ private:
         switch (error) {
             case ENOENT:
             case ENOTDIR:
-                return Fail(LineFailure::NoSuchDevice, error, kNoDeviceHint);
+            // ENXIO, ENODEV, EIO: the node exists, but no hardware answers behind it.
             case ENXIO:
             case ENODEV:
             case EIO:
-                // The node exists, but no hardware answers behind it.
                 return Fail(LineFailure::NoSuchDevice, error, kNoDeviceHint);
             case EACCES:
             case EPERM:
