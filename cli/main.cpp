@@ -11,6 +11,8 @@
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
 #include "PresetCommands.h"
+#include "PortCommands.h"
+#include "Trace.h"
 
 int main(int argc, char** argv)
 {
@@ -31,6 +33,8 @@ int main(int argc, char** argv)
     AddOfflineCommands(app, action);
     AddOnlineCommands(app, port, action);
     AddPresetCommands(app, action);
+    AddPortCommands(app, action);
+    AddTraceOption(app);
 
     try {
         app.parse(argc, argv);

@@ -34,11 +34,18 @@ bool IsDevicePath(const std::string& name)
 
 }  // namespace
 
+std::string ComVariableName(int comNumber) { return "QUENBAR_COM" + std::to_string(comNumber); }
+
+std::optional<std::string> DeviceFromComVariable(int comNumber)
+{
+    const char* device = std::getenv(ComVariableName(comNumber).c_str());
+    if (device && *device) return device;
+    return std::nullopt;
+}
+
 std::string ResolveComDevice(int comNumber, const std::string& configuredPath)
 {
-    const std::string variable = "QUENBAR_COM" + std::to_string(comNumber);
-    if (const char* fromEnvironment = std::getenv(variable.c_str()); fromEnvironment && *fromEnvironment)
-        return fromEnvironment;
+    if (auto fromEnvironment = DeviceFromComVariable(comNumber)) return *fromEnvironment;
     if (!configuredPath.empty()) return configuredPath;
 #ifdef _WIN32
     return "\\\\.\\COM" + std::to_string(comNumber);

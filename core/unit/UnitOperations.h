@@ -10,11 +10,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "memfile/MemoryFile.h"
+#include "unit/UnitCommands.h"
 
 class Link;
 
@@ -38,6 +40,22 @@ enum class ConnectResult {
 // back to the settings; it is called as the sequence requires.
 // While connected, acts as DisconnectUnit and returns HandshakeFailed.
 ConnectResult ConnectUnit(Link& link, const std::function<void(std::uint8_t)>& storeFirmType);
+
+// What the connect sequence did, step by step.
+struct ConnectReport {
+    ConnectResult result = ConnectResult::HandshakeFailed;
+    Handshake handshake;  // why the handshake failed, if it did
+    // The stored firmware type that was not supported and became type 0.
+    std::optional<std::uint8_t> replacedFirmType;
+};
+// ConnectUnit, telling which step failed.
+ConnectReport ConnectUnitWithReport(Link& link, const std::function<void(std::uint8_t)>& storeFirmType);
+
+// The person's words for the step that failed: "/dev/ttyUSB0: no answer to
+// the attention byte: check the cable, the unit's power and the port."
+std::string DescribeConnectFailure(const std::string& device, const ConnectReport& report);
+// "The stored firmware type 3 is not supported: type 0 is used, ..."
+std::string DescribeReplacedFirmType(std::uint8_t firmType);
 
 // Sends the disconnect and clears `connected`.
 void DisconnectUnit(Link& link);

@@ -19,6 +19,7 @@ inline constexpr int kIdAbout = 57664;
 inline constexpr int kIdExit = 57665;
 inline constexpr int kIdViewToolbar = 59392;
 inline constexpr int kIdViewStatusBar = 59393;
+inline constexpr int kIdViewCommunicationLog = 32780;
 
 // Which of Connect and Disconnect may run, given the connection flag.
 struct ConnectionCommandStates {

@@ -3,18 +3,21 @@
 #include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QPainter>
+#include <QStatusBar>
 
 #include "app/AppSettings.h"
 #include "app/DialogUnits.h"
 #include "app/DlgRs232.h"
 #include "app/ErrorBox.h"
+#include "app/LinkFailureText.h"
 #include "app/Messages.h"
+#include "app/UnitLink.h"
 #include "app/controls/LabelButton.h"
 #include "app/controls/RoundButton.h"
 #include "dialogs/ChannelSettings.h"
 #include "memory/MemoryDialog.h"
-#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -162,11 +165,14 @@ void CQuenbarView::OnConnect()
         OnDisconnect();
         return;
     }
-    const ConnectResult result = ConnectUnit(UnitLink(), [](std::uint8_t type) { StoreFirmType(type); });
-    if (result == ConnectResult::HandshakeFailed)
-        ShowErrorBox(this, QString::fromLatin1(kConnectFailedText));
-    else if (result == ConnectResult::CurrentReadFailed)
+    const ConnectReport report = ConnectUnitWithReport(UnitLink(), [](std::uint8_t type) { StoreFirmType(type); });
+    if (report.result == ConnectResult::HandshakeFailed)
+        ShowErrorBox(this, ConnectFailedText(UnitLink(), report));
+    else if (report.result == ConnectResult::CurrentReadFailed)
         ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
+    auto* frame = qobject_cast<QMainWindow*>(window());
+    if (report.replacedFirmType && frame)
+        frame->statusBar()->showMessage(QString::fromStdString(DescribeReplacedFirmType(*report.replacedFirmType)));
     emit connectionChanged();
 }
 

@@ -295,7 +295,7 @@ struct FailureCase {
     const char* name;
     EmulatorFaults faults;
     std::vector<std::string> args;
-    std::string message;
+    std::string message;  // "{device}" stands for the unit's device
 };
 
 void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
@@ -339,7 +339,10 @@ TEST_P(CliOnlineFailure, EndsWithExitCode3AndTheSystemsMessage)
     args.insert(args.end(), c.args.begin(), c.args.end());
     const CliRun run = RunCli(args);
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.err, c.message);
+    std::string message = c.message;
+    if (const std::size_t at = message.find("{device}"); at != std::string::npos)
+        message.replace(at, 8, unit.DevicePath());
+    EXPECT_EQ(run.err, message);
     EXPECT_EQ(run.out, "");
 }
 
@@ -347,11 +350,16 @@ TEST_P(CliOnlineFailure, EndsWithExitCode3AndTheSystemsMessage)
 INSTANTIATE_TEST_SUITE_P(
     UnitFaults, CliOnlineFailure,
     ::testing::Values(
-        FailureCase{"SilentUnitOnDump", Silent(), {"dump"}, "Connect fail!\nPlease check rs232 port setting.\n"},
+        FailureCase{"SilentUnitOnDump",
+                    Silent(),
+                    {"dump"},
+                    "Connect fail!\nPlease check rs232 port setting.\n{device}: no answer to the attention byte: check "
+                    "the cable, the unit's power and the port.\n"},
         FailureCase{"WrongConnectReplyOnDump",
                     WrongConnectReply(),
                     {"dump"},
-                    "Connect fail!\nPlease check rs232 port setting.\n"},
+                    "Connect fail!\nPlease check rs232 port setting.\n{device}: the connect answer starts with 0x52, "
+                    "not \"Q\": another kind of device, or a baud-rate mismatch.\n"},
         FailureCase{"UnitGoneBeforeCurrentRead", HangUpAfter(7), {"dump"}, "Read current value fail!.\n"},
         FailureCase{"UnitGoneBeforeStore", HangUpAfter(8), {"store", "1", "x"}, "Fail to store to memory !\n"},
         FailureCase{"UnitGoneBeforeRecall", HangUpAfter(8), {"recall", "1"}, "Fail to read from MCU !\n"},
@@ -374,9 +382,10 @@ TEST_F(CliOnline, FindsTheUnitThroughACOMnNameAndRefusesPortsThatNameNoDevice)
     EXPECT_EQ(json::parse(byName.out)["memories"].size(), 6u);
 
     EXPECT_EQ(RunCli({"--port", "serial", "dump"}).exitCode, 2);
-    const CliRun missing = RunCli({"--port", TempPath("no-such-device"), "dump"});
+    const std::string nowhere = TempPath("no-such-device");
+    const CliRun missing = RunCli({"--port", nowhere, "dump"});
     EXPECT_EQ(missing.exitCode, 3);
-    EXPECT_EQ(missing.err.rfind("RS232 Connection failed.\n", 0), 0u) << missing.err;
+    EXPECT_EQ(missing.err.rfind("RS232 Connection failed.\n" + nowhere + ": no such device", 0), 0u) << missing.err;
 }
 
 }  // namespace

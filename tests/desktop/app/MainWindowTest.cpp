@@ -1,5 +1,6 @@
 // The main window against an emulated unit: Connect and Disconnect, the
 // commands' enable states, the View toggles, the status bar and the view.
+#include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -13,6 +14,7 @@
 #include "app/UnitLink.h"
 #include "dialogs/DlgSetting.h"
 #include "link/Frame.h"
+#include "log/CommunicationLog.h"
 #include "model/MemoryImage.h"
 #include "tests/desktop/app/DesktopTest.h"
 
@@ -131,7 +133,10 @@ private slots:
         QVERIFY(frame);
         frame->Command(kIdConnect)->trigger();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
-        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting."));
+        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting.\n") +
+                                           QString::fromStdString(UnitLink().Device()) +
+                                           QStringLiteral(": no answer to the attention byte: check the cable, the "
+                                                          "unit's power and the port."));
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
         QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
         QCOMPARE(model.connected, 0);
@@ -158,6 +163,8 @@ private slots:
         QCOMPARE(int{model.firmType}, 0);
         QCOMPARE(ProgramSettings()->value("Settings/3CHANProcessFirmTypeV123"), QVariant(0));
         QVERIFY(ModelHoldsDefaults());
+        QCOMPARE(frame->StatusText(), QStringLiteral("The stored firmware type 5 is not supported: type 0 is used, and "
+                                                     "the setting starts from its defaults."));
     }
 
     void configMenuConnectsFromTheKeyboard()
@@ -194,6 +201,13 @@ private slots:
         QVERIFY(frame->statusBar()->isHidden());
         statusbar->trigger();
         QVERIFY(!frame->statusBar()->isHidden());
+
+        frame->Command(kIdViewCommunicationLog)->trigger();
+        auto* log = frame->findChild<CommunicationLog*>();
+        QVERIFY(log && log->isVisible());
+        // Offscreen the keyboard's lock state cannot be read: the panes stay greyed.
+        for (QLabel* pane : frame->statusBar()->findChildren<QLabel*>())
+            if (pane->text() == QStringLiteral("CAP")) QVERIFY(!pane->isEnabled());
     }
 
     void controlKeyDIsSwallowedAndOtherKeysPassOn()

@@ -79,7 +79,9 @@ private slots:
         QCOMPARE(app.InitInstance(), CQuenbarApp::StartResult::Running);
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
-        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("RS232 Connection failed.\nPlease select another port."));
+        QVERIFY(boxes.Seen()[0].text.startsWith(QStringLiteral("RS232 Connection failed.\n") +
+                                                QString::fromStdString(UnitLink().Device()) +
+                                                QStringLiteral(": no such device (No such file or directory).\n")));
         QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
         QVERIFY(!UnitLink().IsOpen());
         QVERIFY(app.MainFrame()->isVisible());
