@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "model/Model.h"
 #include "model/ParameterIds.h"
 
-struct ParameterModel;
 
 // The message payload for `id` from the model as it stands (3, 5 or 7
 // bytes); empty for an id that is not a parameter id.

@@ -9,7 +9,7 @@
 #include "link/Link.h"
 #include "model/Model.h"
 #include "tests/core/link/PtyPeer.h"
-#include "tests/core/unit/EmulatedUnit.h"
+#include "tests/core/unit/EmulatedUnitTest.h"
 #include "unit/UnitProbe.h"
 
 namespace {
