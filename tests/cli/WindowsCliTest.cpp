@@ -16,9 +16,9 @@
 
 namespace {
 
-// Stand for a file of the command: one written by it (fresh for each run,
-// holding other bytes beforehand, so that a save must replace a file) and
-// one it reads (the same for both runs).
+// Placeholders in a case's arguments: the file the command writes (one per
+// run, holding other bytes beforehand, so that a save must replace a file)
+// and the file it reads (the same for both runs).
 const std::string kWrittenFile = "<written>";
 const std::string kReadFile = "<read>";
 
@@ -37,25 +37,22 @@ struct ParityCase {
 
 void PrintTo(const ParityCase& c, std::ostream* out) { *out << c.name; }
 
-EmulatedMemory Memory(bool used, const std::string& name)
-{
-    EmulatedMemory memory;
-    memory.used = used;
-    memory.name = name + std::string(16 - name.size(), ' ');
-    memory.image = DefaultImage();
-    memory.image[1] = static_cast<std::uint8_t>(name.size() * 10);  // Left&Right gain
-    return memory;
-}
-
-// A unit with used and empty memories and a changed current setting.
+// Six memories that differ in name and setting, the fifth empty, and a
+// current setting of its own: a slot or field mixed up shows.
 void Prepare(Rx74Emulator& unit)
 {
-    unit.SetMemory(2, Memory(true, "Kick"));
-    unit.SetMemory(5, Memory(false, "Old show"));
-    unit.SetMemory(6, Memory(true, ""));
+    const std::array<std::string, 6> names = {"Kick", "Band", "", "Speech", "Old show", "Live"};
+    for (int slot = 1; slot <= 6; ++slot) {
+        EmulatedMemory memory;
+        memory.used = slot != 5;
+        memory.name = names[slot - 1] + std::string(16 - names[slot - 1].size(), ' ');
+        memory.image = DefaultImage();
+        memory.image[1] = static_cast<std::uint8_t>(20 * slot);  // Left&Right gain
+        memory.image[31 + 7] = static_cast<std::uint8_t>(slot);  // Sub low-pass type
+        unit.SetMemory(slot, memory);
+    }
     ImageBytes current = DefaultImage();
-    current[1] = 100;       // Left&Right gain
-    current[31 + 7] = 19;   // Sub low-pass type
+    current[1] = 100;
     current[31 + 20] = 30;  // Sub band 1 bandwidth byte
     unit.SetCurrentImage(current);
 }
