@@ -3,8 +3,8 @@
 #include <QDir>
 
 #include "app/AppSettings.h"
-#include "link/PortName.h"
 #include "app/UnitLink.h"
+#include "link/PortName.h"
 
 namespace {
 
@@ -21,11 +21,7 @@ QString DeviceForPort(int number)
     return QString::fromStdString(ResolveComDevice(number, StoredPortDevice(number).toStdString()));
 }
 
-int OpenCurrentPort()
-{
-    UnitLink().SetDevice(DeviceForPort(currentPortNumber).toStdString());
-    return UnitLink().Open() ? 1 : 0;
-}
+int OpenCurrentPort() { return OpenUnitPort(DeviceForPort(currentPortNumber).toStdString()) ? 1 : 0; }
 
 QStringList SystemSerialDevices()
 {

@@ -10,10 +10,11 @@
 #include "app/MainFrame.h"
 #include "app/QuenbarApp.h"
 #include "app/QuenbarView.h"
+#include "app/UnitLink.h"
 #include "dialogs/DlgSetting.h"
 #include "link/Frame.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -100,6 +101,7 @@ private slots:
         QVERIFY(!Enabled(frame, kIdDisconnect));
 
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QVERIFY(boxes.Seen().empty());
         QCOMPARE(model.connected, 1);
         QVERIFY(!Enabled(frame, kIdConnect));
@@ -115,6 +117,7 @@ private slots:
 
         unit_->ClearReceived();
         frame->Command(kIdDisconnect)->trigger();
+        WaitForUnit();
         QCOMPARE(model.connected, 0);
         QVERIFY(Enabled(frame, kIdConnect));
         QVERIFY(!Enabled(frame, kIdDisconnect));
@@ -130,6 +133,7 @@ private slots:
         CMainFrame* frame = StartProgram(silent);
         QVERIFY(frame);
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting."));
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
@@ -149,6 +153,7 @@ private slots:
         QVERIFY(frame);
         DisturbModel();
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Read current value fail!."));
         QCOMPARE(model.connected, 1);

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "app/UnitLink.h"
 #include "app/controls/FrameButton.h"
 #include "dialogs/ChannelSettings.h"
 #include "dialogs/DlgOutput.h"
@@ -18,7 +19,6 @@
 #include "dialogs/DlgSetting.h"
 #include "dialogs/DlgXover.h"
 #include "dialogs/UpDown.h"
-#include "app/UnitLink.h"
 #include "tests/desktop/dialogs/FormControls.h"
 #include "tests/desktop/dialogs/UnitOnLine.h"
 
@@ -152,6 +152,7 @@ private slots:
         QCOMPARE(model.delay[0], 29);
         QCOMPARE(EditText(page, "delayMetresEdit"), QString("1.00 M"));
         QCOMPARE(EditText(page, "delayMsEdit"), QString("2.9 mS"));
+        QCOMPARE(unit_.Last(), Payload({122, 29, 0}));
         TypeAndEnter(page, "delayMsEdit", "-1");
         QCOMPARE(model.delay[0], 0);
         QCOMPARE(unit_.Last(), Payload({122, 0, 0}));

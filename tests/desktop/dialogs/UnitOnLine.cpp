@@ -1,7 +1,6 @@
 #include "tests/desktop/dialogs/UnitOnLine.h"
 
 #include "app/UnitLink.h"
-#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 bool UnitOnLine::Open()
@@ -16,7 +15,7 @@ bool UnitOnLine::Open()
 
 void UnitOnLine::Close()
 {
-    UnitLink().Close();
+    CloseUnitPort();
     unit_.Stop();
 }
 
@@ -26,6 +25,12 @@ void UnitOnLine::Reset()
     LoadDefaults(model);
     model.connected = 1;
     unit_.ClearReceived();
+}
+
+std::vector<Payload> UnitOnLine::Payloads() const
+{
+    UnitWorker().WaitIdle();
+    return unit_.ReceivedPayloads();
 }
 
 Payload UnitOnLine::Last() const

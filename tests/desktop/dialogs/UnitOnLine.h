@@ -17,7 +17,8 @@ public:
     void Close();
     // Model back to its defaults while staying connected; received frames forgotten.
     void Reset();
-    std::vector<Payload> Payloads() const { return unit_.ReceivedPayloads(); }
+    // What the unit received once the messages posted so far have gone out.
+    std::vector<Payload> Payloads() const;
     // The payload of the last frame the unit received (empty if none).
     Payload Last() const;
     std::size_t Count() const { return Payloads().size(); }

@@ -1,8 +1,7 @@
 #include "UnitOnLine.h"
 
 #include "app/UnitLink.h"
-#include "app/UnitLink.h"
-#include "unit/UnitOperations.h"
+#include "tests/desktop/UnitWork.h"
 
 namespace {
 
@@ -37,9 +36,10 @@ UnitOnLine::UnitOnLine()
 UnitOnLine::~UnitOnLine()
 {
     if (model.connected != 0) {
-        DisconnectUnit(UnitLink());
+        StartDisconnect(nullptr, {});
+        WaitForUnit();
     }
-    UnitLink().Close();
+    CloseUnitPort();
     emulator_.Stop();
 }
 
@@ -48,13 +48,15 @@ bool UnitOnLine::Open()
     if (!emulator_.Start()) {
         return false;
     }
-    UnitLink().SetDevice(emulator_.DevicePath());
-    return UnitLink().Open();
+    return OpenUnitPort(emulator_.DevicePath());
 }
 
 bool UnitOnLine::Connect()
 {
-    return ConnectUnit(UnitLink(), [](std::uint8_t) {}) == ConnectResult::Connected;
+    ConnectResult result = ConnectResult::HandshakeFailed;
+    StartConnect(nullptr, [&result](ConnectResult ended) { result = ended; });
+    WaitForUnit();
+    return result == ConnectResult::Connected;
 }
 
 void UnitOnLine::SetMemory(int slot, bool used, const std::string& name, const Image& image)
