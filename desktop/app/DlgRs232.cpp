@@ -185,7 +185,7 @@ void CDlgRs232::accept()
         QDialog::accept();
         return;
     }
-    UnitLink().Close();
+    CloseUnitPort();
     SetCurrentPortNumber(number);
     StorePortNumber(number);
     switch (ClassifyPortDeviceEdit(shownDevice_, device_->currentText())) {

@@ -11,6 +11,7 @@
 #include "app/QuenbarView.h"
 #include "app/ToolbarImages.h"
 #include "app/UnitLink.h"
+#include "app/UnitTasks.h"
 #include "log/CommunicationLog.h"
 #include "status/KeyboardLocks.h"
 
@@ -26,6 +27,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     CreateToolBar();
     CreateStatusBar();
     BindViewCommands();
+    BindUnitState();
     UpdateCommandStates();
     // The frame fits the form (adjustSize would cap it at part of the screen).
     resize(sizeHint());
@@ -158,9 +160,23 @@ void CMainFrame::BindViewCommands()
     connect(view_, &CQuenbarView::connectionChanged, this, &CMainFrame::UpdateCommandStates);
 }
 
+// While an operation runs on the unit, nothing starts another one and the
+// blocks open no sheet on a setting that is about to change.
+void CMainFrame::BindUnitState()
+{
+    connect(&UnitTasks(), &UnitTaskRunner::busyChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(&UnitTasks(), &UnitTaskRunner::answeringChanged, this, [this](bool answering) {
+        ready_->setText(answering ? QStringLiteral("Ready") : QStringLiteral("Unit not answering"));
+    });
+}
+
 void CMainFrame::UpdateCommandStates()
 {
+    const bool idle = !UnitTasks().Busy();
     const ConnectionCommandStates states = CommandStatesFor(model.connected != 0);
-    Command(kIdConnect)->setEnabled(states.connect);
-    Command(kIdDisconnect)->setEnabled(states.disconnect);
+    Command(kIdConnect)->setEnabled(states.connect && idle);
+    Command(kIdDisconnect)->setEnabled(states.disconnect && idle);
+    Command(kIdRs232)->setEnabled(idle);
+    Command(kIdMemory)->setEnabled(idle);
+    view_->SetBlocksEnabled(idle);
 }

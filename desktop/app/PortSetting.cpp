@@ -19,8 +19,4 @@ QString DeviceForPort(int number)
     return QString::fromStdString(ResolveComDevice(number, StoredPortDevice(number).toStdString()));
 }
 
-int OpenCurrentPort()
-{
-    UnitLink().SetDevice(DeviceForPort(currentPortNumber).toStdString());
-    return UnitLink().Open() ? 1 : 0;
-}
+int OpenCurrentPort() { return OpenUnitPort(DeviceForPort(currentPortNumber).toStdString()) ? 1 : 0; }

@@ -14,6 +14,7 @@
 #include "app/Messages.h"
 #include "app/PortSetting.h"
 #include "app/UnitLink.h"
+#include "app/UnitTasks.h"
 
 CQuenbarApp::CQuenbarApp()
 {
@@ -74,7 +75,8 @@ void CQuenbarApp::OpenPort()
 int CQuenbarApp::ExitInstance()
 {
     mainFrame_.reset();
-    UnitLink().Close();
+    UnitTasks().Abandon();
+    ShutDownUnitLink();
     instanceLock_.reset();
     return 0;
 }

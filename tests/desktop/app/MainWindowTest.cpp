@@ -16,6 +16,7 @@
 #include "link/Frame.h"
 #include "log/CommunicationLog.h"
 #include "model/MemoryImage.h"
+#include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -102,6 +103,7 @@ private slots:
         QVERIFY(!Enabled(frame, kIdDisconnect));
 
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QVERIFY(boxes.Seen().empty());
         QCOMPARE(model.connected, 1);
         QVERIFY(!Enabled(frame, kIdConnect));
@@ -117,6 +119,7 @@ private slots:
 
         unit_->ClearReceived();
         frame->Command(kIdDisconnect)->trigger();
+        WaitForUnit();
         QCOMPARE(model.connected, 0);
         QVERIFY(Enabled(frame, kIdConnect));
         QVERIFY(!Enabled(frame, kIdDisconnect));
@@ -132,6 +135,7 @@ private slots:
         CMainFrame* frame = StartProgram(silent);
         QVERIFY(frame);
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting.\n") +
                                            QString::fromStdString(UnitLink().Device()) +
@@ -154,6 +158,7 @@ private slots:
         QVERIFY(frame);
         DisturbModel();
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Read current value fail!."));
         QCOMPARE(model.connected, 1);

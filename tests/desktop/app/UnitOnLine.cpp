@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/UnitLink.h"
+#include "tests/desktop/UnitWork.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -39,14 +40,26 @@ UnitOnLine::UnitOnLine() : rig_(UnitLink()) { ModelToDefaults(); }
 
 UnitOnLine::~UnitOnLine()
 {
-    if (model.connected != 0) DisconnectUnit(UnitLink());
+    if (model.connected != 0) {
+        StartDisconnect(nullptr, {});
+        WaitForUnit();
+    }
 }
 
 bool UnitOnLine::Open() { return rig_.Open(); }
 
+std::vector<Payload> UnitOnLine::Payloads() const
+{
+    UnitWorker().WaitIdle();
+    return Unit().ReceivedPayloads();
+}
+
 bool UnitOnLine::Connect()
 {
-    return ConnectUnit(UnitLink(), [](std::uint8_t) {}) == ConnectResult::Connected;
+    ConnectResult result = ConnectResult::HandshakeFailed;
+    StartConnect(nullptr, [&result](const ConnectReport& ended) { result = ended.result; });
+    WaitForUnit();
+    return result == ConnectResult::Connected;
 }
 
 void UnitOnLine::Reset()

@@ -31,7 +31,8 @@ public:
 
     rx74emu::EmulatedUnit& Unit() const { return rig_.Unit(); }
     void SetMemory(int slot, bool used, const std::string& name, const Image& image);
-    std::vector<Payload> Payloads() const { return Unit().ReceivedPayloads(); }
+    // What the unit received once the messages posted so far have gone out.
+    std::vector<Payload> Payloads() const;
     // The payload of the last frame the unit received (empty if none).
     Payload Last() const;
     std::size_t Count() const { return Payloads().size(); }

@@ -151,6 +151,7 @@ private slots:
         QCOMPARE(model.delay[0], 29);
         QCOMPARE(EditText(page, "delayMetresEdit"), QString("1.00 M"));
         QCOMPARE(EditText(page, "delayMsEdit"), QString("2.9 mS"));
+        QCOMPARE(unit_.Last(), Payload({122, 29, 0}));
         TypeAndEnter(page, "delayMsEdit", "-1");
         QCOMPARE(model.delay[0], 0);
         QCOMPARE(unit_.Last(), Payload({122, 0, 0}));

@@ -67,6 +67,7 @@ private slots:
             QCOMPARE(model.peqFreq[0], c.step);
             QCOMPARE(Text(&dialog, "freqEdit"), QString(c.shown));
             QCOMPARE(Child<QScrollBar>(&dialog, "freqBar")->value(), c.step);
+            QCOMPARE(unit_.Last(), BandZero());
         }
         QCOMPARE(unit_.Last(), Payload({5, 128, 25, 0, 35, 0, 0}));
         TypeAndEnter(&dialog, "freqEdit", "25000");

@@ -12,6 +12,7 @@
 #include "model/MemoryImage.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 #include "tests/desktop/app/UnitOnLine.h"
+#include "tests/desktop/UnitWork.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ private slots:
     void theNameEditDropsCharactersBeyondSevenBitsKeepsBackspaceAndTenCharacters();
     void recallOfSlot3SendsItsRecallReplacesBothChannelsAndCloses();
     void recallAndStoreWhileDisconnectedFailAtOnceWithTheirBoxes();
+    void recallAndStoreEndAtCancelAndTheDialogStartsNothingMeanwhile();
 
 private:
     std::unique_ptr<UnitOnLine> line_;
@@ -129,6 +131,7 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
         dialog.show();
         List(dialog)->selectRow(1);
         Button(dialog, "store")->click();
+        WaitForUnit();
         QVERIFY(answerer.Seen().empty());
         QVERIFY(!dialog.isVisible());
     }
@@ -147,6 +150,7 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
     dialog.show();
     List(dialog)->selectRow(2);
     Button(dialog, "store")->click();
+    WaitForUnit();
     QCOMPARE(offered, QStringLiteral("Old"));
     QCOMPARE(answerer.BoxTexts(), QStringList{"Do you want to overwrite?"});
     QCOMPARE(answerer.Seen().front().caption, QStringLiteral("Warning"));
@@ -156,6 +160,7 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
 
     answerer.boxAnswer = QMessageBox::Yes;
     Button(dialog, "store")->click();
+    WaitForUnit();
     QCOMPARE(line_->Unit().Memory(3).name, Padded("Snare"));
     QVERIFY(line_->Unit().Memory(3).image == DistinctImage(7));
     QVERIFY(!dialog.isVisible());
@@ -177,6 +182,7 @@ void DlgMemoryTest::storeOffersPresetForABlankNameAndStoresTheStandardNameForABl
     dialog.show();
     List(dialog)->selectRow(3);
     Button(dialog, "store")->click();
+    WaitForUnit();
 
     QCOMPARE(offered, QStringLiteral("Preset"));
     QCOMPARE(line_->Unit().Memory(4).name, std::string("2 x 2 WAY + Msum"));
@@ -219,6 +225,7 @@ void DlgMemoryTest::recallOfSlot3SendsItsRecallReplacesBothChannelsAndCloses()
     dialog.show();
     List(dialog)->selectRow(2);
     Button(dialog, "recall")->click();
+    WaitForUnit();
 
     const std::vector<std::vector<std::uint8_t>> recall{{0xCC, 3}};
     QVERIFY(line_->Unit().ReceivedPayloads() == recall);
@@ -242,6 +249,7 @@ void DlgMemoryTest::recallAndStoreWhileDisconnectedFailAtOnceWithTheirBoxes()
     List(dialog)->selectRow(2);
 
     Button(dialog, "recall")->click();
+    WaitForUnit();
     QCOMPARE(answerer.BoxTexts(), QStringList{"Fail to read from MCU !"});
     QCOMPARE(answerer.Seen().front().caption, QStringLiteral("MQX-71"));
     QCOMPARE(answerer.Seen().front().icon, QMessageBox::Critical);
@@ -249,12 +257,48 @@ void DlgMemoryTest::recallAndStoreWhileDisconnectedFailAtOnceWithTheirBoxes()
     QVERIFY(CurrentModelImage() == before);
 
     Button(dialog, "store")->click();
+    WaitForUnit();
     QCOMPARE(answerer.BoxTexts(),
              (QStringList{"Fail to read from MCU !", "Do you want to overwrite?", "Fail to store to memory !"}));
     QCOMPARE(answerer.Seen().back().caption, QStringLiteral("MQX-71"));
     QCOMPARE(QString::fromLatin1(model.memName[2]), QStringLiteral("Preset 3  "));
     QVERIFY(!dialog.isVisible());
     QVERIFY(line_->Unit().ReceivedBytes().empty());
+}
+
+void DlgMemoryTest::recallAndStoreEndAtCancelAndTheDialogStartsNothingMeanwhile()
+{
+    line_->SetMemory(3, true, "Live", DistinctImage(12));
+    QVERIFY(line_->Connect());
+    const Image before = CurrentModelImage();
+    line_->Unit().SetFaults({.silent = true});
+    ModalAnswerer answerer;
+    answerer.boxAnswer = QMessageBox::Yes;
+    answerer.onStore = [](CDlgStore& store) {
+        store.SetName(QStringLiteral("New"));
+        store.accept();
+    };
+    CDlgMemory dialog;
+    dialog.show();
+    List(dialog)->selectRow(2);
+
+    for (const char* command : {"recall", "store"}) {
+        Button(dialog, command)->click();
+        QTRY_VERIFY(ShownProgress());
+        for (const char* button : {"store", "recall", "openFile", "saveFile", "exit"}) {
+            QVERIFY(!Button(dialog, button)->isEnabled());
+        }
+        dialog.reject();  // Escape does not close it either
+        QVERIFY(dialog.isVisible());
+        // A silent unit holds each step for a second.
+        QVERIFY(CancelAndWait(ShownProgress()) < 500);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(Button(dialog, "exit")->isEnabled());
+    }
+    // Neither reports a failure the user asked for, nor changes what the program holds.
+    QCOMPARE(answerer.BoxTexts(), QStringList{"Do you want to overwrite?"});
+    QVERIFY(CurrentModelImage() == before);
+    QCOMPARE(QString::fromLatin1(model.memName[2]), QStringLiteral("Live"));
 }
 
 QTEST_MAIN(DlgMemoryTest)

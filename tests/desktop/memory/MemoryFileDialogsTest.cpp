@@ -23,6 +23,7 @@
 #include "model/MemoryImage.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 #include "tests/desktop/app/UnitOnLine.h"
+#include "tests/desktop/UnitWork.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -124,6 +125,23 @@ private:
     rlimit saved_{};
 };
 
+// Save File and Open File run to their end, boxes answered; their outcome.
+bool SaveAndWait(const QString& path)
+{
+    bool saved = false;
+    SaveMemoryFileTo(path, nullptr, [&saved](bool ended) { saved = ended; });
+    WaitForUnit();
+    return saved;
+}
+
+LoadFileResult LoadAndWait(const QString& path, const std::function<void()>& afterStores = {})
+{
+    LoadFileResult result = LoadFileResult::Cancelled;
+    LoadMemoryFileFrom(path, nullptr, afterStores, [&result](LoadFileResult ended) { result = ended; });
+    WaitForUnit();
+    return result;
+}
+
 }  // namespace
 
 class MemoryFileDialogsTest : public QObject {
@@ -138,6 +156,8 @@ private slots:
     void loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutTrailer();
     void theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBeforeReplacing();
     void aSaveThatCannotBeCompletedLeavesThePreviousFileByteForByte();
+    void aSaveWithAUnitSilentFromMemory3NeverHoldsTheWindowAndCancelLeavesTheFile();
+    void aCancelledLoadNamesTheMemoriesAlreadyStored();
 
 private:
     std::unique_ptr<UnitOnLine> line_;
@@ -165,7 +185,7 @@ void MemoryFileDialogsTest::aSaveWhileDisconnectedWritesNothingAndNamesTheMemori
     const QString path = dir_->filePath(QStringLiteral("offline.cmf"));
     ModalAnswerer answerer;
 
-    QVERIFY(!SaveMemoryFileTo(path, nullptr));
+    QVERIFY(!SaveAndWait(path));
 
     QVERIFY(!QFile::exists(path));
     QCOMPARE(answerer.BoxTexts(),
@@ -187,7 +207,7 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     const QString path = dir_->filePath(QStringLiteral("show.cmf"));
     ModalAnswerer answerer;
 
-    QVERIFY(SaveMemoryFileTo(path, nullptr));
+    QVERIFY(SaveAndWait(path));
 
     std::array<Record, 6> expected;
     for (int i = 0; i < 6; ++i) {
@@ -202,13 +222,15 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     for (int slot = 1; slot <= 6; ++slot) {
         line_->SetMemory(slot, true, "Blank", DistinctImage(0));
     }
-    DisconnectUnit(UnitLink());
+    StartDisconnect(nullptr, {});
+    WaitForUnit();
     QVERIFY(line_->Connect());
     line_->Unit().ClearReceived();
     answerer.onFileDialog = [&](QFileDialog& files) { ChooseFile(files, path); };
     CDlgMemory dialog;
     dialog.show();
     dialog.findChild<QPushButton*>(QStringLiteral("openFile"))->click();
+    WaitForUnit();
 
     const std::vector<std::vector<std::uint8_t>> stores{{0xCB, 1}, {0xCB, 2}, {0xCB, 4}, {0xCB, 6}};
     QVERIFY(CommandsWithCode(line_->Unit(), 0xCB) == stores);
@@ -244,7 +266,7 @@ void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutT
     ModalAnswerer answerer;
 
     bool listRefreshedBeforeTheBox = false;
-    QCOMPARE(LoadMemoryFileFrom(path, nullptr, [&] { listRefreshedBeforeTheBox = answerer.BoxTexts().isEmpty(); }),
+    QCOMPARE(LoadAndWait(path, [&] { listRefreshedBeforeTheBox = answerer.BoxTexts().isEmpty(); }),
              LoadFileResult::Loaded);
     QVERIFY(listRefreshedBeforeTheBox);
 
@@ -257,7 +279,7 @@ void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutT
 
     QVERIFY(WriteBytes(path, ExpectedFile(records).left(695)));
     line_->Unit().ClearReceived();
-    QCOMPARE(LoadMemoryFileFrom(path, nullptr), LoadFileResult::FormatError);
+    QCOMPARE(LoadAndWait(path), LoadFileResult::FormatError);
     QCOMPARE(answerer.BoxTexts().size(), 2);
     QVERIFY(answerer.BoxTexts().front().startsWith(QStringLiteral(
         "Load from file ok!\n1 memory stored: 2.\nSkipped: memory 1 (used byte 2, not a stored program)")));
@@ -285,6 +307,7 @@ void MemoryFileDialogsTest::theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBef
         chosen = name;
         dialogsSeen = 0;
         SaveMemoryFile(nullptr);
+        WaitForUnit();
     };
 
     save(QStringLiteral("preset"));
@@ -329,7 +352,7 @@ void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteF
         }
         QVERIFY2(fd < 0, "the folder must be read-only for this test");
 
-        QVERIFY(!SaveMemoryFileTo(path, nullptr));
+        QVERIFY(!SaveAndWait(path));
     }
     QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(answerer.BoxTexts(), QStringList{"Fail to open file."});
@@ -338,12 +361,60 @@ void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteF
 
     {
         FileSizeLimit diskAlmostFull(256);
-        QVERIFY(!SaveMemoryFileTo(path, nullptr));
+        QVERIFY(!SaveAndWait(path));
     }
     QCOMPARE(answerer.BoxTexts(), (QStringList{"Fail to open file.", "Fail to write file."}));
     QCOMPARE(answerer.Seen().back().icon, QMessageBox::Critical);
     QCOMPARE(ReadAll(path), previous);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"keep.cmf"});
+}
+
+void MemoryFileDialogsTest::aSaveWithAUnitSilentFromMemory3NeverHoldsTheWindowAndCancelLeavesTheFile()
+{
+    const QString path = dir_->filePath(QStringLiteral("keep.cmf"));
+    const QByteArray previous(704, 'p');
+    QVERIFY(WriteBytes(path, previous));
+    QVERIFY(line_->Connect());
+    line_->Unit().SetFaults({.silentAfterExchanges = line_->Unit().Exchanges() + 2});
+    ModalAnswerer answerer;
+
+    bool saved = true;
+    SaveMemoryFileTo(path, nullptr, [&saved](bool ended) { saved = ended; });
+    QTRY_VERIFY(ShownProgress() && ShownProgress()->labelText().endsWith(QStringLiteral("slot 3 of 6")));
+    LatenessProbe probe;
+    QTest::qWait(300);  // well into the silent memory's wait
+    // Memory 3 would hold the save for a second, and each after it as long.
+    QVERIFY(CancelAndWait(ShownProgress()) < 500);
+
+    QVERIFY2(probe.MaxLateMs() < 50, qPrintable(QStringLiteral("stalled %1 ms").arg(probe.MaxLateMs())));
+    QVERIFY(!saved);
+    QVERIFY(answerer.Seen().empty());
+    QCOMPARE(ReadAll(path), previous);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"keep.cmf"});
+}
+
+void MemoryFileDialogsTest::aCancelledLoadNamesTheMemoriesAlreadyStored()
+{
+    std::array<Record, 6> records;
+    for (int i = 0; i < 6; ++i) {
+        records[i] = {std::uint8_t(i + 1), 1, "Show", DistinctImage(i)};
+    }
+    const QString path = dir_->filePath(QStringLiteral("show.cmf"));
+    QVERIFY(WriteBytes(path, ExpectedFile(records)));
+    QVERIFY(line_->Connect());
+    // Each store is one answered frame: the third one's blocks go unanswered.
+    line_->Unit().SetFaults({.silentAfterExchanges = line_->Unit().Exchanges() + 3});
+    ModalAnswerer answerer;
+
+    LoadFileResult result = LoadFileResult::Loaded;
+    LoadMemoryFileFrom(path, nullptr, {}, [&result](LoadFileResult ended) { result = ended; });
+    QTRY_VERIFY(ShownProgress() && ShownProgress()->labelText().endsWith(QStringLiteral("slot 3 of 6")));
+    QVERIFY(CancelAndWait(ShownProgress()) < 500);
+
+    QCOMPARE(result, LoadFileResult::Cancelled);
+    QCOMPARE(answerer.BoxTexts(), QStringList{"fail to download program data to unit!\n2 memories stored: 1, 2."});
+    QVERIFY(line_->Unit().Memory(2).image == DistinctImage(1));
+    QVERIFY(QString::fromLatin1(model.memName[1]).startsWith(QStringLiteral("Show")));  // the list shows it
 }
 
 QTEST_MAIN(MemoryFileDialogsTest)
