@@ -49,7 +49,7 @@ private slots:
 
         log->PauseButton()->setChecked(false);
         log->Clear();
-        model.gain[kSlotLeftRight] = 122;
+        UnitLink().Model().gain[kSlotLeftRight] = 122;  // the link's own model
         QCOMPARE(SendParameter(UnitLink(), PID_LR_GAIN), kResultDone);
         QTRY_VERIFY(Meanings(*log).contains(QStringLiteral("gain Left&Right -3.0dB")));
         QCOMPARE(Meanings(*log).first(), QStringLiteral("attention"));
