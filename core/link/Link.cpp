@@ -48,10 +48,11 @@ bool Link::Open()
         line_->Close();
         return false;
     }
-    line_->SetDtr(true);
+    const bool dtrRaised = line_->SetDtr(true);
     open_ = true;
     answering_.store(true);
     traffic_.Emit(TrafficKind::Opened, {}, kReplyIdle, 0, device_);
+    if (!dtrRaised) traffic_.Emit(TrafficKind::Note, {}, kReplyIdle, 0, "the driver refused to raise DTR (not needed)");
     return true;
 }
 

@@ -22,6 +22,7 @@ enum class TrafficKind {
     TimedOut,  // waitedMs: the step's whole wait
     Cancelled,
     HungUp,  // the device went away (a pulled adapter, a unit that hung up)
+    Note,    // text: something worth knowing that is no failure (a refused DTR request)
 };
 
 struct TrafficEvent {

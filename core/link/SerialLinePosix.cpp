@@ -117,11 +117,13 @@ public:
 
     const LineError& LastError() const override { return error_; }
 
-    void SetDtr(bool raised) override
+    bool SetDtr(bool raised) override
     {
-        // Pseudo-terminals and some adapters have no modem lines: not an error.
+        // Pseudo-terminals and some adapters have no modem lines at all
+        // (ENOTTY, EINVAL): nothing to refuse there.
         int bits = TIOCM_DTR;
-        if (fd_ >= 0) ::ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &bits);
+        if (fd_ < 0 || ::ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &bits) == 0) return true;
+        return errno == ENOTTY || errno == EINVAL;
     }
 
     void Purge() override

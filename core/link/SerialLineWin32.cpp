@@ -105,14 +105,15 @@ public:
 
     const LineError& LastError() const override { return error_; }
 
-    void SetDtr(bool raised) override
+    bool SetDtr(bool raised) override
     {
         // Some adapters (and Wine's pseudo-terminals) have no modem lines
         // and refuse: the line works without them.
-        if (handle_ == INVALID_HANDLE_VALUE) return;
+        if (handle_ == INVALID_HANDLE_VALUE) return true;
         Claim();
-        EscapeCommFunction(handle_, raised ? SETDTR : CLRDTR);
+        const bool done = EscapeCommFunction(handle_, raised ? SETDTR : CLRDTR) != 0;
         Release();
+        return done;
     }
 
     void Purge() override

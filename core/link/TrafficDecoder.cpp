@@ -160,6 +160,9 @@ TrafficLine TrafficDecoder::Decode(const TrafficEvent& event)
         case TrafficKind::HungUp:
             line.meaning = "hang-up: the device went away";
             break;
+        case TrafficKind::Note:
+            line.meaning = event.text;
+            break;
     }
     return line;
 }

@@ -29,10 +29,11 @@ public:
 
     const LineError& LastError() const override { return error_; }
 
-    void SetDtr(bool raised) override
+    bool SetDtr(bool raised) override
     {
         std::lock_guard lock(line_.mutex_);
         if (opened_) line_.dtr_ = raised;
+        return true;
     }
 
     void Purge() override

@@ -125,6 +125,8 @@ TEST(TrafficDecoder, AnswersGarbageTimeOutsAndHangUpsAreToldApart)
     EXPECT_EQ(meaning({TrafficKind::TimedOut, {}, {}, kReplyP, 1000, {}}),
               "time-out after 1000 ms waiting for the attention answer \"P\"");
     EXPECT_EQ(meaning({TrafficKind::HungUp, {}, {}, 0, 0, {}}), "hang-up: the device went away");
+    EXPECT_EQ(meaning({TrafficKind::Note, {}, {}, 0, 0, "the driver refused to raise DTR (not needed)"}),
+              "the driver refused to raise DTR (not needed)");
     EXPECT_EQ(meaning({TrafficKind::OpenFailed, {}, {}, 0, 0, "/dev/ttyS2: no such device.\nCheck it."}),
               "open failed: /dev/ttyS2: no such device. Check it.");
 }
