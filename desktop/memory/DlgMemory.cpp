@@ -195,6 +195,16 @@ void CDlgMemory::ShowSelectProgram()
     box.exec();
 }
 
+int CDlgMemory::SelectedSlotOrAsk()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        ShowSelectProgram();
+        return 0;
+    }
+    return row + 1;
+}
+
 void CDlgMemory::ShowFailure(const char* text)
 {
     QMessageBox::critical(this, QString::fromLatin1(memory_text::kFailureCaption), QString::fromLatin1(text));
@@ -202,12 +212,10 @@ void CDlgMemory::ShowFailure(const char* text)
 
 void CDlgMemory::OnStore()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        ShowSelectProgram();
+    const int slot = SelectedSlotOrAsk();
+    if (slot == 0) {
         return;
     }
-    const int slot = row + 1;
     model.curMemory = slot;
 
     CDlgStore storeDialog(this);
@@ -251,12 +259,10 @@ void CDlgMemory::OnRecall()
 
 void CDlgMemory::OnDelete()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        ShowSelectProgram();
+    const int slot = SelectedSlotOrAsk();
+    if (slot == 0) {
         return;
     }
-    const int slot = row + 1;
     model.curMemory = slot;
     place_.Delete(this, slot, [this](MemoryOutcome outcome) {
         if (outcome == MemoryOutcome::Failed) {
@@ -268,12 +274,10 @@ void CDlgMemory::OnDelete()
 
 void CDlgMemory::OnRename()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        ShowSelectProgram();
+    const int slot = SelectedSlotOrAsk();
+    if (slot == 0) {
         return;
     }
-    const int slot = row + 1;
     CDlgStore nameDialog(this);
     nameDialog.setWindowTitle(QStringLiteral("Rename Memory"));
     nameDialog.SetSlot(slot);

@@ -33,6 +33,8 @@ private:
     int SelectedRow() const;  // the row when exactly one is selected, else -1
     void EnableForSlot(int slot);
     void ShowSelectProgram();
+    // The selected slot, or 0 once the person was asked to select one.
+    int SelectedSlotOrAsk();
     void ShowFailure(const char* text);
     void FollowUnitBusy(bool busy);
 

@@ -1,7 +1,9 @@
 // "Save File" and "Open File" of the memory dialog: all six unit memories to
 // and from a memory file, with the file dialogs, the unit exchanges run off
 // the GUI thread (UnitTasks.h: progress by slot, Cancel) and the result boxes.
-// While another operation runs on the unit, neither starts.
+// The same two moves serve the open document's bytes (File > Send Document to
+// Unit, Read Unit into Document). While another operation runs on the unit,
+// none starts.
 #pragma once
 
 #include <QByteArray>

@@ -19,6 +19,7 @@
 #include "memory/DlgMemory.h"
 #include "memory/DlgStore.h"
 #include "model/MemoryImage.h"
+#include "tests/desktop/FileBytes.h"
 #include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "tests/desktop/app/ModalAnswerer.h"
@@ -67,18 +68,6 @@ QByteArray SourceFile()
     return file;
 }
 
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QByteArray DocumentBytes(CMainFrame& frame)
 {
     const MemoryFileImage& bytes = frame.Document()->Document().Bytes();
@@ -90,12 +79,6 @@ Image ModelImage()
     Image image{};
     ModelToImage(model, image.data());
     return image;
-}
-
-void ChooseFile(QFileDialog& files, const QString& path)
-{
-    files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-    static_cast<QDialog&>(files).accept();
 }
 
 // Runs the frame's Memory command; `act` works in the dialog while it is open.
