@@ -18,6 +18,7 @@
 // overlap an exchange.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "link/Link.h"
@@ -42,8 +43,10 @@ void CloseUnitPort();
 void ShutDownUnitLink();
 
 // Posts the message of the field the user has just edited, its payload read
-// from `model` now. Nothing is sent while not connected.
+// from `model` now. Nothing is sent while not connected: the offline-edit
+// handler is called instead (the document takes the edit).
 void SendEdit(int parameterId);
+void SetOfflineEditHandler(std::function<void()> handler);
 
 // `windows` takes the unit's picture from the link's model, keeping its own
 // curChannel, curBand and curMemory.

@@ -21,9 +21,10 @@
 #include "memory/DlgMemory.h"
 #include "memory/MemoryFileDialogs.h"
 #include "model/MemoryImage.h"
+#include "tests/desktop/FileBytes.h"
+#include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 #include "tests/desktop/app/UnitOnLine.h"
-#include "tests/desktop/UnitWork.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -51,18 +52,6 @@ QByteArray ExpectedFile(const std::array<Record, 6>& records)
     return file + marker;
 }
 
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 std::vector<std::vector<std::uint8_t>> CommandsWithCode(const rx74emu::EmulatedUnit& unit, std::uint8_t code)
 {
     std::vector<std::vector<std::uint8_t>> commands;
@@ -72,13 +61,6 @@ std::vector<std::vector<std::uint8_t>> CommandsWithCode(const rx74emu::EmulatedU
         }
     }
     return commands;
-}
-
-// Types the name into the file dialog and presses its accept button.
-void ChooseFile(QFileDialog& files, const QString& path)
-{
-    files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-    static_cast<QDialog&>(files).accept();  // QFileDialog::accept, as its button does
 }
 
 // Takes from this thread the power of root to ignore file permissions, so a
