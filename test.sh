@@ -10,7 +10,9 @@
 #                     QUENBAR_FUZZ_SECONDS (default 30) after replaying its
 #                     seed corpus, and the Windows build: the core, its tests
 #                     and quenbar-cli.exe built with MinGW-w64 (build-mingw/),
-#                     and the core's tests under Wine
+#                     the core's tests under Wine, and quenbar-cli.exe under
+#                     Wine against the emulated unit beside the Linux
+#                     quenbar-cli (build-wine/)
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -56,3 +58,9 @@ echo "== build-mingw/: the core, its tests and quenbar-cli.exe for 64-bit Window
 ensure_packages "${QUENBAR_WINDOWS_PACKAGES[@]}"
 configure_and_build build-mingw --toolchain cmake/mingw-w64-x86_64.cmake
 ctest --test-dir build-mingw --output-on-failure -j "$(nproc)"
+
+echo "== build-wine/: quenbar-cli.exe under Wine against the emulated unit, beside the Linux quenbar-cli"
+cmake -S . -B build-wine -G Ninja -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF \
+  -DQUENBAR_WINDOWS_CLI="$PWD/build-mingw/bin/quenbar-cli.exe" -DQUENBAR_WINE_PREFIX="$PWD/build-mingw/wine-prefix"
+cmake --build build-wine --target cli_windows_tests -j "$(nproc)"
+ctest --test-dir build-wine --output-on-failure -j "$(nproc)" -L wine

@@ -12,7 +12,8 @@
 #
 # The ctest entries that start the Wine session (scripts/wine-session.sh)
 # before the tests that require the fixture wine_session, and stop it after
-# them. The session's COM5 stands for the device path QUENBAR_WINE_COM5.
+# them. The session's COM5 stands for the device path QUENBAR_WINE_COM5. A
+# session of another build tree on the same prefix is waited for.
 
 # Windows programs run in this prefix; a build host's tests of the Windows
 # command line are pointed at the Windows build's prefix.
@@ -68,8 +69,8 @@ endfunction()
 
 function(quenbar_wine_session)
   add_test(NAME wine_session_start
-    COMMAND ${QUENBAR_WINE_SESSION} ${QUENBAR_WINE_PREFIX} start ${QUENBAR_WINE_COM5})
-  add_test(NAME wine_session_stop COMMAND ${QUENBAR_WINE_SESSION} ${QUENBAR_WINE_PREFIX} stop)
+    COMMAND ${QUENBAR_WINE_SESSION} ${QUENBAR_WINE_PREFIX} start ${QUENBAR_WINE_COM5} ${CMAKE_BINARY_DIR})
+  add_test(NAME wine_session_stop COMMAND ${QUENBAR_WINE_SESSION} ${QUENBAR_WINE_PREFIX} stop ${CMAKE_BINARY_DIR})
   set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session LABELS wine TIMEOUT 300)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine TIMEOUT 60)
 endfunction()

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int kMaxComNumber = 256;  // Windows numbers its ports COM1 to COM256
-
 // The n of "COMn" in any case, or 0 when the text is not such a name.
 int ComNumber(const std::string& name)
 {

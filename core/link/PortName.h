@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-inline constexpr int kMaxComNumber = 255;  // COM1 .. COM255
+inline constexpr int kMaxComNumber = 256;  // Windows numbers its ports COM1 to COM256
 
 // "QUENBAR_COM3" for COM3.
 std::string ComVariableName(int comNumber);

@@ -74,19 +74,20 @@ TEST(CliPorts, PortsShowsTheDeviceAComVariableNames)
 {
     Rx74Emulator unit;
     ASSERT_TRUE(unit.Start());
-    ::setenv("QUENBAR_COM9", unit.DevicePath().c_str(), 1);
+    // The highest number a port can have.
+    ::setenv("QUENBAR_COM256", unit.DevicePath().c_str(), 1);
     const CliRun text = RunCli({"ports"});
     const CliRun asJson = RunCli({"ports", "--json"});
-    ::unsetenv("QUENBAR_COM9");
+    ::unsetenv("QUENBAR_COM256");
 
     EXPECT_EQ(text.exitCode, 0) << text.err;
-    EXPECT_NE(text.out.find(unit.DevicePath() + "  COM9 (QUENBAR_COM9)\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(unit.DevicePath() + "  COM256 (QUENBAR_COM256)\n"), std::string::npos) << text.out;
     ASSERT_EQ(asJson.exitCode, 0) << asJson.err;
     const json ports = json::parse(asJson.out);
     const auto entry = std::find_if(ports.begin(), ports.end(),
                                     [&unit](const json& port) { return port["device"] == unit.DevicePath(); });
     ASSERT_NE(entry, ports.end()) << asJson.out;
-    EXPECT_EQ((*entry)["com"], json::parse(R"([{"port": "COM9", "variable": "QUENBAR_COM9"}])"));
+    EXPECT_EQ((*entry)["com"], json::parse(R"([{"port": "COM256", "variable": "QUENBAR_COM256"}])"));
 }
 
 TEST(CliPorts, ASecondProgramOnAHeldPortIsRefusedAndTheUnitSeesNothingOfIt)

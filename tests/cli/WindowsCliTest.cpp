@@ -16,11 +16,15 @@
 
 namespace {
 
-// Placeholders in a case's arguments: the file the command writes (one per
-// run, holding other bytes beforehand, so that a save must replace a file)
-// and the file it reads (the same for both runs).
+// Placeholders in a case's arguments: the file the command writes (holding
+// other bytes before each run, so that a save must replace a file) and the
+// file it reads. Both runs are given the same paths.
 const std::string kWrittenFile = "<written>";
 const std::string kReadFile = "<read>";
+
+// Messages name the device a run opened, the emulator's pseudo-terminal on
+// Linux and \\.\COM5 on Windows; both stand as this in the compared output.
+const std::string kPortInOutput = "<port>";
 
 struct Outcome {
     CliRun run;
@@ -75,13 +79,13 @@ class WindowsCli : public ::testing::TestWithParam<ParityCase> {
 protected:
     // Runs the command of the case with `program` (the port name is
     // appended) against a freshly prepared unit.
-    Outcome Run(const std::string& runName, std::vector<std::string> program, bool throughCom5)
+    Outcome Run(std::vector<std::string> program, bool throughCom5)
     {
         const ParityCase& c = GetParam();
         Rx74Emulator unit(c.faults);
         Prepare(unit);
         EXPECT_TRUE(unit.Start());
-        const std::string written = TempPath(std::string(c.name) + "-" + runName + ".cmf");
+        const std::string written = TempPath(std::string(c.name) + ".cmf");
         WriteBytes(written, {'o', 'l', 'd'});
         if (throughCom5) PointCom5At(unit.DevicePath());
         program.push_back(throughCom5 ? "COM5" : unit.DevicePath());
@@ -90,12 +94,21 @@ protected:
 
         Outcome outcome;
         outcome.run = RunProgram(program);
+        const std::string opened = throughCom5 ? "\\\\.\\COM5" : unit.DevicePath();
+        ReplaceAll(outcome.run.out, opened, kPortInOutput);
+        ReplaceAll(outcome.run.err, opened, kPortInOutput);
         outcome.received = unit.ReceivedBytes();
         const std::string state = TempPath("unit.state");
         EXPECT_TRUE(unit.SaveState(state));
         outcome.unit = ReadBytes(state);
         outcome.written = ReadBytes(written);
         return outcome;
+    }
+
+    static void ReplaceAll(std::string& text, const std::string& from, const std::string& to)
+    {
+        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
     }
 
     static void PointCom5At(const std::string& device)
@@ -107,9 +120,9 @@ protected:
 
 TEST_P(WindowsCli, DoesWhatTheLinuxBuildDoes)
 {
-    const Outcome host = Run("host", {QUENBAR_CLI_PATH, "--port"}, false);
+    const Outcome host = Run({QUENBAR_CLI_PATH, "--port"}, false);
     const Outcome windows =
-        Run("windows", {QUENBAR_WINE_SESSION, QUENBAR_WINE_PREFIX, "run", QUENBAR_WINDOWS_CLI, "--port"}, true);
+        Run({QUENBAR_WINE_SESSION, QUENBAR_WINE_PREFIX, "run", QUENBAR_WINDOWS_CLI, "--port"}, true);
     EXPECT_FALSE(host.received.empty());  // the command reached the unit
     EXPECT_EQ(windows.run.exitCode, host.run.exitCode) << windows.run.err;
     EXPECT_EQ(windows.run.out, host.run.out);
