@@ -11,6 +11,7 @@
 #include "ChannelJson.h"
 #include "CliError.h"
 #include "MemoryFileAccess.h"
+#include "StoreName.h"
 #include "UnitSession.h"
 #include "link/ParameterMessages.h"
 #include "unit/UnitCommands.h"
@@ -98,16 +99,6 @@ void ApplyFieldEdit(UnitSession& session, const FieldEdit& edit)
     model.curBand = edit.band;
     if (SendParameter(session.link(), edit.parameterId) != 0)
         throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
-}
-
-// A name the unit can keep. Trailing blanks and the name given to a blank
-// entry are the store operation's own business.
-void CheckStoreName(const std::string& typed)
-{
-    if (typed.size() > static_cast<std::size_t>(kMemNameMaxLength))
-        throw BadInput("A memory name has at most 10 characters: " + typed);
-    if (std::any_of(typed.begin(), typed.end(), [](char c) { return c < 0x20 || c > 0x7E; }))
-        throw BadInput("A memory name takes printable ASCII characters only.");
 }
 
 void CheckLogoLine(const std::string& line)

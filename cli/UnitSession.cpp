@@ -1,9 +1,7 @@
 #include "UnitSession.h"
 
-#include "CliError.h"
 #include "link/PortName.h"
 #include "model/Model.h"
-#include "unit/UnitOperations.h"
 
 UnitSession::UnitSession(const std::string& portName)
 {
@@ -27,19 +25,32 @@ void UnitSession::Close()
 
 void UnitSession::OpenPort(const std::string& portName)
 {
-    const std::optional<std::string> device = ResolvePortName(portName);
-    if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
-    link_.SetDevice(*device);
-    if (!link_.Open()) {
-        throw CliError(kExitUnitFailed, "RS232 Connection failed.\n" + *device + " cannot be opened.");
-    }
+    link_.SetDevice(PortDevice(portName));
+    if (!link_.Open()) throw PortOpenFailure(link_.Device());
 }
 
 void UnitSession::Connect()
 {
     // The command line keeps no settings, so the firmware type has nowhere
     // to be written back to.
-    switch (ConnectUnit(link_, [](std::uint8_t) {})) {
+    RequireConnected(ConnectUnit(link_, [](std::uint8_t) {}));
+}
+
+std::string PortDevice(const std::string& portName)
+{
+    const std::optional<std::string> device = ResolvePortName(portName);
+    if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
+    return *device;
+}
+
+CliError PortOpenFailure(const std::string& device)
+{
+    return CliError(kExitUnitFailed, "RS232 Connection failed.\n" + device + " cannot be opened.");
+}
+
+void RequireConnected(ConnectResult result)
+{
+    switch (result) {
         case ConnectResult::Connected:
             return;
         case ConnectResult::HandshakeFailed:
