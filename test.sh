@@ -5,7 +5,8 @@
 #   ./test.sh --all   then the slower stages: the suite again under
 #                     AddressSanitizer + UndefinedBehaviorSanitizer
 #                     (build-asan/), the link, command-line and soak tests
-#                     under ThreadSanitizer (build-tsan/), and the fuzz
+#                     under ThreadSanitizer (build-tsan/), the remote's page
+#                     in headless Chromium (build-browser/), and the fuzz
 #                     targets (build-fuzz/, clang and libFuzzer), each for
 #                     QUENBAR_FUZZ_SECONDS (default 30) after replaying its
 #                     seed corpus
@@ -32,6 +33,12 @@ echo "== build-tsan/: the link, command-line and soak tests under ThreadSanitize
 configure_and_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L 'link|cli|soak'
+
+echo "== build-browser/: the remote's page in Debian's headless Chromium"
+ensure_packages chromium chromium-driver
+cmake -S . -B build-browser -G Ninja -DQUENBAR_BROWSER_TESTS=ON -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF
+cmake --build build-browser -j "$(nproc)" --target remote_browser_tests
+ctest --test-dir build-browser --output-on-failure -L browser
 
 echo "== build-asan/: the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure_and_build build-asan -DQUENBAR_SANITIZE=address,undefined -DQUENBAR_BENCHMARKS=OFF

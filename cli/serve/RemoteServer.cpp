@@ -62,6 +62,9 @@ struct RemoteServer::Parts {
                 if (acceptor.is_open()) Accept();
                 return;
             }
+            // Announcements are small and must leave at once, not wait for the last one's acknowledgement.
+            boost::system::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
             if (*httpConnections + static_cast<int>(hub.Clients()) < kMaxConnections)
                 std::make_shared<HttpSession>(std::move(socket), SessionParts{*gate, api, hub}, httpConnections)
                     ->Start();

@@ -15,6 +15,16 @@ struct CliRun {
 // time-out ends a program that hangs).
 CliRun RunCli(const std::vector<std::string>& args);
 
+// A quenbar-cli started without waiting for it, its output going to files.
+struct CliProcess {
+    int pid = -1;
+    std::string outPath;
+    std::string errPath;
+};
+CliProcess StartCli(const std::vector<std::string>& args);
+// Waits for it to end and collects what it printed.
+CliRun FinishCli(const CliProcess& process);
+
 // A file path in a fresh directory of its own, removed at exit.
 std::string TempPath(const std::string& name);
 
