@@ -184,6 +184,7 @@ void RemoteUnit::OnSent(const Payload& payload, int result)
 {
     lastActivity_ = Clock::now();
     const SettingLedger::Passage passage = ledger_.Sent(payload, result);
+    for (const Payload& again : passage.resend) worker_.PostParameter(again);
     if (passage.changedSlot && events.channelChanged) events.channelChanged(*passage.changedSlot);
     Settle(passage.settled, result);
 }

@@ -66,17 +66,52 @@ SettingLedger::Passage SettingLedger::Sent(const Payload& payload, int result)
 
     Passage passage;
     if (result == 0 && TakeCarriedFields(*last)) passage.changedSlot = last->edit.field.Slot();
+    std::vector<FieldAddress> failed;
     const auto end = std::next(last);
     for (auto it = outstanding_.begin(); it != end;) {
         if (it->payload[0] != payload[0]) {
             ++it;
             continue;
         }
+        failed.push_back(it->edit.field);
         std::move(it->settled.begin(), it->settled.end(), std::back_inserter(passage.settled));
         it = outstanding_.erase(it);
     }
-    RebuildExpected();
+    if (result == 0) {
+        passage.resend = Repairs();
+    } else {
+        // What the unit did not take is no longer asked for, unless asked again since.
+        for (const FieldAddress& field : failed) {
+            const bool askedAgain = std::any_of(
+                outstanding_.begin(), outstanding_.end(),
+                [&](const Outstanding& entry) { return &entry.edit.field.In(expected_) == &field.In(expected_); });
+            if (!askedAgain) field.In(expected_) = field.In(acknowledged_);
+        }
+    }
     return passage;
+}
+
+// A field the unit holds otherwise than last asked, with no message of its
+// own on the way, is sent again (once per message).
+std::vector<Payload> SettingLedger::Repairs()
+{
+    std::vector<Payload> repairs;
+    for (const FieldAddress& field : EditableFields()) {
+        if (field.In(acknowledged_) == field.In(expected_)) continue;
+        Payload payload = PayloadFor(expected_, field);
+        if (OnTheWay(payload[0])) continue;
+        ParameterModel built = expected_;
+        PointAt(built, field);
+        outstanding_.push_back({{field, field.In(expected_)}, payload, built, {}});
+        repairs.push_back(std::move(payload));
+    }
+    return repairs;
+}
+
+bool SettingLedger::OnTheWay(std::uint8_t code) const
+{
+    return std::any_of(outstanding_.begin(), outstanding_.end(),
+                       [code](const Outstanding& entry) { return entry.payload[0] == code; });
 }
 
 // A message carries the edited field and perhaps others; a field is carried
@@ -118,7 +153,6 @@ void SettingLedger::ReplaceDirectory(const ParameterModel& unit)
 {
     std::copy(std::begin(unit.memUsed), std::end(unit.memUsed), std::begin(acknowledged_.memUsed));
     std::memcpy(acknowledged_.memName, unit.memName, sizeof unit.memName);
-    RebuildExpected();
 }
 
 std::vector<SettingLedger::Settled> SettingLedger::DropOutstanding()

@@ -195,6 +195,17 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
     EXPECT_TRUE(browser.WaitUntil("document.querySelector('output[for=\"sub-x-gain\"]').textContent === '-14.0dB'"));
     EXPECT_EQ(browser.Run("return document.getElementById('sub-x-gain').value;"), "100");
 
+    // The unit goes away and comes back: the page says so, then carries on.
+    rig.Unplug();
+    EXPECT_EQ(rig.Client().Set("sub/gain", 101).status, 503);
+    EXPECT_TRUE(
+        browser.WaitUntil("document.getElementById('link').textContent !== 'connected' && "
+                          "!document.getElementById('problem').hidden"));
+    rig.PlugIn();
+    ASSERT_TRUE(
+        browser.WaitUntil("document.getElementById('link').textContent === 'connected' && "
+                          "document.getElementById('problem').hidden"));
+
     // Something for the graph to show, then the picture.
     for (const auto& [path, value] : {std::pair{"lr/hpfType", 22},
                                       {"lr/hpfFreq", 110},

@@ -1,6 +1,5 @@
 #include "tests/cli/serve/RemoteRig.h"
 
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -10,6 +9,7 @@
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
@@ -82,6 +82,7 @@ HttpReply RemoteClient::Request(const std::string& method, const std::string& ta
 struct PushClient::Socket {
     asio::io_context io;
     websocket::stream<tcp::socket> stream{io};
+    beast::flat_buffer buffer;
 };
 
 PushClient::PushClient(const std::string& address, std::uint16_t port, const std::string& target, const Headers& extra)
@@ -95,27 +96,33 @@ PushClient::PushClient(const std::string& address, std::uint16_t port, const std
     beast::error_code error;
     socket_->stream.handshake(response, HostOf(address, port), target, error);
     if (error) throw std::runtime_error("push channel declined with " + std::to_string(response.result_int()));
-    reader_ = std::thread([this] {
-        for (;;) {
-            beast::flat_buffer buffer;
-            beast::error_code readError;
-            socket_->stream.read(buffer, readError);
-            std::lock_guard lock(mutex_);
-            if (readError) {
-                closed_ = true;
-                arrived_.notify_all();
-                return;
-            }
-            messages_.push_back(json::parse(beast::buffers_to_string(buffer.data())));
-            arrived_.notify_all();
-        }
-    });
+    // From here on only the reader's thread touches the socket.
+    Read();
+    reader_ = std::thread([this] { socket_->io.run(); });
 }
 
 PushClient::~PushClient()
 {
-    ::shutdown(socket_->stream.next_layer().native_handle(), SHUT_RDWR);
+    asio::post(socket_->io, [this] {
+        beast::error_code ignored;
+        socket_->stream.next_layer().close(ignored);
+    });
     reader_.join();
+}
+
+void PushClient::Read()
+{
+    socket_->stream.async_read(socket_->buffer, [this](beast::error_code error, std::size_t) {
+        std::lock_guard lock(mutex_);
+        arrived_.notify_all();
+        if (error) {
+            closed_ = true;
+            return;
+        }
+        messages_.push_back(json::parse(beast::buffers_to_string(socket_->buffer.data())));
+        socket_->buffer.clear();
+        Read();
+    });
 }
 
 std::optional<json> PushClient::WaitFor(const std::function<bool(const json&)>& wanted,

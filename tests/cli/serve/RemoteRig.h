@@ -81,6 +81,8 @@ public:
     bool Closed() const;
 
 private:
+    void Read();
+
     struct Socket;
     std::unique_ptr<Socket> socket_;
     mutable std::mutex mutex_;

@@ -63,6 +63,40 @@ TEST(RemotePush, TheSameValueFromSeveralClientsIsSentOnce)
     EXPECT_EQ(rig.TakePayloads(), std::vector<Payload>({{211, 77, 0}}));
 }
 
+TEST(RemotePush, TheLatestValueWinsAlsoWhenAnotherMessageCarriedAnOlderOne)
+{
+    // A slow unit keeps messages waiting. The gain message carries the mute
+    // as it was when it was built; the mute's own message, waiting ahead of
+    // it, then takes a newer mute, and so goes out first.
+    ServerRig rig;
+    EmulatorFaults slow;
+    slow.replyDelayMs = 100;
+    rig.unit.SetFaults(slow);
+    const auto edit = [&rig](std::string path, int value, std::chrono::milliseconds after) {
+        return std::thread([&rig, path, value, after] {
+            std::this_thread::sleep_for(after);
+            EXPECT_EQ(rig.Client().Set(path, value).status, 200) << path;
+        });
+    };
+    std::thread edits[] = {edit("lr/delay", 10, 0ms), edit("lr/mute", 1, 30ms), edit("lr/gain", 90, 60ms),
+                           edit("lr/mute", 0, 90ms)};
+    for (std::thread& thread : edits) thread.join();
+    // The older mute reaches the unit after the newer one's answer; the mute is sent again.
+    json state;
+    for (int wait = 0; wait < 100 && state["mute"] != 0; ++wait) {
+        std::this_thread::sleep_for(20ms);
+        state = rig.Client().Get("/api/state").Json()["settings"]["lr"];
+    }
+    EXPECT_EQ(state["mute"], 0);
+    EXPECT_EQ(state["gain"], 90);
+    EXPECT_EQ(rig.unit.CurrentImage()[1], 90);
+    rig.StopServer();
+    rig.unit.SetFaults({});
+    const json unit = json::parse(RunCli({"--port", rig.Device(), "dump"}).out)["settings"]["lr"];
+    EXPECT_EQ(unit["mute"], 0) << "the unit kept an older mute";
+    EXPECT_EQ(unit["gain"], 90);
+}
+
 TEST(RemotePush, EditsFromSeveralClientsConvergeOnTheUnitsSetting)
 {
     ServerRig rig;
