@@ -66,14 +66,14 @@ SettingLedger::Passage SettingLedger::Sent(const Payload& payload, int result)
 
     Passage passage;
     if (result == 0 && TakeCarriedFields(*last)) passage.changedSlot = last->edit.field.Slot();
-    std::vector<FieldAddress> failed;
+    std::vector<FieldAddress> settledFields;
     const auto end = std::next(last);
     for (auto it = outstanding_.begin(); it != end;) {
         if (it->payload[0] != payload[0]) {
             ++it;
             continue;
         }
-        failed.push_back(it->edit.field);
+        settledFields.push_back(it->edit.field);
         std::move(it->settled.begin(), it->settled.end(), std::back_inserter(passage.settled));
         it = outstanding_.erase(it);
     }
@@ -81,7 +81,7 @@ SettingLedger::Passage SettingLedger::Sent(const Payload& payload, int result)
         passage.resend = Repairs();
     } else {
         // What the unit did not take is no longer asked for, unless asked again since.
-        for (const FieldAddress& field : failed) {
+        for (const FieldAddress& field : settledFields) {
             const bool askedAgain = std::any_of(
                 outstanding_.begin(), outstanding_.end(),
                 [&](const Outstanding& entry) { return &entry.edit.field.In(expected_) == &field.In(expected_); });
