@@ -9,7 +9,9 @@
 #                     in headless Chromium (build/, label browser), and the fuzz
 #                     targets (build-fuzz/, clang and libFuzzer), each for
 #                     QUENBAR_FUZZ_SECONDS (default 30) after replaying its
-#                     seed corpus
+#                     seed corpus, and the Windows build: the core, its tests
+#                     and quenbar-cli.exe built with MinGW-w64 (build-mingw/),
+#                     and the core's tests under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -57,3 +59,8 @@ if command -v clang++ >/dev/null; then
 else
   echo "clang++ not found: fuzz targets skipped"
 fi
+
+echo "== build-mingw/: the core, its tests and quenbar-cli.exe for 64-bit Windows, the tests under Wine"
+ensure_packages "${QUENBAR_WINDOWS_PACKAGES[@]}"
+configure_and_build build-mingw --toolchain cmake/mingw-w64-x86_64.cmake
+ctest --test-dir build-mingw --output-on-failure -j "$(nproc)"

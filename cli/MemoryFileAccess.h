@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "memfile/MemoryFile.h"
@@ -14,4 +16,11 @@ std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path);
 // The file laid out in memory after the format check ("File format error!").
 MemoryFileImage ReadCheckedMemoryFile(const std::string& path);
 
-void WriteMemoryFile(const std::string& path, const MemoryFileImage& file);
+// The whole file, for the JSON form that keeps every byte; a file larger
+// than 1 MiB (a memory file has 704 bytes) is refused.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+
+// Written beside the target and renamed over it once complete, so that an
+// existing file is never left half-written.
+void WriteWholeFile(const std::string& path, std::string_view content);
+void WriteMemoryFile(const std::string& path, std::span<const std::uint8_t> bytes);

@@ -7,6 +7,7 @@
 
 #include "ChannelJson.h"
 #include "MemoryFileAccess.h"
+#include "memfile/MemoryFileJson.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
 #include "response/Response.h"
@@ -30,20 +31,24 @@ void Inspect(const std::string& path)
     json slots = json::array();
     for (int i = 0; i < kMemorySlots; ++i) {
         const SlotRecord record = ReadSlotRecord(file, i);
+        const ParameterModel model = UnpackRecord(record);
         slots.push_back({{"slot", i + 1},
                          {"used", record.usedByte == 1},
                          {"name", NameText(record.name)},
-                         {"settings", SettingsJson(UnpackRecord(record))}});
+                         {"settings", SettingsJson(model)},
+                         {"values", ValuesJson(model)}});
     }
     std::cout << json{{"slots", slots}}.dump(2) << '\n';
 }
 
-void PrintResponse(const std::string& path, int slot, int channelSlot)
+// Tab-separated lines, or CSV with a header line.
+void PrintResponse(const std::string& path, int slot, int channelSlot, bool csv)
 {
     const MemoryFileImage file = ReadCheckedMemoryFile(path);
     const ResponseCurve curve = ComputeResponse(UnpackRecord(ReadSlotRecord(file, slot - 1)), channelSlot);
-    for (int k = 0; k < kFreqSteps; ++k)
-        std::printf("%d\t%g\t%.6f\n", k, FreqTable[k], curve[static_cast<std::size_t>(k)]);
+    if (csv) std::printf("step,Hz,dB\n");
+    const char* format = csv ? "%d,%g,%.6f\n" : "%d\t%g\t%.6f\n";
+    for (int k = 0; k < kFreqSteps; ++k) std::printf(format, k, FreqTable[k], curve[static_cast<std::size_t>(k)]);
 }
 
 }  // namespace
@@ -59,6 +64,7 @@ void AddOfflineCommands(CLI::App& app, CommandAction& action)
         std::string path;
         int slot = 0;
         std::string channel;
+        bool csv = false;
     };
     auto args = std::make_shared<ResponseArgs>();
     CLI::App* response =
@@ -66,7 +72,10 @@ void AddOfflineCommands(CLI::App& app, CommandAction& action)
     response->add_option("FILE", args->path, "memory file (.cmf)")->required();
     response->add_option("SLOT", args->slot, "record 1..6")->required()->check(CLI::Range(1, kMemorySlots));
     response->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));
+    response->add_flag("--csv", args->csv, "comma-separated, with the header line step,Hz,dB");
     response->callback([&action, args] {
-        action = [args] { PrintResponse(args->path, args->slot, args->channel == "lr" ? kSlotLeftRight : kSlotSub); };
+        action = [args] {
+            PrintResponse(args->path, args->slot, args->channel == "lr" ? kSlotLeftRight : kSlotSub, args->csv);
+        };
     });
 }

@@ -1,11 +1,15 @@
 #include "UnitSession.h"
 
+#include "CliError.h"
+#include "Trace.h"
+#include "link/LineErrorText.h"
 #include "link/PortName.h"
 #include "model/Model.h"
 
 UnitSession::UnitSession(const std::string& portName)
 {
     LoadDefaults(model_);
+    link_.SetTrafficObserver(SessionTraceObserver());
     OpenPort(portName);
     try {
         Connect();
@@ -26,14 +30,14 @@ void UnitSession::Close()
 void UnitSession::OpenPort(const std::string& portName)
 {
     link_.SetDevice(PortDevice(portName));
-    if (!link_.Open()) throw PortOpenFailure(link_.Device());
+    if (!link_.Open()) throw PortOpenFailure(link_);
 }
 
 void UnitSession::Connect()
 {
     // The command line keeps no settings, so the firmware type has nowhere
     // to be written back to.
-    RequireConnected(ConnectUnit(link_, [](std::uint8_t) {}));
+    RequireConnected(link_, ConnectUnitWithReport(link_, [](std::uint8_t) {}));
 }
 
 std::string PortDevice(const std::string& portName)
@@ -43,18 +47,19 @@ std::string PortDevice(const std::string& portName)
     return *device;
 }
 
-CliError PortOpenFailure(const std::string& device)
+CliError PortOpenFailure(const Link& link)
 {
-    return CliError(kExitUnitFailed, "RS232 Connection failed.\n" + device + " cannot be opened.");
+    return CliError(kExitUnitFailed, "RS232 Connection failed.\n" + DescribeLineError(link.Device(), link.LastError()));
 }
 
-void RequireConnected(ConnectResult result)
+void RequireConnected(const Link& link, const ConnectReport& report)
 {
-    switch (result) {
+    switch (report.result) {
         case ConnectResult::Connected:
             return;
         case ConnectResult::HandshakeFailed:
-            throw CliError(kExitUnitFailed, "Connect fail!\nPlease check rs232 port setting.");
+            throw CliError(kExitUnitFailed, "Connect fail!\nPlease check rs232 port setting.\n" +
+                                                DescribeConnectFailure(link.Device(), report));
         case ConnectResult::CurrentReadFailed:
             throw CliError(kExitUnitFailed, "Read current value fail!.");
     }

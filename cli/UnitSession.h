@@ -38,8 +38,8 @@ private:
 // when it names none.
 std::string PortDevice(const std::string& portName);
 
-// Why the device could not be opened, as CliError 3.
-CliError PortOpenFailure(const std::string& device);
+// Why the link's device could not be opened, as CliError 3.
+CliError PortOpenFailure(const Link& link);
 
 // Throws CliError 3 with the reason unless the connect sequence connected.
-void RequireConnected(ConnectResult result);
+void RequireConnected(const Link& link, const ConnectReport& report);

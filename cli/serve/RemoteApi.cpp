@@ -3,12 +3,13 @@
 #include <charconv>
 #include <cmath>
 
+#include "ApiFields.h"
 #include "ChannelJson.h"
 #include "CliError.h"
-#include "FieldEdits.h"
+#include "MemoryName.h"
 #include "PushChannel.h"
 #include "RemoteUnit.h"
-#include "StoreName.h"
+#include "memfile/ChannelValuesJson.h"
 #include "memfile/MemoryFile.h"
 #include "model/Scales.h"
 #include "response/Response.h"
@@ -133,12 +134,11 @@ void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>&
 
 void RemoteApi::EditField(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond)
 {
-    const FieldAddress field = ParseFieldAddress(path[1], {path.begin() + 2, path.end()});
     const json body = JsonBody(request);
     if (!body.contains("value")) throw RequestError(400, "The body must be {\"value\": steps or text}.");
-    const FieldEdit edit{field, ParseFieldValue(field, body["value"])};
+    const FieldEdit edit = ParseApiFieldEdit(path[1], {path.begin() + 2, path.end()}, body["value"]);
     if (Unavailable(respond)) return;
-    unit_.Edit(edit, [this, respond, slot = field.Slot()](int result) {
+    unit_.Edit(edit, [this, respond, slot = edit.slot](int result) {
         if (result != 0) return respond(UnitFailure("The unit did not acknowledge the change."));
         json answer = ChannelBody(slot);
         answer["seq"] = seq_;
@@ -229,14 +229,14 @@ json RemoteApi::StateBody() const
             {"link", LinkJson()},
             {"memories", MemoryDirectoryJson(unit)},
             {"settings", SettingsJson(unit)},
-            {"text", SettingsTextJson(unit)}};
+            {"values", ValuesJson(unit)}};
 }
 
 json RemoteApi::ChannelBody(int slot) const
 {
     return {{"channel", ChannelName(slot)},
             {"settings", ChannelJson(unit_.Unit(), slot)},
-            {"text", ChannelTextJson(unit_.Unit(), slot)}};
+            {"values", ChannelValuesJson(unit_.Unit(), slot)}};
 }
 
 json RemoteApi::MemoriesBody() const { return {{"seq", seq_}, {"memories", MemoryDirectoryJson(unit_.Unit())}}; }

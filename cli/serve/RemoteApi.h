@@ -1,9 +1,10 @@
 // The HTTP JSON API under /api, and the announcements on the push channel.
 //
-//   GET    /api/state                          link, memories, setting (steps and texts)
+//   GET    /api/state                          link, memories, setting (steps and units)
 //   GET    /api/scales                         every field's range and step texts
 //   GET    /api/response                       the response curve of each channel
-//   PUT    /api/settings/CH/FIELD              {"value": steps or text}
+//   PUT    /api/settings/CH/FIELD              {"value": steps or a value in units}
+//   PUT    /api/settings/CH/hpf|lpf            the same: a filter type or a frequency
 //   PUT    /api/settings/CH/peq/BAND/FIELD     the same for a PEQ band
 //   PUT    /api/memories/SLOT                  {"name": "..."}: store the setting
 //   POST   /api/memories/SLOT/recall

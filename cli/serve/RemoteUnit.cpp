@@ -6,6 +6,7 @@
 #include <boost/asio/post.hpp>
 
 #include "CliError.h"
+#include "Trace.h"
 #include "UnitSession.h"
 #include "model/MemoryImage.h"
 #include "unit/UnitCommands.h"
@@ -45,6 +46,7 @@ RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTimi
     LoadDefaults(linkModel_);
     ledger_ = SettingLedger(linkModel_);
     link_.SetDevice(device_);
+    link_.SetTrafficObserver(SessionTraceObserver());
     // Both run on the worker thread.
     link_.onAnsweringChanged = [this](bool answering) {
         if (answering) return;
@@ -184,7 +186,6 @@ void RemoteUnit::OnSent(const Payload& payload, int result)
 {
     lastActivity_ = Clock::now();
     const SettingLedger::Passage passage = ledger_.Sent(payload, result);
-    for (const Payload& again : passage.resend) worker_.PostParameter(again);
     if (passage.changedSlot && events.channelChanged) events.channelChanged(*passage.changedSlot);
     Settle(passage.settled, result);
 }
@@ -222,10 +223,10 @@ RemoteUnit::Attempt RemoteUnit::ConnectAttempt(Link& link)
     link.Close();
     linkModel_.connected = 0;
     try {
-        if (!link.Open()) throw PortOpenFailure(device_);
-        const ConnectResult result = ConnectUnit(link, [](std::uint8_t) {});
-        if (result != ConnectResult::Connected && linkModel_.connected) DisconnectUnit(link);
-        RequireConnected(result);
+        if (!link.Open()) throw PortOpenFailure(link);
+        const ConnectReport report = ConnectUnitWithReport(link, [](std::uint8_t) {});
+        if (report.result != ConnectResult::Connected && linkModel_.connected) DisconnectUnit(link);
+        RequireConnected(link, report);
         attempt.connected = true;
         attempt.unit = linkModel_;
     } catch (const CliError& error) {

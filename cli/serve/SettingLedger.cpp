@@ -6,11 +6,13 @@
 #include <iterator>
 
 #include "link/ParameterMessages.h"
+#include "model/ChannelFields.h"
 #include "model/MemoryImage.h"
 
 namespace {
 
 using Image = std::array<std::uint8_t, kImageSize>;
+using FieldRef = std::function<int&(ParameterModel&)>;
 
 Image ImageOf(const ParameterModel& model)
 {
@@ -19,18 +21,46 @@ Image ImageOf(const ParameterModel& model)
     return image;
 }
 
-// The model with the edit cursor on the edited field, as an editor leaves it
-// before sending: the delay and PEQ messages read the cursor.
-void PointAt(ParameterModel& model, const FieldAddress& field)
+// Every field of both channels that a parameter message may carry.
+const std::vector<FieldRef>& EveryField()
 {
-    model.curChannel = field.Slot();
-    model.curBand = std::max(field.Band(), 0);
+    static const std::vector<FieldRef> fields = [] {
+        std::vector<FieldRef> all;
+        for (const int slot : {kSlotLeftRight, kSlotSub}) {
+            for (const ChannelField& field : ChannelFields())
+                all.push_back([&field, slot](ParameterModel& m) -> int& { return field.In(m, slot); });
+            for (int band = 0; band < kPeqBands; ++band)
+                for (const PeqField& field : PeqFields())
+                    all.push_back([&field, slot, band](ParameterModel& m) -> int& { return field.In(m, slot, band); });
+        }
+        return all;
+    }();
+    return fields;
 }
 
-Payload PayloadFor(ParameterModel model, const FieldAddress& field)
+void Apply(const FieldEdit& edit, ParameterModel& model)
 {
-    PointAt(model, field);
-    return ParameterPayload(model, field.ParameterId());
+    for (const FieldEdit::Assignment& assignment : edit.assignments) assignment.target(model) = assignment.step;
+}
+
+// The model with the edit cursor on the edited field, as an editor leaves it
+// before sending: the delay and PEQ messages read the cursor.
+void PointAt(ParameterModel& model, const FieldEdit& edit)
+{
+    model.curChannel = edit.slot;
+    model.curBand = edit.band;
+}
+
+Payload PayloadFor(ParameterModel model, const FieldEdit& edit)
+{
+    PointAt(model, edit);
+    return ParameterPayload(model, edit.parameterId);
+}
+
+bool Edits(const FieldEdit& edit, ParameterModel& model, const int& value)
+{
+    return std::any_of(edit.assignments.begin(), edit.assignments.end(),
+                       [&](const FieldEdit::Assignment& assignment) { return &assignment.target(model) == &value; });
 }
 
 }  // namespace
@@ -39,9 +69,9 @@ SettingLedger::SettingLedger(const ParameterModel& unit) : acknowledged_(unit), 
 
 SettingLedger::Plan SettingLedger::Edit(const FieldEdit& edit, Settled settled)
 {
-    edit.field.In(expected_) = edit.steps;
-    PointAt(expected_, edit.field);
-    Payload payload = ParameterPayload(expected_, edit.field.ParameterId());
+    Apply(edit, expected_);
+    PointAt(expected_, edit);
+    Payload payload = ParameterPayload(expected_, edit.parameterId);
 
     const auto sameMessage = std::find_if(outstanding_.rbegin(), outstanding_.rend(),
                                           [&](const Outstanding& entry) { return entry.payload[0] == payload[0]; });
@@ -49,7 +79,7 @@ SettingLedger::Plan SettingLedger::Edit(const FieldEdit& edit, Settled settled)
         sameMessage->settled.push_back(std::move(settled));
         return {Route::Joined, std::move(payload)};
     }
-    if (sameMessage == outstanding_.rend() && PayloadFor(acknowledged_, edit.field) == payload)
+    if (sameMessage == outstanding_.rend() && PayloadFor(acknowledged_, edit) == payload)
         return {Route::AlreadyThere, std::move(payload)};
     outstanding_.push_back({edit, payload, expected_, {std::move(settled)}});
     return {Route::Send, std::move(payload)};
@@ -65,53 +95,31 @@ SettingLedger::Passage SettingLedger::Sent(const Payload& payload, int result)
     const auto last = std::prev(newest.base());
 
     Passage passage;
-    if (result == 0 && TakeCarriedFields(*last)) passage.changedSlot = last->edit.field.Slot();
-    std::vector<FieldAddress> settledFields;
+    if (result == 0 && TakeCarriedFields(*last)) passage.changedSlot = last->edit.slot;
+    std::vector<FieldEdit> settledEdits;
     const auto end = std::next(last);
     for (auto it = outstanding_.begin(); it != end;) {
         if (it->payload[0] != payload[0]) {
             ++it;
             continue;
         }
-        settledFields.push_back(it->edit.field);
+        settledEdits.push_back(it->edit);
         std::move(it->settled.begin(), it->settled.end(), std::back_inserter(passage.settled));
         it = outstanding_.erase(it);
     }
-    if (result == 0) {
-        passage.resend = Repairs();
-    } else {
+    if (result != 0) {
         // What the unit did not take is no longer asked for, unless asked again since.
-        for (const FieldAddress& field : settledFields) {
-            const bool askedAgain = std::any_of(
-                outstanding_.begin(), outstanding_.end(),
-                [&](const Outstanding& entry) { return &entry.edit.field.In(expected_) == &field.In(expected_); });
-            if (!askedAgain) field.In(expected_) = field.In(acknowledged_);
+        for (const FieldEdit& edit : settledEdits) {
+            for (const FieldEdit::Assignment& assignment : edit.assignments) {
+                int& value = assignment.target(expected_);
+                const bool askedAgain =
+                    std::any_of(outstanding_.begin(), outstanding_.end(),
+                                [&](const Outstanding& entry) { return Edits(entry.edit, expected_, value); });
+                if (!askedAgain) value = assignment.target(acknowledged_);
+            }
         }
     }
     return passage;
-}
-
-// A field the unit holds otherwise than last asked, with no message of its
-// own on the way, is sent again (once per message).
-std::vector<Payload> SettingLedger::Repairs()
-{
-    std::vector<Payload> repairs;
-    for (const FieldAddress& field : EditableFields()) {
-        if (field.In(acknowledged_) == field.In(expected_)) continue;
-        Payload payload = PayloadFor(expected_, field);
-        if (OnTheWay(payload[0])) continue;
-        ParameterModel built = expected_;
-        PointAt(built, field);
-        outstanding_.push_back({{field, field.In(expected_)}, payload, built, {}});
-        repairs.push_back(std::move(payload));
-    }
-    return repairs;
-}
-
-bool SettingLedger::OnTheWay(std::uint8_t code) const
-{
-    return std::any_of(outstanding_.begin(), outstanding_.end(),
-                       [code](const Outstanding& entry) { return entry.payload[0] == code; });
 }
 
 // A message carries the edited field and perhaps others; a field is carried
@@ -120,12 +128,13 @@ bool SettingLedger::OnTheWay(std::uint8_t code) const
 bool SettingLedger::TakeCarriedFields(const Outstanding& entry)
 {
     bool changed = false;
-    for (const FieldAddress& field : EditableFields()) {
-        if (field.In(acknowledged_) == field.In(entry.built)) continue;
-        ParameterModel probe = entry.built;
-        field.In(probe) = field.In(acknowledged_);
-        if (ParameterPayload(probe, entry.edit.field.ParameterId()) == entry.payload) continue;
-        field.In(acknowledged_) = field.In(entry.built);
+    ParameterModel built = entry.built;
+    for (const FieldRef& field : EveryField()) {
+        if (field(acknowledged_) == field(built)) continue;
+        ParameterModel probe = built;
+        field(probe) = field(acknowledged_);
+        if (ParameterPayload(probe, entry.edit.parameterId) == entry.payload) continue;
+        field(acknowledged_) = field(built);
         changed = true;
     }
     return changed;
@@ -135,7 +144,7 @@ void SettingLedger::RebuildExpected()
 {
     const int channel = expected_.curChannel, band = expected_.curBand;
     expected_ = acknowledged_;
-    for (const Outstanding& entry : outstanding_) entry.edit.field.In(expected_) = entry.edit.steps;
+    for (const Outstanding& entry : outstanding_) Apply(entry.edit, expected_);
     expected_.curChannel = channel;
     expected_.curBand = band;
 }

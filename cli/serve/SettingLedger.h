@@ -1,18 +1,19 @@
 // The unit's setting as the remote knows it: what the unit has
 // acknowledged, what the clients asked for last, and the edits on their way.
+// The link's worker coalesces the messages waiting to be sent (a newer one of
+// a field replaces the waiting one at the end of the queue, so what reaches
+// the unit last carries each field's latest value); the ledger keeps what
+// the worker does not: the acknowledged setting the clients are told, which
+// edits an acknowledgement answers, and no message for a value that the
+// unit has or that is on its way already.
 //
 // An edit is written into the expected setting and its parameter message
 // built from there, so a message that carries more than the edited field
 // (gain and mute travel together, a PEQ message carries its whole band and
-// the channel's shelves) carries the other clients' latest values too. The
-// link coalesces waiting messages of one field, so the unit acknowledges
-// only some of them; an acknowledgement settles every outstanding edit of
-// that message posted up to the one it acknowledged.
-//
-// Coalescing keeps a waiting message's place, so a message built earlier
-// can reach the unit after a newer value of a field it carries and undo it.
-// When an acknowledgement leaves a field unlike what was asked last, and no
-// message of that field is on its way, the ledger sends the field again.
+// the channel's shelves) carries the other clients' latest values too. As
+// the worker drops replaced messages, the unit acknowledges only some of
+// them; an acknowledgement settles every outstanding edit of that message
+// posted up to the one it acknowledged.
 //
 // Not thread-safe: one thread (the server's) owns it.
 #pragma once
@@ -23,7 +24,7 @@
 #include <optional>
 #include <vector>
 
-#include "FieldEdits.h"
+#include "FieldEdit.h"
 #include "model/Model.h"
 
 using Payload = std::vector<std::uint8_t>;
@@ -53,12 +54,10 @@ public:
     Plan Edit(const FieldEdit& edit, Settled settled);
 
     // What a message's passage settled: the channel slot whose acknowledged
-    // setting changed, if any, the edits to tell the result, and the
-    // payloads to send again because an older value reached the unit last.
+    // setting changed, if any, and the edits to tell the result.
     struct Passage {
         std::optional<int> changedSlot;
         std::vector<Settled> settled;
-        std::vector<Payload> resend;
     };
     // A message has been through with `result` (0: acknowledged).
     Passage Sent(const Payload& payload, int result);
@@ -84,8 +83,6 @@ private:
     };
 
     bool TakeCarriedFields(const Outstanding& entry);
-    std::vector<Payload> Repairs();
-    bool OnTheWay(std::uint8_t code) const;
     void RebuildExpected();
 
     ParameterModel acknowledged_;

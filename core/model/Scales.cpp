@@ -188,6 +188,13 @@ std::string ThresholdText(int thresholdStep)
 
 std::string LimiterTimeText(int timeStep) { return std::to_string(static_cast<long long>(timeStep) * 10); }
 
+std::string PeqGainText(int gainStep)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1fdB", (static_cast<double>(gainStep) - kGainStepZero) * 0.1);
+    return text;
+}
+
 const char* FreqLabelAt(int step) { return step >= 0 && step < kFreqSteps ? FreqLabel[step] : kFreqOutOfRangeText; }
 
 const char* FilterTypeNameAt(int type)

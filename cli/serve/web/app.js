@@ -22,7 +22,7 @@ const GRID_HZ = [20, 50, 100, 200, 500, 1000, 2000, 5000, 10000];
 const page = {
   token: null,
   scales: null,
-  unit: null,   // the last state announced: link, memories, settings, text
+  unit: null,   // the last state announced: link, memories, settings, values
   seq: -1,
   controls: [],
   graphs: {},   // channel -> canvas
@@ -251,7 +251,7 @@ async function refreshCurves() {
 function takeChannel(message) {
   if (!page.unit || message.seq < page.seq) return;
   page.unit.settings[message.channel] = message.settings;
-  page.unit.text[message.channel] = message.text;
+  page.unit.values[message.channel] = message.values;
   renderAll();
   refreshCurves();
 }

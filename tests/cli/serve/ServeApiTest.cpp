@@ -47,17 +47,19 @@ TEST(RemoteApi, AFieldChangedThroughTheApiReachesTheUnitAsTheBytesOfCliSet)
 {
     ServerRig rig;
     const RemoteClient client = rig.Client();
+    // The API's value in units or in steps; `set` is given the raw step.
     struct Case {
         std::string path;
-        int value;
+        json value;
         std::vector<std::string> setWords;
     };
     const Case cases[] = {
-        {"lr/gain", 100, {"lr", "gain", "100"}},
-        {"sub/delay", 40, {"sub", "delay", "40"}},
+        {"lr/gain", "-14dB", {"lr", "gain", "100"}},
+        {"sub/delay", "4ms", {"sub", "delay", "40"}},
         {"sub/hpfFreq", 120, {"sub", "hpfFreq", "120"}},
-        {"lr/peq/1/gain", 150, {"lr", "peq", "1", "gain", "150"}},
-        {"sub/peq/2/hiShelf", 1, {"sub", "peq", "2", "hiShelf", "1"}},
+        {"sub/hpf", "24dB-butterworth", {"sub", "hpfType", "22"}},
+        {"lr/peq/1/gain", "+2.2dB", {"lr", "peq", "1", "gain", "150"}},
+        {"sub/peq/2/hiShelf", "on", {"sub", "peq", "2", "hiShelf", "1"}},
     };
     for (const Case& c : cases) {
         // quenbar-cli set, against a unit of its own that holds the same setting.
@@ -83,7 +85,7 @@ TEST(RemoteApi, AFieldChangedThroughTheApiReachesTheUnitAsTheBytesOfCliSet)
     const json answer = client.Set("lr/gain", 99).Json();
     EXPECT_EQ(answer["channel"], "lr");
     EXPECT_EQ(answer["settings"]["gain"], 99);
-    EXPECT_EQ(answer["text"]["gain"], "-14.5dB");
+    EXPECT_EQ(answer["values"]["gainDb"], -14.5);
     EXPECT_EQ(answer["settings"]["peq"][1]["gain"], 150);
 }
 
@@ -107,9 +109,9 @@ TEST(RemoteApi, StateScalesResponseCurvesAndThePageFiles)
     EXPECT_EQ(state["memories"][1], json({{"slot", 2}, {"used", true}, {"name", "Kick"}}));
     EXPECT_EQ(state["memories"][4]["used"], false);
     EXPECT_EQ(state["settings"]["lr"]["gain"], 100);
-    EXPECT_EQ(state["text"]["lr"]["gain"], "-14.0dB");
+    EXPECT_EQ(state["values"]["lr"]["gainDb"], -14.0);
     EXPECT_EQ(state["settings"]["sub"]["lpfType"], 19);
-    EXPECT_EQ(state["text"]["sub"]["lpfType"], "12dB Butterworth");
+    EXPECT_EQ(state["values"]["sub"]["lpfType"], "12dB-butterworth");
 
     const json scales = client.Get("/api/scales").Json();
     EXPECT_EQ(scales["gain"]["min"], 8);
@@ -171,12 +173,14 @@ TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
         {"PUT", "/api/settings/mid/gain", value, kJson, 400, "CHANNEL must be lr or sub: mid"},
         {"PUT", "/api/settings/lr/peq/3/gain", value, kJson, 400, "BAND must be 0, 1 or 2: 3"},
         {"PUT", "/api/settings/lr/peq/1/q", value, kJson, 400, "Unknown PEQ field: q"},
-        {"PUT", "/api/settings/lr/gain", R"({"value":141})", kJson, 400, "lr gain takes 8..140 steps: 141"},
-        {"PUT", "/api/settings/sub/peq/0/bandwidth", R"({"value":1})", kJson, 400, "takes 2..41 steps: 1"},
-        {"PUT", "/api/settings/lr/gain", R"({"value":99999999999})", kJson, 400, "steps: 99999999999"},
+        {"PUT", "/api/settings/lr/gain", R"({"value":141})", kJson, 400,
+         "lr gain takes -60.0dB .. +6.0dB (steps 8..140): 141"},
+        {"PUT", "/api/settings/sub/peq/0/bandwidth", R"({"value":1})", kJson, 400, "(steps 2..41): 1"},
+        {"PUT", "/api/settings/lr/gain", R"({"value":99999999999})", kJson, 400, "A step must be a small whole number"},
         {"PUT", "/api/settings/lr/gain", R"({"value":1.5})", kJson, 400, "must be a whole number of steps"},
         {"PUT", "/api/settings/lr/mute", R"({"value":true})", kJson, 400, "must be a whole number of steps"},
-        {"PUT", "/api/settings/lr/gain", R"({"value":"loud"})", kJson, 400, "takes steps as a whole number: loud"},
+        {"PUT", "/api/settings/lr/gain", R"({"value":"loud"})", kJson, 400, "lr gain: \"loud\" is not a value here"},
+        {"PUT", "/api/settings/lr/hpf", R"({"value":"-3dB"})", kJson, 400, "lr hpfFreq: \"-3dB\" is not a value"},
         {"PUT", "/api/settings/lr/gain", R"({"level":3})", kJson, 400, R"(The body must be {"value")"},
         {"PUT", "/api/settings/lr/gain", R"({"value":)", kJson, 400, "The body must be a JSON object."},
         {"PUT", "/api/settings/lr/gain", "value=3", "application/x-www-form-urlencoded", 415,

@@ -39,7 +39,7 @@ TEST(RemotePush, EveryClientHearsEveryChangeWhoeverMadeIt)
         ASSERT_TRUE(change);
         EXPECT_EQ((*change)["channel"], "sub");
         EXPECT_EQ((*change)["settings"]["peq"][1]["freq"], 150);
-        EXPECT_EQ((*change)["text"]["peq"][1]["freq"], "184Hz");
+        EXPECT_EQ((*change)["values"]["peq"][1]["freqHz"], 184);
         EXPECT_EQ((*change)["seq"], edit.Json()["seq"]);
     }
 

@@ -1,9 +1,0 @@
-// The rule for a memory name typed by the person: what the unit can keep.
-#pragma once
-
-#include <string>
-
-// Throws CliError 2 with the reason unless the name has at most 10
-// printable ASCII characters. Trailing blanks and the name given to a blank
-// entry are the store operation's own business.
-void CheckStoreName(const std::string& typed);
