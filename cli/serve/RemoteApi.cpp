@@ -11,6 +11,7 @@
 #include "RemoteUnit.h"
 #include "memfile/ChannelValuesJson.h"
 #include "memfile/MemoryFile.h"
+#include "memfile/MemoryFileJson.h"
 #include "model/Scales.h"
 #include "response/Response.h"
 
@@ -124,10 +125,11 @@ void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>&
         RequireMethod(request, "POST");
         return RecallMemory(ParseSlot(path[1]), respond);
     }
-    if (path.size() == 1 && first == "memory-file") {
-        if (request.method == "PUT") return UploadMemoryFile(request, respond);
+    if (path.size() == 1 && (first == "memory-file" || first == "memory-file.json")) {
+        const FileForm form = first == "memory-file" ? FileForm::Bytes : FileForm::Json;
+        if (request.method == "PUT") return UploadMemoryFile(request, form, respond);
         RequireMethod(request, "GET");
-        return DownloadMemoryFile(respond);
+        return DownloadMemoryFile(form, respond);
     }
     throw RequestError(404, "Nothing here: " + request.path);
 }
@@ -179,21 +181,33 @@ void RemoteApi::DeleteMemory(int slot, const Respond& respond)
     });
 }
 
-void RemoteApi::DownloadMemoryFile(const Respond& respond)
+void RemoteApi::DownloadMemoryFile(FileForm form, const Respond& respond)
 {
     if (Unavailable(respond)) return;
-    unit_.ReadMemoryFile([this, respond](const UnitMemoryFile& file) {
+    unit_.ReadMemoryFile([this, form, respond](const UnitMemoryFile& file) {
         if (!file.Complete()) return respond(UnitFailure(DescribeUnreadSlots(file.unreadSlots)));
-        ApiResponse download{200, kFileType, std::string(file.bytes.begin(), file.bytes.end()), {}};
-        download.headers.emplace_back("Content-Disposition", "attachment; filename=\"unit.cmf\"");
+        ApiResponse download = form == FileForm::Json
+                                   ? JsonResponse(MemoryFileToJson(file.bytes))
+                                   : ApiResponse{200, kFileType, std::string(file.bytes.begin(), file.bytes.end()), {}};
+        const char* name = form == FileForm::Json ? "unit.json" : "unit.cmf";
+        download.headers.emplace_back("Content-Disposition", std::string("attachment; filename=\"") + name + "\"");
         respond(std::move(download));
     });
 }
 
-void RemoteApi::UploadMemoryFile(const ApiRequest& request, const Respond& respond)
+void RemoteApi::UploadMemoryFile(const ApiRequest& request, FileForm form, const Respond& respond)
 {
-    RequireContentType(request, kFileType);
-    std::vector<std::uint8_t> bytes(request.body.begin(), request.body.end());
+    std::vector<std::uint8_t> bytes;
+    if (form == FileForm::Json) {
+        try {
+            bytes = MemoryFileFromJson(JsonBody(request));
+        } catch (const JsonDocumentError& error) {
+            throw RequestError(400, error.what());
+        }
+    } else {
+        RequireContentType(request, kFileType);
+        bytes.assign(request.body.begin(), request.body.end());
+    }
     if (!CheckMemoryFileFormat(MemoryFileFromBytes(bytes))) throw RequestError(400, "File format error!");
     if (Unavailable(respond)) return;
     unit_.LoadMemoryFile(std::move(bytes), [this, respond](const LoadFileReport& report) {

@@ -11,6 +11,7 @@
 //   DELETE /api/memories/SLOT
 //   GET    /api/memory-file                    the six memories as a memory file
 //   PUT    /api/memory-file                    a memory file stored into the unit
+//   GET|PUT /api/memory-file.json              the same in the file's lossless JSON form
 //
 // Every push message is {"type", "seq", ...}: "state" (everything, also the
 // first message a client gets), "channel" (one channel's setting), "memories",
@@ -47,8 +48,10 @@ private:
     void StoreMemory(const ApiRequest& request, int slot, const Respond& respond);
     void RecallMemory(int slot, const Respond& respond);
     void DeleteMemory(int slot, const Respond& respond);
-    void DownloadMemoryFile(const Respond& respond);
-    void UploadMemoryFile(const ApiRequest& request, const Respond& respond);
+    // The file's bytes, or its JSON form (memfile/MemoryFileJson.h).
+    enum class FileForm { Bytes, Json };
+    void DownloadMemoryFile(FileForm form, const Respond& respond);
+    void UploadMemoryFile(const ApiRequest& request, FileForm form, const Respond& respond);
 
     // Responds 503 with the reason and gives true unless the unit is connected.
     bool Unavailable(const Respond& respond) const;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CliError.h"
+#include "OnlineCommands.h"
 #include "RemoteServer.h"
 #include "RequestGate.h"
 #include "TerminalQr.h"
@@ -107,11 +108,12 @@ void Serve(const std::string& portName, const ServeArgs& args)
 
 }  // namespace
 
-void AddServeCommand(CLI::App& app, const std::string& port, CommandAction& action)
+void AddServeCommand(CLI::App& app, std::string& port, CommandAction& action)
 {
     auto args = std::make_shared<ServeArgs>();
     CLI::App* serve =
         app.add_subcommand("serve", "Serve a web page and an HTTP API that work the unit from the network");
+    serve->add_option("--port", port, kPortHelp);
     serve->add_option("--listen", args->listen, "ADDRESS:PORT to listen on (default 127.0.0.1:8074)");
     serve->add_option("--token", args->token, "the token clients must give (default: a fresh one beyond localhost)");
     serve->callback([&port, &action, args] { action = [&port, args] { Serve(port, *args); }; });

@@ -7,5 +7,7 @@
 
 #include "OfflineCommands.h"
 
-// Adds "serve"; chosen on the command line, it sets `action`. `port` is read when it runs.
-void AddServeCommand(CLI::App& app, const std::string& port, CommandAction& action);
+// Adds "serve"; chosen on the command line, it sets `action`. `port` is
+// read when it runs (given before or after "serve", as for the other
+// commands that talk to the unit).
+void AddServeCommand(CLI::App& app, std::string& port, CommandAction& action);

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "cli/CliError.h"
+#include "memfile/MemoryFileJson.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/cli/MemoryFileBytes.h"
 #include "tests/cli/serve/RemoteRig.h"
@@ -196,6 +197,7 @@ TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
         {"PUT", "/api/memories/2", R"({"name":7})", kJson, 400, R"(The body must be {"name")"},
         {"PUT", "/api/memory-file", "not a memory file", kFile, 400, "File format error!"},
         {"PUT", "/api/memory-file", "{}", kJson, 415, "Send the body as application/octet-stream."},
+        {"PUT", "/api/memory-file.json", R"({"format":"quenbar-memory-file"})", kJson, 400, "$.version: missing"},
         {"GET", "/api/nothing", "", "", 404, "Nothing here: /api/nothing"},
         {"GET", "/api/events", "", "", 426, "The push channel is a WebSocket."},
         {"GET", "/../../etc/passwd", "", "", 404, "Nothing here"},
@@ -261,6 +263,18 @@ TEST(RemoteApi, MemoriesAreStoredRecalledDeletedAndMovedAsFiles)
     EXPECT_EQ(download.body.substr(16 + 112 * 3 + 16, 5), std::string("Live\0", 5));
     EXPECT_EQ(static_cast<unsigned char>(download.body[16 + 112 * 3 + 32 + 1]), 90);
     EXPECT_EQ(download.body[16 + 112 * 2 + 1], 0);  // the deleted memory
+
+    // The same file in its JSON form, and back into the unit with a memory renamed.
+    const HttpReply document = client.Get("/api/memory-file.json");
+    ASSERT_EQ(document.status, 200);
+    EXPECT_EQ(document.headers.at("content-disposition"), "attachment; filename=\"unit.json\"");
+    const nlohmann::ordered_json form = nlohmann::ordered_json::parse(document.body);
+    EXPECT_EQ(MemoryFileFromJson(form), std::vector<std::uint8_t>(download.body.begin(), download.body.end()));
+    nlohmann::ordered_json renamed = form;
+    renamed["memories"][3]["name"] = "Encore";
+    ASSERT_EQ(client.PutJson("/api/memory-file.json", renamed).status, 200);
+    EXPECT_EQ(rig.unit.Memory(4).name, "Encore          ");
+    EXPECT_EQ(rig.unit.Memory(4).image[1], 90);
 
     ImageBytes uploadedImage = DefaultImage();
     uploadedImage[1] = 33;

@@ -41,37 +41,39 @@ bool PortFree(std::uint16_t port)
     return bound;
 }
 
-TEST(ServeCommand, BeyondLocalhostPrintsTheTokenAddressAndStopsCleanlyOnSigterm)
+TEST(ServeCommand, BeyondLocalhostPrintsTheTokenAddressAndStopsCleanlyOnSigtermAndCtrlC)
 {
-    Rx74Emulator unit;
-    ASSERT_TRUE(unit.Start());
-    const CliProcess serve = StartCli({"--port", unit.DevicePath(), "serve", "--listen", "127.0.0.2:0"});
-    std::string printed;
-    for (int wait = 0; wait < 200 && printed.find("Stop with Ctrl+C.") == std::string::npos; ++wait) {
-        std::this_thread::sleep_for(25ms);
-        printed = FileText(serve.outPath);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        Rx74Emulator unit;
+        ASSERT_TRUE(unit.Start());
+        const CliProcess serve = StartCli({"serve", "--port", unit.DevicePath(), "--listen", "127.0.0.2:0"});
+        std::string printed;
+        for (int wait = 0; wait < 200 && printed.find("Stop with Ctrl+C.") == std::string::npos; ++wait) {
+            std::this_thread::sleep_for(25ms);
+            printed = FileText(serve.outPath);
+        }
+        std::smatch page;
+        ASSERT_TRUE(std::regex_search(printed, page,
+                                      std::regex(R"(Remote page: http://127\.0\.0\.2:(\d+)/#token=([0-9a-f]{32})\n)")))
+            << printed << FileText(serve.errPath);
+        const auto port = static_cast<std::uint16_t>(std::stoi(page[1]));
+        const std::string token = page[2];
+        EXPECT_NE(printed.find("Token: " + token + "\n"), std::string::npos);
+        EXPECT_NE(printed.find("██ ▄▄▄▄▄ █"), std::string::npos) << "no QR code:\n" << printed;  // a finder pattern
+
+        EXPECT_EQ(RemoteClient("127.0.0.2", port).Get("/api/state").status, 401);
+        EXPECT_EQ(RemoteClient("127.0.0.2", port, token).Get("/api/state").status, 200);
+        EXPECT_FALSE(PortFree(port));
+
+        ::kill(serve.pid, signal);
+        const CliRun stopped = FinishCli(serve);
+        EXPECT_EQ(stopped.exitCode, 0) << stopped.err;
+        EXPECT_NE(stopped.out.find("Stopped: the unit is disconnected and its port closed."), std::string::npos);
+        const std::vector<Payload> received = unit.ReceivedPayloads();
+        ASSERT_FALSE(received.empty());
+        EXPECT_EQ(received.back(), Payload({0xCA, 0x00}));  // the disconnect
+        EXPECT_TRUE(PortFree(port));
     }
-    std::smatch page;
-    ASSERT_TRUE(std::regex_search(printed, page,
-                                  std::regex(R"(Remote page: http://127\.0\.0\.2:(\d+)/#token=([0-9a-f]{32})\n)")))
-        << printed << FileText(serve.errPath);
-    const auto port = static_cast<std::uint16_t>(std::stoi(page[1]));
-    const std::string token = page[2];
-    EXPECT_NE(printed.find("Token: " + token + "\n"), std::string::npos);
-    EXPECT_NE(printed.find("██ ▄▄▄▄▄ █"), std::string::npos) << "no QR code:\n" << printed;  // a finder pattern
-
-    EXPECT_EQ(RemoteClient("127.0.0.2", port).Get("/api/state").status, 401);
-    EXPECT_EQ(RemoteClient("127.0.0.2", port, token).Get("/api/state").status, 200);
-    EXPECT_FALSE(PortFree(port));
-
-    ::kill(serve.pid, SIGTERM);
-    const CliRun stopped = FinishCli(serve);
-    EXPECT_EQ(stopped.exitCode, 0) << stopped.err;
-    EXPECT_NE(stopped.out.find("Stopped: the unit is disconnected and its port closed."), std::string::npos);
-    const std::vector<Payload> received = unit.ReceivedPayloads();
-    ASSERT_FALSE(received.empty());
-    EXPECT_EQ(received.back(), Payload({0xCA, 0x00}));  // the disconnect
-    EXPECT_TRUE(PortFree(port));
 }
 
 TEST(ServeCommand, RefusesWhatItCannotServe)

@@ -66,8 +66,8 @@ TEST(RemotePush, TheSameValueFromSeveralClientsIsSentOnce)
 TEST(RemotePush, TheLatestValueWinsAlsoWhenAnotherMessageCarriedAnOlderOne)
 {
     // A slow unit keeps messages waiting. The gain message carries the mute
-    // as it was when it was built; the mute's own message, waiting ahead of
-    // it, then takes a newer mute, and so goes out first.
+    // as it was when it was built; a newer mute then replaces the mute's own
+    // waiting message, which must go out after the gain, not in its old place.
     ServerRig rig;
     EmulatorFaults slow;
     slow.replyDelayMs = 100;
@@ -81,7 +81,6 @@ TEST(RemotePush, TheLatestValueWinsAlsoWhenAnotherMessageCarriedAnOlderOne)
     std::thread edits[] = {edit("lr/delay", 10, 0ms), edit("lr/mute", 1, 30ms), edit("lr/gain", 90, 60ms),
                            edit("lr/mute", 0, 90ms)};
     for (std::thread& thread : edits) thread.join();
-    // The older mute reaches the unit after the newer one's answer; the mute is sent again.
     json state;
     for (int wait = 0; wait < 100 && state["mute"] != 0; ++wait) {
         std::this_thread::sleep_for(20ms);
