@@ -5,7 +5,8 @@
 #   ./test.sh --all   then the slower stages: the suite again under
 #                     AddressSanitizer + UndefinedBehaviorSanitizer
 #                     (build-asan/), the link, command-line and soak tests
-#                     under ThreadSanitizer (build-tsan/), and the fuzz
+#                     under ThreadSanitizer (build-tsan/), the remote's page
+#                     in headless Chromium (build/, label browser), and the fuzz
 #                     targets (build-fuzz/, clang and libFuzzer), each for
 #                     QUENBAR_FUZZ_SECONDS (default 30) after replaying its
 #                     seed corpus, and the Windows build: the core, its tests
@@ -27,10 +28,17 @@ ensure_packages
 export QT_QPA_PLATFORM=offscreen
 
 echo "== build/: the whole suite"
-configure_and_build build
+configure_and_build build -DQUENBAR_BROWSER_TESTS=OFF
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 [ "$stages" = all ] || exit 0
+
+echo "== build/: the remote's page in Debian's headless Chromium"
+ensure_packages chromium chromium-driver
+cmake -S . -B build -DQUENBAR_BROWSER_TESTS=ON >/dev/null
+cmake --build build -j "$(nproc)" --target remote_browser_tests
+ctest --test-dir build --output-on-failure -L browser
+cmake -S . -B build -DQUENBAR_BROWSER_TESTS=OFF >/dev/null  # the plain suite goes without it
 
 echo "== build-tsan/: the link, command-line and soak tests under ThreadSanitizer"
 configure_and_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF

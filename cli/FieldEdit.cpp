@@ -22,7 +22,7 @@ FieldEdit::Assignment ChannelAssignment(const std::string& channel, int slot, co
                                         const std::string& value)
 {
     const std::string label = channel + " " + field.name;
-    return {label, field.steps.scale, [&field, slot](ParameterModel& model) -> int& { return field.In(model, slot); },
+    return {label, field.steps, [&field, slot](ParameterModel& model) -> int& { return field.In(model, slot); },
             StepOf(label, field.steps, value)};
 }
 
@@ -79,7 +79,7 @@ FieldEdit PeqFieldEdit(const std::string& channel, int slot, const std::string& 
     return {slot,
             band,
             field->id,
-            {{label, field->steps.scale,
+            {{label, field->steps,
               [field, slot, band](ParameterModel& model) -> int& { return field->In(model, slot, band); },
               StepOf(label, field->steps, value)}}};
 }
@@ -119,7 +119,7 @@ std::string DescribeFieldEdit(const FieldEdit& edit)
 {
     std::string text;
     for (const FieldEdit::Assignment& assignment : edit.assignments)
-        text += assignment.label + " " + StepText(assignment.scale, assignment.step) + " (step " +
+        text += assignment.label + " " + StepText(assignment.steps.scale, assignment.step) + " (step " +
                 std::to_string(assignment.step) + ")\n";
     return text;
 }

@@ -20,7 +20,7 @@
 struct FieldEdit {
     struct Assignment {
         std::string label;  // "lr gain", "sub peq 2 freq"
-        Scale scale;
+        ScaledSteps steps;  // the field's scale and the steps its editor allows
         std::function<int&(ParameterModel&)> target;
         int step;
     };

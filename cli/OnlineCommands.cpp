@@ -10,6 +10,7 @@
 #include "CliError.h"
 #include "FieldEdit.h"
 #include "MemoryFileAccess.h"
+#include "MemoryName.h"
 #include "UnitSession.h"
 #include "link/ParameterMessages.h"
 #include "unit/UnitCommands.h"
@@ -39,16 +40,6 @@ void ApplyFieldEdit(UnitSession& session, const FieldEdit& edit)
     if (SendParameter(session.link(), edit.parameterId) != 0)
         throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
     std::cout << DescribeFieldEdit(edit);
-}
-
-// A name the unit can keep. Trailing blanks and the name given to a blank
-// entry are the store operation's own business.
-void CheckStoreName(const std::string& typed)
-{
-    if (typed.size() > static_cast<std::size_t>(kMemNameMaxLength))
-        throw BadInput("A memory name has at most 10 characters: " + typed);
-    if (std::any_of(typed.begin(), typed.end(), [](char c) { return c < 0x20 || c > 0x7E; }))
-        throw BadInput("A memory name takes printable ASCII characters only.");
 }
 
 void CheckLogoLine(const std::string& line)

@@ -5,7 +5,6 @@
 #include "link/LineErrorText.h"
 #include "link/PortName.h"
 #include "model/Model.h"
-#include "unit/UnitOperations.h"
 
 UnitSession::UnitSession(const std::string& portName)
 {
@@ -30,24 +29,37 @@ void UnitSession::Close()
 
 void UnitSession::OpenPort(const std::string& portName)
 {
-    const std::optional<std::string> device = ResolvePortName(portName);
-    if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
-    link_.SetDevice(*device);
-    if (!link_.Open())
-        throw CliError(kExitUnitFailed, "RS232 Connection failed.\n" + DescribeLineError(*device, link_.LastError()));
+    link_.SetDevice(PortDevice(portName));
+    if (!link_.Open()) throw PortOpenFailure(link_);
 }
 
 void UnitSession::Connect()
 {
     // The command line keeps no settings, so the firmware type has nowhere
     // to be written back to.
-    const ConnectReport report = ConnectUnitWithReport(link_, [](std::uint8_t) {});
+    RequireConnected(link_, ConnectUnitWithReport(link_, [](std::uint8_t) {}));
+}
+
+std::string PortDevice(const std::string& portName)
+{
+    const std::optional<std::string> device = ResolvePortName(portName);
+    if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
+    return *device;
+}
+
+CliError PortOpenFailure(const Link& link)
+{
+    return CliError(kExitUnitFailed, "RS232 Connection failed.\n" + DescribeLineError(link.Device(), link.LastError()));
+}
+
+void RequireConnected(const Link& link, const ConnectReport& report)
+{
     switch (report.result) {
         case ConnectResult::Connected:
             return;
         case ConnectResult::HandshakeFailed:
             throw CliError(kExitUnitFailed, "Connect fail!\nPlease check rs232 port setting.\n" +
-                                                DescribeConnectFailure(link_.Device(), report));
+                                                DescribeConnectFailure(link.Device(), report));
         case ConnectResult::CurrentReadFailed:
             throw CliError(kExitUnitFailed, "Read current value fail!.");
     }

@@ -6,8 +6,10 @@
 
 #include <string>
 
+#include "CliError.h"
 #include "link/Link.h"
 #include "model/Model.h"
+#include "unit/UnitOperations.h"
 
 class UnitSession {
 public:
@@ -31,3 +33,13 @@ private:
     ParameterModel model_{};
     Link link_{model_};
 };
+
+// The device a port name (COMn or a device path) stands for; CliError 2
+// when it names none.
+std::string PortDevice(const std::string& portName);
+
+// Why the link's device could not be opened, as CliError 3.
+CliError PortOpenFailure(const Link& link);
+
+// Throws CliError 3 with the reason unless the connect sequence connected.
+void RequireConnected(const Link& link, const ConnectReport& report);

@@ -10,9 +10,12 @@
 #include "CliError.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
-#include "PresetCommands.h"
 #include "PortCommands.h"
+#include "PresetCommands.h"
 #include "Trace.h"
+#if QUENBAR_SERVE
+#include "ServeCommand.h"
+#endif
 
 int main(int argc, char** argv)
 {
@@ -34,6 +37,9 @@ int main(int argc, char** argv)
     AddOnlineCommands(app, port, action);
     AddPresetCommands(app, action);
     AddPortCommands(app, action);
+#if QUENBAR_SERVE
+    AddServeCommand(app, port, action);
+#endif
     AddTraceOption(app);
 
     try {

@@ -5,6 +5,7 @@ QUENBAR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
   libcli11-dev nlohmann-json3-dev
+  libboost-dev libqrencode-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
 )

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,23 +14,30 @@
 
 extern char** environ;
 
-CliRun RunCli(const std::vector<std::string>& args)
+CliRun RunCli(const std::vector<std::string>& args) { return FinishCli(StartCli(args)); }
+
+CliRun RunProgram(const std::vector<std::string>& command) { return FinishCli(StartProgram(command)); }
+
+CliProcess StartCli(const std::vector<std::string>& args)
 {
     std::vector<std::string> command{QUENBAR_CLI_PATH};
     command.insert(command.end(), args.begin(), args.end());
-    return RunProgram(command);
+    return StartProgram(command);
 }
 
-CliRun RunProgram(const std::vector<std::string>& command)
+CliProcess StartProgram(const std::vector<std::string>& command)
 {
     // Output goes to files: no pipe can fill up and stall the program.
-    const std::string outPath = TempPath("cli.out");
-    const std::string errPath = TempPath("cli.err");
+    static std::atomic<int> runs = 0;
+    const std::string run = std::to_string(++runs);
+    CliProcess process{-1, TempPath("cli" + run + ".out"), TempPath("cli" + run + ".err")};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, process.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, process.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
 
     std::vector<std::string> argvStrings = command;
     std::vector<char*> argv;
@@ -40,10 +48,16 @@ CliRun RunProgram(const std::vector<std::string>& command)
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) throw std::runtime_error("cannot start " + command[0]);
+    process.pid = pid;
+    return process;
+}
+
+CliRun FinishCli(const CliProcess& process)
+{
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    const std::vector<unsigned char> out = ReadBytes(outPath);
-    const std::vector<unsigned char> err = ReadBytes(errPath);
+    ::waitpid(process.pid, &status, 0);
+    const std::vector<unsigned char> out = ReadBytes(process.outPath);
+    const std::vector<unsigned char> err = ReadBytes(process.errPath);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, {out.begin(), out.end()}, {err.begin(), err.end()}};
 }
 

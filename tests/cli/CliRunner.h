@@ -17,6 +17,18 @@ CliRun RunCli(const std::vector<std::string>& args);
 // The same for any program: command[0] is its path.
 CliRun RunProgram(const std::vector<std::string>& command);
 
+// A quenbar-cli (or any program) started without waiting for it, its
+// output going to files.
+struct CliProcess {
+    int pid = -1;
+    std::string outPath;
+    std::string errPath;
+};
+CliProcess StartCli(const std::vector<std::string>& args);
+CliProcess StartProgram(const std::vector<std::string>& command);
+// Waits for it to end and collects what it printed.
+CliRun FinishCli(const CliProcess& process);
+
 // A file path in a fresh directory of its own, removed at exit.
 std::string TempPath(const std::string& name);
 

@@ -1,0 +1,14 @@
+#include "MemoryName.h"
+
+#include <algorithm>
+
+#include "CliError.h"
+#include "model/Model.h"
+
+void CheckStoreName(const std::string& typed)
+{
+    if (typed.size() > static_cast<std::size_t>(kMemNameMaxLength))
+        throw CliError(kExitBadInput, "A memory name has at most 10 characters: " + typed);
+    if (std::any_of(typed.begin(), typed.end(), [](char c) { return c < 0x20 || c > 0x7E; }))
+        throw CliError(kExitBadInput, "A memory name takes printable ASCII characters only.");
+}

@@ -1,0 +1,77 @@
+#include "ApiFields.h"
+
+#include <climits>
+
+#include "ApiTypes.h"
+#include "CliError.h"
+#include "model/ChannelFields.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+RequestError BadRequest(const std::string& reason) { return RequestError(400, reason); }
+
+std::string RangeText(const ScaledSteps& steps)
+{
+    return StepText(steps.scale, steps.min) + " .. " + StepText(steps.scale, steps.max) + " (steps " +
+           std::to_string(steps.min) + ".." + std::to_string(steps.max) + ")";
+}
+
+// The value as it would be typed after `quenbar-cli set`.
+std::string ValueWord(const nlohmann::json& value)
+{
+    if (value.is_number_integer()) {
+        const bool fits = value.is_number_unsigned()
+                              ? value.get<unsigned long long>() <= INT_MAX
+                              : value.get<long long>() >= INT_MIN && value.get<long long>() <= INT_MAX;
+        if (!fits) throw BadRequest("A step must be a small whole number: " + value.dump());
+        return std::to_string(value.get<long long>());
+    }
+    if (value.is_string()) return value.get<std::string>();
+    throw BadRequest("The value must be a whole number of steps or a text such as \"-3.5dB\": " + value.dump());
+}
+
+// `set` holds a step beyond the range to its end; a request is refused.
+void RequireStepInRange(const FieldEdit::Assignment& assignment, int step)
+{
+    if (!assignment.steps.Contains(step))
+        throw BadRequest(assignment.label + " takes " + RangeText(assignment.steps) + ": " + std::to_string(step));
+}
+
+json StepsJson(const ScaledSteps& steps)
+{
+    json texts = json::array();
+    for (int step = steps.min; step <= steps.max; ++step) texts.push_back(StepText(steps.scale, step));
+    return {{"min", steps.min}, {"max", steps.max}, {"texts", std::move(texts)}};
+}
+
+}  // namespace
+
+const char* ChannelName(int slot) { return slot == kSlotSub ? "sub" : "lr"; }
+
+FieldEdit ParseApiFieldEdit(std::string_view channel, const std::vector<std::string>& words,
+                            const nlohmann::json& value)
+{
+    if (channel != "lr" && channel != "sub") throw BadRequest("CHANNEL must be lr or sub: " + std::string(channel));
+    const std::string word = ValueWord(value);
+    std::vector<std::string> arguments = words;
+    arguments.push_back(word);
+    try {
+        FieldEdit edit = ParseFieldEdit(std::string(channel), arguments);
+        if (value.is_number_integer()) RequireStepInRange(edit.assignments.back(), value.get<int>());
+        return edit;
+    } catch (const CliError& error) {
+        throw BadRequest(error.what());
+    }
+}
+
+json ScalesJson()
+{
+    json scales = json::object();
+    for (const ChannelField& field : ChannelFields()) scales[field.name] = StepsJson(field.steps);
+    json peq = json::object();
+    for (const PeqField& field : PeqFields()) peq[field.name] = StepsJson(field.steps);
+    scales["peq"] = std::move(peq);
+    return scales;
+}

@@ -1,0 +1,49 @@
+// What the API works with, free of the HTTP library: a request as the
+// router needs it, the response it gives, and the error that ends a request
+// early with a status and a reason.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+struct ApiRequest {
+    std::string method;  // "GET", "PUT", ...
+    std::string path;    // without the query
+    std::string contentType;
+    std::string body;
+};
+
+struct ApiResponse {
+    int status = 200;
+    std::string contentType = "application/json";
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;  // beyond the content type
+};
+
+// A request refused: the status and the reason the client is told.
+class RequestError : public std::runtime_error {
+public:
+    RequestError(int status, const std::string& reason) : std::runtime_error(reason), status_(status) {}
+    int Status() const { return status_; }
+
+private:
+    int status_;
+};
+
+inline ApiResponse JsonResponse(const nlohmann::ordered_json& body, int status = 200)
+{
+    return {status, "application/json", body.dump(), {}};
+}
+
+// {"error": reason}, and whatever `extra` adds.
+inline ApiResponse ErrorResponse(int status, const std::string& reason,
+                                 nlohmann::ordered_json extra = nlohmann::ordered_json::object())
+{
+    nlohmann::ordered_json body{{"error", reason}};
+    body.update(extra);
+    return JsonResponse(body, status);
+}

@@ -1,0 +1,107 @@
+#include "PushChannel.h"
+
+#include <boost/beast/websocket.hpp>
+
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+
+namespace {
+
+// Messages a client may have waiting before it is dropped.
+constexpr std::size_t kMaxQueued = 1024;
+// Clients send nothing of use; anything larger than this ends the session.
+constexpr std::size_t kMaxIncoming = 1024;
+
+}  // namespace
+
+void PushHub::Join(const std::shared_ptr<PushSession>& session)
+{
+    sessions_.insert(session);
+    if (welcome) session->Send(std::make_shared<const std::string>(welcome()));
+}
+
+void PushHub::Leave(const std::shared_ptr<PushSession>& session) { sessions_.erase(session); }
+
+void PushHub::Broadcast(std::string message)
+{
+    const auto shared = std::make_shared<const std::string>(std::move(message));
+    // A send may drop its session, which leaves the set: walk a copy.
+    const std::set<std::shared_ptr<PushSession>> sessions = sessions_;
+    for (const auto& session : sessions) session->Send(shared);
+}
+
+void PushHub::CloseAll()
+{
+    const std::set<std::shared_ptr<PushSession>> sessions = std::move(sessions_);
+    sessions_.clear();
+    for (const auto& session : sessions) session->Close();
+}
+
+PushSession::PushSession(boost::asio::ip::tcp::socket socket, PushHub& hub) : socket_(std::move(socket)), hub_(hub) {}
+
+void PushSession::Accept(beast::http::request<beast::http::string_body> request)
+{
+    socket_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+    socket_.set_option(websocket::stream_base::decorator(
+        [](websocket::response_type& response) { response.set(beast::http::field::server, "quenbar-cli"); }));
+    socket_.read_message_max(kMaxIncoming);
+    socket_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
+        if (error) return;
+        self->hub_.Join(self);
+        self->Read();
+    });
+}
+
+void PushSession::Send(std::shared_ptr<const std::string> message)
+{
+    if (closing_) return;
+    if (outgoing_.size() >= kMaxQueued) return Drop();
+    outgoing_.push_back(std::move(message));
+    if (!writing_) Write();
+}
+
+void PushSession::Close()
+{
+    if (closing_) return;
+    closing_ = true;
+    outgoing_.clear();
+    if (!writing_) SayGoodbye();  // else once the write under way is done
+}
+
+void PushSession::Read()
+{
+    socket_.async_read(incoming_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+        self->incoming_.clear();
+        if (error) return self->hub_.Leave(self);
+        self->Read();
+    });
+}
+
+void PushSession::Write()
+{
+    writing_ = true;
+    std::shared_ptr<const std::string> message = std::move(outgoing_.front());
+    outgoing_.pop_front();
+    socket_.text(true);
+    socket_.async_write(boost::asio::buffer(*message),
+                        [self = shared_from_this(), message](beast::error_code error, std::size_t) {
+                            self->writing_ = false;
+                            if (error) return self->Drop();
+                            if (self->closing_) return self->SayGoodbye();
+                            if (!self->outgoing_.empty()) self->Write();
+                        });
+}
+
+void PushSession::SayGoodbye()
+{
+    socket_.async_close(websocket::close_code::going_away, [self = shared_from_this()](beast::error_code) {});
+}
+
+void PushSession::Drop()
+{
+    hub_.Leave(shared_from_this());
+    closing_ = true;
+    outgoing_.clear();
+    beast::error_code ignored;
+    beast::get_lowest_layer(socket_).socket().close(ignored);
+}

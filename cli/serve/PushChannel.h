@@ -1,0 +1,61 @@
+// The push channel: one WebSocket per client, over which the server
+// announces every change. Clients only listen; what they send is ignored.
+// A client that does not keep up (its queue grows past a bound) is dropped,
+// and on reconnecting it is sent the whole state afresh.
+//
+// Everything runs on the io context's one thread.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/websocket/stream.hpp>
+
+class PushSession;
+
+class PushHub {
+public:
+    // The message a client gets first: the whole state.
+    std::function<std::string()> welcome;
+
+    void Join(const std::shared_ptr<PushSession>& session);
+    void Leave(const std::shared_ptr<PushSession>& session);
+    void Broadcast(std::string message);
+    // Says goodbye to every client (close frame "going away").
+    void CloseAll();
+    std::size_t Clients() const { return sessions_.size(); }
+
+private:
+    std::set<std::shared_ptr<PushSession>> sessions_;
+};
+
+class PushSession : public std::enable_shared_from_this<PushSession> {
+public:
+    PushSession(boost::asio::ip::tcp::socket socket, PushHub& hub);
+
+    // Completes the WebSocket handshake of the request already read and checked.
+    void Accept(boost::beast::http::request<boost::beast::http::string_body> request);
+    void Send(std::shared_ptr<const std::string> message);
+    void Close();
+
+private:
+    void Read();
+    void Write();
+    void SayGoodbye();
+    void Drop();
+
+    boost::beast::websocket::stream<boost::beast::tcp_stream> socket_;
+    boost::beast::flat_buffer incoming_;
+    std::deque<std::shared_ptr<const std::string>> outgoing_;
+    PushHub& hub_;
+    bool writing_ = false;
+    bool closing_ = false;
+};

@@ -1,0 +1,71 @@
+// The HTTP JSON API under /api, and the announcements on the push channel.
+//
+//   GET    /api/state                          link, memories, setting (steps and units)
+//   GET    /api/scales                         every field's range and step texts
+//   GET    /api/response                       the response curve of each channel
+//   PUT    /api/settings/CH/FIELD              {"value": steps or a value in units}
+//   PUT    /api/settings/CH/hpf|lpf            the same: a filter type or a frequency
+//   PUT    /api/settings/CH/peq/BAND/FIELD     the same for a PEQ band
+//   PUT    /api/memories/SLOT                  {"name": "..."}: store the setting
+//   POST   /api/memories/SLOT/recall
+//   DELETE /api/memories/SLOT
+//   GET    /api/memory-file                    the six memories as a memory file
+//   PUT    /api/memory-file                    a memory file stored into the unit
+//   GET|PUT /api/memory-file.json              the same in the file's lossless JSON form
+//
+// Every push message is {"type", "seq", ...}: "state" (everything, also the
+// first message a client gets), "channel" (one channel's setting), "memories",
+// "link". seq counts the announcements; a response to a change carries the
+// seq of the announcement that reported it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ApiTypes.h"
+
+class PushHub;
+class RemoteUnit;
+
+class RemoteApi {
+public:
+    using Respond = std::function<void(ApiResponse)>;
+
+    // Announces the unit's changes on the hub, and welcomes its new clients.
+    RemoteApi(RemoteUnit& unit, PushHub& hub);
+
+    // A request under /api/; `respond` is called once, perhaps later.
+    void Handle(const ApiRequest& request, const Respond& respond);
+
+private:
+    using json = nlohmann::ordered_json;
+
+    void Route(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond);
+    void EditField(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond);
+    void StoreMemory(const ApiRequest& request, int slot, const Respond& respond);
+    void RecallMemory(int slot, const Respond& respond);
+    void DeleteMemory(int slot, const Respond& respond);
+    // The file's bytes, or its JSON form (memfile/MemoryFileJson.h).
+    enum class FileForm { Bytes, Json };
+    void DownloadMemoryFile(FileForm form, const Respond& respond);
+    void UploadMemoryFile(const ApiRequest& request, FileForm form, const Respond& respond);
+
+    // Responds 503 with the reason and gives true unless the unit is connected.
+    bool Unavailable(const Respond& respond) const;
+    ApiResponse UnitFailure(const std::string& message) const;
+
+    json LinkJson() const;
+    json StateBody() const;
+    json ChannelBody(int slot) const;
+    json MemoriesBody() const;
+    json ResponseJson() const;
+    std::string Message(const char* type, const json& body) const;
+    void Announce(const char* type, const json& body);
+
+    RemoteUnit& unit_;
+    PushHub& hub_;
+    long seq_ = 0;
+};

@@ -1,0 +1,288 @@
+#include "RemoteUnit.h"
+
+#include <array>
+#include <memory>
+
+#include <boost/asio/post.hpp>
+
+#include "CliError.h"
+#include "Trace.h"
+#include "UnitSession.h"
+#include "model/MemoryImage.h"
+#include "unit/UnitCommands.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Image = std::array<std::uint8_t, kImageSize>;
+
+constexpr const char* kNoAnswer = "The unit does not answer.";
+
+}  // namespace
+
+const char* LinkStateName(LinkState state)
+{
+    switch (state) {
+        case LinkState::Connected:
+            return "connected";
+        case LinkState::NotAnswering:
+            return "not answering";
+        case LinkState::Reconnecting:
+            break;
+    }
+    return "reconnecting";
+}
+
+RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing)
+    : io_(io),
+      device_(std::move(device)),
+      timing_(timing),
+      retryTimer_(io),
+      checkTimer_(io),
+      link_(linkModel_),
+      worker_(link_),
+      ledger_(linkModel_)
+{
+    LoadDefaults(linkModel_);
+    ledger_ = SettingLedger(linkModel_);
+    link_.SetDevice(device_);
+    link_.SetTrafficObserver(SessionTraceObserver());
+    // Both run on the worker thread.
+    link_.onAnsweringChanged = [this](bool answering) {
+        if (answering) return;
+        // What is still queued then ends at once, without touching the line.
+        linkModel_.connected = 0;
+        boost::asio::post(io_, [this] { OnUnitLost(kNoAnswer); });
+    };
+    worker_.onParameterSent = [this](const Payload& payload, int result) {
+        boost::asio::post(io_, [this, payload, result] { OnSent(payload, result); });
+    };
+}
+
+RemoteUnit::~RemoteUnit()
+{
+    retryTimer_.cancel();
+    checkTimer_.cancel();
+}
+
+void RemoteUnit::Connect()
+{
+    Attempt attempt;
+    worker_.Run([&](Link& link) { attempt = ConnectAttempt(link); });
+    if (!attempt.connected) throw CliError(kExitUnitFailed, attempt.reason);
+    OnAttempt(attempt);
+    ScheduleCheck();
+}
+
+void RemoteUnit::Edit(const FieldEdit& edit, Done settled)
+{
+    const SettingLedger::Plan plan = ledger_.Edit(edit, settled);
+    lastActivity_ = Clock::now();
+    if (plan.route == SettingLedger::Route::Send) worker_.PostParameter(plan.payload);
+    if (plan.route == SettingLedger::Route::AlreadyThere) settled(kResultDone);
+}
+
+void RemoteUnit::Recall(int slot, Done done)
+{
+    RunOperation([slot](Link& link) { return RecallMemorySlot(link, slot); },
+                 [this, done](int result, const ParameterModel& after) {
+                     if (result == kResultDone && ledger_.ReplaceSetting(after) && events.stateReplaced)
+                         events.stateReplaced();
+                     done(result);
+                 });
+}
+
+void RemoteUnit::Store(int slot, const std::string& name, Done done)
+{
+    // The unit stores the setting the program sends: the one it will hold
+    // once the edits queued before the store are through.
+    Image image{};
+    ModelToImage(ledger_.Expected(), image.data());
+    RunOperation(
+        [this, slot, name, image](Link& link) {
+            ImageToModel(linkModel_, image.data());
+            return StoreMemorySlot(link, slot, name);
+        },
+        [this, done](int result, const ParameterModel& after) {
+            ledger_.ReplaceDirectory(after);
+            if (events.directoryChanged) events.directoryChanged();
+            done(result);
+        });
+}
+
+void RemoteUnit::Delete(int slot, Done done)
+{
+    RunOperation(
+        [slot](Link& link) {
+            const int result = DeleteMemorySlot(link, slot);
+            if (result == kResultDone) ReadMemoryDirectory(link);
+            return result;
+        },
+        [this, done](int result, const ParameterModel& after) {
+            ledger_.ReplaceDirectory(after);
+            if (events.directoryChanged) events.directoryChanged();
+            done(result);
+        });
+}
+
+void RemoteUnit::ReadMemoryFile(std::function<void(UnitMemoryFile)> done)
+{
+    // Empty memories are filled with the current setting's image.
+    Image image{};
+    ModelToImage(ledger_.Expected(), image.data());
+    auto file = std::make_shared<UnitMemoryFile>();
+    RunOperation(
+        [this, image, file](Link& link) {
+            ImageToModel(linkModel_, image.data());
+            *file = ReadMemoryFileFromUnit(link);
+            return kResultDone;
+        },
+        [file, done](int, const ParameterModel&) { done(*file); });
+}
+
+void RemoteUnit::LoadMemoryFile(std::vector<std::uint8_t> bytes, std::function<void(LoadFileReport)> done)
+{
+    auto report = std::make_shared<LoadFileReport>();
+    RunOperation(
+        [bytes = std::move(bytes), report](Link& link) {
+            *report = LoadMemoryFileIntoUnit(link, bytes);
+            ReadMemoryDirectory(link);
+            return kResultDone;
+        },
+        [this, report, done](int, const ParameterModel& after) {
+            ledger_.ReplaceDirectory(after);
+            if (events.directoryChanged) events.directoryChanged();
+            done(*report);
+        });
+}
+
+void RemoteUnit::Shutdown(std::function<void()> done)
+{
+    shuttingDown_ = true;
+    retryTimer_.cancel();
+    checkTimer_.cancel();
+    worker_.Cancel(lastTicket_);
+    worker_.Post([this, done](Link& link) {
+        if (linkModel_.connected) DisconnectUnit(link);
+        link.Close();
+        boost::asio::post(io_, done);
+    });
+}
+
+void RemoteUnit::RunOperation(std::function<int(Link&)> job, std::function<void(int, const ParameterModel&)> finish)
+{
+    ++operationsRunning_;
+    lastTicket_ = worker_.Post([this, job = std::move(job), finish = std::move(finish)](Link& link) {
+        const int result = job(link);
+        boost::asio::post(io_, [this, result, after = linkModel_, finish] {
+            --operationsRunning_;
+            lastActivity_ = Clock::now();
+            finish(result, after);
+        });
+    });
+}
+
+void RemoteUnit::OnSent(const Payload& payload, int result)
+{
+    lastActivity_ = Clock::now();
+    const SettingLedger::Passage passage = ledger_.Sent(payload, result);
+    if (passage.changedSlot && events.channelChanged) events.channelChanged(*passage.changedSlot);
+    Settle(passage.settled, result);
+}
+
+void RemoteUnit::OnUnitLost(const std::string& reason)
+{
+    if (shuttingDown_ || state_ != LinkState::Connected) return;
+    SetState(LinkState::NotAnswering, reason);
+    Settle(ledger_.DropOutstanding(), kResultNoAnswer);
+    ScheduleRetry();
+}
+
+void RemoteUnit::ScheduleRetry()
+{
+    retryTimer_.expires_after(timing_.retry);
+    retryTimer_.async_wait([this](const boost::system::error_code& error) {
+        if (!error) TryAgain();
+    });
+}
+
+void RemoteUnit::TryAgain()
+{
+    if (shuttingDown_) return;
+    SetState(LinkState::Reconnecting, reason_);
+    lastTicket_ = worker_.Post([this](Link& link) {
+        const Attempt attempt = ConnectAttempt(link);
+        boost::asio::post(io_, [this, attempt] { OnAttempt(attempt); });
+    });
+}
+
+// On the worker: the port opened afresh and the connect sequence run.
+RemoteUnit::Attempt RemoteUnit::ConnectAttempt(Link& link)
+{
+    Attempt attempt;
+    link.Close();
+    linkModel_.connected = 0;
+    try {
+        if (!link.Open()) throw PortOpenFailure(link);
+        const ConnectReport report = ConnectUnitWithReport(link, [](std::uint8_t) {});
+        if (report.result != ConnectResult::Connected && linkModel_.connected) DisconnectUnit(link);
+        RequireConnected(link, report);
+        attempt.connected = true;
+        attempt.unit = linkModel_;
+    } catch (const CliError& error) {
+        linkModel_.connected = 0;
+        attempt.reason = error.what();
+    }
+    return attempt;
+}
+
+void RemoteUnit::OnAttempt(const Attempt& attempt)
+{
+    if (shuttingDown_) return;
+    if (!attempt.connected) {
+        SetState(LinkState::Reconnecting, attempt.reason);
+        ScheduleRetry();
+        return;
+    }
+    ledger_.ReplaceSetting(attempt.unit);
+    ledger_.ReplaceDirectory(attempt.unit);
+    lastActivity_ = Clock::now();
+    state_ = LinkState::Connected;
+    reason_.clear();
+    if (events.stateReplaced) events.stateReplaced();
+}
+
+void RemoteUnit::ScheduleCheck()
+{
+    checkTimer_.expires_after(timing_.check);
+    checkTimer_.async_wait([this](const boost::system::error_code& error) {
+        if (error) return;
+        Check();
+        ScheduleCheck();
+    });
+}
+
+void RemoteUnit::Check()
+{
+    const bool quiet =
+        operationsRunning_ == 0 && ledger_.OutstandingCount() == 0 && Clock::now() - lastActivity_ >= timing_.check;
+    if (!Connected() || !quiet) return;
+    RunOperation([](Link& link) { return ReadCurrentIntoModel(link); },
+                 [this](int result, const ParameterModel& after) {
+                     if (result == kResultDone && Connected() && ledger_.ReplaceSetting(after) && events.stateReplaced)
+                         events.stateReplaced();
+                 });
+}
+
+void RemoteUnit::SetState(LinkState state, const std::string& reason)
+{
+    if (state == state_ && reason == reason_) return;
+    state_ = state;
+    reason_ = reason;
+    if (events.linkChanged) events.linkChanged();
+}
+
+void RemoteUnit::Settle(const std::vector<SettingLedger::Settled>& settled, int result)
+{
+    for (const SettingLedger::Settled& callback : settled) callback(result);
+}

@@ -1,0 +1,120 @@
+#include "ServeCommand.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
+#include <charconv>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "CliError.h"
+#include "OnlineCommands.h"
+#include "RemoteServer.h"
+#include "RequestGate.h"
+#include "TerminalQr.h"
+#include "UnitSession.h"
+
+namespace {
+
+struct ServeArgs {
+    std::string listen = "127.0.0.1:8074";
+    std::string token;
+};
+
+CliError BadListen(const std::string& text)
+{
+    return CliError(kExitBadInput, "--listen takes ADDRESS:PORT, e.g. 127.0.0.1:8074 or [::1]:8074: " + text);
+}
+
+// "ADDRESS:PORT", with an IPv6 address in brackets.
+void ParseListen(const std::string& text, ServeOptions& options)
+{
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos) throw BadListen(text);
+    std::string address = text.substr(0, colon);
+    if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+        address = address.substr(1, address.size() - 2);
+    else if (address.find(':') != std::string::npos)
+        throw BadListen(text);
+    unsigned port = 0;
+    const char* first = text.data() + colon + 1;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(first, end, port);
+    if (first == end || error != std::errc{} || stop != end || port > 65535) throw BadListen(text);
+    options.address = address;
+    options.port = static_cast<std::uint16_t>(port);
+}
+
+// The machine's IPv4 addresses other than loopback, for a bind to every address.
+std::vector<std::string> NetworkAddresses()
+{
+    std::vector<std::string> addresses;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return addresses;
+    const std::unique_ptr<ifaddrs, decltype(&freeifaddrs)> owner(list, &freeifaddrs);
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        if (inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text) != nullptr) addresses.emplace_back(text);
+    }
+    return addresses;
+}
+
+std::vector<std::string> PageAddresses(const ServeOptions& options, std::uint16_t port)
+{
+    std::vector<std::string> hosts{options.address};
+    if (options.address == "0.0.0.0" || options.address == "::") hosts = NetworkAddresses();
+    if (hosts.empty()) hosts = {"127.0.0.1"};
+    std::vector<std::string> urls;
+    for (const std::string& host : hosts) {
+        const std::string name = host.find(':') == std::string::npos ? host : "[" + host + "]";
+        urls.push_back("http://" + name + ":" + std::to_string(port) + "/" +
+                       (options.token.empty() ? "" : "#token=" + options.token));
+    }
+    return urls;
+}
+
+void PrintWelcome(const ServeOptions& options, std::uint16_t port)
+{
+    const std::vector<std::string> urls = PageAddresses(options, port);
+    std::cout << "Serving the unit on " << options.device << ".\n";
+    for (const std::string& url : urls) std::cout << "Remote page: " << url << '\n';
+    if (!options.token.empty()) std::cout << "Token: " << options.token << '\n' << TerminalQr(urls.front());
+    std::cout << "Stop with Ctrl+C." << std::endl;
+}
+
+void Serve(const std::string& portName, const ServeArgs& args)
+{
+    if (portName.empty()) throw CliError(kExitBadInput, "This command needs --port DEVICE (COMn or a device path).");
+    ServeOptions options;
+    ParseListen(args.listen, options);
+    if (!args.token.empty() && !ValidToken(args.token))
+        throw CliError(kExitBadInput, "--token takes 16..128 letters, digits, '-' or '_'.");
+    options.token = args.token;
+    if (options.token.empty() && !LocalHostOnly(options.address)) options.token = NewToken();
+    options.device = PortDevice(portName);
+
+    RemoteServer server(options);
+    server.StopOnSignals();
+    PrintWelcome(options, server.Port());
+    server.Run();
+    std::cout << "Stopped: the unit is disconnected and its port closed." << std::endl;
+}
+
+}  // namespace
+
+void AddServeCommand(CLI::App& app, std::string& port, CommandAction& action)
+{
+    auto args = std::make_shared<ServeArgs>();
+    CLI::App* serve =
+        app.add_subcommand("serve", "Serve a web page and an HTTP API that work the unit from the network");
+    serve->add_option("--port", port, kPortHelp);
+    serve->add_option("--listen", args->listen, "ADDRESS:PORT to listen on (default 127.0.0.1:8074)");
+    serve->add_option("--token", args->token, "the token clients must give (default: a fresh one beyond localhost)");
+    serve->callback([&port, &action, args] { action = [&port, args] { Serve(port, *args); }; });
+}

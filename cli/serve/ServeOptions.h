@@ -1,0 +1,24 @@
+// How `quenbar-cli serve` runs: the unit's device, where it listens, the
+// token, and the pace of its checks on the unit.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+struct UnitTiming {
+    std::chrono::milliseconds check{2000};  // quiet this long: read the setting back
+    std::chrono::milliseconds retry{1000};  // between attempts to connect again
+};
+
+struct ServeOptions {
+    std::string device;  // resolved device path
+    std::string address = "127.0.0.1";
+    std::uint16_t port = 8074;  // 0: any free port
+    std::string token;          // empty: no token, which the local host only allows
+    UnitTiming timing;
+};
+
+// Whether the address is the local host's own (127.0.0.1 or ::1), the one
+// kind of bind that may go without a token.
+bool LocalHostOnly(const std::string& address);
