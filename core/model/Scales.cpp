@@ -156,6 +156,13 @@ std::string GainText(int gainStep)
     return text;
 }
 
+std::string PeqGainText(int gainStep)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1fdB", (static_cast<double>(gainStep) - kGainStepZero) * 0.1);
+    return text;
+}
+
 std::string DelayMsText(int delayStep)
 {
     // Dividing by ten gives exact tenths of a millisecond (125 -> 12.5).

@@ -64,6 +64,7 @@ int BandwidthStepFromOctaves(double octaves);
 
 // Output-page texts, defined for any int.
 std::string GainText(int gainStep);            // "%+.1fdB" of (step - 128) x 0.5
+std::string PeqGainText(int gainStep);         // "%.1fdB" of (step - 128) x 0.1
 std::string DelayMsText(int delayStep);        // "%.1f mS"
 std::string DelayMetresText(int delayStep);    // "%.2f M"
 std::string DelayFeetText(int delayStep);      // "%.2f Ft"

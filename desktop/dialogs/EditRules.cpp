@@ -93,8 +93,6 @@ int PeqGainTenthsFromText(std::string_view text)
     return CeilClamped(LeadingNumber(text) * 10.0, -kPeqGainTenthsLimit, kPeqGainTenthsLimit);
 }
 
-std::string PeqGainText(int gainStep) { return Format("%.1fdB", (gainStep - kGainStepZero) * 0.1); }
-
 std::string SignedTenthsText(int tenths) { return Format("%+.1fdB", tenths * 0.1); }
 
 StepRange HighPassRange(int lowPassFreq)

@@ -48,8 +48,6 @@ FrequencyRange PeqHighShelfRange();
 int PeqFrequencyFromText(std::string_view text, const FrequencyRange& range);
 // A typed PEQ gain in dB to tenths of a dB, -120..120, rounded up.
 int PeqGainTenthsFromText(std::string_view text);
-// "%.1fdB" of the gain step (128 = 0 dB, 0.1 dB per step).
-std::string PeqGainText(int gainStep);
 // "%+.1fdB" of a gain in tenths of a dB.
 std::string SignedTenthsText(int tenths);
 
