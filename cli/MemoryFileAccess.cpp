@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "CliError.h"
+#include "model/MemoryImage.h"
 
 namespace {
 
@@ -31,6 +32,14 @@ MemoryFileImage ReadCheckedMemoryFile(const std::string& path)
     const MemoryFileImage file = MemoryFileFromBytes(ReadMemoryFileBytes(path));
     if (!CheckMemoryFileFormat(file)) throw CliError(kExitBadInput, "File format error!");
     return file;
+}
+
+ParameterModel RecordSetting(const SlotRecord& record)
+{
+    ParameterModel model{};
+    LoadDefaults(model);
+    ImageToModel(model, record.imageBlock.data());
+    return model;
 }
 
 void WriteMemoryFile(const std::string& path, const MemoryFileImage& file)

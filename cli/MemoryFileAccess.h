@@ -14,4 +14,7 @@ std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path);
 // The file laid out in memory after the format check ("File format error!").
 MemoryFileImage ReadCheckedMemoryFile(const std::string& path);
 
+// The record's setting, with the clamps of a read from the unit.
+ParameterModel RecordSetting(const SlotRecord& record);
+
 void WriteMemoryFile(const std::string& path, const MemoryFileImage& file);

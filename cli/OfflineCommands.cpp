@@ -7,22 +7,13 @@
 
 #include "ChannelJson.h"
 #include "MemoryFileAccess.h"
-#include "model/MemoryImage.h"
 #include "model/Model.h"
 #include "response/Response.h"
+#include "response/ResponseCsv.h"
 
 namespace {
 
 using json = nlohmann::ordered_json;
-
-// The record's setting, with the clamps of a read from the unit.
-ParameterModel UnpackRecord(const SlotRecord& record)
-{
-    ParameterModel model{};
-    LoadDefaults(model);
-    ImageToModel(model, record.imageBlock.data());
-    return model;
-}
 
 void Inspect(const std::string& path)
 {
@@ -33,7 +24,7 @@ void Inspect(const std::string& path)
         slots.push_back({{"slot", i + 1},
                          {"used", record.usedByte == 1},
                          {"name", NameText(record.name)},
-                         {"settings", SettingsJson(UnpackRecord(record))}});
+                         {"settings", SettingsJson(RecordSetting(record))}});
     }
     std::cout << json{{"slots", slots}}.dump(2) << '\n';
 }
@@ -41,9 +32,15 @@ void Inspect(const std::string& path)
 void PrintResponse(const std::string& path, int slot, int channelSlot)
 {
     const MemoryFileImage file = ReadCheckedMemoryFile(path);
-    const ResponseCurve curve = ComputeResponse(UnpackRecord(ReadSlotRecord(file, slot - 1)), channelSlot);
+    const ResponseCurve curve = ComputeResponse(RecordSetting(ReadSlotRecord(file, slot - 1)), channelSlot);
     for (int k = 0; k < kFreqSteps; ++k)
         std::printf("%d\t%g\t%.6f\n", k, FreqTable[k], curve[static_cast<std::size_t>(k)]);
+}
+
+void PrintResponseCsv(const std::string& path, int slot)
+{
+    const MemoryFileImage file = ReadCheckedMemoryFile(path);
+    std::cout << ResponseCsv(RecordSetting(ReadSlotRecord(file, slot - 1)));
 }
 
 }  // namespace
@@ -59,14 +56,23 @@ void AddOfflineCommands(CLI::App& app, CommandAction& action)
         std::string path;
         int slot = 0;
         std::string channel;
+        bool csv = false;
     };
     auto args = std::make_shared<ResponseArgs>();
-    CLI::App* response =
-        app.add_subcommand("response", "Print the response curve of one record's channel: step, Hz and dB per line");
+    CLI::App* response = app.add_subcommand(
+        "response",
+        "Print the response curve of one record's channel: step, Hz and dB per line; with --csv both channels");
     response->add_option("FILE", args->path, "memory file (.cmf)")->required();
     response->add_option("SLOT", args->slot, "record 1..6")->required()->check(CLI::Range(1, kMemorySlots));
-    response->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));
+    CLI::Option* channel = response->add_option("CHANNEL", args->channel, "lr or sub (without --csv)")
+                               ->check(CLI::IsMember({"lr", "sub"}));
+    response->add_flag("--csv", args->csv, "both channels as CSV: step,Hz,Left&Right dB,Sub dB")->excludes(channel);
     response->callback([&action, args] {
+        if (args->csv) {
+            action = [args] { PrintResponseCsv(args->path, args->slot); };
+            return;
+        }
+        if (args->channel.empty()) throw CLI::RequiredError("CHANNEL");
         action = [args] { PrintResponse(args->path, args->slot, args->channel == "lr" ? kSlotLeftRight : kSlotSub); };
     });
 }

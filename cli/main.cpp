@@ -6,6 +6,7 @@
 #include "CliError.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
+#include "ReportCommand.h"
 
 int main(int argc, char** argv)
 {
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     CommandAction action;
     AddOfflineCommands(app, action);
     AddOnlineCommands(app, port, action);
+    AddReportCommand(app, action);
 
     try {
         app.parse(argc, argv);

@@ -195,6 +195,44 @@ TEST(CliResponse, PrintsEveryStepWithItsFrequencyAndTheCurveOfTheChosenChannel)
     }
 }
 
+TEST(CliResponse, CsvPrintsBothChannelsOfTheRecordStepByStep)
+{
+    std::array<RecordBytes, 6> records{};
+    records[2].image[31 + 7] = 19;  // Sub low-pass "12dB Butterworth" at 1000 Hz
+    records[2].image[31 + 8] = 0, records[2].image[31 + 9] = 238;
+    const std::string path = WriteFile("lowpass.cmf", records);
+
+    const CliRun run = RunCli({"response", path, "3", "--csv"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::istringstream lines(run.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "step,Hz,Left&Right dB,Sub dB");
+    std::vector<std::string> rows;
+    while (std::getline(lines, line)) rows.push_back(line);
+    ASSERT_EQ(rows.size(), 395u);
+    for (int k = 0; k < 395; ++k) {
+        std::istringstream fields(rows[k]);
+        int step = -1;
+        double hz = 0, leftRight = 1, sub = 1;
+        char comma = 0;
+        fields >> step >> comma >> hz >> comma >> leftRight >> comma >> sub;
+        ASSERT_EQ(step, k) << rows[k];
+        EXPECT_EQ(leftRight, 0.0) << rows[k];
+        if (k == 238) {
+            EXPECT_EQ(hz, 1000.0);
+        } else if (k == 273) {
+            EXPECT_NEAR(sub, -12.0, 1e-4);
+        } else if (k == 100) {
+            EXPECT_EQ(sub, 0.0);
+        }
+    }
+
+    for (const auto& args : {std::vector<std::string>{"response", path, "3"},
+                             std::vector<std::string>{"response", path, "3", "sub", "--csv"}})
+        EXPECT_EQ(RunCli(args).exitCode, 2);
+}
+
 TEST(CliOfflineErrors, RejectsMalformedFilesAndBadArgumentsWithExitCode2)
 {
     std::vector<unsigned char> bytes = MemoryFileBytes({});
