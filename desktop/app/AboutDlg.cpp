@@ -12,6 +12,7 @@
 #include "app/ErrorBox.h"
 #include "app/Identity.h"
 #include "app/Messages.h"
+#include "app/ModelChanges.h"
 #include "app/ServiceKeys.h"
 #include "app/ToolbarImages.h"
 #include "app/UnitLink.h"
@@ -133,14 +134,16 @@ void CAboutDlg::accept()
 
 void CAboutDlg::RunReset()
 {
-    if (ResetUnit(UnitLink()) != 0) ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
+    const int result = ResetUnit(UnitLink());
+    NotifyModelChanged();
+    if (result != 0) ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
 }
 
 void CAboutDlg::RunLogo()
 {
     std::array<std::string, 2> padded;
-    const int result =
-        WriteLogo(UnitLink(), line1_->text().toLatin1().toStdString(), line2_->text().toLatin1().toStdString(), &padded);
+    const int result = WriteLogo(UnitLink(), line1_->text().toLatin1().toStdString(),
+                                 line2_->text().toLatin1().toStdString(), &padded);
     StoreLogoLines(padded);
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), LogoResultText(result == 0),
                     QMessageBox::Ok, this);

@@ -10,6 +10,8 @@
 #include "app/QuenbarView.h"
 #include "app/ToolbarImages.h"
 #include "app/UnitLink.h"
+#include "graph/ExportFiles.h"
+#include "graph/ResponseWindow.h"
 
 ConnectionCommandStates CommandStatesFor(bool connected) { return {!connected, connected}; }
 
@@ -56,6 +58,11 @@ void CMainFrame::CreateMenus()
     config->addSeparator();
     config->addAction(AddCommand(kIdMemory, QStringLiteral("&Memory"), QStringLiteral("Memory Manage"),
                                  QStringLiteral("Memory Manage")));
+    QAction* report = AddCommand(kIdSettingsReport, QStringLiteral("Settings &Report..."),
+                                 QStringLiteral("Write the current setting and its response as a PDF page"),
+                                 QStringLiteral("Settings Report"));
+    connect(report, &QAction::triggered, this, [this] { SaveSettingsReport(this); });
+    config->addAction(report);
     config->addSeparator();
     QAction* exit =
         AddCommand(kIdExit, QStringLiteral("&Exit"), QStringLiteral("Quit the application"), QStringLiteral("Exit"));
@@ -73,6 +80,11 @@ void CMainFrame::CreateMenus()
         toggle->setChecked(true);
         view->addAction(toggle);
     }
+    view->addSeparator();
+    QAction* response = AddCommand(kIdViewResponse, QStringLiteral("&Response"),
+                                   QStringLiteral("Show the response of both channels"), QStringLiteral("Response"));
+    connect(response, &QAction::triggered, this, &CMainFrame::ShowResponseWindow);
+    view->addAction(response);
     // The check marks follow the bars, which the user may also close or undock.
     connect(view, &QMenu::aboutToShow, this, [this, toolbar, statusbar] {
         toolbar->setChecked(!toolBar_->isHidden());
@@ -147,6 +159,14 @@ void CMainFrame::BindViewCommands()
         connect(Command(id), &QAction::triggered, this, &CMainFrame::UpdateCommandStates);
     }
     connect(view_, &CQuenbarView::connectionChanged, this, &CMainFrame::UpdateCommandStates);
+}
+
+void CMainFrame::ShowResponseWindow()
+{
+    if (response_ == nullptr) response_ = new CResponseWindow(this);
+    response_->show();
+    response_->raise();
+    response_->activateWindow();
 }
 
 void CMainFrame::UpdateCommandStates()

@@ -1,12 +1,14 @@
 // The main window: the Config, View and Help menus, the tool bar, the
 // status bar ("Ready", the highlighted command's prompt, the CAP, NUM and
-// SCRL indicators) and the block-diagram view in its middle.
+// SCRL indicators) and the block-diagram view in its middle. It owns the
+// response window.
 #pragma once
 
 #include <QMainWindow>
 #include <map>
 
 class CQuenbarView;
+class CResponseWindow;
 class QLabel;
 class QToolBar;
 
@@ -15,6 +17,8 @@ inline constexpr int kIdRs232 = 32771;
 inline constexpr int kIdConnect = 32772;
 inline constexpr int kIdDisconnect = 32773;
 inline constexpr int kIdMemory = 32775;
+inline constexpr int kIdSettingsReport = 32776;
+inline constexpr int kIdViewResponse = 32777;
 inline constexpr int kIdAbout = 57664;
 inline constexpr int kIdExit = 57665;
 inline constexpr int kIdViewToolbar = 59392;
@@ -41,6 +45,11 @@ public:
     // Brings Connect and Disconnect in line with the connection flag.
     void UpdateCommandStates();
 
+    // Opens the response window (once; later it is brought to the front).
+    void ShowResponseWindow();
+    // The response window, or nullptr before it was first opened.
+    CResponseWindow* ResponseWindow() const { return response_; }
+
 signals:
     void aboutRequested();
 
@@ -52,6 +61,7 @@ private:
     void BindViewCommands();
 
     CQuenbarView* view_ = nullptr;
+    CResponseWindow* response_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* ready_ = nullptr;
     std::map<int, QAction*> commands_;

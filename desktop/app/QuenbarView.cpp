@@ -10,11 +10,12 @@
 #include "app/DlgRs232.h"
 #include "app/ErrorBox.h"
 #include "app/Messages.h"
+#include "app/ModelChanges.h"
+#include "app/UnitLink.h"
 #include "app/controls/LabelButton.h"
 #include "app/controls/RoundButton.h"
 #include "dialogs/ChannelSettings.h"
 #include "memory/MemoryDialog.h"
-#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -167,6 +168,7 @@ void CQuenbarView::OnConnect()
         ShowErrorBox(this, QString::fromLatin1(kConnectFailedText));
     else if (result == ConnectResult::CurrentReadFailed)
         ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
+    NotifyModelChanged();
     emit connectionChanged();
 }
 

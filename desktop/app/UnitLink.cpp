@@ -1,5 +1,6 @@
 #include "app/UnitLink.h"
 
+#include "app/ModelChanges.h"
 #include "unit/UnitCommands.h"
 
 ParameterModel model{};
@@ -10,4 +11,8 @@ Link& UnitLink()
     return link;
 }
 
-void SendEdit(int parameterId) { SendParameter(UnitLink(), parameterId); }
+void SendEdit(int parameterId)
+{
+    SendParameter(UnitLink(), parameterId);
+    NotifyModelChanged();
+}

@@ -14,5 +14,6 @@ extern ParameterModel model;
 Link& UnitLink();
 
 // Sends the message of the field the user has just edited (its payload read
-// from `model`). Nothing is sent while not connected.
+// from `model`), and tells the windows (NotifyModelChanged). Nothing is sent
+// while not connected.
 void SendEdit(int parameterId);

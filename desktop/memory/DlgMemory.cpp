@@ -8,11 +8,12 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
+#include "app/ModelChanges.h"
+#include "app/UnitLink.h"
 #include "memory/DlgStore.h"
 #include "memory/MemoryFileDialogs.h"
 #include "memory/MemoryTexts.h"
 #include "memory/SlotIcons.h"
-#include "app/UnitLink.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -194,7 +195,9 @@ void CDlgMemory::OnStore()
                                                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    if (StoreMemorySlot(UnitLink(), slot, name.toLatin1().toStdString()) != 0) {
+    const int result = StoreMemorySlot(UnitLink(), slot, name.toLatin1().toStdString());
+    NotifyModelChanged();
+    if (result != 0) {
         ShowFailure(memory_text::kStoreFailed);
     }
     accept();
@@ -202,7 +205,9 @@ void CDlgMemory::OnStore()
 
 void CDlgMemory::OnRecall()
 {
-    if (RecallMemorySlot(UnitLink(), model.curMemory) != 0) {
+    const int result = RecallMemorySlot(UnitLink(), model.curMemory);
+    NotifyModelChanged();
+    if (result != 0) {
         ShowFailure(memory_text::kRecallFailed);
         return;
     }
@@ -217,7 +222,9 @@ void CDlgMemory::OnDelete()
         return;
     }
     model.curMemory = row + 1;
-    if (DeleteMemorySlot(UnitLink(), model.curMemory) != 0) {
+    const int result = DeleteMemorySlot(UnitLink(), model.curMemory);
+    NotifyModelChanged();
+    if (result != 0) {
         ShowFailure(memory_text::kEraseFailed);
     }
     FillList();

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 
+#include "app/ModelChanges.h"
 #include "app/UnitLink.h"
 #include "memfile/MemoryFile.h"
 #include "memory/MemoryTexts.h"
@@ -101,8 +102,9 @@ LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner, const std
     {
         WaitCursor wait;
         report = LoadMemoryFileIntoUnit(UnitLink(), std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                                  static_cast<std::size_t>(bytes.size())));
+                                                              static_cast<std::size_t>(bytes.size())));
     }
+    NotifyModelChanged();
     if (afterStores) {
         afterStores();
     }
