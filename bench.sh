@@ -3,8 +3,10 @@
 # builds by default, optimised with debug information), runs
 # them and prints one table: response curve, graph draw, frame building, a
 # parameter round trip and the connect sequence (unpaced and paced at the
-# line rate, with their line-time ratios), start-up to the first painted
-# window, and peak memory. Raw results stay in build-bench/results/
+# line rate, with their line-time ratios), the desktop's exchanges off its
+# GUI thread (event-loop stall on a silent unit, drag release to the unit,
+# messages per second during a drag), start-up to the first painted window,
+# and peak memory. Raw results stay in build-bench/results/
 # (QUENBAR_BENCH_DIR names another build directory).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -16,7 +18,7 @@ results="$dir/results"
 mkdir -p "$results"
 cmake -S . -B "$dir" -G Ninja >/dev/null
 benches=(core_bench link_bench)
-cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench)
+cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench unit_work_bench)
 cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator >/dev/null
 
 rss_entries=()

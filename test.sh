@@ -8,7 +8,9 @@
 #                     under ThreadSanitizer (build-tsan/), and the fuzz
 #                     targets (build-fuzz/, clang and libFuzzer), each for
 #                     QUENBAR_FUZZ_SECONDS (default 30) after replaying its
-#                     seed corpus
+#                     seed corpus, and the Windows build: the core, its tests
+#                     and quenbar-cli.exe built with MinGW-w64 (build-mingw/),
+#                     and the core's tests under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -29,7 +31,9 @@ ctest --test-dir build --output-on-failure -j "$(nproc)"
 [ "$stages" = all ] || exit 0
 
 echo "== build-tsan/: the link, command-line and soak tests under ThreadSanitizer"
-configure_and_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_BENCHMARKS=OFF
+# Qt is not built for ThreadSanitizer: the report library (Qt GUI) stays out.
+configure_and_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_REPORT=OFF \
+  -DQUENBAR_BENCHMARKS=OFF
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L 'link|cli|soak'
 
@@ -49,3 +53,8 @@ if command -v clang++ >/dev/null; then
 else
   echo "clang++ not found: fuzz targets skipped"
 fi
+
+echo "== build-mingw/: the core, its tests and quenbar-cli.exe for 64-bit Windows, the tests under Wine"
+ensure_packages "${QUENBAR_WINDOWS_PACKAGES[@]}"
+configure_and_build build-mingw --toolchain cmake/mingw-w64-x86_64.cmake
+ctest --test-dir build-mingw --output-on-failure -j "$(nproc)"

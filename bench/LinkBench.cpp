@@ -12,14 +12,17 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <memory>
 #include <thread>
 
 #include "emulator/Emulator.h"
-#include "link/ParameterMessages.h"
 #include "link/Link.h"
-#include "unit/UnitCommands.h"
+#include "link/ParameterMessages.h"
+#include "link/TrafficDecoder.h"
 #include "model/Model.h"
+#include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"
+#include "unit/UnitProbe.h"
 
 namespace {
 
@@ -156,6 +159,41 @@ void BM_WaitOnSilentUnit(benchmark::State& state)
     state.counters["process_cpu_percent"] = 100.0 * cpu / wall;
 }
 
+// The round trip with the traffic decoded as the Communication Log does it
+// (on the link's threads here, not handed to a window): what an open log
+// costs. Without an observer the round trip above is the closed log's cost.
+void BM_ParameterRoundTripLogged(benchmark::State& state)
+{
+    struct Decoding final : TrafficObserver {
+        void OnTraffic(const TrafficEvent& event) override { benchmark::DoNotOptimize(decoder.Decode(event)); }
+        TrafficDecoder decoder;
+    } log;
+    LinkSession session({});
+    if (!session.Ok()) return state.SkipWithError("no emulated unit");
+    model.connected = 1;
+    link.SetTrafficObserver(&log);
+    for (auto _ : state)
+        if (SendParameter(link, PID_LR_GAIN) != 0) return state.SkipWithError("message not acknowledged");
+    link.SetTrafficObserver(nullptr);
+}
+
+// The probe of eight devices at once, seven of them silent: each silent one
+// costs a whole time-out, so the probe takes one time-out, not seven.
+void BM_ProbeEightDevicesSevenSilent(benchmark::State& state)
+{
+    std::vector<std::unique_ptr<Rx74Emulator>> units;
+    std::vector<std::string> devices;
+    for (int i = 0; i < 8; ++i) {
+        units.push_back(std::make_unique<Rx74Emulator>(EmulatorFaults{.silent = i != 3}));
+        if (!units.back()->Start()) return state.SkipWithError("no emulated unit");
+        devices.push_back(units.back()->DevicePath());
+    }
+    for (auto _ : state) {
+        const std::vector<ProbeResult> results = ProbeDevices(devices);
+        if (results[3].outcome != ProbeOutcome::UnitAnswered) return state.SkipWithError("unit not found");
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BM_ParameterRoundTrip)
@@ -176,5 +214,11 @@ BENCHMARK(BM_ConnectSequence)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_WaitOnSilentUnit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ParameterRoundTripLogged)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ProbeEightDevicesSevenSilent)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 BENCHMARK_MAIN();

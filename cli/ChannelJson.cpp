@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-#include "ChannelFields.h"
+#include "memfile/ChannelValuesJson.h"
+#include "memfile/MemoryFileJson.h"
+#include "model/ChannelFields.h"
 
 using json = nlohmann::ordered_json;
 
@@ -25,6 +27,11 @@ json SettingsJson(const ParameterModel& model)
     return {{"lr", ChannelJson(model, kSlotLeftRight)}, {"sub", ChannelJson(model, kSlotSub)}};
 }
 
+json ValuesJson(const ParameterModel& model)
+{
+    return {{"lr", ChannelValuesJson(model, kSlotLeftRight)}, {"sub", ChannelValuesJson(model, kSlotSub)}};
+}
+
 json MemoryDirectoryJson(const ParameterModel& model)
 {
     json memories = json::array();
@@ -35,19 +42,4 @@ json MemoryDirectoryJson(const ParameterModel& model)
                             {"name", NameText(std::string_view(name, strnlen(name, kMemNameBuffer)))}});
     }
     return memories;
-}
-
-std::string NameText(std::string_view bytes)
-{
-    std::string utf8;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
 }

@@ -1,9 +1,6 @@
 // The model as JSON: the channel objects printed by inspect, dump, recall and
-// reset, and the memory directory printed by dump.
+// reset, as raw steps and in units, and the memory directory printed by dump.
 #pragma once
-
-#include <string>
-#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -16,9 +13,8 @@ nlohmann::ordered_json ChannelJson(const ParameterModel& model, int slot);
 // {"lr": slot 0, "sub": slot 2}.
 nlohmann::ordered_json SettingsJson(const ParameterModel& model);
 
+// The same in units, as a memory file's JSON form has them (memfile/ChannelValuesJson.h).
+nlohmann::ordered_json ValuesJson(const ParameterModel& model);
+
 // Six {"slot","used","name"} entries from memUsed and memName.
 nlohmann::ordered_json MemoryDirectoryJson(const ParameterModel& model);
-
-// Name bytes as JSON text: each byte is its own character (Latin-1), so any
-// byte a unit or a file holds prints, and prints the same way every time.
-std::string NameText(std::string_view bytes);

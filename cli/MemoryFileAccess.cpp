@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "CliError.h"
@@ -42,17 +43,36 @@ ParameterModel RecordSetting(const SlotRecord& record)
     return model;
 }
 
-void WriteMemoryFile(const std::string& path, const MemoryFileImage& file)
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path)
 {
-    // Written beside the target and renamed over it once complete, so an
-    // existing file is never left half-written.
+    constexpr std::size_t kLargest = std::size_t{1} << 20;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw CliError(kExitBadInput, "Cannot open file " + path + ": " + SystemReason());
+    std::vector<std::uint8_t> bytes(kLargest + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) throw CliError(kExitBadInput, "Cannot read file " + path + ": " + SystemReason());
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kLargest) throw CliError(kExitBadInput, path + " is larger than 1 MiB: no memory file.");
+    return bytes;
+}
+
+void WriteWholeFile(const std::string& path, std::string_view content)
+{
     const std::string partial = path + ".partial";
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    if (out) out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    if (out) out.write(content.data(), static_cast<std::streamsize>(content.size()));
     if (out) out.close();
-    if (!out || std::rename(partial.c_str(), path.c_str()) != 0) {
-        const std::string reason = SystemReason();
+    // std::filesystem::rename replaces an existing file on Windows too.
+    std::error_code renameError;
+    if (out) std::filesystem::rename(partial, path, renameError);
+    if (!out || renameError) {
+        const std::string reason = renameError ? renameError.message() : SystemReason();
         std::remove(partial.c_str());
         throw CliError(kExitBadInput, "Fail to open file.\n" + path + ": " + reason);
     }
+}
+
+void WriteMemoryFile(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "memfile/MemoryFile.h"
@@ -17,4 +19,11 @@ MemoryFileImage ReadCheckedMemoryFile(const std::string& path);
 // The record's setting, with the clamps of a read from the unit.
 ParameterModel RecordSetting(const SlotRecord& record);
 
-void WriteMemoryFile(const std::string& path, const MemoryFileImage& file);
+// The whole file, for the JSON form that keeps every byte; a file larger
+// than 1 MiB (a memory file has 704 bytes) is refused.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+
+// Written beside the target and renamed over it once complete, so that an
+// existing file is never left half-written.
+void WriteWholeFile(const std::string& path, std::string_view content);
+void WriteMemoryFile(const std::string& path, std::span<const std::uint8_t> bytes);

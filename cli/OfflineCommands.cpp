@@ -7,6 +7,7 @@
 
 #include "ChannelJson.h"
 #include "MemoryFileAccess.h"
+#include "memfile/MemoryFileJson.h"
 #include "model/Model.h"
 #include "response/Response.h"
 #include "response/ResponseCsv.h"
@@ -21,26 +22,28 @@ void Inspect(const std::string& path)
     json slots = json::array();
     for (int i = 0; i < kMemorySlots; ++i) {
         const SlotRecord record = ReadSlotRecord(file, i);
+        const ParameterModel model = RecordSetting(record);
         slots.push_back({{"slot", i + 1},
                          {"used", record.usedByte == 1},
                          {"name", NameText(record.name)},
-                         {"settings", SettingsJson(RecordSetting(record))}});
+                         {"settings", SettingsJson(model)},
+                         {"values", ValuesJson(model)}});
     }
     std::cout << json{{"slots", slots}}.dump(2) << '\n';
 }
 
-void PrintResponse(const std::string& path, int slot, int channelSlot)
+// Tab-separated lines, or CSV with a header line.
+void PrintResponse(const std::string& path, int slot, int channelSlot, bool csv)
 {
     const MemoryFileImage file = ReadCheckedMemoryFile(path);
     const ResponseCurve curve = ComputeResponse(RecordSetting(ReadSlotRecord(file, slot - 1)), channelSlot);
+    if (csv) {
+        const ResponseCsvColumn column{"dB", curve};
+        std::cout << ResponseCsv({&column, 1});
+        return;
+    }
     for (int k = 0; k < kFreqSteps; ++k)
         std::printf("%d\t%g\t%.6f\n", k, FreqTable[k], curve[static_cast<std::size_t>(k)]);
-}
-
-void PrintResponseCsv(const std::string& path, int slot)
-{
-    const MemoryFileImage file = ReadCheckedMemoryFile(path);
-    std::cout << ResponseCsv(RecordSetting(ReadSlotRecord(file, slot - 1)));
 }
 
 }  // namespace
@@ -59,20 +62,15 @@ void AddOfflineCommands(CLI::App& app, CommandAction& action)
         bool csv = false;
     };
     auto args = std::make_shared<ResponseArgs>();
-    CLI::App* response = app.add_subcommand(
-        "response",
-        "Print the response curve of one record's channel: step, Hz and dB per line; with --csv both channels");
+    CLI::App* response =
+        app.add_subcommand("response", "Print the response curve of one record's channel: step, Hz and dB per line");
     response->add_option("FILE", args->path, "memory file (.cmf)")->required();
     response->add_option("SLOT", args->slot, "record 1..6")->required()->check(CLI::Range(1, kMemorySlots));
-    CLI::Option* channel = response->add_option("CHANNEL", args->channel, "lr or sub (without --csv)")
-                               ->check(CLI::IsMember({"lr", "sub"}));
-    response->add_flag("--csv", args->csv, "both channels as CSV: step,Hz,Left&Right dB,Sub dB")->excludes(channel);
+    response->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));
+    response->add_flag("--csv", args->csv, "comma-separated, with the header line step,Hz,dB");
     response->callback([&action, args] {
-        if (args->csv) {
-            action = [args] { PrintResponseCsv(args->path, args->slot); };
-            return;
-        }
-        if (args->channel.empty()) throw CLI::RequiredError("CHANNEL");
-        action = [args] { PrintResponse(args->path, args->slot, args->channel == "lr" ? kSlotLeftRight : kSlotSub); };
+        action = [args] {
+            PrintResponse(args->path, args->slot, args->channel == "lr" ? kSlotLeftRight : kSlotSub, args->csv);
+        };
     });
 }

@@ -1,15 +1,14 @@
 #include "OnlineCommands.h"
 
 #include <algorithm>
-#include <charconv>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <vector>
 
-#include "ChannelFields.h"
 #include "ChannelJson.h"
 #include "CliError.h"
+#include "FieldEdit.h"
 #include "MemoryFileAccess.h"
 #include "UnitSession.h"
 #include "link/ParameterMessages.h"
@@ -24,80 +23,22 @@ void PrintJson(const json& value) { std::cout << value.dump(2) << '\n'; }
 
 json DumpJson(const ParameterModel& model)
 {
-    return {{"memories", MemoryDirectoryJson(model)}, {"settings", SettingsJson(model)}};
+    return {{"memories", MemoryDirectoryJson(model)}, {"settings", SettingsJson(model)}, {"values", ValuesJson(model)}};
 }
 
 CliError BadInput(const std::string& message) { return CliError(kExitBadInput, message); }
 
-int ParseInteger(const std::string& text, const std::string& what)
-{
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc{} || stop != end) throw BadInput(what + " must be an integer: " + text);
-    return value;
-}
-
-// One field edit: where it goes in the model and the message that sends it.
-struct FieldEdit {
-    int slot = kSlotLeftRight;
-    int band = 0;
-    std::function<int&(ParameterModel&)> target;
-    int min = 0;
-    int max = 0;
-    int parameterId = 0;
-    int value = 0;
-};
-
-FieldEdit ChannelFieldEdit(int slot, const std::string& name, const std::string& value)
-{
-    const ChannelField* field = FindChannelField(name);
-    if (field == nullptr) throw BadInput("Unknown channel field: " + name);
-    if (slot == kSlotSub && !field->subId)
-        throw BadInput("The Sub channel's " + name + " has no parameter message and cannot be set.");
-    return {slot,
-            0,
-            [field, slot](ParameterModel& model) -> int& { return field->In(model, slot); },
-            field->min,
-            field->max,
-            slot == kSlotLeftRight ? field->leftRightId : *field->subId,
-            ParseInteger(value, name)};
-}
-
-FieldEdit PeqFieldEdit(int slot, const std::string& bandText, const std::string& name, const std::string& value)
-{
-    const int band = ParseInteger(bandText, "BAND");
-    if (band < 0 || band >= kPeqBands) throw BadInput("BAND must be 0, 1 or 2: " + bandText);
-    const PeqField* field = FindPeqField(name);
-    if (field == nullptr) throw BadInput("Unknown PEQ field: " + name);
-    return {slot,
-            band,
-            [field, slot, band](ParameterModel& model) -> int& { return field->In(model, slot, band); },
-            field->min,
-            field->max,
-            field->id,
-            ParseInteger(value, name)};
-}
-
-// "FIELD VALUE" or "peq BAND FIELD VALUE" after the channel.
-FieldEdit ParseFieldEdit(const std::string& channel, const std::vector<std::string>& words)
-{
-    const int slot = channel == "lr" ? kSlotLeftRight : kSlotSub;
-    if (words.size() == 2) return ChannelFieldEdit(slot, words[0], words[1]);
-    if (words.size() == 4 && words[0] == "peq") return PeqFieldEdit(slot, words[1], words[2], words[3]);
-    throw BadInput("Expected: set CHANNEL FIELD VALUE or set CHANNEL peq BAND FIELD VALUE");
-}
-
-// Writes the value, held to what the field's editor allows, and sends it
-// as the editor would.
+// Writes the edit's steps into the model and sends them as the editor
+// would, then says what was set.
 void ApplyFieldEdit(UnitSession& session, const FieldEdit& edit)
 {
     ParameterModel& model = session.model();
-    edit.target(model) = std::clamp(edit.value, edit.min, edit.max);
+    for (const FieldEdit::Assignment& assignment : edit.assignments) assignment.target(model) = assignment.step;
     model.curChannel = edit.slot;
     model.curBand = edit.band;
     if (SendParameter(session.link(), edit.parameterId) != 0)
         throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
+    std::cout << DescribeFieldEdit(edit);
 }
 
 // A name the unit can keep. Trailing blanks and the name given to a blank
@@ -124,7 +65,7 @@ void RequireSuccess(int result, const char* message)
 // Where the online commands put what they will run, and the port they use;
 // both belong to main() and outlive the parse.
 struct OnlineContext {
-    const std::string& port;
+    std::string& port;
     CommandAction& action;
 };
 
@@ -137,6 +78,7 @@ CLI::App* AddOnlineCommand(CLI::App& app, OnlineContext context, const std::stri
                            const std::string& description, std::function<SessionWork()> prepare)
 {
     CLI::App* command = app.add_subcommand(name, description);
+    command->add_option("--port", context.port, kPortHelp);
     command->callback([context, prepare] {
         context.action = [&port = context.port, prepare] {
             if (port.empty()) throw BadInput("This command needs --port DEVICE (COMn or a device path).");
@@ -155,6 +97,7 @@ void SaveUnitMemories(UnitSession& session, const std::string& path)
     const UnitMemoryFile read = ReadMemoryFileFromUnit(session.link());
     if (!read.Complete()) throw CliError(kExitUnitFailed, DescribeUnreadSlots(read.unreadSlots));
     WriteMemoryFile(path, read.bytes);
+    std::cout << "Save memory data to File.\n" << path << ": " << DescribeSave(read.bytes) << '\n';
 }
 
 void LoadUnitMemories(UnitSession& session, const MemoryFileImage& file)
@@ -163,12 +106,23 @@ void LoadUnitMemories(UnitSession& session, const MemoryFileImage& file)
     switch (report.result) {
         case LoadFileResult::Loaded:
         case LoadFileResult::Cancelled:
+            std::cout << "Load from file ok!\n" << DescribeLoad(report) << '\n';
             return;
         case LoadFileResult::FormatError:
             throw BadInput("File format error!");
         case LoadFileResult::DownloadFailed:
-            throw CliError(kExitUnitFailed, "fail to download program data to unit!");
+            throw CliError(kExitUnitFailed, "fail to download program data to unit!\nMemory " +
+                                                std::to_string(report.failedSlot) + " could not be stored.\n" +
+                                                DescribeLoad(report));
     }
+}
+
+void RecallUsedMemory(UnitSession& session, int slot)
+{
+    if (session.model().memUsed[slot - 1] == 0)
+        throw BadInput("Memory " + std::to_string(slot) + " is empty: there is nothing to recall.");
+    RequireSuccess(RecallMemorySlot(session.link(), slot), "Fail to read from MCU !");
+    PrintJson({{"settings", SettingsJson(session.model())}, {"values", ValuesJson(session.model())}});
 }
 
 struct OnlineArgs {
@@ -183,7 +137,7 @@ struct OnlineArgs {
 
 }  // namespace
 
-void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& action)
+void AddOnlineCommands(CLI::App& app, std::string& port, CommandAction& action)
 {
     const OnlineContext context{port, action};
     auto args = std::make_shared<OnlineArgs>();
@@ -194,33 +148,36 @@ void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& ac
     add("dump", "Print the unit's memory directory and current setting as JSON",
         [] { return [](UnitSession& session) { PrintJson(DumpJson(session.model())); }; });
 
-    CLI::App* set = add("set", "Change one field: set CHANNEL FIELD VALUE, set CHANNEL peq BAND FIELD VALUE", [args] {
-        const FieldEdit edit = ParseFieldEdit(args->channel, args->words);
-        return [edit](UnitSession& session) { ApplyFieldEdit(session, edit); };
-    });
+    CLI::App* set = add("set",
+                        "Change one field and print the value set: set CHANNEL FIELD VALUE, set CHANNEL hpf|lpf TYPE "
+                        "FREQ, set CHANNEL peq BAND FIELD VALUE",
+                        [args] {
+                            const FieldEdit edit = ParseFieldEdit(args->channel, args->words);
+                            return [edit](UnitSession& session) { ApplyFieldEdit(session, edit); };
+                        });
+    set->footer(FieldsHelp());
     set->add_option("CHANNEL", args->channel, "lr or sub")->required()->check(CLI::IsMember({"lr", "sub"}));
-    set->add_option("FIELD", args->words, "FIELD VALUE or peq BAND FIELD VALUE")->required();
+    set->add_option("FIELD", args->words, "FIELD VALUE, hpf|lpf TYPE FREQ or peq BAND FIELD VALUE")->required();
 
     CLI::App* store = add("store", "Store the current setting into a memory", [args] {
         CheckStoreName(args->name);
         return [args](UnitSession& session) {
             RequireSuccess(StoreMemorySlot(session.link(), args->slot, args->name), "Fail to store to memory !");
+            std::cout << "Stored the current setting in memory " << args->slot << " as \"" << StoreName(args->name)
+                      << "\".\n";
         };
     });
     store->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
     store->add_option("NAME", args->name, "at most 10 characters")->required();
 
-    CLI::App* recall = add("recall", "Recall a memory into the unit and print it", [args] {
-        return [args](UnitSession& session) {
-            RequireSuccess(RecallMemorySlot(session.link(), args->slot), "Fail to read from MCU !");
-            PrintJson({{"settings", SettingsJson(session.model())}});
-        };
-    });
+    CLI::App* recall = add("recall", "Recall a used memory into the unit and print it",
+                           [args] { return [args](UnitSession& session) { RecallUsedMemory(session, args->slot); }; });
     recall->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));
 
     CLI::App* erase = add("delete", "Erase a memory", [args] {
         return [args](UnitSession& session) {
             RequireSuccess(DeleteMemorySlot(session.link(), args->slot), "Fail to erase from memory!");
+            std::cout << "Erased memory " << args->slot << ".\n";
         };
     });
     erase->add_option("SLOT", args->slot, "memory 1..6")->required()->check(CLI::Range(1, kMemorySlots));

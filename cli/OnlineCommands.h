@@ -6,6 +6,9 @@
 
 #include "OfflineCommands.h"
 
-// Adds dump, set, store, recall, delete, save, load, reset and logo; the one
-// chosen on the command line sets `action`. `port` is read when it runs.
-void AddOnlineCommands(CLI::App& app, const std::string& port, CommandAction& action);
+inline constexpr char kPortHelp[] = "serial port of the unit: COMn or a device path";
+
+// Adds dump, set, store, recall, delete, save, load, reset and logo, each
+// with its own --port option beside the program's; the one chosen on the
+// command line sets `action`. `port` is read when it runs.
+void AddOnlineCommands(CLI::App& app, std::string& port, CommandAction& action);

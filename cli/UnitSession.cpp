@@ -1,6 +1,8 @@
 #include "UnitSession.h"
 
 #include "CliError.h"
+#include "Trace.h"
+#include "link/LineErrorText.h"
 #include "link/PortName.h"
 #include "model/Model.h"
 #include "unit/UnitOperations.h"
@@ -8,6 +10,7 @@
 UnitSession::UnitSession(const std::string& portName)
 {
     LoadDefaults(model_);
+    link_.SetTrafficObserver(SessionTraceObserver());
     OpenPort(portName);
     try {
         Connect();
@@ -30,20 +33,21 @@ void UnitSession::OpenPort(const std::string& portName)
     const std::optional<std::string> device = ResolvePortName(portName);
     if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
     link_.SetDevice(*device);
-    if (!link_.Open()) {
-        throw CliError(kExitUnitFailed, "RS232 Connection failed.\n" + *device + " cannot be opened.");
-    }
+    if (!link_.Open())
+        throw CliError(kExitUnitFailed, "RS232 Connection failed.\n" + DescribeLineError(*device, link_.LastError()));
 }
 
 void UnitSession::Connect()
 {
     // The command line keeps no settings, so the firmware type has nowhere
     // to be written back to.
-    switch (ConnectUnit(link_, [](std::uint8_t) {})) {
+    const ConnectReport report = ConnectUnitWithReport(link_, [](std::uint8_t) {});
+    switch (report.result) {
         case ConnectResult::Connected:
             return;
         case ConnectResult::HandshakeFailed:
-            throw CliError(kExitUnitFailed, "Connect fail!\nPlease check rs232 port setting.");
+            throw CliError(kExitUnitFailed, "Connect fail!\nPlease check rs232 port setting.\n" +
+                                                DescribeConnectFailure(link_.Device(), report));
         case ConnectResult::CurrentReadFailed:
             throw CliError(kExitUnitFailed, "Read current value fail!.");
     }

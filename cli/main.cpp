@@ -1,24 +1,46 @@
 // quenbar-cli: memory files without a unit, and the unit over its serial line.
 #include <iostream>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include <CLI/CLI.hpp>
 
 #include "CliError.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
+#include "PortCommands.h"
+#include "PresetCommands.h"
+#include "Trace.h"
+#ifdef QUENBAR_REPORT_COMMAND
 #include "ReportCommand.h"
+#endif
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // The same bytes as on every other platform: no CR before each LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     CLI::App app{"Quenbar command line: memory files and the RX7.4 unit"};
     app.require_subcommand(1);
+    // Options are --name on every platform: an argument such as
+    // /shows/live.cmf is a path on Windows too, not an option.
+    app.allow_windows_style_options(false);
     std::string port;
-    app.add_option("--port", port, "serial port of the unit: COMn or a device path");
+    app.add_option("--port", port, kPortHelp);
 
     CommandAction action;
     AddOfflineCommands(app, action);
     AddOnlineCommands(app, port, action);
+    AddPresetCommands(app, action);
+    AddPortCommands(app, action);
+    AddTraceOption(app);
+#ifdef QUENBAR_REPORT_COMMAND
     AddReportCommand(app, action);
+#endif
 
     try {
         app.parse(argc, argv);

@@ -1,12 +1,31 @@
 # quenbar_test(TARGET LABEL <label> SOURCES <files...> [LIBRARIES <libs...>]
-#              [QT] [NAME "<sentence>"] [FUNCTIONS <function...>] [TIMEOUT <seconds>])
+#              [QT] [NAME "<sentence>"] [FUNCTIONS <function...>] [TIMEOUT <seconds>]
+#              [PROPERTIES <ctest test properties...>])
 #
 # One test program, registered with ctest under its label. A Google Test
-# program (the default) has each of its cases discovered as a ctest test. A
-# QT program is a Qt Test program run on the offscreen platform: one ctest
-# test named by the NAME sentence, or one ctest test per entry of FUNCTIONS.
+# program (the default) has each of its cases discovered as a ctest test; in
+# a Windows build it is one ctest test run under Wine. A QT program is a Qt
+# Test program run on the offscreen platform: one ctest test named by the
+# NAME sentence, or one ctest test per entry of FUNCTIONS.
+#
+# quenbar_wine_session()
+#
+# The ctest entries that start the Wine session (scripts/wine-session.sh)
+# before the tests that require the fixture wine_session, and stop it after
+# them. The session's COM5 stands for the device path QUENBAR_WINE_COM5.
+
+# Windows programs run in this prefix; a build host's tests of the Windows
+# command line are pointed at the Windows build's prefix.
+set(QUENBAR_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix CACHE PATH "Wine prefix of the Windows tests")
+set(QUENBAR_WINE_SESSION ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh)
+set(QUENBAR_WINE_COM5 ${QUENBAR_WINE_PREFIX}-com5)
+if(CMAKE_CROSSCOMPILING)
+  # The one cross build is the Windows build: its test programs run under Wine.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUENBAR_WINE_SESSION} ${QUENBAR_WINE_PREFIX} run)
+endif()
+
 function(quenbar_test target)
-  cmake_parse_arguments(ARG "QT" "LABEL;NAME;TIMEOUT" "SOURCES;LIBRARIES;FUNCTIONS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "LABEL;NAME;TIMEOUT" "SOURCES;LIBRARIES;FUNCTIONS;PROPERTIES" ${ARGN})
   if(NOT ARG_LABEL)
     message(FATAL_ERROR "quenbar_test(${target}): LABEL is required")
   endif()
@@ -18,9 +37,17 @@ function(quenbar_test target)
   target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES})
   quenbar_warnings(${target})
 
+  if(NOT ARG_QT AND CMAKE_CROSSCOMPILING)
+    # Discovering the cases would run the program at build time.
+    target_link_libraries(${target} PRIVATE GTest::gtest_main)
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES
+      LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} FIXTURES_REQUIRED wine_session ${ARG_PROPERTIES})
+    return()
+  endif()
   if(NOT ARG_QT)
     target_link_libraries(${target} PRIVATE GTest::gtest_main)
-    gtest_discover_tests(${target} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
+    gtest_discover_tests(${target} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
     return()
   endif()
 
@@ -37,4 +64,34 @@ function(quenbar_test target)
   endif()
   set_tests_properties(${names} PROPERTIES
     LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+function(quenbar_wine_session)
+  add_test(NAME wine_session_start
+    COMMAND ${QUENBAR_WINE_SESSION} ${QUENBAR_WINE_PREFIX} start ${QUENBAR_WINE_COM5})
+  add_test(NAME wine_session_stop COMMAND ${QUENBAR_WINE_SESSION} ${QUENBAR_WINE_PREFIX} stop)
+  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session LABELS wine TIMEOUT 300)
+  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine TIMEOUT 60)
+endfunction()
+
+# quenbar_build_check(NAME "<sentence>" TARGET <target> LABEL <label> [FAILS_WITH <regex>])
+#
+# A check made by the compiler: ctest builds the target, which is left out of
+# the normal build. Without FAILS_WITH it must build; with it, it must fail
+# with output that matches the expression, so that it fails for the reason
+# the check is about and for no other. The checks share the build tree, so
+# they run one at a time.
+function(quenbar_build_check)
+  cmake_parse_arguments(ARG "" "NAME;TARGET;LABEL;FAILS_WITH" "" ${ARGN})
+  if(NOT ARG_NAME OR NOT ARG_TARGET OR NOT ARG_LABEL)
+    message(FATAL_ERROR "quenbar_build_check: NAME, TARGET and LABEL are required")
+  endif()
+  set(fails "")
+  if(ARG_FAILS_WITH)
+    set(fails "-DFAILS_WITH=${ARG_FAILS_WITH}")
+  endif()
+  add_test(NAME "${ARG_NAME}"
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DTARGET=${ARG_TARGET} ${fails}
+                   -P ${CMAKE_SOURCE_DIR}/cmake/BuildCheck.cmake)
+  set_tests_properties("${ARG_NAME}" PROPERTIES LABELS ${ARG_LABEL} RESOURCE_LOCK build_tree TIMEOUT 120)
 endfunction()

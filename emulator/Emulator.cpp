@@ -13,26 +13,18 @@
 #include <mutex>
 #include <thread>
 
-#include "emulator/UnitResponder.h"
-#include "emulator/UnitState.h"
-#include "emulator/WireReader.h"
+#include "emulator/EmulatedUnit.h"
 
 using namespace rx74emu;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// A frame or block left incomplete this long is dropped, so that a program
-// that gave up in the middle is heard correctly at its next attempt.
-constexpr auto kPartialMessageTimeout = std::chrono::milliseconds(500);
 // A reply that cannot be written for this long (nobody reads the line) is dropped.
 constexpr int kWriteTimeoutMs = 1000;
 // A due hang-up waits this long for the program to send again before the
 // line goes anyway.
 constexpr int kHangUpQuietMs = 1000;
-// Junk sent before acknowledgements by the garbage fault: none of "P", "Q", "S".
-constexpr std::uint8_t kGarbage[] = {0x00, 0xA5, 0xFF};
-constexpr std::uint8_t kWrongConnectFirstByte = 0x52;
 // Paced replies are written in groups of the bytes completed within this time.
 constexpr auto kPacedWriteWindow = std::chrono::milliseconds(1);
 
@@ -50,13 +42,12 @@ void CloseFd(int& fd)
 }  // namespace
 
 struct Rx74Emulator::Impl {
+    explicit Impl(EmulatorFaults faults) : unit(faults) {}
+
+    EmulatedUnit unit;  // thread-safe on its own
+
     // Shared with the callers' threads, guarded by `mutex`.
     mutable std::mutex mutex;
-    EmulatorFaults faults;
-    UnitState state;
-    std::vector<std::uint8_t> received;
-    std::vector<std::vector<std::uint8_t>> payloads;
-    int exchanges = 0;
     bool hungUp = false;
     std::string devicePath;
     std::function<void()> onStateChanged;
@@ -72,33 +63,22 @@ struct Rx74Emulator::Impl {
     std::thread thread;
     std::function<void()> stateChanged;  // copies of the callbacks, taken at Start
     std::function<void(bool, const std::uint8_t*, std::size_t)> traffic;
-    int master = -1, slave = -1;  // the emulator keeps the slave open too, so the
-                                  // master never sees a hang-up when the program closes
-    WireReader reader;
-    UnitResponder responder;
-    Clock::time_point lastByteAt;
+    int master = -1, slave = -1;      // the emulator keeps the slave open too, so the
+                                      // master never sees a hang-up when the program closes
     Clock::time_point receiveClock;   // when the last byte finished arriving, paced
     Clock::time_point transmitClock;  // when the last reply byte finished leaving, paced
 
     bool OpenPty();
     void Serve();
-    int PollTimeoutMs() const;
     bool HandleChunk(const std::uint8_t* bytes, std::size_t n, const EmulatorFaults& faults);
-    bool HandleMessage(const WireReader::Message& message, Clock::time_point arrivedAt);
-    void Send(const Reply& reply, const EmulatorFaults& faults, Clock::time_point notBefore);
+    bool HandleReply(const Reply& reply, const EmulatorFaults& faults, Clock::time_point arrivedAt);
     void Transmit(const std::vector<std::uint8_t>& bytes, const EmulatorFaults& faults, Clock::time_point notBefore);
     bool WriteChunk(const std::uint8_t* bytes, std::size_t n);
     bool WriteAll(const std::uint8_t* bytes, std::size_t n);
     bool SleepUntil(Clock::time_point when);  // false when stopped meanwhile
-    bool HangUpDue();
     void AwaitNextSend();
     void HangUp();
     void Notify(bool incoming, const std::uint8_t* bytes, std::size_t n);
-    EmulatorFaults Faults()
-    {
-        std::lock_guard lock(mutex);
-        return faults;
-    }
 };
 
 bool Rx74Emulator::Impl::OpenPty()
@@ -126,30 +106,18 @@ bool Rx74Emulator::Impl::OpenPty()
     return true;
 }
 
-int Rx74Emulator::Impl::PollTimeoutMs() const
-{
-    if (!reader.Partial()) return -1;
-    const auto left = lastByteAt + kPartialMessageTimeout - Clock::now();
-    return std::max<int>(0, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-}
-
 void Rx74Emulator::Impl::Serve()
 {
     std::uint8_t chunk[4096];
     while (true) {
         pollfd fds[2] = {{master, POLLIN, 0}, {wakeRead, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, PollTimeoutMs());
+        const int ready = ::poll(fds, 2, -1);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0 || fds[1].revents != 0) return;
-        if (ready == 0) {  // the program stopped in the middle of a message
-            reader.Reset();
-            responder.Abandon();
-            continue;
-        }
         const ssize_t n = ::read(master, chunk, sizeof chunk);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (n <= 0) return;  // the line is gone; nothing more to serve
-        if (!HandleChunk(chunk, static_cast<std::size_t>(n), Faults())) return;
+        if (!HandleChunk(chunk, static_cast<std::size_t>(n), unit.Faults())) return;
     }
 }
 
@@ -157,60 +125,34 @@ void Rx74Emulator::Impl::Serve()
 bool Rx74Emulator::Impl::HandleChunk(const std::uint8_t* bytes, std::size_t n, const EmulatorFaults& faults)
 {
     const auto readAt = Clock::now();
-    {
-        std::lock_guard lock(mutex);
-        received.insert(received.end(), bytes, bytes + n);
-    }
+    unit.Record(bytes, n);
     Notify(true, bytes, n);
-    if (HangUpDue()) {
+    if (unit.HangUpDue()) {
         HangUp();
         return false;
     }
     for (std::size_t i = 0; i < n; ++i) {
-        lastByteAt = readAt;
+        auto arrivedAt = readAt;
         if (faults.paceBaud > 0) {
             // A byte has only arrived once the line has carried its 10 bits; a
             // reply leaves no sooner than the last byte of its message has arrived.
             receiveClock = std::max(receiveClock, readAt) + ByteTime(faults.paceBaud);
-            lastByteAt = receiveClock;
+            arrivedAt = receiveClock;
         }
-        auto message = reader.Feed(bytes[i]);
-        if (message && !HandleMessage(*message, lastByteAt)) return false;
+        if (!HandleReply(unit.Hear(bytes[i], arrivedAt), faults, arrivedAt)) return false;
     }
     return true;
 }
 
-bool Rx74Emulator::Impl::HandleMessage(const WireReader::Message& message, Clock::time_point arrivedAt)
+bool Rx74Emulator::Impl::HandleReply(const Reply& reply, const EmulatorFaults& faults, Clock::time_point arrivedAt)
 {
-    Reply reply;
-    EmulatorFaults now;
-    {
-        std::lock_guard lock(mutex);
-        if (message.kind == WireReader::Kind::Frame) payloads.push_back(message.bytes);
-        now = faults;
-        const bool fallenSilent = now.silentAfterExchanges >= 0 && exchanges >= now.silentAfterExchanges;
-        const bool hears =
-            !now.silent && !fallenSilent && (message.kind == WireReader::Kind::Attention || !now.noFrameAck);
-        if (hears) reply = responder.Respond(message, state, reader);
-        // Counted before the answer leaves, so that whoever has read the answer
-        // also sees it counted.
-        if (reply.answersFrame) ++exchanges;
-    }
-    if (reply.kind != Reply::Kind::None) Send(reply, now, arrivedAt + std::chrono::milliseconds(now.replyDelayMs));
+    if (reply.kind != Reply::Kind::None)
+        Transmit(reply.bytes, faults, arrivedAt + std::chrono::milliseconds(faults.replyDelayMs));
     if (reply.stateChanged && stateChanged) stateChanged();  // after the reply, which it must not delay
-    if (!reply.answersFrame || !HangUpDue()) return true;
+    if (!reply.answersFrame || !unit.HangUpDue()) return true;
     AwaitNextSend();
     HangUp();
     return false;
-}
-
-void Rx74Emulator::Impl::Send(const Reply& reply, const EmulatorFaults& faults, Clock::time_point notBefore)
-{
-    std::vector<std::uint8_t> bytes = reply.bytes;
-    if (reply.kind == Reply::Kind::Connect && faults.wrongConnectReply) bytes[0] = kWrongConnectFirstByte;
-    if (reply.kind == Reply::Kind::Acknowledge && faults.garbageBeforeAck)
-        bytes.insert(bytes.begin(), std::begin(kGarbage), std::end(kGarbage));
-    Transmit(bytes, faults, notBefore);
 }
 
 // Writes a reply that may start at `notBefore`. Paced bytes are scheduled
@@ -273,12 +215,6 @@ bool Rx74Emulator::Impl::SleepUntil(Clock::time_point when)
     return !stopSignal.wait_until(lock, when, [this] { return stopping; });
 }
 
-bool Rx74Emulator::Impl::HangUpDue()
-{
-    std::lock_guard lock(mutex);
-    return faults.hangUpAfterExchanges >= 0 && exchanges >= faults.hangUpAfterExchanges;
-}
-
 // Closing the master throws away what the program has not read yet, and a
 // reply just written may not even have reached its input queue. So the line
 // goes once the program sends again, which it does only after taking the
@@ -304,7 +240,7 @@ void Rx74Emulator::Impl::Notify(bool incoming, const std::uint8_t* bytes, std::s
     if (traffic) traffic(incoming, bytes, n);
 }
 
-Rx74Emulator::Rx74Emulator(EmulatorFaults faults) : impl_(std::make_unique<Impl>()) { impl_->faults = faults; }
+Rx74Emulator::Rx74Emulator(EmulatorFaults faults) : impl_(std::make_unique<Impl>(faults)) {}
 
 Rx74Emulator::~Rx74Emulator() { Stop(); }
 
@@ -315,8 +251,7 @@ bool Rx74Emulator::Start()
         std::lock_guard lock(impl_->stopMutex);
         impl_->stopping = false;
     }
-    impl_->reader.Reset();
-    impl_->responder.Abandon();
+    impl_->unit.Forget();
     {
         std::lock_guard lock(impl_->mutex);
         impl_->stateChanged = impl_->onStateChanged;
@@ -350,70 +285,27 @@ std::string Rx74Emulator::DevicePath() const
     return impl_->devicePath;
 }
 
-void Rx74Emulator::SetFaults(const EmulatorFaults& faults)
-{
-    std::lock_guard lock(impl_->mutex);
-    impl_->faults = faults;
-}
+EmulatedUnit& Rx74Emulator::Unit() { return impl_->unit; }
 
-std::vector<std::uint8_t> Rx74Emulator::ReceivedBytes() const
-{
-    std::lock_guard lock(impl_->mutex);
-    return impl_->received;
-}
+void Rx74Emulator::SetFaults(const EmulatorFaults& faults) { impl_->unit.SetFaults(faults); }
 
-std::vector<std::vector<std::uint8_t>> Rx74Emulator::ReceivedPayloads() const
-{
-    std::lock_guard lock(impl_->mutex);
-    return impl_->payloads;
-}
+std::vector<std::uint8_t> Rx74Emulator::ReceivedBytes() const { return impl_->unit.ReceivedBytes(); }
 
-void Rx74Emulator::ClearReceived()
-{
-    std::lock_guard lock(impl_->mutex);
-    impl_->received.clear();
-    impl_->payloads.clear();
-}
+std::vector<std::vector<std::uint8_t>> Rx74Emulator::ReceivedPayloads() const { return impl_->unit.ReceivedPayloads(); }
 
-std::array<std::uint8_t, 62> Rx74Emulator::CurrentImage() const
-{
-    std::lock_guard lock(impl_->mutex);
-    return impl_->state.current;
-}
+void Rx74Emulator::ClearReceived() { impl_->unit.ClearReceived(); }
 
-void Rx74Emulator::SetCurrentImage(const std::array<std::uint8_t, 62>& image)
-{
-    std::lock_guard lock(impl_->mutex);
-    impl_->state.current = image;
-}
+std::array<std::uint8_t, 62> Rx74Emulator::CurrentImage() const { return impl_->unit.CurrentImage(); }
 
-EmulatedMemory Rx74Emulator::Memory(int slot) const
-{
-    if (!ValidSlot(slot)) return {};
-    std::lock_guard lock(impl_->mutex);
-    return impl_->state.memories[static_cast<std::size_t>(slot - 1)];
-}
+void Rx74Emulator::SetCurrentImage(const std::array<std::uint8_t, 62>& image) { impl_->unit.SetCurrentImage(image); }
 
-void Rx74Emulator::SetMemory(int slot, const EmulatedMemory& memory)
-{
-    if (!ValidSlot(slot)) return;
-    std::lock_guard lock(impl_->mutex);
-    EmulatedMemory& into = impl_->state.memories[static_cast<std::size_t>(slot - 1)];
-    into = memory;
-    into.name = PadName(memory.name);
-}
+EmulatedMemory Rx74Emulator::Memory(int slot) const { return impl_->unit.Memory(slot); }
 
-std::string Rx74Emulator::Logo() const
-{
-    std::lock_guard lock(impl_->mutex);
-    return impl_->state.logo;
-}
+void Rx74Emulator::SetMemory(int slot, const EmulatedMemory& memory) { impl_->unit.SetMemory(slot, memory); }
 
-int Rx74Emulator::Exchanges() const
-{
-    std::lock_guard lock(impl_->mutex);
-    return impl_->exchanges;
-}
+std::string Rx74Emulator::Logo() const { return impl_->unit.Logo(); }
+
+int Rx74Emulator::Exchanges() const { return impl_->unit.Exchanges(); }
 
 bool Rx74Emulator::HungUp() const
 {
@@ -421,21 +313,9 @@ bool Rx74Emulator::HungUp() const
     return impl_->hungUp;
 }
 
-bool Rx74Emulator::LoadState(const std::string& path)
-{
-    std::lock_guard lock(impl_->mutex);
-    return impl_->state.Load(path);
-}
+bool Rx74Emulator::LoadState(const std::string& path) { return impl_->unit.LoadState(path); }
 
-bool Rx74Emulator::SaveState(const std::string& path) const
-{
-    UnitState copy;
-    {
-        std::lock_guard lock(impl_->mutex);
-        copy = impl_->state;
-    }
-    return copy.Save(path);
-}
+bool Rx74Emulator::SaveState(const std::string& path) const { return impl_->unit.SaveState(path); }
 
 void Rx74Emulator::OnStateChanged(std::function<void()> callback)
 {

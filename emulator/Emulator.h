@@ -38,6 +38,10 @@ struct EmulatorFaults {
     int silentAfterExchanges = -1;   // answers nothing once this many frames are answered (-1: never)
 };
 
+namespace rx74emu {
+class EmulatedUnit;
+}
+
 struct EmulatedMemory {
     bool used = false;
     std::string name;  // 16 characters, blank padded
@@ -59,6 +63,9 @@ public:
     bool Start();  // openpty, start serving; false on failure
     void Stop();
     std::string DevicePath() const;  // the slave side the program opens
+    // The unit it serves, apart from the line; the members below that read
+    // or set the unit's state and faults are short for the same on it.
+    rx74emu::EmulatedUnit& Unit();
     void SetFaults(const EmulatorFaults&);
 
     std::vector<std::uint8_t> ReceivedBytes() const;                  // all bytes from the program

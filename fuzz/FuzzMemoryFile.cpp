@@ -1,16 +1,19 @@
 // Any file opened as a memory file: read back as the loader reads it, the
 // format check, every slot record, and each record's image unpacked into
 // the model and read. Rebuilding a file from the records must give records
-// that read back the same.
+// that read back the same, and a file the loader accepts must come back
+// byte for byte from its JSON form.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/ModelReaders.h"
 #include "memfile/MemoryFile.h"
+#include "memfile/MemoryFileJson.h"
 #include "model/MemoryImage.h"
 
 namespace {
@@ -45,6 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         record = ReadSlotRecord(file, i);
         FUZZ_CHECK(std::memchr(record.name, '\0', sizeof record.name) != nullptr);
         UnpackAndReadModel(record.imageBlock.data());
+    }
+
+    if (wellFormed) {
+        const auto text = MemoryFileToJson(bytes).dump();
+        const std::vector<std::uint8_t> back = MemoryFileFromJson(nlohmann::ordered_json::parse(text));
+        FUZZ_CHECK(std::equal(back.begin(), back.end(), bytes.begin(), bytes.end()));
     }
 
     const MemoryFileImage rebuilt = BuildMemoryFile(records);

@@ -17,8 +17,8 @@
 #include "emulator/Emulator.h"
 #include "fuzz/ReplySteps.h"
 #include "link/Frame.h"
-#include "link/ParameterMessages.h"
 #include "link/Link.h"
+#include "link/ParameterMessages.h"
 #include "memfile/MemoryFile.h"
 #include "model/MemoryImage.h"
 #include "model/Model.h"
@@ -32,7 +32,7 @@ namespace {
 
 // The model and link the seeds are recorded with.
 ParameterModel model{};
-Link link{model};
+Link seedLink{model};
 
 // One program operation and the steps it takes: each step's expected-reply
 // code and the size of the unit's answer to it.
@@ -58,19 +58,21 @@ std::vector<Operation> Operations()
     connect.insert(connect.end(), names.begin(), names.end());
     connect.insert(connect.end(), {attention, {ReplyBlock(kImageReplySize), kImageReplySize}});
     return {
-        {"connect-sequence", [] { ConnectUnit(link, {}); }, connect},
+        {"connect-sequence", [] { ConnectUnit(seedLink, {}); }, connect},
         {"parameter-messages",
          [] {
-             for (const int id : kAllParameterIds) SendParameter(link, id);
+             for (const int id : kAllParameterIds) SendParameter(seedLink, id);
          },
          Repeat({attention, ack}, static_cast<int>(std::size(kAllParameterIds)))},
         {"store-memory",
-         [] { StoreMemorySlot(link, 3, "Seed store"); },
+         [] { StoreMemorySlot(seedLink, 3, "Seed store"); },
          {attention, {kReplyAny, 1}, {kReplyS, 1}, {ReplyBlock(kStoreNameReplySize), kStoreNameReplySize}}},
-        {"recall-memory", [] { RecallMemorySlot(link, 3); }, {attention, {ReplyBlock(kImageReplySize), kImageReplySize}}},
-        {"write-logo", [] { WriteLogo(link, "Quenbar seed", "line two"); }, {attention, {kReplyAny, 1}, ack}},
-        {"delete-memory", [] { DeleteMemorySlot(link, 3); }, {attention, ack}},
-        {"disconnect", [] { DisconnectUnit(link, ); }, {attention, {kReplyIdle, 1}}},
+        {"recall-memory",
+         [] { RecallMemorySlot(seedLink, 3); },
+         {attention, {ReplyBlock(kImageReplySize), kImageReplySize}}},
+        {"write-logo", [] { WriteLogo(seedLink, "Quenbar seed", "line two"); }, {attention, {kReplyAny, 1}, ack}},
+        {"delete-memory", [] { DeleteMemorySlot(seedLink, 3); }, {attention, ack}},
+        {"disconnect", [] { DisconnectUnit(seedLink); }, {attention, {kReplyIdle, 1}}},
     };
 }
 
@@ -133,7 +135,8 @@ void WriteMemoryFileSeeds(const fs::path& dir, const MemoryFileImage& fromUnit)
     WriteFile(dir / "trailer-missing", Bytes(file.begin(), file.begin() + 690));
     model = ParameterModel{};
     LoadDefaults(model);
-    const MemoryFileImage offline = BuildMemoryFileFromUnit();  // not connected: the current setting everywhere
+    // Not connected: every record holds the current setting (a save would refuse such a file).
+    const MemoryFileImage offline = ReadMemoryFileFromUnit(seedLink).bytes;
     WriteFile(dir / "saved-offline", Bytes(offline.begin(), offline.end()));
 }
 
@@ -157,8 +160,8 @@ int main(int argc, char** argv)
     model = ParameterModel{};
     LoadDefaults(model);
     if (!unit.Start()) return 1;
-    link.SetDevice(unit.DevicePath());
-    if (!link.Open()) return 1;
+    seedLink.SetDevice(unit.DevicePath());
+    if (!seedLink.Open()) return 1;
 
     Bytes everything;
     for (const Operation& op : Operations()) {
@@ -183,10 +186,10 @@ int main(int argc, char** argv)
     }
     WriteFile(root / "emulator_wire" / "session", everything);
 
-    ConnectUnit(link, {});
-    WriteMemoryFileSeeds(root / "memory_file", BuildMemoryFileFromUnit());
-    DisconnectUnit(link, );
-    link.Close();
+    ConnectUnit(seedLink, {});
+    WriteMemoryFileSeeds(root / "memory_file", ReadMemoryFileFromUnit(seedLink).bytes);
+    DisconnectUnit(seedLink);
+    seedLink.Close();
     unit.Stop();
     return 0;
 }

@@ -6,7 +6,9 @@ start-up measurement.
 
 Each benchmark contributes its median when it ran with repetitions, else its
 single run. Link benchmarks paced at the line rate carry the line time of
-their bytes and the ratio of measured to line time.
+their bytes and the ratio of measured to line time; a few rows show a counter
+instead (the longest event-loop stall, messages per second against the line's
+limit).
 """
 import argparse
 import json
@@ -14,7 +16,9 @@ import re
 
 UNIT_SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
-# Rows of the table: benchmark name (as Google Benchmark reports it) and label.
+# Rows of the table: benchmark name (as Google Benchmark reports it), label
+# (formatted with the run's fields), and optionally the counter shown in place
+# of the time (in milliseconds), or a rate counter and the rate the line allows.
 ROWS = [
     ("BM_ComputeResponseBusyChannel", "ComputeResponse, busy channel"),
     ("BM_ComputeResponseDefaults", "ComputeResponse, defaults"),
@@ -26,6 +30,12 @@ ROWS = [
     ("BM_ParameterRoundTrip/paceBaud:57600", "Parameter round trip, paced 57600"),
     ("BM_ConnectSequence/paceBaud:0", "Connect sequence, unpaced"),
     ("BM_ConnectSequence/paceBaud:57600", "Connect sequence, paced 57600"),
+    # The desktop's exchanges off its GUI thread.
+    ("BM_SilentConnectStall", "Event-loop stall during a silent connect, max", "stall_max_ms"),
+    ("BM_LevelDrag/moveIntervalUs:1000", "Drag release to final value at the unit, paced 57600, moves 1 ms apart"),
+    ("BM_LevelDrag/moveIntervalUs:10000", "Drag release to final value at the unit, paced 57600, moves 10 ms apart"),
+    ("BM_LevelDrag/moveIntervalUs:1000", "Messages per second during a drag of {moves_per_s:.0f} moves/s, paced 57600",
+     ("messages_per_s", "line_messages_per_s")),
 ]
 
 
@@ -64,6 +74,14 @@ def row_cells(run, line_ms):
     return pretty_time(seconds), f"{line_ms:.3g} ms", f"{seconds * 1e3 / line_ms:.2f}"
 
 
+def counter_cells(run, counter):
+    """A counter in milliseconds, or a rate, the line's limit and their ratio."""
+    if isinstance(counter, str):
+        return pretty_time(run[counter] * 1e-3), "", ""
+    rate, limit = counter
+    return f"{run[rate]:.0f} /s", f"{run[limit]:.0f} /s", f"{run[rate] / run[limit]:.2f}"
+
+
 def line_ms_of(name, runs):
     """The line time a link run's bytes take at 57600 baud, from its paced sibling."""
     paced = runs.get(re.sub(r"paceBaud:\d+", "paceBaud:57600", name), {})
@@ -79,9 +97,11 @@ def main():
 
     print("| measurement | time | line time | measured / line |")
     print("|---|---|---|---|")
-    for name, label in ROWS:
+    for name, label, *counter in ROWS:
         if name in runs:
-            print("| {} | {} | {} | {} |".format(label, *row_cells(runs[name], line_ms_of(name, runs))))
+            run = runs[name]
+            cells = counter_cells(run, counter[0]) if counter else row_cells(run, line_ms_of(name, runs))
+            print("| {} | {} | {} | {} |".format(label.format(**run), *cells))
     if args.startup:
         with open(args.startup) as f:
             startup = json.load(f)

@@ -3,11 +3,16 @@
 
 QUENBAR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev qt6-svg-dev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev poppler-utils
   clang libclang-rt-14-dev
 )
+
+# Only the Windows stage of ./test.sh --all needs these: MinGW-w64 (posix
+# threads, for std::thread), 64-bit Wine, and GoogleTest's sources to build
+# it for Windows.
+QUENBAR_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
 
 # Installs whatever of the project's packages is missing (as root, or via sudo).
 ensure_packages() {

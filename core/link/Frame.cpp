@@ -41,6 +41,17 @@ std::vector<std::uint8_t> FrameOf(std::span<const std::uint8_t> payload)
     return frame;
 }
 
+std::optional<std::vector<std::uint8_t>> FramePayload(std::span<const std::uint8_t> frame)
+{
+    if (frame.size() < static_cast<std::size_t>(kFrameOverhead)) return std::nullopt;
+    const std::size_t length = frame[kFrameHeaderSize - 1];
+    if (frame.size() != length + kFrameOverhead) return std::nullopt;
+    std::vector<std::uint8_t> payload(frame.begin() + kFrameHeaderSize, frame.begin() + kFrameHeaderSize + length);
+    const std::vector<std::uint8_t> rebuilt = FrameOf(payload);
+    if (!std::equal(rebuilt.begin(), rebuilt.end(), frame.begin(), frame.end())) return std::nullopt;
+    return payload;
+}
+
 std::vector<std::uint8_t> CommandPayload(std::uint8_t code, std::uint8_t value) { return {code, value}; }
 
 std::vector<std::uint8_t> ReadMemoryNamePayload(int slot)
@@ -72,4 +83,13 @@ std::array<std::uint8_t, kLogoBytes> LogoBytes(const char* logoText40)
     std::copy_n(logoText40, kLogoCharsSent, bytes.begin());
     std::copy_n(logoText40 + kLogoLineChars, kLogoCharsSent, bytes.begin() + kLogoCharsSent);
     return bytes;
+}
+
+std::string ConnectReplyIdentity(std::span<const std::uint8_t> reply16)
+{
+    std::string identity;
+    for (std::size_t i = 1; i < reply16.size() && i < kConnectReplySize; ++i)
+        identity += reply16[i] >= 0x20 && reply16[i] < 0x7F ? static_cast<char>(reply16[i]) : '?';
+    identity.erase(identity.find_last_not_of(' ') + 1);
+    return identity;
 }

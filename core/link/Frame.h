@@ -13,7 +13,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 inline constexpr int kFrameHeaderSize = 6;  // "VNB10" and the length byte
@@ -31,6 +33,9 @@ inline constexpr std::uint8_t kCodeReadCurrent = 0xCD;
 inline constexpr std::uint8_t kCodeReadMemoryName = 0xCE;
 inline constexpr std::uint8_t kCodeReadMemory = 0xD0;
 inline constexpr std::uint8_t kCodeDeleteMemory = 0x2E;
+
+// The first byte of a connect answer that accepts the connection.
+inline constexpr std::uint8_t kConnectAccepted = 0x51;
 
 // Reply sizes of the block answers.
 inline constexpr int kConnectReplySize = 16;
@@ -52,6 +57,10 @@ int BuildFrame(std::uint8_t* buffer, std::uint8_t length);
 // The frame of a payload, as a new buffer (payloads beyond kMaxPayload are cut).
 std::vector<std::uint8_t> FrameOf(std::span<const std::uint8_t> payload);
 
+// The payload of a whole, well-formed frame (one that FrameOf makes from
+// it); none for anything else.
+std::optional<std::vector<std::uint8_t>> FramePayload(std::span<const std::uint8_t> frame);
+
 // Payloads of the unit commands.
 std::vector<std::uint8_t> CommandPayload(std::uint8_t code, std::uint8_t value);
 std::vector<std::uint8_t> ReadMemoryNamePayload(int slot);
@@ -63,3 +72,7 @@ std::array<std::uint8_t, kStoreBlockSize> StoreImageBlock(const std::uint8_t* im
 std::array<std::uint8_t, kStoreNameFieldSize> StoreNameField(const char* name16);
 // Characters 1..16 of each of the two 20-character lines of logoText.
 std::array<std::uint8_t, kLogoBytes> LogoBytes(const char* logoText40);
+
+// Bytes 1..15 of a connect answer, the unit's description of itself, with
+// trailing blanks dropped and anything unprintable shown as '?'.
+std::string ConnectReplyIdentity(std::span<const std::uint8_t> reply16);

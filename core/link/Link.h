@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "link/LinkTraffic.h"
 #include "link/ReplyRecogniser.h"
 #include "link/SerialLine.h"
 
@@ -55,7 +56,12 @@ public:
     // is cancelled it sends nothing and gives false.
     bool Step(int expectedReply, const std::uint8_t* bytes, int count, int timeoutMs = kStepTimeoutMs);
     // The parts of a step, for callers that need them apart.
-    void BeginStep(int expectedReply) { recogniser_.BeginStep(expectedReply); }
+    void BeginStep(int expectedReply)
+    {
+        stepReply_ = expectedReply;
+        stepFirstByte_.store(-1);
+        recogniser_.BeginStep(expectedReply);
+    }
     void Write(const std::uint8_t* bytes, int count);
     bool WaitForAnswer(int timeoutMs);
     // The first `count` bytes of the last block answer.
@@ -64,6 +70,14 @@ public:
     void EndOperation() { recogniser_.SetIdle(); }
 
     ReplyRecogniser& Recogniser() { return recogniser_; }
+    // The first byte that arrived since the current step began, -1 if none:
+    // tells a silent line from one that answers with something else.
+    int FirstByteOfStep() const { return stepFirstByte_.load(); }
+
+    // Reports the traffic to `observer` (nullptr: to nobody) from now on;
+    // LinkTraffic.h says on which threads. Once it returns, the previous
+    // observer is called no more.
+    void SetTrafficObserver(TrafficObserver* observer) { traffic_.Attach(observer); }
 
     // From any thread: the step under way ends at once unanswered, and so
     // does every later one until Resume. An operation that is cancelled
@@ -82,6 +96,7 @@ public:
 private:
     void ReceiveLoop();
     void NoteAnswer(bool answered);
+    void ReportStepEnd(bool answered, std::chrono::steady_clock::time_point since);
 
     ParameterModel& model_;
     LineFactory makeLine_;
@@ -94,4 +109,7 @@ private:
     bool open_ = false;
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> answering_{true};
+    int stepReply_ = kReplyIdle;  // the current step's awaited reply; the stepping thread's
+    std::atomic<int> stepFirstByte_{-1};
+    TrafficTap traffic_;
 };

@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr int kMaxComNumber = 255;
+constexpr int kMaxComNumber = 256;  // Windows numbers its ports COM1 to COM256
 
 // The n of "COMn" in any case, or 0 when the text is not such a name.
 int ComNumber(const std::string& name)
@@ -21,20 +21,42 @@ int ComNumber(const std::string& name)
     return number <= kMaxComNumber ? number : 0;
 }
 
+// A name of the system's device namespace: "\\.\..." on Windows, an
+// absolute path elsewhere.
+bool IsDevicePath(const std::string& name)
+{
+#ifdef _WIN32
+    return name.rfind("\\\\.\\", 0) == 0;
+#else
+    return !name.empty() && name.front() == '/';
+#endif
+}
+
 }  // namespace
+
+std::string ComVariableName(int comNumber) { return "QUENBAR_COM" + std::to_string(comNumber); }
+
+std::optional<std::string> DeviceFromComVariable(int comNumber)
+{
+    const char* device = std::getenv(ComVariableName(comNumber).c_str());
+    if (device && *device) return device;
+    return std::nullopt;
+}
 
 std::string ResolveComDevice(int comNumber, const std::string& configuredPath)
 {
-    const std::string variable = "QUENBAR_COM" + std::to_string(comNumber);
-    if (const char* fromEnvironment = std::getenv(variable.c_str()); fromEnvironment && *fromEnvironment)
-        return fromEnvironment;
+    if (auto fromEnvironment = DeviceFromComVariable(comNumber)) return *fromEnvironment;
     if (!configuredPath.empty()) return configuredPath;
+#ifdef _WIN32
+    return "\\\\.\\COM" + std::to_string(comNumber);
+#else
     return "/dev/ttyS" + std::to_string(comNumber - 1);
+#endif
 }
 
 std::optional<std::string> ResolvePortName(const std::string& name)
 {
-    if (!name.empty() && name.front() == '/') return name;
+    if (IsDevicePath(name)) return name;
     if (const int number = ComNumber(name); number > 0) return ResolveComDevice(number);
     return std::nullopt;
 }

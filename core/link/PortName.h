@@ -4,11 +4,18 @@
 #include <optional>
 #include <string>
 
+inline constexpr int kMaxComNumber = 255;  // COM1 .. COM255
+
+// "QUENBAR_COM3" for COM3.
+std::string ComVariableName(int comNumber);
+// The device the variable QUENBAR_COM<n> names, when it is set and not empty.
+std::optional<std::string> DeviceFromComVariable(int comNumber);
+
 // The device for port COMn: the environment variable QUENBAR_COM<n>, else
 // the configured path (the settings entry "Ports"/"COM<n>", read by the
-// desktop program), else /dev/ttyS<n-1>.
+// desktop program), else /dev/ttyS<n-1> (\\.\COM<n> on Windows).
 std::string ResolveComDevice(int comNumber, const std::string& configuredPath = {});
 
-// "COMn" (any case) resolves as above; an absolute device path stays as it
-// is. Anything else gives no device.
+// "COMn" (any case, n up to 256) resolves as above; an absolute device path
+// (on Windows a \\.\ name) stays as it is. Anything else gives no device.
 std::optional<std::string> ResolvePortName(const std::string& name);

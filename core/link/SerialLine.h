@@ -50,8 +50,9 @@ public:
     virtual bool Configure(const LineSettings& settings) = 0;
     // Why the last Open or Configure failed.
     virtual const LineError& LastError() const = 0;
-    // Raises or drops DTR where the device has modem lines (best effort).
-    virtual void SetDtr(bool raised) = 0;
+    // Raises or drops DTR where the device has modem lines (best effort):
+    // false when the driver refuses, which the link notes and goes on.
+    virtual bool SetDtr(bool raised) = 0;
     // Discards whatever is queued in either direction.
     virtual void Purge() = 0;
     virtual void Close() = 0;

@@ -3,7 +3,9 @@
 // poll() and still be ended at once.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,13 +13,16 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "link/DeviceOwners.h"
 #include "link/SerialLine.h"
 
 namespace {
 
 constexpr int kWriteBudgetMs = 1000;  // longest a full output queue may hold up a write
+constexpr const char* kNoDeviceHint = "Check that the adapter is plugged in, or choose a device that exists.";
 
 bool SpeedFor(std::uint32_t baud, speed_t* speed)
 {
@@ -64,15 +69,19 @@ public:
     {
         Close();
         error_ = {};
-        fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0) return Fail(LineFailure::Other, errno);
+        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return FailToOpen(device, errno);
+        if (!IsSerialDevice(fd, device) || !TakeForThisProgram(fd, device)) {
+            // Closed without TIOCNXCL: the exclusive mode may be another program's.
+            ::close(fd);
+            return false;
+        }
+        fd_ = fd;
         if (::pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
             const int error = errno;
             Close();
             return Fail(LineFailure::Other, error);
         }
-        // Keep other programs off the line while it is ours, where the device allows it.
-        ::ioctl(fd_, TIOCEXCL);
         gone_ = false;
         drainedAfterHangUp_ = false;
         return true;
@@ -99,16 +108,22 @@ public:
         tio.c_cc[VMIN] = 0;
         tio.c_cc[VTIME] = 0;
         if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return Fail(LineFailure::SettingsRefused, errno);
+        // Some drivers take settings they cannot apply without complaint.
+        termios applied{};
+        if (::tcgetattr(fd_, &applied) != 0 || ::cfgetospeed(&applied) != speed)
+            return Fail(LineFailure::SettingsRefused, 0, "The device did not keep the line speed it was given.");
         return true;
     }
 
     const LineError& LastError() const override { return error_; }
 
-    void SetDtr(bool raised) override
+    bool SetDtr(bool raised) override
     {
-        // Pseudo-terminals and some adapters have no modem lines: not an error.
+        // Pseudo-terminals and some adapters have no modem lines at all
+        // (ENOTTY, EINVAL): nothing to refuse there.
         int bits = TIOCM_DTR;
-        if (fd_ >= 0) ::ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &bits);
+        if (fd_ < 0 || ::ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &bits) == 0) return true;
+        return errno == ENOTTY || errno == EINVAL;
     }
 
     void Purge() override
@@ -200,13 +215,85 @@ public:
     bool Gone() const override { return gone_; }
 
 private:
-    // Records why Open or Configure failed (errno 0: no system error). The
-    // reasons are refined per errno where the person can act on them.
-    bool Fail(LineFailure failure, int error)
+    // Records why Open or Configure failed (errno 0: no system error).
+    bool Fail(LineFailure failure, int error, std::string hint = {})
     {
         error_.failure = failure;
         error_.systemText = error != 0 ? std::strerror(error) : std::string();
+        error_.hint = std::move(hint);
         return false;
+    }
+
+    // Why open() refused the device, in terms the person can act on.
+    bool FailToOpen(const std::string& device, int error)
+    {
+        switch (error) {
+            case ENOENT:
+            case ENOTDIR:
+            // ENXIO, ENODEV, EIO: the node exists, but no hardware answers behind it.
+            case ENXIO:
+            case ENODEV:
+            case EIO:
+                return Fail(LineFailure::NoSuchDevice, error, kNoDeviceHint);
+            case EACCES:
+            case EPERM:
+                return Fail(LineFailure::PermissionDenied, error, PermissionHint(device));
+            case EBUSY:
+                return Fail(LineFailure::Busy, error, HolderHint(device));
+            case EISDIR:
+                return Fail(LineFailure::NotSerial, error);
+            default:
+                return Fail(LineFailure::Other, error);
+        }
+    }
+
+    // A terminal, and not the master side of a pseudo-terminal (which has
+    // no line behind it: each open of /dev/ptmx makes a new pair).
+    bool IsSerialDevice(int fd, const std::string& device)
+    {
+        termios tio{};
+        if (::tcgetattr(fd, &tio) != 0) return Fail(LineFailure::NotSerial, errno);
+#ifdef TIOCGPTN
+        unsigned int ptyNumber = 0;
+        if (::ioctl(fd, TIOCGPTN, &ptyNumber) == 0)
+            return Fail(
+                LineFailure::NotSerial, 0,
+                device + " is the master side of a pseudo-terminal; a program opens its other side (/dev/pts/N).");
+#endif
+        return true;
+    }
+
+    // The advisory lock that other copies of the program respect, then the
+    // exclusive mode that keeps other (non-root) programs from opening it.
+    bool TakeForThisProgram(int fd, const std::string& device)
+    {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK) return Fail(LineFailure::Busy, 0, HolderHint(device));
+            // A file system without locks: exclusive mode alone must do.
+        }
+        ::ioctl(fd, TIOCEXCL);
+        return true;
+    }
+
+    static std::string PermissionHint(const std::string& device)
+    {
+        struct stat node {};
+        if (::stat(device.c_str(), &node) != 0) return {};
+        const std::string group = GroupName(node.st_gid);
+        return "The device belongs to group '" + group + "': the user must be in it (sudo usermod -aG " + group + " " +
+               CurrentUserName() + "), then log in again.";
+    }
+
+    static std::string HolderHint(const std::string& device)
+    {
+        struct stat node {};
+        std::optional<pid_t> holder;
+        if (::stat(device.c_str(), &node) == 0) {
+            holder = LockHolder(node.st_dev, node.st_ino);
+            if (!holder && S_ISCHR(node.st_mode)) holder = ProcessWithDeviceOpen(node.st_rdev);
+        }
+        const std::string close = "Close that program, or choose another port.";
+        return holder ? "It is in use by " + DescribeProcess(*holder) + ". " + close : close;
     }
 
     void DrainWakePipe()

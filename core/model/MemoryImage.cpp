@@ -108,7 +108,38 @@ void UnpackPeqBands(ParameterModel& model, const std::uint8_t* block, int slot)
         // Any byte gives a step here (-212..43); BandwidthOctaves and
         // BandwidthText guard the readers of the octave table.
         model.peqBandwidth[peq] = kBandwidthComplement - block[kPeqBandwidth + band];
-        model.peqFreq[peq] = std::min(GetWord(block + kPeqFreq + 2 * band), kFreqStepHighest);
+        model.peqFreq[peq] = GetWord(block + kPeqFreq + 2 * band);
+    }
+}
+
+void UnpackChannelExact(ParameterModel& model, const std::uint8_t* block, int slot)
+{
+    UnpackFlags(model, block[kFlags], block[kShelfFlags], slot);
+    model.gain[slot] = block[kGain];
+    model.delay[slot] = GetWord(block + kDelay);
+    model.hpfType[slot] = block[kHpfType];
+    model.hpfFreq[slot] = GetWord(block + kHpfFreq);
+    model.lpfType[slot] = block[kLpfType];
+    model.lpfFreq[slot] = GetWord(block + kLpfFreq);
+    model.limThreshold[slot] = block[kLimThreshold];
+    model.limAttack[slot] = block[kLimAttack];
+    model.limHold[slot] = block[kLimHold];
+    model.limDecay[slot] = block[kLimDecay];
+    UnpackPeqBands(model, block, slot);
+}
+
+// The ranges a read from the unit holds the fields to.
+void ClampChannel(ParameterModel& model, int slot)
+{
+    model.gain[slot] = std::clamp(model.gain[slot], kGainStepMin, kGainStepMax);
+    model.hpfType[slot] = std::min(model.hpfType[slot], kFilterTypeMax);
+    model.hpfFreq[slot] = std::min(model.hpfFreq[slot], kFreqStepHighest);
+    model.lpfType[slot] = std::min(model.lpfType[slot], kFilterTypeMax);
+    model.lpfFreq[slot] = std::min(model.lpfFreq[slot], kFreqStepHighest);
+    model.limThreshold[slot] = std::min(model.limThreshold[slot], kThresholdStepMax);
+    for (int band = 0; band < kPeqBands; ++band) {
+        int& freq = model.peqFreq[PeqIndex(slot, band)];
+        freq = std::min(freq, kFreqStepHighest);
     }
 }
 
@@ -134,18 +165,8 @@ void PackChannel(const ParameterModel& model, std::uint8_t* block, int slot)
 
 void UnpackChannel(ParameterModel& model, const std::uint8_t* block, int slot)
 {
-    UnpackFlags(model, block[kFlags], block[kShelfFlags], slot);
-    model.gain[slot] = std::clamp<int>(block[kGain], kGainStepMin, kGainStepMax);
-    model.delay[slot] = GetWord(block + kDelay);
-    model.hpfType[slot] = std::min<int>(block[kHpfType], kFilterTypeMax);
-    model.hpfFreq[slot] = std::min(GetWord(block + kHpfFreq), kFreqStepHighest);
-    model.lpfType[slot] = std::min<int>(block[kLpfType], kFilterTypeMax);
-    model.lpfFreq[slot] = std::min(GetWord(block + kLpfFreq), kFreqStepHighest);
-    model.limThreshold[slot] = std::min<int>(block[kLimThreshold], kThresholdStepMax);
-    model.limAttack[slot] = block[kLimAttack];
-    model.limHold[slot] = block[kLimHold];
-    model.limDecay[slot] = block[kLimDecay];
-    UnpackPeqBands(model, block, slot);
+    UnpackChannelExact(model, block, slot);
+    ClampChannel(model, slot);
 }
 
 void ModelToImage(const ParameterModel& model, std::uint8_t* image)
@@ -158,4 +179,10 @@ void ImageToModel(ParameterModel& model, const std::uint8_t* image)
 {
     UnpackChannel(model, image, kSlotLeftRight);
     UnpackChannel(model, image + kChannelBlockSize, kSlotSub);
+}
+
+void ImageToModelExact(ParameterModel& model, const std::uint8_t* image)
+{
+    UnpackChannelExact(model, image, kSlotLeftRight);
+    UnpackChannelExact(model, image + kChannelBlockSize, kSlotSub);
 }

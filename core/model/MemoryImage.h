@@ -31,3 +31,9 @@ void ModelToImage(const ParameterModel& model, std::uint8_t* image);
 // Overwrites the channel and PEQ fields of slots 0 and 2 from an image;
 // nothing else in the model changes.
 void ImageToModel(ParameterModel& model, const std::uint8_t* image);
+
+// As ImageToModel, without the clamps: every field keeps what its bytes
+// hold, so that ModelToImage gives back every byte and bit a field covers.
+// Only the constant bytes and the unused flag bits are not kept. For
+// readers that must lose nothing (the JSON form of a memory file).
+void ImageToModelExact(ParameterModel& model, const std::uint8_t* image);

@@ -156,13 +156,6 @@ std::string GainText(int gainStep)
     return text;
 }
 
-std::string PeqGainText(int gainStep)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1fdB", (static_cast<double>(gainStep) - kGainStepZero) * 0.1);
-    return text;
-}
-
 std::string DelayMsText(int delayStep)
 {
     // Dividing by ten gives exact tenths of a millisecond (125 -> 12.5).
@@ -194,6 +187,13 @@ std::string ThresholdText(int thresholdStep)
 }
 
 std::string LimiterTimeText(int timeStep) { return std::to_string(static_cast<long long>(timeStep) * 10); }
+
+std::string PeqGainText(int gainStep)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1fdB", (static_cast<double>(gainStep) - kGainStepZero) * 0.1);
+    return text;
+}
 
 const char* FreqLabelAt(int step) { return step >= 0 && step < kFreqSteps ? FreqLabel[step] : kFreqOutOfRangeText; }
 

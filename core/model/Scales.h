@@ -64,12 +64,12 @@ int BandwidthStepFromOctaves(double octaves);
 
 // Output-page texts, defined for any int.
 std::string GainText(int gainStep);            // "%+.1fdB" of (step - 128) x 0.5
-std::string PeqGainText(int gainStep);         // "%.1fdB" of (step - 128) x 0.1
 std::string DelayMsText(int delayStep);        // "%.1f mS"
 std::string DelayMetresText(int delayStep);    // "%.2f M"
 std::string DelayFeetText(int delayStep);      // "%.2f Ft"
 std::string ThresholdText(int thresholdStep);  // "Off" for 11, else "%d dBu" of 22 - step
 std::string LimiterTimeText(int timeStep);     // step x 10 as a whole number
+std::string PeqGainText(int gainStep);         // "%.1fdB" of (step - 128) x 0.1
 
 // Table look-ups that are safe for any int: an index outside the table gives
 // the matching out-of-range text instead of reading past the table.

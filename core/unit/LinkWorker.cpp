@@ -41,10 +41,8 @@ void LinkWorker::PostParameter(std::vector<std::uint8_t> payload)
         const auto sameField = std::find_if(queue_.begin(), queue_.end(), [&](const Work& waiting) {
             return !waiting.job && waiting.payload.front() == payload.front();
         });
-        if (sameField != queue_.end())
-            sameField->payload = std::move(payload);
-        else
-            queue_.push_back({{}, std::move(payload)});
+        if (sameField != queue_.end()) queue_.erase(sameField);
+        queue_.push_back({{}, std::move(payload)});
     }
     changed_.notify_all();
 }

@@ -4,8 +4,11 @@
 //
 // Work runs in the order it was posted. Parameter messages are coalesced:
 // while a message for a field waits unsent, a newer one for the same field
-// takes its place in the queue, so the latest value wins, no stale value is
-// sent late, and messages of different fields keep their order. While a job
+// replaces it and waits at the end of the queue, so the latest value wins, no
+// stale value is sent late, and what is sent keeps the order in which it was
+// posted. (Replacing in place would let a newer value overtake messages
+// posted before it; the mute message carries the gain as well, so a newer gain
+// sent ahead of an older mute would leave the unit on the older gain.) While a job
 // runs, only that job's thread touches the link and its model; the poster
 // keeps a model of its own and hands the job what it needs.
 #pragma once
@@ -39,7 +42,7 @@ public:
     Ticket Post(Job job);
     // Queues the message with this payload (not yet framed). Messages are
     // the same field when their payloads start with the same code byte; a
-    // newer one replaces a waiting one in place.
+    // newer one replaces a waiting one.
     void PostParameter(std::vector<std::uint8_t> payload);
     // Runs the job on the worker thread and waits for it (start-up, port
     // changes, tests): it runs after what was queued before it.

@@ -1,5 +1,7 @@
 #include "unit/UnitCommands.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "link/Frame.h"
@@ -10,7 +12,6 @@
 
 namespace {
 
-constexpr std::uint8_t kConnectAccepted = 0x51;
 constexpr int kImageBytes = kImageReplySize - 3;
 
 // Puts the recogniser back to idle when an operation ends, however it ends.
@@ -58,13 +59,52 @@ int SendCommand(Link& link, std::uint8_t code, std::uint8_t value)
     return SendFramed(link, frame.data(), static_cast<int>(frame.size()));
 }
 
-int UnitConnect(Link& link, std::uint8_t* reply16)
+Handshake UnitHandshake(Link& link)
 {
     IdleAfterOperation idle{link};
-    if (!Attention(link) || !FramedStep(link, CommandPayload(kCodeConnect, 0), ReplyBlock(kConnectReplySize)))
-        return kResultNoAnswer;
-    link.CopyReply(reply16, kConnectReplySize);
-    return reply16[0] == kConnectAccepted ? kResultDone : kResultNoAnswer;
+    Handshake handshake;
+    const auto fail = [&link, &handshake](HandshakeFailure failure) {
+        handshake.failure = link.Cancelled() ? HandshakeFailure::Cancelled : failure;
+        handshake.firstByte = link.FirstByteOfStep();
+        return handshake;
+    };
+    if (!Attention(link))
+        return fail(link.FirstByteOfStep() < 0 ? HandshakeFailure::NoAttentionAnswer
+                                               : HandshakeFailure::WrongAttentionAnswer);
+    if (!FramedStep(link, CommandPayload(kCodeConnect, 0), ReplyBlock(kConnectReplySize)))
+        return fail(HandshakeFailure::NoConnectAnswer);
+    link.CopyReply(handshake.reply.data(), kConnectReplySize);
+    if (handshake.reply[0] != kConnectAccepted) return fail(HandshakeFailure::WrongConnectAnswer);
+    return handshake;
+}
+
+std::string DescribeHandshakeFailure(const Handshake& handshake)
+{
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned>(handshake.firstByte & 0xFF));
+    const std::string mismatch = ": another kind of device, or a baud-rate mismatch";
+    switch (handshake.failure) {
+        case HandshakeFailure::None:
+            return {};
+        case HandshakeFailure::NoAttentionAnswer:
+            return "no answer to the attention byte: check the cable, the unit's power and the port";
+        case HandshakeFailure::WrongAttentionAnswer:
+            return "the attention byte was answered with " + std::string(byte) + ", not \"P\"" + mismatch;
+        case HandshakeFailure::NoConnectAnswer:
+            return "the unit answered the attention byte but not the connect frame";
+        case HandshakeFailure::WrongConnectAnswer:
+            return "the connect answer starts with " + std::string(byte) + ", not \"Q\"" + mismatch;
+        case HandshakeFailure::Cancelled:
+            return "cancelled";
+    }
+    return {};
+}
+
+int UnitConnect(Link& link, std::uint8_t* reply16)
+{
+    const Handshake handshake = UnitHandshake(link);
+    std::copy(handshake.reply.begin(), handshake.reply.end(), reply16);
+    return handshake.failure == HandshakeFailure::None ? kResultDone : kResultNoAnswer;
 }
 
 int UnitDisconnect(Link& link)
@@ -92,7 +132,8 @@ int UnitReadMemory(Link& link, int slot, std::uint8_t* image62, int mode)
 {
     if (!ValidSlot(slot)) return Connected(link) ? kResultNoAnswer : kResultNotConnected;
     const std::uint8_t code = mode == 0 ? kCodeRecallMemory : kCodeReadMemory;
-    return BlockCommand(link, CommandPayload(code, static_cast<std::uint8_t>(slot)), kImageReplySize, image62, kImageBytes);
+    return BlockCommand(link, CommandPayload(code, static_cast<std::uint8_t>(slot)), kImageReplySize, image62,
+                        kImageBytes);
 }
 
 int UnitStoreMemory(Link& link, int slot, const char* name16, const std::uint8_t* imageBlock64)

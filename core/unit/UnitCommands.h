@@ -9,7 +9,11 @@
 // sends nothing and gives 3.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
+
+#include "link/Frame.h"
 
 class Link;
 
@@ -21,6 +25,29 @@ inline constexpr int kResultNoAnswer = 3;
 int SendFramed(Link& link, const std::uint8_t* frame, int length);
 // The two-byte payload [code, value], framed and sent.
 int SendCommand(Link& link, std::uint8_t code, std::uint8_t value);
+
+// Which step of the handshake failed.
+enum class HandshakeFailure {
+    None,
+    NoAttentionAnswer,     // nothing came back to the attention byte
+    WrongAttentionAnswer,  // bytes came back, but no "P" among them
+    NoConnectAnswer,       // "P" came, but no 16-byte answer to the connect frame
+    WrongConnectAnswer,    // the connect answer does not start with "Q"
+    Cancelled,             // the link was cancelled
+};
+
+struct Handshake {
+    HandshakeFailure failure = HandshakeFailure::None;
+    int firstByte = -1;  // the first byte that came back to the failed step; -1 for none
+    std::array<std::uint8_t, kConnectReplySize> reply{};  // the connect answer, once it came
+};
+
+// The handshake: the attention byte, then the connect frame, whose 16-byte
+// answer must start with "Q". Gives up at the first step that fails.
+Handshake UnitHandshake(Link& link);
+// What went wrong, for the person: "no answer to the attention byte: check
+// the cable, the unit's power and the port". Empty when nothing did.
+std::string DescribeHandshakeFailure(const Handshake& handshake);
 
 // The handshake; reply16 receives the 16-byte answer, which must start with "Q". 0 or 3.
 int UnitConnect(Link& link, std::uint8_t* reply16);

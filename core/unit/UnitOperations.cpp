@@ -24,22 +24,25 @@ void StoreFirmType(const ParameterModel& model, const std::function<void(std::ui
     if (storeFirmType) storeFirmType(model.firmType);
 }
 
-// An unsupported firmware type becomes type 0, and the model starts again from its defaults.
-void CheckFirmwareType(ParameterModel& model, const std::function<void(std::uint8_t)>& storeFirmType)
+// An unsupported firmware type becomes type 0, and the model starts again
+// from its defaults. Returns the type it replaced.
+std::optional<std::uint8_t> CheckFirmwareType(ParameterModel& model,
+                                              const std::function<void(std::uint8_t)>& storeFirmType)
 {
     StoreFirmType(model, storeFirmType);
-    if (FirmwareIndex(model.firmType) == 0) return;
+    if (FirmwareIndex(model.firmType) == 0) return std::nullopt;
+    const std::uint8_t replaced = model.firmType;
     model.firmType = kDefaultFirmType;
     LoadDefaults(model);
     StoreFirmType(model, storeFirmType);
+    return replaced;
 }
 
 // The sixteen characters the unit gets for a typed name: trailing blanks
 // removed (an empty name becomes the default), then a terminator, then blanks.
 void StoreNameChars(const std::string& typed, char* name16)
 {
-    std::string name = typed.substr(0, typed.find_last_not_of(kBlanks) + 1);
-    if (name.empty()) name = kDefaultStoreName;
+    const std::string name = StoreName(typed);
     std::memset(name16, ' ', kNameChars);
     const std::size_t length = std::min<std::size_t>(name.size(), kNameChars);
     std::memcpy(name16, name.data(), length);
@@ -91,22 +94,41 @@ void Report(const SlotProgress& progress, int slot)
 
 int FirmwareIndex(std::uint8_t firmType) { return firmType < kFirmwareTypes ? kFirmwareIndex[firmType] : -1; }
 
-ConnectResult ConnectUnit(Link& link, const std::function<void(std::uint8_t)>& storeFirmType)
+ConnectReport ConnectUnitWithReport(Link& link, const std::function<void(std::uint8_t)>& storeFirmType)
 {
+    ConnectReport report;
     ParameterModel& model = link.Model();
     if (model.connected) {
         DisconnectUnit(link);
-        return ConnectResult::HandshakeFailed;
+        return report;
     }
-    std::uint8_t reply[kConnectReplySize];
-    if (UnitConnect(link, reply) != kResultDone) {
+    report.handshake = UnitHandshake(link);
+    if (report.handshake.failure != HandshakeFailure::None) {
         model.connected = 0;
-        return ConnectResult::HandshakeFailed;
+        return report;
     }
     model.connected = 1;
-    CheckFirmwareType(model, storeFirmType);
+    report.replacedFirmType = CheckFirmwareType(model, storeFirmType);
     ReadMemoryDirectory(link);
-    return ReadCurrentIntoModel(link) == kResultDone ? ConnectResult::Connected : ConnectResult::CurrentReadFailed;
+    report.result =
+        ReadCurrentIntoModel(link) == kResultDone ? ConnectResult::Connected : ConnectResult::CurrentReadFailed;
+    return report;
+}
+
+ConnectResult ConnectUnit(Link& link, const std::function<void(std::uint8_t)>& storeFirmType)
+{
+    return ConnectUnitWithReport(link, storeFirmType).result;
+}
+
+std::string DescribeConnectFailure(const std::string& device, const ConnectReport& report)
+{
+    return device + ": " + DescribeHandshakeFailure(report.handshake) + ".";
+}
+
+std::string DescribeReplacedFirmType(std::uint8_t firmType)
+{
+    return "The stored firmware type " + std::to_string(firmType) +
+           " is not supported: type 0 is used, and the setting starts from its defaults.";
 }
 
 void DisconnectUnit(Link& link)
@@ -141,6 +163,12 @@ int StoreMemorySlot(Link& link, int slot, const std::string& name)
     return UnitStoreMemory(link, slot, name16, block.data());
 }
 
+std::string StoreName(const std::string& typed)
+{
+    const std::string name = typed.substr(0, typed.find_last_not_of(kBlanks) + 1);
+    return name.empty() ? kDefaultStoreName : name;
+}
+
 int RecallMemorySlot(Link& link, int slot)
 {
     std::uint8_t image[kImageSize];
@@ -165,8 +193,7 @@ UnitMemoryFile ReadMemoryFileFromUnit(Link& link, const SlotProgress& progress)
     return result;
 }
 
-LoadFileReport LoadMemoryFileIntoUnit(Link& link, std::span<const std::uint8_t> fileBytes,
-                                      const SlotProgress& progress)
+LoadFileReport LoadMemoryFileIntoUnit(Link& link, std::span<const std::uint8_t> fileBytes, const SlotProgress& progress)
 {
     LoadFileReport report;
     const MemoryFileImage file = MemoryFileFromBytes(fileBytes);
@@ -207,6 +234,16 @@ std::string DescribeLoad(const LoadFileReport& report)
         text += (i == 0 ? "" : ", ") + ("memory " + std::to_string(slot)) + " (" + SkipReason(usedByte) + ")";
     }
     return text + ".";
+}
+
+std::string DescribeSave(const MemoryFileImage& file)
+{
+    std::vector<int> used, empty;
+    for (int i = 0; i < kMemorySlots; ++i) (ReadSlotRecord(file, i).usedByte == 1 ? used : empty).push_back(i + 1);
+    std::string text = std::to_string(used.size()) + (used.size() == 1 ? " memory saved" : " memories saved");
+    text += used.empty() ? "." : ": " + SlotList(used) + ".";
+    if (!empty.empty()) text += "\nEmpty: " + SlotList(empty) + " (holding the current setting).";
+    return text;
 }
 
 std::string DescribeUnreadSlots(const std::vector<int>& slots)

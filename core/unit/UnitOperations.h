@@ -10,11 +10,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "memfile/MemoryFile.h"
+#include "unit/UnitCommands.h"
 
 class Link;
 
@@ -39,6 +41,22 @@ enum class ConnectResult {
 // While connected, acts as DisconnectUnit and returns HandshakeFailed.
 ConnectResult ConnectUnit(Link& link, const std::function<void(std::uint8_t)>& storeFirmType);
 
+// What the connect sequence did, step by step.
+struct ConnectReport {
+    ConnectResult result = ConnectResult::HandshakeFailed;
+    Handshake handshake;  // why the handshake failed, if it did
+    // The stored firmware type that was not supported and became type 0.
+    std::optional<std::uint8_t> replacedFirmType;
+};
+// ConnectUnit, telling which step failed.
+ConnectReport ConnectUnitWithReport(Link& link, const std::function<void(std::uint8_t)>& storeFirmType);
+
+// The person's words for the step that failed: "/dev/ttyUSB0: no answer to
+// the attention byte: check the cable, the unit's power and the port."
+std::string DescribeConnectFailure(const std::string& device, const ConnectReport& report);
+// "The stored firmware type 3 is not supported: type 0 is used, ..."
+std::string DescribeReplacedFirmType(std::uint8_t firmType);
+
 // Sends the disconnect and clears `connected`.
 void DisconnectUnit(Link& link);
 
@@ -51,6 +69,10 @@ int ReadCurrentIntoModel(Link& link);
 // Stores the model's current setting under the name into slot 1..6: trailing
 // blanks dropped, a blank name stored as "2 x 2 WAY + Msum". 0, 1 or 3.
 int StoreMemorySlot(Link& link, int slot, const std::string& name);
+
+// The name a store gives the memory for a typed name (before it is cut to
+// the sixteen characters the unit keeps).
+std::string StoreName(const std::string& typed);
 
 // Recalls slot 1..6 into the unit and the model. 0, 1 or 3.
 int RecallMemorySlot(Link& link, int slot);
@@ -91,6 +113,10 @@ LoadFileReport LoadMemoryFileIntoUnit(Link& link, std::span<const std::uint8_t> 
 // out with the reason, one sentence each ("4 memories stored: 1, 2, 3, 5.",
 // "Skipped: memory 4 (marked empty in the file).").
 std::string DescribeLoad(const LoadFileReport& report);
+
+// What a save wrote, for the person: "2 memories saved: 1, 3.\nEmpty: 2, 4,
+// 5, 6 (holding the current setting)."
+std::string DescribeSave(const MemoryFileImage& file);
 
 // Why a save wrote nothing: "Memory 2, 5 could not be read from the unit;
 // the file was not written."

@@ -6,17 +6,16 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <memory>
 
 #include "app/AppSettings.h"
 #include "app/DialogUnits.h"
 #include "app/ErrorBox.h"
 #include "app/Identity.h"
 #include "app/Messages.h"
-#include "app/ModelChanges.h"
 #include "app/ServiceKeys.h"
 #include "app/ToolbarImages.h"
-#include "app/UnitLink.h"
-#include "unit/UnitOperations.h"
+#include "app/UnitTasks.h"
 
 namespace {
 
@@ -125,27 +124,54 @@ void CAboutDlg::Arm(ServiceFunction function)
     }
 }
 
+// The armed functions run one after the other on the unit, each reporting
+// its outcome, and the box closes after them; until then it stays open. While
+// the unit is busy with another operation, an armed box waits for the next OK.
 void CAboutDlg::accept()
 {
-    if (resetArmed_) RunReset();
-    if (logoArmed_) RunLogo();
-    QDialog::accept();
+    if (running_ || ((resetArmed_ || logoArmed_) && UnitTasks().Busy())) return;
+    running_ = true;
+    RunReset([this] {
+        RunLogo([this] {
+            running_ = false;
+            QDialog::accept();
+        });
+    });
 }
 
-void CAboutDlg::RunReset()
+void CAboutDlg::reject()
 {
-    const int result = ResetUnit(UnitLink());
-    NotifyModelChanged();
-    if (result != 0) ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
+    if (!running_) QDialog::reject();
 }
 
-void CAboutDlg::RunLogo()
+void CAboutDlg::RunReset(const std::function<void()>& then)
 {
-    std::array<std::string, 2> padded;
-    const int result = WriteLogo(UnitLink(), line1_->text().toLatin1().toStdString(),
-                                 line2_->text().toLatin1().toStdString(), &padded);
-    StoreLogoLines(padded);
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), LogoResultText(result == 0),
-                    QMessageBox::Ok, this);
-    box.exec();
+    if (!resetArmed_) return then();
+    UnitTasks().Start<int>(
+        this, {QStringLiteral("Resetting the unit...")},
+        [](Link& link, const SlotProgress&) { return ResetUnit(link); },
+        [this, then](const int& result) {
+            if (result != 0 && !UnitTasks().Cancelled())
+                ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
+            then();
+        });
+}
+
+void CAboutDlg::RunLogo(const std::function<void()>& then)
+{
+    if (!logoArmed_) return then();
+    auto padded = std::make_shared<std::array<std::string, 2>>();
+    UnitTasks().Start<int>(
+        this, {QStringLiteral("Writing the logo...")},
+        [padded, line1 = line1_->text().toLatin1().toStdString(), line2 = line2_->text().toLatin1().toStdString()](
+            Link& link, const SlotProgress&) { return WriteLogo(link, line1, line2, padded.get()); },
+        [this, padded, then](const int& result) {
+            StoreLogoLines(*padded);
+            if (!UnitTasks().Cancelled()) {
+                QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationName), LogoResultText(result == 0),
+                                QMessageBox::Ok, this);
+                box.exec();
+            }
+            then();
+        });
 }

@@ -1,9 +1,12 @@
 // The About box: the program's identity, and two hidden service functions
 // for the unit (factory reset, display logo) armed by typed key sequences.
 // The box opens short; arming the logo function shows the two logo lines.
+// An armed function runs on the unit off the GUI thread (UnitTasks.h) when
+// the box is accepted; the box closes once it has ended.
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "app/ServiceKeys.h"
 
@@ -28,6 +31,7 @@ public:
     QWidget* KeyTarget();
 
     void accept() override;
+    void reject() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,8 +40,9 @@ private:
     void CreateIdentity();
     void CreateLogoArea();
     void Arm(ServiceFunction function);
-    void RunReset();
-    void RunLogo();
+    // Each runs its function, if armed, and then `then`.
+    void RunReset(const std::function<void()>& then);
+    void RunLogo(const std::function<void()>& then);
 
     QPushButton* ok_ = nullptr;
     QGroupBox* logoFrame_ = nullptr;
@@ -45,6 +50,7 @@ private:
     QLineEdit* line2_ = nullptr;
     bool resetArmed_ = false;
     bool logoArmed_ = false;
+    bool running_ = false;  // the armed functions are under way
     int fullHeight_ = 0;
 };
 

@@ -5,13 +5,17 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <array>
 
 #include "app/Identity.h"
 #include "app/QuenbarView.h"
 #include "app/ToolbarImages.h"
 #include "app/UnitLink.h"
+#include "app/UnitTasks.h"
 #include "graph/ExportFiles.h"
 #include "graph/ResponseWindow.h"
+#include "log/CommunicationLog.h"
+#include "status/KeyboardLocks.h"
 
 ConnectionCommandStates CommandStatesFor(bool connected) { return {!connected, connected}; }
 
@@ -25,6 +29,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     CreateToolBar();
     CreateStatusBar();
     BindViewCommands();
+    BindUnitState();
     UpdateCommandStates();
     // The frame fits the form (adjustSize would cap it at part of the screen).
     resize(sizeHint());
@@ -85,6 +90,10 @@ void CMainFrame::CreateMenus()
                                    QStringLiteral("Show the response of both channels"), QStringLiteral("Response"));
     connect(response, &QAction::triggered, this, &CMainFrame::ShowResponseWindow);
     view->addAction(response);
+    QAction* log = AddCommand(kIdViewCommunicationLog, QStringLiteral("Communication &Log"),
+                              QStringLiteral("Show the traffic with the unit"), QStringLiteral("Communication Log"));
+    connect(log, &QAction::triggered, this, [this] { ShowCommunicationLog(this, UnitLink()); });
+    view->addAction(log);
     // The check marks follow the bars, which the user may also close or undock.
     connect(view, &QMenu::aboutToShow, this, [this, toolbar, statusbar] {
         toolbar->setChecked(!toolBar_->isHidden());
@@ -130,13 +139,14 @@ void CMainFrame::CreateStatusBar()
     QStatusBar* bar = statusBar();
     ready_ = new QLabel(QStringLiteral("Ready"));
     bar->addWidget(ready_, 1);
-    // Qt cannot read the keyboard's lock state, so the indicators stay greyed.
-    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
-        auto* pane = new QLabel(QString::fromLatin1(indicator));
-        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        pane->setEnabled(false);
-        bar->addPermanentWidget(pane);
+    std::array<QLabel*, 3> locks{};
+    const char* const names[] = {"CAP", "NUM", "SCRL"};
+    for (std::size_t i = 0; i < locks.size(); ++i) {
+        locks[i] = new QLabel(QString::fromLatin1(names[i]));
+        locks[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->addPermanentWidget(locks[i]);
     }
+    new KeyboardLockIndicators(locks, this);
     connect(Command(kIdViewStatusBar), &QAction::toggled, bar, &QWidget::setVisible);
 }
 
@@ -169,9 +179,23 @@ void CMainFrame::ShowResponseWindow()
     response_->activateWindow();
 }
 
+// While an operation runs on the unit, nothing starts another one and the
+// blocks open no sheet on a setting that is about to change.
+void CMainFrame::BindUnitState()
+{
+    connect(&UnitTasks(), &UnitTaskRunner::busyChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(&UnitTasks(), &UnitTaskRunner::answeringChanged, this, [this](bool answering) {
+        ready_->setText(answering ? QStringLiteral("Ready") : QStringLiteral("Unit not answering"));
+    });
+}
+
 void CMainFrame::UpdateCommandStates()
 {
+    const bool idle = !UnitTasks().Busy();
     const ConnectionCommandStates states = CommandStatesFor(model.connected != 0);
-    Command(kIdConnect)->setEnabled(states.connect);
-    Command(kIdDisconnect)->setEnabled(states.disconnect);
+    Command(kIdConnect)->setEnabled(states.connect && idle);
+    Command(kIdDisconnect)->setEnabled(states.disconnect && idle);
+    Command(kIdRs232)->setEnabled(idle);
+    Command(kIdMemory)->setEnabled(idle);
+    view_->SetBlocksEnabled(idle);
 }

@@ -1,6 +1,7 @@
 // The main window: the Config, View and Help menus, the tool bar, the
-// status bar ("Ready", the highlighted command's prompt, the CAP, NUM and
-// SCRL indicators) and the block-diagram view in its middle. It owns the
+// status bar ("Ready", or "Unit not answering" from a step the unit let time
+// out until it answers again; the highlighted command's prompt; the CAP, NUM and SCRL
+// indicators) and the block-diagram view in its middle. It owns the
 // response window.
 #pragma once
 
@@ -23,6 +24,7 @@ inline constexpr int kIdAbout = 57664;
 inline constexpr int kIdExit = 57665;
 inline constexpr int kIdViewToolbar = 59392;
 inline constexpr int kIdViewStatusBar = 59393;
+inline constexpr int kIdViewCommunicationLog = 32780;
 
 // Which of Connect and Disconnect may run, given the connection flag.
 struct ConnectionCommandStates {
@@ -42,7 +44,8 @@ public:
     // The text the status bar's message pane shows now.
     QString StatusText() const;
 
-    // Brings Connect and Disconnect in line with the connection flag.
+    // Brings Connect and Disconnect in line with the connection flag, and
+    // the commands that work with the unit with whether it is busy.
     void UpdateCommandStates();
 
     // Opens the response window (once; later it is brought to the front).
@@ -59,6 +62,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void BindViewCommands();
+    void BindUnitState();
 
     CQuenbarView* view_ = nullptr;
     CResponseWindow* response_ = nullptr;

@@ -1,7 +1,8 @@
-// Tells the windows that the model has changed: an edit passed through
-// SendEdit (connected or not), or an operation rewrote the setting or the
-// memory directory (connect, recall, store, delete, reset, memory-file
-// load). A window that shows the model follows it through changed().
+// Tells the windows that `model` has changed: an edit passed through
+// SendEdit (connected or not), or an operation ended and `model` took the
+// unit's picture (UnitTasks.h: connect, recall, store, delete, reset,
+// memory-file load). A window that shows the model follows it through
+// changed(). Only the GUI thread uses it.
 #pragma once
 
 #include <QObject>

@@ -1,10 +1,8 @@
 #include "app/PortSetting.h"
 
-#include <QDir>
-
 #include "app/AppSettings.h"
-#include "link/PortName.h"
 #include "app/UnitLink.h"
+#include "link/PortName.h"
 
 namespace {
 
@@ -21,21 +19,4 @@ QString DeviceForPort(int number)
     return QString::fromStdString(ResolveComDevice(number, StoredPortDevice(number).toStdString()));
 }
 
-int OpenCurrentPort()
-{
-    UnitLink().SetDevice(DeviceForPort(currentPortNumber).toStdString());
-    return UnitLink().Open() ? 1 : 0;
-}
-
-QStringList SystemSerialDevices()
-{
-    QStringList devices;
-    const QDir dev(QStringLiteral("/dev"));
-    for (const QString& name :
-         dev.entryList({QStringLiteral("ttyS*"), QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
-                       QDir::System | QDir::Files, QDir::Name))
-        devices << dev.filePath(name);
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    for (const QString& name : byId.entryList(QDir::System | QDir::Files, QDir::Name)) devices << byId.filePath(name);
-    return devices;
-}
+int OpenCurrentPort() { return OpenUnitPort(DeviceForPort(currentPortNumber).toStdString()) ? 1 : 0; }

@@ -17,6 +17,3 @@ QString DeviceForPort(int number);
 // Names the current port's device to the transport and opens it:
 // non-zero on success.
 int OpenCurrentPort();
-
-// The serial devices that exist on this system, for the user to choose from.
-QStringList SystemSerialDevices();

@@ -9,11 +9,12 @@
 #include "app/AppSettings.h"
 #include "app/ErrorBox.h"
 #include "app/Identity.h"
+#include "app/LinkFailureText.h"
 #include "app/MainFrame.h"
 #include "app/Messages.h"
 #include "app/PortSetting.h"
 #include "app/UnitLink.h"
-#include "app/UnitLink.h"
+#include "app/UnitTasks.h"
 
 CQuenbarApp::CQuenbarApp()
 {
@@ -68,13 +69,14 @@ void CQuenbarApp::LoadSettings()
 
 void CQuenbarApp::OpenPort()
 {
-    if (!OpenCurrentPort()) ShowErrorBox(nullptr, QString::fromLatin1(kPortFailedText));
+    if (!OpenCurrentPort()) ShowErrorBox(nullptr, PortFailedText(UnitLink()));
 }
 
 int CQuenbarApp::ExitInstance()
 {
     mainFrame_.reset();
-    UnitLink().Close();
+    UnitTasks().Abandon();
+    ShutDownUnitLink();
     instanceLock_.reset();
     return 0;
 }

@@ -3,15 +3,17 @@
 #include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QPainter>
+#include <QStatusBar>
 
-#include "app/AppSettings.h"
 #include "app/DialogUnits.h"
 #include "app/DlgRs232.h"
 #include "app/ErrorBox.h"
+#include "app/LinkFailureText.h"
 #include "app/Messages.h"
-#include "app/ModelChanges.h"
 #include "app/UnitLink.h"
+#include "app/UnitTasks.h"
 #include "app/controls/LabelButton.h"
 #include "app/controls/RoundButton.h"
 #include "dialogs/ChannelSettings.h"
@@ -106,12 +108,18 @@ void CQuenbarView::CreateBlocks()
             auto* button = new QPushButton(QString::fromLatin1(block.caption), this);
             PlaceInDialogUnits(button, block.x, block.y, block.w, block.h);
             AddControl(button, block.id);
+            blocks_.push_back(button);
             const int slot = SlotOfBlock(block.id);
             connect(button, &QPushButton::clicked, this, [this, slot] { ShowChannelSettings(slot, this); });
         }
     };
     addRow(kUpperBlocks);
     addRow(kLowerBlocks);
+}
+
+void CQuenbarView::SetBlocksEnabled(bool enabled)
+{
+    for (QPushButton* block : blocks_) block->setEnabled(enabled);
 }
 
 void CQuenbarView::CreateLabels()
@@ -163,19 +171,25 @@ void CQuenbarView::OnConnect()
         OnDisconnect();
         return;
     }
-    const ConnectResult result = ConnectUnit(UnitLink(), [](std::uint8_t type) { StoreFirmType(type); });
-    if (result == ConnectResult::HandshakeFailed)
-        ShowErrorBox(this, QString::fromLatin1(kConnectFailedText));
-    else if (result == ConnectResult::CurrentReadFailed)
-        ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
-    NotifyModelChanged();
-    emit connectionChanged();
+    StartConnect(this, [this](const ConnectReport& report) {
+        if (UnitTasks().Cancelled()) {
+            // A connect cut short leaves no half connection behind.
+            if (model.connected) return OnDisconnect();
+        } else if (report.result == ConnectResult::HandshakeFailed) {
+            ShowErrorBox(this, ConnectFailedText(UnitLink(), report));
+        } else if (report.result == ConnectResult::CurrentReadFailed) {
+            ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
+        }
+        auto* frame = qobject_cast<QMainWindow*>(window());
+        if (report.replacedFirmType && frame)
+            frame->statusBar()->showMessage(QString::fromStdString(DescribeReplacedFirmType(*report.replacedFirmType)));
+        emit connectionChanged();
+    });
 }
 
 void CQuenbarView::OnDisconnect()
 {
-    DisconnectUnit(UnitLink());
-    emit connectionChanged();
+    StartDisconnect(this, [this] { emit connectionChanged(); });
 }
 
 void CQuenbarView::OnRs232()

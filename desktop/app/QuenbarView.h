@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 class CLabelButton;
 class CRoundButton;
@@ -25,14 +26,21 @@ public:
     // The control with the given id, or nullptr.
     QWidget* Control(int controlId) const;
 
+    // The blocks open no sheet while the unit is busy: the setting they would
+    // show is about to change. (The view itself stays enabled: the dialogs it
+    // owns would be disabled with it.)
+    void SetBlocksEnabled(bool enabled);
+
 public slots:
+    // Connect and Disconnect start their operation on the unit and return;
+    // connectionChanged follows once it has ended.
     void OnConnect();
     void OnDisconnect();
     void OnRs232();
     void OnMemory();
 
 signals:
-    // Connect or Disconnect ran: the commands' enable states may change.
+    // Connect or Disconnect ended: the commands' enable states may change.
     void connectionChanged();
 
 protected:
@@ -45,6 +53,7 @@ private:
     void CreateSignalLines();
     void AddControl(QWidget* control, int controlId);
 
+    std::vector<QPushButton*> blocks_;
     CRoundButton* mix_ = nullptr;
     std::array<CLabelButton*, 5> labels_{};
 };

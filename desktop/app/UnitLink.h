@@ -1,19 +1,53 @@
 // The desktop program's model and its link to the unit.
 //
-// `model` is the setting the windows show and edit: the program's picture
-// of the unit (current setting, memory directory, connection). Only the
-// window thread touches it.
+// Two models, one rule. `model` is the setting the windows show and edit;
+// only the GUI thread touches it. The link works on a model of its own, the
+// link's model (UnitLink().Model()): the unit's picture as the exchanges
+// leave it, touched only by the work that runs on the link's worker thread
+// (UnitWorker()). The two meet at three points, always on the GUI thread's
+// terms:
+// - an edit: the GUI thread reads the message's payload from `model`
+//   (ParameterPayload) and posts it to the worker (SendEdit); the worker
+//   only sends it, and the latest value of a field wins;
+// - an operation (UnitTasks.h) takes `model` as it stands when it is
+//   posted: on the worker the link's model becomes that copy first;
+// - its end: the result comes back to the GUI thread by a queued call, and
+//   `model` takes the link's model back (TakeUnitPicture), all but the
+//   fields only the windows use (curChannel, curBand, curMemory).
+// After an edit and after an operation's end the windows that follow
+// `model` are told (ModelChanges.h), on the GUI thread.
+// Opening and closing the port run on the worker as well, so they never
+// overlap an exchange.
 #pragma once
+
+#include <string>
 
 #include "link/Link.h"
 #include "model/Model.h"
+#include "unit/LinkWorker.h"
 
 extern ParameterModel model;
 
-// The program's one link, over `model`.
+// The program's one link, over the link's model. Only work running on the
+// worker uses it (or the GUI thread while the worker is idle, as tests do).
 Link& UnitLink();
+// The thread the link's work runs on; made at first use, and again after
+// ShutDownUnitLink.
+LinkWorker& UnitWorker();
 
-// Sends the message of the field the user has just edited (its payload read
-// from `model`), and tells the windows (NotifyModelChanged). Nothing is sent
-// while not connected.
+// Names the device and opens it, on the worker; true when it is open.
+bool OpenUnitPort(const std::string& device);
+// Closes the port, on the worker.
+void CloseUnitPort();
+// At exit: the work under way is cancelled, the work still waiting is
+// dropped, the worker is stopped and the port closed.
+void ShutDownUnitLink();
+
+// Posts the message of the field the user has just edited, its payload read
+// from `model` now, and tells the windows (NotifyModelChanged). Nothing is
+// sent while not connected.
 void SendEdit(int parameterId);
+
+// `windows` takes the unit's picture from the link's model, keeping its own
+// curChannel, curBand and curMemory.
+void TakeUnitPicture(ParameterModel& windows, const ParameterModel& link);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/Scales.h"  // PeqGainText, shared with the traffic log
+
 // ---- Output page ----
 
 // Level track bar position (-12 at the top .. 120) to the gain step 8..140.

@@ -8,13 +8,12 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
-#include "app/ModelChanges.h"
 #include "app/UnitLink.h"
+#include "app/UnitTasks.h"
 #include "memory/DlgStore.h"
 #include "memory/MemoryFileDialogs.h"
 #include "memory/MemoryTexts.h"
 #include "memory/SlotIcons.h"
-#include "unit/UnitOperations.h"
 
 namespace {
 
@@ -52,17 +51,18 @@ CDlgMemory::CDlgMemory(QWidget* parent)
 
     // Kept for the template's sake; the dialog never shows it.
     delete_->hide();
-    QPushButton* openFile = AddButton(this, "Open File", "openFile", 61);
-    QPushButton* saveFile = AddButton(this, "Save File", "saveFile", 79);
-    QPushButton* exit = AddButton(this, "Exit", "exit", 106);
-    exit->setDefault(true);  // Enter closes the dialog, as its OK button
+    openFile_ = AddButton(this, "Open File", "openFile", 61);
+    saveFile_ = AddButton(this, "Save File", "saveFile", 79);
+    exit_ = AddButton(this, "Exit", "exit", 106);
+    exit_->setDefault(true);  // Enter closes the dialog, as its OK button
 
     connect(store_, &QPushButton::clicked, this, &CDlgMemory::OnStore);
     connect(recall_, &QPushButton::clicked, this, &CDlgMemory::OnRecall);
     connect(delete_, &QPushButton::clicked, this, &CDlgMemory::OnDelete);
-    connect(openFile, &QPushButton::clicked, this, &CDlgMemory::OnOpenFile);
-    connect(saveFile, &QPushButton::clicked, this, &CDlgMemory::OnSaveFile);
-    connect(exit, &QPushButton::clicked, this, &QDialog::accept);
+    connect(openFile_, &QPushButton::clicked, this, &CDlgMemory::OnOpenFile);
+    connect(saveFile_, &QPushButton::clicked, this, &CDlgMemory::OnSaveFile);
+    connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(&UnitTasks(), &UnitTaskRunner::busyChanged, this, &CDlgMemory::FollowUnitBusy);
 
     SetUpList();
     FillList();
@@ -118,6 +118,21 @@ void CDlgMemory::EnableForSlot(int slot)
     const bool used = model.memUsed[slot - 1] != 0;
     delete_->setEnabled(used);
     recall_->setEnabled(used);
+}
+
+// While the unit works on one of the dialog's commands, the dialog starts no
+// other and stays open: its progress window has the Cancel.
+void CDlgMemory::FollowUnitBusy(bool busy)
+{
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{list_, openFile_, saveFile_, exit_, store_, recall_, delete_})
+        control->setEnabled(!busy);
+    if (!busy) OnListClicked();  // Store, Recall and Delete follow the selection again
+}
+
+void CDlgMemory::reject()
+{
+    if (!UnitTasks().Busy()) QDialog::reject();
 }
 
 bool CDlgMemory::eventFilter(QObject* watched, QEvent* event)
@@ -195,23 +210,38 @@ void CDlgMemory::OnStore()
                                                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    const int result = StoreMemorySlot(UnitLink(), slot, name.toLatin1().toStdString());
-    NotifyModelChanged();
-    if (result != 0) {
-        ShowFailure(memory_text::kStoreFailed);
-    }
-    accept();
+    UnitTasks().Start<int>(
+        this, {QStringLiteral("Storing memory %1 in the unit...").arg(slot)},
+        [slot, name = name.toLatin1().toStdString()](Link& link, const SlotProgress&) {
+            return StoreMemorySlot(link, slot, name);
+        },
+        [this](const int& result) {
+            if (UnitTasks().Cancelled()) {
+                return;
+            }
+            if (result != 0) {
+                ShowFailure(memory_text::kStoreFailed);
+            }
+            accept();
+        });
 }
 
 void CDlgMemory::OnRecall()
 {
-    const int result = RecallMemorySlot(UnitLink(), model.curMemory);
-    NotifyModelChanged();
-    if (result != 0) {
-        ShowFailure(memory_text::kRecallFailed);
-        return;
-    }
-    accept();
+    const int slot = model.curMemory;
+    UnitTasks().Start<int>(
+        this, {QStringLiteral("Recalling memory %1 from the unit...").arg(slot)},
+        [slot](Link& link, const SlotProgress&) { return RecallMemorySlot(link, slot); },
+        [this](const int& result) {
+            if (UnitTasks().Cancelled()) {
+                return;
+            }
+            if (result != 0) {
+                ShowFailure(memory_text::kRecallFailed);
+                return;
+            }
+            accept();
+        });
 }
 
 void CDlgMemory::OnDelete()
@@ -221,13 +251,16 @@ void CDlgMemory::OnDelete()
         ShowSelectProgram();
         return;
     }
-    model.curMemory = row + 1;
-    const int result = DeleteMemorySlot(UnitLink(), model.curMemory);
-    NotifyModelChanged();
-    if (result != 0) {
-        ShowFailure(memory_text::kEraseFailed);
-    }
-    FillList();
+    const int slot = row + 1;
+    model.curMemory = slot;
+    UnitTasks().Start<int>(
+        this, {}, [slot](Link& link, const SlotProgress&) { return DeleteMemorySlot(link, slot); },
+        [this](const int& result) {
+            if (result != 0) {
+                ShowFailure(memory_text::kEraseFailed);
+            }
+            FillList();
+        });
 }
 
 void CDlgMemory::OnOpenFile()

@@ -1,7 +1,9 @@
 // The memory dialog: lists the unit's six memories and stores the current
 // setting into one, recalls one, and moves all of them to and from a memory
 // file. The list shows the model's picture of the memories (memUsed,
-// memName); the slot worked on is the model's curMemory.
+// memName); the slot worked on is the model's curMemory. The commands run
+// on the unit off the GUI thread (UnitTasks.h); while one runs, the dialog
+// starts no other and does not close.
 #pragma once
 
 #include <QDialog>
@@ -16,6 +18,8 @@ class CDlgMemory : public QDialog {
 public:
     explicit CDlgMemory(QWidget* parent = nullptr);
 
+    void reject() override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -26,6 +30,7 @@ private:
     void EnableForSlot(int slot);
     void ShowSelectProgram();
     void ShowFailure(const char* text);
+    void FollowUnitBusy(bool busy);
 
     void OnListClicked();
     void OnSelectionChanged();
@@ -39,6 +44,9 @@ private:
     QPushButton* store_;
     QPushButton* recall_;
     QPushButton* delete_;
+    QPushButton* openFile_ = nullptr;
+    QPushButton* saveFile_ = nullptr;
+    QPushButton* exit_ = nullptr;
     QIcon usedIcon_;
     QIcon emptyIcon_;
 };

@@ -1,26 +1,16 @@
 #include "memory/MemoryFileDialogs.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <memory>
 
-#include "app/ModelChanges.h"
-#include "app/UnitLink.h"
+#include "app/UnitTasks.h"
 #include "memfile/MemoryFile.h"
 #include "memory/MemoryTexts.h"
 
 namespace {
-
-// The wait cursor for as long as the unit exchanges of a whole file last.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 void ShowError(QWidget* owner, const char* text)
 {
@@ -62,19 +52,14 @@ bool WriteAndCommit(QSaveFile& file, const MemoryFileImage& bytes)
     return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush() && file.commit();
 }
 
-}  // namespace
-
-bool SaveMemoryFileTo(const QString& path, QWidget* owner)
+// The outcome of a read of all memories, for the file already open: written
+// and committed when complete, else left as it was. True when saved.
+bool WriteReadMemories(QSaveFile& file, const UnitMemoryFile& read, QWidget* owner)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        ShowError(owner, memory_text::kOpenFailed);
+    // A cancelled save writes nothing and needs no box: the person stopped it.
+    if (read.cancelled) {
+        file.cancelWriting();
         return false;
-    }
-    UnitMemoryFile read;
-    {
-        WaitCursor wait;
-        read = ReadMemoryFileFromUnit(UnitLink());
     }
     // A file that would claim memories it does not hold is never written.
     if (!read.Complete()) {
@@ -91,23 +76,8 @@ bool SaveMemoryFileTo(const QString& path, QWidget* owner)
     return true;
 }
 
-LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function<void()>& afterStores)
+void ShowLoadOutcome(QWidget* owner, const LoadFileReport& report)
 {
-    QByteArray bytes;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        bytes = file.read(static_cast<qint64>(kMemoryFileSize));
-    }
-    LoadFileReport report;
-    {
-        WaitCursor wait;
-        report = LoadMemoryFileIntoUnit(UnitLink(), std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                                              static_cast<std::size_t>(bytes.size())));
-    }
-    NotifyModelChanged();
-    if (afterStores) {
-        afterStores();
-    }
     const QString details = QString::fromStdString(DescribeLoad(report));
     switch (report.result) {
         case LoadFileResult::FormatError:
@@ -123,7 +93,50 @@ LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner, const std
                                      QString::fromLatin1(memory_text::kLoaded) + QLatin1Char('\n') + details);
             break;
     }
-    return report.result;
+}
+
+}  // namespace
+
+void SaveMemoryFileTo(const QString& path, QWidget* owner, const std::function<void(bool saved)>& finished)
+{
+    auto file = std::make_shared<QSaveFile>(path);
+    if (!file->open(QIODevice::WriteOnly)) {
+        ShowError(owner, memory_text::kOpenFailed);
+        if (finished) finished(false);
+        return;
+    }
+    UnitTasks().Start<UnitMemoryFile>(
+        owner, {QStringLiteral("Reading the memories from the unit..."), true},
+        [](Link& link, const SlotProgress& progress) { return ReadMemoryFileFromUnit(link, progress); },
+        [file, owner, finished](const UnitMemoryFile& read) {
+            const bool saved = WriteReadMemories(*file, read, owner);
+            if (finished) finished(saved);
+        });
+}
+
+void LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function<void()>& afterStores,
+                        const std::function<void(LoadFileResult)>& finished)
+{
+    QByteArray bytes;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        bytes = file.read(static_cast<qint64>(kMemoryFileSize));
+    }
+    UnitTasks().Start<LoadFileReport>(
+        owner, {QStringLiteral("Storing the file's memories into the unit..."), true},
+        [bytes](Link& link, const SlotProgress& progress) {
+            return LoadMemoryFileIntoUnit(link,
+                                          std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                    static_cast<std::size_t>(bytes.size())),
+                                          progress);
+        },
+        [owner, afterStores, finished](const LoadFileReport& report) {
+            if (afterStores) {
+                afterStores();
+            }
+            ShowLoadOutcome(owner, report);
+            if (finished) finished(report.result);
+        });
 }
 
 void SaveMemoryFile(QWidget* owner)

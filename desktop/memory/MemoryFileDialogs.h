@@ -1,6 +1,7 @@
 // "Save File" and "Open File" of the memory dialog: all six unit memories to
-// and from a memory file, with the file dialogs, the wait cursor during the
-// unit exchanges and the result boxes.
+// and from a memory file, with the file dialogs, the unit exchanges run off
+// the GUI thread (UnitTasks.h: progress by slot, Cancel) and the result boxes.
+// While another operation runs on the unit, neither starts.
 #pragma once
 
 #include <QString>
@@ -22,9 +23,12 @@ void LoadMemoryFile(QWidget* owner, const std::function<void()>& afterStores = {
 
 // Reads every memory from the unit and writes the file at path. The file is
 // replaced only once all of it is written and flushed; any failure shows an
-// error box and leaves a previous file as it was. True when saved.
-bool SaveMemoryFileTo(const QString& path, QWidget* owner);
+// error box, and a failure or a Cancel leaves a previous file as it was.
+// `finished` runs at the end (the boxes closed) with whether it was saved.
+void SaveMemoryFileTo(const QString& path, QWidget* owner, const std::function<void(bool saved)>& finished = {});
 
 // Reads the file at path and stores its used records into the unit, runs
-// afterStores, then shows the outcome.
-LoadFileResult LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function<void()>& afterStores = {});
+// afterStores, then shows the outcome (a Cancel names the memories already
+// stored); `finished` runs at the end with the result.
+void LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function<void()>& afterStores = {},
+                        const std::function<void(LoadFileResult)>& finished = {});

@@ -15,6 +15,13 @@ extern char** environ;
 
 CliRun RunCli(const std::vector<std::string>& args)
 {
+    std::vector<std::string> command{QUENBAR_CLI_PATH};
+    command.insert(command.end(), args.begin(), args.end());
+    return RunProgram(command);
+}
+
+CliRun RunProgram(const std::vector<std::string>& command)
+{
     // Output goes to files: no pipe can fill up and stall the program.
     const std::string outPath = TempPath("cli.out");
     const std::string errPath = TempPath("cli.err");
@@ -24,16 +31,15 @@ CliRun RunCli(const std::vector<std::string>& args)
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
-    std::vector<std::string> argvStrings{QUENBAR_CLI_PATH};
-    argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+    std::vector<std::string> argvStrings = command;
     std::vector<char*> argv;
     for (std::string& a : argvStrings) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, QUENBAR_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start " QUENBAR_CLI_PATH);
+    if (spawned != 0) throw std::runtime_error("cannot start " + command[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     const std::vector<unsigned char> out = ReadBytes(outPath);

@@ -14,6 +14,8 @@ struct CliRun {
 // Runs quenbar-cli with the arguments and waits for it (the tests' CTest
 // time-out ends a program that hangs).
 CliRun RunCli(const std::vector<std::string>& args);
+// The same for any program: command[0] is its path.
+CliRun RunProgram(const std::vector<std::string>& command);
 
 // A file path in a fresh directory of its own, removed at exit.
 std::string TempPath(const std::string& name);

@@ -149,12 +149,20 @@ TEST(CliInspect, PrintsEveryRecordAsTheByteLayoutAndTheUnpackersClampsSay)
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const CliRun run = RunCli({"inspect", WriteFile("inspect.cmf", samples[i])});
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        const json printed = json::parse(run.out);
+        json printed = json::parse(run.out);
+        // The values in units beside the steps are the export's own (checked there).
+        json values = json::array();
+        for (json& slot : printed["slots"]) {
+            values.push_back(slot["values"]);
+            slot.erase("values");
+        }
         EXPECT_EQ(printed, ExpectedInspect(samples[i])) << "sample " << i;
         if (i == 0) {
             const json& lr = printed["slots"][5]["settings"]["lr"];
             EXPECT_EQ(lr["gain"], 8);
+            EXPECT_EQ(values[5]["lr"]["gainDb"], -60.0);
             EXPECT_EQ(lr["peq"][0]["bandwidth"], -7);
+            EXPECT_EQ(values[5]["lr"]["peq"][0]["bandwidthOct"], json({{"raw", -7}, {"outOfRange", true}}));
             EXPECT_EQ(printed["slots"][4]["name"], "Ca\u00e9");
         }
     }
@@ -186,6 +194,12 @@ TEST(CliResponse, PrintsEveryStepWithItsFrequencyAndTheCurveOfTheChosenChannel)
     EXPECT_NEAR(lines[273].db, -12.0, 1e-4);
     EXPECT_EQ(lines[100].db, 0.0);
 
+    const CliRun csv = RunCli({"response", path, "3", "sub", "--csv"});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    std::string tabbed = sub.out;
+    std::replace(tabbed.begin(), tabbed.end(), '\t', ',');
+    EXPECT_EQ(csv.out, "step,Hz,dB\n" + tabbed);
+
     // The same record's Left&Right channel and another record are flat.
     for (const auto& args : {std::vector<std::string>{"response", path, "3", "lr"},
                              std::vector<std::string>{"response", path, "2", "sub"}}) {
@@ -195,42 +209,43 @@ TEST(CliResponse, PrintsEveryStepWithItsFrequencyAndTheCurveOfTheChosenChannel)
     }
 }
 
-TEST(CliResponse, CsvPrintsBothChannelsOfTheRecordStepByStep)
+TEST(CliExportImport, TurnAFileIntoJsonAndBackAndRefuseABadDocumentWritingNothing)
 {
     std::array<RecordBytes, 6> records{};
-    records[2].image[31 + 7] = 19;  // Sub low-pass "12dB Butterworth" at 1000 Hz
-    records[2].image[31 + 8] = 0, records[2].image[31 + 9] = 238;
-    const std::string path = WriteFile("lowpass.cmf", records);
+    records[1].name = "Club";
+    records[1].image[1] = 121;       // Left&Right level -3.5 dB
+    records[2].image[31 + 1] = 250;  // Sub level out of range
+    const std::string file = WriteFile("show.cmf", records);
 
-    const CliRun run = RunCli({"response", path, "3", "--csv"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    std::istringstream lines(run.out);
-    std::string line;
-    std::getline(lines, line);
-    EXPECT_EQ(line, "step,Hz,Left&Right dB,Sub dB");
-    std::vector<std::string> rows;
-    while (std::getline(lines, line)) rows.push_back(line);
-    ASSERT_EQ(rows.size(), 395u);
-    for (int k = 0; k < 395; ++k) {
-        std::istringstream fields(rows[k]);
-        int step = -1;
-        double hz = 0, leftRight = 1, sub = 1;
-        char comma = 0;
-        fields >> step >> comma >> hz >> comma >> leftRight >> comma >> sub;
-        ASSERT_EQ(step, k) << rows[k];
-        EXPECT_EQ(leftRight, 0.0) << rows[k];
-        if (k == 238) {
-            EXPECT_EQ(hz, 1000.0);
-        } else if (k == 273) {
-            EXPECT_NEAR(sub, -12.0, 1e-4);
-        } else if (k == 100) {
-            EXPECT_EQ(sub, 0.0);
-        }
-    }
+    const CliRun printed = RunCli({"export", file});
+    ASSERT_EQ(printed.exitCode, 0) << printed.err;
+    json document = json::parse(printed.out);
+    EXPECT_EQ(document["format"], "quenbar-memory-file");
+    EXPECT_EQ(document["memories"][1]["name"], "Club");
+    EXPECT_EQ(document["memories"][1]["lr"]["gainDb"], -3.5);
+    EXPECT_EQ(document["memories"][2]["sub"]["gainDb"]["raw"], 250);
 
-    for (const auto& args : {std::vector<std::string>{"response", path, "3"},
-                             std::vector<std::string>{"response", path, "3", "sub", "--csv"}})
-        EXPECT_EQ(RunCli(args).exitCode, 2);
+    const std::string jsonPath = TempPath("show.json");
+    ASSERT_EQ(RunCli({"export", file, jsonPath}).exitCode, 0);
+    EXPECT_EQ(json::parse(ReadBytes(jsonPath)), document);
+    const std::string copy = TempPath("copy.cmf");
+    const CliRun imported = RunCli({"import", jsonPath, copy});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(file));
+
+    // A level off the half-decibel steps: the path, the nearest steps, and the old file untouched.
+    document["memories"][1]["lr"]["gainDb"] = -3.3;
+    const std::string bad = TempPath("bad.json");
+    const std::string text = document.dump();
+    WriteBytes(bad, {text.begin(), text.end()});
+    const CliRun refused = RunCli({"import", bad, copy});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("$.memories[1].lr.gainDb: -3.3 dB is not a step"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("-3.5dB and -3.0dB"), std::string::npos) << refused.err;
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(file));
+    WriteBytes(bad, {'{', '"'});
+    EXPECT_EQ(RunCli({"import", bad, copy}).exitCode, 2);
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(file));
 }
 
 TEST(CliOfflineErrors, RejectsMalformedFilesAndBadArgumentsWithExitCode2)
@@ -242,6 +257,7 @@ TEST(CliOfflineErrors, RejectsMalformedFilesAndBadArgumentsWithExitCode2)
     const std::string good = WriteFile("good.cmf", {});
     const std::vector<std::vector<std::string>> rejected = {
         {"inspect", shortFile},
+        {"export", shortFile},
         {"response", shortFile, "1", "lr"},
         {"inspect", TempPath("no-such-file.cmf")},
         {"response", good, "7", "sub"},

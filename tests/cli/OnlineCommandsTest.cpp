@@ -109,11 +109,64 @@ TEST_F(CliOnline, SetSendsTheOneMessageOfTheFieldClampedToItsEditorsRange)
     EXPECT_EQ(unit_.CurrentImage()[31 + 3], 125);
 }
 
+// Each value with a unit is sent exactly as the raw step it comes to (the
+// crossover pair as the two raw fields would leave it), and printed.
+TEST_F(CliOnline, SetWithUnitsSendsTheBytesOfTheEquivalentRawStepAndPrintsTheValueSet)
+{
+    struct Case {
+        std::vector<std::string> units;
+        std::vector<std::vector<std::string>> raw;
+        std::string printed;
+    };
+    const Case cases[] = {
+        {{"lr", "gain", "-3.5dB"}, {{"lr", "gain", "121"}}, "lr gain -3.5dB (step 121)\n"},
+        {{"sub", "hpf", "24dB-butterworth", "80Hz"},
+         {{"sub", "hpfType", "22"}, {"sub", "hpfFreq", "108"}},
+         "sub hpfType 24dB-butterworth (step 22)\nsub hpfFreq 80.3Hz (step 108)\n"},
+        {{"lr", "delay", "1.2ms"}, {{"lr", "delay", "12"}}, "lr delay 1.2ms (step 12)\n"},
+        {{"lr", "peq", "2", "freq", "1.25kHz"},
+         {{"lr", "peq", "2", "freq", "250"}},
+         "lr peq 2 freq 1260Hz (step 250)\n"},
+        {{"lr", "peq", "2", "bandwidth", "0.5oct"},
+         {{"lr", "peq", "2", "bandwidth", "27"}},
+         "lr peq 2 bandwidth 0.486oct (step 27)\n"},
+        {{"sub", "peq", "0", "gain", "-2.5dB"},
+         {{"sub", "peq", "0", "gain", "103"}},
+         "sub peq 0 gain -2.5dB (step 103)\n"},
+        {{"sub", "limThreshold", "-3dBu"}, {{"sub", "limThreshold", "25"}}, "sub limThreshold -3dBu (step 25)\n"},
+        {{"sub", "limThreshold", "off"}, {{"sub", "limThreshold", "11"}}, "sub limThreshold off (step 11)\n"},
+        {{"lr", "mute", "on"}, {{"lr", "mute", "1"}}, "lr mute on (step 1)\n"},
+    };
+    const auto sent = [this](std::vector<std::string> args) {
+        args.insert(args.begin(), "set");
+        unit_.ClearReceived();
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.exitCode, 0) << args[1] << " " << args[2] << ": " << run.err;
+        return std::pair{CommandPayloads(), run.out};
+    };
+    for (const Case& c : cases) {
+        unit_.SetCurrentImage(DefaultImage());
+        const auto [units, printed] = sent(c.units);
+        EXPECT_EQ(printed, c.printed);
+        unit_.SetCurrentImage(DefaultImage());
+        std::vector<Payload> raw;
+        for (const auto& args : c.raw) raw = sent(args).first;
+        EXPECT_EQ(units, raw) << c.printed;
+    }
+}
+
 TEST_F(CliOnline, SetRefusesWhatNoMessageCarriesWithoutTouchingTheLine)
 {
     const std::vector<std::vector<std::string>> refused = {
-        {"set", "sub", "xoverOn", "0"},         {"set", "lr", "volume", "3"},      {"set", "lr", "gain", "99999999999"},
-        {"set", "lr", "peq", "3", "gain", "1"}, {"set", "lr", "peq", "0", "gain"},
+        {"set", "sub", "xoverOn", "0"},
+        {"set", "lr", "volume", "3"},
+        {"set", "lr", "gain", "99999999999"},
+        {"set", "lr", "peq", "3", "gain", "1"},
+        {"set", "lr", "peq", "0", "gain"},
+        {"set", "lr", "gain", "-3.3Hz"},
+        {"set", "lr", "gain", "3.5"},
+        {"set", "sub", "hpf", "80Hz", "90Hz"},
+        {"set", "lr", "hpfType", "48dB-bessel"},
     };
     for (const auto& args : refused) {
         const CliRun run = Cli(args);
@@ -128,7 +181,9 @@ TEST_F(CliOnline, StoreRecallAndDeleteWorkOnTheNamedMemory)
     ImageBytes current = DefaultImage();
     current[1] = 90;
     unit_.SetCurrentImage(current);
-    ASSERT_EQ(Cli({"store", "4", "Live  "}).exitCode, 0);
+    const CliRun storeRun = Cli({"store", "4", "Live  "});
+    ASSERT_EQ(storeRun.exitCode, 0);
+    EXPECT_EQ(storeRun.out, "Stored the current setting in memory 4 as \"Live\".\n");
     EXPECT_EQ(unit_.Memory(4).name, "Live            ");
     EXPECT_TRUE(unit_.Memory(4).used);
     EXPECT_EQ(unit_.Memory(4).image, current);
@@ -156,8 +211,18 @@ TEST_F(CliOnline, StoreRecallAndDeleteWorkOnTheNamedMemory)
     EXPECT_EQ(CommandPayloads(), std::vector<Payload>{Payload({0xCC, 2})});
 
     unit_.ClearReceived();
-    ASSERT_EQ(Cli({"delete", "3"}).exitCode, 0);
+    const CliRun erased = Cli({"delete", "3"});
+    ASSERT_EQ(erased.exitCode, 0);
+    EXPECT_EQ(erased.out, "Erased memory 3.\n");
     EXPECT_EQ(CommandPayloads(), std::vector<Payload>{Payload({0x2E, 3})});
+
+    // A memory the unit marks empty is not recalled; --port may follow the command.
+    unit_.SetMemory(3, Memory(false, "Gone"));
+    unit_.ClearReceived();
+    const CliRun empty = RunCli({"recall", "3", "--port", unit_.DevicePath()});
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_EQ(empty.err, "Memory 3 is empty: there is nothing to recall.\n");
+    EXPECT_TRUE(CommandPayloads().empty());
 }
 
 TEST_F(CliOnline, SaveWritesEveryMemoryAndLoadStoresTheUsedOnesBack)
@@ -172,6 +237,8 @@ TEST_F(CliOnline, SaveWritesEveryMemoryAndLoadStoresTheUsedOnesBack)
     const std::string path = TempPath("saved.cmf");
     const CliRun save = Cli({"save", path});
     ASSERT_EQ(save.exitCode, 0) << save.err;
+    EXPECT_EQ(save.out, "Save memory data to File.\n" + path +
+                            ": 5 memories saved: 1, 3, 4, 5, 6.\nEmpty: 2 (holding the current setting).\n");
 
     const std::vector<unsigned char> file = ReadBytes(path);
     ASSERT_EQ(file.size(), 704u);
@@ -190,6 +257,8 @@ TEST_F(CliOnline, SaveWritesEveryMemoryAndLoadStoresTheUsedOnesBack)
     unit_.SetMemory(2, Memory(true, "Keep me"));
     const CliRun load = Cli({"load", path});
     ASSERT_EQ(load.exitCode, 0) << load.err;
+    EXPECT_EQ(load.out,
+              "Load from file ok!\n5 memories stored: 1, 3, 4, 5, 6.\nSkipped: memory 2 (marked empty in the file).\n");
     EXPECT_EQ(unit_.Memory(1).name, "First           ");
     EXPECT_EQ(unit_.Memory(1).image, first);
     EXPECT_EQ(unit_.Memory(2).name, "Keep me         ");
@@ -226,7 +295,7 @@ struct FailureCase {
     const char* name;
     EmulatorFaults faults;
     std::vector<std::string> args;
-    std::string message;
+    std::string message;  // "{device}" stands for the unit's device
 };
 
 void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
@@ -270,7 +339,10 @@ TEST_P(CliOnlineFailure, EndsWithExitCode3AndTheSystemsMessage)
     args.insert(args.end(), c.args.begin(), c.args.end());
     const CliRun run = RunCli(args);
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.err, c.message);
+    std::string message = c.message;
+    if (const std::size_t at = message.find("{device}"); at != std::string::npos)
+        message.replace(at, 8, unit.DevicePath());
+    EXPECT_EQ(run.err, message);
     EXPECT_EQ(run.out, "");
 }
 
@@ -278,11 +350,16 @@ TEST_P(CliOnlineFailure, EndsWithExitCode3AndTheSystemsMessage)
 INSTANTIATE_TEST_SUITE_P(
     UnitFaults, CliOnlineFailure,
     ::testing::Values(
-        FailureCase{"SilentUnitOnDump", Silent(), {"dump"}, "Connect fail!\nPlease check rs232 port setting.\n"},
+        FailureCase{"SilentUnitOnDump",
+                    Silent(),
+                    {"dump"},
+                    "Connect fail!\nPlease check rs232 port setting.\n{device}: no answer to the attention byte: check "
+                    "the cable, the unit's power and the port.\n"},
         FailureCase{"WrongConnectReplyOnDump",
                     WrongConnectReply(),
                     {"dump"},
-                    "Connect fail!\nPlease check rs232 port setting.\n"},
+                    "Connect fail!\nPlease check rs232 port setting.\n{device}: the connect answer starts with 0x52, "
+                    "not \"Q\": another kind of device, or a baud-rate mismatch.\n"},
         FailureCase{"UnitGoneBeforeCurrentRead", HangUpAfter(7), {"dump"}, "Read current value fail!.\n"},
         FailureCase{"UnitGoneBeforeStore", HangUpAfter(8), {"store", "1", "x"}, "Fail to store to memory !\n"},
         FailureCase{"UnitGoneBeforeRecall", HangUpAfter(8), {"recall", "1"}, "Fail to read from MCU !\n"},
@@ -290,7 +367,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"UnitGoneBeforeLoad",
                     HangUpAfter(8),
                     {"load", UsedRecordFile()},
-                    "fail to download program data to unit!\n"},
+                    "fail to download program data to unit!\nMemory 1 could not be stored.\n0 memories stored.\n"},
         FailureCase{"UnitGoneBeforeSet",
                     HangUpAfter(8),
                     {"set", "lr", "gain", "1"},
@@ -305,9 +382,10 @@ TEST_F(CliOnline, FindsTheUnitThroughACOMnNameAndRefusesPortsThatNameNoDevice)
     EXPECT_EQ(json::parse(byName.out)["memories"].size(), 6u);
 
     EXPECT_EQ(RunCli({"--port", "serial", "dump"}).exitCode, 2);
-    const CliRun missing = RunCli({"--port", TempPath("no-such-device"), "dump"});
+    const std::string nowhere = TempPath("no-such-device");
+    const CliRun missing = RunCli({"--port", nowhere, "dump"});
     EXPECT_EQ(missing.exitCode, 3);
-    EXPECT_EQ(missing.err.rfind("RS232 Connection failed.\n", 0), 0u) << missing.err;
+    EXPECT_EQ(missing.err.rfind("RS232 Connection failed.\n" + nowhere + ": no such device", 0), 0u) << missing.err;
 }
 
 }  // namespace

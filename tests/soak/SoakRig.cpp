@@ -5,7 +5,6 @@
 #include <fstream>
 #include <thread>
 
-
 namespace soak {
 
 namespace {
@@ -119,21 +118,6 @@ long ElapsedMs(Clock::time_point since)
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-SoakRig::SoakRig() = default;
-
-SoakRig::~SoakRig()
-{
-    link_.Close();
-    unit_.Stop();
-}
-
-bool SoakRig::Open()
-{
-    if (!unit_.Start()) return false;
-    link_.SetDevice(unit_.DevicePath());
-    return link_.Open();
-}
-
 void SoakRig::Apply(Fault fault, std::mt19937& random)
 {
     EmulatorFaults faults;
@@ -165,33 +149,29 @@ void SoakRig::Apply(Fault fault, std::mt19937& random)
             break;
         case Fault::HangUp:
             hangUpAfter_ = Between(random, 1, 7);
-            faults.hangUpAfterExchanges = unit_.Exchanges() + hangUpAfter_;
+            faults.hangUpAfterExchanges = Unit().Exchanges() + hangUpAfter_;
             break;
     }
-    unit_.SetFaults(faults);
-    unit_.ClearReceived();
+    Unit().SetFaults(faults);
+    Unit().ClearReceived();
 }
 
 int SoakRig::FramesAnsweredSince(int before, int expected)
 {
     const auto giveUpAt = Clock::now() + std::chrono::milliseconds(kDeadlineSlackMs);
-    while (unit_.Exchanges() - before < expected && Clock::now() < giveUpAt)
+    while (Unit().Exchanges() - before < expected && Clock::now() < giveUpAt)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return unit_.Exchanges() - before;
+    return Unit().Exchanges() - before;
 }
 
 bool SoakRig::Recover(Fault fault)
 {
-    unit_.SetFaults({});
+    Unit().SetFaults({});
     if (fault == Fault::LateReply) {
         // The failed step waited its full time-out already.
         std::this_thread::sleep_for(std::chrono::milliseconds(lateReplyMs_ - kStepTimeoutMs + kLateReplySettleMs));
     }
-    if (fault != Fault::HangUp) return true;
-    unit_.Stop();
-    if (!unit_.Start()) return false;
-    link_.SetDevice(unit_.DevicePath());
-    return link_.Open();
+    return fault != Fault::HangUp || rig_.Reopen();
 }
 
 }  // namespace soak

@@ -1,6 +1,7 @@
-// The soak rig: the real transport opened on an in-process emulated unit,
-// a seeded deck of line faults, and the bookkeeping that lets a soak check
-// every exchange against what the unit really received and answered.
+// The soak rig: the real transport opened on an in-process emulated unit on
+// a pseudo-terminal, a seeded deck of line faults, and the bookkeeping that
+// lets a soak check every exchange against what the unit really received
+// and answered.
 #pragma once
 
 #include <array>
@@ -10,9 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Link.h"
-#include "model/Model.h"
-#include "emulator/Emulator.h"
+#include "tests/support/UnitBehindLink.h"
 
 namespace soak {
 
@@ -75,13 +74,8 @@ long ElapsedMs(Clock::time_point since);
 // the transport is then reopened on its new device.
 class SoakRig {
 public:
-    SoakRig();
-    ~SoakRig();
-    SoakRig(const SoakRig&) = delete;
-    SoakRig& operator=(const SoakRig&) = delete;
-
     // Starts the unit and opens the transport on it; false on failure.
-    bool Open();
+    bool Open() { return rig_.Open(); }
     // Applies a fault to the unit; `random` picks its parameters.
     void Apply(Fault fault, std::mt19937& random);
     // Frames the unit answers before it hangs up under Fault::HangUp.
@@ -91,9 +85,9 @@ public:
     // dropped, so that none of them can answer a later exchange.
     bool Recover(Fault fault);
 
-    Rx74Emulator& Unit() { return unit_; }
-    Link& UnitLink() { return link_; }
-    ParameterModel& Model() { return model_; }
+    rx74emu::EmulatedUnit& Unit() { return rig_.Unit(); }
+    Link& UnitLink() { return rig_.LinkToUnit(); }
+    ParameterModel& Model() { return rig_.Model(); }
 
     // Frames the unit has answered since it had answered `before`. The unit
     // counts a frame just after writing its answer, so the program may have
@@ -101,9 +95,7 @@ public:
     int FramesAnsweredSince(int before, int expected);
 
 private:
-    Rx74Emulator unit_;
-    ParameterModel model_{};
-    Link link_{model_};
+    UnitBehindLink rig_{UnitBehindLink::Wire::PseudoTerminal};
     int hangUpAfter_ = 0;
     int lateReplyMs_ = 0;
 };

@@ -6,20 +6,31 @@
 
 namespace {
 
-TEST(PortName, ComNumberResolvesFromEnvironmentThenConfiguredPathThenTtyS)
+#ifdef _WIN32
+const std::string kCom10Default = R"(\\.\COM10)";
+const std::string kDevicePath = R"(\\.\COM7)";
+void SetVariable(const char* name, const char* value) { _putenv_s(name, value); }  // "" removes it
+#else
+const std::string kCom10Default = "/dev/ttyS9";
+const std::string kDevicePath = "/dev/pts/7";
+void SetVariable(const char* name, const char* value) { *value ? ::setenv(name, value, 1) : ::unsetenv(name); }
+#endif
+
+TEST(PortName, ComNumberResolvesFromEnvironmentThenConfiguredPathThenThePlatformsDevice)
 {
-    EXPECT_EQ(ResolvePortName("com10"), "/dev/ttyS9");
+    EXPECT_EQ(ResolvePortName("com10"), kCom10Default);
     EXPECT_EQ(ResolveComDevice(3, "/dev/ttyUSB0"), "/dev/ttyUSB0");
-    ::setenv("QUENBAR_COM3", "/tmp/unit", 1);
+    SetVariable("QUENBAR_COM3", "/tmp/unit");
     EXPECT_EQ(ResolveComDevice(3, "/dev/ttyUSB0"), "/tmp/unit");
     EXPECT_EQ(ResolvePortName("COM3"), "/tmp/unit");
-    ::unsetenv("QUENBAR_COM3");
+    SetVariable("QUENBAR_COM3", "");
 }
 
-TEST(PortName, AbsolutePathsStayAndOtherTextNamesNoDevice)
+TEST(PortName, DevicePathsStayAndOtherTextNamesNoDevice)
 {
-    EXPECT_EQ(ResolvePortName("/dev/pts/7"), "/dev/pts/7");
-    for (const char* bad : {"", "COM", "COM0", "COMX", "COM1a", "ttyS0", "dev/ttyS0", "COM99999"})
+    EXPECT_EQ(ResolvePortName(kDevicePath), kDevicePath);
+    EXPECT_TRUE(ResolvePortName("COM256").has_value());
+    for (const char* bad : {"", "COM", "COM0", "COMX", "COM1a", "ttyS0", "dev/ttyS0", "COM257", "COM99999"})
         EXPECT_FALSE(ResolvePortName(bad).has_value()) << bad;
 }
 

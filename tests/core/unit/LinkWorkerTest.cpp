@@ -2,7 +2,7 @@
 
 #include <future>
 
-#include "EmulatedUnit.h"
+#include "EmulatedUnitTest.h"
 #include "link/ParameterMessages.h"
 #include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"
@@ -29,18 +29,19 @@ protected:
     std::promise<void> release_;
 };
 
-TEST_F(LinkWorkerTest, WaitingMessagesOfOneFieldAreReplacedByTheLatestAndFieldsKeepTheirOrder)
+TEST_F(LinkWorkerTest, WaitingMessagesOfOneFieldAreReplacedByTheLatestAndWhatIsSentKeepsThePostedOrder)
 {
     Connected();
     HoldWorker();
     worker_.PostParameter(GainPayload(100));
-    model.delay[kSlotLeftRight] = 7;
-    worker_.PostParameter(ParameterPayload(model, PID_DELAY));
+    // The mute message carries the gain too: a newer gain must not overtake it.
+    model.mute[kSlotLeftRight] = 1;
+    worker_.PostParameter(ParameterPayload(model, PID_LR_MUTE));
     for (int step = 101; step <= 120; ++step) worker_.PostParameter(GainPayload(step));
     Release();
     worker_.WaitIdle();
 
-    const std::vector<Bytes> expected{{PID_LR_GAIN, 120, 0}, {122, 7, 0}};
+    const std::vector<Bytes> expected{{PID_LR_MUTE, 100, 1}, {PID_LR_GAIN, 120, 1}};
     EXPECT_EQ(unit_.ReceivedPayloads(), expected);
     EXPECT_EQ(worker_.ParametersSent(), 2);
     EXPECT_EQ(unit_.CurrentImage()[1], 120);  // the unit holds the final value
@@ -48,7 +49,7 @@ TEST_F(LinkWorkerTest, WaitingMessagesOfOneFieldAreReplacedByTheLatestAndFieldsK
     // A message that went out is never replaced: a new value after it is sent after it.
     worker_.PostParameter(GainPayload(90));
     worker_.WaitIdle();
-    EXPECT_EQ(unit_.ReceivedPayloads().back(), (Bytes{PID_LR_GAIN, 90, 0}));
+    EXPECT_EQ(unit_.ReceivedPayloads().back(), (Bytes{PID_LR_GAIN, 90, 1}));
 }
 
 TEST_F(LinkWorkerTest, CancelEndsTheOperationUnderWayAtOnceAndOneStillQueuedAtItsStart)

@@ -1,14 +1,19 @@
 // Each unit command and parameter message against the emulated unit: the
 // exact bytes on the line, the results, and the recogniser left idle.
-#include <thread>
-
-#include "EmulatedUnit.h"
+#include "EmulatedUnitTest.h"
 #include "link/ParameterMessages.h"
 #include "unit/UnitCommands.h"
 
 namespace {
 
 using UnitCommandsTest = EmulatedUnitTest;
+
+// The same exchanges on either line: in memory each reply byte is read on
+// its own; on the pseudo-terminal the replies can come late as well.
+class UnitRepliesTest : public EmulatedUnitTest, public ::testing::WithParamInterface<UnitBehindLink::Wire> {
+protected:
+    UnitRepliesTest() : EmulatedUnitTest(GetParam()) {}
+};
 
 TEST_F(UnitCommandsTest, EveryParameterIdGoesOutAsItsFrameAndTheUnitAppliesIt)
 {
@@ -54,7 +59,6 @@ TEST_F(UnitCommandsTest, NothingGoesOnTheLineWhileNotConnectedOrForASlotOutsideO
     EXPECT_EQ(UnitReadMemory(link, 7, buffer, 0), kResultNoAnswer);
     EXPECT_EQ(UnitStoreMemory(link, -1, "Name            ", buffer), kResultNoAnswer);
     EXPECT_EQ(UnitDeleteMemory(link, 256 + 1), kResultNoAnswer);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
 
@@ -125,17 +129,25 @@ TEST_F(UnitCommandsTest, DisconnectFromASilentUnitTakesAttentionPlusShortWaitAnd
     EXPECT_EQ(link.Recogniser().ExpectedReply(), kReplyIdle);
 }
 
-TEST_F(UnitCommandsTest, SplitDelayedAndGarbledRepliesStillComplete)
+TEST_P(UnitRepliesTest, SplitDelayedAndGarbledRepliesStillComplete)
 {
     Connected();
     std::array<std::uint8_t, 62> image{};
     image.fill(0x42);
     unit_.SetCurrentImage(image);
-    unit_.SetFaults({.splitReplies = true, .splitGapMs = 1, .garbageBeforeAck = true, .replyDelayMs = 20});
+    EmulatorFaults faults{.splitReplies = true, .splitGapMs = 1, .garbageBeforeAck = true};
+    if (GetParam() == UnitBehindLink::Wire::PseudoTerminal) faults.replyDelayMs = 20;
+    unit_.SetFaults(faults);
     std::uint8_t read[62];
     ASSERT_EQ(UnitReadCurrent(link, read), kResultDone);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), read));
     EXPECT_EQ(SendParameter(link, PID_LR_MUTE), kResultDone);
 }
+
+INSTANTIATE_TEST_SUITE_P(OnEitherLine, UnitRepliesTest,
+                         ::testing::Values(UnitBehindLink::Wire::InMemory, UnitBehindLink::Wire::PseudoTerminal),
+                         [](const auto& wire) {
+                             return wire.param == UnitBehindLink::Wire::InMemory ? "InMemory" : "PseudoTerminal";
+                         });
 
 }  // namespace

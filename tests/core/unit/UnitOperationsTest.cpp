@@ -1,8 +1,6 @@
 // The UI-free operations against the emulated unit: the connect sequence,
 // store / recall, the memory file both ways, reset and logo.
-#include <thread>
-
-#include "EmulatedUnit.h"
+#include "EmulatedUnitTest.h"
 #include "memfile/MemoryFile.h"
 #include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"
@@ -52,7 +50,9 @@ TEST_F(UnitOperationsTest, UnsupportedFirmwareTypeBecomesZeroAndTheModelStartsFr
     model.firmType = 5;
     model.gain[2] = 20;                            // not in the unit's image either way: the read-back decides
     unit_.SetFaults({.hangUpAfterExchanges = 7});  // the current-setting read goes unanswered
-    ASSERT_EQ(ConnectUnit(link, storeFirmType_), ConnectResult::CurrentReadFailed);
+    const ConnectReport report = ConnectUnitWithReport(link, storeFirmType_);
+    ASSERT_EQ(report.result, ConnectResult::CurrentReadFailed);
+    EXPECT_EQ(report.replacedFirmType, std::optional<std::uint8_t>{5});
     EXPECT_EQ(model.firmType, 0);
     EXPECT_EQ((std::vector<std::uint8_t>{5, 0}), firmTypesStored_);
     EXPECT_EQ(model.gain[2], 128);

@@ -10,13 +10,13 @@
 #include "app/Identity.h"
 #include "app/PortSetting.h"
 #include "app/ServiceKeys.h"
+#include "app/UnitLink.h"
+#include "app/UnitTasks.h"
 #include "link/Frame.h"
 #include "link/ParameterMessages.h"
-#include "app/UnitLink.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
-#include "unit/UnitOperations.h"
 
 namespace {
 
@@ -49,12 +49,15 @@ private:
         QVERIFY(unit_);
         SetCurrentPortNumber(1);
         QVERIFY(OpenCurrentPort());
-        QCOMPARE(ConnectUnit(UnitLink(), {}), ConnectResult::Connected);
+        ConnectResult result = ConnectResult::HandshakeFailed;
+        StartConnect(nullptr, [&result](const ConnectReport& ended) { result = ended.result; });
+        WaitForUnit();
+        QCOMPARE(result, ConnectResult::Connected);
         unit_->ClearReceived();
     }
 
 private slots:
-    void cleanupTestCase() { UnitLink().Close(); }
+    void cleanupTestCase() { CloseUnitPort(); }
 
     void init()
     {
@@ -66,7 +69,7 @@ private slots:
 
     void cleanup()
     {
-        UnitLink().Close();
+        CloseUnitPort();
         unit_.reset();
     }
 
@@ -148,10 +151,11 @@ private slots:
     {
         ConnectToUnit();
         DisturbModel();
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CAboutDlg box;
         TypeWithControl(box, "RTRST");
         box.OkButton()->click();
+        WaitForUnit();
         QVERIFY(boxes.Seen().empty());
         QCOMPARE(box.result(), int{QDialog::Accepted});
         const auto payloads = unit_->ReceivedPayloads();
@@ -170,10 +174,11 @@ private slots:
 
     void resetWhileDisconnectedReportsTheFailedRead()
     {
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CAboutDlg box;
         TypeWithControl(box, "RTRST");
         box.OkButton()->click();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Read current value fail!."));
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
@@ -182,12 +187,13 @@ private slots:
     void logoSendsPaddedSevenBitLinesAndKeepsThem()
     {
         ConnectToUnit();
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CAboutDlg box;
         TypeWithControl(box, "LOGO");
         box.LogoLine(0)->setText(QStringLiteral("ABC"));
         box.LogoLine(1)->setText(QString::fromUtf8("Caf\xc3\xa9 Bar"));
         box.OkButton()->click();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Quenbar"));
         QCOMPARE(boxes.Seen()[0].text, LogoResultText(true));
@@ -202,11 +208,12 @@ private slots:
 
     void logoWhileDisconnectedReportsFailureButKeepsTheLines()
     {
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CAboutDlg box;
         TypeWithControl(box, "LOGO");
         box.LogoLine(0)->setText(QStringLiteral("Hi"));
         box.OkButton()->click();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].text, LogoResultText(false));
         QCOMPARE(LogoResultText(false), QString::fromUtf8("商标更改失败"));

@@ -1,9 +1,8 @@
-#include <QPushButton>
 #include <QTemporaryDir>
 
 #include "app/AppSettings.h"
-#include "model/MemoryImage.h"
 #include "app/UnitLink.h"
+#include "model/MemoryImage.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -70,21 +69,4 @@ void DisturbModel()
         model.hpfFreq[slot] = 333;
     }
     for (int& gain : model.peqGain) gain = 3;
-}
-
-BoxAnswerer::BoxAnswerer()
-{
-    connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::AnswerOpenBoxes);
-    timer_.start(20);
-}
-
-void BoxAnswerer::AnswerOpenBoxes()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        if (!box || !box->isVisible()) continue;
-        seen_.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-        QAbstractButton* answer = box->button(QMessageBox::Ok);
-        (answer ? answer : box->defaultButton())->click();
-    }
 }

@@ -1,5 +1,6 @@
 // The main window against an emulated unit: Connect and Disconnect, the
 // commands' enable states, the View toggles, the status bar and the view.
+#include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -10,10 +11,12 @@
 #include "app/MainFrame.h"
 #include "app/QuenbarApp.h"
 #include "app/QuenbarView.h"
+#include "app/UnitLink.h"
 #include "dialogs/DlgSetting.h"
 #include "link/Frame.h"
+#include "log/CommunicationLog.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -93,13 +96,14 @@ private slots:
     void connectReadsTheUnitAndSwapsTheCommandStates()
     {
         StoreFirmType(12);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CMainFrame* frame = StartProgram();
         QVERIFY(frame);
         QVERIFY(Enabled(frame, kIdConnect));
         QVERIFY(!Enabled(frame, kIdDisconnect));
 
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QVERIFY(boxes.Seen().empty());
         QCOMPARE(model.connected, 1);
         QVERIFY(!Enabled(frame, kIdConnect));
@@ -115,6 +119,7 @@ private slots:
 
         unit_->ClearReceived();
         frame->Command(kIdDisconnect)->trigger();
+        WaitForUnit();
         QCOMPARE(model.connected, 0);
         QVERIFY(Enabled(frame, kIdConnect));
         QVERIFY(!Enabled(frame, kIdDisconnect));
@@ -124,14 +129,18 @@ private slots:
 
     void connectWithSilentUnitReportsFailureAndStaysDisconnected()
     {
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         EmulatorFaults silent;
         silent.silent = true;
         CMainFrame* frame = StartProgram(silent);
         QVERIFY(frame);
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
-        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting."));
+        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Connect fail!\nPlease check rs232 port setting.\n") +
+                                           QString::fromStdString(UnitLink().Device()) +
+                                           QStringLiteral(": no answer to the attention byte: check the cable, the "
+                                                          "unit's power and the port."));
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
         QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
         QCOMPARE(model.connected, 0);
@@ -144,11 +153,12 @@ private slots:
         StoreFirmType(5);
         EmulatorFaults hangUpBeforeCurrentRead;
         hangUpBeforeCurrentRead.hangUpAfterExchanges = 7;  // handshake and six names
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CMainFrame* frame = StartProgram(hangUpBeforeCurrentRead);
         QVERIFY(frame);
         DisturbModel();
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].text, QStringLiteral("Read current value fail!."));
         QCOMPARE(model.connected, 1);
@@ -158,11 +168,13 @@ private slots:
         QCOMPARE(int{model.firmType}, 0);
         QCOMPARE(ProgramSettings()->value("Settings/3CHANProcessFirmTypeV123"), QVariant(0));
         QVERIFY(ModelHoldsDefaults());
+        QCOMPARE(frame->StatusText(), QStringLiteral("The stored firmware type 5 is not supported: type 0 is used, and "
+                                                     "the setting starts from its defaults."));
     }
 
     void configMenuConnectsFromTheKeyboard()
     {
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CMainFrame* frame = StartProgram();
         QVERIFY(frame);
         frame->activateWindow();
@@ -177,7 +189,7 @@ private slots:
     void viewMenuTogglesTheBarsWithCheckMarks()
     {
         PointComAtNothing(1);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CMainFrame* frame = StartProgram();
         QVERIFY(frame);
         QAction* toolbar = frame->Command(kIdViewToolbar);
@@ -194,6 +206,13 @@ private slots:
         QVERIFY(frame->statusBar()->isHidden());
         statusbar->trigger();
         QVERIFY(!frame->statusBar()->isHidden());
+
+        frame->Command(kIdViewCommunicationLog)->trigger();
+        auto* log = frame->findChild<CommunicationLog*>();
+        QVERIFY(log && log->isVisible());
+        // Offscreen the keyboard's lock state cannot be read: the panes stay greyed.
+        for (QLabel* pane : frame->statusBar()->findChildren<QLabel*>())
+            if (pane->text() == QStringLiteral("CAP")) QVERIFY(!pane->isEnabled());
     }
 
     void controlKeyDIsSwallowedAndOtherKeysPassOn()

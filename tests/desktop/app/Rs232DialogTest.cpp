@@ -8,7 +8,7 @@
 #include "app/DlgRs232.h"
 #include "app/PortSetting.h"
 #include "app/UnitLink.h"
-#include "app/UnitLink.h"
+#include "link/Frame.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "unit/UnitCommands.h"
 
@@ -70,7 +70,7 @@ private slots:
         QVERIFY(PortLeadsTo(*first));
         first->ClearReceived();
 
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CDlgRs232 dialog;
         dialog.CheckPortNumber(2);
         dialog.accept();
@@ -90,19 +90,73 @@ private slots:
         QVERIFY(PortLeadsTo(*second));
     }
 
-    void missingPortIsReportedOnceAndStoredAnyway()
+    void portFailuresNameTheDeviceAndTheReasonAndAreStoredAnyway()
     {
         PointComAtNothing(3);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CDlgRs232 dialog;
         dialog.CheckPortNumber(3);
         dialog.accept();
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
-        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("RS232 Connection failed.\nPlease select another port."));
+        const QString missing = DeviceForPort(3);
+        QVERIFY2(boxes.Seen()[0].text.startsWith("RS232 Connection failed.\n" + missing +
+                                                 ": no such device (No such file or directory).\n"),
+                 qPrintable(boxes.Seen()[0].text));
         QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
         QCOMPARE(dialog.result(), int{QDialog::Accepted});
         QVERIFY(!UnitLink().IsOpen());
         QCOMPARE(StoredPortNumber(), 3);
+
+        // Another copy of the program holds the unit's port: refused, and the unit hears nothing.
+        auto unit = StartEmulatorOnCom(4);
+        QVERIFY(unit);
+        ParameterModel otherModel{};
+        Link otherCopy(otherModel);
+        otherCopy.SetDevice(unit->DevicePath());
+        QVERIFY(otherCopy.Open());
+        CDlgRs232 held;
+        held.CheckPortNumber(4);
+        held.accept();
+        QCOMPARE(boxes.Seen().size(), std::size_t{2});
+        QVERIFY2(
+            boxes.Seen()[1].text.startsWith(QStringLiteral("RS232 Connection failed.\n%1: held by another program.")
+                                                .arg(QString::fromStdString(unit->DevicePath()))),
+            qPrintable(boxes.Seen()[1].text));
+        QVERIFY(unit->ReceivedBytes().empty());
+    }
+
+    void aComVariableDecidesTheDeviceAndTheDialogSaysSo()
+    {
+        auto unit = StartEmulatorOnCom(2);
+        QVERIFY(unit);
+        CDlgRs232 dialog;
+        dialog.CheckPortNumber(2);
+        QCOMPARE(dialog.DeviceField()->currentText(), QString::fromStdString(unit->DevicePath()));
+        QVERIFY(!dialog.DeviceField()->isEnabled());
+        QCOMPARE(dialog.Note(), QStringLiteral("QUENBAR_COM2 decides the device of COM2."));
+        dialog.CheckPortNumber(3);
+        QVERIFY(dialog.DeviceField()->isEnabled());
+        QVERIFY(dialog.Note().isEmpty());
+    }
+
+    void findUnitFillsInTheDeviceWhereTheUnitAnswered()
+    {
+        auto unit = StartEmulatorOnCom(1);
+        QVERIFY(unit);
+        Rx74Emulator silent({.silent = true});
+        QVERIFY(silent.Start());
+        OpenPort(1);  // the program's own port is probed as well, not reported busy
+        CDlgRs232 dialog;
+        dialog.CheckPortNumber(5);
+        dialog.DeviceField()->clear();  // the machine's own serial ports are no business of this test
+        dialog.DeviceField()->addItem(QStringLiteral("the unit"), QString::fromStdString(unit->DevicePath()));
+        dialog.DeviceField()->setEditText(QString::fromStdString(silent.DevicePath()));
+        dialog.FindUnit();
+        QCOMPARE(dialog.DeviceField()->currentText(), QString::fromStdString(unit->DevicePath()));
+        QCOMPARE(dialog.Note(),
+                 QStringLiteral("The unit answered on %1.").arg(QString::fromStdString(unit->DevicePath())));
+        QCOMPARE(silent.ReceivedBytes(), std::vector<std::uint8_t>{kAttentionByte});
+        QVERIFY(UnitLink().IsOpen());
     }
 
     void cancelChangesNothing()
@@ -125,7 +179,7 @@ private slots:
         auto unit = std::make_unique<Rx74Emulator>();
         QVERIFY(unit->Start());
         const QString device = QString::fromStdString(unit->DevicePath());
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         {
             CDlgRs232 dialog;
             dialog.CheckPortNumber(4);

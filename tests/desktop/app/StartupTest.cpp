@@ -11,7 +11,6 @@
 #include "app/PortSetting.h"
 #include "app/QuenbarApp.h"
 #include "app/UnitLink.h"
-#include "app/UnitLink.h"
 #include "tests/desktop/app/DesktopTest.h"
 
 namespace {
@@ -42,7 +41,7 @@ private slots:
         auto unit = StartEmulatorOnCom(1);
         QVERIFY(unit);
         DisturbModel();
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CQuenbarApp app;
         QCOMPARE(app.InitInstance(), CQuenbarApp::StartResult::Running);
         QVERIFY(boxes.Seen().empty());
@@ -64,7 +63,7 @@ private slots:
         for (const auto& [stored, kept] : {std::pair{3, 3}, std::pair{12, 12}, std::pair{300, 44}}) {
             ProgramSettings()->setValue("Settings/3CHANProcessFirmTypeV123", stored);
             PointComAtNothing(1);
-            BoxAnswerer boxes;
+            ModalAnswerer boxes;
             CQuenbarApp app;
             QCOMPARE(app.InitInstance(), CQuenbarApp::StartResult::Running);
             QCOMPARE(int{model.firmType}, kept);
@@ -75,12 +74,14 @@ private slots:
     void portThatCannotOpenIsReportedAndTheProgramRunsOn()
     {
         PointComAtNothing(1);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CQuenbarApp app;
         QCOMPARE(app.InitInstance(), CQuenbarApp::StartResult::Running);
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
         QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Error"));
-        QCOMPARE(boxes.Seen()[0].text, QStringLiteral("RS232 Connection failed.\nPlease select another port."));
+        QVERIFY(boxes.Seen()[0].text.startsWith(QStringLiteral("RS232 Connection failed.\n") +
+                                                QString::fromStdString(UnitLink().Device()) +
+                                                QStringLiteral(": no such device (No such file or directory).\n")));
         QCOMPARE(boxes.Seen()[0].icon, QMessageBox::Critical);
         QVERIFY(!UnitLink().IsOpen());
         QVERIFY(app.MainFrame()->isVisible());
@@ -97,7 +98,7 @@ private slots:
         lockFile.close();
 
         PointComAtNothing(1);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CQuenbarApp second;
         QCOMPARE(second.InitInstance(), CQuenbarApp::StartResult::AlreadyRunning);
         QCOMPARE(boxes.Seen().size(), std::size_t{1});
@@ -124,7 +125,7 @@ private slots:
         QVERIFY(QFile::exists(CQuenbarApp::InstanceLockPath()));
 
         PointComAtNothing(1);
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         CQuenbarApp app;
         QCOMPARE(app.InitInstance(), CQuenbarApp::StartResult::Running);
     }

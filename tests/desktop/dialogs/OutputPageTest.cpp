@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "app/UnitLink.h"
 #include "app/controls/FrameButton.h"
 #include "dialogs/ChannelSettings.h"
 #include "dialogs/DlgOutput.h"
@@ -18,9 +19,8 @@
 #include "dialogs/DlgSetting.h"
 #include "dialogs/DlgXover.h"
 #include "dialogs/UpDown.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/app/UnitOnLine.h"
 #include "tests/desktop/dialogs/FormControls.h"
-#include "tests/desktop/dialogs/UnitOnLine.h"
 
 namespace {
 
@@ -42,8 +42,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(unit_.Open()); }
-    void cleanupTestCase() { unit_.Close(); }
+    void initTestCase() { QVERIFY(unit_.Open() && unit_.Connect()); }
     void init() { unit_.Reset(); }
     void cleanup() { page_.reset(); }
 
@@ -152,6 +151,7 @@ private slots:
         QCOMPARE(model.delay[0], 29);
         QCOMPARE(EditText(page, "delayMetresEdit"), QString("1.00 M"));
         QCOMPARE(EditText(page, "delayMsEdit"), QString("2.9 mS"));
+        QCOMPARE(unit_.Last(), Payload({122, 29, 0}));
         TypeAndEnter(page, "delayMsEdit", "-1");
         QCOMPARE(model.delay[0], 0);
         QCOMPARE(unit_.Last(), Payload({122, 0, 0}));

@@ -12,11 +12,11 @@
 
 #include <chrono>
 
+#include "app/UnitLink.h"
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/app/UnitOnLine.h"
 #include "tests/desktop/dialogs/FormControls.h"
-#include "tests/desktop/dialogs/UnitOnLine.h"
 
 namespace {
 
@@ -46,8 +46,7 @@ private:
     UnitOnLine unit_;
 
 private slots:
-    void initTestCase() { QVERIFY(unit_.Open()); }
-    void cleanupTestCase() { unit_.Close(); }
+    void initTestCase() { QVERIFY(unit_.Open() && unit_.Connect()); }
     void init()
     {
         unit_.Reset();
@@ -68,6 +67,7 @@ private slots:
             QCOMPARE(model.peqFreq[0], c.step);
             QCOMPARE(Text(&dialog, "freqEdit"), QString(c.shown));
             QCOMPARE(Child<QScrollBar>(&dialog, "freqBar")->value(), c.step);
+            QCOMPARE(unit_.Last(), BandZero());
         }
         QCOMPARE(unit_.Last(), Payload({5, 128, 25, 0, 35, 0, 0}));
         TypeAndEnter(&dialog, "freqEdit", "25000");

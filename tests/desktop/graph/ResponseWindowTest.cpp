@@ -19,6 +19,7 @@
 #include "link/ParameterMessages.h"
 #include "model/MemoryImage.h"
 #include "response/GraphCurve.h"
+#include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "tests/report/PdfProbe.h"
 
@@ -102,6 +103,7 @@ private slots:
 
         // Connect reads the unit's setting: Sub drops away above 1 kHz.
         frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
         QVERIFY(model.connected);
         QTRY_COMPARE(TopCurveColourAtZeroDb(window), style.leftRight);
         QTRY_VERIFY(ColourNear(OnScreen(window), ShownPoint(window, 237, -3.0), style.sub));

@@ -6,12 +6,13 @@
 #include <QtTest>
 #include <memory>
 
-#include "ModalAnswerer.h"
-#include "UnitOnLine.h"
+#include "app/UnitLink.h"
 #include "memory/DlgMemory.h"
 #include "memory/DlgStore.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/app/ModalAnswerer.h"
+#include "tests/desktop/app/UnitOnLine.h"
+#include "tests/desktop/UnitWork.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ private slots:
     void theNameEditDropsCharactersBeyondSevenBitsKeepsBackspaceAndTenCharacters();
     void recallOfSlot3SendsItsRecallReplacesBothChannelsAndCloses();
     void recallAndStoreWhileDisconnectedFailAtOnceWithTheirBoxes();
+    void recallAndStoreEndAtCancelAndTheDialogStartsNothingMeanwhile();
 
 private:
     std::unique_ptr<UnitOnLine> line_;
@@ -94,7 +96,7 @@ void DlgMemoryTest::aClickBesideTheRowsDisablesStoreDeleteAndRecall()
 void DlgMemoryTest::storeWithoutASelectionAsksForAProgramAndSendsNothing()
 {
     QVERIFY(line_->Connect());
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
     ModalAnswerer answerer;
     CDlgMemory dialog;
     dialog.show();
@@ -103,9 +105,9 @@ void DlgMemoryTest::storeWithoutASelectionAsksForAProgramAndSendsNothing()
     Button(dialog, "store")->click();
 
     QCOMPARE(answerer.BoxTexts(), QStringList{"Please select a program!"});
-    QCOMPARE(answerer.boxes.front().caption, QStringLiteral("Quenbar"));
+    QCOMPARE(answerer.Seen().front().caption, QStringLiteral("Quenbar"));
     QCOMPARE(answerer.storeDialogs, 0);
-    QVERIFY(line_->unit().ReceivedBytes().empty());
+    QVERIFY(line_->Unit().ReceivedBytes().empty());
     QVERIFY(dialog.isVisible());
 }
 
@@ -113,7 +115,7 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
 {
     line_->SetMemory(2, false, "", DistinctImage(2));
     line_->SetMemory(3, true, "Old", DistinctImage(3));
-    line_->unit().SetCurrentImage(DistinctImage(7));
+    line_->Unit().SetCurrentImage(DistinctImage(7));
     QVERIFY(line_->Connect());
 
     ModalAnswerer answerer;
@@ -129,10 +131,11 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
         dialog.show();
         List(dialog)->selectRow(1);
         Button(dialog, "store")->click();
-        QVERIFY(answerer.boxes.isEmpty());
+        WaitForUnit();
+        QVERIFY(answerer.Seen().empty());
         QVERIFY(!dialog.isVisible());
     }
-    const EmulatedMemory kick = line_->unit().Memory(2);
+    const EmulatedMemory kick = line_->Unit().Memory(2);
     QVERIFY(kick.used);
     QCOMPARE(kick.name, Padded("Kick"));
     QVERIFY(kick.image == DistinctImage(7));
@@ -147,17 +150,19 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
     dialog.show();
     List(dialog)->selectRow(2);
     Button(dialog, "store")->click();
+    WaitForUnit();
     QCOMPARE(offered, QStringLiteral("Old"));
     QCOMPARE(answerer.BoxTexts(), QStringList{"Do you want to overwrite?"});
-    QCOMPARE(answerer.boxes.front().caption, QStringLiteral("Warning"));
-    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Question);
-    QCOMPARE(line_->unit().Memory(3).name, Padded("Old"));
+    QCOMPARE(answerer.Seen().front().caption, QStringLiteral("Warning"));
+    QCOMPARE(answerer.Seen().front().icon, QMessageBox::Question);
+    QCOMPARE(line_->Unit().Memory(3).name, Padded("Old"));
     QVERIFY(dialog.isVisible());
 
     answerer.boxAnswer = QMessageBox::Yes;
     Button(dialog, "store")->click();
-    QCOMPARE(line_->unit().Memory(3).name, Padded("Snare"));
-    QVERIFY(line_->unit().Memory(3).image == DistinctImage(7));
+    WaitForUnit();
+    QCOMPARE(line_->Unit().Memory(3).name, Padded("Snare"));
+    QVERIFY(line_->Unit().Memory(3).image == DistinctImage(7));
     QVERIFY(!dialog.isVisible());
 }
 
@@ -177,10 +182,11 @@ void DlgMemoryTest::storeOffersPresetForABlankNameAndStoresTheStandardNameForABl
     dialog.show();
     List(dialog)->selectRow(3);
     Button(dialog, "store")->click();
+    WaitForUnit();
 
     QCOMPARE(offered, QStringLiteral("Preset"));
-    QCOMPARE(line_->unit().Memory(4).name, std::string("2 x 2 WAY + Msum"));
-    QVERIFY(answerer.boxes.isEmpty());
+    QCOMPARE(line_->Unit().Memory(4).name, std::string("2 x 2 WAY + Msum"));
+    QVERIFY(answerer.Seen().empty());
 }
 
 void DlgMemoryTest::theNameEditDropsCharactersBeyondSevenBitsKeepsBackspaceAndTenCharacters()
@@ -209,24 +215,25 @@ void DlgMemoryTest::theNameEditDropsCharactersBeyondSevenBitsKeepsBackspaceAndTe
 void DlgMemoryTest::recallOfSlot3SendsItsRecallReplacesBothChannelsAndCloses()
 {
     line_->SetMemory(3, true, "Live", DistinctImage(12));
-    line_->unit().SetCurrentImage(DistinctImage(1));
+    line_->Unit().SetCurrentImage(DistinctImage(1));
     QVERIFY(line_->Connect());
     QCOMPARE(model.gain[0], 101);
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
 
     ModalAnswerer answerer;
     CDlgMemory dialog;
     dialog.show();
     List(dialog)->selectRow(2);
     Button(dialog, "recall")->click();
+    WaitForUnit();
 
     const std::vector<std::vector<std::uint8_t>> recall{{0xCC, 3}};
-    QVERIFY(line_->unit().ReceivedPayloads() == recall);
+    QVERIFY(line_->Unit().ReceivedPayloads() == recall);
     QCOMPARE(model.gain[0], 112);
     QCOMPARE(model.delay[0], 12);
     QCOMPARE(model.gain[2], 108);
     QVERIFY(CurrentModelImage() == DistinctImage(12));
-    QVERIFY(answerer.boxes.isEmpty());
+    QVERIFY(answerer.Seen().empty());
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
@@ -242,19 +249,56 @@ void DlgMemoryTest::recallAndStoreWhileDisconnectedFailAtOnceWithTheirBoxes()
     List(dialog)->selectRow(2);
 
     Button(dialog, "recall")->click();
+    WaitForUnit();
     QCOMPARE(answerer.BoxTexts(), QStringList{"Fail to read from MCU !"});
-    QCOMPARE(answerer.boxes.front().caption, QStringLiteral("MQX-71"));
-    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Critical);
+    QCOMPARE(answerer.Seen().front().caption, QStringLiteral("MQX-71"));
+    QCOMPARE(answerer.Seen().front().icon, QMessageBox::Critical);
     QVERIFY(dialog.isVisible());
     QVERIFY(CurrentModelImage() == before);
 
     Button(dialog, "store")->click();
+    WaitForUnit();
     QCOMPARE(answerer.BoxTexts(),
              (QStringList{"Fail to read from MCU !", "Do you want to overwrite?", "Fail to store to memory !"}));
-    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("MQX-71"));
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("MQX-71"));
     QCOMPARE(QString::fromLatin1(model.memName[2]), QStringLiteral("Preset 3  "));
     QVERIFY(!dialog.isVisible());
-    QVERIFY(line_->unit().ReceivedBytes().empty());
+    QVERIFY(line_->Unit().ReceivedBytes().empty());
+}
+
+void DlgMemoryTest::recallAndStoreEndAtCancelAndTheDialogStartsNothingMeanwhile()
+{
+    line_->SetMemory(3, true, "Live", DistinctImage(12));
+    QVERIFY(line_->Connect());
+    const Image before = CurrentModelImage();
+    line_->Unit().SetFaults({.silent = true});
+    ModalAnswerer answerer;
+    answerer.boxAnswer = QMessageBox::Yes;
+    answerer.onStore = [](CDlgStore& store) {
+        store.SetName(QStringLiteral("New"));
+        store.accept();
+    };
+    CDlgMemory dialog;
+    dialog.show();
+    List(dialog)->selectRow(2);
+
+    for (const char* command : {"recall", "store"}) {
+        Button(dialog, command)->click();
+        QTRY_VERIFY(ShownProgress());
+        for (const char* button : {"store", "recall", "openFile", "saveFile", "exit"}) {
+            QVERIFY(!Button(dialog, button)->isEnabled());
+        }
+        dialog.reject();  // Escape does not close it either
+        QVERIFY(dialog.isVisible());
+        // A silent unit holds each step for a second.
+        QVERIFY(CancelAndWait(ShownProgress()) < 500);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(Button(dialog, "exit")->isEnabled());
+    }
+    // Neither reports a failure the user asked for, nor changes what the program holds.
+    QCOMPARE(answerer.BoxTexts(), QStringList{"Do you want to overwrite?"});
+    QVERIFY(CurrentModelImage() == before);
+    QCOMPARE(QString::fromLatin1(model.memName[2]), QStringLiteral("Live"));
 }
 
 QTEST_MAIN(DlgMemoryTest)

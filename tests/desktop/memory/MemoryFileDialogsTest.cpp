@@ -17,12 +17,13 @@
 #include <cstring>
 #include <memory>
 
-#include "ModalAnswerer.h"
-#include "UnitOnLine.h"
+#include "app/UnitLink.h"
 #include "memory/DlgMemory.h"
 #include "memory/MemoryFileDialogs.h"
 #include "model/MemoryImage.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/app/ModalAnswerer.h"
+#include "tests/desktop/app/UnitOnLine.h"
+#include "tests/desktop/UnitWork.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -62,7 +63,7 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-std::vector<std::vector<std::uint8_t>> CommandsWithCode(const Rx74Emulator& unit, std::uint8_t code)
+std::vector<std::vector<std::uint8_t>> CommandsWithCode(const rx74emu::EmulatedUnit& unit, std::uint8_t code)
 {
     std::vector<std::vector<std::uint8_t>> commands;
     for (const auto& payload : unit.ReceivedPayloads()) {
@@ -124,6 +125,23 @@ private:
     rlimit saved_{};
 };
 
+// Save File and Open File run to their end, boxes answered; their outcome.
+bool SaveAndWait(const QString& path)
+{
+    bool saved = false;
+    SaveMemoryFileTo(path, nullptr, [&saved](bool ended) { saved = ended; });
+    WaitForUnit();
+    return saved;
+}
+
+LoadFileResult LoadAndWait(const QString& path, const std::function<void()>& afterStores = {})
+{
+    LoadFileResult result = LoadFileResult::Cancelled;
+    LoadMemoryFileFrom(path, nullptr, afterStores, [&result](LoadFileResult ended) { result = ended; });
+    WaitForUnit();
+    return result;
+}
+
 }  // namespace
 
 class MemoryFileDialogsTest : public QObject {
@@ -138,6 +156,8 @@ private slots:
     void loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutTrailer();
     void theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBeforeReplacing();
     void aSaveThatCannotBeCompletedLeavesThePreviousFileByteForByte();
+    void aSaveWithAUnitSilentFromMemory3NeverHoldsTheWindowAndCancelLeavesTheFile();
+    void aCancelledLoadNamesTheMemoriesAlreadyStored();
 
 private:
     std::unique_ptr<UnitOnLine> line_;
@@ -165,13 +185,13 @@ void MemoryFileDialogsTest::aSaveWhileDisconnectedWritesNothingAndNamesTheMemori
     const QString path = dir_->filePath(QStringLiteral("offline.cmf"));
     ModalAnswerer answerer;
 
-    QVERIFY(!SaveMemoryFileTo(path, nullptr));
+    QVERIFY(!SaveAndWait(path));
 
     QVERIFY(!QFile::exists(path));
     QCOMPARE(answerer.BoxTexts(),
              QStringList{"Memory 1, 2, 3, 5, 6 could not be read from the unit; the file was not written."});
-    QCOMPARE(answerer.boxes.front().icon, QMessageBox::Critical);
-    QVERIFY(line_->unit().ReceivedBytes().empty());
+    QCOMPARE(answerer.Seen().front().icon, QMessageBox::Critical);
+    QVERIFY(line_->Unit().ReceivedBytes().empty());
 }
 
 void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
@@ -181,13 +201,13 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     for (int slot = 1; slot <= 6; ++slot) {
         line_->SetMemory(slot, used[slot - 1], names[slot - 1], DistinctImage(slot));
     }
-    line_->unit().SetCurrentImage(DistinctImage(9));
+    line_->Unit().SetCurrentImage(DistinctImage(9));
     QVERIFY(line_->Connect());
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
     const QString path = dir_->filePath(QStringLiteral("show.cmf"));
     ModalAnswerer answerer;
 
-    QVERIFY(SaveMemoryFileTo(path, nullptr));
+    QVERIFY(SaveAndWait(path));
 
     std::array<Record, 6> expected;
     for (int i = 0; i < 6; ++i) {
@@ -196,24 +216,26 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     }
     QCOMPARE(ReadAll(path), ExpectedFile(expected));
     const std::vector<std::vector<std::uint8_t>> reads{{0xD0, 1}, {0xD0, 2}, {0xD0, 4}, {0xD0, 6}};
-    QVERIFY(CommandsWithCode(line_->unit(), 0xD0) == reads);
+    QVERIFY(CommandsWithCode(line_->Unit(), 0xD0) == reads);
 
     // Wipe the unit, then bring the file back through the dialog's Open File.
     for (int slot = 1; slot <= 6; ++slot) {
         line_->SetMemory(slot, true, "Blank", DistinctImage(0));
     }
-    DisconnectUnit(UnitLink());
+    StartDisconnect(nullptr, {});
+    WaitForUnit();
     QVERIFY(line_->Connect());
-    line_->unit().ClearReceived();
+    line_->Unit().ClearReceived();
     answerer.onFileDialog = [&](QFileDialog& files) { ChooseFile(files, path); };
     CDlgMemory dialog;
     dialog.show();
     dialog.findChild<QPushButton*>(QStringLiteral("openFile"))->click();
+    WaitForUnit();
 
     const std::vector<std::vector<std::uint8_t>> stores{{0xCB, 1}, {0xCB, 2}, {0xCB, 4}, {0xCB, 6}};
-    QVERIFY(CommandsWithCode(line_->unit(), 0xCB) == stores);
+    QVERIFY(CommandsWithCode(line_->Unit(), 0xCB) == stores);
     for (int slot = 1; slot <= 6; ++slot) {
-        const EmulatedMemory memory = line_->unit().Memory(slot);
+        const EmulatedMemory memory = line_->Unit().Memory(slot);
         std::string name = used[slot - 1] ? names[slot - 1] : "Blank";
         name.resize(16, ' ');
         QCOMPARE(memory.name, name);
@@ -222,7 +244,7 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
     QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("Load from file ok!\n4 memories stored: 1, 2, 4, 6.\nSkipped: "
                                                         "memory 3 (marked empty in the file), memory 5 (marked "
                                                         "empty in the file)."));
-    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Load File"));
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("Load File"));
     auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("memoryList"));
     QCOMPARE(list->item(0, 1)->text(), QStringLiteral("Kick"));
     QCOMPARE(list->item(2, 1)->text(), QStringLiteral("Blank"));
@@ -231,8 +253,8 @@ void MemoryFileDialogsTest::saveAndLoadRoundTripThroughTheUnitInSlotOrder()
 void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutTrailer()
 {
     QVERIFY(line_->Connect());
-    const EmulatedMemory firstBefore = line_->unit().Memory(1);
-    line_->unit().ClearReceived();
+    const EmulatedMemory firstBefore = line_->Unit().Memory(1);
+    line_->Unit().ClearReceived();
     std::array<Record, 6> records;
     for (int i = 0; i < 6; ++i) {
         records[i] = {std::uint8_t(i + 1), 0, "", DistinctImage(0)};
@@ -244,27 +266,27 @@ void MemoryFileDialogsTest::loadSkipsRecordsNotMarkedUsedAndRejectsAFileWithoutT
     ModalAnswerer answerer;
 
     bool listRefreshedBeforeTheBox = false;
-    QCOMPARE(LoadMemoryFileFrom(path, nullptr, [&] { listRefreshedBeforeTheBox = answerer.BoxTexts().isEmpty(); }),
+    QCOMPARE(LoadAndWait(path, [&] { listRefreshedBeforeTheBox = answerer.BoxTexts().isEmpty(); }),
              LoadFileResult::Loaded);
     QVERIFY(listRefreshedBeforeTheBox);
 
     const std::vector<std::vector<std::uint8_t>> stores{{0xCB, 2}};
-    QVERIFY(CommandsWithCode(line_->unit(), 0xCB) == stores);
-    QCOMPARE(line_->unit().Memory(2).name, std::string("One") + std::string(13, ' '));
-    QVERIFY(line_->unit().Memory(2).image == DistinctImage(1));
-    QCOMPARE(line_->unit().Memory(1).name, firstBefore.name);
-    QVERIFY(line_->unit().Memory(1).image == firstBefore.image);
+    QVERIFY(CommandsWithCode(line_->Unit(), 0xCB) == stores);
+    QCOMPARE(line_->Unit().Memory(2).name, std::string("One") + std::string(13, ' '));
+    QVERIFY(line_->Unit().Memory(2).image == DistinctImage(1));
+    QCOMPARE(line_->Unit().Memory(1).name, firstBefore.name);
+    QVERIFY(line_->Unit().Memory(1).image == firstBefore.image);
 
     QVERIFY(WriteBytes(path, ExpectedFile(records).left(695)));
-    line_->unit().ClearReceived();
-    QCOMPARE(LoadMemoryFileFrom(path, nullptr), LoadFileResult::FormatError);
+    line_->Unit().ClearReceived();
+    QCOMPARE(LoadAndWait(path), LoadFileResult::FormatError);
     QCOMPARE(answerer.BoxTexts().size(), 2);
-    QVERIFY(answerer.BoxTexts().front().startsWith(
-        QStringLiteral("Load from file ok!\n1 memory stored: 2.\nSkipped: memory 1 (used byte 2, not a stored program)")));
+    QVERIFY(answerer.BoxTexts().front().startsWith(QStringLiteral(
+        "Load from file ok!\n1 memory stored: 2.\nSkipped: memory 1 (used byte 2, not a stored program)")));
     QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("File format error!"));
-    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Error"));
-    QCOMPARE(answerer.boxes.back().icon, QMessageBox::Critical);
-    QVERIFY(line_->unit().ReceivedBytes().empty());
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("Error"));
+    QCOMPARE(answerer.Seen().back().icon, QMessageBox::Critical);
+    QVERIFY(line_->Unit().ReceivedBytes().empty());
 }
 
 void MemoryFileDialogsTest::theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBeforeReplacing()
@@ -285,6 +307,7 @@ void MemoryFileDialogsTest::theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBef
         chosen = name;
         dialogsSeen = 0;
         SaveMemoryFile(nullptr);
+        WaitForUnit();
     };
 
     save(QStringLiteral("preset"));
@@ -292,20 +315,20 @@ void MemoryFileDialogsTest::theSaveDialogAddsCmfOnlyWithoutAnExtensionAndAsksBef
     QVERIFY(!QFile::exists(dir_->filePath(QStringLiteral("preset"))));
     save(QStringLiteral("notes.txt"));
     QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("notes.txt"))).size(), 704);
-    QCOMPARE(answerer.boxes.size(), 2);
+    QCOMPARE(answerer.Seen().size(), std::size_t{2});
 
     const QString existing = dir_->filePath(QStringLiteral("preset.cmf"));
     QVERIFY(WriteBytes(existing, "older"));
     answerer.boxAnswer = QMessageBox::No;
     save(QStringLiteral("preset"));
-    QCOMPARE(answerer.boxes.size(), 3);
-    QVERIFY(answerer.boxes.back().text.contains(QStringLiteral("already exists")));
+    QCOMPARE(answerer.Seen().size(), std::size_t{3});
+    QVERIFY(answerer.Seen().back().text.contains(QStringLiteral("already exists")));
     QCOMPARE(ReadAll(existing), QByteArray("older"));
 
     answerer.boxAnswer = QMessageBox::Yes;
     save(QStringLiteral("preset"));
     QCOMPARE(ReadAll(existing).size(), 704);
-    QCOMPARE(answerer.boxes.back().text, QStringLiteral("Save memory data to File."));
+    QCOMPARE(answerer.Seen().back().text, QStringLiteral("Save memory data to File."));
 }
 
 void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteForByte()
@@ -329,21 +352,69 @@ void MemoryFileDialogsTest::aSaveThatCannotBeCompletedLeavesThePreviousFileByteF
         }
         QVERIFY2(fd < 0, "the folder must be read-only for this test");
 
-        QVERIFY(!SaveMemoryFileTo(path, nullptr));
+        QVERIFY(!SaveAndWait(path));
     }
     QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(answerer.BoxTexts(), QStringList{"Fail to open file."});
-    QCOMPARE(answerer.boxes.back().caption, QStringLiteral("Error"));
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("Error"));
     QCOMPARE(ReadAll(path), previous);
 
     {
         FileSizeLimit diskAlmostFull(256);
-        QVERIFY(!SaveMemoryFileTo(path, nullptr));
+        QVERIFY(!SaveAndWait(path));
     }
     QCOMPARE(answerer.BoxTexts(), (QStringList{"Fail to open file.", "Fail to write file."}));
-    QCOMPARE(answerer.boxes.back().icon, QMessageBox::Critical);
+    QCOMPARE(answerer.Seen().back().icon, QMessageBox::Critical);
     QCOMPARE(ReadAll(path), previous);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"keep.cmf"});
+}
+
+void MemoryFileDialogsTest::aSaveWithAUnitSilentFromMemory3NeverHoldsTheWindowAndCancelLeavesTheFile()
+{
+    const QString path = dir_->filePath(QStringLiteral("keep.cmf"));
+    const QByteArray previous(704, 'p');
+    QVERIFY(WriteBytes(path, previous));
+    QVERIFY(line_->Connect());
+    line_->Unit().SetFaults({.silentAfterExchanges = line_->Unit().Exchanges() + 2});
+    ModalAnswerer answerer;
+
+    bool saved = true;
+    SaveMemoryFileTo(path, nullptr, [&saved](bool ended) { saved = ended; });
+    QTRY_VERIFY(ShownProgress() && ShownProgress()->labelText().endsWith(QStringLiteral("slot 3 of 6")));
+    LatenessProbe probe;
+    QTest::qWait(300);  // well into the silent memory's wait
+    // Memory 3 would hold the save for a second, and each after it as long.
+    QVERIFY(CancelAndWait(ShownProgress()) < 500);
+
+    QVERIFY2(probe.MaxLateMs() < 50, qPrintable(QStringLiteral("stalled %1 ms").arg(probe.MaxLateMs())));
+    QVERIFY(!saved);
+    QVERIFY(answerer.Seen().empty());
+    QCOMPARE(ReadAll(path), previous);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"keep.cmf"});
+}
+
+void MemoryFileDialogsTest::aCancelledLoadNamesTheMemoriesAlreadyStored()
+{
+    std::array<Record, 6> records;
+    for (int i = 0; i < 6; ++i) {
+        records[i] = {std::uint8_t(i + 1), 1, "Show", DistinctImage(i)};
+    }
+    const QString path = dir_->filePath(QStringLiteral("show.cmf"));
+    QVERIFY(WriteBytes(path, ExpectedFile(records)));
+    QVERIFY(line_->Connect());
+    // Each store is one answered frame: the third one's blocks go unanswered.
+    line_->Unit().SetFaults({.silentAfterExchanges = line_->Unit().Exchanges() + 3});
+    ModalAnswerer answerer;
+
+    LoadFileResult result = LoadFileResult::Loaded;
+    LoadMemoryFileFrom(path, nullptr, {}, [&result](LoadFileResult ended) { result = ended; });
+    QTRY_VERIFY(ShownProgress() && ShownProgress()->labelText().endsWith(QStringLiteral("slot 3 of 6")));
+    QVERIFY(CancelAndWait(ShownProgress()) < 500);
+
+    QCOMPARE(result, LoadFileResult::Cancelled);
+    QCOMPARE(answerer.BoxTexts(), QStringList{"fail to download program data to unit!\n2 memories stored: 1, 2."});
+    QVERIFY(line_->Unit().Memory(2).image == DistinctImage(1));
+    QVERIFY(QString::fromLatin1(model.memName[1]).startsWith(QStringLiteral("Show")));  // the list shows it
 }
 
 QTEST_MAIN(MemoryFileDialogsTest)

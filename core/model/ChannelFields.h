@@ -1,6 +1,8 @@
-// The model fields of one output channel as the command line names them:
-// the key in the JSON channel object, where the value lives in the model,
-// the range its editor allows, and the parameter message that carries it.
+// The fields of one output channel by name: the one table through which the
+// command line, the JSON forms and any other reader name them. Each entry
+// says where the value lives in the model, its scale and the steps its
+// editor allows (model/Units.h turns them into values in units), and the
+// parameter message that carries it to the unit.
 #pragma once
 
 #include <optional>
@@ -8,12 +10,12 @@
 #include <string_view>
 
 #include "model/Model.h"
+#include "model/Units.h"
 
 struct ChannelField {
     const char* name;
     int (ParameterModel::*values)[kChannelSlots];
-    int min;
-    int max;
+    ScaledSteps steps;
     int leftRightId;
     std::optional<int> subId;  // empty: no message carries it for the Sub
 
@@ -24,14 +26,14 @@ struct ChannelField {
 struct PeqField {
     const char* name;
     int (ParameterModel::*values)[kPeqEntries];
-    int min;
-    int max;
+    ScaledSteps steps;
     int id;
 
     int& In(ParameterModel& m, int slot, int band) const { return (m.*values)[PeqIndex(slot, band)]; }
     int In(const ParameterModel& m, int slot, int band) const { return (m.*values)[PeqIndex(slot, band)]; }
 };
 
+// In the order of the JSON channel object.
 std::span<const ChannelField> ChannelFields();
 std::span<const PeqField> PeqFields();
 

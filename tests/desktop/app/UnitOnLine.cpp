@@ -1,7 +1,9 @@
-#include "UnitOnLine.h"
+#include "tests/desktop/app/UnitOnLine.h"
+
+#include <algorithm>
 
 #include "app/UnitLink.h"
-#include "app/UnitLink.h"
+#include "tests/desktop/UnitWork.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -14,6 +16,12 @@ constexpr std::array<std::uint8_t, 31> kFactoryBlock = {
 constexpr std::size_t kGainByte = 1;
 constexpr std::size_t kDelayLowByte = 3;
 constexpr std::size_t kSubBlock = 31;
+
+void ModelToDefaults()
+{
+    model = ParameterModel{};
+    LoadDefaults(model);
+}
 
 }  // namespace
 
@@ -28,38 +36,46 @@ Image DistinctImage(int seed)
     return image;
 }
 
-UnitOnLine::UnitOnLine()
-{
-    model = ParameterModel{};
-    LoadDefaults(model);
-}
+UnitOnLine::UnitOnLine() : rig_(UnitLink()) { ModelToDefaults(); }
 
 UnitOnLine::~UnitOnLine()
 {
     if (model.connected != 0) {
-        DisconnectUnit(UnitLink());
+        StartDisconnect(nullptr, {});
+        WaitForUnit();
     }
-    UnitLink().Close();
-    emulator_.Stop();
 }
 
-bool UnitOnLine::Open()
+bool UnitOnLine::Open() { return rig_.Open(); }
+
+std::vector<Payload> UnitOnLine::Payloads() const
 {
-    if (!emulator_.Start()) {
-        return false;
-    }
-    UnitLink().SetDevice(emulator_.DevicePath());
-    return UnitLink().Open();
+    UnitWorker().WaitIdle();
+    return Unit().ReceivedPayloads();
 }
 
 bool UnitOnLine::Connect()
 {
-    return ConnectUnit(UnitLink(), [](std::uint8_t) {}) == ConnectResult::Connected;
+    ConnectResult result = ConnectResult::HandshakeFailed;
+    StartConnect(nullptr, [&result](const ConnectReport& ended) { result = ended.result; });
+    WaitForUnit();
+    return result == ConnectResult::Connected;
+}
+
+void UnitOnLine::Reset()
+{
+    ModelToDefaults();
+    model.connected = 1;
+    Unit().ClearReceived();
 }
 
 void UnitOnLine::SetMemory(int slot, bool used, const std::string& name, const Image& image)
 {
-    std::string padded = name;
-    padded.resize(Rx74Emulator::kNameBytes, ' ');
-    emulator_.SetMemory(slot, {used, padded, image});
+    Unit().SetMemory(slot, {used, name, image});
+}
+
+Payload UnitOnLine::Last() const
+{
+    const auto payloads = Payloads();
+    return payloads.empty() ? Payload{} : payloads.back();
 }

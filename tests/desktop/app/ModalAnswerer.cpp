@@ -1,4 +1,4 @@
-#include "ModalAnswerer.h"
+#include "tests/desktop/app/ModalAnswerer.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -16,7 +16,7 @@ ModalAnswerer::ModalAnswerer()
 QStringList ModalAnswerer::BoxTexts() const
 {
     QStringList texts;
-    for (const SeenBox& box : boxes) {
+    for (const SeenBox& box : boxes_) {
         texts << box.text;
     }
     return texts;
@@ -24,11 +24,11 @@ QStringList ModalAnswerer::BoxTexts() const
 
 void ModalAnswerer::Answer(QMessageBox& box)
 {
-    boxes.append({box.windowTitle(), box.text(), box.icon()});
+    boxes_.push_back({box.windowTitle(), box.text(), box.icon(), box.standardButtons()});
     QAbstractButton* button = box.button(boxAnswer);
-    if (button == nullptr) {
-        button = box.escapeButton() != nullptr ? box.escapeButton() : box.buttons().front();
-    }
+    if (button == nullptr) button = box.defaultButton();
+    if (button == nullptr) button = box.escapeButton();
+    if (button == nullptr) button = box.buttons().front();
     button->click();
 }
 

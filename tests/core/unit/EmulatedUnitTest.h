@@ -1,5 +1,5 @@
-// Fixture: a link opened on the device of an in-process emulated
-// unit, with a fresh parameter model.
+// Fixture: a fresh parameter model at its defaults and a link opened on an
+// emulated unit, in memory unless a test needs real time on the line.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,11 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "emulator/Emulator.h"
 #include "link/Frame.h"
-#include "link/Link.h"
 #include "model/MemoryImage.h"
-#include "model/Model.h"
+#include "tests/support/UnitBehindLink.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
@@ -48,22 +46,17 @@ inline std::array<std::uint8_t, 62> ModelImage(const ParameterModel& model)
 
 class EmulatedUnitTest : public ::testing::Test {
 protected:
+    explicit EmulatedUnitTest(UnitBehindLink::Wire wire = UnitBehindLink::Wire::InMemory) : rig_(wire) {}
     void SetUp() override
     {
         LoadDefaults(model);
-        ASSERT_TRUE(unit_.Start());
-        link.SetDevice(unit_.DevicePath());
-        ASSERT_TRUE(link.Open());
-    }
-    void TearDown() override
-    {
-        link.Close();
-        unit_.Stop();
+        ASSERT_TRUE(rig_.Open());
     }
     // Marks the program connected without the handshake, as after a connect.
     void Connected() { model.connected = 1; }
 
-    Rx74Emulator unit_;
-    ParameterModel model{};
-    Link link{model};
+    UnitBehindLink rig_;
+    rx74emu::EmulatedUnit& unit_ = rig_.Unit();
+    ParameterModel& model = rig_.Model();
+    Link& link = rig_.LinkToUnit();
 };

@@ -1,15 +1,15 @@
-// Answers the modal windows a handler opens, so that a test never hangs on
-// one: every message box is recorded and answered, the store dialog and the
-// file dialog are handed to the test's own actions (or cancelled).
+// Answers the modal windows a test causes, so that it never hangs on one:
+// every message box is recorded and answered, the store dialog and the file
+// dialog are handed to the test's own actions (or cancelled).
 #pragma once
 
-#include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
 #include <functional>
+#include <vector>
 
 class CDlgStore;
 class QFileDialog;
@@ -18,6 +18,7 @@ struct SeenBox {
     QString caption;
     QString text;
     QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
 };
 
 class ModalAnswerer : public QObject {
@@ -25,15 +26,14 @@ public:
     ModalAnswerer();
 
     // The button pressed in every message box; where the box lacks it, its
-    // escape button or else its only one.
+    // default button, else its escape button, else its first one.
     QMessageBox::StandardButton boxAnswer = QMessageBox::Ok;
     std::function<void(CDlgStore&)> onStore;
     std::function<void(QFileDialog&)> onFileDialog;
 
-    QList<SeenBox> boxes;
-    int storeDialogs = 0;
-
+    const std::vector<SeenBox>& Seen() const { return boxes_; }
     QStringList BoxTexts() const;
+    int storeDialogs = 0;
 
 private:
     void Poll();
@@ -41,5 +41,6 @@ private:
     void Answer(QMessageBox& box);
 
     QTimer timer_;
+    std::vector<SeenBox> boxes_;
     QSet<QWidget*> inHand_;  // windows whose answer is running (it may open another)
 };

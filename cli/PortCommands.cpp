@@ -1,0 +1,158 @@
+#include "PortCommands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "CliError.h"
+#include "link/PortDiscovery.h"
+#include "link/PortName.h"
+#include "unit/UnitProbe.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// A COM number that leads to a device now, and whether a QUENBAR_COM<n>
+// variable (rather than the default /dev/ttyS<n-1>) makes it so.
+struct ComPointer {
+    int number = 0;
+    bool byVariable = false;
+};
+
+struct PortEntry {
+    SerialPortInfo info;
+    std::vector<ComPointer> com;
+};
+
+std::string Canonical(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return error ? path : canonical.string();
+}
+
+// The system's serial devices, then the devices that QUENBAR_COM<n>
+// variables name and the system does not list (a pseudo-terminal, say),
+// each with the COM numbers that lead to it.
+std::vector<PortEntry> PortEntries()
+{
+    std::vector<PortEntry> entries;
+    std::vector<std::string> targets;
+    for (SerialPortInfo& info : ListSerialPorts()) {
+        targets.push_back(Canonical(info.device));
+        entries.push_back({std::move(info), {}});
+    }
+    for (int n = 1; n <= kMaxComNumber; ++n) {
+        const std::optional<std::string> variable = DeviceFromComVariable(n);
+        const std::string target = Canonical(variable ? *variable : ResolveComDevice(n));
+        const auto found = std::find(targets.begin(), targets.end(), target);
+        if (found != targets.end()) {
+            entries[static_cast<std::size_t>(found - targets.begin())].com.push_back({n, variable.has_value()});
+        } else if (variable) {
+            targets.push_back(target);
+            SerialPortInfo named;
+            named.device = *variable;
+            entries.push_back({std::move(named), {{n, true}}});
+        }
+    }
+    return entries;
+}
+
+std::string ComText(const ComPointer& com)
+{
+    const std::string name = "COM" + std::to_string(com.number);
+    return com.byVariable ? name + " (" + ComVariableName(com.number) + ")" : name;
+}
+
+// "/dev/ttyUSB0  /dev/serial/by-id/usb-...  driver ftdi_sio  usb 0403:6001
+// "FTDI" "FT232R USB UART"  serial A1  COM3": what is known, nothing else.
+std::string PortLine(const PortEntry& entry)
+{
+    const SerialPortInfo& info = entry.info;
+    std::string line = info.device;
+    const auto add = [&line](const std::string& text) { line += "  " + text; };
+    if (!info.stableName.empty()) add(info.stableName);
+    if (!info.driver.empty()) add("driver " + info.driver);
+    if (!info.vendorId.empty()) add("usb " + info.vendorId + ":" + info.productId);
+    if (!info.manufacturer.empty()) add("\"" + info.manufacturer + "\"");
+    if (!info.product.empty()) add("\"" + info.product + "\"");
+    if (!info.serialNumber.empty()) add("serial " + info.serialNumber);
+    for (const ComPointer& com : entry.com) add(ComText(com));
+    return line;
+}
+
+json PortJson(const PortEntry& entry)
+{
+    const SerialPortInfo& info = entry.info;
+    json com = json::array();
+    for (const ComPointer& pointer : entry.com)
+        com.push_back({{"port", "COM" + std::to_string(pointer.number)},
+                       {"variable", pointer.byVariable ? json(ComVariableName(pointer.number)) : json(nullptr)}});
+    return {{"device", info.device},     {"stableName", info.stableName},     {"driver", info.driver},
+            {"vendorId", info.vendorId}, {"productId", info.productId},       {"manufacturer", info.manufacturer},
+            {"product", info.product},   {"serialNumber", info.serialNumber}, {"com", com}};
+}
+
+void ListPorts(bool asJson)
+{
+    const std::vector<PortEntry> entries = PortEntries();
+    if (asJson) {
+        json ports = json::array();
+        for (const PortEntry& entry : entries) ports.push_back(PortJson(entry));
+        std::cout << ports.dump(2) << '\n';
+        return;
+    }
+    for (const PortEntry& entry : entries) std::cout << PortLine(entry) << '\n';
+}
+
+// The devices to probe: those named (COMn or a path), else every device `ports` lists.
+std::vector<std::string> ProbeCandidates(const std::vector<std::string>& named)
+{
+    std::vector<std::string> devices;
+    for (const std::string& name : named) {
+        const std::optional<std::string> device = ResolvePortName(name);
+        if (!device) throw CliError(kExitBadInput, "Unknown port " + name + ": name COMn or an absolute device path.");
+        devices.push_back(*device);
+    }
+    if (named.empty())
+        for (const PortEntry& entry : PortEntries()) devices.push_back(entry.info.device);
+    return devices;
+}
+
+void Probe(const std::vector<std::string>& named)
+{
+    const std::vector<std::string> devices = ProbeCandidates(named);
+    if (devices.empty()) throw CliError(kExitUnitFailed, "No serial devices found.");
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<ProbeResult> results = ProbeDevices(devices);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    for (const ProbeResult& result : results)
+        std::cout << result.device << ": " << DescribeProbe(result) << " (" << result.elapsedMs << " ms)\n";
+    std::cout << devices.size() << (devices.size() == 1 ? " device" : " devices") << " probed in " << elapsed
+              << " ms.\n";
+    const bool found = std::any_of(results.begin(), results.end(),
+                                   [](const ProbeResult& r) { return r.outcome == ProbeOutcome::UnitAnswered; });
+    if (!found) throw CliError(kExitUnitFailed, "No unit answered.");
+}
+
+}  // namespace
+
+void AddPortCommands(CLI::App& app, CommandAction& action)
+{
+    auto asJson = std::make_shared<bool>(false);
+    CLI::App* ports =
+        app.add_subcommand("ports", "List the serial devices of this machine and the COM numbers that lead to them");
+    ports->add_flag("--json", *asJson, "Print the list as JSON");
+    ports->callback([&action, asJson] { action = [asJson] { ListPorts(*asJson); }; });
+
+    auto named = std::make_shared<std::vector<std::string>>();
+    CLI::App* probe = app.add_subcommand(
+        "probe", "Look for the unit: the handshake on each device at once (all serial devices when none are named)");
+    probe->add_option("DEVICE", *named, "COMn or a device path");
+    probe->callback([&action, named] { action = [named] { Probe(*named); }; });
+}

@@ -1,0 +1,1 @@
+#include "app/UnitLink.h"  // a core source must not reach the desktop program's windows

@@ -1,0 +1,1 @@
+#include "emulator/Emulator.h"  // the emulator checks the core's bytes and shares nothing with it

@@ -1,0 +1,1 @@
+#include <QObject>  // a core source must not reach Qt
