@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "CliError.h"
+#include "memfile/MemoryFileJson.h"
 #include "model/MemoryImage.h"
 
 namespace {
@@ -45,7 +46,7 @@ ParameterModel RecordSetting(const SlotRecord& record)
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path)
 {
-    constexpr std::size_t kLargest = std::size_t{1} << 20;
+    constexpr std::size_t kLargest = kMemoryFileJsonLargestFile;
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CliError(kExitBadInput, "Cannot open file " + path + ": " + SystemReason());
     std::vector<std::uint8_t> bytes(kLargest + 1);

@@ -15,6 +15,7 @@
 #include "graph/ExportFiles.h"
 #include "graph/ResponseWindow.h"
 #include "log/CommunicationLog.h"
+#include "memory/MemoryFileJsonDialogs.h"
 #include "status/KeyboardLocks.h"
 
 ConnectionCommandStates CommandStatesFor(bool connected) { return {!connected, connected}; }
@@ -63,6 +64,16 @@ void CMainFrame::CreateMenus()
     config->addSeparator();
     config->addAction(AddCommand(kIdMemory, QStringLiteral("&Memory"), QStringLiteral("Memory Manage"),
                                  QStringLiteral("Memory Manage")));
+    QAction* exportJson = AddCommand(kIdExportJson, QStringLiteral("Ex&port Memory File as JSON..."),
+                                     QStringLiteral("Write a memory file as a JSON document in units"),
+                                     QStringLiteral("Export Memory File as JSON"));
+    connect(exportJson, &QAction::triggered, this, [this] { ExportMemoryFileAsJson(this); });
+    config->addAction(exportJson);
+    QAction* importJson = AddCommand(kIdImportJson, QStringLiteral("&Import Memory File from JSON..."),
+                                     QStringLiteral("Write the memory file a JSON document describes"),
+                                     QStringLiteral("Import Memory File from JSON"));
+    connect(importJson, &QAction::triggered, this, [this] { ImportMemoryFileFromJson(this); });
+    config->addAction(importJson);
     QAction* report = AddCommand(kIdSettingsReport, QStringLiteral("Settings &Report..."),
                                  QStringLiteral("Write the current setting and its response as a PDF page"),
                                  QStringLiteral("Settings Report"));
