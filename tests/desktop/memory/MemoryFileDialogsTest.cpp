@@ -21,9 +21,10 @@
 #include "memory/DlgMemory.h"
 #include "memory/MemoryFileDialogs.h"
 #include "model/MemoryImage.h"
+#include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 #include "tests/desktop/app/UnitOnLine.h"
-#include "tests/desktop/UnitWork.h"
+#include "tests/desktop/memory/FileBytes.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -49,18 +50,6 @@ QByteArray ExpectedFile(const std::array<Record, 6>& records)
         file += record;
     }
     return file + marker;
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 std::vector<std::vector<std::uint8_t>> CommandsWithCode(const rx74emu::EmulatedUnit& unit, std::uint8_t code)
