@@ -6,7 +6,7 @@ QUENBAR_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev qt6-svg-dev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev poppler-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
 )
 
 # Only the Windows stage of ./test.sh --all needs these: MinGW-w64 (posix

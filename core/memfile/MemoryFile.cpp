@@ -28,17 +28,7 @@ void WriteMarker(std::uint8_t* at)
     std::memcpy(at, kMagic, kMagicLength);
 }
 
-void WriteRecord(std::uint8_t* record, int i, const SlotRecord& source)
-{
-    record[kRecordSlotNumber] = static_cast<std::uint8_t>(i + 1);
-    record[kRecordUsed] = source.usedByte;
-    std::memcpy(record + kRecordTag, "MEM", 3);
-    // The name up to its terminator; the rest of the field stays zero.
-    const std::size_t nameLength = strnlen(source.name, kRecordNameSize);
-    std::memcpy(record + kRecordName, source.name, nameLength);
-    // Only the 62 image bytes are stored; the record is zero after them.
-    std::copy_n(source.imageBlock.begin(), kImageSize, record + kRecordImage);
-}
+bool ValidRecord(int i) { return i >= 0 && i < kMemorySlots; }
 
 }  // namespace
 
@@ -46,10 +36,36 @@ MemoryFileImage BuildMemoryFile(const std::array<SlotRecord, kMemorySlots>& reco
 {
     MemoryFileImage file{};
     WriteMarker(file.data());
-    for (int i = 0; i < kMemorySlots; ++i)
-        WriteRecord(file.data() + RecordOffset(i), i, records[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < kMemorySlots; ++i) {
+        const SlotRecord& source = records[static_cast<std::size_t>(i)];
+        std::uint8_t* record = file.data() + RecordOffset(i);
+        record[kRecordSlotNumber] = static_cast<std::uint8_t>(i + 1);
+        std::memcpy(record + kRecordTag, "MEM", 3);
+        WriteRecordUsed(file, i, source.usedByte);
+        WriteRecordName(file, i, std::string(source.name, strnlen(source.name, kRecordNameSize)));
+        // Only the 62 image bytes are stored; the record is zero after them.
+        WriteRecordImage(file, i, std::span<const std::uint8_t, kImageSize>(source.imageBlock.data(), kImageSize));
+    }
     WriteMarker(file.data() + kTrailerOffset);
     return file;
+}
+
+void WriteRecordUsed(MemoryFileImage& file, int i, std::uint8_t usedByte)
+{
+    if (ValidRecord(i)) file[RecordOffset(i) + kRecordUsed] = usedByte;
+}
+
+void WriteRecordName(MemoryFileImage& file, int i, const std::string& name)
+{
+    if (!ValidRecord(i)) return;
+    std::uint8_t* field = file.data() + RecordOffset(i) + kRecordName;
+    std::memset(field, 0, kRecordNameSize);
+    std::memcpy(field, name.data(), std::min(name.size(), kRecordNameSize));
+}
+
+void WriteRecordImage(MemoryFileImage& file, int i, std::span<const std::uint8_t, kImageSize> image)
+{
+    if (ValidRecord(i)) std::copy(image.begin(), image.end(), file.begin() + RecordOffset(i) + kRecordImage);
 }
 
 MemoryFileImage MemoryFileFromBytes(std::span<const std::uint8_t> bytes)
@@ -68,7 +84,7 @@ bool CheckMemoryFileFormat(const MemoryFileImage& file)
 SlotRecord ReadSlotRecord(const MemoryFileImage& file, int i)
 {
     SlotRecord record;
-    if (i < 0 || i >= kMemorySlots) return record;
+    if (!ValidRecord(i)) return record;
     const std::uint8_t* at = file.data() + RecordOffset(i);
     record.usedByte = at[kRecordUsed];
     std::memcpy(record.name, at + kRecordName, kRecordNameSize);

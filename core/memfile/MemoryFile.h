@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 
+#include "model/MemoryImage.h"
 #include "model/Model.h"
 
 inline constexpr std::size_t kMemoryFileSize = 704;
@@ -31,6 +32,13 @@ struct SlotRecord {
 
 // Lays out a whole file from six records (record i is slot i + 1).
 MemoryFileImage BuildMemoryFile(const std::array<SlotRecord, kMemorySlots>& records);
+
+// Change one part of record i (0..5) in place; every other byte of the file
+// stays as it is. The name fills its 16-byte field from the start (cut to
+// 16 bytes), the rest of the field zero.
+void WriteRecordUsed(MemoryFileImage& file, int i, std::uint8_t usedByte);
+void WriteRecordName(MemoryFileImage& file, int i, const std::string& name);
+void WriteRecordImage(MemoryFileImage& file, int i, std::span<const std::uint8_t, kImageSize> image);
 
 // The read-back buffer: up to 704 bytes of the given data, the rest zero.
 MemoryFileImage MemoryFileFromBytes(std::span<const std::uint8_t> bytes);

@@ -4,12 +4,17 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct ParameterModel;
 
-// Sets entry `slot` (1..6): the sixteen characters become the name with
-// trailing blanks (and padding zeros) removed, though never its first
-// character, cut to ten characters. Slots outside 1..6 are ignored.
+// The name the program lists for the sixteen characters the unit holds:
+// trailing blanks (and padding zeros) removed, though never the first
+// character, then cut to ten characters.
+std::string ListedName(const char* name16);
+
+// Sets entry `slot` (1..6) to the ListedName of the sixteen characters.
+// Slots outside 1..6 are ignored.
 void SetMemoryEntry(ParameterModel& model, int slot, const char* name16, bool used);
 
 // Applies an 18-byte read-name reply: byte 1 is the used flag (used exactly

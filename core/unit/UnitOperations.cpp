@@ -169,6 +169,13 @@ std::string StoreName(const std::string& typed)
     return name.empty() ? kDefaultStoreName : name;
 }
 
+std::string StoredMemoryName(const std::string& typed)
+{
+    char name16[kNameChars];
+    StoreNameChars(typed, name16);
+    return ListedName(name16);
+}
+
 int RecallMemorySlot(Link& link, int slot)
 {
     std::uint8_t image[kImageSize];
@@ -246,9 +253,9 @@ std::string DescribeSave(const MemoryFileImage& file)
     return text;
 }
 
-std::string DescribeUnreadSlots(const std::vector<int>& slots)
+std::string DescribeUnreadSlots(const std::vector<int>& slots, const std::string& outcome)
 {
-    return "Memory " + SlotList(slots) + " could not be read from the unit; the file was not written.";
+    return "Memory " + SlotList(slots) + " could not be read from the unit; " + outcome + ".";
 }
 
 int ResetUnit(Link& link)

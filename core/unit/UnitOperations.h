@@ -74,6 +74,11 @@ int StoreMemorySlot(Link& link, int slot, const std::string& name);
 // the sixteen characters the unit keeps).
 std::string StoreName(const std::string& typed);
 
+// The name the unit's directory lists once a store under the typed name is
+// made (StoreName, then as ListedName reads it back), which a read of the
+// memories writes into a memory file.
+std::string StoredMemoryName(const std::string& typed);
+
 // Recalls slot 1..6 into the unit and the model. 0, 1 or 3.
 int RecallMemorySlot(Link& link, int slot);
 
@@ -118,9 +123,9 @@ std::string DescribeLoad(const LoadFileReport& report);
 // 5, 6 (holding the current setting)."
 std::string DescribeSave(const MemoryFileImage& file);
 
-// Why a save wrote nothing: "Memory 2, 5 could not be read from the unit;
-// the file was not written."
-std::string DescribeUnreadSlots(const std::vector<int>& slots);
+// Why a read of the memories was not used: "Memory 2, 5 could not be read
+// from the unit; the file was not written." (the outcome as given).
+std::string DescribeUnreadSlots(const std::vector<int>& slots, const std::string& outcome = "the file was not written");
 
 // The unit reset: the reset message, then the directory and the current
 // setting read back. Returns the current-setting read's result (0, 1 or 3).

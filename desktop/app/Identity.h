@@ -10,4 +10,3 @@ inline constexpr char kNoticeLine[] = "Editor for the RX7.4 unit";
 
 inline constexpr char kSettingsOrganisation[] = "Local AppWizard-Generated Applications";
 inline constexpr char kApplicationName[] = "Quenbar";
-inline constexpr char kMainWindowTitle[] = "Untitled - Quenbar";

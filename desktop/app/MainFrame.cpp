@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -8,6 +9,7 @@
 #include <array>
 
 #include "app/Identity.h"
+#include "app/QuenbarDoc.h"
 #include "app/QuenbarView.h"
 #include "app/ToolbarImages.h"
 #include "app/UnitLink.h"
@@ -15,17 +17,23 @@
 #include "graph/ExportFiles.h"
 #include "graph/ResponseWindow.h"
 #include "log/CommunicationLog.h"
+#include "memory/DocumentMemories.h"
 #include "memory/MemoryFileJsonDialogs.h"
 #include "status/KeyboardLocks.h"
 
 ConnectionCommandStates CommandStatesFor(bool connected) { return {!connected, connected}; }
 
+CMainFrame::~CMainFrame() = default;
+
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
-    setWindowTitle(QString::fromLatin1(kMainWindowTitle));
     setWindowIcon(ProgramIcon());
+    document_ = new CQuenbarDoc(this);
+    documentMemories_ = std::make_unique<DocumentMemories>(*document_);
     view_ = new CQuenbarView(this);
+    view_->SetOfflineMemories(documentMemories_.get());
     setCentralWidget(view_);
+    BindDocument();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -52,8 +60,62 @@ QAction* CMainFrame::Command(int id) const
     return found == commands_.end() ? nullptr : found->second;
 }
 
+// The File menu works on the document; then a memory file to and from
+// its JSON form; its last two commands move the whole document to and from
+// a connected unit.
+QMenu* CMainFrame::CreateFileMenu()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    const struct {
+        int id;
+        const char* text;
+        const char* prompt;
+        QKeySequence::StandardKey key;
+        bool (CQuenbarDoc::*handler)();
+    } documentCommands[] = {
+        {kIdFileNew, "&New", "Create a new document", QKeySequence::New, &CQuenbarDoc::OnFileNew},
+        {kIdFileOpen, "&Open...", "Open an existing document", QKeySequence::Open, &CQuenbarDoc::OnFileOpen},
+        {kIdFileSave, "&Save", "Save the active document", QKeySequence::Save, &CQuenbarDoc::OnFileSave},
+        {kIdFileSaveAs, "Save &As...", "Save the active document with a new name", QKeySequence::SaveAs,
+         &CQuenbarDoc::OnFileSaveAs},
+    };
+    for (const auto& command : documentCommands) {
+        const QString text = QString::fromLatin1(command.text);
+        QAction* action = AddCommand(command.id, text, QString::fromLatin1(command.prompt), QString(text).remove('&'));
+        action->setShortcut(command.key);
+        connect(action, &QAction::triggered, document_, command.handler);
+        file->addAction(action);
+    }
+    // The JSON form of a memory file, file to file beside the document.
+    file->addSeparator();
+    QAction* exportJson = AddCommand(kIdExportJson, QStringLiteral("E&xport Memory File as JSON..."),
+                                     QStringLiteral("Write a memory file as a JSON document in units"),
+                                     QStringLiteral("Export Memory File as JSON"));
+    connect(exportJson, &QAction::triggered, this, [this] { ExportMemoryFileAsJson(this); });
+    file->addAction(exportJson);
+    QAction* importJson = AddCommand(kIdImportJson, QStringLiteral("&Import Memory File from JSON..."),
+                                     QStringLiteral("Write the memory file a JSON document describes"),
+                                     QStringLiteral("Import Memory File from JSON"));
+    connect(importJson, &QAction::triggered, this, [this] { ImportMemoryFileFromJson(this); });
+    file->addAction(importJson);
+    file->addSeparator();
+    QAction* send = AddCommand(kIdSendToUnit, QStringLiteral("Send Document to &Unit"),
+                               QStringLiteral("Store the document's memories into the unit"),
+                               QStringLiteral("Send Document to Unit"));
+    connect(send, &QAction::triggered, document_, &CQuenbarDoc::OnSendToUnit);
+    QAction* read = AddCommand(kIdReadFromUnit, QStringLiteral("&Read Unit into Document"),
+                               QStringLiteral("Read the unit's memories and current setting into the document"),
+                               QStringLiteral("Read Unit into Document"));
+    connect(read, &QAction::triggered, document_, &CQuenbarDoc::OnReadFromUnit);
+    file->addAction(send);
+    file->addAction(read);
+    connect(file, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    return file;
+}
+
 void CMainFrame::CreateMenus()
 {
+    QMenu* file = CreateFileMenu();
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
     config->addAction(
         AddCommand(kIdConnect, QStringLiteral("&Connect"), QStringLiteral("Connect"), QStringLiteral("Connect")));
@@ -64,16 +126,6 @@ void CMainFrame::CreateMenus()
     config->addSeparator();
     config->addAction(AddCommand(kIdMemory, QStringLiteral("&Memory"), QStringLiteral("Memory Manage"),
                                  QStringLiteral("Memory Manage")));
-    QAction* exportJson = AddCommand(kIdExportJson, QStringLiteral("Ex&port Memory File as JSON..."),
-                                     QStringLiteral("Write a memory file as a JSON document in units"),
-                                     QStringLiteral("Export Memory File as JSON"));
-    connect(exportJson, &QAction::triggered, this, [this] { ExportMemoryFileAsJson(this); });
-    config->addAction(exportJson);
-    QAction* importJson = AddCommand(kIdImportJson, QStringLiteral("&Import Memory File from JSON..."),
-                                     QStringLiteral("Write the memory file a JSON document describes"),
-                                     QStringLiteral("Import Memory File from JSON"));
-    connect(importJson, &QAction::triggered, this, [this] { ImportMemoryFileFromJson(this); });
-    config->addAction(importJson);
     QAction* report = AddCommand(kIdSettingsReport, QStringLiteral("Settings &Report..."),
                                  QStringLiteral("Write the current setting and its response as a PDF page"),
                                  QStringLiteral("Settings Report"));
@@ -85,6 +137,9 @@ void CMainFrame::CreateMenus()
     connect(exit, &QAction::triggered, this, &QWidget::close);
     config->addAction(exit);
     connect(config, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    // Exit ends the File menu too, where it is looked for first.
+    file->addSeparator();
+    file->addAction(exit);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QAction* toolbar = AddCommand(kIdViewToolbar, QStringLiteral("&Toolbar"),
@@ -208,5 +263,24 @@ void CMainFrame::UpdateCommandStates()
     Command(kIdDisconnect)->setEnabled(states.disconnect && idle);
     Command(kIdRs232)->setEnabled(idle);
     Command(kIdMemory)->setEnabled(idle);
+    // A document is neither replaced nor moved while the unit works.
+    for (const int id : {kIdFileNew, kIdFileOpen}) Command(id)->setEnabled(idle);
+    for (const int id : {kIdSendToUnit, kIdReadFromUnit}) Command(id)->setEnabled(states.disconnect && idle);
     view_->SetBlocksEnabled(idle);
+}
+
+void CMainFrame::BindDocument()
+{
+    connect(document_, &CQuenbarDoc::changed, this, [this] { setWindowTitle(document_->Title()); });
+    connect(view_, &CQuenbarView::connectionChanged, document_, &CQuenbarDoc::FollowConnection);
+    connect(view_, &CQuenbarView::channelSettingsClosed, document_, &CQuenbarDoc::TakeCurrentFromModel);
+    setWindowTitle(document_->Title());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (document_->SaveModified())
+        event->accept();
+    else
+        event->ignore();
 }

@@ -1,4 +1,4 @@
-// The main window: the Config, View and Help menus, the tool bar, the
+// The main window: the File, Config, View and Help menus, the tool bar, the
 // status bar ("Ready", or "Unit not answering" from a step the unit let time
 // out until it answers again; the highlighted command's prompt; the CAP, NUM and SCRL
 // indicators) and the block-diagram view in its middle. It owns the
@@ -7,9 +7,12 @@
 
 #include <QMainWindow>
 #include <map>
+#include <memory>
 
+class CQuenbarDoc;
 class CQuenbarView;
 class CResponseWindow;
+class DocumentMemories;
 class QLabel;
 class QToolBar;
 
@@ -27,6 +30,12 @@ inline constexpr int kIdExit = 57665;
 inline constexpr int kIdViewToolbar = 59392;
 inline constexpr int kIdViewStatusBar = 59393;
 inline constexpr int kIdViewCommunicationLog = 32780;
+inline constexpr int kIdFileNew = 57600;
+inline constexpr int kIdFileOpen = 57601;
+inline constexpr int kIdFileSave = 57603;
+inline constexpr int kIdFileSaveAs = 57604;
+inline constexpr int kIdSendToUnit = 32781;
+inline constexpr int kIdReadFromUnit = 32782;
 
 // Which of Connect and Disconnect may run, given the connection flag.
 struct ConnectionCommandStates {
@@ -39,15 +48,18 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
     CQuenbarView* View() const { return view_; }
+    CQuenbarDoc* Document() const { return document_; }
     QToolBar* ToolBar() const { return toolBar_; }
     QAction* Command(int id) const;
     // The text the status bar's message pane shows now.
     QString StatusText() const;
 
-    // Brings Connect and Disconnect in line with the connection flag, and
-    // the commands that work with the unit with whether it is busy.
+    // Brings Connect and Disconnect (and the File menu's commands that move
+    // the document to and from the unit) in line with the connection flag,
+    // and the commands that work with the unit with whether it is busy.
     void UpdateCommandStates();
 
     // Opens the response window (once; later it is brought to the front).
@@ -58,14 +70,22 @@ public:
 signals:
     void aboutRequested();
 
+protected:
+    // Closing asks first when the document has unsaved changes.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QAction* AddCommand(int id, const QString& text, const QString& prompt, const QString& tip);
     void CreateMenus();
+    QMenu* CreateFileMenu();
+    void BindDocument();
     void CreateToolBar();
     void CreateStatusBar();
     void BindViewCommands();
     void BindUnitState();
 
+    CQuenbarDoc* document_ = nullptr;
+    std::unique_ptr<DocumentMemories> documentMemories_;
     CQuenbarView* view_ = nullptr;
     CResponseWindow* response_ = nullptr;
     QToolBar* toolBar_ = nullptr;

@@ -51,14 +51,30 @@ CQuenbarApp::StartResult CQuenbarApp::InitInstance()
 }
 
 // The lock is held for the whole run. Only a live process holding it
-// blocks: a lock left by a crashed copy is taken over, however old.
+// blocks: a lock left by a crashed copy is taken over, however old. A copy
+// that died between creating the lock file and writing its process id into
+// it leaves a file that names no holder; once that file is older than any
+// copy could take to write its id, it is removed as well, or no copy would
+// ever start again.
 bool CQuenbarApp::AcquireInstanceLock()
 {
     instanceLock_ = std::make_unique<QLockFile>(InstanceLockPath());
     instanceLock_->setStaleLockTime(0);
     if (instanceLock_->tryLock(0)) return true;
+    if (LockNamesNoHolder(*instanceLock_) && instanceLock_->removeStaleLockFile() && instanceLock_->tryLock(0))
+        return true;
     instanceLock_.reset();
     return false;
+}
+
+bool CQuenbarApp::LockNamesNoHolder(const QLockFile& lock)
+{
+    constexpr int kLongestIdWriteMs = 2000;
+    qint64 pid = 0;
+    QString host, application;
+    if (lock.getLockInfo(&pid, &host, &application)) return false;
+    const QFileInfo file(InstanceLockPath());
+    return file.exists() && file.lastModified().msecsTo(QDateTime::currentDateTime()) > kLongestIdWriteMs;
 }
 
 void CQuenbarApp::LoadSettings()

@@ -33,6 +33,7 @@ public slots:
 
 private:
     bool AcquireInstanceLock();
+    static bool LockNamesNoHolder(const QLockFile& lock);
     void LoadSettings();
     void OpenPort();
 

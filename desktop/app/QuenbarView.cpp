@@ -18,6 +18,7 @@
 #include "app/controls/RoundButton.h"
 #include "dialogs/ChannelSettings.h"
 #include "memory/MemoryDialog.h"
+#include "memory/UnitMemories.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -110,7 +111,10 @@ void CQuenbarView::CreateBlocks()
             AddControl(button, block.id);
             blocks_.push_back(button);
             const int slot = SlotOfBlock(block.id);
-            connect(button, &QPushButton::clicked, this, [this, slot] { ShowChannelSettings(slot, this); });
+            connect(button, &QPushButton::clicked, this, [this, slot] {
+                ShowChannelSettings(slot, this);
+                emit channelSettingsClosed();
+            });
         }
     };
     addRow(kUpperBlocks);
@@ -198,4 +202,7 @@ void CQuenbarView::OnRs232()
     dialog.exec();
 }
 
-void CQuenbarView::OnMemory() { ShowMemoryDialog(this); }
+void CQuenbarView::OnMemory()
+{
+    ShowMemoryDialog(this, model.connected || !offlineMemories_ ? TheUnitMemories() : *offlineMemories_);
+}

@@ -10,6 +10,7 @@
 #include <vector>
 
 class CLabelButton;
+class MemoryPlace;
 class CRoundButton;
 class QKeyEvent;
 
@@ -31,6 +32,10 @@ public:
     // owns would be disabled with it.)
     void SetBlocksEnabled(bool enabled);
 
+    // The memories the Memory command works on while no unit is connected
+    // (the unit's picture of its own when none are given).
+    void SetOfflineMemories(MemoryPlace* place) { offlineMemories_ = place; }
+
 public slots:
     // Connect and Disconnect start their operation on the unit and return;
     // connectionChanged follows once it has ended.
@@ -42,6 +47,8 @@ public slots:
 signals:
     // Connect or Disconnect ended: the commands' enable states may change.
     void connectionChanged();
+    // A block's channel settings sheet was closed: the setting may have changed.
+    void channelSettingsClosed();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -56,6 +63,7 @@ private:
     std::vector<QPushButton*> blocks_;
     CRoundButton* mix_ = nullptr;
     std::array<CLabelButton*, 5> labels_{};
+    MemoryPlace* offlineMemories_ = nullptr;
 };
 
 // Ctrl+D is discarded before it reaches the view or any of its controls.

@@ -12,6 +12,8 @@ namespace {
 // The link's own model: the unit's picture, worked on by the worker only.
 ParameterModel linkModel{};
 
+std::function<void()> offlineEditHandler;
+
 // The worker, if one runs. The link is made first, so that it outlives the
 // worker at exit.
 std::unique_ptr<LinkWorker>& WorkerSlot()
@@ -61,9 +63,14 @@ void ShutDownUnitLink()
 
 void SendEdit(int parameterId)
 {
-    if (model.connected) UnitWorker().PostParameter(ParameterPayload(model, parameterId));
+    if (model.connected)
+        UnitWorker().PostParameter(ParameterPayload(model, parameterId));
+    else if (offlineEditHandler)
+        offlineEditHandler();
     NotifyModelChanged();
 }
+
+void SetOfflineEditHandler(std::function<void()> handler) { offlineEditHandler = std::move(handler); }
 
 void TakeUnitPicture(ParameterModel& windows, const ParameterModel& link)
 {

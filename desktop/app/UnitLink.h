@@ -20,6 +20,7 @@
 // overlap an exchange.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "link/Link.h"
@@ -45,8 +46,10 @@ void ShutDownUnitLink();
 
 // Posts the message of the field the user has just edited, its payload read
 // from `model` now, and tells the windows (NotifyModelChanged). Nothing is
-// sent while not connected.
+// sent while not connected: the offline-edit handler is called instead (the
+// document takes the edit).
 void SendEdit(int parameterId);
+void SetOfflineEditHandler(std::function<void()> handler);
 
 // `windows` takes the unit's picture from the link's model, keeping its own
 // curChannel, curBand and curMemory.

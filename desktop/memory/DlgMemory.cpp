@@ -14,6 +14,7 @@
 #include "memory/MemoryFileDialogs.h"
 #include "memory/MemoryTexts.h"
 #include "memory/SlotIcons.h"
+#include "memory/UnitMemories.h"
 
 namespace {
 
@@ -36,8 +37,11 @@ QPushButton* AddButton(QWidget* dialog, const char* text, const char* name, int 
 
 }  // namespace
 
-CDlgMemory::CDlgMemory(QWidget* parent)
+CDlgMemory::CDlgMemory(QWidget* parent) : CDlgMemory(TheUnitMemories(), parent) {}
+
+CDlgMemory::CDlgMemory(MemoryPlace& place, QWidget* parent)
     : QDialog(parent),
+      place_(place),
       list_(new QTableWidget(this)),
       store_(AddButton(this, "Store", "store", 7)),
       recall_(AddButton(this, "Recall", "recall", 25)),
@@ -49,16 +53,24 @@ CDlgMemory::CDlgMemory(QWidget* parent)
     setFont(DialogFont());
     setFixedSize(DialogUnitsToPixels(229, 127));
 
-    // Kept for the template's sake; the dialog never shows it.
-    delete_->hide();
     openFile_ = AddButton(this, "Open File", "openFile", 61);
     saveFile_ = AddButton(this, "Save File", "saveFile", 79);
+    rename_ = AddButton(this, "Rename", "rename", 43);
+    const MemoryPlaceCommands commands = place_.Commands();
+    openFile_->setVisible(commands.fileTransfers);
+    saveFile_->setVisible(commands.fileTransfers);
+    rename_->setVisible(commands.renameAndDelete);
+    // The unit's list keeps Delete for the template's sake and never shows
+    // it; a document's shows it where Open File would be.
+    delete_->setVisible(commands.renameAndDelete);
+    PlaceInDialogUnits(delete_, 167, 61, 55, 14);
     exit_ = AddButton(this, "Exit", "exit", 106);
     exit_->setDefault(true);  // Enter closes the dialog, as its OK button
 
     connect(store_, &QPushButton::clicked, this, &CDlgMemory::OnStore);
     connect(recall_, &QPushButton::clicked, this, &CDlgMemory::OnRecall);
     connect(delete_, &QPushButton::clicked, this, &CDlgMemory::OnDelete);
+    connect(rename_, &QPushButton::clicked, this, &CDlgMemory::OnRename);
     connect(openFile_, &QPushButton::clicked, this, &CDlgMemory::OnOpenFile);
     connect(saveFile_, &QPushButton::clicked, this, &CDlgMemory::OnSaveFile);
     connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
@@ -98,13 +110,13 @@ void CDlgMemory::FillList()
     list_->setRowCount(0);
     list_->setRowCount(kMemorySlots);
     for (int row = 0; row < kMemorySlots; ++row) {
-        const bool used = model.memUsed[row] != 0;
+        const bool used = place_.Used(row + 1);
         list_->setItem(row, 0, new QTableWidgetItem(used ? usedIcon_ : emptyIcon_, QString::asprintf("%i", row + 1)));
-        list_->setItem(row, 1, new QTableWidgetItem(QString::fromLatin1(model.memName[row])));
+        list_->setItem(row, 1, new QTableWidgetItem(place_.Name(row + 1)));
     }
     model.curMemory = std::clamp(model.curMemory, 1, kMemorySlots);
     list_->selectRow(model.curMemory - 1);
-    recall_->setEnabled(model.memUsed[model.curMemory - 1] != 0);
+    recall_->setEnabled(place_.Used(model.curMemory));
 }
 
 int CDlgMemory::SelectedRow() const
@@ -115,8 +127,9 @@ int CDlgMemory::SelectedRow() const
 
 void CDlgMemory::EnableForSlot(int slot)
 {
-    const bool used = model.memUsed[slot - 1] != 0;
+    const bool used = place_.Used(slot);
     delete_->setEnabled(used);
+    rename_->setEnabled(used);
     recall_->setEnabled(used);
 }
 
@@ -125,7 +138,7 @@ void CDlgMemory::EnableForSlot(int slot)
 void CDlgMemory::FollowUnitBusy(bool busy)
 {
     for (QWidget* control :
-         std::initializer_list<QWidget*>{list_, openFile_, saveFile_, exit_, store_, recall_, delete_})
+         std::initializer_list<QWidget*>{list_, openFile_, saveFile_, exit_, store_, recall_, delete_, rename_})
         control->setEnabled(!busy);
     if (!busy) OnListClicked();  // Store, Recall and Delete follow the selection again
 }
@@ -156,6 +169,7 @@ void CDlgMemory::OnListClicked()
     if (row < 0) {
         store_->setEnabled(false);
         delete_->setEnabled(false);
+        rename_->setEnabled(false);
         recall_->setEnabled(false);
         return;
     }
@@ -181,6 +195,16 @@ void CDlgMemory::ShowSelectProgram()
     box.exec();
 }
 
+int CDlgMemory::SelectedSlotOrAsk()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        ShowSelectProgram();
+        return 0;
+    }
+    return row + 1;
+}
+
 void CDlgMemory::ShowFailure(const char* text)
 {
     QMessageBox::critical(this, QString::fromLatin1(memory_text::kFailureCaption), QString::fromLatin1(text));
@@ -188,79 +212,80 @@ void CDlgMemory::ShowFailure(const char* text)
 
 void CDlgMemory::OnStore()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        ShowSelectProgram();
+    const int slot = SelectedSlotOrAsk();
+    if (slot == 0) {
         return;
     }
-    const int slot = row + 1;
     model.curMemory = slot;
 
     CDlgStore storeDialog(this);
     storeDialog.SetSlot(slot);
-    const QString current = TrimmedRight(QString::fromLatin1(model.memName[slot - 1]));
+    const QString current = TrimmedRight(place_.Name(slot));
     storeDialog.SetName(current.isEmpty() ? QString::fromLatin1(memory_text::kDefaultStoreName) : current);
     if (storeDialog.exec() != QDialog::Accepted) {
         return;
     }
     // Trailing blanks and the name of a blank entry are settled by the store itself.
     const QString name = storeDialog.Name();
-    if (model.memUsed[slot - 1] != 0 && QMessageBox::question(this, QString::fromLatin1(memory_text::kOverwriteCaption),
-                                                              QString::fromLatin1(memory_text::kOverwriteQuestion),
-                                                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    if (place_.Used(slot) && QMessageBox::question(this, QString::fromLatin1(memory_text::kOverwriteCaption),
+                                                   QString::fromLatin1(memory_text::kOverwriteQuestion),
+                                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    UnitTasks().Start<int>(
-        this, {QStringLiteral("Storing memory %1 in the unit...").arg(slot)},
-        [slot, name = name.toLatin1().toStdString()](Link& link, const SlotProgress&) {
-            return StoreMemorySlot(link, slot, name);
-        },
-        [this](const int& result) {
-            if (UnitTasks().Cancelled()) {
-                return;
-            }
-            if (result != 0) {
-                ShowFailure(memory_text::kStoreFailed);
-            }
-            accept();
-        });
+    place_.Store(this, slot, name, [this](MemoryOutcome outcome) {
+        if (outcome == MemoryOutcome::Cancelled) {
+            return;
+        }
+        if (outcome == MemoryOutcome::Failed) {
+            ShowFailure(memory_text::kStoreFailed);
+        }
+        accept();
+    });
 }
 
 void CDlgMemory::OnRecall()
 {
-    const int slot = model.curMemory;
-    UnitTasks().Start<int>(
-        this, {QStringLiteral("Recalling memory %1 from the unit...").arg(slot)},
-        [slot](Link& link, const SlotProgress&) { return RecallMemorySlot(link, slot); },
-        [this](const int& result) {
-            if (UnitTasks().Cancelled()) {
-                return;
-            }
-            if (result != 0) {
-                ShowFailure(memory_text::kRecallFailed);
-                return;
-            }
-            accept();
-        });
+    place_.Recall(this, model.curMemory, [this](MemoryOutcome outcome) {
+        if (outcome == MemoryOutcome::Cancelled) {
+            return;
+        }
+        if (outcome == MemoryOutcome::Failed) {
+            ShowFailure(memory_text::kRecallFailed);
+            return;
+        }
+        accept();
+    });
 }
 
 void CDlgMemory::OnDelete()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        ShowSelectProgram();
+    const int slot = SelectedSlotOrAsk();
+    if (slot == 0) {
         return;
     }
-    const int slot = row + 1;
     model.curMemory = slot;
-    UnitTasks().Start<int>(
-        this, {}, [slot](Link& link, const SlotProgress&) { return DeleteMemorySlot(link, slot); },
-        [this](const int& result) {
-            if (result != 0) {
-                ShowFailure(memory_text::kEraseFailed);
-            }
-            FillList();
-        });
+    place_.Delete(this, slot, [this](MemoryOutcome outcome) {
+        if (outcome == MemoryOutcome::Failed) {
+            ShowFailure(memory_text::kEraseFailed);
+        }
+        FillList();
+    });
+}
+
+void CDlgMemory::OnRename()
+{
+    const int slot = SelectedSlotOrAsk();
+    if (slot == 0) {
+        return;
+    }
+    CDlgStore nameDialog(this);
+    nameDialog.setWindowTitle(QStringLiteral("Rename Memory"));
+    nameDialog.SetSlot(slot);
+    nameDialog.SetName(TrimmedRight(place_.Name(slot)));
+    if (nameDialog.exec() == QDialog::Accepted) {
+        place_.Rename(slot, nameDialog.Name());
+        FillList();
+    }
 }
 
 void CDlgMemory::OnOpenFile()

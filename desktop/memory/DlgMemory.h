@@ -1,14 +1,17 @@
-// The memory dialog: lists the unit's six memories and stores the current
-// setting into one, recalls one, and moves all of them to and from a memory
-// file. The list shows the model's picture of the memories (memUsed,
-// memName); the slot worked on is the model's curMemory. The commands run
-// on the unit off the GUI thread (UnitTasks.h); while one runs, the dialog
-// starts no other and does not close.
+// The memory dialog: lists six memories and stores the current setting into
+// one, recalls one; for the unit it also moves all of them to and from a
+// memory file, for a document it renames and deletes one. Where the
+// memories live is its MemoryPlace: the unit (the default, the model's
+// picture of its memories) or the open document. The slot worked on is the
+// model's curMemory. The unit's commands run off the GUI thread
+// (UnitTasks.h); while one runs, the dialog starts no other and does not
+// close.
 #pragma once
 
 #include <QDialog>
 #include <QIcon>
 
+class MemoryPlace;
 class QPushButton;
 class QTableWidget;
 
@@ -17,6 +20,7 @@ class CDlgMemory : public QDialog {
 
 public:
     explicit CDlgMemory(QWidget* parent = nullptr);
+    CDlgMemory(MemoryPlace& place, QWidget* parent);
 
     void reject() override;
 
@@ -29,6 +33,8 @@ private:
     int SelectedRow() const;  // the row when exactly one is selected, else -1
     void EnableForSlot(int slot);
     void ShowSelectProgram();
+    // The selected slot, or 0 once the person was asked to select one.
+    int SelectedSlotOrAsk();
     void ShowFailure(const char* text);
     void FollowUnitBusy(bool busy);
 
@@ -37,13 +43,16 @@ private:
     void OnStore();
     void OnRecall();
     void OnDelete();
+    void OnRename();
     void OnOpenFile();
     void OnSaveFile();
 
+    MemoryPlace& place_;
     QTableWidget* list_;
     QPushButton* store_;
     QPushButton* recall_;
     QPushButton* delete_;
+    QPushButton* rename_ = nullptr;
     QPushButton* openFile_ = nullptr;
     QPushButton* saveFile_ = nullptr;
     QPushButton* exit_ = nullptr;

@@ -2,8 +2,8 @@
 
 #include "memory/DlgMemory.h"
 
-void ShowMemoryDialog(QWidget* owner)
+void ShowMemoryDialog(QWidget* owner, MemoryPlace& place)
 {
-    CDlgMemory dialog(owner);
+    CDlgMemory dialog(place, owner);
     dialog.exec();
 }

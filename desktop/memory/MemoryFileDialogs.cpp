@@ -22,36 +22,6 @@ void ShowInformation(QWidget* owner, const char* caption, const char* text)
     QMessageBox::information(owner, QString::fromLatin1(caption), QString::fromLatin1(text));
 }
 
-// The Qt file dialog itself, not a platform one: it adds the default suffix
-// before it asks whether to replace an existing file, so the question is
-// about the file that is really written.
-QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode)
-{
-    QFileDialog dialog(owner);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(mode);
-    dialog.setNameFilter(QString::fromLatin1(memory_text::kFileFilter));
-    if (mode == QFileDialog::AcceptSave) {
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setDefaultSuffix(QString::fromLatin1(memory_text::kFileSuffix));
-    } else {
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().front();
-}
-
-// QSaveFile's commit() alone may report success although the data never
-// reached the disk (a full disk shows only at the flush), so the flush is
-// checked first.
-bool WriteAndCommit(QSaveFile& file, const MemoryFileImage& bytes)
-{
-    const auto size = static_cast<qint64>(bytes.size());
-    return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush() && file.commit();
-}
-
 // The outcome of a read of all memories, for the file already open: written
 // and committed when complete, else left as it was. True when saved.
 bool WriteReadMemories(QSaveFile& file, const UnitMemoryFile& read, QWidget* owner)
@@ -95,7 +65,45 @@ void ShowLoadOutcome(QWidget* owner, const LoadFileReport& report)
     }
 }
 
+// Reads all memories from the unit, with the progress by slot and Cancel.
+void ReadAllMemories(QWidget* owner, const std::function<void(const UnitMemoryFile&)>& done)
+{
+    UnitTasks().Start<UnitMemoryFile>(
+        owner, {QStringLiteral("Reading the memories from the unit..."), true},
+        [](Link& link, const SlotProgress& progress) { return ReadMemoryFileFromUnit(link, progress); }, done);
+}
+
 }  // namespace
+
+// The Qt file dialog itself, not a platform one: it adds the default suffix
+// before it asks whether to replace an existing file, so the question is
+// about the file that is really written.
+QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setNameFilter(QString::fromLatin1(memory_text::kFileFilter));
+    if (mode == QFileDialog::AcceptSave) {
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QString::fromLatin1(memory_text::kFileSuffix));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
+// QSaveFile's commit() alone may report success although the data never
+// reached the disk (a full disk shows only at the flush), so the flush is
+// checked first.
+bool WriteAndCommit(QSaveFile& file, const MemoryFileImage& bytes)
+{
+    const auto size = static_cast<qint64>(bytes.size());
+    return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush() && file.commit();
+}
 
 void SaveMemoryFileTo(const QString& path, QWidget* owner, const std::function<void(bool saved)>& finished)
 {
@@ -105,13 +113,24 @@ void SaveMemoryFileTo(const QString& path, QWidget* owner, const std::function<v
         if (finished) finished(false);
         return;
     }
-    UnitTasks().Start<UnitMemoryFile>(
-        owner, {QStringLiteral("Reading the memories from the unit..."), true},
-        [](Link& link, const SlotProgress& progress) { return ReadMemoryFileFromUnit(link, progress); },
-        [file, owner, finished](const UnitMemoryFile& read) {
-            const bool saved = WriteReadMemories(*file, read, owner);
-            if (finished) finished(saved);
-        });
+    ReadAllMemories(owner, [file, owner, finished](const UnitMemoryFile& read) {
+        const bool saved = WriteReadMemories(*file, read, owner);
+        if (finished) finished(saved);
+    });
+}
+
+void ReadMemoriesInto(QWidget* owner, const std::function<void(const MemoryFileImage&)>& take)
+{
+    ReadAllMemories(owner, [owner, take](const UnitMemoryFile& read) {
+        if (read.cancelled) return;
+        if (!read.Complete()) {
+            QMessageBox::critical(
+                owner, QString::fromLatin1(memory_text::kErrorCaption),
+                QString::fromStdString(DescribeUnreadSlots(read.unreadSlots, "the document was not changed")));
+            return;
+        }
+        take(read.bytes);
+    });
 }
 
 void LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function<void()>& afterStores,
@@ -122,6 +141,12 @@ void LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function
     if (file.open(QIODevice::ReadOnly)) {
         bytes = file.read(static_cast<qint64>(kMemoryFileSize));
     }
+    StoreMemoriesFrom(bytes, owner, afterStores, finished);
+}
+
+void StoreMemoriesFrom(const QByteArray& bytes, QWidget* owner, const std::function<void()>& afterStores,
+                       const std::function<void(LoadFileResult)>& finished)
+{
     UnitTasks().Start<LoadFileReport>(
         owner, {QStringLiteral("Storing the file's memories into the unit..."), true},
         [bytes](Link& link, const SlotProgress& progress) {

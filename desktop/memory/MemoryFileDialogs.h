@@ -1,16 +1,30 @@
 // "Save File" and "Open File" of the memory dialog: all six unit memories to
 // and from a memory file, with the file dialogs, the unit exchanges run off
 // the GUI thread (UnitTasks.h: progress by slot, Cancel) and the result boxes.
-// While another operation runs on the unit, neither starts.
+// The same two moves serve the open document's bytes (File > Send Document to
+// Unit, Read Unit into Document). While another operation runs on the unit,
+// none starts.
 #pragma once
 
+#include <QByteArray>
+#include <QFileDialog>
 #include <QString>
 
 #include <functional>
 
 #include "unit/UnitOperations.h"
 
+class QSaveFile;
 class QWidget;
+
+// Asks for a memory file's name, to open (an existing file) or to save
+// (".cmf" added to a name without an extension, an existing file replaced
+// only when confirmed). Empty when the person cancelled.
+QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode);
+
+// Writes the bytes into the file opened for writing and commits it: true
+// only when all of it reached the disk.
+bool WriteAndCommit(QSaveFile& file, const MemoryFileImage& bytes);
 
 // Asks for a file name (".cmf" added to a name without an extension, an
 // existing file replaced only when confirmed) and saves to it.
@@ -32,3 +46,13 @@ void SaveMemoryFileTo(const QString& path, QWidget* owner, const std::function<v
 // stored); `finished` runs at the end with the result.
 void LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function<void()>& afterStores = {},
                         const std::function<void(LoadFileResult)>& finished = {});
+
+// The unit side of a memory file without the file: stores the used records
+// of these bytes into the unit as LoadMemoryFileFrom does.
+void StoreMemoriesFrom(const QByteArray& bytes, QWidget* owner, const std::function<void()>& afterStores = {},
+                       const std::function<void(LoadFileResult)>& finished = {});
+
+// Reads every memory from the unit as SaveMemoryFileTo does, and hands the
+// file's bytes to `take` once all of it is read; a memory that could not be
+// read is named in an error box, and a Cancel ends it quietly.
+void ReadMemoriesInto(QWidget* owner, const std::function<void(const MemoryFileImage&)>& take);

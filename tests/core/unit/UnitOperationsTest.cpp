@@ -109,6 +109,9 @@ TEST_F(UnitOperationsTest, StoreTrimsTheNameAndAnEmptyOneBecomesTheDefault)
     ASSERT_EQ(StoreMemorySlot(link, 3, "   "), kResultDone);
     EXPECT_EQ(unit_.Memory(3).name, "2 x 2 WAY + Msum");
     EXPECT_STREQ(model.memName[2], "2 x 2 WAY ");
+    // The name a store gives, without the unit, is the one its directory lists.
+    EXPECT_EQ(StoredMemoryName("Vocal  \t "), model.memName[1]);
+    EXPECT_EQ(StoredMemoryName("   "), model.memName[2]);
 }
 
 TEST_F(UnitOperationsTest, RecallPutsTheSlotIntoTheModelAndAFailureLeavesItAlone)

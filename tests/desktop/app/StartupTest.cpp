@@ -119,12 +119,23 @@ private slots:
         crashed.setProcessEnvironment(environment);
         crashed.start();
         QVERIFY(crashed.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(CQuenbarApp::InstanceLockPath()), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(CQuenbarApp::InstanceLockPath()).size() > 0, 10000);
         ::kill(static_cast<pid_t>(crashed.processId()), SIGKILL);
         QVERIFY(crashed.waitForFinished());
         QVERIFY(QFile::exists(CQuenbarApp::InstanceLockPath()));
 
         PointComAtNothing(1);
+        {
+            ModalAnswerer boxes;
+            CQuenbarApp app;
+            QCOMPARE(app.InitInstance(), CQuenbarApp::StartResult::Running);
+        }
+
+        // A copy killed before it wrote its id leaves an empty lock file.
+        QFile emptyLock(CQuenbarApp::InstanceLockPath());
+        QVERIFY(emptyLock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(emptyLock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        emptyLock.close();
         ModalAnswerer boxes;
         CQuenbarApp app;
         QCOMPARE(app.InitInstance(), CQuenbarApp::StartResult::Running);

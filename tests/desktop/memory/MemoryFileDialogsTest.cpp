@@ -21,10 +21,10 @@
 #include "memory/DlgMemory.h"
 #include "memory/MemoryFileDialogs.h"
 #include "model/MemoryImage.h"
+#include "tests/desktop/FileBytes.h"
 #include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 #include "tests/desktop/app/UnitOnLine.h"
-#include "tests/desktop/memory/FileBytes.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -61,13 +61,6 @@ std::vector<std::vector<std::uint8_t>> CommandsWithCode(const rx74emu::EmulatedU
         }
     }
     return commands;
-}
-
-// Types the name into the file dialog and presses its accept button.
-void ChooseFile(QFileDialog& files, const QString& path)
-{
-    files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-    static_cast<QDialog&>(files).accept();  // QFileDialog::accept, as its button does
 }
 
 // Takes from this thread the power of root to ignore file permissions, so a

@@ -12,7 +12,7 @@
 #include "memory/MemoryFileJsonDialogs.h"
 #include "model/MemoryImage.h"
 #include "tests/desktop/app/DesktopTest.h"
-#include "tests/desktop/memory/FileBytes.h"
+#include "tests/desktop/FileBytes.h"
 
 namespace {
 

@@ -1,0 +1,175 @@
+#include "app/QuenbarDoc.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSaveFile>
+
+#include "app/Identity.h"
+#include "app/ModelChanges.h"
+#include "app/UnitLink.h"
+#include "memory/MemoryFileDialogs.h"
+#include "memory/MemoryTexts.h"
+
+namespace {
+
+void ShowError(QWidget* owner, const char* text)
+{
+    QMessageBox::critical(owner, QString::fromLatin1(memory_text::kErrorCaption), QString::fromLatin1(text));
+}
+
+MemoryDocument::Image ModelImage()
+{
+    MemoryDocument::Image image{};
+    ModelToImage(model, image.data());
+    return image;
+}
+
+}  // namespace
+
+CQuenbarDoc::CQuenbarDoc(QWidget* window) : QObject(window), window_(window), wasConnected_(model.connected != 0)
+{
+    shown_ = ModelImage();
+    SetOfflineEditHandler([this] { TakeCurrentFromModel(); });
+}
+
+CQuenbarDoc::~CQuenbarDoc() { SetOfflineEditHandler({}); }
+
+QString CQuenbarDoc::DisplayName() const
+{
+    return path_.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(path_).fileName();
+}
+
+QString CQuenbarDoc::Title() const
+{
+    return DisplayName() + (document_.Modified() ? QStringLiteral("*") : QString()) + QStringLiteral(" - ") +
+           QString::fromLatin1(kApplicationName);
+}
+
+bool CQuenbarDoc::OnFileNew()
+{
+    if (!SaveModified()) return false;
+    document_ = MemoryDocument();
+    path_.clear();
+    ShowCurrentInModel();
+    emit changed();
+    return true;
+}
+
+bool CQuenbarDoc::OnFileOpen()
+{
+    if (!SaveModified()) return false;
+    const QString path = AskFileName(window_, QFileDialog::AcceptOpen);
+    return !path.isEmpty() && OpenFile(path);
+}
+
+bool CQuenbarDoc::OnFileSave() { return path_.isEmpty() ? OnFileSaveAs() : SaveFile(path_); }
+
+bool CQuenbarDoc::OnFileSaveAs()
+{
+    const QString path = AskFileName(window_, QFileDialog::AcceptSave);
+    return !path.isEmpty() && SaveFile(path);
+}
+
+bool CQuenbarDoc::OpenFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowError(window_, memory_text::kOpenFailed);
+        return false;
+    }
+    // One byte more than a memory file holds tells a longer file apart.
+    const QByteArray bytes = file.read(static_cast<qint64>(kMemoryFileSize) + 1);
+    if (!document_.Open(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                  static_cast<std::size_t>(bytes.size())))) {
+        ShowError(window_, memory_text::kFormatError);
+        return false;
+    }
+    path_ = path;
+    ShowCurrentInModel();
+    emit changed();
+    return true;
+}
+
+bool CQuenbarDoc::SaveFile(const QString& path)
+{
+    TakeCurrentFromModel();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        ShowError(window_, memory_text::kOpenFailed);
+        return false;
+    }
+    if (!WriteAndCommit(file, document_.Bytes())) {
+        ShowError(window_, memory_text::kWriteFailed);
+        return false;
+    }
+    document_.MarkSaved();
+    path_ = path;
+    emit changed();
+    return true;
+}
+
+bool CQuenbarDoc::SaveModified()
+{
+    TakeCurrentFromModel();
+    if (!document_.Modified()) return true;
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationName),
+                    QStringLiteral("Save changes to %1?").arg(DisplayName()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window_);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+        case QMessageBox::Save:
+            return OnFileSave();
+        case QMessageBox::Discard:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CQuenbarDoc::OnSendToUnit()
+{
+    const MemoryFileImage& bytes = document_.Bytes();
+    StoreMemoriesFrom(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
+                      window_);
+}
+
+void CQuenbarDoc::OnReadFromUnit()
+{
+    if (!SaveModified()) return;
+    ReadMemoriesInto(window_, [this](const MemoryFileImage& bytes) {
+        document_.Replace(bytes);
+        document_.SetCurrent(ModelImage());
+        emit changed();
+    });
+}
+
+void CQuenbarDoc::Edit(const std::function<void(MemoryDocument&)>& change)
+{
+    change(document_);
+    emit changed();
+}
+
+void CQuenbarDoc::TakeCurrentFromModel()
+{
+    if (model.connected) return;
+    const MemoryDocument::Image image = ModelImage();
+    if (image == shown_) return;
+    shown_ = image;
+    document_.SetCurrent(image);
+    emit changed();
+}
+
+void CQuenbarDoc::ShowCurrentInModel()
+{
+    if (model.connected) return;
+    ImageToModel(model, document_.Current().data());
+    shown_ = ModelImage();
+    NotifyModelChanged();
+}
+
+void CQuenbarDoc::FollowConnection()
+{
+    if (wasConnected_ && !model.connected) ShowCurrentInModel();
+    wasConnected_ = model.connected != 0;
+}
