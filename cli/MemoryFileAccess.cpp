@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "CliError.h"
+#include "memfile/MemoryFileJson.h"
+#include "model/MemoryImage.h"
 
 namespace {
 
@@ -34,9 +36,17 @@ MemoryFileImage ReadCheckedMemoryFile(const std::string& path)
     return file;
 }
 
+ParameterModel RecordSetting(const SlotRecord& record)
+{
+    ParameterModel model{};
+    LoadDefaults(model);
+    ImageToModel(model, record.imageBlock.data());
+    return model;
+}
+
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path)
 {
-    constexpr std::size_t kLargest = std::size_t{1} << 20;
+    constexpr std::size_t kLargest = kMemoryFileJsonLargestFile;
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CliError(kExitBadInput, "Cannot open file " + path + ": " + SystemReason());
     std::vector<std::uint8_t> bytes(kLargest + 1);

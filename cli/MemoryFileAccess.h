@@ -16,6 +16,9 @@ std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path);
 // The file laid out in memory after the format check ("File format error!").
 MemoryFileImage ReadCheckedMemoryFile(const std::string& path);
 
+// The record's setting, with the clamps of a read from the unit.
+ParameterModel RecordSetting(const SlotRecord& record);
+
 // The whole file, for the JSON form that keeps every byte; a file larger
 // than 1 MiB (a memory file has 704 bytes) is refused.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);

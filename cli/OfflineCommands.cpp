@@ -8,22 +8,13 @@
 #include "ChannelJson.h"
 #include "MemoryFileAccess.h"
 #include "memfile/MemoryFileJson.h"
-#include "model/MemoryImage.h"
 #include "model/Model.h"
 #include "response/Response.h"
+#include "response/ResponseCsv.h"
 
 namespace {
 
 using json = nlohmann::ordered_json;
-
-// The record's setting, with the clamps of a read from the unit.
-ParameterModel UnpackRecord(const SlotRecord& record)
-{
-    ParameterModel model{};
-    LoadDefaults(model);
-    ImageToModel(model, record.imageBlock.data());
-    return model;
-}
 
 void Inspect(const std::string& path)
 {
@@ -31,7 +22,7 @@ void Inspect(const std::string& path)
     json slots = json::array();
     for (int i = 0; i < kMemorySlots; ++i) {
         const SlotRecord record = ReadSlotRecord(file, i);
-        const ParameterModel model = UnpackRecord(record);
+        const ParameterModel model = RecordSetting(record);
         slots.push_back({{"slot", i + 1},
                          {"used", record.usedByte == 1},
                          {"name", NameText(record.name)},
@@ -45,10 +36,14 @@ void Inspect(const std::string& path)
 void PrintResponse(const std::string& path, int slot, int channelSlot, bool csv)
 {
     const MemoryFileImage file = ReadCheckedMemoryFile(path);
-    const ResponseCurve curve = ComputeResponse(UnpackRecord(ReadSlotRecord(file, slot - 1)), channelSlot);
-    if (csv) std::printf("step,Hz,dB\n");
-    const char* format = csv ? "%d,%g,%.6f\n" : "%d\t%g\t%.6f\n";
-    for (int k = 0; k < kFreqSteps; ++k) std::printf(format, k, FreqTable[k], curve[static_cast<std::size_t>(k)]);
+    const ResponseCurve curve = ComputeResponse(RecordSetting(ReadSlotRecord(file, slot - 1)), channelSlot);
+    if (csv) {
+        const ResponseCsvColumn column{"dB", curve};
+        std::cout << ResponseCsv({&column, 1});
+        return;
+    }
+    for (int k = 0; k < kFreqSteps; ++k)
+        std::printf("%d\t%g\t%.6f\n", k, FreqTable[k], curve[static_cast<std::size_t>(k)]);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ void Export(const std::string& path, const std::string& out)
 {
     const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
     if (!CheckMemoryFileFormat(MemoryFileFromBytes(bytes))) throw CliError(kExitBadInput, "File format error!");
-    const std::string text = MemoryFileToJson(bytes).dump(2) + "\n";
+    const std::string text = MemoryFileJsonText(bytes);
     if (out.empty())
         std::cout << text;
     else

@@ -16,6 +16,9 @@
 #if QUENBAR_SERVE
 #include "ServeCommand.h"
 #endif
+#ifdef QUENBAR_REPORT_COMMAND
+#include "ReportCommand.h"
+#endif
 
 int main(int argc, char** argv)
 {
@@ -41,6 +44,9 @@ int main(int argc, char** argv)
     AddServeCommand(app, port, action);
 #endif
     AddTraceOption(app);
+#ifdef QUENBAR_REPORT_COMMAND
+    AddReportCommand(app, action);
+#endif
 
     try {
         app.parse(argc, argv);

@@ -254,6 +254,11 @@ json MemoryFileToJson(std::span<const std::uint8_t> fileBytes)
     return document;
 }
 
+std::string MemoryFileJsonText(std::span<const std::uint8_t> fileBytes)
+{
+    return MemoryFileToJson(fileBytes).dump(2) + "\n";
+}
+
 std::vector<std::uint8_t> MemoryFileFromJson(const json& document)
 {
     const JsonNode root(document);

@@ -18,6 +18,7 @@
 //     "bytesAfterEnd" (hex) for what follows the 704 bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -30,10 +31,17 @@
 
 inline constexpr char kMemoryFileJsonFormat[] = "quenbar-memory-file";
 inline constexpr int kMemoryFileJsonVersion = 1;
+// A larger file is no memory file (one has 704 bytes) and is not turned
+// into a document.
+inline constexpr std::size_t kMemoryFileJsonLargestFile = std::size_t{1} << 20;
 
 // The document of a whole file (of any length) that the loader accepts.
 // Throws std::invalid_argument for one that fails the format check.
 nlohmann::ordered_json MemoryFileToJson(std::span<const std::uint8_t> fileBytes);
+
+// The document as text, as it is written to a file: two-space indents and
+// a newline at the end.
+std::string MemoryFileJsonText(std::span<const std::uint8_t> fileBytes);
 
 // The file that a document describes. Throws JsonDocumentError for the
 // first thing wrong with the document: a missing or unknown key, a wrong

@@ -14,8 +14,11 @@
 #include "app/ToolbarImages.h"
 #include "app/UnitLink.h"
 #include "app/UnitTasks.h"
+#include "graph/ExportFiles.h"
+#include "graph/ResponseWindow.h"
 #include "log/CommunicationLog.h"
 #include "memory/DocumentMemories.h"
+#include "memory/MemoryFileJsonDialogs.h"
 #include "status/KeyboardLocks.h"
 
 ConnectionCommandStates CommandStatesFor(bool connected) { return {!connected, connected}; }
@@ -57,8 +60,9 @@ QAction* CMainFrame::Command(int id) const
     return found == commands_.end() ? nullptr : found->second;
 }
 
-// The File menu works on the document; its last two commands move the
-// whole document to and from a connected unit.
+// The File menu works on the document; then a memory file to and from
+// its JSON form; its last two commands move the whole document to and from
+// a connected unit.
 QMenu* CMainFrame::CreateFileMenu()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -82,6 +86,18 @@ QMenu* CMainFrame::CreateFileMenu()
         connect(action, &QAction::triggered, document_, command.handler);
         file->addAction(action);
     }
+    // The JSON form of a memory file, file to file beside the document.
+    file->addSeparator();
+    QAction* exportJson = AddCommand(kIdExportJson, QStringLiteral("E&xport Memory File as JSON..."),
+                                     QStringLiteral("Write a memory file as a JSON document in units"),
+                                     QStringLiteral("Export Memory File as JSON"));
+    connect(exportJson, &QAction::triggered, this, [this] { ExportMemoryFileAsJson(this); });
+    file->addAction(exportJson);
+    QAction* importJson = AddCommand(kIdImportJson, QStringLiteral("&Import Memory File from JSON..."),
+                                     QStringLiteral("Write the memory file a JSON document describes"),
+                                     QStringLiteral("Import Memory File from JSON"));
+    connect(importJson, &QAction::triggered, this, [this] { ImportMemoryFileFromJson(this); });
+    file->addAction(importJson);
     file->addSeparator();
     QAction* send = AddCommand(kIdSendToUnit, QStringLiteral("Send Document to &Unit"),
                                QStringLiteral("Store the document's memories into the unit"),
@@ -110,6 +126,11 @@ void CMainFrame::CreateMenus()
     config->addSeparator();
     config->addAction(AddCommand(kIdMemory, QStringLiteral("&Memory"), QStringLiteral("Memory Manage"),
                                  QStringLiteral("Memory Manage")));
+    QAction* report = AddCommand(kIdSettingsReport, QStringLiteral("Settings &Report..."),
+                                 QStringLiteral("Write the current setting and its response as a PDF page"),
+                                 QStringLiteral("Settings Report"));
+    connect(report, &QAction::triggered, this, [this] { SaveSettingsReport(this); });
+    config->addAction(report);
     config->addSeparator();
     QAction* exit =
         AddCommand(kIdExit, QStringLiteral("&Exit"), QStringLiteral("Quit the application"), QStringLiteral("Exit"));
@@ -130,10 +151,14 @@ void CMainFrame::CreateMenus()
         toggle->setChecked(true);
         view->addAction(toggle);
     }
+    view->addSeparator();
+    QAction* response = AddCommand(kIdViewResponse, QStringLiteral("&Response"),
+                                   QStringLiteral("Show the response of both channels"), QStringLiteral("Response"));
+    connect(response, &QAction::triggered, this, &CMainFrame::ShowResponseWindow);
+    view->addAction(response);
     QAction* log = AddCommand(kIdViewCommunicationLog, QStringLiteral("Communication &Log"),
                               QStringLiteral("Show the traffic with the unit"), QStringLiteral("Communication Log"));
     connect(log, &QAction::triggered, this, [this] { ShowCommunicationLog(this, UnitLink()); });
-    view->addSeparator();
     view->addAction(log);
     // The check marks follow the bars, which the user may also close or undock.
     connect(view, &QMenu::aboutToShow, this, [this, toolbar, statusbar] {
@@ -210,6 +235,14 @@ void CMainFrame::BindViewCommands()
         connect(Command(id), &QAction::triggered, this, &CMainFrame::UpdateCommandStates);
     }
     connect(view_, &CQuenbarView::connectionChanged, this, &CMainFrame::UpdateCommandStates);
+}
+
+void CMainFrame::ShowResponseWindow()
+{
+    if (response_ == nullptr) response_ = new CResponseWindow(this);
+    response_->show();
+    response_->raise();
+    response_->activateWindow();
 }
 
 // While an operation runs on the unit, nothing starts another one and the

@@ -1,7 +1,8 @@
 // The main window: the File, Config, View and Help menus, the tool bar, the
 // status bar ("Ready", or "Unit not answering" from a step the unit let time
 // out until it answers again; the highlighted command's prompt; the CAP, NUM and SCRL
-// indicators) and the block-diagram view in its middle.
+// indicators) and the block-diagram view in its middle. It owns the
+// response window.
 #pragma once
 
 #include <QMainWindow>
@@ -10,6 +11,7 @@
 
 class CQuenbarDoc;
 class CQuenbarView;
+class CResponseWindow;
 class DocumentMemories;
 class QLabel;
 class QToolBar;
@@ -19,6 +21,10 @@ inline constexpr int kIdRs232 = 32771;
 inline constexpr int kIdConnect = 32772;
 inline constexpr int kIdDisconnect = 32773;
 inline constexpr int kIdMemory = 32775;
+inline constexpr int kIdSettingsReport = 32776;
+inline constexpr int kIdViewResponse = 32777;
+inline constexpr int kIdExportJson = 32778;
+inline constexpr int kIdImportJson = 32779;
 inline constexpr int kIdAbout = 57664;
 inline constexpr int kIdExit = 57665;
 inline constexpr int kIdViewToolbar = 59392;
@@ -56,6 +62,11 @@ public:
     // and the commands that work with the unit with whether it is busy.
     void UpdateCommandStates();
 
+    // Opens the response window (once; later it is brought to the front).
+    void ShowResponseWindow();
+    // The response window, or nullptr before it was first opened.
+    CResponseWindow* ResponseWindow() const { return response_; }
+
 signals:
     void aboutRequested();
 
@@ -76,6 +87,7 @@ private:
     CQuenbarDoc* document_ = nullptr;
     std::unique_ptr<DocumentMemories> documentMemories_;
     CQuenbarView* view_ = nullptr;
+    CResponseWindow* response_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* ready_ = nullptr;
     std::map<int, QAction*> commands_;

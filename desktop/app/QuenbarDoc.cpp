@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include "app/Identity.h"
+#include "app/ModelChanges.h"
 #include "app/UnitLink.h"
 #include "memory/MemoryFileDialogs.h"
 #include "memory/MemoryTexts.h"
@@ -164,6 +165,7 @@ void CQuenbarDoc::ShowCurrentInModel()
     if (model.connected) return;
     ImageToModel(model, document_.Current().data());
     shown_ = ModelImage();
+    NotifyModelChanged();
 }
 
 void CQuenbarDoc::FollowConnection()

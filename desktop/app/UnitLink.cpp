@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/ModelChanges.h"
 #include "link/ParameterMessages.h"
 
 ParameterModel model{};
@@ -66,6 +67,7 @@ void SendEdit(int parameterId)
         UnitWorker().PostParameter(ParameterPayload(model, parameterId));
     else if (offlineEditHandler)
         offlineEditHandler();
+    NotifyModelChanged();
 }
 
 void SetOfflineEditHandler(std::function<void()> handler) { offlineEditHandler = std::move(handler); }

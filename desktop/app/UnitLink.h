@@ -14,6 +14,8 @@
 // - its end: the result comes back to the GUI thread by a queued call, and
 //   `model` takes the link's model back (TakeUnitPicture), all but the
 //   fields only the windows use (curChannel, curBand, curMemory).
+// After an edit and after an operation's end the windows that follow
+// `model` are told (ModelChanges.h), on the GUI thread.
 // Opening and closing the port run on the worker as well, so they never
 // overlap an exchange.
 #pragma once
@@ -43,8 +45,9 @@ void CloseUnitPort();
 void ShutDownUnitLink();
 
 // Posts the message of the field the user has just edited, its payload read
-// from `model` now. Nothing is sent while not connected: the offline-edit
-// handler is called instead (the document takes the edit).
+// from `model` now, and tells the windows (NotifyModelChanged). Nothing is
+// sent while not connected: the offline-edit handler is called instead (the
+// document takes the edit).
 void SendEdit(int parameterId);
 void SetOfflineEditHandler(std::function<void()> handler);
 

@@ -6,6 +6,7 @@
 
 #include "app/AppSettings.h"
 #include "app/Identity.h"
+#include "app/ModelChanges.h"
 #include "app/UnitLink.h"
 
 namespace {
@@ -97,6 +98,7 @@ void UnitTaskRunner::Finish(long task, const ParameterModel& picture, const std:
 {
     if (task != task_) return;  // abandoned
     TakeUnitPicture(model, picture);
+    NotifyModelChanged();
     const bool ownerGone = ownerGiven_ && !owner_;
     EndTask();
     if (done && !ownerGone) done();

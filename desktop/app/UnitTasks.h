@@ -34,8 +34,8 @@ public:
     // Starts the operation unless one is under way (false then: nothing
     // runs). `work` runs on the worker, the link's model holding `model` as
     // it stands now; then, back on this thread, `model` takes the link's
-    // model (TakeUnitPicture) and `done` runs, unless `owner` was destroyed
-    // meanwhile.
+    // model (TakeUnitPicture), the windows are told (NotifyModelChanged) and
+    // `done` runs, unless `owner` was destroyed meanwhile.
     bool Start(QWidget* owner, const TaskDisplay& display, Work work, std::function<void()> done);
     // The same for work with a result, which `done` gets.
     template <class Result>

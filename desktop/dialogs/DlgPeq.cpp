@@ -11,13 +11,14 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
+#include "app/ModelChanges.h"
+#include "app/UnitLink.h"
 #include "dialogs/ArrowIcons.h"
 #include "dialogs/FormLayout.h"
 #include "dialogs/KeyHook.h"
 #include "dialogs/ScrollNotifier.h"
 #include "dialogs/TypedValues.h"
 #include "link/ParameterMessages.h"
-#include "app/UnitLink.h"
 #include "model/Scales.h"
 
 namespace {
@@ -232,7 +233,10 @@ void CDlgPeq::OnGainScroll(ScrollCode code, int position)
     }
     gainEdit_->setText(ToQString(PeqGainText(kGainStepZero - position)));
     model.peqGain[Band()] = kGainStepZero - position;
-    if (send) SendEdit(PID_PEQ_GAIN);
+    if (send)
+        SendEdit(PID_PEQ_GAIN);
+    else
+        NotifyModelChanged();  // a step left unsent still changes the curve
     ApplyEnableRules();
 }
 
@@ -248,7 +252,10 @@ void CDlgPeq::OnFrequencyScroll(ScrollCode code, int position)
     model.peqFreq[j] =
         IsThumb(code) ? position : std::clamp(model.peqFreq[j] + ScrollStep(code), range_.min, range_.max);
     SetFrequency(model.peqFreq[j]);
-    if (send) SendEdit(PID_PEQ_FREQ);
+    if (send)
+        SendEdit(PID_PEQ_FREQ);
+    else
+        NotifyModelChanged();  // a step left unsent still changes the curve
     freqBar_->setFocus();
 }
 
@@ -266,7 +273,10 @@ void CDlgPeq::OnBandwidthScroll(ScrollCode code, int position)
         model.peqBandwidth[j] =
             std::clamp(model.peqBandwidth[j] + ScrollStep(code), kBandwidthStepNarrowest, kBandwidthStepWidest);
     }
-    if (send) SendEdit(PID_PEQ_BANDWIDTH);
+    if (send)
+        SendEdit(PID_PEQ_BANDWIDTH);
+    else
+        NotifyModelChanged();  // a step left unsent still changes the curve
     bandwidthEdit_->setText(ToQString(BandwidthText(model.peqBandwidth[j], 0, 0)));
     SetBandwidthBar(model.peqBandwidth[j]);
     if (!IsThumb(code)) ShowBellRange();

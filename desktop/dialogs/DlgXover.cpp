@@ -11,11 +11,12 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
+#include "app/ModelChanges.h"
+#include "app/UnitLink.h"
 #include "dialogs/FormLayout.h"
 #include "dialogs/KeyHook.h"
 #include "dialogs/ScrollNotifier.h"
 #include "link/ParameterMessages.h"
-#include "app/UnitLink.h"
 #include "model/Scales.h"
 
 namespace {
@@ -138,7 +139,10 @@ void CDlgXover::OnFrequencyScroll(ScrollCode code, int position)
     else
         frequency = std::clamp(frequency + ScrollStep(code), range.min, range.max);
     SetFrequency(frequency);
-    if (send) SendSide();
+    if (send)
+        SendSide();
+    else
+        NotifyModelChanged();  // a step left unsent still changes the curve
     freqBar_->setFocus();
 }
 

@@ -6,30 +6,19 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "ResponsePlot.h"
 #include "model/Scales.h"
 #include "response/GraphCurve.h"
 #include "response/Response.h"
 
 namespace {
 
-constexpr int kPlotTop = 15;
-constexpr int kPlotBottom = 165;
-constexpr int kZeroDbY = 90;
-
-const QRgb kBackground = qRgb(0, 0, 0);
-const QRgb kGridColour = qRgb(55, 155, 55);
-const QRgb kFrameColour = qRgb(0, 255, 0);
-const QColor kLabelColour(255, 255, 0);
-
-struct FrequencyGridLine {
-    int x;
-    const char* label;
-};
-
-constexpr FrequencyGridLine kFrequencyGrid[] = {
-    {86, "20"},  {133, "50"}, {168, "100"}, {205, "200"}, {252, "500"},
-    {289, "1k"}, {325, "2k"}, {372, "5k"},  {409, "10k"}, {445, "20k"},
-};
+// The look the response window shares.
+const PlotStyle kLook = ScreenPlotStyle();
+const QRgb kBackground = kLook.background.rgb();
+const QRgb kGridColour = kLook.grid.rgb();
+const QRgb kFrameColour = kLook.frame.rgb();
+const QColor kLabelColour = kLook.labels;
 
 // Direct access to the pixels of the 32-bit image being drawn.
 class Canvas {
@@ -99,7 +88,7 @@ void DrawRightAlignedLabel(QPainter& painter, const QString& text, int right, in
 
 void DrawGrid(Canvas& canvas)
 {
-    for (int y = kPlotTop; y <= kPlotBottom; y += 15)
+    for (int y = kPlotTop; y <= kPlotBottom; y += kLevelGridRows)
         DrawLineWithoutEnd(canvas, {kPlotLeft, y}, {kPlotRight, y}, kGridColour);
     for (const FrequencyGridLine& line : kFrequencyGrid)
         DrawLineWithoutEnd(canvas, {line.x, kPlotTop}, {line.x, kPlotBottom}, kGridColour);
@@ -111,9 +100,9 @@ void DrawLabels(QImage& image)
     QPainter painter(&image);
     painter.setFont(LabelFont());
     painter.setPen(kLabelColour);
-    for (int y = kPlotTop; y <= kPlotBottom; y += 15)
-        DrawRightAlignedLabel(painter, QString::number(18 - y / 5), 45, y - 7);
-    DrawRightAlignedLabel(painter, QStringLiteral("10"), 56, 170);
+    for (int y = kPlotTop; y <= kPlotBottom; y += kLevelGridRows)
+        DrawRightAlignedLabel(painter, QString::number(RowLevel(y)), 45, y - 7);
+    DrawRightAlignedLabel(painter, QString::fromLatin1(kLowestFrequencyLabel), 56, 170);
     for (const FrequencyGridLine& line : kFrequencyGrid) {
         const QString label = QString::fromLatin1(line.label);
         DrawLabel(painter, label, line.x - 3 * static_cast<int>(label.size()), 170);

@@ -134,6 +134,7 @@ TEST(OutputTexts, ShowGainDelayThresholdAndLimiterTimes)
     EXPECT_EQ(GainText(129), "+0.5dB");
     EXPECT_EQ(GainText(8), "-60.0dB");
     EXPECT_EQ(GainText(140), "+6.0dB");
+    EXPECT_EQ(PeqGainText(98), "-3.0dB");
 
     EXPECT_EQ(DelayMsText(0), "0.0 mS");
     EXPECT_EQ(DelayMsText(3), "0.3 mS");

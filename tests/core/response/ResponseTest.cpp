@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <sstream>
 
 #include "model/Model.h"
+#include "response/GraphCurve.h"
 #include "response/Response.h"
+#include "response/ResponseCsv.h"
 
 namespace {
 
@@ -127,7 +131,8 @@ TEST_F(ResponseTest, StaysFiniteForEveryTypeFrequencyAndBandwidthAnImageCanCarry
             model.lpfFreq[2] = freq;
             model.hpfType[2] = type;
             model.hpfFreq[2] = freq;
-            for (double v : ComputeResponse(model, 2)) ASSERT_TRUE(std::isfinite(v)) << "type " << type << " step " << freq;
+            for (double v : ComputeResponse(model, 2))
+                ASSERT_TRUE(std::isfinite(v)) << "type " << type << " step " << freq;
         }
     }
     for (int byte = 0; byte < 256; ++byte) {
@@ -138,6 +143,65 @@ TEST_F(ResponseTest, StaysFiniteForEveryTypeFrequencyAndBandwidthAnImageCanCarry
         for (double v : r) ASSERT_TRUE(std::isfinite(v)) << "bandwidth byte " << byte;
         EXPECT_NEAR(r[byte % kFreqSteps], (byte - 128) * 0.1, 1e-6) << "bandwidth byte " << byte;
     }
+}
+
+TEST_F(ResponseTest, CsvHoldsEveryStepOfBothChannelsAsComputed)
+{
+    model.lpfType[kSlotLeftRight] = kButterworth12;
+    model.lpfFreq[kSlotLeftRight] = 238;
+    model.peqGain[PeqIndex(kSlotSub, 0)] = 200;
+    const ResponseCurve leftRight = ComputeResponse(model, kSlotLeftRight);
+    const ResponseCurve sub = ComputeResponse(model, kSlotSub);
+
+    std::istringstream csv(ResponseCsv(model));
+    std::string line;
+    ASSERT_TRUE(std::getline(csv, line));
+    EXPECT_EQ(line, "step,Hz,Left&Right dB,Sub dB");
+    int rows = 0;
+    for (; std::getline(csv, line); ++rows) {
+        std::istringstream fields(line);
+        int step = -1;
+        double hz = 0, leftRightDb = 0, subDb = 0;
+        char comma[3] = {};
+        fields >> step >> comma[0] >> hz >> comma[1] >> leftRightDb >> comma[2] >> subDb;
+        ASSERT_TRUE(fields.eof() && !fields.fail()) << line;
+        ASSERT_EQ(step, rows);
+        EXPECT_DOUBLE_EQ(hz, FreqTable[step]);
+        EXPECT_NEAR(leftRightDb, leftRight[step], 5e-7) << line;
+        EXPECT_NEAR(subDb, sub[step], 5e-7) << line;
+    }
+    EXPECT_EQ(rows, kFreqSteps);
+    EXPECT_LT(leftRight[300], -12.0);  // the columns really differ
+    EXPECT_NEAR(sub[model.peqFreq[PeqIndex(kSlotSub, 0)]], 7.2, 1e-6);
+}
+
+TEST_F(ResponseTest, CurveRunsStayInThePlotAndBreakWhereTheCurveLeavesItOrIsNotANumber)
+{
+    ResponseCurve levels{};
+    levels[1] = 3.0;
+    levels[100] = std::numeric_limits<double>::quiet_NaN();
+    levels[200] = -40.0;  // below the floor: the run ends and starts again on the bottom edge
+    levels[300] = 1e300;
+    const auto runs = CurveRuns(levels);
+    ASSERT_EQ(runs.size(), 4u);
+    for (const auto& run : runs)
+        for (const GraphPoint& point : run) {
+            EXPECT_GE(point.y, kPlotTop);
+            EXPECT_LE(point.y, kPlotBottom);
+        }
+    // Step 1's level also starts the curve at the left edge.
+    EXPECT_EQ(runs[0].front().x, kPlotLeft);
+    EXPECT_EQ(runs[0].front().y, LevelRow(3.0));
+    EXPECT_EQ(runs[0].back().x, StepColumn(99));
+    EXPECT_EQ(runs[1].front().x, StepColumn(101));
+    // Level 0 (row 90) to -40 dB (row 290): the floor's row 165 is 3/8 of the way.
+    EXPECT_DOUBLE_EQ(runs[1].back().x, StepColumn(199) + 0.375);
+    EXPECT_EQ(runs[1].back().y, kPlotBottom);
+    EXPECT_DOUBLE_EQ(runs[2].front().x, StepColumn(201) - 0.375);
+    EXPECT_EQ(runs[2].back().y, kPlotTop);
+    EXPECT_EQ(runs[3].back().x, StepColumn(kFreqStepHighest));
+    EXPECT_EQ(LevelRow(0.0), kZeroDbY);
+    EXPECT_EQ(RowLevel(kPlotTop), 15.0);
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+// The settings report: one A4 page to hand to a colleague, with the
+// setting's name and where it comes from, every value of both output
+// channels as the pages show them, and both channels' response graphs.
+// Written with Qt's own PDF writer; a QGuiApplication must exist (fonts).
+#pragma once
+
+#include <QString>
+
+struct ParameterModel;
+
+struct ReportHeading {
+    QString name;    // the memory's name, or what the setting is
+    QString source;  // where it comes from: a file's memory, the unit ...
+};
+
+// Writes the report of the model's setting to path, replacing a previous
+// file only once the new one is complete. False when it cannot be written.
+bool WriteSettingsReport(const QString& path, const ParameterModel& model, const ReportHeading& heading);
