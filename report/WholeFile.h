@@ -4,7 +4,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSaveFile>
 #include <QString>
 
 // False when the file cannot be written completely.
 bool WriteWholeFile(const QString& path, const QByteArray& bytes);
+
+// The same for a save file its caller has opened already (to tell a file
+// that cannot be opened from one that cannot be written).
+bool CommitWholeFile(QSaveFile& file, const QByteArray& bytes);

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <memory>
 
+#include "WholeFile.h"
 #include "app/UnitTasks.h"
 #include "memfile/MemoryFile.h"
 #include "memory/MemoryTexts.h"
@@ -96,13 +97,10 @@ QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode)
     return dialog.selectedFiles().front();
 }
 
-// QSaveFile's commit() alone may report success although the data never
-// reached the disk (a full disk shows only at the flush), so the flush is
-// checked first.
 bool WriteAndCommit(QSaveFile& file, const MemoryFileImage& bytes)
 {
-    const auto size = static_cast<qint64>(bytes.size());
-    return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.flush() && file.commit();
+    return CommitWholeFile(
+        file, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
 }
 
 void SaveMemoryFileTo(const QString& path, QWidget* owner, const std::function<void(bool saved)>& finished)
