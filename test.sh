@@ -2,7 +2,7 @@
 # Installs what is missing, builds into build/ and runs the whole plain suite
 # through ctest.
 #   ./test.sh         the plain suite
-#   ./test.sh --all   then the slower stages: the suite again under
+#   ./test.sh --all   then the slower stages: the benchmarks' build, the suite again under
 #                     AddressSanitizer + UndefinedBehaviorSanitizer
 #                     (build-asan/), the link, command-line and soak tests
 #                     under ThreadSanitizer (build-tsan/), the remote's page
@@ -28,17 +28,18 @@ ensure_packages
 export QT_QPA_PLATFORM=offscreen
 
 echo "== build/: the whole suite"
-configure_and_build build -DQUENBAR_BROWSER_TESTS=OFF
+configure_and_build build -DQUENBAR_BROWSER_TESTS=OFF -DQUENBAR_BENCHMARKS=OFF
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 [ "$stages" = all ] || exit 0
 
-echo "== build/: the remote's page in Debian's headless Chromium"
+echo "== build/: the benchmarks build, and the remote's page in Debian's headless Chromium"
 ensure_packages chromium chromium-driver
-cmake -S . -B build -DQUENBAR_BROWSER_TESTS=ON >/dev/null
-cmake --build build -j "$(nproc)" --target remote_browser_tests
+cmake -S . -B build -DQUENBAR_BROWSER_TESTS=ON -DQUENBAR_BENCHMARKS=ON >/dev/null
+cmake --build build -j "$(nproc)"
 ctest --test-dir build --output-on-failure -L browser
-cmake -S . -B build -DQUENBAR_BROWSER_TESTS=OFF >/dev/null  # the plain suite goes without it
+# The plain suite goes without them (./bench.sh builds the benchmarks in build-bench/).
+cmake -S . -B build -DQUENBAR_BROWSER_TESTS=OFF -DQUENBAR_BENCHMARKS=OFF >/dev/null
 
 echo "== build-tsan/: the link, command-line and soak tests under ThreadSanitizer"
 # Qt is not built for ThreadSanitizer: the report library (Qt GUI) stays out.

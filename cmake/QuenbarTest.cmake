@@ -37,6 +37,9 @@ function(quenbar_test target)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES})
   quenbar_warnings(${target})
+  if(quenbar_desktop IN_LIST ARG_LIBRARIES OR desktop_test_support IN_LIST ARG_LIBRARIES)
+    quenbar_desktop_pch(${target})
+  endif()
 
   if(NOT ARG_QT AND CMAKE_CROSSCOMPILING)
     # Discovering the cases would run the program at build time.

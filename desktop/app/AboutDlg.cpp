@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr int kDialogWidth = 235;
-constexpr int kDialogHeight = 135;
+constexpr int kAboutDialogWidth = 235;
+constexpr int kAboutDialogHeight = 135;
 
 QLabel* AddStatic(QWidget* parent, const QString& text, int x, int y, int w, int h)
 {
@@ -56,8 +56,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     installEventFilter(this);
 
     // Open short: the logo area stays hidden until the logo function is armed.
-    fullHeight_ = DialogUnitsToPixels(kDialogWidth, kDialogHeight, font()).height();
-    setFixedSize(DialogUnitsToPixels(kDialogWidth, kDialogHeight, font()).width(), ShortHeight());
+    fullHeight_ = DialogUnitsToPixels(kAboutDialogWidth, kAboutDialogHeight, font()).height();
+    setFixedSize(DialogUnitsToPixels(kAboutDialogWidth, kAboutDialogHeight, font()).width(), ShortHeight());
 }
 
 void CAboutDlg::CreateIdentity()

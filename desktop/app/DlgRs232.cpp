@@ -23,8 +23,8 @@
 
 namespace {
 
-constexpr int kDialogWidth = 151;
-constexpr int kDialogHeight = 184;
+constexpr int kRs232DialogWidth = 151;
+constexpr int kRs232DialogHeight = 184;
 constexpr int kPortsPerColumn = 5;
 
 QString RadioCaption(int number)
@@ -49,7 +49,7 @@ CDlgRs232::CDlgRs232(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("RS232"));
     setFont(DialogFont());
-    setFixedSize(DialogUnitsToPixels(kDialogWidth, kDialogHeight, font()));
+    setFixedSize(DialogUnitsToPixels(kRs232DialogWidth, kRs232DialogHeight, font()));
     CreatePortRadios();
     CreateDeviceField();
     CreateButtons();
