@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -61,15 +60,40 @@ CliRun FinishCli(const CliProcess& process)
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, {out.begin(), out.end()}, {err.begin(), err.end()}};
 }
 
-std::string TempPath(const std::string& name)
-{
-    static const std::filesystem::path dir = [] {
+namespace {
+
+// The test program's scratch directory, removed with everything in it when
+// the program ends. (Removal is the destructor's job: a handler registered
+// with atexit while the directory's path was still being made would run
+// after that path had been destroyed, and the directory would stay behind.)
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "quenbar-cli-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        std::atexit([] { std::filesystem::remove_all(dir); });
-        return std::filesystem::path(pattern);
-    }();
-    return (dir / name).string();
+        path_ = pattern;
+    }
+    ~ScratchDirectory()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace
+
+std::string TempPath(const std::string& name)
+{
+    static const ScratchDirectory dir;
+    return (dir.Path() / name).string();
 }
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
