@@ -6,7 +6,7 @@
 const CHANNELS = { lr: 'Left & Right', sub: 'Sub' };
 
 // [field, label, kind, only on this channel]
-const OUTPUT = [['gain', 'Level', 'range'], ['mute', 'Mute', 'toggle'], ['polarity', 'Polarity', 'toggle'],
+const OUTPUT = [['gain', 'Level', 'range'], ['mute', 'Mute', 'toggle'], ['polarity', 'Polarity 180°', 'toggle'],
   ['delay', 'Delay', 'range']];
 const CROSSOVER = [['hpfType', 'High-pass type', 'select'], ['hpfFreq', 'High-pass', 'range'],
   ['lpfType', 'Low-pass type', 'select'], ['lpfFreq', 'Low-pass', 'range'], ['xoverOn', 'Crossover', 'toggle', 'lr']];
