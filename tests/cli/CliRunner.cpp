@@ -11,6 +11,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/cli/ScratchDirectory.h"
+
 extern char** environ;
 
 CliRun RunCli(const std::vector<std::string>& args) { return FinishCli(StartCli(args)); }
@@ -60,39 +62,12 @@ CliRun FinishCli(const CliProcess& process)
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, {out.begin(), out.end()}, {err.begin(), err.end()}};
 }
 
-namespace {
-
-// The test program's scratch directory, removed with everything in it when
-// the program ends. (Removal is the destructor's job: a handler registered
-// with atexit while the directory's path was still being made would run
-// after that path had been destroyed, and the directory would stay behind.)
-class ScratchDirectory {
-public:
-    ScratchDirectory()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quenbar-cli-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ScratchDirectory()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-}  // namespace
-
 std::string TempPath(const std::string& name)
 {
-    static const ScratchDirectory dir;
+    // Removed by its destructor when the program ends. (A handler registered
+    // with atexit while the directory was being made would run after it had
+    // been destroyed, and remove nothing.)
+    static const ScratchDirectory dir("quenbar-cli-test");
     return (dir.Path() / name).string();
 }
 

@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 #include <boost/asio/connect.hpp>
@@ -164,12 +162,9 @@ int HandshakeStatus(const std::string& address, std::uint16_t port, const std::s
     return RemoteClient(address, port).Request("GET", target, {}, {}, headers).status;
 }
 
-ServerRig::ServerRig(const RigOptions& options) : unit(options.faults), options_(options)
+ServerRig::ServerRig(const RigOptions& options)
+    : unit(options.faults), options_(options), directory_("quenbar-remote"), device_(directory_.Path() / "unit")
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quenbar-remote-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    directory_ = pattern;
-    device_ = directory_ + "/unit";
     if (options.prepare) options.prepare(unit);
     PlugIn();
     const ServeOptions serve{device_, options.address, 0, options.token, options.timing};
@@ -182,7 +177,6 @@ ServerRig::~ServerRig()
 {
     StopServer();
     unit.Stop();
-    std::filesystem::remove_all(directory_);
 }
 
 std::unique_ptr<PushClient> ServerRig::Push() const

@@ -21,6 +21,7 @@
 
 #include "cli/serve/RemoteServer.h"
 #include "emulator/Emulator.h"
+#include "tests/cli/ScratchDirectory.h"
 
 using json = nlohmann::json;
 using Headers = std::map<std::string, std::string>;
@@ -133,7 +134,7 @@ public:
 
 private:
     RigOptions options_;
-    std::string directory_;
+    ScratchDirectory directory_;
     std::string device_;
     std::unique_ptr<RemoteServer> server_;
     std::thread runner_;
