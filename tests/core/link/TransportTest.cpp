@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <numeric>
@@ -195,6 +196,30 @@ TEST_F(TransportTest, HungUpDeviceEndsTheWaitAtOnceWithoutSpinningAndCanBeReplac
     link_.BeginStep(kReplyP);
     replacement.Send({0x50});
     EXPECT_TRUE(link_.WaitForAnswer(1000));
+}
+
+// A far end that takes nothing (a stopped adapter, flow control held) fills
+// the output queue: the write waits its budget for room, without spinning,
+// then gives up rather than holding up the exchange for ever.
+TEST_F(TransportTest, WriteToAFullOutputQueueGivesUpAfterItsBudgetWithoutSpinning)
+{
+    const Bytes block(1 << 20, 0x55);
+    std::atomic<bool> returned{false};
+    const double cpuBefore = ProcessCpuSeconds();
+    const auto start = Clock::now();
+    std::thread writer([&] {
+        link_.Write(block.data(), static_cast<int>(block.size()));
+        returned = true;
+    });
+    while (!returned && ElapsedMs(start) < 5000) Pause(10);
+    const long elapsed = ElapsedMs(start);
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const bool gaveUp = returned;
+    if (!gaveUp) peer_.Receive(block.size(), 5000);  // lets a stuck writer finish, so the test ends
+    writer.join();
+    EXPECT_TRUE(gaveUp);
+    EXPECT_GE(elapsed, 900);
+    EXPECT_LT(cpu, 0.5);  // a writer retrying at once would take the whole budget
 }
 
 TEST(TransportWithoutPort, CloseOfAPortNeverOpenedOrThatFailedToOpenDoesNothing)

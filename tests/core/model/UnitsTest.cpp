@@ -55,6 +55,18 @@ TEST(Units, EveryStepReadsBackAndValuesBetweenStepsGoToTheNearest)
     }
 }
 
+// Frequencies come from the table only: a step beyond either end has no value
+// rather than whatever lies next to the table in memory.
+TEST(Units, FrequencyHasAValueOnlyForTheTableSteps)
+{
+    for (const ValueUnit& unit : UnitsOf(Scale::Frequency)) {
+        const double perHz = unit.valueOf(0) / FreqTable[0];
+        EXPECT_DOUBLE_EQ(unit.valueOf(kFreqSteps - 1), FreqTable[kFreqSteps - 1] * perHz) << unit.symbol;
+        EXPECT_TRUE(std::isnan(unit.valueOf(-1))) << unit.symbol;
+        EXPECT_TRUE(std::isnan(unit.valueOf(kFreqSteps))) << unit.symbol;
+    }
+}
+
 TEST(Units, TypedValuesWithUnitsWordsAndRawSteps)
 {
     const ChannelField& gain = *FindChannelField("gain");

@@ -103,6 +103,17 @@ TEST_F(ResponseTest, PeqBellReachesItsGainAtItsStepAndKeepsAFloorFarAway)
     EXPECT_LT(r[200], 6.0);
 }
 
+// Half a circle above its step (180 steps) the bell meets its far floor and
+// stays on it: the last angle of the curve is the floor's own.
+TEST_F(ResponseTest, PeqBellMeetsItsFarFloorExactlyHalfACircleAboveItsStep)
+{
+    model.peqGain[0] = 188;  // +6 dB
+    model.peqFreq[0] = 100;
+    const ResponseCurve r = ComputeResponse(model, 0);
+    for (int k = 280; k < kFreqSteps; ++k) ASSERT_NEAR(r[k], r[kFreqSteps - 1], 1e-12) << "step " << k;
+    EXPECT_GT(r[279], r[280]);
+}
+
 TEST_F(ResponseTest, ShelvesHoldTheirGainOnTheirSideAndBothTogetherEverywhere)
 {
     const int band = PeqIndex(kSlotSub, 0);
