@@ -57,7 +57,7 @@ UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
 
 echo "== build-fuzz/: the fuzz targets, corpus replay then ${QUENBAR_FUZZ_SECONDS:-30}s of fuzzing each"
 if command -v clang++ >/dev/null; then
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUENBAR_FUZZERS=ON -DQUENBAR_DESKTOP=OFF \
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUENBAR_WERROR=ON -DQUENBAR_FUZZERS=ON -DQUENBAR_DESKTOP=OFF \
     -DQUENBAR_BENCHMARKS=OFF -DQUENBAR_FUZZ_SECONDS="${QUENBAR_FUZZ_SECONDS:-30}"
   cmake --build build-fuzz --target fuzzers -j "$(nproc)"
   ctest --test-dir build-fuzz --output-on-failure -j "$(nproc)" -L fuzz

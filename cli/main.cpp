@@ -12,6 +12,7 @@
 #include "OnlineCommands.h"
 #include "PortCommands.h"
 #include "PresetCommands.h"
+#include "QuenbarVersion.h"
 #include "Trace.h"
 #if QUENBAR_SERVE
 #include "ServeCommand.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv)
 #endif
     CLI::App app{"Quenbar command line: memory files and the RX7.4 unit"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("quenbar-cli ") + kQuenbarVersion);
     // Options are --name on every platform: an argument such as
     // /shows/live.cmf is a path on Windows too, not an option.
     app.allow_windows_style_options(false);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "QuenbarVersion.h"
 #include "emulator/Emulator.h"
 
 namespace {
@@ -110,6 +111,7 @@ int Run(const Options& options)
 int main(int argc, char** argv)
 {
     CLI::App app{"Emulated RX7.4 unit on a pseudo-terminal; prints the device to open"};
+    app.set_version_flag("--version", std::string("rx74-emulator ") + kQuenbarVersion);
     Options options;
     AddFaultOptions(app, options.faults);
     app.add_option("--link", options.linkPath, "Also make a symlink PATH to the device (removed at exit)");

@@ -30,8 +30,9 @@ ensure_packages() {
 }
 
 # configure_and_build DIR [cmake options...]
+# The project's own builds treat warnings as errors.
 configure_and_build() {
   local dir="$1"; shift
-  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake -S . -B "$dir" -G Ninja -DQUENBAR_WERROR=ON "$@"
   cmake --build "$dir" -j "$(nproc)"
 }

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <memory>
 
+#include "QuenbarVersion.h"
+
 #include "app/AppSettings.h"
 #include "app/DialogUnits.h"
 #include "app/ErrorBox.h"
@@ -38,6 +40,8 @@ QLineEdit* AddLogoEdit(QWidget* parent, int y)
 }
 
 }  // namespace
+
+QString ProgramVersionLine() { return QStringLiteral("Quenbar ") + QString::fromUtf8(kQuenbarVersion); }
 
 QString LogoResultText(bool succeeded)
 {
@@ -70,6 +74,7 @@ void CAboutDlg::CreateIdentity()
     AddStatic(this, QString::fromLatin1(kNoticeLine), 40, 25, 119, 8);
     AddStatic(this, QString::fromLatin1(kMakerName), 40, 40, 119, 8);
     AddStatic(this, QString::fromLatin1(kBuildDate), 40, 55, 119, 8);
+    AddStatic(this, ProgramVersionLine(), 40, 66, 188, 8);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     PlaceInDialogUnits(ok_, 178, 7, 50, 14);
     ok_->setDefault(true);

@@ -54,5 +54,8 @@ private:
     int fullHeight_ = 0;
 };
 
+// "Quenbar <version>": the build's version, as `quenbar --version` says it.
+QString ProgramVersionLine();
+
 // The texts of the logo function's result box.
 QString LogoResultText(bool succeeded);

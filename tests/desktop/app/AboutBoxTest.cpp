@@ -109,6 +109,8 @@ private slots:
         for (QLabel* label : box.findChildren<QLabel*>()) texts << label->text();
         for (const char* identity : {kVersionLine, kNoticeLine, kMakerName, kBuildDate})
             QVERIFY(texts.contains(QString::fromLatin1(identity)));
+        QVERIFY(texts.contains(ProgramVersionLine()));
+        QVERIFY(ProgramVersionLine().contains(QStringLiteral(QUENBAR_PROJECT_VERSION)));
         QCOMPARE(box.OkButton()->text(), QStringLiteral("OK"));
         QCOMPARE(box.LogoLine(0)->maxLength(), 20);
     }
