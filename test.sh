@@ -2,7 +2,9 @@
 # Installs what is missing, builds into build/ and runs the whole plain suite
 # through ctest.
 #   ./test.sh         the plain suite
-#   ./test.sh --all   then the slower stages: the benchmarks' build, the suite again under
+#   ./test.sh --all   then the slower stages: the benchmarks' build, the Debian
+#                     package of a Release build (build-package/: made, checked
+#                     with lintian, installed, used and removed), the suite again under
 #                     AddressSanitizer + UndefinedBehaviorSanitizer
 #                     (build-asan/), the link, command-line and soak tests
 #                     under ThreadSanitizer (build-tsan/), the remote's page
@@ -40,6 +42,16 @@ cmake --build build -j "$(nproc)"
 ctest --test-dir build --output-on-failure -L browser
 # The plain suite goes without them (./bench.sh builds the benchmarks in build-bench/).
 cmake -S . -B build -DQUENBAR_BROWSER_TESTS=OFF -DQUENBAR_BENCHMARKS=OFF >/dev/null
+
+echo "== build-package/: a Release build, its Debian package made, installed, used and removed"
+ensure_packages "${QUENBAR_PACKAGING_PACKAGES[@]}"
+# Only the programs and the package's files are built: cpack then installs
+# them without building the tests.
+cmake -S . -B build-package -G Ninja -DQUENBAR_WERROR=ON -DCMAKE_BUILD_TYPE=Release -DQUENBAR_BENCHMARKS=OFF \
+  -DQUENBAR_PACKAGE_TESTS=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+cmake --build build-package -j "$(nproc)" \
+  --target quenbar quenbar-cli rx74-emulator quenbar_manual_pages quenbar_debian_changelog
+ctest --test-dir build-package --output-on-failure -L package
 
 echo "== build-tsan/: the link, command-line and soak tests under ThreadSanitizer"
 # Qt is not built for ThreadSanitizer: the report library (Qt GUI) stays out.

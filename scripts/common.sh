@@ -10,6 +10,10 @@ QUENBAR_PACKAGES=(
   clang libclang-rt-14-dev lld
 )
 
+# Only the package stage of ./test.sh --all needs these: the manual pages,
+# the package's dependencies and the checks of the package and its metainfo.
+QUENBAR_PACKAGING_PACKAGES=(help2man dpkg-dev lintian appstream desktop-file-utils)
+
 # Only the Windows stage of ./test.sh --all needs these: MinGW-w64 (posix
 # threads, for std::thread), 64-bit Wine, and GoogleTest's sources to build
 # it for Windows.
