@@ -81,10 +81,16 @@ echo "== build-mingw/: the core, its tests and quenbar-cli.exe for 64-bit Window
 ensure_packages "${QUENBAR_WINDOWS_PACKAGES[@]}"
 configure_and_build build-mingw --toolchain cmake/mingw-w64-x86_64.cmake
 ctest --test-dir build-mingw --output-on-failure -j "$(nproc)"
+rm -f build-mingw/Quenbar-*-win64.*
+(cd build-mingw && cpack)  # the 64-bit NSIS installer and the ZIP of the same files
 
-echo "== build/: quenbar-cli.exe under Wine against the emulated unit, beside the Linux quenbar-cli"
-cmake -S . -B build -DQUENBAR_WINDOWS_CLI="$PWD/build-mingw/bin/quenbar-cli.exe" \
-  -DQUENBAR_WINE_PREFIX="$PWD/build-mingw/wine-prefix" >/dev/null
+echo "== build/: the Windows installer under Wine, and the quenbar-cli.exe it installed against the emulated unit,"
+echo "   beside the Linux quenbar-cli; then its uninstaller"
+installer=$(ls build-mingw/Quenbar-*-win64.exe)
+prefix="$PWD/build-mingw/wine-prefix"
+cmake -S . -B build -DQUENBAR_WINE_PREFIX="$prefix" -DQUENBAR_WINDOWS_INSTALLER="$PWD/$installer" \
+  -DQUENBAR_WINDOWS_CLI="$prefix/drive_c/Program Files/Quenbar/quenbar-cli.exe" >/dev/null
 cmake --build build --target cli_windows_tests -j "$(nproc)"
 ctest --test-dir build --output-on-failure -j "$(nproc)" -L wine
-cmake -S . -B build -DQUENBAR_WINDOWS_CLI= -UQUENBAR_WINE_PREFIX >/dev/null  # the plain suite goes without it
+# The plain suite goes without them.
+cmake -S . -B build -DQUENBAR_WINDOWS_CLI= -DQUENBAR_WINDOWS_INSTALLER= -UQUENBAR_WINE_PREFIX >/dev/null

@@ -17,7 +17,7 @@ QUENBAR_PACKAGING_PACKAGES=(help2man dpkg-dev lintian appstream desktop-file-uti
 # Only the Windows stage of ./test.sh --all needs these: MinGW-w64 (posix
 # threads, for std::thread), 64-bit Wine, and GoogleTest's sources to build
 # it for Windows.
-QUENBAR_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
+QUENBAR_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest nsis)
 
 # Installs whatever of the project's packages is missing (as root, or via sudo).
 ensure_packages() {
