@@ -167,12 +167,16 @@ TEST_F(CliOnline, SetRefusesWhatNoMessageCarriesWithoutTouchingTheLine)
         {"set", "lr", "gain", "3.5"},
         {"set", "sub", "hpf", "80Hz", "90Hz"},
         {"set", "lr", "hpfType", "48dB-bessel"},
+        {"set", "lr", "gain", "1e308dB"},
+        {"set", "sub", "delay", "100m"},
     };
     for (const auto& args : refused) {
         const CliRun run = Cli(args);
         EXPECT_EQ(run.exitCode, 2) << args[1] << " " << args[2];
         EXPECT_FALSE(run.err.empty());
     }
+    EXPECT_EQ(Cli({"set", "lr", "limThreshold", "+11dBu"}).err,
+              "lr limThreshold: \"+11dBu\" is outside -40dBu .. +10dBu\n");
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
 
