@@ -180,6 +180,20 @@ TEST_F(CliOnline, SetRefusesWhatNoMessageCarriesWithoutTouchingTheLine)
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
 
+// `set --help` is where the words are looked up: it names the last filter
+// type the editors offer and no type beyond it.
+TEST(CliSetHelp, NamesEveryFieldAndTheFilterTypesTheEditorsOffer)
+{
+    const CliRun help = RunCli({"set", "--help"});
+    ASSERT_EQ(help.exitCode, 0) << help.err;
+    for (const char* word : {"  gain ", "  limDecay ", "  hiShelf "})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    const std::size_t list = help.out.find("Filter types:");
+    ASSERT_NE(list, std::string::npos);
+    EXPECT_NE(help.out.find(" 48dB-butterworth", list), std::string::npos);
+    EXPECT_EQ(help.out.find("48dB-bessel"), std::string::npos);
+}
+
 TEST_F(CliOnline, StoreRecallAndDeleteWorkOnTheNamedMemory)
 {
     ImageBytes current = DefaultImage();

@@ -203,13 +203,20 @@ TEST(RemotePush, AHangUpIsAnnouncedAndTheUnitIsReadAfreshWhenItIsBack)
     EXPECT_EQ(rig.unit.CurrentImage()[1], 80);
 }
 
-TEST(RemotePush, ASilentUnitIsNoticedWhileIdleAndAnswered503UntilItAnswersAgain)
+TEST(RemotePush, AChangeAtTheUnitAndASilentUnitAreNoticedWhileIdle)
 {
     RigOptions options;
     options.timing.check = 100ms;
     ServerRig rig(options);
     const std::unique_ptr<PushClient> push = rig.Push();
     ASSERT_TRUE(push->WaitForType("state"));
+
+    ImageBytes image = rig.unit.CurrentImage();
+    image[1] = 60;
+    rig.unit.SetCurrentImage(image);
+    ASSERT_TRUE(push->WaitFor([](const json& message) {
+        return message["type"] == "state" && message["settings"]["lr"]["gain"] == 60;
+    })) << "the read-back did not tell the change made at the unit";
 
     EmulatorFaults silent;
     silent.silent = true;
