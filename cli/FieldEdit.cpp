@@ -11,19 +11,27 @@ namespace {
 
 CliError BadInput(const std::string& message) { return CliError(kExitBadInput, message); }
 
-int StepOf(const std::string& label, const ScaledSteps& steps, const std::string& value)
+// The channel an edit names, and how its values are read.
+struct EditedChannel {
+    const std::string& name;
+    int slot;
+    StepBeyondRange beyond;
+};
+
+int StepOf(const std::string& label, const ScaledSteps& steps, const std::string& value, StepBeyondRange beyond)
 {
-    const TypedStep typed = ParseTypedValue(steps, value);
+    const TypedStep typed = ParseTypedValue(steps, value, beyond);
     if (!typed.step) throw BadInput(label + ": " + typed.error);
     return *typed.step;
 }
 
-FieldEdit::Assignment ChannelAssignment(const std::string& channel, int slot, const ChannelField& field,
+FieldEdit::Assignment ChannelAssignment(const EditedChannel& channel, const ChannelField& field,
                                         const std::string& value)
 {
-    const std::string label = channel + " " + field.name;
-    return {label, field.steps, [&field, slot](ParameterModel& model) -> int& { return field.In(model, slot); },
-            StepOf(label, field.steps, value)};
+    const std::string label = channel.name + " " + field.name;
+    return {label, field.steps,
+            [&field, slot = channel.slot](ParameterModel& model) -> int& { return field.In(model, slot); },
+            StepOf(label, field.steps, value, channel.beyond)};
 }
 
 const ChannelField& SendableChannelField(int slot, const std::string& name)
@@ -40,32 +48,31 @@ int ParameterId(const ChannelField& field, int slot)
     return slot == kSlotLeftRight ? field.leftRightId : *field.subId;
 }
 
-FieldEdit ChannelFieldEdit(const std::string& channel, int slot, const std::string& name, const std::string& value)
+FieldEdit ChannelFieldEdit(const EditedChannel& channel, const std::string& name, const std::string& value)
 {
-    const ChannelField& field = SendableChannelField(slot, name);
-    return {slot, 0, ParameterId(field, slot), {ChannelAssignment(channel, slot, field, value)}};
+    const ChannelField& field = SendableChannelField(channel.slot, name);
+    return {channel.slot, 0, ParameterId(field, channel.slot), {ChannelAssignment(channel, field, value)}};
 }
 
 // "hpf 24dB-butterworth 80Hz": each value that names a filter type is the
 // type, any other the frequency (a bare number is a frequency step).
-FieldEdit CrossoverEdit(const std::string& channel, int slot, const std::string& side,
-                        const std::vector<std::string>& values)
+FieldEdit CrossoverEdit(const EditedChannel& channel, const std::string& side, const std::vector<std::string>& values)
 {
-    const ChannelField& type = SendableChannelField(slot, side + "Type");
-    const ChannelField& freq = SendableChannelField(slot, side + "Freq");
-    FieldEdit edit{slot, 0, ParameterId(type, slot), {}};
+    const ChannelField& type = SendableChannelField(channel.slot, side + "Type");
+    const ChannelField& freq = SendableChannelField(channel.slot, side + "Freq");
+    FieldEdit edit{channel.slot, 0, ParameterId(type, channel.slot), {}};
     bool typeGiven = false, freqGiven = false;
     for (const std::string& value : values) {
         const bool isType = StepOfWord(Scale::FilterType, value).has_value();
         bool& given = isType ? typeGiven : freqGiven;
         if (given) throw BadInput(side + " takes one filter type and one frequency: " + value);
         given = true;
-        edit.assignments.push_back(ChannelAssignment(channel, slot, isType ? type : freq, value));
+        edit.assignments.push_back(ChannelAssignment(channel, isType ? type : freq, value));
     }
     return edit;
 }
 
-FieldEdit PeqFieldEdit(const std::string& channel, int slot, const std::string& bandText, const std::string& name,
+FieldEdit PeqFieldEdit(const EditedChannel& channel, const std::string& bandText, const std::string& name,
                        const std::string& value)
 {
     int band = 0;
@@ -75,22 +82,14 @@ FieldEdit PeqFieldEdit(const std::string& channel, int slot, const std::string& 
         throw BadInput("BAND must be 0, 1 or 2: " + bandText);
     const PeqField* field = FindPeqField(name);
     if (field == nullptr) throw BadInput("Unknown PEQ field: " + name);
-    const std::string label = channel + " peq " + bandText + " " + name;
-    return {slot,
-            band,
-            field->id,
-            {{label, field->steps,
-              [field, slot, band](ParameterModel& model) -> int& { return field->In(model, slot, band); },
-              StepOf(label, field->steps, value)}}};
-}
-
-std::string RangeText(const ScaledSteps& steps)
-{
-    // The threshold's Off sits below its dBu values.
-    const bool offFirst = steps.scale == Scale::Threshold;
-    const int first = offFirst ? steps.min + 1 : steps.min;
-    return (offFirst ? StepText(steps.scale, steps.min) + ", " : "") + StepText(steps.scale, first) + " .. " +
-           StepText(steps.scale, steps.max);
+    const std::string label = channel.name + " peq " + bandText + " " + name;
+    return {
+        channel.slot,
+        band,
+        field->id,
+        {{label, field->steps,
+          [field, slot = channel.slot, band](ParameterModel& model) -> int& { return field->In(model, slot, band); },
+          StepOf(label, field->steps, value, channel.beyond)}}};
 }
 
 std::string FieldLine(const char* name, const ScaledSteps& steps)
@@ -103,14 +102,14 @@ std::string FieldLine(const char* name, const ScaledSteps& steps)
 
 }  // namespace
 
-FieldEdit ParseFieldEdit(const std::string& channel, const std::vector<std::string>& words)
+FieldEdit ParseFieldEdit(const std::string& channel, const std::vector<std::string>& words, StepBeyondRange beyond)
 {
-    const int slot = channel == "lr" ? kSlotLeftRight : kSlotSub;
+    const EditedChannel edited{channel, channel == "lr" ? kSlotLeftRight : kSlotSub, beyond};
     const bool crossover = !words.empty() && (words[0] == "hpf" || words[0] == "lpf");
     if (crossover && (words.size() == 2 || words.size() == 3))
-        return CrossoverEdit(channel, slot, words[0], {words.begin() + 1, words.end()});
-    if (words.size() == 2) return ChannelFieldEdit(channel, slot, words[0], words[1]);
-    if (words.size() == 4 && words[0] == "peq") return PeqFieldEdit(channel, slot, words[1], words[2], words[3]);
+        return CrossoverEdit(edited, words[0], {words.begin() + 1, words.end()});
+    if (words.size() == 2) return ChannelFieldEdit(edited, words[0], words[1]);
+    if (words.size() == 4 && words[0] == "peq") return PeqFieldEdit(edited, words[1], words[2], words[3]);
     throw BadInput(
         "Expected: set CHANNEL FIELD VALUE, set CHANNEL hpf|lpf TYPE FREQ or set CHANNEL peq BAND FIELD VALUE");
 }
@@ -127,7 +126,8 @@ std::string DescribeFieldEdit(const FieldEdit& edit)
 std::string FieldsHelp()
 {
     std::string help =
-        "VALUE: a whole number is a raw step, held to the range; a value with its unit goes to the nearest step.\n"
+        "VALUE: a whole number is a raw step, held to the range; a value with its unit goes to the nearest step\n"
+        "(beyond the range it is refused).\n"
         "Channel fields (set CHANNEL FIELD VALUE):\n";
     for (const ChannelField& field : ChannelFields()) help += FieldLine(field.name, field.steps);
     help +=

@@ -6,8 +6,9 @@
 //   set CHANNEL peq BAND FIELD VALUE     a PEQ field of band 0..2
 //
 // A VALUE is read by ParseTypedValue (model/Units.h): a whole number is a
-// raw step held to the field's range, a value with a unit goes to the
-// nearest allowed step, a word names its step.
+// raw step held to the field's range (unless the caller refuses it), a
+// value with a unit goes to the nearest allowed step and is refused beyond
+// the range, a word names its step.
 #pragma once
 
 #include <functional>
@@ -32,7 +33,8 @@ struct FieldEdit {
 };
 
 // Throws CliError (exit code 2) for arguments that name no field or value.
-FieldEdit ParseFieldEdit(const std::string& channel, const std::vector<std::string>& words);
+FieldEdit ParseFieldEdit(const std::string& channel, const std::vector<std::string>& words,
+                         StepBeyondRange beyond = StepBeyondRange::Held);
 
 // What the edit set, a line a field: "lr gain -3.5dB (step 121)".
 std::string DescribeFieldEdit(const FieldEdit& edit);

@@ -12,3 +12,9 @@ void CheckStoreName(const std::string& typed)
     if (std::any_of(typed.begin(), typed.end(), [](char c) { return c < 0x20 || c > 0x7E; }))
         throw CliError(kExitBadInput, "A memory name takes printable ASCII characters only.");
 }
+
+void CheckRecallable(const ParameterModel& directory, int slot)
+{
+    if (directory.memUsed[slot - 1] == 0)
+        throw CliError(kExitBadInput, "Memory " + std::to_string(slot) + " is empty: there is nothing to recall.");
+}

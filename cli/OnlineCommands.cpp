@@ -110,8 +110,7 @@ void LoadUnitMemories(UnitSession& session, const MemoryFileImage& file)
 
 void RecallUsedMemory(UnitSession& session, int slot)
 {
-    if (session.model().memUsed[slot - 1] == 0)
-        throw BadInput("Memory " + std::to_string(slot) + " is empty: there is nothing to recall.");
+    CheckRecallable(session.model(), slot);
     RequireSuccess(RecallMemorySlot(session.link(), slot), "Fail to read from MCU !");
     PrintJson({{"settings", SettingsJson(session.model())}, {"values", ValuesJson(session.model())}});
 }

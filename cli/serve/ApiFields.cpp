@@ -12,12 +12,6 @@ using json = nlohmann::ordered_json;
 
 RequestError BadRequest(const std::string& reason) { return RequestError(400, reason); }
 
-std::string RangeText(const ScaledSteps& steps)
-{
-    return StepText(steps.scale, steps.min) + " .. " + StepText(steps.scale, steps.max) + " (steps " +
-           std::to_string(steps.min) + ".." + std::to_string(steps.max) + ")";
-}
-
 // The value as it would be typed after `quenbar-cli set`.
 std::string ValueWord(const nlohmann::json& value)
 {
@@ -30,13 +24,6 @@ std::string ValueWord(const nlohmann::json& value)
     }
     if (value.is_string()) return value.get<std::string>();
     throw BadRequest("The value must be a whole number of steps or a text such as \"-3.5dB\": " + value.dump());
-}
-
-// `set` holds a step beyond the range to its end; a request is refused.
-void RequireStepInRange(const FieldEdit::Assignment& assignment, int step)
-{
-    if (!assignment.steps.Contains(step))
-        throw BadRequest(assignment.label + " takes " + RangeText(assignment.steps) + ": " + std::to_string(step));
 }
 
 json StepsJson(const ScaledSteps& steps)
@@ -58,9 +45,7 @@ FieldEdit ParseApiFieldEdit(std::string_view channel, const std::vector<std::str
     std::vector<std::string> arguments = words;
     arguments.push_back(word);
     try {
-        FieldEdit edit = ParseFieldEdit(std::string(channel), arguments);
-        if (value.is_number_integer()) RequireStepInRange(edit.assignments.back(), value.get<int>());
-        return edit;
+        return ParseFieldEdit(std::string(channel), arguments, StepBeyondRange::Refused);
     } catch (const CliError& error) {
         throw BadRequest(error.what());
     }

@@ -18,8 +18,9 @@ const char* ChannelName(int slot);
 
 // The edit a request asks for: `words` are the path's segments after the
 // channel. A value in units goes to the field's nearest allowed step, as
-// for `set`; a whole number of steps outside the field's range is refused
-// rather than held to it. Throws RequestError 400 with the reason.
+// for `set`; a whole number of steps outside the field's range, given as a
+// number or a text, is refused rather than held to it. Throws RequestError
+// 400 with the reason.
 FieldEdit ParseApiFieldEdit(std::string_view channel, const std::vector<std::string>& words,
                             const nlohmann::json& value);
 

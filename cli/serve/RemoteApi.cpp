@@ -57,6 +57,17 @@ json JsonBody(const ApiRequest& request)
     return body;
 }
 
+// A body of one key: another key is a client's mistake (a slot, a channel
+// meant elsewhere) that must not be carried out as something else.
+json OneKeyBody(const ApiRequest& request, const std::string& key)
+{
+    json body = JsonBody(request);
+    for (const auto& item : body.items())
+        if (item.key() != key)
+            throw RequestError(400, "The body takes only \"" + key + "\": \"" + item.key() + "\" is not one.");
+    return body;
+}
+
 int ParseSlot(const std::string& text)
 {
     int slot = 0;
@@ -65,6 +76,17 @@ int ParseSlot(const std::string& text)
     if (text.empty() || error != std::errc{} || stop != end || slot < 1 || slot > kMemorySlots)
         throw RequestError(400, "SLOT must be 1..6: " + text);
     return slot;
+}
+
+// A check of the command line's; its refusal is the request's, with `status`.
+template <typename Check>
+void CheckAsRequest(int status, const Check& check)
+{
+    try {
+        check();
+    } catch (const CliError& error) {
+        throw RequestError(status, error.what());
+    }
 }
 
 json Rounded(const ResponseCurve& curve)
@@ -136,7 +158,7 @@ void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>&
 
 void RemoteApi::EditField(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond)
 {
-    const json body = JsonBody(request);
+    const json body = OneKeyBody(request, "value");
     if (!body.contains("value")) throw RequestError(400, "The body must be {\"value\": steps or text}.");
     const FieldEdit edit = ParseApiFieldEdit(path[1], {path.begin() + 2, path.end()}, body["value"]);
     if (Unavailable(respond)) return;
@@ -150,15 +172,11 @@ void RemoteApi::EditField(const ApiRequest& request, const std::vector<std::stri
 
 void RemoteApi::StoreMemory(const ApiRequest& request, int slot, const Respond& respond)
 {
-    const json body = JsonBody(request);
+    const json body = OneKeyBody(request, "name");
     if (!body.contains("name") || !body["name"].is_string())
         throw RequestError(400, "The body must be {\"name\": \"...\"}.");
     const std::string name = body["name"].get<std::string>();
-    try {
-        CheckStoreName(name);
-    } catch (const CliError& error) {
-        throw RequestError(400, error.what());
-    }
+    CheckAsRequest(400, [&name] { CheckStoreName(name); });
     if (Unavailable(respond)) return;
     unit_.Store(slot, name, [this, respond](int result) {
         respond(result == 0 ? JsonResponse(MemoriesBody()) : UnitFailure("Fail to store to memory !"));
@@ -168,6 +186,7 @@ void RemoteApi::StoreMemory(const ApiRequest& request, int slot, const Respond& 
 void RemoteApi::RecallMemory(int slot, const Respond& respond)
 {
     if (Unavailable(respond)) return;
+    CheckAsRequest(409, [this, slot] { CheckRecallable(unit_.Unit(), slot); });
     unit_.Recall(slot, [this, respond](int result) {
         respond(result == 0 ? JsonResponse(StateBody()) : UnitFailure("Fail to read from MCU !"));
     });

@@ -7,7 +7,7 @@
 //   PUT    /api/settings/CH/hpf|lpf            the same: a filter type or a frequency
 //   PUT    /api/settings/CH/peq/BAND/FIELD     the same for a PEQ band
 //   PUT    /api/memories/SLOT                  {"name": "..."}: store the setting
-//   POST   /api/memories/SLOT/recall
+//   POST   /api/memories/SLOT/recall           a used memory only
 //   DELETE /api/memories/SLOT
 //   GET    /api/memory-file                    the six memories as a memory file
 //   PUT    /api/memory-file                    a memory file stored into the unit
@@ -15,8 +15,8 @@
 //
 // Every push message is {"type", "seq", ...}: "state" (everything, also the
 // first message a client gets), "channel" (one channel's setting), "memories",
-// "link". seq counts the announcements; a response to a change carries the
-// seq of the announcement that reported it.
+// "link" (the link's state under "link", at every change of it). seq counts the announcements; a response to a change
+// carries the seq of the announcement that reported it.
 #pragma once
 
 #include <functional>

@@ -76,10 +76,8 @@ void RemoteUnit::Connect()
 
 void RemoteUnit::Edit(const FieldEdit& edit, Done settled)
 {
-    const SettingLedger::Plan plan = ledger_.Edit(edit, settled);
     lastActivity_ = Clock::now();
-    if (plan.route == SettingLedger::Route::Send) worker_.PostParameter(plan.payload);
-    if (plan.route == SettingLedger::Route::AlreadyThere) settled(kResultDone);
+    worker_.PostParameter(ledger_.Edit(edit, std::move(settled)));
 }
 
 void RemoteUnit::Recall(int slot, Done done)
@@ -247,8 +245,7 @@ void RemoteUnit::OnAttempt(const Attempt& attempt)
     ledger_.ReplaceSetting(attempt.unit);
     ledger_.ReplaceDirectory(attempt.unit);
     lastActivity_ = Clock::now();
-    state_ = LinkState::Connected;
-    reason_.clear();
+    SetState(LinkState::Connected, "");
     if (events.stateReplaced) events.stateReplaced();
 }
 

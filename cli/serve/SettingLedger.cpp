@@ -51,12 +51,6 @@ void PointAt(ParameterModel& model, const FieldEdit& edit)
     model.curBand = edit.band;
 }
 
-Payload PayloadFor(ParameterModel model, const FieldEdit& edit)
-{
-    PointAt(model, edit);
-    return ParameterPayload(model, edit.parameterId);
-}
-
 bool Edits(const FieldEdit& edit, ParameterModel& model, const int& value)
 {
     return std::any_of(edit.assignments.begin(), edit.assignments.end(),
@@ -67,28 +61,20 @@ bool Edits(const FieldEdit& edit, ParameterModel& model, const int& value)
 
 SettingLedger::SettingLedger(const ParameterModel& unit) : acknowledged_(unit), expected_(unit) {}
 
-SettingLedger::Plan SettingLedger::Edit(const FieldEdit& edit, Settled settled)
+Payload SettingLedger::Edit(const FieldEdit& edit, Settled settled)
 {
     Apply(edit, expected_);
     PointAt(expected_, edit);
     Payload payload = ParameterPayload(expected_, edit.parameterId);
-
-    const auto sameMessage = std::find_if(outstanding_.rbegin(), outstanding_.rend(),
-                                          [&](const Outstanding& entry) { return entry.payload[0] == payload[0]; });
-    if (sameMessage != outstanding_.rend() && sameMessage->payload == payload) {
-        sameMessage->settled.push_back(std::move(settled));
-        return {Route::Joined, std::move(payload)};
-    }
-    if (sameMessage == outstanding_.rend() && PayloadFor(acknowledged_, edit) == payload)
-        return {Route::AlreadyThere, std::move(payload)};
-    outstanding_.push_back({edit, payload, expected_, {std::move(settled)}});
-    return {Route::Send, std::move(payload)};
+    outstanding_.push_back({edit, payload, expected_, std::move(settled)});
+    return payload;
 }
 
 SettingLedger::Passage SettingLedger::Sent(const Payload& payload, int result)
 {
     // Identical payloads carry identical values, so the newest entry with
-    // these bytes settles every entry of the message up to it.
+    // these bytes settles every entry of the message up to it (the unit has
+    // the value they ask for, even if a copy of it is still to be sent).
     const auto newest = std::find_if(outstanding_.rbegin(), outstanding_.rend(),
                                      [&](const Outstanding& entry) { return entry.payload == payload; });
     if (newest == outstanding_.rend()) return {};
@@ -104,7 +90,7 @@ SettingLedger::Passage SettingLedger::Sent(const Payload& payload, int result)
             continue;
         }
         settledEdits.push_back(it->edit);
-        std::move(it->settled.begin(), it->settled.end(), std::back_inserter(passage.settled));
+        passage.settled.push_back(std::move(it->settled));
         it = outstanding_.erase(it);
     }
     if (result != 0) {
@@ -167,8 +153,7 @@ void SettingLedger::ReplaceDirectory(const ParameterModel& unit)
 std::vector<SettingLedger::Settled> SettingLedger::DropOutstanding()
 {
     std::vector<Settled> settled;
-    for (Outstanding& entry : outstanding_)
-        std::move(entry.settled.begin(), entry.settled.end(), std::back_inserter(settled));
+    for (Outstanding& entry : outstanding_) settled.push_back(std::move(entry.settled));
     outstanding_.clear();
     RebuildExpected();
     return settled;

@@ -3,9 +3,10 @@
 // The link's worker coalesces the messages waiting to be sent (a newer one of
 // a field replaces the waiting one at the end of the queue, so what reaches
 // the unit last carries each field's latest value); the ledger keeps what
-// the worker does not: the acknowledged setting the clients are told, which
-// edits an acknowledgement answers, and no message for a value that the
-// unit has or that is on its way already.
+// the worker does not: the acknowledged setting the clients are told, and
+// which edits an acknowledgement answers. Every edit is sent, even of a
+// value the unit is believed to hold: the unit may have been changed at its
+// own panel since it was last read.
 //
 // An edit is written into the expected setting and its parameter message
 // built from there, so a message that carries more than the edited field
@@ -40,18 +41,9 @@ public:
     const ParameterModel& Acknowledged() const { return acknowledged_; }
     const ParameterModel& Expected() const { return expected_; }
 
-    // How an edit reaches the unit.
-    enum class Route {
-        Send,          // post `payload`; `settled` waits for it
-        Joined,        // the same message is on its way already; `settled` waits for it
-        AlreadyThere,  // the unit has it; `settled` is not kept
-    };
-    struct Plan {
-        Route route;
-        Payload payload;
-    };
-    // Takes the edit into the expected setting and says how it reaches the unit.
-    Plan Edit(const FieldEdit& edit, Settled settled);
+    // Takes the edit into the expected setting and gives the message to
+    // post; `settled` waits for it, or for a later one of the field.
+    Payload Edit(const FieldEdit& edit, Settled settled);
 
     // What a message's passage settled: the channel slot whose acknowledged
     // setting changed, if any, and the edits to tell the result.
@@ -79,7 +71,7 @@ private:
         FieldEdit edit;
         Payload payload;
         ParameterModel built;  // the expected setting the payload was built from
-        std::vector<Settled> settled;
+        Settled settled;
     };
 
     bool TakeCarriedFields(const Outstanding& entry);

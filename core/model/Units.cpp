@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "model/Scales.h"
@@ -125,7 +126,62 @@ std::optional<NumberWithUnit> SplitNumber(std::string_view text)
     return NumberWithUnit{sign * value, Trim(text.substr(static_cast<std::size_t>(end - text.data())))};
 }
 
-std::string RangeText(const ScaledSteps& steps) { return std::to_string(steps.min) + ".." + std::to_string(steps.max); }
+std::string StepRangeText(const ScaledSteps& steps)
+{
+    return std::to_string(steps.min) + ".." + std::to_string(steps.max);
+}
+
+// Built by appends: GCC 12 warns of overlapping copies (-Wrestrict) in
+// `"\"" + std::string(text) + "\""` when optimising.
+std::string Quoted(std::string_view text)
+{
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.push_back('"');
+    quoted.append(text);
+    quoted.push_back('"');
+    return quoted;
+}
+
+std::string ValueText(const ValueUnit& unit, int step)
+{
+    if (unit.decimals < 0) return FreqLabelAt(step);
+    char text[64];
+    std::snprintf(text, sizeof text, unit.showSign ? "%+.*f%s" : "%.*f%s", unit.decimals, unit.valueOf(step),
+                  unit.symbol);
+    return text;
+}
+
+// "0.00m .. 4.31m": the lowest and the highest value of the allowed steps.
+std::string ValueRangeText(const ScaledSteps& steps, const ValueUnit& unit)
+{
+    std::optional<int> lowest, highest;
+    for (int step = steps.min; step <= steps.max; ++step) {
+        const double value = unit.valueOf(step);
+        if (std::isnan(value)) continue;
+        if (!lowest || value < unit.valueOf(*lowest)) lowest = step;
+        if (!highest || value > unit.valueOf(*highest)) highest = step;
+    }
+    return ValueText(unit, lowest.value_or(steps.min)) + " .. " + ValueText(unit, highest.value_or(steps.max));
+}
+
+TypedStep RawStep(const ScaledSteps& steps, std::string_view typed, StepBeyondRange beyond)
+{
+    int raw = 0;
+    const auto [end, error] = std::from_chars(typed.data(), typed.data() + typed.size(), raw);
+    if (error != std::errc{}) return {std::nullopt, Quoted(typed) + " is too large for a step"};
+    if (steps.Contains(raw) || beyond == StepBeyondRange::Held) return {std::clamp(raw, steps.min, steps.max), {}};
+    return {std::nullopt,
+            "step " + std::to_string(raw) + " is outside " + StepRangeText(steps) + " (" + RangeText(steps) + ")"};
+}
+
+TypedStep ValueStep(const ScaledSteps& steps, const ValueUnit& unit, double value, std::string_view typed)
+{
+    const GridPlace place = PlaceOnGrid(steps, unit, value);
+    if (!place.exact && !(place.below && place.above))
+        return {std::nullopt, Quoted(typed) + " is outside " + ValueRangeText(steps, unit)};
+    return {NearestStep(steps, unit, value), {}};
+}
 
 }  // namespace
 
@@ -209,35 +265,34 @@ std::string StepText(Scale scale, int step)
 {
     if (std::optional<std::string> word = StepWord(scale, step)) return *word;
     const std::span<const ValueUnit> units = UnitsOf(scale);
-    const double value = units.empty() ? kNoValue : units.front().valueOf(step);
-    if (std::isnan(value)) return "step " + std::to_string(step);
-    const ValueUnit& unit = units.front();
-    if (unit.decimals < 0) return FreqLabelAt(step);
-    char text[64];
-    std::snprintf(text, sizeof text, unit.showSign ? "%+.*f%s" : "%.*f%s", unit.decimals, value, unit.symbol);
-    return text;
+    if (units.empty() || std::isnan(units.front().valueOf(step))) return "step " + std::to_string(step);
+    return ValueText(units.front(), step);
 }
 
-TypedStep ParseTypedValue(const ScaledSteps& steps, std::string_view text)
+std::string RangeText(const ScaledSteps& steps)
+{
+    // The threshold's Off sits below its dBu values.
+    const bool offFirst = steps.scale == Scale::Threshold;
+    const int first = offFirst ? steps.min + 1 : steps.min;
+    return (offFirst ? StepText(steps.scale, steps.min) + ", " : "") + StepText(steps.scale, first) + " .. " +
+           StepText(steps.scale, steps.max);
+}
+
+TypedStep ParseTypedValue(const ScaledSteps& steps, std::string_view text, StepBeyondRange beyond)
 {
     const std::string_view typed = Trim(text);
-    const std::string quoted = "\"" + std::string(typed) + "\"";
     if (const std::optional<int> named = StepOfWord(steps.scale, typed)) {
         if (steps.Contains(*named)) return {named, {}};
-        return {std::nullopt, quoted + " is step " + std::to_string(*named) + ", outside " + RangeText(steps)};
+        return {std::nullopt,
+                Quoted(typed) + " is step " + std::to_string(*named) + ", outside " + StepRangeText(steps)};
     }
-    if (IsWholeNumber(typed)) {
-        int raw = 0;
-        const auto [end, error] = std::from_chars(typed.data(), typed.data() + typed.size(), raw);
-        if (error != std::errc{}) return {std::nullopt, quoted + " is too large for a step"};
-        return {std::clamp(raw, steps.min, steps.max), {}};
-    }
+    if (IsWholeNumber(typed)) return RawStep(steps, typed, beyond);
     if (const std::optional<NumberWithUnit> number = SplitNumber(typed)) {
         for (const ValueUnit& unit : UnitsOf(steps.scale))
-            if (Lower(unit.symbol) == Lower(number->unit)) return {NearestStep(steps, unit, number->value), {}};
+            if (Lower(unit.symbol) == Lower(number->unit)) return ValueStep(steps, unit, number->value, typed);
     }
-    return {std::nullopt,
-            quoted + " is not a value here: give " + UnitsHelp(steps.scale) + ", or a whole step " + RangeText(steps)};
+    return {std::nullopt, Quoted(typed) + " is not a value here: give " + UnitsHelp(steps.scale) +
+                              ", or a whole step " + StepRangeText(steps)};
 }
 
 std::string UnitsHelp(Scale scale)

@@ -82,15 +82,25 @@ int NearestStep(const ScaledSteps& steps, const ValueUnit& unit, double value);
 // "step N".
 std::string StepText(Scale scale, int step);
 
-// A value typed for a field. A whole number is a raw step, held to the
-// range as the editors hold it; a number with one of the scale's units
-// goes to the nearest allowed step; a word names its step. On failure,
-// error says why (without the field's name).
+// The allowed steps in the scale's main unit, as a help text shows them:
+// "-60.0dB .. +6.0dB", "off, +10dBu .. -40dBu".
+std::string RangeText(const ScaledSteps& steps);
+
+// What a whole number beyond the field's range does: held to the range as
+// the editors hold it, or refused.
+enum class StepBeyondRange { Held, Refused };
+
+// A value typed for a field. A whole number is a raw step; a number with
+// one of the scale's units goes to the nearest allowed step, and is refused
+// beyond the range (a slip of the finger, such as "+60dB", is not a wish
+// for the loudest step); a word names its step. On failure, error says why
+// (without the field's name).
 struct TypedStep {
     std::optional<int> step;
     std::string error;
 };
-TypedStep ParseTypedValue(const ScaledSteps& steps, std::string_view text);
+TypedStep ParseTypedValue(const ScaledSteps& steps, std::string_view text,
+                          StepBeyondRange beyond = StepBeyondRange::Held);
 
 // What a scale takes, for help texts: "dB", "ms, m or ft", "Hz or kHz",
 // "on or off", "a filter type name", "dBu or off", "oct", "ms".

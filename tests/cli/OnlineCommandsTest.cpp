@@ -167,13 +167,31 @@ TEST_F(CliOnline, SetRefusesWhatNoMessageCarriesWithoutTouchingTheLine)
         {"set", "lr", "gain", "3.5"},
         {"set", "sub", "hpf", "80Hz", "90Hz"},
         {"set", "lr", "hpfType", "48dB-bessel"},
+        {"set", "lr", "gain", "1e308dB"},
+        {"set", "sub", "delay", "100m"},
     };
     for (const auto& args : refused) {
         const CliRun run = Cli(args);
         EXPECT_EQ(run.exitCode, 2) << args[1] << " " << args[2];
         EXPECT_FALSE(run.err.empty());
     }
+    EXPECT_EQ(Cli({"set", "lr", "limThreshold", "+11dBu"}).err,
+              "lr limThreshold: \"+11dBu\" is outside -40dBu .. +10dBu\n");
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
+}
+
+// `set --help` is where the words are looked up: it names the last filter
+// type the editors offer and no type beyond it.
+TEST(CliSetHelp, NamesEveryFieldAndTheFilterTypesTheEditorsOffer)
+{
+    const CliRun help = RunCli({"set", "--help"});
+    ASSERT_EQ(help.exitCode, 0) << help.err;
+    for (const char* word : {"  gain ", "  limDecay ", "  hiShelf "})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    const std::size_t list = help.out.find("Filter types:");
+    ASSERT_NE(list, std::string::npos);
+    EXPECT_NE(help.out.find(" 48dB-butterworth", list), std::string::npos);
+    EXPECT_EQ(help.out.find("48dB-bessel"), std::string::npos);
 }
 
 TEST_F(CliOnline, StoreRecallAndDeleteWorkOnTheNamedMemory)

@@ -156,7 +156,9 @@ TEST(RemoteApi, StateScalesResponseCurvesAndThePageFiles)
 
 TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
 {
-    ServerRig rig;
+    RigOptions options;
+    options.prepare = [](Rx74Emulator& unit) { unit.SetMemory(2, Memory(false, "")); };
+    ServerRig rig(options);
     const RemoteClient client = rig.Client();
     struct Case {
         std::string method;
@@ -175,14 +177,24 @@ TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
         {"PUT", "/api/settings/lr/peq/3/gain", value, kJson, 400, "BAND must be 0, 1 or 2: 3"},
         {"PUT", "/api/settings/lr/peq/1/q", value, kJson, 400, "Unknown PEQ field: q"},
         {"PUT", "/api/settings/lr/gain", R"({"value":141})", kJson, 400,
-         "lr gain takes -60.0dB .. +6.0dB (steps 8..140): 141"},
-        {"PUT", "/api/settings/sub/peq/0/bandwidth", R"({"value":1})", kJson, 400, "(steps 2..41): 1"},
+         "lr gain: step 141 is outside 8..140 (-60.0dB .. +6.0dB)"},
+        {"PUT", "/api/settings/lr/gain", R"({"value":"999"})", kJson, 400, "lr gain: step 999 is outside 8..140"},
+        {"PUT", "/api/settings/sub/peq/0/bandwidth", R"({"value":1})", kJson, 400, "step 1 is outside 2..41"},
+        {"PUT", "/api/settings/lr/gain", R"({"value":"1e308dB"})", kJson, 400,
+         "lr gain: \"1e308dB\" is outside -60.0dB .. +6.0dB"},
+        {"PUT", "/api/settings/sub/delay", R"({"value":"100m"})", kJson, 400, "\"100m\" is outside 0.00m .. 4.31m"},
+        {"PUT", "/api/settings/lr/limThreshold", R"({"value":"+11dBu"})", kJson, 400, "is outside -40dBu .. +10dBu"},
+        {"PUT", "/api/settings/lr/gain", R"({"value":100,"channel":"sub"})", kJson, 400,
+         "The body takes only \"value\": \"channel\" is not one"},
+        {"PUT", "/api/memories/3", R"({"name":"ok","slot":3})", kJson, 400,
+         "The body takes only \"name\": \"slot\" is not one"},
+        {"POST", "/api/memories/2/recall", "", "", 409, "Memory 2 is empty: there is nothing to recall."},
         {"PUT", "/api/settings/lr/gain", R"({"value":99999999999})", kJson, 400, "A step must be a small whole number"},
         {"PUT", "/api/settings/lr/gain", R"({"value":1.5})", kJson, 400, "must be a whole number of steps"},
         {"PUT", "/api/settings/lr/mute", R"({"value":true})", kJson, 400, "must be a whole number of steps"},
         {"PUT", "/api/settings/lr/gain", R"({"value":"loud"})", kJson, 400, "lr gain: \"loud\" is not a value here"},
         {"PUT", "/api/settings/lr/hpf", R"({"value":"-3dB"})", kJson, 400, "lr hpfFreq: \"-3dB\" is not a value"},
-        {"PUT", "/api/settings/lr/gain", R"({"level":3})", kJson, 400, R"(The body must be {"value")"},
+        {"PUT", "/api/settings/lr/gain", R"({})", kJson, 400, R"(The body must be {"value")"},
         {"PUT", "/api/settings/lr/gain", R"({"value":)", kJson, 400, "The body must be a JSON object."},
         {"PUT", "/api/settings/lr/gain", "value=3", "application/x-www-form-urlencoded", 415,
          "Send the body as application/json."},

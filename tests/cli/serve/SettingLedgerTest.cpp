@@ -35,7 +35,7 @@ protected:
         return model;
     }
     // Takes the edit and notes its result in results[name] once settled.
-    SettingLedger::Plan Edit(const Field& field, int steps, const std::string& name)
+    Payload Edit(const Field& field, int steps, const std::string& name)
     {
         return ledger.Edit(ParseFieldEdit("lr", field.Words(std::to_string(steps))),
                            [this, name](int result) { results[name] = result; });
@@ -53,12 +53,10 @@ TEST_F(Ledger, AnAcknowledgedMessageSettlesTheEditsItReplacedAndCarriesTheirValu
 {
     // Frequency and gain of one band: the second message carries both, and
     // the link sent only it.
-    const auto frequency = Edit(Peq(0, "freq"), 100, "freq");
-    const auto gain = Edit(Peq(0, "gain"), 150, "gain");
-    ASSERT_EQ(frequency.route, SettingLedger::Route::Send);
-    ASSERT_EQ(gain.route, SettingLedger::Route::Send);
-    EXPECT_EQ(gain.payload[0], frequency.payload[0]);  // one message, coalesced by the link
-    const SettingLedger::Passage passage = ledger.Sent(gain.payload, 0);
+    const Payload frequency = Edit(Peq(0, "freq"), 100, "freq");
+    const Payload gain = Edit(Peq(0, "gain"), 150, "gain");
+    EXPECT_EQ(gain[0], frequency[0]);  // one message, coalesced by the link
+    const SettingLedger::Passage passage = ledger.Sent(gain, 0);
     Tell(passage, 0);
     EXPECT_EQ(passage.changedSlot, kSlotLeftRight);
     EXPECT_EQ(results, (std::map<std::string, int>{{"freq", 0}, {"gain", 0}}));
@@ -70,30 +68,34 @@ TEST_F(Ledger, AnAcknowledgedMessageSettlesTheEditsItReplacedAndCarriesTheirValu
 TEST_F(Ledger, AMessageCarriesTheOtherFieldsItHoldsAndAFailureLeavesTheUnitsSetting)
 {
     // The gain message also carries the mute, edited just before.
-    const auto mute = Edit(Channel("mute"), 1, "mute");
-    const auto gain = Edit(Channel("gain"), 90, "gain");
-    EXPECT_EQ(gain.payload, Payload({211, 90, 1}));
-    Tell(ledger.Sent(gain.payload, 0), 0);
+    const Payload mute = Edit(Channel("mute"), 1, "mute");
+    const Payload gain = Edit(Channel("gain"), 90, "gain");
+    EXPECT_EQ(gain, Payload({211, 90, 1}));
+    Tell(ledger.Sent(gain, 0), 0);
     EXPECT_EQ(Channel("mute").In(ledger.Acknowledged()), 1);
     EXPECT_EQ(Channel("gain").In(ledger.Acknowledged()), 90);
     EXPECT_FALSE(results.count("mute"));  // its own message is still on its way
 
     // That message fails: the acknowledged setting keeps what the unit said.
-    const auto delay = Edit(Channel("delay"), 50, "delay");
-    Tell(ledger.Sent(delay.payload, 3), 3);
+    const Payload delay = Edit(Channel("delay"), 50, "delay");
+    Tell(ledger.Sent(delay, 3), 3);
     EXPECT_EQ(results["delay"], 3);
     EXPECT_EQ(Channel("delay").In(ledger.Acknowledged()), 0);
     EXPECT_EQ(Channel("delay").In(ledger.Expected()), 0);
 
-    // A value the unit has, or one on its way, is not sent again.
-    EXPECT_EQ(Edit(Channel("gain"), 90, "again").route, SettingLedger::Route::AlreadyThere);
-    const auto polarity = Edit(Channel("polarity"), 1, "once");
-    EXPECT_EQ(Edit(Channel("polarity"), 1, "twice").route, SettingLedger::Route::Joined);
-    Tell(ledger.Sent(polarity.payload, 0), 0);
+    // A value the unit has is sent again (it may have been changed at the
+    // unit since), and so is one on its way; each edit is settled.
+    EXPECT_EQ(Edit(Channel("gain"), 90, "again"), gain);
+    const Payload polarity = Edit(Channel("polarity"), 1, "once");
+    EXPECT_EQ(Edit(Channel("polarity"), 1, "twice"), polarity);
+    Tell(ledger.Sent(polarity, 0), 0);
     EXPECT_EQ(results["once"], 0);
     EXPECT_EQ(results["twice"], 0);
-    Tell(ledger.Sent(mute.payload, 0), 0);
+    Tell(ledger.Sent(gain, 0), 0);
+    EXPECT_EQ(results["again"], 0);
+    Tell(ledger.Sent(mute, 0), 0);
     EXPECT_EQ(results["mute"], 0);
+    EXPECT_EQ(ledger.OutstandingCount(), 0u);
 }
 
 }  // namespace

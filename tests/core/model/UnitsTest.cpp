@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "model/ChannelFields.h"
@@ -26,8 +27,8 @@ int Typed(const ScaledSteps& steps, const std::string& text)
 }
 
 // Each step's text reads back to the step, in every unit of the scale; a
-// value between two neighbours goes to the nearer one; beyond the range to
-// the end.
+// value between two neighbours goes to the nearer one; NearestStep holds a
+// value beyond the range to the end.
 TEST(Units, EveryStepReadsBackAndValuesBetweenStepsGoToTheNearest)
 {
     for (const ScaledSteps& steps : EveryFieldsSteps()) {
@@ -82,8 +83,8 @@ TEST(Units, TypedValuesWithUnitsWordsAndRawSteps)
     EXPECT_EQ(Typed(gain.steps, "-3.5dB"), 121);
     EXPECT_EQ(Typed(gain.steps, "-3.5 DB"), 121);
     EXPECT_EQ(Typed(gain.steps, "+0.25dB"), 129);  // halfway: the larger value
-    EXPECT_EQ(Typed(gain.steps, "+9dB"), 140);     // beyond the range: its end
-    EXPECT_EQ(Typed(gain.steps, "300"), 140);      // a raw step, held to the range
+    EXPECT_EQ(Typed(gain.steps, "+6dB"), 140);
+    EXPECT_EQ(Typed(gain.steps, "300"), 140);  // a raw step, held to the range
     EXPECT_EQ(Typed(gain.steps, "-4"), 8);
     EXPECT_EQ(Typed(peqGain.steps, "0.3dB"), 131);
     EXPECT_EQ(Typed(peqGain.steps, "-12dB"), 8);
@@ -97,7 +98,7 @@ TEST(Units, TypedValuesWithUnitsWordsAndRawSteps)
     EXPECT_EQ(Typed(threshold.steps, "off"), 11);
     EXPECT_EQ(Typed(threshold.steps, "OFF"), 11);
     EXPECT_EQ(Typed(threshold.steps, "-3dBu"), 25);
-    EXPECT_EQ(Typed(threshold.steps, "+11dBu"), 12);  // the highest level, not Off
+    EXPECT_EQ(Typed(threshold.steps, "+10dBu"), 12);  // the highest level, not Off
     EXPECT_EQ(Typed(hold.steps, "100ms"), 10);
     EXPECT_EQ(Typed(flat.steps, "on"), 1);
     EXPECT_EQ(Typed(hpfType.steps, "24dB-butterworth"), 22);
@@ -118,6 +119,35 @@ TEST(Units, TypedValuesWithUnitsWordsAndRawSteps)
         EXPECT_FALSE(typed.step.has_value()) << text;
         EXPECT_FALSE(typed.error.empty()) << text;
     }
+}
+
+// A value in units beyond the field's range is a mistake, not a wish for the
+// end of the range: it is refused with the range in the unit typed. A raw
+// step beyond the range is held to it, or refused where the caller says so.
+TEST(Units, ValuesBeyondTheRangeAreRefusedWithTheRange)
+{
+    const ChannelField& gain = *FindChannelField("gain");
+    const ChannelField& delay = *FindChannelField("delay");
+    const ChannelField& threshold = *FindChannelField("limThreshold");
+    const ChannelField& hpfFreq = *FindChannelField("hpfFreq");
+    for (const auto& [steps, text, error] : std::vector<std::tuple<ScaledSteps, std::string, std::string>>{
+             {gain.steps, "+6.1dB", "\"+6.1dB\" is outside -60.0dB .. +6.0dB"},
+             {gain.steps, "-60.3dB", "\"-60.3dB\" is outside -60.0dB .. +6.0dB"},
+             {gain.steps, "1e308dB", "\"1e308dB\" is outside -60.0dB .. +6.0dB"},
+             {delay.steps, "100m", "\"100m\" is outside 0.00m .. 4.31m"},
+             {threshold.steps, "+11dBu", "\"+11dBu\" is outside -40dBu .. +10dBu"},
+             {hpfFreq.steps, "25kHz", "\"25kHz\" is outside 0.010kHz .. 20.200kHz"},
+         }) {
+        const TypedStep typed = ParseTypedValue(steps, text);
+        EXPECT_FALSE(typed.step.has_value()) << text;
+        EXPECT_EQ(typed.error, error);
+    }
+    EXPECT_EQ(ParseTypedValue(gain.steps, "141", StepBeyondRange::Refused).error,
+              "step 141 is outside 8..140 (-60.0dB .. +6.0dB)");
+    EXPECT_EQ(ParseTypedValue(threshold.steps, " 10 ", StepBeyondRange::Refused).error,
+              "step 10 is outside 11..62 (off, +10dBu .. -40dBu)");
+    EXPECT_EQ(ParseTypedValue(gain.steps, "140", StepBeyondRange::Refused).step, 140);
+    EXPECT_EQ(ParseTypedValue(gain.steps, "8", StepBeyondRange::Refused).step, 8);
 }
 
 TEST(Units, FilterTypeWordsFollowThePageNamesOneToOne)
