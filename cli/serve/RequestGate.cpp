@@ -1,11 +1,10 @@
 #include "RequestGate.h"
 
-#include <sys/random.h>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <stdexcept>
+
+#include "Host.h"
 
 namespace {
 
@@ -60,8 +59,7 @@ bool RequestGate::TokenMatches(std::string_view given) const
 std::string NewToken()
 {
     std::array<unsigned char, kTokenBytes> bytes{};
-    if (getrandom(bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-        throw std::runtime_error("No random bytes for the token.");
+    SystemRandomBytes(bytes.data(), bytes.size());
     static constexpr char kHex[] = "0123456789abcdef";
     std::string token;
     for (const unsigned char byte : bytes) {

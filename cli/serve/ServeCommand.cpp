@@ -1,16 +1,12 @@
 #include "ServeCommand.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netinet/in.h>
-
 #include <charconv>
 #include <iostream>
 #include <memory>
 #include <vector>
 
 #include "CliError.h"
+#include "Host.h"
 #include "OnlineCommands.h"
 #include "RemoteServer.h"
 #include "RequestGate.h"
@@ -46,23 +42,6 @@ void ParseListen(const std::string& text, ServeOptions& options)
     if (first == end || error != std::errc{} || stop != end || port > 65535) throw BadListen(text);
     options.address = address;
     options.port = static_cast<std::uint16_t>(port);
-}
-
-// The machine's IPv4 addresses other than loopback, for a bind to every address.
-std::vector<std::string> NetworkAddresses()
-{
-    std::vector<std::string> addresses;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return addresses;
-    const std::unique_ptr<ifaddrs, decltype(&freeifaddrs)> owner(list, &freeifaddrs);
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
-        char text[INET_ADDRSTRLEN] = {};
-        const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        if (inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text) != nullptr) addresses.emplace_back(text);
-    }
-    return addresses;
 }
 
 std::vector<std::string> PageAddresses(const ServeOptions& options, std::uint16_t port)

@@ -1,5 +1,6 @@
 #include "TerminalQr.h"
 
+#ifdef QUENBAR_HAVE_QRENCODE
 #include <qrencode.h>
 
 #include <memory>
@@ -31,3 +32,7 @@ std::string TerminalQr(const std::string& text)
     }
     return lines;
 }
+#else
+// A build without libqrencode prints the address alone.
+std::string TerminalQr(const std::string&) { return {}; }
+#endif
