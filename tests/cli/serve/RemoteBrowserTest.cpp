@@ -177,6 +177,13 @@ std::string PageAddress(const ServerRig& rig, const std::string& token)
     return "http://127.0.0.2:" + std::to_string(rig.Port()) + "/#token=" + token;
 }
 
+// Opens the page with `token`; true once it shows the unit connected.
+bool OpenConnected(Browser& browser, const ServerRig& rig, const std::string& token)
+{
+    browser.Open(PageAddress(rig, token));
+    return browser.WaitUntil("document.getElementById('link').textContent === 'connected'");
+}
+
 RigOptions PageRigOptions(const std::string& token = "browser-test-token-0123456789")
 {
     RigOptions options;
@@ -213,9 +220,10 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
     const RigOptions options = PageRigOptions();
     ServerRig rig(options);
     Browser browser;
-    browser.Open(PageAddress(rig, options.token));
-    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'"));
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
     EXPECT_EQ(browser.Run("return location.hash;"), "") << "the token stays in the address bar";
+    EXPECT_EQ(browser.Run("return document.getElementById('store-slot').value;"), "")
+        << "every memory is used: Store offers none of them";
 
     // Three presses of the right arrow on the level slider: 0 dB to +1.5 dB.
     browser.Type(browser.Element("#lr-x-gain"), std::string(kArrowRight) + kArrowRight + kArrowRight);
@@ -265,8 +273,7 @@ TEST(RemotePage, OnlyTheThumbTheButtonsAndATypedValueMoveASlider)
     const RigOptions options = PageRigOptions();
     ServerRig rig(options);
     Browser browser;
-    browser.Open(PageAddress(rig, options.token));
-    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'"));
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
     const json before = rig.Client().Get("/api/state").Json()["settings"]["lr"];
 
     const int level = SliderWidth(browser, "lr-x-gain");
@@ -338,8 +345,7 @@ TEST(RemotePage, MemoryActionsAskFirstAndACancelSendsNothing)
     const std::filesystem::path file = scratch.Path() / "show.cmf";
     std::ofstream(file, std::ios::binary) << rig.Client().Get("/api/memory-file").body;  // memories 1 and 2
     Browser browser;
-    browser.Open(PageAddress(rig, options.token));
-    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'"));
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
     browser.Click(browser.Element(".tabs button[data-view='memories']"));
     EXPECT_EQ(browser.Run("return document.getElementById('store-slot').value;"), "3") << "the first empty memory";
     EXPECT_EQ(browser.Run("return document.getElementById('store-hint').textContent;"),
@@ -406,8 +412,7 @@ TEST(RemotePage, ARefusedTokenIsSaidAndANewOneIsTaken)
     RigOptions options = PageRigOptions("first-token-0123456789");
     options.port = FreePort();
     auto rig = std::make_unique<ServerRig>(options);
-    browser.Open(PageAddress(*rig, options.token));
-    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'"));
+    ASSERT_TRUE(OpenConnected(browser, *rig, options.token));
 
     rig.reset();
     options.token = "second-token-0123456789";
