@@ -250,6 +250,12 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
         browser.WaitUntil("document.getElementById('link').textContent === 'connected' && "
                           "document.getElementById('problem').hidden"));
 
+    // A link message with the link's fields in the message itself, as cli/README.md writes it, is read as well.
+    browser.Run("onPush({type: 'link', seq: 1e9, state: 'not answering', reason: 'no reply'});");
+    EXPECT_EQ(browser.Run("return document.getElementById('problem').textContent;"), "not answering: no reply");
+    browser.Run("onPush({type: 'link', seq: 1e9 + 1, state: 'connected', reason: ''});");
+    EXPECT_EQ(browser.Run("return document.getElementById('problem').hidden;"), true);
+
     // Something for the graph to show, then the picture.
     for (const auto& [path, value] : {std::pair{"lr/hpfType", 22},
                                       {"lr/hpfFreq", 110},
