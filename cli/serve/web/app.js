@@ -30,6 +30,7 @@ const page = {
   curvesBusy: false,
   curvesDirty: false,
   socket: null,
+  storePicked: false, // the user chose the memory to store into
 };
 
 const $ = (id) => document.getElementById(id);
@@ -47,6 +48,8 @@ function element(tag, props = {}, ...children) {
 
 // ---- requests ----
 
+// Takes the token from the address (then out of it, so that it is not shared
+// by a screenshot); true when the address held one.
 function takeToken() {
   const match = /(?:^#|&)token=([A-Za-z0-9_-]+)/.exec(location.hash);
   if (match) {
@@ -54,6 +57,7 @@ function takeToken() {
     history.replaceState(null, '', location.pathname);
   }
   page.token = sessionStorage.getItem('token');
+  return Boolean(match);
 }
 
 async function call(method, path, body, type = 'application/json') {
@@ -67,6 +71,7 @@ async function call(method, path, body, type = 'application/json') {
   } catch (error) {
     return { ok: false, status: 0, error: 'The server cannot be reached.' };
   }
+  if (response.status === 401) renderLink('refused');
   const isJson = (response.headers.get('Content-Type') || '').startsWith('application/json');
   const data = isJson ? await response.json() : await response.arrayBuffer();
   if (response.ok) return { ok: true, status: response.status, data };
@@ -133,9 +138,13 @@ function render(control) {
     control.input.textContent = text;
   } else {
     control.input.value = String(shown);
-    if (control.kind === 'range') control.value.textContent = text;
   }
-  if (control.kind === 'range') control.input.setAttribute('aria-valuetext', text);
+  if (control.kind === 'range') {
+    control.input.setAttribute('aria-valuetext', text);
+    const share = (shown - control.input.min) / (control.input.max - control.input.min);
+    control.input.style.setProperty('--fill', `${100 * share}%`);
+    if (document.activeElement !== control.value) control.value.value = text;
+  }
   control.state.textContent = pending ? 'unit: ' + textOf(control, acked) : '✓';
   control.row.classList.toggle('pending', pending);
 }
@@ -145,22 +154,27 @@ function renderAll() {
 }
 
 function makeControl(ch, band, [field, label, kind]) {
-  const control = { ch, band, field, kind, wanted: null, busy: false };
+  const control = { ch, band, field, label, kind, wanted: null, busy: false };
   const id = `${ch}-${band ?? 'x'}-${field}`;
   const scale = band === null ? page.scales[field] : page.scales.peq[field];
-  control.value = element('output', { class: 'value', htmlFor: id });
   control.state = element('span', { class: 'ack' });
-  const head = element('div', { class: 'head' }, element('label', { htmlFor: id }, label), control.value, control.state);
+  const head = element('div', { class: 'head' }, element('label', { htmlFor: id }, label));
   let body;
   if (kind === 'range') {
+    control.value = element('input', { class: 'value', id: `${id}-value`, autocomplete: 'off', spellcheck: false,
+      enterKeyHint: 'done', 'aria-label': `${label}, typed` });
+    listenForTyping(control);
+    head.append(control.value);
     control.input = element('input', { type: 'range', id, min: scale.min, max: scale.max, step: 1 });
     control.input.addEventListener('input', () => userValue(control, Number(control.input.value)));
+    const track = element('div', { class: 'track' }, control.input);
+    followThumb(track, control.input, (value) => userValue(control, value));
     const nudge = (delta, sign) => {
       const button = element('button', { type: 'button', class: 'nudge', 'aria-label': `${label} ${sign}` }, sign);
       button.addEventListener('click', () => userValue(control, (control.wanted ?? ackedValue(control)) + delta));
       return button;
     };
-    body = element('div', { class: 'slider' }, nudge(-1, '−'), control.input, nudge(1, '+'));
+    body = element('div', { class: 'slider' }, nudge(-1, '−'), track, nudge(1, '+'));
   } else if (kind === 'select') {
     control.input = element('select', { id });
     scale.texts.forEach((text, index) => control.input.append(element('option', { value: scale.min + index }, text)));
@@ -171,6 +185,7 @@ function makeControl(ch, band, [field, label, kind]) {
     control.input.addEventListener('click', () => userValue(control, (control.wanted ?? ackedValue(control)) ? 0 : 1));
     body = control.input;
   }
+  head.append(control.state);
   control.row = element('div', { class: `control ${kind}` }, head, body);
   page.controls.push(control);
   return control.row;
@@ -189,6 +204,98 @@ function buildChannel(ch) {
     section(ch, 'High / low pass', CROSSOVER));
   for (let band = 0; band < 3; band++) view.append(section(ch, `PEQ ${band + 1}`, PEQ, band, false));
   view.append(section(ch, 'Limiter', LIMITER, null, false));
+}
+
+// ---- sliders: the thumb and typed values ----
+
+// A finger that lands on a slider's track, or scrolls the page from it, must
+// not change what the room hears. So the range input takes no pointer (it
+// keeps the keyboard); its track follows only a press on the thumb that then
+// moves sideways.
+const THUMB_PX = 28;       // the thumb's width in style.css
+const THUMB_SLOP_PX = 10;  // a finger's miss beside it
+const DRAG_START_PX = 6;   // movement that tells a drag from a tap, sideways from a scroll
+
+function thumbCentre(input) {
+  const box = input.getBoundingClientRect();
+  const share = (input.value - input.min) / (input.max - input.min);
+  return box.left + THUMB_PX / 2 + share * (box.width - THUMB_PX);
+}
+
+function followThumb(track, input, moveTo) {
+  let drag = null;
+  track.addEventListener('pointerdown', (event) => {
+    if (event.button !== 0 || Math.abs(event.clientX - thumbCentre(input)) > THUMB_PX / 2 + THUMB_SLOP_PX) return;
+    drag = { pointer: event.pointerId, x: event.clientX, y: event.clientY, from: Number(input.value), sideways: false };
+    track.setPointerCapture(event.pointerId);
+    if (event.pointerType === 'mouse') event.preventDefault();  // no text selection while dragging
+    input.focus({ preventScroll: true });
+  });
+  track.addEventListener('pointermove', (event) => {
+    if (!drag || event.pointerId !== drag.pointer) return;
+    const dx = event.clientX - drag.x;
+    const dy = event.clientY - drag.y;
+    if (!drag.sideways) {
+      if (Math.hypot(dx, dy) < DRAG_START_PX) return;
+      if (Math.abs(dy) >= Math.abs(dx)) { drag = null; return; }  // a scroll, not a drag
+      drag.sideways = true;
+    }
+    const stepsPerPx = (input.max - input.min) / (input.getBoundingClientRect().width - THUMB_PX);
+    moveTo(drag.from + Math.round(dx * stepsPerPx));
+  });
+  const release = () => { drag = null; };
+  track.addEventListener('pointerup', release);
+  track.addEventListener('pointercancel', release);
+}
+
+// The number a text gives in the field's unit (`unit` or k`unit`, which may
+// be left out: "-3", "1.2k", "1.2kHz"); NaN when it is not one.
+function amountIn(text, unit) {
+  const match = /^([+-]?(?:\d+\.?\d*|\.\d+))\s*(k?)([a-z]*)$/i.exec(text.trim().replace('−', '-'));
+  if (!match || (match[3] && match[3].toLowerCase() !== unit.toLowerCase())) return NaN;
+  return Number(match[1]) * (match[2] ? 1000 : 1);
+}
+
+// The step a typed text names: one of the field's texts ("off"), or the step
+// nearest to its amount (halfway: the larger one), as `set` reads values in
+// units. Null for anything else, or an amount outside the field's range.
+function stepOfTyped(scale, typed) {
+  const exact = scale.texts.findIndex((text) => text.toLowerCase() === typed.trim().toLowerCase());
+  if (exact >= 0) return scale.min + exact;
+  const unit = /k?([a-z]*)$/i.exec(scale.texts.at(-1))[1];
+  const wanted = amountIn(typed, unit);
+  const amounts = scale.texts.map((text) => amountIn(text, unit));
+  const known = amounts.filter((amount) => !Number.isNaN(amount));
+  if (Number.isNaN(wanted) || wanted < Math.min(...known) || wanted > Math.max(...known)) return null;
+  let best = null;
+  amounts.forEach((amount, index) => {
+    const distance = Math.abs(amount - wanted);
+    const bestDistance = best === null ? Infinity : Math.abs(amounts[best] - wanted);
+    if (distance < bestDistance || (distance === bestDistance && amount > amounts[best])) best = index;
+  });
+  return scale.min + best;
+}
+
+function rangeText(scale) {
+  const numbered = scale.texts.filter((text) => /\d/.test(text));
+  const others = scale.texts.filter((text) => !/\d/.test(text));
+  return [...others, `${numbered[0]} .. ${numbered.at(-1)}`].join(', ');
+}
+
+function listenForTyping(control) {
+  const box = control.value;
+  box.addEventListener('focus', () => box.select());
+  box.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') box.value = textOf(control, control.wanted ?? ackedValue(control));
+    if (event.key === 'Enter' || event.key === 'Escape') box.blur();
+  });
+  box.addEventListener('change', () => {
+    const step = stepOfTyped(scaleOf(control), box.value);
+    if (step !== null) return userValue(control, step);
+    toast(`${control.label} takes ${rangeText(scaleOf(control))}.`);
+    render(control);
+  });
+  box.addEventListener('blur', () => render(control));
 }
 
 // ---- the response graph ----
@@ -265,24 +372,34 @@ function takeState(message) {
   refreshCurves();
 }
 
+// A link message carries the link as its "link", or as its own "state" and "reason".
+const linkOf = (message) => message.link ?? { state: message.state, reason: message.reason };
+
 function onPush(message) {
   if (message.type === 'state') return takeState(message);
   if (!page.unit) return;
   page.seq = Math.max(page.seq, message.seq);
   if (message.type === 'channel') return takeChannel(message);
   if (message.type === 'memories') { page.unit.memories = message.memories; return renderMemories(); }
-  if (message.type === 'link') { page.unit.link = message.link; return renderLink(); }
+  if (message.type === 'link') { page.unit.link = linkOf(message); return renderLink(); }
 }
 
-function renderLink(serverGone) {
-  const state = serverGone ? 'server unreachable' : page.unit.link.state;
+// What the page itself knows to be wrong, before anything the unit's link says.
+const PAGE_PROBLEMS = {
+  unreachable: ['server unreachable', 'The server cannot be reached; trying again…'],
+  refused: ['token refused', 'The server refused this page’s token: a new one is made each time quenbar-cli serve '
+    + 'starts. Open the address it printed at start (with #token=…) or scan its QR code again.'],
+};
+
+function renderLink(pageProblem) {
+  const [state, text] = PAGE_PROBLEMS[pageProblem]
+    ?? [page.unit.link.state, `${page.unit.link.state}: ${page.unit.link.reason}`];
   const node = $('link');
   node.textContent = state;
   node.dataset.state = state.replace(/ /g, '-');
   const problem = $('problem');
   problem.hidden = state === 'connected';
-  problem.textContent = serverGone ? 'The server cannot be reached; trying again…'
-    : `${state}: ${page.unit.link.reason}`;
+  problem.textContent = text;
   document.body.classList.toggle('offline', state !== 'connected');
 }
 
@@ -292,41 +409,97 @@ function connectPush() {
   const socket = new WebSocket(`${scheme}//${location.host}/api/events${query}`);
   page.socket = socket;
   socket.addEventListener('message', (event) => onPush(JSON.parse(event.data)));
-  socket.addEventListener('close', () => {
-    if (page.unit) renderLink(true);
-    setTimeout(connectPush, 1000);
-  });
+  socket.addEventListener('close', reconnectPush);
+}
+
+// A browser does not tell why a WebSocket was declined: a request does, so
+// that a page left with an old token says so instead of waiting forever.
+async function reconnectPush() {
+  const probe = await call('GET', '/api/state');
+  if (probe.status === 0) renderLink('unreachable');
+  setTimeout(connectPush, 1000);
 }
 
 // ---- memories ----
 
+// Asks before an action that replaces what the unit holds; resolves true
+// when the user confirms. Cancel has the focus, so a stray Enter keeps all.
+function ask(question, action) {
+  const dialog = $('ask');
+  $('ask-text').textContent = question;
+  $('ask-yes').textContent = action;
+  dialog.returnValue = '';
+  dialog.showModal();
+  $('ask-cancel').focus();
+  return new Promise((resolve) => {
+    dialog.addEventListener('close', () => resolve(dialog.returnValue === 'yes'), { once: true });
+  });
+}
+
+const memoryText = (memory) => `${memory.slot} “${memory.name}”`;
+
+function memoriesText(memories) {
+  const names = memories.map(memoryText);
+  const list = names.length > 1 ? `${names.slice(0, -1).join(', ')} and ${names.at(-1)}` : names[0];
+  return `${names.length > 1 ? 'Memories' : 'Memory'} ${list}`;
+}
+
+function memoryRow(memory) {
+  const recall = element('button', { type: 'button', disabled: !memory.used }, 'Recall');
+  recall.addEventListener('click', async () => {
+    if (await ask(`Recall memory ${memoryText(memory)}? The current setting will be replaced.`, 'Recall'))
+      memoryAction('POST', `/api/memories/${memory.slot}/recall`, `Memory ${memory.slot} recalled.`);
+  });
+  const erase = element('button', { type: 'button', class: 'quiet', disabled: !memory.used }, 'Delete');
+  erase.addEventListener('click', async () => {
+    if (await ask(`Delete memory ${memoryText(memory)}? Its setting will be lost.`, 'Delete'))
+      memoryAction('DELETE', `/api/memories/${memory.slot}`, `Memory ${memory.slot} deleted.`);
+  });
+  return element('li', { class: memory.used ? 'used' : 'empty' },
+    element('span', { class: 'slot' }, String(memory.slot)),
+    element('span', { class: 'name' }, memory.used ? memory.name : '(empty)'), recall, erase);
+}
+
+// Store offers the first empty memory, never silently a used one: when all
+// are used, the user picks the one to replace.
+function renderStoreSlot() {
+  const select = $('store-slot');
+  const firstEmpty = page.unit.memories.find((memory) => !memory.used);
+  const kept = page.storePicked ? select.value : '';
+  select.replaceChildren(element('option', { value: '', disabled: true, hidden: Boolean(firstEmpty) }, 'Choose…'),
+    ...page.unit.memories.map((memory) => element('option', { value: memory.slot },
+      `${memory.slot}: ${memory.used ? memory.name : '(empty)'}`)));
+  select.value = kept || (firstEmpty ? String(firstEmpty.slot) : '');
+  $('store-hint').textContent = storeHint(page.unit.memories.find((memory) => String(memory.slot) === select.value));
+}
+
+function storeHint(chosen) {
+  if (!chosen) return 'Every memory is used: choose the one to replace.';
+  if (chosen.used) return `Storing replaces memory ${memoryText(chosen)}.`;
+  return page.storePicked ? '' : `Memory ${chosen.slot} is the first empty one.`;
+}
+
 function renderMemories() {
-  const list = $('memory-list');
-  const slotSelect = $('store-slot');
-  const chosen = slotSelect.value;
-  list.replaceChildren();
-  slotSelect.replaceChildren();
-  for (const memory of page.unit.memories) {
-    const recall = element('button', { type: 'button', disabled: !memory.used }, 'Recall');
-    recall.addEventListener('click', () => memoryAction('POST', `/api/memories/${memory.slot}/recall`,
-      `Memory ${memory.slot} recalled.`));
-    const erase = element('button', { type: 'button', class: 'quiet', disabled: !memory.used }, 'Delete');
-    erase.addEventListener('click', () => {
-      if (confirm(`Delete memory ${memory.slot} “${memory.name}”?`))
-        memoryAction('DELETE', `/api/memories/${memory.slot}`, `Memory ${memory.slot} deleted.`);
-    });
-    list.append(element('li', { class: memory.used ? 'used' : 'empty' },
-      element('span', { class: 'slot' }, String(memory.slot)),
-      element('span', { class: 'name' }, memory.used ? memory.name : '(empty)'), recall, erase));
-    slotSelect.append(element('option', { value: memory.slot },
-      `${memory.slot}: ${memory.used ? memory.name : '(empty)'}`));
+  $('memory-list').replaceChildren(...page.unit.memories.map(memoryRow));
+  renderStoreSlot();
+}
+
+async function store() {
+  const slot = $('store-slot').value;
+  const memory = page.unit.memories.find((each) => String(each.slot) === slot);
+  if (memory.used && !await ask(`Store the current setting into memory ${slot}? `
+    + `Memory ${memoryText(memory)} will be replaced.`, 'Store')) return;
+  const name = $('store-name').value;
+  if (await memoryAction('PUT', `/api/memories/${slot}`, `Stored into memory ${slot}.`, { name })) {
+    page.storePicked = false;
+    renderStoreSlot();
   }
-  if (chosen) slotSelect.value = chosen;
 }
 
 async function memoryAction(method, path, done, body) {
   const result = await call(method, path, body);
   toast(result.ok ? done : result.error);
+  return result.ok;
 }
 
 async function download() {
@@ -337,8 +510,27 @@ async function download() {
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
 }
 
+// The memories a memory file stores: its records whose used byte is 1, as
+// the unit's load reads them; null when it is no memory file (the server
+// refuses it, storing nothing).
+const MEMORY_FILE = { magic: 'VNB1.00M', trailerAt: 688, recordsAt: 16, recordSize: 112, usedAt: 1 };
+
+function slotsInFile(bytes) {
+  const text = (at, length) => new TextDecoder().decode(bytes.subarray(at, at + length));
+  const magicAt = (at) => text(at, MEMORY_FILE.magic.length) === MEMORY_FILE.magic;
+  if (!magicAt(0) || !magicAt(MEMORY_FILE.trailerAt)) return null;
+  return [1, 2, 3, 4, 5, 6].filter((slot) =>
+    bytes[MEMORY_FILE.recordsAt + MEMORY_FILE.recordSize * (slot - 1) + MEMORY_FILE.usedAt] === 1);
+}
+
 async function upload(file) {
-  const result = await call('PUT', '/api/memory-file', await file.arrayBuffer(), 'application/octet-stream');
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  const slots = slotsInFile(bytes);
+  if (slots?.length === 0) return toast(`“${file.name}” holds no memory; nothing was sent.`);
+  const replaced = page.unit.memories.filter((memory) => memory.used && slots?.includes(memory.slot));
+  if (replaced.length && !await ask(`Load “${file.name}” into the unit? ${memoriesText(replaced)} will be replaced.`,
+    'Load')) return;
+  const result = await call('PUT', '/api/memory-file', bytes, 'application/octet-stream');
   toast(result.ok ? result.data.report : result.error);
 }
 
@@ -353,11 +545,13 @@ function showView(name) {
 
 async function start() {
   takeToken();
+  // A new token opened in this tab (a restarted server's) starts the page afresh.
+  window.addEventListener('hashchange', () => { if (takeToken()) location.reload(); });
   const scales = await call('GET', '/api/scales');
   if (!scales.ok) {
+    if (scales.status === 401) return;
     $('problem').hidden = false;
-    $('problem').textContent = scales.status === 401 ? 'Open the address with its token (scan the code again).'
-      : `The server refused: ${scales.error}`;
+    $('problem').textContent = `The server refused: ${scales.error}`;
     return;
   }
   page.scales = scales.data;
@@ -367,8 +561,11 @@ async function start() {
     button.addEventListener('click', () => showView(button.dataset.view));
   $('store-form').addEventListener('submit', (event) => {
     event.preventDefault();
-    const slot = $('store-slot').value;
-    memoryAction('PUT', `/api/memories/${slot}`, `Stored into memory ${slot}.`, { name: $('store-name').value });
+    store();
+  });
+  $('store-slot').addEventListener('change', () => {
+    page.storePicked = true;
+    renderStoreSlot();
   });
   $('download').addEventListener('click', download);
   $('upload').addEventListener('change', (event) => {

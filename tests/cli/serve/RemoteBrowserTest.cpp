@@ -28,6 +28,11 @@ constexpr const char* kChromium = "/usr/bin/chromium";
 constexpr const char* kChromeDriver = "/usr/bin/chromedriver";
 constexpr const char* kElementKey = "element-6066-11e4-a52e-4f735466cecf";
 constexpr const char* kArrowRight = "\xEE\x80\x94";  // U+E014
+constexpr const char* kEnter = "\xEE\x80\x87";       // U+E007
+constexpr const char* kSelectAll =
+    "\xEE\x80\x89"
+    "a"
+    "\xEE\x80\x80";  // Control down, a, keys up
 
 std::uint16_t FreePort()
 {
@@ -103,22 +108,31 @@ public:
     {
         Command("POST", session_ + "/element/" + element + "/click", json::object());
     }
-    // Presses on the element's centre, moves by dx while pressed, releases.
-    void Drag(const std::string& element, int dx)
+    // Presses at (x, y) from the centre of the element that `css` selects,
+    // moves by (dx, dy) in ten steps, releases. The path is fixed on the
+    // screen, whatever the gesture scrolls.
+    void Gesture(const std::string& css, int x, int y, int dx, int dy, const std::string& pointer = "touch")
     {
-        const json origin = {{kElementKey, element}};
-        json steps = json::array({{{"type", "pointerMove"}, {"origin", origin}, {"x", 0}, {"y", 0}},
-                                  {{"type", "pointerDown"}, {"button", 0}}});
-        for (int i = 1; i <= 10; ++i)
-            steps.push_back(
-                {{"type", "pointerMove"}, {"origin", origin}, {"x", dx * i / 10}, {"y", 0}, {"duration", 20}});
+        const json centre = Run("const box = document.querySelector('" + css +
+                                "').getBoundingClientRect();"
+                                "return [Math.round(box.left + box.width / 2), Math.round(box.top + box.height / 2)];");
+        const auto at = [&](int i) {
+            return json{{"type", "pointerMove"},
+                        {"origin", "viewport"},
+                        {"x", centre[0].get<int>() + x + dx * i / 10},
+                        {"y", centre[1].get<int>() + y + dy * i / 10},
+                        {"duration", i == 0 ? 0 : 20}};
+        };
+        json steps = json::array({at(0), {{"type", "pointerDown"}, {"button", 0}}});
+        for (int i = 1; i <= 10 && (dx != 0 || dy != 0); ++i) steps.push_back(at(i));
         steps.push_back({{"type", "pointerUp"}, {"button", 0}});
         Command("POST", session_ + "/actions",
                 {{"actions",
                   {{{"type", "pointer"},
-                    {"id", "finger"},
-                    {"parameters", {{"pointerType", "touch"}}},
+                    {"id", pointer},
+                    {"parameters", {{"pointerType", pointer}}},
                     {"actions", steps}}}}});
+        Command("DELETE", session_ + "/actions");
     }
     void Screenshot(const std::string& path)
     {
@@ -156,43 +170,73 @@ std::vector<Payload> WithCode(const std::vector<Payload>& payloads, std::uint8_t
     return kept;
 }
 
-TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
+bool BrowserInstalled() { return std::filesystem::exists(kChromium) && std::filesystem::exists(kChromeDriver); }
+
+std::string PageAddress(const ServerRig& rig, const std::string& token)
 {
-    if (!std::filesystem::exists(kChromium) || !std::filesystem::exists(kChromeDriver))
-        GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    return "http://127.0.0.2:" + std::to_string(rig.Port()) + "/#token=" + token;
+}
+
+// Opens the page with `token`; true once it shows the unit connected.
+bool OpenConnected(Browser& browser, const ServerRig& rig, const std::string& token)
+{
+    browser.Open(PageAddress(rig, token));
+    return browser.WaitUntil("document.getElementById('link').textContent === 'connected'");
+}
+
+RigOptions PageRigOptions(const std::string& token = "browser-test-token-0123456789")
+{
     RigOptions options;
     options.address = "127.0.0.2";
-    options.token = "browser-test-token-0123456789";
+    options.token = token;
+    return options;
+}
+
+// The script that is true once the control of `id` shows what the unit acknowledged.
+std::string Acked(const std::string& id)
+{
+    return "document.getElementById('" + id + "').closest('.control').querySelector('.ack').textContent === '✓'";
+}
+
+std::string Shown(const std::string& id) { return "document.getElementById('" + id + "-value').value"; }
+
+// Types over the value shown beside the control of `id`, then Enter.
+void TypeValue(Browser& browser, const std::string& id, const std::string& text)
+{
+    browser.Type(browser.Element("#" + id + "-value"), kSelectAll + text + kEnter);
+}
+
+// The slider of `id` scrolled to the middle of the screen; its width in CSS pixels.
+int SliderWidth(Browser& browser, const std::string& id)
+{
+    const std::string slider = "document.getElementById('" + id + "')";
+    browser.Run(slider + ".scrollIntoView({block: 'center'});");
+    return browser.Run("return Math.round(" + slider + ".getBoundingClientRect().width);").get<int>();
+}
+
+TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
+{
+    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    const RigOptions options = PageRigOptions();
     ServerRig rig(options);
     Browser browser;
-    browser.Open("http://127.0.0.2:" + std::to_string(rig.Port()) + "/#token=" + options.token);
-    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'"));
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
     EXPECT_EQ(browser.Run("return location.hash;"), "") << "the token stays in the address bar";
+    EXPECT_EQ(browser.Run("return document.getElementById('store-slot').value;"), "")
+        << "every memory is used: Store offers none of them";
 
     // Three presses of the right arrow on the level slider: 0 dB to +1.5 dB.
     browser.Type(browser.Element("#lr-x-gain"), std::string(kArrowRight) + kArrowRight + kArrowRight);
-    ASSERT_TRUE(browser.WaitUntil(
-        "document.getElementById('lr-x-gain').closest('.control').querySelector('.ack').textContent === '✓'"));
-    EXPECT_EQ(browser.Run("return document.querySelector('output[for=\"lr-x-gain\"]').textContent;"), "+1.5dB");
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-gain")));
+    EXPECT_EQ(browser.Run("return " + Shown("lr-x-gain") + ";"), "+1.5dB");
     const std::vector<Payload> levels = WithCode(rig.TakePayloads(), 211);
     ASSERT_FALSE(levels.empty());
     EXPECT_EQ(levels.back(), Payload({211, 131, 0}));
     EXPECT_EQ(rig.unit.CurrentImage()[1], 131);
 
-    // Dragging the delay slider sends while it moves; the unit ends where the slider stops.
-    browser.Drag(browser.Element("#lr-x-delay"), 60);
-    ASSERT_TRUE(browser.WaitUntil(
-        "document.getElementById('lr-x-delay').closest('.control').querySelector('.ack').textContent === '✓'"));
-    const int delay = std::stoi(browser.Run("return document.getElementById('lr-x-delay').value;").get<std::string>());
-    EXPECT_GT(delay, 0);
-    EXPECT_LT(delay, 125);
-    const std::vector<Payload> delays = WithCode(rig.TakePayloads(), 122);
-    ASSERT_FALSE(delays.empty());
-    EXPECT_EQ(delays.back(), Payload({122, static_cast<std::uint8_t>(delay), 0}));
-
     // A change through the API appears on the page, on a view not shown.
     ASSERT_EQ(rig.Client().Set("sub/gain", 100).status, 200);
-    EXPECT_TRUE(browser.WaitUntil("document.querySelector('output[for=\"sub-x-gain\"]').textContent === '-14.0dB'"));
+    EXPECT_TRUE(browser.WaitUntil(Shown("sub-x-gain") + " === '-14.0dB'"));
     EXPECT_EQ(browser.Run("return document.getElementById('sub-x-gain').value;"), "100");
 
     // The unit goes away and comes back: the page says so, then carries on.
@@ -206,6 +250,12 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
         browser.WaitUntil("document.getElementById('link').textContent === 'connected' && "
                           "document.getElementById('problem').hidden"));
 
+    // A link message with the link's fields in the message itself, as cli/README.md writes it, is read as well.
+    browser.Run("onPush({type: 'link', seq: 1e9, state: 'not answering', reason: 'no reply'});");
+    EXPECT_EQ(browser.Run("return document.getElementById('problem').textContent;"), "not answering: no reply");
+    browser.Run("onPush({type: 'link', seq: 1e9 + 1, state: 'connected', reason: ''});");
+    EXPECT_EQ(browser.Run("return document.getElementById('problem').hidden;"), true);
+
     // Something for the graph to show, then the picture.
     for (const auto& [path, value] : {std::pair{"lr/hpfType", 22},
                                       {"lr/hpfFreq", 110},
@@ -214,10 +264,176 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
                                       {"lr/lpfType", 22},
                                       {"lr/lpfFreq", 330}})
         ASSERT_EQ(rig.Client().Set(path, value).status, 200);
-    ASSERT_TRUE(browser.WaitUntil("document.querySelector('output[for=\"lr-x-lpfFreq\"]').textContent !== '20.2kHz'"));
-    browser.Run("document.activeElement.blur();");
+    ASSERT_TRUE(browser.WaitUntil(Shown("lr-x-lpfFreq") + " !== '20.2kHz'"));
+    browser.Run("document.activeElement.blur(); scrollTo(0, 0);");
     std::this_thread::sleep_for(300ms);
     browser.Screenshot(REMOTE_SCREENSHOT);
+}
+
+// A finger that lands on a slider's track, or scrolls the page from it, must
+// not change what the room hears; the thumb dragged sideways, the + button and
+// a typed value do.
+TEST(RemotePage, OnlyTheThumbTheButtonsAndATypedValueMoveASlider)
+{
+    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    const RigOptions options = PageRigOptions();
+    ServerRig rig(options);
+    Browser browser;
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
+    const json before = rig.Client().Get("/api/state").Json()["settings"]["lr"];
+
+    const int level = SliderWidth(browser, "lr-x-gain");
+    browser.Gesture("#lr-x-gain", -level / 3, 0, 0, 0);  // a tap on the track, left of the thumb
+    const int highPass = SliderWidth(browser, "lr-x-hpfFreq");
+    browser.Gesture("#lr-x-hpfFreq", highPass / 3, 0, 0, -250);
+    const int delay = SliderWidth(browser, "lr-x-delay");
+    browser.Gesture("#lr-x-delay", delay / 4, 0, 10, 250);
+    // The + button's change reaches the unit after anything the gestures sent.
+    SliderWidth(browser, "lr-x-gain");
+    browser.Click(browser.Element("#view-lr button[aria-label='Level +']"));
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-gain")));
+    EXPECT_EQ(rig.TakePayloads(), std::vector<Payload>({{211, 129, 0}}));
+    const json after = rig.Client().Get("/api/state").Json()["settings"]["lr"];
+    EXPECT_EQ(after["hpfFreq"], before["hpfFreq"]);
+    EXPECT_EQ(after["delay"], before["delay"]);
+
+    // Sideways from the thumb (at 0 ms, the left end): the delay follows the finger.
+    browser.Gesture("#lr-x-delay", -SliderWidth(browser, "lr-x-delay") / 2 + 12, 0, 60, 4);
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-delay")));
+    const int moved = std::stoi(browser.Run("return document.getElementById('lr-x-delay').value;").get<std::string>());
+    EXPECT_GT(moved, 10);
+    EXPECT_LT(moved, 125);
+    const std::vector<Payload> delays = WithCode(rig.TakePayloads(), 122);
+    ASSERT_FALSE(delays.empty());
+    EXPECT_EQ(delays.back(), Payload({122, static_cast<std::uint8_t>(moved), 0}));
+
+    // A mouse drags the thumb too (the high-pass starts at its 35 Hz step).
+    const int from = before["hpfFreq"].get<int>();
+    const int width = SliderWidth(browser, "lr-x-hpfFreq");
+    browser.Gesture("#lr-x-hpfFreq", -width / 2 + 14 + (width - 28) * from / 394, 0, 40, 0, "mouse");
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-hpfFreq")));
+    EXPECT_GT(rig.Client().Get("/api/state").Json()["settings"]["lr"]["hpfFreq"].get<int>(), from + 10);
+
+    // A value typed in the field's unit (which may be left out) goes to its step; one outside the range is refused.
+    rig.TakePayloads();
+    TypeValue(browser, "lr-x-gain", "-3");
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-gain") + " && " + Shown("lr-x-gain") + " === '-3.0dB'"));
+    TypeValue(browser, "lr-x-gain", "+7dB");
+    EXPECT_TRUE(browser.WaitUntil("document.getElementById('toast').textContent.includes('-60.0dB .. +6.0dB')"));
+    EXPECT_EQ(browser.Run("return " + Shown("lr-x-gain") + ";"), "-3.0dB");
+    EXPECT_EQ(WithCode(rig.TakePayloads(), 211), std::vector<Payload>({{211, 122, 0}}));
+}
+
+std::string DialogAsks(const std::string& words)
+{
+    return "document.getElementById('ask').open && document.getElementById('ask-text').textContent.includes('" + words +
+           "')";
+}
+
+// Answers the open question; true once the dialog is gone.
+bool Answer(Browser& browser, bool yes)
+{
+    browser.Click(browser.Element(yes ? "#ask-yes" : "#ask-cancel"));
+    return browser.WaitUntil("!document.getElementById('ask').open");
+}
+
+// Recall, Store over a used memory, Delete and Load ask first, naming what
+// goes; a cancelled question sends the unit nothing.
+TEST(RemotePage, MemoryActionsAskFirstAndACancelSendsNothing)
+{
+    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    RigOptions options = PageRigOptions();
+    options.prepare = [](Rx74Emulator& unit) {
+        for (int slot = 3; slot <= Rx74Emulator::kMemorySlots; ++slot) unit.SetMemory(slot, {});
+    };
+    ServerRig rig(options);
+    const ScratchDirectory scratch("quenbar-page");
+    const std::filesystem::path file = scratch.Path() / "show.cmf";
+    std::ofstream(file, std::ios::binary) << rig.Client().Get("/api/memory-file").body;  // memories 1 and 2
+    Browser browser;
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
+    browser.Click(browser.Element(".tabs button[data-view='memories']"));
+    EXPECT_EQ(browser.Run("return document.getElementById('store-slot').value;"), "3") << "the first empty memory";
+    EXPECT_EQ(browser.Run("return document.getElementById('store-hint').textContent;"),
+              "Memory 3 is the first empty one.");
+    EXPECT_EQ(browser.Run("return document.querySelector('#memory-list li:nth-child(4) button').disabled;"), true)
+        << "an empty memory is not offered for recall";
+    rig.TakePayloads();
+
+    const auto question = [&](const std::string& css, const std::string& words) {
+        browser.Click(browser.Element(css));
+        return browser.WaitUntil(DialogAsks(words), 3s);
+    };
+    const std::string recall2 = "#memory-list li:nth-child(2) button";
+    ASSERT_TRUE(question(recall2, "Recall memory 2 “Preset 2”? The current setting will be replaced."));
+    browser.Screenshot(REMOTE_SCREENSHOT_ASKING);
+    ASSERT_TRUE(Answer(browser, false));
+    ASSERT_TRUE(question(recall2, "Recall memory 2"));
+    ASSERT_TRUE(Answer(browser, true));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('toast').textContent === 'Memory 2 recalled.'"));
+    EXPECT_EQ(WithCode(rig.TakePayloads(), 0xCC).size(), 1U) << "only the confirmed recall";
+
+    browser.Run(
+        "const slot = document.getElementById('store-slot'); slot.value = '1';"
+        "slot.dispatchEvent(new Event('change'));");
+    browser.Type(browser.Element("#store-name"), "Encore");
+    const std::string store = "#store-form button[type='submit']";
+    ASSERT_TRUE(question(store, "Memory 1 “Preset 1” will be replaced."));
+    ASSERT_TRUE(Answer(browser, false));
+    ASSERT_TRUE(question(store, "Memory 1 “Preset 1” will be replaced."));
+    ASSERT_TRUE(Answer(browser, true));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('memory-list').textContent.includes('Encore')"));
+    const std::vector<Payload> stores = WithCode(rig.TakePayloads(), 0xCB);
+    ASSERT_EQ(stores.size(), 1U);
+    EXPECT_EQ(stores[0].at(1), 1);
+    EXPECT_EQ(browser.Run("return document.getElementById('store-slot').value;"), "3");
+
+    const std::string delete2 = "#memory-list li:nth-child(2) button.quiet";
+    ASSERT_TRUE(question(delete2, "Delete memory 2 “Preset 2”?"));
+    ASSERT_TRUE(Answer(browser, false));
+    ASSERT_TRUE(question(delete2, "Delete memory 2"));
+    ASSERT_TRUE(Answer(browser, true));
+    ASSERT_TRUE(browser.WaitUntil("document.querySelector('#memory-list li:nth-child(2)').className === 'empty'"));
+    EXPECT_EQ(WithCode(rig.TakePayloads(), 0x2E).size(), 1U);
+
+    // The file holds memories 1 and 2; only 1 is used in the unit now.
+    browser.Type(browser.Element("#upload"), file.string());
+    ASSERT_TRUE(
+        browser.WaitUntil(DialogAsks("Load “show.cmf” into the unit? Memory 1 “Encore” will be replaced."), 3s));
+    ASSERT_TRUE(Answer(browser, false));
+    browser.Type(browser.Element("#upload"), file.string());
+    ASSERT_TRUE(browser.WaitUntil(DialogAsks("Load “show.cmf”"), 3s));
+    ASSERT_TRUE(Answer(browser, true));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('toast').textContent.startsWith('2 memories stored')"));
+    EXPECT_EQ(WithCode(rig.TakePayloads(), 0xCB).size(), 2U) << "memories 1 and 2, once";
+    EXPECT_EQ(rig.unit.Memory(1).name.substr(0, 8), "Preset 1");
+}
+
+// A server started again with a new token: the page says its token was
+// refused and how to get the new one, and takes it from the address.
+TEST(RemotePage, ARefusedTokenIsSaidAndANewOneIsTaken)
+{
+    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    Browser browser;  // first: the browser inherits no socket of the server, which must free its port
+    RigOptions options = PageRigOptions("first-token-0123456789");
+    options.port = FreePort();
+    auto rig = std::make_unique<ServerRig>(options);
+    ASSERT_TRUE(OpenConnected(browser, *rig, options.token));
+
+    rig.reset();
+    options.token = "second-token-0123456789";
+    rig = std::make_unique<ServerRig>(options);
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'token refused'"));
+    EXPECT_EQ(browser.Run("return document.getElementById('problem').textContent.includes('quenbar-cli serve');"),
+              true);
+
+    browser.Open(PageAddress(*rig, options.token));
+    ASSERT_TRUE(
+        browser.WaitUntil("document.getElementById('link').textContent === 'connected' && "
+                          "document.getElementById('problem').hidden"));
+    EXPECT_EQ(browser.Run("return location.hash;"), "");
+    ASSERT_EQ(rig->Client().Set("lr/gain", 120).status, 200);
+    EXPECT_TRUE(browser.WaitUntil(Shown("lr-x-gain") + " === '-4.0dB'"));
 }
 
 }  // namespace

@@ -102,6 +102,7 @@ struct RigOptions {
     EmulatorFaults faults;
     std::string address = "127.0.0.1";
     std::string token;
+    std::uint16_t port = 0;  // 0: any free port
     // No read-backs unless a test asks; quick retries.
     UnitTiming timing{std::chrono::hours(1), std::chrono::milliseconds(100)};
     // Sets the unit up before the server connects to it.
