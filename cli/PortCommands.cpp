@@ -140,7 +140,29 @@ void Probe(const std::vector<std::string>& named)
     if (!found) throw CliError(kExitUnitFailed, "No unit answered.");
 }
 
+std::string JoinedDevices(const std::vector<std::string>& devices)
+{
+    std::string joined;
+    for (const std::string& device : devices) joined += (joined.empty() ? "" : ", ") + device;
+    return joined;
+}
+
 }  // namespace
+
+std::string FindTheUnit()
+{
+    const std::vector<std::string> devices = ProbeCandidates({});
+    if (devices.empty())
+        throw CliError(kExitUnitFailed, "No serial devices found: connect the unit, or name its port with --port.");
+    std::vector<std::string> answered;
+    for (const ProbeResult& result : ProbeDevices(devices))
+        if (result.outcome == ProbeOutcome::UnitAnswered) answered.push_back(result.device);
+    if (answered.size() == 1) return answered.front();
+    if (answered.empty())
+        throw CliError(kExitUnitFailed, "No unit answered on " + JoinedDevices(devices) +
+                                            ": check that it is on and connected, or name its port with --port.");
+    throw CliError(kExitUnitFailed, "Units answered on " + JoinedDevices(answered) + ": name one with --port.");
+}
 
 void AddPortCommands(CLI::App& app, CommandAction& action)
 {

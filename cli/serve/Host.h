@@ -13,3 +13,14 @@ std::vector<std::string> NetworkAddresses();
 // Fills `bytes` from the system's cryptographic random source; throws
 // std::runtime_error when it gives none.
 void SystemRandomBytes(unsigned char* bytes, std::size_t count);
+
+// The folder where the program keeps what it remembers for this user between
+// runs: $XDG_STATE_HOME/quenbar (else ~/.local/state/quenbar), or
+// %LOCALAPPDATA%\Quenbar on Windows; empty when none is known.
+std::string StateFolder();
+
+// Starts the user's default browser on `url` (xdg-open, or the Windows
+// shell) and does not wait for it; false when none could be started. A
+// browser that fails after starting goes unnoticed: callers also print the
+// address.
+bool OpenInBrowser(const std::string& url);

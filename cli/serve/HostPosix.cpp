@@ -1,11 +1,18 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <spawn.h>
 #include <sys/random.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <thread>
+
+extern char** environ;
 
 #include "Host.h"
 
@@ -28,4 +35,26 @@ std::vector<std::string> NetworkAddresses()
 void SystemRandomBytes(unsigned char* bytes, std::size_t count)
 {
     if (getrandom(bytes, count, 0) != static_cast<ssize_t>(count)) throw std::runtime_error("No random bytes.");
+}
+
+std::string StateFolder()
+{
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) return std::string(state) + "/quenbar";
+    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.local/state/quenbar";
+    return {};
+}
+
+bool OpenInBrowser(const std::string& url)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    std::string program = "xdg-open", argument = url;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    pid_t pid = 0;
+    const bool started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    // Reaped when it ends, so that it leaves no zombie behind while the server runs.
+    if (started) std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();
+    return started;
 }

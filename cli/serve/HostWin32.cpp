@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <iphlpapi.h>
+#include <shellapi.h>
 // clang-format on
 
+#include <cstdlib>
 #include <stdexcept>
 
 #include "Host.h"
@@ -39,4 +41,18 @@ void SystemRandomBytes(unsigned char* bytes, std::size_t count)
 {
     if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, bytes, static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
         throw std::runtime_error("No random bytes.");
+}
+
+std::string StateFolder()
+{
+    const char* local = std::getenv("LOCALAPPDATA");
+    return local && *local ? std::string(local) + "\\Quenbar" : std::string();
+}
+
+bool OpenInBrowser(const std::string& url)
+{
+    const std::wstring wide(url.begin(), url.end());  // the page's address is ASCII
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
 }

@@ -1,23 +1,29 @@
 #include "ServeCommand.h"
 
 #include <charconv>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "CliError.h"
 #include "Host.h"
 #include "OnlineCommands.h"
+#include "PortCommands.h"
 #include "RemoteServer.h"
 #include "RequestGate.h"
 #include "TerminalQr.h"
 #include "UnitSession.h"
+#include "unit/UnitProbe.h"
 
 namespace {
 
 struct ServeArgs {
     std::string listen = "127.0.0.1:8074";
     std::string token;
+    bool open = false;
 };
 
 CliError BadListen(const std::string& text)
@@ -67,20 +73,69 @@ void PrintWelcome(const ServeOptions& options, std::uint16_t port)
     std::cout << "Stop with Ctrl+C." << std::endl;
 }
 
+// Where the device served last is kept, so that a start without --port
+// (the Windows Start-menu entry) finds the unit where it was.
+std::filesystem::path LastDeviceFile()
+{
+    const std::string folder = StateFolder();
+    return folder.empty() ? std::filesystem::path() : std::filesystem::path(folder) / "last-port";
+}
+
+std::optional<std::string> LastServedDevice()
+{
+    std::ifstream in(LastDeviceFile());
+    std::string device;
+    if (!std::getline(in, device) || device.empty()) return std::nullopt;
+    return device;
+}
+
+// Best effort: a state folder that cannot be written only means that the
+// next start without --port probes every device.
+void RememberServedDevice(const std::string& device)
+{
+    const std::filesystem::path file = LastDeviceFile();
+    if (file.empty()) return;
+    std::error_code ignored;
+    std::filesystem::create_directories(file.parent_path(), ignored);
+    std::ofstream(file) << device << '\n';
+}
+
+// The device to serve when no port is named: the one served last if the
+// unit answers there, else the one unit that a probe of every serial device
+// finds.
+std::string ChooseDevice()
+{
+    if (const std::optional<std::string> last = LastServedDevice()) {
+        if (ProbeDevice(*last).outcome == ProbeOutcome::UnitAnswered) {
+            std::cout << "No --port given: the unit answers on " << *last << ", the port served last." << std::endl;
+            return *last;
+        }
+    }
+    const std::string found = FindTheUnit();
+    std::cout << "No --port given: the unit answered on " << found << "." << std::endl;
+    return found;
+}
+
+void OpenPage(const std::string& url)
+{
+    if (!OpenInBrowser(url)) std::cout << "No browser could be started: open the address above." << std::endl;
+}
+
 void Serve(const std::string& portName, const ServeArgs& args)
 {
-    if (portName.empty()) throw CliError(kExitBadInput, "This command needs --port DEVICE (COMn or a device path).");
     ServeOptions options;
     ParseListen(args.listen, options);
     if (!args.token.empty() && !ValidToken(args.token))
         throw CliError(kExitBadInput, "--token takes 16..128 letters, digits, '-' or '_'.");
     options.token = args.token;
     if (options.token.empty() && !LocalHostOnly(options.address)) options.token = NewToken();
-    options.device = PortDevice(portName);
+    options.device = portName.empty() ? ChooseDevice() : PortDevice(portName);
 
     RemoteServer server(options);
+    RememberServedDevice(options.device);
     server.StopOnSignals();
     PrintWelcome(options, server.Port());
+    if (args.open) OpenPage(PageAddresses(options, server.Port()).front());
     server.Run();
     std::cout << "Stopped: the unit is disconnected and its port closed." << std::endl;
 }
@@ -95,5 +150,7 @@ void AddServeCommand(CLI::App& app, std::string& port, CommandAction& action)
     serve->add_option("--port", port, kPortHelp);
     serve->add_option("--listen", args->listen, "ADDRESS:PORT to listen on (default 127.0.0.1:8074)");
     serve->add_option("--token", args->token, "the token clients must give (default: a fresh one beyond localhost)");
+    serve->add_flag("--open", args->open,
+                    "also open the page in the default browser (the address is printed all the same)");
     serve->callback([&port, &action, args] { action = [&port, args] { Serve(port, *args); }; });
 }

@@ -28,6 +28,10 @@ CliProcess StartCli(const std::vector<std::string>& args)
 
 CliProcess StartProgram(const std::vector<std::string>& command)
 {
+    // What the programs remember between runs goes to the scratch directory,
+    // not to the home of whoever runs the tests (unless a test named a place).
+    static const bool stateAside = ::setenv("XDG_STATE_HOME", TempPath("state").c_str(), 0) == 0;
+    (void)stateAside;
     // Output goes to files: no pipe can fill up and stall the program.
     static std::atomic<int> runs = 0;
     const std::string run = std::to_string(++runs);

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "tests/cli/CliRunner.h"
+#include "tests/cli/ScratchDirectory.h"
 #include "tests/cli/serve/RemoteRig.h"
 
 namespace {
@@ -76,6 +78,60 @@ TEST(ServeCommand, BeyondLocalhostPrintsTheTokenAddressAndStopsCleanlyOnSigtermA
     }
 }
 
+// Serves until it has printed its addresses; returns what it printed.
+std::string AwaitServing(const CliProcess& serve)
+{
+    std::string printed;
+    for (int wait = 0; wait < 400 && printed.find("Stop with Ctrl+C.") == std::string::npos; ++wait) {
+        std::this_thread::sleep_for(25ms);
+        printed = FileText(serve.outPath);
+    }
+    return printed;
+}
+
+// What the Windows Start-menu entry relies on: without --port, the one unit
+// that answers (and next time the port served last), and with --open the
+// page in the browser.
+TEST(ServeCommand, WithoutAPortServesTheOneUnitThatAnswersRemembersItAndOpensThePage)
+{
+    Rx74Emulator unit, other;
+    ASSERT_TRUE(unit.Start());
+    ASSERT_TRUE(other.Start());
+    const ScratchDirectory scratch("serve-choice");
+    const std::string dir = scratch.Path().string();
+    ::setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    const std::string opened = dir + "/opened";
+    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\necho \"$1\" > " << opened << "\n";
+    ::chmod((dir + "/xdg-open").c_str(), 0755);
+    ::setenv("PATH", (dir + ":" + std::getenv("PATH")).c_str(), 1);
+    ::setenv("QUENBAR_COM7", unit.DevicePath().c_str(), 1);
+
+    for (const char* why : {"the unit answered on ", "the unit answers on "}) {
+        const CliProcess serve = StartCli({"serve", "--listen", "127.0.0.1:0", "--open"});
+        const std::string printed = AwaitServing(serve);
+        EXPECT_NE(printed.find(std::string("No --port given: ") + why + unit.DevicePath()), std::string::npos)
+            << printed << FileText(serve.errPath);
+        std::smatch page;
+        ASSERT_TRUE(std::regex_search(printed, page, std::regex(R"(Remote page: (http://127\.0\.0\.1:\d+/)\n)")));
+        for (int wait = 0; wait < 200 && FileText(opened).empty(); ++wait) std::this_thread::sleep_for(25ms);
+        EXPECT_EQ(FileText(opened), page[1].str() + "\n");
+        ::kill(serve.pid, SIGTERM);
+        EXPECT_EQ(FinishCli(serve).exitCode, 0);
+        ::unlink(opened.c_str());
+    }
+    EXPECT_EQ(FileText(dir + "/quenbar/last-port"), unit.DevicePath() + "\n");
+
+    // Two units answering: neither is chosen.
+    ::unlink((dir + "/quenbar/last-port").c_str());
+    ::setenv("QUENBAR_COM8", other.DevicePath().c_str(), 1);
+    const CliRun two = RunCli({"serve", "--listen", "127.0.0.1:0"});
+    EXPECT_EQ(two.exitCode, 3);
+    EXPECT_NE(two.err.find("Units answered on "), std::string::npos) << two.err;
+    EXPECT_NE(two.err.find("name one with --port"), std::string::npos) << two.err;
+    ::unsetenv("QUENBAR_COM7");
+    ::unsetenv("QUENBAR_COM8");
+}
+
 TEST(ServeCommand, RefusesWhatItCannotServe)
 {
     Rx74Emulator unit, silent({.silent = true});
@@ -97,7 +153,6 @@ TEST(ServeCommand, RefusesWhatItCannotServe)
         std::string message;
     };
     const Case cases[] = {
-        {{"serve"}, 2, "This command needs --port DEVICE"},
         {{"--port", unit.DevicePath(), "serve", "--listen", "localhost"}, 2, "--listen takes ADDRESS:PORT"},
         {{"--port", unit.DevicePath(), "serve", "--listen", "127.0.0.1:65536"}, 2, "--listen takes ADDRESS:PORT"},
         {{"--port", unit.DevicePath(), "serve", "--listen", "nowhere:80"}, 2, "not an IP address"},
