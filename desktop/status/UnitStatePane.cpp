@@ -36,12 +36,15 @@ UnitStatePane::UnitStatePane(QLabel* pane, QWidget* window) : QObject(pane), pan
         Show();
     });
     connect(&UnitTasks(), &UnitTaskRunner::pendingResent, this, &UnitStatePane::TellResent);
+    wasConnected_ = model.connected != 0;
     Show();
 }
 
 void UnitStatePane::FollowConnection()
 {
-    if (model.connected) return;
+    const bool disconnected = wasConnected_ && !model.connected;
+    wasConnected_ = model.connected != 0;
+    if (!disconnected) return;
     answering_ = true;
     Show();
 }
@@ -53,8 +56,10 @@ void UnitStatePane::TellResent(const ResendReport& report)
     if (!report.confirmed) return;
     if (report.differing.empty()) {
         if (auto* bar = window_->findChild<QStatusBar*>())
-            bar->showMessage(QStringLiteral("The unit answered again and took the %1 changes not sent before.")
-                                 .arg(report.sent.size()),
+            bar->showMessage(report.sent.size() == 1
+                                 ? QStringLiteral("The unit answered again and took the change not sent before.")
+                                 : QStringLiteral("The unit answered again and took the %1 changes not sent before.")
+                                       .arg(report.sent.size()),
                              kResentNoteMs);
         return;
     }

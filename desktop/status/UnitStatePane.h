@@ -21,7 +21,8 @@ public:
     // Follows UnitTasks() in `pane`, which it does not own; its boxes open over `window`.
     UnitStatePane(QLabel* pane, QWidget* window);
 
-    // A disconnect leaves no unit to speak of: nothing it did is a fault.
+    // A disconnect leaves no unit to speak of: nothing it did (the disconnect
+    // unanswered) is a fault. A connect that failed keeps what it found.
     void FollowConnection();
 
 private:
@@ -32,4 +33,5 @@ private:
     QWidget* window_;
     bool answering_ = true;
     int pending_ = 0;
+    bool wasConnected_ = false;
 };
