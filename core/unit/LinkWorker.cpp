@@ -83,10 +83,11 @@ void LinkWorker::DropPending()
     NotePendingCount();
 }
 
-void LinkWorker::SetRetryInterval(std::chrono::milliseconds interval)
+void LinkWorker::KeepUnanswered(std::chrono::milliseconds retryInterval)
 {
     std::lock_guard lock(mutex_);
-    retryInterval_ = interval;
+    keepUnanswered_ = true;
+    retryInterval_ = retryInterval;
 }
 
 void LinkWorker::NotePendingCount()
@@ -173,9 +174,11 @@ void LinkWorker::Execute(Work& work)
         work.job(link_);
         return;
     }
+    bool keep = false;
     {
         // Behind messages still pending, it waits its turn with them.
         std::lock_guard lock(mutex_);
+        keep = keepUnanswered_;
         if (!pending_.empty()) {
             KeepPending(std::move(work.payload));
             work.payload.clear();
@@ -187,7 +190,7 @@ void LinkWorker::Execute(Work& work)
     }
     const std::vector<std::uint8_t> frame = FrameOf(work.payload);
     const int result = SendFramed(link_, frame.data(), static_cast<int>(frame.size()));
-    if (result == kResultNoAnswer && !link_.Cancelled()) {
+    if (keep && result == kResultNoAnswer && !link_.Cancelled()) {
         {
             std::lock_guard lock(mutex_);
             KeepPending(work.payload);

@@ -12,12 +12,14 @@
 // runs, only that job's thread touches the link and its model; the poster
 // keeps a model of its own and hands the job what it needs.
 //
-// A message the unit did not answer is not lost: it is kept as pending
-// (again the latest of each field, in the order posted), and so is every
-// message posted while some are pending, since the unit would let each run
-// out its time-out. While messages are pending and nothing else waits, the
-// worker tries them again every retry interval; once all have reached the
-// unit, it reads the unit's current setting back to confirm them.
+// Where the poster asks for it (KeepUnanswered), a message the unit did not
+// answer is not lost: it is kept as pending (again the latest of each field,
+// in the order posted), and so is every message posted while some are
+// pending, since the unit would let each run out its time-out. While
+// messages are pending and nothing else waits, the worker tries them again
+// every retry interval; once all have reached the unit, it reads the unit's
+// current setting back to confirm them. Otherwise an unanswered message is
+// only reported (onParameterSent), as every message is.
 #pragma once
 
 #include <chrono>
@@ -87,11 +89,13 @@ public:
     std::size_t PendingCount() const;
     // Forgets them (a connect or disconnect starts from the unit's own setting).
     void DropPending();
-    // How long the worker waits between tries while messages are pending
-    // (from the next wait on).
-    void SetRetryInterval(std::chrono::milliseconds interval);
-    // Called on the worker thread whenever the pending count changes, and
-    // after each resend that sent something.
+    // From now on, unanswered messages are kept and tried again at this
+    // interval (from the next wait on). Kept messages are told through
+    // onPendingChanged and onResent; one kept without being sent is not
+    // reported to onParameterSent.
+    void KeepUnanswered(std::chrono::milliseconds retryInterval);
+    // Called whenever the pending count changes (on the thread that changed
+    // it), and on the worker thread after each resend that sent something.
     std::function<void(std::size_t pending)> onPendingChanged;
     std::function<void(const ResendReport&)> onResent;
 
@@ -121,6 +125,7 @@ private:
     bool stopping_ = false;
     long parametersSent_ = 0;
     std::deque<std::vector<std::uint8_t>> pending_;
-    std::chrono::milliseconds retryInterval_{2000};
+    bool keepUnanswered_ = false;
+    std::chrono::milliseconds retryInterval_{0};
     std::thread thread_;
 };

@@ -16,8 +16,12 @@ std::function<void()> offlineEditHandler;
 std::function<void(std::size_t)> pendingHandler;
 std::function<void(const ResendReport&)> resentHandler;
 
+// How often edits the unit did not take are tried again.
+constexpr std::chrono::seconds kRetryUnansweredEvery{2};
+
 void GivePendingEditHandlers(LinkWorker& worker)
 {
+    worker.KeepUnanswered(kRetryUnansweredEvery);
     worker.onPendingChanged = pendingHandler;
     worker.onResent = resentHandler;
 }

@@ -84,10 +84,15 @@ TEST_F(LinkWorkerTest, CancelEndsTheOperationUnderWayAtOnceAndOneStillQueuedAtIt
 TEST_F(LinkWorkerTest, MessagesTheUnitDidNotAnswerAreKeptSentWhenItAnswersAgainAndReadBack)
 {
     Connected();
-    worker_.SetRetryInterval(std::chrono::milliseconds(100));
+    unit_.SetFaults({.silent = true});
+    // Unasked, the worker only reports what the unit did not answer (the remote settles its requests so).
+    worker_.PostParameter(GainPayload(90));
+    worker_.WaitIdle();
+    EXPECT_EQ(worker_.PendingCount(), 0u);
+
+    worker_.KeepUnanswered(std::chrono::milliseconds(100));
     std::promise<ResendReport> resent;
     worker_.onResent = [&](const ResendReport& report) { resent.set_value(report); };
-    unit_.SetFaults({.silent = true});
     worker_.PostParameter(GainPayload(100));
     worker_.WaitIdle();
     model.curChannel = kSlotLeftRight;

@@ -221,7 +221,7 @@ private slots:
         frame->Command(kIdConnect)->trigger();
         WaitForUnit();
         QCOMPARE(model.connected, 1);
-        UnitWorker().SetRetryInterval(std::chrono::milliseconds(100));
+        UnitWorker().KeepUnanswered(std::chrono::milliseconds(100));
 
         unit_->SetFaults({.silent = true});
         model.gain[kSlotLeftRight] = 90;
