@@ -36,9 +36,9 @@ Link& UnitLink();
 // ShutDownUnitLink.
 LinkWorker& UnitWorker();
 
-// Who hears of the edits the worker keeps (LinkWorker::onPendingChanged and
-// onResent, called on the worker thread); every worker made from now on
-// tells them too.
+// Who hears of the edits the worker keeps until the unit takes them
+// (LinkWorker::onPendingChanged and onResent, called off the GUI thread or
+// on it); every worker made from now on keeps them and tells them too.
 void SetPendingEditHandlers(std::function<void(std::size_t pending)> pending,
                             std::function<void(const ResendReport&)> resent);
 
