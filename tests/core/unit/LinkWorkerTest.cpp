@@ -1,6 +1,7 @@
 #include "unit/LinkWorker.h"
 
 #include <future>
+#include <memory>
 
 #include "EmulatedUnitTest.h"
 #include "link/ParameterMessages.h"
@@ -91,8 +92,9 @@ TEST_F(LinkWorkerTest, MessagesTheUnitDidNotAnswerAreKeptSentWhenItAnswersAgainA
     EXPECT_EQ(worker_.PendingCount(), 0u);
 
     worker_.KeepUnanswered(std::chrono::milliseconds(100));
-    std::promise<ResendReport> resent;
-    worker_.onResent = [&](const ResendReport& report) { resent.set_value(report); };
+    // Shared, so that a resend after a failed wait below finds it alive.
+    auto resent = std::make_shared<std::promise<ResendReport>>();
+    worker_.onResent = [resent](const ResendReport& report) { resent->set_value(report); };
     worker_.PostParameter(GainPayload(100));
     worker_.WaitIdle();
     model.curChannel = kSlotLeftRight;
@@ -107,7 +109,9 @@ TEST_F(LinkWorkerTest, MessagesTheUnitDidNotAnswerAreKeptSentWhenItAnswersAgainA
 
     unit_.SetFaults({});
     unit_.ClearReceived();
-    const ResendReport report = resent.get_future().get();
+    std::future<ResendReport> resend = resent->get_future();
+    ASSERT_EQ(resend.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const ResendReport report = resend.get();
     EXPECT_EQ(report.sent, (std::vector<Bytes>{delay, beyondRange}));
     ASSERT_GE(unit_.ReceivedPayloads().size(), 2u);
     EXPECT_EQ(unit_.ReceivedPayloads()[0], delay);
