@@ -22,3 +22,9 @@ std::string DescribeProcess(pid_t pid);
 // The name of a group or of the effective user; the number when it has none.
 std::string GroupName(gid_t group);
 std::string CurrentUserName();
+
+// What to do about a device the user may not open, given its group: join
+// the group only where it is one meant for serial ports; otherwise say who
+// the device is for, since joining root's group or one such as disk would
+// hand the user far more than a port.
+std::string PermissionAdvice(const std::string& group, const std::string& user);

@@ -5,10 +5,13 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "link/DeviceOwners.h"
@@ -47,6 +50,12 @@ bool HasDeviceOpen(pid_t pid, dev_t device)
     ::closedir(fds);
     return found;
 }
+
+// The groups that distributions give serial ports to: dialout (Debian,
+// Ubuntu, Fedora), uucp (Arch, openSUSE), dialer (the BSDs). tty is left
+// out on purpose: it owns the consoles and terminals, and its members may
+// write to other users' terminals.
+constexpr std::array<std::string_view, 3> kSerialPortGroups = {"dialout", "uucp", "dialer"};
 
 // Buffer sizes for the reentrant user and group look-ups.
 long LookupBufferSize(int name)
@@ -111,4 +120,14 @@ std::string CurrentUserName()
     const uid_t user = ::geteuid();
     if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->pw_name;
     return std::to_string(user);
+}
+
+std::string PermissionAdvice(const std::string& group, const std::string& user)
+{
+    if (std::find(kSerialPortGroups.begin(), kSerialPortGroups.end(), group) != kSerialPortGroups.end())
+        return "The device belongs to group '" + group + "': the user must be in it (sudo usermod -aG " + group + " " +
+               user + "), then log in again.";
+    const std::string ask = "ask the administrator to give it to the group for serial ports (usually dialout).";
+    if (group == "root") return "The device is root's only: " + ask;
+    return "The device is not for this user, and its group '" + group + "' is not one for serial ports: " + ask;
 }

@@ -279,9 +279,7 @@ private:
     {
         struct stat node {};
         if (::stat(device.c_str(), &node) != 0) return {};
-        const std::string group = GroupName(node.st_gid);
-        return "The device belongs to group '" + group + "': the user must be in it (sudo usermod -aG " + group + " " +
-               CurrentUserName() + "), then log in again.";
+        return PermissionAdvice(GroupName(node.st_gid), CurrentUserName());
     }
 
     static std::string HolderHint(const std::string& device)

@@ -37,9 +37,8 @@ bool MemoryDocument::Open(std::span<const std::uint8_t> bytes)
 
 bool MemoryDocument::Replace(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() != kMemoryFileSize) return false;
+    if (!MemoryFileFormatProblem(bytes).empty()) return false;
     const MemoryFileImage file = MemoryFileFromBytes(bytes);
-    if (!CheckMemoryFileFormat(file)) return false;
     bytes_ = file;
     current_ = FactoryImage();
     for (int slot = 1; slot <= kMemorySlots; ++slot) {

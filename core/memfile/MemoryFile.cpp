@@ -81,6 +81,16 @@ bool CheckMemoryFileFormat(const MemoryFileImage& file)
            std::memcmp(file.data() + kTrailerOffset, kMagic, kMagicLength) == 0;
 }
 
+std::string MemoryFileFormatProblem(std::span<const std::uint8_t> bytes)
+{
+    const std::string size = std::to_string(kMemoryFileSize);
+    if (bytes.size() > kMemoryFileSize) return "more than " + size + " bytes";
+    if (bytes.size() < kMemoryFileSize) return std::to_string(bytes.size()) + " of " + size + " bytes";
+    if (std::memcmp(bytes.data(), kMagic, kMagicLength) != 0) return "no header";
+    if (std::memcmp(bytes.data() + kTrailerOffset, kMagic, kMagicLength) != 0) return "no trailer";
+    return {};
+}
+
 SlotRecord ReadSlotRecord(const MemoryFileImage& file, int i)
 {
     SlotRecord record;

@@ -45,6 +45,9 @@ MemoryFileImage MemoryFileFromBytes(std::span<const std::uint8_t> bytes);
 
 // True when header and trailer both start with "VNB1.00M".
 bool CheckMemoryFileFormat(const MemoryFileImage& file);
+// Why the bytes read from a file are not a memory file ("500 of 704 bytes",
+// "more than 704 bytes", "no header", "no trailer"); empty when they are.
+std::string MemoryFileFormatProblem(std::span<const std::uint8_t> bytes);
 
 // Record i (0..5) as stored in the file.
 SlotRecord ReadSlotRecord(const MemoryFileImage& file, int i);

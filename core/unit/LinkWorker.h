@@ -11,8 +11,18 @@
 // sent ahead of an older mute would leave the unit on the older gain.) While a job
 // runs, only that job's thread touches the link and its model; the poster
 // keeps a model of its own and hands the job what it needs.
+//
+// Where the poster asks for it (KeepUnanswered), a message the unit did not
+// answer is not lost: it is kept as pending (again the latest of each field,
+// in the order posted), and so is every message posted while some are
+// pending, since the unit would let each run out its time-out. While
+// messages are pending and nothing else waits, the worker tries them again
+// every retry interval; once all have reached the unit, it reads the unit's
+// current setting back to confirm them. Otherwise an unanswered message is
+// only reported (onParameterSent), as every message is.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -21,7 +31,19 @@
 #include <thread>
 #include <vector>
 
+#include "model/Model.h"
+
 class Link;
+
+// The end of a resend of pending messages.
+struct ResendReport {
+    std::vector<std::vector<std::uint8_t>> sent;  // what reached the unit, in order
+    bool confirmed = false;                       // the read-back answered
+    // For each field whose read-back differs from its last message sent: the
+    // message the unit's setting gives instead.
+    std::vector<std::vector<std::uint8_t>> differing;
+    ParameterModel unitSetting{};  // the read-back, when confirmed
+};
 
 class LinkWorker {
 public:
@@ -63,6 +85,20 @@ public:
 
     SentCallback onParameterSent;
 
+    // The messages kept until the unit answers them.
+    std::size_t PendingCount() const;
+    // Forgets them (a connect or disconnect starts from the unit's own setting).
+    void DropPending();
+    // From now on, unanswered messages are kept and tried again at this
+    // interval (from the next wait on). Kept messages are told through
+    // onPendingChanged and onResent; one kept without being sent is not
+    // reported to onParameterSent.
+    void KeepUnanswered(std::chrono::milliseconds retryInterval);
+    // Called whenever the pending count changes (on the thread that changed
+    // it), and on the worker thread after each resend that sent something.
+    std::function<void(std::size_t pending)> onPendingChanged;
+    std::function<void(const ResendReport&)> onResent;
+
 private:
     struct Work {
         Job job;                            // an operation, or empty for a parameter message
@@ -73,6 +109,11 @@ private:
 
     void Loop();
     void Execute(Work& work);
+    // Under the lock: the payload replaces a pending one of its field, at the end.
+    void KeepPending(std::vector<std::uint8_t> payload);
+    void NotePendingCount();
+    void Resend();
+    void ConfirmResent(ResendReport& report);
 
     Link& link_;
     mutable std::mutex mutex_;
@@ -83,5 +124,8 @@ private:
     Ticket lastTicket_ = 0;
     bool stopping_ = false;
     long parametersSent_ = 0;
+    std::deque<std::vector<std::uint8_t>> pending_;
+    bool keepUnanswered_ = false;
+    std::chrono::milliseconds retryInterval_{0};
     std::thread thread_;
 };

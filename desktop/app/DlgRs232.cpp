@@ -198,6 +198,6 @@ void CDlgRs232::accept()
             StorePortDevice(number, device_->currentText().trimmed());
             break;
     }
-    if (!OpenCurrentPort()) ShowErrorBox(this, PortFailedText(UnitLink()));
+    if (!CheckCurrentPort()) ShowErrorBox(this, PortFailedText(UnitLink()));
     QDialog::accept();
 }

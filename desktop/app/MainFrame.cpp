@@ -20,6 +20,7 @@
 #include "memory/DocumentMemories.h"
 #include "memory/MemoryFileJsonDialogs.h"
 #include "status/KeyboardLocks.h"
+#include "status/UnitStatePane.h"
 
 ConnectionCommandStates CommandStatesFor(bool connected) { return {!connected, connected}; }
 
@@ -250,9 +251,8 @@ void CMainFrame::ShowResponseWindow()
 void CMainFrame::BindUnitState()
 {
     connect(&UnitTasks(), &UnitTaskRunner::busyChanged, this, &CMainFrame::UpdateCommandStates);
-    connect(&UnitTasks(), &UnitTaskRunner::answeringChanged, this, [this](bool answering) {
-        ready_->setText(answering ? QStringLiteral("Ready") : QStringLiteral("Unit not answering"));
-    });
+    auto* unitState = new UnitStatePane(ready_, this);
+    connect(view_, &CQuenbarView::connectionChanged, unitState, &UnitStatePane::FollowConnection);
 }
 
 void CMainFrame::UpdateCommandStates()

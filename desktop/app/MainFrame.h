@@ -1,7 +1,6 @@
 // The main window: the File, Config, View and Help menus, the tool bar, the
-// status bar ("Ready", or "Unit not answering" from a step the unit let time
-// out until it answers again; the highlighted command's prompt; the CAP, NUM and SCRL
-// indicators) and the block-diagram view in its middle. It owns the
+// status bar (the unit's state, UnitStatePane.h; the highlighted command's
+// prompt; the CAP, NUM and SCRL indicators) and the block-diagram view in its middle. It owns the
 // response window.
 #pragma once
 

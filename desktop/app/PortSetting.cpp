@@ -20,3 +20,5 @@ QString DeviceForPort(int number)
 }
 
 int OpenCurrentPort() { return OpenUnitPort(DeviceForPort(currentPortNumber).toStdString()) ? 1 : 0; }
+
+int CheckCurrentPort() { return TryUnitPort(DeviceForPort(currentPortNumber).toStdString()) ? 1 : 0; }

@@ -17,3 +17,6 @@ QString DeviceForPort(int number);
 // Names the current port's device to the transport and opens it:
 // non-zero on success.
 int OpenCurrentPort();
+// Opens the current port to learn whether it can be had, and lets it go
+// again unless the unit is connected: non-zero on success.
+int CheckCurrentPort();

@@ -85,7 +85,7 @@ void CQuenbarApp::LoadSettings()
 
 void CQuenbarApp::OpenPort()
 {
-    if (!OpenCurrentPort()) ShowErrorBox(nullptr, PortFailedText(UnitLink()));
+    if (!CheckCurrentPort()) ShowErrorBox(nullptr, PortFailedText(UnitLink()));
 }
 
 int CQuenbarApp::ExitInstance()

@@ -1,5 +1,6 @@
 #include "app/QuenbarDoc.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -8,6 +9,7 @@
 #include "app/Identity.h"
 #include "app/ModelChanges.h"
 #include "app/UnitLink.h"
+#include "memfile/MemoryFileRanges.h"
 #include "memory/MemoryFileDialogs.h"
 #include "memory/MemoryTexts.h"
 
@@ -80,15 +82,37 @@ bool CQuenbarDoc::OpenFile(const QString& path)
     }
     // One byte more than a memory file holds tells a longer file apart.
     const QByteArray bytes = file.read(static_cast<qint64>(kMemoryFileSize) + 1);
-    if (!document_.Open(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                  static_cast<std::size_t>(bytes.size())))) {
-        ShowError(window_, memory_text::kFormatError);
+    const std::span<const std::uint8_t> read(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                             static_cast<std::size_t>(bytes.size()));
+    if (!document_.Open(read)) {
+        ShowFormatError(path, MemoryFileFormatProblem(read));
         return false;
     }
     path_ = path;
     ShowCurrentInModel();
     emit changed();
+    WarnOfOutOfRangeValues();
     return true;
+}
+
+void CQuenbarDoc::ShowFormatError(const QString& path, const std::string& problem) const
+{
+    QMessageBox::critical(window_, QString::fromLatin1(memory_text::kErrorCaption),
+                          QString::fromLatin1(memory_text::kFormatError) + QLatin1Char('\n') +
+                              QDir::toNativeSeparators(path) + QStringLiteral(": ") + QString::fromStdString(problem) +
+                              QLatin1Char('.'));
+}
+
+// The values stay as the file holds them: the pages show them and a save
+// writes them back unchanged unless the user edits them.
+void CQuenbarDoc::WarnOfOutOfRangeValues() const
+{
+    const std::vector<OutOfRangeValue> outOfRange = FindOutOfRangeValues(document_.Bytes());
+    if (outOfRange.empty()) return;
+    QMessageBox::warning(window_, QString::fromLatin1(kApplicationName),
+                         QStringLiteral("%1 holds values outside their fields' ranges, which the unit never holds:\n"
+                                        "%2\nThe file is not changed unless you edit and save it.")
+                             .arg(DisplayName(), QString::fromStdString(DescribeOutOfRangeValues(outOfRange))));
 }
 
 bool CQuenbarDoc::SaveFile(const QString& path)
@@ -127,8 +151,41 @@ bool CQuenbarDoc::SaveModified()
     }
 }
 
+// The unit's memories in use that a send replaces, by number and name:
+// "1 (Kick), 4 (Snare)"; empty when it replaces none.
+QString CQuenbarDoc::UnitMemoriesReplaced() const
+{
+    QStringList replaced;
+    for (int slot = 1; slot <= kMemorySlots; ++slot)
+        if (document_.Used(slot) && model.memUsed[slot - 1])
+            replaced << QStringLiteral("%1 (%2)").arg(slot).arg(QString::fromLatin1(model.memName[slot - 1]).trimmed());
+    return replaced.join(QStringLiteral(", "));
+}
+
+bool CQuenbarDoc::ConfirmSend() const
+{
+    QStringList sent;
+    for (int slot = 1; slot <= kMemorySlots; ++slot)
+        if (document_.Used(slot)) sent << QString::number(slot);
+    if (sent.isEmpty()) {
+        QMessageBox::information(window_, QString::fromLatin1(kApplicationName),
+                                 QStringLiteral("The document holds no memory in use: nothing was sent to the unit."));
+        return false;
+    }
+    const QString replaced = UnitMemoriesReplaced();
+    const QString question =
+        QStringLiteral("Store the document's memories %1 into the unit?\n").arg(sent.join(QStringLiteral(", "))) +
+        (replaced.isEmpty() ? QStringLiteral("No memory in use on the unit is replaced.")
+                            : QStringLiteral("They replace the unit's memories %1.").arg(replaced));
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationName), question,
+                    QMessageBox::Yes | QMessageBox::No, window_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void CQuenbarDoc::OnSendToUnit()
 {
+    if (!ConfirmSend()) return;
     const MemoryFileImage& bytes = document_.Bytes();
     StoreMemoriesFrom(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
                       window_);

@@ -35,7 +35,9 @@ public:
     bool OnFileOpen();
     bool OnFileSave();
     bool OnFileSaveAs();
-    // The document's memories into the unit, as Open File stores a file's.
+    // The document's memories into the unit, as Open File stores a file's,
+    // once the user has agreed to the unit's memories it replaces; a document
+    // with no memory in use sends nothing and says so.
     void OnSendToUnit();
     // The unit's memories into the document, as Save File reads them; the
     // unit's current setting becomes the document's.
@@ -66,6 +68,12 @@ signals:
 
 private:
     QString DisplayName() const;  // the file's name, or "Untitled"
+    QString UnitMemoriesReplaced() const;
+    bool ConfirmSend() const;
+    // "File format error!" with the file and the reason, or the warning that
+    // the opened file holds values beyond their ranges.
+    void ShowFormatError(const QString& path, const std::string& problem) const;
+    void WarnOfOutOfRangeValues() const;
 
     QWidget* window_;
     MemoryDocument document_;

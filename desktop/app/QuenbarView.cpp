@@ -10,7 +10,6 @@
 #include "app/DialogUnits.h"
 #include "app/DlgRs232.h"
 #include "app/ErrorBox.h"
-#include "app/LinkFailureText.h"
 #include "app/Messages.h"
 #include "app/UnitLink.h"
 #include "app/UnitTasks.h"
@@ -175,12 +174,12 @@ void CQuenbarView::OnConnect()
         OnDisconnect();
         return;
     }
-    StartConnect(this, [this](const ConnectReport& report) {
+    StartConnect(this, [this](const ConnectOutcome& report) {
         if (UnitTasks().Cancelled()) {
             // A connect cut short leaves no half connection behind.
             if (model.connected) return OnDisconnect();
         } else if (report.result == ConnectResult::HandshakeFailed) {
-            ShowErrorBox(this, ConnectFailedText(UnitLink(), report));
+            ShowErrorBox(this, report.failure);
         } else if (report.result == ConnectResult::CurrentReadFailed) {
             ShowErrorBox(this, QString::fromLatin1(kReadCurrentFailedText));
         }

@@ -13,6 +13,18 @@ namespace {
 ParameterModel linkModel{};
 
 std::function<void()> offlineEditHandler;
+std::function<void(std::size_t)> pendingHandler;
+std::function<void(const ResendReport&)> resentHandler;
+
+// How often edits the unit did not take are tried again.
+constexpr std::chrono::seconds kRetryUnansweredEvery{2};
+
+void GivePendingEditHandlers(LinkWorker& worker)
+{
+    worker.KeepUnanswered(kRetryUnansweredEvery);
+    worker.onPendingChanged = pendingHandler;
+    worker.onResent = resentHandler;
+}
 
 // The worker, if one runs. The link is made first, so that it outlives the
 // worker at exit.
@@ -34,19 +46,47 @@ Link& UnitLink()
 LinkWorker& UnitWorker()
 {
     std::unique_ptr<LinkWorker>& worker = WorkerSlot();
-    if (!worker) worker = std::make_unique<LinkWorker>(UnitLink());
+    if (!worker) {
+        // Given before any work is posted, so the worker thread reads them after.
+        worker = std::make_unique<LinkWorker>(UnitLink());
+        GivePendingEditHandlers(*worker);
+    }
     return *worker;
+}
+
+void SetPendingEditHandlers(std::function<void(std::size_t pending)> pending,
+                            std::function<void(const ResendReport&)> resent)
+{
+    pendingHandler = std::move(pending);
+    resentHandler = std::move(resent);
+    // Set while the worker is idle, so that no work reads them as they change.
+    UnitWorker().Run([](Link&) { GivePendingEditHandlers(UnitWorker()); });
 }
 
 bool OpenUnitPort(const std::string& device)
 {
     bool open = false;
+    UnitWorker().Run([&](Link& link) { open = OpenPortAfresh(link, device); });
+    return open;
+}
+
+bool TryUnitPort(const std::string& device)
+{
+    const bool keep = model.connected != 0;
+    bool open = false;
     UnitWorker().Run([&](Link& link) {
-        link.SetDevice(device);
-        open = link.Open();
-        // A port opened afresh starts out answering.
-        if (link.onAnsweringChanged) link.onAnsweringChanged(link.Answering());
+        open = OpenPortAfresh(link, device);
+        if (!keep) link.Close();
     });
+    return open;
+}
+
+bool OpenPortAfresh(Link& link, const std::string& device)
+{
+    link.SetDevice(device);
+    const bool open = link.Open();
+    // A port opened afresh starts out answering.
+    if (link.onAnsweringChanged) link.onAnsweringChanged(link.Answering());
     return open;
 }
 

@@ -36,8 +36,20 @@ Link& UnitLink();
 // ShutDownUnitLink.
 LinkWorker& UnitWorker();
 
+// Who hears of the edits the worker keeps until the unit takes them
+// (LinkWorker::onPendingChanged and onResent, called off the GUI thread or
+// on it); every worker made from now on keeps them and tells them too.
+void SetPendingEditHandlers(std::function<void(std::size_t pending)> pending,
+                            std::function<void(const ResendReport&)> resent);
+
 // Names the device and opens it, on the worker; true when it is open.
 bool OpenUnitPort(const std::string& device);
+// The same for work already running on the worker.
+bool OpenPortAfresh(Link& link, const std::string& device);
+// As OpenUnitPort, then lets the port go again unless the unit is
+// connected: while not connected the program holds no port (nor its lock),
+// so other programs may use it.
+bool TryUnitPort(const std::string& device);
 // Closes the port, on the worker.
 void CloseUnitPort();
 // At exit: the work under way is cancelled, the work still waiting is

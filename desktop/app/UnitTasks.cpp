@@ -6,7 +6,9 @@
 
 #include "app/AppSettings.h"
 #include "app/Identity.h"
+#include "app/LinkFailureText.h"
 #include "app/ModelChanges.h"
+#include "app/PortSetting.h"
 #include "app/UnitLink.h"
 
 namespace {
@@ -32,6 +34,25 @@ UnitTaskRunner::UnitTaskRunner()
                 this, [this, answering] { emit answeringChanged(answering); }, Qt::QueuedConnection);
         };
     });
+    SetPendingEditHandlers(
+        [this](std::size_t pending) {
+            QMetaObject::invokeMethod(
+                this, [this, pending] { emit pendingChanged(static_cast<int>(pending)); }, Qt::QueuedConnection);
+        },
+        [this](const ResendReport& report) {
+            QMetaObject::invokeMethod(
+                this, [this, report] { TakeResent(report); }, Qt::QueuedConnection);
+        });
+}
+
+// An operation under way brings the unit's picture itself when it ends.
+void UnitTaskRunner::TakeResent(const ResendReport& report)
+{
+    if (report.confirmed && !report.differing.empty() && !busy_) {
+        TakeUnitPicture(model, report.unitSetting);
+        NotifyModelChanged();
+    }
+    emit pendingResent(report);
 }
 
 bool UnitTaskRunner::Start(QWidget* owner, const TaskDisplay& display, Work work, std::function<void()> done)
@@ -111,15 +132,25 @@ void UnitTaskRunner::EndTask()
     emit busyChanged(false);
 }
 
-bool StartConnect(QWidget* owner, std::function<void(const ConnectReport&)> done)
+bool StartConnect(QWidget* owner, std::function<void(const ConnectOutcome&)> done)
 {
     auto firmTypes = std::make_shared<std::vector<std::uint8_t>>();
-    return UnitTasks().Start<ConnectReport>(
+    const std::string device = DeviceForPort(CurrentPortNumber()).toStdString();
+    return UnitTasks().Start<ConnectOutcome>(
         owner, {QStringLiteral("Connecting to the unit...")},
-        [firmTypes](Link& link, const SlotProgress&) {
-            return ConnectUnitWithReport(link, [&firmTypes](std::uint8_t type) { firmTypes->push_back(type); });
+        [firmTypes, device](Link& link, const SlotProgress&) {
+            UnitWorker().DropPending();
+            if (!link.IsOpen()) OpenPortAfresh(link, device);
+            ConnectOutcome outcome;
+            static_cast<ConnectReport&>(outcome) =
+                ConnectUnitWithReport(link, [&firmTypes](std::uint8_t type) { firmTypes->push_back(type); });
+            if (outcome.result == ConnectResult::HandshakeFailed) {
+                outcome.failure = ConnectFailedText(link, outcome);
+                link.Close();
+            }
+            return outcome;
         },
-        [firmTypes, done = std::move(done)](const ConnectReport& result) {
+        [firmTypes, done = std::move(done)](const ConnectOutcome& result) {
             for (const std::uint8_t type : *firmTypes) StoreFirmType(type);
             done(result);
         });
@@ -128,5 +159,11 @@ bool StartConnect(QWidget* owner, std::function<void(const ConnectReport&)> done
 bool StartDisconnect(QWidget* owner, std::function<void()> done)
 {
     return UnitTasks().Start(
-        owner, {}, [](Link& link, const SlotProgress&) { DisconnectUnit(link); }, std::move(done));
+        owner, {},
+        [](Link& link, const SlotProgress&) {
+            DisconnectUnit(link);
+            UnitWorker().DropPending();
+            link.Close();
+        },
+        std::move(done));
 }

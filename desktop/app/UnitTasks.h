@@ -58,6 +58,11 @@ signals:
     void busyChanged(bool busy);
     // The unit started or stopped answering (Link::Answering).
     void answeringChanged(bool answering);
+    // Edits kept until the unit answers them (LinkWorker::PendingCount).
+    void pendingChanged(int pending);
+    // Kept edits reached the unit once it answered again. When the read-back
+    // differs, `model` has already taken the unit's setting.
+    void pendingResent(const ResendReport& report);
 
 private:
     friend UnitTaskRunner& UnitTasks();
@@ -67,6 +72,7 @@ private:
     void ShowSlot(long task, int slot);
     void Finish(long task, const ParameterModel& picture, const std::function<void()>& done);
     void EndTask();
+    void TakeResent(const ResendReport& report);
 
     bool busy_ = false;
     bool cancelled_ = false;
@@ -95,8 +101,18 @@ bool UnitTaskRunner::Start(QWidget* owner, const TaskDisplay& display,
         });
 }
 
-// The connect sequence; the firmware types it settles are written to the
-// settings on this thread.
-bool StartConnect(QWidget* owner, std::function<void(const ConnectReport&)> done);
-// The disconnect message, sent off this thread, then `done`.
+// A connect's end; a failed one says why, in words taken as it failed (the
+// port is let go again before `done` runs).
+struct ConnectOutcome : ConnectReport {
+    QString failure;
+};
+
+// The connect sequence on the current port, opened afresh unless it is open
+// already (a failure's reason is always today's); the firmware types it
+// settles are written to the settings on this thread. Messages still
+// pending from an earlier connection are dropped: the unit's own setting is
+// read.
+bool StartConnect(QWidget* owner, std::function<void(const ConnectOutcome&)> done);
+// The disconnect message, sent off this thread, the pending messages
+// dropped and the port let go, then `done`.
 bool StartDisconnect(QWidget* owner, std::function<void()> done);

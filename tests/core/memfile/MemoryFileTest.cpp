@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "memfile/MemoryDocument.h"
 #include "memfile/MemoryFile.h"
+#include "memfile/MemoryFileRanges.h"
+#include "model/MemoryImage.h"
+#include "model/Scales.h"
 
 namespace {
 
@@ -81,6 +85,57 @@ TEST(MemoryFileFormatCheck, LooksOnlyAtTheMarkersAndRejectsAFileTooShortForItsTr
     EXPECT_TRUE(AllZero(shortFile, 695, 704));
     bytes.insert(bytes.end(), 50, 0xEE);  // bytes after the file's size are ignored
     EXPECT_EQ(MemoryFileFromBytes(bytes), built);
+}
+
+TEST(MemoryFileFormatCheck, NamesWhatIsWrongWithTheBytes)
+{
+    const MemoryFileImage built = BuildMemoryFile(SampleRecords());
+    std::vector<std::uint8_t> bytes(built.begin(), built.end());
+    EXPECT_EQ(MemoryFileFormatProblem(bytes), "");
+    EXPECT_EQ(MemoryFileFormatProblem(std::span(bytes).first(500)), "500 of 704 bytes");
+    EXPECT_EQ(MemoryFileFormatProblem(std::span(bytes).first(703)), "703 of 704 bytes");
+    bytes.push_back(0);
+    EXPECT_EQ(MemoryFileFormatProblem(bytes), "more than 704 bytes");
+    bytes.pop_back();
+    bytes[687] = 0;  // the last byte of the records is no part of the trailer
+    EXPECT_EQ(MemoryFileFormatProblem(bytes), "");
+    bytes[695] = ' ';
+    EXPECT_EQ(MemoryFileFormatProblem(bytes), "no trailer");
+    bytes[0] = 'v';
+    EXPECT_EQ(MemoryFileFormatProblem(bytes), "no header");
+}
+
+// A damaged body behind a valid header: the values the unit never holds are
+// named by memory, channel and field, and the boundaries of a range pass.
+TEST(MemoryFileRanges, NameTheMemoriesAndFieldsBeyondTheirRanges)
+{
+    MemoryFileImage file = MemoryDocument().Bytes();
+    EXPECT_TRUE(FindOutOfRangeValues(file).empty());
+
+    ParameterModel values{};
+    LoadDefaults(values);
+    values.delay[kSlotLeftRight] = kDelayStepMax;
+    values.limHold[kSlotSub] = 1;
+    values.peqGain[PeqIndex(kSlotSub, 1)] = 248;
+    std::array<std::uint8_t, kImageSize> image{};
+    ModelToImage(values, image.data());
+    WriteRecordImage(file, 2, image);
+    EXPECT_TRUE(FindOutOfRangeValues(file).empty());
+
+    values.delay[kSlotLeftRight] = kDelayStepMax + 1;
+    values.limHold[kSlotSub] = 0;
+    values.peqGain[PeqIndex(kSlotSub, 1)] = 249;
+    ModelToImage(values, image.data());
+    WriteRecordImage(file, 2, image);
+    const std::vector<OutOfRangeValue> found = FindOutOfRangeValues(file);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].step, kDelayStepMax + 1);
+    EXPECT_EQ(DescribeOutOfRangeValues(found), "memory 3: Left&Right delay, Sub limHold, Sub PEQ band 2 gain");
+
+    WriteRecordImage(file, 4, image);
+    EXPECT_EQ(DescribeOutOfRangeValues(FindOutOfRangeValues(file)),
+              "memory 3: Left&Right delay, Sub limHold, Sub PEQ band 2 gain\n"
+              "memory 5: Left&Right delay, Sub limHold, Sub PEQ band 2 gain");
 }
 
 }  // namespace

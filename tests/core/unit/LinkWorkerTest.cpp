@@ -1,9 +1,11 @@
 #include "unit/LinkWorker.h"
 
 #include <future>
+#include <memory>
 
 #include "EmulatedUnitTest.h"
 #include "link/ParameterMessages.h"
+#include "model/Scales.h"
 #include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"
 
@@ -75,6 +77,49 @@ TEST_F(LinkWorkerTest, CancelEndsTheOperationUnderWayAtOnceAndOneStillQueuedAtIt
     worker_.PostParameter(GainPayload(110));
     worker_.WaitIdle();
     EXPECT_EQ(unit_.ReceivedPayloads(), (std::vector<Bytes>{{PID_LR_GAIN, 110, 0}}));
+}
+
+// The unit stops answering during a show: what it did not take is kept (the
+// latest value of each field), goes out once it answers again and is read
+// back; a value the unit holds otherwise is named.
+TEST_F(LinkWorkerTest, MessagesTheUnitDidNotAnswerAreKeptSentWhenItAnswersAgainAndReadBack)
+{
+    Connected();
+    unit_.SetFaults({.silent = true});
+    // Unasked, the worker only reports what the unit did not answer (the remote settles its requests so).
+    worker_.PostParameter(GainPayload(90));
+    worker_.WaitIdle();
+    EXPECT_EQ(worker_.PendingCount(), 0u);
+
+    worker_.KeepUnanswered(std::chrono::milliseconds(100));
+    // Shared, so that a resend after a failed wait below finds it alive.
+    auto resent = std::make_shared<std::promise<ResendReport>>();
+    worker_.onResent = [resent](const ResendReport& report) { resent->set_value(report); };
+    worker_.PostParameter(GainPayload(100));
+    worker_.WaitIdle();
+    model.curChannel = kSlotLeftRight;
+    model.delay[kSlotLeftRight] = 40;
+    const Bytes delay = ParameterPayload(model, PID_DELAY);
+    worker_.PostParameter(delay);
+    // Beyond the gain's range: the unit's setting reads back at the top of it.
+    const Bytes beyondRange = GainPayload(kGainStepMax + 5);
+    worker_.PostParameter(beyondRange);
+    worker_.WaitIdle();
+    EXPECT_EQ(worker_.PendingCount(), 2u);
+
+    unit_.SetFaults({});
+    unit_.ClearReceived();
+    std::future<ResendReport> resend = resent->get_future();
+    ASSERT_EQ(resend.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const ResendReport report = resend.get();
+    EXPECT_EQ(report.sent, (std::vector<Bytes>{delay, beyondRange}));
+    ASSERT_GE(unit_.ReceivedPayloads().size(), 2u);
+    EXPECT_EQ(unit_.ReceivedPayloads()[0], delay);
+    EXPECT_EQ(unit_.ReceivedPayloads()[1], beyondRange);
+    EXPECT_TRUE(report.confirmed);
+    EXPECT_EQ(report.differing, (std::vector<Bytes>{{PID_LR_GAIN, kGainStepMax, 0}}));
+    EXPECT_EQ(report.unitSetting.delay[kSlotLeftRight], 40);
+    EXPECT_EQ(worker_.PendingCount(), 0u);
 }
 
 }  // namespace

@@ -18,6 +18,8 @@ void ClearProgramSettings();
 // Starts an emulated unit and points COMn at it through QUENBAR_COM<n>.
 std::unique_ptr<Rx74Emulator> StartEmulatorOnCom(int number, EmulatorFaults faults = {});
 void PointComAtNothing(int number);
+// Points COMn at the device, as the program's Connect will open it.
+void PointComAt(int number, const std::string& device);
 
 // Whether the model's channel settings are the factory ones; and a change to all of them.
 bool ModelHoldsDefaults();

@@ -46,11 +46,16 @@ std::unique_ptr<Rx74Emulator> StartEmulatorOnCom(int number, EmulatorFaults faul
 {
     auto emulator = std::make_unique<Rx74Emulator>(faults);
     if (!emulator->Start()) return nullptr;
-    qputenv(ComVariable(number), QByteArray::fromStdString(emulator->DevicePath()));
+    PointComAt(number, emulator->DevicePath());
     return emulator;
 }
 
 void PointComAtNothing(int number) { qputenv(ComVariable(number), SandboxPath("no-device").toUtf8()); }
+
+void PointComAt(int number, const std::string& device)
+{
+    qputenv(ComVariable(number), QByteArray::fromStdString(device));
+}
 
 bool ModelHoldsDefaults()
 {

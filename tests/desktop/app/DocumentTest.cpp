@@ -1,6 +1,7 @@
 // The program's document: a memory file edited without the unit through the
 // File menu, the pages and the memory dialog, and moved to and from an
 // emulated unit. The expected file bytes are laid out here by hand.
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -220,8 +221,10 @@ private slots:
         QCOMPARE(ReadAll(source_), SourceFile());
     }
 
-    void sendDocumentToUnitStoresItsUsedMemories()
+    void sendDocumentToUnitAsksNamingWhatItReplacesThenStoresItsUsedMemories()
     {
+        line_->SetMemory(1, true, "Unit one", DistinctImage(2));
+        line_->SetMemory(4, false, "", DistinctImage(3));
         ModalAnswerer answerer;
         CMainFrame frame;
         QVERIFY(frame.Document()->OpenFile(source_));
@@ -229,13 +232,26 @@ private slots:
         frame.Command(kIdConnect)->trigger();
         WaitForUnit();
         QVERIFY(frame.Command(kIdSendToUnit)->isEnabled());
+        line_->Unit().ClearReceived();
 
+        const QString question = QStringLiteral(
+            "Store the document's memories 1, 4 into the unit?\nThey replace the unit's memories 1 (Unit one).");
+        answerer.boxAnswer = QMessageBox::No;
+        frame.Command(kIdSendToUnit)->trigger();
+        WaitForUnit();
+        QCOMPARE(answerer.BoxTexts(), QStringList{question});
+        QCOMPARE(answerer.Seen()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(line_->Unit().ReceivedBytes().empty());
+        QVERIFY(line_->Unit().Memory(1).image == DistinctImage(2));
+
+        answerer.boxAnswer = QMessageBox::Yes;
         frame.Command(kIdSendToUnit)->trigger();
         WaitForUnit();
         QCOMPARE(answerer.BoxTexts(),
-                 QStringList{"Load from file ok!\n2 memories stored: 1, 4.\nSkipped: memory 2 (marked empty in the "
-                             "file), memory 3 (marked empty in the file), memory 5 (marked empty in the file), "
-                             "memory 6 (marked empty in the file)."});
+                 (QStringList{question, question,
+                              "Load from file ok!\n2 memories stored: 1, 4.\nSkipped: memory 2 (marked empty in the "
+                              "file), memory 3 (marked empty in the file), memory 5 (marked empty in the file), "
+                              "memory 6 (marked empty in the file)."}));
         const struct {
             int slot;
             const char* name;
@@ -247,6 +263,49 @@ private slots:
             QVERIFY(line_->Unit().Memory(memory.slot).image == DistinctImage(memory.seed));
         }
         QVERIFY(!frame.Document()->Document().Modified());
+
+        // A document with no memory in use sends nothing, and says so.
+        QVERIFY(frame.Document()->OnFileNew());
+        line_->Unit().ClearReceived();
+        frame.Command(kIdSendToUnit)->trigger();
+        WaitForUnit();
+        QCOMPARE(answerer.BoxTexts().back(),
+                 QStringLiteral("The document holds no memory in use: nothing was sent to the unit."));
+        QVERIFY(line_->Unit().ReceivedBytes().empty());
+    }
+
+    void openNamesTheFormatProblemAndWarnsOfValuesBeyondTheirRangesChangingNothing()
+    {
+        ModalAnswerer answerer;
+        CMainFrame frame;
+        const QString shortFile = dir_->filePath(QStringLiteral("short.cmf"));
+        QVERIFY(WriteBytes(shortFile, SourceFile().left(500)));
+        QByteArray noise = SourceFile();
+        noise[0] = 'X';
+        const QString noHeader = dir_->filePath(QStringLiteral("noise.cmf"));
+        QVERIFY(WriteBytes(noHeader, noise));
+        QVERIFY(!frame.Document()->OpenFile(shortFile));
+        QVERIFY(!frame.Document()->OpenFile(noHeader));
+        QCOMPARE(answerer.BoxTexts(),
+                 (QStringList{"File format error!\n" + QDir::toNativeSeparators(shortFile) + ": 500 of 704 bytes.",
+                              "File format error!\n" + QDir::toNativeSeparators(noHeader) + ": no header."}));
+
+        // A valid header and trailer around a damaged body: a delay of seconds in memory 4.
+        QByteArray damaged = SourceFile();
+        Image image = DistinctImage(4);
+        image[2] = 0x40;  // the delay's high byte
+        PutRecord(damaged, 4, 1, "Snare", image);
+        const QString damagedFile = dir_->filePath(QStringLiteral("damaged.cmf"));
+        QVERIFY(WriteBytes(damagedFile, damaged));
+        QVERIFY(frame.Document()->OpenFile(damagedFile));
+        QCOMPARE(answerer.Seen().size(), std::size_t{3});
+        QCOMPARE(answerer.Seen()[2].icon, QMessageBox::Warning);
+        QVERIFY2(answerer.Seen()[2].text.contains(QStringLiteral("damaged.cmf")) &&
+                     answerer.Seen()[2].text.contains(QStringLiteral("\nmemory 4: Left&Right delay\n")),
+                 qPrintable(answerer.Seen()[2].text));
+        const QString copy = dir_->filePath(QStringLiteral("copy.cmf"));
+        QVERIFY(frame.Document()->SaveFile(copy));
+        QCOMPARE(ReadAll(copy), damaged);
     }
 
     void readUnitIntoDocumentTakesItsMemoriesAndCurrentSetting()

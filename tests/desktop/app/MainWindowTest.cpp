@@ -16,6 +16,8 @@
 #include "link/Frame.h"
 #include "log/CommunicationLog.h"
 #include "model/MemoryImage.h"
+#include "model/ParameterIds.h"
+#include "model/Scales.h"
 #include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
 
@@ -170,6 +172,79 @@ private slots:
         QVERIFY(ModelHoldsDefaults());
         QCOMPARE(frame->StatusText(), QStringLiteral("The stored firmware type 5 is not supported: type 0 is used, and "
                                                      "the setting starts from its defaults."));
+    }
+
+    // The window holds the port only while connected, so another program may
+    // use it meanwhile, and each Connect says why the port fails today.
+    void connectOpensThePortAfreshAndDisconnectLetsItGoWithoutBlamingTheUnit()
+    {
+        ModalAnswerer boxes;
+        PointComAtNothing(1);
+        app_ = std::make_unique<CQuenbarApp>();
+        app_->InitInstance();
+        CMainFrame* frame = app_->MainFrame();
+        QCOMPARE(boxes.Seen().size(), std::size_t{1});  // the port that cannot be opened at start-up
+
+        unit_ = StartEmulatorOnCom(1);
+        QVERIFY(unit_);
+        frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
+        QCOMPARE(boxes.Seen().size(), std::size_t{1});
+        QCOMPARE(model.connected, 1);
+        QVERIFY(UnitLink().IsOpen());
+
+        // A unit that does not acknowledge the disconnect is no fault of the unit's.
+        unit_->SetFaults({.silent = true});
+        frame->Command(kIdDisconnect)->trigger();
+        WaitForUnit();
+        QCoreApplication::processEvents();
+        QCOMPARE(model.connected, 0);
+        QVERIFY(!UnitLink().IsOpen());
+        QCOMPARE(frame->StatusText(), QStringLiteral("Ready"));
+
+        PointComAtNothing(1);
+        frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
+        QCOMPARE(boxes.Seen().size(), std::size_t{2});
+        QVERIFY2(boxes.Seen()[1].text.contains(QStringLiteral(": no such device")), qPrintable(boxes.Seen()[1].text));
+        QVERIFY(!UnitLink().IsOpen());
+    }
+
+    // What the window shows is what the unit holds: edits the unit did not
+    // take are shown as not sent, go out when it answers again and are read
+    // back; a value the unit holds otherwise is told and shown.
+    void editsTheUnitDidNotAnswerAreShownAsNotSentAndSentWhenItAnswersAgain()
+    {
+        ModalAnswerer boxes;
+        CMainFrame* frame = StartProgram();
+        QVERIFY(frame);
+        frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
+        QCOMPARE(model.connected, 1);
+        UnitWorker().KeepUnanswered(std::chrono::milliseconds(100));
+
+        unit_->SetFaults({.silent = true});
+        model.gain[kSlotLeftRight] = 90;
+        SendEdit(PID_LR_GAIN);
+        model.gain[kSlotSub] = 95;
+        SendEdit(PID_SUB_GAIN);
+        QTRY_COMPARE(frame->StatusText(), QStringLiteral("Unit not answering: 2 changes not sent"));
+        unit_->SetFaults({});
+        QTRY_VERIFY_WITH_TIMEOUT(frame->StatusText().contains(QStringLiteral("took the 2 changes")), 10000);
+        QCOMPARE(int{unit_->CurrentImage()[1]}, 90);
+        QCOMPARE(int{unit_->CurrentImage()[32]}, 95);
+        QVERIFY(boxes.Seen().empty());
+
+        frame->statusBar()->clearMessage();
+        unit_->SetFaults({.silent = true});
+        model.gain[kSlotLeftRight] = kGainStepMax + 5;  // the unit reads back at the top of the range
+        SendEdit(PID_LR_GAIN);
+        QTRY_COMPARE(frame->StatusText(), QStringLiteral("Unit not answering: 1 change not sent"));
+        unit_->SetFaults({});
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.Seen().size(), std::size_t{1}, 10000);
+        QVERIFY2(boxes.Seen()[0].text.contains(QStringLiteral("gain Left&Right")), qPrintable(boxes.Seen()[0].text));
+        QCOMPARE(model.gain[kSlotLeftRight], kGainStepMax);
+        QCOMPARE(frame->StatusText(), QStringLiteral("Ready"));
     }
 
     void configMenuConnectsFromTheKeyboard()

@@ -47,7 +47,9 @@ private slots:
         QVERIFY(boxes.Seen().empty());
         QCOMPARE(StoredEntry("Settings/3CHANProcessFirmTypeV123"), QVariant(0));
         QCOMPARE(CurrentPortNumber(), 1);
-        QVERIFY(UnitLink().IsOpen());
+        // Tried and let go: not connected, the program leaves the port to others.
+        QVERIFY(!UnitLink().IsOpen());
+        QCOMPARE(UnitLink().Device(), DeviceForPort(1).toStdString());
         QVERIFY(ModelHoldsDefaults());
         QCOMPARE(model.connected, 0);
         // Opening the port starts no conversation with the unit.

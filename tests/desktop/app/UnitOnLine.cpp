@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "app/PortSetting.h"
 #include "app/UnitLink.h"
 #include "tests/desktop/UnitWork.h"
+#include "tests/desktop/app/DesktopTest.h"
 #include "unit/UnitOperations.h"
 
 namespace {
@@ -46,7 +48,14 @@ UnitOnLine::~UnitOnLine()
     }
 }
 
-bool UnitOnLine::Open() { return rig_.Open(); }
+// The current port leads to the unit too, since a Connect after a
+// Disconnect opens it afresh.
+bool UnitOnLine::Open()
+{
+    if (!rig_.Open()) return false;
+    PointComAt(CurrentPortNumber(), UnitLink().Device());
+    return true;
+}
 
 std::vector<Payload> UnitOnLine::Payloads() const
 {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QtTest>
+#include <algorithm>
 #include <chrono>
 
 #include "app/AboutDlg.h"
@@ -223,13 +224,20 @@ private slots:
         const auto start = Clock::now();
         for (int edit = 0; edit < 5; ++edit) QTest::mouseClick(mute, Qt::LeftButton);
         QVERIFY(MsSince(start) < kWellWithinATimeOutMs);  // five edits, each of which would wait a second
-        QTRY_COMPARE(frame->StatusText(), QStringLiteral("Unit not answering"));
+        // The five edits of one field are one change the unit has not taken.
+        QTRY_COMPARE(frame->StatusText(), QStringLiteral("Unit not answering: 1 change not sent"));
 
         unit_->SetFaults({});
         QTest::mouseClick(mute, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(frame->StatusText(), QStringLiteral("Ready"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(frame->StatusText(),
+                                  QStringLiteral("The unit answered again and took the change not sent before."), 8000);
         UnitWorker().WaitIdle();
-        QCOMPARE(unit_->ReceivedPayloads().back(), ParameterPayload(model, PID_LR_MUTE));
+        // The last value sent, before the setting is read back to confirm it.
+        const auto payloads = unit_->ReceivedPayloads();
+        const auto lastMute = std::find_if(payloads.rbegin(), payloads.rend(),
+                                           [](const auto& payload) { return payload.at(0) == PID_LR_MUTE; });
+        QVERIFY(lastMute != payloads.rend());
+        QCOMPARE(*lastMute, ParameterPayload(model, PID_LR_MUTE));
     }
 };
 
