@@ -85,7 +85,7 @@ bool CQuenbarDoc::OpenFile(const QString& path)
     const std::span<const std::uint8_t> read(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                              static_cast<std::size_t>(bytes.size()));
     if (!document_.Open(read)) {
-        ShowFormatError(path, MemoryFileFormatProblem(read));
+        ShowFormatError(window_, path, bytes);
         return false;
     }
     path_ = path;
@@ -93,14 +93,6 @@ bool CQuenbarDoc::OpenFile(const QString& path)
     emit changed();
     WarnOfOutOfRangeValues();
     return true;
-}
-
-void CQuenbarDoc::ShowFormatError(const QString& path, const std::string& problem) const
-{
-    QMessageBox::critical(window_, QString::fromLatin1(memory_text::kErrorCaption),
-                          QString::fromLatin1(memory_text::kFormatError) + QLatin1Char('\n') +
-                              QDir::toNativeSeparators(path) + QStringLiteral(": ") + QString::fromStdString(problem) +
-                              QLatin1Char('.'));
 }
 
 // The values stay as the file holds them: the pages show them and a save

@@ -70,9 +70,7 @@ private:
     QString DisplayName() const;  // the file's name, or "Untitled"
     QString UnitMemoriesReplaced() const;
     bool ConfirmSend() const;
-    // "File format error!" with the file and the reason, or the warning that
-    // the opened file holds values beyond their ranges.
-    void ShowFormatError(const QString& path, const std::string& problem) const;
+    // The warning that the opened file holds values beyond their ranges.
     void WarnOfOutOfRangeValues() const;
 
     QWidget* window_;

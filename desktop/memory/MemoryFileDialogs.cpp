@@ -1,5 +1,6 @@
 #include "memory/MemoryFileDialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -47,11 +48,16 @@ bool WriteReadMemories(QSaveFile& file, const UnitMemoryFile& read, QWidget* own
     return true;
 }
 
+std::span<const std::uint8_t> AsBytes(const QByteArray& bytes)
+{
+    return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())};
+}
+
 void ShowLoadOutcome(QWidget* owner, const LoadFileReport& report)
 {
     const QString details = QString::fromStdString(DescribeLoad(report));
     switch (report.result) {
-        case LoadFileResult::FormatError:
+        case LoadFileResult::FormatError:  // bytes that came from no file (a file's are checked first)
             ShowError(owner, memory_text::kFormatError);
             break;
         case LoadFileResult::DownloadFailed:
@@ -139,7 +145,20 @@ void LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function
     if (file.open(QIODevice::ReadOnly)) {
         bytes = file.read(static_cast<qint64>(kMemoryFileSize));
     }
+    if (!MemoryFileFormatProblem(AsBytes(bytes)).empty()) {
+        ShowFormatError(owner, path, bytes);
+        if (finished) finished(LoadFileResult::FormatError);
+        return;
+    }
     StoreMemoriesFrom(bytes, owner, afterStores, finished);
+}
+
+void ShowFormatError(QWidget* owner, const QString& path, const QByteArray& bytes)
+{
+    QMessageBox::critical(owner, QString::fromLatin1(memory_text::kErrorCaption),
+                          QString::fromLatin1(memory_text::kFormatError) + QLatin1Char('\n') +
+                              QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+                              QString::fromStdString(MemoryFileFormatProblem(AsBytes(bytes))) + QLatin1Char('.'));
 }
 
 void StoreMemoriesFrom(const QByteArray& bytes, QWidget* owner, const std::function<void()>& afterStores,

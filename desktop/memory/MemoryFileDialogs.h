@@ -30,6 +30,10 @@ bool WriteAndCommit(QSaveFile& file, const MemoryFileImage& bytes);
 // existing file replaced only when confirmed) and saves to it.
 void SaveMemoryFile(QWidget* owner);
 
+// "File format error!", then the file and why its bytes are not a memory
+// file ("500 of 704 bytes", "no header").
+void ShowFormatError(QWidget* owner, const QString& path, const QByteArray& bytes);
+
 // Asks for an existing file and loads it. afterStores runs once the stores
 // are over, before the outcome is shown, so the list behind the box is
 // already up to date.
