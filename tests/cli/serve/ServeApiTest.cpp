@@ -241,6 +241,18 @@ TEST(RemoteApi, OversizedRequestHeadsAreAnswered431Or414)
     EXPECT_EQ(client.Request("GET", "/api/state", {}, {}, {{"X-Padding", std::string(7000, 'p')}}).status, 200);
 }
 
+TEST(RemoteApi, APathThatIsNotUtf8IsAnswered404)
+{
+    ServerRig rig;
+    const RemoteClient client = rig.Client();
+    for (const char* target : {"/\xff\xfe", "/api/\xa1"}) {
+        const HttpReply reply = client.Get(target);
+        EXPECT_EQ(reply.status, 404) << target;
+        EXPECT_EQ(reply.Error().rfind("Nothing here: /", 0), 0u) << reply.body;
+    }
+    EXPECT_EQ(client.Get("/api/state").status, 200);
+}
+
 TEST(RemoteApi, MemoriesAreStoredRecalledDeletedAndMovedAsFiles)
 {
     ServerRig rig;
