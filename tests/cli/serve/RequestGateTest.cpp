@@ -48,4 +48,17 @@ TEST(RequestGate, TheBearerSchemeIsMatchedWithoutRegardToCase)
     }
 }
 
+TEST(RequestGate, AGivenTokenIs16To128LettersDigitsDashesOrUnderscores)
+{
+    EXPECT_TRUE(ValidToken(std::string(16, 'a')));
+    EXPECT_TRUE(ValidToken(std::string(128, 'Z')));
+    EXPECT_TRUE(ValidToken("token-with_all-0123456789"));
+    EXPECT_FALSE(ValidToken(std::string(15, 'a')));
+    EXPECT_FALSE(ValidToken(std::string(129, 'a')));
+    EXPECT_FALSE(ValidToken("token with a space"));
+    EXPECT_FALSE(ValidToken("token#that-ends-an-address"));
+    EXPECT_EQ(NewToken().size(), 32u);
+    EXPECT_TRUE(ValidToken(NewToken()));
+}
+
 }  // namespace

@@ -62,9 +62,14 @@ TEST(RemoteAdmission, ATokenHolderGetsInWhileClientsWithoutTheTokenCrowdItsAddre
     EXPECT_NO_THROW(rig.Push());
 }
 
-TEST(RemoteAdmission, AConnectionWithoutTheTokenHasSecondsToSendItsHead)
+TEST(RemoteAdmission, AConnectionWithoutTheTokenIsClosedAfterARefusalAndHasSecondsForItsHead)
 {
     ServerRig rig(WithToken());
+    const HttpReply refused = rig.Client("").Get("/api/state");
+    EXPECT_EQ(refused.status, 401);
+    EXPECT_EQ(refused.headers.at("connection"), "close");
+    EXPECT_EQ(rig.Client().Get("/api/state").headers.count("connection"), 0u) << "a token holder keeps its connection";
+
     boost::asio::io_context io;
     tcp::socket halfSent(io);
     halfSent.connect({boost::asio::ip::make_address("127.0.0.1"), rig.Port()});
