@@ -73,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FakeSerialLine& line = server.line.Line();
     line.ClearWritten();
+    server.line.Unit().ClearReceived();  // both would grow with every input
     int answers = 0;
     int status = 0;
     const auto respond = [&](ApiResponse response) {
