@@ -38,7 +38,8 @@ private:
 // with U+FFFD in its place rather than failing the response.
 inline ApiResponse JsonResponse(const nlohmann::ordered_json& body, int status = 200)
 {
-    return {status, "application/json", body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace), {}};
+    return {
+        status, "application/json", body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace), {}};
 }
 
 // {"error": reason}, and whatever `extra` adds.

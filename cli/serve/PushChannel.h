@@ -36,7 +36,6 @@ public:
     // been sent what is waiting for it; clients that come later are sent
     // the goodbye at once.
     void CloseAll();
-    std::size_t Clients() const { return sessions_.size(); }
 
 private:
     std::set<std::shared_ptr<PushSession>> sessions_;
