@@ -36,6 +36,12 @@ ROWS = [
     ("BM_LevelDrag/moveIntervalUs:10000", "Drag release to final value at the unit, paced 57600, moves 10 ms apart"),
     ("BM_LevelDrag/moveIntervalUs:1000", "Messages per second during a drag of {moves_per_s:.0f} moves/s, paced 57600",
      ("messages_per_s", "line_messages_per_s")),
+    # The network remote: a token holder's GET /api/state, each on a new connection, while 500 slow
+    # connections and 200 idle push clients without the token crowd its address.
+    ("BM_TokenHolderUnderLockoutAttack", "Remote under lock-out attack: token holder's GET /api/state, p50", "p50_ms"),
+    ("BM_TokenHolderUnderLockoutAttack",
+     "Remote under lock-out attack: token holder's GET /api/state, p99 ({within_1s:.0f} of 100 within 1 s)", "p99_ms"),
+    ("BM_TokenHolderUnderLockoutAttack", "Remote under lock-out attack: token holder's GET /api/state, max", "max_ms"),
 ]
 
 

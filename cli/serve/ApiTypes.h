@@ -34,9 +34,12 @@ private:
     int status_;
 };
 
+// Text that is not UTF-8 (a request's path echoed in a reason) is answered
+// with U+FFFD in its place rather than failing the response.
 inline ApiResponse JsonResponse(const nlohmann::ordered_json& body, int status = 200)
 {
-    return {status, "application/json", body.dump(), {}};
+    return {
+        status, "application/json", body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace), {}};
 }
 
 // {"error": reason}, and whatever `extra` adds.

@@ -4,69 +4,70 @@
 #include <chrono>
 
 #include <boost/beast/http.hpp>
-#include <boost/beast/websocket/rfc6455.hpp>
 
 #include "PushChannel.h"
-#include "RemoteApi.h"
-#include "RequestGate.h"
-#include "WebPage.h"
+#include "RequestRouter.h"
 
 namespace beast = boost::beast;
 namespace http = beast::http;
 
 namespace {
 
+constexpr std::uint32_t kMaxHead = 8 * 1024;
 constexpr std::uint64_t kMaxBody = 64 * 1024;
+// A connection that has not shown the token must send each request within
+// this time; only a trusted one may take longer.
+constexpr auto kGuestRequestTime = std::chrono::seconds(5);
 constexpr auto kRequestTimeout = std::chrono::seconds(30);
-// After refusing a body, what the client still sends is read and dropped
+// After refusing a request, what the client still sends is read and dropped
 // for this long (or this much), so the refusal reaches it before the close.
 constexpr auto kLingerTime = std::chrono::seconds(2);
 constexpr std::size_t kLingerBytes = 1024 * 1024;
-constexpr std::string_view kPushPath = "/api/events";
-constexpr std::string_view kTokenParameter = "token=";
-
-// `name`: an http::field or the header's name.
-template <typename Name>
-std::string_view Header(const http::request<http::string_body>& request, Name name)
-{
-    const auto found = request.find(name);
-    return found == request.end() ? std::string_view{} : std::string_view(found->value().data(), found->value().size());
-}
-
-std::string_view QueryToken(std::string_view query)
-{
-    while (!query.empty()) {
-        const std::size_t amp = query.find('&');
-        const std::string_view pair = query.substr(0, amp);
-        if (pair.starts_with(kTokenParameter)) return pair.substr(kTokenParameter.size());
-        query.remove_prefix(amp == std::string_view::npos ? query.size() : amp + 1);
-    }
-    return {};
-}
 
 }  // namespace
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, SessionParts parts, std::shared_ptr<int> connections)
-    : stream_(std::move(socket)), parts_(parts), slot_(std::move(connections))
+HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, SessionParts parts)
+    : stream_(std::move(socket)), parts_(parts)
 {
+}
+
+void HttpSession::Start()
+{
+    beast::error_code error;
+    const std::string address = stream_.socket().remote_endpoint(error).address().to_string();
+    const ConnectionAdmission::Id id = parts_.admission.AdmitGuest(address, [weak = weak_from_this()] {
+        if (const std::shared_ptr<HttpSession> self = weak.lock()) self->Close();
+    });
+    ticket_ = AdmissionTicket(parts_.admission, id);
+    ReadRequest();
 }
 
 void HttpSession::ReadRequest()
 {
     parser_.emplace();
+    parser_->header_limit(kMaxHead);
     parser_->body_limit(kMaxBody);
-    stream_.expires_after(kRequestTimeout);
+    stream_.expires_after(ticket_.Trusted() ? kRequestTimeout : kGuestRequestTime);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnHead(error); });
+}
+
+void HttpSession::OnHead(const beast::error_code& error)
+{
+    if (std::optional<ApiResponse> refusal = Unreadable(error)) return Refuse(std::move(*refusal));
+    if (error) return;  // closed, timed out or not HTTP: nothing to answer
+    if (!ticket_.Trusted() && parts_.router.Trusts(parser_->get())) {
+        if (!ticket_.Trust()) return Refuse(ErrorResponse(503, "The server has no room for another client."));
+        stream_.expires_after(kRequestTimeout);
+    }
     http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnRequest(error); });
 }
 
 void HttpSession::OnRequest(const beast::error_code& error)
 {
-    if (error == http::error::body_limit) {
-        keepAlive_ = false;
-        return Reply(ErrorResponse(413, "A request body may hold at most 64 KiB."));
-    }
-    if (error) return;  // closed, timed out or not HTTP: nothing to answer
+    if (std::optional<ApiResponse> refusal = Unreadable(error)) return Refuse(std::move(*refusal));
+    if (error) return;
     stream_.expires_never();
     Request request = parser_->release();
     version_ = request.version();
@@ -74,35 +75,42 @@ void HttpSession::OnRequest(const beast::error_code& error)
     Dispatch(std::move(request));
 }
 
+// A body's length is judged with the head, so either read may find it too long.
+std::optional<ApiResponse> HttpSession::Unreadable(const beast::error_code& error) const
+{
+    if (error == http::error::body_limit) return ErrorResponse(413, "A request body may hold at most 64 KiB.");
+    if (error != http::error::header_limit) return std::nullopt;
+    if (RequestLineTooLong()) return ErrorResponse(414, "A request target may hold at most 8 KiB.");
+    return ErrorResponse(431, "A request head may hold at most 8 KiB.");
+}
+
+void HttpSession::Refuse(ApiResponse response)
+{
+    keepAlive_ = false;
+    Reply(std::move(response));
+}
+
+// The parser never got the whole request line, and the head received
+// holds no line end within the limit.
+bool HttpSession::RequestLineTooLong() const
+{
+    if (!parser_->get().target().empty()) return false;
+    const std::string_view received(static_cast<const char*>(buffer_.data().data()), buffer_.size());
+    return received.substr(0, kMaxHead).find("\r\n") == std::string_view::npos;
+}
+
 void HttpSession::Dispatch(Request request)
 {
-    const std::string_view target(request.target().data(), request.target().size());
-    const std::string_view path = target.substr(0, target.find('?'));
-    const std::string_view query = path.size() < target.size() ? target.substr(path.size() + 1) : std::string_view{};
-    const GateHeaders headers{Header(request, http::field::host), Header(request, http::field::origin),
-                              Header(request, "Sec-Fetch-Site"), Header(request, http::field::authorization),
-                              path == kPushPath ? QueryToken(query) : std::string_view{}};
-
-    if (path.starts_with("/api/")) {
-        if (std::optional<ApiResponse> refused = parts_.gate.RefuseApi(headers)) return Reply(std::move(*refused));
-        if (path == kPushPath) {
-            if (!beast::websocket::is_upgrade(request))
-                return Reply(ErrorResponse(426, "The push channel is a WebSocket."));
-            return std::make_shared<PushSession>(stream_.release_socket(), parts_.hub)->Accept(std::move(request));
-        }
-        const ApiRequest apiRequest{std::string(request.method_string()), std::string(path),
-                                    std::string(Header(request, http::field::content_type)), std::move(request.body())};
-        return parts_.api.Handle(
-            apiRequest, [self = shared_from_this()](ApiResponse response) { self->Reply(std::move(response)); });
-    }
-    if (std::optional<ApiResponse> refused = parts_.gate.RefusePage(headers)) return Reply(std::move(*refused));
-    if (request.method() != http::verb::get) return Reply(ErrorResponse(405, "The page only answers GET."));
-    std::optional<ApiResponse> file = PageFile(path);
-    Reply(file ? std::move(*file) : ErrorResponse(404, "Nothing here: " + std::string(path)));
+    const auto respond = [self = shared_from_this()](ApiResponse response) { self->Reply(std::move(response)); };
+    if (parts_.router.Handle(request, respond) == RequestRouter::Route::PushChannel)
+        std::make_shared<PushSession>(stream_.release_socket(), parts_.hub, std::move(ticket_))
+            ->Accept(std::move(request));
 }
 
 void HttpSession::Reply(ApiResponse answer)
 {
+    // A connection that has not shown the token keeps no slot after a refusal.
+    if (answer.status >= 400 && !ticket_.Trusted()) keepAlive_ = false;
     auto response =
         std::make_shared<http::response<http::string_body>>(static_cast<http::status>(answer.status), version_);
     response->set(http::field::server, "quenbar-cli");
@@ -134,4 +142,10 @@ void HttpSession::Drain(std::shared_ptr<std::array<char, 4096>> scratch, std::si
                             [self = shared_from_this(), scratch, drained](beast::error_code error, std::size_t count) {
                                 if (!error && drained + count < kLingerBytes) self->Drain(scratch, drained + count);
                             });
+}
+
+void HttpSession::Close()
+{
+    beast::error_code ignored;
+    stream_.socket().close(ignored);
 }

@@ -17,6 +17,7 @@ constexpr std::size_t kMaxIncoming = 1024;
 void PushHub::Join(const std::shared_ptr<PushSession>& session)
 {
     sessions_.insert(session);
+    if (closing_) return session->Close();
     if (welcome) session->Send(std::make_shared<const std::string>(welcome()));
 }
 
@@ -32,12 +33,16 @@ void PushHub::Broadcast(std::string message)
 
 void PushHub::CloseAll()
 {
-    const std::set<std::shared_ptr<PushSession>> sessions = std::move(sessions_);
-    sessions_.clear();
+    closing_ = true;
+    // A close may drop its session, which leaves the set: walk a copy.
+    const std::set<std::shared_ptr<PushSession>> sessions = sessions_;
     for (const auto& session : sessions) session->Close();
 }
 
-PushSession::PushSession(boost::asio::ip::tcp::socket socket, PushHub& hub) : socket_(std::move(socket)), hub_(hub) {}
+PushSession::PushSession(boost::asio::ip::tcp::socket socket, PushHub& hub, AdmissionTicket ticket)
+    : socket_(std::move(socket)), hub_(hub), ticket_(std::move(ticket))
+{
+}
 
 void PushSession::Accept(beast::http::request<beast::http::string_body> request)
 {
@@ -54,7 +59,7 @@ void PushSession::Accept(beast::http::request<beast::http::string_body> request)
 
 void PushSession::Send(std::shared_ptr<const std::string> message)
 {
-    if (closing_) return;
+    if (closing_) return;  // nothing is announced after the goodbye
     if (outgoing_.size() >= kMaxQueued) return Drop();
     outgoing_.push_back(std::move(message));
     if (!writing_) Write();
@@ -64,8 +69,7 @@ void PushSession::Close()
 {
     if (closing_) return;
     closing_ = true;
-    outgoing_.clear();
-    if (!writing_) SayGoodbye();  // else once the write under way is done
+    if (!writing_) SayGoodbye();  // else once what is waiting has been written
 }
 
 void PushSession::Read()
@@ -87,14 +91,15 @@ void PushSession::Write()
                         [self = shared_from_this(), message](beast::error_code error, std::size_t) {
                             self->writing_ = false;
                             if (error) return self->Drop();
-                            if (self->closing_) return self->SayGoodbye();
-                            if (!self->outgoing_.empty()) self->Write();
+                            if (!self->outgoing_.empty()) return self->Write();
+                            if (self->closing_) self->SayGoodbye();
                         });
 }
 
 void PushSession::SayGoodbye()
 {
-    socket_.async_close(websocket::close_code::going_away, [self = shared_from_this()](beast::error_code) {});
+    socket_.async_close(websocket::close_code::going_away,
+                        [self = shared_from_this()](beast::error_code) { self->hub_.Leave(self); });
 }
 
 void PushSession::Drop()

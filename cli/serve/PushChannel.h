@@ -1,7 +1,8 @@
 // The push channel: one WebSocket per client, over which the server
 // announces every change. Clients only listen; what they send is ignored.
 // A client that does not keep up (its queue grows past a bound) is dropped,
-// and on reconnecting it is sent the whole state afresh.
+// and on reconnecting it is sent the whole state afresh. When the server
+// stops, each client is sent what was announced before the goodbye.
 //
 // Everything runs on the io context's one thread.
 #pragma once
@@ -19,6 +20,8 @@
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/websocket/stream.hpp>
 
+#include "ConnectionAdmission.h"
+
 class PushSession;
 
 class PushHub {
@@ -29,17 +32,19 @@ public:
     void Join(const std::shared_ptr<PushSession>& session);
     void Leave(const std::shared_ptr<PushSession>& session);
     void Broadcast(std::string message);
-    // Says goodbye to every client (close frame "going away").
+    // Says goodbye to every client (close frame "going away") once it has
+    // been sent what is waiting for it; clients that come later are sent
+    // the goodbye at once.
     void CloseAll();
-    std::size_t Clients() const { return sessions_.size(); }
 
 private:
     std::set<std::shared_ptr<PushSession>> sessions_;
+    bool closing_ = false;
 };
 
 class PushSession : public std::enable_shared_from_this<PushSession> {
 public:
-    PushSession(boost::asio::ip::tcp::socket socket, PushHub& hub);
+    PushSession(boost::asio::ip::tcp::socket socket, PushHub& hub, AdmissionTicket ticket);
 
     // Completes the WebSocket handshake of the request already read and checked.
     void Accept(boost::beast::http::request<boost::beast::http::string_body> request);
@@ -56,6 +61,7 @@ private:
     boost::beast::flat_buffer incoming_;
     std::deque<std::shared_ptr<const std::string>> outgoing_;
     PushHub& hub_;
+    AdmissionTicket ticket_;
     bool writing_ = false;
     bool closing_ = false;
 };

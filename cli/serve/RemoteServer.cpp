@@ -8,19 +8,19 @@
 #include <boost/asio/steady_timer.hpp>
 
 #include "CliError.h"
+#include "ConnectionAdmission.h"
 #include "HttpSession.h"
 #include "PushChannel.h"
 #include "RemoteApi.h"
 #include "RemoteUnit.h"
 #include "RequestGate.h"
+#include "RequestRouter.h"
 
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 
 namespace {
 
-// Connections beyond this many are closed at once.
-constexpr int kMaxConnections = 128;
 // Time for the goodbyes to the push clients to leave before the loop ends.
 constexpr auto kGoodbyeTime = std::chrono::milliseconds(100);
 
@@ -51,6 +51,7 @@ struct RemoteServer::Parts {
         if (error) throw CliError(kExitBadInput, "Cannot listen on " + options.address + ": " + error.message());
         port = acceptor.local_endpoint().port();
         gate.emplace(options.token, port);
+        router.emplace(*gate, api);
         unit.Connect();
         Accept();
     }
@@ -65,9 +66,7 @@ struct RemoteServer::Parts {
             // Announcements are small and must leave at once, not wait for the last one's acknowledgement.
             boost::system::error_code ignored;
             socket.set_option(tcp::no_delay(true), ignored);
-            if (*httpConnections + static_cast<int>(hub.Clients()) < kMaxConnections)
-                std::make_shared<HttpSession>(std::move(socket), SessionParts{*gate, api, hub}, httpConnections)
-                    ->Start();
+            std::make_shared<HttpSession>(std::move(socket), SessionParts{*router, hub, admission})->Start();
             Accept();
         });
     }
@@ -79,22 +78,25 @@ struct RemoteServer::Parts {
         boost::system::error_code ignored;
         acceptor.close(ignored);
         signals.cancel(ignored);
-        hub.CloseAll();
         // The loop has nothing else to wait for while the unit says goodbye.
         auto busy = std::make_shared<asio::executor_work_guard<asio::io_context::executor_type>>(io.get_executor());
         unit.Shutdown([this, busy] {
+            // Every change answered by now has been announced: the push
+            // clients hear it before their goodbye.
+            hub.CloseAll();
             goodbye.expires_after(kGoodbyeTime);
             goodbye.async_wait([this](const boost::system::error_code&) { io.stop(); });
         });
     }
 
-    // The count outlives the io context, whose destruction ends the last sessions.
-    std::shared_ptr<int> httpConnections = std::make_shared<int>(0);
+    // The admission outlives the io context, whose destruction ends the last sessions.
+    ConnectionAdmission admission;
     asio::io_context io;
     RemoteUnit unit;
     PushHub hub;
     RemoteApi api;
     std::optional<RequestGate> gate;
+    std::optional<RequestRouter> router;
     tcp::acceptor acceptor;
     asio::signal_set signals;
     asio::steady_timer goodbye;

@@ -24,8 +24,10 @@ public:
     void StopOnSignals();
     // Serves until stopped.
     void Run();
-    // From any thread: stops accepting, says goodbye to the push clients,
-    // sends the unit the disconnect and closes its port; Run then returns.
+    // From any thread: stops accepting, lets the changes under way reach
+    // the unit, sends it the disconnect and closes its port, then says
+    // goodbye to the push clients once they have been told every change
+    // answered; Run then returns.
     void Stop();
 
 private:

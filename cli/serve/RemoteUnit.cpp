@@ -33,13 +33,13 @@ const char* LinkStateName(LinkState state)
     return "reconnecting";
 }
 
-RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing)
+RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing, LineFactory makeLine)
     : io_(io),
       device_(std::move(device)),
       timing_(timing),
       retryTimer_(io),
       checkTimer_(io),
-      link_(linkModel_),
+      link_(linkModel_, std::move(makeLine)),
       worker_(link_),
       ledger_(linkModel_)
 {

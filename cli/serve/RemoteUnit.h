@@ -40,7 +40,9 @@ struct UnitEvents {
 
 class RemoteUnit {
 public:
-    RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing);
+    // `makeLine` gives the serial line (a device's by default).
+    RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing,
+               LineFactory makeLine = MakeSerialLine);
     ~RemoteUnit();
     RemoteUnit(const RemoteUnit&) = delete;
     RemoteUnit& operator=(const RemoteUnit&) = delete;

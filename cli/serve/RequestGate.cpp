@@ -8,10 +8,21 @@
 
 namespace {
 
-constexpr std::string_view kBearer = "Bearer ";
+constexpr std::string_view kBearer = "bearer";
 constexpr std::size_t kTokenBytes = 16;
+constexpr std::string_view kLocalNames[] = {"127.0.0.1", "localhost", "[::1]"};
 
 ApiResponse Forbidden(const std::string& reason) { return ErrorResponse(403, reason); }
+
+// The credentials of "Bearer TOKEN", the scheme in any case; empty for another scheme.
+std::string_view BearerToken(std::string_view authorization)
+{
+    if (authorization.size() <= kBearer.size() || authorization[kBearer.size()] != ' ') return {};
+    for (std::size_t i = 0; i < kBearer.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(authorization[i])) != kBearer[i]) return {};
+    const std::string_view credentials = authorization.substr(kBearer.size());
+    return credentials.substr(std::min(credentials.find_first_not_of(' '), credentials.size()));
+}
 
 }  // namespace
 
@@ -33,17 +44,20 @@ std::optional<ApiResponse> RequestGate::RefuseApi(const GateHeaders& headers) co
     const bool foreignSite = headers.fetchSite == "cross-site" || headers.fetchSite == "same-site";
     if (foreignOrigin || foreignSite) return Forbidden("Cross-origin requests are refused.");
     if (token_.empty()) return std::nullopt;
-    const bool bearer = headers.authorization.substr(0, kBearer.size()) == kBearer;
-    if (TokenMatches(bearer ? headers.authorization.substr(kBearer.size()) : headers.queryToken)) return std::nullopt;
+    const std::string_view bearer = BearerToken(headers.authorization);
+    if (TokenMatches(bearer.empty() ? headers.queryToken : bearer)) return std::nullopt;
     ApiResponse refused = ErrorResponse(401, "A valid token is required.");
     refused.headers.emplace_back("WWW-Authenticate", "Bearer");
     return refused;
 }
 
+// On port 80 a browser names the host without the port.
 bool RequestGate::HostAllowed(std::string_view host) const
 {
     if (!token_.empty()) return true;
-    return host == "127.0.0.1:" + port_ || host == "localhost:" + port_ || host == "[::1]:" + port_;
+    return std::any_of(std::begin(kLocalNames), std::end(kLocalNames), [&](std::string_view name) {
+        return host == std::string(name) + ":" + port_ || (port_ == "80" && host == name);
+    });
 }
 
 // Compares every character whatever the first difference, so the time

@@ -239,6 +239,32 @@ TEST(RemoteApi, RequestBodiesOver64KiBAreRefused)
     EXPECT_TRUE(rig.unit.ReceivedBytes().empty());
 }
 
+TEST(RemoteApi, OversizedRequestHeadsAreAnswered431Or414)
+{
+    ServerRig rig;
+    const RemoteClient client = rig.Client();
+    const HttpReply fields = client.Request("GET", "/api/state", {}, {}, {{"X-Padding", std::string(9000, 'p')}});
+    EXPECT_EQ(fields.status, 431);
+    EXPECT_EQ(fields.Error(), "A request head may hold at most 8 KiB.");
+    EXPECT_EQ(fields.headers.at("connection"), "close");
+    const HttpReply target = client.Get("/api/state?" + std::string(9000, 't'));
+    EXPECT_EQ(target.status, 414);
+    EXPECT_EQ(target.Error(), "A request target may hold at most 8 KiB.");
+    EXPECT_EQ(client.Request("GET", "/api/state", {}, {}, {{"X-Padding", std::string(7000, 'p')}}).status, 200);
+}
+
+TEST(RemoteApi, APathThatIsNotUtf8IsAnswered404)
+{
+    ServerRig rig;
+    const RemoteClient client = rig.Client();
+    for (const char* target : {"/\xff\xfe", "/api/\xa1"}) {
+        const HttpReply reply = client.Get(target);
+        EXPECT_EQ(reply.status, 404) << target;
+        EXPECT_EQ(reply.Error().rfind("Nothing here: /", 0), 0u) << reply.body;
+    }
+    EXPECT_EQ(client.Get("/api/state").status, 200);
+}
+
 TEST(RemoteApi, MemoriesAreStoredRecalledDeletedAndMovedAsFiles)
 {
     ServerRig rig;

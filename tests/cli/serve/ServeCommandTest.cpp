@@ -30,10 +30,13 @@ std::string FileText(const std::string& path)
     return text.str();
 }
 
-// Whether a TCP port of 127.0.0.2 is free to listen on.
+// Whether a TCP port of 127.0.0.2 is free to listen on, as serve listens:
+// connections that the server closed may linger in TIME_WAIT, no listener.
 bool PortFree(std::uint16_t port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int reuse = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);

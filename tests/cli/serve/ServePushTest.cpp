@@ -111,6 +111,28 @@ TEST(RemotePush, TheLatestValueWinsAlsoWhenAnotherMessageCarriedAnOlderOne)
     EXPECT_EQ(unit["gain"], 90);
 }
 
+TEST(RemotePush, OnStopThePushClientsHearEveryChangeAnsweredBeforeTheClose)
+{
+    ServerRig rig;
+    const std::unique_ptr<PushClient> push = rig.Push();
+    ASSERT_TRUE(push->WaitForType("state"));
+    EmulatorFaults slow;
+    slow.replyDelayMs = 200;
+    rig.unit.SetFaults(slow);
+    HttpReply answer;
+    std::thread edit([&] { answer = rig.Client().Set("lr/gain", 90); });
+    while (rig.unit.ReceivedBytes().empty()) std::this_thread::sleep_for(1ms);
+    rig.StopServer();  // the change is in flight
+    edit.join();
+    ASSERT_EQ(answer.status, 200);
+    const std::optional<json> heard = push->WaitForType("channel");
+    ASSERT_TRUE(heard) << "the change was answered but never announced";
+    EXPECT_EQ((*heard)["settings"]["gain"], 90);
+    EXPECT_EQ((*heard)["seq"], answer.Json()["seq"]);
+    for (int wait = 0; wait < 100 && !push->Closed(); ++wait) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(push->Closed());
+}
+
 TEST(RemotePush, EditsFromSeveralClientsConvergeOnTheUnitsSetting)
 {
     ServerRig rig;

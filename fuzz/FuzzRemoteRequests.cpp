@@ -1,0 +1,92 @@
+// The remote's request handling without sockets: any HTTP request (method,
+// path, headers, token, body) through the gate and the router to the API,
+// against the emulated unit on an in-memory line. Every request must be
+// answered, once, and one answered with an error must not have sent the
+// unit a byte.
+//
+// Input: one byte that picks the server (odd: beyond the local host, with
+// the token below; even: the local host without a token), then the request
+// as it comes on the wire.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/beast/http/parser.hpp>
+
+#include "cli/serve/PushChannel.h"
+#include "cli/serve/RemoteApi.h"
+#include "cli/serve/RemoteUnit.h"
+#include "cli/serve/RequestGate.h"
+#include "cli/serve/RequestRouter.h"
+#include "fuzz/FuzzCheck.h"
+#include "tests/support/InMemoryUnit.h"
+
+namespace {
+
+namespace http = boost::beast::http;
+using namespace std::chrono_literals;
+
+constexpr std::uint16_t kPort = 8074;
+constexpr auto kAnswerTime = 5s;
+
+struct Server {
+    Server() { unit.Connect(); }
+
+    InMemoryUnit line;
+    boost::asio::io_context io;
+    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> busy{io.get_executor()};
+    // No read-backs: the line carries only what the requests cause.
+    RemoteUnit unit{io, "/dev/fuzzed-unit", UnitTiming{std::chrono::hours(1), 100ms}, line.Factory()};
+    PushHub hub;
+    RemoteApi api{unit, hub};
+    RequestGate open{"", kPort};
+    RequestGate guarded{"fuzz-token-0123456789", kPort};
+    RequestRouter openRouter{open, api};
+    RequestRouter guardedRouter{guarded, api};
+};
+
+std::optional<RequestRouter::Request> Parse(const std::uint8_t* data, std::size_t size)
+{
+    http::request_parser<http::string_body> parser;
+    parser.header_limit(8 * 1024);
+    parser.body_limit(64 * 1024);
+    parser.eager(true);
+    boost::beast::error_code error;
+    parser.put(boost::asio::buffer(data, size), error);
+    if (!error && !parser.is_done()) parser.put_eof(error);
+    if (error || !parser.is_done()) return std::nullopt;
+    return parser.release();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static Server server;
+    if (size == 0) return 0;
+    std::optional<RequestRouter::Request> request = Parse(data + 1, size - 1);
+    if (!request) return 0;
+    RequestRouter& router = (data[0] & 1) != 0 ? server.guardedRouter : server.openRouter;
+
+    FakeSerialLine& line = server.line.Line();
+    line.ClearWritten();
+    server.line.Unit().ClearReceived();  // both would grow with every input
+    int answers = 0;
+    int status = 0;
+    const auto respond = [&](ApiResponse response) {
+        ++answers;
+        status = response.status;
+    };
+    if (router.Handle(*request, respond) == RequestRouter::Route::PushChannel) {
+        FUZZ_CHECK(answers == 0);
+        return 0;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
+    while (answers == 0 && std::chrono::steady_clock::now() < deadline) server.io.run_one_for(10ms);
+    FUZZ_CHECK(answers == 1);
+    if (status >= 400) FUZZ_CHECK(line.Written().empty());
+    return 0;
+}
