@@ -145,42 +145,11 @@ bool CQuenbarDoc::SaveModified()
 
 // The unit's memories in use that a send replaces, by number and name:
 // "1 (Kick), 4 (Snare)"; empty when it replaces none.
-QString CQuenbarDoc::UnitMemoriesReplaced() const
-{
-    QStringList replaced;
-    for (int slot = 1; slot <= kMemorySlots; ++slot)
-        if (document_.Used(slot) && model.memUsed[slot - 1])
-            replaced << QStringLiteral("%1 (%2)").arg(slot).arg(QString::fromLatin1(model.memName[slot - 1]).trimmed());
-    return replaced.join(QStringLiteral(", "));
-}
-
-bool CQuenbarDoc::ConfirmSend() const
-{
-    QStringList sent;
-    for (int slot = 1; slot <= kMemorySlots; ++slot)
-        if (document_.Used(slot)) sent << QString::number(slot);
-    if (sent.isEmpty()) {
-        QMessageBox::information(window_, QString::fromLatin1(kApplicationName),
-                                 QStringLiteral("The document holds no memory in use: nothing was sent to the unit."));
-        return false;
-    }
-    const QString replaced = UnitMemoriesReplaced();
-    const QString question =
-        QStringLiteral("Store the document's memories %1 into the unit?\n").arg(sent.join(QStringLiteral(", "))) +
-        (replaced.isEmpty() ? QStringLiteral("No memory in use on the unit is replaced.")
-                            : QStringLiteral("They replace the unit's memories %1.").arg(replaced));
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationName), question,
-                    QMessageBox::Yes | QMessageBox::No, window_);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
-}
-
 void CQuenbarDoc::OnSendToUnit()
 {
-    if (!ConfirmSend()) return;
-    const MemoryFileImage& bytes = document_.Bytes();
-    StoreMemoriesFrom(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
-                      window_);
+    const MemoryFileImage& image = document_.Bytes();
+    const QByteArray bytes(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
+    if (ConfirmStoringMemories(window_, bytes, QStringLiteral("document"))) StoreMemoriesFrom(bytes, window_);
 }
 
 void CQuenbarDoc::OnReadFromUnit()

@@ -68,8 +68,6 @@ signals:
 
 private:
     QString DisplayName() const;  // the file's name, or "Untitled"
-    QString UnitMemoriesReplaced() const;
-    bool ConfirmSend() const;
     // The warning that the opened file holds values beyond their ranges.
     void WarnOfOutOfRangeValues() const;
 

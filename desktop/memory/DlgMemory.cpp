@@ -205,6 +205,21 @@ int CDlgMemory::SelectedSlotOrAsk()
     return row + 1;
 }
 
+// "2 (Show A)"
+QString CDlgMemory::NamedSlot(int slot) const
+{
+    return QStringLiteral("%1 (%2)").arg(slot).arg(TrimmedRight(place_.Name(slot)));
+}
+
+// Anything but Yes (the default is No) declines: a stray Enter changes nothing.
+bool CDlgMemory::Confirmed(const QString& question)
+{
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(memory_text::kOverwriteCaption), question,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void CDlgMemory::ShowFailure(const char* text)
 {
     QMessageBox::critical(this, QString::fromLatin1(memory_text::kFailureCaption), QString::fromLatin1(text));
@@ -227,9 +242,8 @@ void CDlgMemory::OnStore()
     }
     // Trailing blanks and the name of a blank entry are settled by the store itself.
     const QString name = storeDialog.Name();
-    if (place_.Used(slot) && QMessageBox::question(this, QString::fromLatin1(memory_text::kOverwriteCaption),
-                                                   QString::fromLatin1(memory_text::kOverwriteQuestion),
-                                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    if (place_.Used(slot) && !Confirmed(QString::fromLatin1(memory_text::kOverwriteQuestion) + QLatin1Char('\n') +
+                                        QStringLiteral("Memory %1 will be replaced.").arg(NamedSlot(slot)))) {
         return;
     }
     place_.Store(this, slot, name, [this](MemoryOutcome outcome) {
@@ -245,6 +259,10 @@ void CDlgMemory::OnStore()
 
 void CDlgMemory::OnRecall()
 {
+    if (!Confirmed(QStringLiteral("Recall memory %1?\nThe current setting will be replaced.")
+                       .arg(NamedSlot(model.curMemory)))) {
+        return;
+    }
     place_.Recall(this, model.curMemory, [this](MemoryOutcome outcome) {
         if (outcome == MemoryOutcome::Cancelled) {
             return;
@@ -264,6 +282,9 @@ void CDlgMemory::OnDelete()
         return;
     }
     model.curMemory = slot;
+    if (!Confirmed(QStringLiteral("Delete memory %1?\nIts setting will be lost.").arg(NamedSlot(slot)))) {
+        return;
+    }
     place_.Delete(this, slot, [this](MemoryOutcome outcome) {
         if (outcome == MemoryOutcome::Failed) {
             ShowFailure(memory_text::kEraseFailed);

@@ -35,6 +35,8 @@ private:
     void ShowSelectProgram();
     // The selected slot, or 0 once the person was asked to select one.
     int SelectedSlotOrAsk();
+    QString NamedSlot(int slot) const;
+    bool Confirmed(const QString& question);
     void ShowFailure(const char* text);
     void FollowUnitBusy(bool busy);
 

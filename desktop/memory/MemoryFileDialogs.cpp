@@ -8,7 +8,10 @@
 #include <memory>
 
 #include "WholeFile.h"
+#include "app/Identity.h"
+#include "app/UnitLink.h"
 #include "app/UnitTasks.h"
+#include "memfile/MemoryDocument.h"
 #include "memfile/MemoryFile.h"
 #include "memory/MemoryTexts.h"
 
@@ -150,7 +153,39 @@ void LoadMemoryFileFrom(const QString& path, QWidget* owner, const std::function
         if (finished) finished(LoadFileResult::FormatError);
         return;
     }
+    if (!ConfirmStoringMemories(owner, bytes, QStringLiteral("file"))) {
+        if (finished) finished(LoadFileResult::Cancelled);
+        return;
+    }
     StoreMemoriesFrom(bytes, owner, afterStores, finished);
+}
+
+bool ConfirmStoringMemories(QWidget* owner, const QByteArray& bytes, const QString& source)
+{
+    MemoryDocument memories;
+    memories.Open(AsBytes(bytes));
+    QStringList stored, replaced;
+    for (int slot = 1; slot <= kMemorySlots; ++slot) {
+        if (!memories.Used(slot)) continue;
+        stored << QString::number(slot);
+        if (model.memUsed[slot - 1])
+            replaced << QStringLiteral("%1 (%2)").arg(slot).arg(QString::fromLatin1(model.memName[slot - 1]).trimmed());
+    }
+    if (stored.isEmpty()) {
+        QMessageBox::information(
+            owner, QString::fromLatin1(kApplicationName),
+            QStringLiteral("The %1 holds no memory in use: nothing was sent to the unit.").arg(source));
+        return false;
+    }
+    const QString question =
+        QStringLiteral("Store the %1's memories %2 into the unit?\n").arg(source, stored.join(QStringLiteral(", "))) +
+        (replaced.isEmpty()
+             ? QStringLiteral("No memory in use on the unit is replaced.")
+             : QStringLiteral("They replace the unit's memories %1.").arg(replaced.join(QStringLiteral(", "))));
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationName), question,
+                    QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void ShowFormatError(QWidget* owner, const QString& path, const QByteArray& bytes)

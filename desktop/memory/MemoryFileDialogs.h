@@ -34,6 +34,12 @@ void SaveMemoryFile(QWidget* owner);
 // file ("500 of 704 bytes", "no header").
 void ShowFormatError(QWidget* owner, const QString& path, const QByteArray& bytes);
 
+// Asks (No by default) before the used memories of a memory file are stored
+// into the unit, naming the unit's used memories they replace; `source`
+// names where they come from ("file", "document"). Bytes that hold no
+// memory in use are said to send nothing, and false is returned.
+bool ConfirmStoringMemories(QWidget* owner, const QByteArray& bytes, const QString& source);
+
 // Asks for an existing file and loads it. afterStores runs once the stores
 // are over, before the outcome is shown, so the list behind the box is
 // already up to date.

@@ -171,6 +171,7 @@ private slots:
             store.SetName(QStringLiteral("Bass"));
             store.accept();
         };
+        answerer.boxAnswer = QMessageBox::Yes;  // the delete and the recall ask first
         InMemoryDialog(frame, [](CDlgMemory& dialog) {
             Press(dialog, "rename", 0);
             Press(dialog, "delete", 3);
@@ -182,7 +183,10 @@ private slots:
         });
         QVERIFY(ModelImage() == DistinctImage(1));
         QCOMPARE(answerer.storeDialogs, 2);
-        QVERIFY(answerer.Seen().empty());
+        QCOMPARE(answerer.BoxTexts().size(), 2);
+        QVERIFY(answerer.BoxTexts().front().startsWith(QStringLiteral("Delete memory 4 (")));
+        QCOMPARE(answerer.BoxTexts().back(),
+                 QStringLiteral("Recall memory 1 (Bass)?\nThe current setting will be replaced."));
 
         frame.Command(kIdFileSave)->trigger();
         QByteArray expected = SourceFile();

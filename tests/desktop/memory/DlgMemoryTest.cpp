@@ -10,9 +10,9 @@
 #include "memory/DlgMemory.h"
 #include "memory/DlgStore.h"
 #include "model/MemoryImage.h"
+#include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 #include "tests/desktop/app/UnitOnLine.h"
-#include "tests/desktop/UnitWork.h"
 
 namespace {
 
@@ -152,7 +152,7 @@ void DlgMemoryTest::storeIntoAnEmptySlotAsksNothingAndIntoAUsedSlotAsksToOverwri
     Button(dialog, "store")->click();
     WaitForUnit();
     QCOMPARE(offered, QStringLiteral("Old"));
-    QCOMPARE(answerer.BoxTexts(), QStringList{"Do you want to overwrite?"});
+    QCOMPARE(answerer.BoxTexts(), QStringList{"Do you want to overwrite?\nMemory 3 (Old) will be replaced."});
     QCOMPARE(answerer.Seen().front().caption, QStringLiteral("Warning"));
     QCOMPARE(answerer.Seen().front().icon, QMessageBox::Question);
     QCOMPARE(line_->Unit().Memory(3).name, Padded("Old"));
@@ -220,20 +220,27 @@ void DlgMemoryTest::recallOfSlot3SendsItsRecallReplacesBothChannelsAndCloses()
     QCOMPARE(model.gain[0], 101);
     line_->Unit().ClearReceived();
 
+    // Recall asks first, naming the memory; No (the default) sends nothing.
     ModalAnswerer answerer;
     CDlgMemory dialog;
     dialog.show();
     List(dialog)->selectRow(2);
     Button(dialog, "recall")->click();
     WaitForUnit();
+    QCOMPARE(answerer.BoxTexts(), QStringList{"Recall memory 3 (Live)?\nThe current setting will be replaced."});
+    QVERIFY(line_->Unit().ReceivedPayloads().empty());
+    QVERIFY(dialog.isVisible());
 
+    answerer.boxAnswer = QMessageBox::Yes;
+    Button(dialog, "recall")->click();
+    WaitForUnit();
     const std::vector<std::vector<std::uint8_t>> recall{{0xCC, 3}};
     QVERIFY(line_->Unit().ReceivedPayloads() == recall);
     QCOMPARE(model.gain[0], 112);
     QCOMPARE(model.delay[0], 12);
     QCOMPARE(model.gain[2], 108);
     QVERIFY(CurrentModelImage() == DistinctImage(12));
-    QVERIFY(answerer.Seen().empty());
+    QCOMPARE(answerer.Seen().size(), std::size_t{2});
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
@@ -250,16 +257,18 @@ void DlgMemoryTest::recallAndStoreWhileDisconnectedFailAtOnceWithTheirBoxes()
 
     Button(dialog, "recall")->click();
     WaitForUnit();
-    QCOMPARE(answerer.BoxTexts(), QStringList{"Fail to read from MCU !"});
-    QCOMPARE(answerer.Seen().front().caption, QStringLiteral("MQX-71"));
-    QCOMPARE(answerer.Seen().front().icon, QMessageBox::Critical);
+    QCOMPARE(answerer.BoxTexts().back(), QStringLiteral("Fail to read from MCU !"));
+    QCOMPARE(answerer.Seen().back().caption, QStringLiteral("MQX-71"));
+    QCOMPARE(answerer.Seen().back().icon, QMessageBox::Critical);
     QVERIFY(dialog.isVisible());
     QVERIFY(CurrentModelImage() == before);
 
     Button(dialog, "store")->click();
     WaitForUnit();
-    QCOMPARE(answerer.BoxTexts(),
-             (QStringList{"Fail to read from MCU !", "Do you want to overwrite?", "Fail to store to memory !"}));
+    QCOMPARE(
+        answerer.BoxTexts(),
+        (QStringList{"Recall memory 3 (Preset 3)?\nThe current setting will be replaced.", "Fail to read from MCU !",
+                     "Do you want to overwrite?\nMemory 3 (Preset 3) will be replaced.", "Fail to store to memory !"}));
     QCOMPARE(answerer.Seen().back().caption, QStringLiteral("MQX-71"));
     QCOMPARE(QString::fromLatin1(model.memName[2]), QStringLiteral("Preset 3  "));
     QVERIFY(!dialog.isVisible());
@@ -296,7 +305,8 @@ void DlgMemoryTest::recallAndStoreEndAtCancelAndTheDialogStartsNothingMeanwhile(
         QVERIFY(Button(dialog, "exit")->isEnabled());
     }
     // Neither reports a failure the user asked for, nor changes what the program holds.
-    QCOMPARE(answerer.BoxTexts(), QStringList{"Do you want to overwrite?"});
+    QCOMPARE(answerer.BoxTexts(), (QStringList{"Recall memory 3 (Live)?\nThe current setting will be replaced.",
+                                               "Do you want to overwrite?\nMemory 3 (Live) will be replaced."}));
     QVERIFY(CurrentModelImage() == before);
     QCOMPARE(QString::fromLatin1(model.memName[2]), QStringLiteral("Live"));
 }

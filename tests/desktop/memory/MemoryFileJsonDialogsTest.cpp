@@ -11,8 +11,8 @@
 #include "memfile/MemoryFile.h"
 #include "memory/MemoryFileJsonDialogs.h"
 #include "model/MemoryImage.h"
-#include "tests/desktop/app/DesktopTest.h"
 #include "tests/desktop/FileBytes.h"
+#include "tests/desktop/app/DesktopTest.h"
 
 namespace {
 
