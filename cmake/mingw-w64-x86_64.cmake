@@ -19,3 +19,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# Unoptimised, the remote's template-heavy unity batches hold more sections
+# than a plain COFF object allows ("file too big"): big objects lift that.
+set(CMAKE_CXX_FLAGS_INIT "-Wa,-mbig-obj")
