@@ -5,162 +5,16 @@
 // build directory.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
-#include <boost/asio/ip/tcp.hpp>
-
+#include "tests/cli/serve/Browser.h"
 #include "tests/cli/serve/RemoteRig.h"
-
-extern char** environ;
 
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr const char* kChromium = "/usr/bin/chromium";
-constexpr const char* kChromeDriver = "/usr/bin/chromedriver";
-constexpr const char* kElementKey = "element-6066-11e4-a52e-4f735466cecf";
-constexpr const char* kArrowRight = "\xEE\x80\x94";  // U+E014
-constexpr const char* kEnter = "\xEE\x80\x87";       // U+E007
-constexpr const char* kSelectAll =
-    "\xEE\x80\x89"
-    "a"
-    "\xEE\x80\x80";  // Control down, a, keys up
-
-std::uint16_t FreePort()
-{
-    boost::asio::io_context io;
-    boost::asio::ip::tcp::acceptor probe(io, {boost::asio::ip::make_address("127.0.0.1"), 0});
-    return probe.local_endpoint().port();
-}
-
-std::string Base64Decode(const std::string& text)
-{
-    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string bytes;
-    unsigned bits = 0;
-    int count = 0;
-    for (const char c : text) {
-        const std::size_t value = kAlphabet.find(c);
-        if (value == std::string::npos) continue;  // '=' and line breaks
-        bits = (bits << 6) | static_cast<unsigned>(value);
-        if ((count += 6) >= 8) bytes += static_cast<char>((bits >> (count -= 8)) & 0xFF);
-    }
-    return bytes;
-}
-
-// A headless Chromium with a phone's screen, through chromedriver.
-class Browser {
-public:
-    Browser() : port_(FreePort()), driver_("127.0.0.1", port_)
-    {
-        const std::string portArgument = "--port=" + std::to_string(port_);
-        char* argv[] = {const_cast<char*>(kChromeDriver), const_cast<char*>(portArgument.c_str()), nullptr};
-        if (posix_spawn(&pid_, kChromeDriver, nullptr, nullptr, argv, environ) != 0)
-            throw std::runtime_error("cannot start chromedriver");
-        for (int wait = 0; wait < 100 && !Ready(); ++wait) std::this_thread::sleep_for(50ms);
-        const json options = {
-            {"binary", kChromium},
-            {"args", {"--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=390,844"}},
-            {"mobileEmulation", {{"deviceMetrics", {{"width", 390}, {"height", 844}, {"pixelRatio", 2}}}}}};
-        const json session =
-            Command("POST", "/session", {{"capabilities", {{"alwaysMatch", {{"goog:chromeOptions", options}}}}}});
-        session_ = "/session/" + session["sessionId"].get<std::string>();
-    }
-    ~Browser()
-    {
-        if (!session_.empty()) driver_.Request("DELETE", session_);
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-
-    void Open(const std::string& url) { Command("POST", session_ + "/url", {{"url", url}}); }
-    json Run(const std::string& script)
-    {
-        return Command("POST", session_ + "/execute/sync", {{"script", script}, {"args", json::array()}});
-    }
-    // Waits until the script returns true.
-    bool WaitUntil(const std::string& script, std::chrono::milliseconds timeout = 10s)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (Run("return " + script + ";") == true) return true;
-            std::this_thread::sleep_for(50ms);
-        }
-        return false;
-    }
-    std::string Element(const std::string& css)
-    {
-        return Command("POST", session_ + "/element", {{"using", "css selector"}, {"value", css}})[kElementKey];
-    }
-    void Type(const std::string& element, const std::string& keys)
-    {
-        Command("POST", session_ + "/element/" + element + "/value", {{"text", keys}});
-    }
-    void Click(const std::string& element)
-    {
-        Command("POST", session_ + "/element/" + element + "/click", json::object());
-    }
-    // Presses at (x, y) from the centre of the element that `css` selects,
-    // moves by (dx, dy) in ten steps, releases. The path is fixed on the
-    // screen, whatever the gesture scrolls.
-    void Gesture(const std::string& css, int x, int y, int dx, int dy, const std::string& pointer = "touch")
-    {
-        const json centre = Run("const box = document.querySelector('" + css +
-                                "').getBoundingClientRect();"
-                                "return [Math.round(box.left + box.width / 2), Math.round(box.top + box.height / 2)];");
-        const auto at = [&](int i) {
-            return json{{"type", "pointerMove"},
-                        {"origin", "viewport"},
-                        {"x", centre[0].get<int>() + x + dx * i / 10},
-                        {"y", centre[1].get<int>() + y + dy * i / 10},
-                        {"duration", i == 0 ? 0 : 20}};
-        };
-        json steps = json::array({at(0), {{"type", "pointerDown"}, {"button", 0}}});
-        for (int i = 1; i <= 10 && (dx != 0 || dy != 0); ++i) steps.push_back(at(i));
-        steps.push_back({{"type", "pointerUp"}, {"button", 0}});
-        Command("POST", session_ + "/actions",
-                {{"actions",
-                  {{{"type", "pointer"},
-                    {"id", pointer},
-                    {"parameters", {{"pointerType", pointer}}},
-                    {"actions", steps}}}}});
-        Command("DELETE", session_ + "/actions");
-    }
-    void Screenshot(const std::string& path)
-    {
-        std::ofstream(path, std::ios::binary) << Base64Decode(Command("GET", session_ + "/screenshot"));
-    }
-
-private:
-    bool Ready()
-    {
-        try {
-            return driver_.Get("/status").Json()["value"]["ready"] == true;
-        } catch (const std::exception&) {
-            return false;
-        }
-    }
-    json Command(const std::string& method, const std::string& path, const json& body = nullptr)
-    {
-        const HttpReply reply =
-            driver_.Request(method, path, body.is_null() ? "" : body.dump(), body.is_null() ? "" : "application/json");
-        if (reply.status != 200) throw std::runtime_error(method + " " + path + ": " + reply.body);
-        return reply.Json()["value"];
-    }
-
-    std::uint16_t port_;
-    RemoteClient driver_;
-    pid_t pid_ = -1;
-    std::string session_;
-};
 
 std::vector<Payload> WithCode(const std::vector<Payload>& payloads, std::uint8_t code)
 {
@@ -169,8 +23,6 @@ std::vector<Payload> WithCode(const std::vector<Payload>& payloads, std::uint8_t
         if (payload.front() == code) kept.push_back(payload);
     return kept;
 }
-
-bool BrowserInstalled() { return std::filesystem::exists(kChromium) && std::filesystem::exists(kChromeDriver); }
 
 std::string PageAddress(const ServerRig& rig, const std::string& token)
 {
@@ -216,7 +68,7 @@ int SliderWidth(Browser& browser, const std::string& id)
 
 TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
 {
-    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
     const RigOptions options = PageRigOptions();
     ServerRig rig(options);
     Browser browser;
@@ -275,7 +127,7 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
 // a typed value do.
 TEST(RemotePage, OnlyTheThumbTheButtonsAndATypedValueMoveASlider)
 {
-    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
     const RigOptions options = PageRigOptions();
     ServerRig rig(options);
     Browser browser;
@@ -341,7 +193,7 @@ bool Answer(Browser& browser, bool yes)
 // goes; a cancelled question sends the unit nothing.
 TEST(RemotePage, MemoryActionsAskFirstAndACancelSendsNothing)
 {
-    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
     RigOptions options = PageRigOptions();
     options.prepare = [](Rx74Emulator& unit) {
         for (int slot = 3; slot <= Rx74Emulator::kMemorySlots; ++slot) unit.SetMemory(slot, {});
@@ -413,7 +265,7 @@ TEST(RemotePage, MemoryActionsAskFirstAndACancelSendsNothing)
 // refused and how to get the new one, and takes it from the address.
 TEST(RemotePage, ARefusedTokenIsSaidAndANewOneIsTaken)
 {
-    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
     Browser browser;  // first: the browser inherits no socket of the server, which must free its port
     RigOptions options = PageRigOptions("first-token-0123456789");
     options.port = FreePort();
