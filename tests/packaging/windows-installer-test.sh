@@ -30,6 +30,9 @@ case "$command" in
     echo "$(basename "$installer"): $(stat -c %s "$installer") bytes"
     "$session" "$prefix" run "$installer" /S
     for path in "${installed[@]}"; do [ -e "$path" ] || fail "not installed: $path"; done
+    # The shortcut's command line is kept in UTF-16 in the .lnk file.
+    strings -e l "$menu/Quenbar Remote.lnk" | grep -qF '/k ""C:\Program Files\Quenbar\quenbar-cli.exe" serve --open"' ||
+      fail "Quenbar Remote does not start the installed quenbar-cli.exe serve --open"
     "$session" "$prefix" run "$folder/quenbar-cli.exe" --version | grep -q "^quenbar-cli " ||
       fail "the installed quenbar-cli.exe does not answer --version"
     echo "installed: ${installed[*]}"
