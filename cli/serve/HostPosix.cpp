@@ -49,6 +49,9 @@ bool OpenInBrowser(const std::string& url)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     for (const int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    // The browser may outlive the server: holding the listening socket, it
+    // would keep the port taken and leave the next server's page hanging.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     std::string program = "xdg-open", argument = url;
     char* argv[] = {program.data(), argument.data(), nullptr};
     pid_t pid = 0;

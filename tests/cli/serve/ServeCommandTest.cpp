@@ -104,7 +104,11 @@ TEST(ServeCommand, WithoutAPortServesTheOneUnitThatAnswersRemembersItAndOpensThe
     const std::string dir = scratch.Path().string();
     ::setenv("XDG_STATE_HOME", dir.c_str(), 1);
     const std::string opened = dir + "/opened";
-    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\necho \"$1\" > " << opened << "\n";
+    // The browser it starts outlives the server: it must hold none of its sockets,
+    // or the port stays taken and the next serve's page hangs.
+    const std::string sockets = dir + "/sockets";
+    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nls -l /proc/$$/fd | grep -c socket: > " << sockets << "\necho \"$1\" > "
+                                     << opened << "\n";
     ::chmod((dir + "/xdg-open").c_str(), 0755);
     ::setenv("PATH", (dir + ":" + std::getenv("PATH")).c_str(), 1);
     ::setenv("QUENBAR_COM7", unit.DevicePath().c_str(), 1);
@@ -118,6 +122,7 @@ TEST(ServeCommand, WithoutAPortServesTheOneUnitThatAnswersRemembersItAndOpensThe
         ASSERT_TRUE(std::regex_search(printed, page, std::regex(R"(Remote page: (http://127\.0\.0\.1:\d+/)\n)")));
         for (int wait = 0; wait < 200 && FileText(opened).empty(); ++wait) std::this_thread::sleep_for(25ms);
         EXPECT_EQ(FileText(opened), page[1].str() + "\n");
+        EXPECT_EQ(FileText(sockets), "0\n");
         ::kill(serve.pid, SIGTERM);
         EXPECT_EQ(FinishCli(serve).exitCode, 0);
         ::unlink(opened.c_str());
