@@ -1,5 +1,6 @@
 #include "MemoryFileAccess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,11 +30,24 @@ std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path)
     return bytes;
 }
 
+std::string LoadedMemoryFileProblem(std::span<const std::uint8_t> bytes)
+{
+    if (CheckMemoryFileFormat(MemoryFileFromBytes(bytes))) return {};
+    // Bytes after the file's size are ignored: the reason lies within it.
+    return MemoryFileFormatProblem(bytes.first(std::min(bytes.size(), kMemoryFileSize)));
+}
+
+void CheckMemoryFileBytes(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    const std::string problem = LoadedMemoryFileProblem(bytes);
+    if (!problem.empty()) throw CliError(kExitBadInput, "File format error!\n" + path + ": " + problem + ".");
+}
+
 MemoryFileImage ReadCheckedMemoryFile(const std::string& path)
 {
-    const MemoryFileImage file = MemoryFileFromBytes(ReadMemoryFileBytes(path));
-    if (!CheckMemoryFileFormat(file)) throw CliError(kExitBadInput, "File format error!");
-    return file;
+    const std::vector<std::uint8_t> bytes = ReadMemoryFileBytes(path);
+    CheckMemoryFileBytes(path, bytes);
+    return MemoryFileFromBytes(bytes);
 }
 
 ParameterModel RecordSetting(const SlotRecord& record)

@@ -13,7 +13,15 @@
 // Up to a memory file's size of bytes from the file, as the loader reads it.
 std::vector<std::uint8_t> ReadMemoryFileBytes(const std::string& path);
 
-// The file laid out in memory after the format check ("File format error!").
+// Why the loader refuses the bytes as a memory file (what lies beyond a
+// memory file's size is ignored); empty when it takes them.
+std::string LoadedMemoryFileProblem(std::span<const std::uint8_t> bytes);
+
+// "File format error!", the file and why its bytes are no memory file, as a
+// CliError, unless they are one.
+void CheckMemoryFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// The file laid out in memory after the format check.
 MemoryFileImage ReadCheckedMemoryFile(const std::string& path);
 
 // The record's setting, with the clamps of a read from the unit.

@@ -17,7 +17,7 @@ using json = nlohmann::ordered_json;
 void Export(const std::string& path, const std::string& out)
 {
     const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
-    if (!CheckMemoryFileFormat(MemoryFileFromBytes(bytes))) throw CliError(kExitBadInput, "File format error!");
+    CheckMemoryFileBytes(path, bytes);
     const std::string text = MemoryFileJsonText(bytes);
     if (out.empty())
         std::cout << text;

@@ -6,6 +6,7 @@
 #include "ApiFields.h"
 #include "ChannelJson.h"
 #include "CliError.h"
+#include "MemoryFileAccess.h"
 #include "MemoryName.h"
 #include "PushChannel.h"
 #include "RemoteUnit.h"
@@ -227,7 +228,8 @@ void RemoteApi::UploadMemoryFile(const ApiRequest& request, FileForm form, const
         RequireContentType(request, kFileType);
         bytes.assign(request.body.begin(), request.body.end());
     }
-    if (!CheckMemoryFileFormat(MemoryFileFromBytes(bytes))) throw RequestError(400, "File format error!");
+    if (const std::string problem = LoadedMemoryFileProblem(bytes); !problem.empty())
+        throw RequestError(400, "File format error! The upload has " + problem + ".");
     if (Unavailable(respond)) return;
     unit_.LoadMemoryFile(std::move(bytes), [this, respond](const LoadFileReport& report) {
         json answer = MemoriesBody();

@@ -271,7 +271,7 @@ TEST(CliOfflineErrors, RejectsMalformedFilesAndBadArgumentsWithExitCode2)
         EXPECT_EQ(run.exitCode, 2) << run.out;
         EXPECT_EQ(run.out, "");
         if (args.size() > 1 && args[1] == shortFile)
-            EXPECT_EQ(run.err, "File format error!\n");
+            EXPECT_EQ(run.err, "File format error!\n" + shortFile + ": 695 of 704 bytes.\n");
         else
             EXPECT_FALSE(run.err.empty());
     }

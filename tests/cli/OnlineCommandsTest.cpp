@@ -287,7 +287,7 @@ TEST_F(CliOnline, SaveWritesEveryMemoryAndLoadStoresTheUsedOnesBack)
     unit_.ClearReceived();
     const CliRun rejected = Cli({"load", path});
     EXPECT_EQ(rejected.exitCode, 2);
-    EXPECT_EQ(rejected.err, "File format error!\n");
+    EXPECT_EQ(rejected.err, "File format error!\n" + path + ": no trailer.\n");
     EXPECT_TRUE(unit_.ReceivedBytes().empty());
 }
 

@@ -43,7 +43,7 @@ TEST(CliReport, RefusesBadArgumentsAndUnwritableFilesWithExitCode2)
 
     const CliRun badFile = RunCli({"report", shortFile, "1", TempPath("a.pdf")});
     EXPECT_EQ(badFile.exitCode, 2);
-    EXPECT_EQ(badFile.err, "File format error!\n");
+    EXPECT_EQ(badFile.err, "File format error!\n" + shortFile + ": 600 of 704 bytes.\n");
     const CliRun unwritable = RunCli({"report", file, "1", "/nonexistent-folder/a.pdf"});
     EXPECT_EQ(unwritable.exitCode, 2);
     EXPECT_NE(unwritable.err.find("Cannot write file /nonexistent-folder/a.pdf"), std::string::npos);

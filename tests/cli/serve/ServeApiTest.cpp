@@ -207,7 +207,7 @@ TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
         {"PUT", "/api/memories/2", R"({"name":"caf\u00e9"})", kJson, 400,
          "A memory name takes printable ASCII characters only."},
         {"PUT", "/api/memories/2", R"({"name":7})", kJson, 400, R"(The body must be {"name")"},
-        {"PUT", "/api/memory-file", "not a memory file", kFile, 400, "File format error!"},
+        {"PUT", "/api/memory-file", "not a memory file", kFile, 400, "File format error! The upload has 17 of 704 bytes."},
         {"PUT", "/api/memory-file", "{}", kJson, 415, "Send the body as application/octet-stream."},
         {"PUT", "/api/memory-file.json", R"({"format":"quenbar-memory-file"})", kJson, 400, "$.version: missing"},
         {"GET", "/api/nothing", "", "", 404, "Nothing here: /api/nothing"},
@@ -228,7 +228,7 @@ TEST(RemoteApi, RequestBodiesOver64KiBAreRefused)
     ServerRig rig;
     const RemoteClient client = rig.Client();
     EXPECT_EQ(client.Request("PUT", "/api/memory-file", std::string(64 * 1024, 'x'), kFile).Error(),
-              "File format error!");  // at the limit: read and judged
+              "File format error! The upload has no header.");  // at the limit: read and judged
     for (const std::size_t size : {64 * 1024 + 1, 8 * 1024 * 1024}) {
         const HttpReply refused = client.Request("PUT", "/api/memory-file", std::string(size, 'x'), kFile);
         EXPECT_EQ(refused.status, 413) << size;
