@@ -43,7 +43,7 @@ int WaitWritable(SOCKET socket, Clock::time_point deadline)
     FD_ZERO(&failed);
     FD_SET(socket, &writable);
     FD_SET(socket, &failed);
-    const timeval wait = TimeValue(MillisecondsLeft(deadline));
+    timeval wait = TimeValue(MillisecondsLeft(deadline));
     const int ready = ::select(0, nullptr, &writable, &failed, &wait);
     if (ready <= 0) return ready;
     return FD_ISSET(socket, &failed) ? -1 : 1;
