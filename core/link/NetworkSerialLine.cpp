@@ -97,7 +97,7 @@ public:
 
     int ReadQueued(std::uint8_t* destination, int maxBytes) override
     {
-        if (!socket_.IsOpen() || maxBytes <= 0) return 0;
+        if (!socket_.IsOpen()) return 0;
         std::lock_guard lock(receiveMutex_);
         if (received_.empty() && !gone_) TakeFromSocket();
         const int count = std::min(maxBytes, static_cast<int>(received_.size()));

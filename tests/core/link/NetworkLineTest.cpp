@@ -196,8 +196,11 @@ TEST(NetworkLine, UnreachableServersFailWithTheReasonTheHostAndThePort)
     EXPECT_EQ(line->LastError().failure, LineFailure::NameNotResolved);
     EXPECT_EQ(DescribeLineFailure(line->LastError()).rfind("the host name could not be resolved (", 0), 0u);
 
-    EXPECT_FALSE(line->Open("tcp://10.0.0.5"));
-    EXPECT_EQ(line->LastError().failure, LineFailure::NoSuchDevice);
+    for (const char* incomplete : {"tcp://10.0.0.5", "tcp://"}) {
+        EXPECT_FALSE(line->Open(incomplete));
+        EXPECT_EQ(line->LastError().failure, LineFailure::NoSuchDevice);
+        EXPECT_EQ(line->LastError().hint, "Name a network line tcp://HOST:PORT or rfc2217://HOST:PORT.");
+    }
 
     // A listener whose queue is full drops the connection request: no answer.
     const int full = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
