@@ -1,7 +1,8 @@
 // The serial link against the emulated unit: one parameter message round
 // trip and the whole connect sequence, with the emulator answering at once
-// and pacing its line at 57600 baud; and what the link costs in CPU while
-// it waits on a silent unit.
+// and pacing its line at 57600 baud, the round trip through ser2net beside
+// the direct device; and what the link costs in CPU while it waits on a
+// silent unit.
 #include <benchmark/benchmark.h>
 
 #include <poll.h>
@@ -20,6 +21,7 @@
 #include "link/ParameterMessages.h"
 #include "link/TrafficDecoder.h"
 #include "model/Model.h"
+#include "tests/support/Ser2netRig.h"
 #include "unit/UnitCommands.h"
 #include "unit/UnitOperations.h"
 #include "unit/UnitProbe.h"
@@ -105,6 +107,43 @@ void BM_ConnectSequence(benchmark::State& state)
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     ReportLineRatio(state, kConnectSequenceBytes, total / static_cast<double>(state.iterations()), paceBaud);
+}
+
+// The round trip through ser2net (on 127.0.0.1, raw or with COM-port
+// control) in front of an emulated unit, beside the round trip on another
+// unit's own device, both paced at 57600 baud and taken in turn: what the
+// network serial server and the network line add to the line.
+void BM_RoundTripThroughSer2net(benchmark::State& state)
+{
+    const bool comPortControl = state.range(0) != 0;
+    LinkSession direct({.paceBaud = kLineBaud});
+    Rx74Emulator remoteUnit({.paceBaud = kLineBaud});
+    if (!direct.Ok() || !remoteUnit.Start()) return state.SkipWithError("no emulated unit");
+    Ser2netRig ser2net(remoteUnit.DevicePath());
+    if (!ser2net.Start()) return state.SkipWithError(ser2net.Problem().c_str());
+    ParameterModel remoteModel{};
+    LoadDefaults(remoteModel);
+    remoteModel.connected = 1;
+    Link remote{remoteModel};
+    remote.SetDevice(comPortControl ? ser2net.ComPortAddress() : ser2net.RawAddress());
+    if (!remote.Open()) return state.SkipWithError("ser2net's port did not open");
+    model.connected = 1;
+    using Clock = std::chrono::steady_clock;
+    double directTotal = 0, remoteTotal = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        if (SendParameter(link, PID_LR_GAIN) != 0) return state.SkipWithError("message not acknowledged");
+        directTotal += std::chrono::duration<double>(Clock::now() - start).count();
+        start = Clock::now();
+        if (SendParameter(remote, PID_LR_GAIN) != 0) return state.SkipWithError("message not acknowledged");
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        remoteTotal += seconds;
+        state.SetIterationTime(seconds);
+    }
+    const double iterations = static_cast<double>(state.iterations());
+    ReportLineRatio(state, kParameterExchangeBytes, remoteTotal / iterations, kLineBaud);
+    state.counters["direct_ms"] = directTotal / iterations * 1e3;
+    state.counters["vs_direct"] = remoteTotal / directTotal;
 }
 
 // The floor under the round trip: the same two exchanges as a parameter
@@ -201,6 +240,14 @@ BENCHMARK(BM_ParameterRoundTrip)
     ->Arg(0)
     ->Arg(kLineBaud)
     ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RoundTripThroughSer2net)
+    ->ArgName("comPortControl")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);

@@ -72,7 +72,7 @@ CLI::App* AddOnlineCommand(CLI::App& app, OnlineContext context, const std::stri
     command->add_option("--port", context.port, kPortHelp);
     command->callback([context, prepare] {
         context.action = [&port = context.port, prepare] {
-            if (port.empty()) throw BadInput("This command needs --port DEVICE (COMn or a device path).");
+            if (port.empty()) throw BadInput("This command needs --port DEVICE (COMn, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT).");
             const SessionWork work = prepare();
             UnitSession session(port);
             work(session);

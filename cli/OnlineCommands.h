@@ -6,7 +6,8 @@
 
 #include "OfflineCommands.h"
 
-inline constexpr char kPortHelp[] = "serial port of the unit: COMn or a device path";
+inline constexpr char kPortHelp[] =
+    "serial port of the unit: COMn, a device path, or a serial server's tcp://HOST:PORT or rfc2217://HOST:PORT";
 
 // Adds dump, set, store, recall, delete, save, load, reset and logo, each
 // with its own --port option beside the program's; the one chosen on the

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "CliError.h"
+#include "UnitSession.h"
+#include "link/NetworkAddress.h"
 #include "link/PortDiscovery.h"
 #include "link/PortName.h"
 #include "unit/UnitProbe.h"
@@ -30,6 +32,7 @@ struct PortEntry {
 
 std::string Canonical(const std::string& path)
 {
+    if (NamesNetworkLine(path)) return path;  // no file behind it
     std::error_code error;
     const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
     return error ? path : canonical.string();
@@ -114,9 +117,7 @@ std::vector<std::string> ProbeCandidates(const std::vector<std::string>& named)
 {
     std::vector<std::string> devices;
     for (const std::string& name : named) {
-        const std::optional<std::string> device = ResolvePortName(name);
-        if (!device) throw CliError(kExitBadInput, "Unknown port " + name + ": name COMn or an absolute device path.");
-        devices.push_back(*device);
+        devices.push_back(PortDevice(name));
     }
     if (named.empty())
         for (const PortEntry& entry : PortEntries()) devices.push_back(entry.info.device);
@@ -175,6 +176,6 @@ void AddPortCommands(CLI::App& app, CommandAction& action)
     auto named = std::make_shared<std::vector<std::string>>();
     CLI::App* probe = app.add_subcommand(
         "probe", "Look for the unit: the handshake on each device at once (all serial devices when none are named)");
-    probe->add_option("DEVICE", *named, "COMn or a device path");
+    probe->add_option("DEVICE", *named, "COMn, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT");
     probe->callback([&action, named] { action = [named] { Probe(*named); }; });
 }

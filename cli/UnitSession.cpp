@@ -43,7 +43,7 @@ void UnitSession::Connect()
 std::string PortDevice(const std::string& portName)
 {
     const std::optional<std::string> device = ResolvePortName(portName);
-    if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn or an absolute device path.");
+    if (!device) throw CliError(kExitBadInput, "Unknown port " + portName + ": name COMn, an absolute device path, tcp://HOST:PORT or rfc2217://HOST:PORT.");
     return *device;
 }
 

@@ -28,6 +28,11 @@ ROWS = [
     ("BM_BuildFrame/192", "BuildFrame, 192-byte payload"),
     ("BM_ParameterRoundTrip/paceBaud:0", "Parameter round trip, unpaced"),
     ("BM_ParameterRoundTrip/paceBaud:57600", "Parameter round trip, paced 57600"),
+    # Through ser2net on 127.0.0.1, beside the direct device's round trip taken in turn with it.
+    ("BM_RoundTripThroughSer2net/comPortControl:0",
+     "Parameter round trip through ser2net, raw, paced 57600 ({vs_direct:.2f} x direct {direct_ms:.2f} ms)"),
+    ("BM_RoundTripThroughSer2net/comPortControl:1",
+     "Parameter round trip through ser2net, COM-port control, paced 57600 ({vs_direct:.2f} x direct {direct_ms:.2f} ms)"),
     ("BM_ConnectSequence/paceBaud:0", "Connect sequence, unpaced"),
     ("BM_ConnectSequence/paceBaud:57600", "Connect sequence, paced 57600"),
     # The desktop's exchanges off its GUI thread.
@@ -89,7 +94,7 @@ def counter_cells(run, counter):
 
 
 def line_ms_of(name, runs):
-    """The line time a link run's bytes take at 57600 baud, from its paced sibling."""
+    """The line time a link run's bytes take at 57600 baud, from its paced sibling (or itself)."""
     paced = runs.get(re.sub(r"paceBaud:\d+", "paceBaud:57600", name), {})
     return paced.get("line_ms")
 

@@ -17,6 +17,17 @@ const char* LineFailureReason(LineFailure failure)
             return "not a serial device";
         case LineFailure::SettingsRefused:
             return "the device refused the line settings (57600 baud, 8 data bits, no parity, 1 stop bit)";
+        case LineFailure::NameNotResolved:
+            return "the host name could not be resolved";
+        case LineFailure::ConnectionRefused:
+            return "the server refused the connection: nothing listens on that port";
+        case LineFailure::TimedOut:
+            return "no answer from the server in time";
+        case LineFailure::ServerRefusedSettings:
+            return "the server refused the line settings (57600 baud, 8 data bits, no parity, 1 stop bit, no flow "
+                   "control)";
+        case LineFailure::ConnectionDropped:
+            return "the server closed the connection";
         case LineFailure::Other:
             break;
     }

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "link/NetworkAddress.h"
+
 namespace {
 
 // The n of "COMn" in any case, or 0 when the text is not such a name.
@@ -54,7 +56,7 @@ std::string ResolveComDevice(int comNumber, const std::string& configuredPath)
 
 std::optional<std::string> ResolvePortName(const std::string& name)
 {
-    if (IsDevicePath(name)) return name;
+    if (IsDevicePath(name) || ParseNetworkAddress(name)) return name;
     if (const int number = ComNumber(name); number > 0) return ResolveComDevice(number);
     return std::nullopt;
 }

@@ -17,5 +17,6 @@ std::optional<std::string> DeviceFromComVariable(int comNumber);
 std::string ResolveComDevice(int comNumber, const std::string& configuredPath = {});
 
 // "COMn" (any case, n up to 256) resolves as above; an absolute device path
-// (on Windows a \\.\ name) stays as it is. Anything else gives no device.
+// (on Windows a \\.\ name) and a network line ("tcp://HOST:PORT",
+// "rfc2217://HOST:PORT") stay as they are. Anything else gives no device.
 std::optional<std::string> ResolvePortName(const std::string& name);

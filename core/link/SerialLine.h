@@ -3,8 +3,9 @@
 // until input arrives or another thread wakes it.
 //
 // The POSIX backend (SerialLinePosix.cpp) serves termios devices and
-// pseudo-terminals; MakeSerialLine gives the backend of the platform the
-// program is built for.
+// pseudo-terminals, the Windows one (SerialLineWin32.cpp) COM ports, and the
+// network one (NetworkSerialLine.cpp) serial servers on the network;
+// MakeSerialLine gives a line that takes the backend its device needs.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,12 @@ enum class LineFailure {
     Busy,              // another program holds it
     NotSerial,         // it exists but is no serial device
     SettingsRefused,   // the device refused 57600 8N1 raw
+    // A serial line behind a network serial server:
+    NameNotResolved,        // the server's host name is not known
+    ConnectionRefused,      // nothing listens on the server's port
+    TimedOut,               // the server did not answer in time
+    ServerRefusedSettings,  // the server answered the line settings with others
+    ConnectionDropped,      // the server closed the connection while it was set up
     Other,
 };
 
@@ -72,5 +79,10 @@ public:
     virtual bool Gone() const = 0;
 };
 
-// The backend of the platform the program is built for.
+// A line whose Open takes the backend its device needs: the network line
+// for "tcp://" and "rfc2217://" addresses, else the local one.
 std::unique_ptr<SerialLine> MakeSerialLine();
+// The serial devices of the platform the program is built for.
+std::unique_ptr<SerialLine> MakeLocalSerialLine();
+// A serial line behind a network serial server (NetworkAddress.h).
+std::unique_ptr<SerialLine> MakeNetworkSerialLine();

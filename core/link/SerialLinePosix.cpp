@@ -310,4 +310,4 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialLine> MakeSerialLine() { return std::make_unique<PosixSerialLine>(); }
+std::unique_ptr<SerialLine> MakeLocalSerialLine() { return std::make_unique<PosixSerialLine>(); }

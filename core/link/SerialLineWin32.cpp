@@ -295,4 +295,4 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialLine> MakeSerialLine() { return std::make_unique<Win32SerialLine>(); }
+std::unique_ptr<SerialLine> MakeLocalSerialLine() { return std::make_unique<Win32SerialLine>(); }

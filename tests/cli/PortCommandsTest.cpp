@@ -10,6 +10,8 @@
 #include "link/Link.h"
 #include "model/Model.h"
 #include "tests/cli/CliRunner.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/Ser2netRig.h"
 
 namespace {
 
@@ -68,6 +70,27 @@ TEST(CliPorts, ProbeFindsTheUnitAndReportsEveryOtherDevice)
     const CliRun none = RunCli({"probe", silent.DevicePath()});
     EXPECT_EQ(none.exitCode, 3);
     EXPECT_EQ(none.err, "No unit answered.\n");
+}
+
+TEST(CliPorts, ProbeTakesNetworkSerialServersBesideDevices)
+{
+    Rx74Emulator local, remote;
+    ASSERT_TRUE(local.Start() && remote.Start());
+    Ser2netRig ser2net(remote.DevicePath());
+    ASSERT_TRUE(ser2net.Start()) << ser2net.Problem();
+    std::string nobody;
+    {
+        LoopbackServer closed;
+        nobody = closed.Address("tcp");
+    }
+
+    const CliRun run = RunCli({"probe", local.DevicePath(), ser2net.ComPortAddress(), nobody});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(InOrder(run.out, {local.DevicePath() + ": unit answered: \"RX7.4 EMULATOR\" (",
+                                  ser2net.ComPortAddress() + ": unit answered: \"RX7.4 EMULATOR\" (",
+                                  nobody + ": not opened: the server refused the connection",
+                                  "3 devices probed in "}))
+        << run.out;
 }
 
 TEST(CliPorts, PortsShowsTheDeviceAComVariableNames)

@@ -211,6 +211,13 @@ void ServerRig::StopServer()
     runner_.join();
 }
 
+std::function<bool(const json&)> LinkIs(const std::string& state)
+{
+    return [state](const json& message) {
+        return (message["type"] == "link" || message["type"] == "state") && message["link"]["state"] == state;
+    };
+}
+
 json FoldedSettings(const std::vector<json>& messages)
 {
     json settings;

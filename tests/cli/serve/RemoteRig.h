@@ -141,6 +141,9 @@ private:
     std::thread runner_;
 };
 
+// A push message that tells the link's state is `state` ("connected", ...).
+std::function<bool(const json&)> LinkIs(const std::string& state);
+
 // The setting a push client has been told, folded from its "state" and
 // "channel" messages: {"lr": ..., "sub": ...}.
 json FoldedSettings(const std::vector<json>& messages);

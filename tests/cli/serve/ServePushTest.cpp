@@ -13,13 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::function<bool(const json&)> LinkIs(const std::string& state)
-{
-    return [state](const json& message) {
-        return (message["type"] == "link" || message["type"] == "state") && message["link"]["state"] == state;
-    };
-}
-
 TEST(RemotePush, EveryClientHearsEveryChangeWhoeverMadeIt)
 {
     ServerRig rig;

@@ -20,6 +20,7 @@
 #include "model/Scales.h"
 #include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
+#include "tests/support/Ser2netRig.h"
 
 namespace {
 
@@ -67,20 +68,28 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<Rx74Emulator> unit_;
+    std::unique_ptr<Ser2netRig> ser2net_;
     std::unique_ptr<CQuenbarApp> app_;
 
-    CMainFrame* StartProgram(EmulatorFaults faults = {})
+    bool StartUnit(EmulatorFaults faults = {})
     {
         unit_ = StartEmulatorOnCom(1, faults);
-        if (!unit_) return nullptr;
+        if (!unit_) return false;
         unit_->SetMemory(1, NamedMemory("ABCD            ", true));
         unit_->SetMemory(2, NamedMemory("ABCDEFGHIJKLMNOP", true));
         unit_->SetMemory(3, NamedMemory("                ", false));
         unit_->SetCurrentImage(UnitSettingImage());
+        return true;
+    }
+
+    CMainFrame* StartApp()
+    {
         app_ = std::make_unique<CQuenbarApp>();
         app_->InitInstance();
         return app_->MainFrame();
     }
+
+    CMainFrame* StartProgram(EmulatorFaults faults = {}) { return StartUnit(faults) ? StartApp() : nullptr; }
 
 private slots:
     void init()
@@ -92,6 +101,7 @@ private slots:
     void cleanup()
     {
         app_.reset();
+        ser2net_.reset();
         unit_.reset();
     }
 
@@ -125,6 +135,30 @@ private slots:
         QCOMPARE(model.connected, 0);
         QVERIFY(Enabled(frame, kIdConnect));
         QVERIFY(!Enabled(frame, kIdDisconnect));
+        QTRY_VERIFY(!unit_->ReceivedPayloads().empty());
+        QCOMPARE(unit_->ReceivedPayloads().back().at(0), kCodeDisconnect);
+    }
+
+    // COM1 names ser2net's COM-port control port in front of the unit.
+    void connectThroughANetworkSerialServerReadsTheUnitAsOnItsDevice()
+    {
+        QVERIFY(StartUnit());
+        ser2net_ = std::make_unique<Ser2netRig>(unit_->DevicePath());
+        QVERIFY2(ser2net_->Start(), ser2net_->Problem().c_str());
+        PointComAt(1, ser2net_->ComPortAddress());
+        ModalAnswerer boxes;
+        CMainFrame* frame = StartApp();
+        QVERIFY(frame);
+
+        frame->Command(kIdConnect)->trigger();
+        WaitForUnit();
+        QVERIFY(boxes.Seen().empty());
+        QCOMPARE(model.connected, 1);
+        QCOMPARE(model.gain[kSlotLeftRight], 100);
+        QCOMPARE(QString(model.memName[1]), QStringLiteral("ABCDEFGHIJ"));
+        frame->Command(kIdDisconnect)->trigger();
+        WaitForUnit();
+        QCOMPARE(model.connected, 0);
         QTRY_VERIFY(!unit_->ReceivedPayloads().empty());
         QCOMPARE(unit_->ReceivedPayloads().back().at(0), kCodeDisconnect);
     }
