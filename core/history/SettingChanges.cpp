@@ -49,9 +49,10 @@ struct MessageKey {
     bool operator==(const MessageKey&) const = default;
 };
 
-MessageKey KeyOf(const SettingField& field, int id)
+MessageKey KeyOf(const SettingField& field)
 {
     if (field.peq) return {PID_PEQ_FLAT, field.slot, field.band};
+    int id = field.ParameterId();
     if (id == PID_LR_MUTE) id = PID_LR_GAIN;
     if (id == PID_SUB_MUTE) id = PID_SUB_GAIN;
     return {id, field.slot, 0};
@@ -153,33 +154,34 @@ void PutAfter(ParameterModel& model, std::span<const FieldChange> changes)
     for (const FieldChange& change : changes) change.field.In(model) = change.after;
 }
 
+std::vector<FieldChange> SendingOrder(std::span<const FieldChange> changes)
+{
+    // Each change with the move of its message: a raise anywhere in a message makes it a raise.
+    std::vector<std::pair<FieldChange, LevelMove>> ordered;
+    for (const FieldChange& change : changes) ordered.emplace_back(change, MoveOf(change));
+    for (auto& [change, move] : ordered)
+        for (const auto& [other, otherMove] : ordered)
+            if (KeyOf(other.field) == KeyOf(change.field)) move = std::max(move, otherMove);
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    std::vector<FieldChange> result;
+    for (const auto& [change, move] : ordered) result.push_back(change);
+    return result;
+}
+
 std::vector<std::vector<std::uint8_t>> MessagesBetween(const ParameterModel& unit, const ParameterModel& target)
 {
-    struct Message {
-        MessageKey key;
-        std::vector<std::uint8_t> payload;
-        LevelMove move;
-    };
-    std::vector<Message> messages;
+    std::vector<std::vector<std::uint8_t>> payloads;
+    std::vector<MessageKey> sent;
     ParameterModel cursor = target;
-    for (const FieldChange& change : SettingDifferences(unit, target)) {
+    for (const FieldChange& change : SendingOrder(SettingDifferences(unit, target))) {
         const int id = change.field.ParameterId();
-        if (id == 0) continue;
-        const MessageKey key = KeyOf(change.field, id);
-        const auto same =
-            std::find_if(messages.begin(), messages.end(), [&key](const Message& m) { return m.key == key; });
-        if (same != messages.end()) {
-            same->move = std::max(same->move, MoveOf(change));  // a raise anywhere in it makes it a raise
-            continue;
-        }
+        const MessageKey key = KeyOf(change.field);
+        if (id == 0 || std::find(sent.begin(), sent.end(), key) != sent.end()) continue;
+        sent.push_back(key);
         cursor.curChannel = change.field.slot;
         cursor.curBand = change.field.band;
-        messages.push_back({key, ParameterPayload(cursor, id), MoveOf(change)});
+        payloads.push_back(ParameterPayload(cursor, id));
     }
-    std::stable_sort(messages.begin(), messages.end(),
-                     [](const Message& a, const Message& b) { return a.move < b.move; });
-    std::vector<std::vector<std::uint8_t>> payloads;
-    for (Message& message : messages) payloads.push_back(std::move(message.payload));
     return payloads;
 }
 

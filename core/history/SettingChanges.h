@@ -46,12 +46,16 @@ bool SameSetting(const ParameterModel& a, const ParameterModel& b);
 void PutBefore(ParameterModel& model, std::span<const FieldChange> changes);
 void PutAfter(ParameterModel& model, std::span<const FieldChange> changes);
 
+// The changes in the order their messages keep the sound sane: first those
+// whose message only brings a level down (a lower output level, a mute
+// switched on), then those of messages that change no level, last those of
+// messages that raise one; otherwise as given.
+std::vector<FieldChange> SendingOrder(std::span<const FieldChange> changes);
+
 // The parameter messages (payloads, unframed) that take a unit holding
 // `unit` to `target`: one for each message that carries a field in which
 // they differ, built from `target`, so every field it carries gets the
-// target's value. The order keeps the sound sane: first the messages that
-// only bring a level down (a lower output level, a mute switched on), then
-// those that change no level, last those that raise one.
+// target's value, in SendingOrder.
 std::vector<std::vector<std::uint8_t>> MessagesBetween(const ParameterModel& unit, const ParameterModel& target);
 
 // What a change did, for a menu: "Level Left & Right −3.5 dB", "PEQ 2 Gain

@@ -7,7 +7,9 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <array>
+#include <tuple>
 
+#include "app/EditHistory.h"
 #include "app/Identity.h"
 #include "app/QuenbarDoc.h"
 #include "app/QuenbarView.h"
@@ -29,6 +31,8 @@ CMainFrame::~CMainFrame() = default;
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
     setWindowIcon(ProgramIcon());
+    // A new window starts a new history, as it starts a new document.
+    TheEditHistory().Enter({HistoryEntry::NewHistory});
     document_ = new CQuenbarDoc(this);
     documentMemories_ = std::make_unique<DocumentMemories>(*document_);
     view_ = new CQuenbarView(this);
@@ -114,9 +118,31 @@ QMenu* CMainFrame::CreateFileMenu()
     return file;
 }
 
+// Undo and Redo of the setting's changes, naming the step they would take.
+void CMainFrame::CreateEditMenu()
+{
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    const auto [undo, redo] = EditHistory::AddCommandsTo(this);
+    const std::tuple<int, QAction*, const char*> commands[] = {
+        {kIdUndo, undo, "Undo the last change of the setting"},
+        {kIdRedo, redo, "Redo the change undone last"},
+    };
+    for (const auto& [id, action, prompt] : commands) {
+        action->setStatusTip(QString::fromLatin1(prompt));
+        action->setData(id);
+        commands_[id] = action;
+        edit->addAction(action);
+    }
+    connect(&TheEditHistory(), &EditHistory::unitSettingDiffered, this, [this] {
+        statusBar()->showMessage(
+            QStringLiteral("The unit holds another setting than the window showed: a new history starts from it."));
+    });
+}
+
 void CMainFrame::CreateMenus()
 {
     QMenu* file = CreateFileMenu();
+    CreateEditMenu();
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
     config->addAction(
         AddCommand(kIdConnect, QStringLiteral("&Connect"), QStringLiteral("Connect"), QStringLiteral("Connect")));

@@ -1,4 +1,4 @@
-// The main window: the File, Config, View and Help menus, the tool bar, the
+// The main window: the File, Edit, Config, View and Help menus, the tool bar, the
 // status bar (the unit's state, UnitStatePane.h; the highlighted command's
 // prompt; the CAP, NUM and SCRL indicators) and the block-diagram view in its middle. It owns the
 // response window.
@@ -35,6 +35,8 @@ inline constexpr int kIdFileSave = 57603;
 inline constexpr int kIdFileSaveAs = 57604;
 inline constexpr int kIdSendToUnit = 32781;
 inline constexpr int kIdReadFromUnit = 32782;
+inline constexpr int kIdUndo = 57643;
+inline constexpr int kIdRedo = 57644;
 
 // Which of Connect and Disconnect may run, given the connection flag.
 struct ConnectionCommandStates {
@@ -77,6 +79,7 @@ private:
     QAction* AddCommand(int id, const QString& text, const QString& prompt, const QString& tip);
     void CreateMenus();
     QMenu* CreateFileMenu();
+    void CreateEditMenu();
     void BindDocument();
     void CreateToolBar();
     void CreateStatusBar();
