@@ -183,6 +183,7 @@ void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>&
         RequireMethod(request, "POST");
         return UndoOrRedo(first == "redo", respond);
     }
+    if ((path.size() == 2 || path.size() == 3) && first == "ab") return AbRequest(request, path, respond);
     if (path.size() == 1 && first == "history") {
         RequireMethod(request, "GET");
         return respond(JsonResponse(HistoryStepsBody()));
@@ -215,17 +216,39 @@ void RemoteApi::EditField(const ApiRequest& request, const std::vector<std::stri
 }
 
 // Answers with the whole state once the unit has acknowledged every field sent.
-void RemoteApi::UndoOrRedo(bool redo, const Respond& respond)
+std::function<void(int result)> RemoteApi::StateOnceSettled(const Respond& respond)
 {
-    if (Unavailable(respond)) return;
-    const auto settled = [this, respond](int result) {
+    return [this, respond](int result) {
         if (result != 0) return respond(UnitFailure("The unit did not acknowledge the change."));
         json answer = StateBody();
         answer["history"] = HistoryBody();
         respond(JsonResponse(answer));
     };
+}
+
+void RemoteApi::UndoOrRedo(bool redo, const Respond& respond)
+{
+    if (Unavailable(respond)) return;
+    const auto settled = StateOnceSettled(respond);
     if (!(redo ? unit_.Redo(settled) : unit_.Undo(settled)))
         throw RequestError(409, redo ? "Nothing to redo." : "Nothing to undo.");
+}
+
+void RemoteApi::AbRequest(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond)
+{
+    if (path[1] != "A" && path[1] != "B") throw RequestError(404, "Nothing here: " + request.path + " (A or B)");
+    const AbSide side = path[1] == "A" ? AbSide::A : AbSide::B;
+    if (path.size() == 2) {
+        RequireMethod(request, "PUT");
+        if (Unavailable(respond)) return;
+        unit_.KeepAb(side);
+        return respond(JsonResponse(HistoryBody()));
+    }
+    if (path[2] != "apply") throw RequestError(404, "Nothing here: " + request.path);
+    RequireMethod(request, "POST");
+    if (Unavailable(respond)) return;
+    if (!unit_.SwitchAb(side, StateOnceSettled(respond)))
+        throw RequestError(409, std::string(AbSideName(side)) + " keeps no setting yet.");
 }
 
 void RemoteApi::StoreMemory(const ApiRequest& request, int slot, const Respond& respond)
@@ -335,10 +358,17 @@ json RemoteApi::MemoriesBody() const { return {{"seq", seq_}, {"memories", Memor
 json RemoteApi::HistoryBody() const
 {
     const SettingHistory& history = unit_.History();
+    const AbCompare& ab = unit_.Ab();
+    const std::optional<AbSide> active = ab.Active();
     return {{"undo", NullOr(history.ToUndo())},
             {"redo", NullOr(history.ToRedo())},
             {"undoCount", history.UndoCount()},
-            {"redoCount", history.RedoCount()}};
+            {"redoCount", history.RedoCount()},
+            {"ab",
+             {{"A", ab.Kept(AbSide::A)},
+              {"B", ab.Kept(AbSide::B)},
+              {"active", active ? json(AbSideName(*active)) : json(nullptr)},
+              {"drifted", unit_.AbDrifted()}}}};
 }
 
 json RemoteApi::HistoryStepsBody() const

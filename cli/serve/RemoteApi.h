@@ -15,6 +15,8 @@
 //   POST   /api/undo, /api/redo                the last step undone or the next redone, for
 //                                              every client; 409 when there is none
 //   GET    /api/history                        the latest steps, newest first
+//   PUT    /api/ab/A|B                         keeps the setting as A or B
+//   POST   /api/ab/A|B/apply                   switches to it (409 while it keeps nothing)
 //
 // A settings PUT may name its gesture ({"value": ..., "gesture": "drag-7"}):
 // the edits of one gesture are one step of the history.
@@ -22,7 +24,8 @@
 // Every push message is {"type", "seq", ...}: "state" (everything, also the
 // first message a client gets), "channel" (one channel's setting), "memories",
 // "link" (the link's state under "link", at every change of it), "history"
-// (what Undo and Redo would do, at every change of the history; "restarted"
+// (what Undo and Redo would do, and "ab": the sides kept, the active one and
+// whether the setting drifted from it, at every change of either; "restarted"
 // says why a new one started). seq counts the announcements; a response to a
 // change carries the seq of the announcement that reported it.
 #pragma once
@@ -57,6 +60,9 @@ private:
     void RecallMemory(int slot, const Respond& respond);
     void DeleteMemory(int slot, const Respond& respond);
     void UndoOrRedo(bool redo, const Respond& respond);
+    // What answers with the whole state once the unit has acknowledged a change.
+    std::function<void(int result)> StateOnceSettled(const Respond& respond);
+    void AbRequest(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond);
     // The file's bytes, or its JSON form (memfile/MemoryFileJson.h).
     enum class FileForm { Bytes, Json };
     void DownloadMemoryFile(FileForm form, const Respond& respond);

@@ -139,9 +139,30 @@ void RemoteUnit::Restore(const HistoryStep& step, bool forward, Done settled)
         PutAfter(target, step.changes);
     else
         PutBefore(target, step.changes);
+    HistoryChanged();
+    SendSetting(target, std::move(settled));
+}
+
+void RemoteUnit::KeepAb(AbSide side)
+{
+    ab_.Keep(side, ledger_.Expected());
+    HistoryChanged();
+}
+
+bool RemoteUnit::SwitchAb(AbSide side, Done settled)
+{
+    const std::optional<ParameterModel> target = ab_.SwitchTo(side, ledger_.Expected());
+    if (!target) return false;
+    history_.Record(ledger_.Expected(), *target, std::string("Switch to ") + AbSideName(side));
+    HistoryChanged();
+    SendSetting(*target, std::move(settled));
+    return true;
+}
+
+void RemoteUnit::SendSetting(const ParameterModel& target, Done settled)
+{
     std::vector<FieldChange> changes = SendingOrder(SettingDifferences(ledger_.Expected(), target));
     std::erase_if(changes, [](const FieldChange& change) { return change.field.ParameterId() == 0; });
-    HistoryChanged();
     if (changes.empty()) return settled(kResultDone);
     // Settles once every message has been through, with the first failure if any.
     struct Waiting {

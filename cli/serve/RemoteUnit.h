@@ -23,6 +23,7 @@
 
 #include "ServeOptions.h"
 #include "SettingLedger.h"
+#include "history/AbCompare.h"
 #include "history/SettingHistory.h"
 #include "link/Link.h"
 #include "model/Model.h"
@@ -87,6 +88,16 @@ public:
     bool Undo(Done settled);
     bool Redo(Done settled);
 
+    // A and B, one pair for every client: the setting the unit is to hold
+    // kept as either; a switch sends the fields that differ from the kept
+    // setting (levels down first), settles as Undo does and is one step of
+    // the history. False (and nothing sent) while the side keeps nothing.
+    void KeepAb(AbSide side);
+    bool SwitchAb(AbSide side, Done settled);
+    const AbCompare& Ab() const { return ab_; }
+    // Whether the setting the unit is to hold has drifted from the active side.
+    bool AbDrifted() const { return ab_.Drifted(ledger_.Expected()); }
+
     // Ends the checks and retries, sends the disconnect and closes the port;
     // `done` runs on the io thread afterwards.
     void Shutdown(std::function<void()> done);
@@ -112,6 +123,9 @@ private:
     void SetState(LinkState state, const std::string& reason);
     static void Settle(const std::vector<SettingLedger::Settled>& settled, int result);
     void Restore(const HistoryStep& step, bool forward, Done settled);
+    // Sends the fields in which `target` differs from the setting the unit
+    // is to hold; settles once the unit acknowledged them all.
+    void SendSetting(const ParameterModel& target, Done settled);
     // The unit's setting read afresh: a setting other than the one expected
     // ends the history that led to it.
     void TakeUnitSetting(const ParameterModel& unit);
@@ -131,6 +145,7 @@ private:
 
     SettingLedger ledger_;
     SettingHistory history_;
+    AbCompare ab_;
     LinkState state_ = LinkState::Reconnecting;
     std::string reason_ = "Not connected yet.";
     int operationsRunning_ = 0;

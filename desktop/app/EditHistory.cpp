@@ -78,6 +78,14 @@ void EditHistory::Enter(const HistoryEntry& entry)
     emit changed();
 }
 
+void EditHistory::Apply(const ParameterModel& target, const QString& label)
+{
+    history_.Record(taken_, target, label.toStdString());
+    taken_ = target;
+    SendSetting(target);
+    emit changed();
+}
+
 bool EditHistory::Undo()
 {
     const HistoryStep* step = history_.Undo();

@@ -43,6 +43,10 @@ public:
     // Takes the change of `model` made just now, before the windows are told of it.
     void Enter(const HistoryEntry& entry);
 
+    // `model` takes the setting of `target` at once, by a command (an A/B
+    // switch): one step named `label`, sent as SendSetting sends it.
+    void Apply(const ParameterModel& target, const QString& label);
+
     // Each does nothing (and returns false) when there is no step.
     bool Undo();
     bool Redo();

@@ -1,7 +1,7 @@
 // One history of the setting for every client of the remote: a gesture is
 // one step, undo and redo give the unit back the exact values of a step,
 // only the fields that differ are sent, a new edit drops the redo, and a
-// unit found with another setting starts a new history.
+// unit found with another setting starts a new history; A and B.
 #include <gtest/gtest.h>
 
 #include "link/ParameterMessages.h"
@@ -93,6 +93,33 @@ TEST(RemoteHistory, AUnitFoundWithAnotherSettingStartsANewHistoryAndSaysSo)
     ASSERT_TRUE(restarted);
     EXPECT_EQ((*restarted)["undoCount"], 0);
     EXPECT_EQ(Post(rig, "/api/undo").status, 409);
+}
+
+TEST(RemoteHistory, ASwitchToAOrBSendsOnlyTheDifferingFieldsLevelsDownFirstAsOneStep)
+{
+    ServerRig rig;
+    EXPECT_EQ(Post(rig, "/api/ab/A/apply").status, 409);
+    ASSERT_EQ(rig.Client().Request("PUT", "/api/ab/A").status, 200);
+    ASSERT_EQ(rig.Client().Set("lr/gain", 140).status, 200);
+    ASSERT_EQ(rig.Client().Set("sub/delay", 9).status, 200);
+    const json kept = rig.Client().Request("PUT", "/api/ab/B").Json();
+    EXPECT_EQ(kept["ab"], json::parse(R"({"A":true,"B":true,"active":"B","drifted":false})"));
+
+    rig.TakePayloads();
+    const HttpReply switched = Post(rig, "/api/ab/A/apply");
+    ASSERT_EQ(switched.status, 200);
+    EXPECT_EQ(switched.Json()["history"]["undo"], "Switch to A");
+    EXPECT_EQ(switched.Json()["history"]["ab"]["active"], "A");
+    const ParameterModel factory = Factory();
+    ParameterModel delayed = factory;
+    delayed.curChannel = kSlotSub;
+    EXPECT_EQ(rig.TakePayloads(),
+              std::vector<Payload>({ParameterPayload(factory, PID_LR_GAIN), ParameterPayload(delayed, PID_DELAY)}));
+    EXPECT_EQ(rig.unit.CurrentImage()[1], 128);
+
+    ASSERT_EQ(rig.Client().Set("sub/polarity", "on").status, 200);
+    EXPECT_EQ(rig.Client().Get("/api/history").Json()["ab"]["drifted"], true);
+    EXPECT_EQ(rig.Client().Request("POST", "/api/ab/C/apply").status, 404);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "dialogs/DlgOutput.h"
 #include "dialogs/DlgSetting.h"
 #include "model/MemoryImage.h"
+#include "model/ParameterIds.h"
 #include "tests/desktop/UnitWork.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "tests/desktop/app/UnitOnLine.h"
@@ -160,6 +161,43 @@ private slots:
         answerer.boxAnswer = QMessageBox::Discard;
         frame.Command(kIdFileNew)->trigger();
         QVERIFY(!frame.Command(kIdUndo)->isEnabled());
+    }
+
+    // A and B: a switch sends only the fields that differ and is one step;
+    // the tool bar shows the active side and a drift from it.
+    void aSwitchBetweenAAndBSendsTheDifferingFieldsAsOneStep()
+    {
+        line_->Unit().SetCurrentImage(DistinctImage(3));
+        CMainFrame frame;
+        frame.show();
+        QVERIFY(line_->Connect());
+        QVERIFY(!frame.Command(kIdSwitchA)->isEnabled());
+        frame.Command(kIdKeepA)->trigger();
+        InChannelSheet(frame, [](CDlgSetting& sheet) {
+            TypeAndEnter(sheet.page(0), "levelEdit", "-20");
+            Child<QCheckBox>(sheet.page(1), "polarity")->click();
+        });
+        QCOMPARE(frame.Command(kIdSwitchA)->text(), QStringLiteral("A*"));
+        frame.Command(kIdKeepB)->trigger();
+        QVERIFY(frame.Command(kIdSwitchB)->isChecked());
+        QCOMPARE(frame.Command(kIdSwitchB)->text(), QStringLiteral("B"));
+        const Image b = ModelImage();
+
+        UnitWorker().WaitIdle();
+        line_->Unit().ClearReceived();
+        frame.Command(kIdSwitchOver)->trigger();
+        QVERIFY(ModelImage() == DistinctImage(3));
+        QVERIFY(frame.Command(kIdSwitchA)->isChecked());
+        QCOMPARE(CommandText(frame, kIdUndo), QStringLiteral("Undo Switch to A"));
+        // The level goes up last: the polarity first.
+        const std::vector<Payload> sent = line_->Payloads();
+        QCOMPARE(sent.size(), std::size_t{2});
+        QCOMPARE(int{sent[0].at(0)}, PID_SUB_PHASE);
+        QCOMPARE(int{sent[1].at(0)}, PID_LR_GAIN);
+        QVERIFY(line_->Unit().CurrentImage() == DistinctImage(3));
+
+        frame.Command(kIdUndo)->trigger();
+        QVERIFY(ModelImage() == b);
     }
 
     void aReconnectToAUnitHoldingAnotherSettingSaysSoAndStartsANewHistory()
