@@ -412,6 +412,33 @@ function takeHistory(history) {
     button.title = label === null ? '' : `${which === 'undo' ? 'Undo' : 'Redo'} ${label}`;
   }
   if (history.restarted) toast(history.restarted);
+  renderAb(history.ab);
+}
+
+// One button switches over: to the side not active, or to the one side kept.
+function renderAb(ab) {
+  const other = ab.active === 'A' ? 'B' : 'A';
+  const target = ab[other] ? other : (ab.active && ab[ab.active] ? ab.active : null);
+  const button = $('switch-ab');
+  button.disabled = target === null;
+  button.dataset.target = target ?? '';
+  button.textContent = target ? `Switch to ${target}` : 'Switch';
+  $('ab-state').textContent = ab.active
+    ? `${ab.active} is active${ab.drifted ? ', and the setting has changed since' : ''}.` : 'Nothing kept yet.';
+}
+
+async function keepAb(side) {
+  const result = await call('PUT', `/api/ab/${side}`);
+  if (!result.ok) return toast(result.error);
+  takeHistory(result.data);
+  toast(`The setting is kept as ${side}.`);
+}
+
+async function switchAb() {
+  const result = await call('POST', `/api/ab/${$('switch-ab').dataset.target}/apply`);
+  if (!result.ok) return toast(result.error);
+  takeState(result.data);
+  takeHistory(result.data.history);
 }
 
 async function undoOrRedo(which) {
@@ -606,6 +633,8 @@ async function start() {
   });
   $('download').addEventListener('click', download);
   for (const which of ['undo', 'redo']) $(which).addEventListener('click', () => undoOrRedo(which));
+  for (const side of ['A', 'B']) $(`keep-${side}`).addEventListener('click', () => keepAb(side));
+  $('switch-ab').addEventListener('click', switchAb);
   $('upload').addEventListener('change', (event) => {
     if (event.target.files[0]) upload(event.target.files[0]);
     event.target.value = '';

@@ -440,6 +440,17 @@ TEST(RemotePage, ADragIsOneStepThatThePagesUndoTakesBack)
     EXPECT_TRUE(
         browser.WaitUntil("document.getElementById('redo').disabled && "
                           "document.getElementById('undo').title === 'Undo Level Sub \u221214.0 dB'"));
+
+    // A and B: one button switches over, and the unit gets the kept setting.
+    browser.Click(browser.Element(".tabs button[data-view='memories']"));
+    browser.Click(browser.Element("#keep-A"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('ab-state').textContent === 'A is active.'"));
+    ASSERT_EQ(rig.Client().Set("sub/gain", 120).status, 200);
+    browser.Click(browser.Element("#keep-B"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('switch-ab').textContent === 'Switch to A'"));
+    browser.Click(browser.Element("#switch-ab"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('switch-ab').textContent === 'Switch to B'"));
+    EXPECT_EQ(rig.unit.CurrentImage()[32], 100);
 }
 
 // A server started again with a new token: the page says its token was
