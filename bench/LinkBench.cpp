@@ -1,8 +1,8 @@
 // The serial link against the emulated unit: one parameter message round
-// trip and the whole connect sequence, with the emulator answering at once
-// and pacing its line at 57600 baud, the round trip through ser2net beside
-// the direct device; and what the link costs in CPU while it waits on a
-// silent unit.
+// trip, the whole connect sequence and an A/B switch of every field, with
+// the emulator answering at once and pacing its line at 57600 baud, the round
+// trip through ser2net beside the direct device; and what the link costs in
+// CPU while it waits on a silent unit.
 #include <benchmark/benchmark.h>
 
 #include <poll.h>
@@ -17,6 +17,8 @@
 #include <thread>
 
 #include "emulator/Emulator.h"
+#include "history/SettingChanges.h"
+#include "link/Frame.h"
 #include "link/Link.h"
 #include "link/ParameterMessages.h"
 #include "link/TrafficDecoder.h"
@@ -146,6 +148,53 @@ void BM_RoundTripThroughSer2net(benchmark::State& state)
     state.counters["vs_direct"] = remoteTotal / directTotal;
 }
 
+// A setting whose every field differs from the factory one: each takes its
+// range's other end.
+ParameterModel EveryFieldChanged()
+{
+    ParameterModel changed{};
+    LoadDefaults(changed);
+    const auto other = [](int& value, const ScaledSteps& steps) { value = value == steps.min ? steps.max : steps.min; };
+    for (const int slot : {kSlotLeftRight, kSlotSub}) {
+        for (const ChannelField& field : ChannelFields()) other(field.In(changed, slot), field.steps);
+        for (int band = 0; band < kPeqBands; ++band)
+            for (const PeqField& field : PeqFields()) other(field.In(changed, slot, band), field.steps);
+    }
+    return changed;
+}
+
+// An A/B switch between two settings that differ in every field: the
+// messages between them (MessagesBetween), each one exchange, one switch an
+// iteration, back and forth. Beside it the line time of those exchanges
+// (attention, "P", the frame, "Q").
+void BM_AbSwitchEveryField(benchmark::State& state)
+{
+    const int paceBaud = static_cast<int>(state.range(0));
+    LinkSession session({.paceBaud = paceBaud});
+    if (!session.Ok()) return state.SkipWithError("no emulated unit");
+    ParameterModel sides[2]{model, EveryFieldChanged()};
+    sides[0].connected = sides[1].connected = 1;
+    int lineBytes = 0;
+    for (const auto& payload : MessagesBetween(sides[0], sides[1]))
+        lineBytes += static_cast<int>(FrameOf(payload).size()) + 3;
+    model = sides[0];
+    double total = 0;
+    int next = 1;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const auto& payload : MessagesBetween(model, sides[next])) {
+            const std::vector<std::uint8_t> frame = FrameOf(payload);
+            if (SendFramed(link, frame.data(), static_cast<int>(frame.size())) != 0)
+                return state.SkipWithError("message not acknowledged");
+        }
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        model = sides[next];
+        next = 1 - next;
+    }
+    state.counters["messages"] = static_cast<double>(MessagesBetween(sides[0], sides[1]).size());
+    ReportLineRatio(state, lineBytes, total / static_cast<double>(state.iterations()), paceBaud);
+}
+
 // The floor under the round trip: the same two exchanges as a parameter
 // message (a byte out, a byte back, twice) over a bare pseudo-terminal with
 // an echoing thread, and no link code at all. The round trip minus this is
@@ -259,6 +308,14 @@ BENCHMARK(BM_ConnectSequence)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_AbSwitchEveryField)
+    ->ArgName("paceBaud")
+    ->Arg(0)
+    ->Arg(kLineBaud)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_WaitOnSilentUnit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ParameterRoundTripLogged)

@@ -58,15 +58,42 @@ json JsonBody(const ApiRequest& request)
     return body;
 }
 
-// A body of one key: another key is a client's mistake (a slot, a channel
-// meant elsewhere) that must not be carried out as something else.
-json OneKeyBody(const ApiRequest& request, const std::string& key)
+// A body of one key (and perhaps an optional second one): another key is a
+// client's mistake (a slot, a channel meant elsewhere) that must not be
+// carried out as something else.
+json OneKeyBody(const ApiRequest& request, const std::string& key, const std::string& optional = {})
 {
     json body = JsonBody(request);
     for (const auto& item : body.items())
-        if (item.key() != key)
-            throw RequestError(400, "The body takes only \"" + key + "\": \"" + item.key() + "\" is not one.");
+        if (item.key() != key && (optional.empty() || item.key() != optional))
+            throw RequestError(400, "The body takes only \"" + key + "\"" +
+                                        (optional.empty() ? "" : " and \"" + optional + "\"") + ": \"" + item.key() +
+                                        "\" is not one.");
     return body;
+}
+
+// The history's id of a client's gesture, a text or a whole number; none without one.
+long GestureId(const json& body)
+{
+    if (!body.contains("gesture")) return SettingHistory::kNoGesture;
+    const json& gesture = body["gesture"];
+    if (!gesture.is_string() && !gesture.is_number_integer())
+        throw RequestError(400, "\"gesture\" must be a text or a whole number.");
+    const long id = static_cast<long>(std::hash<std::string>{}(gesture.dump()));
+    return id == SettingHistory::kNoGesture ? 1 : id;
+}
+
+json NullOr(const HistoryStep* step) { return step ? json(step->label) : json(nullptr); }
+
+json ChangeJson(const FieldChange& change)
+{
+    const SettingField& field = change.field;
+    json entry{{"channel", ChannelName(field.slot)}};
+    if (field.peq) entry["peq"] = field.band;
+    entry["field"] = field.channel ? field.channel->name : field.peq->name;
+    entry["before"] = change.before;
+    entry["after"] = change.after;
+    return entry;
 }
 
 int ParseSlot(const std::string& text)
@@ -105,6 +132,11 @@ RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub) : unit_(unit), hub_(hub)
     unit_.events.stateReplaced = [this] { Announce("state", StateBody()); };
     unit_.events.directoryChanged = [this] { Announce("memories", MemoriesBody()); };
     unit_.events.linkChanged = [this] { Announce("link", {{"link", LinkJson()}}); };
+    unit_.events.historyChanged = [this](const std::string& restarted) {
+        json body = HistoryBody();
+        if (!restarted.empty()) body["restarted"] = restarted;
+        Announce("history", body);
+    };
     hub_.welcome = [this] { return Message("state", StateBody()); };
 }
 
@@ -148,6 +180,15 @@ void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>&
         RequireMethod(request, "POST");
         return RecallMemory(ParseSlot(path[1]), respond);
     }
+    if (path.size() == 1 && (first == "undo" || first == "redo")) {
+        RequireMethod(request, "POST");
+        return UndoOrRedo(first == "redo", respond);
+    }
+    if ((path.size() == 2 || path.size() == 3) && first == "ab") return AbRequest(request, path, respond);
+    if (path.size() == 1 && first == "history") {
+        RequireMethod(request, "GET");
+        return respond(JsonResponse(HistoryStepsBody()));
+    }
     if (path.size() == 1 && (first == "memory-file" || first == "memory-file.json")) {
         const FileForm form = first == "memory-file" ? FileForm::Bytes : FileForm::Json;
         if (request.method == "PUT") return UploadMemoryFile(request, form, respond);
@@ -159,16 +200,56 @@ void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>&
 
 void RemoteApi::EditField(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond)
 {
-    const json body = OneKeyBody(request, "value");
+    const json body = OneKeyBody(request, "value", "gesture");
     if (!body.contains("value")) throw RequestError(400, "The body must be {\"value\": steps or text}.");
     const FieldEdit edit = ParseApiFieldEdit(path[1], {path.begin() + 2, path.end()}, body["value"]);
+    const long gesture = GestureId(body);
     if (Unavailable(respond)) return;
-    unit_.Edit(edit, [this, respond, slot = edit.slot](int result) {
+    unit_.Edit(
+        edit,
+        [this, respond, slot = edit.slot](int result) {
+            if (result != 0) return respond(UnitFailure("The unit did not acknowledge the change."));
+            json answer = ChannelBody(slot);
+            answer["seq"] = seq_;
+            respond(JsonResponse(answer));
+        },
+        gesture);
+}
+
+// Answers with the whole state once the unit has acknowledged every field sent.
+std::function<void(int result)> RemoteApi::StateOnceSettled(const Respond& respond)
+{
+    return [this, respond](int result) {
         if (result != 0) return respond(UnitFailure("The unit did not acknowledge the change."));
-        json answer = ChannelBody(slot);
-        answer["seq"] = seq_;
+        json answer = StateBody();
+        answer["history"] = HistoryBody();
         respond(JsonResponse(answer));
-    });
+    };
+}
+
+void RemoteApi::UndoOrRedo(bool redo, const Respond& respond)
+{
+    if (Unavailable(respond)) return;
+    const auto settled = StateOnceSettled(respond);
+    if (!(redo ? unit_.Redo(settled) : unit_.Undo(settled)))
+        throw RequestError(409, redo ? "Nothing to redo." : "Nothing to undo.");
+}
+
+void RemoteApi::AbRequest(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond)
+{
+    if (path[1] != "A" && path[1] != "B") throw RequestError(404, "Nothing here: " + request.path + " (A or B)");
+    const AbSide side = path[1] == "A" ? AbSide::A : AbSide::B;
+    if (path.size() == 2) {
+        RequireMethod(request, "PUT");
+        if (Unavailable(respond)) return;
+        unit_.KeepAb(side);
+        return respond(JsonResponse(HistoryBody()));
+    }
+    if (path[2] != "apply") throw RequestError(404, "Nothing here: " + request.path);
+    RequireMethod(request, "POST");
+    if (Unavailable(respond)) return;
+    if (!unit_.SwitchAb(side, StateOnceSettled(respond)))
+        throw RequestError(409, std::string(AbSideName(side)) + " keeps no setting yet.");
 }
 
 void RemoteApi::StoreMemory(const ApiRequest& request, int slot, const Respond& respond)
@@ -275,6 +356,37 @@ json RemoteApi::ChannelBody(int slot) const
 }
 
 json RemoteApi::MemoriesBody() const { return {{"seq", seq_}, {"memories", MemoryDirectoryJson(unit_.Unit())}}; }
+
+json RemoteApi::HistoryBody() const
+{
+    const SettingHistory& history = unit_.History();
+    const AbCompare& ab = unit_.Ab();
+    const std::optional<AbSide> active = ab.Active();
+    return {{"undo", NullOr(history.ToUndo())},
+            {"redo", NullOr(history.ToRedo())},
+            {"undoCount", history.UndoCount()},
+            {"redoCount", history.RedoCount()},
+            {"ab",
+             {{"A", ab.Kept(AbSide::A)},
+              {"B", ab.Kept(AbSide::B)},
+              {"active", active ? json(AbSideName(*active)) : json(nullptr)},
+              {"drifted", unit_.AbDrifted()}}}};
+}
+
+json RemoteApi::HistoryStepsBody() const
+{
+    constexpr std::size_t kLatestSteps = 50;
+    json steps = json::array();
+    for (const HistoryStep* step : unit_.History().Latest(kLatestSteps)) {
+        json changes = json::array();
+        for (const FieldChange& change : step->changes) changes.push_back(ChangeJson(change));
+        steps.push_back({{"label", step->label}, {"changes", std::move(changes)}});
+    }
+    json body{{"seq", seq_}};
+    body.update(HistoryBody());
+    body["steps"] = std::move(steps);
+    return body;
+}
 
 json RemoteApi::ResponseJson() const
 {

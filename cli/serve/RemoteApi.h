@@ -12,11 +12,22 @@
 //   GET    /api/memory-file                    the six memories as a memory file
 //   PUT    /api/memory-file                    a memory file stored into the unit
 //   GET|PUT /api/memory-file.json              the same in the file's lossless JSON form
+//   POST   /api/undo, /api/redo                the last step undone or the next redone, for
+//                                              every client; 409 when there is none
+//   GET    /api/history                        the latest steps, newest first
+//   PUT    /api/ab/A|B                         keeps the setting as A or B
+//   POST   /api/ab/A|B/apply                   switches to it (409 while it keeps nothing)
+//
+// A settings PUT may name its gesture ({"value": ..., "gesture": "drag-7"}):
+// the edits of one gesture are one step of the history.
 //
 // Every push message is {"type", "seq", ...}: "state" (everything, also the
 // first message a client gets), "channel" (one channel's setting), "memories",
-// "link" (the link's state under "link", at every change of it). seq counts the announcements; a response to a change
-// carries the seq of the announcement that reported it.
+// "link" (the link's state under "link", at every change of it), "history"
+// (what Undo and Redo would do, and "ab": the sides kept, the active one and
+// whether the setting drifted from it, at every change of either; "restarted"
+// says why a new one started). seq counts the announcements; a response to a
+// change carries the seq of the announcement that reported it.
 #pragma once
 
 #include <functional>
@@ -48,6 +59,10 @@ private:
     void StoreMemory(const ApiRequest& request, int slot, const Respond& respond);
     void RecallMemory(int slot, const Respond& respond);
     void DeleteMemory(int slot, const Respond& respond);
+    void UndoOrRedo(bool redo, const Respond& respond);
+    // What answers with the whole state once the unit has acknowledged a change.
+    std::function<void(int result)> StateOnceSettled(const Respond& respond);
+    void AbRequest(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond);
     // The file's bytes, or its JSON form (memfile/MemoryFileJson.h).
     enum class FileForm { Bytes, Json };
     void DownloadMemoryFile(FileForm form, const Respond& respond);
@@ -61,6 +76,8 @@ private:
     json StateBody() const;
     json ChannelBody(int slot) const;
     json MemoriesBody() const;
+    json HistoryBody() const;
+    json HistoryStepsBody() const;
     json ResponseJson() const;
     std::string Message(const char* type, const json& body) const;
     void Announce(const char* type, const json& body);

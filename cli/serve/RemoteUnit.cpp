@@ -17,6 +17,27 @@ using Clock = std::chrono::steady_clock;
 using Image = std::array<std::uint8_t, kImageSize>;
 
 constexpr const char* kNoAnswer = "The unit does not answer.";
+constexpr const char* kOtherSetting =
+    "The unit holds another setting than the remote knew: a new history starts from it.";
+
+// The edit that writes one field of the setting.
+FieldEdit EditOf(const SettingField& field, int value)
+{
+    const ScaledSteps& steps = field.channel ? field.channel->steps : field.peq->steps;
+    const char* name = field.channel ? field.channel->name : field.peq->name;
+    return {field.slot,
+            field.band,
+            field.ParameterId(),
+            {{name, steps, [field](ParameterModel& model) -> int& { return field.In(model); }, value}}};
+}
+
+std::string RecallLabel(const ParameterModel& unit, int slot)
+{
+    std::string name = unit.memName[slot - 1];
+    name.erase(name.find_last_not_of(' ') + 1);
+    const std::string memory = "Recall memory " + std::to_string(slot);
+    return name.empty() ? memory : memory + " (" + name + ")";
+}
 
 }  // namespace
 
@@ -74,20 +95,102 @@ void RemoteUnit::Connect()
     ScheduleCheck();
 }
 
-void RemoteUnit::Edit(const FieldEdit& edit, Done settled)
+void RemoteUnit::Edit(const FieldEdit& edit, Done settled, long gesture)
 {
     lastActivity_ = Clock::now();
+    const ParameterModel before = ledger_.Expected();
     worker_.PostParameter(ledger_.Edit(edit, std::move(settled)));
+    history_.Record(before, ledger_.Expected(), {}, gesture);
+    HistoryChanged();
 }
 
 void RemoteUnit::Recall(int slot, Done done)
 {
     RunOperation([slot](Link& link) { return RecallMemorySlot(link, slot); },
-                 [this, done](int result, const ParameterModel& after) {
-                     if (result == kResultDone && ledger_.ReplaceSetting(after) && events.stateReplaced)
-                         events.stateReplaced();
+                 [this, slot, done, before = ledger_.Expected()](int result, const ParameterModel& after) {
+                     if (result == kResultDone) {
+                         const bool changed = ledger_.ReplaceSetting(after);
+                         history_.Record(before, ledger_.Expected(), RecallLabel(after, slot));
+                         HistoryChanged();
+                         if (changed && events.stateReplaced) events.stateReplaced();
+                     }
                      done(result);
                  });
+}
+
+bool RemoteUnit::Undo(Done settled)
+{
+    const HistoryStep* step = history_.Undo();
+    if (step) Restore(*step, false, std::move(settled));
+    return step != nullptr;
+}
+
+bool RemoteUnit::Redo(Done settled)
+{
+    const HistoryStep* step = history_.Redo();
+    if (step) Restore(*step, true, std::move(settled));
+    return step != nullptr;
+}
+
+void RemoteUnit::Restore(const HistoryStep& step, bool forward, Done settled)
+{
+    ParameterModel target = ledger_.Expected();
+    if (forward)
+        PutAfter(target, step.changes);
+    else
+        PutBefore(target, step.changes);
+    HistoryChanged();
+    SendSetting(target, std::move(settled));
+}
+
+void RemoteUnit::KeepAb(AbSide side)
+{
+    ab_.Keep(side, ledger_.Expected());
+    HistoryChanged();
+}
+
+bool RemoteUnit::SwitchAb(AbSide side, Done settled)
+{
+    const std::optional<ParameterModel> target = ab_.SwitchTo(side, ledger_.Expected());
+    if (!target) return false;
+    history_.Record(ledger_.Expected(), *target, std::string("Switch to ") + AbSideName(side));
+    HistoryChanged();
+    SendSetting(*target, std::move(settled));
+    return true;
+}
+
+void RemoteUnit::SendSetting(const ParameterModel& target, Done settled)
+{
+    std::vector<FieldChange> changes = SendingOrder(SettingDifferences(ledger_.Expected(), target));
+    std::erase_if(changes, [](const FieldChange& change) { return change.field.ParameterId() == 0; });
+    if (changes.empty()) return settled(kResultDone);
+    // Settles once every message has been through, with the first failure if any.
+    struct Waiting {
+        std::size_t count;
+        int result = kResultDone;
+        Done settled;
+    };
+    auto waiting = std::make_shared<Waiting>(Waiting{changes.size(), kResultDone, std::move(settled)});
+    lastActivity_ = Clock::now();
+    for (const FieldChange& change : changes)
+        worker_.PostParameter(ledger_.Edit(EditOf(change.field, change.field.In(target)), [waiting](int result) {
+            if (result != kResultDone && waiting->result == kResultDone) waiting->result = result;
+            if (--waiting->count == 0) waiting->settled(waiting->result);
+        }));
+}
+
+void RemoteUnit::TakeUnitSetting(const ParameterModel& unit)
+{
+    const bool other = !SameSetting(ledger_.Expected(), unit);
+    if (other && history_.UndoCount() + history_.RedoCount() > 0) {
+        history_.Clear();
+        HistoryChanged(kOtherSetting);
+    }
+}
+
+void RemoteUnit::HistoryChanged(const std::string& restarted)
+{
+    if (events.historyChanged) events.historyChanged(restarted);
 }
 
 void RemoteUnit::Store(int slot, const std::string& name, Done done)
@@ -242,6 +345,7 @@ void RemoteUnit::OnAttempt(const Attempt& attempt)
         ScheduleRetry();
         return;
     }
+    TakeUnitSetting(attempt.unit);
     ledger_.ReplaceSetting(attempt.unit);
     ledger_.ReplaceDirectory(attempt.unit);
     lastActivity_ = Clock::now();
@@ -266,8 +370,9 @@ void RemoteUnit::Check()
     if (!Connected() || !quiet) return;
     RunOperation([](Link& link) { return ReadCurrentIntoModel(link); },
                  [this](int result, const ParameterModel& after) {
-                     if (result == kResultDone && Connected() && ledger_.ReplaceSetting(after) && events.stateReplaced)
-                         events.stateReplaced();
+                     if (result != kResultDone || !Connected()) return;
+                     TakeUnitSetting(after);
+                     if (ledger_.ReplaceSetting(after) && events.stateReplaced) events.stateReplaced();
                  });
 }
 

@@ -23,6 +23,8 @@
 
 #include "ServeOptions.h"
 #include "SettingLedger.h"
+#include "history/AbCompare.h"
+#include "history/SettingHistory.h"
 #include "link/Link.h"
 #include "model/Model.h"
 #include "unit/LinkWorker.h"
@@ -36,6 +38,9 @@ struct UnitEvents {
     std::function<void()> stateReplaced;           // setting and directory read afresh, link connected
     std::function<void()> directoryChanged;
     std::function<void()> linkChanged;
+    // The history's steps, or where the setting stands among them, changed;
+    // `restarted` says why a new history started ("" when none did).
+    std::function<void(const std::string& restarted)> historyChanged;
 };
 
 class RemoteUnit {
@@ -64,13 +69,34 @@ public:
     // The callbacks run on the io thread with the unit command's result
     // (0 done, 1 not connected, 3 no answer). Callers check Connected() first.
     using Done = std::function<void(int result)>;
-    // Settles when the unit acknowledged this value or a later one of the field.
-    void Edit(const FieldEdit& edit, Done settled);
+    // Settles when the unit acknowledged this value or a later one of the
+    // field. The change is a step of the history; the edits of one gesture
+    // (a client's drag, the same id) are one step.
+    void Edit(const FieldEdit& edit, Done settled, long gesture = SettingHistory::kNoGesture);
+    // A recall is one step of the history.
     void Recall(int slot, Done done);
     void Store(int slot, const std::string& name, Done done);
     void Delete(int slot, Done done);
     void ReadMemoryFile(std::function<void(UnitMemoryFile)> done);
     void LoadMemoryFile(std::vector<std::uint8_t> bytes, std::function<void(LoadFileReport)> done);
+
+    // The history of the setting's changes, one for every client.
+    const SettingHistory& History() const { return history_; }
+    // Each sends the fields of the step that differ from the setting the
+    // unit is to hold, levels down first, and settles once the unit has
+    // acknowledged them all. False (and nothing sent) when there is no step.
+    bool Undo(Done settled);
+    bool Redo(Done settled);
+
+    // A and B, one pair for every client: the setting the unit is to hold
+    // kept as either; a switch sends the fields that differ from the kept
+    // setting (levels down first), settles as Undo does and is one step of
+    // the history. False (and nothing sent) while the side keeps nothing.
+    void KeepAb(AbSide side);
+    bool SwitchAb(AbSide side, Done settled);
+    const AbCompare& Ab() const { return ab_; }
+    // Whether the setting the unit is to hold has drifted from the active side.
+    bool AbDrifted() const { return ab_.Drifted(ledger_.Expected()); }
 
     // Ends the checks and retries, sends the disconnect and closes the port;
     // `done` runs on the io thread afterwards.
@@ -96,6 +122,14 @@ private:
     void Check();
     void SetState(LinkState state, const std::string& reason);
     static void Settle(const std::vector<SettingLedger::Settled>& settled, int result);
+    void Restore(const HistoryStep& step, bool forward, Done settled);
+    // Sends the fields in which `target` differs from the setting the unit
+    // is to hold; settles once the unit acknowledged them all.
+    void SendSetting(const ParameterModel& target, Done settled);
+    // The unit's setting read afresh: a setting other than the one expected
+    // ends the history that led to it.
+    void TakeUnitSetting(const ParameterModel& unit);
+    void HistoryChanged(const std::string& restarted = {});
 
     boost::asio::io_context& io_;
     std::string device_;
@@ -110,6 +144,8 @@ private:
     LinkWorker worker_;
 
     SettingLedger ledger_;
+    SettingHistory history_;
+    AbCompare ab_;
     LinkState state_ = LinkState::Reconnecting;
     std::string reason_ = "Not connected yet.";
     int operationsRunning_ = 0;

@@ -153,7 +153,7 @@ void CAboutDlg::RunReset(const std::function<void()>& then)
 {
     if (!resetArmed_) return then();
     UnitTasks().Start<int>(
-        this, {QStringLiteral("Resetting the unit...")},
+        this, {QStringLiteral("Resetting the unit..."), false, {HistoryEntry::Step, QStringLiteral("Reset")}},
         [](Link& link, const SlotProgress&) { return ResetUnit(link); },
         [this, then](const int& result) {
             if (result != 0 && !UnitTasks().Cancelled())

@@ -7,7 +7,11 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <array>
+#include <functional>
+#include <tuple>
 
+#include "app/AbSwitch.h"
+#include "app/EditHistory.h"
 #include "app/Identity.h"
 #include "app/QuenbarDoc.h"
 #include "app/QuenbarView.h"
@@ -29,6 +33,8 @@ CMainFrame::~CMainFrame() = default;
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
     setWindowIcon(ProgramIcon());
+    // A new window starts a new history, as it starts a new document.
+    TheEditHistory().Enter({HistoryEntry::NewHistory});
     document_ = new CQuenbarDoc(this);
     documentMemories_ = std::make_unique<DocumentMemories>(*document_);
     view_ = new CQuenbarView(this);
@@ -114,9 +120,69 @@ QMenu* CMainFrame::CreateFileMenu()
     return file;
 }
 
+// Undo and Redo of the setting's changes, naming the step they would take.
+void CMainFrame::CreateEditMenu()
+{
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    const auto [undo, redo] = EditHistory::AddCommandsTo(this);
+    const std::tuple<int, QAction*, const char*> commands[] = {
+        {kIdUndo, undo, "Undo the last change of the setting"},
+        {kIdRedo, redo, "Redo the change undone last"},
+    };
+    for (const auto& [id, action, prompt] : commands) {
+        action->setStatusTip(QString::fromLatin1(prompt));
+        action->setData(id);
+        commands_[id] = action;
+        edit->addAction(action);
+    }
+    CreateAbCommands(edit);
+    connect(&TheEditHistory(), &EditHistory::unitSettingDiffered, this, [this] {
+        statusBar()->showMessage(
+            QStringLiteral("The unit holds another setting than the window showed: a new history starts from it."));
+    });
+}
+
+// A and B: keep the setting as either, switch to either (the tool bar's A
+// and B, checked on the active side and starred once the setting drifted
+// from it), or over to the other one (Ctrl+T).
+void CMainFrame::CreateAbCommands(QMenu* edit)
+{
+    ab_ = new AbSwitch(this);
+    edit->addSeparator();
+    const std::tuple<int, const char*, const char*, std::function<void()>> commands[] = {
+        {kIdKeepA, "Keep as &A", "Keep the current setting as A", [this] { ab_->Keep(AbSide::A); }},
+        {kIdKeepB, "Keep as &B", "Keep the current setting as B", [this] { ab_->Keep(AbSide::B); }},
+        {kIdSwitchA, "A", "Switch to the setting kept as A", [this] { ab_->SwitchTo(AbSide::A); }},
+        {kIdSwitchB, "B", "Switch to the setting kept as B", [this] { ab_->SwitchTo(AbSide::B); }},
+        {kIdSwitchOver, "Switch A/&B", "Switch to the other of A and B", [this] { ab_->SwitchOver(); }},
+    };
+    for (const auto& [id, text, prompt, handler] : commands) {
+        const QString caption = QString::fromLatin1(text);
+        QAction* action = AddCommand(id, caption, QString::fromLatin1(prompt), QString(caption).remove('&'));
+        connect(action, &QAction::triggered, this, handler);
+        if (id != kIdSwitchA && id != kIdSwitchB) edit->addAction(action);
+    }
+    Command(kIdSwitchOver)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    for (const int id : {kIdSwitchA, kIdSwitchB}) Command(id)->setCheckable(true);
+    connect(ab_, &AbSwitch::changed, this, &CMainFrame::FollowAb);
+    FollowAb();
+}
+
+void CMainFrame::FollowAb()
+{
+    for (const auto& [id, side] : {std::pair{kIdSwitchA, AbSide::A}, std::pair{kIdSwitchB, AbSide::B}}) {
+        QAction* action = Command(id);
+        action->setEnabled(ab_->Sides().Kept(side));
+        action->setChecked(ab_->Sides().Active() == side);
+        action->setText(ab_->Caption(side));
+    }
+    Command(kIdSwitchOver)->setEnabled(ab_->Sides().Kept(AbSide::A) || ab_->Sides().Kept(AbSide::B));
+}
+
 void CMainFrame::CreateMenus()
 {
     QMenu* file = CreateFileMenu();
+    CreateEditMenu();
     QMenu* config = menuBar()->addMenu(QStringLiteral("&Config"));
     config->addAction(
         AddCommand(kIdConnect, QStringLiteral("&Connect"), QStringLiteral("Connect"), QStringLiteral("Connect")));
@@ -193,6 +259,9 @@ void CMainFrame::CreateToolBar()
         Command(id)->setIcon(QIcon(DrawToolbarImage(image)));
         toolBar_->addAction(Command(id));
     }
+    toolBar_->addSeparator();
+    toolBar_->addAction(Command(kIdSwitchA));
+    toolBar_->addAction(Command(kIdSwitchB));
     toolBar_->addSeparator();
     Command(kIdAbout)->setIcon(QIcon(DrawToolbarImage(ToolbarImage::About)));
     toolBar_->addAction(Command(kIdAbout));

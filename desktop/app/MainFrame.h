@@ -1,4 +1,4 @@
-// The main window: the File, Config, View and Help menus, the tool bar, the
+// The main window: the File, Edit (undo, redo, A/B), Config, View and Help menus, the tool bar, the
 // status bar (the unit's state, UnitStatePane.h; the highlighted command's
 // prompt; the CAP, NUM and SCRL indicators) and the block-diagram view in its middle. It owns the
 // response window.
@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+class AbSwitch;
 class CQuenbarDoc;
 class CQuenbarView;
 class CResponseWindow;
@@ -35,6 +36,13 @@ inline constexpr int kIdFileSave = 57603;
 inline constexpr int kIdFileSaveAs = 57604;
 inline constexpr int kIdSendToUnit = 32781;
 inline constexpr int kIdReadFromUnit = 32782;
+inline constexpr int kIdKeepA = 32783;
+inline constexpr int kIdKeepB = 32784;
+inline constexpr int kIdSwitchA = 32785;
+inline constexpr int kIdSwitchB = 32786;
+inline constexpr int kIdSwitchOver = 32787;
+inline constexpr int kIdUndo = 57643;
+inline constexpr int kIdRedo = 57644;
 
 // Which of Connect and Disconnect may run, given the connection flag.
 struct ConnectionCommandStates {
@@ -52,6 +60,7 @@ public:
     CQuenbarView* View() const { return view_; }
     CQuenbarDoc* Document() const { return document_; }
     QToolBar* ToolBar() const { return toolBar_; }
+    AbSwitch* Ab() const { return ab_; }
     QAction* Command(int id) const;
     // The text the status bar's message pane shows now.
     QString StatusText() const;
@@ -77,6 +86,9 @@ private:
     QAction* AddCommand(int id, const QString& text, const QString& prompt, const QString& tip);
     void CreateMenus();
     QMenu* CreateFileMenu();
+    void CreateEditMenu();
+    void CreateAbCommands(QMenu* edit);
+    void FollowAb();
     void BindDocument();
     void CreateToolBar();
     void CreateStatusBar();
@@ -86,6 +98,7 @@ private:
     CQuenbarDoc* document_ = nullptr;
     std::unique_ptr<DocumentMemories> documentMemories_;
     CQuenbarView* view_ = nullptr;
+    AbSwitch* ab_ = nullptr;
     CResponseWindow* response_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* ready_ = nullptr;

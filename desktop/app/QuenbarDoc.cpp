@@ -53,7 +53,7 @@ bool CQuenbarDoc::OnFileNew()
     if (!SaveModified()) return false;
     document_ = MemoryDocument();
     path_.clear();
-    ShowCurrentInModel();
+    ShowCurrentInModel({HistoryEntry::NewHistory});
     emit changed();
     return true;
 }
@@ -89,7 +89,7 @@ bool CQuenbarDoc::OpenFile(const QString& path)
         return false;
     }
     path_ = path;
-    ShowCurrentInModel();
+    ShowCurrentInModel({HistoryEntry::NewHistory});
     emit changed();
     WarnOfOutOfRangeValues();
     return true;
@@ -178,16 +178,19 @@ void CQuenbarDoc::TakeCurrentFromModel()
     emit changed();
 }
 
-void CQuenbarDoc::ShowCurrentInModel()
+void CQuenbarDoc::ShowCurrentInModel(const HistoryEntry& entry)
 {
     if (model.connected) return;
     ImageToModel(model, document_.Current().data());
     shown_ = ModelImage();
+    TheEditHistory().Enter(entry);
     NotifyModelChanged();
 }
 
 void CQuenbarDoc::FollowConnection()
 {
-    if (wasConnected_ && !model.connected) ShowCurrentInModel();
+    // The history of the unit's setting stays: a reconnect to a unit that
+    // still holds the setting left goes on with it.
+    if (wasConnected_ && !model.connected) ShowCurrentInModel({HistoryEntry::Follow});
     wasConnected_ = model.connected != 0;
 }

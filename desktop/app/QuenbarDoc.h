@@ -13,6 +13,7 @@
 #include <QString>
 #include <functional>
 
+#include "app/EditHistory.h"
 #include "memfile/MemoryDocument.h"
 
 class QWidget;
@@ -57,8 +58,9 @@ public:
     // While not connected: the current setting becomes `model`'s, if the
     // pages changed it since the document's was shown.
     void TakeCurrentFromModel();
-    // While not connected: `model` shows the document's current setting.
-    void ShowCurrentInModel();
+    // While not connected: `model` shows the document's current setting,
+    // which enters the edit history as `entry` says.
+    void ShowCurrentInModel(const HistoryEntry& entry);
     // After a connect or disconnect: a disconnect shows the document again.
     void FollowConnection();
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/ModelChanges.h"
+#include "history/SettingChanges.h"
 #include "link/ParameterMessages.h"
 
 ParameterModel model{};
@@ -107,6 +108,17 @@ void SendEdit(int parameterId)
         UnitWorker().PostParameter(ParameterPayload(model, parameterId));
     else if (offlineEditHandler)
         offlineEditHandler();
+    NotifyModelChanged();
+}
+
+void SendSetting(const ParameterModel& target)
+{
+    const bool connected = model.connected != 0;
+    if (connected)
+        for (std::vector<std::uint8_t>& payload : MessagesBetween(model, target))
+            UnitWorker().PostParameter(std::move(payload));
+    model = target;
+    if (!connected && offlineEditHandler) offlineEditHandler();
     NotifyModelChanged();
 }
 

@@ -63,6 +63,12 @@ void ShutDownUnitLink();
 void SendEdit(int parameterId);
 void SetOfflineEditHandler(std::function<void()> handler);
 
+// `model` takes the setting of `target` (`model` with some fields changed:
+// an undo, a redo). Connected, the messages of the fields that differ from
+// what `model` held are posted, levels down first; not connected, the
+// offline-edit handler is called. Then the windows are told.
+void SendSetting(const ParameterModel& target);
+
 // `windows` takes the unit's picture from the link's model, keeping its own
 // curChannel, curBand and curMemory.
 void TakeUnitPicture(ParameterModel& windows, const ParameterModel& link);

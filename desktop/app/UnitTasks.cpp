@@ -50,6 +50,7 @@ void UnitTaskRunner::TakeResent(const ResendReport& report)
 {
     if (report.confirmed && !report.differing.empty() && !busy_) {
         TakeUnitPicture(model, report.unitSetting);
+        TheEditHistory().Enter({HistoryEntry::UnitSetting});
         NotifyModelChanged();
     }
     emit pendingResent(report);
@@ -62,6 +63,7 @@ bool UnitTaskRunner::Start(QWidget* owner, const TaskDisplay& display, Work work
     cancelled_ = false;
     owner_ = owner;
     ownerGiven_ = owner != nullptr;
+    history_ = display.history;
     const long task = ++task_;
     ShowProgress(owner, display);
     ticket_ = UnitWorker().Post([this, task, windows = model, work = std::move(work),
@@ -119,6 +121,7 @@ void UnitTaskRunner::Finish(long task, const ParameterModel& picture, const std:
 {
     if (task != task_) return;  // abandoned
     TakeUnitPicture(model, picture);
+    TheEditHistory().Enter(history_);
     NotifyModelChanged();
     const bool ownerGone = ownerGiven_ && !owner_;
     EndTask();

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/EditHistory.h"
 #include "unit/LinkWorker.h"
 #include "unit/UnitOperations.h"
 
@@ -24,6 +25,8 @@ class QWidget;
 struct TaskDisplay {
     QString what;
     bool bySlot = false;  // the operation moves through the six memories
+    // How the setting the operation leaves enters the edit history.
+    HistoryEntry history{};
 };
 
 class UnitTaskRunner : public QObject {
@@ -34,8 +37,9 @@ public:
     // Starts the operation unless one is under way (false then: nothing
     // runs). `work` runs on the worker, the link's model holding `model` as
     // it stands now; then, back on this thread, `model` takes the link's
-    // model (TakeUnitPicture), the windows are told (NotifyModelChanged) and
-    // `done` runs, unless `owner` was destroyed meanwhile.
+    // model (TakeUnitPicture), the edit history takes it as `display` says,
+    // the windows are told (NotifyModelChanged) and `done` runs, unless
+    // `owner` was destroyed meanwhile.
     bool Start(QWidget* owner, const TaskDisplay& display, Work work, std::function<void()> done);
     // The same for work with a result, which `done` gets.
     template <class Result>
@@ -82,6 +86,7 @@ private:
     bool ownerGiven_ = false;
     QPointer<QProgressDialog> progress_;
     QString what_;
+    HistoryEntry history_;
 };
 
 // The program's one runner, made on the GUI thread at first use.

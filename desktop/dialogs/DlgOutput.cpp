@@ -8,6 +8,8 @@
 #include <QSlider>
 
 #include "app/DialogUnits.h"
+#include "app/EditHistory.h"
+#include "app/UnitLink.h"
 #include "app/controls/FrameButton.h"
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
@@ -16,7 +18,6 @@
 #include "dialogs/UpDown.h"
 #include "graph/ResponseGraph.h"
 #include "link/ParameterMessages.h"
-#include "app/UnitLink.h"
 #include "model/Scales.h"
 
 namespace {
@@ -73,6 +74,13 @@ CDlgOutput::CDlgOutput(int slot, const QString& title, QWidget* parent)
                 [this](QObject* focused) { OnEnter(focused); });
     graphTimer_.setInterval(kGraphPeriodMs);
     connect(&graphTimer_, &QTimer::timeout, this, &CDlgOutput::RedrawGraph);
+    // An undo or redo while the page shows: it shows the setting it left.
+    connect(&TheEditHistory(), &EditHistory::settingRestored, this, [this] {
+        if (isVisible()) {
+            Activate();
+            RedrawGraph();
+        }
+    });
 }
 
 void CDlgOutput::BuildCrossoverGroup()

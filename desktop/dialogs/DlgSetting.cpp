@@ -4,9 +4,10 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/EditHistory.h"
+#include "app/UnitLink.h"
 #include "dialogs/ChannelSettings.h"
 #include "dialogs/DlgOutput.h"
-#include "app/UnitLink.h"
 
 CDlgSetting::CDlgSetting(QWidget* owner) : QDialog(owner), tabs_(new QTabWidget(this))
 {
@@ -24,6 +25,8 @@ CDlgSetting::CDlgSetting(QWidget* owner) : QDialog(owner), tabs_(new QTabWidget(
     layout->addWidget(tabs_);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // The main window's Undo and Redo keys work while the sheet is open.
+    EditHistory::AddCommandsTo(this);
 }
 
 void CDlgSetting::SetStartPageForSlot(int slot) { tabs_->setCurrentIndex(slot == kSlotSub ? 1 : 0); }

@@ -23,7 +23,7 @@ void DocumentMemories::Store(QWidget*, int slot, const QString& name, const Memo
 void DocumentMemories::Recall(QWidget*, int slot, const MemoryDone& done)
 {
     document_.Edit([slot](MemoryDocument& memories) { memories.Recall(slot); });
-    document_.ShowCurrentInModel();
+    document_.ShowCurrentInModel({HistoryEntry::Step, RecallStepLabel(slot, Name(slot))});
     done(MemoryOutcome::Done);
 }
 

@@ -9,6 +9,14 @@
 
 class QWidget;
 
+// The edit history's name for a recall: "Recall memory 2 (Kick)".
+inline QString RecallStepLabel(int slot, const QString& name)
+{
+    const QString trimmed = name.trimmed();
+    const QString memory = QStringLiteral("Recall memory %1").arg(slot);
+    return trimmed.isEmpty() ? memory : QStringLiteral("%1 (%2)").arg(memory, trimmed);
+}
+
 enum class MemoryOutcome { Done, Failed, Cancelled };
 using MemoryDone = std::function<void(MemoryOutcome)>;
 

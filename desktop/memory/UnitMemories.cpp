@@ -41,7 +41,10 @@ void UnitMemories::Store(QWidget* owner, int slot, const QString& name, const Me
 void UnitMemories::Recall(QWidget* owner, int slot, const MemoryDone& done)
 {
     UnitTasks().Start<int>(
-        owner, {QStringLiteral("Recalling memory %1 from the unit...").arg(slot)},
+        owner,
+        {QStringLiteral("Recalling memory %1 from the unit...").arg(slot),
+         false,
+         {HistoryEntry::Step, RecallStepLabel(slot, Name(slot))}},
         [slot](Link& link, const SlotProgress&) { return RecallMemorySlot(link, slot); }, Ending(done));
 }
 

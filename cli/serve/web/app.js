@@ -31,7 +31,14 @@ const page = {
   curvesDirty: false,
   socket: null,
   storePicked: false, // the user chose the memory to store into
+  history: null,       // what Undo and Redo would do: {undo, redo} (labels or null)
+  gestures: 0,         // counts this page's gestures; with `tab`, names each for the server
+  tab: Math.random().toString(36).slice(2),
 };
+
+// Moves of one control closer together than this are one gesture: one step
+// of the server's history, however many values a drag sends.
+const GESTURE_GAP_MS = 800;
 
 const $ = (id) => document.getElementById(id);
 
@@ -109,6 +116,9 @@ function controlPath(control) {
 }
 
 function userValue(control, value) {
+  const now = performance.now();
+  if (!control.gesture || now - control.movedAt > GESTURE_GAP_MS) control.gesture = `${page.tab}-${++page.gestures}`;
+  control.movedAt = now;
   const scale = scaleOf(control);
   control.wanted = Math.min(scale.max, Math.max(scale.min, value));
   render(control);
@@ -118,7 +128,7 @@ function userValue(control, value) {
 async function send(control) {
   const value = control.wanted;
   control.busy = true;
-  const result = await call('PUT', controlPath(control), { value });
+  const result = await call('PUT', controlPath(control), { value, gesture: control.gesture });
   control.busy = false;
   if (result.ok) takeChannel(result.data);
   else toast(result.error);
@@ -370,6 +380,12 @@ function takeState(message) {
   renderMemories();
   renderLink();
   refreshCurves();
+  if (!page.history) refreshHistory();
+}
+
+async function refreshHistory() {
+  const result = await call('GET', '/api/history');
+  if (result.ok) takeHistory(result.data);
 }
 
 // A link message carries the link as its "link", or as its own "state" and "reason".
@@ -382,6 +398,54 @@ function onPush(message) {
   if (message.type === 'channel') return takeChannel(message);
   if (message.type === 'memories') { page.unit.memories = message.memories; return renderMemories(); }
   if (message.type === 'link') { page.unit.link = linkOf(message); return renderLink(); }
+  if (message.type === 'history') return takeHistory(message);
+}
+
+// ---- undo and redo: one history for every client ----
+
+function takeHistory(history) {
+  page.history = history;
+  for (const which of ['undo', 'redo']) {
+    const button = $(which);
+    const label = history[which];
+    button.disabled = label === null;
+    button.title = label === null ? '' : `${which === 'undo' ? 'Undo' : 'Redo'} ${label}`;
+  }
+  if (history.restarted) toast(history.restarted);
+  renderAb(history.ab);
+}
+
+// One button switches over: to the side not active, or to the one side kept.
+function renderAb(ab) {
+  const other = ab.active === 'A' ? 'B' : 'A';
+  const target = ab[other] ? other : (ab.active && ab[ab.active] ? ab.active : null);
+  const button = $('switch-ab');
+  button.disabled = target === null;
+  button.dataset.target = target ?? '';
+  button.textContent = target ? `Switch to ${target}` : 'Switch';
+  $('ab-state').textContent = ab.active
+    ? `${ab.active} is active${ab.drifted ? ', and the setting has changed since' : ''}.` : 'Nothing kept yet.';
+}
+
+async function keepAb(side) {
+  const result = await call('PUT', `/api/ab/${side}`);
+  if (!result.ok) return toast(result.error);
+  takeHistory(result.data);
+  toast(`The setting is kept as ${side}.`);
+}
+
+async function switchAb() {
+  const result = await call('POST', `/api/ab/${$('switch-ab').dataset.target}/apply`);
+  if (!result.ok) return toast(result.error);
+  takeState(result.data);
+  takeHistory(result.data.history);
+}
+
+async function undoOrRedo(which) {
+  const result = await call('POST', `/api/${which}`);
+  if (!result.ok) return toast(result.error);
+  takeState(result.data);
+  takeHistory(result.data.history);
 }
 
 // What the page itself knows to be wrong, before anything the unit's link says.
@@ -568,6 +632,9 @@ async function start() {
     renderStoreSlot();
   });
   $('download').addEventListener('click', download);
+  for (const which of ['undo', 'redo']) $(which).addEventListener('click', () => undoOrRedo(which));
+  for (const side of ['A', 'B']) $(`keep-${side}`).addEventListener('click', () => keepAb(side));
+  $('switch-ab').addEventListener('click', switchAb);
   $('upload').addEventListener('change', (event) => {
     if (event.target.files[0]) upload(event.target.files[0]);
     event.target.value = '';

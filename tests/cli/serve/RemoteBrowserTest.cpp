@@ -261,6 +261,50 @@ TEST(RemotePage, MemoryActionsAskFirstAndACancelSendsNothing)
     EXPECT_EQ(rig.unit.Memory(1).name.substr(0, 8), "Preset 1");
 }
 
+// A drag is one step of the server's history; the page's Undo gives the
+// unit the value from before the drag, and Redo follows what any client did.
+TEST(RemotePage, ADragIsOneStepThatThePagesUndoTakesBack)
+{
+    if (!BrowserInstalled()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    const RigOptions options = PageRigOptions();
+    ServerRig rig(options);
+    Browser browser;
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
+    EXPECT_EQ(browser.Run("return document.getElementById('undo').disabled;"), true);
+
+    browser.Gesture("#lr-x-delay", -SliderWidth(browser, "lr-x-delay") / 2 + 12, 0, 60, 4, "mouse");
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-delay")));
+    EXPECT_GT(rig.unit.CurrentImage()[3], 10);
+    const json history = rig.Client().Get("/api/history").Json();
+    ASSERT_EQ(history["steps"].size(), 1u) << history.dump();
+    ASSERT_TRUE(browser.WaitUntil("!document.getElementById('undo').disabled"));
+    EXPECT_EQ(browser.Run("return document.getElementById('undo').title;"),
+              "Undo " + history["undo"].get<std::string>());
+
+    browser.Click(browser.Element("#undo"));
+    ASSERT_TRUE(
+        browser.WaitUntil("document.getElementById('undo').disabled && " + Shown("lr-x-delay") + " === '0.0ms'"));
+    EXPECT_EQ(rig.unit.CurrentImage()[3], 0);
+    EXPECT_EQ(browser.Run("return document.getElementById('redo').disabled;"), false);
+
+    // Another client's change: the page hears of it, and there is nothing to redo.
+    ASSERT_EQ(rig.Client().Set("sub/gain", 100).status, 200);
+    EXPECT_TRUE(
+        browser.WaitUntil("document.getElementById('redo').disabled && "
+                          "document.getElementById('undo').title === 'Undo Level Sub \u221214.0 dB'"));
+
+    // A and B: one button switches over, and the unit gets the kept setting.
+    browser.Click(browser.Element(".tabs button[data-view='memories']"));
+    browser.Click(browser.Element("#keep-A"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('ab-state').textContent === 'A is active.'"));
+    ASSERT_EQ(rig.Client().Set("sub/gain", 120).status, 200);
+    browser.Click(browser.Element("#keep-B"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('switch-ab').textContent === 'Switch to A'"));
+    browser.Click(browser.Element("#switch-ab"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('switch-ab').textContent === 'Switch to B'"));
+    EXPECT_EQ(rig.unit.CurrentImage()[32], 100);
+}
+
 // A server started again with a new token: the page says its token was
 // refused and how to get the new one, and takes it from the address.
 TEST(RemotePage, ARefusedTokenIsSaidAndANewOneIsTaken)

@@ -185,7 +185,7 @@ TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
         {"PUT", "/api/settings/sub/delay", R"({"value":"100m"})", kJson, 400, "\"100m\" is outside 0.00m .. 4.31m"},
         {"PUT", "/api/settings/lr/limThreshold", R"({"value":"+11dBu"})", kJson, 400, "is outside -40dBu .. +10dBu"},
         {"PUT", "/api/settings/lr/gain", R"({"value":100,"channel":"sub"})", kJson, 400,
-         "The body takes only \"value\": \"channel\" is not one"},
+         "The body takes only \"value\" and \"gesture\": \"channel\" is not one"},
         {"PUT", "/api/memories/3", R"({"name":"ok","slot":3})", kJson, 400,
          "The body takes only \"name\": \"slot\" is not one"},
         {"POST", "/api/memories/2/recall", "", "", 409, "Memory 2 is empty: there is nothing to recall."},
