@@ -160,15 +160,32 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
 
 const Neighbourhood kEverywhere{kLowestCentre, kFreqStepHighest, kBandwidthStepNarrowest, kBandwidthStepWidest};
 
-PeqBands Greedy(const Problem& p)
+// Each band in turn takes the place, width, shelf and gain that remove the
+// most of what is left: anywhere, or as a bell on the largest deviation left.
+PeqBands Greedy(const Problem& p, bool onLargestDeviation)
 {
     PeqBands bands{};
-    for (int b = 0; b < kPeqBands; ++b) bands[static_cast<std::size_t>(b)] = BestBand(p, bands, b, kEverywhere);
+    for (int b = 0; b < kPeqBands; ++b) {
+        Neighbourhood where = kEverywhere;
+        if (onLargestDeviation) {
+            const std::vector<double> peq = BandsAt(p, bands);
+            std::vector<double> left(p.Count());
+            for (std::size_t i = 0; i < left.size(); ++i) left[i] = p.error[i] + peq[i];
+            const double mean = Mean(left);
+            const auto largest = std::max_element(left.begin(), left.end(), [mean](double x, double y) {
+                return std::fabs(x - mean) < std::fabs(y - mean);
+            });
+            const int step = p.StepAt(static_cast<std::size_t>(largest - left.begin()));
+            where = {step, step, kBandwidthStepNarrowest, kBandwidthStepWidest};
+        }
+        bands[static_cast<std::size_t>(b)] = BestBand(p, bands, b, where);
+    }
     return bands;
 }
 
-// Each band in turn moves to the best steps around it until none improves.
-PeqBands SearchNeighbours(const Problem& p, PeqBands bands)
+// Each band in turn moves to the best steps around it (anywhere, for a
+// flat band or when `anywhere`) until none improves.
+PeqBands MoveBands(const Problem& p, PeqBands bands, bool anywhere)
 {
     double cost = Cost(p, bands);
     for (bool improved = true; improved;) {
@@ -176,9 +193,10 @@ PeqBands SearchNeighbours(const Problem& p, PeqBands bands)
         for (int b = 0; b < kPeqBands; ++b) {
             const PeqBand& band = bands[static_cast<std::size_t>(b)];
             const Neighbourhood around =
-                band.flat ? kEverywhere
-                          : Neighbourhood{band.freq - kNeighbourSteps, band.freq + kNeighbourSteps,
-                                          band.bandwidth - kNeighbourSteps, band.bandwidth + kNeighbourSteps};
+                band.flat || anywhere
+                    ? kEverywhere
+                    : Neighbourhood{band.freq - kNeighbourSteps, band.freq + kNeighbourSteps,
+                                    band.bandwidth - kNeighbourSteps, band.bandwidth + kNeighbourSteps};
             PeqBands trial = bands;
             trial[static_cast<std::size_t>(b)] = BestBand(p, bands, b, around);
             const double trialCost = Cost(p, trial);
@@ -358,12 +376,18 @@ FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
     p.highestGain = kGainStepZero + static_cast<int>(std::floor(p.maxBoostDb * 10.0 + 1e-9));
     p.lowestGain = kGainStepZero - static_cast<int>(std::floor(p.maxCutDb * 10.0 + 1e-9));
 
-    const PeqBands greedy = Greedy(p);
-    result.roundedBands = RoundedContinuousFit(p, greedy);
-    const PeqBands searched = SearchNeighbours(p, result.roundedBands);
-    const PeqBands fromGreedy = SearchNeighbours(p, greedy);
-    result.bands = Cost(p, searched) <= Cost(p, fromGreedy) ? searched : fromGreedy;
-
+    // Two starts, each taken through the continuous fit and the step searches.
+    double best = kNoCost;
+    for (const bool onLargestDeviation : {false, true}) {
+        const PeqBands rounded = RoundedContinuousFit(p, Greedy(p, onLargestDeviation));
+        const PeqBands searched = MoveBands(p, MoveBands(p, rounded, false), true);
+        const PeqBands bands = MoveBands(p, RoundedContinuousFit(p, searched), false);
+        if (Cost(p, bands) < best) {
+            best = Cost(p, bands);
+            result.bands = bands;
+            result.roundedBands = rounded;
+        }
+    }
     result.rmsRoundedDb = RmsAfter(result, result.roundedBands);
     result.rmsAfterDb = RmsAfter(result, result.bands, &result.predicted, &result.target);
     return result;
