@@ -5,10 +5,11 @@ void WritePeqBands(ParameterModel& model, int slot, const PeqBands& bands)
     for (int band = 0; band < kPeqBands; ++band) {
         const PeqBand& b = bands[static_cast<std::size_t>(band)];
         const int i = PeqIndex(slot, band);
+        model.peqFlat[i] = b.flat ? 1 : 0;
+        if (b.flat) continue;
         model.peqFreq[i] = b.freq;
         model.peqGain[i] = b.gain;
         model.peqBandwidth[i] = b.bandwidth;
-        model.peqFlat[i] = b.flat ? 1 : 0;
         model.peqLoShelf[i] = b.shelf == Shelf::Low ? 1 : 0;
         model.peqHiShelf[i] = b.shelf == Shelf::High ? 1 : 0;
     }

@@ -21,7 +21,8 @@ using PeqBands = std::array<PeqBand, kPeqBands>;
 inline constexpr int kPeqGainStepMin = 8;    // -12 dB
 inline constexpr int kPeqGainStepMax = 248;  // +12 dB
 
-// The bands into model slot `slot`, every field of each band.
+// The bands into model slot `slot`. A flat band only switches the band flat:
+// its other fields keep what they held.
 void WritePeqBands(ParameterModel& model, int slot, const PeqBands& bands);
 
 // What the bands add to the curve ComputeResponse draws for a channel (the
