@@ -293,11 +293,8 @@ Range CoveredSteps(const Measurement& measurement, const FitOptions& options)
     range.first = FreqIndexFromHz(options.lowHz);
     range.last = FreqIndexFromHz(options.highHz);
     if (FreqTable[range.last] > options.highHz) --range.last;
-    const auto covers = [&](const Measurement& m, int k) {
-        return FreqTable[k] >= m.hz.front() && FreqTable[k] <= m.hz.back();
-    };
     const auto coveredByAll = [&](int k) {
-        return covers(measurement, k) && (!options.target || covers(*options.target, k));
+        return SmoothedAtStep(measurement, k) && (!options.target || SmoothedAtStep(*options.target, k));
     };
     while (range.first <= range.last && !coveredByAll(range.first)) ++range.first;
     while (range.last >= range.first && !coveredByAll(range.last)) --range.last;

@@ -16,8 +16,9 @@ TEST(FilterImport, PutsAPeakOnTheNearestStepsAndSaysWhetherItChanged)
 {
     const FilterImport result = Import(
         "Filter 1: ON PK Fc 100 Hz Gain -3.04 dB Q 1.41\n"
-        "Filter 2: ON PK Fc 1000 Hz Gain 2.5 dB BW Oct 0.991\n");
-    ASSERT_EQ(result.lines.size(), 2u);
+        "Filter 2: ON PK Fc 1000 Hz Gain 2.5 dB BW Oct 0.991\n"
+        "Filter 3: ON PK Fc 1000 Hz Gain 2.5 dB Q 1\n");
+    ASSERT_EQ(result.lines.size(), 3u);
     // 100 Hz lies halfway between 99 and 101 Hz: the higher step; Q 1.41 is 1.003 octaves.
     const PeqBand& first = result.bands[0];
     EXPECT_FALSE(first.flat);
@@ -30,7 +31,9 @@ TEST(FilterImport, PutsAPeakOnTheNearestStepsAndSaysWhetherItChanged)
     EXPECT_EQ(result.lines[0].band, 0);
     EXPECT_EQ(result.lines[1].outcome, ImportOutcome::Kept);
     EXPECT_EQ(result.bands[1].gain, 153);
-    EXPECT_TRUE(result.bands[2].flat);
+    // Frequency and gain on their steps, but 1.388 octaves become 1.414.
+    EXPECT_EQ(result.lines[2].outcome, ImportOutcome::Changed);
+    EXPECT_EQ(result.bands[2].bandwidth, 35);
     EXPECT_GT(result.largestDeviationDb, 0.0);
 }
 
