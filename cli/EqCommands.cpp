@@ -85,19 +85,11 @@ json ProposalJson(const ParameterModel& base, int slot, const Proposal& proposal
     return out;
 }
 
-std::string BandText(const PeqBand& band)
-{
-    if (band.flat) return "flat";
-    const std::string width = band.shelf == Shelf::Low    ? "LOSHELF"
-                              : band.shelf == Shelf::High ? "HISHELF"
-                                                          : StepText(Scale::Bandwidth, band.bandwidth);
-    return StepText(Scale::Frequency, band.freq) + " " + StepText(Scale::PeqGain, band.gain) + " " + width;
-}
-
 void PrintBands(const std::string& channel, const Proposal& proposal)
 {
     for (int b = 0; b < kPeqBands; ++b)
-        std::cout << channel << " peq " << b << ": " << BandText(proposal.bands[static_cast<std::size_t>(b)]) << '\n';
+        std::cout << channel << " peq " << b << ": " << PeqBandText(proposal.bands[static_cast<std::size_t>(b)])
+                  << '\n';
     if (proposal.levelStep) std::cout << channel << " gain: " << StepText(Scale::Level, *proposal.levelStep) << '\n';
 }
 
@@ -156,7 +148,8 @@ struct Destination {
 
     void Check() const
     {
-        if (!port.empty() && !args.memoryFile.empty()) throw BadEqInput("Give either --port or --memory-file, not both.");
+        if (!port.empty() && !args.memoryFile.empty())
+            throw BadEqInput("Give either --port or --memory-file, not both.");
         if (!args.memoryFile.empty() && args.slot == 0) throw BadEqInput("--memory-file needs --slot N (1..6).");
         if (args.memoryFile.empty() && args.slot != 0) throw BadEqInput("--slot needs --memory-file FILE.");
     }

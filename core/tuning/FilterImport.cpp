@@ -81,14 +81,6 @@ std::string FileText(const FileFilter& f)
     return text;
 }
 
-std::string UnitText(const PeqBand& band)
-{
-    const std::string width = band.shelf == Shelf::Low    ? "LOSHELF"
-                              : band.shelf == Shelf::High ? "HISHELF"
-                                                          : StepText(Scale::Bandwidth, band.bandwidth);
-    return StepText(Scale::Frequency, band.freq) + " " + StepText(Scale::PeqGain, band.gain) + " " + width;
-}
-
 struct Candidate {
     std::size_t line;  // index into the report
     PeqBand band;
@@ -168,7 +160,7 @@ FilterImport ImportFilters(const FilterFile& file, int levelStep)
         if (f.filter) {
             if (const std::optional<PeqBand> band = BandFor(*f.filter, line.detail)) {
                 line.outcome = SameAsFile(*f.filter, *band) ? ImportOutcome::Kept : ImportOutcome::Changed;
-                line.detail = FileText(f) + " -> " + UnitText(*band);
+                line.detail = FileText(f) + " -> " + PeqBandText(*band);
                 candidates.push_back({result.lines.size(), *band, RmsOverBand(IdealCurve(*f.filter))});
             }
         }

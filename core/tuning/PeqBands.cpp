@@ -1,5 +1,16 @@
 #include "tuning/PeqBands.h"
 
+#include "model/Units.h"
+
+std::string PeqBandText(const PeqBand& band)
+{
+    if (band.flat) return "flat";
+    const std::string width = band.shelf == Shelf::Low    ? "LOSHELF"
+                              : band.shelf == Shelf::High ? "HISHELF"
+                                                          : StepText(Scale::Bandwidth, band.bandwidth);
+    return StepText(Scale::Frequency, band.freq) + " " + StepText(Scale::PeqGain, band.gain) + " " + width;
+}
+
 void WritePeqBands(ParameterModel& model, int slot, const PeqBands& bands)
 {
     for (int band = 0; band < kPeqBands; ++band) {

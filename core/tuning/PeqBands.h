@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "model/Model.h"
 #include "response/Response.h"
@@ -20,6 +21,9 @@ using PeqBands = std::array<PeqBand, kPeqBands>;
 
 inline constexpr int kPeqGainStepMin = 8;    // -12 dB
 inline constexpr int kPeqGainStepMax = 248;  // +12 dB
+
+// "101Hz -3.0dB 0.991oct", "51.6Hz +4.0dB LOSHELF"; "flat" for a flat band.
+std::string PeqBandText(const PeqBand& band);
 
 // The bands into model slot `slot`. A flat band only switches the band flat:
 // its other fields keep what they held.
