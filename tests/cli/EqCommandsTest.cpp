@@ -71,6 +71,7 @@ TEST(CliEq, ImportPrintsTheBandsAsDumpDoesBesideTheReport)
     ASSERT_EQ(text.exitCode, 0) << text.err;
     EXPECT_NE(text.out.find("lr peq 0: 101Hz -3.0dB 0.991oct\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("line 4: dropped: unsupported type NO\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("lr peq 2: flat\nlr gain: -3.0dB\n"), std::string::npos) << text.out;
 }
 
 TEST(CliEq, FitPrintsTheProposalTheRmsAndTheCurves)
@@ -109,6 +110,7 @@ TEST(CliEq, RefusesBrokenFilesAndOptionsWithTheReason)
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"--range", "1000-100"},
                                                {"--range", "100"},
+                                               {"--range", "low-1k"},
                                                {"--max-cut", "13"},
                                                {"--slot", "2"},
                                                {"--memory-file", TempPath("none.cmf")},
