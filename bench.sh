@@ -7,7 +7,8 @@
 # GUI thread (event-loop stall on a silent unit, drag release to the unit,
 # messages per second during a drag), the network remote's answers to a
 # token holder while clients without the token crowd it, start-up to the
-# first painted window, and peak memory. Raw results stay in build-bench/results/
+# first painted window, the PEQ fit's quality and time on synthetic
+# measurements, and peak memory. Raw results stay in build-bench/results/
 # (QUENBAR_BENCH_DIR names another build directory).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -18,7 +19,7 @@ dir="${QUENBAR_BENCH_DIR:-build-bench}"
 results="$dir/results"
 mkdir -p "$results"
 cmake -S . -B "$dir" -G Ninja >/dev/null
-benches=(core_bench link_bench)
+benches=(core_bench link_bench peq_fit_bench)
 cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench unit_work_bench)
 cmake --build "$dir" --target help | grep -q '^remote_lockout_bench:' && benches+=(remote_lockout_bench)
 cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator >/dev/null

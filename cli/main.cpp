@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "CliError.h"
+#include "EqCommands.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
 #include "PortCommands.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv)
     AddOnlineCommands(app, port, action);
     AddPresetCommands(app, action);
     AddPortCommands(app, action);
+    AddEqCommands(app, port, action);
 #if QUENBAR_SERVE
     AddServeCommand(app, port, action);
 #endif

@@ -35,6 +35,10 @@ ROWS = [
      "Parameter round trip through ser2net, COM-port control, paced 57600 ({vs_direct:.2f} x direct {direct_ms:.2f} ms)"),
     ("BM_ConnectSequence/paceBaud:0", "Connect sequence, unpaced"),
     ("BM_ConnectSequence/paceBaud:57600", "Connect sequence, paced 57600"),
+    # The PEQ fit on synthetic measurements (inverse of a random setting the unit can hold, 0.3 dB noise).
+    ("BM_PeqFitSynthetic", "PEQ fit, time per fit ({cases:.0f} synthetic measurements)", "ms_per_fit"),
+    ("BM_PeqFitSynthetic", "PEQ fit: RMS <= 0.5 dB in {within_pct:.1f} % of cases (goal 95 %), rounding alone "
+     "{rounded_pct:.1f} %; 95th percentile RMS {rms_p95_db:.2f} dB", "ms_per_fit"),
     # The desktop's exchanges off its GUI thread.
     ("BM_SilentConnectStall", "Event-loop stall during a silent connect, max", "stall_max_ms"),
     ("BM_LevelDrag/moveIntervalUs:1000", "Drag release to final value at the unit, paced 57600, moves 1 ms apart"),

@@ -172,30 +172,42 @@ const std::array<double, kBellLast - kBellFirst + 1>& BellCosines()
     return table;
 }
 
-void AddPeqBand(const ParameterModel& model, ResponseCurve& r, int index)
+// cos(t * pi / 180) at band position t: the table at whole positions (every
+// position when the centre is a step), the cosine itself between them.
+double BellCosine(double t)
 {
-    if (model.peqFlat[index] != 0) return;
-    const int bandwidth = model.peqBandwidth[index];
-    const int d = bandwidth <= 41 ? 43 - bandwidth : 2;
+    const double whole = std::floor(t);
+    if (whole == t) return BellCosines()[static_cast<std::size_t>(static_cast<long>(whole) - kBellFirst)];
+    return std::cos(t * kPi / 180.0);
+}
+
+// The band with its bandwidth as the distance d = 43 - step that sets the
+// resonance's radius.
+void AddBand(ResponseCurve& r, double centre, double d, double gainDb, bool loShelf, bool hiShelf)
+{
     const double rho = 0.6 + d * (0.3 / 47.0);
-    const double g = (model.peqGain[index] - 128) * 0.1;
-    const double scale = g * (1.0 - rho) * (1.0 - rho * rho) / (1.0 + rho);
-    const bool loShelf = model.peqLoShelf[index] != 0;
-    const bool hiShelf = model.peqHiShelf[index] != 0;
-    const auto& bell = BellCosines();
-    const int centre = model.peqFreq[index];
+    const double scale = gainDb * (1.0 - rho) * (1.0 - rho * rho) / (1.0 + rho);
     for (int k = 0; k < kFreqSteps; ++k) {
         // t is 360 at the band's own step; one step is one degree.
-        const long t = 360L - centre + k;
+        const double t = 360.0 - centre + k;
         double cosPhi;
         if ((loShelf && t < 360) || (hiShelf && t > 360))
             cosPhi = 1.0;  // an angle of 2 pi: the shelf holds the full gain
         else if (t < kBellFirst || t > kBellLast)
             cosPhi = -1.0;  // an angle of pi: the bell's far floor
         else
-            cosPhi = bell[static_cast<std::size_t>(t - kBellFirst)];
+            cosPhi = BellCosine(t);
         r[static_cast<std::size_t>(k)] += scale / (1.0 - 2.0 * rho * cosPhi + rho * rho);
     }
+}
+
+void AddPeqBand(const ParameterModel& model, ResponseCurve& r, int index)
+{
+    if (model.peqFlat[index] != 0) return;
+    const int bandwidth = model.peqBandwidth[index];
+    const int d = bandwidth <= 41 ? 43 - bandwidth : 2;
+    AddBand(r, model.peqFreq[index], d, (model.peqGain[index] - 128) * 0.1, model.peqLoShelf[index] != 0,
+            model.peqHiShelf[index] != 0);
 }
 
 }  // namespace
@@ -207,4 +219,11 @@ ResponseCurve ComputeResponse(const ParameterModel& model, int slot)
     AddCrossover(model, r, slot);
     for (int band = 0; band < kPeqBands; ++band) AddPeqBand(model, r, PeqIndex(slot, band));
     return r;
+}
+
+void AddPeqBandShape(ResponseCurve& curve, const PeqBandShape& band)
+{
+    const double bandwidth =
+        std::clamp(band.bandwidthStep, double{kBandwidthStepNarrowest}, double{kBandwidthStepWidest});
+    AddBand(curve, band.centreStep, 43.0 - bandwidth, band.gainDb, band.loShelf, band.hiShelf);
 }

@@ -20,3 +20,16 @@ using ResponseCurve = std::array<double, kFreqSteps>;
 // model. Every value is finite for any model an image can produce; a slot
 // outside 0..2 gives a flat curve.
 ResponseCurve ComputeResponse(const ParameterModel& model, int slot);
+
+// One PEQ band whose centre, bandwidth and gain may also lie between the
+// unit's steps, as a fit moves them: at whole steps (bandwidth 2..41) it adds
+// exactly what ComputeResponse adds for the band, and between them the same
+// resonance curve at the fractional position.
+struct PeqBandShape {
+    double centreStep;     // frequency step
+    double bandwidthStep;  // 2..41, held to that range
+    double gainDb;
+    bool loShelf = false;
+    bool hiShelf = false;
+};
+void AddPeqBandShape(ResponseCurve& curve, const PeqBandShape& band);

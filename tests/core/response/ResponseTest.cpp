@@ -216,3 +216,32 @@ TEST_F(ResponseTest, CurveRunsStayInThePlotAndBreakWhereTheCurveLeavesItOrIsNotA
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ResponseTest, ABandBetweenStepsIsTheDrawnBandAtWholeSteps)
+{
+    const int band = PeqIndex(kSlotSub, 1);
+    model.peqFlat[band] = 0;
+    model.peqFreq[band] = 200;
+    model.peqGain[band] = 128 + 60;
+    model.peqBandwidth[band] = 30;
+    model.peqLoShelf[band] = 1;
+    const ResponseCurve drawn = ComputeResponse(model, kSlotSub);
+    ResponseCurve shape{};
+    AddPeqBandShape(shape, {200.0, 30.0, 6.0, true, false});
+    for (int k = 0; k < kFreqSteps; ++k) ASSERT_NEAR(shape[k], drawn[k], 1e-12) << "step " << k;
+
+    // Halfway between two steps a bell is the same on either side; the
+    // bandwidth is held to the table.
+    ResponseCurve between{};
+    AddPeqBandShape(between, {200.5, 50.0, 6.0, false, false});
+    ResponseCurve widest{};
+    AddPeqBandShape(widest, {200.5, 41.0, 6.0, false, false});
+    EXPECT_NEAR(between[200], between[201], 1e-9);
+    EXPECT_LT(between[200], 6.0);
+    EXPECT_GT(between[200], between[199]);
+    EXPECT_EQ(between, widest);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// The three PEQ bands of a channel fitted to a measurement, on the unit's
+// own steps and with the curve the unit draws.
+//
+// The measurement is taken with the channel's bands flat (crossover, level
+// and delay as they are), smoothed to 1/6 octave and read at the unit's
+// frequency steps. The fit brings measurement + bands closest (least
+// squares) to the target's shape over the range: the target is flat or a
+// target file, and its level follows the result, since the bands are not
+// there to set the channel's level. Dips narrower than about 1/3 octave are
+// filled before fitting, so they are not chased with boost. No band boosts
+// more than maxBoostDb or cuts more than maxCutDb, nor do the three
+// together anywhere in the range.
+//
+// The method: a greedy start that gives each band in turn the place, width,
+// shelf and gain that remove the most of what is left; a joint continuous
+// optimisation of all bands between the steps (Nelder-Mead); then a search
+// over the neighbouring table steps, as rounding alone leaves error behind.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "tuning/MeasurementFile.h"
+#include "tuning/PeqBands.h"
+
+struct FitOptions {
+    double lowHz = 40.0;
+    double highHz = 16000.0;
+    double maxBoostDb = 6.0;
+    double maxCutDb = 12.0;
+    std::optional<Measurement> target;  // flat when empty
+};
+
+struct FitResult {
+    PeqBands bands;
+    double rmsBeforeDb = 0.0;  // measurement against the target, over the range
+    double rmsAfterDb = 0.0;   // measurement + bands against the target
+    // The continuous optimum rounded to the nearest steps, without the
+    // search over neighbouring steps (for comparison).
+    PeqBands roundedBands;
+    double rmsRoundedDb = 0.0;
+    // Per frequency step in firstStep..lastStep: the smoothed measurement,
+    // the measurement with the bands, and the target at the result's level.
+    int firstStep = 0;
+    int lastStep = 0;
+    std::vector<double> measured, predicted, target;
+};
+
+// Throws std::invalid_argument for a range that is empty or limits below 0,
+// and TuningFileError (line 0) when the measurement covers fewer than
+// kFitLeastSteps frequency steps of the range.
+FitResult FitPeq(const Measurement& measurement, const FitOptions& options = {});
+
+inline constexpr int kFitLeastSteps = 10;
+
+// The measurement at frequency step k, smoothed over 1/6 octave; empty
+// outside the measured span.
+std::optional<double> SmoothedAtStep(const Measurement& measurement, int k);
