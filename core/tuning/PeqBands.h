@@ -15,6 +15,8 @@ struct PeqBand {
     int bandwidth = kBandwidthStepNarrowest;
     Shelf shelf = Shelf::None;
     bool flat = true;
+
+    bool operator==(const PeqBand&) const = default;
 };
 using PeqBands = std::array<PeqBand, kPeqBands>;
 
@@ -23,6 +25,9 @@ inline constexpr int kPeqGainStepMax = 248;  // +12 dB
 
 // The bands into model slot `slot`, every field of each band.
 void WritePeqBands(ParameterModel& model, int slot, const PeqBands& bands);
+// The bands of model slot `slot`; a band with both shelf switches on (which
+// no editor makes) reads as a low shelf.
+PeqBands ReadPeqBands(const ParameterModel& model, int slot);
 
 // What the bands add to the curve ComputeResponse draws for a channel (the
 // crossover adds its own part beside them): the curve of a channel whose
