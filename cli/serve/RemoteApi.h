@@ -12,6 +12,8 @@
 //   GET    /api/memory-file                    the six memories as a memory file
 //   PUT    /api/memory-file                    a memory file stored into the unit
 //   GET|PUT /api/memory-file.json              the same in the file's lossless JSON form
+//   PUT|GET|DELETE /api/measurements/CH, POST /api/fit/CH, PUT /api/settings/CH/peq:
+//                                              the PEQ tuning (RemoteTuning.cpp)
 //
 // Every push message is {"type", "seq", ...}: "state" (everything, also the
 // first message a client gets), "channel" (one channel's setting), "memories",
@@ -19,13 +21,17 @@
 // carries the seq of the announcement that reported it.
 #pragma once
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "ApiTypes.h"
+#include "model/Model.h"
+#include "tuning/MeasurementFile.h"
 
 class PushHub;
 class RemoteUnit;
@@ -65,7 +71,16 @@ private:
     std::string Message(const char* type, const json& body) const;
     void Announce(const char* type, const json& body);
 
+    // The PEQ tuning (RemoteTuning.cpp): false when the path is none of its.
+    bool RouteTuning(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond);
+    void PutMeasurement(const ApiRequest& request, int slot, const Respond& respond);
+    void DeleteMeasurement(int slot, const Respond& respond);
+    json MeasurementJson(int slot) const;
+    void FitChannel(const ApiRequest& request, int slot, const Respond& respond);
+    void SetPeqBands(const ApiRequest& request, const std::string& channel, const Respond& respond);
+
     RemoteUnit& unit_;
     PushHub& hub_;
     long seq_ = 0;
+    std::array<std::optional<Measurement>, kChannelSlots> measurements_;
 };
