@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -50,3 +51,14 @@ inline ApiResponse ErrorResponse(int status, const std::string& reason,
     body.update(extra);
     return JsonResponse(body, status);
 }
+
+// The checks of a request that end it with RequestError: 405 unless the
+// method is `allowed`, 415 unless the body has the content type, 400 unless
+// the body is a JSON object (and, for OneKeyBody, holds no key but `key`
+// and `optional`: another key is a client's mistake that must not be
+// carried out as something else).
+void RequireMethod(const ApiRequest& request, std::string_view allowed);
+void RequireContentType(const ApiRequest& request, std::string_view type);
+nlohmann::ordered_json JsonBody(const ApiRequest& request);
+nlohmann::ordered_json OneKeyBody(const ApiRequest& request, const std::string& key,
+                                  const std::string& optional = {});

@@ -37,41 +37,6 @@ std::vector<std::string> Segments(std::string_view path)
     return segments;
 }
 
-void RequireMethod(const ApiRequest& request, std::string_view allowed)
-{
-    if (request.method != allowed)
-        throw RequestError(405,
-                           request.method + " is not allowed on " + request.path + "; use " + std::string(allowed));
-}
-
-void RequireContentType(const ApiRequest& request, std::string_view type)
-{
-    const std::string_view given = std::string_view(request.contentType).substr(0, request.contentType.find(';'));
-    if (given != type) throw RequestError(415, "Send the body as " + std::string(type) + ".");
-}
-
-json JsonBody(const ApiRequest& request)
-{
-    RequireContentType(request, kJsonType);
-    json body = json::parse(request.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) throw RequestError(400, "The body must be a JSON object.");
-    return body;
-}
-
-// A body of one key (and perhaps an optional second one): another key is a
-// client's mistake (a slot, a channel meant elsewhere) that must not be
-// carried out as something else.
-json OneKeyBody(const ApiRequest& request, const std::string& key, const std::string& optional = {})
-{
-    json body = JsonBody(request);
-    for (const auto& item : body.items())
-        if (item.key() != key && (optional.empty() || item.key() != optional))
-            throw RequestError(400, "The body takes only \"" + key + "\"" +
-                                        (optional.empty() ? "" : " and \"" + optional + "\"") + ": \"" + item.key() +
-                                        "\" is not one.");
-    return body;
-}
-
 // The history's id of a client's gesture, a text or a whole number; none without one.
 long GestureId(const json& body)
 {
@@ -126,6 +91,41 @@ json Rounded(const ResponseCurve& curve)
 
 }  // namespace
 
+void RequireMethod(const ApiRequest& request, std::string_view allowed)
+{
+    if (request.method != allowed)
+        throw RequestError(405,
+                           request.method + " is not allowed on " + request.path + "; use " + std::string(allowed));
+}
+
+void RequireContentType(const ApiRequest& request, std::string_view type)
+{
+    const std::string_view given = std::string_view(request.contentType).substr(0, request.contentType.find(';'));
+    if (given != type) throw RequestError(415, "Send the body as " + std::string(type) + ".");
+}
+
+nlohmann::ordered_json JsonBody(const ApiRequest& request)
+{
+    RequireContentType(request, kJsonType);
+    json body = json::parse(request.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) throw RequestError(400, "The body must be a JSON object.");
+    return body;
+}
+
+// A body of one key (and perhaps an optional second one): another key is a
+// client's mistake (a slot, a channel meant elsewhere) that must not be
+// carried out as something else.
+nlohmann::ordered_json OneKeyBody(const ApiRequest& request, const std::string& key, const std::string& optional)
+{
+    json body = JsonBody(request);
+    for (const auto& item : body.items())
+        if (item.key() != key && (optional.empty() || item.key() != optional))
+            throw RequestError(400, "The body takes only \"" + key + "\"" +
+                                        (optional.empty() ? "" : " and \"" + optional + "\"") + ": \"" + item.key() +
+                                        "\" is not one.");
+    return body;
+}
+
 RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub) : unit_(unit), hub_(hub)
 {
     unit_.events.channelChanged = [this](int slot) { Announce("channel", ChannelBody(slot)); };
@@ -151,6 +151,7 @@ void RemoteApi::Handle(const ApiRequest& request, const Respond& respond)
 
 void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond)
 {
+    if (RouteTuning(request, path, respond)) return;
     const std::string first = path.empty() ? "" : path[0];
     if (path.size() == 1 && first == "scales") {
         RequireMethod(request, "GET");

@@ -17,6 +17,8 @@
 //   GET    /api/history                        the latest steps, newest first
 //   PUT    /api/ab/A|B                         keeps the setting as A or B
 //   POST   /api/ab/A|B/apply                   switches to it (409 while it keeps nothing)
+//   PUT|GET|DELETE /api/measurements/CH, POST /api/fit/CH, PUT /api/settings/CH/peq:
+//                                              the PEQ tuning (RemoteTuning.cpp)
 //
 // A settings PUT may name its gesture ({"value": ..., "gesture": "drag-7"}):
 // the edits of one gesture are one step of the history.
@@ -30,13 +32,17 @@
 // change carries the seq of the announcement that reported it.
 #pragma once
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "ApiTypes.h"
+#include "model/Model.h"
+#include "tuning/MeasurementFile.h"
 
 class PushHub;
 class RemoteUnit;
@@ -82,7 +88,16 @@ private:
     std::string Message(const char* type, const json& body) const;
     void Announce(const char* type, const json& body);
 
+    // The PEQ tuning (RemoteTuning.cpp): false when the path is none of its.
+    bool RouteTuning(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond);
+    void PutMeasurement(const ApiRequest& request, int slot, const Respond& respond);
+    void DeleteMeasurement(int slot, const Respond& respond);
+    json MeasurementJson(int slot) const;
+    void FitChannel(const ApiRequest& request, int slot, const Respond& respond);
+    void SetPeqBands(const ApiRequest& request, const std::string& channel, const Respond& respond);
+
     RemoteUnit& unit_;
     PushHub& hub_;
     long seq_ = 0;
+    std::array<std::optional<Measurement>, kChannelSlots> measurements_;
 };

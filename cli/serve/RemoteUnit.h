@@ -65,6 +65,8 @@ public:
     const std::string& Device() const { return device_; }
     // The setting and directory the unit acknowledged.
     const ParameterModel& Unit() const { return ledger_.Acknowledged(); }
+    // The setting the unit will hold once the edits sent so far are through.
+    const ParameterModel& Expected() const { return ledger_.Expected(); }
 
     // The callbacks run on the io thread with the unit command's result
     // (0 done, 1 not connected, 3 no answer). Callers check Connected() first.

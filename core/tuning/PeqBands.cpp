@@ -26,6 +26,21 @@ void WritePeqBands(ParameterModel& model, int slot, const PeqBands& bands)
     }
 }
 
+PeqBands ReadPeqBands(const ParameterModel& model, int slot)
+{
+    PeqBands bands;
+    for (int band = 0; band < kPeqBands; ++band) {
+        const int i = PeqIndex(slot, band);
+        PeqBand& b = bands[static_cast<std::size_t>(band)];
+        b.freq = model.peqFreq[i];
+        b.gain = model.peqGain[i];
+        b.bandwidth = model.peqBandwidth[i];
+        b.flat = model.peqFlat[i] != 0;
+        b.shelf = model.peqLoShelf[i] ? Shelf::Low : model.peqHiShelf[i] ? Shelf::High : Shelf::None;
+    }
+    return bands;
+}
+
 ResponseCurve PeqBandsCurve(const PeqBands& bands)
 {
     // The Sub's crossover set flat: what is left is the bands alone.

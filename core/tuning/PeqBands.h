@@ -16,6 +16,8 @@ struct PeqBand {
     int bandwidth = kBandwidthStepNarrowest;
     Shelf shelf = Shelf::None;
     bool flat = true;
+
+    bool operator==(const PeqBand&) const = default;
 };
 using PeqBands = std::array<PeqBand, kPeqBands>;
 
@@ -28,6 +30,9 @@ std::string PeqBandText(const PeqBand& band);
 // The bands into model slot `slot`. A flat band only switches the band flat:
 // its other fields keep what they held.
 void WritePeqBands(ParameterModel& model, int slot, const PeqBands& bands);
+// The bands of model slot `slot`; a band with both shelf switches on (which
+// no editor makes) reads as a low shelf.
+PeqBands ReadPeqBands(const ParameterModel& model, int slot);
 
 // What the bands add to the curve ComputeResponse draws for a channel (the
 // crossover adds its own part beside them): the curve of a channel whose

@@ -10,14 +10,16 @@
 #include "app/ModelChanges.h"
 #include "app/UnitLink.h"
 #include "graph/ExportFiles.h"
+#include "graph/TuningBar.h"
 #include "response/GraphCurve.h"
 
 namespace {
 
-// The graph of both channels of the model, filling the widget.
+// The graph of both channels of the model, filling the widget, with the
+// tuning row's measurements and predictions.
 class BothChannelsGraph : public QWidget {
 public:
-    explicit BothChannelsGraph(QWidget* parent) : QWidget(parent)
+    BothChannelsGraph(QWidget* parent, const CTuningBar& tuning) : QWidget(parent), tuning_(tuning)
     {
         setMinimumSize(kGraphWidth, kGraphHeight);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -29,8 +31,13 @@ protected:
     {
         QPainter painter(this);
         const PlotStyle style = ScreenPlotStyle();
-        DrawResponsePlot(painter, rect(), ChannelCurves(model, style), style);
+        std::vector<PlotCurve> curves = ChannelCurves(model, style);
+        for (PlotCurve& overlay : tuning_.OverlayCurves()) curves.push_back(std::move(overlay));
+        DrawResponsePlot(painter, rect(), curves, style);
     }
+
+private:
+    const CTuningBar& tuning_;
 };
 
 }  // namespace
@@ -38,9 +45,11 @@ protected:
 CResponseWindow::CResponseWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("Response - Quenbar"));
-    graph_ = new BothChannelsGraph(this);
+    tuning_ = new CTuningBar(this);
+    graph_ = new BothChannelsGraph(this, *tuning_);
     graph_->setObjectName(QStringLiteral("graph"));
     connect(&ModelChangeNotifier(), &ModelChanges::changed, graph_, qOverload<>(&QWidget::update));
+    connect(tuning_, &CTuningBar::overlayChanged, graph_, qOverload<>(&QWidget::update));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -66,6 +75,7 @@ CResponseWindow::CResponseWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(graph_, 1);
+    layout->addWidget(tuning_);
     layout->addLayout(buttons);
 }
 

@@ -34,6 +34,8 @@ const page = {
   history: null,       // what Undo and Redo would do: {undo, redo} (labels or null)
   gestures: 0,         // counts this page's gestures; with `tab`, names each for the server
   tab: Math.random().toString(36).slice(2),
+  measurements: {},   // channel -> the kept measurement's levels per step
+  proposals: {},      // channel -> the fit's proposal on preview
 };
 
 // Moves of one control closer together than this are one gesture: one step
@@ -210,7 +212,7 @@ function buildChannel(ch) {
   const canvas = element('canvas', { class: 'graph', width: 460, height: 190, 'aria-label': `${CHANNELS[ch]} response` });
   page.graphs[ch] = canvas;
   const view = $(`view-${ch}`);
-  view.append(element('h2', {}, CHANNELS[ch]), canvas, section(ch, 'Output', OUTPUT),
+  view.append(element('h2', {}, CHANNELS[ch]), canvas, buildTuning(ch), section(ch, 'Output', OUTPUT),
     section(ch, 'High / low pass', CROSSOVER));
   for (let band = 0; band < 3; band++) view.append(section(ch, `PEQ ${band + 1}`, PEQ, band, false));
   view.append(section(ch, 'Limiter', LIMITER, null, false));
@@ -348,6 +350,7 @@ function drawGraph(ch) {
   g.beginPath();
   page.curves[ch].forEach((dB, step) => (step ? g.lineTo(x(step), y(dB)) : g.moveTo(x(step), y(dB))));
   g.stroke();
+  drawTuning(g, ch, x, y);
 }
 
 async function refreshCurves() {
@@ -398,6 +401,7 @@ function onPush(message) {
   if (message.type === 'channel') return takeChannel(message);
   if (message.type === 'memories') { page.unit.memories = message.memories; return renderMemories(); }
   if (message.type === 'link') { page.unit.link = linkOf(message); return renderLink(); }
+  if (message.type === 'measurement') return takeMeasurement(message.channel, message.measurement);
   if (message.type === 'history') return takeHistory(message);
 }
 
@@ -641,6 +645,103 @@ async function start() {
   });
   window.addEventListener('resize', () => { drawGraph('lr'); drawGraph('sub'); });
   connectPush();
+}
+
+// ---- measurements and the PEQ fit ----
+
+// Per channel: a measurement uploaded and drawn on the channel's graph, a fit
+// of the three bands previewed with its predicted curve, and Apply, which
+// sets the proposal's three bands in one request.
+function buildTuning(ch) {
+  const file = element('input', { type: 'file', accept: '.txt,.frd,.csv,text/plain', id: `measurement-${ch}` });
+  file.addEventListener('change', () => {
+    if (file.files[0]) uploadMeasurement(ch, file.files[0]);
+    file.value = '';
+  });
+  const remove = element('button', { type: 'button', class: 'quiet', id: `remove-measurement-${ch}`, disabled: true },
+    'Remove');
+  remove.addEventListener('click', () => call('DELETE', `/api/measurements/${ch}`));
+  const fit = element('button', { type: 'button', id: `fit-${ch}`, disabled: true }, 'Fit PEQ');
+  fit.addEventListener('click', () => fitPeq(ch));
+  const apply = element('button', { type: 'button', id: `apply-${ch}`, hidden: true }, 'Apply');
+  apply.addEventListener('click', () => applyProposal(ch));
+  const preview = element('div', { class: 'proposal', id: `proposal-${ch}` });
+  return element('details', { class: 'group tuning', open: true }, element('summary', {}, 'Measurement & PEQ fit'),
+    element('div', { class: 'row' }, element('label', { class: 'button' }, 'Upload measurement…', file), remove, fit),
+    preview, element('div', { class: 'row' }, apply));
+}
+
+async function uploadMeasurement(ch, file) {
+  const result = await call('PUT', `/api/measurements/${ch}`, await file.text(), 'text/plain');
+  if (!result.ok) return toast(`${file.name}: ${result.error}`);
+  takeMeasurement(ch, result.data);
+}
+
+function takeMeasurement(ch, measurement) {
+  page.measurements[ch] = measurement ? measurement.levels : null;
+  page.proposals[ch] = null;
+  $(`remove-measurement-${ch}`).disabled = !measurement;
+  $(`fit-${ch}`).disabled = !measurement;
+  renderProposal(ch);
+}
+
+async function fitPeq(ch) {
+  const result = await call('POST', `/api/fit/${ch}`, {});
+  if (!result.ok) return toast(`Fit: ${result.error}`);
+  page.proposals[ch] = result.data;
+  renderProposal(ch);
+}
+
+async function applyProposal(ch) {
+  const proposal = page.proposals[ch];
+  if (!proposal) return;
+  const result = await call('PUT', `/api/settings/${ch}/peq`, { peq: proposal.peq });
+  if (!result.ok) return toast(`Apply: ${result.error}`);
+  page.proposals[ch] = null;
+  renderProposal(ch);
+  toast('The fitted PEQ bands are set.');
+}
+
+function renderProposal(ch) {
+  const proposal = page.proposals[ch];
+  const node = $(`proposal-${ch}`);
+  node.replaceChildren();
+  $(`apply-${ch}`).hidden = !proposal;
+  if (proposal) {
+    const cell = (tag, text) => element(tag, {}, text);
+    const text = (field, step) => page.scales.peq[field].texts[step - page.scales.peq[field].min];
+    const type = (band) => (band.flat ? 'flat' : band.loShelf ? 'low shelf' : band.hiShelf ? 'high shelf' : 'peak');
+    const rows = proposal.peq.map((band, i) => element('tr', {}, cell('th', `PEQ ${i + 1}`), cell('td', type(band)),
+      cell('td', text('freq', band.freq)), cell('td', text('gain', band.gain)),
+      cell('td', text('bandwidth', band.bandwidth))));
+    node.append(element('table', {}, element('tr', {}, ...['', 'Type', 'Frequency', 'Gain', 'Bandwidth']
+      .map((text) => cell('th', text))), ...rows),
+    element('p', {}, `RMS deviation: ${proposal.rmsBeforeDb.toFixed(2)} dB before, ${proposal.rmsAfterDb.toFixed(2)} dB after`));
+  }
+  drawGraph(ch);
+}
+
+// The measurement (grey) and the proposal's predicted curve (green), the
+// latter with its target at 0 dB.
+function drawTuning(g, ch, x, y) {
+  const line = (levels, first, colour) => {
+    g.strokeStyle = colour;
+    g.lineWidth = 1.5;
+    g.beginPath();
+    let pen = false;
+    levels.forEach((dB, i) => {
+      if (dB === null) { pen = false; return; }
+      if (pen) g.lineTo(x(first + i), y(dB)); else g.moveTo(x(first + i), y(dB));
+      pen = true;
+    });
+    g.stroke();
+  };
+  if (page.measurements[ch]) line(page.measurements[ch], 0, '#9aa5ab');
+  const proposal = page.proposals[ch];
+  if (!proposal) return;
+  const target = proposal.curve.target.filter((dB) => dB !== null);
+  const level = target.reduce((sum, dB) => sum + dB, 0) / (target.length || 1);
+  line(proposal.curve.predicted.map((dB) => (dB === null ? null : dB - level)), proposal.curve.firstStep, '#5fd35f');
 }
 
 start();

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "graph/PeqProposalDialog.h"
 #include "memory/DlgStore.h"
 
 ModalAnswerer::ModalAnswerer()
@@ -44,6 +45,8 @@ void ModalAnswerer::Handle(QPointer<QWidget> window)
         onStore ? onStore(*store) : store->reject();
     } else if (auto* files = qobject_cast<QFileDialog*>(window)) {
         onFileDialog ? onFileDialog(*files) : files->reject();
+    } else if (auto* proposal = qobject_cast<CDlgPeqProposal*>(window)) {
+        onPeqProposal ? onPeqProposal(*proposal) : proposal->reject();
     }
 }
 

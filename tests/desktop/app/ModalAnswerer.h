@@ -1,6 +1,7 @@
 // Answers the modal windows a test causes, so that it never hangs on one:
 // every message box is recorded and answered, the store dialog and the file
-// dialog are handed to the test's own actions (or cancelled).
+// dialog and the PEQ proposal are handed to the test's own actions (or
+// cancelled).
 #pragma once
 
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+class CDlgPeqProposal;
 class CDlgStore;
 class QFileDialog;
 
@@ -30,6 +32,7 @@ public:
     QMessageBox::StandardButton boxAnswer = QMessageBox::Ok;
     std::function<void(CDlgStore&)> onStore;
     std::function<void(QFileDialog&)> onFileDialog;
+    std::function<void(CDlgPeqProposal&)> onPeqProposal;
 
     const std::vector<SeenBox>& Seen() const { return boxes_; }
     QStringList BoxTexts() const;

@@ -1,0 +1,14 @@
+// A measurement as a graph of the unit's curves draws it: smoothed over
+// 1/6 octave at the unit's frequency steps, and moved to 0 dB on average
+// over the fit's default range, since a measurement's absolute level (often
+// some 80 dB SPL) would lie far off such a graph.
+#pragma once
+
+#include "response/Response.h"
+#include "tuning/MeasurementFile.h"
+
+// One level per frequency step; NaN outside the measured span.
+ResponseCurve MeasurementLevels(const Measurement& measurement);
+
+// The mean of the finite levels of steps first..last; 0 when there is none.
+double MeanLevel(const double* levels, int first, int last);

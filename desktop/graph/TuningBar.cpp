@@ -1,0 +1,245 @@
+#include "graph/TuningBar.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+#include <cmath>
+#include <limits>
+
+#include "app/ErrorBox.h"
+#include "app/UnitLink.h"
+#include "model/Units.h"
+#include "tuning/FilterImport.h"
+#include "tuning/PeqFit.h"
+#include "tuning/TuningText.h"
+
+namespace {
+
+QString ChannelName(int slot) { return slot == kSlotSub ? QStringLiteral("Sub") : QStringLiteral("Left&Right"); }
+
+// The colours of a channel's measurement and prediction beside its curve.
+QColor MeasuredColour(int slot) { return slot == kSlotSub ? QColor(150, 150, 255) : QColor(255, 170, 120); }
+QColor PredictedColour(int slot) { return slot == kSlotSub ? QColor(0, 230, 160) : QColor(255, 230, 0); }
+
+QString AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter)
+{
+    QFileDialog dialog(owner, caption);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({filter, QStringLiteral("All files (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
+// The whole file; empty with a box when it cannot be read.
+std::optional<std::string> ReadTextFile(QWidget* owner, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowErrorBox(owner, QStringLiteral("Cannot read the file %1.").arg(QDir::toNativeSeparators(path)));
+        return std::nullopt;
+    }
+    return file.readAll().toStdString();
+}
+
+void ShowUnusable(QWidget* owner, const QString& path, const QString& what, const std::exception& error)
+{
+    ShowErrorBox(owner, QStringLiteral("The file %1 cannot be used as %2: %3.")
+                            .arg(QDir::toNativeSeparators(path), what, QString::fromStdString(error.what())));
+}
+
+// Levels at the steps firstStep.. of a fit's result, moved by -offset; NaN elsewhere.
+ResponseCurve FitLevels(const FitResult& result, const std::vector<double>& levels, double offset)
+{
+    ResponseCurve curve;
+    curve.fill(std::numeric_limits<double>::quiet_NaN());
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        curve[static_cast<std::size_t>(result.firstStep) + i] = levels[i] - offset;
+    return curve;
+}
+
+PeqProposal FitProposal(int slot, const FitResult& result)
+{
+    const double offset = MeanLevel(result.target.data(), 0, static_cast<int>(result.target.size()) - 1);
+    const QString channel = ChannelName(slot);
+    return {slot,
+            QStringLiteral("Fit PEQ"),
+            result.bands,
+            std::nullopt,
+            {QStringLiteral("%1: RMS deviation from the target, before %2 dB, after %3 dB.")
+                 .arg(channel)
+                 .arg(result.rmsBeforeDb, 0, 'f', 2)
+                 .arg(result.rmsAfterDb, 0, 'f', 2)},
+            {{QStringLiteral("Measured"), MeasuredColour(slot), FitLevels(result, result.measured, offset)},
+             {QStringLiteral("Predicted"), PredictedColour(slot), FitLevels(result, result.predicted, offset)},
+             {QStringLiteral("Target"), QColor(200, 200, 200), FitLevels(result, result.target, offset)}}};
+}
+
+QStringList ImportReport(const FilterImport& import)
+{
+    QStringList report;
+    for (const ImportLine& line : import.lines)
+        report << QStringLiteral("Line %1: %2 - %3: %4")
+                      .arg(line.line)
+                      .arg(QString::fromStdString(line.text), QString::fromLatin1(ImportOutcomeWord(line.outcome)),
+                           QString::fromStdString(line.detail));
+    report << QStringLiteral("Largest deviation from the file's filters over 20 Hz - 20 kHz: %1 dB.")
+                  .arg(import.largestDeviationDb, 0, 'f', 2);
+    return report;
+}
+
+PeqProposal ImportProposal(int slot, const FilterImport& import)
+{
+    ParameterModel after = model;
+    WritePeqBands(after, slot, import.bands);
+    const bool levelChanges = import.levelStep && *import.levelStep != model.gain[slot];
+    return {slot,
+            QStringLiteral("Import PEQ filters"),
+            import.bands,
+            levelChanges ? import.levelStep : std::nullopt,
+            ImportReport(import),
+            {{QStringLiteral("Before"), QColor(200, 200, 200), ComputeResponse(model, slot)},
+             {QStringLiteral("After"), PredictedColour(slot), ComputeResponse(after, slot)}}};
+}
+
+}  // namespace
+
+CTuningBar::CTuningBar(QWidget* parent) : QWidget(parent)
+{
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    channel_ = new QComboBox(this);
+    channel_->setObjectName(QStringLiteral("channel"));
+    for (const int slot : {kSlotLeftRight, kSlotSub}) channel_->addItem(ChannelName(slot), slot);
+    connect(channel_, &QComboBox::currentIndexChanged, this, &CTuningBar::UpdateButtons);
+    row->addWidget(channel_);
+    AddButton(QStringLiteral("Import measurement..."), "importMeasurement", &CTuningBar::AskForMeasurement);
+    clear_ = AddButton(QStringLiteral("Clear measurement"), "clearMeasurement", &CTuningBar::ClearMeasurement);
+    AddButton(QStringLiteral("Import PEQ filters..."), "importFilters", &CTuningBar::AskForFilters);
+    fit_ = AddButton(QStringLiteral("Fit PEQ..."), "fitPeq", &CTuningBar::FitMeasurement);
+    previous_ = AddButton(QStringLiteral("Previous bands"), "previousBands", &CTuningBar::RestorePreviousBands);
+    row->addStretch();
+    UpdateButtons();
+}
+
+QPushButton* CTuningBar::AddButton(const QString& text, const char* name, void (CTuningBar::*action)(int))
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, action] { (this->*action)(Slot()); });
+    layout()->addWidget(button);
+    return button;
+}
+
+int CTuningBar::Slot() const { return channel_->currentData().toInt(); }
+
+const ChannelMeasurement* CTuningBar::MeasurementOf(int slot) const
+{
+    const auto& measurement = measurements_[static_cast<std::size_t>(slot)];
+    return measurement ? &*measurement : nullptr;
+}
+
+std::vector<PlotCurve> CTuningBar::OverlayCurves() const
+{
+    std::vector<PlotCurve> curves;
+    for (const int slot : {kSlotLeftRight, kSlotSub}) {
+        const ChannelMeasurement* measurement = MeasurementOf(slot);
+        if (measurement == nullptr) continue;
+        const QString channel = ChannelName(slot);
+        curves.push_back({channel + QStringLiteral(" measured"), MeasuredColour(slot), measurement->Levels()});
+        curves.push_back({channel + QStringLiteral(" predicted"), PredictedColour(slot),
+                          measurement->Predicted(ReadPeqBands(model, slot))});
+    }
+    return curves;
+}
+
+void CTuningBar::AskForMeasurement(int slot)
+{
+    const QString path = AskOpenFileName(this, QStringLiteral("Import measurement - %1").arg(ChannelName(slot)),
+                                         QStringLiteral("Measurements (*.txt *.frd *.csv)"));
+    if (!path.isEmpty()) ImportMeasurement(slot, path);
+}
+
+bool CTuningBar::ImportMeasurement(int slot, const QString& path)
+{
+    const auto text = ReadTextFile(this, path);
+    if (!text) return false;
+    try {
+        measurements_[static_cast<std::size_t>(slot)].emplace(QFileInfo(path).fileName(), ParseMeasurement(*text));
+    } catch (const TuningFileError& error) {
+        ShowUnusable(this, path, QStringLiteral("a measurement"), error);
+        return false;
+    }
+    UpdateButtons();
+    emit overlayChanged();
+    return true;
+}
+
+void CTuningBar::ClearMeasurement(int slot)
+{
+    measurements_[static_cast<std::size_t>(slot)].reset();
+    UpdateButtons();
+    emit overlayChanged();
+}
+
+void CTuningBar::AskForFilters(int slot)
+{
+    const QString path = AskOpenFileName(this, QStringLiteral("Import PEQ filters - %1").arg(ChannelName(slot)),
+                                         QStringLiteral("Equaliser filters (*.txt *.cfg)"));
+    if (!path.isEmpty()) ImportFilterFile(slot, path);
+}
+
+void CTuningBar::ImportFilterFile(int slot, const QString& path)
+{
+    const auto text = ReadTextFile(this, path);
+    if (!text) return;
+    try {
+        Offer(ImportProposal(slot, ImportFilters(ParseFilterFile(*text), model.gain[slot])));
+    } catch (const TuningFileError& error) {
+        ShowUnusable(this, path, QStringLiteral("equaliser filters"), error);
+    }
+}
+
+void CTuningBar::FitMeasurement(int slot)
+{
+    const ChannelMeasurement* measurement = MeasurementOf(slot);
+    if (measurement == nullptr) return;
+    try {
+        Offer(FitProposal(slot, FitPeq(measurement->Points())));
+    } catch (const TuningFileError& error) {
+        ShowErrorBox(this, QStringLiteral("No PEQ can be fitted to %1: %2.")
+                               .arg(measurement->Name(), QString::fromStdString(error.what())));
+    }
+}
+
+void CTuningBar::Offer(const PeqProposal& proposal)
+{
+    CDlgPeqProposal dialog(this, proposal);
+    if (dialog.exec() != QDialog::Accepted) return;
+    before_[static_cast<std::size_t>(proposal.slot)] = SendPeqBands(proposal.slot, proposal.bands, proposal.levelStep);
+    UpdateButtons();
+}
+
+void CTuningBar::RestorePreviousBands(int slot)
+{
+    auto& before = before_[static_cast<std::size_t>(slot)];
+    if (!before) return;
+    SendPeqBands(slot, before->bands, before->levelStep);
+    before.reset();
+    UpdateButtons();
+}
+
+void CTuningBar::UpdateButtons()
+{
+    const auto slot = static_cast<std::size_t>(Slot());
+    fit_->setEnabled(measurements_[slot].has_value());
+    clear_->setEnabled(measurements_[slot].has_value());
+    previous_->setEnabled(before_[slot].has_value());
+}

@@ -1,0 +1,56 @@
+// The response window's tuning row: per channel a measurement imported and
+// drawn with its prediction, an equaliser file's filters imported onto the
+// channel's bands, a PEQ fitted to the measurement, each shown as a
+// proposal and applied as ordinary edits, and the bands as they were before
+// the last apply brought back in one step.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "ResponsePlot.h"
+#include "app/PeqEdits.h"
+#include "graph/ChannelMeasurement.h"
+#include "graph/PeqProposalDialog.h"
+
+class QComboBox;
+class QPushButton;
+
+class CTuningBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit CTuningBar(QWidget* parent);
+
+    // The channel slot the buttons work on.
+    int Slot() const;
+    const ChannelMeasurement* MeasurementOf(int slot) const;
+    // Each measurement and its prediction from the channel's bands in `model`.
+    std::vector<PlotCurve> OverlayCurves() const;
+
+    // The steps behind the buttons, for callers that have the file already.
+    bool ImportMeasurement(int slot, const QString& path);
+    void ImportFilterFile(int slot, const QString& path);
+    void FitMeasurement(int slot);
+    void RestorePreviousBands(int slot);
+
+signals:
+    void overlayChanged();
+
+private:
+    QPushButton* AddButton(const QString& text, const char* name, void (CTuningBar::*action)(int));
+    void AskForMeasurement(int slot);
+    void AskForFilters(int slot);
+    void ClearMeasurement(int slot);
+    void Offer(const PeqProposal& proposal);
+    void UpdateButtons();
+
+    QComboBox* channel_ = nullptr;
+    QPushButton* fit_ = nullptr;
+    QPushButton* clear_ = nullptr;
+    QPushButton* previous_ = nullptr;
+    std::array<std::optional<ChannelMeasurement>, kChannelSlots> measurements_;
+    std::array<std::optional<PeqBandsBefore>, kChannelSlots> before_;
+};
