@@ -17,7 +17,14 @@ struct PeqBand {
     Shelf shelf = Shelf::None;
     bool flat = true;
 
-    bool operator==(const PeqBand&) const = default;
+    // Bands are the same when they sound the same: a flat band keeps its
+    // other fields (the unit shows them again once it is switched back on),
+    // but nobody hears them.
+    bool operator==(const PeqBand& other) const
+    {
+        if (flat || other.flat) return flat == other.flat;
+        return freq == other.freq && gain == other.gain && bandwidth == other.bandwidth && shelf == other.shelf;
+    }
 };
 using PeqBands = std::array<PeqBand, kPeqBands>;
 

@@ -666,7 +666,7 @@ function buildTuning(ch) {
   const apply = element('button', { type: 'button', id: `apply-${ch}`, hidden: true }, 'Apply');
   apply.addEventListener('click', () => applyProposal(ch));
   const preview = element('div', { class: 'proposal', id: `proposal-${ch}` });
-  return element('details', { class: 'group tuning', open: true }, element('summary', {}, 'Measurement & PEQ fit'),
+  return element('details', { class: 'group tuning' }, element('summary', {}, 'Measurement & PEQ fit'),
     element('div', { class: 'row' }, element('label', { class: 'button' }, 'Upload measurement…', file), remove, fit),
     preview, element('div', { class: 'row' }, apply));
 }

@@ -10,6 +10,9 @@ TEST(PeqBands, ReadBackAsWrittenWithEachShelfAndOnlyFromTheirSlot)
                          PeqBand{380, 60, 41, Shelf::High, false}};
     WritePeqBands(model, kSlotSub, bands);
     EXPECT_EQ(ReadPeqBands(model, kSlotSub), bands);
+    // The flat band only switched the band flat: it sounds as written, and keeps what it held.
+    EXPECT_EQ(model.peqFreq[PeqIndex(kSlotSub, 1)], kFreqStep1kHz);
+    EXPECT_NE(ReadPeqBands(model, kSlotSub)[1], (PeqBand{200, 150, 30, Shelf::None, false}));
     const PeqBand factory{kFreqStep1kHz, kGainStepZero, 18, Shelf::None, false};
     EXPECT_EQ(ReadPeqBands(model, kSlotLeftRight), (PeqBands{factory, factory, factory}));
     model.peqHiShelf[PeqIndex(kSlotSub, 0)] = 1;  // both switches on
