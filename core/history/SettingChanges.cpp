@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "link/ParameterMessages.h"
 #include "model/Units.h"
@@ -97,14 +98,18 @@ std::string PeqFieldCaption(const PeqField& field, int band)
 
 // A step as the menu shows it: the typed text with a minus sign for the
 // hyphen and a blank before the unit ("−3.5 dB", "1.00 kHz", "on").
+// Built by appends: GCC 12 warns of overlapping copies (-Wrestrict) in an
+// optimised string insert or replace.
 std::string MenuValueText(Scale scale, int step)
 {
-    std::string text = StepText(scale, step);
+    const std::string text = StepText(scale, step);
     if (StepWord(scale, step)) return text;
-    const std::size_t unitStart = text.find_last_of("0123456789") + 1;
-    if (unitStart > 0 && unitStart < text.size()) text.insert(unitStart, " ");
-    if (!text.empty() && text.front() == '-') text.replace(0, 1, "\u2212");
-    return text;
+    const bool negative = !text.empty() && text.front() == '-';
+    const std::string_view digits = std::string_view(text).substr(negative ? 1 : 0);
+    const std::size_t unitStart = digits.find_last_of("0123456789") + 1;
+    std::string menu = negative ? "\u2212" : "";
+    if (unitStart == 0 || unitStart == digits.size()) return menu.append(digits);
+    return menu.append(digits.substr(0, unitStart)).append(" ").append(digits.substr(unitStart));
 }
 
 std::string DescribeChange(const FieldChange& change)
