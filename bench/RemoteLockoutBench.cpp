@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/cli/serve/LockoutAttack.h"
-#include "tests/cli/serve/RemoteRig.h"
+#include "tests/remote/LockoutAttack.h"
+#include "tests/remote/RemoteRig.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <tuple>
 
 #include "ChannelJson.h"
-#include "CliError.h"
+#include "CommandError.h"
 #include "MemoryFileAccess.h"
 #include "OnlineCommands.h"
 #include "UnitSession.h"
@@ -29,7 +29,7 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-CliError BadEqInput(const std::string& message) { return CliError(kExitBadInput, message); }
+CommandError BadEqInput(const std::string& message) { return CommandError(kExitBadInput, message); }
 
 struct EqArgs {
     std::string path;
@@ -110,12 +110,12 @@ void SendProposal(UnitSession& session, int slot, const Proposal& proposal, bool
     for (int band = 0; band < kPeqBands; ++band) {
         model.curBand = band;
         if (SendParameter(session.link(), PID_PEQ_GAIN) != 0)
-            throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
+            throw CommandError(kExitUnitFailed, "The unit did not acknowledge the change.");
     }
     const ChannelField& gain = *FindChannelField("gain");
     const int gainId = slot == kSlotSub ? *gain.subId : gain.leftRightId;
     if (proposal.levelStep && SendParameter(session.link(), gainId) != 0)
-        throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
+        throw CommandError(kExitUnitFailed, "The unit did not acknowledge the change.");
     if (sayDone) std::cout << "Sent to the unit.\n";
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ChannelJson.h"
-#include "CliError.h"
+#include "CommandError.h"
 #include "FieldEdit.h"
 #include "MemoryFileAccess.h"
 #include "MemoryName.h"
@@ -27,7 +27,7 @@ json DumpJson(const ParameterModel& model)
     return {{"memories", MemoryDirectoryJson(model)}, {"settings", SettingsJson(model)}, {"values", ValuesJson(model)}};
 }
 
-CliError BadInput(const std::string& message) { return CliError(kExitBadInput, message); }
+CommandError BadInput(const std::string& message) { return CommandError(kExitBadInput, message); }
 
 // Writes the edit's steps into the model and sends them as the editor
 // would, then says what was set.
@@ -38,7 +38,7 @@ void ApplyFieldEdit(UnitSession& session, const FieldEdit& edit)
     model.curChannel = edit.slot;
     model.curBand = edit.band;
     if (SendParameter(session.link(), edit.parameterId) != 0)
-        throw CliError(kExitUnitFailed, "The unit did not acknowledge the change.");
+        throw CommandError(kExitUnitFailed, "The unit did not acknowledge the change.");
     std::cout << DescribeFieldEdit(edit);
 }
 
@@ -50,7 +50,7 @@ void CheckLogoLine(const std::string& line)
 
 void RequireSuccess(int result, const char* message)
 {
-    if (result != 0) throw CliError(kExitUnitFailed, message);
+    if (result != 0) throw CommandError(kExitUnitFailed, message);
 }
 
 // Where the online commands put what they will run, and the port they use;
@@ -86,7 +86,7 @@ CLI::App* AddOnlineCommand(CLI::App& app, OnlineContext context, const std::stri
 void SaveUnitMemories(UnitSession& session, const std::string& path)
 {
     const UnitMemoryFile read = ReadMemoryFileFromUnit(session.link());
-    if (!read.Complete()) throw CliError(kExitUnitFailed, DescribeUnreadSlots(read.unreadSlots));
+    if (!read.Complete()) throw CommandError(kExitUnitFailed, DescribeUnreadSlots(read.unreadSlots));
     WriteMemoryFile(path, read.bytes);
     std::cout << "Save memory data to File.\n" << path << ": " << DescribeSave(read.bytes) << '\n';
 }
@@ -102,7 +102,7 @@ void LoadUnitMemories(UnitSession& session, const MemoryFileImage& file)
         case LoadFileResult::FormatError:
             throw BadInput("File format error!");
         case LoadFileResult::DownloadFailed:
-            throw CliError(kExitUnitFailed, "fail to download program data to unit!\nMemory " +
+            throw CommandError(kExitUnitFailed, "fail to download program data to unit!\nMemory " +
                                                 std::to_string(report.failedSlot) + " could not be stored.\n" +
                                                 DescribeLoad(report));
     }

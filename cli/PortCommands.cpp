@@ -7,7 +7,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "CliError.h"
+#include "CommandError.h"
 #include "UnitSession.h"
 #include "link/NetworkAddress.h"
 #include "link/PortDiscovery.h"
@@ -127,7 +127,7 @@ std::vector<std::string> ProbeCandidates(const std::vector<std::string>& named)
 void Probe(const std::vector<std::string>& named)
 {
     const std::vector<std::string> devices = ProbeCandidates(named);
-    if (devices.empty()) throw CliError(kExitUnitFailed, "No serial devices found.");
+    if (devices.empty()) throw CommandError(kExitUnitFailed, "No serial devices found.");
     const auto start = std::chrono::steady_clock::now();
     const std::vector<ProbeResult> results = ProbeDevices(devices);
     const auto elapsed =
@@ -138,7 +138,7 @@ void Probe(const std::vector<std::string>& named)
               << " ms.\n";
     const bool found = std::any_of(results.begin(), results.end(),
                                    [](const ProbeResult& r) { return r.outcome == ProbeOutcome::UnitAnswered; });
-    if (!found) throw CliError(kExitUnitFailed, "No unit answered.");
+    if (!found) throw CommandError(kExitUnitFailed, "No unit answered.");
 }
 
 std::string JoinedDevices(const std::vector<std::string>& devices)
@@ -154,15 +154,15 @@ std::string FindTheUnit()
 {
     const std::vector<std::string> devices = ProbeCandidates({});
     if (devices.empty())
-        throw CliError(kExitUnitFailed, "No serial devices found: connect the unit, or name its port with --port.");
+        throw CommandError(kExitUnitFailed, "No serial devices found: connect the unit, or name its port with --port.");
     std::vector<std::string> answered;
     for (const ProbeResult& result : ProbeDevices(devices))
         if (result.outcome == ProbeOutcome::UnitAnswered) answered.push_back(result.device);
     if (answered.size() == 1) return answered.front();
     if (answered.empty())
-        throw CliError(kExitUnitFailed, "No unit answered on " + JoinedDevices(devices) +
+        throw CommandError(kExitUnitFailed, "No unit answered on " + JoinedDevices(devices) +
                                             ": check that it is on and connected, or name its port with --port.");
-    throw CliError(kExitUnitFailed, "Units answered on " + JoinedDevices(answered) + ": name one with --port.");
+    throw CommandError(kExitUnitFailed, "Units answered on " + JoinedDevices(answered) + ": name one with --port.");
 }
 
 void AddPortCommands(CLI::App& app, CommandAction& action)

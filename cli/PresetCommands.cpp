@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "CliError.h"
+#include "CommandError.h"
 #include "MemoryFileAccess.h"
 #include "memfile/MemoryFileJson.h"
 
@@ -28,11 +28,11 @@ void Export(const std::string& path, const std::string& out)
 json ReadJsonFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw CliError(kExitBadInput, "Cannot open file " + path);
+    if (!in) throw CommandError(kExitBadInput, "Cannot open file " + path);
     try {
         return json::parse(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     } catch (const json::parse_error& e) {
-        throw CliError(kExitBadInput, path + " is not JSON: " + e.what());
+        throw CommandError(kExitBadInput, path + " is not JSON: " + e.what());
     }
 }
 
@@ -43,7 +43,7 @@ void Import(const std::string& path, const std::string& out)
     try {
         bytes = MemoryFileFromJson(ReadJsonFile(path));
     } catch (const JsonDocumentError& e) {
-        throw CliError(kExitBadInput, path + ": " + e.what());
+        throw CommandError(kExitBadInput, path + ": " + e.what());
     }
     WriteMemoryFile(out, bytes);
 }

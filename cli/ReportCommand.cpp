@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "CliError.h"
+#include "CommandError.h"
 #include "MemoryFileAccess.h"
 #include "SettingsReport.h"
 
@@ -40,7 +40,7 @@ void WriteReport(const ReportArgs& args)
     const QGuiApplication gui(argc, argv);
     const ReportHeading heading = RecordHeading(record, args);
     if (!WriteSettingsReport(QString::fromStdString(args.out), RecordSetting(record), heading))
-        throw CliError(kExitBadInput, "Cannot write file " + args.out);
+        throw CommandError(kExitBadInput, "Cannot write file " + args.out);
     std::cout << "Report of memory " << args.slot << " (" << heading.name.toStdString() << ") written to " << args.out
               << '\n';
 }

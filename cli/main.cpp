@@ -7,7 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "CliError.h"
+#include "CommandError.h"
 #include "EqCommands.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
@@ -47,7 +47,7 @@ int main(int argc, char** argv)
 #if QUENBAR_SERVE
     AddServeCommand(app, port, action);
 #endif
-    AddTraceOption(app);
+    app.add_flag_callback("--trace", TraceUnitSessions, "Write the traffic with the unit, decoded, to standard error");
 #ifdef QUENBAR_REPORT_COMMAND
     AddReportCommand(app, action);
 #endif
@@ -60,7 +60,7 @@ int main(int argc, char** argv)
     }
     try {
         action();
-    } catch (const CliError& e) {
+    } catch (const CommandError& e) {
         std::cerr << e.what() << '\n';
         return e.ExitCode();
     }

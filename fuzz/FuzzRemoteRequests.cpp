@@ -16,11 +16,11 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/beast/http/parser.hpp>
 
-#include "cli/serve/PushChannel.h"
-#include "cli/serve/RemoteApi.h"
-#include "cli/serve/RemoteUnit.h"
-#include "cli/serve/RequestGate.h"
-#include "cli/serve/RequestRouter.h"
+#include "remote/PushChannel.h"
+#include "remote/RemoteApi.h"
+#include "remote/RemoteUnit.h"
+#include "remote/RequestGate.h"
+#include "remote/RequestRouter.h"
 #include "fuzz/FuzzCheck.h"
 #include "tests/support/InMemoryUnit.h"
 

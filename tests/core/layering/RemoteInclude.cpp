@@ -1,0 +1,1 @@
+#include "RemoteServer.h"  // nor the network remote, its other user

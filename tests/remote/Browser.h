@@ -1,0 +1,57 @@
+// Debian's headless Chromium with a phone's screen, driven through
+// chromedriver's WebDriver protocol: the remote page's tests open it, run
+// scripts in it, type, click and touch as people do, and take pictures.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include <sys/types.h>
+
+#include "tests/remote/RemoteRig.h"
+
+// WebDriver's codes of special keys.
+inline constexpr const char* kArrowRight = "\xEE\x80\x94";  // U+E014
+inline constexpr const char* kEnter = "\xEE\x80\x87";       // U+E007
+inline constexpr const char* kSelectAll =
+    "\xEE\x80\x89"
+    "a"
+    "\xEE\x80\x80";  // Control down, a, keys up
+
+// A port of 127.0.0.1 that nobody listens on now.
+std::uint16_t FreePort();
+
+class Browser {
+public:
+    // Whether chromium and chromedriver are installed.
+    static bool Installed();
+
+    Browser();
+    ~Browser();
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    void Open(const std::string& url);
+    json Run(const std::string& script);
+    // Waits until the script's expression is true.
+    bool WaitUntil(const std::string& expression,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    std::string Element(const std::string& css);
+    void Type(const std::string& element, const std::string& keys);
+    void Click(const std::string& element);
+    // Presses at (x, y) from the centre of the element that `css` selects,
+    // moves by (dx, dy) in ten steps, releases. The path is fixed on the
+    // screen, whatever the gesture scrolls.
+    void Gesture(const std::string& css, int x, int y, int dx, int dy, const std::string& pointer = "touch");
+    void Screenshot(const std::string& path);
+
+private:
+    bool Ready();
+    json Command(const std::string& method, const std::string& path, const json& body = nullptr);
+
+    std::uint16_t port_;
+    RemoteClient driver_;
+    pid_t pid_ = -1;
+    std::string session_;
+};

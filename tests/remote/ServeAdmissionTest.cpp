@@ -1,0 +1,80 @@
+// Who gets a connection when clients without the token crowd the remote:
+// a token holder from the attackers' own address still gets in, and a
+// connection that has not shown the token cannot hold its slot for long.
+// The server listens on 127.0.0.1 with a token, which subjects every
+// connection to the rules of a server beyond the local host.
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/write.hpp>
+
+#include "tests/remote/LockoutAttack.h"
+#include "tests/remote/RemoteRig.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using tcp = boost::asio::ip::tcp;
+
+RigOptions WithToken()
+{
+    RigOptions options;
+    options.token = "admission-test-token-0123456789";
+    return options;
+}
+
+// Whether the server closes the connection within `limit` (it sends nothing else).
+bool ClosedWithin(tcp::socket& socket, std::chrono::milliseconds limit)
+{
+    pollfd watched{socket.native_handle(), POLLIN, 0};
+    if (::poll(&watched, 1, static_cast<int>(limit.count())) <= 0) return false;
+    char byte = 0;
+    boost::system::error_code error;
+    socket.read_some(boost::asio::buffer(&byte, 1), error);
+    return error.failed();
+}
+
+TEST(RemoteAdmission, ATokenHolderGetsInWhileClientsWithoutTheTokenCrowdItsAddress)
+{
+    ServerRig rig(WithToken());
+    // Together more than the server ever let hold a slot.
+    AttackOptions crowd;
+    crowd.slowConnections = 160;
+    crowd.idlePushClients = 60;
+    const LockoutAttack attack("127.0.0.1", rig.Port(), crowd);
+    ASSERT_TRUE(attack.WaitUntilAllOpened(10s));
+
+    const RemoteClient holder = rig.Client();
+    int answered = 0;
+    for (int i = 0; i < 20; ++i) {
+        try {
+            answered += holder.Get("/api/state").status == 200;
+        } catch (const std::exception&) {  // closed or reset: locked out
+        }
+    }
+    EXPECT_EQ(answered, 20);
+    HttpReply change;
+    EXPECT_NO_THROW(change = holder.Set("lr/gain", 90));
+    EXPECT_EQ(change.status, 200);
+    EXPECT_EQ(rig.unit.CurrentImage()[1], 90);
+    EXPECT_NO_THROW(rig.Push());
+}
+
+TEST(RemoteAdmission, AConnectionWithoutTheTokenIsClosedAfterARefusalAndHasSecondsForItsHead)
+{
+    ServerRig rig(WithToken());
+    const HttpReply refused = rig.Client("").Get("/api/state");
+    EXPECT_EQ(refused.status, 401);
+    EXPECT_EQ(refused.headers.at("connection"), "close");
+    EXPECT_EQ(rig.Client().Get("/api/state").headers.count("connection"), 0u) << "a token holder keeps its connection";
+
+    boost::asio::io_context io;
+    tcp::socket halfSent(io);
+    halfSent.connect({boost::asio::ip::make_address("127.0.0.1"), rig.Port()});
+    boost::asio::write(halfSent, boost::asio::buffer(std::string("GET /api/state HTTP/1.1\r\nHost: x")));
+    EXPECT_TRUE(ClosedWithin(halfSent, 10s)) << "a half-sent head kept its slot";
+}
+
+}  // namespace

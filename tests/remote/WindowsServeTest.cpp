@@ -1,0 +1,113 @@
+// The installed Windows quenbar-cli.exe serving the emulated unit under Wine,
+// as the Start menu's "Quenbar Remote" runs it, to Debian's headless
+// Chromium: the page loads, a control moves and the unit gets the frame. The
+// unit hangs on a pseudo-terminal that the Wine session's COM5 stands for
+// (scripts/wine-session.sh).
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "tests/cli/CliRunner.h"
+#include "tests/remote/Browser.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// quenbar-cli.exe serve, started under Wine and stopped at the end.
+class WindowsServe {
+public:
+    WindowsServe(std::uint16_t port, const std::vector<std::string>& options) : port_(port)
+    {
+        std::vector<std::string> command = {QUENBAR_WINE_SESSION, QUENBAR_WINE_PREFIX, "run", QUENBAR_WINDOWS_CLI,
+                                            "serve", "--listen", "127.0.0.1:" + std::to_string(port)};
+        command.insert(command.end(), options.begin(), options.end());
+        process_ = StartProgram(command);
+    }
+    ~WindowsServe() { Stop(); }
+
+    // True once the server answers (Wine starts slowly).
+    bool Answering() const
+    {
+        const RemoteClient client("127.0.0.1", port_);
+        for (int attempt = 0; attempt < 600; ++attempt) {
+            try {
+                if (client.Get("/api/state").status == 200) return true;
+            } catch (const std::exception&) {
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
+    // Ends it; what it printed.
+    CliRun Stop()
+    {
+        if (process_.pid > 0) {
+            ::kill(process_.pid, SIGKILL);
+            stopped_ = FinishCli(process_);
+            process_.pid = -1;
+        }
+        return stopped_;
+    }
+
+private:
+    std::uint16_t port_;
+    CliProcess process_;
+    CliRun stopped_;
+};
+
+void PointCom5At(const std::string& device)
+{
+    ::unlink(QUENBAR_WINE_COM5);
+    ASSERT_EQ(::symlink(device.c_str(), QUENBAR_WINE_COM5), 0);
+}
+
+// Whatever an earlier run of the prefix remembered as the port served last.
+void ForgetThePortServedLast()
+{
+    const std::filesystem::path users = std::filesystem::path(QUENBAR_WINE_PREFIX) / "drive_c" / "users";
+    for (const auto& user : std::filesystem::directory_iterator(users))
+        std::filesystem::remove(user.path() / "AppData" / "Local" / "Quenbar" / "last-port");
+}
+
+TEST(WindowsRemote, TheInstalledServeUnderWineWorksTheUnitFromChromium)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    Rx74Emulator unit;
+    ASSERT_TRUE(unit.Start());
+    PointCom5At(unit.DevicePath());
+    ForgetThePortServedLast();
+
+    // Served once on COM5 by name; the Start-menu entry names no port and finds that one.
+    const std::uint16_t port = FreePort();
+    {
+        WindowsServe named(port, {"--port", "COM5"});
+        ASSERT_TRUE(named.Answering());
+        EXPECT_NE(named.Stop().out.find("Remote page: http://127.0.0.1:" + std::to_string(port) + "/"),
+                  std::string::npos);
+    }
+    WindowsServe remote(port, {});
+    ASSERT_TRUE(remote.Answering());
+
+    Browser browser;
+    browser.Open("http://127.0.0.1:" + std::to_string(port) + "/");
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'", 20s));
+    unit.ClearReceived();
+    browser.Click(browser.Element("#view-lr button[aria-label='Level +']"));
+    EXPECT_TRUE(browser.WaitUntil(
+        "document.getElementById('lr-x-gain').closest('.control').querySelector('.ack').textContent === '✓'", 20s));
+    std::vector<Payload> levels = unit.ReceivedPayloads();  // beside the server's own read-backs
+    std::erase_if(levels, [](const Payload& payload) { return payload.front() != 211; });
+    EXPECT_EQ(levels, std::vector<Payload>({{211, 129, 0}}));
+    EXPECT_EQ(unit.CurrentImage()[1], 129);
+
+    const CliRun served = remote.Stop();
+    EXPECT_NE(served.out.find("the port served last"), std::string::npos) << served.out << served.err;
+}
+
+}  // namespace
