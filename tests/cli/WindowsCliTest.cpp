@@ -3,16 +3,19 @@
 // and must end with the same exit code and the same printed bytes, send
 // the unit the same bytes, leave it in the same state and write the same
 // file. The unit hangs on a pseudo-terminal that the Wine session's COM5
-// stands for (scripts/wine-session.sh).
+// stands for (scripts/wine-session.sh), or behind Debian's ser2net on
+// 127.0.0.1, raw or with Telnet COM-port control, named by its address.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <array>
+#include <optional>
 
 #include "emulator/Emulator.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/cli/MemoryFileBytes.h"
+#include "tests/support/Ser2netRig.h"
 
 namespace {
 
@@ -40,6 +43,9 @@ struct ParityCase {
 };
 
 void PrintTo(const ParityCase& c, std::ostream* out) { *out << c.name; }
+
+// How a run reaches the unit.
+enum class Route { Device, Com5, Ser2netRaw, Ser2netComPort };
 
 // Six memories that differ in name and setting, the fifth empty, and a
 // current setting of its own: a slot or field mixed up shows.
@@ -79,7 +85,7 @@ class WindowsCli : public ::testing::TestWithParam<ParityCase> {
 protected:
     // Runs the command of the case with `program` (the port name is
     // appended) against a freshly prepared unit.
-    Outcome Run(std::vector<std::string> program, bool throughCom5)
+    Outcome Run(std::vector<std::string> program, Route route)
     {
         const ParityCase& c = GetParam();
         Rx74Emulator unit(c.faults);
@@ -87,14 +93,22 @@ protected:
         EXPECT_TRUE(unit.Start());
         const std::string written = TempPath(std::string(c.name) + ".cmf");
         WriteBytes(written, {'o', 'l', 'd'});
-        if (throughCom5) PointCom5At(unit.DevicePath());
-        program.push_back(throughCom5 ? "COM5" : unit.DevicePath());
+        std::optional<Ser2netRig> ser2net;
+        if (route == Route::Ser2netRaw || route == Route::Ser2netComPort) {
+            ser2net.emplace(unit.DevicePath());
+            EXPECT_TRUE(ser2net->Start()) << ser2net->Problem();
+        }
+        if (route == Route::Com5) PointCom5At(unit.DevicePath());
+        const std::string opened = route == Route::Com5          ? "\\\\.\\COM5"
+                                   : route == Route::Ser2netRaw     ? ser2net->RawAddress()
+                                   : route == Route::Ser2netComPort ? ser2net->ComPortAddress()
+                                                                    : unit.DevicePath();
+        program.push_back(route == Route::Com5 ? "COM5" : opened);
         for (const std::string& arg : c.args)
             program.push_back(arg == kWrittenFile ? written : arg == kReadFile ? ReadFilePath() : arg);
 
         Outcome outcome;
         outcome.run = RunProgram(program);
-        const std::string opened = throughCom5 ? "\\\\.\\COM5" : unit.DevicePath();
         ReplaceAll(outcome.run.out, opened, kPortInOutput);
         ReplaceAll(outcome.run.err, opened, kPortInOutput);
         outcome.received = unit.ReceivedBytes();
@@ -118,11 +132,8 @@ protected:
     }
 };
 
-TEST_P(WindowsCli, DoesWhatTheLinuxBuildDoes)
+void ExpectTheSame(const Outcome& windows, const Outcome& host)
 {
-    const Outcome host = Run({QUENBAR_CLI_PATH, "--port"}, false);
-    const Outcome windows =
-        Run({QUENBAR_WINE_SESSION, QUENBAR_WINE_PREFIX, "run", QUENBAR_WINDOWS_CLI, "--port"}, true);
     EXPECT_FALSE(host.received.empty());  // the command reached the unit
     EXPECT_EQ(windows.run.exitCode, host.run.exitCode) << windows.run.err;
     EXPECT_EQ(windows.run.out, host.run.out);
@@ -130,6 +141,23 @@ TEST_P(WindowsCli, DoesWhatTheLinuxBuildDoes)
     EXPECT_EQ(windows.received, host.received);
     EXPECT_EQ(windows.unit, host.unit);
     EXPECT_EQ(windows.written, host.written);
+}
+
+const std::vector<std::string> kWindowsCli = {QUENBAR_WINE_SESSION, QUENBAR_WINE_PREFIX, "run", QUENBAR_WINDOWS_CLI,
+                                              "--port"};
+
+TEST_P(WindowsCli, DoesWhatTheLinuxBuildDoes)
+{
+    ExpectTheSame(Run(kWindowsCli, Route::Com5), Run({QUENBAR_CLI_PATH, "--port"}, Route::Device));
+}
+
+// The Windows build's own sockets (Winsock) to a serial server, both kinds.
+TEST_P(WindowsCli, DoesWhatTheLinuxBuildDoesThroughSer2net)
+{
+    for (const Route route : {Route::Ser2netRaw, Route::Ser2netComPort}) {
+        SCOPED_TRACE(route == Route::Ser2netRaw ? "raw" : "COM-port control");
+        ExpectTheSame(Run(kWindowsCli, route), Run({QUENBAR_CLI_PATH, "--port"}, route));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
