@@ -177,7 +177,7 @@ void AddOnlineCommands(CLI::App& app, std::string& port, CommandAction& action)
     save->add_option("FILE", args->path, "memory file to write")->required();
 
     CLI::App* load = add("load", "Store the used records of a memory file into the unit", [args] {
-        const MemoryFileImage file = ReadCheckedMemoryFile(args->path);
+        const MemoryFileImage file = ReadLoadableMemoryFile(args->path);
         return [file](UnitSession& session) { LoadUnitMemories(session, file); };
     });
     load->add_option("FILE", args->path, "memory file to read")->required();

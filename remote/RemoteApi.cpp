@@ -312,6 +312,8 @@ void RemoteApi::UploadMemoryFile(const ApiRequest& request, FileForm form, const
     }
     if (const std::string problem = LoadedMemoryFileProblem(bytes); !problem.empty())
         throw RequestError(400, "File format error! The upload has " + problem + ".");
+    if (const std::string problem = OutOfRangeProblem("The upload", MemoryFileFromBytes(bytes)); !problem.empty())
+        throw RequestError(400, problem + "\nNothing was stored.");
     if (Unavailable(respond)) return;
     unit_.LoadMemoryFile(std::move(bytes), [this, respond](const LoadFileReport& report) {
         json answer = MemoriesBody();

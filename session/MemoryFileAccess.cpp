@@ -9,6 +9,7 @@
 
 #include "CommandError.h"
 #include "memfile/MemoryFileJson.h"
+#include "memfile/MemoryFileRanges.h"
 #include "model/MemoryImage.h"
 
 namespace {
@@ -48,6 +49,22 @@ MemoryFileImage ReadCheckedMemoryFile(const std::string& path)
     const std::vector<std::uint8_t> bytes = ReadMemoryFileBytes(path);
     CheckMemoryFileBytes(path, bytes);
     return MemoryFileFromBytes(bytes);
+}
+
+std::string OutOfRangeProblem(const std::string& what, const MemoryFileImage& file)
+{
+    const std::vector<OutOfRangeValue> values = FindOutOfRangeValues(file);
+    if (values.empty()) return {};
+    return what + " holds values outside their fields' ranges, which the unit never holds:\n" +
+           DescribeOutOfRangeValues(values);
+}
+
+MemoryFileImage ReadLoadableMemoryFile(const std::string& path)
+{
+    const MemoryFileImage file = ReadCheckedMemoryFile(path);
+    if (const std::string problem = OutOfRangeProblem(path, file); !problem.empty())
+        throw CommandError(kExitBadInput, problem + "\nNothing was stored.");
+    return file;
 }
 
 ParameterModel RecordSetting(const SlotRecord& record)

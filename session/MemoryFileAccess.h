@@ -24,6 +24,15 @@ void CheckMemoryFileBytes(const std::string& path, std::span<const std::uint8_t>
 // The file laid out in memory after the format check.
 MemoryFileImage ReadCheckedMemoryFile(const std::string& path);
 
+// What keeps the file out of the unit although its format is sound: values
+// outside their fields' ranges, which the unit never holds (a damaged body),
+// named one line per memory after "<what> holds values…:". Empty when none.
+std::string OutOfRangeProblem(const std::string& what, const MemoryFileImage& file);
+
+// The checked file, refused (CommandError, 2) also for OutOfRangeProblem:
+// what is stored into the unit.
+MemoryFileImage ReadLoadableMemoryFile(const std::string& path);
+
 // The record's setting, with the clamps of a read from the unit.
 ParameterModel RecordSetting(const SlotRecord& record);
 

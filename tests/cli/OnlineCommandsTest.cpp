@@ -281,6 +281,17 @@ TEST_F(CliOnline, SaveWritesEveryMemoryAndLoadStoresTheUsedOnesBack)
     EXPECT_EQ(unit_.Memory(1).image, first);
     EXPECT_EQ(unit_.Memory(2).name, "Keep me         ");
 
+    // A sound format around a value the unit never holds: refused, nothing sent.
+    std::array<RecordBytes, 6> records;
+    records[3].image[31 + 7] = 28;  // Sub low-pass type, one beyond the last
+    WriteBytes(path, MemoryFileBytes(records));
+    unit_.ClearReceived();
+    const CliRun outOfRange = Cli({"load", path});
+    EXPECT_EQ(outOfRange.exitCode, 2);
+    EXPECT_EQ(outOfRange.err, path + " holds values outside their fields' ranges, which the unit never holds:\n"
+                                     "memory 4: Sub lpfType\nNothing was stored.\n");
+    EXPECT_TRUE(unit_.ReceivedBytes().empty());
+
     std::vector<unsigned char> broken = file;
     broken[690] = 'X';
     WriteBytes(path, broken);

@@ -34,6 +34,16 @@ std::vector<Payload> CommandPayloads(const Rx74Emulator& unit)
     return {all.begin() + 8, all.end() - 1};
 }
 
+// A memory file of sound format whose second memory holds a Sub low-pass
+// type one beyond the last.
+std::string OutOfRangeFile()
+{
+    std::array<RecordBytes, 6> records;
+    records[1].image[31 + 7] = 28;
+    const std::vector<unsigned char> bytes = MemoryFileBytes(records);
+    return {bytes.begin(), bytes.end()};
+}
+
 std::vector<double> ResponseColumn(const std::string& printed)
 {
     std::vector<double> dB;
@@ -208,6 +218,8 @@ TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
          "A memory name takes printable ASCII characters only."},
         {"PUT", "/api/memories/2", R"({"name":7})", kJson, 400, R"(The body must be {"name")"},
         {"PUT", "/api/memory-file", "not a memory file", kFile, 400, "File format error! The upload has 17 of 704 bytes."},
+        {"PUT", "/api/memory-file", OutOfRangeFile(), kFile, 400,
+         "The upload holds values outside their fields' ranges, which the unit never holds:\nmemory 2: Sub lpfType"},
         {"PUT", "/api/memory-file", "{}", kJson, 415, "Send the body as application/octet-stream."},
         {"PUT", "/api/memory-file.json", R"({"format":"quenbar-memory-file"})", kJson, 400, "$.version: missing"},
         {"GET", "/api/nothing", "", "", 404, "Nothing here: /api/nothing"},
