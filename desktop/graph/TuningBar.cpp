@@ -7,12 +7,15 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QToolButton>
 
 #include <cmath>
 #include <limits>
 
+#include "app/EditHistory.h"
 #include "app/ErrorBox.h"
 #include "app/UnitLink.h"
+#include "history/SettingChanges.h"
 #include "model/Units.h"
 #include "tuning/FilterImport.h"
 #include "tuning/PeqFit.h"
@@ -94,18 +97,28 @@ QStringList ImportReport(const FilterImport& import)
     return report;
 }
 
+// `model`'s setting with the proposal's bands and level.
+ParameterModel ProposedSetting(const PeqProposal& proposal)
+{
+    ParameterModel setting = model;
+    WritePeqBands(setting, proposal.slot, proposal.bands);
+    if (proposal.levelStep) setting.gain[proposal.slot] = *proposal.levelStep;
+    return setting;
+}
+
 PeqProposal ImportProposal(int slot, const FilterImport& import)
 {
-    ParameterModel after = model;
-    WritePeqBands(after, slot, import.bands);
     const bool levelChanges = import.levelStep && *import.levelStep != model.gain[slot];
-    return {slot,
-            QStringLiteral("Import PEQ filters"),
-            import.bands,
-            levelChanges ? import.levelStep : std::nullopt,
-            ImportReport(import),
-            {{QStringLiteral("Before"), QColor(200, 200, 200), ComputeResponse(model, slot)},
-             {QStringLiteral("After"), PredictedColour(slot), ComputeResponse(after, slot)}}};
+    PeqProposal proposal{slot,
+                         QStringLiteral("Import PEQ filters"),
+                         import.bands,
+                         levelChanges ? import.levelStep : std::nullopt,
+                         ImportReport(import),
+                         {}};
+    proposal.curves = {
+        {QStringLiteral("Before"), QColor(200, 200, 200), ComputeResponse(model, slot)},
+        {QStringLiteral("After"), PredictedColour(slot), ComputeResponse(ProposedSetting(proposal), slot)}};
+    return proposal;
 }
 
 }  // namespace
@@ -123,7 +136,13 @@ CTuningBar::CTuningBar(QWidget* parent) : QWidget(parent)
     clear_ = AddButton(QStringLiteral("Clear measurement"), "clearMeasurement", &CTuningBar::ClearMeasurement);
     AddButton(QStringLiteral("Import PEQ filters..."), "importFilters", &CTuningBar::AskForFilters);
     fit_ = AddButton(QStringLiteral("Fit PEQ..."), "fitPeq", &CTuningBar::FitMeasurement);
-    previous_ = AddButton(QStringLiteral("Previous bands"), "previousBands", &CTuningBar::RestorePreviousBands);
+    // Undo (named after the step it takes back, an apply's among them) and
+    // Redo, with their keys anywhere in the window.
+    QAction* undo = EditHistory::AddCommandsTo(this).first;
+    auto* undoButton = new QToolButton(this);
+    undoButton->setObjectName(QStringLiteral("undo"));
+    undoButton->setDefaultAction(undo);
+    row->addWidget(undoButton);
     row->addStretch();
     UpdateButtons();
 }
@@ -223,17 +242,9 @@ void CTuningBar::Offer(const PeqProposal& proposal)
 {
     CDlgPeqProposal dialog(this, proposal);
     if (dialog.exec() != QDialog::Accepted) return;
-    before_[static_cast<std::size_t>(proposal.slot)] = SendPeqBands(proposal.slot, proposal.bands, proposal.levelStep);
-    UpdateButtons();
-}
-
-void CTuningBar::RestorePreviousBands(int slot)
-{
-    auto& before = before_[static_cast<std::size_t>(slot)];
-    if (!before) return;
-    SendPeqBands(slot, before->bands, before->levelStep);
-    before.reset();
-    UpdateButtons();
+    TheEditHistory().Apply(
+        ProposedSetting(proposal),
+        QStringLiteral("%1 %2").arg(proposal.title, QString::fromLatin1(ChannelCaption(proposal.slot))));
 }
 
 void CTuningBar::UpdateButtons()
@@ -241,5 +252,4 @@ void CTuningBar::UpdateButtons()
     const auto slot = static_cast<std::size_t>(Slot());
     fit_->setEnabled(measurements_[slot].has_value());
     clear_->setEnabled(measurements_[slot].has_value());
-    previous_->setEnabled(before_[slot].has_value());
 }

@@ -1,8 +1,8 @@
 // The response window's tuning row: per channel a measurement imported and
 // drawn with its prediction, an equaliser file's filters imported onto the
 // channel's bands, a PEQ fitted to the measurement, each shown as a
-// proposal and applied as ordinary edits, and the bands as they were before
-// the last apply brought back in one step.
+// proposal and applied as one step of the edit history ("Fit PEQ Sub"), which
+// the row's Undo button (and Ctrl+Z) takes back.
 #pragma once
 
 #include <QWidget>
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "ResponsePlot.h"
-#include "app/PeqEdits.h"
 #include "graph/ChannelMeasurement.h"
 #include "graph/PeqProposalDialog.h"
 
@@ -34,7 +33,6 @@ public:
     bool ImportMeasurement(int slot, const QString& path);
     void ImportFilterFile(int slot, const QString& path);
     void FitMeasurement(int slot);
-    void RestorePreviousBands(int slot);
 
 signals:
     void overlayChanged();
@@ -50,7 +48,5 @@ private:
     QComboBox* channel_ = nullptr;
     QPushButton* fit_ = nullptr;
     QPushButton* clear_ = nullptr;
-    QPushButton* previous_ = nullptr;
     std::array<std::optional<ChannelMeasurement>, kChannelSlots> measurements_;
-    std::array<std::optional<PeqBandsBefore>, kChannelSlots> before_;
 };

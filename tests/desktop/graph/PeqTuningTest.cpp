@@ -1,14 +1,16 @@
 // The response window's tuning row end to end: a measurement imported (or
 // refused naming the line), drawn with its prediction as the bands change,
-// a fit and an equaliser file offered and applied as ordinary edits (to
-// the unit live, or to the document offline), and the bands before brought
-// back.
+// a fit and an equaliser file offered and applied as one step of the edit
+// history (to the unit live, or to the document offline), which one undo
+// takes back.
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
+#include "app/EditHistory.h"
 #include "app/MainFrame.h"
 #include "app/QuenbarApp.h"
 #include "app/QuenbarDoc.h"
@@ -48,6 +50,8 @@ void Click(CResponseWindow* window, const char* name)
 {
     window->findChild<QPushButton*>(QString::fromLatin1(name))->click();
 }
+
+QToolButton* UndoButton(CResponseWindow* window) { return window->findChild<QToolButton*>(QStringLiteral("undo")); }
 
 void ChooseChannel(CResponseWindow* window, int slot)
 {
@@ -160,9 +164,10 @@ private slots:
         const PeqBands before = ReadPeqBands(model, kSlotLeftRight);
         const ParameterModel setting = model;
         const std::size_t heard = unit->ReceivedPayloads().size();
+        const std::size_t steps = TheEditHistory().Steps().UndoCount();
         Click(window, "fitPeq");
         QCOMPARE(ReadPeqBands(model, kSlotLeftRight), before);
-        QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("previousBands"))->isEnabled());
+        QCOMPARE(TheEditHistory().Steps().UndoCount(), steps);
 
         std::optional<PeqProposal> proposal;
         answerer.onPeqProposal = [&](CDlgPeqProposal& dialog) {
@@ -183,11 +188,16 @@ private slots:
         QTest::qWait(50);  // the repaint after the edit
         QVERIFY(window->grab().save(QStringLiteral(RESPONSE_SCREENSHOT)));
 
-        // One step back: the unit's bands as they were.
-        Click(window, "previousBands");
+        // One step back, named after the fit: the unit's setting as it was.
+        QCOMPARE(TheEditHistory().Steps().UndoCount(), steps + 1);
+        QCOMPARE(UndoButton(window)->text(), QStringLiteral("Undo Fit PEQ Left && Right"));
+        UndoButton(window)->click();
         WaitForUnit();
-        QCOMPARE(BandsIn(unit->CurrentImage(), kSlotLeftRight), before);
-        QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("previousBands"))->isEnabled());
+        const Image held = unit->CurrentImage();
+        ParameterModel unitSetting = setting;
+        ImageToModel(unitSetting, held.data());
+        QVERIFY(SameSetting(unitSetting, setting));
+        QVERIFY(SameSetting(model, setting));
     }
 
     void filterImportOfflineChangesTheDocument()
@@ -211,6 +221,7 @@ private slots:
         };
         const PeqBands before = ReadPeqBands(model, kSlotSub);
         const int levelBefore = model.gain[kSlotSub];
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled - Quenbar"));
         Click(window, "importFilters");
         QTRY_VERIFY(proposal);
         QCOMPARE(proposal->slot, kSlotSub);
@@ -222,8 +233,13 @@ private slots:
         ParameterModel saved{};
         ImageToModel(saved, document.data());
         QCOMPARE(saved.gain[kSlotSub], levelBefore - 6);
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled* - Quenbar"));
 
-        Click(window, "previousBands");
+        // Ctrl+Z in the window: bands and level back in one step, and the
+        // document's mark with them.
+        QApplication::setActiveWindow(window);
+        QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled - Quenbar"));
         const Image restored = frame.Document()->Document().Current();
         QCOMPARE(BandsIn(restored, kSlotSub), before);
         ImageToModel(saved, restored.data());
