@@ -2,12 +2,11 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QToolButton>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 #include <limits>
@@ -15,6 +14,8 @@
 #include "app/EditHistory.h"
 #include "app/ErrorBox.h"
 #include "app/UnitLink.h"
+#include "graph/FitOptionsDialog.h"
+#include "graph/TuningFiles.h"
 #include "history/SettingChanges.h"
 #include "model/Units.h"
 #include "tuning/FilterImport.h"
@@ -28,28 +29,6 @@ QString ChannelName(int slot) { return slot == kSlotSub ? QStringLiteral("Sub") 
 // The colours of a channel's measurement and prediction beside its curve.
 QColor MeasuredColour(int slot) { return slot == kSlotSub ? QColor(150, 150, 255) : QColor(255, 170, 120); }
 QColor PredictedColour(int slot) { return slot == kSlotSub ? QColor(0, 230, 160) : QColor(255, 230, 0); }
-
-QString AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter)
-{
-    QFileDialog dialog(owner, caption);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({filter, QStringLiteral("All files (*)")});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().front();
-}
-
-// The whole file; empty with a box when it cannot be read.
-std::optional<std::string> ReadTextFile(QWidget* owner, const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowErrorBox(owner, QStringLiteral("Cannot read the file %1.").arg(QDir::toNativeSeparators(path)));
-        return std::nullopt;
-    }
-    return file.readAll().toStdString();
-}
 
 void ShowUnusable(QWidget* owner, const QString& path, const QString& what, const std::exception& error)
 {
@@ -144,6 +123,7 @@ CTuningBar::CTuningBar(QWidget* parent) : QWidget(parent)
     undoButton->setDefaultAction(undo);
     row->addWidget(undoButton);
     row->addStretch();
+    connect(&fitRun_, &QFutureWatcher<FitRun>::finished, this, &CTuningBar::FitFinished);
     UpdateButtons();
 }
 
@@ -229,13 +209,44 @@ void CTuningBar::ImportFilterFile(int slot, const QString& path)
 void CTuningBar::FitMeasurement(int slot)
 {
     const ChannelMeasurement* measurement = MeasurementOf(slot);
-    if (measurement == nullptr) return;
-    try {
-        Offer(FitProposal(slot, FitPeq(measurement->Points())));
-    } catch (const TuningFileError& error) {
-        ShowErrorBox(this, QStringLiteral("No PEQ can be fitted to %1: %2.")
-                               .arg(measurement->Name(), QString::fromStdString(error.what())));
+    if (measurement == nullptr || fitRun_.isRunning()) return;
+    CDlgFitOptions ask(this, StoredFitChoices());
+    if (ask.exec() != QDialog::Accepted) return;
+    const FitChoices choices = ask.Choices();
+    StoreFitChoices(choices);
+    FitOptions options{choices.lowHz, choices.highHz, choices.maxBoostDb, choices.maxCutDb, std::nullopt};
+    if (!choices.targetPath.isEmpty()) {
+        const auto text = ReadTextFile(this, choices.targetPath);
+        if (!text) return;
+        try {
+            options.target = ParseMeasurement(*text);
+        } catch (const TuningFileError& error) {
+            ShowUnusable(this, choices.targetPath, QStringLiteral("a target"), error);
+            return;
+        }
     }
+    fitSlot_ = slot;
+    fitName_ = measurement->Name();
+    fitRun_.setFuture(QtConcurrent::run([points = measurement->Points(), options]() -> FitRun {
+        try {
+            return {FitPeq(points, options), {}};
+        } catch (const std::exception& error) {
+            return {std::nullopt, QString::fromStdString(error.what())};
+        }
+    }));
+    UpdateButtons();
+}
+
+// The fit's result, back on the GUI thread. A window closed meanwhile drops it.
+void CTuningBar::FitFinished()
+{
+    UpdateButtons();
+    if (!isVisible()) return;
+    const FitRun run = fitRun_.result();
+    if (run.result)
+        Offer(FitProposal(fitSlot_, *run.result));
+    else
+        ShowErrorBox(this, QStringLiteral("No PEQ can be fitted to %1: %2.").arg(fitName_, run.error));
 }
 
 void CTuningBar::Offer(const PeqProposal& proposal)
@@ -250,6 +261,12 @@ void CTuningBar::Offer(const PeqProposal& proposal)
 void CTuningBar::UpdateButtons()
 {
     const auto slot = static_cast<std::size_t>(Slot());
-    fit_->setEnabled(measurements_[slot].has_value());
+    const bool fitting = fitRun_.isRunning();
+    fit_->setEnabled(measurements_[slot].has_value() && !fitting);
+    fit_->setText(fitting ? QStringLiteral("Fitting...") : QStringLiteral("Fit PEQ..."));
+    if (fitting)
+        window()->setCursor(Qt::BusyCursor);
+    else
+        window()->unsetCursor();
     clear_->setEnabled(measurements_[slot].has_value());
 }

@@ -5,6 +5,7 @@
 // the row's Undo button (and Ctrl+Z) takes back.
 #pragma once
 
+#include <QFutureWatcher>
 #include <QWidget>
 
 #include <array>
@@ -14,6 +15,7 @@
 #include "ResponsePlot.h"
 #include "graph/ChannelMeasurement.h"
 #include "graph/PeqProposalDialog.h"
+#include "tuning/PeqFit.h"
 
 class QComboBox;
 class QPushButton;
@@ -32,16 +34,25 @@ public:
     // The steps behind the buttons, for callers that have the file already.
     bool ImportMeasurement(int slot, const QString& path);
     void ImportFilterFile(int slot, const QString& path);
+    // Asks the fit's options, then fits on a worker thread: the window
+    // answers meanwhile, and the proposal is offered when the fit ends.
     void FitMeasurement(int slot);
 
 signals:
     void overlayChanged();
 
 private:
+    // What a fit on the worker thread gives back: its result or why there is none.
+    struct FitRun {
+        std::optional<FitResult> result;
+        QString error;
+    };
+
     QPushButton* AddButton(const QString& text, const char* name, void (CTuningBar::*action)(int));
     void AskForMeasurement(int slot);
     void AskForFilters(int slot);
     void ClearMeasurement(int slot);
+    void FitFinished();
     void Offer(const PeqProposal& proposal);
     void UpdateButtons();
 
@@ -49,4 +60,7 @@ private:
     QPushButton* fit_ = nullptr;
     QPushButton* clear_ = nullptr;
     std::array<std::optional<ChannelMeasurement>, kChannelSlots> measurements_;
+    QFutureWatcher<FitRun> fitRun_;
+    int fitSlot_ = kSlotLeftRight;
+    QString fitName_;
 };
