@@ -6,10 +6,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QToolBar>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyleOptionSlider>
+#include <QToolBar>
 #include <QtTest>
 #include <functional>
 
