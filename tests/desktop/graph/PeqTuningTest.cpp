@@ -268,7 +268,14 @@ private slots:
         QVERIFY(std::any_of(plainBands.begin(), plainBands.end(), [](auto& b) { return b.gain < kGainStepZero - 20; }));
 
         // Above 1 kHz there is nothing to correct, and nothing is measured below.
-        const PeqProposal narrow = fit([&](CDlgFitOptions& options) { set(options, "lowHz", 1000.0); });
+        bool fitsAnEmptyRange = true;
+        const PeqProposal narrow = fit([&](CDlgFitOptions& options) {
+            set(options, "lowHz", 1000.0);
+            set(options, "highHz", 1000.0);
+            fitsAnEmptyRange = options.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+            set(options, "highHz", 16000.0);
+        });
+        QVERIFY(!fitsAnEmptyRange);
         QVERIFY(!(narrow.bands == plain.bands));
         QVERIFY(!std::isnan(plain.curves[0].levels[kFreqStep1kHz - 20]));
         QVERIFY(std::isnan(narrow.curves[0].levels[kFreqStep1kHz - 20]));
