@@ -210,24 +210,11 @@ void CTuningBar::FitMeasurement(int slot)
 {
     const ChannelMeasurement* measurement = MeasurementOf(slot);
     if (measurement == nullptr || fitRun_.isRunning()) return;
-    CDlgFitOptions ask(this, StoredFitChoices());
-    if (ask.exec() != QDialog::Accepted) return;
-    const FitChoices choices = ask.Choices();
-    StoreFitChoices(choices);
-    FitOptions options{choices.lowHz, choices.highHz, choices.maxBoostDb, choices.maxCutDb, std::nullopt};
-    if (!choices.targetPath.isEmpty()) {
-        const auto text = ReadTextFile(this, choices.targetPath);
-        if (!text) return;
-        try {
-            options.target = ParseMeasurement(*text);
-        } catch (const TuningFileError& error) {
-            ShowUnusable(this, choices.targetPath, QStringLiteral("a target"), error);
-            return;
-        }
-    }
+    const std::optional<FitOptions> options = AskFitOptions();
+    if (!options) return;
     fitSlot_ = slot;
     fitName_ = measurement->Name();
-    fitRun_.setFuture(QtConcurrent::run([points = measurement->Points(), options]() -> FitRun {
+    fitRun_.setFuture(QtConcurrent::run([points = measurement->Points(), options = *options]() -> FitRun {
         try {
             return {FitPeq(points, options), {}};
         } catch (const std::exception& error) {
@@ -235,6 +222,25 @@ void CTuningBar::FitMeasurement(int slot)
         }
     }));
     UpdateButtons();
+}
+
+std::optional<FitOptions> CTuningBar::AskFitOptions()
+{
+    CDlgFitOptions ask(this, StoredFitChoices());
+    if (ask.exec() != QDialog::Accepted) return std::nullopt;
+    const FitChoices choices = ask.Choices();
+    StoreFitChoices(choices);
+    FitOptions options{choices.lowHz, choices.highHz, choices.maxBoostDb, choices.maxCutDb, std::nullopt};
+    if (choices.targetPath.isEmpty()) return options;
+    const auto text = ReadTextFile(this, choices.targetPath);
+    if (!text) return std::nullopt;
+    try {
+        options.target = ParseMeasurement(*text);
+    } catch (const TuningFileError& error) {
+        ShowUnusable(this, choices.targetPath, QStringLiteral("a target"), error);
+        return std::nullopt;
+    }
+    return options;
 }
 
 // The fit's result, back on the GUI thread. A window closed meanwhile drops it.

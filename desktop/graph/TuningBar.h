@@ -52,6 +52,9 @@ private:
     void AskForMeasurement(int slot);
     void AskForFilters(int slot);
     void ClearMeasurement(int slot);
+    // The options asked and remembered, with the target read; empty when
+    // cancelled or when the target file cannot be used (said in a box).
+    std::optional<FitOptions> AskFitOptions();
     void FitFinished();
     void Offer(const PeqProposal& proposal);
     void UpdateButtons();

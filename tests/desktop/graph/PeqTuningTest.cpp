@@ -303,8 +303,22 @@ private slots:
                  qPrintable(own.report.join("")));
         QCOMPARE(StoredFitChoices().targetPath, target);
 
+        // A target that is no measurement: said, and no fit.
+        const QString broken = WriteFile(dir, QStringLiteral("broken.txt"), "20 80\n");
+        answerer.onFitOptions = [&](CDlgFitOptions& options) {
+            Child<QLineEdit>(&options, "target")->setText(broken);
+            options.accept();
+        };
+        Click(window.get(), "fitPeq");
+        QTRY_COMPARE(answerer.Seen().size(), std::size_t(1));
+        QVERIFY(answerer.Seen().front().text.contains(QStringLiteral("cannot be used as a target")));
+        QVERIFY(FitButton(window.get())->isEnabled());
+
         // Closed, then gone, while the fit runs.
-        answerer.onFitOptions = nullptr;
+        answerer.onFitOptions = [](CDlgFitOptions& options) {
+            Child<QPushButton>(&options, "flatTarget")->click();
+            options.accept();
+        };
         int offered = 0;
         answerer.onPeqProposal = [&](CDlgPeqProposal& dialog) {
             ++offered;
