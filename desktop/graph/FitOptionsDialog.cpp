@@ -63,6 +63,7 @@ CDlgFitOptions::CDlgFitOptions(QWidget* owner, const FitChoices& choices) : QDia
     target_->setObjectName(QStringLiteral("target"));
     target_->setReadOnly(true);
     target_->setPlaceholderText(QStringLiteral("flat at the measurement's mean level"));
+    target_->setMinimumWidth(target_->fontMetrics().horizontalAdvance(target_->placeholderText()) + 16);
     auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
     browse->setObjectName(QStringLiteral("browseTarget"));
     connect(browse, &QPushButton::clicked, this, &CDlgFitOptions::ChooseTarget);
