@@ -59,8 +59,6 @@ MessageKey KeyOf(const SettingField& field)
     return {id, field.slot, 0};
 }
 
-const char* ChannelCaption(int slot) { return slot == kSlotSub ? "Sub" : "Left & Right"; }
-
 // The menu's name of a channel field.
 std::string ChannelFieldCaption(const ChannelField& field)
 {
@@ -122,6 +120,8 @@ std::string DescribeChange(const FieldChange& change)
 }
 
 }  // namespace
+
+const char* ChannelCaption(int slot) { return slot == kSlotSub ? "Sub" : "Left & Right"; }
 
 int& SettingField::In(ParameterModel& model) const
 {

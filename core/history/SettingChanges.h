@@ -58,6 +58,9 @@ std::vector<FieldChange> SendingOrder(std::span<const FieldChange> changes);
 // target's value, in SendingOrder.
 std::vector<std::vector<std::uint8_t>> MessagesBetween(const ParameterModel& unit, const ParameterModel& target);
 
+// A channel slot as the history's words name it: "Left & Right", "Sub".
+const char* ChannelCaption(int slot);
+
 // What a change did, for a menu: "Level Left & Right −3.5 dB", "PEQ 2 Gain
 // Sub +1.5 dB", "Mute Sub on"; for several fields the first one's words and
 // how many more ("Level Left & Right −3.5 dB and 2 more"). Empty for none.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/Scales.h"
+#include "model/Text.h"
 
 namespace {
 
@@ -53,21 +54,13 @@ std::string Lower(std::string_view text)
     return lower;
 }
 
-std::string_view Trim(std::string_view text)
-{
-    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 // The form in which words are compared: lower case, each run of blanks,
 // "/" and "-" as one "-", "=" left out.
 std::string WordKey(std::string_view text)
 {
     std::string key;
     bool dash = false;
-    for (const char c : Trim(text)) {
+    for (const char c : TrimBlanks(text)) {
         if (c == ' ' || c == '/' || c == '-') {
             dash = !key.empty();
         } else if (c != '=') {
@@ -123,7 +116,7 @@ std::optional<NumberWithUnit> SplitNumber(std::string_view text)
     double value = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc{} || !std::isfinite(value)) return std::nullopt;
-    return NumberWithUnit{sign * value, Trim(text.substr(static_cast<std::size_t>(end - text.data())))};
+    return NumberWithUnit{sign * value, TrimBlanks(text.substr(static_cast<std::size_t>(end - text.data())))};
 }
 
 std::string StepRangeText(const ScaledSteps& steps)
@@ -280,7 +273,7 @@ std::string RangeText(const ScaledSteps& steps)
 
 TypedStep ParseTypedValue(const ScaledSteps& steps, std::string_view text, StepBeyondRange beyond)
 {
-    const std::string_view typed = Trim(text);
+    const std::string_view typed = TrimBlanks(text);
     if (const std::optional<int> named = StepOfWord(steps.scale, typed)) {
         if (steps.Contains(*named)) return {named, {}};
         return {std::nullopt,

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "model/Text.h"
 #include "tuning/TuningText.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "model/Text.h"
 #include "tuning/TuningText.h"
 
 namespace {

@@ -344,6 +344,15 @@ double RmsAfter(const FitResult& r, const PeqBands& bands, std::vector<double>* 
     return Rms(error);
 }
 
+// A band at 0 dB adds nothing to the curve, bell or shelf alike: it is
+// written flat, as a band the fit did not use, and the unit's band with it.
+PeqBands SilentBandsFlat(PeqBands bands)
+{
+    for (PeqBand& band : bands)
+        if (band.gain == kGainStepZero) band = PeqBand{};
+    return bands;
+}
+
 }  // namespace
 
 std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
@@ -388,8 +397,8 @@ FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
         const PeqBands bands = MoveBands(p, RoundedContinuousFit(p, searched), false);
         if (Cost(p, bands) < best) {
             best = Cost(p, bands);
-            result.bands = bands;
-            result.roundedBands = rounded;
+            result.bands = SilentBandsFlat(bands);
+            result.roundedBands = SilentBandsFlat(rounded);
         }
     }
     result.rmsRoundedDb = RmsAfter(result, result.roundedBands);

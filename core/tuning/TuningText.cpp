@@ -45,11 +45,3 @@ std::vector<std::string_view> SplitLines(std::string_view text)
     }
     return lines;
 }
-
-std::string_view TrimBlanks(std::string_view text)
-{
-    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}

@@ -25,6 +25,3 @@ std::optional<double> ReadDecimal(std::string_view text);
 
 // The file's lines without their line ends (LF, CRLF or CR).
 std::vector<std::string_view> SplitLines(std::string_view text);
-
-// Leading and trailing blanks off.
-std::string_view TrimBlanks(std::string_view text);

@@ -3,10 +3,35 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QWidget>
 
 #include "app/ModelChanges.h"
 #include "app/UnitLink.h"
+
+namespace {
+
+// Keeps a text box from taking the history's keys for its own undo, so the
+// window's commands get them.
+class HistoryKeysFirst : public QObject {
+public:
+    HistoryKeysFirst(QObject* parent, QList<QKeySequence> keys) : QObject(parent), keys_(std::move(keys)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride) return false;
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        if (!keys_.contains(pressed)) return false;
+        event->ignore();
+        return true;
+    }
+
+private:
+    QList<QKeySequence> keys_;
+};
+
+}  // namespace
 
 EditHistory& TheEditHistory()
 {
@@ -83,6 +108,7 @@ void EditHistory::Apply(const ParameterModel& target, const QString& label)
     history_.Record(taken_, target, label.toStdString());
     taken_ = target;
     SendSetting(target);
+    emit settingRestored();
     emit changed();
 }
 
@@ -146,5 +172,7 @@ std::pair<QAction*, QAction*> EditHistory::AddCommandsTo(QWidget* window)
     follow();
     window->addAction(undo);
     window->addAction(redo);
+    auto* keysFirst = new HistoryKeysFirst(window, undo->shortcuts() + redo->shortcuts());
+    for (QLineEdit* box : window->findChildren<QLineEdit*>()) box->installEventFilter(keysFirst);
     return {undo, redo};
 }

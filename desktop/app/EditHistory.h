@@ -59,13 +59,15 @@ public:
 
     // Undo and Redo as commands of `window` with their shortcuts (Ctrl+Z;
     // Ctrl+Shift+Z and Ctrl+Y), their texts naming the step and enabled
-    // only when there is one.
+    // only when there is one. The keys undo the setting's step even in the
+    // window's text boxes (those that exist now), not the typing.
     static std::pair<QAction*, QAction*> AddCommandsTo(QWidget* window);
 
 signals:
     // The steps, or where the setting stands among them, changed.
     void changed();
-    // An undo or redo has put values into `model`.
+    // An undo, a redo or Apply has put values into `model`: forms that
+    // show fields read them again.
     void settingRestored();
     // The unit was found holding another setting than the window showed;
     // the history that led to the window's setting is gone.

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
+#include "app/EditHistory.h"
 #include "app/ModelChanges.h"
 #include "app/UnitLink.h"
 #include "dialogs/ArrowIcons.h"
@@ -47,6 +48,11 @@ CDlgPeq::CDlgPeq(QWidget* parent) : QDialog(parent)
     setFont(DialogFont());
     Build();
     Refresh();
+    EditHistory::AddCommandsTo(this);
+    // An undo, a redo or an A/B switch while the dialog shows: it shows the
+    // setting they left. A gain step left unsent stays due: the timer sends
+    // what the model holds then.
+    connect(&TheEditHistory(), &EditHistory::settingRestored, this, &CDlgPeq::Refresh);
     gainTimer_.setInterval(kGainTimerMs);
     connect(&gainTimer_, &QTimer::timeout, this, [this] { OnGainTimer(PendingGainSend::Clock::now()); });
     gainTimer_.start();

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/DialogUnits.h"
+#include "app/EditHistory.h"
 #include "app/ModelChanges.h"
 #include "app/UnitLink.h"
 #include "dialogs/FormLayout.h"
@@ -34,6 +35,9 @@ CDlgXover::CDlgXover(int side, QWidget* parent) : QDialog(parent), side_(side ==
     for (int type = 0; type < kOfferedTypes; ++type) types_->addItem(QString::fromLatin1(FilterTypeNames[type]));
     (side_ == kHighPass ? highPassButton_ : lowPassButton_)->setChecked(true);
     Refresh();
+    EditHistory::AddCommandsTo(this);
+    // An undo, a redo or an A/B switch while the dialog shows: it shows the setting they left.
+    connect(&TheEditHistory(), &EditHistory::settingRestored, this, &CDlgXover::Refresh);
 }
 
 void CDlgXover::Build()

@@ -2,17 +2,21 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QToolButton>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 #include <limits>
 
+#include "app/EditHistory.h"
 #include "app/ErrorBox.h"
 #include "app/UnitLink.h"
+#include "graph/FitOptionsDialog.h"
+#include "graph/TuningFiles.h"
+#include "history/SettingChanges.h"
 #include "model/Units.h"
 #include "tuning/FilterImport.h"
 #include "tuning/PeqFit.h"
@@ -25,28 +29,6 @@ QString ChannelName(int slot) { return slot == kSlotSub ? QStringLiteral("Sub") 
 // The colours of a channel's measurement and prediction beside its curve.
 QColor MeasuredColour(int slot) { return slot == kSlotSub ? QColor(150, 150, 255) : QColor(255, 170, 120); }
 QColor PredictedColour(int slot) { return slot == kSlotSub ? QColor(0, 230, 160) : QColor(255, 230, 0); }
-
-QString AskOpenFileName(QWidget* owner, const QString& caption, const QString& filter)
-{
-    QFileDialog dialog(owner, caption);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({filter, QStringLiteral("All files (*)")});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().front();
-}
-
-// The whole file; empty with a box when it cannot be read.
-std::optional<std::string> ReadTextFile(QWidget* owner, const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowErrorBox(owner, QStringLiteral("Cannot read the file %1.").arg(QDir::toNativeSeparators(path)));
-        return std::nullopt;
-    }
-    return file.readAll().toStdString();
-}
 
 void ShowUnusable(QWidget* owner, const QString& path, const QString& what, const std::exception& error)
 {
@@ -94,18 +76,28 @@ QStringList ImportReport(const FilterImport& import)
     return report;
 }
 
+// `model`'s setting with the proposal's bands and level.
+ParameterModel ProposedSetting(const PeqProposal& proposal)
+{
+    ParameterModel setting = model;
+    WritePeqBands(setting, proposal.slot, proposal.bands);
+    if (proposal.levelStep) setting.gain[proposal.slot] = *proposal.levelStep;
+    return setting;
+}
+
 PeqProposal ImportProposal(int slot, const FilterImport& import)
 {
-    ParameterModel after = model;
-    WritePeqBands(after, slot, import.bands);
     const bool levelChanges = import.levelStep && *import.levelStep != model.gain[slot];
-    return {slot,
-            QStringLiteral("Import PEQ filters"),
-            import.bands,
-            levelChanges ? import.levelStep : std::nullopt,
-            ImportReport(import),
-            {{QStringLiteral("Before"), QColor(200, 200, 200), ComputeResponse(model, slot)},
-             {QStringLiteral("After"), PredictedColour(slot), ComputeResponse(after, slot)}}};
+    PeqProposal proposal{slot,
+                         QStringLiteral("Import PEQ filters"),
+                         import.bands,
+                         levelChanges ? import.levelStep : std::nullopt,
+                         ImportReport(import),
+                         {}};
+    proposal.curves = {
+        {QStringLiteral("Before"), QColor(200, 200, 200), ComputeResponse(model, slot)},
+        {QStringLiteral("After"), PredictedColour(slot), ComputeResponse(ProposedSetting(proposal), slot)}};
+    return proposal;
 }
 
 }  // namespace
@@ -123,8 +115,15 @@ CTuningBar::CTuningBar(QWidget* parent) : QWidget(parent)
     clear_ = AddButton(QStringLiteral("Clear measurement"), "clearMeasurement", &CTuningBar::ClearMeasurement);
     AddButton(QStringLiteral("Import PEQ filters..."), "importFilters", &CTuningBar::AskForFilters);
     fit_ = AddButton(QStringLiteral("Fit PEQ..."), "fitPeq", &CTuningBar::FitMeasurement);
-    previous_ = AddButton(QStringLiteral("Previous bands"), "previousBands", &CTuningBar::RestorePreviousBands);
+    // Undo (named after the step it takes back, an apply's among them) and
+    // Redo, with their keys anywhere in the window.
+    QAction* undo = EditHistory::AddCommandsTo(this).first;
+    auto* undoButton = new QToolButton(this);
+    undoButton->setObjectName(QStringLiteral("undo"));
+    undoButton->setDefaultAction(undo);
+    row->addWidget(undoButton);
     row->addStretch();
+    connect(&fitRun_, &QFutureWatcher<FitRun>::finished, this, &CTuningBar::FitFinished);
     UpdateButtons();
 }
 
@@ -210,36 +209,70 @@ void CTuningBar::ImportFilterFile(int slot, const QString& path)
 void CTuningBar::FitMeasurement(int slot)
 {
     const ChannelMeasurement* measurement = MeasurementOf(slot);
-    if (measurement == nullptr) return;
+    if (measurement == nullptr || fitRun_.isRunning()) return;
+    const std::optional<FitOptions> options = AskFitOptions();
+    if (!options) return;
+    fitSlot_ = slot;
+    fitName_ = measurement->Name();
+    fitRun_.setFuture(QtConcurrent::run([points = measurement->Points(), options = *options]() -> FitRun {
+        try {
+            return {FitPeq(points, options), {}};
+        } catch (const std::exception& error) {
+            return {std::nullopt, QString::fromStdString(error.what())};
+        }
+    }));
+    UpdateButtons();
+}
+
+std::optional<FitOptions> CTuningBar::AskFitOptions()
+{
+    CDlgFitOptions ask(this, StoredFitChoices());
+    if (ask.exec() != QDialog::Accepted) return std::nullopt;
+    const FitChoices choices = ask.Choices();
+    StoreFitChoices(choices);
+    FitOptions options{choices.lowHz, choices.highHz, choices.maxBoostDb, choices.maxCutDb, std::nullopt};
+    if (choices.targetPath.isEmpty()) return options;
+    const auto text = ReadTextFile(this, choices.targetPath);
+    if (!text) return std::nullopt;
     try {
-        Offer(FitProposal(slot, FitPeq(measurement->Points())));
+        options.target = ParseMeasurement(*text);
     } catch (const TuningFileError& error) {
-        ShowErrorBox(this, QStringLiteral("No PEQ can be fitted to %1: %2.")
-                               .arg(measurement->Name(), QString::fromStdString(error.what())));
+        ShowUnusable(this, choices.targetPath, QStringLiteral("a target"), error);
+        return std::nullopt;
     }
+    return options;
+}
+
+// The fit's result, back on the GUI thread. A window closed meanwhile drops it.
+void CTuningBar::FitFinished()
+{
+    UpdateButtons();
+    if (!isVisible()) return;
+    const FitRun run = fitRun_.result();
+    if (run.result)
+        Offer(FitProposal(fitSlot_, *run.result));
+    else
+        ShowErrorBox(this, QStringLiteral("No PEQ can be fitted to %1: %2.").arg(fitName_, run.error));
 }
 
 void CTuningBar::Offer(const PeqProposal& proposal)
 {
     CDlgPeqProposal dialog(this, proposal);
     if (dialog.exec() != QDialog::Accepted) return;
-    before_[static_cast<std::size_t>(proposal.slot)] = SendPeqBands(proposal.slot, proposal.bands, proposal.levelStep);
-    UpdateButtons();
-}
-
-void CTuningBar::RestorePreviousBands(int slot)
-{
-    auto& before = before_[static_cast<std::size_t>(slot)];
-    if (!before) return;
-    SendPeqBands(slot, before->bands, before->levelStep);
-    before.reset();
-    UpdateButtons();
+    TheEditHistory().Apply(
+        ProposedSetting(proposal),
+        QStringLiteral("%1 %2").arg(proposal.title, QString::fromLatin1(ChannelCaption(proposal.slot))));
 }
 
 void CTuningBar::UpdateButtons()
 {
     const auto slot = static_cast<std::size_t>(Slot());
-    fit_->setEnabled(measurements_[slot].has_value());
+    const bool fitting = fitRun_.isRunning();
+    fit_->setEnabled(measurements_[slot].has_value() && !fitting);
+    fit_->setText(fitting ? QStringLiteral("Fitting...") : QStringLiteral("Fit PEQ..."));
+    if (fitting)
+        window()->setCursor(Qt::BusyCursor);
+    else
+        window()->unsetCursor();
     clear_->setEnabled(measurements_[slot].has_value());
-    previous_->setEnabled(before_[slot].has_value());
 }

@@ -1,10 +1,11 @@
 // The response window's tuning row: per channel a measurement imported and
 // drawn with its prediction, an equaliser file's filters imported onto the
 // channel's bands, a PEQ fitted to the measurement, each shown as a
-// proposal and applied as ordinary edits, and the bands as they were before
-// the last apply brought back in one step.
+// proposal and applied as one step of the edit history ("Fit PEQ Sub"), which
+// the row's Undo button (and Ctrl+Z) takes back.
 #pragma once
 
+#include <QFutureWatcher>
 #include <QWidget>
 
 #include <array>
@@ -12,9 +13,9 @@
 #include <vector>
 
 #include "ResponsePlot.h"
-#include "app/PeqEdits.h"
 #include "graph/ChannelMeasurement.h"
 #include "graph/PeqProposalDialog.h"
+#include "tuning/PeqFit.h"
 
 class QComboBox;
 class QPushButton;
@@ -33,24 +34,36 @@ public:
     // The steps behind the buttons, for callers that have the file already.
     bool ImportMeasurement(int slot, const QString& path);
     void ImportFilterFile(int slot, const QString& path);
+    // Asks the fit's options, then fits on a worker thread: the window
+    // answers meanwhile, and the proposal is offered when the fit ends.
     void FitMeasurement(int slot);
-    void RestorePreviousBands(int slot);
 
 signals:
     void overlayChanged();
 
 private:
+    // What a fit on the worker thread gives back: its result or why there is none.
+    struct FitRun {
+        std::optional<FitResult> result;
+        QString error;
+    };
+
     QPushButton* AddButton(const QString& text, const char* name, void (CTuningBar::*action)(int));
     void AskForMeasurement(int slot);
     void AskForFilters(int slot);
     void ClearMeasurement(int slot);
+    // The options asked and remembered, with the target read; empty when
+    // cancelled or when the target file cannot be used (said in a box).
+    std::optional<FitOptions> AskFitOptions();
+    void FitFinished();
     void Offer(const PeqProposal& proposal);
     void UpdateButtons();
 
     QComboBox* channel_ = nullptr;
     QPushButton* fit_ = nullptr;
     QPushButton* clear_ = nullptr;
-    QPushButton* previous_ = nullptr;
     std::array<std::optional<ChannelMeasurement>, kChannelSlots> measurements_;
-    std::array<std::optional<PeqBandsBefore>, kChannelSlots> before_;
+    QFutureWatcher<FitRun> fitRun_;
+    int fitSlot_ = kSlotLeftRight;
+    QString fitName_;
 };

@@ -109,4 +109,22 @@ TEST(PeqFit, RefusesARangeTheMeasurementDoesNotCover)
     EXPECT_EQ(FitPeq(part).firstStep, 155);
 }
 
+// A fit held to no boost and 1 dB of cut on a wavy measurement once left a
+// band at 0 dB: it adds nothing, so it is written flat.
+TEST(PeqFit, WritesABandLeftAt0DbFlat)
+{
+    Measurement m = AtSteps(ResponseCurve{});
+    for (std::size_t k = 0; k < m.db.size(); ++k) {
+        const double x = std::log2(m.hz[k] / 20.0);
+        m.db[k] += 0.7 * std::sin(x * 0.7 + 9.4) + 2.4 * std::sin(x * 1.9 + 9.5) + 1.8 * std::sin(x * 3.3);
+    }
+    FitOptions options;
+    options.maxBoostDb = 0.0;
+    options.maxCutDb = 1.0;
+    const FitResult r = FitPeq(m, options);
+    EXPECT_LT(r.rmsAfterDb, r.rmsBeforeDb);
+    for (const PeqBands* bands : {&r.bands, &r.roundedBands})
+        for (const PeqBand& band : *bands) EXPECT_TRUE(band.flat || band.gain != kGainStepZero) << PeqBandText(band);
+}
+
 }  // namespace

@@ -3,9 +3,13 @@
 // drops what could be redone, offline the document's mark follows, and a
 // reconnect to a unit holding another setting starts a new history.
 #include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyleOptionSlider>
+#include <QToolBar>
 #include <QtTest>
 #include <functional>
 
@@ -62,6 +66,23 @@ void DragHandleDown(QSlider* slider, int pixels)
     QTest::mousePress(slider, Qt::LeftButton, {}, start);
     for (int i = 1; i <= 5; ++i) QTest::mouseMove(slider, start + QPoint(0, pixels * i / 5));
     QTest::mouseRelease(slider, Qt::LeftButton, {}, start + QPoint(0, pixels));
+}
+
+// The window with its Edit menu open, as one picture: the menu is a window
+// of its own, drawn over the frame where it stands. The tool bar moves to
+// the bottom, where the menu does not hide its A and B.
+QPixmap WithEditMenuOpen(CMainFrame& frame)
+{
+    frame.addToolBar(Qt::BottomToolBarArea, frame.findChild<QToolBar*>(QStringLiteral("toolbar")));
+    QAction* editTitle = frame.menuBar()->actions().at(1);
+    QMenu* edit = editTitle->menu();
+    edit->popup(frame.menuBar()->mapToGlobal(frame.menuBar()->actionGeometry(editTitle).bottomLeft()));
+    QTest::qWait(50);
+    QPixmap picture = frame.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap(frame.mapFromGlobal(edit->pos()), edit->grab());
+    edit->hide();
+    return picture;
 }
 
 QString CommandText(CMainFrame& frame, int id) { return frame.Command(id)->text().replace(QStringLiteral("&&"), "&"); }
@@ -178,6 +199,7 @@ private slots:
             Child<QCheckBox>(sheet.page(1), "polarity")->click();
         });
         QCOMPARE(frame.Command(kIdSwitchA)->text(), QStringLiteral("A*"));
+        QVERIFY(WithEditMenuOpen(frame).save(QStringLiteral(UNDO_AB_SCREENSHOT)));
         frame.Command(kIdKeepB)->trigger();
         QVERIFY(frame.Command(kIdSwitchB)->isChecked());
         QCOMPARE(frame.Command(kIdSwitchB)->text(), QStringLiteral("B"));

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "graph/FitOptionsDialog.h"
 #include "graph/PeqProposalDialog.h"
 #include "memory/DlgStore.h"
 
@@ -47,6 +48,8 @@ void ModalAnswerer::Handle(QPointer<QWidget> window)
         onFileDialog ? onFileDialog(*files) : files->reject();
     } else if (auto* proposal = qobject_cast<CDlgPeqProposal*>(window)) {
         onPeqProposal ? onPeqProposal(*proposal) : proposal->reject();
+    } else if (auto* options = qobject_cast<CDlgFitOptions*>(window)) {
+        onFitOptions ? onFitOptions(*options) : options->accept();
     }
 }
 

@@ -1,7 +1,7 @@
 // Answers the modal windows a test causes, so that it never hangs on one:
 // every message box is recorded and answered, the store dialog and the file
 // dialog and the PEQ proposal are handed to the test's own actions (or
-// cancelled).
+// cancelled), and so are the fit's options (or taken as they are).
 #pragma once
 
 #include <QMessageBox>
@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+class CDlgFitOptions;
 class CDlgPeqProposal;
 class CDlgStore;
 class QFileDialog;
@@ -33,6 +34,7 @@ public:
     std::function<void(CDlgStore&)> onStore;
     std::function<void(QFileDialog&)> onFileDialog;
     std::function<void(CDlgPeqProposal&)> onPeqProposal;
+    std::function<void(CDlgFitOptions&)> onFitOptions;
 
     const std::vector<SeenBox>& Seen() const { return boxes_; }
     QStringList BoxTexts() const;

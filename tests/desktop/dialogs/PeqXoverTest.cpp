@@ -1,5 +1,6 @@
 // The PEQ and crossover dialogs driving an emulated unit: typed values,
-// shelf switching, send thinning, band stepping, crossover ranges.
+// shelf switching, send thinning, band stepping, crossover ranges, and
+// both following an undo, a redo or an A/B switch, with the history's keys.
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -12,6 +13,8 @@
 
 #include <chrono>
 
+#include "app/AbSwitch.h"
+#include "app/EditHistory.h"
 #include "app/UnitLink.h"
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
@@ -297,6 +300,45 @@ private slots:
         QTest::keyClick(types, Qt::Key_Return);
         QVERIFY(dialog.isVisible());
         QCOMPARE(unit_.Count(), before + 1);
+    }
+
+    void dialogsFollowUndoRedoAndSwitchesAndTakeTheHistorysKeys()
+    {
+        TheEditHistory().Enter({HistoryEntry::NewHistory, {}});
+        CDlgPeq peq;
+        peq.show();
+        QApplication::setActiveWindow(&peq);
+        auto* gain = Child<QLineEdit>(&peq, "gainEdit");
+        TypeAndEnter(&peq, "gainEdit", "-2");
+        TypeAndEnter(&peq, "gainEdit", "3");
+        // In the box just typed into, the keys undo the band's step, not the typing.
+        QTest::keyClick(gain, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(model.peqGain[0], 108);
+        QCOMPARE(gain->text(), QString("-2.0dB"));
+        QCOMPARE(Child<QSlider>(&peq, "gainBar")->value(), 20);
+        QCOMPARE(unit_.Last(), BandZero());
+        QTest::keyClick(gain, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(gain->text(), QString("3.0dB"));
+        QTest::keyClick(gain, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(gain, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(model.peqGain[0], 158);
+        QCOMPARE(Child<QSlider>(&peq, "gainBar")->value(), -30);
+        peq.close();
+
+        CDlgXover xover(CDlgXover::kLowPass);
+        xover.show();
+        QApplication::setActiveWindow(&xover);
+        TypeAndEnter(&xover, "freqEdit", "500");
+        const QString kept = Text(&xover, "freqEdit");
+        AbSwitch sides;
+        sides.Keep(AbSide::A);
+        TypeAndEnter(&xover, "freqEdit", "2k");
+        QVERIFY(sides.SwitchTo(AbSide::A));
+        QCOMPARE(Text(&xover, "freqEdit"), kept);
+        QCOMPARE(Child<QScrollBar>(&xover, "freqBar")->value(), model.lpfFreq[0]);
+        QTest::keyClick(Child<QLineEdit>(&xover, "freqEdit"), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Text(&xover, "freqEdit"), QString("2000Hz"));
+        QCOMPARE(Child<QScrollBar>(&xover, "freqBar")->value(), 274);
     }
 };
 
