@@ -5,7 +5,8 @@
 //   PUT    /api/measurements/CH     a measurement export as text: kept, answered parsed
 //   GET    /api/measurements/CH     the kept measurement; 404 without one
 //   DELETE /api/measurements/CH
-//   POST   /api/fit/CH              {"lowHz","highHz","maxBoostDb","maxCutDb","target"}, each optional
+//   POST   /api/fit/CH              {"lowHz","highHz","maxBoostDb","maxCutDb","target"}, each optional;
+//                                   fitted on the FitWorker's thread, answered once done
 //   PUT    /api/settings/CH/peq     {"peq": [three bands of {"FIELD": steps or text}], "gain"}:
 //                                   the bands (and the channel level, optional) as one step
 //                                   of the history
@@ -14,7 +15,6 @@
 // "measurement"} (null when deleted).
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 #include "ApiFields.h"
 #include "ChannelJson.h"
@@ -22,7 +22,6 @@
 #include "RemoteUnit.h"
 #include "memfile/ChannelValuesJson.h"
 #include "model/ChannelFields.h"
-#include "model/ParameterIds.h"
 #include "model/Scales.h"
 #include "tuning/MeasurementLevels.h"
 #include "tuning/PeqFit.h"
