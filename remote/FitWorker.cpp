@@ -1,6 +1,29 @@
 #include "FitWorker.h"
 
+#include <stdexcept>
+
 #include <boost/asio/post.hpp>
+
+#include "tuning/TuningText.h"
+
+namespace {
+
+FitOutcome Outcome(const FitWorker::Fit& fit, const Measurement& measurement, const FitOptions& options)
+{
+    FitOutcome outcome;
+    try {
+        outcome.result = fit(measurement, options);
+    } catch (const std::invalid_argument& refused) {
+        outcome = {std::nullopt, true, refused.what()};
+    } catch (const TuningFileError& refused) {
+        outcome = {std::nullopt, true, refused.what()};
+    } catch (const std::exception& failure) {
+        outcome = {std::nullopt, false, failure.what()};
+    }
+    return outcome;
+}
+
+}  // namespace
 
 FitWorker::FitWorker(boost::asio::any_io_executor home, Fit fit) : home_(std::move(home)), fit_(std::move(fit)) {}
 
@@ -15,15 +38,8 @@ void FitWorker::Run(Measurement measurement, FitOptions options, Done done)
 {
     boost::asio::post(thread_, [this, measurement = std::move(measurement), options = std::move(options),
                                 done = std::move(done)]() mutable {
-        std::exception_ptr error;
-        FitResult result;
-        try {
-            result = fit_(measurement, options);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        boost::asio::post(home_, [done = std::move(done), error, result = std::move(result)]() mutable {
-            done(error, std::move(result));
-        });
+        FitOutcome outcome = Outcome(fit_, measurement, options);
+        boost::asio::post(
+            home_, [done = std::move(done), outcome = std::move(outcome)]() mutable { done(std::move(outcome)); });
     });
 }

@@ -8,20 +8,28 @@
 // it must go before the io context their outcomes are posted to.
 #pragma once
 
-#include <exception>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/thread_pool.hpp>
 
 #include "tuning/PeqFit.h"
 
+// What a fit came to. What it threw is told by its text: the exception
+// itself stays on the worker's thread.
+struct FitOutcome {
+    std::optional<FitResult> result;  // empty when the fit threw
+    bool refused = false;             // it refused the measurement or the options (else it failed)
+    std::string reason;
+};
+
 class FitWorker {
 public:
     // The fit that is run: the core's (tests slow it down).
     using Fit = std::function<FitResult(const Measurement&, const FitOptions&)>;
-    // The result, or what the fit threw (then the result is empty).
-    using Done = std::function<void(std::exception_ptr error, FitResult result)>;
+    using Done = std::function<void(FitOutcome outcome)>;
 
     FitWorker(boost::asio::any_io_executor home, Fit fit);
     ~FitWorker();

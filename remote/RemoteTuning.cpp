@@ -108,20 +108,6 @@ void WriteEdit(const FieldEdit& edit, ParameterModel& setting)
     for (const FieldEdit::Assignment& assignment : edit.assignments) assignment.target(setting) = assignment.step;
 }
 
-// What a fit that threw answers: 400 for what it refused to fit.
-ApiResponse FitRefusal(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::invalid_argument& refused) {
-        return ErrorResponse(400, refused.what());
-    } catch (const TuningFileError& refused) {
-        return ErrorResponse(400, refused.what());
-    } catch (const std::exception& failure) {
-        return ErrorResponse(500, failure.what());
-    }
-}
-
 // `now` with the bands of {"peq": [...]} (and the channel level of "gain",
 // which an imported preamp sets with them): every value checked before any is sent.
 ParameterModel PeqSetting(const std::string& channel, const json& body, const ParameterModel& now)
@@ -204,8 +190,9 @@ void RemoteApi::FitChannel(const ApiRequest& request, int slot, const Respond& r
     FitOptions options = ParseFitOptions(request);
     const auto& measurement = measurements_[static_cast<std::size_t>(slot)];
     if (!measurement) throw RequestError(409, std::string("Upload a measurement of ") + ChannelName(slot) + " first.");
-    fits_.Run(*measurement, std::move(options), [respond, slot](std::exception_ptr error, FitResult result) {
-        respond(error ? FitRefusal(error) : JsonResponse(FitJson(slot, result)));
+    fits_.Run(*measurement, std::move(options), [respond, slot](FitOutcome outcome) {
+        if (outcome.result) return respond(JsonResponse(FitJson(slot, *outcome.result)));
+        respond(ErrorResponse(outcome.refused ? 400 : 500, outcome.reason));
     });
 }
 
