@@ -14,7 +14,6 @@ namespace http = beast::http;
 namespace {
 
 constexpr std::uint32_t kMaxHead = 8 * 1024;
-constexpr std::uint64_t kMaxBody = 64 * 1024;
 // A connection that has not shown the token must send each request within
 // this time; only a trusted one may take longer.
 constexpr auto kGuestRequestTime = std::chrono::seconds(5);
@@ -23,6 +22,14 @@ constexpr auto kRequestTimeout = std::chrono::seconds(30);
 // for this long (or this much), so the refusal reaches it before the close.
 constexpr auto kLingerTime = std::chrono::seconds(2);
 constexpr std::size_t kLingerBytes = 1024 * 1024;
+
+ApiResponse TooLarge(std::uint64_t limit)
+{
+    const bool mebibytes = limit % (1024 * 1024) == 0;
+    return ErrorResponse(413, "A request body may hold at most " +
+                                  std::to_string(mebibytes ? limit / (1024 * 1024) : limit / 1024) +
+                                  (mebibytes ? " MiB." : " KiB."));
+}
 
 }  // namespace
 
@@ -46,7 +53,8 @@ void HttpSession::ReadRequest()
 {
     parser_.emplace();
     parser_->header_limit(kMaxHead);
-    parser_->body_limit(kMaxBody);
+    // The head is judged with the largest limit; OnHead holds the body to its request's.
+    parser_->body_limit(kMaxMeasurementBody);
     stream_.expires_after(ticket_.Trusted() ? kRequestTimeout : kGuestRequestTime);
     http::async_read_header(stream_, buffer_, *parser_,
                             [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnHead(error); });
@@ -60,6 +68,9 @@ void HttpSession::OnHead(const beast::error_code& error)
         if (!ticket_.Trust()) return Refuse(ErrorResponse(503, "The server has no room for another client."));
         stream_.expires_after(kRequestTimeout);
     }
+    const std::uint64_t limit = parts_.router.BodyLimit(parser_->get());
+    if (parser_->content_length().value_or(0) > limit) return Refuse(TooLarge(limit));
+    parser_->body_limit(limit);  // for a chunked body, counted as it comes
     http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](beast::error_code error, std::size_t) { self->OnRequest(error); });
 }
@@ -78,7 +89,7 @@ void HttpSession::OnRequest(const beast::error_code& error)
 // A body's length is judged with the head, so either read may find it too long.
 std::optional<ApiResponse> HttpSession::Unreadable(const beast::error_code& error) const
 {
-    if (error == http::error::body_limit) return ErrorResponse(413, "A request body may hold at most 64 KiB.");
+    if (error == http::error::body_limit) return TooLarge(parts_.router.BodyLimit(parser_->get()));
     if (error != http::error::header_limit) return std::nullopt;
     if (RequestLineTooLong()) return ErrorResponse(414, "A request target may hold at most 8 KiB.");
     return ErrorResponse(431, "A request head may hold at most 8 KiB.");

@@ -1,5 +1,5 @@
 // One HTTP connection: reads a request at a time (heads up to 8 KiB, bodies
-// up to 64 KiB), has the router answer it, or hands the connection over to
+// up to the router's BodyLimit), has the router answer it, or hands the connection over to
 // the push channel. It holds its place in the admission while it lives: a
 // guest until a request shows it may use the unit, with a short deadline
 // for each request; trusted after that.

@@ -126,7 +126,8 @@ nlohmann::ordered_json OneKeyBody(const ApiRequest& request, const std::string& 
     return body;
 }
 
-RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub) : unit_(unit), hub_(hub)
+RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, boost::asio::any_io_executor io, FitWorker::Fit fit)
+    : unit_(unit), hub_(hub), fits_(std::move(io), std::move(fit))
 {
     unit_.events.channelChanged = [this](int slot) { Announce("channel", ChannelBody(slot)); };
     unit_.events.stateReplaced = [this] { Announce("state", StateBody()); };

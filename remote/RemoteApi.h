@@ -40,7 +40,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <boost/asio/any_io_executor.hpp>
+
 #include "ApiTypes.h"
+#include "FitWorker.h"
 #include "model/Model.h"
 #include "tuning/MeasurementFile.h"
 
@@ -52,7 +55,8 @@ public:
     using Respond = std::function<void(ApiResponse)>;
 
     // Announces the unit's changes on the hub, and welcomes its new clients.
-    RemoteApi(RemoteUnit& unit, PushHub& hub);
+    // Runs `fit` off the io thread (`io`: its executor).
+    RemoteApi(RemoteUnit& unit, PushHub& hub, boost::asio::any_io_executor io, FitWorker::Fit fit);
 
     // A request under /api/; `respond` is called once, perhaps later.
     void Handle(const ApiRequest& request, const Respond& respond);
@@ -100,4 +104,5 @@ private:
     PushHub& hub_;
     long seq_ = 0;
     std::array<std::optional<Measurement>, kChannelSlots> measurements_;
+    FitWorker fits_;
 };

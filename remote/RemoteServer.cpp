@@ -40,7 +40,11 @@ bool LocalHostOnly(const std::string& address) { return address == "127.0.0.1" |
 
 struct RemoteServer::Parts {
     explicit Parts(const ServeOptions& options)
-        : unit(io, options.device, options.timing), api(unit, hub), acceptor(io), signals(io), goodbye(io)
+        : unit(io, options.device, options.timing),
+          api(unit, hub, io.get_executor(), options.fit),
+          acceptor(io),
+          signals(io),
+          goodbye(io)
     {
         const tcp::endpoint endpoint = ListenEndpoint(options);
         boost::system::error_code error;

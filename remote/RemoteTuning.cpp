@@ -5,14 +5,16 @@
 //   PUT    /api/measurements/CH     a measurement export as text: kept, answered parsed
 //   GET    /api/measurements/CH     the kept measurement; 404 without one
 //   DELETE /api/measurements/CH
-//   POST   /api/fit/CH              {"lowHz","highHz","maxBoostDb","maxCutDb","target"}, each optional
-//   PUT    /api/settings/CH/peq     {"peq": [three bands of {"FIELD": steps or text}]}
+//   POST   /api/fit/CH              {"lowHz","highHz","maxBoostDb","maxCutDb","target"}, each optional;
+//                                   fitted on the FitWorker's thread, answered once done
+//   PUT    /api/settings/CH/peq     {"peq": [three bands of {"FIELD": steps or text}], "gain"}:
+//                                   the bands (and the channel level, optional) as one step
+//                                   of the history
 //
 // A change of a kept measurement is announced as "measurement" {"channel",
 // "measurement"} (null when deleted).
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 #include "ApiFields.h"
 #include "ChannelJson.h"
@@ -20,7 +22,6 @@
 #include "RemoteUnit.h"
 #include "memfile/ChannelValuesJson.h"
 #include "model/ChannelFields.h"
-#include "model/ParameterIds.h"
 #include "model/Scales.h"
 #include "tuning/MeasurementLevels.h"
 #include "tuning/PeqFit.h"
@@ -102,29 +103,32 @@ json FitJson(int slot, const FitResult& result)
               {"target", RoundedOrNull(result.target.data(), result.target.size())}}}};
 }
 
-// The band edits of {"peq": [...]}: every value checked before any is sent.
-std::vector<FieldEdit> ParsePeqBands(const std::string& channel, const json& body, const ParameterModel& now)
+void WriteEdit(const FieldEdit& edit, ParameterModel& setting)
+{
+    for (const FieldEdit::Assignment& assignment : edit.assignments) assignment.target(setting) = assignment.step;
+}
+
+// `now` with the bands of {"peq": [...]} (and the channel level of "gain",
+// which an imported preamp sets with them): every value checked before any is sent.
+ParameterModel PeqSetting(const std::string& channel, const json& body, const ParameterModel& now)
 {
     if (!body.contains("peq") || !body["peq"].is_array() || body["peq"].size() != kPeqBands)
         throw RequestError(400, "The body must be {\"peq\": [three bands]}.");
-    const int slot = ChannelSlot(channel);
-    std::vector<FieldEdit> edits;
+    ParameterModel setting = now;
     for (int band = 0; band < kPeqBands; ++band) {
         const json& fields = body["peq"][static_cast<std::size_t>(band)];
         if (!fields.is_object()) throw RequestError(400, "Each band must be an object of its fields.");
-        FieldEdit bandEdit{slot, band, PID_PEQ_GAIN, {}};
-        bool changes = false;
-        ParameterModel current = now;
-        for (const auto& [name, value] : fields.items()) {
-            FieldEdit field = ParseApiFieldEdit(channel, {"peq", std::to_string(band), name}, value);
-            for (FieldEdit::Assignment& assignment : field.assignments) {
-                changes = changes || assignment.target(current) != assignment.step;
-                bandEdit.assignments.push_back(std::move(assignment));
-            }
-        }
-        if (changes) edits.push_back(std::move(bandEdit));
+        for (const auto& [name, value] : fields.items())
+            WriteEdit(ParseApiFieldEdit(channel, {"peq", std::to_string(band), name}, value), setting);
     }
-    return edits;
+    if (body.contains("gain")) WriteEdit(ParseApiFieldEdit(channel, {"gain"}, body["gain"]), setting);
+    return setting;
+}
+
+// The history's name of the change: "PEQ Left & Right", "PEQ and Level Sub".
+std::string PeqStepLabel(int slot, bool withLevel)
+{
+    return std::string(withLevel ? "PEQ and Level " : "PEQ ") + (slot == kSlotSub ? "Sub" : "Left & Right");
 }
 
 }  // namespace
@@ -183,37 +187,26 @@ RemoteApi::json RemoteApi::MeasurementJson(int slot) const
 
 void RemoteApi::FitChannel(const ApiRequest& request, int slot, const Respond& respond)
 {
-    const FitOptions options = ParseFitOptions(request);
+    FitOptions options = ParseFitOptions(request);
     const auto& measurement = measurements_[static_cast<std::size_t>(slot)];
     if (!measurement) throw RequestError(409, std::string("Upload a measurement of ") + ChannelName(slot) + " first.");
-    try {
-        respond(JsonResponse(FitJson(slot, FitPeq(*measurement, options))));
-    } catch (const std::invalid_argument& error) {
-        throw RequestError(400, error.what());
-    } catch (const TuningFileError& error) {
-        throw RequestError(400, error.what());
-    }
+    fits_.Run(*measurement, std::move(options), [respond, slot](FitOutcome outcome) {
+        if (outcome.result) return respond(JsonResponse(FitJson(slot, *outcome.result)));
+        respond(ErrorResponse(outcome.refused ? 400 : 500, outcome.reason));
+    });
 }
 
 void RemoteApi::SetPeqBands(const ApiRequest& request, const std::string& channel, const Respond& respond)
 {
-    const json body = OneKeyBody(request, "peq");
-    const std::vector<FieldEdit> edits = ParsePeqBands(channel, body, unit_.Expected());
-    if (Unavailable(respond)) return;
+    const json body = OneKeyBody(request, "peq", "gain");
     const int slot = ChannelSlot(channel);
-    auto answer = [this, respond, slot](int result) {
+    const ParameterModel target = PeqSetting(channel, body, unit_.Expected());
+    if (Unavailable(respond)) return;
+    // Only the bands that differ are sent (SettingMessages), as one step of the history.
+    unit_.ChangeSetting(target, PeqStepLabel(slot, body.contains("gain")), [this, respond, slot](int result) {
         if (result != 0) return respond(UnitFailure("The unit did not acknowledge the change."));
         json channelBody = ChannelBody(slot);
         channelBody["seq"] = seq_;
         respond(JsonResponse(channelBody));
-    };
-    if (edits.empty()) return answer(0);
-    // One answer once every band has settled: the first failure, else done.
-    auto waiting = std::make_shared<std::size_t>(edits.size());
-    auto failure = std::make_shared<int>(0);
-    for (const FieldEdit& edit : edits)
-        unit_.Edit(edit, [answer, waiting, failure](int result) {
-            if (result != 0 && *failure == 0) *failure = result;
-            if (--*waiting == 0) answer(*failure);
-        });
+    });
 }

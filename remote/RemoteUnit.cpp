@@ -20,15 +20,18 @@ constexpr const char* kNoAnswer = "The unit does not answer.";
 constexpr const char* kOtherSetting =
     "The unit holds another setting than the remote knew: a new history starts from it.";
 
-// The edit that writes one field of the setting.
-FieldEdit EditOf(const SettingField& field, int value)
+// The edit that writes the fields one message carries, as the message's.
+FieldEdit EditOf(const SettingMessage& message)
 {
-    const ScaledSteps& steps = field.channel ? field.channel->steps : field.peq->steps;
-    const char* name = field.channel ? field.channel->name : field.peq->name;
-    return {field.slot,
-            field.band,
-            field.ParameterId(),
-            {{name, steps, [field](ParameterModel& model) -> int& { return field.In(model); }, value}}};
+    FieldEdit edit{message.slot, message.band, message.parameterId, {}};
+    for (const FieldChange& change : message.changes) {
+        const SettingField field = change.field;
+        const ScaledSteps& steps = field.channel ? field.channel->steps : field.peq->steps;
+        const char* name = field.channel ? field.channel->name : field.peq->name;
+        edit.assignments.push_back(
+            {name, steps, [field](ParameterModel& model) -> int& { return field.In(model); }, change.after});
+    }
+    return edit;
 }
 
 std::string RecallLabel(const ParameterModel& unit, int slot)
@@ -153,27 +156,31 @@ bool RemoteUnit::SwitchAb(AbSide side, Done settled)
 {
     const std::optional<ParameterModel> target = ab_.SwitchTo(side, ledger_.Expected());
     if (!target) return false;
-    history_.Record(ledger_.Expected(), *target, std::string("Switch to ") + AbSideName(side));
-    HistoryChanged();
-    SendSetting(*target, std::move(settled));
+    ChangeSetting(*target, std::string("Switch to ") + AbSideName(side), std::move(settled));
     return true;
+}
+
+void RemoteUnit::ChangeSetting(const ParameterModel& target, const std::string& label, Done settled)
+{
+    history_.Record(ledger_.Expected(), target, label);
+    HistoryChanged();
+    SendSetting(target, std::move(settled));
 }
 
 void RemoteUnit::SendSetting(const ParameterModel& target, Done settled)
 {
-    std::vector<FieldChange> changes = SendingOrder(SettingDifferences(ledger_.Expected(), target));
-    std::erase_if(changes, [](const FieldChange& change) { return change.field.ParameterId() == 0; });
-    if (changes.empty()) return settled(kResultDone);
+    const std::vector<SettingMessage> messages = SettingMessages(ledger_.Expected(), target);
+    if (messages.empty()) return settled(kResultDone);
     // Settles once every message has been through, with the first failure if any.
     struct Waiting {
         std::size_t count;
         int result = kResultDone;
         Done settled;
     };
-    auto waiting = std::make_shared<Waiting>(Waiting{changes.size(), kResultDone, std::move(settled)});
+    auto waiting = std::make_shared<Waiting>(Waiting{messages.size(), kResultDone, std::move(settled)});
     lastActivity_ = Clock::now();
-    for (const FieldChange& change : changes)
-        worker_.PostParameter(ledger_.Edit(EditOf(change.field, change.field.In(target)), [waiting](int result) {
+    for (const SettingMessage& message : messages)
+        worker_.PostParameter(ledger_.Edit(EditOf(message), [waiting](int result) {
             if (result != kResultDone && waiting->result == kResultDone) waiting->result = result;
             if (--waiting->count == 0) waiting->settled(waiting->result);
         }));

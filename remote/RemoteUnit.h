@@ -90,6 +90,12 @@ public:
     bool Undo(Done settled);
     bool Redo(Done settled);
 
+    // The setting the unit is to hold taken to `target` as one step of the
+    // history named `label`: the fields that differ are sent, one message
+    // for each message that carries any (levels down first), and it settles
+    // as Undo does.
+    void ChangeSetting(const ParameterModel& target, const std::string& label, Done settled);
+
     // A and B, one pair for every client: the setting the unit is to hold
     // kept as either; a switch sends the fields that differ from the kept
     // setting (levels down first), settles as Undo does and is one step of

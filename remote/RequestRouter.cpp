@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::string_view kPushPath = "/api/events";
 constexpr std::string_view kTokenParameter = "token=";
+constexpr std::string_view kMeasurementPath = "/api/measurements/";
 
 // `name`: an http::field or the header's name.
 template <typename Name>
@@ -56,6 +57,12 @@ GateHeaders GateHeadersOf(const RequestRouter::Request& request)
 }  // namespace
 
 bool RequestRouter::Trusts(const Request& head) const { return !gate_.RefuseApi(GateHeadersOf(head)); }
+
+std::uint64_t RequestRouter::BodyLimit(const Request& head) const
+{
+    const bool measurement = head.method() == http::verb::put && SplitTarget(head).path.starts_with(kMeasurementPath);
+    return measurement && Trusts(head) ? kMaxMeasurementBody : kMaxBody;
+}
 
 RequestRouter::Route RequestRouter::Handle(Request& request, const RemoteApi::Respond& respond)
 {

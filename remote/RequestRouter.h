@@ -5,12 +5,17 @@
 // Runs on the io context's one thread.
 #pragma once
 
+#include <cstdint>
+
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/string_body.hpp>
 
 #include "RemoteApi.h"
 
 class RequestGate;
+
+inline constexpr std::uint64_t kMaxBody = 64 * 1024;
+inline constexpr std::uint64_t kMaxMeasurementBody = 4 * 1024 * 1024;
 
 class RequestRouter {
 public:
@@ -23,6 +28,10 @@ public:
     // unit: it carries the token, or, on a server without one, the gate lets
     // it through to the API.
     bool Trusts(const Request& head) const;
+    // The most bytes the body of a request with this head may hold: 64 KiB,
+    // or 4 MiB for a measurement upload the gate lets through (a dense
+    // export reaches 1-2 MiB).
+    std::uint64_t BodyLimit(const Request& head) const;
     // Answers the request through `respond` (once, perhaps later), or leaves
     // the push channel's handshake to the connection.
     Route Handle(Request& request, const RemoteApi::Respond& respond);

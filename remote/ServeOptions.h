@@ -1,10 +1,13 @@
 // How `quenbar-cli serve` runs: the unit's device, where it listens, the
-// token, and the pace of its checks on the unit.
+// token, the pace of its checks on the unit, and the PEQ fit it runs.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "tuning/PeqFit.h"
 
 struct UnitTiming {
     std::chrono::milliseconds check{2000};  // quiet this long: read the setting back
@@ -17,6 +20,8 @@ struct ServeOptions {
     std::uint16_t port = 8074;  // 0: any free port
     std::string token;          // empty: no token, which the local host only allows
     UnitTiming timing;
+    // The PEQ fit of POST /api/fit (a test may slow it down).
+    std::function<FitResult(const Measurement&, const FitOptions&)> fit = FitPeq;
 };
 
 // Whether the address is the local host's own (127.0.0.1 or ::1), the one

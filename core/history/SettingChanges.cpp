@@ -173,19 +173,33 @@ std::vector<FieldChange> SendingOrder(std::span<const FieldChange> changes)
     return result;
 }
 
+std::vector<SettingMessage> SettingMessages(const ParameterModel& unit, const ParameterModel& target)
+{
+    std::vector<SettingMessage> messages;
+    std::vector<MessageKey> keys;
+    for (const FieldChange& change : SendingOrder(SettingDifferences(unit, target))) {
+        const int id = change.field.ParameterId();
+        if (id == 0) continue;
+        const MessageKey key = KeyOf(change.field);
+        const auto known = std::find(keys.begin(), keys.end(), key);
+        if (known != keys.end()) {
+            messages[static_cast<std::size_t>(known - keys.begin())].changes.push_back(change);
+            continue;
+        }
+        keys.push_back(key);
+        messages.push_back({id, change.field.slot, change.field.band, {change}});
+    }
+    return messages;
+}
+
 std::vector<std::vector<std::uint8_t>> MessagesBetween(const ParameterModel& unit, const ParameterModel& target)
 {
     std::vector<std::vector<std::uint8_t>> payloads;
-    std::vector<MessageKey> sent;
     ParameterModel cursor = target;
-    for (const FieldChange& change : SendingOrder(SettingDifferences(unit, target))) {
-        const int id = change.field.ParameterId();
-        const MessageKey key = KeyOf(change.field);
-        if (id == 0 || std::find(sent.begin(), sent.end(), key) != sent.end()) continue;
-        sent.push_back(key);
-        cursor.curChannel = change.field.slot;
-        cursor.curBand = change.field.band;
-        payloads.push_back(ParameterPayload(cursor, id));
+    for (const SettingMessage& message : SettingMessages(unit, target)) {
+        cursor.curChannel = message.slot;
+        cursor.curBand = message.band;
+        payloads.push_back(ParameterPayload(cursor, message.parameterId));
     }
     return payloads;
 }

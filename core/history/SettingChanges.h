@@ -52,10 +52,22 @@ void PutAfter(ParameterModel& model, std::span<const FieldChange> changes);
 // messages that raise one; otherwise as given.
 std::vector<FieldChange> SendingOrder(std::span<const FieldChange> changes);
 
-// The parameter messages (payloads, unframed) that take a unit holding
-// `unit` to `target`: one for each message that carries a field in which
-// they differ, built from `target`, so every field it carries gets the
-// target's value, in SendingOrder.
+// One parameter message between two settings: the message, the slot and
+// band its cursor points at, and the changes of the fields it carries.
+struct SettingMessage {
+    int parameterId;
+    int slot;
+    int band;
+    std::vector<FieldChange> changes;
+};
+
+// The messages that take a unit holding `unit` to `target`: one for each
+// message that carries a field in which they differ (none for a field no
+// message carries), in SendingOrder of their first change.
+std::vector<SettingMessage> SettingMessages(const ParameterModel& unit, const ParameterModel& target);
+
+// The payloads (unframed) of SettingMessages, built from `target`, so every
+// field a message carries gets the target's value.
 std::vector<std::vector<std::uint8_t>> MessagesBetween(const ParameterModel& unit, const ParameterModel& target);
 
 // A channel slot as the history's words name it: "Left & Right", "Sub".

@@ -38,9 +38,9 @@ const page = {
   proposals: {},      // channel -> the fit's proposal on preview
 };
 
-// Moves of one control closer together than this are one gesture: one step
-// of the server's history, however many values a drag sends.
-const GESTURE_GAP_MS = 800;
+// A − / + button held down moves its slider on after this, then at every repeat.
+const HOLD_DELAY_MS = 400;
+const HOLD_REPEAT_MS = 100;
 
 const $ = (id) => document.getElementById(id);
 
@@ -117,20 +117,31 @@ function controlPath(control) {
   return `/api/settings/${control.ch}/${field}`;
 }
 
+// A gesture of a control (a drag from press to release, a − / + button or an
+// arrow key from press to release) is one step of the server's history
+// however long it lasts: its values go out under one id. A value set
+// outside one (a tap, a typed value, a choice) is a step of its own.
+function beginGesture(control) {
+  control.gesture = `${page.tab}-${++page.gestures}`;
+}
+
+function endGesture(control) {
+  control.gesture = null;
+}
+
 function userValue(control, value) {
-  const now = performance.now();
-  if (!control.gesture || now - control.movedAt > GESTURE_GAP_MS) control.gesture = `${page.tab}-${++page.gestures}`;
-  control.movedAt = now;
   const scale = scaleOf(control);
   control.wanted = Math.min(scale.max, Math.max(scale.min, value));
+  control.wantedGesture = control.gesture;
   render(control);
   if (!control.busy) send(control);
 }
 
 async function send(control) {
   const value = control.wanted;
+  const gesture = control.wantedGesture;
   control.busy = true;
-  const result = await call('PUT', controlPath(control), { value, gesture: control.gesture });
+  const result = await call('PUT', controlPath(control), gesture ? { value, gesture } : { value });
   control.busy = false;
   if (result.ok) takeChannel(result.data);
   else toast(result.error);
@@ -179,14 +190,11 @@ function makeControl(ch, band, [field, label, kind]) {
     head.append(control.value);
     control.input = element('input', { type: 'range', id, min: scale.min, max: scale.max, step: 1 });
     control.input.addEventListener('input', () => userValue(control, Number(control.input.value)));
+    control.input.addEventListener('keydown', (event) => { if (!event.repeat) beginGesture(control); });
+    for (const end of ['keyup', 'blur']) control.input.addEventListener(end, () => endGesture(control));
     const track = element('div', { class: 'track' }, control.input);
-    followThumb(track, control.input, (value) => userValue(control, value));
-    const nudge = (delta, sign) => {
-      const button = element('button', { type: 'button', class: 'nudge', 'aria-label': `${label} ${sign}` }, sign);
-      button.addEventListener('click', () => userValue(control, (control.wanted ?? ackedValue(control)) + delta));
-      return button;
-    };
-    body = element('div', { class: 'slider' }, nudge(-1, '−'), track, nudge(1, '+'));
+    followThumb(track, control);
+    body = element('div', { class: 'slider' }, nudgeButton(control, -1, '−'), track, nudgeButton(control, 1, '+'));
   } else if (kind === 'select') {
     control.input = element('select', { id });
     scale.texts.forEach((text, index) => control.input.append(element('option', { value: scale.min + index }, text)));
@@ -234,10 +242,16 @@ function thumbCentre(input) {
   return box.left + THUMB_PX / 2 + share * (box.width - THUMB_PX);
 }
 
-function followThumb(track, input, moveTo) {
+function followThumb(track, control) {
+  const input = control.input;
   let drag = null;
+  const release = () => {
+    drag = null;
+    endGesture(control);
+  };
   track.addEventListener('pointerdown', (event) => {
     if (event.button !== 0 || Math.abs(event.clientX - thumbCentre(input)) > THUMB_PX / 2 + THUMB_SLOP_PX) return;
+    beginGesture(control);
     drag = { pointer: event.pointerId, x: event.clientX, y: event.clientY, from: Number(input.value), sideways: false };
     track.setPointerCapture(event.pointerId);
     if (event.pointerType === 'mouse') event.preventDefault();  // no text selection while dragging
@@ -249,15 +263,51 @@ function followThumb(track, input, moveTo) {
     const dy = event.clientY - drag.y;
     if (!drag.sideways) {
       if (Math.hypot(dx, dy) < DRAG_START_PX) return;
-      if (Math.abs(dy) >= Math.abs(dx)) { drag = null; return; }  // a scroll, not a drag
+      if (Math.abs(dy) >= Math.abs(dx)) return release();  // a scroll, not a drag
       drag.sideways = true;
     }
     const stepsPerPx = (input.max - input.min) / (input.getBoundingClientRect().width - THUMB_PX);
-    moveTo(drag.from + Math.round(dx * stepsPerPx));
+    userValue(control, drag.from + Math.round(dx * stepsPerPx));
   });
-  const release = () => { drag = null; };
   track.addEventListener('pointerup', release);
   track.addEventListener('pointercancel', release);
+}
+
+// A − / + button: a tap moves its slider one step; held, it moves on after
+// HOLD_DELAY_MS at every HOLD_REPEAT_MS until released, one gesture from
+// press to release. A finger that scrolls the page from it moves nothing.
+function nudgeButton(control, delta, sign) {
+  const button = element('button', { type: 'button', class: 'nudge', 'aria-label': `${control.label} ${sign}` }, sign);
+  const step = () => userValue(control, (control.wanted ?? ackedValue(control)) + delta);
+  let hold = null;
+  const repeat = () => {
+    hold.repeated = true;
+    step();
+    hold.timer = setTimeout(repeat, HOLD_REPEAT_MS);
+  };
+  const stop = () => {
+    if (!hold) return;
+    clearTimeout(hold.timer);
+    hold = null;
+    endGesture(control);
+  };
+  button.addEventListener('pointerdown', (event) => {
+    if (event.button !== 0) return;
+    stop();
+    beginGesture(control);
+    hold = { pointer: event.pointerId, repeated: false, timer: setTimeout(repeat, HOLD_DELAY_MS) };
+  });
+  button.addEventListener('pointerup', (event) => {
+    if (!hold || event.pointerId !== hold.pointer) return;
+    if (!hold.repeated) step();  // a tap
+    stop();
+  });
+  button.addEventListener('pointercancel', stop);  // the page scrolls
+  button.addEventListener('pointerleave', stop);
+  // Enter or Space: a click with no pointer behind it.
+  button.addEventListener('click', (event) => { if (event.detail === 0) step(); });
+  button.addEventListener('contextmenu', (event) => event.preventDefault());  // a long press is a hold
+  return button;
 }
 
 // The number a text gives in the field's unit (`unit` or k`unit`, which may
@@ -711,10 +761,10 @@ function renderProposal(ch) {
     const cell = (tag, text) => element(tag, {}, text);
     const text = (field, step) => page.scales.peq[field].texts[step - page.scales.peq[field].min];
     const type = (band) => (band.flat ? 'flat' : band.loShelf ? 'low shelf' : band.hiShelf ? 'high shelf' : 'peak');
-    const rows = proposal.peq.map((band, i) => element('tr', {}, cell('th', `PEQ ${i + 1}`), cell('td', type(band)),
+    const rows = proposal.peq.map((band, i) => element('tr', {}, cell('th', String(i + 1)), cell('td', type(band)),
       cell('td', text('freq', band.freq)), cell('td', text('gain', band.gain)),
       cell('td', text('bandwidth', band.bandwidth))));
-    node.append(element('table', {}, element('tr', {}, ...['', 'Type', 'Frequency', 'Gain', 'Bandwidth']
+    node.append(element('table', {}, element('tr', {}, ...['PEQ', 'Type', 'Frequency', 'Gain', 'Bandwidth']
       .map((text) => cell('th', text))), ...rows),
     element('p', {}, `RMS deviation: ${proposal.rmsBeforeDb.toFixed(2)} dB before, ${proposal.rmsAfterDb.toFixed(2)} dB after`));
   }

@@ -104,7 +104,8 @@ void Browser::Click(const std::string& element)
     Command("POST", session_ + "/element/" + element + "/click", json::object());
 }
 
-void Browser::Gesture(const std::string& css, int x, int y, int dx, int dy, const std::string& pointer)
+void Browser::Gesture(const std::string& css, int x, int y, int dx, int dy, const std::string& pointer,
+                      std::chrono::milliseconds hold)
 {
     const json centre = Run("const box = document.querySelector('" + css +
                             "').getBoundingClientRect();"
@@ -117,11 +118,15 @@ void Browser::Gesture(const std::string& css, int x, int y, int dx, int dy, cons
                     {"duration", i == 0 ? 0 : 20}};
     };
     json steps = json::array({at(0), {{"type", "pointerDown"}, {"button", 0}}});
-    for (int i = 1; i <= 10 && (dx != 0 || dy != 0); ++i) steps.push_back(at(i));
+    for (int i = 1; i <= 10; ++i) {
+        if (i == 6 && hold.count() > 0) steps.push_back({{"type", "pause"}, {"duration", hold.count()}});
+        if (dx != 0 || dy != 0) steps.push_back(at(i));
+    }
     steps.push_back({{"type", "pointerUp"}, {"button", 0}});
-    Command("POST", session_ + "/actions",
-            {{"actions",
-              {{{"type", "pointer"}, {"id", pointer}, {"parameters", {{"pointerType", pointer}}}, {"actions", steps}}}}});
+    Command(
+        "POST", session_ + "/actions",
+        {{"actions",
+          {{{"type", "pointer"}, {"id", pointer}, {"parameters", {{"pointerType", pointer}}}, {"actions", steps}}}}});
     Command("DELETE", session_ + "/actions");
 }
 

@@ -35,15 +35,15 @@ public:
     void Open(const std::string& url);
     json Run(const std::string& script);
     // Waits until the script's expression is true.
-    bool WaitUntil(const std::string& expression,
-                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    bool WaitUntil(const std::string& expression, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     std::string Element(const std::string& css);
     void Type(const std::string& element, const std::string& keys);
     void Click(const std::string& element);
     // Presses at (x, y) from the centre of the element that `css` selects,
-    // moves by (dx, dy) in ten steps, releases. The path is fixed on the
-    // screen, whatever the gesture scrolls.
-    void Gesture(const std::string& css, int x, int y, int dx, int dy, const std::string& pointer = "touch");
+    // moves by (dx, dy) in ten steps (holding still for `hold` halfway),
+    // releases. The path is fixed on the screen, whatever the gesture scrolls.
+    void Gesture(const std::string& css, int x, int y, int dx, int dy, const std::string& pointer = "touch",
+                 std::chrono::milliseconds hold = {});
     void Screenshot(const std::string& path);
 
 private:

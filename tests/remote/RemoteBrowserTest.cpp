@@ -13,6 +13,7 @@
 #include "model/MemoryImage.h"
 #include "tests/remote/Browser.h"
 #include "tests/remote/RemoteRig.h"
+#include "tests/support/TuningSamples.h"
 #include "tuning/PeqBands.h"
 
 namespace {
@@ -264,8 +265,9 @@ TEST(RemotePage, MemoryActionsAskFirstAndACancelSendsNothing)
     EXPECT_EQ(rig.unit.Memory(1).name.substr(0, 8), "Preset 1");
 }
 
-// A drag is one step of the server's history; the page's Undo gives the
-// unit the value from before the drag, and Redo follows what any client did.
+// A drag, however slow, and a − / + button held down are one step each of
+// the server's history; the page's Undo gives the unit the value from before
+// the drag, and Redo follows what any client did.
 TEST(RemotePage, ADragIsOneStepThatThePagesUndoTakesBack)
 {
     if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
@@ -275,7 +277,8 @@ TEST(RemotePage, ADragIsOneStepThatThePagesUndoTakesBack)
     ASSERT_TRUE(OpenConnected(browser, rig, options.token));
     EXPECT_EQ(browser.Run("return document.getElementById('undo').disabled;"), true);
 
-    browser.Gesture("#lr-x-delay", -SliderWidth(browser, "lr-x-delay") / 2 + 12, 0, 60, 4, "mouse");
+    // Held still halfway for longer than a pause between two drags.
+    browser.Gesture("#lr-x-delay", -SliderWidth(browser, "lr-x-delay") / 2 + 12, 0, 60, 4, "mouse", 1200ms);
     ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-delay")));
     EXPECT_GT(rig.unit.CurrentImage()[3], 10);
     const json history = rig.Client().Get("/api/history").Json();
@@ -296,8 +299,22 @@ TEST(RemotePage, ADragIsOneStepThatThePagesUndoTakesBack)
         browser.WaitUntil("document.getElementById('redo').disabled && "
                           "document.getElementById('undo').title === 'Undo Level Sub \u221214.0 dB'"));
 
+    // The + button held down moves the level on from press to release, as one step.
+    SliderWidth(browser, "lr-x-gain");
+    browser.Gesture("#view-lr button[aria-label=\"Level +\"]", 0, 0, 0, 0, "touch", 1500ms);
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-gain")));
+    const json held = rig.Client().Get("/api/history").Json();
+    ASSERT_EQ(held["steps"].size(), 2u) << held.dump();
+    const json& raised = held["steps"][0]["changes"];
+    ASSERT_EQ(raised.size(), 1u);
+    EXPECT_EQ(raised[0]["field"], "gain");
+    EXPECT_EQ(raised[0]["before"], 128);
+    EXPECT_GT(raised[0]["after"].get<int>(), 131) << "it went on while held";
+    EXPECT_EQ(raised[0]["after"], rig.unit.CurrentImage()[1]);
+
     // A and B: one button switches over, and the unit gets the kept setting.
     browser.Click(browser.Element(".tabs button[data-view='memories']"));
+    browser.Run("document.getElementById('keep-A').scrollIntoView({block: 'center'});");
     browser.Click(browser.Element("#keep-A"));
     ASSERT_TRUE(browser.WaitUntil("document.getElementById('ab-state').textContent === 'A is active.'"));
     ASSERT_EQ(rig.Client().Set("sub/gain", 120).status, 200);
@@ -335,18 +352,6 @@ TEST(RemotePage, ARefusedTokenIsSaidAndANewOneIsTaken)
     EXPECT_TRUE(browser.WaitUntil(Shown("lr-x-gain") + " === '-4.0dB'"));
 }
 
-// A loudspeaker that two bands would make flat, as a measurement program exports it.
-std::string MeasurementText()
-{
-    PeqBands correction;
-    correction[0] = {150, kGainStepZero + 40, 20, Shelf::None, false};
-    correction[1] = {300, kGainStepZero - 50, 15, Shelf::None, false};
-    const ResponseCurve curve = PeqBandsCurve(correction);
-    std::ostringstream text;
-    for (int k = 20; k < kFreqSteps; k += 2) text << FreqTable[k] << '\t' << 80.0 - curve[k] << '\n';
-    return text.str();
-}
-
 TEST(RemotePage, AMeasurementUploadedFittedAndAppliedReachesTheUnitAsTheProposalsBands)
 {
     if (!Browser::Installed()) GTEST_SKIP() << "chromium or chromedriver is missing";
@@ -375,9 +380,11 @@ TEST(RemotePage, AMeasurementUploadedFittedAndAppliedReachesTheUnitAsTheProposal
     browser.Screenshot(REMOTE_SCREENSHOT_FIT);
     EXPECT_TRUE(rig.TakePayloads().empty());  // a preview sends nothing
 
-    // The Apply button's own action: a WebDriver tap on it does not reach
-    // its handler yet (the button is what lies under the tap), to be found.
-    browser.Run("return applyProposal('lr');");
+    // The proposal fits the phone's width: a page wider than the screen is
+    // shown zoomed out, and a tap meant for Apply lands elsewhere.
+    EXPECT_EQ(browser.Run("return document.documentElement.scrollWidth;"), browser.Run("return innerWidth;"));
+    browser.Run("document.getElementById('apply-lr').scrollIntoView({block: 'center'});");
+    browser.Gesture("#apply-lr", 0, 0, 0, 0);  // a tap
     ASSERT_TRUE(browser.WaitUntil("document.getElementById('apply-lr').hidden"));
     ParameterModel unit{};
     LoadDefaults(unit);

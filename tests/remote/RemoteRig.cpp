@@ -167,7 +167,7 @@ ServerRig::ServerRig(const RigOptions& options)
 {
     if (options.prepare) options.prepare(unit);
     PlugIn();
-    const ServeOptions serve{device_, options.address, options.port, options.token, options.timing};
+    const ServeOptions serve{device_, options.address, options.port, options.token, options.timing, options.fit};
     server_ = std::make_unique<RemoteServer>(serve);
     runner_ = std::thread([this] { server_->Run(); });
     unit.ClearReceived();

@@ -19,8 +19,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "remote/RemoteServer.h"
 #include "emulator/Emulator.h"
+#include "remote/RemoteServer.h"
 #include "tests/cli/ScratchDirectory.h"
 
 using json = nlohmann::json;
@@ -107,6 +107,8 @@ struct RigOptions {
     UnitTiming timing{std::chrono::hours(1), std::chrono::milliseconds(100)};
     // Sets the unit up before the server connects to it.
     std::function<void(Rx74Emulator&)> prepare;
+    // The server's PEQ fit.
+    std::function<FitResult(const Measurement&, const FitOptions&)> fit = FitPeq;
 };
 
 class ServerRig {

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <tuple>
 
-#include "session/CommandError.h"
 #include "memfile/MemoryFileJson.h"
+#include "session/CommandError.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/cli/MemoryFileBytes.h"
 #include "tests/remote/RemoteRig.h"
@@ -217,7 +220,8 @@ TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
         {"PUT", "/api/memories/2", R"({"name":"caf\u00e9"})", kJson, 400,
          "A memory name takes printable ASCII characters only."},
         {"PUT", "/api/memories/2", R"({"name":7})", kJson, 400, R"(The body must be {"name")"},
-        {"PUT", "/api/memory-file", "not a memory file", kFile, 400, "File format error! The upload has 17 of 704 bytes."},
+        {"PUT", "/api/memory-file", "not a memory file", kFile, 400,
+         "File format error! The upload has 17 of 704 bytes."},
         {"PUT", "/api/memory-file", OutOfRangeFile(), kFile, 400,
          "The upload holds values outside their fields' ranges, which the unit never holds:\nmemory 2: Sub lpfType"},
         {"PUT", "/api/memory-file", "{}", kJson, 415, "Send the body as application/octet-stream."},
@@ -235,9 +239,24 @@ TEST(RemoteApi, BadInputIsRefusedWithItsReasonAndNothingReachesTheUnit)
     EXPECT_TRUE(rig.unit.ReceivedBytes().empty());
 }
 
-TEST(RemoteApi, RequestBodiesOver64KiBAreRefused)
+// A dense measurement export: a point every 1/4000 octave, phase included.
+std::string DenseMeasurement()
 {
-    ServerRig rig;
+    std::string text = "* freq dB phase\n";
+    char line[64];
+    for (int i = 0; i < 40000; ++i) {
+        std::snprintf(line, sizeof line, "%.6f %.4f %.3f\n", 20.0 * std::pow(2.0, i / 4000.0), 80.0 - i * 1e-4,
+                      -90.0 + i * 1e-3);
+        text += line;
+    }
+    return text;
+}
+
+TEST(RemoteApi, RequestBodiesOverTheirRoutesLimitAreRefused)
+{
+    RigOptions options;
+    options.token = "remote-test-token-0123456789";
+    ServerRig rig(options);
     const RemoteClient client = rig.Client();
     EXPECT_EQ(client.Request("PUT", "/api/memory-file", std::string(64 * 1024, 'x'), kFile).Error(),
               "File format error! The upload has no header.");  // at the limit: read and judged
@@ -248,6 +267,25 @@ TEST(RemoteApi, RequestBodiesOver64KiBAreRefused)
         EXPECT_EQ(refused.headers.at("connection"), "close");
     }
     EXPECT_EQ(client.Get("/api/state").status, 200);
+
+    // A measurement upload may be dense: up to 4 MiB, from a client the gate lets through.
+    const std::string dense = DenseMeasurement();
+    ASSERT_GT(dense.size(), std::size_t(1024 * 1024));
+    const HttpReply kept = client.Request("PUT", "/api/measurements/lr", dense, "text/plain");
+    EXPECT_EQ(kept.status, 200) << kept.Error();
+    EXPECT_EQ(kept.Json()["hz"].size(), 40000u);
+    const HttpReply over =
+        client.Request("PUT", "/api/measurements/lr", std::string(4 * 1024 * 1024 + 1, '1'), "text/plain");
+    EXPECT_EQ(over.status, 413);
+    EXPECT_EQ(over.Error(), "A request body may hold at most 4 MiB.");
+    for (const auto& [method, target, token] : {std::tuple{"POST", "/api/fit/lr", options.token},
+                                                {"GET", "/api/measurements/lr", options.token},
+                                                {"PUT", "/api/measurements/lr", std::string()}}) {
+        const HttpReply refused =
+            rig.Client(token).Request(method, target, std::string(64 * 1024 + 1, '1'), "text/plain");
+        EXPECT_EQ(refused.status, 413) << method << " " << target << " " << token;
+        EXPECT_EQ(refused.Error(), "A request body may hold at most 64 KiB.");
+    }
     EXPECT_TRUE(rig.unit.ReceivedBytes().empty());
 }
 

@@ -4,6 +4,8 @@
 // unit found with another setting starts a new history; A and B.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "link/ParameterMessages.h"
 #include "model/MemoryImage.h"
 #include "tests/remote/RemoteRig.h"
@@ -84,6 +86,9 @@ TEST(RemoteHistory, AUnitFoundWithAnotherSettingStartsANewHistoryAndSaysSo)
     ASSERT_TRUE(push->WaitForType("state"));
     ASSERT_EQ(rig.Client().Set("lr/gain", 100).status, 200);
     ASSERT_TRUE(push->WaitFor([](const json& m) { return m["type"] == "history" && m["undoCount"] == 1; }));
+    // Read back unchanged (every 100 ms here), the setting keeps its history.
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(rig.Client().Get("/api/history").Json()["undoCount"], 1);
 
     auto image = rig.unit.CurrentImage();
     image[1] = 60;

@@ -4,28 +4,35 @@
 // bands' messages or, with any value wrong, not at all.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <future>
+#include <optional>
 
 #include "link/ParameterMessages.h"
 #include "model/MemoryImage.h"
 #include "model/ParameterIds.h"
 #include "tests/remote/RemoteRig.h"
+#include "tests/support/TuningSamples.h"
 #include "tuning/PeqBands.h"
 
 namespace {
 
-// A loudspeaker that two bands would make flat, as a measurement program exports it.
-std::string MeasurementText()
-{
-    PeqBands correction;
-    correction[0] = {150, kGainStepZero + 40, 20, Shelf::None, false};
-    correction[1] = {300, kGainStepZero - 50, 15, Shelf::None, false};
-    const ResponseCurve curve = PeqBandsCurve(correction);
-    std::ostringstream text;
-    text << "* freq dB phase\n";
-    for (int k = 20; k < kFreqSteps; k += 2) text << FreqTable[k] << ' ' << 80.0 - curve[k] << " 0\n";
-    return text.str();
-}
+using namespace std::chrono_literals;
+
+// A fit that waits, once it has started, until the test lets it go on.
+struct HeldFit {
+    std::promise<void> started;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+
+    std::function<FitResult(const Measurement&, const FitOptions&)> Fit()
+    {
+        return [this](const Measurement& measurement, const FitOptions& options) {
+            started.set_value();
+            released.wait();
+            return FitPeq(measurement, options);
+        };
+    }
+};
 
 HttpReply PutText(const RemoteClient& client, const std::string& target, const std::string& text)
 {
@@ -58,20 +65,8 @@ PeqBands BandsOfJson(const json& peq)
     return bands;
 }
 
-// The band messages that take `setting`'s bands of `slot` to `after`.
-std::vector<Payload> BandMessages(ParameterModel setting, int slot, const PeqBands& after)
-{
-    const PeqBands before = ReadPeqBands(setting, slot);
-    WritePeqBands(setting, slot, after);
-    std::vector<Payload> messages;
-    for (int band = 0; band < kPeqBands; ++band) {
-        if (before[static_cast<std::size_t>(band)] == after[static_cast<std::size_t>(band)]) continue;
-        setting.curChannel = slot;
-        setting.curBand = band;
-        messages.push_back(ParameterPayload(setting, PID_PEQ_GAIN));
-    }
-    return messages;
-}
+// As a measurement program exports it.
+std::string Measurement() { return MeasurementText("* freq dB", ' '); }
 
 TEST(RemoteTuning, AMeasurementIsKeptPerChannelAnnouncedAndRefusedByLine)
 {
@@ -80,7 +75,7 @@ TEST(RemoteTuning, AMeasurementIsKeptPerChannelAnnouncedAndRefusedByLine)
     const auto push = rig.Push();
     ASSERT_TRUE(push->WaitForType("state"));
 
-    const HttpReply kept = PutText(client, "/api/measurements/sub", MeasurementText());
+    const HttpReply kept = PutText(client, "/api/measurements/sub", Measurement());
     ASSERT_EQ(kept.status, 200) << kept.body;
     const json measurement = kept.Json();
     EXPECT_EQ(measurement["hz"].size(), measurement["db"].size());
@@ -99,7 +94,7 @@ TEST(RemoteTuning, AMeasurementIsKeptPerChannelAnnouncedAndRefusedByLine)
     EXPECT_NE(broken.Error().find("line 3"), std::string::npos) << broken.Error();
     EXPECT_EQ(client.Get("/api/measurements/sub").Json(), measurement);
     EXPECT_EQ(client.Request("PUT", "/api/measurements/sub", "20 80", "application/json").status, 415);
-    EXPECT_EQ(PutText(client, "/api/measurements/centre", MeasurementText()).status, 400);
+    EXPECT_EQ(PutText(client, "/api/measurements/centre", Measurement()).status, 400);
 
     EXPECT_EQ(client.Request("DELETE", "/api/measurements/sub").status, 200);
     EXPECT_EQ(client.Get("/api/measurements/sub").status, 404);
@@ -114,7 +109,7 @@ TEST(RemoteTuning, TheFitsProposalSetInOneRequestReachesTheUnitAsItsBands)
     ServerRig rig;
     const RemoteClient client = rig.Client();
     EXPECT_EQ(PostFit(client, "lr").status, 409);  // nothing to fit yet
-    ASSERT_EQ(PutText(client, "/api/measurements/lr", MeasurementText()).status, 200);
+    ASSERT_EQ(PutText(client, "/api/measurements/lr", Measurement()).status, 200);
     EXPECT_EQ(PostFit(client, "lr", {{"maxBoostDb", "6"}}).status, 400);
     EXPECT_EQ(PostFit(client, "lr", {{"lowHz", 5000}, {"highHz", 100}}).status, 400);
     EXPECT_EQ(PostFit(client, "lr", {{"width", 3}}).status, 400);
@@ -134,14 +129,24 @@ TEST(RemoteTuning, TheFitsProposalSetInOneRequestReachesTheUnitAsItsBands)
     const HttpReply set = client.PutJson("/api/settings/lr/peq", {{"peq", proposal["peq"]}});
     ASSERT_EQ(set.status, 200) << set.body;
     EXPECT_EQ(BandsOfJson(set.Json()["settings"]["peq"]), bands);
-    const auto expected = BandMessages(before, kSlotLeftRight, bands);
+    const PeqBands previous = ReadPeqBands(before, kSlotLeftRight);
+    const auto expected = BandMessages(before, kSlotLeftRight, previous, bands);
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(rig.TakePayloads(), expected);
-    EXPECT_EQ(ReadPeqBands(UnitSetting(rig.unit), kSlotLeftRight), bands);
+    const ParameterModel fitted = UnitSetting(rig.unit);
+    EXPECT_EQ(ReadPeqBands(fitted, kSlotLeftRight), bands);
 
     // The same bands again change nothing, and nothing is sent.
     EXPECT_EQ(client.PutJson("/api/settings/lr/peq", {{"peq", proposal["peq"]}}).status, 200);
     EXPECT_TRUE(rig.TakePayloads().empty());
+
+    // One step of the history, whose undo brings every band back at once.
+    const json history = client.Get("/api/history").Json();
+    ASSERT_EQ(history["steps"].size(), 1u) << history.dump();
+    EXPECT_EQ(history["undo"], "PEQ Left & Right");
+    ASSERT_EQ(client.Request("POST", "/api/undo").status, 200);
+    EXPECT_EQ(ReadPeqBands(UnitSetting(rig.unit), kSlotLeftRight), previous);
+    EXPECT_EQ(rig.TakePayloads(), BandMessages(fitted, kSlotLeftRight, bands, previous));
 }
 
 TEST(RemoteTuning, ThreeBandsWithOneWrongValueAreRefusedWhole)
@@ -162,6 +167,61 @@ TEST(RemoteTuning, ThreeBandsWithOneWrongValueAreRefusedWhole)
     EXPECT_TRUE(rig.TakePayloads().empty());
     EXPECT_EQ(client.PutJson("/api/settings/sub/peq", {{"peq", {good, json::object(), good}}}).status, 200);
     EXPECT_EQ(rig.TakePayloads().size(), std::size_t(2));  // the two bands that changed
+
+    // An imported preamp's level goes with the bands, in the same step, before them as it lowers the level.
+    const int level = UnitSetting(rig.unit).gain[kSlotSub];
+    const json lower{{"peq", {good, good, {{"gain", "+2dB"}}}}, {"gain", "-3dB"}};
+    const HttpReply set = client.PutJson("/api/settings/sub/peq", lower);
+    ASSERT_EQ(set.status, 200) << set.body;
+    ParameterModel after = UnitSetting(rig.unit);
+    EXPECT_EQ(after.gain[kSlotSub], 122);
+    after.curChannel = kSlotSub;
+    const std::vector<Payload> sent = rig.TakePayloads();
+    ASSERT_EQ(sent.size(), 3u);  // the level, then bands 2 and 3
+    EXPECT_EQ(sent[0], ParameterPayload(after, PID_SUB_GAIN));
+    EXPECT_EQ(client.Get("/api/history").Json()["undo"], "PEQ and Level Sub");
+    ASSERT_EQ(client.Request("POST", "/api/undo").status, 200);
+    EXPECT_EQ(UnitSetting(rig.unit).gain[kSlotSub], level);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RemoteTuning, TheServerAnswersOthersWhileAFitRunsAndStopsWithOneUnderWay)
+{
+    HeldFit held;
+    RigOptions options;
+    options.fit = held.Fit();
+    std::future<HttpReply> fit;  // outlives the server, whose end closes its connection
+    std::optional<ServerRig> rig(std::in_place, options);
+    const RemoteClient client = rig->Client();
+    ASSERT_EQ(PutText(client, "/api/measurements/lr", Measurement()).status, 200);
+
+    fit = std::async(std::launch::async, [client] { return PostFit(client, "lr"); });
+    ASSERT_EQ(held.started.get_future().wait_for(10s), std::future_status::ready);
+    auto state = std::async(std::launch::async, [client] { return client.Get("/api/state"); });
+    const bool answeredDuringTheFit = state.wait_for(10s) == std::future_status::ready;
+    held.release.set_value();
+    EXPECT_TRUE(answeredDuringTheFit);
+    EXPECT_EQ(state.get().status, 200);
+    const HttpReply fitted = fit.get();
+    EXPECT_EQ(fitted.status, 200) << fitted.body;
+    EXPECT_TRUE(fitted.Json().contains("peq"));
+
+    // Stopped while a fit runs: the fit ends unanswered, and nothing else happens.
+    HeldFit second;
+    rig.reset();
+    options.fit = second.Fit();
+    rig.emplace(options);
+    const RemoteClient again = rig->Client();
+    ASSERT_EQ(PutText(again, "/api/measurements/lr", Measurement()).status, 200);
+    fit = std::async(std::launch::async, [again] { return PostFit(again, "lr"); });
+    ASSERT_EQ(second.started.get_future().wait_for(10s), std::future_status::ready);
+    rig->StopServer();
+    second.release.set_value();
+    rig.reset();
+    EXPECT_THROW(fit.get(), std::exception);
 }
 
 }  // namespace

@@ -66,6 +66,12 @@ TEST(MessagesBetweenTest, SendsOnlyTheDifferingMessagesLevelsDownFirstAndRaisesL
     EXPECT_EQ(messages[2], PayloadAt(target, PID_PEQ_FREQ, kSlotSub, 1));
     EXPECT_EQ(messages[3], PayloadAt(target, PID_SUB_GAIN, kSlotSub));
     EXPECT_TRUE(MessagesBetween(unit, unit).empty());
+
+    const std::vector<SettingMessage> grouped = SettingMessages(unit, target);
+    ASSERT_EQ(grouped.size(), 4u);
+    EXPECT_EQ(grouped[2].changes.size(), 2u);  // the band's frequency and bandwidth
+    EXPECT_EQ(grouped[2].band, 1);
+    EXPECT_EQ(grouped[3].changes.size(), 1u);
 }
 
 TEST(MessagesBetweenTest, ALevelLoweredAndUnmutedGoesInOneMessageAfterTheRest)

@@ -24,7 +24,6 @@
 #include "graph/FitOptionsDialog.h"
 #include "graph/ResponseWindow.h"
 #include "graph/TuningBar.h"
-#include "link/ParameterMessages.h"
 #include "model/MemoryImage.h"
 #include "model/ParameterIds.h"
 #include "tests/desktop/FileBytes.h"
@@ -32,24 +31,14 @@
 #include "tests/desktop/app/DesktopTest.h"
 #include "tests/desktop/app/UnitOnLine.h"
 #include "tests/desktop/dialogs/FormControls.h"
+#include "tests/support/TuningSamples.h"
 
 namespace {
 
 // A fit takes a fraction of a second; a loaded machine may take longer.
 constexpr int kFitWaitMs = 30000;
 
-// A loudspeaker that two bands would make flat: 80 dB less what they add.
-QByteArray MeasurementText()
-{
-    PeqBands correction;
-    correction[0] = {150, kGainStepZero + 40, 20, Shelf::None, false};
-    correction[1] = {300, kGainStepZero - 50, 15, Shelf::None, false};
-    const ResponseCurve curve = PeqBandsCurve(correction);
-    QByteArray text = "* measured at 1 m\n";
-    for (int k = 20; k < kFreqSteps; k += 2)
-        text += QByteArray::number(FreqTable[k], 'f', 2) + '\t' + QByteArray::number(80.0 - curve[k], 'f', 3) + '\n';
-    return text;
-}
+QByteArray MeasurementBytes() { return QByteArray::fromStdString(MeasurementText()); }
 
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
 {
@@ -78,20 +67,6 @@ PeqBands BandsIn(const Image& image, int slot)
     LoadDefaults(setting);
     ImageToModel(setting, image.data());
     return ReadPeqBands(setting, slot);
-}
-
-// The band messages the unit should hear when `after` replaces `before`.
-std::vector<Payload> BandMessages(ParameterModel setting, int slot, const PeqBands& before, const PeqBands& after)
-{
-    WritePeqBands(setting, slot, after);
-    std::vector<Payload> messages;
-    for (int band = 0; band < kPeqBands; ++band) {
-        if (before[static_cast<std::size_t>(band)] == after[static_cast<std::size_t>(band)]) continue;
-        setting.curChannel = slot;
-        setting.curBand = band;
-        messages.push_back(ParameterPayload(setting, PID_PEQ_GAIN));
-    }
-    return messages;
 }
 
 }  // namespace
@@ -124,7 +99,7 @@ private slots:
                  qPrintable(refusal));
         QVERIFY(tuning->MeasurementOf(kSlotSub) == nullptr);
 
-        const QString good = WriteFile(dir, QStringLiteral("sub.txt"), MeasurementText());
+        const QString good = WriteFile(dir, QStringLiteral("sub.txt"), MeasurementBytes());
         answerer.onFileDialog = [&](QFileDialog& files) { ChooseFile(files, good); };
         Click(&window, "importMeasurement");
         QTRY_VERIFY(tuning->MeasurementOf(kSlotSub) != nullptr);
@@ -168,7 +143,7 @@ private slots:
         window->resize(900, 480);
         QVERIFY(QTest::qWaitForWindowExposed(window));
 
-        const QString path = WriteFile(dir, QStringLiteral("left-right.frd"), MeasurementText());
+        const QString path = WriteFile(dir, QStringLiteral("left-right.frd"), MeasurementBytes());
         answerer.onFileDialog = [&](QFileDialog& files) { ChooseFile(files, path); };
         Click(window, "importMeasurement");
         QTRY_VERIFY(window->Tuning()->MeasurementOf(kSlotLeftRight) != nullptr);
@@ -232,7 +207,7 @@ private slots:
         auto window = std::make_unique<CResponseWindow>();
         window->show();
         QVERIFY(window->Tuning()->ImportMeasurement(kSlotLeftRight,
-                                                    WriteFile(dir, QStringLiteral("m.txt"), MeasurementText())));
+                                                    WriteFile(dir, QStringLiteral("m.txt"), MeasurementBytes())));
         const auto fit = [&](const std::function<void(CDlgFitOptions&)>& choose) {
             std::optional<PeqProposal> proposal;
             answerer.onFitOptions = [&](CDlgFitOptions& options) {
@@ -293,7 +268,7 @@ private slots:
             QVERIFY(band.gain <= kGainStepZero && band.gain >= kGainStepZero - 20);
 
         // A target file: the measurement itself leaves nothing to correct.
-        const QString target = WriteFile(dir, QStringLiteral("target.txt"), MeasurementText());
+        const QString target = WriteFile(dir, QStringLiteral("target.txt"), MeasurementBytes());
         const PeqProposal own = fit([&](CDlgFitOptions& options) {
             set(options, "maxBoost", 6.0);
             set(options, "maxCut", 12.0);
