@@ -1,5 +1,6 @@
 #include "RemoteApi.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -126,7 +127,8 @@ nlohmann::ordered_json OneKeyBody(const ApiRequest& request, const std::string& 
     return body;
 }
 
-RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub) : unit_(unit), hub_(hub)
+RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name)
+    : unit_(unit), hub_(hub), name_(std::move(name))
 {
     unit_.events.channelChanged = [this](int slot) { Announce("channel", ChannelBody(slot)); };
     unit_.events.stateReplaced = [this] { Announce("state", StateBody()); };
@@ -137,7 +139,6 @@ RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub) : unit_(unit), hub_(hub)
         if (!restarted.empty()) body["restarted"] = restarted;
         Announce("history", body);
     };
-    hub_.welcome = [this] { return Message("state", StateBody()); };
 }
 
 void RemoteApi::Handle(const ApiRequest& request, const Respond& respond)
@@ -399,9 +400,23 @@ json RemoteApi::ResponseJson() const
             {"sub", Rounded(ComputeResponse(unit_.Unit(), kSlotSub))}};
 }
 
+std::string RemoteApi::StateMessage(const json& extra) const
+{
+    json body = StateBody();
+    body.update(extra);
+    return Message("state", body);
+}
+
+json RemoteApi::Summary() const
+{
+    const ParameterModel& unit = unit_.Unit();
+    const auto used = std::count_if(std::begin(unit.memUsed), std::end(unit.memUsed), [](int flag) { return flag != 0; });
+    return {{"name", name_}, {"device", unit_.Device()}, {"link", LinkJson()}, {"memoriesUsed", used}};
+}
+
 std::string RemoteApi::Message(const char* type, const json& body) const
 {
-    json message{{"type", type}, {"seq", seq_}};
+    json message{{"type", type}, {"seq", seq_}, {"unit", name_}};
     for (const auto& [key, value] : body.items())
         if (key != "seq") message[key] = value;
     return message.dump();

@@ -86,13 +86,19 @@ RemoteUnit::~RemoteUnit()
     checkTimer_.cancel();
 }
 
-void RemoteUnit::Connect()
+void RemoteUnit::StartConnecting()
 {
-    Attempt attempt;
-    worker_.Run([&](Link& link) { attempt = ConnectAttempt(link); });
-    if (!attempt.connected) throw CommandError(kExitUnitFailed, attempt.reason);
+    auto attempt = std::make_shared<std::promise<Attempt>>();
+    connecting_ = attempt->get_future();
+    lastTicket_ = worker_.Post([this, attempt](Link& link) { attempt->set_value(ConnectAttempt(link)); });
+}
+
+std::string RemoteUnit::FinishConnecting()
+{
+    const Attempt attempt = connecting_.get();
     OnAttempt(attempt);
     ScheduleCheck();
+    return attempt.reason;
 }
 
 void RemoteUnit::Edit(const FieldEdit& edit, Done settled, long gesture)

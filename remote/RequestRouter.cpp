@@ -73,7 +73,7 @@ RequestRouter::Route RequestRouter::Handle(Request& request, const RemoteApi::Re
         }
         const ApiRequest apiRequest{std::string(request.method_string()), std::string(path),
                                     std::string(Header(request, http::field::content_type)), std::move(request.body())};
-        api_.Handle(apiRequest, respond);
+        units_.Handle(apiRequest, respond);
         return Route::Answered;
     }
     if (std::optional<ApiResponse> refused = gate_.RefusePage(headers)) {

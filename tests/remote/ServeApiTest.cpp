@@ -401,7 +401,7 @@ TEST(RemoteApi, BeyondTheLocalHostEveryCallAndThePushChannelNeedTheToken)
     EXPECT_FALSE(rig.TakePayloads().empty());
 
     // Without a token the server listens on the local host only.
-    const ServeOptions open{rig.Device(), "127.0.0.2", 0, "", {}};
+    const ServeOptions open{{{"Unit 1", rig.Device()}}, "127.0.0.2", 0, "", {}};
     EXPECT_THROW(RemoteServer{open}, CommandError);
 }
 
