@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "link/NetSocket.h"
+#include "link/PosixWrite.h"
 
 namespace {
 
@@ -140,23 +141,9 @@ NetSocket::Received NetSocket::Receive(std::uint8_t* destination, int maxBytes, 
 
 bool NetSocket::Send(const std::uint8_t* bytes, int count, int budgetMs)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(budgetMs);
-    while (count > 0) {
-        const ssize_t n = ::send(handles_->socket, bytes, static_cast<size_t>(count), MSG_NOSIGNAL);
-        if (n > 0) {
-            bytes += n;
-            count -= static_cast<int>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd out{handles_->socket, POLLOUT, 0};
-            const int left = MillisecondsLeft(deadline);
-            if (left == 0 || PollRetrying(&out, 1, left) <= 0) return false;
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return WriteAllWithin(handles_->socket, bytes, count, budgetMs, [](int fd, const void* data, std::size_t size) {
+        return ::send(fd, data, size, MSG_NOSIGNAL);
+    });
 }
 
 NetSocket::Wait NetSocket::WaitReadable(int timeoutMs, bool watchSocket)
