@@ -60,6 +60,7 @@ RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTimi
       timing_(timing),
       retryTimer_(io),
       checkTimer_(io),
+      trace_(UnitTraceObserver(device_)),
       link_(linkModel_, std::move(makeLine)),
       worker_(link_),
       ledger_(linkModel_)
@@ -67,7 +68,7 @@ RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTimi
     LoadDefaults(linkModel_);
     ledger_ = SettingLedger(linkModel_);
     link_.SetDevice(device_);
-    link_.SetTrafficObserver(SessionTraceObserver());
+    link_.SetTrafficObserver(trace_.get());
     // Both run on the worker thread.
     link_.onAnsweringChanged = [this](bool answering) {
         if (answering) return;

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -145,8 +146,9 @@ private:
     boost::asio::steady_timer checkTimer_;
 
     // The link, its model and the worker: the model is touched only by
-    // the worker's jobs.
+    // the worker's jobs. The trace (--trace) outlives the link that feeds it.
     ParameterModel linkModel_{};
+    std::unique_ptr<TrafficObserver> trace_;
     Link link_;
     LinkWorker worker_;
 

@@ -135,10 +135,11 @@ TEST(RemoteUnits, ServesThoseThatAnswerWhenOneCannotBeReachedAtTheStart)
 
 TEST(RemoteUnits, TheCommandRefusesNamesThatWouldConfuse)
 {
-    Rx74Emulator first, second, silent({.silent = true});
+    Rx74Emulator first, second, silent({.silent = true}), alsoSilent({.silent = true});
     ASSERT_TRUE(first.Start());
     ASSERT_TRUE(second.Start());
     ASSERT_TRUE(silent.Start());
+    ASSERT_TRUE(alsoSilent.Start());
     const std::string a = first.DevicePath(), b = second.DevicePath();
     struct Case {
         std::vector<std::string> ports;
@@ -150,7 +151,7 @@ TEST(RemoteUnits, TheCommandRefusesNamesThatWouldConfuse)
         {{"Unit 2=" + a, b}, 2, "Two units are named \"Unit 2\""},  // b is named after its place
         {{"7=" + a}, 2, "not a number"},
         {{"=" + a}, 2, "not a number"},
-        {{"Mains=" + silent.DevicePath(), "Delay=" + silent.DevicePath()}, 3, "Mains: Connect fail!"},
+        {{"Mains=" + silent.DevicePath(), "Delay=" + alsoSilent.DevicePath()}, 3, "Mains: Connect fail!"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"serve", "--listen", "127.0.0.1:0"};
