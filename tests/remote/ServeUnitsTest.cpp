@@ -48,6 +48,8 @@ TEST(RemoteUnits, EachUnitIsAddressedByNameOrIndexAndThePushNamesIt)
     EXPECT_EQ(listed["units"][1]["device"], rig.units[1]->DevicePath());
     EXPECT_EQ(listed["units"][1]["link"]["state"], "connected");
     EXPECT_EQ(listed["units"][1]["memoriesUsed"], 6);
+    EXPECT_EQ(client.Get("/api/units/1").Json()["name"], "Mains");
+    EXPECT_EQ(client.Get("/api/units/Delay/").Json()["index"], 3);
 
     const int levels[3] = {rig.Level(0), rig.Level(1), rig.Level(2)};
     ASSERT_EQ(client.Set("lr/gain", 61).status, 200);  // today's path: the first unit
