@@ -6,7 +6,8 @@
 # line rate, with their line-time ratios), the desktop's exchanges off its
 # GUI thread (event-loop stall on a silent unit, drag release to the unit,
 # messages per second during a drag), the network remote's answers to a
-# token holder while clients without the token crowd it, start-up to the
+# token holder while clients without the token crowd it and its changes to
+# four units behind ser2net with one of them silent, start-up to the
 # first painted window, the PEQ fit's quality and time on synthetic
 # measurements, and peak memory. Raw results stay in build-bench/results/
 # (QUENBAR_BENCH_DIR names another build directory).
@@ -21,7 +22,7 @@ mkdir -p "$results"
 cmake -S . -B "$dir" -G Ninja >/dev/null
 benches=(core_bench link_bench peq_fit_bench)
 cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench unit_work_bench)
-cmake --build "$dir" --target help | grep -q '^remote_lockout_bench:' && benches+=(remote_lockout_bench)
+cmake --build "$dir" --target help | grep -q '^remote_lockout_bench:' && benches+=(remote_lockout_bench remote_units_bench)
 cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator >/dev/null
 
 rss_entries=()

@@ -21,6 +21,7 @@
 namespace {
 
 struct ServeArgs {
+    std::vector<std::string> ports;  // [NAME=]PORT each
     std::string listen = "127.0.0.1:8074";
     std::string token;
     bool open = false;
@@ -67,7 +68,9 @@ std::vector<std::string> PageAddresses(const ServeOptions& options, std::uint16_
 void PrintWelcome(const ServeOptions& options, std::uint16_t port)
 {
     const std::vector<std::string> urls = PageAddresses(options, port);
-    std::cout << "Serving the unit on " << options.device << ".\n";
+    if (options.units.size() == 1) std::cout << "Serving the unit on " << options.units.front().device << ".\n";
+    for (std::size_t i = 0; options.units.size() > 1 && i < options.units.size(); ++i)
+        std::cout << "Serving " << options.units[i].name << " on " << options.units[i].device << ".\n";
     for (const std::string& url : urls) std::cout << "Remote page: " << url << '\n';
     if (!options.token.empty()) std::cout << "Token: " << options.token << '\n' << TerminalQr(urls.front());
     std::cout << "Stop with Ctrl+C." << std::endl;
@@ -121,6 +124,18 @@ void OpenPage(const std::string& url)
     if (!OpenInBrowser(url)) std::cout << "No browser could be started: open the address above." << std::endl;
 }
 
+// "NAME=PORT" or "PORT"; a PORT alone is named after its place ("Unit 2").
+// What comes before an '=' is a name only if it could not be part of a
+// device's path or address.
+ServedUnit ServedPort(const std::string& text, std::size_t place)
+{
+    const std::size_t equals = text.find('=');
+    const std::string before = text.substr(0, std::min(equals, text.size()));
+    if (equals == std::string::npos || before.find_first_of("/\\:") != std::string::npos)
+        return {"Unit " + std::to_string(place), PortDevice(text)};
+    return {before, PortDevice(text.substr(equals + 1))};
+}
+
 void Serve(const std::string& portName, const ServeArgs& args)
 {
     ServeOptions options;
@@ -129,10 +144,13 @@ void Serve(const std::string& portName, const ServeArgs& args)
         throw CommandError(kExitBadInput, "--token takes 16..128 letters, digits, '-' or '_'.");
     options.token = args.token;
     if (options.token.empty() && !LocalHostOnly(options.address)) options.token = NewToken();
-    options.device = portName.empty() ? ChooseDevice() : PortDevice(portName);
+    std::vector<std::string> ports = args.ports;
+    if (ports.empty() && !portName.empty()) ports.push_back(portName);  // --port before the command
+    for (const std::string& port : ports) options.units.push_back(ServedPort(port, options.units.size() + 1));
+    if (options.units.empty()) options.units.push_back({"Unit 1", ChooseDevice()});
 
     RemoteServer server(options);
-    RememberServedDevice(options.device);
+    RememberServedDevice(options.units.front().device);
     server.StopOnSignals();
     PrintWelcome(options, server.Port());
     if (args.open) OpenPage(PageAddresses(options, server.Port()).front());
@@ -147,7 +165,8 @@ void AddServeCommand(CLI::App& app, std::string& port, CommandAction& action)
     auto args = std::make_shared<ServeArgs>();
     CLI::App* serve =
         app.add_subcommand("serve", "Serve a web page and an HTTP API that work the unit from the network");
-    serve->add_option("--port", port, kPortHelp);
+    serve->add_option("--port", args->ports,
+                      std::string(kPortHelp) + "; repeated, one unit each, each perhaps named: NAME=PORT");
     serve->add_option("--listen", args->listen, "ADDRESS:PORT to listen on (default 127.0.0.1:8074)");
     serve->add_option("--token", args->token, "the token clients must give (default: a fresh one beyond localhost)");
     serve->add_flag("--open", args->open,

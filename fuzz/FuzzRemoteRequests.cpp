@@ -1,8 +1,8 @@
 // The remote's request handling without sockets: any HTTP request (method,
 // path, headers, token, body) through the gate and the router to the API,
-// against the emulated unit on an in-memory line. Every request must be
-// answered, once, and one answered with an error must not have sent the
-// unit a byte.
+// against two emulated units on in-memory lines (the second's name needs
+// escaping in a path). Every request must be answered, once, and one
+// answered with an error must not have sent either unit a byte.
 //
 // Input: one byte that picks the server (odd: beyond the local host, with
 // the token below; even: the local host without a token), then the request
@@ -17,8 +17,7 @@
 #include <boost/beast/http/parser.hpp>
 
 #include "remote/PushChannel.h"
-#include "remote/RemoteApi.h"
-#include "remote/RemoteUnit.h"
+#include "remote/RemoteUnits.h"
 #include "remote/RequestGate.h"
 #include "remote/RequestRouter.h"
 #include "fuzz/FuzzCheck.h"
@@ -33,19 +32,25 @@ constexpr std::uint16_t kPort = 8074;
 constexpr auto kAnswerTime = 5s;
 
 struct Server {
-    Server() { unit.Connect(); }
+    Server()
+    {
+        // No read-backs: the lines carry only what the requests cause.
+        const UnitTiming timing{std::chrono::hours(1), 100ms};
+        units.Add("Mains", io, "/dev/fuzzed-unit", timing, first.Factory());
+        units.Add("Sub towers", io, "/dev/fuzzed-second", timing, second.Factory());
+        units.Connect();
+    }
 
-    InMemoryUnit line;
+    InMemoryUnit first;
+    InMemoryUnit second;
     boost::asio::io_context io;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> busy{io.get_executor()};
-    // No read-backs: the line carries only what the requests cause.
-    RemoteUnit unit{io, "/dev/fuzzed-unit", UnitTiming{std::chrono::hours(1), 100ms}, line.Factory()};
     PushHub hub;
-    RemoteApi api{unit, hub};
+    RemoteUnits units{hub};
     RequestGate open{"", kPort};
     RequestGate guarded{"fuzz-token-0123456789", kPort};
-    RequestRouter openRouter{open, api};
-    RequestRouter guardedRouter{guarded, api};
+    RequestRouter openRouter{open, units};
+    RequestRouter guardedRouter{guarded, units};
 };
 
 std::optional<RequestRouter::Request> Parse(const std::uint8_t* data, std::size_t size)
@@ -71,9 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!request) return 0;
     RequestRouter& router = (data[0] & 1) != 0 ? server.guardedRouter : server.openRouter;
 
-    FakeSerialLine& line = server.line.Line();
-    line.ClearWritten();
-    server.line.Unit().ClearReceived();  // both would grow with every input
+    for (InMemoryUnit* unit : {&server.first, &server.second}) {
+        unit->Line().ClearWritten();
+        unit->Unit().ClearReceived();  // both would grow with every input
+    }
     int answers = 0;
     int status = 0;
     const auto respond = [&](ApiResponse response) {
@@ -87,6 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
     while (answers == 0 && std::chrono::steady_clock::now() < deadline) server.io.run_one_for(10ms);
     FUZZ_CHECK(answers == 1);
-    if (status >= 400) FUZZ_CHECK(line.Written().empty());
+    if (status >= 400) FUZZ_CHECK(server.first.Line().Written().empty() && server.second.Line().Written().empty());
     return 0;
 }

@@ -18,7 +18,8 @@ void PushHub::Join(const std::shared_ptr<PushSession>& session)
 {
     sessions_.insert(session);
     if (closing_) return session->Close();
-    if (welcome) session->Send(std::make_shared<const std::string>(welcome()));
+    if (!welcome) return;
+    for (std::string& message : welcome()) session->Send(std::make_shared<const std::string>(std::move(message)));
 }
 
 void PushHub::Leave(const std::shared_ptr<PushSession>& session) { sessions_.erase(session); }

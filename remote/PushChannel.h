@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -26,8 +27,8 @@ class PushSession;
 
 class PushHub {
 public:
-    // The message a client gets first: the whole state.
-    std::function<std::string()> welcome;
+    // The messages a client gets first: the whole state.
+    std::function<std::vector<std::string>()> welcome;
 
     void Join(const std::shared_ptr<PushSession>& session);
     void Leave(const std::shared_ptr<PushSession>& session);

@@ -1,5 +1,6 @@
 #include "RemoteApi.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -126,8 +127,9 @@ nlohmann::ordered_json OneKeyBody(const ApiRequest& request, const std::string& 
     return body;
 }
 
-RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, boost::asio::any_io_executor io, FitWorker::Fit fit)
-    : unit_(unit), hub_(hub), fits_(std::move(io), std::move(fit))
+RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::asio::any_io_executor io,
+                     FitWorker::Fit fit)
+    : unit_(unit), hub_(hub), name_(std::move(name)), fits_(std::move(io), std::move(fit))
 {
     unit_.events.channelChanged = [this](int slot) { Announce("channel", ChannelBody(slot)); };
     unit_.events.stateReplaced = [this] { Announce("state", StateBody()); };
@@ -138,7 +140,6 @@ RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, boost::asio::any_io_executo
         if (!restarted.empty()) body["restarted"] = restarted;
         Announce("history", body);
     };
-    hub_.welcome = [this] { return Message("state", StateBody()); };
 }
 
 void RemoteApi::Handle(const ApiRequest& request, const Respond& respond)
@@ -402,9 +403,23 @@ json RemoteApi::ResponseJson() const
             {"sub", Rounded(ComputeResponse(unit_.Unit(), kSlotSub))}};
 }
 
+std::string RemoteApi::StateMessage(const json& extra) const
+{
+    json body = StateBody();
+    body.update(extra);
+    return Message("state", body);
+}
+
+json RemoteApi::Summary() const
+{
+    const ParameterModel& unit = unit_.Unit();
+    const auto used = std::count_if(std::begin(unit.memUsed), std::end(unit.memUsed), [](int flag) { return flag != 0; });
+    return {{"name", name_}, {"device", unit_.Device()}, {"link", LinkJson()}, {"memoriesUsed", used}};
+}
+
 std::string RemoteApi::Message(const char* type, const json& body) const
 {
-    json message{{"type", type}, {"seq", seq_}};
+    json message{{"type", type}, {"seq", seq_}, {"unit", name_}};
     for (const auto& [key, value] : body.items())
         if (key != "seq") message[key] = value;
     return message.dump();

@@ -23,13 +23,15 @@
 // A settings PUT may name its gesture ({"value": ..., "gesture": "drag-7"}):
 // the edits of one gesture are one step of the history.
 //
-// Every push message is {"type", "seq", ...}: "state" (everything, also the
-// first message a client gets), "channel" (one channel's setting), "memories",
+// Every push message is {"type", "seq", "unit", ...}, "unit" naming the unit
+// it concerns and seq counting that unit's announcements: "state"
+// (everything; a client is first sent one of every unit, the first of them
+// with the list of units, RemoteUnits.h), "channel" (one channel's setting), "memories",
 // "link" (the link's state under "link", at every change of it), "history"
 // (what Undo and Redo would do, and "ab": the sides kept, the active one and
 // whether the setting drifted from it, at every change of either; "restarted"
-// says why a new one started). seq counts the announcements; a response to a
-// change carries the seq of the announcement that reported it.
+// says why a new one started). A response to a change carries the seq of the
+// announcement that reported it.
 #pragma once
 
 #include <array>
@@ -54,12 +56,18 @@ class RemoteApi {
 public:
     using Respond = std::function<void(ApiResponse)>;
 
-    // Announces the unit's changes on the hub, and welcomes its new clients.
-    // Runs `fit` off the io thread (`io`: its executor).
-    RemoteApi(RemoteUnit& unit, PushHub& hub, boost::asio::any_io_executor io, FitWorker::Fit fit);
+    // Announces the unit's changes on the hub, each message naming the unit
+    // under "unit", and runs `fit` off the io thread (`io`: its executor).
+    RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::asio::any_io_executor io, FitWorker::Fit fit);
 
     // A request under /api/; `respond` is called once, perhaps later.
     void Handle(const ApiRequest& request, const Respond& respond);
+
+    // The push channel's "state" message of the unit, with `extra` added.
+    std::string StateMessage(const nlohmann::ordered_json& extra = nlohmann::ordered_json::object()) const;
+    // The unit in the list of units: name, device, link state, memories used.
+    nlohmann::ordered_json Summary() const;
+    const std::string& Name() const { return name_; }
 
 private:
     using json = nlohmann::ordered_json;
@@ -102,6 +110,7 @@ private:
 
     RemoteUnit& unit_;
     PushHub& hub_;
+    std::string name_;
     long seq_ = 0;
     std::array<std::optional<Measurement>, kChannelSlots> measurements_;
     FitWorker fits_;

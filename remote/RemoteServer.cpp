@@ -11,8 +11,7 @@
 #include "ConnectionAdmission.h"
 #include "HttpSession.h"
 #include "PushChannel.h"
-#include "RemoteApi.h"
-#include "RemoteUnit.h"
+#include "RemoteUnits.h"
 #include "RequestGate.h"
 #include "RequestRouter.h"
 
@@ -40,12 +39,9 @@ bool LocalHostOnly(const std::string& address) { return address == "127.0.0.1" |
 
 struct RemoteServer::Parts {
     explicit Parts(const ServeOptions& options)
-        : unit(io, options.device, options.timing),
-          api(unit, hub, io.get_executor(), options.fit),
-          acceptor(io),
-          signals(io),
-          goodbye(io)
+        : units(hub, options.fit), acceptor(io), signals(io), goodbye(io)
     {
+        for (const ServedUnit& served : options.units) units.Add(served.name, io, served.device, options.timing);
         const tcp::endpoint endpoint = ListenEndpoint(options);
         boost::system::error_code error;
         acceptor.open(endpoint.protocol(), error);
@@ -55,8 +51,8 @@ struct RemoteServer::Parts {
         if (error) throw CommandError(kExitBadInput, "Cannot listen on " + options.address + ": " + error.message());
         port = acceptor.local_endpoint().port();
         gate.emplace(options.token, port);
-        router.emplace(*gate, api);
-        unit.Connect();
+        router.emplace(*gate, units);
+        units.Connect();
         Accept();
     }
 
@@ -82,9 +78,9 @@ struct RemoteServer::Parts {
         boost::system::error_code ignored;
         acceptor.close(ignored);
         signals.cancel(ignored);
-        // The loop has nothing else to wait for while the unit says goodbye.
+        // The loop has nothing else to wait for while the units say goodbye.
         auto busy = std::make_shared<asio::executor_work_guard<asio::io_context::executor_type>>(io.get_executor());
-        unit.Shutdown([this, busy] {
+        units.Shutdown([this, busy] {
             // Every change answered by now has been announced: the push
             // clients hear it before their goodbye.
             hub.CloseAll();
@@ -96,9 +92,8 @@ struct RemoteServer::Parts {
     // The admission outlives the io context, whose destruction ends the last sessions.
     ConnectionAdmission admission;
     asio::io_context io;
-    RemoteUnit unit;
     PushHub hub;
-    RemoteApi api;
+    RemoteUnits units;
     std::optional<RequestGate> gate;
     std::optional<RequestRouter> router;
     tcp::acceptor acceptor;

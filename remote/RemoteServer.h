@@ -1,5 +1,6 @@
-// The network remote: connects to the unit, listens for browsers and API
-// clients, and serves them until stopped (RemoteApi.h lists the API).
+// The network remote: connects to the units, listens for browsers and API
+// clients, and serves them until stopped (RemoteUnits.h and RemoteApi.h list
+// the API).
 #pragma once
 
 #include <cstdint>
@@ -9,9 +10,10 @@
 
 class RemoteServer {
 public:
-    // Binds the listening address, then opens the port and connects to the
-    // unit. Throws CommandError: 2 when it cannot listen (or would listen beyond
-    // the local host without a token), 3 when the unit cannot be reached.
+    // Binds the listening address, then opens the ports and connects to the
+    // units. Throws CommandError: 2 when it cannot listen (or would listen
+    // beyond the local host without a token) or for a unit's bad name, 3 when
+    // no unit can be reached (those that cannot are tried again).
     explicit RemoteServer(const ServeOptions& options);
     ~RemoteServer();
     RemoteServer(const RemoteServer&) = delete;
@@ -25,7 +27,7 @@ public:
     // Serves until stopped.
     void Run();
     // From any thread: stops accepting, lets the changes under way reach
-    // the unit, sends it the disconnect and closes its port, then says
+    // the units, sends each the disconnect and closes its port, then says
     // goodbye to the push clients once they have been told every change
     // answered; Run then returns.
     void Stop();

@@ -63,6 +63,7 @@ RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTimi
       timing_(timing),
       retryTimer_(io),
       checkTimer_(io),
+      trace_(UnitTraceObserver(device_)),
       link_(linkModel_, std::move(makeLine)),
       worker_(link_),
       ledger_(linkModel_)
@@ -70,7 +71,7 @@ RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTimi
     LoadDefaults(linkModel_);
     ledger_ = SettingLedger(linkModel_);
     link_.SetDevice(device_);
-    link_.SetTrafficObserver(SessionTraceObserver());
+    link_.SetTrafficObserver(trace_.get());
     // Both run on the worker thread.
     link_.onAnsweringChanged = [this](bool answering) {
         if (answering) return;
@@ -89,13 +90,19 @@ RemoteUnit::~RemoteUnit()
     checkTimer_.cancel();
 }
 
-void RemoteUnit::Connect()
+void RemoteUnit::StartConnecting()
 {
-    Attempt attempt;
-    worker_.Run([&](Link& link) { attempt = ConnectAttempt(link); });
-    if (!attempt.connected) throw CommandError(kExitUnitFailed, attempt.reason);
+    auto attempt = std::make_shared<std::promise<Attempt>>();
+    connecting_ = attempt->get_future();
+    lastTicket_ = worker_.Post([this, attempt](Link& link) { attempt->set_value(ConnectAttempt(link)); });
+}
+
+std::string RemoteUnit::FinishConnecting()
+{
+    const Attempt attempt = connecting_.get();
     OnAttempt(attempt);
     ScheduleCheck();
+    return attempt.reason;
 }
 
 void RemoteUnit::Edit(const FieldEdit& edit, Done settled, long gesture)

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,9 +54,13 @@ public:
     RemoteUnit(const RemoteUnit&) = delete;
     RemoteUnit& operator=(const RemoteUnit&) = delete;
 
-    // Opens the port and runs the connect sequence, waiting for it; throws
-    // CommandError as the other online commands do. Then starts the checks.
-    void Connect();
+    // Opens the port and runs the connect sequence in two halves, so that
+    // several units connect at once: the first starts it on the worker, the
+    // second waits for it (both before the io context runs) and starts the
+    // checks. A unit that could not be reached is tried again every retry
+    // interval; the second gives why it could not ("" when it is connected).
+    void StartConnecting();
+    std::string FinishConnecting();
 
     UnitEvents events;
 
@@ -146,8 +152,9 @@ private:
     boost::asio::steady_timer checkTimer_;
 
     // The link, its model and the worker: the model is touched only by
-    // the worker's jobs.
+    // the worker's jobs. The trace (--trace) outlives the link that feeds it.
     ParameterModel linkModel_{};
+    std::unique_ptr<TrafficObserver> trace_;
     Link link_;
     LinkWorker worker_;
 
@@ -160,6 +167,7 @@ private:
     LinkWorker::Ticket lastTicket_ = 0;
     std::chrono::steady_clock::time_point lastActivity_;
     bool shuttingDown_ = false;
+    std::future<Attempt> connecting_;
 };
 
 // "connected", "not answering", "reconnecting".

@@ -60,7 +60,8 @@ bool RequestRouter::Trusts(const Request& head) const { return !gate_.RefuseApi(
 
 std::uint64_t RequestRouter::BodyLimit(const Request& head) const
 {
-    const bool measurement = head.method() == http::verb::put && SplitTarget(head).path.starts_with(kMeasurementPath);
+    const bool measurement =
+        head.method() == http::verb::put && PathWithinUnit(SplitTarget(head).path).starts_with(kMeasurementPath);
     return measurement && Trusts(head) ? kMaxMeasurementBody : kMaxBody;
 }
 
@@ -80,7 +81,7 @@ RequestRouter::Route RequestRouter::Handle(Request& request, const RemoteApi::Re
         }
         const ApiRequest apiRequest{std::string(request.method_string()), std::string(path),
                                     std::string(Header(request, http::field::content_type)), std::move(request.body())};
-        api_.Handle(apiRequest, respond);
+        units_.Handle(apiRequest, respond);
         return Route::Answered;
     }
     if (std::optional<ApiResponse> refused = gate_.RefusePage(headers)) {

@@ -10,7 +10,7 @@
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/string_body.hpp>
 
-#include "RemoteApi.h"
+#include "RemoteUnits.h"
 
 class RequestGate;
 
@@ -22,7 +22,7 @@ public:
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
     enum class Route { Answered, PushChannel };
 
-    RequestRouter(const RequestGate& gate, RemoteApi& api) : gate_(gate), api_(api) {}
+    RequestRouter(const RequestGate& gate, RemoteUnits& units) : gate_(gate), units_(units) {}
 
     // Whether a request with this head shows that its connection may use the
     // unit: it carries the token, or, on a server without one, the gate lets
@@ -38,5 +38,5 @@ public:
 
 private:
     const RequestGate& gate_;
-    RemoteApi& api_;
+    RemoteUnits& units_;
 };

@@ -1,11 +1,13 @@
-// How `quenbar-cli serve` runs: the unit's device, where it listens, the
-// token, the pace of its checks on the unit, and the PEQ fit it runs.
+// How `quenbar-cli serve` runs: the units and their devices, where it
+// listens, the token, the pace of its checks on the units, and the PEQ fit
+// it runs.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tuning/PeqFit.h"
 
@@ -14,8 +16,14 @@ struct UnitTiming {
     std::chrono::milliseconds retry{1000};  // between attempts to connect again
 };
 
+// One unit served: the name it is addressed by and its resolved device.
+struct ServedUnit {
+    std::string name;
+    std::string device;
+};
+
 struct ServeOptions {
-    std::string device;  // resolved device path
+    std::vector<ServedUnit> units;  // the first answers today's paths
     std::string address = "127.0.0.1";
     std::uint16_t port = 8074;  // 0: any free port
     std::string token;          // empty: no token, which the local host only allows

@@ -51,6 +51,25 @@ ROWS = [
     ("BM_TokenHolderUnderLockoutAttack",
      "Remote under lock-out attack: token holder's GET /api/state, p99 ({within_1s:.0f} of 100 within 1 s)", "p99_ms"),
     ("BM_TokenHolderUnderLockoutAttack", "Remote under lock-out attack: token holder's GET /api/state, max", "max_ms"),
+    # Four units paced at 57600 behind ser2net (units 1-2 raw, 3-4 COM-port control), 10 clients each
+    # changing a level 10 times a second: (a) all answering, (b) unit 4 silent.
+    ("BM_FourUnitsThroughSer2net", "Remote, 4 units via ser2net, all answering: unit 1 {a_u1_per_s:.0f} changes/s, "
+     "p50 {a_u1_p50_ms:.1f} ms, p99", "a_u1_p99_ms"),
+    ("BM_FourUnitsThroughSer2net", "Remote, 4 units via ser2net, all answering: unit 2 {a_u2_per_s:.0f} changes/s, "
+     "p50 {a_u2_p50_ms:.1f} ms, p99", "a_u2_p99_ms"),
+    ("BM_FourUnitsThroughSer2net", "Remote, 4 units via ser2net, all answering: unit 3 {a_u3_per_s:.0f} changes/s, "
+     "p50 {a_u3_p50_ms:.1f} ms, p99", "a_u3_p99_ms"),
+    ("BM_FourUnitsThroughSer2net", "Remote, 4 units via ser2net, all answering: unit 4 {a_u4_per_s:.0f} changes/s, "
+     "p50 {a_u4_p50_ms:.1f} ms, p99", "a_u4_p99_ms"),
+    ("BM_FourUnitsThroughSer2net", "Remote, 4 units via ser2net, unit 4 silent: unit 1 {b_u1_per_s:.0f} changes/s, "
+     "p50 {b_u1_p50_ms:.1f} ms, p99", "b_u1_p99_ms"),
+    ("BM_FourUnitsThroughSer2net", "Remote, 4 units via ser2net, unit 4 silent: unit 2 {b_u2_per_s:.0f} changes/s, "
+     "p50 {b_u2_p50_ms:.1f} ms, p99", "b_u2_p99_ms"),
+    ("BM_FourUnitsThroughSer2net", "Remote, 4 units via ser2net, unit 4 silent: unit 3 {b_u3_per_s:.0f} changes/s, "
+     "p50 {b_u3_p50_ms:.1f} ms, p99", "b_u3_p99_ms"),
+    ("BM_FourUnitsThroughSer2net", "Remote, 4 units via ser2net: p99 of units 1-3 with unit 4 silent "
+     "({b_vs_a_u123_p99:.2f} x all answering, goal <= 1.10; unit 4 refused {b_u4_failed:.0f} changes)",
+     "b_u123_p99_ms"),
 ]
 
 

@@ -11,8 +11,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
+#include <string>
 
+#include "link/LookupWithin.h"
 #include "link/NetSocket.h"
+#include "link/PosixWrite.h"
 
 namespace {
 
@@ -61,6 +65,30 @@ int ConnectBefore(int fd, const addrinfo& address, Clock::time_point deadline)
     return error;
 }
 
+// A lookup's outcome, taken on the thread that ran it.
+struct Lookup {
+    int failure = 0;  // getaddrinfo's code
+    std::string reason;
+    addrinfo* addresses = nullptr;
+
+    void Free()
+    {
+        if (addresses) ::freeaddrinfo(addresses);
+    }
+};
+
+Lookup LookUp(const std::string& host, const std::string& port)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    Lookup lookup;
+    lookup.failure = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &lookup.addresses);
+    if (lookup.failure != 0)
+        lookup.reason = lookup.failure == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(lookup.failure);
+    return lookup;
+}
+
 }  // namespace
 
 struct NetSocket::Handles {
@@ -75,16 +103,15 @@ NetSocket::~NetSocket() { Close(); }
 bool NetSocket::Connect(const std::string& host, const std::string& port, int timeoutMs, LineError& error)
 {
     Close();
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* addresses = nullptr;
-    if (const int failure = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &addresses); failure != 0) {
-        error = {LineFailure::NameNotResolved, failure == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(failure),
-                 {}};
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::optional<Lookup> lookup =
+        LookupWithin<Lookup>([host, port] { return LookUp(host, port); }, [](Lookup& late) { late.Free(); },
+                             std::chrono::milliseconds(timeoutMs));
+    if (!lookup || lookup->failure != 0) {
+        error = {LineFailure::NameNotResolved, lookup ? lookup->reason : kNoNameServiceAnswer, {}};
         return false;
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    addrinfo* addresses = lookup->addresses;
     int failure = ETIMEDOUT;
     for (const addrinfo* address = addresses; address && handles_->socket < 0; address = address->ai_next) {
         const int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
@@ -140,23 +167,9 @@ NetSocket::Received NetSocket::Receive(std::uint8_t* destination, int maxBytes, 
 
 bool NetSocket::Send(const std::uint8_t* bytes, int count, int budgetMs)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(budgetMs);
-    while (count > 0) {
-        const ssize_t n = ::send(handles_->socket, bytes, static_cast<size_t>(count), MSG_NOSIGNAL);
-        if (n > 0) {
-            bytes += n;
-            count -= static_cast<int>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd out{handles_->socket, POLLOUT, 0};
-            const int left = MillisecondsLeft(deadline);
-            if (left == 0 || PollRetrying(&out, 1, left) <= 0) return false;
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return WriteAllWithin(handles_->socket, bytes, count, budgetMs, [](int fd, const void* data, std::size_t size) {
+        return ::send(fd, data, size, MSG_NOSIGNAL);
+    });
 }
 
 NetSocket::Wait NetSocket::WaitReadable(int timeoutMs, bool watchSocket)

@@ -5,7 +5,10 @@
 #include <ws2tcpip.h>
 
 #include <chrono>
+#include <optional>
+#include <string>
 
+#include "link/LookupWithin.h"
 #include "link/NetSocket.h"
 #include "link/WindowsText.h"
 
@@ -31,6 +34,31 @@ LineError ConnectFailure(int error)
         default:
             return {LineFailure::Other, SystemErrorText(static_cast<unsigned long>(error)), {}};
     }
+}
+
+// A lookup's outcome, taken on the thread that ran it (Winsock's last
+// error is the thread's own).
+struct Lookup {
+    bool found = false;
+    std::string reason;
+    addrinfo* addresses = nullptr;
+
+    void Free()
+    {
+        if (addresses) ::freeaddrinfo(addresses);
+    }
+};
+
+Lookup LookUp(const std::string& host, const std::string& port)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    Lookup lookup;
+    lookup.found = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &lookup.addresses) == 0;
+    if (!lookup.found) lookup.reason = SystemErrorText(static_cast<unsigned long>(::WSAGetLastError()));
+    return lookup;
 }
 
 // Waits until the socket can be written to (or failed) before the deadline:
@@ -88,16 +116,15 @@ NetSocket::~NetSocket()
 bool NetSocket::Connect(const std::string& host, const std::string& port, int timeoutMs, LineError& error)
 {
     Close();
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* addresses = nullptr;
-    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &addresses) != 0) {
-        error = {LineFailure::NameNotResolved, SystemErrorText(static_cast<unsigned long>(::WSAGetLastError())), {}};
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::optional<Lookup> lookup =
+        LookupWithin<Lookup>([host, port] { return LookUp(host, port); }, [](Lookup& late) { late.Free(); },
+                             std::chrono::milliseconds(timeoutMs));
+    if (!lookup || !lookup->found) {
+        error = {LineFailure::NameNotResolved, lookup ? lookup->reason : kNoNameServiceAnswer, {}};
         return false;
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    addrinfo* addresses = lookup->addresses;
     int failure = WSAETIMEDOUT;
     for (const addrinfo* address = addresses; address && handles_->socket == INVALID_SOCKET;
          address = address->ai_next) {

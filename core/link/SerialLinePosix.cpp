@@ -17,6 +17,7 @@
 #include <string>
 
 #include "link/DeviceOwners.h"
+#include "link/PosixWrite.h"
 #include "link/SerialLine.h"
 
 namespace {
@@ -161,23 +162,7 @@ public:
 
     void Write(const std::uint8_t* bytes, int count) override
     {
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
-        while (fd_ >= 0 && count > 0) {
-            const ssize_t n = ::write(fd_, bytes, static_cast<size_t>(count));
-            if (n > 0) {
-                bytes += n;
-                count -= static_cast<int>(n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-                pollfd out{fd_, POLLOUT, 0};
-                if (left.count() <= 0 || ::poll(&out, 1, static_cast<int>(left.count())) <= 0) return;
-            } else {
-                return;
-            }
-        }
+        if (fd_ >= 0) WriteAllWithin(fd_, bytes, count, kWriteBudgetMs, ::write);
     }
 
     Event WaitForEvent() override

@@ -36,6 +36,9 @@ const page = {
   tab: Math.random().toString(36).slice(2),
   measurements: {},   // channel -> the kept measurement's levels per step
   proposals: {},      // channel -> the fit's proposal on preview
+  units: [],          // the server's units: {index, name, device, link, memoriesUsed}
+  current: null,      // the name of the unit shown; null while the server has one unit
+  linked: new Set(),  // the names of other units that take this page's field edits too
 };
 
 // A − / + button held down moves its slider on after this, then at every repeat.
@@ -76,7 +79,7 @@ async function call(method, path, body, type = 'application/json') {
   if (body !== undefined && type === 'application/json') body = JSON.stringify(body);
   let response;
   try {
-    response = await fetch(path, { method, headers, body, cache: 'no-store' });
+    response = await fetch(unitPath(path), { method, headers, body, cache: 'no-store' });
   } catch (error) {
     return { ok: false, status: 0, error: 'The server cannot be reached.' };
   }
@@ -141,7 +144,9 @@ async function send(control) {
   const value = control.wanted;
   const gesture = control.wantedGesture;
   control.busy = true;
-  const result = await call('PUT', controlPath(control), gesture ? { value, gesture } : { value });
+  const body = gesture ? { value, gesture } : { value };
+  for (const name of page.linked) sendLinked(name, controlPath(control), body);
+  const result = await call('PUT', controlPath(control), body);
   control.busy = false;
   if (result.ok) takeChannel(result.data);
   else toast(result.error);
@@ -445,6 +450,9 @@ async function refreshHistory() {
 const linkOf = (message) => message.link ?? { state: message.state, reason: message.reason };
 
 function onPush(message) {
+  if (message.units) takeUnits(message.units);
+  if (message.unit !== undefined) noteUnit(message);
+  if (page.current !== null && message.unit !== page.current) return;
   if (message.type === 'state') return takeState(message);
   if (!page.unit) return;
   page.seq = Math.max(page.seq, message.seq);
@@ -536,6 +544,91 @@ async function reconnectPush() {
   const probe = await call('GET', '/api/state');
   if (probe.status === 0) renderLink('unreachable');
   setTimeout(connectPush, 1000);
+}
+
+// ---- several units ----
+
+// With more than one unit, the list above the views switches the whole page
+// between them, and the units ticked "link" take its field edits as well.
+
+// The path for the unit named `name`: its own under /api/units, or today's
+// path while the server has one unit.
+function unitPath(path, name = page.current) {
+  if (name === null || !path.startsWith('/api/') || path === '/api/scales' || path.startsWith('/api/units')) return path;
+  return `/api/units/${encodeURIComponent(name)}/${path.slice('/api/'.length)}`;
+}
+
+function takeUnits(units) {
+  page.units = units;
+  const names = units.map((unit) => unit.name);
+  if (units.length < 2) page.current = null;
+  else if (!names.includes(page.current)) page.current = names[0];
+  for (const name of page.linked) if (!names.includes(name) || name === page.current) page.linked.delete(name);
+  renderUnits();
+}
+
+// What a push message tells of its unit's link and memories, for the list.
+function noteUnit(message) {
+  const unit = page.units.find((entry) => entry.name === message.unit);
+  if (!unit) return;
+  if (message.type === 'link' || message.type === 'state') unit.link = linkOf(message);
+  if (message.memories) unit.memoriesUsed = message.memories.filter((memory) => memory.used).length;
+  renderUnits();
+}
+
+function renderUnits() {
+  const list = $('units');
+  list.hidden = page.units.length < 2;
+  list.replaceChildren(...page.units.map(unitRow));
+}
+
+function unitRow(unit) {
+  const shown = unit.name === page.current;
+  const pick = element('button', { type: 'button', class: 'pick', 'aria-pressed': String(shown) }, unit.name);
+  pick.addEventListener('click', () => showUnit(unit.name));
+  const state = element('span', { class: 'link', 'data-state': unit.link.state.replace(/ /g, '-') }, unit.link.state);
+  const used = element('span', { class: 'used' }, `${unit.memoriesUsed} of 6 memories used`);
+  const link = element('input', { type: 'checkbox', checked: shown || page.linked.has(unit.name), disabled: shown,
+    'aria-label': `Link ${unit.name}` });
+  link.addEventListener('change', () => {
+    if (link.checked) page.linked.add(unit.name);
+    else page.linked.delete(unit.name);
+  });
+  return element('li', { class: 'unit' }, pick, state, used, element('label', { class: 'several' }, link, 'link'));
+}
+
+async function showUnit(name) {
+  if (name === page.current) return;
+  page.current = name;
+  page.linked.delete(name);
+  page.history = null;
+  page.measurements = {};
+  page.proposals = {};
+  renderUnits();
+  const state = await call('GET', '/api/state');
+  if (page.current !== name) return;
+  if (state.ok) takeState(state.data);
+  else toast(`${name}: ${state.error}`);
+}
+
+// A field edit for a linked unit: one request at a time for each unit and
+// field, the latest value winning; a unit that refuses is named.
+const linkedSends = new Map();
+function sendLinked(name, path, body) {
+  const key = `${name} ${path}`;
+  const waiting = linkedSends.get(key);
+  if (waiting) { waiting.body = body; return; }
+  const entry = { body };
+  linkedSends.set(key, entry);
+  (async () => {
+    let sent;
+    do {
+      sent = entry.body;
+      const result = await call('PUT', unitPath(path, name), sent);
+      if (!result.ok) toast(`${name}: ${result.error}`);
+    } while (entry.body !== sent);
+    linkedSends.delete(key);
+  })();
 }
 
 // ---- memories ----
@@ -673,6 +766,8 @@ async function start() {
     return;
   }
   page.scales = scales.data;
+  const units = await call('GET', '/api/units');
+  if (units.ok) takeUnits(units.data.units);
   buildChannel('lr');
   buildChannel('sub');
   for (const button of document.querySelectorAll('.tabs button'))

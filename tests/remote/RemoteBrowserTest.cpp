@@ -78,6 +78,7 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
     Browser browser;
     ASSERT_TRUE(OpenConnected(browser, rig, options.token));
     EXPECT_EQ(browser.Run("return location.hash;"), "") << "the token stays in the address bar";
+    EXPECT_EQ(browser.Run("return document.getElementById('units').hidden;"), true) << "one unit: no list of units";
     EXPECT_EQ(browser.Run("return document.getElementById('store-slot').value;"), "")
         << "every memory is used: Store offers none of them";
 
@@ -402,6 +403,44 @@ TEST(RemotePage, AMeasurementUploadedFittedAndAppliedReachesTheUnitAsTheProposal
     const std::vector<Payload> sent = rig.TakePayloads();
     ASSERT_FALSE(sent.empty());
     for (const Payload& payload : sent) EXPECT_TRUE(payload[0] == 5 || payload[0] == 10 || payload[0] == 15);
+}
+
+// Two units: the page lists them, switches the whole page to the second,
+// and with the first linked, a level edit reaches both; with one unit the
+// list stays hidden (the other tests' pages).
+TEST(RemotePage, SwitchesBetweenUnitsAndALinkedEditReachesEach)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    UnitsRig rig({"Mains", "Subs"});
+    Browser browser;
+    browser.Open("http://127.0.0.1:" + std::to_string(rig.Port()) + "/");
+    ASSERT_TRUE(browser.WaitUntil("!document.getElementById('units').hidden && "
+                                  "document.querySelectorAll('#units .unit .link[data-state=connected]').length === 2"));
+    EXPECT_EQ(browser.Run("return document.querySelector('#units .unit:nth-child(2) .used').textContent;"),
+              "6 of 6 memories used");
+    const int mains = rig.Level(0);
+
+    browser.Click(browser.Element("#units .unit:nth-child(2) .pick"));
+    ASSERT_TRUE(browser.WaitUntil("page.current === 'Subs' && page.unit !== null"));
+    ASSERT_EQ(rig.Client().PutJson("/api/units/Subs/settings/lr/gain", {{"value", 100}}).status, 200);
+    ASSERT_TRUE(browser.WaitUntil(Shown("lr-x-gain") + " === '-14.0dB'")) << "the page shows the second unit";
+    browser.Type(browser.Element("#lr-x-gain"), kArrowRight);
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-gain")));
+    EXPECT_EQ(rig.Level(1), 101);
+    EXPECT_EQ(rig.Level(0), mains) << "an edit of one unit reached the other";
+
+    browser.Click(browser.Element("#units input[aria-label='Link Mains']"));
+    browser.Type(browser.Element("#lr-x-gain"), kArrowRight);
+    ASSERT_TRUE(browser.WaitUntil(Acked("lr-x-gain")));
+    for (int wait = 0; wait < 200 && rig.Level(0) != 102; ++wait) std::this_thread::sleep_for(25ms);
+    EXPECT_EQ(rig.Level(1), 102);
+    EXPECT_EQ(rig.Level(0), 102);
+
+    // A linked unit that fails is named; the one shown still changes.
+    rig.units[0]->SetFaults({.silent = true});
+    browser.Type(browser.Element("#lr-x-gain"), kArrowRight);
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('toast').textContent.startsWith('Mains: ')"));
+    EXPECT_EQ(rig.Level(1), 103);
 }
 
 }  // namespace

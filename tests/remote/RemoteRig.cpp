@@ -167,7 +167,8 @@ ServerRig::ServerRig(const RigOptions& options)
 {
     if (options.prepare) options.prepare(unit);
     PlugIn();
-    const ServeOptions serve{device_, options.address, options.port, options.token, options.timing, options.fit};
+    const ServeOptions serve{{{"Unit 1", device_}}, options.address, options.port, options.token, options.timing,
+                             options.fit};
     server_ = std::make_unique<RemoteServer>(serve);
     runner_ = std::thread([this] { server_->Run(); });
     unit.ClearReceived();
@@ -207,6 +208,24 @@ void ServerRig::PlugIn()
 void ServerRig::StopServer()
 {
     if (!runner_.joinable()) return;
+    server_->Stop();
+    runner_.join();
+}
+
+UnitsRig::UnitsRig(const std::vector<std::string>& names, const std::vector<EmulatorFaults>& faults)
+{
+    ServeOptions options{{}, "127.0.0.1", 0, "", {std::chrono::hours(1), std::chrono::milliseconds(100)}};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        units.push_back(std::make_unique<Rx74Emulator>(i < faults.size() ? faults[i] : EmulatorFaults{}));
+        if (!units.back()->Start()) throw std::runtime_error("cannot start an emulated unit");
+        options.units.push_back({names[i], units.back()->DevicePath()});
+    }
+    server_ = std::make_unique<RemoteServer>(options);
+    runner_ = std::thread([this] { server_->Run(); });
+}
+
+UnitsRig::~UnitsRig()
+{
     server_->Stop();
     runner_.join();
 }

@@ -143,6 +143,26 @@ private:
     std::thread runner_;
 };
 
+// Several emulated units, each on a pseudo-terminal of its own, served under
+// the names given by a server on 127.0.0.1 without a token.
+class UnitsRig {
+public:
+    explicit UnitsRig(const std::vector<std::string>& names, const std::vector<EmulatorFaults>& faults = {});
+    ~UnitsRig();
+
+    RemoteClient Client() const { return RemoteClient("127.0.0.1", server_->Port()); }
+    PushClient Push() const { return PushClient("127.0.0.1", server_->Port()); }
+    std::uint16_t Port() const { return server_->Port(); }
+    // The unit's level (lr/gain) in steps.
+    int Level(std::size_t unit) const { return units[unit]->CurrentImage()[1]; }
+
+    std::vector<std::unique_ptr<Rx74Emulator>> units;
+
+private:
+    std::unique_ptr<RemoteServer> server_;
+    std::thread runner_;
+};
+
 // A push message that tells the link's state is `state` ("connected", ...).
 std::function<bool(const json&)> LinkIs(const std::string& state);
 

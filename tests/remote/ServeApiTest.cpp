@@ -271,9 +271,11 @@ TEST(RemoteApi, RequestBodiesOverTheirRoutesLimitAreRefused)
     // A measurement upload may be dense: up to 4 MiB, from a client the gate lets through.
     const std::string dense = DenseMeasurement();
     ASSERT_GT(dense.size(), std::size_t(1024 * 1024));
-    const HttpReply kept = client.Request("PUT", "/api/measurements/lr", dense, "text/plain");
-    EXPECT_EQ(kept.status, 200) << kept.Error();
-    EXPECT_EQ(kept.Json()["hz"].size(), 40000u);
+    for (const char* target : {"/api/measurements/lr", "/api/units/1/measurements/sub"}) {
+        const HttpReply kept = client.Request("PUT", target, dense, "text/plain");
+        EXPECT_EQ(kept.status, 200) << target << ": " << kept.Error();
+        EXPECT_EQ(kept.Json()["hz"].size(), 40000u);
+    }
     const HttpReply over =
         client.Request("PUT", "/api/measurements/lr", std::string(4 * 1024 * 1024 + 1, '1'), "text/plain");
     EXPECT_EQ(over.status, 413);
@@ -451,7 +453,7 @@ TEST(RemoteApi, BeyondTheLocalHostEveryCallAndThePushChannelNeedTheToken)
     EXPECT_FALSE(rig.TakePayloads().empty());
 
     // Without a token the server listens on the local host only.
-    const ServeOptions open{rig.Device(), "127.0.0.2", 0, "", {}};
+    const ServeOptions open{{{"Unit 1", rig.Device()}}, "127.0.0.2", 0, "", {}};
     EXPECT_THROW(RemoteServer{open}, CommandError);
 }
 

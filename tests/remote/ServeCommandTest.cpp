@@ -140,6 +140,25 @@ TEST(ServeCommand, WithoutAPortServesTheOneUnitThatAnswersRemembersItAndOpensThe
     ::unsetenv("QUENBAR_COM8");
 }
 
+// Several units: those without a name are named after their place, and
+// --trace gives each its own lines, led by its device.
+TEST(ServeCommand, ServesSeveralUnitsNamingThoseUnnamedAndTracesEach)
+{
+    Rx74Emulator first, second;
+    ASSERT_TRUE(first.Start());
+    ASSERT_TRUE(second.Start());
+    const CliProcess serve = StartCli({"--trace", "serve", "--listen", "127.0.0.1:0", "--port",
+                                       "Mains=" + first.DevicePath(), "--port", second.DevicePath()});
+    const std::string printed = AwaitServing(serve);
+    EXPECT_NE(printed.find("Serving Mains on " + first.DevicePath() + ".\n"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("Serving Unit 2 on " + second.DevicePath() + ".\n"), std::string::npos) << printed;
+    ::kill(serve.pid, SIGTERM);
+    const CliRun stopped = FinishCli(serve);
+    EXPECT_EQ(stopped.exitCode, 0) << stopped.err;
+    for (const std::string& device : {first.DevicePath(), second.DevicePath()})
+        EXPECT_NE(stopped.err.find(device + ": "), std::string::npos) << stopped.err;
+}
+
 TEST(ServeCommand, RefusesWhatItCannotServe)
 {
     Rx74Emulator unit, silent({.silent = true});

@@ -18,7 +18,7 @@ TEST(RemoteThroughSer2net, AServerThatDiesIsAHangUpAndTheRemoteReconnectsWhenItI
     ASSERT_TRUE(unit.Start());
     Ser2netRig ser2net(unit.DevicePath());
     ASSERT_TRUE(ser2net.Start()) << ser2net.Problem();
-    RemoteServer server(ServeOptions{ser2net.ComPortAddress(), "127.0.0.1", 0, "", {1h, 100ms}});
+    RemoteServer server(ServeOptions{{{"Unit 1", ser2net.ComPortAddress()}}, "127.0.0.1", 0, "", {1h, 100ms}});
     std::thread runner([&server] { server.Run(); });
     const RemoteClient client("127.0.0.1", server.Port());
     PushClient push("127.0.0.1", server.Port());
