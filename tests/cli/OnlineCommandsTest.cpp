@@ -208,9 +208,11 @@ TEST_F(CliOnline, StoreRecallAndDeleteWorkOnTheNamedMemory)
 
     ASSERT_EQ(Cli({"store", "5", ""}).exitCode, 0);
     EXPECT_EQ(unit_.Memory(5).name, "2 x 2 WAY + Msum");
+    ASSERT_EQ(Cli({"store", "6", "~ A-B ~"}).exitCode, 0);  // both ends of printable ASCII
+    EXPECT_EQ(unit_.Memory(6).name, "~ A-B ~         ");
 
     unit_.ClearReceived();
-    for (const std::string name : {"eleven chrs", "tab\there", "caf\xC3\xA9"}) {
+    for (const std::string name : {"eleven chrs", "tab\there", "caf\xC3\xA9", "del\x7F"}) {
         const CliRun run = Cli({"store", "5", name});
         EXPECT_EQ(run.exitCode, 2) << name;
     }
