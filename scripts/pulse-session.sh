@@ -8,7 +8,8 @@
 #
 # The devices:
 #   quenbar_out (2 channels)  what a program plays: the unit's two inputs
-#   quenbar_mic (1 channel)   what the emulated room plays: the microphone
+#   quenbar_mic (2 channels)  what the emulated room plays: the microphone on
+#                             channel 1, a loopback of the output on channel 2
 # Their monitors give back what was played into them, so a program that plays
 # into quenbar_out and records quenbar_mic.monitor measures whatever plays
 # quenbar_out.monitor into quenbar_mic (rx74-emulator --audio). These are the
@@ -31,7 +32,7 @@ case "$command" in
     cat >"$dir/session.pa" <<PA
 load-module module-native-protocol-unix
 load-module module-null-sink sink_name=quenbar_out rate=48000 channels=2 sink_properties=device.description=Quenbar_output
-load-module module-null-sink sink_name=quenbar_mic rate=48000 channels=1 sink_properties=device.description=Quenbar_microphone
+load-module module-null-sink sink_name=quenbar_mic rate=48000 channels=2 sink_properties=device.description=Quenbar_microphone
 set-default-sink quenbar_out
 set-default-source quenbar_mic.monitor
 PA
