@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,3 +25,8 @@ std::string StateFolder();
 // browser that fails after starting goes unnoticed: callers also print the
 // address.
 bool OpenInBrowser(const std::string& url);
+
+// Marks a socket (a POSIX descriptor or a Windows SOCKET) so that no program
+// the server starts inherits it: a browser that outlives the server would
+// otherwise keep its port taken and the next server could not listen.
+void KeepFromChildProcesses(std::intptr_t socket);

@@ -61,3 +61,10 @@ bool OpenInBrowser(const std::string& url)
     if (started) std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();
     return started;
 }
+
+void KeepFromChildProcesses(std::intptr_t socket)
+{
+    const int fd = static_cast<int>(socket);
+    const int flags = ::fcntl(fd, F_GETFD);
+    if (flags >= 0) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+}

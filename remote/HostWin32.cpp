@@ -56,3 +56,8 @@ bool OpenInBrowser(const std::string& url)
         reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
 }
+
+void KeepFromChildProcesses(std::intptr_t socket)
+{
+    ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+}

@@ -9,6 +9,7 @@
 
 #include "CommandError.h"
 #include "ConnectionAdmission.h"
+#include "Host.h"
 #include "HttpSession.h"
 #include "PushChannel.h"
 #include "RemoteUnits.h"
@@ -45,6 +46,7 @@ struct RemoteServer::Parts {
         const tcp::endpoint endpoint = ListenEndpoint(options);
         boost::system::error_code error;
         acceptor.open(endpoint.protocol(), error);
+        if (!error) KeepFromChildProcesses(static_cast<std::intptr_t>(acceptor.native_handle()));
         if (!error) acceptor.set_option(tcp::acceptor::reuse_address(true), error);
         if (!error) acceptor.bind(endpoint, error);
         if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
@@ -64,6 +66,7 @@ struct RemoteServer::Parts {
                 return;
             }
             // Announcements are small and must leave at once, not wait for the last one's acknowledgement.
+            KeepFromChildProcesses(static_cast<std::intptr_t>(socket.native_handle()));
             boost::system::error_code ignored;
             socket.set_option(tcp::no_delay(true), ignored);
             std::make_shared<HttpSession>(std::move(socket), SessionParts{*router, hub, admission})->Start();

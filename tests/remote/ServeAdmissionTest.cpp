@@ -3,8 +3,13 @@
 // connection that has not shown the token cannot hold its slot for long.
 // The server listens on 127.0.0.1 with a token, which subjects every
 // connection to the rules of a server beyond the local host.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
+
+#include <filesystem>
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -34,6 +39,36 @@ bool ClosedWithin(tcp::socket& socket, std::chrono::milliseconds limit)
     boost::system::error_code error;
     socket.read_some(boost::asio::buffer(&byte, 1), error);
     return error.failed();
+}
+
+// The server's sockets whose own end is `port` (the listening one and
+// those it accepted), each with whether a program it starts would inherit it.
+std::vector<bool> ServerSocketsInherited(std::uint16_t port)
+{
+    std::vector<bool> inherited;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        sockaddr_in6 address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
+        const std::uint16_t own = address.sin6_family == AF_INET6 ? ntohs(address.sin6_port)
+                                  : address.sin6_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in&>(address).sin_port)
+                                                                   : 0;
+        if (own == port) inherited.push_back((::fcntl(fd, F_GETFD) & FD_CLOEXEC) == 0);
+    }
+    return inherited;
+}
+
+// A browser the server opens may outlive it: had it inherited the listening
+// socket or a connection, the port would stay taken after the server ends.
+TEST(RemoteAdmission, NoProgramTheServerStartsInheritsItsSockets)
+{
+    ServerRig rig;
+    const std::unique_ptr<PushClient> push = rig.Push();
+    ASSERT_TRUE(push->WaitForType("state"));
+    const std::vector<bool> inherited = ServerSocketsInherited(rig.Port());
+    ASSERT_EQ(inherited.size(), 2u) << "the listening socket and the push connection";
+    EXPECT_EQ(inherited, std::vector<bool>(2, false));
 }
 
 TEST(RemoteAdmission, ATokenHolderGetsInWhileClientsWithoutTheTokenCrowdItsAddress)

@@ -107,14 +107,19 @@ TEST(ServeCommand, WithoutAPortServesTheOneUnitThatAnswersRemembersItAndOpensThe
     // The browser it starts outlives the server: it must hold none of its sockets,
     // or the port stays taken and the next serve's page hangs.
     const std::string sockets = dir + "/sockets";
-    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nls -l /proc/$$/fd | grep -c socket: > " << sockets << "\necho \"$1\" > "
-                                     << opened << "\n";
+    // It stays behind as a browser does, holding whatever it inherited, while the
+    // server restarts on the same port.
+    const std::string lingering = dir + "/lingering";
+    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nls -l /proc/$$/fd | grep -c socket: > " << sockets
+                                     << "\nsleep 30 & echo $! >> " << lingering << "\necho \"$1\" > " << opened
+                                     << "\n";
     ::chmod((dir + "/xdg-open").c_str(), 0755);
     ::setenv("PATH", (dir + ":" + std::getenv("PATH")).c_str(), 1);
     ::setenv("QUENBAR_COM7", unit.DevicePath().c_str(), 1);
 
+    std::string listen = "127.0.0.1:0";
     for (const char* why : {"the unit answered on ", "the unit answers on "}) {
-        const CliProcess serve = StartCli({"serve", "--listen", "127.0.0.1:0", "--open"});
+        const CliProcess serve = StartCli({"serve", "--listen", listen, "--open"});
         const std::string printed = AwaitServing(serve);
         EXPECT_NE(printed.find(std::string("No --port given: ") + why + unit.DevicePath()), std::string::npos)
             << printed << FileText(serve.errPath);
@@ -122,11 +127,14 @@ TEST(ServeCommand, WithoutAPortServesTheOneUnitThatAnswersRemembersItAndOpensThe
         ASSERT_TRUE(std::regex_search(printed, page, std::regex(R"(Remote page: (http://127\.0\.0\.1:\d+/)\n)")));
         for (int wait = 0; wait < 200 && FileText(opened).empty(); ++wait) std::this_thread::sleep_for(25ms);
         EXPECT_EQ(FileText(opened), page[1].str() + "\n");
+        listen = page[1].str().substr(7, page[1].length() - 8);  // the same port next time
         EXPECT_EQ(FileText(sockets), "0\n");
         ::kill(serve.pid, SIGTERM);
         EXPECT_EQ(FinishCli(serve).exitCode, 0);
         ::unlink(opened.c_str());
     }
+    std::istringstream browsers(FileText(lingering));
+    for (int pid = 0; browsers >> pid;) ::kill(pid, SIGTERM);
     EXPECT_EQ(FileText(dir + "/quenbar/last-port"), unit.DevicePath() + "\n");
 
     // Two units answering: neither is chosen.
