@@ -25,8 +25,13 @@ class WindowsServe {
 public:
     WindowsServe(std::uint16_t port, const std::vector<std::string>& options) : port_(port)
     {
-        std::vector<std::string> command = {QUENBAR_WINE_SESSION, QUENBAR_WINE_PREFIX, "run", QUENBAR_WINDOWS_CLI,
-                                            "serve", "--listen", "127.0.0.1:" + std::to_string(port)};
+        std::vector<std::string> command = {QUENBAR_WINE_SESSION,
+                                            QUENBAR_WINE_PREFIX,
+                                            "run",
+                                            QUENBAR_WINDOWS_CLI,
+                                            "serve",
+                                            "--listen",
+                                            "127.0.0.1:" + std::to_string(port)};
         command.insert(command.end(), options.begin(), options.end());
         process_ = StartProgram(command);
     }
@@ -128,8 +133,9 @@ TEST(WindowsRemote, TheInstalledServeWithoutAUnitListsComFiveAndConnectsItWhenCh
 
     const HttpReply ports = client.Get("/api/ports");
     ASSERT_EQ(ports.status, 200) << ports.body;
+    const json listing = ports.Json();
     json com5;
-    for (const json& listed : ports.Json()["ports"])
+    for (const json& listed : listing["ports"])
         if (listed["device"] == "COM5") com5 = listed;
     ASSERT_FALSE(com5.is_null()) << ports.body;
     EXPECT_EQ(com5["status"], "silent") << com5.dump();
