@@ -18,20 +18,25 @@ const kiss_fft_cpx* AsKiss(const std::complex<float>* bins) { return reinterpret
 }  // namespace
 
 struct RealFft::Plans {
-    kiss_fftr_cfg forward;
-    kiss_fftr_cfg inverse;
+    explicit Plans(int n)
+        : forward(kiss_fftr_alloc(n, 0, nullptr, nullptr)), inverse(kiss_fftr_alloc(n, 1, nullptr, nullptr))
+    {
+    }
+    Plans(const Plans&) = delete;
+    Plans& operator=(const Plans&) = delete;
     ~Plans()
     {
         kiss_fftr_free(forward);
         kiss_fftr_free(inverse);
     }
+    kiss_fftr_cfg forward;
+    kiss_fftr_cfg inverse;
 };
 
 RealFft::RealFft(std::size_t size) : size_(size)
 {
     if (size < 2 || size % 2 != 0) throw std::invalid_argument("a real FFT's size must be even and at least 2");
-    const int n = static_cast<int>(size);
-    plans_ = std::make_unique<Plans>(Plans{kiss_fftr_alloc(n, 0, nullptr, nullptr), kiss_fftr_alloc(n, 1, nullptr, nullptr)});
+    plans_ = std::make_unique<Plans>(static_cast<int>(size));
     if (!plans_->forward || !plans_->inverse) throw std::bad_alloc();
 }
 
@@ -58,14 +63,17 @@ std::vector<float> RealFft::Inverse(std::span<const std::complex<float>> bins) c
 }
 
 struct ComplexInverseFft::Plan {
-    kiss_fft_cfg cfg;
+    explicit Plan(int n) : cfg(kiss_fft_alloc(n, 1, nullptr, nullptr)) {}
+    Plan(const Plan&) = delete;
+    Plan& operator=(const Plan&) = delete;
     ~Plan() { kiss_fft_free(cfg); }
+    kiss_fft_cfg cfg;
 };
 
 ComplexInverseFft::ComplexInverseFft(std::size_t size) : size_(size)
 {
     if (size < 1) throw std::invalid_argument("an FFT's size must be at least 1");
-    plan_ = std::make_unique<Plan>(Plan{kiss_fft_alloc(static_cast<int>(size), 1, nullptr, nullptr)});
+    plan_ = std::make_unique<Plan>(static_cast<int>(size));
     if (!plan_->cfg) throw std::bad_alloc();
 }
 

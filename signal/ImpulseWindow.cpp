@@ -4,8 +4,13 @@
 #include <cmath>
 #include <numbers>
 
-ImpulseWindowShape TopsWindow() { return {0.005, 0.1, 0.1}; }
-ImpulseWindowShape SubWindow() { return {0.02, 0.3, 0.3}; }
+ImpulseWindowShape TopsWindow() { return {0.02, 0.1, 0.1}; }
+ImpulseWindowShape SubWindow() { return {0.1, 0.3, 0.3}; }
+
+double HarmonicLeadSeconds(double seconds, double startHz, double endHz, int harmonic)
+{
+    return seconds * std::log(static_cast<double>(harmonic)) / std::log(endHz / startHz);
+}
 
 namespace {
 

@@ -15,8 +15,8 @@ struct Octave {
     double centreHz;
     double nominalHz;
 };
-constexpr Octave kOctaves[] = {{15.625, 16},   {31.25, 31.5}, {62.5, 63},   {125, 125},   {250, 250},   {500, 500},
-                               {1000, 1000},   {2000, 2000},  {4000, 4000}, {8000, 8000}, {16000, 16000}};
+constexpr Octave kOctaves[] = {{15.625, 16}, {31.25, 31.5}, {62.5, 63},   {125, 125},   {250, 250},    {500, 500},
+                               {1000, 1000}, {2000, 2000},  {4000, 4000}, {8000, 8000}, {16000, 16000}};
 
 // The energy of `samples` in each octave (Parseval: the
 // power of the FFT's bins in the band, over the transform's size).

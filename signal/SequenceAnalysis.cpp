@@ -69,12 +69,21 @@ void ReadLevels(OutputAnalysis& output, const SequenceRecording& recording, cons
                                played.band.lowHz, played.band.highHz);
 }
 
+// The window's fade-in kept clear of the second harmonic before the peak.
+ImpulseWindowShape ClearOfHarmonics(ImpulseWindowShape shape, const SweepSettings& sweep)
+{
+    const double lead = HarmonicLeadSeconds(sweep.seconds, sweep.startHz, sweep.endHz, 2);
+    shape.fadeInSeconds = std::min(shape.fadeInSeconds, 0.8 * lead);
+    return shape;
+}
+
 void ReadImpulse(OutputAnalysis& output, const Deconvolved& deconvolved, const SequenceRecording& recording,
                  const PlayedSweep& played, double latency)
 {
     const double rate = recording.sweep.rate;
     const double zero = static_cast<double>(deconvolved.TimeZeroOf(played.playOffset)) + latency;
-    output.impulse = CutImpulse(deconvolved, output.found->peak, zero, rate, played.window);
+    output.impulse =
+        CutImpulse(deconvolved, output.found->peak, zero, rate, ClearOfHarmonics(played.window, recording.sweep));
     output.arrivalMs = 1000.0 * ArrivalSeconds(output.impulse, played.arrivalLowPassHz);
     output.response = ResponseOf(output.impulse, LogFrequencies(), recording.fraction);
 }
@@ -103,8 +112,8 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
         output.found = found[i];
         ReadLevels(output, recording, played, std::llround(latency));
         if (output.found) ReadImpulse(output, deconvolved, recording, played, latency);
-        output.verdict = JudgeOutput({output.found.has_value(), output.peakDbfs, output.clippedSamples,
-                                      played.dropouts, output.snr});
+        output.verdict = JudgeOutput(
+            {output.found.has_value(), output.peakDbfs, output.clippedSamples, played.dropouts, output.snr});
         analysis.outputs.push_back(std::move(output));
     }
     return analysis;

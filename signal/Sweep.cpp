@@ -10,7 +10,8 @@ namespace {
 
 void CheckSettings(const SweepSettings& s)
 {
-    if (!(s.rate > 0.0) || !(s.seconds > 0.0)) throw std::invalid_argument("the sweep's rate and length must be above 0");
+    if (!(s.rate > 0.0) || !(s.seconds > 0.0))
+        throw std::invalid_argument("the sweep's rate and length must be above 0");
     if (!(s.startHz > 0.0 && s.startHz < s.endHz && s.endHz <= s.rate / 2.0))
         throw std::invalid_argument("the sweep's frequencies must rise within 0 Hz .. half the rate");
     if (!(s.fadeInSeconds >= 0.0 && s.fadeOutSeconds >= 0.0 && s.fadeInSeconds + s.fadeOutSeconds <= s.seconds))
@@ -81,10 +82,11 @@ std::vector<float> MakeInverseFilter(const SweepSettings& settings)
     const std::size_t length = sweep.size();
     std::vector<float> inverse(length);
     for (std::size_t n = 0; n < length; ++n) {
-        // The sweep's sample played at t, reversed, weighted by startHz / its frequency there.
+        // The sweep's sample played at t, reversed, weighted by its frequency
+        // there over endHz.
         const std::size_t played = length - 1 - n;
         const double t = static_cast<double>(played) / settings.rate;
-        inverse[n] = static_cast<float>(sweep[played] * std::exp(-growth * t));
+        inverse[n] = static_cast<float>(sweep[played] * std::exp(growth * (t - settings.seconds)));
     }
     const double scale = UnityScale(sweep, inverse, settings);
     for (float& v : inverse) v = static_cast<float>(v * scale);

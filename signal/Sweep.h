@@ -4,8 +4,8 @@
 // by the same ratio in every equal stretch of time, so that it spends as
 // long in each octave; short half-Hann fades at both ends keep its edges
 // from clicking. The inverse filter is the sweep reversed in time, its
-// amplitude falling 6 dB per octave of the sweep's frequency (which undoes
-// the sweep's pink spectrum), and scaled so that sweep convolved with
+// amplitude falling 6 dB with each octave it falls (which undoes the sweep's
+// pink spectrum, 3 dB less energy an octave up), and scaled so that sweep convolved with
 // inverse is an impulse of 0 dB within the sweep's band: a recording of a
 // system that passes the sweep unchanged deconvolves to a flat 0 dB
 // response, whatever the sweep's level.
@@ -25,7 +25,9 @@ struct SweepSettings {
     double seconds = 2.0;
     double levelDbfs = -20.0;  // the sweep's peak
     bool allowLoud = false;    // a level above kSweepLoudDbfs
-    double fadeInSeconds = 0.02;
+    // Over the first half octave (at 2 s): the band's low edge eased, so
+    // that it rings less into the band above it.
+    double fadeInSeconds = 0.1;
     double fadeOutSeconds = 0.01;
 };
 

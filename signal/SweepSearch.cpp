@@ -23,8 +23,8 @@ std::optional<FoundSweep> Search(const Deconvolved& deconvolved, std::size_t pla
     if (first >= deconvolved.samples.size()) return std::nullopt;
     const std::size_t count = std::min(search.maxLatency + 1, deconvolved.samples.size() - first);
     const std::span<const float> window(deconvolved.samples.data() + first, count);
-    const auto highest = std::max_element(window.begin(), window.end(),
-                                          [](float a, float b) { return std::fabs(a) < std::fabs(b); });
+    const auto highest =
+        std::max_element(window.begin(), window.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); });
     const double peak = std::fabs(*highest);
     const double noise = MedianMagnitude(window) * kMedianToRms;
     if (!(peak > 0.0)) return std::nullopt;
@@ -37,8 +37,7 @@ std::optional<FoundSweep> Search(const Deconvolved& deconvolved, std::size_t pla
 }  // namespace
 
 std::vector<std::optional<FoundSweep>> FindSweeps(const Deconvolved& deconvolved,
-                                                  std::span<const std::size_t> playOffsets,
-                                                  const SweepSearch& search)
+                                                  std::span<const std::size_t> playOffsets, const SweepSearch& search)
 {
     std::vector<std::optional<FoundSweep>> found;
     for (std::size_t offset : playOffsets) found.push_back(Search(deconvolved, offset, search));

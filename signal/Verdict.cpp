@@ -24,11 +24,16 @@ std::string NoisyText(const std::vector<BandSnr>& noisy, double leastSnrDb)
 const char* VerdictName(Verdict verdict)
 {
     switch (verdict) {
-        case Verdict::Ok: return "ok";
-        case Verdict::NoSignal: return "no signal";
-        case Verdict::Dropouts: return "dropouts";
-        case Verdict::Clipped: return "clipped";
-        case Verdict::TooNoisy: return "too noisy";
+        case Verdict::Ok:
+            return "ok";
+        case Verdict::NoSignal:
+            return "no signal";
+        case Verdict::Dropouts:
+            return "dropouts";
+        case Verdict::Clipped:
+            return "clipped";
+        case Verdict::TooNoisy:
+            return "too noisy";
     }
     return "?";
 }

@@ -26,11 +26,11 @@ enum class Verdict { Ok, NoSignal, Dropouts, Clipped, TooNoisy };
 const char* VerdictName(Verdict verdict);
 
 struct OutputChecks {
-    bool signalFound = false;       // an impulse peak above the noise
+    bool signalFound = false;        // an impulse peak above the noise
     double peakDbfs = kSilenceDbfs;  // of the recorded sweep
     std::size_t clippedSamples = 0;
-    int dropouts = 0;               // over- and underruns while it played
-    std::vector<BandSnr> snr;       // the octaves of the output's band
+    int dropouts = 0;          // over- and underruns while it played
+    std::vector<BandSnr> snr;  // the octaves of the output's band
 };
 
 struct OutputVerdict {
