@@ -4,7 +4,9 @@
 // The level at a point is the power average over the band of 1 / fraction
 // octave centred there (of the FFT's bins; where the band is narrower than a
 // bin, the bins beside it interpolated), the complex value the average of
-// the complex response over the same band, as sums of outputs need. The
+// the complex response over the same band, as sums of outputs need (taken
+// with the delay to the impulse's peak removed, then that delay put back at
+// the point's frequency: a delayed response does not average away). The
 // phase is that complex value's, in degrees wrapped to (-180, 180], referred
 // to referenceSeconds after time zero: 0 keeps the outputs of one recording
 // on one time base, the arrival time removes an output's own delay.
