@@ -133,7 +133,7 @@ FrequencyResponse ResponseOf(const ImpulseResponse& impulse, const std::vector<d
     return response;
 }
 
-FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction)
+FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction, double delaySeconds)
 {
     CheckFraction(fraction);
     const std::vector<double>& hz = response.hz;
@@ -151,10 +151,10 @@ FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction)
         for (std::size_t j = 0; j < n; ++j) {
             if (hz[j] < hz[i] / halfBand || hz[j] > hz[i] * halfBand) continue;
             power += width[j] * std::pow(10.0, response.db[j] / 10.0);
-            value += width[j] * response.values[j];
+            value += width[j] * response.values[j] * Turn(hz[j], -delaySeconds);
             weights += width[j];
         }
-        Append(smoothed, hz[i], power / weights, value / weights);
+        Append(smoothed, hz[i], power / weights, value / weights * Turn(hz[i], delaySeconds));
     }
     return smoothed;
 }

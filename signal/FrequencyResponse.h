@@ -37,5 +37,7 @@ FrequencyResponse ResponseOf(const ImpulseResponse& impulse, const std::vector<d
 // A response smoothed again on its own points, over 1 / fraction octave:
 // power-averaged levels and averaged complex values, each point weighted
 // by the width in Hz it stands for, so that the average is over frequency
-// as in ResponseOf. Throws std::invalid_argument for a fraction below 1.
-FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction);
+// as in ResponseOf. The complex values are averaged with delaySeconds taken
+// out and put back after (an output's arrival, for a response referred to
+// time zero). Throws std::invalid_argument for a fraction below 1.
+FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction, double delaySeconds = 0.0);
