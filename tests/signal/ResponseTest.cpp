@@ -87,6 +87,9 @@ TEST(Fft, ConvolvesAsTheSumDoesAndEnvelopesACosineBurstAtItsAmplitude)
     for (std::size_t i = 0; i < c.size(); ++i) EXPECT_NEAR(c[i], expected[i], 1e-5);
     EXPECT_TRUE(Convolve(a, {}).empty());
     EXPECT_THROW(RealFft(3), std::invalid_argument);
+    EXPECT_EQ(RealFft(2).Forward(std::vector<float>{1.0f, 1.0f})[0], std::complex<float>(2.0f));
+    EXPECT_NO_THROW(RealFft(4).Forward(std::vector<float>(4, 1.0f)));
+    EXPECT_THROW(RealFft(4).Forward(std::vector<float>(5, 1.0f)), std::invalid_argument);
 
     std::vector<float> burst(4096);
     for (std::size_t n = 0; n < burst.size(); ++n)
