@@ -43,6 +43,28 @@ TEST(FrequencyResponse, AveragesPowerAndComplexValuesOverTheBand)
     EXPECT_LT(ResponseOf(DirectAndReflection(), {150.0}, 48).db[0], -10.0);
 }
 
+// Each point weighs as the Hz it stands for: half-way to its neighbours,
+// the end points to their one neighbour.
+TEST(FrequencyResponse, SmoothingWeighsEachPointByItsWidth)
+{
+    FrequencyResponse step;
+    step.hz = {100.0, 110.0, 120.0};
+    step.db = {0.0, 10.0, 0.0};
+    step.values = {1.0, std::sqrt(10.0), 1.0};
+    step.phaseDeg = {0.0, 0.0, 0.0};
+    const FrequencyResponse octave = Smoothed(step, 1);
+    const double expected = 10.0 * std::log10((5.0 * 1.0 + 10.0 * 10.0 + 5.0 * 1.0) / 20.0);
+    for (double db : octave.db) EXPECT_NEAR(db, expected, 1e-9);
+    EXPECT_NEAR(Smoothed(step, 48).db[1], 10.0, 1e-9);  // each point alone in its band
+
+    FrequencyResponse single;
+    single.hz = {1000.0};
+    single.db = {-3.0};
+    single.values = {0.7};
+    single.phaseDeg = {0.0};
+    EXPECT_NEAR(Smoothed(single, 3).db[0], -3.0, 1e-9);
+}
+
 TEST(FrequencyResponse, RefersThePhaseToTheTimeAsked)
 {
     ImpulseResponse impulse;
