@@ -142,10 +142,13 @@ function startLayout() {
     button.addEventListener('click', () => showTab(button.dataset.view));
   for (const button of document.querySelectorAll('.tools [data-tool]'))
     button.addEventListener('click', () => openTool(button.dataset.tool));
-  for (const view of document.querySelectorAll('.view:not(#view-memories)')) {
+  // Each editor's heading gets a button that closes it (on a laptop).
+  for (const heading of document.querySelectorAll('#view-lr > h2, #view-sub > h2, #view-unit .panel > h2:first-child')) {
     const close = element('button', { type: 'button', class: 'close quiet', 'aria-label': 'Close' }, '×');
     close.addEventListener('click', closeSide);
-    view.prepend(close);
+    const head = element('div', { class: 'side-head' });
+    heading.replaceWith(head);
+    head.append(heading, close);
   }
   document.addEventListener('keydown', closeOnEscape);
   LAPTOP.addEventListener('change', layout);

@@ -22,6 +22,7 @@ const LOG_LINES_KEPT = 2000;
 const tools = {
   searching: false,
   listed: false,      // the ports were listed once the view was first shown
+  targetPicked: false, // the user chose which unit a port is for
   connecting: false,
   log: { seq: 0, lines: [], following: false, unit: undefined },
 };
@@ -34,9 +35,10 @@ const shownUnitName = () => page.current ?? page.units[0]?.name ?? null;
 function renderFindTarget() {
   const name = shownUnitName();
   const select = $('find-target');
-  const kept = select.value;
+  const kept = tools.targetPicked ? select.value : null;
   select.replaceChildren(...(name === null ? [] : [element('option', { value: name }, `${name} (moves it to the port)`)]),
     element('option', { value: '' }, page.units.length ? 'another unit' : 'the unit'));
+  // The unit shown, unless the user chose otherwise.
   select.value = [...select.options].some((option) => option.value === kept) ? kept : select.options[0].value;
   $('find-target-row').hidden = page.units.length === 0;
   $('find-intro').textContent = page.units.length === 0
@@ -202,6 +204,7 @@ function toolsShown() {
 
 function startTools() {
   $('search-again').addEventListener('click', searchPorts);
+  $('find-target').addEventListener('change', () => { tools.targetPicked = true; });
   $('address-form').addEventListener('submit', (event) => {
     event.preventDefault();
     connectTo($('address').value.trim());

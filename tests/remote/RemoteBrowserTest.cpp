@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -444,3 +445,133 @@ TEST(RemotePage, SwitchesBetweenUnitsAndALinkedEditReachesEach)
 }
 
 }  // namespace
+
+// ---- the laptop layout ----
+
+// The panels and controls a laptop shows, each a box: none may overlap
+// another unless one holds the other, none may stand out of the page's width,
+// and the page must not scroll sideways. A control scrolled out of the
+// editor's panel is not shown, so not counted. Returns what is wrong, one line
+// each.
+constexpr const char* kLayoutFaults = R"js(
+const boxes = [...document.querySelectorAll(
+  '.top button, .top .link, .chain .block, .chain-name, #graph-both, .readout, .view:not([hidden]),' +
+  '.view:not([hidden]) :is(.control, .group > summary, button, input:not([type=file]), select, .panel, .port),' +
+  '.memories li, .store, .compare, .files')]
+  .filter((node) => node.checkVisibility() && node.getBoundingClientRect().width > 0)
+  .filter((node) => {
+    const box = node.getBoundingClientRect();
+    for (let up = node.parentElement; up; up = up.parentElement) {
+      if (!/auto|scroll|hidden/.test(getComputedStyle(up).overflowY)) continue;
+      const clip = up.getBoundingClientRect();
+      if (box.top < clip.top || box.bottom > clip.bottom) return false;
+    }
+    return true;
+  });
+const name = (node) => node.id || `${node.tagName.toLowerCase()}.${node.className}` + `“${node.textContent.trim().slice(0, 20)}”`;
+const faults = [];
+if (document.documentElement.scrollWidth > innerWidth) faults.push(`the page is ${document.documentElement.scrollWidth} px wide`);
+boxes.forEach((a, i) => {
+  const r = a.getBoundingClientRect();
+  if (r.left < -0.5 || r.right > innerWidth + 0.5) faults.push(`${name(a)} is cut off: ${r.left}..${r.right}`);
+  for (const b of boxes.slice(i + 1)) {
+    if (a.contains(b) || b.contains(a)) continue;
+    const s = b.getBoundingClientRect();
+    const across = Math.min(r.right, s.right) - Math.max(r.left, s.left);
+    const down = Math.min(r.bottom, s.bottom) - Math.max(r.top, s.top);
+    if (across > 0.5 && down > 0.5) faults.push(`${name(a)} overlaps ${name(b)}`);
+  }
+});
+for (const group of document.querySelectorAll('.view:not([hidden]) details.group:not([open])'))
+  if (group.checkVisibility() && group.getBoundingClientRect().height > 60) faults.push(`${name(group)} is folded but tall`);
+return faults.join('\n');
+)js";
+
+std::string BlockValue(const std::string& ch, const std::string& block)
+{
+    return "document.querySelector('#block-" + ch + "-" + block + " .block-value').textContent";
+}
+
+// The values the chain is to show, set as a user would.
+void SetChainValues(const ServerRig& rig)
+{
+    for (const auto& [path, value] : {std::pair<std::string, json>{"lr/gain", "-3dB"},
+                                      {"lr/hpfType", "24dB-link-riley"},
+                                      {"lr/hpfFreq", "100Hz"},
+                                      {"lr/delay", "2.4ms"},
+                                      {"lr/limThreshold", "-10dBu"},
+                                      {"lr/peq/1/flat", 1},
+                                      {"sub/polarity", 1},
+                                      {"sub/mute", 1}})
+        ASSERT_EQ(rig.Client().Set(path, value).status, 200) << path;
+}
+
+// At 1024 x 768, 1366 x 768 and 1920 x 1080: the chain of both channels
+// shows what the unit holds, nothing overlaps or is cut off with the graph
+// alone or with an editor beside it, and a block's editor sends its edits.
+TEST(RemotePageLaptop, TheChainShowsTheUnitAndNothingOverlapsAtThreeSizes)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    const RigOptions options = PageRigOptions();
+    ServerRig rig(options);
+    SetChainValues(rig);
+    Browser browser(Browser::Screen::Laptop);
+    browser.Resize(1366, 768);
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
+    ASSERT_TRUE(browser.WaitUntil(BlockValue("lr", "gain") + " === '−3.0 dB'"));
+    const std::map<std::string, std::string> shown = {{"lr-peq", "2 bands"},
+                                                      {"lr-xover", "HP 24 dB L-R 101 Hz\nLP off"},
+                                                      {"lr-phase", "0°"},
+                                                      {"lr-delay", "2.4 ms"},
+                                                      {"lr-limit", "−10 dBu"},
+                                                      {"sub-gain", "+0.0 dB, muted"},
+                                                      {"sub-peq", "3 bands"},
+                                                      {"sub-xover", "HP off\nLP off"},
+                                                      {"sub-phase", "180°"},
+                                                      {"sub-limit", "off"}};
+    for (const auto& [block, text] : shown) {
+        const std::size_t dash = block.find('-');
+        EXPECT_EQ(browser.Run("return " + BlockValue(block.substr(0, dash), block.substr(dash + 1)) + ";"), text)
+            << block;
+    }
+
+    for (const auto& [width, height] : {std::pair{1024, 768}, {1366, 768}, {1920, 1080}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        browser.Resize(width, height);
+        browser.Run("closeSide(); scrollTo(0, 0);");
+        EXPECT_EQ(browser.Run(kLayoutFaults), "");
+        for (const char* block : {"#block-sub-peq", "#block-lr-limit", "#block-lr-xover"}) {
+            browser.Click(browser.Element(block));
+            browser.Run("scrollTo(0, 0);");
+            EXPECT_EQ(browser.Run(kLayoutFaults), "") << block;
+        }
+        std::this_thread::sleep_for(300ms);
+        browser.Screenshot(std::string(REMOTE_SCREENSHOT_LAPTOP) + "-" + std::to_string(width) + ".png");
+    }
+
+    // The Sub's gain block opens its level, focused: a press of the right
+    // arrow is one step, Page Up ten, each a step of the history; Ctrl+Z takes
+    // the last back, and Escape closes the editor.
+    rig.TakePayloads();
+    const int steps = rig.Client().Get("/api/history").Json()["undoCount"];
+    browser.Click(browser.Element("#block-sub-gain"));
+    ASSERT_EQ(browser.Run("return document.activeElement.id;"), "sub-x-gain");
+    EXPECT_EQ(browser.Run("return document.getElementById('view-sub').hidden;"), false);
+    browser.Type(browser.Element("#sub-x-gain"), kArrowRight);
+    ASSERT_TRUE(browser.WaitUntil(Acked("sub-x-gain") + " && " + BlockValue("sub", "gain") + " === '+0.5 dB, muted'"));
+    browser.Type(browser.Element("#sub-x-gain"), kPageUp);
+    ASSERT_TRUE(browser.WaitUntil(Acked("sub-x-gain") + " && " + BlockValue("sub", "gain") + " === '+5.5 dB, muted'"));
+    EXPECT_EQ(rig.unit.CurrentImage()[32], 139);
+    EXPECT_EQ(WithCode(rig.TakePayloads(), 4), std::vector<Payload>({{4, 129, 1}, {4, 139, 1}}));
+    EXPECT_EQ(rig.Client().Get("/api/history").Json()["undoCount"], steps + 2);
+
+    browser.Type(browser.Element("#sub-x-gain"), WithControl("z"));
+    ASSERT_TRUE(browser.WaitUntil(BlockValue("sub", "gain") + " === '+0.5 dB, muted'"));
+    EXPECT_EQ(rig.unit.CurrentImage()[32], 129);
+    browser.Type(browser.Element("#sub-x-gain"), WithControl(std::string(kShift) + "z"));
+    ASSERT_TRUE(browser.WaitUntil(BlockValue("sub", "gain") + " === '+5.5 dB, muted'"));
+
+    browser.Type(browser.Element("#sub-x-gain"), kEscape);
+    EXPECT_EQ(browser.Run("return document.getElementById('view-sub').hidden;"), true);
+    EXPECT_EQ(browser.Run("return document.activeElement.id;"), "block-sub-gain");
+}
