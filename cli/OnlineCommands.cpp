@@ -9,6 +9,7 @@
 #include "ChannelJson.h"
 #include "CommandError.h"
 #include "FieldEdit.h"
+#include "LogoLine.h"
 #include "MemoryFileAccess.h"
 #include "MemoryName.h"
 #include "UnitSession.h"
@@ -42,12 +43,6 @@ void ApplyFieldEdit(UnitSession& session, const FieldEdit& edit)
     std::cout << DescribeFieldEdit(edit);
 }
 
-void CheckLogoLine(const std::string& line)
-{
-    if (line.size() > static_cast<std::size_t>(kLogoLineLength))
-        throw BadInput("A logo line has at most 20 characters: " + line);
-}
-
 void RequireSuccess(int result, const char* message)
 {
     if (result != 0) throw CommandError(kExitUnitFailed, message);
@@ -72,7 +67,9 @@ CLI::App* AddOnlineCommand(CLI::App& app, OnlineContext context, const std::stri
     command->add_option("--port", context.port, kPortHelp);
     command->callback([context, prepare] {
         context.action = [&port = context.port, prepare] {
-            if (port.empty()) throw BadInput("This command needs --port DEVICE (COMn, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT).");
+            if (port.empty())
+                throw BadInput(
+                    "This command needs --port DEVICE (COMn, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT).");
             const SessionWork work = prepare();
             UnitSession session(port);
             work(session);
@@ -103,8 +100,8 @@ void LoadUnitMemories(UnitSession& session, const MemoryFileImage& file)
             throw BadInput("File format error!");
         case LoadFileResult::DownloadFailed:
             throw CommandError(kExitUnitFailed, "fail to download program data to unit!\nMemory " +
-                                                std::to_string(report.failedSlot) + " could not be stored.\n" +
-                                                DescribeLoad(report));
+                                                    std::to_string(report.failedSlot) + " could not be stored.\n" +
+                                                    DescribeLoad(report));
     }
 }
 

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 
 #include "CommandError.h"
+#include "PortList.h"
 #include "UnitSession.h"
-#include "link/NetworkAddress.h"
 #include "link/PortDiscovery.h"
 #include "link/PortName.h"
 #include "unit/UnitProbe.h"
@@ -17,53 +16,6 @@
 namespace {
 
 using json = nlohmann::ordered_json;
-
-// A COM number that leads to a device now, and whether a QUENBAR_COM<n>
-// variable (rather than the default /dev/ttyS<n-1>) makes it so.
-struct ComPointer {
-    int number = 0;
-    bool byVariable = false;
-};
-
-struct PortEntry {
-    SerialPortInfo info;
-    std::vector<ComPointer> com;
-};
-
-std::string Canonical(const std::string& path)
-{
-    if (NamesNetworkLine(path)) return path;  // no file behind it
-    std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-    return error ? path : canonical.string();
-}
-
-// The system's serial devices, then the devices that QUENBAR_COM<n>
-// variables name and the system does not list (a pseudo-terminal, say),
-// each with the COM numbers that lead to it.
-std::vector<PortEntry> PortEntries()
-{
-    std::vector<PortEntry> entries;
-    std::vector<std::string> targets;
-    for (SerialPortInfo& info : ListSerialPorts()) {
-        targets.push_back(Canonical(info.device));
-        entries.push_back({std::move(info), {}});
-    }
-    for (int n = 1; n <= kMaxComNumber; ++n) {
-        const std::optional<std::string> variable = DeviceFromComVariable(n);
-        const std::string target = Canonical(variable ? *variable : ResolveComDevice(n));
-        const auto found = std::find(targets.begin(), targets.end(), target);
-        if (found != targets.end()) {
-            entries[static_cast<std::size_t>(found - targets.begin())].com.push_back({n, variable.has_value()});
-        } else if (variable) {
-            targets.push_back(target);
-            SerialPortInfo named;
-            named.device = *variable;
-            entries.push_back({std::move(named), {{n, true}}});
-        }
-    }
-    return entries;
-}
 
 std::string ComText(const ComPointer& com)
 {
@@ -102,7 +54,7 @@ json PortJson(const PortEntry& entry)
 
 void ListPorts(bool asJson)
 {
-    const std::vector<PortEntry> entries = PortEntries();
+    const std::vector<PortEntry> entries = LocalPorts();
     if (asJson) {
         json ports = json::array();
         for (const PortEntry& entry : entries) ports.push_back(PortJson(entry));
@@ -120,7 +72,7 @@ std::vector<std::string> ProbeCandidates(const std::vector<std::string>& named)
         devices.push_back(PortDevice(name));
     }
     if (named.empty())
-        for (const PortEntry& entry : PortEntries()) devices.push_back(entry.info.device);
+        for (const PortEntry& entry : LocalPorts()) devices.push_back(entry.info.device);
     return devices;
 }
 
@@ -161,7 +113,7 @@ std::string FindTheUnit()
     if (answered.size() == 1) return answered.front();
     if (answered.empty())
         throw CommandError(kExitUnitFailed, "No unit answered on " + JoinedDevices(devices) +
-                                            ": check that it is on and connected, or name its port with --port.");
+                                                ": check that it is on and connected, or name its port with --port.");
     throw CommandError(kExitUnitFailed, "Units answered on " + JoinedDevices(answered) + ": name one with --port.");
 }
 

@@ -29,15 +29,23 @@ ReportHeading RecordHeading(const SlotRecord& record, const ReportArgs& args)
     return {name.trimmed().isEmpty() ? memory : name.trimmed(), source};
 }
 
+// The report's text needs Qt's fonts, so its GUI runs, on a platform
+// that needs no display.
+class ReportGui {
+public:
+    ReportGui() : gui_(argc_, argv_) {}
+
+private:
+    char program_[12] = "quenbar-cli", platformOption_[10] = "-platform", platform_[10] = "offscreen";
+    char* argv_[4] = {program_, platformOption_, platform_, nullptr};
+    int argc_ = 3;
+    QGuiApplication gui_;
+};
+
 void WriteReport(const ReportArgs& args)
 {
     const SlotRecord record = ReadSlotRecord(ReadCheckedMemoryFile(args.file), args.slot - 1);
-    // The report's text needs Qt's fonts, so its GUI runs, on a platform
-    // that needs no display.
-    char program[] = "quenbar-cli", platformOption[] = "-platform", platform[] = "offscreen";
-    char* argv[] = {program, platformOption, platform, nullptr};
-    int argc = 3;
-    const QGuiApplication gui(argc, argv);
+    const ReportGui gui;
     const ReportHeading heading = RecordHeading(record, args);
     if (!WriteSettingsReport(QString::fromStdString(args.out), RecordSetting(record), heading))
         throw CommandError(kExitBadInput, "Cannot write file " + args.out);
@@ -46,6 +54,19 @@ void WriteReport(const ReportArgs& args)
 }
 
 }  // namespace
+
+std::function<std::string(const ParameterModel&, const std::string&, const std::string&)> UnitReportMaker()
+{
+    auto gui = std::make_shared<std::unique_ptr<ReportGui>>();
+    return [gui](const ParameterModel& setting, const std::string& unit, const std::string& device) {
+        if (!*gui) *gui = std::make_unique<ReportGui>();
+        const ReportHeading heading{QStringLiteral("Current setting"),
+                                    QStringLiteral("The unit's current setting (%1 on %2)")
+                                        .arg(QString::fromStdString(unit), QString::fromStdString(device))};
+        const QByteArray pdf = SettingsReportPdf(setting, heading);
+        return std::string(pdf.constData(), static_cast<std::size_t>(pdf.size()));
+    };
+}
 
 void AddReportCommand(CLI::App& app, CommandAction& action)
 {

@@ -13,6 +13,9 @@
 #include "OnlineCommands.h"
 #include "PortCommands.h"
 #include "RemoteServer.h"
+#ifdef QUENBAR_REPORT_COMMAND
+#include "ReportCommand.h"
+#endif
 #include "RequestGate.h"
 #include "TerminalQr.h"
 #include "UnitSession.h"
@@ -68,6 +71,7 @@ std::vector<std::string> PageAddresses(const ServeOptions& options, std::uint16_
 void PrintWelcome(const ServeOptions& options, std::uint16_t port)
 {
     const std::vector<std::string> urls = PageAddresses(options, port);
+    if (options.units.empty()) std::cout << "Serving no unit yet: choose its port on the page.\n";
     if (options.units.size() == 1) std::cout << "Serving the unit on " << options.units.front().device << ".\n";
     for (std::size_t i = 0; options.units.size() > 1 && i < options.units.size(); ++i)
         std::cout << "Serving " << options.units[i].name << " on " << options.units[i].device << ".\n";
@@ -105,8 +109,9 @@ void RememberServedDevice(const std::string& device)
 
 // The device to serve when no port is named: the one served last if the
 // unit answers there, else the one unit that a probe of every serial device
-// finds.
-std::string ChooseDevice()
+// finds; none when no unit (or more than one) answers, which the page then
+// lets the person choose among.
+std::optional<std::string> ChooseDevice()
 {
     if (const std::optional<std::string> last = LastServedDevice()) {
         if (ProbeDevice(*last).outcome == ProbeOutcome::UnitAnswered) {
@@ -114,9 +119,14 @@ std::string ChooseDevice()
             return *last;
         }
     }
-    const std::string found = FindTheUnit();
-    std::cout << "No --port given: the unit answered on " << found << "." << std::endl;
-    return found;
+    try {
+        const std::string found = FindTheUnit();
+        std::cout << "No --port given: the unit answered on " << found << "." << std::endl;
+        return found;
+    } catch (const CommandError& error) {
+        std::cout << "No --port given. " << error.what() << std::endl;
+        return std::nullopt;
+    }
 }
 
 void OpenPage(const std::string& url)
@@ -147,10 +157,19 @@ void Serve(const std::string& portName, const ServeArgs& args)
     std::vector<std::string> ports = args.ports;
     if (ports.empty() && !portName.empty()) ports.push_back(portName);  // --port before the command
     for (const std::string& port : ports) options.units.push_back(ServedPort(port, options.units.size() + 1));
-    if (options.units.empty()) options.units.push_back({"Unit 1", ChooseDevice()});
+    if (options.units.empty()) {
+        // Chosen or not, the page is served: it finds the unit where none was found.
+        options.serveWithoutUnits = true;
+        if (const std::optional<std::string> device = ChooseDevice()) options.units.push_back({"Unit 1", *device});
+    }
+    options.lastServed = LastServedDevice().value_or("");
+    options.remember = RememberServedDevice;
+#ifdef QUENBAR_REPORT_COMMAND
+    options.report = UnitReportMaker();
+#endif
 
     RemoteServer server(options);
-    RememberServedDevice(options.units.front().device);
+    if (!options.units.empty()) RememberServedDevice(options.units.front().device);
     server.StopOnSignals();
     PrintWelcome(options, server.Port());
     if (args.open) OpenPage(PageAddresses(options, server.Port()).front());

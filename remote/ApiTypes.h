@@ -3,6 +3,7 @@
 // early with a status and a reason.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -11,11 +12,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CommandError.h"
+
 struct ApiRequest {
     std::string method;  // "GET", "PUT", ...
     std::string path;    // without the query
     std::string contentType;
     std::string body;
+    std::string query;  // after the '?', undecoded
 };
 
 struct ApiResponse {
@@ -52,6 +56,17 @@ inline ApiResponse ErrorResponse(int status, const std::string& reason,
     return JsonResponse(body, status);
 }
 
+// A check of the command line's; its refusal is the request's, with `status`.
+template <typename Check>
+void CheckAsRequest(int status, const Check& check)
+{
+    try {
+        check();
+    } catch (const CommandError& error) {
+        throw RequestError(status, error.what());
+    }
+}
+
 // The checks of a request that end it with RequestError: 405 unless the
 // method is `allowed`, 415 unless the body has the content type, 400 unless
 // the body is a JSON object (and, for OneKeyBody, holds no key but `key`
@@ -60,5 +75,8 @@ inline ApiResponse ErrorResponse(int status, const std::string& reason,
 void RequireMethod(const ApiRequest& request, std::string_view allowed);
 void RequireContentType(const ApiRequest& request, std::string_view type);
 nlohmann::ordered_json JsonBody(const ApiRequest& request);
-nlohmann::ordered_json OneKeyBody(const ApiRequest& request, const std::string& key,
-                                  const std::string& optional = {});
+nlohmann::ordered_json OneKeyBody(const ApiRequest& request, const std::string& key, const std::string& optional = {});
+// The value of the query's parameter `name`, %XX escapes and '+' undone; none without it.
+std::optional<std::string> QueryParameter(const ApiRequest& request, std::string_view name);
+// A text with its %XX escapes undone; 400 for a bad escape (`what` names the text).
+std::string PercentDecoded(std::string_view text, const std::string& what);

@@ -1,6 +1,10 @@
 #include "PushChannel.h"
 
+#include <algorithm>
+
+#include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/websocket.hpp>
+#include <nlohmann/json.hpp>
 
 namespace beast = boost::beast;
 namespace websocket = beast::websocket;
@@ -9,8 +13,22 @@ namespace {
 
 // Messages a client may have waiting before it is dropped.
 constexpr std::size_t kMaxQueued = 1024;
-// Clients send nothing of use; anything larger than this ends the session.
+// Clients send nothing larger than a subscription; anything larger than this ends the session.
 constexpr std::size_t kMaxIncoming = 1024;
+
+// Whether the handshake's target asks for the log from the start: ?log=1 (or true).
+bool AsksForLog(std::string_view target)
+{
+    const std::size_t mark = target.find('?');
+    std::string_view query = mark == std::string_view::npos ? std::string_view{} : target.substr(mark + 1);
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        if (pair == "log=1" || pair == "log=true") return true;
+        query.remove_prefix(amp == std::string_view::npos ? query.size() : amp + 1);
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -32,6 +50,19 @@ void PushHub::Broadcast(std::string message)
     for (const auto& session : sessions) session->Send(shared);
 }
 
+void PushHub::BroadcastLog(std::string message)
+{
+    const auto shared = std::make_shared<const std::string>(std::move(message));
+    const std::set<std::shared_ptr<PushSession>> sessions = sessions_;
+    for (const auto& session : sessions)
+        if (session->WantsLog()) session->Send(shared);
+}
+
+bool PushHub::LogWanted() const
+{
+    return std::any_of(sessions_.begin(), sessions_.end(), [](const auto& session) { return session->WantsLog(); });
+}
+
 void PushHub::CloseAll()
 {
     closing_ = true;
@@ -51,6 +82,7 @@ void PushSession::Accept(beast::http::request<beast::http::string_body> request)
     socket_.set_option(websocket::stream_base::decorator(
         [](websocket::response_type& response) { response.set(beast::http::field::server, "quenbar-cli"); }));
     socket_.read_message_max(kMaxIncoming);
+    wantsLog_ = AsksForLog(std::string_view(request.target().data(), request.target().size()));
     socket_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
         if (error) return;
         self->hub_.Join(self);
@@ -76,10 +108,21 @@ void PushSession::Close()
 void PushSession::Read()
 {
     socket_.async_read(incoming_, [self = shared_from_this()](beast::error_code error, std::size_t) {
-        self->incoming_.clear();
         if (error) return self->hub_.Leave(self);
+        self->Take(beast::buffers_to_string(self->incoming_.data()));
+        self->incoming_.clear();
         self->Read();
     });
+}
+
+void PushSession::Take(const std::string& message)
+{
+    const nlohmann::json parsed = nlohmann::json::parse(message, nullptr, false);
+    if (!parsed.is_object()) return;
+    const auto type = parsed.find("type");
+    const auto log = parsed.find("log");
+    if (type == parsed.end() || *type != "subscribe") return;
+    if (log != parsed.end() && log->is_boolean()) wantsLog_ = log->get<bool>();
 }
 
 void PushSession::Write()

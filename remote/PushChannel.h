@@ -1,5 +1,8 @@
 // The push channel: one WebSocket per client, over which the server
-// announces every change. Clients only listen; what they send is ignored.
+// announces every change. Clients mostly listen: the one message they may
+// send is {"type": "subscribe", "log": true|false}, which starts or stops
+// the units' communication log lines ("log" messages) for that client, as
+// /api/events?log=1 does from the start. Anything else they send is ignored.
 // A client that does not keep up (its queue grows past a bound) is dropped,
 // and on reconnecting it is sent the whole state afresh. When the server
 // stops, each client is sent what was announced before the goodbye.
@@ -33,6 +36,10 @@ public:
     void Join(const std::shared_ptr<PushSession>& session);
     void Leave(const std::shared_ptr<PushSession>& session);
     void Broadcast(std::string message);
+    // To the clients that asked for the communication log only.
+    void BroadcastLog(std::string message);
+    // Whether any client asked for it.
+    bool LogWanted() const;
     // Says goodbye to every client (close frame "going away") once it has
     // been sent what is waiting for it; clients that come later are sent
     // the goodbye at once.
@@ -51,9 +58,11 @@ public:
     void Accept(boost::beast::http::request<boost::beast::http::string_body> request);
     void Send(std::shared_ptr<const std::string> message);
     void Close();
+    bool WantsLog() const { return wantsLog_; }
 
 private:
     void Read();
+    void Take(const std::string& message);
     void Write();
     void SayGoodbye();
     void Drop();
@@ -65,4 +74,5 @@ private:
     AdmissionTicket ticket_;
     bool writing_ = false;
     bool closing_ = false;
+    bool wantsLog_ = false;
 };

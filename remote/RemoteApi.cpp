@@ -7,6 +7,7 @@
 #include "ApiFields.h"
 #include "ChannelJson.h"
 #include "CommandError.h"
+#include "LogoLine.h"
 #include "MemoryFileAccess.h"
 #include "MemoryName.h"
 #include "PushChannel.h"
@@ -72,15 +73,29 @@ int ParseSlot(const std::string& text)
     return slot;
 }
 
-// A check of the command line's; its refusal is the request's, with `status`.
-template <typename Check>
-void CheckAsRequest(int status, const Check& check)
+json LogLinesJson(const std::vector<LogLine>& lines)
 {
-    try {
-        check();
-    } catch (const CommandError& error) {
-        throw RequestError(status, error.what());
-    }
+    json array = json::array();
+    for (const LogLine& line : lines)
+        array.push_back({{"seq", line.seq},
+                         {"timeMs", line.timeMs},
+                         {"direction", line.decoded.direction},
+                         {"meaning", line.decoded.meaning},
+                         {"hex", line.decoded.hex},
+                         {"text", line.text}});
+    return array;
+}
+
+std::string ResetEffect(const std::string& device)
+{
+    return "The unit on " + device +
+           " goes back to the factory: its current setting and all six memories take the factory setting, and "
+           "what the memories hold now is lost (save a memory file first). Its logo stays.";
+}
+
+std::string LogoEffect(const std::string& line1, const std::string& line2)
+{
+    return "The unit's display shows the logo \"" + line1 + "\" / \"" + line2 + "\" (blank-padded to 20 characters).";
 }
 
 json Rounded(const ResponseCurve& curve)
@@ -127,10 +142,58 @@ nlohmann::ordered_json OneKeyBody(const ApiRequest& request, const std::string& 
     return body;
 }
 
-RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::asio::any_io_executor io,
-                     FitWorker::Fit fit)
-    : unit_(unit), hub_(hub), name_(std::move(name)), fits_(std::move(io), std::move(fit))
+std::optional<std::string> QueryParameter(const ApiRequest& request, std::string_view name)
 {
+    std::string_view query = request.query;
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query.remove_prefix(amp == std::string_view::npos ? query.size() : amp + 1);
+        const std::size_t equals = pair.find('=');
+        if (pair.substr(0, equals) != name) continue;
+        std::string value(equals == std::string_view::npos ? std::string_view{} : pair.substr(equals + 1));
+        std::replace(value.begin(), value.end(), '+', ' ');
+        return PercentDecoded(value, "the query's " + std::string(name));
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::string PercentDecoded(std::string_view text, const std::string& what)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            decoded += text[i];
+            continue;
+        }
+        const int high = i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
+        const int low = high < 0 ? -1 : HexDigit(text[i + 2]);
+        if (low < 0) throw RequestError(400, "A bad %-escape in " + what + ": " + std::string(text));
+        decoded += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return decoded;
+}
+
+RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::asio::any_io_executor io,
+                     FitWorker::Fit fit, ReportMaker report)
+    : unit_(unit), hub_(hub), name_(std::move(name)), report_(std::move(report)), fits_(std::move(io), std::move(fit))
+{
+    unit_.Log().onLines = [this](const std::vector<LogLine>& lines) {
+        if (hub_.LogWanted()) hub_.BroadcastLog(Message("log", {{"lines", LogLinesJson(lines)}}));
+    };
     unit_.events.channelChanged = [this](int slot) { Announce("channel", ChannelBody(slot)); };
     unit_.events.stateReplaced = [this] { Announce("state", StateBody()); };
     unit_.events.directoryChanged = [this] { Announce("memories", MemoriesBody()); };
@@ -141,6 +204,8 @@ RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::as
         Announce("history", body);
     };
 }
+
+RemoteApi::~RemoteApi() { unit_.Log().onLines = nullptr; }
 
 void RemoteApi::Handle(const ApiRequest& request, const Respond& respond)
 {
@@ -198,6 +263,15 @@ void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>&
         RequireMethod(request, "GET");
         return DownloadMemoryFile(form, respond);
     }
+    if (path.size() == 1 && (first == "log" || first == "log.txt")) {
+        RequireMethod(request, "GET");
+        return LogRequest(request, first == "log.txt", respond);
+    }
+    if (path.size() == 1 && first == "report.pdf") {
+        RequireMethod(request, "GET");
+        return Report(respond);
+    }
+    if (path.size() == 2 && first == "service") return Service(request, path[1], respond);
     throw RequestError(404, "Nothing here: " + request.path);
 }
 
@@ -325,6 +399,75 @@ void RemoteApi::UploadMemoryFile(const ApiRequest& request, FileForm form, const
     });
 }
 
+void RemoteApi::LogRequest(const ApiRequest& request, bool asText, const Respond& respond) const
+{
+    long after = 0;
+    if (const std::optional<std::string> given = QueryParameter(request, "after")) {
+        const char* end = given->data() + given->size();
+        const auto [stop, error] = std::from_chars(given->data(), end, after);
+        if (given->empty() || error != std::errc{} || stop != end || after < 0)
+            throw RequestError(400, "after must be a line's seq, a whole number from 0: " + *given);
+    }
+    const LogWindow window = unit_.Log().After(after);
+    if (!asText)
+        return respond(
+            JsonResponse({{"seq", window.seq}, {"dropped", window.dropped}, {"lines", LogLinesJson(window.lines)}}));
+    ApiResponse text{200, "text/plain; charset=utf-8", LogText(window), {}};
+    text.headers.emplace_back("Content-Disposition", "attachment; filename=\"communication-log.txt\"");
+    respond(std::move(text));
+}
+
+void RemoteApi::Report(const Respond& respond) const
+{
+    if (!report_)
+        return respond({501,
+                        "text/plain; charset=utf-8",
+                        "This build makes no settings report: it has no Qt GUI (the Windows build). "
+                        "The desktop program and quenbar-cli report on Linux make it.\n",
+                        {}});
+    if (Unavailable(respond)) return;
+    std::string pdf = report_(unit_.Unit(), name_, unit_.Device());
+    if (pdf.empty()) return respond(ErrorResponse(500, "The settings report could not be made."));
+    ApiResponse download{200, "application/pdf", std::move(pdf), {}};
+    download.headers.emplace_back("Content-Disposition", "attachment; filename=\"settings-report.pdf\"");
+    respond(std::move(download));
+}
+
+// A service function runs only with "confirm": true; without it the client
+// is told what it would do (428), so that it can ask the person.
+void RemoteApi::Service(const ApiRequest& request, const std::string& function, const Respond& respond)
+{
+    const bool reset = function == "reset";
+    if (!reset && function != "logo") throw RequestError(404, "Nothing here: " + request.path + " (reset or logo)");
+    RequireMethod(request, reset ? "POST" : "PUT");
+    const json body = JsonBody(request);
+    std::string line1, line2;
+    for (const auto& item : body.items()) {
+        const bool known = item.key() == "confirm" || (!reset && (item.key() == "line1" || item.key() == "line2"));
+        if (!known) throw RequestError(400, "The body takes no \"" + item.key() + "\".");
+        if (item.key() == "confirm") continue;
+        if (!item.value().is_string()) throw RequestError(400, "\"" + item.key() + "\" must be a text.");
+        (item.key() == "line1" ? line1 : line2) = item.value().get<std::string>();
+    }
+    CheckAsRequest(400, [&] {
+        CheckLogoLine(line1);
+        CheckLogoLine(line2);
+    });
+    const std::string effect = reset ? ResetEffect(unit_.Device()) : LogoEffect(line1, line2);
+    if (!body.contains("confirm") || body["confirm"] != true)
+        return respond(
+            ErrorResponse(428, "Send again with \"confirm\": true to go ahead. " + effect, {{"confirm", effect}}));
+    if (Unavailable(respond)) return;
+    const auto answer = [this, respond, effect](const char* failure) {
+        return [this, respond, effect, failure](int result) {
+            if (result != 0) return respond(UnitFailure(failure));
+            respond(JsonResponse({{"done", effect}, {"state", StateBody()}}));
+        };
+    };
+    if (reset) return unit_.Reset(answer("Read current value fail!."));
+    unit_.WriteLogo(line1, line2, answer("商标更改失败"));
+}
+
 bool RemoteApi::Unavailable(const Respond& respond) const
 {
     if (unit_.Connected()) return false;
@@ -413,7 +556,8 @@ std::string RemoteApi::StateMessage(const json& extra) const
 json RemoteApi::Summary() const
 {
     const ParameterModel& unit = unit_.Unit();
-    const auto used = std::count_if(std::begin(unit.memUsed), std::end(unit.memUsed), [](int flag) { return flag != 0; });
+    const auto used =
+        std::count_if(std::begin(unit.memUsed), std::end(unit.memUsed), [](int flag) { return flag != 0; });
     return {{"name", name_}, {"device", unit_.Device()}, {"link", LinkJson()}, {"memoriesUsed", used}};
 }
 

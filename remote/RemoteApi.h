@@ -19,6 +19,12 @@
 //   POST   /api/ab/A|B/apply                   switches to it (409 while it keeps nothing)
 //   PUT|GET|DELETE /api/measurements/CH, POST /api/fit/CH, PUT /api/settings/CH/peq:
 //                                              the PEQ tuning (RemoteTuning.cpp)
+//   GET    /api/log?after=SEQ                  the communication log's lines after SEQ
+//   GET    /api/log.txt                        its window as a text file
+//   GET    /api/report.pdf                     the settings report of the unit's setting
+//   POST   /api/service/reset                  {"confirm": true}: the factory reset
+//   PUT    /api/service/logo                   {"line1", "line2", "confirm": true}: the display's logo
+//                                              (without the confirm: 428 and what it would do)
 //
 // A settings PUT may name its gesture ({"value": ..., "gesture": "drag-7"}):
 // the edits of one gesture are one step of the history.
@@ -31,7 +37,9 @@
 // (what Undo and Redo would do, and "ab": the sides kept, the active one and
 // whether the setting drifted from it, at every change of either; "restarted"
 // says why a new one started). A response to a change carries the seq of the
-// announcement that reported it.
+// announcement that reported it. "log" messages ({"type", "unit", "lines"},
+// no seq of their own: each line has its number) go to the clients that
+// asked for them (PushChannel.h).
 #pragma once
 
 #include <array>
@@ -46,6 +54,7 @@
 
 #include "ApiTypes.h"
 #include "FitWorker.h"
+#include "ServeOptions.h"
 #include "model/Model.h"
 #include "tuning/MeasurementFile.h"
 
@@ -58,7 +67,10 @@ public:
 
     // Announces the unit's changes on the hub, each message naming the unit
     // under "unit", and runs `fit` off the io thread (`io`: its executor).
-    RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::asio::any_io_executor io, FitWorker::Fit fit);
+    // `report` makes the settings report (none: 501).
+    RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::asio::any_io_executor io, FitWorker::Fit fit,
+              ReportMaker report = {});
+    ~RemoteApi();
 
     // A request under /api/; `respond` is called once, perhaps later.
     void Handle(const ApiRequest& request, const Respond& respond);
@@ -85,6 +97,9 @@ private:
     enum class FileForm { Bytes, Json };
     void DownloadMemoryFile(FileForm form, const Respond& respond);
     void UploadMemoryFile(const ApiRequest& request, FileForm form, const Respond& respond);
+    void LogRequest(const ApiRequest& request, bool asText, const Respond& respond) const;
+    void Report(const Respond& respond) const;
+    void Service(const ApiRequest& request, const std::string& function, const Respond& respond);
 
     // Responds 503 with the reason and gives true unless the unit is connected.
     bool Unavailable(const Respond& respond) const;
@@ -111,6 +126,7 @@ private:
     RemoteUnit& unit_;
     PushHub& hub_;
     std::string name_;
+    ReportMaker report_;
     long seq_ = 0;
     std::array<std::optional<Measurement>, kChannelSlots> measurements_;
     FitWorker fits_;

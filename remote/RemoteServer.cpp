@@ -39,7 +39,7 @@ bool LocalHostOnly(const std::string& address) { return address == "127.0.0.1" |
 
 struct RemoteServer::Parts {
     explicit Parts(const ServeOptions& options)
-        : units(hub, options.fit), acceptor(io), signals(io), goodbye(io)
+        : units(hub, options.fit, {options.report, options.logLines}), acceptor(io), signals(io), goodbye(io)
     {
         for (const ServedUnit& served : options.units) units.Add(served.name, io, served.device, options.timing);
         const tcp::endpoint endpoint = ListenEndpoint(options);
@@ -52,7 +52,8 @@ struct RemoteServer::Parts {
         port = acceptor.local_endpoint().port();
         gate.emplace(options.token, port);
         router.emplace(*gate, units);
-        units.Connect();
+        units.Connect(options.serveWithoutUnits);
+        units.TakeUnitsAdded({&io, options.timing, MakeSerialLine, options.lastServed, options.remember});
         Accept();
     }
 

@@ -13,7 +13,8 @@ public:
     // Binds the listening address, then opens the ports and connects to the
     // units. Throws CommandError: 2 when it cannot listen (or would listen
     // beyond the local host without a token) or for a unit's bad name, 3 when
-    // no unit can be reached (those that cannot are tried again).
+    // no unit can be reached (those that cannot are tried again), unless
+    // it serves without units.
     explicit RemoteServer(const ServeOptions& options);
     ~RemoteServer();
     RemoteServer(const RemoteServer&) = delete;

@@ -57,13 +57,14 @@ const char* LinkStateName(LinkState state)
     return "reconnecting";
 }
 
-RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing, LineFactory makeLine)
+RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing, LineFactory makeLine,
+                       std::size_t logLines)
     : io_(io),
       device_(std::move(device)),
       timing_(timing),
       retryTimer_(io),
       checkTimer_(io),
-      trace_(UnitTraceObserver(device_)),
+      log_(std::make_unique<UnitLog>(io.get_executor(), UnitTraceObserver(device_), logLines)),
       link_(linkModel_, std::move(makeLine)),
       worker_(link_),
       ledger_(linkModel_)
@@ -71,7 +72,7 @@ RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTimi
     LoadDefaults(linkModel_);
     ledger_ = SettingLedger(linkModel_);
     link_.SetDevice(device_);
-    link_.SetTrafficObserver(trace_.get());
+    link_.SetTrafficObserver(log_.get());
     // Both run on the worker thread.
     link_.onAnsweringChanged = [this](bool answering) {
         if (answering) return;
@@ -102,7 +103,35 @@ std::string RemoteUnit::FinishConnecting()
     const Attempt attempt = connecting_.get();
     OnAttempt(attempt);
     ScheduleCheck();
-    return attempt.reason;
+    return attempt.outcome.reason;
+}
+
+void RemoteUnit::ConnectThen(std::function<void(const ConnectOutcome&)> done)
+{
+    lastTicket_ = worker_.Post([this, done = std::move(done)](Link& link) {
+        const Attempt attempt = ConnectAttempt(link);
+        boost::asio::post(io_, [this, attempt, done] {
+            OnAttempt(attempt);
+            if (!shuttingDown_) ScheduleCheck();
+            done(attempt.outcome);
+        });
+    });
+}
+
+void RemoteUnit::MoveTo(std::string device, std::function<void(const ConnectOutcome&)> done)
+{
+    retryTimer_.cancel();
+    device_ = device;
+    SetState(LinkState::Reconnecting, "Moving to " + device + ".");
+    lastTicket_ = worker_.Post([this, device = std::move(device), done = std::move(done)](Link& link) {
+        if (linkModel_.connected) DisconnectUnit(link);
+        link.SetDevice(device);
+        const Attempt attempt = ConnectAttempt(link);
+        boost::asio::post(io_, [this, attempt, done] {
+            OnAttempt(attempt);
+            done(attempt.outcome);
+        });
+    });
 }
 
 void RemoteUnit::Edit(const FieldEdit& edit, Done settled, long gesture)
@@ -271,6 +300,28 @@ void RemoteUnit::LoadMemoryFile(std::vector<std::uint8_t> bytes, std::function<v
         });
 }
 
+void RemoteUnit::Reset(Done done)
+{
+    RunOperation([](Link& link) { return ResetUnit(link); },
+                 [this, done, before = ledger_.Expected()](int result, const ParameterModel& after) {
+                     // The directory was read back whatever came of the setting's read.
+                     ledger_.ReplaceDirectory(after);
+                     if (result == kResultDone) {
+                         ledger_.ReplaceSetting(after);
+                         history_.Record(before, ledger_.Expected(), "Reset");
+                         HistoryChanged();
+                     }
+                     if (events.stateReplaced) events.stateReplaced();
+                     done(result);
+                 });
+}
+
+void RemoteUnit::WriteLogo(const std::string& line1, const std::string& line2, Done done)
+{
+    RunOperation([line1, line2](Link& link) { return ::WriteLogo(link, line1, line2); },
+                 [done](int result, const ParameterModel&) { done(result); });
+}
+
 void RemoteUnit::Shutdown(std::function<void()> done)
 {
     shuttingDown_ = true;
@@ -339,14 +390,15 @@ RemoteUnit::Attempt RemoteUnit::ConnectAttempt(Link& link)
     linkModel_.connected = 0;
     try {
         if (!link.Open()) throw PortOpenFailure(link);
+        attempt.outcome.opened = true;
         const ConnectReport report = ConnectUnitWithReport(link, [](std::uint8_t) {});
         if (report.result != ConnectResult::Connected && linkModel_.connected) DisconnectUnit(link);
         RequireConnected(link, report);
-        attempt.connected = true;
+        attempt.outcome.connected = true;
         attempt.unit = linkModel_;
     } catch (const CommandError& error) {
         linkModel_.connected = 0;
-        attempt.reason = error.what();
+        attempt.outcome.reason = error.what();
     }
     return attempt;
 }
@@ -354,8 +406,8 @@ RemoteUnit::Attempt RemoteUnit::ConnectAttempt(Link& link)
 void RemoteUnit::OnAttempt(const Attempt& attempt)
 {
     if (shuttingDown_) return;
-    if (!attempt.connected) {
-        SetState(LinkState::Reconnecting, attempt.reason);
+    if (!attempt.outcome.connected) {
+        SetState(LinkState::Reconnecting, attempt.outcome.reason);
         ScheduleRetry();
         return;
     }

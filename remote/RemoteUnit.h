@@ -25,6 +25,7 @@
 
 #include "ServeOptions.h"
 #include "SettingLedger.h"
+#include "UnitLog.h"
 #include "history/AbCompare.h"
 #include "history/SettingHistory.h"
 #include "link/Link.h"
@@ -45,11 +46,20 @@ struct UnitEvents {
     std::function<void(const std::string& restarted)> historyChanged;
 };
 
+// How a connect sequence came out: the unit connected (reason ""), or
+// why not, and whether the port opened at all.
+struct ConnectOutcome {
+    bool connected = false;
+    bool opened = false;
+    std::string reason;
+};
+
 class RemoteUnit {
 public:
-    // `makeLine` gives the serial line (a device's by default).
+    // `makeLine` gives the serial line (a device's by default); the log
+    // keeps the latest `logLines` lines of the link's traffic.
     RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing,
-               LineFactory makeLine = MakeSerialLine);
+               LineFactory makeLine = MakeSerialLine, std::size_t logLines = UnitLog::kDefaultCapacity);
     ~RemoteUnit();
     RemoteUnit(const RemoteUnit&) = delete;
     RemoteUnit& operator=(const RemoteUnit&) = delete;
@@ -61,6 +71,13 @@ public:
     // interval; the second gives why it could not ("" when it is connected).
     void StartConnecting();
     std::string FinishConnecting();
+    // The same while the io context runs (a unit added while serving):
+    // `done` runs on the io thread once the sequence ended, the checks started.
+    void ConnectThen(std::function<void(const ConnectOutcome&)> done);
+    // The unit moved to another port: the link leaves the present one (the
+    // disconnect sent if connected) and connects there; `done` as above.
+    // Until the unit answers there, it is tried again every retry interval.
+    void MoveTo(std::string device, std::function<void(const ConnectOutcome&)> done);
 
     UnitEvents events;
 
@@ -69,6 +86,8 @@ public:
     // Why the unit is not connected ("" while it is).
     const std::string& Reason() const { return reason_; }
     const std::string& Device() const { return device_; }
+    // The link's traffic, decoded.
+    UnitLog& Log() { return *log_; }
     // The setting and directory the unit acknowledged.
     const ParameterModel& Unit() const { return ledger_.Acknowledged(); }
     // The setting the unit will hold once the edits sent so far are through.
@@ -87,6 +106,12 @@ public:
     void Delete(int slot, Done done);
     void ReadMemoryFile(std::function<void(UnitMemoryFile)> done);
     void LoadMemoryFile(std::vector<std::uint8_t> bytes, std::function<void(LoadFileReport)> done);
+    // The service functions. A reset brings the setting and the memories
+    // back to the factory's and reads them back; it is one step of the
+    // history ("Reset"), which an undo takes back for the setting (not the
+    // memories). The logo's two lines go to the unit's display.
+    void Reset(Done done);
+    void WriteLogo(const std::string& line1, const std::string& line2, Done done);
 
     // The history of the setting's changes, one for every client.
     const SettingHistory& History() const { return history_; }
@@ -118,8 +143,7 @@ public:
 
 private:
     struct Attempt {
-        bool connected = false;
-        std::string reason;
+        ConnectOutcome outcome;
         ParameterModel unit{};
     };
 
@@ -152,9 +176,9 @@ private:
     boost::asio::steady_timer checkTimer_;
 
     // The link, its model and the worker: the model is touched only by
-    // the worker's jobs. The trace (--trace) outlives the link that feeds it.
+    // the worker's jobs. The log (with the --trace) outlives the link that feeds it.
     ParameterModel linkModel_{};
-    std::unique_ptr<TrafficObserver> trace_;
+    std::unique_ptr<UnitLog> log_;
     Link link_;
     LinkWorker worker_;
 

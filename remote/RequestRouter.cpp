@@ -80,7 +80,8 @@ RequestRouter::Route RequestRouter::Handle(Request& request, const RemoteApi::Re
             return Route::Answered;
         }
         const ApiRequest apiRequest{std::string(request.method_string()), std::string(path),
-                                    std::string(Header(request, http::field::content_type)), std::move(request.body())};
+                                    std::string(Header(request, http::field::content_type)), std::move(request.body()),
+                                    std::string(SplitTarget(request).query)};
         units_.Handle(apiRequest, respond);
         return Route::Answered;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,6 +23,14 @@ struct ServedUnit {
     std::string device;
 };
 
+struct ParameterModel;
+
+// The settings report (PDF) of a unit's setting, as the command line's report
+// library makes it: the unit's name and device say where the setting comes
+// from. Empty when it cannot be made.
+using ReportMaker =
+    std::function<std::string(const ParameterModel& setting, const std::string& unit, const std::string& device)>;
+
 struct ServeOptions {
     std::vector<ServedUnit> units;  // the first answers today's paths
     std::string address = "127.0.0.1";
@@ -30,6 +39,15 @@ struct ServeOptions {
     UnitTiming timing;
     // The PEQ fit of POST /api/fit (a test may slow it down).
     std::function<FitResult(const Measurement&, const FitOptions&)> fit = FitPeq;
+    // Serve even when no unit can be reached (or none is named): the page
+    // then finds the unit's port and adds it (POST /api/units).
+    bool serveWithoutUnits = false;
+    // The port served last, and what remembers a unit's port once it has
+    // been added through the API (both empty: nothing is remembered).
+    std::string lastServed{};
+    std::function<void(const std::string& device)> remember{};
+    ReportMaker report{};         // none: GET /api/report.pdf answers 501
+    std::size_t logLines = 2000;  // each unit's communication log window
 };
 
 // Whether the address is the local host's own (127.0.0.1 or ::1), the one

@@ -187,7 +187,7 @@ void DrawReport(QPainter& painter, const QRectF& area, const ParameterModel& mod
 
 }  // namespace
 
-bool WriteSettingsReport(const QString& path, const ParameterModel& model, const ReportHeading& heading)
+QByteArray SettingsReportPdf(const ParameterModel& model, const ReportHeading& heading)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -201,10 +201,16 @@ bool WriteSettingsReport(const QString& path, const ParameterModel& model, const
         writer.setTitle(heading.name);
         writer.setCreator(QStringLiteral("Quenbar"));
         QPainter painter;
-        if (!painter.begin(&writer)) return false;
+        if (!painter.begin(&writer)) return {};
         // The painter's origin is the top left corner inside the margins.
         const QSize paintSize = writer.pageLayout().paintRectPixels(kDotsPerInch).size();
         DrawReport(painter, QRectF(QPointF(0, 0), paintSize), model, heading);
     }
-    return WriteWholeFile(path, bytes);
+    return bytes;
+}
+
+bool WriteSettingsReport(const QString& path, const ParameterModel& model, const ReportHeading& heading)
+{
+    const QByteArray bytes = SettingsReportPdf(model, heading);
+    return !bytes.isEmpty() && WriteWholeFile(path, bytes);
 }

@@ -4,6 +4,7 @@
 // Written with Qt's own PDF writer; a QGuiApplication must exist (fonts).
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 struct ParameterModel;
@@ -12,6 +13,10 @@ struct ReportHeading {
     QString name;    // the memory's name, or what the setting is
     QString source;  // where it comes from: a file's memory, the unit ...
 };
+
+// The report of the model's setting as a PDF file's bytes; empty when it
+// cannot be made.
+QByteArray SettingsReportPdf(const ParameterModel& model, const ReportHeading& heading);
 
 // Writes the report of the model's setting to path, replacing a previous
 // file only once the new one is complete. False when it cannot be written.

@@ -10,28 +10,13 @@
 #include "link/Link.h"
 #include "model/Model.h"
 #include "tests/cli/CliRunner.h"
+#include "tests/support/HeldPort.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/Ser2netRig.h"
 
 namespace {
 
 using nlohmann::json;
-
-// The port held as another copy of the program would hold it.
-class HeldPort {
-public:
-    explicit HeldPort(const std::string& device)
-    {
-        link_.SetDevice(device);
-        ok_ = link_.Open();
-    }
-    bool Ok() const { return ok_; }
-
-private:
-    ParameterModel model_{};
-    Link link_{model_};
-    bool ok_ = false;
-};
 
 // True when the parts appear in `text` in this order.
 bool InOrder(const std::string& text, const std::vector<std::string>& parts)
@@ -88,8 +73,7 @@ TEST(CliPorts, ProbeTakesNetworkSerialServersBesideDevices)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(InOrder(run.out, {local.DevicePath() + ": unit answered: \"RX7.4 EMULATOR\" (",
                                   ser2net.ComPortAddress() + ": unit answered: \"RX7.4 EMULATOR\" (",
-                                  nobody + ": not opened: the server refused the connection",
-                                  "3 devices probed in "}))
+                                  nobody + ": not opened: the server refused the connection", "3 devices probed in "}))
         << run.out;
 }
 

@@ -108,6 +108,15 @@ PushClient::~PushClient()
     reader_.join();
 }
 
+void PushClient::Send(const std::string& text)
+{
+    auto message = std::make_shared<std::string>(text);
+    asio::post(socket_->io, [this, message] {
+        socket_->stream.text(true);
+        socket_->stream.async_write(asio::buffer(*message), [message](beast::error_code, std::size_t) {});
+    });
+}
+
 void PushClient::Read()
 {
     socket_->stream.async_read(socket_->buffer, [this](beast::error_code error, std::size_t) {
@@ -167,8 +176,9 @@ ServerRig::ServerRig(const RigOptions& options)
 {
     if (options.prepare) options.prepare(unit);
     PlugIn();
-    const ServeOptions serve{{{"Unit 1", device_}}, options.address, options.port, options.token, options.timing,
-                             options.fit};
+    ServeOptions serve{{{"Unit 1", device_}}, options.address, options.port,
+                       options.token,         options.timing,  options.fit};
+    serve.logLines = options.logLines;
     server_ = std::make_unique<RemoteServer>(serve);
     runner_ = std::thread([this] { server_->Run(); });
     unit.ClearReceived();

@@ -80,6 +80,8 @@ public:
     // Every message received so far, in order, and whether the server closed the channel.
     std::vector<json> Received() const;
     bool Closed() const;
+    // Sends a text message (one at a time: the next after this one has left).
+    void Send(const std::string& text);
 
 private:
     void Read();
@@ -109,6 +111,7 @@ struct RigOptions {
     std::function<void(Rx74Emulator&)> prepare;
     // The server's PEQ fit.
     std::function<FitResult(const Measurement&, const FitOptions&)> fit = FitPeq;
+    std::size_t logLines = 2000;  // the unit's communication log window
 };
 
 class ServerRig {
