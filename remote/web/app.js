@@ -503,6 +503,7 @@ function undoKey(event) {
 // What the page itself knows to be wrong, before anything the unit's link says.
 const PAGE_PROBLEMS = {
   unreachable: ['server unreachable', 'The server cannot be reached; trying again…'],
+  none: ['no unit', 'No unit is served yet: choose its port under “Find the unit”.'],
   refused: ['token refused', 'The server refused this page’s token: a new one is made each time quenbar-cli serve '
     + 'starts. Open the address it printed at start (with #token=…) or scan its QR code again.'],
 };
@@ -556,6 +557,7 @@ function takeUnits(units) {
   else if (!names.includes(page.current)) page.current = names[0];
   for (const name of page.linked) if (!names.includes(name) || name === page.current) page.linked.delete(name);
   renderUnits();
+  if (!units.length) renderLink('none');
 }
 
 // What a push message tells of its unit's link and memories, for the list.

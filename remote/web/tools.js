@@ -62,17 +62,17 @@ async function searchPorts() {
   if (tools.searching) return;
   tools.searching = true;
   $('search-again').disabled = true;
-  $('find-status').textContent = 'Searching the ports…';
+  $('ports-status').textContent = 'Searching the ports…';
   const result = await call('GET', '/api/ports');
   tools.searching = false;
   $('search-again').disabled = false;
   if (!result.ok) {
-    $('find-status').textContent = `The ports could not be listed: ${result.error}`;
+    $('ports-status').textContent = `The ports could not be listed: ${result.error}`;
     return;
   }
   const { ports, lastServed } = result.data;
   $('port-list').replaceChildren(...ports.map((port) => portRow(port, lastServed)));
-  $('find-status').textContent = ports.length ? '' : 'The system has no serial port; type a network address.';
+  $('ports-status').textContent = ports.length ? '' : 'The system has no serial port; type a network address.';
 }
 
 async function connectTo(device) {
@@ -87,11 +87,10 @@ async function connectTo(device) {
   for (const button of document.querySelectorAll('#find-panel button')) button.disabled = false;
   $('find-status').textContent = result.ok ? `Connected: ${result.data.name ?? name} on ${device}.`
     : `${device}: ${result.error}`;
-  if (result.ok) {
-    const units = await call('GET', '/api/units');
-    if (units.ok) takeUnits(units.data.units);
-  }
-  searchPorts();
+  if (!result.ok) return;
+  const units = await call('GET', '/api/units');
+  if (units.ok) takeUnits(units.data.units);
+  searchPorts();  // the port is served now
 }
 
 // ---- the communication log ----
@@ -168,25 +167,24 @@ async function downloadReport() {
 
 // ---- service functions ----
 
-// Asked without "confirm", the server says what would happen (428) and does
-// nothing; that text is the question, and only a yes sends the request again
-// with "confirm".
-async function serviceAction(method, path, body, action, done) {
+// Asked without "confirm", the server says what would happen (428, its
+// "confirm") and does nothing; that is the question, and only a yes sends
+// the request again with "confirm". The answer says what was done.
+async function serviceAction(method, path, body, action) {
   const asked = await call(method, path, body);
-  if (asked.status !== 428) return toast(asked.ok ? done : asked.error);
-  if (!await ask(asked.error, action)) return;
+  if (asked.status !== 428) return toast(asked.ok ? asked.data.done : asked.error);
+  if (!await ask(asked.data.confirm ?? asked.error, action)) return;
   const result = await call(method, path, { ...body, confirm: true });
-  toast(result.ok ? done : result.error);
+  toast(result.ok ? result.data.done : result.error);
 }
 
 function factoryReset() {
-  serviceAction('POST', '/api/service/reset', {}, 'Reset', 'The unit is back at its factory setting.');
+  serviceAction('POST', '/api/service/reset', {}, 'Reset');
 }
 
 function sendLogo(event) {
   event.preventDefault();
-  const body = { line1: $('logo-1').value, line2: $('logo-2').value };
-  serviceAction('PUT', '/api/service/logo', body, 'Send the logo', 'The unit shows the new logo.');
+  serviceAction('PUT', '/api/service/logo', { line1: $('logo-1').value, line2: $('logo-2').value }, 'Send the logo');
 }
 
 // ---- start ----

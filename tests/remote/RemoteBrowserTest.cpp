@@ -5,6 +5,9 @@
 // build directory.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,8 +15,10 @@
 #include <thread>
 
 #include "model/MemoryImage.h"
+#include "tests/cli/CliRunner.h"
 #include "tests/remote/Browser.h"
 #include "tests/remote/RemoteRig.h"
+#include "tests/support/HeldPort.h"
 #include "tests/support/TuningSamples.h"
 #include "tuning/PeqBands.h"
 
@@ -574,4 +579,129 @@ TEST(RemotePageLaptop, TheChainShowsTheUnitAndNothingOverlapsAtThreeSizes)
     browser.Type(browser.Element("#sub-x-gain"), kEscape);
     EXPECT_EQ(browser.Run("return document.getElementById('view-sub').hidden;"), true);
     EXPECT_EQ(browser.Run("return document.activeElement.id;"), "block-sub-gain");
+}
+
+// ---- the tools: finding the unit, the log, the service functions, the report ----
+
+// A server on 127.0.0.1 without a token that starts with no unit; the ports
+// it lists include the devices that QUENBAR_COM251.. point at.
+class ServerWithoutUnits {
+public:
+    explicit ServerWithoutUnits(const std::vector<std::string>& devices)
+    {
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            names_.push_back("QUENBAR_COM" + std::to_string(251 + i));
+            ::setenv(names_.back().c_str(), devices[i].c_str(), 1);
+        }
+        ServeOptions options{{}, "127.0.0.1", 0, {}, {1h, 100ms}};
+        options.serveWithoutUnits = true;
+        server_ = std::make_unique<RemoteServer>(options);
+        runner_ = std::thread([this] { server_->Run(); });
+    }
+    ~ServerWithoutUnits()
+    {
+        server_->Stop();
+        runner_.join();
+        for (const std::string& name : names_) ::unsetenv(name.c_str());
+    }
+    std::string Address() const { return "http://127.0.0.1:" + std::to_string(server_->Port()) + "/"; }
+    RemoteClient Client() const { return RemoteClient("127.0.0.1", server_->Port()); }
+
+private:
+    std::vector<std::string> names_;
+    std::unique_ptr<RemoteServer> server_;
+    std::thread runner_;
+};
+
+std::string PortShows(const std::string& device, const std::string& status)
+{
+    return "document.querySelector('#port-list .port[data-device=\"" + device +
+           "\"] .port-status')?.textContent.startsWith('" + status + "')";
+}
+
+// A server with no unit: the page opens on Find the unit, which lists the
+// ports as probed; a silent one chosen fails, plainly, and the answering one
+// connects. Then the log follows a change, and the factory reset asks first,
+// naming what it does, and sends nothing when cancelled.
+TEST(RemotePageTools, FindsTheUnitFollowsItsLogAndAsksBeforeAReset)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    Rx74Emulator unit, silent({.silent = true}), held;
+    ASSERT_TRUE(unit.Start() && silent.Start() && held.Start());
+    const HeldPort other(held.DevicePath());
+    ASSERT_TRUE(other.Ok());
+    const ServerWithoutUnits server({unit.DevicePath(), silent.DevicePath(), held.DevicePath()});
+    Browser browser(Browser::Screen::Laptop);
+    browser.Resize(1366, 768);
+    browser.Open(server.Address());
+    ASSERT_TRUE(browser.WaitUntil("!document.getElementById('view-unit').hidden && "
+                                  "document.getElementById('link').textContent === 'no unit'"));
+    ASSERT_TRUE(browser.WaitUntil(PortShows(unit.DevicePath(), "a unit answered"), 20s));
+    EXPECT_EQ(browser.Run("return " + PortShows(silent.DevicePath(), "nothing answered") + ";"), true);
+    EXPECT_EQ(browser.Run("return " + PortShows(held.DevicePath(), "held by another program") + ";"), true);
+    EXPECT_EQ(browser.Run(kLayoutFaults), "");
+
+    const auto connect = [&](const std::string& device) {
+        browser.Click(browser.Element("#port-list .port[data-device=\"" + device + "\"] button"));
+    };
+    connect(silent.DevicePath());
+    ASSERT_TRUE(browser.WaitUntil(
+        "document.getElementById('find-status').textContent.startsWith('" + silent.DevicePath() + ": ')", 20s));
+    EXPECT_TRUE(server.Client().Get("/api/units").Json()["units"].empty());
+    ASSERT_TRUE(browser.WaitUntil("!document.querySelector('#port-list button').disabled", 20s));
+    connect(unit.DevicePath());
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'", 20s));
+    EXPECT_TRUE(browser.WaitUntil(BlockValue("lr", "gain") + " === '+0.0 dB'"));
+    ASSERT_TRUE(browser.WaitUntil(PortShows(unit.DevicePath(), "served here"), 20s));
+
+    // The log view shows the exchanges so far, then follows a change made elsewhere.
+    browser.Click(browser.Element(".tools [data-tool='log']"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('log-lines').textContent.includes('read the current setting')"));
+    ASSERT_EQ(server.Client().Set("lr/gain", 75).status, 200);
+    EXPECT_TRUE(browser.WaitUntil("document.getElementById('log-lines').textContent.includes('gain Left&Right')"));
+    EXPECT_EQ(browser.Run(kLayoutFaults), "");
+
+    unit.ClearReceived();
+    browser.Click(browser.Element(".tools [data-tool='service']"));
+    browser.Click(browser.Element("#factory-reset"));
+    ASSERT_TRUE(browser.WaitUntil(DialogAsks("all six memories take the factory setting"), 3s));
+    ASSERT_TRUE(Answer(browser, false));
+    browser.Click(browser.Element("#factory-reset"));
+    ASSERT_TRUE(browser.WaitUntil(DialogAsks("goes back to the factory"), 3s));
+    const std::vector<Payload> beforeYes = unit.ReceivedPayloads();
+    EXPECT_TRUE(WithCode(beforeYes, 250).empty()) << "nothing before the yes";
+    ASSERT_TRUE(Answer(browser, true));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('toast').textContent.startsWith('The unit on')", 10s));
+    EXPECT_EQ(WithCode(unit.ReceivedPayloads(), 250).size(), 1U);
+}
+
+// The settings report of quenbar-cli serve, fetched as the page's button
+// fetches it: a PDF.
+TEST(RemotePageTools, TheSettingsReportIsAPdf)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    Rx74Emulator unit;
+    ASSERT_TRUE(unit.Start());
+    const std::uint16_t port = FreePort();
+    const CliProcess serve =
+        StartCli({"serve", "--port", unit.DevicePath(), "--listen", "127.0.0.1:" + std::to_string(port)});
+    Browser browser(Browser::Screen::Laptop);
+    browser.Resize(1366, 768);
+    bool up = false;
+    for (int wait = 0; wait < 200 && !up; ++wait) {
+        std::this_thread::sleep_for(50ms);
+        up = RemoteClient("127.0.0.1", port).Get("/api/units").status == 200;
+    }
+    ASSERT_TRUE(up);
+    browser.Open("http://127.0.0.1:" + std::to_string(port) + "/");
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'"));
+    browser.Run(
+        "window.saved = null;"
+        "saveFile = (blob, name) => blob.arrayBuffer().then((bytes) => {"
+        "  window.saved = name + ' ' + new TextDecoder().decode(new Uint8Array(bytes).subarray(0, 5)); });");
+    browser.Click(browser.Element("#report-top"));
+    EXPECT_TRUE(browser.WaitUntil("window.saved === 'settings-report.pdf %PDF-'", 20s))
+        << browser.Run("return String(window.saved) + ' ' + document.getElementById('toast').textContent;");
+    ::kill(serve.pid, SIGTERM);
+    FinishCli(serve);
 }
