@@ -599,6 +599,7 @@ async function showUnit(name) {
   page.measurements = {};
   page.proposals = {};
   renderUnits();
+  toolsShown();  // the log follows the unit shown
   const state = await call('GET', '/api/state');
   if (page.current !== name) return;
   if (state.ok) takeState(state.data);

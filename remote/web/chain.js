@@ -84,7 +84,7 @@ function openBlock(ch, name) {
   page.side = { view: ch, block: name, opener: $(`block-${ch}-${name}`) };
   layout();
   const view = $(`view-${ch}`);
-  for (const group of view.querySelectorAll('details.group:not(.off-block)')) group.open = true;
+  for (const group of view.querySelectorAll('details.group:not(.off-block, .tuning)')) group.open = true;
   $(`${ch}-${BLOCKS.find((block) => block.name === name).focus}`).focus();
 }
 

@@ -50,12 +50,12 @@ function portRow(port, lastServed) {
   const connect = element('button', { type: 'button', disabled: port.status === 'served' || tools.connecting },
     'Connect');
   connect.addEventListener('click', () => connectTo(port.device));
-  const found = [PORT_STATUS[port.status] ?? port.status, port.detail].filter(Boolean).join(': ');
   return element('li', { class: 'port', 'data-status': port.status, 'data-device': port.device },
     element('div', { class: 'port-name' }, element('strong', {}, port.label || port.device),
       element('span', { class: 'hint' }, [port.device !== port.label ? port.device : '', port.description,
         port.device === lastServed ? 'served last' : ''].filter(Boolean).join(' · '))),
-    element('span', { class: 'port-status' }, found), connect);
+    element('span', { class: 'port-status' }, PORT_STATUS[port.status] ?? port.status,
+      element('span', { class: 'hint' }, port.detail || '')), connect);
 }
 
 async function searchPorts() {
@@ -95,14 +95,12 @@ async function connectTo(device) {
 
 // ---- the communication log ----
 
-const logLineText = (line) => `${String(line.timeMs).padStart(9)} ms  ${line.text}`;
-
 function takeLogLines(lines) {
   const log = tools.log;
   const fresh = lines.filter((line) => line.seq > log.seq);
   if (!fresh.length) return;
   log.seq = fresh.at(-1).seq;
-  log.lines.push(...fresh.map(logLineText));
+  log.lines.push(...fresh.map((line) => line.text));  // each led by its time
   log.lines.splice(0, Math.max(0, log.lines.length - LOG_LINES_KEPT));
   const view = $('log-lines');
   const atEnd = view.scrollTop + view.clientHeight >= view.scrollHeight - 4;

@@ -114,9 +114,9 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
                           "document.getElementById('problem').hidden"));
 
     // A link message with the link's fields in the message itself, as cli/README.md writes it, is read as well.
-    browser.Run("onPush({type: 'link', seq: 1e9, state: 'not answering', reason: 'no reply'});");
+    browser.Run("onPush({type: 'link', seq: page.seq, state: 'not answering', reason: 'no reply'});");
     EXPECT_EQ(browser.Run("return document.getElementById('problem').textContent;"), "not answering: no reply");
-    browser.Run("onPush({type: 'link', seq: 1e9 + 1, state: 'connected', reason: ''});");
+    browser.Run("onPush({type: 'link', seq: page.seq, state: 'connected', reason: ''});");
     EXPECT_EQ(browser.Run("return document.getElementById('problem').hidden;"), true);
 
     // Something for the graph to show, then the picture.
@@ -127,7 +127,7 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
                                       {"lr/lpfType", 22},
                                       {"lr/lpfFreq", 330}})
         ASSERT_EQ(rig.Client().Set(path, value).status, 200);
-    ASSERT_TRUE(browser.WaitUntil(Shown("lr-x-lpfFreq") + " !== '20.2kHz'"));
+    ASSERT_TRUE(browser.WaitUntil(Shown("lr-x-lpfFreq") + " === '5880Hz'"));  // the last change shown
     browser.Run("document.activeElement.blur(); scrollTo(0, 0);");
     std::this_thread::sleep_for(300ms);
     browser.Screenshot(REMOTE_SCREENSHOT);
@@ -506,6 +506,10 @@ void SetChainValues(const ServerRig& rig)
                                       {"lr/delay", "2.4ms"},
                                       {"lr/limThreshold", "-10dBu"},
                                       {"lr/peq/1/flat", 1},
+                                      {"lr/peq/0/gain", "+4dB"},
+                                      {"lr/peq/0/freq", "2000Hz"},
+                                      {"sub/lpfType", "24dB-link-riley"},
+                                      {"sub/lpfFreq", "90.1Hz"},
                                       {"sub/polarity", 1},
                                       {"sub/mute", 1}})
         ASSERT_EQ(rig.Client().Set(path, value).status, 200) << path;
@@ -531,7 +535,7 @@ TEST(RemotePageLaptop, TheChainShowsTheUnitAndNothingOverlapsAtThreeSizes)
                                                       {"lr-limit", "−10 dBu"},
                                                       {"sub-gain", "+0.0 dB, muted"},
                                                       {"sub-peq", "3 bands"},
-                                                      {"sub-xover", "HP off\nLP off"},
+                                                      {"sub-xover", "HP off\nLP 24 dB L-R 90.1 Hz"},
                                                       {"sub-phase", "180°"},
                                                       {"sub-limit", "off"}};
     for (const auto& [block, text] : shown) {
