@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -557,6 +558,19 @@ TEST(RemotePageLaptop, TheChainShowsTheUnitAndNothingOverlapsAtThreeSizes)
         std::this_thread::sleep_for(300ms);
         browser.Screenshot(std::string(REMOTE_SCREENSHOT_LAPTOP) + "-" + std::to_string(width) + ".png");
     }
+
+    // Under the pointer the graph reads out the frequency and level, and each channel's level there.
+    browser.Run("closeSide(); scrollTo(0, 0);");
+    browser.Gesture("#graph-both", 40, 20, 0, 0, "mouse");
+    const std::string readout =
+        browser.Run("return document.querySelector('#graph-readout strong')?.textContent ?? '';");
+    EXPECT_TRUE(std::regex_match(readout, std::regex(R"(\d+(\.\d+)? k?Hz, (−|\+)?\d+\.\d dB)"))) << readout;
+    EXPECT_EQ(browser.Run("return document.querySelectorAll('#graph-readout .swatch').length;"), 2);
+
+    // A tablet's width keeps the phone's views, and a folded group beside an open one stays a line.
+    browser.Resize(900, 900);
+    EXPECT_EQ(browser.Run(kLayoutFaults), "");
+    browser.Resize(1366, 768);
 
     // The Sub's gain block opens its level, focused: a press of the right
     // arrow is one step, Page Up ten, each a step of the history; Ctrl+Z takes
