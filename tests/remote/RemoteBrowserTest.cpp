@@ -639,16 +639,17 @@ std::string PortShows(const std::string& device, const std::string& status)
 
 // A server with no unit: the page opens on Find the unit, which lists the
 // ports as probed; a silent one chosen fails, plainly, and the answering one
-// connects. Then the log follows a change, and the factory reset asks first,
-// naming what it does, and sends nothing when cancelled.
-TEST(RemotePageTools, FindsTheUnitFollowsItsLogAndAsksBeforeAReset)
+// connects. Then the log follows a change and downloads as text, the factory
+// reset asks first, naming what it does, and sends nothing when cancelled, and
+// a port chosen later moves the unit there.
+TEST(RemotePageTools, FindsTheUnitFollowsItsLogAsksBeforeAResetAndMovesTheUnit)
 {
     if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
-    Rx74Emulator unit, silent({.silent = true}), held;
-    ASSERT_TRUE(unit.Start() && silent.Start() && held.Start());
+    Rx74Emulator unit, silent({.silent = true}), held, spare;
+    ASSERT_TRUE(unit.Start() && silent.Start() && held.Start() && spare.Start());
     const HeldPort other(held.DevicePath());
     ASSERT_TRUE(other.Ok());
-    const ServerWithoutUnits server({unit.DevicePath(), silent.DevicePath(), held.DevicePath()});
+    const ServerWithoutUnits server({unit.DevicePath(), silent.DevicePath(), held.DevicePath(), spare.DevicePath()});
     Browser browser(Browser::Screen::Laptop);
     browser.Resize(1366, 768);
     browser.Open(server.Address());
@@ -678,6 +679,12 @@ TEST(RemotePageTools, FindsTheUnitFollowsItsLogAndAsksBeforeAReset)
     ASSERT_EQ(server.Client().Set("lr/gain", 75).status, 200);
     EXPECT_TRUE(browser.WaitUntil("document.getElementById('log-lines').textContent.includes('gain Left&Right')"));
     EXPECT_EQ(browser.Run(kLayoutFaults), "");
+    browser.Run(
+        "window.saved = null;"
+        "saveFile = (blob, name) => blob.text().then((text) => { window.saved = name + ' ' + text; });");
+    browser.Click(browser.Element("#log-download"));
+    EXPECT_TRUE(browser.WaitUntil("window.saved?.startsWith('communication-log.txt ') && "
+                                  "window.saved.includes('gain Left&Right')"));
 
     unit.ClearReceived();
     browser.Click(browser.Element(".tools [data-tool='service']"));
@@ -691,6 +698,17 @@ TEST(RemotePageTools, FindsTheUnitFollowsItsLogAndAsksBeforeAReset)
     ASSERT_TRUE(Answer(browser, true));
     ASSERT_TRUE(browser.WaitUntil("document.getElementById('toast').textContent.startsWith('The unit on')", 10s));
     EXPECT_EQ(WithCode(unit.ReceivedPayloads(), 250).size(), 1U);
+
+    // Find the unit again: a port chosen now moves the unit shown to it.
+    browser.Click(browser.Element(".tools [data-tool='find']"));
+    ASSERT_TRUE(browser.WaitUntil(PortShows(spare.DevicePath(), "a unit answered"), 20s));
+    EXPECT_EQ(browser.Run("return document.getElementById('find-target').selectedOptions[0].textContent;"),
+              server.Client().Get("/api/units").Json()["units"][0]["name"].get<std::string>() + " (moves it to the port)");
+    connect(spare.DevicePath());
+    ASSERT_TRUE(browser.WaitUntil(PortShows(spare.DevicePath(), "served here"), 20s));
+    const json units = server.Client().Get("/api/units").Json()["units"];
+    ASSERT_EQ(units.size(), 1U);
+    EXPECT_EQ(units[0]["device"], spare.DevicePath());
 }
 
 // The settings report of quenbar-cli serve, fetched as the page's button
