@@ -73,6 +73,14 @@ int ParseSlot(const std::string& text)
     return slot;
 }
 
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 json LogLinesJson(const std::vector<LogLine>& lines)
 {
     json array = json::array();
@@ -157,18 +165,6 @@ std::optional<std::string> QueryParameter(const ApiRequest& request, std::string
     }
     return std::nullopt;
 }
-
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::string PercentDecoded(std::string_view text, const std::string& what)
 {

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -107,8 +108,8 @@ TEST(ServeCommand, WithoutAPortServesTheOneUnitThatAnswersRemembersItAndOpensThe
     // The browser it starts outlives the server: it must hold none of its sockets,
     // or the port stays taken and the next serve's page hangs.
     const std::string sockets = dir + "/sockets";
-    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nls -l /proc/$$/fd | grep -c socket: > " << sockets << "\necho \"$1\" > "
-                                     << opened << "\n";
+    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nls -l /proc/$$/fd | grep -c socket: > " << sockets
+                                     << "\necho \"$1\" > " << opened << "\n";
     ::chmod((dir + "/xdg-open").c_str(), 0755);
     ::setenv("PATH", (dir + ":" + std::getenv("PATH")).c_str(), 1);
     ::setenv("QUENBAR_COM7", unit.DevicePath().c_str(), 1);
@@ -129,13 +130,40 @@ TEST(ServeCommand, WithoutAPortServesTheOneUnitThatAnswersRemembersItAndOpensThe
     }
     EXPECT_EQ(FileText(dir + "/quenbar/last-port"), unit.DevicePath() + "\n");
 
-    // Two units answering: neither is chosen.
+    // Two units answering: neither is chosen, and the page serves without a
+    // unit until the person chooses one, which is then the port served last.
     ::unlink((dir + "/quenbar/last-port").c_str());
     ::setenv("QUENBAR_COM8", other.DevicePath().c_str(), 1);
-    const CliRun two = RunCli({"serve", "--listen", "127.0.0.1:0"});
-    EXPECT_EQ(two.exitCode, 3);
-    EXPECT_NE(two.err.find("Units answered on "), std::string::npos) << two.err;
-    EXPECT_NE(two.err.find("name one with --port"), std::string::npos) << two.err;
+    const CliProcess two = StartCli({"serve", "--listen", "127.0.0.1:0"});
+    const std::string printed = AwaitServing(two);
+    EXPECT_NE(printed.find("Units answered on "), std::string::npos) << printed;
+    EXPECT_NE(printed.find("Serving no unit yet"), std::string::npos) << printed;
+    std::smatch port;
+    ASSERT_TRUE(std::regex_search(printed, port, std::regex(R"(Remote page: http://127\.0\.0\.1:(\d+)/)")));
+    const RemoteClient client("127.0.0.1", static_cast<std::uint16_t>(std::stoi(port[1])));
+    EXPECT_EQ(client.Get("/api/state").status, 503);
+    const json ports = client.Get("/api/ports").Json();
+    for (const Rx74Emulator* answering : {&unit, &other}) {
+        const auto listed = std::find_if(ports["ports"].begin(), ports["ports"].end(),
+                                         [&](const json& p) { return p["device"] == answering->DevicePath(); });
+        ASSERT_NE(listed, ports["ports"].end()) << ports.dump();
+        EXPECT_EQ((*listed)["status"], "answered");
+    }
+    const HttpReply added = client.Request("POST", "/api/units", R"({"device": "COM8"})", "application/json");
+    ASSERT_EQ(added.status, 200) << added.body;
+    ASSERT_EQ(client.Set("sub/gain", 77).status, 200);
+    EXPECT_EQ(other.CurrentImage()[32], 77);
+    EXPECT_EQ(FileText(dir + "/quenbar/last-port"), other.DevicePath() + "\n");
+    const HttpReply report = client.Get("/api/report.pdf");
+#if QUENBAR_CLI_REPORT
+    EXPECT_EQ(report.status, 200);
+    EXPECT_EQ(report.headers.at("content-type"), "application/pdf");
+    EXPECT_EQ(report.body.rfind("%PDF", 0), 0u) << report.body.substr(0, 100);
+#else
+    EXPECT_EQ(report.status, 501);
+#endif
+    ::kill(two.pid, SIGTERM);
+    EXPECT_EQ(FinishCli(two).exitCode, 0);
     ::unsetenv("QUENBAR_COM7");
     ::unsetenv("QUENBAR_COM8");
 }

@@ -1,6 +1,7 @@
 // The installed Windows quenbar-cli.exe serving the emulated unit under Wine,
 // as the Start menu's "Quenbar Remote" runs it, to Debian's headless
-// Chromium: the page loads, a control moves and the unit gets the frame. The
+// Chromium: the page loads, a control moves and the unit gets the frame;
+// and, with no unit where it looks, the page's port list and a unit added. The
 // unit hangs on a pseudo-terminal that the Wine session's COM5 stands for
 // (scripts/wine-session.sh).
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include "tests/cli/CliRunner.h"
 #include "tests/remote/Browser.h"
+#include "tests/remote/RemoteRig.h"
 
 namespace {
 
@@ -23,20 +25,25 @@ class WindowsServe {
 public:
     WindowsServe(std::uint16_t port, const std::vector<std::string>& options) : port_(port)
     {
-        std::vector<std::string> command = {QUENBAR_WINE_SESSION, QUENBAR_WINE_PREFIX, "run", QUENBAR_WINDOWS_CLI,
-                                            "serve", "--listen", "127.0.0.1:" + std::to_string(port)};
+        std::vector<std::string> command = {QUENBAR_WINE_SESSION,
+                                            QUENBAR_WINE_PREFIX,
+                                            "run",
+                                            QUENBAR_WINDOWS_CLI,
+                                            "serve",
+                                            "--listen",
+                                            "127.0.0.1:" + std::to_string(port)};
         command.insert(command.end(), options.begin(), options.end());
         process_ = StartProgram(command);
     }
     ~WindowsServe() { Stop(); }
 
-    // True once the server answers (Wine starts slowly).
-    bool Answering() const
+    // True once the server answers `target` (Wine starts slowly).
+    bool Answering(const std::string& target = "/api/state") const
     {
         const RemoteClient client("127.0.0.1", port_);
         for (int attempt = 0; attempt < 600; ++attempt) {
             try {
-                if (client.Get("/api/state").status == 200) return true;
+                if (client.Get(target).status == 200) return true;
             } catch (const std::exception&) {
             }
             std::this_thread::sleep_for(100ms);
@@ -108,6 +115,39 @@ TEST(WindowsRemote, TheInstalledServeUnderWineWorksTheUnitFromChromium)
 
     const CliRun served = remote.Stop();
     EXPECT_NE(served.out.find("the port served last"), std::string::npos) << served.out << served.err;
+}
+
+// No unit behind the port served last: "Quenbar Remote" serves the page all
+// the same, which lists COM5 as the probe found it and connects the unit
+// there once it is chosen.
+TEST(WindowsRemote, TheInstalledServeWithoutAUnitListsComFiveAndConnectsItWhenChosen)
+{
+    Rx74Emulator unit, silent({.silent = true});
+    ASSERT_TRUE(unit.Start() && silent.Start());
+    PointCom5At(silent.DevicePath());
+    const std::uint16_t port = FreePort();
+    WindowsServe remote(port, {});
+    ASSERT_TRUE(remote.Answering("/api/units"));
+    const RemoteClient client("127.0.0.1", port);
+    EXPECT_EQ(client.Get("/api/state").status, 503);
+
+    const HttpReply ports = client.Get("/api/ports");
+    ASSERT_EQ(ports.status, 200) << ports.body;
+    const json listing = ports.Json();
+    json com5;
+    for (const json& listed : listing["ports"])
+        if (listed["device"] == "COM5") com5 = listed;
+    ASSERT_FALSE(com5.is_null()) << ports.body;
+    EXPECT_EQ(com5["status"], "silent") << com5.dump();
+
+    PointCom5At(unit.DevicePath());
+    const HttpReply added = client.Request("POST", "/api/units", R"({"device": "COM5"})", "application/json");
+    ASSERT_EQ(added.status, 200) << added.body;
+    EXPECT_EQ(added.Json()["link"]["state"], "connected");
+    ASSERT_EQ(client.Set("lr/gain", 100).status, 200);
+    EXPECT_EQ(unit.CurrentImage()[1], 100);
+    const CliRun served = remote.Stop();
+    EXPECT_NE(served.out.find("Serving no unit yet"), std::string::npos) << served.out << served.err;
 }
 
 }  // namespace
