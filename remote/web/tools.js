@@ -55,7 +55,7 @@ function portRow(port, lastServed) {
       element('span', { class: 'hint' }, [port.device !== port.label ? port.device : '', port.description,
         port.device === lastServed ? 'served last' : ''].filter(Boolean).join(' · '))),
     element('span', { class: 'port-status' }, PORT_STATUS[port.status] ?? port.status,
-      element('span', { class: 'hint' }, port.detail || '')), connect);
+      element('span', { class: 'hint' }, port.status === 'served' ? `as ${port.unit}` : port.detail || '')), connect);
 }
 
 async function searchPorts() {
