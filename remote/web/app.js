@@ -15,10 +15,6 @@ const PEQ = [['freq', 'Frequency', 'range'], ['gain', 'Gain', 'range'], ['bandwi
 const LIMITER = [['limThreshold', 'Threshold', 'range'], ['limAttack', 'Attack', 'range'], ['limHold', 'Hold', 'range'],
   ['limDecay', 'Decay', 'range']];
 
-// The desktop graph's rows: +12 dB at row 30, 5 rows a dB, 190 rows.
-const GRAPH = { rows: 190, topDb: 18, rowsPerDb: 5, steps: 395 };
-const GRID_HZ = [20, 50, 100, 200, 500, 1000, 2000, 5000, 10000];
-
 const page = {
   token: null,
   scales: null,
@@ -39,6 +35,8 @@ const page = {
   units: [],          // the server's units: {index, name, device, link, memoriesUsed}
   current: null,      // the name of the unit shown; null while the server has one unit
   linked: new Set(),  // the names of other units that take this page's field edits too
+  phoneView: 'lr',    // the view a phone shows
+  side: null,         // what a laptop shows beside the graph: {view, block, opener}, or nothing
 };
 
 // A − / + button held down moves its slider on after this, then at every repeat.
@@ -87,7 +85,8 @@ async function call(method, path, body, type = 'application/json') {
   const isJson = (response.headers.get('Content-Type') || '').startsWith('application/json');
   const data = isJson ? await response.json() : await response.arrayBuffer();
   if (response.ok) return { ok: true, status: response.status, data };
-  return { ok: false, status: response.status, data, error: (isJson && data.error) || response.statusText };
+  const text = isJson ? data.error : new TextDecoder().decode(data).trim();
+  return { ok: false, status: response.status, data, error: text || response.statusText };
 }
 
 let toastTimer = 0;
@@ -179,6 +178,7 @@ function render(control) {
 
 function renderAll() {
   for (const control of page.controls) render(control);
+  renderChain();
 }
 
 function makeControl(ch, band, [field, label, kind]) {
@@ -195,8 +195,8 @@ function makeControl(ch, band, [field, label, kind]) {
     head.append(control.value);
     control.input = element('input', { type: 'range', id, min: scale.min, max: scale.max, step: 1 });
     control.input.addEventListener('input', () => userValue(control, Number(control.input.value)));
-    control.input.addEventListener('keydown', (event) => { if (!event.repeat) beginGesture(control); });
-    for (const end of ['keyup', 'blur']) control.input.addEventListener(end, () => endGesture(control));
+    listenForStepKeys(control, control.input, ['ArrowRight', 'ArrowUp', 'ArrowLeft', 'ArrowDown', 'PageUp', 'PageDown']);
+    listenForStepKeys(control, control.value, ['ArrowUp', 'ArrowDown', 'PageUp', 'PageDown']);
     const track = element('div', { class: 'track' }, control.input);
     followThumb(track, control);
     body = element('div', { class: 'slider' }, nudgeButton(control, -1, '−'), track, nudgeButton(control, 1, '+'));
@@ -216,22 +216,53 @@ function makeControl(ch, band, [field, label, kind]) {
   return control.row;
 }
 
-function section(ch, title, fields, band = null, open = true) {
-  const rows = fields.filter(([, , , only]) => !only || only === ch).map((field) => makeControl(ch, band, field));
-  return element('details', { class: 'group', open }, element('summary', {}, title), ...rows);
+// The block of the laptop's signal chain that each output field belongs to;
+// the other groups belong to one block each.
+const OUTPUT_BLOCKS = { gain: 'gain', mute: 'gain', polarity: 'phase', delay: 'delay' };
+
+// A group of controls; `blockOf` names the chain block of each field.
+function section(ch, title, fields, blockOf, band = null, open = true) {
+  const rows = fields.filter(([, , , only]) => !only || only === ch).map((field) => {
+    const row = makeControl(ch, band, field);
+    row.dataset.blocks = blockOf(field[0]);
+    return row;
+  });
+  const blocks = [...new Set(rows.map((row) => row.dataset.blocks))].join(' ');
+  return element('details', { class: 'group', open, 'data-blocks': blocks }, element('summary', {}, title), ...rows);
 }
 
 function buildChannel(ch) {
   const canvas = element('canvas', { class: 'graph', width: 460, height: 190, 'aria-label': `${CHANNELS[ch]} response` });
   page.graphs[ch] = canvas;
   const view = $(`view-${ch}`);
-  view.append(element('h2', {}, CHANNELS[ch]), canvas, buildTuning(ch), section(ch, 'Output', OUTPUT),
-    section(ch, 'High / low pass', CROSSOVER));
-  for (let band = 0; band < 3; band++) view.append(section(ch, `PEQ ${band + 1}`, PEQ, band, false));
-  view.append(section(ch, 'Limiter', LIMITER, null, false));
+  view.append(element('h2', {}, CHANNELS[ch]), canvas, buildTuning(ch),
+    section(ch, 'Output', OUTPUT, (field) => OUTPUT_BLOCKS[field]), section(ch, 'High / low pass', CROSSOVER, () => 'xover'));
+  for (let band = 0; band < 3; band++) view.append(section(ch, `PEQ ${band + 1}`, PEQ, () => 'peq', band, false));
+  view.append(section(ch, 'Limiter', LIMITER, () => 'limit', null, false));
 }
 
-// ---- sliders: the thumb and typed values ----
+// ---- sliders: the thumb, keys and typed values ----
+
+// The keys that move a slider, as on the desktop: one step, or ten with
+// Page Up / Down. A key held down, with its repeats, is one gesture.
+const STEP_KEYS = { ArrowRight: 1, ArrowUp: 1, ArrowLeft: -1, ArrowDown: -1, PageUp: 10, PageDown: -10 };
+
+function listenForStepKeys(control, node, keys) {
+  node.addEventListener('keydown', (event) => {
+    if (!keys.includes(event.key) || event.altKey || event.ctrlKey || event.metaKey) return;
+    event.preventDefault();
+    if (!event.repeat) beginGesture(control);
+    const scale = scaleOf(control);
+    const from = control.wanted ?? ackedValue(control);
+    const to = Math.min(scale.max, Math.max(scale.min, from + STEP_KEYS[event.key]));
+    if (to !== from) userValue(control, to);
+    if (node === control.value) {
+      node.value = textOf(control, to);  // render() leaves a focused box alone
+      node.select();
+    }
+  });
+  for (const end of ['keyup', 'blur']) node.addEventListener(end, () => endGesture(control));
+}
 
 // A finger that lands on a slider's track, or scrolls the page from it, must
 // not change what the room hears. So the range input takes no pointer (it
@@ -358,67 +389,12 @@ function listenForTyping(control) {
   });
   box.addEventListener('change', () => {
     const step = stepOfTyped(scaleOf(control), box.value);
+    if (step === (control.wanted ?? ackedValue(control))) return render(control);  // moved by its keys already
     if (step !== null) return userValue(control, step);
     toast(`${control.label} takes ${rangeText(scaleOf(control))}.`);
     render(control);
   });
   box.addEventListener('blur', () => render(control));
-}
-
-// ---- the response graph ----
-
-function drawGraph(ch) {
-  const canvas = page.graphs[ch];
-  if (!canvas || !page.curves) return;
-  const scale = window.devicePixelRatio || 1;
-  const width = canvas.clientWidth || 460;
-  const height = Math.round(width * GRAPH.rows / 460);
-  if (canvas.width !== Math.round(width * scale)) {
-    canvas.width = Math.round(width * scale);
-    canvas.height = Math.round(height * scale);
-  }
-  const g = canvas.getContext('2d');
-  g.setTransform(scale, 0, 0, scale, 0, 0);
-  g.clearRect(0, 0, width, height);
-  const x = (step) => (step / (GRAPH.steps - 1)) * width;
-  const y = (dB) => ((GRAPH.topDb - dB) * GRAPH.rowsPerDb / GRAPH.rows) * height;
-  const hz = page.curves.hz;
-  g.font = '10px system-ui, sans-serif';
-  g.lineWidth = 1;
-  for (const dB of [12, 6, 0, -6, -12]) {
-    g.strokeStyle = dB === 0 ? '#566' : '#333b40';
-    g.beginPath(); g.moveTo(0, y(dB)); g.lineTo(width, y(dB)); g.stroke();
-    g.fillStyle = '#8a9499'; g.fillText(`${dB > 0 ? '+' : ''}${dB} dB`, 3, y(dB) - 2);
-  }
-  for (const f of GRID_HZ) {
-    const step = hz.findIndex((value) => value >= f);
-    if (step < 0) continue;
-    g.strokeStyle = '#333b40';
-    g.beginPath(); g.moveTo(x(step), 0); g.lineTo(x(step), height); g.stroke();
-    const label = f >= 1000 ? `${f / 1000}k` : String(f);
-    const right = x(step) + 2 + g.measureText(label).width > width;
-    g.fillStyle = '#8a9499';
-    g.fillText(label, right ? x(step) - 2 - g.measureText(label).width : x(step) + 2, height - 3);
-  }
-  g.strokeStyle = ch === 'lr' ? '#4da3ff' : '#ffb347';
-  g.lineWidth = 2;
-  g.beginPath();
-  page.curves[ch].forEach((dB, step) => (step ? g.lineTo(x(step), y(dB)) : g.moveTo(x(step), y(dB))));
-  g.stroke();
-  drawTuning(g, ch, x, y);
-}
-
-async function refreshCurves() {
-  if (page.curvesBusy) { page.curvesDirty = true; return; }
-  page.curvesBusy = true;
-  do {
-    page.curvesDirty = false;
-    const result = await call('GET', '/api/response');
-    if (result.ok) page.curves = result.data;
-  } while (page.curvesDirty);
-  page.curvesBusy = false;
-  drawGraph('lr');
-  drawGraph('sub');
 }
 
 // ---- state from the server ----
@@ -451,6 +427,7 @@ const linkOf = (message) => message.link ?? { state: message.state, reason: mess
 
 function onPush(message) {
   if (message.units) takeUnits(message.units);
+  if (message.type === 'log') return onLogPush(message);
   if (message.unit !== undefined) noteUnit(message);
   if (page.current !== null && message.unit !== page.current) return;
   if (message.type === 'state') return takeState(message);
@@ -510,9 +487,23 @@ async function undoOrRedo(which) {
   takeHistory(result.data.history);
 }
 
+// Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, as on the desktop; in a box
+// for a name, a logo line or an address they undo the typing.
+function undoKey(event) {
+  if (!(event.ctrlKey || event.metaKey) || event.altKey || $('ask').open) return;
+  const key = event.key.toLowerCase();
+  const which = key === 'y' || (key === 'z' && event.shiftKey) ? 'redo' : key === 'z' ? 'undo' : null;
+  const target = event.target;
+  const typing = target.matches?.('input:not([type]), input[type="text"]') && !target.classList.contains('value');
+  if (!which || typing) return;
+  event.preventDefault();
+  if (!$(which).disabled) undoOrRedo(which);
+}
+
 // What the page itself knows to be wrong, before anything the unit's link says.
 const PAGE_PROBLEMS = {
   unreachable: ['server unreachable', 'The server cannot be reached; trying again…'],
+  none: ['no unit', 'No unit is served yet: choose its port under “Find the unit”.'],
   refused: ['token refused', 'The server refused this page’s token: a new one is made each time quenbar-cli serve '
     + 'starts. Open the address it printed at start (with #token=…) or scan its QR code again.'],
 };
@@ -535,6 +526,7 @@ function connectPush() {
   const socket = new WebSocket(`${scheme}//${location.host}/api/events${query}`);
   page.socket = socket;
   socket.addEventListener('message', (event) => onPush(JSON.parse(event.data)));
+  socket.addEventListener('open', () => { if (tools.log.following) subscribeLog(true); });
   socket.addEventListener('close', reconnectPush);
 }
 
@@ -565,6 +557,7 @@ function takeUnits(units) {
   else if (!names.includes(page.current)) page.current = names[0];
   for (const name of page.linked) if (!names.includes(name) || name === page.current) page.linked.delete(name);
   renderUnits();
+  if (!units.length) renderLink('none');
 }
 
 // What a push message tells of its unit's link and memories, for the list.
@@ -580,6 +573,7 @@ function renderUnits() {
   const list = $('units');
   list.hidden = page.units.length < 2;
   list.replaceChildren(...page.units.map(unitRow));
+  renderFindTarget();
 }
 
 function unitRow(unit) {
@@ -605,6 +599,7 @@ async function showUnit(name) {
   page.measurements = {};
   page.proposals = {};
   renderUnits();
+  toolsShown();  // the log follows the unit shown
   const state = await call('GET', '/api/state');
   if (page.current !== name) return;
   if (state.ok) takeState(state.data);
@@ -713,12 +708,17 @@ async function memoryAction(method, path, done, body) {
   return result.ok;
 }
 
+// Hands the browser a file to save as `name`.
+function saveFile(blob, name) {
+  const link = element('a', { href: URL.createObjectURL(blob), download: name });
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
 async function download() {
   const result = await call('GET', '/api/memory-file');
   if (!result.ok) return toast(result.error);
-  const link = element('a', { href: URL.createObjectURL(new Blob([result.data])), download: 'unit.cmf' });
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+  saveFile(new Blob([result.data]), 'unit.cmf');
 }
 
 // The memories a memory file stores: its records whose used byte is 1, as
@@ -747,13 +747,6 @@ async function upload(file) {
 
 // ---- start ----
 
-function showView(name) {
-  for (const button of document.querySelectorAll('.tabs button'))
-    button.setAttribute('aria-pressed', String(button.dataset.view === name));
-  for (const view of document.querySelectorAll('.view')) view.hidden = view.id !== `view-${name}`;
-  if (CHANNELS[name]) drawGraph(name);
-}
-
 async function start() {
   takeToken();
   // A new token opened in this tab (a restarted server's) starts the page afresh.
@@ -770,8 +763,8 @@ async function start() {
   if (units.ok) takeUnits(units.data.units);
   buildChannel('lr');
   buildChannel('sub');
-  for (const button of document.querySelectorAll('.tabs button'))
-    button.addEventListener('click', () => showView(button.dataset.view));
+  startLayout();
+  startTools();
   $('store-form').addEventListener('submit', (event) => {
     event.preventDefault();
     store();
@@ -782,13 +775,14 @@ async function start() {
   });
   $('download').addEventListener('click', download);
   for (const which of ['undo', 'redo']) $(which).addEventListener('click', () => undoOrRedo(which));
+  document.addEventListener('keydown', undoKey);
   for (const side of ['A', 'B']) $(`keep-${side}`).addEventListener('click', () => keepAb(side));
   $('switch-ab').addEventListener('click', switchAb);
   $('upload').addEventListener('change', (event) => {
     if (event.target.files[0]) upload(event.target.files[0]);
     event.target.value = '';
   });
-  window.addEventListener('resize', () => { drawGraph('lr'); drawGraph('sub'); });
+  window.addEventListener('resize', drawGraphs);
   connectPush();
 }
 
@@ -811,7 +805,7 @@ function buildTuning(ch) {
   const apply = element('button', { type: 'button', id: `apply-${ch}`, hidden: true }, 'Apply');
   apply.addEventListener('click', () => applyProposal(ch));
   const preview = element('div', { class: 'proposal', id: `proposal-${ch}` });
-  return element('details', { class: 'group tuning' }, element('summary', {}, 'Measurement & PEQ fit'),
+  return element('details', { class: 'group tuning', 'data-blocks': 'peq' }, element('summary', {}, 'Measurement & PEQ fit'),
     element('div', { class: 'row' }, element('label', { class: 'button' }, 'Upload measurement…', file), remove, fit),
     preview, element('div', { class: 'row' }, apply));
 }
@@ -863,30 +857,7 @@ function renderProposal(ch) {
       .map((text) => cell('th', text))), ...rows),
     element('p', {}, `RMS deviation: ${proposal.rmsBeforeDb.toFixed(2)} dB before, ${proposal.rmsAfterDb.toFixed(2)} dB after`));
   }
-  drawGraph(ch);
-}
-
-// The measurement (grey) and the proposal's predicted curve (green), the
-// latter with its target at 0 dB.
-function drawTuning(g, ch, x, y) {
-  const line = (levels, first, colour) => {
-    g.strokeStyle = colour;
-    g.lineWidth = 1.5;
-    g.beginPath();
-    let pen = false;
-    levels.forEach((dB, i) => {
-      if (dB === null) { pen = false; return; }
-      if (pen) g.lineTo(x(first + i), y(dB)); else g.moveTo(x(first + i), y(dB));
-      pen = true;
-    });
-    g.stroke();
-  };
-  if (page.measurements[ch]) line(page.measurements[ch], 0, '#9aa5ab');
-  const proposal = page.proposals[ch];
-  if (!proposal) return;
-  const target = proposal.curve.target.filter((dB) => dB !== null);
-  const level = target.reduce((sum, dB) => sum + dB, 0) / (target.length || 1);
-  line(proposal.curve.predicted.map((dB) => (dB === null ? null : dB - level)), proposal.curve.firstStep, '#5fd35f');
+  drawGraphs();
 }
 
 start();

@@ -49,17 +49,19 @@ std::uint16_t FreePort()
 
 bool Browser::Installed() { return std::filesystem::exists(kChromium) && std::filesystem::exists(kChromeDriver); }
 
-Browser::Browser() : port_(FreePort()), driver_("127.0.0.1", port_)
+Browser::Browser(Screen screen) : port_(FreePort()), driver_("127.0.0.1", port_)
 {
     const std::string portArgument = "--port=" + std::to_string(port_);
     char* argv[] = {const_cast<char*>(kChromeDriver), const_cast<char*>(portArgument.c_str()), nullptr};
     if (posix_spawn(&pid_, kChromeDriver, nullptr, nullptr, argv, environ) != 0)
         throw std::runtime_error("cannot start chromedriver");
     for (int wait = 0; wait < 100 && !Ready(); ++wait) std::this_thread::sleep_for(50ms);
-    const json options = {
-        {"binary", kChromium},
-        {"args", {"--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=390,844"}},
-        {"mobileEmulation", {{"deviceMetrics", {{"width", 390}, {"height", 844}, {"pixelRatio", 2}}}}}};
+    json options = {{"binary", kChromium},
+                    {"args", {"--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=390,844"}}};
+    if (screen == Screen::Phone)
+        options["mobileEmulation"] = {{"deviceMetrics", {{"width", 390}, {"height", 844}, {"pixelRatio", 2}}}};
+    else
+        options["args"][3] = "--window-size=1920,1080";
     const json session =
         Command("POST", "/session", {{"capabilities", {{"alwaysMatch", {{"goog:chromeOptions", options}}}}}});
     session_ = "/session/" + session["sessionId"].get<std::string>();
@@ -133,6 +135,13 @@ void Browser::Gesture(const std::string& css, int x, int y, int dx, int dy, cons
 void Browser::Screenshot(const std::string& path)
 {
     std::ofstream(path, std::ios::binary) << Base64Decode(Command("GET", session_ + "/screenshot"));
+}
+
+void Browser::Resize(int width, int height)
+{
+    Command("POST", session_ + "/goog/cdp/execute",
+            {{"cmd", "Emulation.setDeviceMetricsOverride"},
+             {"params", {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", false}}}});
 }
 
 bool Browser::Ready()

@@ -14,10 +14,16 @@
 // WebDriver's codes of special keys.
 inline constexpr const char* kArrowRight = "\xEE\x80\x94";  // U+E014
 inline constexpr const char* kEnter = "\xEE\x80\x87";       // U+E007
+inline constexpr const char* kEscape = "\xEE\x80\x8C";      // U+E00C
+inline constexpr const char* kPageUp = "\xEE\x80\x8E";      // U+E00E
+inline constexpr const char* kShift = "\xEE\x80\x88";       // U+E008, held until the keys are up
 inline constexpr const char* kSelectAll =
     "\xEE\x80\x89"
     "a"
     "\xEE\x80\x80";  // Control down, a, keys up
+
+// `key` (one character) with Control held, then every key up.
+inline std::string WithControl(const std::string& key) { return "\xEE\x80\x89" + key + "\xEE\x80\x80"; }
 
 // A port of 127.0.0.1 that nobody listens on now.
 std::uint16_t FreePort();
@@ -27,7 +33,9 @@ public:
     // Whether chromium and chromedriver are installed.
     static bool Installed();
 
-    Browser();
+    // A phone's screen (390 x 844, touch), or a laptop's: a desktop browser whose page size Resize sets.
+    enum class Screen { Phone, Laptop };
+    explicit Browser(Screen screen = Screen::Phone);
     ~Browser();
     Browser(const Browser&) = delete;
     Browser& operator=(const Browser&) = delete;
@@ -45,6 +53,8 @@ public:
     void Gesture(const std::string& css, int x, int y, int dx, int dy, const std::string& pointer = "touch",
                  std::chrono::milliseconds hold = {});
     void Screenshot(const std::string& path);
+    // The page's viewport, in CSS pixels (a laptop's screen only).
+    void Resize(int width, int height);
 
 private:
     bool Ready();

@@ -5,14 +5,21 @@
 // build directory.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <sstream>
 #include <thread>
 
 #include "model/MemoryImage.h"
+#include "tests/cli/CliRunner.h"
 #include "tests/remote/Browser.h"
 #include "tests/remote/RemoteRig.h"
+#include "tests/support/HeldPort.h"
 #include "tests/support/TuningSamples.h"
 #include "tuning/PeqBands.h"
 
@@ -108,9 +115,9 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
                           "document.getElementById('problem').hidden"));
 
     // A link message with the link's fields in the message itself, as cli/README.md writes it, is read as well.
-    browser.Run("onPush({type: 'link', seq: 1e9, state: 'not answering', reason: 'no reply'});");
+    browser.Run("onPush({type: 'link', seq: page.seq, state: 'not answering', reason: 'no reply'});");
     EXPECT_EQ(browser.Run("return document.getElementById('problem').textContent;"), "not answering: no reply");
-    browser.Run("onPush({type: 'link', seq: 1e9 + 1, state: 'connected', reason: ''});");
+    browser.Run("onPush({type: 'link', seq: page.seq, state: 'connected', reason: ''});");
     EXPECT_EQ(browser.Run("return document.getElementById('problem').hidden;"), true);
 
     // Something for the graph to show, then the picture.
@@ -121,7 +128,7 @@ TEST(RemotePage, ControlsMovedInChromiumReachTheUnitAndApiChangesReachThePage)
                                       {"lr/lpfType", 22},
                                       {"lr/lpfFreq", 330}})
         ASSERT_EQ(rig.Client().Set(path, value).status, 200);
-    ASSERT_TRUE(browser.WaitUntil(Shown("lr-x-lpfFreq") + " !== '20.2kHz'"));
+    ASSERT_TRUE(browser.WaitUntil(Shown("lr-x-lpfFreq") + " === '5880Hz'"));  // the last change shown
     browser.Run("document.activeElement.blur(); scrollTo(0, 0);");
     std::this_thread::sleep_for(300ms);
     browser.Screenshot(REMOTE_SCREENSHOT);
@@ -444,3 +451,293 @@ TEST(RemotePage, SwitchesBetweenUnitsAndALinkedEditReachesEach)
 }
 
 }  // namespace
+
+// ---- the laptop layout ----
+
+// The panels and controls a laptop shows, each a box: none may overlap
+// another unless one holds the other, none may stand out of the page's width,
+// and the page must not scroll sideways. A control scrolled out of the
+// editor's panel is not shown, so not counted. Returns what is wrong, one line
+// each.
+constexpr const char* kLayoutFaults = R"js(
+const boxes = [...document.querySelectorAll(
+  '.top button, .top .link, .chain .block, .chain-name, #graph-both, .readout, .view:not([hidden]),' +
+  '.view:not([hidden]) :is(.control, .group > summary, button, input:not([type=file]), select, .panel, .port),' +
+  '.memories li, .store, .compare, .files')]
+  .filter((node) => node.checkVisibility() && node.getBoundingClientRect().width > 0)
+  .filter((node) => {
+    const box = node.getBoundingClientRect();
+    for (let up = node.parentElement; up; up = up.parentElement) {
+      if (!/auto|scroll|hidden/.test(getComputedStyle(up).overflowY)) continue;
+      const clip = up.getBoundingClientRect();
+      if (box.top < clip.top || box.bottom > clip.bottom) return false;
+    }
+    return true;
+  });
+const name = (node) => node.id || `${node.tagName.toLowerCase()}.${node.className}` + `“${node.textContent.trim().slice(0, 20)}”`;
+const faults = [];
+if (document.documentElement.scrollWidth > innerWidth) faults.push(`the page is ${document.documentElement.scrollWidth} px wide`);
+boxes.forEach((a, i) => {
+  const r = a.getBoundingClientRect();
+  if (r.left < -0.5 || r.right > innerWidth + 0.5) faults.push(`${name(a)} is cut off: ${r.left}..${r.right}`);
+  for (const b of boxes.slice(i + 1)) {
+    if (a.contains(b) || b.contains(a)) continue;
+    const s = b.getBoundingClientRect();
+    const across = Math.min(r.right, s.right) - Math.max(r.left, s.left);
+    const down = Math.min(r.bottom, s.bottom) - Math.max(r.top, s.top);
+    if (across > 0.5 && down > 0.5) faults.push(`${name(a)} overlaps ${name(b)}`);
+  }
+});
+for (const group of document.querySelectorAll('.view:not([hidden]) details.group:not([open])'))
+  if (group.checkVisibility() && group.getBoundingClientRect().height > 60) faults.push(`${name(group)} is folded but tall`);
+return faults.join('\n');
+)js";
+
+std::string BlockValue(const std::string& ch, const std::string& block)
+{
+    return "document.querySelector('#block-" + ch + "-" + block + " .block-value').textContent";
+}
+
+// The values the chain is to show, set as a user would.
+void SetChainValues(const ServerRig& rig)
+{
+    for (const auto& [path, value] : {std::pair<std::string, json>{"lr/gain", "-3dB"},
+                                      {"lr/hpfType", "24dB-link-riley"},
+                                      {"lr/hpfFreq", "100Hz"},
+                                      {"lr/delay", "2.4ms"},
+                                      {"lr/limThreshold", "-10dBu"},
+                                      {"lr/peq/1/flat", 1},
+                                      {"lr/peq/0/gain", "+4dB"},
+                                      {"lr/peq/0/freq", "2000Hz"},
+                                      {"sub/lpfType", "24dB-link-riley"},
+                                      {"sub/lpfFreq", "90.1Hz"},
+                                      {"sub/polarity", 1},
+                                      {"sub/mute", 1}})
+        ASSERT_EQ(rig.Client().Set(path, value).status, 200) << path;
+}
+
+// At 1024 x 768, 1366 x 768 and 1920 x 1080: the chain of both channels
+// shows what the unit holds, nothing overlaps or is cut off with the graph
+// alone or with an editor beside it, and a block's editor sends its edits.
+TEST(RemotePageLaptop, TheChainShowsTheUnitAndNothingOverlapsAtThreeSizes)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    const RigOptions options = PageRigOptions();
+    ServerRig rig(options);
+    SetChainValues(rig);
+    Browser browser(Browser::Screen::Laptop);
+    browser.Resize(1366, 768);
+    ASSERT_TRUE(OpenConnected(browser, rig, options.token));
+    ASSERT_TRUE(browser.WaitUntil(BlockValue("lr", "gain") + " === '−3.0 dB'"));
+    const std::map<std::string, std::string> shown = {{"lr-peq", "2 bands"},
+                                                      {"lr-xover", "HP 24 dB L-R 101 Hz\nLP off"},
+                                                      {"lr-phase", "0°"},
+                                                      {"lr-delay", "2.4 ms"},
+                                                      {"lr-limit", "−10 dBu"},
+                                                      {"sub-gain", "+0.0 dB, muted"},
+                                                      {"sub-peq", "3 bands"},
+                                                      {"sub-xover", "HP off\nLP 24 dB L-R 90.1 Hz"},
+                                                      {"sub-phase", "180°"},
+                                                      {"sub-limit", "off"}};
+    for (const auto& [block, text] : shown) {
+        const std::size_t dash = block.find('-');
+        EXPECT_EQ(browser.Run("return " + BlockValue(block.substr(0, dash), block.substr(dash + 1)) + ";"), text)
+            << block;
+    }
+
+    for (const auto& [width, height] : {std::pair{1024, 768}, {1366, 768}, {1920, 1080}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        browser.Resize(width, height);
+        browser.Run("closeSide(); scrollTo(0, 0);");
+        EXPECT_EQ(browser.Run(kLayoutFaults), "");
+        for (const char* block : {"#block-sub-peq", "#block-lr-limit", "#block-lr-xover"}) {
+            browser.Click(browser.Element(block));
+            browser.Run("scrollTo(0, 0);");
+            EXPECT_EQ(browser.Run(kLayoutFaults), "") << block;
+        }
+        std::this_thread::sleep_for(300ms);
+        browser.Screenshot(std::string(REMOTE_SCREENSHOT_LAPTOP) + "-" + std::to_string(width) + ".png");
+    }
+
+    // Under the pointer the graph reads out the frequency and level, and each channel's level there.
+    browser.Run("closeSide(); scrollTo(0, 0);");
+    browser.Gesture("#graph-both", 40, 20, 0, 0, "mouse");
+    const std::string readout =
+        browser.Run("return document.querySelector('#graph-readout strong')?.textContent ?? '';");
+    EXPECT_TRUE(std::regex_match(readout, std::regex(R"(\d+(\.\d+)? k?Hz, (−|\+)?\d+\.\d dB)"))) << readout;
+    EXPECT_EQ(browser.Run("return document.querySelectorAll('#graph-readout .swatch').length;"), 2);
+
+    // A tablet's width keeps the phone's views, and a folded group beside an open one stays a line.
+    browser.Resize(900, 900);
+    EXPECT_EQ(browser.Run(kLayoutFaults), "");
+    browser.Resize(1366, 768);
+
+    // The Sub's gain block opens its level, focused: a press of the right
+    // arrow is one step, Page Up ten, each a step of the history; Ctrl+Z takes
+    // the last back, and Escape closes the editor.
+    rig.TakePayloads();
+    const int steps = rig.Client().Get("/api/history").Json()["undoCount"];
+    browser.Click(browser.Element("#block-sub-gain"));
+    ASSERT_EQ(browser.Run("return document.activeElement.id;"), "sub-x-gain");
+    EXPECT_EQ(browser.Run("return document.getElementById('view-sub').hidden;"), false);
+    browser.Type(browser.Element("#sub-x-gain"), kArrowRight);
+    ASSERT_TRUE(browser.WaitUntil(Acked("sub-x-gain") + " && " + BlockValue("sub", "gain") + " === '+0.5 dB, muted'"));
+    browser.Type(browser.Element("#sub-x-gain"), kPageUp);
+    ASSERT_TRUE(browser.WaitUntil(Acked("sub-x-gain") + " && " + BlockValue("sub", "gain") + " === '+5.5 dB, muted'"));
+    EXPECT_EQ(rig.unit.CurrentImage()[32], 139);
+    EXPECT_EQ(WithCode(rig.TakePayloads(), 4), std::vector<Payload>({{4, 129, 1}, {4, 139, 1}}));
+    EXPECT_EQ(rig.Client().Get("/api/history").Json()["undoCount"], steps + 2);
+
+    browser.Type(browser.Element("#sub-x-gain"), WithControl("z"));
+    ASSERT_TRUE(browser.WaitUntil(BlockValue("sub", "gain") + " === '+0.5 dB, muted'"));
+    EXPECT_EQ(rig.unit.CurrentImage()[32], 129);
+    browser.Type(browser.Element("#sub-x-gain"), WithControl(std::string(kShift) + "z"));
+    ASSERT_TRUE(browser.WaitUntil(BlockValue("sub", "gain") + " === '+5.5 dB, muted'"));
+
+    browser.Type(browser.Element("#sub-x-gain"), kEscape);
+    EXPECT_EQ(browser.Run("return document.getElementById('view-sub').hidden;"), true);
+    EXPECT_EQ(browser.Run("return document.activeElement.id;"), "block-sub-gain");
+}
+
+// ---- the tools: finding the unit, the log, the service functions, the report ----
+
+// A server on 127.0.0.1 without a token that starts with no unit; the ports
+// it lists include the devices that QUENBAR_COM251.. point at.
+class ServerWithoutUnits {
+public:
+    explicit ServerWithoutUnits(const std::vector<std::string>& devices)
+    {
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            names_.push_back("QUENBAR_COM" + std::to_string(251 + i));
+            ::setenv(names_.back().c_str(), devices[i].c_str(), 1);
+        }
+        ServeOptions options{{}, "127.0.0.1", 0, {}, {1h, 100ms}};
+        options.serveWithoutUnits = true;
+        server_ = std::make_unique<RemoteServer>(options);
+        runner_ = std::thread([this] { server_->Run(); });
+    }
+    ~ServerWithoutUnits()
+    {
+        server_->Stop();
+        runner_.join();
+        for (const std::string& name : names_) ::unsetenv(name.c_str());
+    }
+    std::string Address() const { return "http://127.0.0.1:" + std::to_string(server_->Port()) + "/"; }
+    RemoteClient Client() const { return RemoteClient("127.0.0.1", server_->Port()); }
+
+private:
+    std::vector<std::string> names_;
+    std::unique_ptr<RemoteServer> server_;
+    std::thread runner_;
+};
+
+std::string PortShows(const std::string& device, const std::string& status)
+{
+    return "document.querySelector('#port-list .port[data-device=\"" + device +
+           "\"] .port-status')?.textContent.startsWith('" + status + "')";
+}
+
+// A server with no unit: the page opens on Find the unit, which lists the
+// ports as probed; a silent one chosen fails, plainly, and the answering one
+// connects. Then the log follows a change and downloads as text, the factory
+// reset asks first, naming what it does, and sends nothing when cancelled, and
+// a port chosen later moves the unit there.
+TEST(RemotePageTools, FindsTheUnitFollowsItsLogAsksBeforeAResetAndMovesTheUnit)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    Rx74Emulator unit, silent({.silent = true}), held, spare;
+    ASSERT_TRUE(unit.Start() && silent.Start() && held.Start() && spare.Start());
+    const HeldPort other(held.DevicePath());
+    ASSERT_TRUE(other.Ok());
+    const ServerWithoutUnits server({unit.DevicePath(), silent.DevicePath(), held.DevicePath(), spare.DevicePath()});
+    Browser browser(Browser::Screen::Laptop);
+    browser.Resize(1366, 768);
+    browser.Open(server.Address());
+    ASSERT_TRUE(browser.WaitUntil("!document.getElementById('view-unit').hidden && "
+                                  "document.getElementById('link').textContent === 'no unit'"));
+    ASSERT_TRUE(browser.WaitUntil(PortShows(unit.DevicePath(), "a unit answered"), 20s));
+    EXPECT_EQ(browser.Run("return " + PortShows(silent.DevicePath(), "nothing answered") + ";"), true);
+    EXPECT_EQ(browser.Run("return " + PortShows(held.DevicePath(), "held by another program") + ";"), true);
+    EXPECT_EQ(browser.Run(kLayoutFaults), "");
+
+    const auto connect = [&](const std::string& device) {
+        browser.Click(browser.Element("#port-list .port[data-device=\"" + device + "\"] button"));
+    };
+    connect(silent.DevicePath());
+    ASSERT_TRUE(browser.WaitUntil(
+        "document.getElementById('find-status').textContent.startsWith('" + silent.DevicePath() + ": ')", 20s));
+    EXPECT_TRUE(server.Client().Get("/api/units").Json()["units"].empty());
+    ASSERT_TRUE(browser.WaitUntil("!document.querySelector('#port-list button').disabled", 20s));
+    connect(unit.DevicePath());
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'", 20s));
+    EXPECT_TRUE(browser.WaitUntil(BlockValue("lr", "gain") + " === '+0.0 dB'"));
+    ASSERT_TRUE(browser.WaitUntil(PortShows(unit.DevicePath(), "served here"), 20s));
+
+    // The log view shows the exchanges so far, then follows a change made elsewhere.
+    browser.Click(browser.Element(".tools [data-tool='log']"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('log-lines').textContent.includes('read the current setting')"));
+    ASSERT_EQ(server.Client().Set("lr/gain", 75).status, 200);
+    EXPECT_TRUE(browser.WaitUntil("document.getElementById('log-lines').textContent.includes('gain Left&Right')"));
+    EXPECT_EQ(browser.Run(kLayoutFaults), "");
+    browser.Run(
+        "window.saved = null;"
+        "saveFile = (blob, name) => blob.text().then((text) => { window.saved = name + ' ' + text; });");
+    browser.Click(browser.Element("#log-download"));
+    EXPECT_TRUE(browser.WaitUntil("window.saved?.startsWith('communication-log.txt ') && "
+                                  "window.saved.includes('gain Left&Right')"));
+
+    unit.ClearReceived();
+    browser.Click(browser.Element(".tools [data-tool='service']"));
+    browser.Click(browser.Element("#factory-reset"));
+    ASSERT_TRUE(browser.WaitUntil(DialogAsks("all six memories take the factory setting"), 3s));
+    ASSERT_TRUE(Answer(browser, false));
+    browser.Click(browser.Element("#factory-reset"));
+    ASSERT_TRUE(browser.WaitUntil(DialogAsks("goes back to the factory"), 3s));
+    const std::vector<Payload> beforeYes = unit.ReceivedPayloads();
+    EXPECT_TRUE(WithCode(beforeYes, 250).empty()) << "nothing before the yes";
+    ASSERT_TRUE(Answer(browser, true));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('toast').textContent.startsWith('The unit on')", 10s));
+    EXPECT_EQ(WithCode(unit.ReceivedPayloads(), 250).size(), 1U);
+
+    // Find the unit again: a port chosen now moves the unit shown to it.
+    browser.Click(browser.Element(".tools [data-tool='find']"));
+    ASSERT_TRUE(browser.WaitUntil(PortShows(spare.DevicePath(), "a unit answered"), 20s));
+    EXPECT_EQ(browser.Run("return document.getElementById('find-target').selectedOptions[0].textContent;"),
+              server.Client().Get("/api/units").Json()["units"][0]["name"].get<std::string>() + " (moves it to the port)");
+    connect(spare.DevicePath());
+    ASSERT_TRUE(browser.WaitUntil(PortShows(spare.DevicePath(), "served here"), 20s));
+    const json units = server.Client().Get("/api/units").Json()["units"];
+    ASSERT_EQ(units.size(), 1U);
+    EXPECT_EQ(units[0]["device"], spare.DevicePath());
+}
+
+// The settings report of quenbar-cli serve, fetched as the page's button
+// fetches it: a PDF.
+TEST(RemotePageTools, TheSettingsReportIsAPdf)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    Rx74Emulator unit;
+    ASSERT_TRUE(unit.Start());
+    const std::uint16_t port = FreePort();
+    const CliProcess serve =
+        StartCli({"serve", "--port", unit.DevicePath(), "--listen", "127.0.0.1:" + std::to_string(port)});
+    Browser browser(Browser::Screen::Laptop);
+    browser.Resize(1366, 768);
+    bool up = false;
+    for (int wait = 0; wait < 200 && !up; ++wait) {
+        std::this_thread::sleep_for(50ms);
+        up = RemoteClient("127.0.0.1", port).Get("/api/units").status == 200;
+    }
+    ASSERT_TRUE(up);
+    browser.Open("http://127.0.0.1:" + std::to_string(port) + "/");
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'"));
+    browser.Run(
+        "window.saved = null;"
+        "saveFile = (blob, name) => blob.arrayBuffer().then((bytes) => {"
+        "  window.saved = name + ' ' + new TextDecoder().decode(new Uint8Array(bytes).subarray(0, 5)); });");
+    browser.Click(browser.Element("#report-top"));
+    EXPECT_TRUE(browser.WaitUntil("window.saved === 'settings-report.pdf %PDF-'", 20s))
+        << browser.Run("return String(window.saved) + ' ' + document.getElementById('toast').textContent;");
+    ::kill(serve.pid, SIGTERM);
+    FinishCli(serve);
+}
