@@ -85,6 +85,32 @@ function(quenbar_wine_session)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine TIMEOUT 60)
 endfunction()
 
+# quenbar_pulse_session()
+#
+# The ctest entries that start a private PulseAudio server
+# (scripts/pulse-session.sh: the null sinks quenbar_out and quenbar_mic)
+# before the tests that require the fixture pulse_session, and stop it after
+# them; label audio. Such a test reaches that server, and never the user's,
+# with PROPERTIES ENVIRONMENT ${QUENBAR_PULSE_ENVIRONMENT}, and takes
+# RESOURCE_LOCK pulse_session: the devices are shared, so two tests that play
+# at once would hear each other. May be called from several folders; the
+# server is set up once per build tree.
+set(QUENBAR_PULSE_DIR ${CMAKE_BINARY_DIR}/pulse-session)
+set(QUENBAR_PULSE_ENVIRONMENT PULSE_SERVER=unix:${QUENBAR_PULSE_DIR}/pulse/native)
+
+function(quenbar_pulse_session)
+  get_property(done GLOBAL PROPERTY quenbar_pulse_session_added)
+  if(done)
+    return()
+  endif()
+  set_property(GLOBAL PROPERTY quenbar_pulse_session_added TRUE)
+  set(script ${CMAKE_SOURCE_DIR}/scripts/pulse-session.sh)
+  add_test(NAME pulse_session_start COMMAND ${script} ${QUENBAR_PULSE_DIR} start)
+  add_test(NAME pulse_session_stop COMMAND ${script} ${QUENBAR_PULSE_DIR} stop)
+  set_tests_properties(pulse_session_start PROPERTIES FIXTURES_SETUP pulse_session LABELS audio TIMEOUT 60)
+  set_tests_properties(pulse_session_stop PROPERTIES FIXTURES_CLEANUP pulse_session LABELS audio TIMEOUT 60)
+endfunction()
+
 # quenbar_build_check(NAME "<sentence>" TARGET <target> LABEL <label> [FAILS_WITH <regex>])
 #
 # A check made by the compiler: ctest builds the target, which is left out of

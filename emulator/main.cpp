@@ -1,5 +1,7 @@
 // rx74-emulator: an emulated RX7.4 unit on a pseudo-terminal. Prints the
 // device to open, serves it until SIGINT or SIGTERM, then exits cleanly.
+// With --audio it also sounds as the unit does, into an emulated room;
+// --room-truth prints what that room's microphone hears and exits.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,11 +9,19 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <variant>
 
 #include "QuenbarVersion.h"
 #include "emulator/Emulator.h"
+#include "emulator/audio/AudioPath.h"
+#include "emulator/audio/RoomFile.h"
+#include "emulator/audio/RoomTruth.h"
+#ifdef RX74_WITH_PULSE
+#include "emulator/audio/PulseAudioLoop.h"
+#endif
 
 namespace {
 
@@ -20,6 +30,11 @@ struct Options {
     std::string linkPath;
     std::string statePath;
     bool verbose = false;
+    bool audio = false;
+    bool roomTruth = false;
+    std::string roomPath;
+    std::string source = "quenbar_out.monitor", sink = "quenbar_mic";
+    int blockFrames = 256;
 };
 
 void AddFaultOptions(CLI::App& app, EmulatorFaults& faults)
@@ -76,8 +91,68 @@ void WaitForTermination()
     sigwait(&signals, &received);
 }
 
+// The room of --room, or the default one; false after saying why not.
+bool LoadRoom(const Options& options, rx74emu::Room& room)
+{
+    if (options.roomPath.empty()) return true;
+    auto read = rx74emu::ReadRoomFile(options.roomPath);
+    if (auto* error = std::get_if<std::string>(&read)) {
+        std::cerr << "rx74-emulator: " << *error << "\n";
+        return false;
+    }
+    room = std::get<rx74emu::Room>(read);
+    return true;
+}
+
+// --audio: the unit's sound in the room, following the unit's setting.
+class Sound {
+public:
+    bool Start(const Options& options, const rx74emu::Room& room, Rx74Emulator& unit)
+    {
+#ifdef RX74_WITH_PULSE
+        path_ = std::make_unique<rx74emu::AudioPath>(room, unit.CurrentImage());
+        loop_ = std::make_unique<rx74emu::PulseAudioLoop>(*path_, [&unit] { return unit.CurrentImage(); });
+        if (loop_->Start({options.source, options.sink, options.blockFrames})) return true;
+        std::cerr << "rx74-emulator: " << loop_->Error() << "\n";
+#else
+        (void)options, (void)room, (void)unit;
+        std::cerr << "rx74-emulator: built without PulseAudio, so without --audio\n";
+#endif
+        return false;
+    }
+    void Stop()
+    {
+#ifdef RX74_WITH_PULSE
+        if (loop_) loop_->Stop();
+#endif
+    }
+
+private:
+#ifdef RX74_WITH_PULSE
+    std::unique_ptr<rx74emu::AudioPath> path_;
+    std::unique_ptr<rx74emu::PulseAudioLoop> loop_;
+#endif
+};
+
+// --room-truth: the room's responses for the setting of --state (the
+// factory's without one).
+int PrintRoomTruth(const Options& options, const rx74emu::Room& room)
+{
+    rx74emu::UnitState state;
+    if (!options.statePath.empty() && !state.Load(options.statePath)) {
+        std::cerr << "rx74-emulator: " << options.statePath << " is not a state file\n";
+        return 1;
+    }
+    std::cout << rx74emu::RoomTruthJson(rx74emu::AudioPath(room, state.current)) << std::endl;
+    return 0;
+}
+
 int Run(const Options& options)
 {
+    rx74emu::Room room = rx74emu::DefaultRoom();
+    if (!LoadRoom(options, room)) return 1;
+    if (options.roomTruth) return PrintRoomTruth(options, room);
+
     Rx74Emulator unit(options.faults);
     if (!options.statePath.empty() && ::access(options.statePath.c_str(), F_OK) == 0 &&
         !unit.LoadState(options.statePath)) {
@@ -94,9 +169,12 @@ int Run(const Options& options)
         std::cerr << "rx74-emulator: cannot make the link " << options.linkPath << "\n";
         return 1;
     }
+    Sound sound;
+    if (options.audio && !sound.Start(options, room, unit)) return 1;
     std::cout << unit.DevicePath() << std::endl;
 
     WaitForTermination();
+    sound.Stop();
     unit.Stop();
     if (!options.linkPath.empty()) ::unlink(options.linkPath.c_str());
     if (!options.statePath.empty() && !unit.SaveState(options.statePath)) {
@@ -117,6 +195,19 @@ int main(int argc, char** argv)
     app.add_option("--link", options.linkPath, "Also make a symlink PATH to the device (removed at exit)");
     app.add_option("--state", options.statePath, "Keep memories, current setting and logo in FILE between runs");
     app.add_flag("--verbose", options.verbose, "Hex dump of the traffic on stderr");
+    app.add_flag("--audio", options.audio,
+                 "Sound as the unit does: its inputs from --audio-in, the room's microphone into --audio-out");
+    app.add_option("--room", options.roomPath, "The room of --audio and --room-truth (JSON; default: built in)");
+    app.add_option("--audio-in", options.source, "The sound device of the unit's two inputs")->capture_default_str();
+    app.add_option("--audio-out", options.sink,
+                   "The sound device of the microphone (channel 1) and the loopback of input 1 (channel 2)")
+        ->capture_default_str();
+    app.add_option("--block", options.blockFrames, "Frames per audio block")
+        ->capture_default_str()
+        ->check(CLI::Range(16, 8192));
+    app.add_flag("--room-truth", options.roomTruth,
+                 "Print what the room's microphone hears from each output with the setting of --state, as JSON, "
+                 "and exit");
     CLI11_PARSE(app, argc, argv);
     options.faults.splitReplies = app.count("--split") > 0;
 

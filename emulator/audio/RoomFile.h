@@ -1,0 +1,26 @@
+// The room file: a JSON object whose members change the default room; a
+// member left out keeps the default's value.
+//
+//   {"left":  {"distanceM": 3.0, "reversed": false,
+//              "response": [{"type": "highpass", "hz": 80, "q": 0.71},
+//                           {"type": "highshelf", "hz": 12000, "gainDb": -3}]},
+//    "right": {...}, "sub": {...},
+//    "resonances": [{"type": "peak", "hz": 42, "q": 5, "gainDb": 4}],
+//    "noise": {"dbfs": -80, "color": "pink", "seed": 1}}
+//
+// Filter types: highpass, lowpass (hz, q), peak (hz, q, gainDb), lowshelf,
+// highshelf (hz, gainDb). "dbfs": null means no noise.
+#pragma once
+
+#include <string>
+#include <variant>
+
+#include "emulator/audio/Room.h"
+
+namespace rx74emu {
+
+// The room, or why the file cannot be one (the member's path and the reason).
+std::variant<Room, std::string> ReadRoomFile(const std::string& path);
+std::variant<Room, std::string> ParseRoom(const std::string& text);
+
+}  // namespace rx74emu

@@ -1,0 +1,219 @@
+// The emulated unit's sound from end to end, offline: the setting's bytes as
+// sound, the Sub's feed, mute, polarity, the limiter, and the room's truth
+// against the impulse response of the very path that plays.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "emulator/audio/AudioPath.h"
+#include "emulator/audio/RoomFile.h"
+#include "emulator/audio/RoomTruth.h"
+
+namespace {
+
+using namespace rx74emu;
+
+constexpr std::size_t kMains = 0;  // the Left & Right block of the image
+
+// A room without noise, so that what is heard is the path alone.
+Room QuietRoom()
+{
+    Room room = DefaultRoom();
+    room.noise.dbfs = -INFINITY;
+    return room;
+}
+
+Image WithParameter(std::vector<std::uint8_t> message, Image image = FactoryImage())
+{
+    UnitState state;
+    state.current = image;
+    EXPECT_TRUE(state.ApplyParameter(message));
+    return state.current;
+}
+
+// The microphone's signal for an impulse on input 1, input 2 or both.
+std::vector<double> ImpulseResponse(AudioPath& path, bool one, bool two, std::size_t length)
+{
+    std::vector<float> in(2 * length, 0.0f), out(2 * length);
+    in[0] = one ? 1.0f : 0.0f;
+    in[1] = two ? 1.0f : 0.0f;
+    path.Process(in.data(), out.data(), length);
+    std::vector<double> mic(length);
+    for (std::size_t i = 0; i < length; ++i) mic[i] = out[2 * i];
+    return mic;
+}
+
+std::complex<double> Spectrum(const std::vector<double>& x, double hz)
+{
+    const std::complex<double> step = std::polar(1.0, -2 * std::numbers::pi * hz / kSampleRate);
+    std::complex<double> rotor = 1.0, sum = 0.0;
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        sum += x[n] * rotor;
+        rotor *= step;
+        if (n % 1024 == 0) rotor /= std::abs(rotor);
+    }
+    return sum;
+}
+
+double Energy(const std::vector<double>& x)
+{
+    double sum = 0.0;
+    for (double v : x) sum += v * v;
+    return sum;
+}
+
+TEST(AudioPathTest, TheSettingsBytesDecodeToTheUnitsSteps)
+{
+    const ChannelSetting factory = DecodeSetting(FactoryImage()).mains;
+    EXPECT_EQ(factory.levelDb, 0.0);
+    EXPECT_EQ(factory.highPass.hz, 35.1);
+    EXPECT_EQ(factory.lowPass.hz, 16000.0);
+    EXPECT_FALSE(factory.limiterDbu);
+    EXPECT_EQ(factory.bands[1].hz, 1000.0);
+    EXPECT_EQ(factory.bands[1].octaves, 0.228);
+
+    // Sub band 2: +6.5 dB, bandwidth step 41, step 394, as a low shelf; level -60 dB and muted; 12.5 ms.
+    Image image = WithParameter({34, 128 + 65, 43 - 41, 0x01, 0x8A, 0, 0x40});
+    image = WithParameter({4, 0, 1}, image);
+    image = WithParameter({79, 125, 0}, image);
+    image = WithParameter({85, 62, 0}, image);
+    const ChannelSetting sub = DecodeSetting(image).sub;
+    EXPECT_DOUBLE_EQ(sub.bands[2].gainDb, 6.5);
+    EXPECT_EQ(sub.bands[2].octaves, 3.595);
+    EXPECT_EQ(sub.bands[2].hz, 20200.0);
+    EXPECT_EQ(sub.bands[2].shape, PeqBand::Shape::LowShelf);
+    EXPECT_EQ(sub.bands[0].shape, PeqBand::Shape::Bell);
+    EXPECT_EQ(sub.levelDb, -60.0);
+    EXPECT_TRUE(sub.mute);
+    EXPECT_DOUBLE_EQ(sub.delayMs, 12.5);
+    EXPECT_EQ(sub.limiterDbu, -40.0);
+    EXPECT_EQ(DecodeSetting(image).mains.levelDb, 0.0);
+
+    // The crossover switched off passes everything, whatever its types.
+    image = WithParameter({59, 22, 0, 200, 0});
+    EXPECT_EQ(DecodeSetting(image).mains.highPass.type, 22);
+    EXPECT_EQ(DecodeSetting(WithParameter({213, 0, 0}, image)).mains.highPass.type, 0);
+}
+
+TEST(AudioPathTest, TheRoomsTruthIsTheSpectrumOfThePathsImpulseResponse)
+{
+    // A setting that uses every part: PEQ, crossover, level, polarity, delay.
+    Image image = WithParameter({59, 22, 0, 110, 0});                     // high-pass 24 dB Butterworth, 83.4 Hz
+    image = WithParameter({10, 128 - 60, 43 - 30, 0, 238, 0, 0}, image);  // -6 dB at 1 kHz
+    image = WithParameter({122, 37, 0}, image);                           // 3.7 ms
+    image = WithParameter({127, 1, 0}, image);
+    image = WithParameter({49, 25, 0, 140, 0}, image);  // Sub low-pass 48 dB Butterworth, 152 Hz
+    image = WithParameter({79, 13, 0}, image);
+    const AudioPath truth(QuietRoom(), image);
+
+    struct Case {
+        Output output;
+        bool one, two;
+        std::vector<std::uint8_t> muteOthers;
+    };
+    const Case kCases[] = {{Output::Left, true, false, {232, 128, 1}},
+                           {Output::Right, false, true, {232, 128, 1}},
+                           {Output::Sub, true, true, {212, 128, 1}}};
+    for (const auto& c : kCases) {
+        AudioPath path(QuietRoom(), WithParameter(c.muteOthers, image));
+        const auto heard = ImpulseResponse(path, c.one, c.two, 1 << 16);
+        const double late = AudioPath::kLatencySamples + truth.ArrivalMs(c.output) * kSampleRate / 1000.0;
+        double worstDb = 0.0, worstDegrees = 0.0;
+        for (double hz : TruthFrequencies()) {
+            const auto expected = truth.Response(c.output, hz);
+            if (hz < 20.0 || std::abs(expected) < 1e-3) continue;  // a 1.4 s response; above -60 dB
+            const auto measured = Spectrum(heard, hz) * std::polar(1.0, 2 * std::numbers::pi * hz / kSampleRate * late);
+            worstDb = std::max(worstDb, std::abs(20 * std::log10(std::abs(measured / expected))));
+            worstDegrees = std::max(worstDegrees, std::abs(std::arg(measured / expected)) * 180 / std::numbers::pi);
+        }
+        EXPECT_LT(worstDb, 0.1) << OutputName(c.output);
+        EXPECT_LT(worstDegrees, 1.0) << OutputName(c.output);
+    }
+    EXPECT_NEAR(truth.ArrivalMs(Output::Left), 3.7 + 3000.0 / 343.0, 1e-9);
+    EXPECT_NEAR(truth.ArrivalMs(Output::Sub), 1.3 + 3600.0 / 343.0, 1e-9);
+}
+
+TEST(AudioPathTest, TheSubHearsHalfTheSumOfTheInputsAndMuteAndPolarityActOnTheirOutput)
+{
+    Room room = QuietRoom();
+    room.resonances.clear();
+    room.left.response = room.right.response = room.sub.response = {};
+    const std::size_t length = 2048;
+    const Image mainsMuted = WithParameter({212, 128, 1});
+    AudioPath one(room, mainsMuted), both(room, mainsMuted);
+    const auto subOfOne = ImpulseResponse(one, true, false, length);
+    const auto subOfBoth = ImpulseResponse(both, true, true, length);
+    EXPECT_NEAR(Energy(subOfBoth) / Energy(subOfOne), 4.0, 1e-6) << "half of each input";
+    double sum = 0.0;
+    for (double v : subOfOne) sum += v;
+    EXPECT_NEAR(sum, 0.5 / 3.6, 1e-6) << "half of input 1 at 3.6 m";
+
+    AudioPath silent(room, WithParameter({232, 128, 1}, mainsMuted));
+    EXPECT_EQ(Energy(ImpulseResponse(silent, true, true, length)), 0.0);
+
+    // Only the Left on input 1: the polarity turns its sound over, nothing else.
+    const Image subMuted = WithParameter({232, 128, 1});
+    AudioPath normal(room, subMuted), inverted(room, WithParameter({127, 1, 0}, subMuted));
+    const auto a = ImpulseResponse(normal, true, false, length), b = ImpulseResponse(inverted, true, false, length);
+    double difference = 0.0;
+    for (std::size_t i = 0; i < length; ++i) difference = std::max(difference, std::abs(a[i] + b[i]));
+    EXPECT_GT(Energy(a), 0.1 / 9);
+    EXPECT_LT(difference, 1e-7);
+}
+
+TEST(AudioPathTest, TheLimiterHoldsItsThresholdAndTheLoopbackIsInputOneAsItCame)
+{
+    Room room = QuietRoom();
+    room.resonances.clear();
+    room.left.response = room.sub.response = {};
+    room.left.distanceM = 1.0;
+    // Left alone, +6 dB, the limiter at +10 dBu: -10 dBFS.
+    Image image = WithParameter({232, 128, 1});
+    image = WithParameter({211, 140, 0}, image);
+    image = WithParameter({129, 12, 0}, image);
+    AudioPath path(room, image);
+    const std::size_t length = 24000;
+    std::vector<float> in(2 * length, 0.0f), out(2 * length);
+    for (std::size_t i = 0; i < length; ++i)
+        in[2 * i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 440 * i / kSampleRate));
+    path.Process(in.data(), out.data(), length);
+    double peak = 0.0;
+    for (std::size_t i = length / 2; i < length; ++i) peak = std::max(peak, std::abs<double>(out[2 * i]));
+    // The delays' band limit lets a peak ring over by a few hundredths of a dB.
+    EXPECT_LT(peak, std::pow(10.0, -10.0 / 20.0) * 1.001);
+    EXPECT_GT(peak, std::pow(10.0, -10.0 / 20.0) * 0.95) << "limited, not silenced";
+    for (std::size_t i = 0; i + AudioPath::kLatencySamples < length; i += 101)
+        EXPECT_NEAR(out[2 * (i + AudioPath::kLatencySamples) + 1], in[2 * i], 2e-3) << i;
+}
+
+TEST(AudioPathTest, ARoomFileChangesWhatItNamesAndRefusesWhatIsNoRoom)
+{
+    const auto room = ParseRoom(R"({"sub": {"distanceM": 2.1, "reversed": true},
+                                    "noise": {"dbfs": null},
+                                    "resonances": [{"type": "peak", "hz": 50, "q": 4, "gainDb": 3}]})");
+    ASSERT_TRUE(std::holds_alternative<Room>(room)) << std::get<std::string>(room);
+    const Room& r = std::get<Room>(room);
+    EXPECT_EQ(r.sub.distanceM, 2.1);
+    EXPECT_TRUE(r.sub.reversed);
+    EXPECT_EQ(r.sub.response.size(), DefaultRoom().sub.response.size()) << "not named: the default's";
+    EXPECT_EQ(r.left.distanceM, DefaultRoom().left.distanceM);
+    EXPECT_EQ(r.resonances.size(), 1u);
+    EXPECT_FALSE(r.noise.dbfs > -200.0);
+
+    const std::pair<const char*, const char*> kRefused[] = {
+        {R"({"sub": {"distance": 2}})", "sub.distance: not a member"},
+        {R"({"left": {"distanceM": 0}})", "left.distanceM: 0"},
+        {R"({"right": {"response": [{"type": "notch", "hz": 100}]}})", "right.response[0].type"},
+        {R"({"resonances": [{"type": "peak"}]})", "resonances[0].hz: missing"},
+        {R"({"noise": {"color": "brown"}})", "noise.color"},
+        {"[1, 2", "not JSON"},
+    };
+    for (const auto& [text, reason] : kRefused) {
+        const auto refused = ParseRoom(text);
+        ASSERT_TRUE(std::holds_alternative<std::string>(refused)) << text;
+        EXPECT_NE(std::get<std::string>(refused).find(reason), std::string::npos) << std::get<std::string>(refused);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// rx74-emulator --audio through a real PulseAudio server (the fixture
+// pulse_session): a tone played into quenbar_out comes back at quenbar_mic as
+// the room's truth says, and mutes sent over the line while it plays take
+// the outputs out of the sound. --room-truth of a shipped room and a state.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <numbers>
+#include <thread>
+
+#include "emulator/audio/AudioPath.h"
+#include "emulator/audio/RoomFile.h"
+#include "tests/emulator/Programs.h"
+#include "tests/emulator/RawLine.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace rx74emu;
+
+constexpr double kToneHz = 1000.0, kToneAmplitude = 0.3;
+constexpr std::size_t kWindow = 960;  // 20 ms
+
+struct Frame {
+    float mic, loopback;
+};
+
+std::vector<Frame> ReadRecording(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<Frame> frames;
+    Frame f;
+    while (in.read(reinterpret_cast<char*>(&f), sizeof f)) frames.push_back(f);
+    return frames;
+}
+
+double RmsDb(const std::vector<Frame>& frames, std::size_t from, float Frame::*channel)
+{
+    double sum = 0.0;
+    for (std::size_t i = from; i < from + kWindow; ++i) sum += std::pow(frames[i].*channel, 2);
+    return 10.0 * std::log10(sum / kWindow + 1e-30);
+}
+
+// The tone on both inputs, `seconds` long, as pacat plays it.
+std::string WriteTone(double seconds)
+{
+    const std::string path = ::testing::TempDir() + "rx74-sound-tone.raw";
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < static_cast<int>(seconds * kSampleRate); ++i) {
+        const float s = static_cast<float>(kToneAmplitude * std::sin(2 * std::numbers::pi * kToneHz * i / kSampleRate));
+        const Frame both{s, s};
+        out.write(reinterpret_cast<const char*>(&both), sizeof both);
+    }
+    return path;
+}
+
+const std::vector<std::string> kRawStereo = {"--format=float32le", "--channels=2", "--rate=48000", "--raw"};
+
+std::vector<std::string> With(std::vector<std::string> args)
+{
+    args.insert(args.end(), kRawStereo.begin(), kRawStereo.end());
+    return args;
+}
+
+// True once the loopback of the recording so far carries the tone.
+bool ToneArrived(const std::string& recording)
+{
+    const auto frames = ReadRecording(recording);
+    for (std::size_t at = 0; at + kWindow <= frames.size(); at += kWindow)
+        if (RmsDb(frames, at, &Frame::loopback) > -20.0) return true;
+    return false;
+}
+
+// The level of the tone at the microphone that the room's truth gives: the
+// three outputs' sounds added with their arrivals.
+double ExpectedMicDb(const AudioPath& truth)
+{
+    std::complex<double> sum = 0.0;
+    const double w = 2 * std::numbers::pi * kToneHz;
+    for (Output output : kOutputs)
+        sum += truth.Response(output, kToneHz) * std::polar(1.0, -w * truth.ArrivalMs(output) / 1000.0);
+    return 20.0 * std::log10(kToneAmplitude / std::sqrt(2.0) * std::abs(sum));
+}
+
+TEST(EmulatorSoundTest, AToneComesBackThroughTheRoomAndMutesSentWhileItPlaysSilenceTheirOutputs)
+{
+    const std::string recording = ::testing::TempDir() + "rx74-sound-recording.raw";
+    auto [emulator, device] = LaunchEmulator({"--audio"});
+    ASSERT_GT(emulator, 0);
+    ASSERT_FALSE(device.empty()) << "rx74-emulator --audio did not start";
+    RawLine line(device);
+
+    const pid_t recorder = Spawn("parec", With({"--device=quenbar_mic.monitor", "--latency-msec=20"}), recording);
+    const pid_t player = Spawn("pacat", With({"--device=quenbar_out", WriteTone(4.0)}));
+    ASSERT_GT(recorder, 0);
+    ASSERT_GT(player, 0);
+    const auto giveUp = std::chrono::steady_clock::now() + 10s;
+    while (!ToneArrived(recording) && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(20ms);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(line.Command({212, 128, 1}, 1), Bytes{0x51}) << "Left and Right muted";
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(line.Command({232, 128, 1}, 1), Bytes{0x51}) << "the Sub muted";
+    EXPECT_EQ(Wait(player), 0);
+    std::this_thread::sleep_for(300ms);
+    TerminateAndWait(recorder);
+    EXPECT_EQ(TerminateAndWait(emulator), 0);
+
+    // The windows that hold the tone on the loopback, in order, but for the
+    // two where it starts and ends.
+    const auto frames = ReadRecording(recording);
+    std::vector<double> mic, loopback;
+    for (std::size_t at = 0; at + kWindow <= frames.size(); at += kWindow)
+        if (RmsDb(frames, at, &Frame::loopback) > -20.0) {
+            mic.push_back(RmsDb(frames, at, &Frame::mic));
+            loopback.push_back(RmsDb(frames, at, &Frame::loopback));
+        }
+    ASSERT_GT(mic.size(), 150u) << "the tone lasts 4 s: 200 windows";
+    mic = {mic.begin() + 1, mic.end() - 1};
+    loopback = {loopback.begin() + 1, loopback.end() - 1};
+    const double toneDb = 20.0 * std::log10(kToneAmplitude / std::sqrt(2.0));
+    for (double db : loopback) ASSERT_NEAR(db, toneDb, 0.1) << "the loopback is input 1 as it came";
+
+    // All three outputs, then the Sub's little at 1 kHz, then the room's noise alone.
+    Room room = DefaultRoom();
+    room.noise.dbfs = -INFINITY;
+    const double allDb = ExpectedMicDb(AudioPath(room));
+    const std::size_t n = mic.size();
+    EXPECT_NEAR(mic[5], allDb, 0.3);
+    EXPECT_NEAR(mic[n / 5], allDb, 0.3);
+    const double subAlone = mic[n * 9 / 20], noiseAlone = mic[n - 10];
+    EXPECT_LT(subAlone, allDb - 20.0);
+    EXPECT_GT(subAlone, noiseAlone + 10.0);
+    EXPECT_NEAR(noiseAlone, DefaultRoom().noise.dbfs, 3.0);
+    std::filesystem::remove(recording);
+}
+
+TEST(EmulatorSoundTest, TheRoomTruthFollowsTheStateAndTheRoomFile)
+{
+    const std::string state = ::testing::TempDir() + "rx74-sound-state", truth = ::testing::TempDir() + "rx74-truth";
+    std::filesystem::remove(state);
+    auto [pid, device] = LaunchEmulator({"--state", state});
+    ASSERT_GT(pid, 0);
+    {
+        RawLine line(device);
+        ASSERT_EQ(line.Command({79, 25, 0}, 1), Bytes{0x51});  // the Sub 2.5 ms later
+    }
+    ASSERT_EQ(TerminateAndWait(pid), 0);
+
+    const std::string room = std::string(RX74_ROOMS) + "/sub-ahead-reversed.json";
+    ASSERT_EQ(Wait(Spawn(RX74_EMULATOR_PROGRAM, {"--room-truth", "--room", room, "--state", state}, truth)), 0);
+    std::ifstream in(truth);
+    const auto json = nlohmann::json::parse(in, nullptr, false);
+    ASSERT_FALSE(json.is_discarded());
+    const auto parsed = ReadRoomFile(room);
+    ASSERT_TRUE(std::holds_alternative<Room>(parsed));
+    const Room& r = std::get<Room>(parsed);
+    EXPECT_NEAR(json["outputs"]["sub"]["arrivalMs"].get<double>(), 2.5 + r.sub.distanceM / 0.343, 1e-9);
+    EXPECT_NEAR(json["outputs"]["left"]["arrivalMs"].get<double>(), r.left.distanceM / 0.343, 1e-9);
+    EXPECT_EQ(json["outputs"]["right"]["hz"].size(), 527u);
+    EXPECT_NEAR(json["outputs"]["right"]["hz"][0].get<double>(), 10.0, 1e-9);
+
+    EXPECT_NE(Wait(Spawn(RX74_EMULATOR_PROGRAM, {"--room-truth", "--room", state})), 0) << "a state is no room";
+    std::filesystem::remove(state);
+    std::filesystem::remove(truth);
+}
+
+}  // namespace
