@@ -15,13 +15,6 @@
 # them. The session's COM5 stands for the device path QUENBAR_WINE_COM5. A
 # session of another build tree on the same prefix is waited for.
 
-# quenbar_pulse_session()
-#
-# The ctest entries that start a private PulseAudio server
-# (scripts/pulse-session.sh, its runtime folder in the build tree) before the
-# tests that require the fixture pulse_session, and stop it after them. Such
-# tests reach it through QUENBAR_PULSE_ENVIRONMENT (ENVIRONMENT property).
-
 # Windows programs run in this prefix; a build host's tests of the Windows
 # command line are pointed at the Windows build's prefix.
 set(QUENBAR_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix CACHE PATH "Wine prefix of the Windows tests")
@@ -133,15 +126,3 @@ function(quenbar_build_check)
   set_tests_properties("${ARG_NAME}" PROPERTIES LABELS ${ARG_LABEL} RESOURCE_LOCK build_tree TIMEOUT 120)
 endfunction()
 
-set(QUENBAR_PULSE_DIR ${CMAKE_BINARY_DIR}/pulse-session)
-set(QUENBAR_PULSE_ENVIRONMENT "XDG_RUNTIME_DIR=${QUENBAR_PULSE_DIR};PULSE_SERVER=unix:${QUENBAR_PULSE_DIR}/pulse/native")
-function(quenbar_pulse_session)
-  if(TEST pulse_session_start)
-    return()
-  endif()
-  set(script ${CMAKE_SOURCE_DIR}/scripts/pulse-session.sh)
-  add_test(NAME pulse_session_start COMMAND ${script} ${QUENBAR_PULSE_DIR} start)
-  add_test(NAME pulse_session_stop COMMAND ${script} ${QUENBAR_PULSE_DIR} stop)
-  set_tests_properties(pulse_session_start PROPERTIES FIXTURES_SETUP pulse_session LABELS audio TIMEOUT 60)
-  set_tests_properties(pulse_session_stop PROPERTIES FIXTURES_CLEANUP pulse_session LABELS audio TIMEOUT 60)
-endfunction()
