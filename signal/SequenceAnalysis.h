@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "Arrival.h"
 #include "FrequencyResponse.h"
 #include "ImpulseWindow.h"
 #include "Levels.h"
