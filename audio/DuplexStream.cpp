@@ -73,7 +73,8 @@ DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callba
     play_ = ChooseAudioDevice(devices, settings.playDevice, AudioDirection::Output);
     record_ = ChooseAudioDevice(devices, settings.recordDevice, AudioDirection::Input);
     RequireChannels(play_, play_.outputChannels, settings.playChannels, "output");
-    RequireChannels(record_, record_.inputChannels, settings.recordChannels, "input");
+    if (settings_.recordChannels == 0) settings_.recordChannels = record_.inputChannels;
+    RequireChannels(record_, record_.inputChannels, settings_.recordChannels, "input");
     {
         const std::lock_guard lock(openStreamMutex);
         if (openStream) throw AudioError("Another sound stream of this program is open.");
@@ -85,7 +86,7 @@ DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callba
         RtAudio::StreamParameters out{LibraryDeviceId(audio, play_.name),
                                       static_cast<unsigned int>(settings.playChannels), 0};
         RtAudio::StreamParameters in{LibraryDeviceId(audio, record_.name),
-                                     static_cast<unsigned int>(settings.recordChannels), 0};
+                                     static_cast<unsigned int>(settings_.recordChannels), 0};
         unsigned int frames = settings.bufferFrames;
         audio.openStream(&out, &in, RTAUDIO_FLOAT32, static_cast<unsigned int>(settings.rate), &frames,
                          &Bridge::OnAudio, this, nullptr, &Bridge::OnError);

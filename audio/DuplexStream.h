@@ -30,7 +30,9 @@ struct DuplexSettings {
     std::string recordDevice;  // empty: the default input
     int rate = 48000;
     int playChannels = 2;
-    int recordChannels = 1;
+    // 0: all the device's channels. Fewer are mixed down from all of them
+    // by a sound server (PulseAudio), not picked out.
+    int recordChannels = 0;
     unsigned int bufferFrames = 512;
 };
 
@@ -57,6 +59,7 @@ public:
 
     const AudioDevice& PlayDevice() const { return play_; }
     const AudioDevice& RecordDevice() const { return record_; }
+    int RecordChannels() const { return settings_.recordChannels; }
     long Underruns() const { return underruns_; }
     long Overruns() const { return overruns_; }
     long Gaps() const { return gaps_; }

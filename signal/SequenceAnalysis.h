@@ -27,7 +27,8 @@
 // One sweep of the sequence, as it was played.
 struct PlayedSweep {
     std::size_t playOffset = 0;     // its first sample in the played stream
-    std::size_t silenceOffset = 0;  // the silence before it, as long as the sweep, in the played stream
+    std::size_t silenceOffset = 0;  // the silence before it, in the played stream
+    std::size_t silenceLength = 0;  // 0: as long as the sweep
     OutputBand band = kTopsBand;
     ImpulseWindowShape window = TopsWindow();
     std::optional<double> arrivalLowPassHz;  // kSubArrivalLowPassHz for the Sub
