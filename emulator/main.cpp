@@ -139,6 +139,10 @@ private:
 int PrintRoomTruth(const Options& options, const rx74emu::Room& room)
 {
     rx74emu::UnitState state;
+    if (!options.statePath.empty() && ::access(options.statePath.c_str(), F_OK) != 0) {
+        std::cerr << "rx74-emulator: " << options.statePath << " does not exist\n";
+        return 1;
+    }
     if (!options.statePath.empty() && !state.Load(options.statePath)) {
         std::cerr << "rx74-emulator: " << options.statePath << " is not a state file\n";
         return 1;

@@ -3,6 +3,7 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -11,10 +12,10 @@ namespace {
 
 constexpr int kChannels = 2;
 constexpr const char* kClientName = "rx74-emulator";
-// The playback buffer holds this many blocks before it starts, and is kept
-// at that: a scheduling hiccup of the audio thread then never lets it run
-// dry, which would shift the latency.
-constexpr int kPlaybackBlocks = 8;
+// The playback buffer holds this much before it starts, and is kept at
+// that: the audio thread may then be held up that long without the buffer
+// running dry, which would add the rest of the hold-up to the latency for good.
+constexpr double kPlaybackBufferMs = 150.0;
 
 pa_sample_spec SampleSpec()
 {
@@ -54,7 +55,9 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
     recordAttr.fragsize = blockBytes;
     pa_buffer_attr playAttr{};
     playAttr.maxlength = static_cast<std::uint32_t>(-1);
-    playAttr.tlength = blockBytes * kPlaybackBlocks;
+    const auto bufferFrames = static_cast<std::uint32_t>(MsToSamples(kPlaybackBufferMs));
+    playAttr.tlength =
+        std::max(bufferFrames, 2u * static_cast<std::uint32_t>(devices.blockFrames)) * kChannels * sizeof(float);
     playAttr.prebuf = playAttr.tlength;
     playAttr.minreq = blockBytes;
     int error = 0;

@@ -111,8 +111,8 @@ TEST(AudioFiltersTest, TheFractionalDelayIsFlatTo20kHzAndDelaysByExactlyItsSampl
             const double lag = std::remainder(std::arg(h) - exact, 2 * std::numbers::pi) / w;
             largestLag = std::max(largestLag, std::abs(lag));
         }
-        EXPECT_LT(largestDb, 0.05) << samples << " samples";
-        EXPECT_LT(largestLag, 0.01) << samples << " samples";
+        EXPECT_LT(largestDb, 0.002) << samples << " samples";
+        EXPECT_LT(largestLag, 0.0005) << samples << " samples";
 
         // An impulse's centroid is the delay's.
         double sum = 0.0, moment = 0.0;

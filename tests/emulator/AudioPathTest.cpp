@@ -200,6 +200,8 @@ TEST(AudioPathTest, ARoomFileChangesWhatItNamesAndRefusesWhatIsNoRoom)
     EXPECT_EQ(r.left.distanceM, DefaultRoom().left.distanceM);
     EXPECT_EQ(r.resonances.size(), 1u);
     EXPECT_FALSE(r.noise.dbfs > -200.0);
+    EXPECT_TRUE(std::holds_alternative<Room>(ParseRoom(R"({"left": {"distanceM": 100}, "noise": {"dbfs": 0}})")))
+        << "the ends of a range belong to it";
 
     const std::pair<const char*, const char*> kRefused[] = {
         {R"({"sub": {"distance": 2}})", "sub.distance: not a member"},
