@@ -246,4 +246,47 @@ TEST(MeasureCommand, AUnitLostBetweenSweepsIsSaidWithTheMutesItWasLeftWith)
     EXPECT_EQ(after, before);  // and nothing else changed
 }
 
+// Takes the sound card's output sink away for as long as it lives; puts it
+// back as scripts/pulse-session.sh made it, for the tests after it.
+class VanishedOutput {
+public:
+    VanishedOutput()
+    {
+        const CliRun modules = RunProgram({"/usr/bin/pactl", "list", "short", "modules"});
+        std::istringstream lines(modules.out);
+        for (std::string line; std::getline(lines, line);)
+            if (line.find("sink_name=quenbar_out ") != std::string::npos) module_ = line.substr(0, line.find('\t'));
+        EXPECT_FALSE(module_.empty()) << modules.out;
+        EXPECT_EQ(RunProgram({"/usr/bin/pactl", "unload-module", module_}).exitCode, 0);
+    }
+    ~VanishedOutput()
+    {
+        RunProgram({"/usr/bin/pactl", "load-module", "module-null-sink", "sink_name=quenbar_out", "rate=48000", "channels=2",
+                    "sink_properties=device.description=Quenbar_output"});
+        RunProgram({"/usr/bin/pactl", "set-default-sink", "quenbar_out"});
+    }
+
+private:
+    std::string module_;
+};
+
+TEST(MeasureCommand, AnOutputDeviceThatGoesAwayInMidSweepStopsItWithTheMutesBack)
+{
+    Emulator emulator({"--audio"});
+    const json before = Dump(emulator.device());
+    const CliProcess measuring = StartCli(MeasureArgs(emulator.device(), {"--outputs", "left,sub"}));
+    ASSERT_TRUE(WaitForErr(measuring, "measure: left: sweep"));
+    CliRun run;
+    {
+        const VanishedOutput vanished;
+        run = FinishCli(measuring);
+    }
+    EXPECT_EQ(run.exitCode, 4);
+    // The server moved the stream to another sink and played on: never a result.
+    EXPECT_NE(run.err.find("The sound device \"Quenbar_output\" went away during the left sweep"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(Dump(emulator.device()), before);  // the Sub unmuted again
+}
+
 }  // namespace
