@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <complex>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <numbers>
 #include <thread>
@@ -69,13 +71,11 @@ std::vector<std::string> With(std::vector<std::string> args)
     return args;
 }
 
-// True once the loopback of the recording so far carries the tone.
-bool ToneArrived(const std::string& recording)
+// True once the loopback of the recording so far carries a sound.
+bool SoundArrived(const std::string& recording)
 {
     const auto frames = ReadRecording(recording);
-    for (std::size_t at = 0; at + kWindow <= frames.size(); at += kWindow)
-        if (RmsDb(frames, at, &Frame::loopback) > -20.0) return true;
-    return false;
+    return std::any_of(frames.begin(), frames.end(), [](const Frame& f) { return std::abs(f.loopback) > 0.1f; });
 }
 
 // The level of the tone at the microphone that the room's truth gives: the
@@ -89,32 +89,42 @@ double ExpectedMicDb(const AudioPath& truth)
     return 20.0 * std::log10(kToneAmplitude / std::sqrt(2.0) * std::abs(sum));
 }
 
-TEST(EmulatorSoundTest, AToneComesBackThroughTheRoomAndMutesSentWhileItPlaysSilenceTheirOutputs)
+// Plays `sound` into quenbar_out while recording quenbar_mic.monitor; calls
+// `whilePlaying` once the recording carries it. Returns the recording.
+std::vector<Frame> PlayAndRecord(const std::string& sound, const std::function<void()>& whilePlaying)
 {
     const std::string recording = ::testing::TempDir() + "rx74-sound-recording.raw";
+    const pid_t recorder = Spawn("parec", With({"--device=quenbar_mic.monitor", "--latency-msec=20"}), recording);
+    const pid_t player = Spawn("pacat", With({"--device=quenbar_out", sound}));
+    EXPECT_GT(recorder, 0);
+    EXPECT_GT(player, 0);
+    const auto giveUp = std::chrono::steady_clock::now() + 10s;
+    while (!SoundArrived(recording) && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(20ms);
+    whilePlaying();
+    EXPECT_EQ(Wait(player), 0);
+    std::this_thread::sleep_for(300ms);
+    TerminateAndWait(recorder);
+    auto frames = ReadRecording(recording);
+    std::filesystem::remove(recording);
+    return frames;
+}
+
+TEST(EmulatorSoundTest, AToneComesBackThroughTheRoomAndMutesSentWhileItPlaysSilenceTheirOutputs)
+{
     auto [emulator, device] = LaunchEmulator({"--audio"});
     ASSERT_GT(emulator, 0);
     ASSERT_FALSE(device.empty()) << "rx74-emulator --audio did not start";
     RawLine line(device);
-
-    const pid_t recorder = Spawn("parec", With({"--device=quenbar_mic.monitor", "--latency-msec=20"}), recording);
-    const pid_t player = Spawn("pacat", With({"--device=quenbar_out", WriteTone(4.0)}));
-    ASSERT_GT(recorder, 0);
-    ASSERT_GT(player, 0);
-    const auto giveUp = std::chrono::steady_clock::now() + 10s;
-    while (!ToneArrived(recording) && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(20ms);
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(line.Command({212, 128, 1}, 1), Bytes{0x51}) << "Left and Right muted";
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(line.Command({232, 128, 1}, 1), Bytes{0x51}) << "the Sub muted";
-    EXPECT_EQ(Wait(player), 0);
-    std::this_thread::sleep_for(300ms);
-    TerminateAndWait(recorder);
+    const auto frames = PlayAndRecord(WriteTone(4.0), [&line] {
+        std::this_thread::sleep_for(1s);
+        EXPECT_EQ(line.Command({212, 128, 1}, 1), Bytes{0x51}) << "Left and Right muted";
+        std::this_thread::sleep_for(1s);
+        EXPECT_EQ(line.Command({232, 128, 1}, 1), Bytes{0x51}) << "the Sub muted";
+    });
     EXPECT_EQ(TerminateAndWait(emulator), 0);
 
     // The windows that hold the tone on the loopback, in order, but for the
     // two where it starts and ends.
-    const auto frames = ReadRecording(recording);
     std::vector<double> mic, loopback;
     for (std::size_t at = 0; at + kWindow <= frames.size(); at += kWindow)
         if (RmsDb(frames, at, &Frame::loopback) > -20.0) {
@@ -138,7 +148,66 @@ TEST(EmulatorSoundTest, AToneComesBackThroughTheRoomAndMutesSentWhileItPlaysSile
     EXPECT_LT(subAlone, allDb - 20.0);
     EXPECT_GT(subAlone, noiseAlone + 10.0);
     EXPECT_NEAR(noiseAlone, DefaultRoom().noise.dbfs, 3.0);
-    std::filesystem::remove(recording);
+}
+
+// Three clicks on input 1, a second apart.
+std::string WriteClicks()
+{
+    const std::string path = ::testing::TempDir() + "rx74-sound-clicks.raw";
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < static_cast<int>(3.5 * kSampleRate); ++i) {
+        const Frame click{i % 48000 == 24000 ? 0.9f : 0.0f, 0.0f};
+        out.write(reinterpret_cast<const char*>(&click), sizeof click);
+    }
+    return path;
+}
+
+std::complex<double> Spectrum(const std::vector<Frame>& frames, std::size_t from, std::size_t to, float Frame::*channel,
+                              double hz)
+{
+    std::complex<double> sum = 0.0;
+    for (std::size_t i = from; i < to; ++i)
+        sum += static_cast<double>(frames[i].*channel) * std::polar(1.0, -2 * std::numbers::pi * hz * i / kSampleRate);
+    return sum;
+}
+
+TEST(EmulatorSoundTest, TheMicrophoneHearsTheLeftAgainstTheLoopbackAsTheRoomsTruthSays)
+{
+    const std::string quiet = ::testing::TempDir() + "rx74-quiet-room.json";
+    std::ofstream(quiet) << R"({"noise": {"dbfs": null}})";
+    auto [emulator, device] = LaunchEmulator({"--audio", "--room", quiet});
+    ASSERT_FALSE(device.empty()) << "rx74-emulator --audio did not start";
+    {
+        RawLine line(device);
+        ASSERT_EQ(line.Command({232, 128, 1}, 1), Bytes{0x51}) << "the Sub muted";
+        ASSERT_EQ(line.Command({122, 23, 0}, 1), Bytes{0x51}) << "Left and Right 2.3 ms later";
+    }
+    const auto frames = PlayAndRecord(WriteClicks(), [] {});
+    EXPECT_EQ(TerminateAndWait(emulator), 0);
+
+    Room room = std::get<Room>(ParseRoom(R"({"noise": {"dbfs": null}})"));
+    UnitState state;
+    ASSERT_TRUE(state.ApplyParameter({122, 23, 0}));
+    const AudioPath truth(room, state.current);
+    const double arrival = truth.ArrivalMs(Output::Left) / 1000.0;
+    int clicks = 0;
+    for (std::size_t at = 0; at + 6000 < frames.size(); ++at) {
+        if (frames[at].loopback < 0.5f) continue;
+        // From just before the click, 85 ms of it: the direct sound and the early room.
+        const std::size_t from = at - 64, to = at + 4096;
+        for (double hz : {500.0, 1000.0, 2000.0, 4000.0, 8000.0}) {
+            const auto heard =
+                Spectrum(frames, from, to, &Frame::mic, hz) / Spectrum(frames, from, to, &Frame::loopback, hz);
+            const auto expected =
+                truth.Response(Output::Left, hz) * std::polar(1.0, -2 * std::numbers::pi * hz * arrival);
+            EXPECT_NEAR(20 * std::log10(std::abs(heard / expected)), 0.0, 0.1) << hz << " Hz";
+            EXPECT_NEAR(std::arg(heard / expected) * 180 / std::numbers::pi, 0.0, 1.0) << hz << " Hz";
+        }
+        ++clicks;
+        at += 6000;
+    }
+    EXPECT_EQ(clicks, 3);
+    std::filesystem::remove(quiet);
 }
 
 TEST(EmulatorSoundTest, TheRoomTruthFollowsTheStateAndTheRoomFile)
