@@ -65,7 +65,8 @@ void ReadLevels(OutputAnalysis& output, const SequenceRecording& recording, cons
                                     : static_cast<std::ptrdiff_t>(played.playOffset) + latency;
     const std::span<const float> sweep = Segment(recording.microphone, start, length + tail);
     const std::span<const float> silence =
-        Segment(recording.microphone, static_cast<std::ptrdiff_t>(played.silenceOffset) + latency, length);
+        Segment(recording.microphone, static_cast<std::ptrdiff_t>(played.silenceOffset) + latency,
+                played.silenceLength ? played.silenceLength : length);
     output.peakDbfs = PeakDbfs(sweep);
     output.clippedSamples = CountClipped(sweep);
     if (!sweep.empty() && !silence.empty())
