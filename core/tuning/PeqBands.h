@@ -41,6 +41,9 @@ void WritePeqBands(ParameterModel& model, int slot, const PeqBands& bands);
 // no editor makes) reads as a low shelf.
 PeqBands ReadPeqBands(const ParameterModel& model, int slot);
 
+// The band as the fit moves it between steps (its gain in dB).
+PeqBandShape ShapeOf(const PeqBand& band);
+
 // What the bands add to the curve ComputeResponse draws for a channel (the
 // crossover adds its own part beside them): the curve of a channel whose
 // crossover is flat.

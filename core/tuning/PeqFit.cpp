@@ -76,6 +76,7 @@ struct Problem {
     int highestGain = kGainStepZero;
     double maxBoostDb = 0.0;
     double maxCutDb = 0.0;
+    const BandCurves* curves = nullptr;
 
     std::size_t Count() const { return error.size(); }
     int StepAt(std::size_t i) const { return first + static_cast<int>(i); }
@@ -88,13 +89,10 @@ struct Problem {
 // The bands' curve at the range's steps.
 std::vector<double> BandsAt(const Problem& p, const PeqBands& bands, int leaveOut = -1)
 {
-    const BandShapes& shapes = BandShapes::Get();
     std::vector<double> peq(p.Count(), 0.0);
     for (int b = 0; b < kPeqBands; ++b) {
         const PeqBand& band = bands[static_cast<std::size_t>(b)];
-        if (b == leaveOut || band.flat) continue;
-        for (std::size_t i = 0; i < peq.size(); ++i)
-            peq[i] += GainDb(band) * shapes.At(band.bandwidth, band.shelf, band.freq, p.StepAt(i));
+        if (b != leaveOut && !band.flat) p.curves->Add(ShapeOf(band), p.first, peq);
     }
     return peq;
 }
@@ -118,7 +116,7 @@ struct Neighbourhood {
 // removes the most. The band as it is when nothing better is found.
 PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbourhood& n)
 {
-    const BandShapes& shapes = BandShapes::Get();
+    const BandCurves& shapes = *p.curves;
     const std::vector<double> others = BandsAt(p, bands, b);
     std::vector<double> e(p.Count());
     for (std::size_t i = 0; i < e.size(); ++i) e[i] = p.error[i] + others[i];
@@ -134,7 +132,7 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
             for (const Shelf shelf : {Shelf::None, Shelf::Low, Shelf::High}) {
                 double s1 = 0.0, s2 = 0.0, es = 0.0;
                 for (std::size_t i = 0; i < e.size(); ++i) {
-                    const double s = shapes.At(width, shelf, centre, p.StepAt(i));
+                    const double s = shapes.UnitShape(width, shelf, centre, p.StepAt(i));
                     s1 += s;
                     s2 += s * s;
                     es += e[i] * s;
@@ -150,7 +148,7 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
                 if (cost >= bestCost - 1e-9 || step == kGainStepZero) continue;
                 bool within = true;
                 for (std::size_t i = 0; i < e.size() && within; ++i)
-                    within = p.WithinLimits(others[i] + g * shapes.At(width, shelf, centre, p.StepAt(i)));
+                    within = p.WithinLimits(others[i] + g * shapes.UnitShape(width, shelf, centre, p.StepAt(i)));
                 if (!within) continue;
                 bestCost = cost;
                 best = PeqBand{centre, step, width, shelf, false};
@@ -248,12 +246,12 @@ struct Continuous {
 
     double operator()(const std::vector<double>& x) const
     {
-        ResponseCurve curve{};
-        for (const PeqBandShape& band : Bands(x)) AddPeqBandShape(curve, band);
+        std::vector<double> curve(p.Count(), 0.0);
+        for (const PeqBandShape& band : Bands(x)) p.curves->Add(band, p.first, curve);
         std::vector<double> total(p.Count());
         double excess = 0.0;
         for (std::size_t i = 0; i < total.size(); ++i) {
-            const double peq = curve[static_cast<std::size_t>(p.StepAt(i))];
+            const double peq = curve[i];
             excess += std::pow(std::max({0.0, peq - p.maxBoostDb, -p.maxCutDb - peq}), 2);
             total[i] = p.error[i] + peq;
         }
@@ -327,13 +325,13 @@ std::vector<double> SmoothedOver(const Measurement& m, const Range& range)
 }
 
 // The error left by the bands, with the target's level following the result.
-double RmsAfter(const FitResult& r, const PeqBands& bands, std::vector<double>* predicted = nullptr,
+double RmsAfter(const FitResult& r, const Problem& p, const PeqBands& bands, std::vector<double>* predicted = nullptr,
                 std::vector<double>* target = nullptr)
 {
-    const ResponseCurve peq = PeqBandsCurve(bands);
+    const std::vector<double> peq = BandsAt(p, bands);
     std::vector<double> after(r.measured.size()), error(r.measured.size());
     for (std::size_t i = 0; i < after.size(); ++i) {
-        after[i] = r.measured[i] + peq[static_cast<std::size_t>(r.firstStep) + i];
+        after[i] = r.measured[i] + peq[i];
         error[i] = after[i] - r.target[i];
     }
     if (predicted) *predicted = after;
@@ -380,6 +378,7 @@ FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
 
     Problem p;
     p.first = range.first;
+    p.curves = &BandCurves::Of(options.bandModel);
     std::vector<double> error(result.measured.size());
     for (std::size_t i = 0; i < error.size(); ++i) error[i] = result.measured[i] - result.target[i];
     result.rmsBeforeDb = Rms(error);
@@ -401,7 +400,7 @@ FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
             result.roundedBands = SilentBandsFlat(rounded);
         }
     }
-    result.rmsRoundedDb = RmsAfter(result, result.roundedBands);
-    result.rmsAfterDb = RmsAfter(result, result.bands, &result.predicted, &result.target);
+    result.rmsRoundedDb = RmsAfter(result, p, result.roundedBands);
+    result.rmsAfterDb = RmsAfter(result, p, result.bands, &result.predicted, &result.target);
     return result;
 }
