@@ -20,9 +20,10 @@ public:
     void Add(const PeqBandShape& band, int first, std::span<double> out) const override
     {
         if (OnWholeSteps(band)) {
-            const int centre = static_cast<int>(band.centreStep), width = static_cast<int>(band.bandwidthStep);
+            const int centre = static_cast<int>(band.centreStep);
+            const UnitShapeRow shape = UnitShape(static_cast<int>(band.bandwidthStep), ShelfOf(band));
             for (std::size_t i = 0; i < out.size(); ++i)
-                out[i] += band.gainDb * UnitShape(width, ShelfOf(band), centre, first + static_cast<int>(i));
+                out[i] += band.gainDb * shape.At(centre, first + static_cast<int>(i));
             return;
         }
         ResponseCurve curve{};
@@ -30,9 +31,9 @@ public:
         for (std::size_t i = 0; i < out.size(); ++i) out[i] += curve[static_cast<std::size_t>(first) + i];
     }
 
-    double UnitShape(int bandwidthStep, Shelf shelf, int centre, int k) const override
+    UnitShapeRow UnitShape(int bandwidthStep, Shelf shelf) const override
     {
-        return BandShapes::Get().At(bandwidthStep, shelf, centre, k);
+        return {BandShapes::Get().Row(bandwidthStep, shelf)};
     }
 };
 
@@ -56,9 +57,9 @@ public:
         }
     }
 
-    double UnitShape(int bandwidthStep, Shelf shelf, int centre, int k) const override
+    UnitShapeRow UnitShape(int bandwidthStep, Shelf shelf) const override
     {
-        return shapes_[Row(bandwidthStep, shelf)][static_cast<std::size_t>(k - centre + kFreqSteps - 1)];
+        return {shapes_[Row(bandwidthStep, shelf)].data()};
     }
 
 private:

@@ -10,6 +10,12 @@
 
 enum class BandModel { Drawn, Sound };
 
+// A band's unit-gain curve by the distance in steps from its centre.
+struct UnitShapeRow {
+    const double* byDistance;  // 2 kFreqSteps - 1 values, distance 0 in the middle
+    double At(int centre, int k) const { return byDistance[k - centre + kFreqSteps - 1]; }
+};
+
 class BandCurves {
 public:
     static const BandCurves& Of(BandModel model);
@@ -18,10 +24,11 @@ public:
     // Adds the band's level in dB at frequency steps first, first + 1, ...
     // into out; the band may lie between steps.
     virtual void Add(const PeqBandShape& band, int first, std::span<double> out) const = 0;
-    // The level per dB of gain at step k of a band on whole steps, as the
+    // The level per dB of gain at step k of a band on whole steps (by its
+    // distance from the band's centre), as the
     // fit's step search estimates a band's best gain in closed form: exact
     // for the drawn curve, whose level is its gain times one shape; for the
     // sound the shape of a small gain (a bell's half-gain width does not
     // change with its gain, so the estimate stays close).
-    virtual double UnitShape(int bandwidthStep, Shelf shelf, int centre, int k) const = 0;
+    virtual UnitShapeRow UnitShape(int bandwidthStep, Shelf shelf) const = 0;
 };

@@ -130,9 +130,10 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
         for (int width = std::max(n.narrowest, kBandwidthStepNarrowest);
              width <= std::min(n.widest, kBandwidthStepWidest); ++width)
             for (const Shelf shelf : {Shelf::None, Shelf::Low, Shelf::High}) {
+                const UnitShapeRow shape = shapes.UnitShape(width, shelf);
                 double s1 = 0.0, s2 = 0.0, es = 0.0;
                 for (std::size_t i = 0; i < e.size(); ++i) {
-                    const double s = shapes.UnitShape(width, shelf, centre, p.StepAt(i));
+                    const double s = shape.At(centre, p.StepAt(i));
                     s1 += s;
                     s2 += s * s;
                     es += e[i] * s;
@@ -148,7 +149,7 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
                 if (cost >= bestCost - 1e-9 || step == kGainStepZero) continue;
                 bool within = true;
                 for (std::size_t i = 0; i < e.size() && within; ++i)
-                    within = p.WithinLimits(others[i] + g * shapes.UnitShape(width, shelf, centre, p.StepAt(i)));
+                    within = p.WithinLimits(others[i] + g * shape.At(centre, p.StepAt(i)));
                 if (!within) continue;
                 bestCost = cost;
                 best = PeqBand{centre, step, width, shelf, false};
