@@ -21,16 +21,6 @@ constexpr int kNeighbourSteps = 3;  // how far the step search looks around each
 constexpr int kContinuousEvaluations = 3000;
 constexpr double kNoCost = std::numeric_limits<double>::infinity();
 
-double InterpolateDb(const Measurement& m, double hz)
-{
-    const auto above = std::lower_bound(m.hz.begin(), m.hz.end(), hz);
-    if (above == m.hz.begin()) return m.db.front();
-    if (above == m.hz.end()) return m.db.back();
-    const auto i = static_cast<std::size_t>(above - m.hz.begin());
-    const double t = std::log(hz / m.hz[i - 1]) / std::log(m.hz[i] / m.hz[i - 1]);
-    return m.db[i - 1] + t * (m.db[i] - m.db[i - 1]);
-}
-
 double Mean(const std::vector<double>& x)
 {
     return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
@@ -361,7 +351,7 @@ std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
     double sum = 0.0;
     for (int j = 0; j < kSmoothingPoints; ++j) {
         const double octaves = kSmoothingOctaves * (static_cast<double>(j) / (kSmoothingPoints - 1) - 0.5);
-        sum += InterpolateDb(measurement, hz * std::exp2(octaves));
+        sum += LevelAt(measurement, hz * std::exp2(octaves));
     }
     return sum / kSmoothingPoints;
 }
