@@ -87,3 +87,8 @@ SumFigures SumOver(const CrossoverRegion& region, const std::vector<double>& hz,
     f.meanDb /= count;
     return f;
 }
+
+SumFigures SumOver(const CrossoverRegion& region, const SystemMeasurement& m)
+{
+    return SumOver(region, m.left.hz, TopsSum(m), m.sub.response, SystemOutput(m).response);
+}

@@ -37,3 +37,6 @@ struct SumFigures {
 // Throws std::invalid_argument when the region holds no point of the grid.
 SumFigures SumOver(const CrossoverRegion& region, const std::vector<double>& hz, const std::vector<Complex>& tops,
                    const std::vector<Complex>& sub, const std::vector<Complex>& sum);
+// Of a measurement: both tops and the Sub, and their sum as the system
+// output holds it (or, where the measurement has none, as their complex sum).
+SumFigures SumOver(const CrossoverRegion& region, const SystemMeasurement& measurement);

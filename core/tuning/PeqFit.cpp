@@ -342,6 +342,23 @@ PeqBands SilentBandsFlat(PeqBands bands)
     return bands;
 }
 
+// The measurement less the target over the range; with `result`, which
+// holds the range, the measurement and the target there.
+std::vector<double> Deviation(const Measurement& measurement, const FitOptions& options, FitResult* result)
+{
+    CheckOptions(options);
+    const Range range = CoveredSteps(measurement, options);
+    FitResult local;
+    FitResult& r = result ? *result : local;
+    r.firstStep = range.first;
+    r.lastStep = range.last;
+    r.measured = SmoothedOver(measurement, range);
+    r.target = options.target ? SmoothedOver(*options.target, range) : std::vector<double>(r.measured.size(), 0.0);
+    std::vector<double> error(r.measured.size());
+    for (std::size_t i = 0; i < error.size(); ++i) error[i] = r.measured[i] - r.target[i];
+    return error;
+}
+
 }  // namespace
 
 std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
@@ -356,23 +373,19 @@ std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
     return sum / kSmoothingPoints;
 }
 
+double DeviationRms(const Measurement& measurement, const FitOptions& options)
+{
+    return Rms(Deviation(measurement, options, nullptr));
+}
+
 FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
 {
-    CheckOptions(options);
-    const Range range = CoveredSteps(measurement, options);
     FitResult result;
-    result.firstStep = range.first;
-    result.lastStep = range.last;
-    result.measured = SmoothedOver(measurement, range);
-    result.target =
-        options.target ? SmoothedOver(*options.target, range) : std::vector<double>(result.measured.size(), 0.0);
-
-    Problem p;
-    p.first = range.first;
-    p.curves = &BandCurves::Of(options.bandModel);
-    std::vector<double> error(result.measured.size());
-    for (std::size_t i = 0; i < error.size(); ++i) error[i] = result.measured[i] - result.target[i];
+    const std::vector<double> error = Deviation(measurement, options, &result);
     result.rmsBeforeDb = Rms(error);
+    Problem p;
+    p.first = result.firstStep;
+    p.curves = &BandCurves::Of(options.bandModel);
     p.error = FillNarrowDips(error);
     p.maxBoostDb = std::min(options.maxBoostDb, 12.0);
     p.maxCutDb = std::min(options.maxCutDb, 12.0);

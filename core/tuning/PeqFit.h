@@ -57,6 +57,11 @@ FitResult FitPeq(const Measurement& measurement, const FitOptions& options = {})
 
 inline constexpr int kFitLeastSteps = 10;
 
+// The RMS deviation of the measurement from the options' target (its level
+// following), smoothed over 1/6 octave at the frequency steps of the range;
+// throws as FitPeq does.
+double DeviationRms(const Measurement& measurement, const FitOptions& options);
+
 // The measurement at frequency step k, smoothed over 1/6 octave; empty
 // outside the measured span.
 std::optional<double> SmoothedAtStep(const Measurement& measurement, int k);

@@ -54,3 +54,13 @@ std::vector<Complex> TopsSum(const SystemMeasurement& m)
     for (std::size_t i = 0; i < sum.size(); ++i) sum[i] = m.left.response[i] + m.right.response[i];
     return sum;
 }
+
+MeasuredOutput SystemOutput(const SystemMeasurement& m)
+{
+    if (!m.system.hz.empty()) return m.system;
+    MeasuredOutput sum = m.left;
+    const std::vector<Complex> tops = TopsSum(m);
+    for (std::size_t i = 0; i < sum.response.size(); ++i) sum.response[i] = tops[i] + m.sub.response[i];
+    sum.arrivalMs = std::min({m.left.arrivalMs, m.right.arrivalMs, m.sub.arrivalMs});
+    return sum;
+}

@@ -41,4 +41,8 @@ Measurement PowerMeanLevels(const MeasuredOutput& a, const MeasuredOutput& b);
 // What both tops play together at the microphone: the complex sum.
 std::vector<Complex> TopsSum(const SystemMeasurement& measurement);
 
+// The system output as measured, or where the measurement has none the
+// complex sum of the three outputs.
+MeasuredOutput SystemOutput(const SystemMeasurement& measurement);
+
 double LevelDb(Complex h);

@@ -69,10 +69,7 @@ SystemMeasurement PredictedMeasurement(const SystemMeasurement& m, const Paramet
     out.left = Changed(m.left, setting, proposed, kSlotLeftRight);
     out.right = Changed(m.right, setting, proposed, kSlotLeftRight);
     out.sub = Changed(m.sub, setting, proposed, kSlotSub);
-    out.system = out.left;
-    for (std::size_t i = 0; i < out.system.response.size(); ++i)
-        out.system.response[i] += out.right.response[i] + out.sub.response[i];
-    out.system.arrivalMs = std::min({out.left.arrivalMs, out.right.arrivalMs, out.sub.arrivalMs});
+    out.system = SystemOutput(out);
     return out;
 }
 
@@ -96,20 +93,26 @@ TuneProposal ProposeTuning(const SystemMeasurement& measurement, const Parameter
     CheckSystemMeasurement(measurement);
     TuneProposal p;
     p.region = FindCrossoverRegion(setting, measurement);
-    p.levels = MatchSubLevel(measurement, setting, p.region, options.levels);
-    p.alignment = AlignSub(measurement, setting, p.region, p.levels.changeDb);
 
-    // Aligned and levelled, without the channels' present bands.
-    ParameterModel bare = ProposedSetting(setting, p, {true, true, false, false});
-    FlattenPeq(bare, kSlotLeftRight);
-    FlattenPeq(bare, kSlotSub);
-    const SystemMeasurement flat = PredictedMeasurement(measurement, setting, bare);
+    // The channels' present bands divided out, the new ones fitted.
+    ParameterModel equalised = setting;
+    FlattenPeq(equalised, kSlotLeftRight);
+    FlattenPeq(equalised, kSlotSub);
+    const SystemMeasurement bare = PredictedMeasurement(measurement, setting, equalised);
     const std::vector<double>& hz = measurement.left.hz;
-    p.peqLr = FitChannel(PowerMeanLevels(flat.left, flat.right),
+    p.peqLr = FitChannel(PowerMeanLevels(bare.left, bare.right),
                          ChannelFitOptions(options.fit, setting, kSlotLeftRight, p.region, hz));
-    p.peqSub = FitChannel(LevelsOf(flat.sub), ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz));
+    p.peqSub = FitChannel(LevelsOf(bare.sub), ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz));
+
+    // The levels and the alignment with the new bands in place.
+    equalised = ProposedSetting(setting, p, {.alignment = false, .levels = false});
+    const SystemMeasurement withPeq = PredictedMeasurement(measurement, setting, equalised);
+    p.levels = MatchSubLevel(withPeq, equalised, p.region, options.levels);
+    p.alignment = AlignSub(withPeq, equalised, p.region, p.levels.changeDb);
 
     p.setting = ProposedSetting(setting, p, {});
     p.predicted = PredictedMeasurement(measurement, setting, p.setting);
+    p.sumBefore = SumOver(p.region, measurement);
+    p.sumAfter = SumOver(p.region, p.predicted);
     return p;
 }

@@ -4,11 +4,14 @@
 // parts left out), to be sent as one step of the history
 // (history/SettingChanges.h: the messages between the two settings).
 //
-// The order: the levels first (they need magnitudes only), the alignment
-// with the Sub's new level in place, then each channel's PEQ fitted on the
-// measurement with both in place and the channel's present bands divided
-// out (the measurement holds them). Everything is predicted with the sound
-// of the unit's filters (tuning/SoundModel.h).
+// The order: first each channel's PEQ, fitted on the measurement with the
+// channel's present bands divided out (the measurement holds them; a fit's
+// level follows its result, and delay and polarity do not change one
+// channel's level, so the other parts cannot change the fit); then the
+// Sub's level, matched with the new bands in place (a room's bell in the
+// Sub's band would otherwise set it); then the alignment, with both in
+// place (the bands turn the phase too). Everything is predicted with the
+// sound of the unit's filters (tuning/SoundModel.h).
 #pragma once
 
 #include <optional>
@@ -32,10 +35,14 @@ struct TuneProposal {
     CrossoverRegion region;
     LevelMatch levels;
     Alignment alignment;
-    ChannelPeq peqLr;   // fitted on the mean power of Left and Right
+    ChannelPeq peqLr;  // fitted on the mean power of Left and Right
     ChannelPeq peqSub;
+    // The alignment's own before and after hold the new bands and the
+    // Sub's new level (before: with the delays and polarity as they are).
     ParameterModel setting;        // the setting as it was, with every part in place
     SystemMeasurement predicted;   // the measurement as the setting would make it
+    SumFigures sumBefore;          // tops and Sub over the region as measured
+    SumFigures sumAfter;           // and as predicted with every part
 };
 
 // Which parts a setting takes.

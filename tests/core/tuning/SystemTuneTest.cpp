@@ -4,7 +4,9 @@
 #include <functional>
 #include <numbers>
 
-#include "tuning/TuneProposal.h"
+#include "history/SettingChanges.h"
+#include "tuning/SoundModel.h"
+#include "tuning/TuneVerify.h"
 
 namespace {
 
@@ -224,6 +226,110 @@ TEST(LevelMatch, MovesTheSubToTheTopsOnLevelStepsWithinTheLimit)
     EXPECT_EQ(match.subGain, kGainStepMax);
     EXPECT_NEAR(match.missingDb, 2.5, 0.1);
     EXPECT_TRUE(match.limitedByUnit);
+}
+
+}  // namespace
+
+namespace {
+
+// Tops rolling off below 45 Hz with a dip at 2 kHz, the right one 0.2 ms
+// further; the Sub rolling off above 300 Hz with a room's bell at 50 Hz,
+// 1.7 ms late and 4.5 dB low, through a present band of +4 dB at 63 Hz.
+struct Room {
+    ParameterModel setting = CrossedSetting();
+    SystemMeasurement measured;
+
+    Room()
+    {
+        PeqBand band{FreqIndexFromHz(63.0), 128 + 40, 30, Shelf::None, false};
+        WritePeqBands(setting, kSlotSub, {band, PeqBand{}, PeqBand{}});
+        const auto top = [](double hz) {
+            return Lr4High(hz) * Butterworth2High(hz, 45.0) * PeakBiquad(2000.0, -6.0, 1.4).At(hz);
+        };
+        measured.left = Measure(top);
+        measured.right = Measure([&](double hz) { return top(hz) * Late(0.2, hz); });
+        measured.sub = Measure([&](double hz) {
+            return 2.0 * Lr4Low(hz) * Butterworth2Low(hz, 300.0) * PeakBiquad(50.0, 6.0, 3.0).At(hz) *
+                   PeqBandSound(band, hz) * Gain(-4.5) * Late(1.7, hz);
+        });
+        measured.system = SystemOutput(measured);
+    }
+};
+
+// The room and its proposal, made once for the tests that read them.
+const Room& TheRoom()
+{
+    static const Room room;
+    return room;
+}
+const TuneProposal& TheProposal()
+{
+    static const TuneProposal proposal = ProposeTuning(TheRoom().measured, TheRoom().setting, {});
+    return proposal;
+}
+
+TEST(TuneProposal, AlignsMatchesAndEqualisesASystemAsOneSetting)
+{
+    const Room& room = TheRoom();
+    const TuneProposal& p = TheProposal();
+    // The bands cut the room's bell in the Sub's band a little wider.
+    EXPECT_NEAR(p.levels.subGain, 128 + 9, 1);
+    // The speakers' roll-offs and the bands turn the phase too: the tops
+    // 3.3 ms later or the Sub reversed and 1.4 ms later sum within 0.1 dB,
+    // and the shorter delay is taken.
+    const Alignment& a = p.alignment;
+    EXPECT_TRUE(a.otherAsGood);
+    EXPECT_LT(a.chosen.DelaySteps(), a.otherPolarity.DelaySteps());
+    EXPECT_EQ(a.chosen.relativeSteps, a.subDelay - a.lrDelay);
+    EXPECT_GT(p.sumAfter.deepestDipDb, -3.0);
+    EXPECT_NEAR(p.sumAfter.meanDb, 20.0 * std::log10(2.0), 0.1);
+    EXPECT_GT(p.sumAfter.meanDb, p.sumBefore.meanDb);
+    ASSERT_TRUE(p.peqLr.fit && p.peqSub.fit);
+    EXPECT_LT(p.peqLr.fit->rmsAfterDb, 1.0);
+    EXPECT_LT(p.peqSub.fit->rmsAfterDb, 1.0);
+    // The present band is divided out: the Sub as predicted is as flat as
+    // the fit says, not the fit's bands on top of the old one.
+    const std::vector<double>& hz = room.measured.left.hz;
+    const FitOptions sub = ChannelFitOptions({}, room.setting, kSlotSub, p.region, hz);
+    EXPECT_GT(DeviationRms(LevelsOf(room.measured.sub), sub), 2.0);
+    EXPECT_NEAR(DeviationRms(LevelsOf(p.predicted.sub), sub), p.peqSub.fit->rmsAfterDb, 0.05);
+
+    // Each part changes its own fields only.
+    EXPECT_TRUE(SameSetting(ProposedSetting(room.setting, p, {false, false, false, false}), room.setting));
+    const ParameterModel levelsOnly = ProposedSetting(room.setting, p, {false, true, false, false});
+    EXPECT_EQ(SettingDifferences(room.setting, levelsOnly).size(), 1u);
+    EXPECT_EQ(levelsOnly.gain[kSlotSub], p.levels.subGain);
+    EXPECT_EQ(p.setting.delay[kSlotLeftRight], p.alignment.lrDelay);
+    EXPECT_EQ(ReadPeqBands(p.setting, kSlotSub), p.peqSub.fit->bands);
+}
+
+TEST(TuneVerify, SaysWhereTheMeasurementAfterLeftThePrediction)
+{
+    const Room& room = TheRoom();
+    const TuneProposal& p = TheProposal();
+    TuneVerification v = VerifyTuning(room.measured, p.predicted, p.predicted, room.setting, p.region, {});
+    ASSERT_EQ(v.outputs.size(), 4u);
+    for (const OutputCheck& o : v.outputs) {
+        EXPECT_LT(o.rmsAfterDb, o.rmsBeforeDb) << o.output;
+        EXPECT_EQ(o.largestMissDb, 0.0) << o.output;
+    }
+    EXPECT_FALSE(v.secondPassDue);
+    EXPECT_NEAR(v.crossoverSum.deepestDipDb, p.sumAfter.deepestDipDb, 1e-9);
+
+    // The microphone moved: the left top 1.5 dB up around 400 Hz.
+    SystemMeasurement after = p.predicted;
+    for (std::size_t i = 0; i < after.left.hz.size(); ++i)
+        after.left.response[i] *= PeakBiquad(400.0, 1.5, 2.0).At(after.left.hz[i]);
+    after.system = SystemOutput(after);
+    v = VerifyTuning(room.measured, p.predicted, after, room.setting, p.region, {});
+    EXPECT_EQ(v.outputs[0].output, "left");
+    EXPECT_NEAR(v.outputs[0].largestMissDb, 1.5, 0.2);
+    EXPECT_NEAR(v.outputs[0].largestMissHz, 400.0, 20.0);
+    EXPECT_TRUE(v.secondPassDue);
+    EXPECT_FALSE(v.missesPrediction);
+    for (std::size_t i = 0; i < after.left.hz.size(); ++i)
+        after.left.response[i] *= PeakBiquad(400.0, 1.5, 2.0).At(after.left.hz[i]);
+    EXPECT_TRUE(VerifyTuning(room.measured, p.predicted, after, room.setting, p.region, {}).missesPrediction);
 }
 
 }  // namespace
