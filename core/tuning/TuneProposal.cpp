@@ -32,6 +32,10 @@ void FlattenPeq(ParameterModel& model, int slot)
 ChannelPeq FitChannel(const Measurement& levels, const FitOptions& options)
 {
     ChannelPeq peq;
+    if (!(options.highHz > options.lowHz)) {
+        peq.refused = "the channel's band lies outside the fit's range";
+        return peq;
+    }
     try {
         peq.fit = FitPeq(levels, options);
     } catch (const TuningFileError& e) {

@@ -27,7 +27,7 @@ struct TuneOptions {
 };
 
 struct ChannelPeq {
-    std::optional<FitResult> fit;  // empty when the channel's band was too narrow to fit
+    std::optional<FitResult> fit;  // empty when the channel's band holds too little of the fit's range
     std::string refused;           // then why
 };
 

@@ -1,6 +1,9 @@
 #include "tuning/TuneVerify.h"
 
 #include <cmath>
+#include <limits>
+
+#include "tuning/TuningText.h"
 
 namespace {
 
@@ -24,11 +27,23 @@ void LargestMiss(const OutputLevels& o, OutputCheck& check)
     }
 }
 
+// NaN where the output's band holds too little of the range, as for a
+// channel the proposal could not fit.
+double RmsOrNan(const Measurement& m, const FitOptions& options)
+{
+    if (!(options.highHz > options.lowHz)) return std::numeric_limits<double>::quiet_NaN();
+    try {
+        return DeviationRms(m, options);
+    } catch (const TuningFileError&) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
 OutputCheck Check(const OutputLevels& o)
 {
     OutputCheck check{o.name};
-    check.rmsBeforeDb = DeviationRms(o.before, o.options);
-    check.rmsAfterDb = DeviationRms(o.after, o.options);
+    check.rmsBeforeDb = RmsOrNan(o.before, o.options);
+    check.rmsAfterDb = RmsOrNan(o.after, o.options);
     LargestMiss(o, check);
     return check;
 }

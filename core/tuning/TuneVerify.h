@@ -17,7 +17,8 @@ inline constexpr double kSecondPassDb = 1.0;
 struct OutputCheck {
     std::string output;  // "left", "right", "sub", "system"
     // RMS from the target, 1/6 octave, over the fit's range (the channels:
-    // the part of it in their band, with their crossover in the target).
+    // the part of it in their band, with their crossover in the target);
+    // NaN where that part holds too few frequency steps.
     double rmsBeforeDb = 0.0;
     double rmsAfterDb = 0.0;
     // The measurement after less the prediction, the largest in size over the same steps.
@@ -34,9 +35,8 @@ struct TuneVerification {
 
 // `predicted`: what the applied setting was to make of `before` (the
 // proposal's, or PredictedMeasurement's for the parts applied); `setting`
-// and `options` as the proposal was made with. Throws as FitPeq does for a
-// measurement that covers too little of a range, and std::invalid_argument
-// for measurements CheckSystemMeasurement refuses.
+// and `options` as the proposal was made with. Throws std::invalid_argument
+// for measurements CheckSystemMeasurement refuses or a region without points.
 TuneVerification VerifyTuning(const SystemMeasurement& before, const SystemMeasurement& predicted,
                               const SystemMeasurement& after, const ParameterModel& setting,
                               const CrossoverRegion& region, const FitOptions& options);

@@ -333,3 +333,22 @@ TEST(TuneVerify, SaysWhereTheMeasurementAfterLeftThePrediction)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TuneProposal, SaysWhyAChannelBandTooNarrowForTheFitIsLeftAsItIs)
+{
+    const Room& room = TheRoom();
+    ParameterModel setting = room.setting;
+    setting.hpfFreq[kSlotLeftRight] = setting.lpfFreq[kSlotSub] = FreqIndexFromHz(40.0);  // below the fit's 40 Hz
+    const TuneProposal p = ProposeTuning(room.measured, setting, {});
+    EXPECT_FALSE(p.peqSub.fit);
+    EXPECT_FALSE(p.peqSub.refused.empty());
+    EXPECT_EQ(ReadPeqBands(p.setting, kSlotSub), ReadPeqBands(setting, kSlotSub));
+    ASSERT_TRUE(p.peqLr.fit);
+    const TuneVerification v = VerifyTuning(room.measured, p.predicted, p.predicted, setting, p.region, {});
+    EXPECT_TRUE(std::isnan(v.outputs[2].rmsAfterDb));
+    EXPECT_FALSE(std::isnan(v.outputs[0].rmsAfterDb));
+}
+
+}  // namespace
