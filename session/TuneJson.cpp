@@ -37,7 +37,8 @@ json PeqJson(const ParameterModel& setting, int slot, const ChannelPeq& peq)
 
 json SumJson(const SumFigures& f)
 {
-    return {{"meanDb", f.meanDb}, {"minDb", f.minDb}, {"deepestDipDb", f.deepestDipDb}, {"deepestDipHz", f.deepestDipHz}};
+    return {
+        {"meanDb", f.meanDb}, {"minDb", f.minDb}, {"deepestDipDb", f.deepestDipDb}, {"deepestDipHz", f.deepestDipHz}};
 }
 
 json OutputJson(const char* name, const MeasuredOutput& output)
@@ -77,14 +78,15 @@ json ProposalPartsJson(const ParameterModel& setting, const TuneProposal& p)
 json TuneProposalJson(const ParameterModel& setting, const TuneProposal& p)
 {
     const SystemMeasurement& m = p.predicted;
-    json outputs = json::array(
-        {OutputJson("left", m.left), OutputJson("right", m.right), OutputJson("sub", m.sub), OutputJson("system", m.system)});
-    return {{"proposal", ProposalPartsJson(setting, p)},
-            {"predicted",
-             {{"region", {{"lowHz", p.region.lowHz}, {"highHz", p.region.highHz}, {"fromSettings", p.region.fromSettings}}},
-              {"sumBefore", SumJson(p.sumBefore)},
-              {"sumAfter", SumJson(p.sumAfter)},
-              {"outputs", outputs}}}};
+    json outputs = json::array({OutputJson("left", m.left), OutputJson("right", m.right), OutputJson("sub", m.sub),
+                                OutputJson("system", m.system)});
+    return {
+        {"proposal", ProposalPartsJson(setting, p)},
+        {"predicted",
+         {{"region", {{"lowHz", p.region.lowHz}, {"highHz", p.region.highHz}, {"fromSettings", p.region.fromSettings}}},
+          {"sumBefore", SumJson(p.sumBefore)},
+          {"sumAfter", SumJson(p.sumAfter)},
+          {"outputs", outputs}}}};
 }
 
 json TuneVerificationJson(const TuneVerification& v)

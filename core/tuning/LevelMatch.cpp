@@ -42,7 +42,8 @@ LevelMatch MatchSubLevel(const SystemMeasurement& m, const ParameterModel& setti
 
     const int current = setting.gain[kSlotSub];
     const int wanted = current + static_cast<int>(std::lround(match.neededDb / kDbPerStep));
-    const int userCeiling = current + static_cast<int>(std::floor(std::max(options.maxRiseDb, 0.0) / kDbPerStep + 1e-9));
+    const int userCeiling =
+        current + static_cast<int>(std::floor(std::max(options.maxRiseDb, 0.0) / kDbPerStep + 1e-9));
     const int ceiling = std::min(userCeiling, kGainStepMax);
     match.subGain = std::clamp(wanted, std::min(kGainStepMin, current), std::max(ceiling, current));
     match.limitedByUnit = wanted > kGainStepMax && kGainStepMax < userCeiling;

@@ -15,10 +15,10 @@ struct LevelOptions {
 struct LevelMatch {
     double topsDb = 0.0;  // the measured band levels
     double subDb = 0.0;
-    double neededDb = 0.0;   // the change of the Sub that would match
-    int subGain = 0;         // the Sub's level step proposed
-    double changeDb = 0.0;   // what it changes by
-    double missingDb = 0.0;  // what the limit or the unit's range left unmatched (0 when matched)
+    double neededDb = 0.0;       // the change of the Sub that would match
+    int subGain = 0;             // the Sub's level step proposed
+    double changeDb = 0.0;       // what it changes by
+    double missingDb = 0.0;      // what the limit or the unit's range left unmatched (0 when matched)
     bool limitedByUnit = false;  // the unit's own range, not the user's limit, stopped the rise
 };
 

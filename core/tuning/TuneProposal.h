@@ -39,10 +39,10 @@ struct TuneProposal {
     ChannelPeq peqSub;
     // The alignment's own before and after hold the new bands and the
     // Sub's new level (before: with the delays and polarity as they are).
-    ParameterModel setting;        // the setting as it was, with every part in place
-    SystemMeasurement predicted;   // the measurement as the setting would make it
-    SumFigures sumBefore;          // tops and Sub over the region as measured
-    SumFigures sumAfter;           // and as predicted with every part
+    ParameterModel setting;       // the setting as it was, with every part in place
+    SystemMeasurement predicted;  // the measurement as the setting would make it
+    SumFigures sumBefore;         // tops and Sub over the region as measured
+    SumFigures sumAfter;          // and as predicted with every part
 };
 
 // Which parts a setting takes.

@@ -61,8 +61,19 @@ TEST(SoundModel, EachCrossoverTypeHasItsLevelAtTheCorner)
         double db;
     };
     const double bw = -10.0 * std::log10(2.0);
-    for (const Expect e : {Expect{1, bw}, {19, bw}, {20, bw}, {22, bw}, {25, bw}, {18, bw}, {21, bw}, {23, bw},
-                           {26, bw}, {24, 2 * bw}, {27, 2 * bw}, {2, 20 * std::log10(0.5)}, {17, 20 * std::log10(2.0)}})
+    for (const Expect e : {Expect{1, bw},
+                           {19, bw},
+                           {20, bw},
+                           {22, bw},
+                           {25, bw},
+                           {18, bw},
+                           {21, bw},
+                           {23, bw},
+                           {26, bw},
+                           {24, 2 * bw},
+                           {27, 2 * bw},
+                           {2, 20 * std::log10(0.5)},
+                           {17, 20 * std::log10(2.0)}})
         for (const Pass pass : {Pass::High, Pass::Low})
             EXPECT_NEAR(Db(CrossoverSound(e.type, step, pass, corner)), e.db, 0.01) << e.type;
     EXPECT_EQ(CrossoverSound(0, step, Pass::Low, corner), Complex(1.0));
@@ -71,8 +82,9 @@ TEST(SoundModel, EachCrossoverTypeHasItsLevelAtTheCorner)
     for (const double hz : {30.0, 100.0, 150.0, 700.0})
         EXPECT_NEAR(std::abs(CrossoverSound(24, step, Pass::High, hz) + CrossoverSound(24, step, Pass::Low, hz)), 1.0,
                     1e-3);
-    EXPECT_NEAR(Db(CrossoverSound(25, step, Pass::Low, 4 * corner)) - Db(CrossoverSound(25, step, Pass::Low, 2 * corner)),
-                -48.0, 0.5);
+    EXPECT_NEAR(
+        Db(CrossoverSound(25, step, Pass::Low, 4 * corner)) - Db(CrossoverSound(25, step, Pass::Low, 2 * corner)),
+        -48.0, 0.5);
 }
 
 TEST(SoundModel, AChannelIsItsLevelPolarityDelayCrossoverAndBands)
