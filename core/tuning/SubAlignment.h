@@ -1,6 +1,10 @@
 // The Sub's delay and polarity that make tops and Sub add best over the
 // crossover region, predicted from the measured complex responses.
 //
+// The tops are the complex sum of Left and Right as each was measured alone
+// (what both play together at the microphone); the system output is left
+// to verifying, as the measured truth the prediction is checked against.
+//
 // Every relative delay the unit can make (the Sub's delay less Left &
 // Right's, -125..125 steps of 0.1 ms) is tried with each polarity of the
 // Sub; a candidate's worth is the mean level of the predicted sum over the
