@@ -24,6 +24,11 @@ public:
     // Adds the band's level in dB at frequency steps first, first + 1, ...
     // into out; the band may lie between steps.
     virtual void Add(const PeqBandShape& band, int first, std::span<double> out) const = 0;
+    // The same for several bands at once.
+    virtual void AddAll(std::span<const PeqBandShape> bands, int first, std::span<double> out) const
+    {
+        for (const PeqBandShape& band : bands) Add(band, first, out);
+    }
     // The level per dB of gain at step k of a band on whole steps (by its
     // distance from the band's centre), as the
     // fit's step search estimates a band's best gain in closed form: exact

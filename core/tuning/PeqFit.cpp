@@ -238,7 +238,7 @@ struct Continuous {
     double operator()(const std::vector<double>& x) const
     {
         std::vector<double> curve(p.Count(), 0.0);
-        for (const PeqBandShape& band : Bands(x)) p.curves->Add(band, p.first, curve);
+        p.curves->AddAll(Bands(x), p.first, curve);
         std::vector<double> total(p.Count());
         double excess = 0.0;
         for (std::size_t i = 0; i < total.size(); ++i) {
