@@ -39,6 +39,10 @@ TEST(SoundModel, ABellIsTheCookbooksPeakWithTheTablesWidthBetweenItsHalfGainPoin
         }
     }
     EXPECT_EQ(PeqBandSound(PeqBand{kFreqStep1kHz, 188, 30, Shelf::None, true}, 1000.0), Complex(1.0));
+    // Beyond the tables a band between steps is the one at their end.
+    const Biquad end = PeqBandBiquad({double(kFreqStepHighest), double(kBandwidthStepWidest), 3.0});
+    const Biquad beyond = PeqBandBiquad({kFreqStepHighest + 2.5, kBandwidthStepWidest + 1.5, 3.0});
+    EXPECT_DOUBLE_EQ(Db(beyond.At(15000.0)), Db(end.At(15000.0)));
 }
 
 TEST(SoundModel, AShelfHasHalfItsGainAtItsFrequencyAndAllOfItFarBeyond)
