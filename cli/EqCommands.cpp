@@ -17,7 +17,6 @@
 #include "MemoryFileAccess.h"
 #include "OnlineCommands.h"
 #include "UnitSession.h"
-#include "memfile/ChannelValuesJson.h"
 #include "model/ChannelFields.h"
 #include "model/ParameterIds.h"
 #include "tuning/FilterImport.h"
@@ -80,7 +79,7 @@ json ProposalJson(const ParameterModel& base, int slot, const Proposal& proposal
 {
     ParameterModel model = base;
     ApplyToModel(model, slot, proposal);
-    json out = {{"peq", ChannelJson(model, slot)["peq"]}, {"values", ChannelValuesJson(model, slot)["peq"]}};
+    json out = PeqProposalJson(model, slot);
     if (proposal.levelStep) out["gain"] = *proposal.levelStep;
     return out;
 }

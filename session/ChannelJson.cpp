@@ -22,6 +22,11 @@ json ChannelJson(const ParameterModel& model, int slot)
     return channel;
 }
 
+json PeqProposalJson(const ParameterModel& model, int slot)
+{
+    return {{"peq", ChannelJson(model, slot)["peq"]}, {"values", ChannelValuesJson(model, slot)["peq"]}};
+}
+
 json SettingsJson(const ParameterModel& model)
 {
     return {{"lr", ChannelJson(model, kSlotLeftRight)}, {"sub", ChannelJson(model, kSlotSub)}};

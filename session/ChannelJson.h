@@ -10,6 +10,10 @@ struct ParameterModel;
 // "peq": the three bands.
 nlohmann::ordered_json ChannelJson(const ParameterModel& model, int slot);
 
+// The three bands of slot `slot` as a proposal gives them: {"peq": in
+// steps, "values": in units}.
+nlohmann::ordered_json PeqProposalJson(const ParameterModel& model, int slot);
+
 // {"lr": slot 0, "sub": slot 2}.
 nlohmann::ordered_json SettingsJson(const ParameterModel& model);
 

@@ -95,3 +95,13 @@ Measurement ParseMeasurement(std::string_view text)
                                      std::to_string(kMeasurementLeastPoints) + " needed)");
     return measurement;
 }
+
+double LevelAt(const Measurement& m, double hz)
+{
+    const auto above = std::lower_bound(m.hz.begin(), m.hz.end(), hz);
+    if (above == m.hz.begin()) return m.db.front();
+    if (above == m.hz.end()) return m.db.back();
+    const auto i = static_cast<std::size_t>(above - m.hz.begin());
+    const double t = std::log(hz / m.hz[i - 1]) / std::log(m.hz[i] / m.hz[i - 1]);
+    return m.db[i - 1] + t * (m.db[i] - m.db[i - 1]);
+}

@@ -25,3 +25,7 @@ struct Measurement {
 Measurement ParseMeasurement(std::string_view text);
 
 inline constexpr int kMeasurementLeastPoints = 10;
+
+// The level at hz, interpolated on the octave scale between the points
+// around it; the first or last point's level beyond them.
+double LevelAt(const Measurement& measurement, double hz);

@@ -41,6 +41,12 @@ PeqBands ReadPeqBands(const ParameterModel& model, int slot)
     return bands;
 }
 
+PeqBandShape ShapeOf(const PeqBand& band)
+{
+    return {double(band.freq), double(band.bandwidth), (band.gain - kGainStepZero) * 0.1, band.shelf == Shelf::Low,
+            band.shelf == Shelf::High};
+}
+
 ResponseCurve PeqBandsCurve(const PeqBands& bands)
 {
     // The Sub's crossover set flat: what is left is the bands alone.

@@ -41,6 +41,9 @@ void WritePeqBands(ParameterModel& model, int slot, const PeqBands& bands);
 // no editor makes) reads as a low shelf.
 PeqBands ReadPeqBands(const ParameterModel& model, int slot);
 
+// The band as the fit moves it between steps (its gain in dB).
+PeqBandShape ShapeOf(const PeqBand& band);
+
 // What the bands add to the curve ComputeResponse draws for a channel (the
 // crossover adds its own part beside them): the curve of a channel whose
 // crossover is flat.
@@ -55,8 +58,10 @@ public:
     // The curve at step k of a band centred on step centre, for 1 dB.
     double At(int bandwidthStep, Shelf shelf, int centre, int k) const
     {
-        return table_[Index(bandwidthStep, shelf)][static_cast<std::size_t>(k - centre + kFreqSteps - 1)];
+        return Row(bandwidthStep, shelf)[k - centre + kFreqSteps - 1];
     }
+    // The curve by the distance from the centre: distance d at d + kFreqSteps - 1.
+    const double* Row(int bandwidthStep, Shelf shelf) const { return table_[Index(bandwidthStep, shelf)].data(); }
 
 private:
     BandShapes();

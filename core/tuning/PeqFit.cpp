@@ -21,16 +21,6 @@ constexpr int kNeighbourSteps = 3;  // how far the step search looks around each
 constexpr int kContinuousEvaluations = 3000;
 constexpr double kNoCost = std::numeric_limits<double>::infinity();
 
-double InterpolateDb(const Measurement& m, double hz)
-{
-    const auto above = std::lower_bound(m.hz.begin(), m.hz.end(), hz);
-    if (above == m.hz.begin()) return m.db.front();
-    if (above == m.hz.end()) return m.db.back();
-    const auto i = static_cast<std::size_t>(above - m.hz.begin());
-    const double t = std::log(hz / m.hz[i - 1]) / std::log(m.hz[i] / m.hz[i - 1]);
-    return m.db[i - 1] + t * (m.db[i] - m.db[i - 1]);
-}
-
 double Mean(const std::vector<double>& x)
 {
     return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
@@ -76,6 +66,7 @@ struct Problem {
     int highestGain = kGainStepZero;
     double maxBoostDb = 0.0;
     double maxCutDb = 0.0;
+    const BandCurves* curves = nullptr;
 
     std::size_t Count() const { return error.size(); }
     int StepAt(std::size_t i) const { return first + static_cast<int>(i); }
@@ -88,13 +79,10 @@ struct Problem {
 // The bands' curve at the range's steps.
 std::vector<double> BandsAt(const Problem& p, const PeqBands& bands, int leaveOut = -1)
 {
-    const BandShapes& shapes = BandShapes::Get();
     std::vector<double> peq(p.Count(), 0.0);
     for (int b = 0; b < kPeqBands; ++b) {
         const PeqBand& band = bands[static_cast<std::size_t>(b)];
-        if (b == leaveOut || band.flat) continue;
-        for (std::size_t i = 0; i < peq.size(); ++i)
-            peq[i] += GainDb(band) * shapes.At(band.bandwidth, band.shelf, band.freq, p.StepAt(i));
+        if (b != leaveOut && !band.flat) p.curves->Add(ShapeOf(band), p.first, peq);
     }
     return peq;
 }
@@ -118,7 +106,7 @@ struct Neighbourhood {
 // removes the most. The band as it is when nothing better is found.
 PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbourhood& n)
 {
-    const BandShapes& shapes = BandShapes::Get();
+    const BandCurves& shapes = *p.curves;
     const std::vector<double> others = BandsAt(p, bands, b);
     std::vector<double> e(p.Count());
     for (std::size_t i = 0; i < e.size(); ++i) e[i] = p.error[i] + others[i];
@@ -132,9 +120,10 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
         for (int width = std::max(n.narrowest, kBandwidthStepNarrowest);
              width <= std::min(n.widest, kBandwidthStepWidest); ++width)
             for (const Shelf shelf : {Shelf::None, Shelf::Low, Shelf::High}) {
+                const UnitShapeRow shape = shapes.UnitShape(width, shelf);
                 double s1 = 0.0, s2 = 0.0, es = 0.0;
                 for (std::size_t i = 0; i < e.size(); ++i) {
-                    const double s = shapes.At(width, shelf, centre, p.StepAt(i));
+                    const double s = shape.At(centre, p.StepAt(i));
                     s1 += s;
                     s2 += s * s;
                     es += e[i] * s;
@@ -150,7 +139,7 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
                 if (cost >= bestCost - 1e-9 || step == kGainStepZero) continue;
                 bool within = true;
                 for (std::size_t i = 0; i < e.size() && within; ++i)
-                    within = p.WithinLimits(others[i] + g * shapes.At(width, shelf, centre, p.StepAt(i)));
+                    within = p.WithinLimits(others[i] + g * shape.At(centre, p.StepAt(i)));
                 if (!within) continue;
                 bestCost = cost;
                 best = PeqBand{centre, step, width, shelf, false};
@@ -248,12 +237,12 @@ struct Continuous {
 
     double operator()(const std::vector<double>& x) const
     {
-        ResponseCurve curve{};
-        for (const PeqBandShape& band : Bands(x)) AddPeqBandShape(curve, band);
+        std::vector<double> curve(p.Count(), 0.0);
+        p.curves->AddAll(Bands(x), p.first, curve);
         std::vector<double> total(p.Count());
         double excess = 0.0;
         for (std::size_t i = 0; i < total.size(); ++i) {
-            const double peq = curve[static_cast<std::size_t>(p.StepAt(i))];
+            const double peq = curve[i];
             excess += std::pow(std::max({0.0, peq - p.maxBoostDb, -p.maxCutDb - peq}), 2);
             total[i] = p.error[i] + peq;
         }
@@ -327,13 +316,13 @@ std::vector<double> SmoothedOver(const Measurement& m, const Range& range)
 }
 
 // The error left by the bands, with the target's level following the result.
-double RmsAfter(const FitResult& r, const PeqBands& bands, std::vector<double>* predicted = nullptr,
+double RmsAfter(const FitResult& r, const Problem& p, const PeqBands& bands, std::vector<double>* predicted = nullptr,
                 std::vector<double>* target = nullptr)
 {
-    const ResponseCurve peq = PeqBandsCurve(bands);
+    const std::vector<double> peq = BandsAt(p, bands);
     std::vector<double> after(r.measured.size()), error(r.measured.size());
     for (std::size_t i = 0; i < after.size(); ++i) {
-        after[i] = r.measured[i] + peq[static_cast<std::size_t>(r.firstStep) + i];
+        after[i] = r.measured[i] + peq[i];
         error[i] = after[i] - r.target[i];
     }
     if (predicted) *predicted = after;
@@ -353,6 +342,23 @@ PeqBands SilentBandsFlat(PeqBands bands)
     return bands;
 }
 
+// The measurement less the target over the range; with `result`, which
+// holds the range, the measurement and the target there.
+std::vector<double> Deviation(const Measurement& measurement, const FitOptions& options, FitResult* result)
+{
+    CheckOptions(options);
+    const Range range = CoveredSteps(measurement, options);
+    FitResult local;
+    FitResult& r = result ? *result : local;
+    r.firstStep = range.first;
+    r.lastStep = range.last;
+    r.measured = SmoothedOver(measurement, range);
+    r.target = options.target ? SmoothedOver(*options.target, range) : std::vector<double>(r.measured.size(), 0.0);
+    std::vector<double> error(r.measured.size());
+    for (std::size_t i = 0; i < error.size(); ++i) error[i] = r.measured[i] - r.target[i];
+    return error;
+}
+
 }  // namespace
 
 std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
@@ -362,27 +368,24 @@ std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
     double sum = 0.0;
     for (int j = 0; j < kSmoothingPoints; ++j) {
         const double octaves = kSmoothingOctaves * (static_cast<double>(j) / (kSmoothingPoints - 1) - 0.5);
-        sum += InterpolateDb(measurement, hz * std::exp2(octaves));
+        sum += LevelAt(measurement, hz * std::exp2(octaves));
     }
     return sum / kSmoothingPoints;
 }
 
+double DeviationRms(const Measurement& measurement, const FitOptions& options)
+{
+    return Rms(Deviation(measurement, options, nullptr));
+}
+
 FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
 {
-    CheckOptions(options);
-    const Range range = CoveredSteps(measurement, options);
     FitResult result;
-    result.firstStep = range.first;
-    result.lastStep = range.last;
-    result.measured = SmoothedOver(measurement, range);
-    result.target =
-        options.target ? SmoothedOver(*options.target, range) : std::vector<double>(result.measured.size(), 0.0);
-
-    Problem p;
-    p.first = range.first;
-    std::vector<double> error(result.measured.size());
-    for (std::size_t i = 0; i < error.size(); ++i) error[i] = result.measured[i] - result.target[i];
+    const std::vector<double> error = Deviation(measurement, options, &result);
     result.rmsBeforeDb = Rms(error);
+    Problem p;
+    p.first = result.firstStep;
+    p.curves = &BandCurves::Of(options.bandModel);
     p.error = FillNarrowDips(error);
     p.maxBoostDb = std::min(options.maxBoostDb, 12.0);
     p.maxCutDb = std::min(options.maxCutDb, 12.0);
@@ -401,7 +404,7 @@ FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
             result.roundedBands = SilentBandsFlat(rounded);
         }
     }
-    result.rmsRoundedDb = RmsAfter(result, result.roundedBands);
-    result.rmsAfterDb = RmsAfter(result, result.bands, &result.predicted, &result.target);
+    result.rmsRoundedDb = RmsAfter(result, p, result.roundedBands);
+    result.rmsAfterDb = RmsAfter(result, p, result.bands, &result.predicted, &result.target);
     return result;
 }

@@ -1,5 +1,6 @@
 // The three PEQ bands of a channel fitted to a measurement, on the unit's
-// own steps and with the curve the unit draws.
+// own steps, with the curve the unit draws or with the bands' sound
+// (tuning/BandCurves.h).
 //
 // The measurement is taken with the channel's bands flat (crossover, level
 // and delay as they are), smoothed to 1/6 octave and read at the unit's
@@ -20,6 +21,7 @@
 #include <optional>
 #include <vector>
 
+#include "tuning/BandCurves.h"
 #include "tuning/MeasurementFile.h"
 #include "tuning/PeqBands.h"
 
@@ -29,6 +31,7 @@ struct FitOptions {
     double maxBoostDb = 6.0;
     double maxCutDb = 12.0;
     std::optional<Measurement> target;  // flat when empty
+    BandModel bandModel = BandModel::Drawn;
 };
 
 struct FitResult {
@@ -40,7 +43,8 @@ struct FitResult {
     PeqBands roundedBands;
     double rmsRoundedDb = 0.0;
     // Per frequency step in firstStep..lastStep: the smoothed measurement,
-    // the measurement with the bands, and the target at the result's level.
+    // the measurement with the bands (in the fit's band model), and the
+    // target at the result's level.
     int firstStep = 0;
     int lastStep = 0;
     std::vector<double> measured, predicted, target;
@@ -52,6 +56,11 @@ struct FitResult {
 FitResult FitPeq(const Measurement& measurement, const FitOptions& options = {});
 
 inline constexpr int kFitLeastSteps = 10;
+
+// The RMS deviation of the measurement from the options' target (its level
+// following), smoothed over 1/6 octave at the frequency steps of the range;
+// throws as FitPeq does.
+double DeviationRms(const Measurement& measurement, const FitOptions& options);
 
 // The measurement at frequency step k, smoothed over 1/6 octave; empty
 // outside the measured span.

@@ -97,6 +97,10 @@ TEST(PeqFit, RefusesARangeTheMeasurementDoesNotCover)
     options.lowHz = 1000.0;
     options.highHz = 1100.0;  // 1000 .. 1100 Hz: five steps
     EXPECT_THROW(FitPeq(m, options), TuningFileError);
+    options.highHz = FreqTable[kFreqStep1kHz + kFitLeastSteps - 1];  // just enough steps
+    EXPECT_EQ(FitPeq(m, options).lastStep, kFreqStep1kHz + kFitLeastSteps - 1);
+    options.highHz = FreqTable[kFreqStep1kHz + kFitLeastSteps - 2];
+    EXPECT_THROW(FitPeq(m, options), TuningFileError);
     options.highHz = 1000.0;
     EXPECT_THROW(FitPeq(m, options), std::invalid_argument);
     options = {};

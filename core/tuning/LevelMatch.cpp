@@ -1,0 +1,53 @@
+#include "tuning/LevelMatch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "model/Scales.h"
+
+namespace {
+
+constexpr double kBandOctaves = 2.0;
+constexpr double kDbPerStep = 0.5;
+
+// The level of the mean power in lowHz..highHz, on the octave scale (the
+// grid's): a comb's dips cost no more than its peaks give.
+double PowerLevelIn(const std::vector<double>& hz, const std::vector<Complex>& response, double lowHz, double highHz,
+                    const char* band)
+{
+    double sum = 0.0;
+    int count = 0;
+    for (std::size_t i = 0; i < hz.size(); ++i)
+        if (hz[i] >= lowHz && hz[i] <= highHz) {
+            sum += std::norm(response[i]);
+            ++count;
+        }
+    if (count == 0) throw std::invalid_argument(std::string("the measurement holds no point in the ") + band + " band");
+    return LevelDb(std::sqrt(sum / count));
+}
+
+}  // namespace
+
+LevelMatch MatchSubLevel(const SystemMeasurement& m, const ParameterModel& setting, const CrossoverRegion& region,
+                         const LevelOptions& options)
+{
+    CheckSystemMeasurement(m);
+    const double factor = std::exp2(kBandOctaves);
+    LevelMatch match;
+    match.topsDb = PowerLevelIn(m.left.hz, TopsSum(m), region.highHz, region.highHz * factor, "tops'");
+    match.subDb = PowerLevelIn(m.sub.hz, m.sub.response, region.lowHz / factor, region.lowHz, "Sub's");
+    match.neededDb = match.topsDb + options.subOffsetDb - match.subDb;
+
+    const int current = setting.gain[kSlotSub];
+    const int wanted = current + static_cast<int>(std::lround(match.neededDb / kDbPerStep));
+    const int userCeiling =
+        current + static_cast<int>(std::floor(std::max(options.maxRiseDb, 0.0) / kDbPerStep + 1e-9));
+    const int ceiling = std::min(userCeiling, kGainStepMax);
+    match.subGain = std::clamp(wanted, std::min(kGainStepMin, current), std::max(ceiling, current));
+    match.limitedByUnit = wanted > kGainStepMax && kGainStepMax < userCeiling;
+    match.changeDb = (match.subGain - current) * kDbPerStep;
+    if (match.subGain != wanted) match.missingDb = match.neededDb - match.changeDb;
+    return match;
+}

@@ -1,0 +1,66 @@
+#include "tuning/SystemMeasurement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// Far below any measurement: the level of a point that measured nothing.
+constexpr double kSilenceDb = -300.0;
+
+void CheckOutput(const MeasuredOutput& output, const std::vector<double>& grid, const char* name)
+{
+    if (output.hz != grid || output.response.size() != grid.size())
+        throw std::invalid_argument(std::string("the ") + name + " measurement is not on the left one's frequencies");
+}
+
+}  // namespace
+
+double LevelDb(Complex h) { return std::max(20.0 * std::log10(std::abs(h)), kSilenceDb); }
+
+void CheckSystemMeasurement(const SystemMeasurement& m)
+{
+    const std::vector<double>& grid = m.left.hz;
+    if (grid.size() < static_cast<std::size_t>(kMeasurementLeastPoints) || grid.front() <= 0.0 ||
+        !std::is_sorted(grid.begin(), grid.end(), std::less_equal<>()))
+        throw std::invalid_argument("the measurement needs at least " + std::to_string(kMeasurementLeastPoints) +
+                                    " rising frequencies above 0 Hz");
+    CheckOutput(m.left, grid, "left");
+    CheckOutput(m.right, grid, "right");
+    CheckOutput(m.sub, grid, "sub");
+    if (!m.system.hz.empty()) CheckOutput(m.system, grid, "system");
+}
+
+Measurement LevelsOf(const MeasuredOutput& output)
+{
+    Measurement m{output.hz, {}};
+    for (const Complex h : output.response) m.db.push_back(LevelDb(h));
+    return m;
+}
+
+Measurement PowerMeanLevels(const MeasuredOutput& a, const MeasuredOutput& b)
+{
+    Measurement m{a.hz, {}};
+    for (std::size_t i = 0; i < a.response.size(); ++i)
+        m.db.push_back(LevelDb(std::sqrt((std::norm(a.response[i]) + std::norm(b.response[i])) / 2.0)));
+    return m;
+}
+
+std::vector<Complex> TopsSum(const SystemMeasurement& m)
+{
+    std::vector<Complex> sum(m.left.response.size());
+    for (std::size_t i = 0; i < sum.size(); ++i) sum[i] = m.left.response[i] + m.right.response[i];
+    return sum;
+}
+
+MeasuredOutput SystemOutput(const SystemMeasurement& m)
+{
+    if (!m.system.hz.empty()) return m.system;
+    MeasuredOutput sum = m.left;
+    const std::vector<Complex> tops = TopsSum(m);
+    for (std::size_t i = 0; i < sum.response.size(); ++i) sum.response[i] = tops[i] + m.sub.response[i];
+    sum.arrivalMs = std::min({m.left.arrivalMs, m.right.arrivalMs, m.sub.arrivalMs});
+    return sum;
+}

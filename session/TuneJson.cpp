@@ -1,0 +1,106 @@
+#include "TuneJson.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "ChannelJson.h"
+#include "model/Units.h"
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+double InMainUnit(Scale scale, int step) { return UnitsOf(scale).front().valueOf(step); }
+
+const char* ChannelKey(int slot) { return slot == kSlotSub ? "sub" : "lr"; }
+const char* PolarityWord(bool inverted) { return inverted ? "inverted" : "normal"; }
+
+// The delay on the channel that gets it (Left & Right when neither does).
+json DelayJson(int relativeSteps)
+{
+    const int steps = std::abs(relativeSteps);
+    return {{"channel", ChannelKey(relativeSteps > 0 ? kSlotSub : kSlotLeftRight)},
+            {"steps", steps},
+            {"ms", InMainUnit(Scale::Delay, steps)}};
+}
+
+json LevelJson(int gainStep) { return {{"gain", gainStep}, {"gainDb", InMainUnit(Scale::Level, gainStep)}}; }
+
+json PeqJson(const ParameterModel& setting, int slot, const ChannelPeq& peq)
+{
+    if (!peq.fit) return {{"refused", peq.refused}};
+    json out = PeqProposalJson(setting, slot);
+    out["rmsBeforeDb"] = peq.fit->rmsBeforeDb;
+    out["rmsAfterDb"] = peq.fit->rmsAfterDb;
+    return out;
+}
+
+json SumJson(const SumFigures& f)
+{
+    return {
+        {"meanDb", f.meanDb}, {"minDb", f.minDb}, {"deepestDipDb", f.deepestDipDb}, {"deepestDipHz", f.deepestDipHz}};
+}
+
+json OutputJson(const char* name, const MeasuredOutput& output)
+{
+    json db = json::array(), phase = json::array();
+    for (const Complex h : output.response) {
+        db.push_back(LevelDb(h));
+        phase.push_back(std::arg(h) * 180.0 / std::numbers::pi);
+    }
+    return {{"output", name}, {"arrivalMs", output.arrivalMs}, {"hz", output.hz}, {"db", db}, {"phaseDeg", phase}};
+}
+
+json ProposalPartsJson(const ParameterModel& setting, const TuneProposal& p)
+{
+    const Alignment& a = p.alignment;
+    json other = nullptr;
+    if (a.otherAsGood) {
+        other = DelayJson(a.otherPolarity.relativeSteps);
+        other["subPolarity"] = PolarityWord(a.otherPolarity.subInverted);
+        other["sumMeanDb"] = a.otherPolarity.meanDb;
+    }
+    json sub = LevelJson(p.levels.subGain);
+    sub["changeDb"] = p.levels.changeDb;
+    sub["missingDb"] = p.levels.missingDb;
+    sub["limitedByUnit"] = p.levels.limitedByUnit;
+    return {{"delay", DelayJson(a.chosen.relativeSteps)},
+            {"subPolarity", PolarityWord(a.chosen.subInverted)},
+            {"polarityReversed", a.polarityReversed},
+            {"otherPolarityAsGood", other},
+            {"levels", {{"lr", LevelJson(setting.gain[kSlotLeftRight])}, {"sub", sub}}},
+            {"peq",
+             {{"lr", PeqJson(p.setting, kSlotLeftRight, p.peqLr)}, {"sub", PeqJson(p.setting, kSlotSub, p.peqSub)}}}};
+}
+
+}  // namespace
+
+json TuneProposalJson(const ParameterModel& setting, const TuneProposal& p)
+{
+    const SystemMeasurement& m = p.predicted;
+    json outputs = json::array({OutputJson("left", m.left), OutputJson("right", m.right), OutputJson("sub", m.sub),
+                                OutputJson("system", m.system)});
+    return {
+        {"proposal", ProposalPartsJson(setting, p)},
+        {"predicted",
+         {{"region", {{"lowHz", p.region.lowHz}, {"highHz", p.region.highHz}, {"fromSettings", p.region.fromSettings}}},
+          {"sumBefore", SumJson(p.sumBefore)},
+          {"sumAfter", SumJson(p.sumAfter)},
+          {"outputs", outputs}}}};
+}
+
+json TuneVerificationJson(const TuneVerification& v)
+{
+    json outputs = json::array();
+    for (const OutputCheck& o : v.outputs)
+        outputs.push_back({{"output", o.output},
+                           {"rmsBeforeDb", o.rmsBeforeDb},
+                           {"rmsAfterDb", o.rmsAfterDb},
+                           {"largestMissDb", o.largestMissDb},
+                           {"largestMissHz", o.largestMissHz}});
+    return {{"outputs", outputs},
+            {"crossoverSumDb", v.crossoverSum.meanDb},
+            {"crossoverSum", SumJson(v.crossoverSum)},
+            {"missesPrediction", v.missesPrediction},
+            {"secondPassDue", v.secondPassDue}};
+}

@@ -1,0 +1,28 @@
+// A tuning proposal and its verification as JSON, for the command line's
+// `tune --json` and the remote's tuning requests alike. The desktop reads
+// the proposal's types (tuning/TuneProposal.h) directly.
+//
+// {"proposal": {"delay": {"channel": "lr" or "sub", "steps", "ms"},
+//               "subPolarity": "normal" or "inverted", "polarityReversed",
+//               "otherPolarityAsGood": null or {"channel", "steps", "subPolarity", "sumMeanDb"},
+//               "levels": {"lr": {"gain", "gainDb"}, "sub": {"gain", "gainDb", "changeDb",
+//                          "missingDb", "limitedByUnit"}},
+//               "peq": {"lr": {"peq", "values", "rmsBeforeDb", "rmsAfterDb"} or {"refused"}, "sub": ...}},
+//  "predicted": {"region": {"lowHz", "highHz", "fromSettings"}, "sumBefore", "sumAfter"
+//                ({"meanDb", "minDb", "deepestDipDb", "deepestDipHz"}),
+//                "outputs": [{"output", "arrivalMs", "hz", "db", "phaseDeg"}]}}
+//
+// The PEQ and the levels are in steps and in units, as `eq fit --json`
+// gives them.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "tuning/TuneVerify.h"
+
+// `setting`: the setting the proposal was made from.
+nlohmann::ordered_json TuneProposalJson(const ParameterModel& setting, const TuneProposal& proposal);
+
+// {"outputs": [{"output", "rmsBeforeDb", "rmsAfterDb", "largestMissDb", "largestMissHz"}],
+//  "crossoverSumDb" (the mean), "crossoverSum", "missesPrediction", "secondPassDue"}.
+nlohmann::ordered_json TuneVerificationJson(const TuneVerification& verification);

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "session/TuneJson.h"
+
+namespace {
+
+// Tops and a Sub crossed at 100 Hz, flat otherwise: the Sub 2.3 ms late,
+// reversed, and 3 dB below both tops together.
+SystemMeasurement Measured()
+{
+    SystemMeasurement m;
+    for (double hz = 10.0; hz <= 20000.0; hz *= std::exp2(1.0 / 24.0)) {
+        const Complex s(0.0, hz / 100.0);
+        const Complex low = 1.0 / std::pow(s * s + std::sqrt(2.0) * s + 1.0, 2);
+        for (MeasuredOutput* o : {&m.left, &m.right, &m.sub}) o->hz.push_back(hz);
+        m.left.response.push_back(std::pow(s, 4) * low);
+        m.right.response.push_back(std::pow(s, 4) * low);
+        m.sub.response.push_back(-2.0 * std::pow(10.0, -3.0 / 20.0) * low *
+                                 std::polar(1.0, -2.0 * std::numbers::pi * hz * 0.0023));
+    }
+    return m;
+}
+
+TEST(TuneJson, GivesEachPartInStepsAndUnits)
+{
+    ParameterModel setting{};
+    LoadDefaults(setting);
+    setting.hpfType[kSlotLeftRight] = setting.lpfType[kSlotSub] = 24;
+    setting.hpfFreq[kSlotLeftRight] = setting.lpfFreq[kSlotSub] = FreqIndexFromHz(100.0);
+    const TuneProposal proposal = ProposeTuning(Measured(), setting, {});
+    const nlohmann::ordered_json j = TuneProposalJson(setting, proposal);
+    const auto& p = j["proposal"];
+    EXPECT_EQ(p["delay"]["channel"], "lr");
+    EXPECT_EQ(p["delay"]["steps"], proposal.alignment.lrDelay);
+    EXPECT_DOUBLE_EQ(p["delay"]["ms"].get<double>(), proposal.alignment.lrDelay * 0.1);
+    EXPECT_EQ(p["subPolarity"], "inverted");
+    EXPECT_EQ(p["polarityReversed"], true);
+    EXPECT_NEAR(proposal.levels.subGain, 128 + 6, 1);
+    EXPECT_EQ(p["levels"]["sub"]["gain"], proposal.levels.subGain);
+    EXPECT_DOUBLE_EQ(p["levels"]["sub"]["gainDb"].get<double>(), (proposal.levels.subGain - 128) * 0.5);
+    EXPECT_EQ(p["levels"]["lr"]["gain"], 128);
+    // The bands of the proposed setting, as eq fit --json gives them.
+    ASSERT_EQ(p["peq"]["sub"]["peq"].size(), 3u);
+    EXPECT_EQ(p["peq"]["sub"]["peq"][0]["gain"], proposal.setting.peqGain[PeqIndex(kSlotSub, 0)]);
+    EXPECT_TRUE(p["peq"]["sub"]["values"][0].contains("gainDb"));
+    EXPECT_TRUE(p["peq"]["lr"].contains("rmsAfterDb"));
+    const auto& outputs = j["predicted"]["outputs"];
+    ASSERT_EQ(outputs.size(), 4u);
+    EXPECT_EQ(outputs[3]["output"], "system");
+    EXPECT_EQ(outputs[2]["db"].size(), Measured().sub.hz.size());
+    EXPECT_GT(j["predicted"]["sumAfter"]["meanDb"].get<double>(), j["predicted"]["sumBefore"]["meanDb"].get<double>());
+
+    const SystemMeasurement& after = proposal.predicted;
+    const nlohmann::ordered_json v =
+        TuneVerificationJson(VerifyTuning(Measured(), after, after, setting, proposal.region, {}));
+    ASSERT_EQ(v["outputs"].size(), 4u);
+    EXPECT_EQ(v["outputs"][2]["output"], "sub");
+    EXPECT_EQ(v["secondPassDue"], false);
+    EXPECT_DOUBLE_EQ(v["crossoverSumDb"].get<double>(), proposal.sumAfter.meanDb);
+}
+
+}  // namespace
