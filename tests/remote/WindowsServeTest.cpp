@@ -118,10 +118,11 @@ TEST(WindowsRemote, TheInstalledServeUnderWineWorksTheUnitFromChromium)
 }
 
 // No unit behind the port served last: "Quenbar Remote" serves the page all
-// the same, which lists COM5 as the probe found it and connects the unit
-// there once it is chosen.
+// the same, whose Find the unit view lists COM5 as the probe found it and
+// connects the unit there once it is chosen.
 TEST(WindowsRemote, TheInstalledServeWithoutAUnitListsComFiveAndConnectsItWhenChosen)
 {
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
     Rx74Emulator unit, silent({.silent = true});
     ASSERT_TRUE(unit.Start() && silent.Start());
     PointCom5At(silent.DevicePath());
@@ -140,10 +141,16 @@ TEST(WindowsRemote, TheInstalledServeWithoutAUnitListsComFiveAndConnectsItWhenCh
     ASSERT_FALSE(com5.is_null()) << ports.body;
     EXPECT_EQ(com5["status"], "silent") << com5.dump();
 
+    Browser browser(Browser::Screen::Laptop);
+    browser.Resize(1366, 768);
+    browser.Open("http://127.0.0.1:" + std::to_string(port) + "/");
+    const std::string com5Row = "#port-list .port[data-device=\"COM5\"]";
+    ASSERT_TRUE(browser.WaitUntil("!document.getElementById('view-unit').hidden && document.querySelector('" +
+                                      com5Row + " .port-status')?.textContent.startsWith('nothing answered')",
+                                  30s));
     PointCom5At(unit.DevicePath());
-    const HttpReply added = client.Request("POST", "/api/units", R"({"device": "COM5"})", "application/json");
-    ASSERT_EQ(added.status, 200) << added.body;
-    EXPECT_EQ(added.Json()["link"]["state"], "connected");
+    browser.Click(browser.Element(com5Row + " button"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'", 30s));
     ASSERT_EQ(client.Set("lr/gain", 100).status, 200);
     EXPECT_EQ(unit.CurrentImage()[1], 100);
     const CliRun served = remote.Stop();
