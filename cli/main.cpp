@@ -9,6 +9,7 @@
 
 #include "CommandError.h"
 #include "EqCommands.h"
+#include "MeasureCommands.h"
 #include "OfflineCommands.h"
 #include "OnlineCommands.h"
 #include "PortCommands.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv)
     AddPresetCommands(app, action);
     AddPortCommands(app, action);
     AddEqCommands(app, port, action);
+    AddMeasureCommands(app, port, action);
 #if QUENBAR_SERVE
     AddServeCommand(app, port, action);
 #endif

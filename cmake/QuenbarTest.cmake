@@ -125,3 +125,4 @@ function(quenbar_build_check)
                    -P ${CMAKE_SOURCE_DIR}/cmake/BuildCheck.cmake)
   set_tests_properties("${ARG_NAME}" PROPERTIES LABELS ${ARG_LABEL} RESOURCE_LOCK build_tree TIMEOUT 120)
 endfunction()
+

@@ -4,8 +4,9 @@
 QUENBAR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev qt6-svg-dev
-  libcli11-dev nlohmann-json3-dev libpulse-dev pulseaudio pulseaudio-utils
+  libcli11-dev nlohmann-json3-dev libkissfft-dev
   libboost-dev libqrencode-dev
+  librtaudio-dev libpulse-dev libsndfile1-dev pulseaudio pulseaudio-utils
   libgtest-dev libgmock-dev libbenchmark-dev poppler-utils ser2net
   clang libclang-rt-14-dev lld
 )

@@ -1,0 +1,166 @@
+#include "DuplexStream.h"
+
+#include <cstdlib>
+#include <rtaudio/RtAudio.h>
+#include <thread>
+
+namespace {
+
+constexpr std::chrono::seconds kFlowTimeout{5};
+
+// PulseAudio's null sinks, and a server whose clients ask for nothing, render
+// in blocks of up to two seconds: a duplex stream over a sink's monitor would
+// then move in jerks of that size. RtAudio asks for no latency itself; the
+// client library takes the wish from this variable. A person's own setting
+// stays.
+void AskForLowLatency()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { setenv("PULSE_LATENCY_MSEC", "30", 0); });
+}
+
+// The stream the library's error function reports to.
+std::mutex openStreamMutex;
+DuplexStream* openStream = nullptr;
+
+unsigned int LibraryDeviceId(RtAudio& audio, const std::string& name)
+{
+    for (unsigned int id = 0; id < audio.getDeviceCount(); ++id)
+        if (audio.getDeviceInfo(id).name == name) return id;
+    throw AudioError("The sound device \"" + name + "\" went away.");
+}
+
+void RequireChannels(const AudioDevice& device, int available, int wanted, const char* way)
+{
+    if (available < wanted)
+        throw AudioError("The sound device \"" + device.name + "\" has " + std::to_string(available) + " " + way +
+                         " channels; " + std::to_string(wanted) + " are needed.");
+}
+
+}  // namespace
+
+struct DuplexStream::Library {
+    RtAudio audio;
+};
+
+struct DuplexStream::Bridge {
+    static int OnAudio(void* output, void* input, unsigned int frames, double, RtAudioStreamStatus status,
+                       void* data)
+    {
+        auto* stream = static_cast<DuplexStream*>(data);
+        if (status & RTAUDIO_OUTPUT_UNDERFLOW) ++stream->underruns_;
+        if (status & RTAUDIO_INPUT_OVERFLOW) ++stream->overruns_;
+        stream->WatchClock(frames);
+        const DuplexSettings& settings = stream->settings_;
+        stream->callback_({static_cast<float*>(output), frames * static_cast<std::size_t>(settings.playChannels)},
+                          {static_cast<const float*>(input),
+                           frames * static_cast<std::size_t>(settings.recordChannels)});
+        return 0;
+    }
+
+    static void OnError(RtAudioError::Type, const std::string& text)
+    {
+        const std::lock_guard lock(openStreamMutex);
+        if (openStream) openStream->Fail(text);
+    }
+};
+
+DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callback)
+    : settings_(settings), callback_(std::move(callback)), clock_(settings.rate), library_(std::make_unique<Library>())
+{
+    AskForLowLatency();
+    const std::vector<AudioDevice> devices = ListAudioDevices();
+    play_ = ChooseAudioDevice(devices, settings.playDevice, AudioDirection::Output);
+    record_ = ChooseAudioDevice(devices, settings.recordDevice, AudioDirection::Input);
+    RequireChannels(play_, play_.outputChannels, settings.playChannels, "output");
+    if (settings_.recordChannels == 0) settings_.recordChannels = record_.inputChannels;
+    RequireChannels(record_, record_.inputChannels, settings_.recordChannels, "input");
+    {
+        const std::lock_guard lock(openStreamMutex);
+        if (openStream) throw AudioError("Another sound stream of this program is open.");
+        openStream = this;
+    }
+    try {
+        RtAudio& audio = library_->audio;
+        audio.showWarnings(false);
+        RtAudio::StreamParameters out{LibraryDeviceId(audio, play_.name),
+                                      static_cast<unsigned int>(settings.playChannels), 0};
+        RtAudio::StreamParameters in{LibraryDeviceId(audio, record_.name),
+                                     static_cast<unsigned int>(settings_.recordChannels), 0};
+        unsigned int frames = settings.bufferFrames;
+        audio.openStream(&out, &in, RTAUDIO_FLOAT32, static_cast<unsigned int>(settings.rate), &frames,
+                         &Bridge::OnAudio, this, nullptr, &Bridge::OnError);
+        settings_.bufferFrames = frames;
+    } catch (const std::exception& e) {
+        const std::lock_guard lock(openStreamMutex);
+        openStream = nullptr;
+        throw AudioError("The sound devices \"" + play_.name + "\" and \"" + record_.name +
+                         "\" could not be opened at " + std::to_string(settings.rate) + " Hz: " + e.what());
+    }
+}
+
+DuplexStream::~DuplexStream()
+{
+    try {
+        RtAudio& audio = library_->audio;
+        if (audio.isStreamRunning()) audio.abortStream();
+        if (audio.isStreamOpen()) audio.closeStream();
+    } catch (const RtAudioError&) {
+        // The devices are gone already: there is nothing left to close.
+    }
+    const std::lock_guard lock(openStreamMutex);
+    openStream = nullptr;
+}
+
+void DuplexStream::Start()
+{
+    try {
+        library_->audio.startStream();
+    } catch (const RtAudioError& e) {
+        throw AudioError("The sound stream on \"" + play_.name + "\" and \"" + record_.name +
+                         "\" did not start: " + e.getMessage());
+    }
+    using namespace std::chrono_literals;
+    const auto giveUp = std::chrono::steady_clock::now() + kFlowTimeout;
+    while (framesHanded_ < settings_.rate / 2) {
+        if (std::chrono::steady_clock::now() > giveUp || Failure())
+            throw AudioError("The sound stream on \"" + play_.name + "\" and \"" + record_.name +
+                             "\" did not move: " + Failure().value_or("no sound came through in 5 s."));
+        std::this_thread::sleep_for(10ms);
+    }
+    watching_ = true;
+}
+
+void DuplexStream::Stop()
+{
+    try {
+        if (library_->audio.isStreamRunning()) library_->audio.stopStream();
+    } catch (const RtAudioError& e) {
+        Fail(e.getMessage());
+    }
+}
+
+std::optional<std::string> DuplexStream::Failure() const
+{
+    const std::lock_guard lock(failureMutex_);
+    return failure_;
+}
+
+void DuplexStream::WatchClock(unsigned int frames)
+{
+    const std::int64_t handed = framesHanded_.fetch_add(frames);
+    if (!watching_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (watchedFrom_ < 0) {
+        watchedFrom_ = handed;
+        watchStart_ = now;
+    }
+    clock_.Note(std::chrono::duration<double>(now - watchStart_).count(), handed - watchedFrom_);
+    gaps_ = clock_.Gaps();
+}
+
+void DuplexStream::Fail(const std::string& message)
+{
+    const std::lock_guard lock(failureMutex_);
+    if (!failure_) failure_ = message;
+}

@@ -1,0 +1,95 @@
+// One duplex stream: playback on one device and capture on another (or the
+// same), driven by one callback, so that a frame played and a frame recorded
+// share one count. Where both ends are one sound server's devices, as under
+// PulseAudio or PipeWire, they run on the server's clock.
+//
+// Every under- and overrun the library reports is counted, and so is every
+// gap the stream's clock shows (StreamClock: the PulseAudio backend flags
+// none); an error of the
+// running stream (a device that goes away) is kept for the owner to ask
+// about. One stream is open at a time in a program: the library reports its
+// errors to one function without saying which stream they are about.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "AudioDevices.h"
+#include "StreamClock.h"
+
+struct DuplexSettings {
+    std::string playDevice;    // a device's name or server name; empty: the default output
+    std::string recordDevice;  // empty: the default input
+    int rate = 48000;
+    int playChannels = 2;
+    // 0: all the device's channels. Fewer are mixed down from all of them
+    // by a sound server (PulseAudio), not picked out.
+    int recordChannels = 0;
+    unsigned int bufferFrames = 512;
+};
+
+// Called on the library's audio thread with `frames` frames each way,
+// interleaved: fill `play`, read `record`. It must not block.
+using DuplexCallback = std::function<void(std::span<float> play, std::span<const float> record)>;
+
+class DuplexStream {
+public:
+    // Opens both ends. Throws AudioError naming the device that cannot be
+    // had, has too few channels or refuses the rate.
+    DuplexStream(const DuplexSettings& settings, DuplexCallback callback);
+    // Stops the stream where it still runs, and closes it.
+    ~DuplexStream();
+    DuplexStream(const DuplexStream&) = delete;
+    DuplexStream& operator=(const DuplexStream&) = delete;
+
+    // Starts the stream and returns once it flows: a sound server may hold a
+    // new stream up to a few seconds first (a null sink that slept). From
+    // then on the stream's gaps count. Throws AudioError when it never flows.
+    void Start();
+    // Ends the stream once what was handed to the device has played.
+    void Stop();
+
+    const AudioDevice& PlayDevice() const { return play_; }
+    const AudioDevice& RecordDevice() const { return record_; }
+    int RecordChannels() const { return settings_.recordChannels; }
+    long Underruns() const { return underruns_; }
+    long Overruns() const { return overruns_; }
+    long Gaps() const { return gaps_; }
+    // Every under- and overrun and gap.
+    long Dropouts() const { return underruns_ + overruns_ + gaps_; }
+    // What the library said when the running stream failed, if it did.
+    std::optional<std::string> Failure() const;
+
+    // The library's audio thread and error function reach the stream here.
+    struct Bridge;
+
+private:
+    void WatchClock(unsigned int frames);
+    void Fail(const std::string& message);
+
+    AudioDevice play_;
+    AudioDevice record_;
+    DuplexSettings settings_;
+    DuplexCallback callback_;
+    std::atomic<long> underruns_{0};
+    std::atomic<long> overruns_{0};
+    std::atomic<long> gaps_{0};
+    std::atomic<std::int64_t> framesHanded_{0};
+    std::atomic<bool> watching_{false};
+    // The audio thread's alone: the clock of the stream since it flows.
+    StreamClock clock_;
+    std::int64_t watchedFrom_ = -1;
+    std::chrono::steady_clock::time_point watchStart_;
+    mutable std::mutex failureMutex_;
+    std::optional<std::string> failure_;
+    struct Library;
+    std::unique_ptr<Library> library_;
+};

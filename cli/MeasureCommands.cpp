@@ -1,0 +1,42 @@
+#include "MeasureCommands.h"
+
+#include <memory>
+
+#include "OnlineCommands.h"
+
+void AddMeasureCommands(CLI::App& app, std::string& port, CommandAction& action)
+{
+    CLI::App* audio = app.add_subcommand("audio", "The sound card");
+    audio->require_subcommand(1);
+    auto listJson = std::make_shared<bool>(false);
+    CLI::App* devices = audio->add_subcommand("devices", "List the sound devices: channels, rates, the defaults");
+    devices->add_flag("--json", *listJson, "Print them as JSON");
+    devices->callback([&action, listJson] { action = [listJson] { ListAudioDevicesCommand(*listJson); }; });
+
+    auto args = std::make_shared<MeasureArgs>();
+    CLI::App* measure = app.add_subcommand(
+        "measure", "Measure the outputs through the sound card, the unit's mutes set between the sweeps");
+    measure->add_option("--port", port, kPortHelp);
+    measure->add_option("--outputs", args->outputs, "left, right, sub and system, any of them, comma-separated")
+        ->capture_default_str();
+    measure->add_option("--play", args->playDevice, "the sound device that plays into the unit (default: the system's)");
+    measure->add_option("--record", args->recordDevice, "the sound device of the microphone (default: the system's)");
+    measure->add_option("--mic-channel", args->microphoneChannel, "the microphone's input channel")
+        ->capture_default_str()
+        ->check(CLI::PositiveNumber);
+    measure->add_option("--loopback-channel", args->loopbackChannel,
+                        "an input wired to the output's first channel: arrival times from the sound card")
+        ->check(CLI::PositiveNumber);
+    measure->add_option("--level", args->levelDbfs, "the sweep's peak in dBFS (above -6 only with --loud)")
+        ->capture_default_str();
+    measure->add_flag("--loud", args->loud, "allow a level above -6 dBFS");
+    measure->add_option("--length", args->seconds, "each sweep's length in seconds")
+        ->capture_default_str()
+        ->check(CLI::Range(0.5, 30.0));
+    measure->add_option("--rate", args->rate, "the sample rate in Hz")->capture_default_str()->check(
+        CLI::IsMember({44100, 48000, 96000}));
+    measure->add_option("--out", args->folder, "write the responses, impulse responses and summary.json here");
+    measure->add_flag("--json", args->json, "print the results as JSON");
+    measure->add_flag("--no-unit", args->noUnit, "play the sweeps without a unit (no mutes are set)");
+    measure->callback([&action, &port, args] { action = [&port, args] { MeasureCommand(port, *args); }; });
+}

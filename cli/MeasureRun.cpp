@@ -1,0 +1,240 @@
+// The measurement's commands where the measurement is built (Linux).
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "AudioDevices.h"
+#include "CommandError.h"
+#include "LinkMutes.h"
+#include "MeasureCommands.h"
+#include "Measurement.h"
+#include "MeasurementFiles.h"
+#include "UnitSession.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void OnInterrupt(int) { interrupted = true; }
+
+// Ctrl+C ends the measurement at its next step, which puts the mutes back;
+// the program's own handling comes back when this goes.
+class InterruptCatcher {
+public:
+    InterruptCatcher() : previous_(std::signal(SIGINT, OnInterrupt)) { interrupted = false; }
+    ~InterruptCatcher() { std::signal(SIGINT, previous_); }
+    InterruptCatcher(const InterruptCatcher&) = delete;
+    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+
+private:
+    void (*previous_)(int);
+};
+
+// The measurement's progress on standard error: on a terminal one line,
+// rewritten with the input level while a sweep plays; otherwise a line when
+// each output's sweep starts and one with its input peak when it ends.
+class ProgressReport {
+public:
+    ProgressReport() : terminal_(isatty(STDERR_FILENO) != 0) {}
+
+    void Progress(const MeasureProgress& progress)
+    {
+        const std::string output = progress.output ? OutputName(*progress.output) : "";
+        if (terminal_) {
+            phase_ = output + (output.empty() ? "" : ": ") + PhaseName(progress.phase);
+            fraction_ = progress.fraction;
+            Draw();
+            return;
+        }
+        if (progress.phase == MeasurePhase::Sweep) std::cerr << "measure: " << output << ": sweep\n";
+        if (progress.phase == MeasurePhase::Tail) {
+            std::fprintf(stderr, "measure: %s: input peak %.1f dBFS\n", output.c_str(), sweepPeak_);
+            sweepPeak_ = kSilenceDbfs;
+        }
+    }
+
+    void Level(double dbfs)
+    {
+        sweepPeak_ = std::max(sweepPeak_, dbfs);
+        level_ = dbfs;
+        if (terminal_) Draw();
+    }
+
+    ~ProgressReport()
+    {
+        if (terminal_ && drawn_) std::fprintf(stderr, "\r\033[K");
+    }
+    ProgressReport(const ProgressReport&) = delete;
+    ProgressReport& operator=(const ProgressReport&) = delete;
+
+private:
+    void Draw()
+    {
+        std::fprintf(stderr, "\r\033[Kmeasure: %3.0f%%  %s  input %.1f dBFS", 100 * fraction_, phase_.c_str(), level_);
+        drawn_ = true;
+    }
+
+    bool terminal_;
+    bool drawn_ = false;
+    std::string phase_;
+    double fraction_ = 0;
+    double level_ = kSilenceDbfs;
+    double sweepPeak_ = kSilenceDbfs;
+};
+
+MeasureSettings SettingsOf(const MeasureArgs& args)
+{
+    MeasureSettings settings;
+    settings.outputs = ParseOutputList(args.outputs);
+    if (settings.outputs.empty())
+        throw CommandError(kExitBadInput, "--outputs names left, right, sub and system, each once: " + args.outputs);
+    settings.playDevice = args.playDevice;
+    settings.recordDevice = args.recordDevice;
+    settings.microphoneChannel = args.microphoneChannel;
+    settings.loopbackChannel = args.loopbackChannel;
+    settings.levelDbfs = args.levelDbfs;
+    settings.allowLoud = args.loud;
+    settings.sweepSeconds = args.seconds;
+    settings.rate = args.rate;
+    return settings;
+}
+
+void CheckUnitChoice(const std::string& port, const MeasureArgs& args)
+{
+    if (args.noUnit && !port.empty())
+        throw CommandError(kExitBadInput, "--no-unit measures without the unit: leave out --port.");
+    if (!args.noUnit && port.empty())
+        throw CommandError(kExitBadInput,
+                           "measure needs --port DEVICE, the unit whose mutes it sets between the sweeps "
+                           "(or --no-unit to play the sweeps alone).");
+}
+
+int ExitCodeOf(const MeasureError& error)
+{
+    if (!error.unrestored().empty()) return kExitUnitFailed;
+    switch (error.kind()) {
+        case MeasureError::Kind::Settings:
+            return kExitBadInput;
+        case MeasureError::Kind::Unit:
+            return kExitUnitFailed;
+        case MeasureError::Kind::Audio:
+        case MeasureError::Kind::Cancelled:
+            break;
+    }
+    return kExitMeasureFailed;
+}
+
+MeasurementResult RunMeasurement(const MeasureSettings& settings, UnitMutes* mutes)
+{
+    const InterruptCatcher catcher;
+    ProgressReport report;
+    MeasureCallbacks callbacks;
+    callbacks.progress = [&report](const MeasureProgress& progress) { report.Progress(progress); };
+    callbacks.inputLevel = [&report](double dbfs) { report.Level(dbfs); };
+    try {
+        return Measure(settings, mutes, callbacks, interrupted);
+    } catch (const MeasureError& e) {
+        throw CommandError(ExitCodeOf(e), e.what());
+    }
+}
+
+void PrintResult(const MeasurementResult& result)
+{
+    for (const OutputResult& output : result.outputs) {
+        std::printf("%s: %s", OutputName(output.output), output.verdictText.c_str());
+        if (!output.response.hz.empty())
+            std::printf(", arrival %.3f ms, peak %.1f dBFS, SNR %.1f dB", output.arrivalMs, output.peakDbfs,
+                        output.snrDb.value_or(0.0));
+        std::printf("\n");
+    }
+    std::printf("Arrival times %s.\n", result.absoluteTime ? "from the loopback (absolute)" : "on one time base");
+}
+
+json CommandJson(const MeasurementResult& result)
+{
+    const json full = MeasurementJson(result, true);
+    json outputs = json::array();
+    for (const json& output : full["outputs"])
+        outputs.push_back({{"output", output["output"]},
+                           {"verdict", output["verdict"]},
+                           {"arrivalMs", output["arrivalMs"]},
+                           {"peakDbfs", output["peakDbfs"]},
+                           {"snrDb", output["snrDb"]},
+                           {"hz", output["hz"]},
+                           {"db", output["db"]},
+                           {"phaseDeg", output["phaseDeg"]}});
+    return {{"rate", result.rate}, {"outputs", outputs}};
+}
+
+// A verdict other than ok fails the command, each output's fault said.
+void RequireAllOk(const MeasurementResult& result)
+{
+    if (!result.unrestored.empty()) throw CommandError(kExitUnitFailed, UnrestoredWarning(result.unrestored));
+    std::string faults;
+    for (const OutputResult& output : result.outputs)
+        if (output.verdict != Verdict::Ok) faults += std::string("\n") + OutputName(output.output) + ": " + output.verdictText;
+    if (!faults.empty()) throw CommandError(kExitMeasureFailed, "The measurement is not ok:" + faults);
+}
+
+}  // namespace
+
+void ListAudioDevicesCommand(bool asJson)
+{
+    std::vector<AudioDevice> devices;
+    try {
+        devices = ListAudioDevices();
+    } catch (const AudioError& e) {
+        throw CommandError(kExitMeasureFailed, e.what());
+    }
+    json list = json::array();
+    for (const AudioDevice& device : devices) {
+        if (asJson) {
+            list.push_back({{"name", device.name},
+                            {"serverName", device.serverName},
+                            {"inputChannels", device.inputChannels},
+                            {"outputChannels", device.outputChannels},
+                            {"rates", device.rates},
+                            {"defaultInput", device.defaultInput},
+                            {"defaultOutput", device.defaultOutput}});
+            continue;
+        }
+        std::cout << device.name << (device.serverName.empty() ? "" : " (" + device.serverName + ")") << ": "
+                  << device.outputChannels << " out, " << device.inputChannels << " in"
+                  << (device.defaultOutput ? ", default output" : "") << (device.defaultInput ? ", default input" : "")
+                  << '\n';
+    }
+    if (asJson) std::cout << list.dump(2) << '\n';
+}
+
+void MeasureCommand(const std::string& port, const MeasureArgs& args)
+{
+    CheckUnitChoice(port, args);
+    const MeasureSettings settings = SettingsOf(args);
+    std::optional<UnitSession> session;
+    std::optional<LinkMutes> mutes;
+    if (!args.noUnit) {
+        session.emplace(port);
+        mutes.emplace(session->link());
+    }
+    const MeasurementResult result = RunMeasurement(settings, mutes ? &*mutes : nullptr);
+    if (!args.folder.empty()) {
+        try {
+            for (const auto& path : SaveMeasurement(result, args.folder)) std::cerr << "Wrote " << path.string() << '\n';
+        } catch (const MeasurementFileError& e) {
+            throw CommandError(kExitBadInput, e.what());
+        }
+    }
+    if (args.json)
+        std::cout << CommandJson(result).dump(2) << '\n';
+    else
+        PrintResult(result);
+    RequireAllOk(result);
+}

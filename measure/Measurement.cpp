@@ -1,0 +1,349 @@
+#include "Measurement.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "DuplexStream.h"
+#include "SequenceAnalysis.h"
+#include "SequencePlayer.h"
+#include "Sweep.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kPoll = 10ms;
+constexpr auto kLevelEvery = 50ms;
+// A stream that hands over no frame for this long has stopped.
+constexpr auto kStalled = 2s;
+// Room in the recording for the stream's start and for each output's mute
+// changes: the sequence gives up when it runs this far over its plan.
+constexpr double kStartAllowanceSeconds = 6.0;
+constexpr double kMuteAllowanceSeconds = 4.0;
+
+MeasureError SettingsError(const std::string& message) { return {MeasureError::Kind::Settings, message}; }
+
+void CheckSettings(const MeasureSettings& settings)
+{
+    if (settings.outputs.empty()) throw SettingsError("No output to measure.");
+    if (settings.microphoneChannel < 1) throw SettingsError("The microphone's channel is 1 or above.");
+    if (settings.loopbackChannel && *settings.loopbackChannel < 1)
+        throw SettingsError("The loopback's channel is 1 or above.");
+    if (settings.loopbackChannel == settings.microphoneChannel)
+        throw SettingsError("The microphone and the loopback need channels of their own.");
+    if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0)
+        throw SettingsError("The silence before and after each sweep must be above 0 s.");
+}
+
+SweepSettings SweepOf(const MeasureSettings& settings)
+{
+    SweepSettings sweep;
+    sweep.rate = settings.rate;
+    sweep.startHz = settings.startHz;
+    sweep.endHz = settings.endHz;
+    sweep.seconds = settings.sweepSeconds;
+    sweep.levelDbfs = settings.levelDbfs;
+    sweep.allowLoud = settings.allowLoud;
+    return sweep;
+}
+
+std::vector<float> MakeCheckedSweep(const SweepSettings& sweep)
+{
+    try {
+        return MakeSweep(sweep);
+    } catch (const std::invalid_argument& e) {
+        throw SettingsError(std::string("The sweep cannot be played: ") + e.what() + ".");
+    }
+}
+
+RecordChannels RecordChannelsOf(const MeasureSettings& settings)
+{
+    RecordChannels channels;
+    channels.microphone = settings.microphoneChannel - 1;
+    if (settings.loopbackChannel) channels.loopback = *settings.loopbackChannel - 1;
+    return channels;
+}
+
+void RequireInputChannel(const DuplexStream& stream, int channel, const char* what)
+{
+    if (channel > stream.RecordChannels())
+        throw AudioError("The sound device \"" + stream.RecordDevice().name + "\" has " +
+                         std::to_string(stream.RecordChannels()) + " input channels: there is no channel " +
+                         std::to_string(channel) + " for the " + what + ".");
+}
+
+// The frames one output takes as planned: silence, sweep, tail.
+double PlannedSeconds(const MeasureSettings& settings)
+{
+    return settings.silenceSeconds + settings.sweepSeconds + settings.tailSeconds;
+}
+
+std::size_t Frames(double seconds, int rate) { return static_cast<std::size_t>(seconds * rate); }
+
+// Plays the outputs one after another and keeps what each played where.
+class SequenceRun {
+public:
+    SequenceRun(const MeasureSettings& settings, const MeasureCallbacks& callbacks, const std::atomic<bool>& cancel,
+                DuplexStream& stream, SequencePlayer& player, MuteKeeper* mutes)
+        : settings_(settings), callbacks_(callbacks), cancel_(cancel), stream_(stream), player_(player), mutes_(mutes)
+    {
+    }
+
+    std::vector<PlayedSweep> PlayAll()
+    {
+        std::vector<PlayedSweep> played;
+        for (index_ = 0; index_ < settings_.outputs.size(); ++index_) played.push_back(PlayOne());
+        return played;
+    }
+
+private:
+    PlayedSweep PlayOne()
+    {
+        const MeasuredOutput output = settings_.outputs[index_];
+        const OutputRouting routing = RoutingOf(output);
+        Report(MeasurePhase::Muting, 0);
+        if (mutes_ && !mutes_->Set(routing.mutes))
+            throw MeasureError(MeasureError::Kind::Unit, std::string("The unit did not acknowledge the mutes for ") +
+                                                             OutputName(output) + ": the measurement stopped.");
+        const long dropoutsBefore = stream_.Dropouts();
+        const std::size_t silenceStart = player_.Frames();
+        Report(MeasurePhase::Silence, 0);
+        WaitForFrame(silenceStart + Frames(settings_.silenceSeconds, settings_.rate));
+
+        player_.Play(routing);
+        Report(MeasurePhase::Sweep, settings_.silenceSeconds);
+        Wait([this] { return player_.SweepEnded(); }, true);
+        const std::size_t sweepStart = *player_.SweepStart();
+
+        Report(MeasurePhase::Tail, settings_.silenceSeconds + settings_.sweepSeconds);
+        // The last output's window reaches on past its tail, where the next
+        // output's silence would be.
+        const bool last = index_ + 1 == settings_.outputs.size();
+        const double after = settings_.tailSeconds + (last ? settings_.silenceSeconds : 0.0);
+        WaitForFrame(sweepStart + Frames(settings_.sweepSeconds + after, settings_.rate));
+
+        const OutputAnalysisShape shape = AnalysisShapeOf(output);
+        PlayedSweep sweep;
+        sweep.playOffset = sweepStart;
+        sweep.silenceOffset = silenceStart;
+        sweep.silenceLength = sweepStart - silenceStart;
+        sweep.band = shape.band;
+        sweep.window = shape.window;
+        sweep.arrivalLowPassHz = shape.arrivalLowPassHz;
+        sweep.dropouts = static_cast<int>(stream_.Dropouts() - dropoutsBefore);
+        return sweep;
+    }
+
+    void WaitForFrame(std::size_t frame)
+    {
+        Wait([this, frame] { return player_.Frames() >= frame; }, false);
+    }
+
+    // Polls until `done`; ends the sequence on a cancel, a failed or stalled
+    // stream and a recording that has run out of room.
+    template <typename Done>
+    void Wait(Done done, bool sweepPlaying)
+    {
+        std::size_t frames = player_.Frames();
+        Clock::time_point moved = Clock::now();
+        Clock::time_point levelTold = moved;
+        while (!done()) {
+            CheckStream();
+            const Clock::time_point now = Clock::now();
+            if (player_.Frames() != frames) {
+                frames = player_.Frames();
+                moved = now;
+            } else if (now - moved > kStalled) {
+                throw MeasureError(MeasureError::Kind::Audio,
+                                   "The sound stream on \"" + stream_.PlayDevice().name + "\" and \"" +
+                                       stream_.RecordDevice().name + "\" stopped: no sound came for 2 s.");
+            }
+            if (sweepPlaying && callbacks_.inputLevel && now - levelTold >= kLevelEvery) {
+                callbacks_.inputLevel(player_.TakePeakDbfs());
+                levelTold = now;
+            }
+            std::this_thread::sleep_for(kPoll);
+        }
+    }
+
+    void CheckStream()
+    {
+        if (cancel_) throw MeasureError(MeasureError::Kind::Cancelled, "The measurement was cancelled.");
+        if (const std::optional<std::string> failure = stream_.Failure())
+            throw MeasureError(MeasureError::Kind::Audio, "The sound stream failed: " + *failure);
+        if (player_.Full())
+            throw MeasureError(MeasureError::Kind::Audio,
+                               "The sequence ran far over its time (the unit's mutes took too long): it stopped.");
+    }
+
+    void Report(MeasurePhase phase, double secondsIntoOutput)
+    {
+        if (!callbacks_.progress) return;
+        const double fraction = (static_cast<double>(index_) + secondsIntoOutput / PlannedSeconds(settings_)) /
+                                static_cast<double>(settings_.outputs.size());
+        callbacks_.progress({phase, settings_.outputs[index_], fraction});
+    }
+
+    const MeasureSettings& settings_;
+    const MeasureCallbacks& callbacks_;
+    const std::atomic<bool>& cancel_;
+    DuplexStream& stream_;
+    SequencePlayer& player_;
+    MuteKeeper* mutes_;
+    std::size_t index_ = 0;
+};
+
+OutputResult ResultOf(MeasuredOutput output, OutputAnalysis&& analysis, const std::string& recordDevice)
+{
+    OutputResult result;
+    result.output = output;
+    result.verdict = analysis.verdict.verdict;
+    result.verdictText = analysis.verdict.text;
+    if (result.verdict == Verdict::NoSignal) result.verdictText += " at the microphone on \"" + recordDevice + "\"";
+    result.arrivalMs = analysis.arrivalMs;
+    result.peakDbfs = analysis.peakDbfs;
+    for (const BandSnr& band : analysis.snr) result.snrDb = std::min(result.snrDb.value_or(band.snrDb), band.snrDb);
+    result.snr = std::move(analysis.snr);
+    result.response = std::move(analysis.response);
+    result.impulse = std::move(analysis.impulse);
+    return result;
+}
+
+MeasurementResult Analyse(const MeasureSettings& settings, const SweepSettings& sweep, const SequencePlayer& player,
+                          const std::vector<PlayedSweep>& played, const DuplexStream& stream)
+{
+    SequenceRecording recording;
+    recording.microphone = player.Microphone();
+    recording.loopback = player.Loopback();
+    recording.sweep = sweep;
+    recording.sweeps = played;
+    recording.maxLatency = Frames(settings.silenceSeconds + settings.tailSeconds, settings.rate);
+    SequenceAnalysis analysis = AnalyseSequence(recording);
+
+    MeasurementResult result;
+    result.rate = settings.rate;
+    result.absoluteTime = analysis.absoluteTime;
+    result.playDevice = stream.PlayDevice().name;
+    result.recordDevice = stream.RecordDevice().name;
+    result.sweepsSeconds = settings.sweepSeconds * static_cast<double>(settings.outputs.size());
+    for (std::size_t i = 0; i < played.size(); ++i) {
+        result.outputs.push_back(ResultOf(settings.outputs[i], std::move(analysis.outputs[i]), result.recordDevice));
+        result.outputs.back().dropouts = played[i].dropouts;
+    }
+    return result;
+}
+
+std::vector<UnrestoredMute> RestoreMutes(MuteKeeper* mutes, const MeasureCallbacks& callbacks)
+{
+    if (!mutes) return {};
+    if (callbacks.progress) callbacks.progress({MeasurePhase::Restoring, std::nullopt, 1.0});
+    return mutes->Restore();
+}
+
+// Ends the sequence with its error, once the mutes are put back (or said not to be).
+[[noreturn]] void FailRestoring(MeasureError::Kind kind, const std::string& message, MuteKeeper* mutes,
+                               const MeasureCallbacks& callbacks)
+{
+    const std::vector<UnrestoredMute> unrestored = RestoreMutes(mutes, callbacks);
+    const std::string warning = unrestored.empty() ? "" : "\n" + UnrestoredWarning(unrestored);
+    throw MeasureError(kind, message + warning, unrestored);
+}
+
+}  // namespace
+
+MeasureError::MeasureError(Kind kind, const std::string& message, std::vector<UnrestoredMute> unrestored)
+    : std::runtime_error(message), kind_(kind), unrestored_(std::move(unrestored))
+{
+}
+
+bool MeasurementResult::AllOk() const
+{
+    return unrestored.empty() && std::all_of(outputs.begin(), outputs.end(),
+                                             [](const OutputResult& output) { return output.verdict == Verdict::Ok; });
+}
+
+const char* PhaseName(MeasurePhase phase)
+{
+    switch (phase) {
+        case MeasurePhase::Starting:
+            return "starting";
+        case MeasurePhase::Muting:
+            return "setting the mutes";
+        case MeasurePhase::Silence:
+            return "silence";
+        case MeasurePhase::Sweep:
+            return "sweep";
+        case MeasurePhase::Tail:
+            return "tail";
+        case MeasurePhase::Restoring:
+            return "putting the mutes back";
+        case MeasurePhase::Analysing:
+            return "analysing";
+    }
+    return "";
+}
+
+std::string UnrestoredWarning(const std::vector<UnrestoredMute>& mutes)
+{
+    if (mutes.empty()) return {};
+    return "WARNING: the unit's mutes could not be restored: " + DescribeUnrestored(mutes) +
+           ". Set them on the unit by hand.";
+}
+
+MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, const MeasureCallbacks& callbacks,
+                          const std::atomic<bool>& cancel)
+{
+    CheckSettings(settings);
+    const SweepSettings sweep = SweepOf(settings);
+    const double plannedSeconds = kStartAllowanceSeconds + settings.silenceSeconds +
+                                  (PlannedSeconds(settings) + kMuteAllowanceSeconds) *
+                                      static_cast<double>(settings.outputs.size());
+    SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(plannedSeconds, settings.rate));
+    if (callbacks.progress) callbacks.progress({MeasurePhase::Starting, std::nullopt, 0.0});
+
+    std::optional<DuplexStream> stream;
+    DuplexSettings duplex;
+    duplex.playDevice = settings.playDevice;
+    duplex.recordDevice = settings.recordDevice;
+    duplex.rate = settings.rate;
+    try {
+        stream.emplace(duplex, [&player](std::span<float> play, std::span<const float> record) {
+            player.OnAudio(play, record);
+        });
+        RequireInputChannel(*stream, settings.microphoneChannel, "microphone");
+        if (settings.loopbackChannel) RequireInputChannel(*stream, *settings.loopbackChannel, "loopback");
+    } catch (const AudioError& e) {
+        throw MeasureError(MeasureError::Kind::Audio, e.what());
+    }
+
+    std::optional<MuteKeeper> mutes;
+    if (unit) mutes.emplace(*unit);
+    MuteKeeper* keeper = mutes ? &*mutes : nullptr;
+    const Clock::time_point started = Clock::now();
+    std::vector<PlayedSweep> played;
+    try {
+        stream->Start();
+        played = SequenceRun(settings, callbacks, cancel, *stream, player, keeper).PlayAll();
+        stream->Stop();
+    } catch (const MeasureError& e) {
+        stream.reset();
+        FailRestoring(e.kind(), e.what(), keeper, callbacks);
+    } catch (const AudioError& e) {
+        stream.reset();
+        FailRestoring(MeasureError::Kind::Audio, e.what(), keeper, callbacks);
+    } catch (...) {
+        stream.reset();
+        RestoreMutes(keeper, callbacks);
+        throw;
+    }
+    const std::vector<UnrestoredMute> unrestored = RestoreMutes(keeper, callbacks);
+    const double sequenceSeconds = std::chrono::duration<double>(Clock::now() - started).count();
+
+    if (callbacks.progress) callbacks.progress({MeasurePhase::Analysing, std::nullopt, 1.0});
+    MeasurementResult result = Analyse(settings, sweep, player, played, *stream);
+    result.sequenceSeconds = sequenceSeconds;
+    result.unrestored = unrestored;
+    return result;
+}

@@ -1,0 +1,105 @@
+#include "MeasurementFiles.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sndfile.h>
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string Point(double hz, double db, double phaseDeg)
+{
+    char text[80];
+    std::snprintf(text, sizeof text, "%.3f %.3f %.2f\n", hz, db, phaseDeg);
+    return text;
+}
+
+void WriteText(const std::filesystem::path& path, const std::string& text)
+{
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    file.close();
+    if (!file) throw MeasurementFileError("Cannot write " + path.string() + ".");
+}
+
+void WriteImpulseWav(const std::filesystem::path& path, const ImpulseResponse& impulse)
+{
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(impulse.rate);
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.string().c_str(), SFM_WRITE, &info);
+    if (!file) throw MeasurementFileError("Cannot write " + path.string() + ": " + sf_strerror(nullptr) + ".");
+    const auto count = static_cast<sf_count_t>(impulse.samples.size());
+    const bool written = sf_writef_float(file, impulse.samples.data(), count) == count;
+    if (sf_close(file) != 0 || !written) throw MeasurementFileError("Cannot write " + path.string() + ".");
+}
+
+json OutputJson(const OutputResult& output, bool curves)
+{
+    json octaves = json::array();
+    for (const BandSnr& band : output.snr) octaves.push_back({{"hz", band.nominalHz}, {"snrDb", band.snrDb}});
+    json entry{{"output", OutputName(output.output)},
+               {"verdict", VerdictName(output.verdict)},
+               {"verdictText", output.verdictText},
+               {"arrivalMs", output.arrivalMs},
+               {"peakDbfs", output.peakDbfs},
+               {"snrDb", output.snrDb ? json(*output.snrDb) : json(nullptr)},
+               {"dropouts", output.dropouts},
+               {"octaves", octaves}};
+    if (curves) {
+        entry["hz"] = output.response.hz;
+        entry["db"] = output.response.db;
+        entry["phaseDeg"] = output.response.phaseDeg;
+    }
+    return entry;
+}
+
+}  // namespace
+
+std::string MeasurementText(const MeasurementResult& measurement, const OutputResult& output)
+{
+    std::string text = std::string("* Quenbar measurement of ") + OutputName(output.output) + ", " +
+                       std::to_string(measurement.rate) + " Hz, verdict: " + output.verdictText + "\n";
+    char levels[128];
+    std::snprintf(levels, sizeof levels, "* arrival %.4f ms %s, peak %.1f dBFS\n", output.arrivalMs,
+                  measurement.absoluteTime ? "from the loopback" : "on the sequence's time base", output.peakDbfs);
+    text += levels;
+    text += "* Hz dB phase(degrees)\n";
+    const FrequencyResponse& response = output.response;
+    for (std::size_t i = 0; i < response.hz.size(); ++i)
+        text += Point(response.hz[i], response.db[i], response.phaseDeg[i]);
+    return text;
+}
+
+json MeasurementJson(const MeasurementResult& measurement, bool curves)
+{
+    json outputs = json::array();
+    for (const OutputResult& output : measurement.outputs) outputs.push_back(OutputJson(output, curves));
+    return {{"rate", measurement.rate},
+            {"absoluteTime", measurement.absoluteTime},
+            {"playDevice", measurement.playDevice},
+            {"recordDevice", measurement.recordDevice},
+            {"outputs", outputs}};
+}
+
+std::vector<std::filesystem::path> SaveMeasurement(const MeasurementResult& measurement,
+                                                   const std::filesystem::path& folder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw MeasurementFileError("Cannot make the folder " + folder.string() + ": " + error.message() + ".");
+    std::vector<std::filesystem::path> written;
+    for (const OutputResult& output : measurement.outputs) {
+        if (output.response.hz.empty()) continue;
+        const std::string name = OutputName(output.output);
+        written.push_back(folder / (name + ".txt"));
+        WriteText(written.back(), MeasurementText(measurement, output));
+        written.push_back(folder / (name + "-impulse.wav"));
+        WriteImpulseWav(written.back(), output.impulse);
+    }
+    written.push_back(folder / "summary.json");
+    WriteText(written.back(), MeasurementJson(measurement, false).dump(2) + "\n");
+    return written;
+}

@@ -1,0 +1,64 @@
+// The audio thread's part of a measurement: silence until asked, then the
+// sweep on the inputs of the unit an output is measured with, and the
+// microphone's channel (and the loopback's) of every frame recorded, so that
+// a frame played and the frame recorded with it share one index.
+//
+// The control thread asks for a sweep and waits for it; the audio thread
+// never blocks nor allocates: what it records goes into room set aside at
+// the start.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "MeasuredOutput.h"
+
+// Of the channels the stream records (all the device has).
+struct RecordChannels {
+    int microphone = 0;           // 0-based
+    std::optional<int> loopback;  // 0-based
+};
+
+class SequencePlayer {
+public:
+    SequencePlayer(std::vector<float> sweep, RecordChannels channels, std::size_t capacityFrames);
+
+    // The audio thread's callback (two play channels: the unit's inputs).
+    void OnAudio(std::span<float> play, std::span<const float> record);
+
+    // Starts the sweep with the next block; the previous one has ended.
+    void Play(const OutputRouting& routing);
+    // The frame where the sweep asked for began, once it has.
+    std::optional<std::size_t> SweepStart() const;
+    bool SweepEnded() const { return state_ == State::Ended; }
+
+    // Frames recorded; recording stops, and Full() holds, when the room set
+    // aside is used up.
+    std::size_t Frames() const { return frames_; }
+    bool Full() const { return frames_ == capacity_; }
+    // The microphone's peak since the last call, in dBFS.
+    double TakePeakDbfs();
+
+    // Once the stream has stopped.
+    std::span<const float> Microphone() const { return {microphone_.data(), frames_}; }
+    std::span<const float> Loopback() const;
+
+private:
+    enum class State { Idle, Asked, Playing, Ended };
+    void Record(std::span<const float> record, std::size_t frames, std::size_t stride);
+
+    std::vector<float> sweep_;
+    RecordChannels channels_;
+    std::size_t capacity_;
+    std::vector<float> microphone_;
+    std::vector<float> loopback_;
+    std::atomic<State> state_{State::Idle};
+    OutputRouting routing_;  // written before state_ becomes Asked
+    std::size_t position_ = 0;  // in the sweep; the audio thread's
+    std::atomic<std::size_t> start_{0};
+    std::atomic<std::size_t> frames_{0};
+    std::atomic<float> peak_{0.0f};
+};

@@ -1,0 +1,1 @@
+#include "AudioDevices.h"  // nor of sound devices: the audio layer stands on it, not below it

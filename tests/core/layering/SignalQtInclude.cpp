@@ -1,0 +1,1 @@
+#include <QObject>  // the signal layer is pure computation, without Qt

@@ -1,0 +1,1 @@
+#include "unit/UnitOperations.h"  // nor of the unit's operations

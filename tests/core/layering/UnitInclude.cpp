@@ -1,0 +1,1 @@
+#include "unit/UnitOperations.h"  // the sound card knows nothing of the unit

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "SequenceAnalysis.h"
+#include "tests/signal/KnownSystems.h"
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr std::size_t kLatency = 19200;  // 0.4 s, as a sound server may add
+
+// A sequence as the measurement plays it: for each output the silence, as
+// long as the sweep, then the sweep, then a gap; what each output makes of
+// its sweep is mixed into the microphone's recording.
+class SequenceRig {
+public:
+    SequenceRig() { recording_.sweep.rate = kRate; }
+
+    std::size_t Add(OutputBand band = kTopsBand, ImpulseWindowShape window = TopsWindow(),
+                    std::optional<double> lowPassHz = std::nullopt)
+    {
+        const std::size_t start = recording_.sweeps.size() * (2 * sweep_.size() + kGap);
+        recording_.sweeps.push_back({start + sweep_.size(), start, band, window, lowPassHz, 0});
+        return recording_.sweeps.size() - 1;
+    }
+
+    // The output's sweep through `system`, `delay` samples late, behind the latency.
+    void Play(std::size_t output, const std::vector<Biquad>& system, double delay, double gain = 1.0)
+    {
+        std::vector<float> heard = Filter(Delayed(sweep_, delay), system);
+        for (float& v : heard) v = static_cast<float>(v * gain);
+        MixInto(microphone_, heard, recording_.sweeps[output].playOffset + kLatency);
+    }
+
+    void Loopback(std::size_t output) { MixInto(loopback_, sweep_, recording_.sweeps[output].playOffset + kLatency); }
+
+    void Hum(double hz, double amplitude)
+    {
+        hum_ = hz;
+        humAmplitude_ = amplitude;
+    }
+
+    // The recording with the microphone's noise, as long as the sequence
+    // and its latency, clipped at full scale.
+    SequenceAnalysis Analyse(double noiseRms = 1e-4)
+    {
+        const std::size_t length = recording_.sweeps.size() * (2 * sweep_.size() + kGap) + kLatency + kGap;
+        microphone_.resize(length, 0.0f);
+        MixInto(microphone_, WhiteNoise(length, noiseRms, 7), 0);
+        for (std::size_t i = 0; i < length; ++i) {
+            microphone_[i] += static_cast<float>(humAmplitude_ * std::sin(2.0 * std::numbers::pi * hum_ * i / kRate));
+            microphone_[i] = std::clamp(microphone_[i], -1.0f, 1.0f);
+        }
+        recording_.microphone = microphone_;
+        if (!loopback_.empty()) {
+            loopback_.resize(length, 0.0f);
+            recording_.loopback = loopback_;
+        }
+        return AnalyseSequence(recording_);
+    }
+
+    const std::vector<PlayedSweep>& Sweeps() const { return recording_.sweeps; }
+
+private:
+    static constexpr std::size_t kGap = 24000;
+    const std::vector<float> sweep_ = MakeSweep({});
+    SequenceRecording recording_;
+    std::vector<float> microphone_, loopback_;
+    double hum_ = 0.0, humAmplitude_ = 0.0;
+};
+
+double Db(std::complex<double> h) { return 20.0 * std::log10(std::abs(h)); }
+double Degrees(std::complex<double> h) { return std::arg(h) * 180.0 / std::numbers::pi; }
+double WrappedDifference(double a, double b) { return std::remainder(a - b, 360.0); }
+
+// The response within `tolerance` dB of the system's own from lowHz to highHz.
+void ExpectResponse(const FrequencyResponse& r, const std::vector<Biquad>& system, double lowHz, double highHz,
+                    double toleranceDb)
+{
+    int compared = 0;
+    for (std::size_t i = 0; i < r.hz.size(); ++i) {
+        if (r.hz[i] < lowHz || r.hz[i] > highHz) continue;
+        ++compared;
+        ASSERT_NEAR(r.db[i], Db(ResponseAt(system, kRate, r.hz[i])), toleranceDb) << r.hz[i] << " Hz";
+    }
+    EXPECT_GT(compared, 100);
+}
+
+const std::vector<Biquad> kTops{PeakingBell(kRate, 1000.0, 2.0, 6.0), HighPass(kRate, 60.0, 0.707)};
+const std::vector<Biquad> kSub{LowPass(kRate, 90.0, 0.5412), LowPass(kRate, 90.0, 1.3066),
+                               HighPass(kRate, 25.0, 0.707)};
+
+TEST(SequenceAnalysis, MeasuresAKnownFilterAndFractionalDelayBehindLatencyAndNoise)
+{
+    SequenceRig rig;
+    const std::size_t tops = rig.Add();
+    const double delay = 150.37;  // 3.1327 ms
+    rig.Play(tops, kTops, delay);
+    rig.Loopback(tops);
+    const SequenceAnalysis analysis = rig.Analyse();
+    ASSERT_TRUE(analysis.absoluteTime);
+    EXPECT_NEAR(*analysis.latency, static_cast<double>(kLatency), 0.01);
+    const OutputAnalysis& out = analysis.outputs[0];
+    ASSERT_TRUE(out.found);
+    EXPECT_EQ(out.verdict.verdict, Verdict::Ok) << out.verdict.text;
+    EXPECT_EQ(out.clippedSamples, 0u);
+    EXPECT_NEAR(out.arrivalMs, delay / kRate * 1000.0, 0.02);
+    ExpectResponse(out.response, kTops, 100.0, 16000.0, 0.2);
+
+    // Referred to the arrival, the phase is the filter's own.
+    const FrequencyResponse aligned = ResponseOf(out.impulse, LogFrequencies(100.0, 16000.0, 6), 48, delay / kRate);
+    for (std::size_t i = 0; i < aligned.hz.size(); ++i)
+        EXPECT_NEAR(WrappedDifference(aligned.phaseDeg[i], Degrees(ResponseAt(kTops, kRate, aligned.hz[i]))), 0.0, 2.0)
+            << aligned.hz[i] << " Hz";
+}
+
+// Without a loopback the first output found gives time zero; the outputs'
+// differences are those of their delays.
+TEST(SequenceAnalysis, ArrivalDifferencesInOneRecordingAreExactWithoutALoopback)
+{
+    SequenceRig rig;
+    const std::size_t left = rig.Add(), right = rig.Add();
+    rig.Play(left, kTops, 120.0);   // 2.5 ms
+    rig.Play(right, kTops, 197.9);  // 4.1229 ms
+    const SequenceAnalysis analysis = rig.Analyse();
+    EXPECT_FALSE(analysis.absoluteTime);
+    ASSERT_TRUE(analysis.outputs[left].found && analysis.outputs[right].found);
+    EXPECT_NEAR(analysis.outputs[left].arrivalMs, 0.0, 1000.0 / kRate);
+    EXPECT_NEAR(analysis.outputs[right].arrivalMs - analysis.outputs[left].arrivalMs, 77.9 / kRate * 1000.0, 0.01);
+}
+
+// The Sub's full-band peak wanders with what little it plays above its
+// band; low-passed, its arrival follows a change of its delay.
+TEST(SequenceAnalysis, TheSubsArrivalWithinItsBandFollowsItsDelay)
+{
+    SequenceRig rig;
+    const std::size_t near = rig.Add(kSubBand, SubWindow(), kSubArrivalLowPassHz);
+    const std::size_t far = rig.Add(kSubBand, SubWindow(), kSubArrivalLowPassHz);
+    rig.Play(near, kSub, 192.0);  // 4 ms
+    rig.Play(far, kSub, 314.4);   // 6.55 ms
+    const SequenceAnalysis analysis = rig.Analyse();
+    const OutputAnalysis& first = analysis.outputs[near];
+    const OutputAnalysis& second = analysis.outputs[far];
+    ASSERT_TRUE(first.found && second.found);
+    EXPECT_NEAR(second.arrivalMs - first.arrivalMs, 2.55, 0.05);
+    ExpectResponse(first.response, kSub, 25.0, 300.0, 0.2);
+    EXPECT_EQ(first.verdict.verdict, Verdict::Ok) << first.verdict.text;
+}
+
+// An output that did not sound is not found and gets no position, however
+// the others lie behind the latency; the next one found gives time zero.
+TEST(SequenceAnalysis, FindsSweepsBehindAnUnknownLatencyAndSaysNoSignalForASilentOne)
+{
+    SequenceRig rig;
+    const std::size_t silent = rig.Add(), left = rig.Add(), right = rig.Add();
+    rig.Play(left, {}, 0.0);
+    rig.Play(right, {}, 0.0);
+    const SequenceAnalysis analysis = rig.Analyse();
+    EXPECT_FALSE(analysis.outputs[silent].found);
+    EXPECT_EQ(analysis.outputs[silent].verdict.verdict, Verdict::NoSignal);
+    EXPECT_LT(analysis.outputs[silent].peakDbfs, -60.0);
+    for (std::size_t output : {left, right}) {
+        ASSERT_TRUE(analysis.outputs[output].found);
+        EXPECT_EQ(analysis.outputs[output].found->start, rig.Sweeps()[output].playOffset + kLatency);
+        EXPECT_NEAR(analysis.outputs[output].arrivalMs, 0.0, 0.01);
+    }
+    EXPECT_NEAR(*analysis.latency, static_cast<double>(kLatency), 0.0);
+
+    SequenceRig quiet;
+    quiet.Add();
+    const SequenceAnalysis nothing = quiet.Analyse();
+    EXPECT_FALSE(nothing.latency);
+    EXPECT_EQ(nothing.outputs[0].verdict.verdict, Verdict::NoSignal);
+}
+
+TEST(SequenceAnalysis, SaysClipping)
+{
+    SequenceRig rig;
+    rig.Play(rig.Add(), {}, 0.0, 12.0);  // a peak of 1.2 at full scale
+    const OutputAnalysis out = rig.Analyse().outputs[0];
+    EXPECT_EQ(out.verdict.verdict, Verdict::Clipped) << out.verdict.text;
+    EXPECT_GT(out.clippedSamples, 1000u);
+    EXPECT_NEAR(out.peakDbfs, 0.0, 0.01);
+}
+
+// White noise of a known level against a sweep of a known level: the
+// sweep's energy in an octave is A^2 / 2 times its time there, the
+// noise's sigma^2 times the octave's share of the band up to half the rate.
+TEST(SequenceAnalysis, SnrPerOctaveFollowsAKnownNoiseAndATooNoisyOctaveIsNamed)
+{
+    SequenceRig rig;
+    rig.Play(rig.Add(), {}, 0.0);
+    const double sigma = 1e-3, amplitude = 0.1;
+    const OutputAnalysis clean = rig.Analyse(sigma).outputs[0];
+    ASSERT_EQ(clean.snr.size(), 8u);  // 125 Hz .. 16 kHz
+    for (const BandSnr& band : clean.snr) {
+        const double sweepShare = std::log(2.0) / std::log(22000.0 / 10.0);
+        const double noiseShare = (band.centreHz / std::sqrt(2.0)) / (kRate / 2.0);
+        const double expected =
+            10.0 * std::log10(amplitude * amplitude / 2.0 * sweepShare / (sigma * sigma * noiseShare));
+        EXPECT_NEAR(band.snrDb, expected, 1.0) << band.nominalHz << " Hz";
+    }
+    EXPECT_EQ(clean.verdict.verdict, Verdict::Ok) << clean.verdict.text;
+
+    SequenceRig hummed;
+    hummed.Play(hummed.Add(), {}, 0.0);
+    hummed.Hum(120.0, 0.01);  // about 10 dB below the sweep in the 125 Hz octave
+    const OutputAnalysis noisy = hummed.Analyse(sigma).outputs[0];
+    EXPECT_EQ(noisy.verdict.verdict, Verdict::TooNoisy);
+    ASSERT_EQ(noisy.verdict.noisyOctaves.size(), 1u) << noisy.verdict.text;
+    EXPECT_EQ(noisy.verdict.noisyOctaves[0].nominalHz, 125.0);
+    EXPECT_NE(noisy.verdict.text.find("125 Hz"), std::string::npos) << noisy.verdict.text;
+}
+
+}  // namespace
