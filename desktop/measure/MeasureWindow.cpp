@@ -214,10 +214,7 @@ void CMeasureWindow::FillDevices()
     }
 }
 
-void CMeasureWindow::FollowLoudness()
-{
-    level_->setMaximum(loud_->isChecked() ? 0.0 : kSweepLoudDbfs);
-}
+void CMeasureWindow::FollowLoudness() { level_->setMaximum(loud_->isChecked() ? 0.0 : kSweepLoudDbfs); }
 
 MeasureSettings CMeasureWindow::Settings() const
 {
@@ -237,7 +234,8 @@ bool CMeasureWindow::StartMeasuring()
 {
     if (run_) return false;
     if (!model.connected) {
-        Say(QStringLiteral("Connect to the unit first (Config > Connect): the measurement sets its mutes between "
+        Say(
+            QStringLiteral("Connect to the unit first (Config > Connect): the measurement sets its mutes between "
                            "the sweeps."));
         return false;
     }
@@ -272,7 +270,7 @@ void CMeasureWindow::ShowLevel(double dbfs)
     const int shown = static_cast<int>(std::lround(std::clamp(dbfs, double(kMeterFloorDbfs), 0.0)));
     meter_->setValue(shown);
     meter_->setFormat(dbfs <= kMeterFloorDbfs ? QStringLiteral("silent")
-                                               : QStringLiteral("%1 dBFS").arg(dbfs, 0, 'f', 1));
+                                              : QStringLiteral("%1 dBFS").arg(dbfs, 0, 'f', 1));
 }
 
 void CMeasureWindow::ShowProgress(double fraction, const QString& step)
@@ -362,9 +360,9 @@ void CMeasureWindow::UpdateButtons()
     cancel_->setEnabled(measuring);
     save_->setEnabled(!measuring && result_);
     use_->setEnabled(!measuring && !curves_->Curves().empty());
-    for (QWidget* control : {static_cast<QWidget*>(play_), static_cast<QWidget*>(record_),
-                             static_cast<QWidget*>(level_), static_cast<QWidget*>(loud_),
-                             static_cast<QWidget*>(length_)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(play_), static_cast<QWidget*>(record_), static_cast<QWidget*>(level_),
+          static_cast<QWidget*>(loud_), static_cast<QWidget*>(length_)})
         control->setEnabled(!measuring);
 }
 

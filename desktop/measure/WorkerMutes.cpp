@@ -48,7 +48,10 @@ MuteState WorkerMutes::Current()
     auto state = std::make_shared<std::promise<MuteState>>();
     std::future<MuteState> answer = state->get_future();
     QMetaObject::invokeMethod(
-        qApp, [state] { state->set_value(MuteState{model.mute[kSlotLeftRight] != 0, model.mute[kSlotSub] != 0}); },
+        qApp,
+        [state] {
+            state->set_value(MuteState{model.mute[kSlotLeftRight] != 0, model.mute[kSlotSub] != 0});
+        },
         Qt::QueuedConnection);
     return Await(answer).value_or(MuteState{});
 }

@@ -70,6 +70,16 @@ ParameterModel UnitSetting()
     return setting;
 }
 
+// The program started and connected to the unit behind COM1.
+CMainFrame* StartConnected(CQuenbarApp& app)
+{
+    app.InitInstance();
+    CMainFrame* frame = app.MainFrame();
+    frame->Command(kIdConnect)->trigger();
+    WaitForUnit();
+    return frame;
+}
+
 void ChooseOutputs(CMeasureWindow* window, const QStringList& outputs)
 {
     for (const char* name : {"left", "right", "sub", "system"})
@@ -95,10 +105,7 @@ private slots:
         RoomUnit unit;
         QVERIFY(unit.Started());
         CQuenbarApp app;
-        app.InitInstance();
-        CMainFrame* frame = app.MainFrame();
-        frame->Command(kIdConnect)->trigger();
-        WaitForUnit();
+        CMainFrame* frame = StartConnected(app);
         QVERIFY(model.connected);
         frame->Command(kIdMeasure)->trigger();
         CMeasureWindow* window = frame->MeasureWindow();
@@ -112,7 +119,8 @@ private slots:
         QTimer probe;
         connect(&probe, &QTimer::timeout, &probe, [&] {
             ++ticks;
-            loudestShown = std::max(loudestShown, window->findChild<QProgressBar*>(QStringLiteral("inputMeter"))->value());
+            loudestShown =
+                std::max(loudestShown, window->findChild<QProgressBar*>(QStringLiteral("inputMeter"))->value());
         });
         probe.start(20);
         bool subMutedShown = false, topsMutedShown = false;
@@ -121,7 +129,7 @@ private slots:
             topsMutedShown |= model.mute[kSlotLeftRight] != 0;
         });
         QVERIFY(window->StartMeasuring());
-        QVERIFY(!window->StartMeasuring());  // one at a time
+        QVERIFY(!window->StartMeasuring());                    // one at a time
         QVERIFY(!frame->Command(kIdDisconnect)->isEnabled());  // nor another operation on the unit
         const int ticksAtStart = ticks;
         QTRY_VERIFY_WITH_TIMEOUT(!window->Measuring(), kMeasureWaitMs);
@@ -132,7 +140,8 @@ private slots:
         QVERIFY(window->Result());
         const MeasurementResult& result = *window->Result();
         QCOMPARE(result.outputs.size(), std::size_t{2});
-        for (const OutputResult& output : result.outputs) QVERIFY2(output.verdict == Verdict::Ok, output.verdictText.c_str());
+        for (const OutputResult& output : result.outputs)
+            QVERIFY2(output.verdict == Verdict::Ok, output.verdictText.c_str());
         QCOMPARE(window->Curves()->Curves().size(), std::size_t{2});
         QCOMPARE(window->Impulses()->Count(), 2);
         QCOMPARE(window->findChild<QTableWidget*>(QStringLiteral("results"))->rowCount(), 2);
@@ -155,23 +164,29 @@ private slots:
         window->findChild<QPushButton*>(QStringLiteral("useForFit"))->click();
         CResponseWindow* response = frame->ResponseWindow();
         QVERIFY(response && response->isVisible());
-        for (const int slot : {kSlotLeftRight, kSlotSub}) {
+        // Only Left measured: Left & Right take it as it is.
+        for (const auto& [slot, output] : {std::pair(kSlotLeftRight, 0), std::pair(kSlotSub, 1)}) {
             const ChannelMeasurement* used = response->Tuning()->MeasurementOf(slot);
             QVERIFY(used);
-            QVERIFY(used->Points().db == FitMeasurementOf(result, slot)->db);
+            QVERIFY(used->Points().db == result.outputs[static_cast<std::size_t>(output)].response.db);
         }
         QCOMPARE(response->Tuning()->OverlayCurves().size(), std::size_t{4});  // measured and predicted, each channel
     }
 
+    void cancelPutsThePersonsMutesBack_data()
+    {
+        QTest::addColumn<bool>("closeWindow");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("the window closed") << true;
+    }
+
     void cancelPutsThePersonsMutesBack()
     {
+        QFETCH(bool, closeWindow);
         RoomUnit unit;
         QVERIFY(unit.Started());
         CQuenbarApp app;
-        app.InitInstance();
-        CMainFrame* frame = app.MainFrame();
-        frame->Command(kIdConnect)->trigger();
-        WaitForUnit();
+        CMainFrame* frame = StartConnected(app);
         QVERIFY(model.connected);
         // The person has the Sub muted; measuring the Sub unmutes it and mutes the tops.
         model.mute[kSlotSub] = 1;
@@ -185,7 +200,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(step->text(), QStringLiteral("sub: sweep"), kMeasureWaitMs);
         QCOMPARE(model.mute[kSlotLeftRight], 1);
         QCOMPARE(model.mute[kSlotSub], 0);
-        window->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+        if (closeWindow)
+            window->close();
+        else
+            window->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(!window->Measuring(), kMeasureWaitMs);
         QVERIFY2(Message(window).contains(QStringLiteral("cancelled")), qPrintable(Message(window)));
         QVERIFY(!window->Result());
@@ -195,6 +213,26 @@ private slots:
         QCOMPARE(onUnit.mute[kSlotSub], 1);
         QCOMPARE(model.mute[kSlotSub], 1);
         QCOMPARE(model.mute[kSlotLeftRight], 0);
+    }
+
+    void fitTakesTheMeanPowerOfLeftAndRight()
+    {
+        MeasurementResult measurement;
+        for (const auto& [output, db] :
+             {std::pair(MeasuredOutput::Left, 0.0), std::pair(MeasuredOutput::Right, -6.0206)}) {
+            OutputResult result;
+            result.output = output;
+            result.response.hz = {100.0, 1000.0};
+            result.response.db = {db, db - 10.0};
+            measurement.outputs.push_back(result);
+        }
+        const std::optional<Measurement> tops = FitMeasurementOf(measurement, kSlotLeftRight);
+        QVERIFY(tops);
+        QVERIFY(tops->hz == measurement.outputs[0].response.hz);
+        // A quarter of the power beside the whole: 10 log10(1.25 / 2).
+        QVERIFY(std::abs(tops->db[0] - -2.0412) < 1e-3);
+        QVERIFY(std::abs(tops->db[1] - -12.0412) < 1e-3);
+        QVERIFY(!FitMeasurementOf(measurement, kSlotSub));  // not measured
     }
 
     void refusesWithoutAUnit()
