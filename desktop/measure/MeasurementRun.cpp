@@ -22,14 +22,14 @@ MeasurementRun* MeasurementRun::Start(const MeasureSettings& settings)
         emit run->finished(run->watcher_.result());
         run->deleteLater();
     });
-    run->watcher_.setFuture(QtConcurrent::run([run, settings] { return run->Run(settings); }));
+    auto mutes = std::make_shared<WorkerMutes>();
+    run->watcher_.setFuture(QtConcurrent::run([run, settings, mutes] { return run->Run(settings, *mutes); }));
     return run;
 }
 
 // On the pool's thread: the signals reach the GUI thread queued.
-MeasurementOutcome MeasurementRun::Run(const MeasureSettings& settings)
+MeasurementOutcome MeasurementRun::Run(const MeasureSettings& settings, UnitMutes& mutes)
 {
-    WorkerMutes mutes;
     MeasureCallbacks callbacks;
     callbacks.progress = [this](const MeasureProgress& progress) {
         emit progressed(progress.fraction, StepText(progress));

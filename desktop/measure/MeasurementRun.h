@@ -41,7 +41,7 @@ signals:
 
 private:
     MeasurementRun() = default;
-    MeasurementOutcome Run(const MeasureSettings& settings);
+    MeasurementOutcome Run(const MeasureSettings& settings, UnitMutes& mutes);
 
     std::atomic<bool> cancel_{false};
     QFutureWatcher<MeasurementOutcome> watcher_;

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <optional>
 
 #include "app/EditHistory.h"
 #include "app/ModelChanges.h"
@@ -21,14 +20,14 @@ namespace {
 // down (its event loop or worker gone) leaves the answer out this long.
 constexpr auto kAnswerWait = std::chrono::seconds(10);
 
-template <class Result>
-std::optional<Result> Await(std::future<Result>& answer)
+// False when the answer did not come.
+bool Await(std::future<bool>& answer)
 {
     try {
-        if (answer.wait_for(kAnswerWait) == std::future_status::ready) return answer.get();
+        return answer.wait_for(kAnswerWait) == std::future_status::ready && answer.get();
     } catch (const std::future_error&) {  // dropped unanswered (the worker stopped)
+        return false;
     }
-    return std::nullopt;
 }
 
 int SlotOf(MuteChannel channel) { return channel == MuteChannel::LeftRight ? kSlotLeftRight : kSlotSub; }
@@ -43,18 +42,7 @@ void ShowMute(int slot, bool muted)
 
 }  // namespace
 
-MuteState WorkerMutes::Current()
-{
-    auto state = std::make_shared<std::promise<MuteState>>();
-    std::future<MuteState> answer = state->get_future();
-    QMetaObject::invokeMethod(
-        qApp,
-        [state] {
-            state->set_value(MuteState{model.mute[kSlotLeftRight] != 0, model.mute[kSlotSub] != 0});
-        },
-        Qt::QueuedConnection);
-    return Await(answer).value_or(MuteState{});
-}
+WorkerMutes::WorkerMutes() : current_{model.mute[kSlotLeftRight] != 0, model.mute[kSlotSub] != 0} {}
 
 bool WorkerMutes::Send(MuteChannel channel, bool muted)
 {
@@ -79,5 +67,7 @@ bool WorkerMutes::Send(MuteChannel channel, bool muted)
             });
         },
         Qt::QueuedConnection);
-    return Await(answer).value_or(false);
+    const bool taken = Await(answer);
+    if (taken) (channel == MuteChannel::LeftRight ? current_.leftRight : current_.sub) = muted;
+    return taken;
 }

@@ -11,6 +11,12 @@
 
 class WorkerMutes : public UnitMutes {
 public:
-    MuteState Current() override;
+    // Made on the GUI thread as the measurement starts: the person's mutes
+    // are those `model` shows then; each one the unit takes follows.
+    WorkerMutes();
+    MuteState Current() override { return current_; }
     bool Send(MuteChannel channel, bool muted) override;
+
+private:
+    MuteState current_;
 };
