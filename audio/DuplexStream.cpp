@@ -146,6 +146,26 @@ std::optional<std::string> DuplexStream::Failure() const
     return failure_;
 }
 
+std::optional<std::string> DuplexStream::GoneDevice() const
+{
+    std::vector<AudioDevice> devices;
+    try {
+        devices = ListAudioDevices();
+    } catch (const AudioError&) {
+        return play_.name;  // the whole sound system went away
+    }
+    const auto listed = [&devices](const AudioDevice& wanted, AudioDirection direction) {
+        for (const AudioDevice& device : devices) {
+            const int channels = direction == AudioDirection::Output ? device.outputChannels : device.inputChannels;
+            if (device.name == wanted.name && channels > 0) return true;
+        }
+        return false;
+    };
+    if (!listed(play_, AudioDirection::Output)) return play_.name;
+    if (!listed(record_, AudioDirection::Input)) return record_.name;
+    return std::nullopt;
+}
+
 void DuplexStream::WatchClock(unsigned int frames)
 {
     const std::int64_t handed = framesHanded_.fetch_add(frames);

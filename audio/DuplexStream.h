@@ -67,6 +67,10 @@ public:
     long Dropouts() const { return underruns_ + overruns_ + gaps_; }
     // What the library said when the running stream failed, if it did.
     std::optional<std::string> Failure() const;
+    // The device of either end that the system no longer lists, if one went
+    // away: a sound server then moves the stream to another device without
+    // a word, and the stream runs on.
+    std::optional<std::string> GoneDevice() const;
 
     // The library's audio thread and error function reach the stream here.
     struct Bridge;

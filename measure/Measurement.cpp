@@ -123,6 +123,9 @@ private:
         const bool last = index_ + 1 == settings_.outputs.size();
         const double after = settings_.tailSeconds + (last ? settings_.silenceSeconds : 0.0);
         WaitForFrame(sweepStart + Frames(settings_.sweepSeconds + after, settings_.rate));
+        if (const std::optional<std::string> gone = stream_.GoneDevice())
+            throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
+                                                              OutputName(output) + " sweep: the measurement stopped.");
 
         const OutputAnalysisShape shape = AnalysisShapeOf(output);
         PlayedSweep sweep;

@@ -14,13 +14,27 @@ namespace {
 // narrow bands fall between neighbouring bins on a smooth curve.
 constexpr double kLeastSpectrumSeconds = 2.0;
 
+// The spectrum of an impulse response referred to its own peak: the delay
+// up to the peak taken out, so that the complex values turn slowly with
+// frequency and an average over a band keeps their magnitude (referred to a
+// time far from the peak they turn round within the band and cancel).
 struct Spectrum {
     std::vector<std::complex<double>> bins;
     std::vector<double> power;
     double binHz = 0.0;
+    double peakSeconds = 0.0;
 };
 
-Spectrum SpectrumOf(const ImpulseResponse& impulse, double referenceSeconds)
+std::size_t PeakIndex(const std::vector<float>& samples)
+{
+    const auto peak =
+        std::max_element(samples.begin(), samples.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); });
+    return static_cast<std::size_t>(peak - samples.begin());
+}
+
+std::complex<double> Turn(double hz, double seconds) { return std::polar(1.0, -2.0 * std::numbers::pi * hz * seconds); }
+
+Spectrum SpectrumOf(const ImpulseResponse& impulse)
 {
     const std::size_t least = std::max<std::size_t>(4 * impulse.samples.size(),
                                                     static_cast<std::size_t>(kLeastSpectrumSeconds * impulse.rate));
@@ -28,12 +42,12 @@ Spectrum SpectrumOf(const ImpulseResponse& impulse, double referenceSeconds)
     const std::vector<std::complex<float>> bins = fft.Forward(impulse.samples);
     Spectrum spectrum;
     spectrum.binHz = impulse.rate / static_cast<double>(fft.Size());
-    // The transform's phase is that of the first sample's time: turned to the reference's.
-    const double shift = impulse.startSeconds - referenceSeconds;
+    const std::size_t peak = PeakIndex(impulse.samples);
+    spectrum.peakSeconds = impulse.SecondsAt(static_cast<double>(peak));
     for (std::size_t k = 0; k < bins.size(); ++k) {
         const double hz = static_cast<double>(k) * spectrum.binHz;
-        const std::complex<double> turn = std::polar(1.0, -2.0 * std::numbers::pi * hz * shift);
-        spectrum.bins.push_back(std::complex<double>(bins[k]) * turn);
+        // The transform's phase is that of the first sample's time: turned to the peak's.
+        spectrum.bins.push_back(std::complex<double>(bins[k]) * Turn(hz, -static_cast<double>(peak) / impulse.rate));
         spectrum.power.push_back(std::norm(spectrum.bins.back()));
     }
     return spectrum;
@@ -106,18 +120,20 @@ FrequencyResponse ResponseOf(const ImpulseResponse& impulse, const std::vector<d
     CheckFraction(fraction);
     if (std::any_of(hz.begin(), hz.end(), [&](double f) { return !(f > 0.0 && f <= impulse.rate / 2.0); }))
         throw std::invalid_argument("a response's frequencies must lie within 0 Hz .. half the rate");
-    const Spectrum spectrum = SpectrumOf(impulse, referenceSeconds);
+    const Spectrum spectrum = SpectrumOf(impulse);
     const double halfBand = std::exp2(0.5 / fraction);
     FrequencyResponse response;
     for (double f : hz) {
         const double low = f / halfBand, high = f * halfBand;
-        Append(response, f, BandMean(spectrum.power, spectrum.binHz, low, high),
-               BandMean(spectrum.bins, spectrum.binHz, low, high));
+        // The band's mean referred to the peak, then the delay from the reference to the peak put back.
+        const std::complex<double> value =
+            BandMean(spectrum.bins, spectrum.binHz, low, high) * Turn(f, spectrum.peakSeconds - referenceSeconds);
+        Append(response, f, BandMean(spectrum.power, spectrum.binHz, low, high), value);
     }
     return response;
 }
 
-FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction)
+FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction, double delaySeconds)
 {
     CheckFraction(fraction);
     const std::vector<double>& hz = response.hz;
@@ -135,10 +151,10 @@ FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction)
         for (std::size_t j = 0; j < n; ++j) {
             if (hz[j] < hz[i] / halfBand || hz[j] > hz[i] * halfBand) continue;
             power += width[j] * std::pow(10.0, response.db[j] / 10.0);
-            value += width[j] * response.values[j];
+            value += width[j] * response.values[j] * Turn(hz[j], -delaySeconds);
             weights += width[j];
         }
-        Append(smoothed, hz[i], power / weights, value / weights);
+        Append(smoothed, hz[i], power / weights, value / weights * Turn(hz[i], delaySeconds));
     }
     return smoothed;
 }

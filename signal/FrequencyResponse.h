@@ -4,7 +4,9 @@
 // The level at a point is the power average over the band of 1 / fraction
 // octave centred there (of the FFT's bins; where the band is narrower than a
 // bin, the bins beside it interpolated), the complex value the average of
-// the complex response over the same band, as sums of outputs need. The
+// the complex response over the same band, as sums of outputs need (taken
+// with the delay to the impulse's peak removed, then that delay put back at
+// the point's frequency: a delayed response does not average away). The
 // phase is that complex value's, in degrees wrapped to (-180, 180], referred
 // to referenceSeconds after time zero: 0 keeps the outputs of one recording
 // on one time base, the arrival time removes an output's own delay.
@@ -35,5 +37,7 @@ FrequencyResponse ResponseOf(const ImpulseResponse& impulse, const std::vector<d
 // A response smoothed again on its own points, over 1 / fraction octave:
 // power-averaged levels and averaged complex values, each point weighted
 // by the width in Hz it stands for, so that the average is over frequency
-// as in ResponseOf. Throws std::invalid_argument for a fraction below 1.
-FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction);
+// as in ResponseOf. The complex values are averaged with delaySeconds taken
+// out and put back after (an output's arrival, for a response referred to
+// time zero). Throws std::invalid_argument for a fraction below 1.
+FrequencyResponse Smoothed(const FrequencyResponse& response, int fraction, double delaySeconds = 0.0);

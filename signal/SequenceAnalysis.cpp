@@ -21,24 +21,28 @@ std::span<const float> Segment(std::span<const float> recording, std::ptrdiff_t 
     return recording.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(end - first));
 }
 
-std::vector<std::size_t> PlayOffsets(const SequenceRecording& recording)
+// An output of a low band alone is searched for in that band.
+SweepSearch SearchFor(const SequenceRecording& recording, const PlayedSweep& played)
 {
-    std::vector<std::size_t> offsets;
-    for (const PlayedSweep& sweep : recording.sweeps) offsets.push_back(sweep.playOffset);
-    return offsets;
+    SweepSearch search;
+    search.maxLatency = recording.maxLatency;
+    search.lowPassHz = played.arrivalLowPassHz;
+    search.rate = recording.sweep.rate;
+    return search;
 }
 
 // The loopback's latency between samples: the arrival of its first sweep found.
 std::optional<double> LoopbackLatency(const SequenceRecording& recording, std::span<const float> inverse)
 {
     const Deconvolved deconvolved = Deconvolve(recording.loopback, inverse);
-    const std::vector<std::size_t> offsets = PlayOffsets(recording);
-    const auto found = FindSweeps(deconvolved, offsets, {recording.maxLatency});
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        if (!found[i]) continue;
+    SweepSearch search;
+    search.maxLatency = recording.maxLatency;
+    for (const PlayedSweep& played : recording.sweeps) {
+        const std::optional<FoundSweep> found = FindSweep(deconvolved, played.playOffset, search);
+        if (!found) continue;
         const double rate = recording.sweep.rate;
-        const auto zero = static_cast<double>(deconvolved.TimeZeroOf(offsets[i]));
-        const ImpulseResponse impulse = CutImpulse(deconvolved, found[i]->peak, zero, rate, TopsWindow());
+        const auto zero = static_cast<double>(deconvolved.TimeZeroOf(played.playOffset));
+        const ImpulseResponse impulse = CutImpulse(deconvolved, found->peak, zero, rate, TopsWindow());
         return ArrivalSeconds(impulse) * rate;
     }
     return std::nullopt;
@@ -99,7 +103,9 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
         throw std::invalid_argument("the loopback must be as long as the microphone's recording");
     const std::vector<float> inverse = MakeInverseFilter(recording.sweep);
     const Deconvolved deconvolved = Deconvolve(recording.microphone, inverse);
-    const auto found = FindSweeps(deconvolved, PlayOffsets(recording), {recording.maxLatency});
+    std::vector<std::optional<FoundSweep>> found;
+    for (const PlayedSweep& played : recording.sweeps)
+        found.push_back(FindSweep(deconvolved, played.playOffset, SearchFor(recording, played)));
 
     SequenceAnalysis analysis;
     if (!recording.loopback.empty()) analysis.latency = LoopbackLatency(recording, inverse);

@@ -28,11 +28,11 @@
 struct PlayedSweep {
     std::size_t playOffset = 0;     // its first sample in the played stream
     std::size_t silenceOffset = 0;  // the silence before it, in the played stream
-    std::size_t silenceLength = 0;  // 0: as long as the sweep
     OutputBand band = kTopsBand;
     ImpulseWindowShape window = TopsWindow();
     std::optional<double> arrivalLowPassHz;  // kSubArrivalLowPassHz for the Sub
     int dropouts = 0;                        // over- and underruns while it played
+    std::size_t silenceLength = 0;           // of the silence before it; 0: as long as the sweep
 };
 
 struct SequenceRecording {

@@ -62,6 +62,7 @@ public:
     }
 
     const std::vector<PlayedSweep>& Sweeps() const { return recording_.sweeps; }
+    const std::vector<float>& Microphone() const { return microphone_; }
 
 private:
     static constexpr std::size_t kGap = 24000;
@@ -147,6 +148,20 @@ TEST(SequenceAnalysis, TheSubsArrivalWithinItsBandFollowsItsDelay)
     EXPECT_NEAR(second.arrivalMs - first.arrivalMs, 2.55, 0.05);
     ExpectResponse(first.response, kSub, 25.0, 300.0, 0.2);
     EXPECT_EQ(first.verdict.verdict, Verdict::Ok) << first.verdict.text;
+}
+
+// A Sub heard faintly: the noise of the whole band buries its broad peak,
+// which stands clear within its own band.
+TEST(SequenceAnalysis, FindsAFaintSubWithinItsBand)
+{
+    SequenceRig rig;
+    const std::size_t sub = rig.Add(kSubBand, SubWindow(), kSubArrivalLowPassHz);
+    rig.Play(sub, kSub, 192.0, 0.03);  // its sweep's peak 50 dB below full scale, the noise's RMS 60 dB below
+    const OutputAnalysis out = rig.Analyse(1e-3).outputs[sub];
+    ASSERT_TRUE(out.found);
+    EXPECT_EQ(out.verdict.verdict, Verdict::Ok) << out.verdict.text;
+    const Deconvolved deconvolved = Deconvolve(rig.Microphone(), MakeInverseFilter({}));
+    EXPECT_FALSE(FindSweep(deconvolved, rig.Sweeps()[sub].playOffset));
 }
 
 // An output that did not sound is not found and gets no position, however

@@ -6,6 +6,7 @@
 #include "FrequencyResponse.h"
 #include "Levels.h"
 #include "Sweep.h"
+#include "SweepSearch.h"
 
 namespace {
 
@@ -69,6 +70,24 @@ TEST(Sweep, ConvolvedWithItsInverseIsAFlatZeroDbImpulseAtAnyLevel)
             EXPECT_NEAR(r.phaseDeg[i], 0.0, r.hz[i] < 40.0 ? 2.0 : 0.5) << r.hz[i] << " Hz";
         }
     }
+}
+
+// A sweep played so late that its impulse would lie past the recording's
+// end is not found; one whose impulse is the last sample is (any peak
+// counting, as one sample cannot stand above a noise of its own).
+TEST(Deconvolution, SearchesOnlyWithinTheRecordingAndNeedsBothSignals)
+{
+    const std::vector<float> inverse(4, 0.25f);
+    const Deconvolved d = Deconvolve(std::vector<float>{0.0f, 0.0f, 0.0f, 1.0f}, inverse);
+    ASSERT_EQ(d.samples.size(), 7u);
+    SweepSearch anyPeak;
+    anyPeak.leastPeakOverNoiseDb = 0.0;
+    EXPECT_FALSE(FindSweep(d, 4, anyPeak));  // time zero at 7
+    const std::optional<FoundSweep> last = FindSweep(d, 3, anyPeak);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->peak, 6u);
+    EXPECT_THROW(Deconvolve(inverse, {}), std::invalid_argument);
+    EXPECT_THROW(Deconvolve({}, inverse), std::invalid_argument);
 }
 
 }  // namespace
