@@ -17,14 +17,25 @@ double MeanLevel(const double* levels, int first, int last)
     return count > 0 ? sum / count : 0.0;
 }
 
-ResponseCurve MeasurementLevels(const Measurement& measurement)
+ResponseCurve UnshiftedMeasurementLevels(const Measurement& measurement)
 {
     ResponseCurve levels;
     for (int k = 0; k < kFreqSteps; ++k)
         levels[static_cast<std::size_t>(k)] =
             SmoothedAtStep(measurement, k).value_or(std::numeric_limits<double>::quiet_NaN());
+    return levels;
+}
+
+double FitRangeMean(const ResponseCurve& levels)
+{
     const FitOptions range;
-    const double mean = MeanLevel(levels.data(), FreqIndexFromHz(range.lowHz), FreqIndexFromHz(range.highHz));
+    return MeanLevel(levels.data(), FreqIndexFromHz(range.lowHz), FreqIndexFromHz(range.highHz));
+}
+
+ResponseCurve MeasurementLevels(const Measurement& measurement)
+{
+    ResponseCurve levels = UnshiftedMeasurementLevels(measurement);
+    const double mean = FitRangeMean(levels);
     for (double& level : levels) level -= mean;
     return levels;
 }

@@ -9,6 +9,12 @@
 
 // One level per frequency step; NaN outside the measured span.
 ResponseCurve MeasurementLevels(const Measurement& measurement);
+// The same levels where they were measured, not moved: several measurements
+// drawn on one graph keep their levels against each other (each moved by
+// one shift, such as the FitRangeMean of the loudest).
+ResponseCurve UnshiftedMeasurementLevels(const Measurement& measurement);
+// The mean of the finite levels over the fit's default range; 0 for none.
+double FitRangeMean(const ResponseCurve& levels);
 
 // The mean of the finite levels of steps first..last; 0 when there is none.
 double MeanLevel(const double* levels, int first, int last);

@@ -86,6 +86,8 @@ void EditHistory::Enter(const HistoryEntry& entry)
         case HistoryEntry::Follow:
             left_ = taken_;
             break;
+        case HistoryEntry::Passing:
+            break;
         case HistoryEntry::NewHistory:
             history_.Clear();
             left_.reset();

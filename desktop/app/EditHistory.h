@@ -28,6 +28,7 @@ struct HistoryEntry {
     enum Kind {
         Step,        // a step named `label`: a recall, a reset
         Follow,      // no step: the pages show another setting (the document's after a disconnect)
+        Passing,     // no step: a change that is put back by whoever made it (a measurement's mutes)
         NewHistory,  // a new history starts (a new document)
         // The unit's own setting (a connect, a read-back): a new history
         // unless it is the window's, or the one the window left at the last Follow.

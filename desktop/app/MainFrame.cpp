@@ -21,6 +21,7 @@
 #include "graph/ExportFiles.h"
 #include "graph/ResponseWindow.h"
 #include "log/CommunicationLog.h"
+#include "measure/MeasureWindow.h"
 #include "memory/DocumentMemories.h"
 #include "memory/MemoryFileJsonDialogs.h"
 #include "status/KeyboardLocks.h"
@@ -193,6 +194,11 @@ void CMainFrame::CreateMenus()
     config->addSeparator();
     config->addAction(AddCommand(kIdMemory, QStringLiteral("&Memory"), QStringLiteral("Memory Manage"),
                                  QStringLiteral("Memory Manage")));
+    QAction* measure = AddCommand(kIdMeasure, QStringLiteral("Mea&sure..."),
+                                  QStringLiteral("Measure the outputs through the sound card"),
+                                  QStringLiteral("Measure"));
+    connect(measure, &QAction::triggered, this, &CMainFrame::ShowMeasureWindow);
+    config->addAction(measure);
     QAction* report = AddCommand(kIdSettingsReport, QStringLiteral("Settings &Report..."),
                                  QStringLiteral("Write the current setting and its response as a PDF page"),
                                  QStringLiteral("Settings Report"));
@@ -315,6 +321,21 @@ void CMainFrame::ShowResponseWindow()
     response_->activateWindow();
 }
 
+void CMainFrame::ShowMeasureWindow()
+{
+    if (measure_ == nullptr) {
+        measure_ = new CMeasureWindow(this);
+        connect(measure_, &CMeasureWindow::useForFit, this, [this](const MeasurementResult& measurement) {
+            ShowResponseWindow();
+            UseForFit(*response_->Tuning(), measurement);
+        });
+        connect(measure_, &CMeasureWindow::measuringChanged, this, &CMainFrame::UpdateCommandStates);
+    }
+    measure_->show();
+    measure_->raise();
+    measure_->activateWindow();
+}
+
 // While an operation runs on the unit, nothing starts another one and the
 // blocks open no sheet on a setting that is about to change.
 void CMainFrame::BindUnitState()
@@ -326,7 +347,8 @@ void CMainFrame::BindUnitState()
 
 void CMainFrame::UpdateCommandStates()
 {
-    const bool idle = !UnitTasks().Busy();
+    // A measurement drives the unit's mutes: it is work on the unit too.
+    const bool idle = !UnitTasks().Busy() && !(measure_ && measure_->Measuring());
     const ConnectionCommandStates states = CommandStatesFor(model.connected != 0);
     Command(kIdConnect)->setEnabled(states.connect && idle);
     Command(kIdDisconnect)->setEnabled(states.disconnect && idle);
@@ -348,6 +370,14 @@ void CMainFrame::BindDocument()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // The measurement puts the unit's mutes back through the event loop
+    // first; the program closes once it has.
+    if (measure_ && measure_->Measuring()) {
+        measure_->CancelMeasuring();
+        connect(measure_, &CMeasureWindow::measuringChanged, this, &QWidget::close, Qt::SingleShotConnection);
+        event->ignore();
+        return;
+    }
     if (document_->SaveModified())
         event->accept();
     else

@@ -1,7 +1,7 @@
 // The main window: the File, Edit (undo, redo, A/B), Config, View and Help menus, the tool bar, the
 // status bar (the unit's state, UnitStatePane.h; the highlighted command's
 // prompt; the CAP, NUM and SCRL indicators) and the block-diagram view in its middle. It owns the
-// response window.
+// response window and the Measure window.
 #pragma once
 
 #include <QMainWindow>
@@ -11,6 +11,7 @@
 class AbSwitch;
 class CQuenbarDoc;
 class CQuenbarView;
+class CMeasureWindow;
 class CResponseWindow;
 class DocumentMemories;
 class QLabel;
@@ -43,6 +44,7 @@ inline constexpr int kIdSwitchB = 32786;
 inline constexpr int kIdSwitchOver = 32787;
 inline constexpr int kIdUndo = 57643;
 inline constexpr int kIdRedo = 57644;
+inline constexpr int kIdMeasure = 32788;
 
 // Which of Connect and Disconnect may run, given the connection flag.
 struct ConnectionCommandStates {
@@ -74,12 +76,17 @@ public:
     void ShowResponseWindow();
     // The response window, or nullptr before it was first opened.
     CResponseWindow* ResponseWindow() const { return response_; }
+    // The same for the Measure window, whose "Use for the fit" opens the
+    // response window with the measurement.
+    void ShowMeasureWindow();
+    CMeasureWindow* MeasureWindow() const { return measure_; }
 
 signals:
     void aboutRequested();
 
 protected:
-    // Closing asks first when the document has unsaved changes.
+    // Closing asks first when the document has unsaved changes; a
+    // measurement under way is cancelled and waited for.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -100,6 +107,7 @@ private:
     CQuenbarView* view_ = nullptr;
     AbSwitch* ab_ = nullptr;
     CResponseWindow* response_ = nullptr;
+    CMeasureWindow* measure_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* ready_ = nullptr;
     std::map<int, QAction*> commands_;

@@ -171,14 +171,19 @@ bool CTuningBar::ImportMeasurement(int slot, const QString& path)
     const auto text = ReadTextFile(this, path);
     if (!text) return false;
     try {
-        measurements_[static_cast<std::size_t>(slot)].emplace(QFileInfo(path).fileName(), ParseMeasurement(*text));
+        UseMeasurement(slot, ChannelMeasurement(QFileInfo(path).fileName(), ParseMeasurement(*text)));
     } catch (const TuningFileError& error) {
         ShowUnusable(this, path, QStringLiteral("a measurement"), error);
         return false;
     }
+    return true;
+}
+
+void CTuningBar::UseMeasurement(int slot, ChannelMeasurement measurement)
+{
+    measurements_[static_cast<std::size_t>(slot)].emplace(std::move(measurement));
     UpdateButtons();
     emit overlayChanged();
-    return true;
 }
 
 void CTuningBar::ClearMeasurement(int slot)

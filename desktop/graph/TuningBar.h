@@ -33,6 +33,9 @@ public:
 
     // The steps behind the buttons, for callers that have the file already.
     bool ImportMeasurement(int slot, const QString& path);
+    // The channel's measurement drawn and fitted from now on (one made by
+    // the Measure window, or imported).
+    void UseMeasurement(int slot, ChannelMeasurement measurement);
     void ImportFilterFile(int slot, const QString& path);
     // Asks the fit's options, then fits on a worker thread: the window
     // answers meanwhile, and the proposal is offered when the fit ends.

@@ -1,0 +1,98 @@
+// The Measure window (Config menu): each output measured through the sound
+// card with the unit's mutes driving the sequence (measure/Measurement.h):
+// the devices, the sweep's level and length, the outputs, a live input
+// meter, the progress with Cancel, the curves of every output on one
+// response graph, the impulse responses, the verdict of each output, Save
+// (the measurement's files) and "Use for the fit", which hands the
+// measurement to the response window's tuning row.
+//
+// The sequence runs on a worker thread (MeasurementRun.h): the window keeps
+// answering. Cancel, and closing the window, end it at its next step; the
+// mutes are put back either way.
+#pragma once
+
+#include <QWidget>
+
+#include <optional>
+
+#include "Measurement.h"
+
+class CTuningBar;
+class ImpulsePlot;
+class MeasuredCurvesGraph;
+class MeasurementRun;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+struct MeasurementOutcome;
+
+class CMeasureWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit CMeasureWindow(QWidget* parent = nullptr);
+
+    // The settings as the controls give them.
+    MeasureSettings Settings() const;
+    // Starts the sequence, unless one runs or no unit is connected (the
+    // window says so): false then.
+    bool StartMeasuring();
+    bool Measuring() const { return run_ != nullptr; }
+    void CancelMeasuring();
+    const std::optional<MeasurementResult>& Result() const { return result_; }
+    // Writes the measurement's files into `folder`; false (and said) when it cannot.
+    bool SaveTo(const QString& folder);
+
+    const MeasuredCurvesGraph* Curves() const { return curves_; }
+    const ImpulsePlot* Impulses() const { return impulses_; }
+
+signals:
+    // "Use for the fit": the measurement for the response window's tuning row.
+    void useForFit(const MeasurementResult& measurement);
+    // A sequence started or ended.
+    void measuringChanged(bool measuring);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* MakeSettingsBox();
+    QWidget* MakeRunBox();
+    void FillDevices();
+    void FollowLoudness();
+    void ShowLevel(double dbfs);
+    void ShowProgress(double fraction, const QString& step);
+    void Finish(const MeasurementOutcome& outcome);
+    void ShowResult(const MeasurementResult& result);
+    void FillTable(const MeasurementResult& result);
+    void Say(const QString& text, bool alarm = false);
+    void AskAndSave();
+    void UpdateButtons();
+
+    QComboBox* play_ = nullptr;
+    QComboBox* record_ = nullptr;
+    QDoubleSpinBox* level_ = nullptr;
+    QCheckBox* loud_ = nullptr;
+    std::vector<std::pair<MeasuredOutput, QCheckBox*>> outputs_;
+    QDoubleSpinBox* length_ = nullptr;
+    QProgressBar* meter_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* step_ = nullptr;
+    QLabel* message_ = nullptr;
+    QPushButton* measure_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QPushButton* use_ = nullptr;
+    MeasuredCurvesGraph* curves_ = nullptr;
+    ImpulsePlot* impulses_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    MeasurementRun* run_ = nullptr;
+    std::optional<MeasurementResult> result_;
+};
+
+// Hands the measurement to the tuning row: Left & Right and the Sub each
+// take what the fit of their channel uses (FitMeasurement.h), where it was measured.
+void UseForFit(CTuningBar& tuning, const MeasurementResult& measurement);

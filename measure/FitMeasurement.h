@@ -1,0 +1,15 @@
+// What the PEQ fit of a unit channel takes from a measurement sequence:
+// Left & Right, one channel on the unit, the mean power of Left and Right
+// where both were measured (without the comb their complex sum has where
+// the microphone is nearer one of them), else the one measured; the Sub its
+// own output.
+#pragma once
+
+#include <optional>
+
+#include "Measurement.h"
+#include "tuning/MeasurementFile.h"
+
+// Empty where the channel's outputs were not measured or have no response
+// (the sweep never reached the microphone). `slot` is kSlotLeftRight or kSlotSub.
+std::optional<Measurement> FitMeasurementOf(const MeasurementResult& measurement, int slot);
