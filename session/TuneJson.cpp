@@ -41,7 +41,7 @@ json SumJson(const SumFigures& f)
         {"meanDb", f.meanDb}, {"minDb", f.minDb}, {"deepestDipDb", f.deepestDipDb}, {"deepestDipHz", f.deepestDipHz}};
 }
 
-json OutputJson(const char* name, const MeasuredOutput& output)
+json OutputJson(const char* name, const MeasuredResponse& output)
 {
     json db = json::array(), phase = json::array();
     for (const Complex h : output.response) {

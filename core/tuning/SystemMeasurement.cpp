@@ -10,7 +10,7 @@ namespace {
 // Far below any measurement: the level of a point that measured nothing.
 constexpr double kSilenceDb = -300.0;
 
-void CheckOutput(const MeasuredOutput& output, const std::vector<double>& grid, const char* name)
+void CheckOutput(const MeasuredResponse& output, const std::vector<double>& grid, const char* name)
 {
     if (output.hz != grid || output.response.size() != grid.size())
         throw std::invalid_argument(std::string("the ") + name + " measurement is not on the left one's frequencies");
@@ -33,14 +33,14 @@ void CheckSystemMeasurement(const SystemMeasurement& m)
     if (!m.system.hz.empty()) CheckOutput(m.system, grid, "system");
 }
 
-Measurement LevelsOf(const MeasuredOutput& output)
+Measurement LevelsOf(const MeasuredResponse& output)
 {
     Measurement m{output.hz, {}};
     for (const Complex h : output.response) m.db.push_back(LevelDb(h));
     return m;
 }
 
-Measurement PowerMeanLevels(const MeasuredOutput& a, const MeasuredOutput& b)
+Measurement PowerMeanLevels(const MeasuredResponse& a, const MeasuredResponse& b)
 {
     Measurement m{a.hz, {}};
     for (std::size_t i = 0; i < a.response.size(); ++i)
@@ -55,10 +55,10 @@ std::vector<Complex> TopsSum(const SystemMeasurement& m)
     return sum;
 }
 
-MeasuredOutput SystemOutput(const SystemMeasurement& m)
+MeasuredResponse SystemOutput(const SystemMeasurement& m)
 {
     if (!m.system.hz.empty()) return m.system;
-    MeasuredOutput sum = m.left;
+    MeasuredResponse sum = m.left;
     const std::vector<Complex> tops = TopsSum(m);
     for (std::size_t i = 0; i < sum.response.size(); ++i) sum.response[i] = tops[i] + m.sub.response[i];
     sum.arrivalMs = std::min({m.left.arrivalMs, m.right.arrivalMs, m.sub.arrivalMs});

@@ -16,15 +16,15 @@
 
 using Complex = std::complex<double>;
 
-struct MeasuredOutput {
+struct MeasuredResponse {
     std::vector<double> hz;  // rising, every one above 0
     std::vector<Complex> response;
     double arrivalMs = 0.0;  // of the direct sound, on the sequence's time base
 };
 
 struct SystemMeasurement {
-    MeasuredOutput left, right, sub;
-    MeasuredOutput system;  // may be empty (no points): only verifying reads it
+    MeasuredResponse left, right, sub;
+    MeasuredResponse system;  // may be empty (no points): only verifying reads it
 };
 
 // Throws std::invalid_argument unless left, right and sub (and the system,
@@ -33,16 +33,16 @@ struct SystemMeasurement {
 void CheckSystemMeasurement(const SystemMeasurement& measurement);
 
 // The level in dB of each point.
-Measurement LevelsOf(const MeasuredOutput& output);
+Measurement LevelsOf(const MeasuredResponse& output);
 // The mean power of two outputs on one grid, in dB: Left and Right as one
 // channel, without the comb their complex sum has where the microphone is
 // nearer one of them.
-Measurement PowerMeanLevels(const MeasuredOutput& a, const MeasuredOutput& b);
+Measurement PowerMeanLevels(const MeasuredResponse& a, const MeasuredResponse& b);
 // What both tops play together at the microphone: the complex sum.
 std::vector<Complex> TopsSum(const SystemMeasurement& measurement);
 
 // The system output as measured, or where the measurement has none the
 // complex sum of the three outputs.
-MeasuredOutput SystemOutput(const SystemMeasurement& measurement);
+MeasuredResponse SystemOutput(const SystemMeasurement& measurement);
 
 double LevelDb(Complex h);

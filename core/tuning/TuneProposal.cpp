@@ -14,10 +14,10 @@ Complex PlayedSound(ParameterModel model, int slot, double hz)
     return ChannelSound(model, slot, hz);
 }
 
-MeasuredOutput Changed(const MeasuredOutput& output, const ParameterModel& setting, const ParameterModel& proposed,
+MeasuredResponse Changed(const MeasuredResponse& output, const ParameterModel& setting, const ParameterModel& proposed,
                        int slot)
 {
-    MeasuredOutput out = output;
+    MeasuredResponse out = output;
     for (std::size_t i = 0; i < out.hz.size(); ++i)
         out.response[i] *= PlayedSound(proposed, slot, out.hz[i]) / PlayedSound(setting, slot, out.hz[i]);
     out.arrivalMs += (proposed.delay[slot] - setting.delay[slot]) * 0.1;

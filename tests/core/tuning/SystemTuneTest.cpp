@@ -42,9 +42,9 @@ Complex Lr8High(double hz)
 Complex Late(double ms, double hz) { return std::polar(1.0, -2.0 * std::numbers::pi * hz * ms / 1000.0); }
 Complex Gain(double db) { return std::pow(10.0, db / 20.0); }
 
-MeasuredOutput Measure(const Response& r)
+MeasuredResponse Measure(const Response& r)
 {
-    MeasuredOutput out;
+    MeasuredResponse out;
     for (double hz = 10.0; hz <= 20000.0; hz *= std::exp2(1.0 / 48.0)) {
         out.hz.push_back(hz);
         out.response.push_back(r(hz));
