@@ -19,11 +19,11 @@ constexpr double kPlaybackBufferMs = 150.0;
 
 pa_sample_spec SampleSpec()
 {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32LE;
-    spec.rate = static_cast<std::uint32_t>(kSampleRate);
-    spec.channels = kChannels;
-    return spec;
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_FLOAT32LE;
+    sampleFormat.rate = static_cast<std::uint32_t>(kSampleRate);
+    sampleFormat.channels = kChannels;
+    return sampleFormat;
 }
 
 void Free(pa_simple* stream)
@@ -48,7 +48,7 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
 {
     if (thread_.joinable()) return false;
     devices_ = devices;
-    const pa_sample_spec spec = SampleSpec();
+    const pa_sample_spec sampleFormat = SampleSpec();
     const std::uint32_t blockBytes = static_cast<std::uint32_t>(devices.blockFrames) * kChannels * sizeof(float);
     pa_buffer_attr recordAttr{};
     recordAttr.maxlength = static_cast<std::uint32_t>(-1);
@@ -63,13 +63,13 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
     int error = 0;
     streams_ = std::make_unique<Streams>();
     streams_->record.reset(pa_simple_new(nullptr, kClientName, PA_STREAM_RECORD, devices.source.c_str(),
-                                         "the unit's inputs", &spec, nullptr, &recordAttr, &error));
+                                         "the unit's inputs", &sampleFormat, nullptr, &recordAttr, &error));
     if (!streams_->record) {
         error_ = "cannot record " + devices.source + ": " + pa_strerror(error);
         return false;
     }
     streams_->playback.reset(pa_simple_new(nullptr, kClientName, PA_STREAM_PLAYBACK, devices.sink.c_str(),
-                                           "the microphone in the room", &spec, nullptr, &playAttr, &error));
+                                           "the microphone in the room", &sampleFormat, nullptr, &playAttr, &error));
     if (!streams_->playback) {
         error_ = "cannot play into " + devices.sink + ": " + pa_strerror(error);
         return false;
