@@ -49,6 +49,11 @@ inline double CancelAndWait(QProgressDialog* progress)
 // it fires: the longest time the event loop was held up while the unit was
 // waited for. (The windows' own work before and after, such as the result
 // box, is not waiting.)
+// A wait for the unit lasts up to a second; a loaded machine's event loop may
+// run tens of milliseconds late on its own, so only a quarter of that wait
+// counts as the window being held up by it.
+inline constexpr double kHeldUpMs = 250;
+
 class LatenessProbe : public QObject {
 public:
     LatenessProbe()
