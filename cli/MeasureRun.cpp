@@ -171,7 +171,10 @@ json CommandJson(const MeasurementResult& result)
                            {"hz", output["hz"]},
                            {"db", output["db"]},
                            {"phaseDeg", output["phaseDeg"]}});
-    return {{"rate", result.rate}, {"outputs", outputs}};
+    return {{"rate", result.rate},
+            {"sweepsSeconds", full["sweepsSeconds"]},
+            {"sequenceSeconds", full["sequenceSeconds"]},
+            {"outputs", outputs}};
 }
 
 // A verdict other than ok fails the command, each output's fault said.

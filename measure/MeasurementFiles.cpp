@@ -81,6 +81,8 @@ json MeasurementJson(const MeasurementResult& measurement, bool curves)
             {"absoluteTime", measurement.absoluteTime},
             {"playDevice", measurement.playDevice},
             {"recordDevice", measurement.recordDevice},
+            {"sweepsSeconds", measurement.sweepsSeconds},
+            {"sequenceSeconds", measurement.sequenceSeconds},
             {"outputs", outputs}};
 }
 

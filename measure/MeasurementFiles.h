@@ -23,7 +23,8 @@ public:
 // The response as measurement text, led by comment lines naming what it is.
 std::string MeasurementText(const MeasurementResult& measurement, const OutputResult& output);
 
-// {"rate", "absoluteTime", "playDevice", "recordDevice", "outputs": [{"output",
+// {"rate", "absoluteTime", "playDevice", "recordDevice", "sweepsSeconds",
+// "sequenceSeconds", "outputs": [{"output",
 // "verdict", "verdictText", "arrivalMs", "peakDbfs", "snrDb", "dropouts",
 // "octaves": [{"hz", "snrDb"}], and with curves "hz", "db", "phaseDeg"}]}.
 nlohmann::ordered_json MeasurementJson(const MeasurementResult& measurement, bool curves);

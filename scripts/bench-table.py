@@ -2,7 +2,7 @@
 """Builds bench.sh's one table from Google Benchmark JSON files and the
 start-up measurement.
 
-  bench-table.py --startup startup.json core.json link.json [graph.json ...]
+  bench-table.py --startup startup.json [--measure measure.json] core.json link.json [graph.json ...]
 
 Each benchmark contributes its median when it ran with repetitions, else its
 single run. Link benchmarks paced at the line rate carry the line time of
@@ -123,9 +123,32 @@ def line_ms_of(name, runs):
     return paced.get("line_ms")
 
 
+def measure_rows(path):
+    """The measurement's rows per room, from bench-measure.py's results."""
+    with open(path) as f:
+        rooms = json.load(f)
+    for room, r in rooms.items():
+        for name in ("left", "right", "sub"):
+            print(f"| Measure, {room} room: {name} vs the room's truth, largest / RMS deviation (1/12 octave, "
+                  f"30 Hz - 16 kHz, one gain for all outputs; goal 0.5 dB) | {r[name + '_max_db']:.2f} dB / "
+                  f"{r[name + '_rms_db']:.2f} dB | | |")
+        print(f"| Measure, {room} room: the Sub's level found against the tops' gain | "
+              f"{r['sub_own_offset_db']:+.2f} dB | | |")
+        print(f"| Measure, {room} room: error of right - left arrival (truly {r['right_true_difference_ms']:.3f} ms; "
+              f"goal 0.05 ms) | {r['right_arrival_error_ms']:.3f} ms | | |")
+        print(f"| Measure, {room} room: error of sub - left arrival (truly {r['sub_true_difference_ms']:.3f} ms; "
+              f"the Sub's band delay included) | {r['sub_arrival_error_ms']:.3f} ms | | |")
+        print(f"| Measure, {room} room: the Sub's arrival after its delay moved {r['sub_delay_change_ms']:.1f} ms, "
+              f"error (goal 0.05 ms) | {r['sub_delay_error_ms']:+.3f} ms | | |")
+        print(f"| Measure, {room} room: four-output sequence against its sweeps' {r['sweeps_s']:.0f} s (goal 1.3; "
+              f"{r['measurements_not_ok']} measurements taken again) | {pretty_time(r['sequence_s'])} | "
+              f"{pretty_time(r['sweeps_s'])} | {r['sequence_ratio']:.2f} |")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--startup", help="JSON with first_paint_s and peak_rss_kib")
+    parser.add_argument("--measure", help="JSON of bench-measure.py")
     parser.add_argument("files", nargs="+")
     args = parser.parse_args()
     runs = load_runs(args.files)
@@ -147,6 +170,8 @@ def main():
         print(f"| Peak memory, desktop program to first paint | {startup['peak_rss_kib'] / 1024:.1f} MiB | | |")
         for name, kib in sorted(startup.get("bench_peak_rss_kib", {}).items()):
             print(f"| Peak memory, {name} | {kib / 1024:.1f} MiB | | |")
+    if args.measure:
+        measure_rows(args.measure)
 
 
 if __name__ == "__main__":
