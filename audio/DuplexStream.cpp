@@ -1,12 +1,17 @@
 #include "DuplexStream.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <rtaudio/RtAudio.h>
 #include <thread>
 
+#include "BoundedCall.h"
+
 namespace {
 
 constexpr std::chrono::seconds kFlowTimeout{5};
+// A stop or close that takes longer has hung in the library.
+constexpr std::chrono::milliseconds kStopTimeout{3000};
 
 // PulseAudio's null sinks, and a server whose clients ask for nothing, render
 // in blocks of up to two seconds: a duplex stream over a sink's monitor would
@@ -39,15 +44,22 @@ void RequireChannels(const AudioDevice& device, int available, int wanted, const
 
 }  // namespace
 
+// The library's audio thread reaches the stream through this. Once a stop
+// has hung, the stream gives it up (it is leaked, with the thread that may
+// still use it) and its callbacks no longer touch the stream.
 struct DuplexStream::Library {
     RtAudio audio;
+    DuplexStream* stream = nullptr;
+    std::atomic<bool> abandoned{false};
 };
 
 struct DuplexStream::Bridge {
     static int OnAudio(void* output, void* input, unsigned int frames, double, RtAudioStreamStatus status,
                        void* data)
     {
-        auto* stream = static_cast<DuplexStream*>(data);
+        auto* library = static_cast<Library*>(data);
+        if (library->abandoned) return 2;  // abort
+        DuplexStream* stream = library->stream;
         if (status & RTAUDIO_OUTPUT_UNDERFLOW) ++stream->underruns_;
         if (status & RTAUDIO_INPUT_OVERFLOW) ++stream->overruns_;
         stream->WatchClock(frames);
@@ -68,6 +80,7 @@ struct DuplexStream::Bridge {
 DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callback)
     : settings_(settings), callback_(std::move(callback)), clock_(settings.rate), library_(std::make_unique<Library>())
 {
+    library_->stream = this;
     AskForLowLatency();
     const std::vector<AudioDevice> devices = ListAudioDevices();
     play_ = ChooseAudioDevice(devices, settings.playDevice, AudioDirection::Output);
@@ -89,7 +102,7 @@ DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callba
                                      static_cast<unsigned int>(settings_.recordChannels), 0};
         unsigned int frames = settings.bufferFrames;
         audio.openStream(&out, &in, RTAUDIO_FLOAT32, static_cast<unsigned int>(settings.rate), &frames,
-                         &Bridge::OnAudio, this, nullptr, &Bridge::OnError);
+                         &Bridge::OnAudio, library_.get(), nullptr, &Bridge::OnError);
         settings_.bufferFrames = frames;
     } catch (const std::exception& e) {
         const std::lock_guard lock(openStreamMutex);
@@ -101,19 +114,42 @@ DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callba
 
 DuplexStream::~DuplexStream()
 {
-    try {
-        RtAudio& audio = library_->audio;
-        if (audio.isStreamRunning()) audio.abortStream();
-        if (audio.isStreamOpen()) audio.closeStream();
-    } catch (const RtAudioError&) {
-        // The devices are gone already: there is nothing left to close.
-    }
+    if (library_ && !EndWithin([](RtAudio& audio) {
+            if (audio.isStreamRunning()) audio.abortStream();
+            if (audio.isStreamOpen()) audio.closeStream();
+        }))
+        std::fprintf(stderr, "%s\n", HungMessage().c_str());
     const std::lock_guard lock(openStreamMutex);
     openStream = nullptr;
 }
 
+bool DuplexStream::EndWithin(void (*end)(RtAudio&))
+{
+    Library* library = library_.get();
+    bool ended = false;
+    try {
+        ended = CallWithin(kStopTimeout, [library, end] { end(library->audio); });
+    } catch (const RtAudioError& e) {
+        // The devices are gone already: there is nothing left to end.
+        Fail(e.getMessage());
+        return true;
+    }
+    if (ended) return true;
+    library->abandoned = true;
+    (void)library_.release();  // the hung call still uses it
+    return false;
+}
+
+std::string DuplexStream::HungMessage() const
+{
+    return "The sound stream on \"" + play_.name + "\" and \"" + record_.name +
+           "\" could not be stopped: the sound library did not return within 3 s. It was left behind; restart "
+           "the program before using the sound devices again.";
+}
+
 void DuplexStream::Start()
 {
+    if (!library_) throw AudioError(HungMessage());
     try {
         library_->audio.startStream();
     } catch (const RtAudioError& e) {
@@ -133,11 +169,11 @@ void DuplexStream::Start()
 
 void DuplexStream::Stop()
 {
-    try {
-        if (library_->audio.isStreamRunning()) library_->audio.stopStream();
-    } catch (const RtAudioError& e) {
-        Fail(e.getMessage());
-    }
+    if (!library_) return;
+    if (!EndWithin([](RtAudio& audio) {
+            if (audio.isStreamRunning()) audio.stopStream();
+        }))
+        throw AudioError(HungMessage());
 }
 
 std::optional<std::string> DuplexStream::Failure() const

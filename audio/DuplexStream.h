@@ -25,6 +25,8 @@
 #include "AudioDevices.h"
 #include "StreamClock.h"
 
+class RtAudio;
+
 struct DuplexSettings {
     std::string playDevice;    // a device's name or server name; empty: the default output
     std::string recordDevice;  // empty: the default input
@@ -45,7 +47,8 @@ public:
     // Opens both ends. Throws AudioError naming the device that cannot be
     // had, has too few channels or refuses the rate.
     DuplexStream(const DuplexSettings& settings, DuplexCallback callback);
-    // Stops the stream where it still runs, and closes it.
+    // Stops the stream where it still runs, and closes it; should the library
+    // hang there, it gives up after 3 s and says so on stderr.
     ~DuplexStream();
     DuplexStream(const DuplexStream&) = delete;
     DuplexStream& operator=(const DuplexStream&) = delete;
@@ -54,7 +57,9 @@ public:
     // new stream up to a few seconds first (a null sink that slept). From
     // then on the stream's gaps count. Throws AudioError when it never flows.
     void Start();
-    // Ends the stream once what was handed to the device has played.
+    // Ends the stream once what was handed to the device has played. Throws
+    // AudioError when the library hangs in it for 3 s: the stream is then
+    // given up, its callback no longer called.
     void Stop();
 
     const AudioDevice& PlayDevice() const { return play_; }
@@ -76,6 +81,11 @@ public:
     struct Bridge;
 
 private:
+    struct Library;
+    // Runs `end` on the library, bounded; false when it hung (the library is
+    // then given up).
+    bool EndWithin(void (*end)(RtAudio&));
+    std::string HungMessage() const;
     void WatchClock(unsigned int frames);
     void Fail(const std::string& message);
 
@@ -94,6 +104,5 @@ private:
     std::chrono::steady_clock::time_point watchStart_;
     mutable std::mutex failureMutex_;
     std::optional<std::string> failure_;
-    struct Library;
     std::unique_ptr<Library> library_;
 };
