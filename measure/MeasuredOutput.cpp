@@ -65,6 +65,11 @@ OutputRouting RoutingOf(MeasuredOutput output)
     return {};
 }
 
+bool OnlyUnmutes(const MuteState& now, const MuteState& next)
+{
+    return (now.leftRight || !next.leftRight) && (now.sub || !next.sub);
+}
+
 OutputAnalysisShape AnalysisShapeOf(MeasuredOutput output)
 {
     switch (output) {

@@ -35,6 +35,10 @@ struct OutputRouting {
 // inputs, Left & Right muted; system: both, nothing muted.
 OutputRouting RoutingOf(MeasuredOutput output);
 
+// Whether going from `now` to `next` silences nothing that plays under `now`:
+// then the next mutes may be set while the last sweep's tail still sounds.
+bool OnlyUnmutes(const MuteState& now, const MuteState& next);
+
 // What the analysis needs to know of the output: its band (whose octaves
 // must stand clear of the noise), its window and how its arrival is taken.
 struct OutputAnalysisShape {

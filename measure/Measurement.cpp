@@ -22,6 +22,9 @@ constexpr auto kStalled = 2s;
 // changes: the sequence gives up when it runs this far over its plan.
 constexpr double kStartAllowanceSeconds = 6.0;
 constexpr double kMuteAllowanceSeconds = 4.0;
+// The last output records on past its tail: its window (0.6 s after the
+// Sub's impulse) behind a sound server's latency of up to 0.4 s.
+constexpr double kLastReachSeconds = 0.5;
 
 MeasureError SettingsError(const std::string& message) { return {MeasureError::Kind::Settings, message}; }
 
@@ -33,7 +36,7 @@ void CheckSettings(const MeasureSettings& settings)
         throw SettingsError("The loopback's channel is 1 or above.");
     if (settings.loopbackChannel == settings.microphoneChannel)
         throw SettingsError("The microphone and the loopback need channels of their own.");
-    if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0)
+    if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0 || settings.topsTailSeconds <= 0)
         throw SettingsError("The silence before and after each sweep must be above 0 s.");
 }
 
@@ -74,10 +77,16 @@ void RequireInputChannel(const DuplexStream& stream, int channel, const char* wh
                          std::to_string(channel) + " for the " + what + ".");
 }
 
-// The frames one output takes as planned: silence, sweep, tail.
+double TailSeconds(const MeasureSettings& settings, MeasuredOutput output)
+{
+    const bool tops = output == MeasuredOutput::Left || output == MeasuredOutput::Right;
+    return tops ? settings.topsTailSeconds : settings.tailSeconds;
+}
+
+// The frames one output takes at most as planned: silence, sweep, tail.
 double PlannedSeconds(const MeasureSettings& settings)
 {
-    return settings.silenceSeconds + settings.sweepSeconds + settings.tailSeconds;
+    return settings.silenceSeconds + settings.sweepSeconds + std::max(settings.tailSeconds, settings.topsTailSeconds);
 }
 
 std::size_t Frames(double seconds, int rate) { return static_cast<std::size_t>(seconds * rate); }
@@ -103,10 +112,7 @@ private:
     {
         const MeasuredOutput output = settings_.outputs[index_];
         const OutputRouting routing = RoutingOf(output);
-        Report(MeasurePhase::Muting, 0);
-        if (mutes_ && !mutes_->Set(routing.mutes))
-            throw MeasureError(MeasureError::Kind::Unit, std::string("The unit did not acknowledge the mutes for ") +
-                                                             OutputName(output) + ": the measurement stopped.");
+        if (!mutesSet_) SetMutes(index_);
         const long dropoutsBefore = stream_.Dropouts();
         const std::size_t silenceStart = player_.Frames();
         Report(MeasurePhase::Silence, 0);
@@ -118,10 +124,10 @@ private:
         const std::size_t sweepStart = *player_.SweepStart();
 
         Report(MeasurePhase::Tail, settings_.silenceSeconds + settings_.sweepSeconds);
-        // The last output's window reaches on past its tail, where the next
-        // output's silence would be.
         const bool last = index_ + 1 == settings_.outputs.size();
-        const double after = settings_.tailSeconds + (last ? settings_.silenceSeconds : 0.0);
+        mutesSet_ = !last && OnlyUnmutes(routing.mutes, RoutingOf(settings_.outputs[index_ + 1]).mutes);
+        if (mutesSet_) SetMutes(index_ + 1);
+        const double after = TailSeconds(settings_, output) + (last ? kLastReachSeconds : 0.0);
         WaitForFrame(sweepStart + Frames(settings_.sweepSeconds + after, settings_.rate));
         if (const std::optional<std::string> gone = stream_.GoneDevice())
             throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
@@ -137,6 +143,15 @@ private:
         sweep.arrivalLowPassHz = shape.arrivalLowPassHz;
         sweep.dropouts = static_cast<int>(stream_.Dropouts() - dropoutsBefore);
         return sweep;
+    }
+
+    void SetMutes(std::size_t index)
+    {
+        const MeasuredOutput output = settings_.outputs[index];
+        Report(MeasurePhase::Muting, 0, index);
+        if (mutes_ && !mutes_->Set(RoutingOf(output).mutes))
+            throw MeasureError(MeasureError::Kind::Unit, std::string("The unit did not acknowledge the mutes for ") +
+                                                             OutputName(output) + ": the measurement stopped.");
     }
 
     void WaitForFrame(std::size_t frame)
@@ -181,12 +196,13 @@ private:
                                "The sequence ran far over its time (the unit's mutes took too long): it stopped.");
     }
 
-    void Report(MeasurePhase phase, double secondsIntoOutput)
+    void Report(MeasurePhase phase, double secondsIntoOutput) { Report(phase, secondsIntoOutput, index_); }
+    void Report(MeasurePhase phase, double secondsIntoOutput, std::size_t index)
     {
         if (!callbacks_.progress) return;
-        const double fraction = (static_cast<double>(index_) + secondsIntoOutput / PlannedSeconds(settings_)) /
+        const double fraction = (static_cast<double>(index) + secondsIntoOutput / PlannedSeconds(settings_)) /
                                 static_cast<double>(settings_.outputs.size());
-        callbacks_.progress({phase, settings_.outputs[index_], fraction});
+        callbacks_.progress({phase, settings_.outputs[index], fraction});
     }
 
     const MeasureSettings& settings_;
@@ -196,6 +212,7 @@ private:
     SequencePlayer& player_;
     MuteKeeper* mutes_;
     std::size_t index_ = 0;
+    bool mutesSet_ = false;  // the mutes of the output at index_, set during the tail before
 };
 
 OutputResult ResultOf(MeasuredOutput output, OutputAnalysis&& analysis, const std::string& recordDevice)
@@ -300,7 +317,7 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
 {
     CheckSettings(settings);
     const SweepSettings sweep = SweepOf(settings);
-    const double plannedSeconds = kStartAllowanceSeconds + settings.silenceSeconds +
+    const double plannedSeconds = kStartAllowanceSeconds + kLastReachSeconds +
                                   (PlannedSeconds(settings) + kMuteAllowanceSeconds) *
                                       static_cast<double>(settings.outputs.size());
     SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(plannedSeconds, settings.rate));

@@ -38,8 +38,15 @@ struct MeasureSettings {
     double startHz = 10.0;
     double endHz = 22000.0;
     int rate = 48000;
-    double silenceSeconds = 0.5;  // before each sweep, after its mutes are set
-    double tailSeconds = 0.5;     // after each sweep, before the next mutes
+    // Before each sweep, after its mutes are set: the noise floor, eight
+    // periods of the lowest octave's 31.5 Hz.
+    double silenceSeconds = 0.25;
+    // After each sweep, before the next silence: the sweep's end leaves the
+    // sound card and the unit, and its sound dies down at the microphone.
+    // Mutes that only unmute are set at its start; a mute of what it played
+    // waits for its end.
+    double tailSeconds = 0.5;       // the Sub and the whole system: the low end's long decay
+    double topsTailSeconds = 0.25;  // Left and Right alone
 };
 
 struct OutputResult {
