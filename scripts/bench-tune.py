@@ -23,9 +23,11 @@ def truth_response(output):
             for hz, db, phase in zip(output["hz"], output["db"], output["phaseDeg"])]
 
 
-def best_relative_steps(truth, region, sub_change_db):
+def best_relative_steps(truth, region, sub_change_db, sign):
     """The Sub's delay less the tops' that makes the sum strongest over the
-    region (its mean level, the grid's points), every step and polarity tried."""
+    region (its mean level, the grid's points), every step tried with the Sub's
+    polarity `sign` (the other polarity about half a period away is as good
+    with crossovers of the Link-Riley kind, and the shorter delay is taken)."""
     outputs = truth["outputs"]
     hz = outputs["left"]["hz"]
     left, right, sub = (truth_response(outputs[name]) for name in ("left", "right", "sub"))
@@ -37,7 +39,7 @@ def best_relative_steps(truth, region, sub_change_db):
                                            cmath.exp(-2j * math.pi * hz[i] * relative * STEP_S)), 1e-15))
                    for i in points) / len(points)
 
-    return max(((mean_db(r, s), r, s) for r in range(-STEPS, STEPS + 1) for s in (1, -1)))
+    return max((mean_db(r, sign), r) for r in range(-STEPS, STEPS + 1))
 
 
 def rows(results, room):
@@ -51,16 +53,17 @@ def rows(results, room):
     delay = proposal["delay"]
     chosen = delay["steps"] if delay["channel"] == "sub" else -delay["steps"]
     chosen_sign = -1 if proposal["subPolarity"] == "inverted" else 1
-    _, best, best_sign = best_relative_steps(truth, tune["predicted"]["region"],
-                                             proposal["levels"]["sub"]["changeDb"])
+    _, best = best_relative_steps(truth, tune["predicted"]["region"], proposal["levels"]["sub"]["changeDb"],
+                                  chosen_sign)
     first = {o["output"]: o for o in tune["passes"][0]["outputs"]}
-    rms = " / ".join(f"{first[name]['rmsAfterDb']:.2f}" for name in ("left", "right", "sub"))
+    rms = " / ".join("n/a" if first[name]["rmsAfterDb"] is None else f"{first[name]['rmsAfterDb']:.2f}"
+                     for name in ("left", "right", "sub"))
     last = tune["verify"]["crossoverSum"]
-    polarity = lambda sign: "inverted" if sign < 0 else "normal"
+    polarity = "inverted" if chosen_sign < 0 else "normal"
     out = [
         [f"Tune, {room} room: RMS from the target after one pass, L / R / Sub (goal <= 1.0 dB)", f"{rms} dB", "", ""],
-        [f"Tune, {room} room: Sub less tops delay chosen / best of every step (goal: within 1 step)",
-         f"{chosen} {polarity(chosen_sign)} / {best} {polarity(best_sign)}", "", f"{abs(chosen - best)} steps"],
+        [f"Tune, {room} room: Sub less tops delay, chosen / best of every step, Sub {polarity} (goal: within 1 step)",
+         f"{chosen} / {best} steps", "", f"{abs(chosen - best)} steps off"],
         [f"Tune, {room} room: deepest dip in the crossover region after (goal: >= -3 dB)",
          f"{last['deepestDipDb']:.1f} dB at {last['deepestDipHz']:.0f} Hz", "", ""],
         [f"Tune, {room} room: whole pass, 2 s sweeps, {len(tune['passes'])} pass(es) (goal < 30 s)",
