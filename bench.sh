@@ -9,8 +9,9 @@
 # token holder while clients without the token crowd it and its changes to
 # four units behind ser2net with one of them silent, start-up to the
 # first painted window, the PEQ fit's quality and time on synthetic
-# measurements, peak memory, and the sound measurement through the emulated
-# rooms against their truth (scripts/bench-measure.py). Raw results stay in build-bench/results/
+# measurements, peak memory, the sound measurement through the emulated
+# rooms against their truth (scripts/bench-measure.py) and the tuning pass in
+# them (scripts/bench-tune.sh). Raw results stay in build-bench/results/
 # (QUENBAR_BENCH_DIR names another build directory).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -37,6 +38,8 @@ echo "measuring start-up ..." >&2
 python3 scripts/bench-startup.py "$dir/bin" "$results/startup.json"
 echo "measuring through the emulated rooms ..." >&2
 python3 scripts/bench-measure.py "$dir/bin" "$results/measure.json"
+echo "tuning the emulated rooms ..." >&2
+scripts/bench-tune.sh "$dir" "$results"
 jq "${rss_entries[@]}" '. + {bench_peak_rss_kib: $ARGS.named}' "$results/startup.json" >"$results/summary.json"
 
 echo
@@ -44,4 +47,5 @@ echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 echo
 files=()
 for bench in "${benches[@]}"; do files+=("$results/$bench.json"); done
-python3 scripts/bench-table.py --startup "$results/summary.json" --measure "$results/measure.json" "${files[@]}"
+python3 scripts/bench-table.py --startup "$results/summary.json" --measure "$results/measure.json" \
+  --rows "$results/tune-rows.json" "${files[@]}"

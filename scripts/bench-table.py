@@ -149,6 +149,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--startup", help="JSON with first_paint_s and peak_rss_kib")
     parser.add_argument("--measure", help="JSON of bench-measure.py")
+    parser.add_argument("--rows", action="append", default=[],
+                        help="JSON file of rows made elsewhere: [[measurement, time, line time, ratio], ...]")
     parser.add_argument("files", nargs="+")
     args = parser.parse_args()
     runs = load_runs(args.files)
@@ -172,6 +174,10 @@ def main():
             print(f"| Peak memory, {name} | {kib / 1024:.1f} MiB | | |")
     if args.measure:
         measure_rows(args.measure)
+    for path in args.rows:
+        with open(path) as f:
+            for cells in json.load(f):
+                print("| {} | {} | {} | {} |".format(*cells))
 
 
 if __name__ == "__main__":

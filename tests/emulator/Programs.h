@@ -16,3 +16,18 @@ std::pair<pid_t, std::string> LaunchEmulator(std::vector<std::string> args);
 int TerminateAndWait(pid_t pid);
 // Waits for the program to end; its exit status, -1 when it was killed.
 int Wait(pid_t pid);
+
+// rx74-emulator for as long as it lives (or until Stop).
+class EmulatorProcess {
+public:
+    explicit EmulatorProcess(std::vector<std::string> args);
+    ~EmulatorProcess() { Stop(); }
+    EmulatorProcess(const EmulatorProcess&) = delete;
+    EmulatorProcess& operator=(const EmulatorProcess&) = delete;
+    void Stop();
+    const std::string& device() const { return device_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string device_;
+};
