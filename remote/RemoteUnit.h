@@ -100,6 +100,9 @@ public:
     // field. The change is a step of the history; the edits of one gesture
     // (a client's drag, the same id) are one step.
     void Edit(const FieldEdit& edit, Done settled, long gesture = SettingHistory::kNoGesture);
+    // The same outside the history: a measurement's mutes, which it puts
+    // back itself (an undo must not bring a sweep's mute back).
+    void EditUnrecorded(const FieldEdit& edit, Done settled);
     // A recall is one step of the history.
     void Recall(int slot, Done done);
     void Store(int slot, const std::string& name, Done done);
