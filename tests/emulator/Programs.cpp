@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <tuple>
+
 namespace {
 
 std::vector<char*> Argv(std::vector<std::string>& args)
@@ -64,4 +66,15 @@ int TerminateAndWait(pid_t pid)
 {
     ::kill(pid, SIGTERM);
     return Wait(pid);
+}
+
+EmulatorProcess::EmulatorProcess(std::vector<std::string> args)
+{
+    std::tie(pid_, device_) = LaunchEmulator(std::move(args));
+}
+
+void EmulatorProcess::Stop()
+{
+    if (pid_ > 0) TerminateAndWait(pid_);
+    pid_ = -1;
 }

@@ -16,3 +16,19 @@ std::pair<pid_t, std::string> LaunchEmulator(std::vector<std::string> args);
 int TerminateAndWait(pid_t pid);
 // Waits for the program to end; its exit status, -1 when it was killed.
 int Wait(pid_t pid);
+
+// rx74-emulator run for as long as it lives (LaunchEmulator), stopped by SIGTERM.
+class EmulatorProcess {
+public:
+    explicit EmulatorProcess(std::vector<std::string> args);
+    ~EmulatorProcess() { Stop(); }
+    EmulatorProcess(const EmulatorProcess&) = delete;
+    EmulatorProcess& operator=(const EmulatorProcess&) = delete;
+    void Stop();
+    // Empty when it did not start.
+    const std::string& device() const { return device_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string device_;
+};

@@ -22,24 +22,13 @@ namespace {
 using json = nlohmann::json;
 using namespace std::chrono_literals;
 
-class Emulator {
+// The emulator, which must have started.
+class Emulator : public EmulatorProcess {
 public:
-    explicit Emulator(std::vector<std::string> args)
+    explicit Emulator(std::vector<std::string> args) : EmulatorProcess(std::move(args))
     {
-        std::tie(pid_, device_) = LaunchEmulator(std::move(args));
-        if (device_.empty()) ADD_FAILURE() << "rx74-emulator did not start";
+        if (device().empty()) ADD_FAILURE() << "rx74-emulator did not start";
     }
-    ~Emulator() { Stop(); }
-    void Stop()
-    {
-        if (pid_ > 0) TerminateAndWait(pid_);
-        pid_ = -1;
-    }
-    const std::string& device() const { return device_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string device_;
 };
 
 json Dump(const std::string& device)

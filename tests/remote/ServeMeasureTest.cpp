@@ -1,0 +1,150 @@
+// The remote measuring through the serving machine's sound card: the
+// emulated unit's room (rx74-emulator --audio) through the private
+// PulseAudio server of the fixture pulse_session, served in-process.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "tests/cli/CliRunner.h"
+#include "tests/emulator/Programs.h"
+#include "tests/remote/RemoteRig.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+json Dump(const std::string& device)
+{
+    const CliRun run = RunCli({"--port", device, "dump"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.exitCode == 0 ? json::parse(run.out) : json();
+}
+
+// The server on the loopback for one unit, run on a thread of its own.
+class Serving {
+public:
+    explicit Serving(const std::string& device, const std::string& token = {}, bool orNone = false) : token_(token)
+    {
+        ServeOptions options;
+        options.units = {{"Unit 1", device}};
+        options.port = 0;
+        options.token = token;
+        options.timing = {std::chrono::hours(1), std::chrono::milliseconds(100)};
+        options.serveWithoutUnits = orNone;
+        server_ = std::make_unique<RemoteServer>(options);
+        runner_ = std::thread([this] { server_->Run(); });
+    }
+    ~Serving() { Stop(); }
+    // The unit's port closed again, for the command line to read it.
+    void Stop()
+    {
+        if (!server_) return;
+        server_->Stop();
+        runner_.join();
+        server_.reset();
+    }
+    RemoteClient Client(const std::string& token) const { return RemoteClient("127.0.0.1", server_->Port(), token); }
+    RemoteClient Client() const { return Client(token_); }
+    std::unique_ptr<PushClient> Push() const { return std::make_unique<PushClient>("127.0.0.1", server_->Port()); }
+
+private:
+    std::string token_;
+    std::unique_ptr<RemoteServer> server_;
+    std::thread runner_;
+};
+
+HttpReply PostJson(const RemoteClient& client, const std::string& target, const json& body)
+{
+    return client.Request("POST", target, body.dump(), "application/json");
+}
+
+std::future<HttpReply> MeasureLater(const RemoteClient& client, const json& body)
+{
+    return std::async(std::launch::async, [client, body] { return PostJson(client, "/api/measure", body); });
+}
+
+std::function<bool(const json&)> SweepOf(const std::string& output)
+{
+    return [output](const json& m) { return m["type"] == "measure" && m["phase"] == "sweep" && m["output"] == output; };
+}
+
+TEST(RemoteMeasure, AMeasurementFeedsTheFitOneAtATimeAndLeavesTheUnitAsItWas)
+{
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    Serving serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+
+    std::future<HttpReply> measuring = MeasureLater(client, {{"outputs", {"left", "sub"}}, {"lengthS", 1}});
+    ASSERT_TRUE(push->WaitFor(SweepOf("left"), 10s));
+    const HttpReply second = PostJson(client, "/api/measure", json::object());
+    EXPECT_EQ(second.status, 409) << second.body;
+    EXPECT_EQ(client.Get("/api/measure").Json()["running"], true);
+    EXPECT_TRUE(push->WaitForType("level", 5s));
+
+    const HttpReply done = measuring.get();
+    ASSERT_EQ(done.status, 200) << done.body.substr(0, 500);
+    const json result = done.Json();
+    ASSERT_EQ(result["outputs"].size(), 2u);
+    for (const json& output : result["outputs"]) {
+        EXPECT_EQ(output["verdict"], "ok") << output["verdictText"];
+        EXPECT_EQ(output["hz"].size(), output["db"].size());
+    }
+    EXPECT_EQ(result["kept"], json({"lr", "sub"}));
+    EXPECT_EQ(result["warning"], "");
+    const json state = client.Get("/api/measure").Json();
+    EXPECT_EQ(state["running"], false);
+    EXPECT_EQ(state["last"]["outcome"], "measured");
+
+    // The fit takes the kept measurement; the mutes came and went outside the history.
+    const HttpReply fit = PostJson(client, "/api/fit/lr", json::object());
+    EXPECT_EQ(fit.status, 200) << fit.body;
+    EXPECT_EQ(client.Get("/api/history").Json()["undoCount"], 0);
+    serving.Stop();
+    EXPECT_EQ(Dump(emulator.device()), before);  // the Sub muted again, nothing else changed
+}
+
+TEST(RemoteMeasure, ACancelEndsTheSequenceWithTheMutesBack)
+{
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    const json before = Dump(emulator.device());
+    Serving serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+    EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 409);  // nothing to cancel
+
+    std::future<HttpReply> measuring = MeasureLater(client, {{"outputs", "sub,left"}, {"lengthS", 1}});
+    ASSERT_TRUE(push->WaitFor(SweepOf("sub"), 10s));  // Left & Right muted now
+    EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 202);
+    const HttpReply cancelled = measuring.get();
+    EXPECT_EQ(cancelled.status, 409) << cancelled.body;
+    EXPECT_EQ(cancelled.Json()["kind"], "cancelled");
+    EXPECT_EQ(client.Get("/api/measurements/lr").status, 404);  // nothing kept
+    serving.Stop();
+    EXPECT_EQ(Dump(emulator.device()), before);
+}
+
+TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
+{
+    Serving unreachable("/dev/quenbar-no-such-unit", "", true);
+    const RemoteClient client = unreachable.Client();
+    const HttpReply noUnit = PostJson(client, "/api/measure", json::object());
+    EXPECT_EQ(noUnit.status, 503) << noUnit.body;
+    EXPECT_NE(noUnit.Error().find("the unit is not connected"), std::string::npos) << noUnit.body;
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"levelDbfs", "loud"}}).status, 400);
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"outputs", {"left", "left"}}}).status, 400);
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"lengthS", 60}}).status, 400);
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"speed", 1}}).status, 400);
+    EXPECT_EQ(client.Get("/api/measure").Json()["last"], nullptr);
+
+    Serving guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
+    EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure", json::object()).status, 401);
+    EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure/cancel", json::object()).status, 401);
+}
+
+}  // namespace
