@@ -7,12 +7,23 @@
 //                                "lengthS", "rate", "play", "record"}, each optional (the defaults
 //                                of quenbar-cli measure): answered once the sequence ended, with
 //                                the result of GET; 409 while a job runs, 503 without the unit
-//   POST   /api/measure/cancel   ends the job under way at its next step (409 without one)
+//   POST   /api/measure/cancel   ends the job under way at its next step, a tuning pass's too
+//                                (409 without one)
 //   GET    /api/measure          {"running", "job", "unit", "progress", "last"}: the job under
 //                                way and the outcome of the last one
+//   POST   /api/tune             the measure body without "outputs" (all four are measured), and
+//                                "subOffsetDb", "maxRiseDb", "target" (a target curve as text):
+//                                the proposal (session/TuneJson.h) with "measured", the sequence
+//                                as POST /api/measure answers it, and "shortfalls"; nothing on the
+//                                unit changes but the sequence's mutes, put back
+//   POST   /api/tune/apply       {"parts": {"alignment", "levels", "peqLr", "peqSub"}} (each true
+//                                unless false): the last proposal's parts applied as ONE step of
+//                                the history, then measured again: {"verify", "after", "passes",
+//                                "shortfalls"}; 409 without a proposal for the unit
 //
 // While a job runs its progress and the microphone's level go to every push
-// client: {"type": "measure", "unit", "job", "phase", "output", "fraction"} and
+// client: {"type": "measure", "unit", "job", "stage" (a tuning pass's), "phase", "output",
+// "fraction"} and
 // {"type": "level", "unit", "dbfs"} (at most 20 a second); its end is
 // {"type": "measure", "unit", "job", "phase": "done", "outcome"}.
 //

@@ -23,6 +23,7 @@ function graphsShown() {
 
 function drawGraphs() {
   for (const [canvas, channels] of graphsShown()) drawGraph(canvas, channels);
+  drawSoundGraphs();
 }
 
 // The graph's axes for a canvas of `width` × `height` CSS pixels.

@@ -21,39 +21,6 @@ json Dump(const std::string& device)
     return run.exitCode == 0 ? json::parse(run.out) : json();
 }
 
-// The server on the loopback for one unit, run on a thread of its own.
-class Serving {
-public:
-    explicit Serving(const std::string& device, const std::string& token = {}, bool orNone = false) : token_(token)
-    {
-        ServeOptions options;
-        options.units = {{"Unit 1", device}};
-        options.port = 0;
-        options.token = token;
-        options.timing = {std::chrono::hours(1), std::chrono::milliseconds(100)};
-        options.serveWithoutUnits = orNone;
-        server_ = std::make_unique<RemoteServer>(options);
-        runner_ = std::thread([this] { server_->Run(); });
-    }
-    ~Serving() { Stop(); }
-    // The unit's port closed again, for the command line to read it.
-    void Stop()
-    {
-        if (!server_) return;
-        server_->Stop();
-        runner_.join();
-        server_.reset();
-    }
-    RemoteClient Client(const std::string& token) const { return RemoteClient("127.0.0.1", server_->Port(), token); }
-    RemoteClient Client() const { return Client(token_); }
-    std::unique_ptr<PushClient> Push() const { return std::make_unique<PushClient>("127.0.0.1", server_->Port()); }
-
-private:
-    std::string token_;
-    std::unique_ptr<RemoteServer> server_;
-    std::thread runner_;
-};
-
 HttpReply PostJson(const RemoteClient& client, const std::string& target, const json& body)
 {
     return client.Request("POST", target, body.dump(), "application/json");
@@ -75,7 +42,7 @@ TEST(RemoteMeasure, AMeasurementFeedsTheFitOneAtATimeAndLeavesTheUnitAsItWas)
     ASSERT_FALSE(emulator.device().empty());
     ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
     const json before = Dump(emulator.device());
-    Serving serving(emulator.device());
+    DeviceServer serving(emulator.device());
     const RemoteClient client = serving.Client();
     const auto push = serving.Push();
 
@@ -113,7 +80,7 @@ TEST(RemoteMeasure, ACancelEndsTheSequenceWithTheMutesBack)
     EmulatorProcess emulator({"--audio"});
     ASSERT_FALSE(emulator.device().empty());
     const json before = Dump(emulator.device());
-    Serving serving(emulator.device());
+    DeviceServer serving(emulator.device());
     const RemoteClient client = serving.Client();
     const auto push = serving.Push();
     EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 409);  // nothing to cancel
@@ -131,7 +98,7 @@ TEST(RemoteMeasure, ACancelEndsTheSequenceWithTheMutesBack)
 
 TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
 {
-    Serving unreachable("/dev/quenbar-no-such-unit", "", true);
+    DeviceServer unreachable("/dev/quenbar-no-such-unit", "", true);
     const RemoteClient client = unreachable.Client();
     const HttpReply noUnit = PostJson(client, "/api/measure", json::object());
     EXPECT_EQ(noUnit.status, 503) << noUnit.body;
@@ -142,7 +109,7 @@ TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
     EXPECT_EQ(PostJson(client, "/api/measure", {{"speed", 1}}).status, 400);
     EXPECT_EQ(client.Get("/api/measure").Json()["last"], nullptr);
 
-    Serving guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
+    DeviceServer guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
     EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure", json::object()).status, 401);
     EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure/cancel", json::object()).status, 401);
 }
