@@ -35,17 +35,9 @@ function stepOfHz(grid, hz) {
 
 // Curves of {hz, db, colour, dashed} on a canvas in the response graph's style.
 function drawCurvesGraph(canvas, curves) {
-  if (!canvas || !page.curves || canvas.clientWidth === 0) return;
-  const scale = window.devicePixelRatio || 1;
-  const width = canvas.clientWidth;
-  const height = canvas.clientHeight;
-  canvas.width = Math.round(width * scale);
-  canvas.height = Math.round(height * scale);
-  const g = canvas.getContext('2d');
-  g.setTransform(scale, 0, 0, scale, 0, 0);
-  g.clearRect(0, 0, width, height);
-  const axes = graphAxes(width, height);
-  drawGrid(g, axes, width, height, 12);
+  const sheet = clearedGraph(canvas, 12);
+  if (!sheet) return;
+  const { g, axes } = sheet;
   const grid = page.curves.hz;
   for (const curve of curves) {
     const inRange = curve.hz.map((hz, i) => [hz, curve.db[i]]).filter(([hz]) => hz >= grid[0] && hz <= grid.at(-1));
