@@ -8,8 +8,10 @@
 #include "FitMeasurement.h"
 #include "MeasurementFiles.h"
 #include "PushChannel.h"
-#include "RemoteMutes.h"
+#include "RemoteTuneUnit.h"
 #include "RemoteUnit.h"
+#include "TuneJson.h"
+#include "tuning/TuningText.h"
 
 namespace {
 
@@ -124,15 +126,21 @@ std::vector<MeasuredOutput> OutputsField(const json& body, const std::vector<Mea
     return outputs;
 }
 
-// The settings of quenbar-cli measure, from the body's fields (none: its defaults).
-MeasureSettings SettingsOf(const ApiRequest& request)
+json BodyOf(const ApiRequest& request, const std::vector<std::string>& keys, const char* what)
 {
-    const json body = request.body.empty() ? json::object() : JsonBody(request);
-    static const char* const kKeys[] = {"outputs",  "levelDbfs", "loud", "micChannel", "loopbackChannel",
-                                        "lengthS", "rate",      "play", "record"};
+    json body = request.body.empty() ? json::object() : JsonBody(request);
     for (const auto& item : body.items())
-        if (std::find(std::begin(kKeys), std::end(kKeys), item.key()) == std::end(kKeys))
-            throw RequestError(400, "A measurement takes no \"" + item.key() + "\".");
+        if (std::find(keys.begin(), keys.end(), item.key()) == keys.end())
+            throw RequestError(400, std::string(what) + " takes no \"" + item.key() + "\".");
+    return body;
+}
+
+const std::vector<std::string> kSoundKeys{"levelDbfs", "loud", "micChannel", "loopbackChannel",
+                                          "lengthS",   "rate", "play",       "record"};
+
+// The settings of quenbar-cli measure, from the body's fields (none: its defaults).
+MeasureSettings SettingsOf(const json& body)
+{
     MeasureSettings settings;
     settings.outputs = OutputsField(body, settings.outputs);
     settings.levelDbfs = NumberField(body, "levelDbfs", settings.levelDbfs);
@@ -150,6 +158,122 @@ MeasureSettings SettingsOf(const ApiRequest& request)
     settings.playDevice = TextField(body, "play");
     settings.recordDevice = TextField(body, "record");
     return settings;
+}
+
+// The settings of quenbar-cli tune: its sound, the target, the Sub's offset and the largest rise.
+TuneSettings TuneSettingsOf(const json& body)
+{
+    TuneSettings settings;
+    settings.measure = SettingsOf(body);
+    LevelOptions& levels = settings.options.levels;
+    levels.subOffsetDb = NumberField(body, "subOffsetDb", levels.subOffsetDb);
+    levels.maxRiseDb = NumberField(body, "maxRiseDb", levels.maxRiseDb);
+    if (body.contains("target")) {
+        try {
+            settings.options.fit.target = ParseMeasurement(TextField(body, "target"));
+        } catch (const TuningFileError& error) {
+            throw RequestError(400, std::string("The target: ") + error.what());
+        }
+    }
+    return settings;
+}
+
+TuneParts PartsOf(const json& body)
+{
+    TuneParts parts;
+    if (!body.contains("parts")) return parts;
+    const json& given = body["parts"];
+    if (!given.is_object()) throw RequestError(400, "\"parts\" must be {\"alignment\", \"levels\", \"peqLr\", \"peqSub\"}.");
+    for (const auto& [name, part] : {std::pair<const char*, bool*>{"alignment", &parts.alignment},
+                                     {"levels", &parts.levels},
+                                     {"peqLr", &parts.peqLr},
+                                     {"peqSub", &parts.peqSub}})
+        if (given.contains(name)) {
+            if (!given[name].is_boolean()) throw RequestError(400, std::string("\"") + name + "\" must be true or false.");
+            *part = given[name].get<bool>();
+        }
+    for (const auto& item : given.items())
+        if (item.key() != "alignment" && item.key() != "levels" && item.key() != "peqLr" && item.key() != "peqSub")
+            throw RequestError(400, "A proposal has no part \"" + item.key() + "\".");
+    return parts;
+}
+
+const char* TuneKindName(TuneError::Kind kind)
+{
+    switch (kind) {
+        case TuneError::Kind::Measure:
+            return "measure";
+        case TuneError::Kind::Unit:
+            return "unit";
+        case TuneError::Kind::SettingChanged:
+            return "setting changed";
+        case TuneError::Kind::Refused:
+            return "refused";
+        case TuneError::Kind::Cancelled:
+            break;
+    }
+    return "cancelled";
+}
+
+int TuneStatusOf(const TuneError& error)
+{
+    switch (error.kind()) {
+        case TuneError::Kind::Measure:
+            return StatusOf(error.measureKind);
+        case TuneError::Kind::Unit:
+            return 503;
+        case TuneError::Kind::SettingChanged:
+        case TuneError::Kind::Cancelled:
+            return 409;
+        case TuneError::Kind::Refused:
+            break;
+    }
+    return 422;
+}
+
+json TuneFailureJson(const TuneError& error)
+{
+    json changes = json::array();
+    for (const FieldChange& change : error.leftChanged) changes.push_back(DescribeChanges(std::span(&change, 1)));
+    return {{"outcome", "failed"},
+            {"error", error.what()},
+            {"kind", TuneKindName(error.kind())},
+            {"unrestored", UnrestoredJson(error.unrestored)},
+            {"warning", UnrestoredWarning(error.unrestored)},
+            {"leftChanged", changes},
+            {"passesDone", error.passesDone.size()}};
+}
+
+json ProposalJson(const TuneStart& start)
+{
+    json body{{"outcome", "proposed"}};
+    body.update(TuneProposalJson(start.setting, start.proposal));
+    body["measured"] = ResultJson(start.measured);
+    body["shortfalls"] = ProposalShortfalls(start, TuneParts{});
+    return body;
+}
+
+json VerifiedJson(const TuneOutcome& outcome)
+{
+    const AppliedPass& last = outcome.passes.back();
+    return {{"outcome", "verified"},
+            {"passes", outcome.passes.size()},
+            {"verify", TuneVerificationJson(last.verification)},
+            {"after", ResultJson(last.measured)},
+            {"shortfalls", outcome.shortfalls}};
+}
+
+// The channels' measurements for the fit from the outputs judged ok; the channels kept.
+json KeepForFit(const std::function<void(int, Measurement)>& keep, const MeasurementResult& result)
+{
+    json channels = json::array();
+    const MeasurementResult usable = OkOutputs(result);
+    for (const auto& [slot, name] : {std::pair{kSlotLeftRight, "lr"}, {kSlotSub, "sub"}})
+        if (std::optional<Measurement> measurement = FitMeasurementOf(usable, slot)) {
+            keep(slot, std::move(*measurement));
+            channels.push_back(name);
+        }
+    return channels;
 }
 
 }  // namespace
@@ -170,6 +294,14 @@ MeasuringDesk::~MeasuringDesk()
 bool MeasuringDesk::Route(const DeskUnit& unit, const ApiRequest& request, const std::vector<std::string>& path,
                           const Respond& respond)
 {
+    if (!path.empty() && path[0] == "tune") {
+        if (path.size() > 2 || (path.size() == 2 && path[1] != "apply"))
+            throw RequestError(404, "Nothing here: " + request.path);
+        RequireMethod(request, "POST");
+        if (path.size() == 1) Propose(unit, request, respond);
+        else ApplyProposal(unit, request, respond);
+        return true;
+    }
     if (path.empty() || path[0] != "measure") return false;
     if (path.size() == 2 && path[1] == "cancel") {
         RequireMethod(request, "POST");
@@ -195,31 +327,76 @@ void MeasuringDesk::Stop(std::function<void()> done)
 
 void MeasuringDesk::Measure(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
 {
-    const MeasureSettings settings = SettingsOf(request);
+    std::vector<std::string> keys = kSoundKeys;
+    keys.push_back("outputs");
+    const MeasureSettings settings = SettingsOf(BodyOf(request, keys, "A measurement"));
     if (Refused(unit, respond)) return;
-    auto mutes = std::make_shared<RemoteMutes>(unit.unit, io_);
-    auto kept = std::make_shared<MeasurementResult>();
+    auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
+    auto measured = std::make_shared<MeasurementResult>();
     Run(
         unit, "measure",
-        [settings, mutes, kept](const MeasureCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
+        [settings, tuneUnit, measured](const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
             try {
-                *kept = ::Measure(settings, mutes.get(), callbacks, cancel);
-                return {200, ResultJson(*kept)};
+                *measured = ::Measure(settings, tuneUnit.get(), callbacks.measure, cancel);
+                return {200, ResultJson(*measured)};
             } catch (const MeasureError& error) {
                 return {StatusOf(error.kind()), FailureJson(error)};
             }
         },
-        [keep = unit.keep, kept, respond](Outcome outcome) {
-            json channels = json::array();
-            const MeasurementResult usable = OkOutputs(*kept);
-            for (const auto& [slot, name] : {std::pair{kSlotLeftRight, "lr"}, {kSlotSub, "sub"}})
-                if (std::optional<Measurement> measurement = FitMeasurementOf(usable, slot)) {
-                    keep(slot, std::move(*measurement));
-                    channels.push_back(name);
-                }
+        [keep = unit.keep, measured, respond](Outcome outcome) {
+            const json channels = KeepForFit(keep, *measured);
             if (outcome.status == 200) outcome.body["kept"] = channels;
             respond(JsonResponse(outcome.body, outcome.status));
         });
+}
+
+void MeasuringDesk::Propose(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
+{
+    std::vector<std::string> keys = kSoundKeys;
+    keys.insert(keys.end(), {"subOffsetDb", "maxRiseDb", "target"});
+    const TuneSettings settings = TuneSettingsOf(BodyOf(request, keys, "A tuning pass"));
+    if (Refused(unit, respond)) return;
+    auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
+    auto start = std::make_shared<std::optional<TuneStart>>();
+    Run(
+        unit, "tune",
+        [settings, tuneUnit, start](const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
+            try {
+                *start = MeasureAndPropose(settings, *tuneUnit, callbacks, cancel);
+                return {200, ProposalJson(**start)};
+            } catch (const TuneError& error) {
+                return {TuneStatusOf(error), TuneFailureJson(error)};
+            }
+        },
+        [this, keep = unit.keep, start, respond, proposed = &unit.unit](Outcome outcome) {
+            if (*start) {
+                outcome.body["kept"] = KeepForFit(keep, (*start)->measured);
+                proposal_ = std::make_shared<const TuneStart>(std::move(**start));
+                proposalUnit_ = proposed;
+            }
+            respond(JsonResponse(outcome.body, outcome.status));
+        });
+}
+
+void MeasuringDesk::ApplyProposal(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
+{
+    const TuneParts parts = PartsOf(BodyOf(request, {"parts"}, "Applying a proposal"));
+    if (!proposal_ || proposalUnit_ != &unit.unit)
+        throw RequestError(409, "There is no proposal for " + unit.name + " to apply: POST /api/tune first.");
+    if (Refused(unit, respond)) return;
+    auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
+    // A proposal is applied once: its setting is the unit's no longer.
+    const std::shared_ptr<const TuneStart> start = std::exchange(proposal_, nullptr);
+    Run(
+        unit, "tune",
+        [start, parts, tuneUnit](const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
+            try {
+                return {200, VerifiedJson(ApplyAndVerify(*start, parts, *tuneUnit, callbacks, cancel))};
+            } catch (const TuneError& error) {
+                return {TuneStatusOf(error), TuneFailureJson(error)};
+            }
+        },
+        [respond](Outcome outcome) { respond(JsonResponse(outcome.body, outcome.status)); });
 }
 
 void MeasuringDesk::Cancel(const Respond& respond)
@@ -244,7 +421,7 @@ void MeasuringDesk::Run(const DeskUnit& unit, const char* job, Work work, std::f
 {
     cancel_ = false;
     running_ = Running{&unit.unit, unit.name, job, json::object()};
-    MeasureCallbacks callbacks = Callbacks(unit.name, job);
+    TuneCallbacks callbacks = Callbacks(unit.name, job);
     boost::asio::post(thread_, [this, work = std::move(work), callbacks = std::move(callbacks),
                                 finish = std::move(finish)]() mutable {
         Outcome outcome = work(callbacks, cancel_);
@@ -255,13 +432,17 @@ void MeasuringDesk::Run(const DeskUnit& unit, const char* job, Work work, std::f
     });
 }
 
-MeasureCallbacks MeasuringDesk::Callbacks(const std::string& unit, const std::string& job)
+TuneCallbacks MeasuringDesk::Callbacks(const std::string& unit, const std::string& job)
 {
-    MeasureCallbacks callbacks;
-    callbacks.progress = [this, unit, job](const MeasureProgress& progress) {
+    TuneCallbacks callbacks;
+    // A tuning pass's stage leads its sequences' progress (the job's thread sets and reads it).
+    auto stage = std::make_shared<std::string>();
+    callbacks.stage = [stage](TuneStage now) { *stage = StageName(now); };
+    callbacks.measure.progress = [this, unit, job, stage](const MeasureProgress& progress) {
         json message{{"type", "measure"},
                      {"unit", unit},
                      {"job", job},
+                     {"stage", stage->empty() ? json(nullptr) : json(*stage)},
                      {"phase", PhaseName(progress.phase)},
                      {"output", progress.output ? json(OutputName(*progress.output)) : json(nullptr)},
                      {"fraction", progress.fraction}};
@@ -271,7 +452,7 @@ MeasureCallbacks MeasuringDesk::Callbacks(const std::string& unit, const std::st
         });
     };
     auto lastLevel = std::make_shared<Clock::time_point>();
-    callbacks.inputLevel = [this, unit, lastLevel](double dbfs) {
+    callbacks.measure.inputLevel = [this, unit, lastLevel](double dbfs) {
         const Clock::time_point now = Clock::now();
         if (now - *lastLevel < kLevelInterval) return;
         *lastLevel = now;

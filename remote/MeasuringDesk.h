@@ -1,6 +1,7 @@
 // The sound card's desk where the measurement is built (SoundCardDesk.h
-// lists its requests): the job under way, its push messages, and the
-// outcome of the last one.
+// lists its requests): the job under way (a measurement, or either half of
+// a tuning pass), its push messages, the outcome of the last one and the
+// tuning proposal waiting to be applied.
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 
 #include "Measurement.h"
 #include "SoundCardDesk.h"
+#include "TunePass.h"
 
 class MeasuringDesk : public SoundCardDesk {
 public:
@@ -32,7 +34,7 @@ private:
         json body;
     };
     // Runs on the job's thread; its callbacks push the progress.
-    using Work = std::function<Outcome(const MeasureCallbacks& callbacks, const std::atomic<bool>& cancel)>;
+    using Work = std::function<Outcome(const TuneCallbacks& callbacks, const std::atomic<bool>& cancel)>;
 
     struct Running {
         const RemoteUnit* unit;
@@ -42,12 +44,14 @@ private:
     };
 
     void Measure(const DeskUnit& unit, const ApiRequest& request, const Respond& respond);
+    void Propose(const DeskUnit& unit, const ApiRequest& request, const Respond& respond);
+    void ApplyProposal(const DeskUnit& unit, const ApiRequest& request, const Respond& respond);
     void Cancel(const Respond& respond);
     // 409 while a job runs, 503 without the unit.
     bool Refused(const DeskUnit& unit, const Respond& respond) const;
     // Runs `work` on the job's thread, then `finish` on the io thread.
     void Run(const DeskUnit& unit, const char* job, Work work, std::function<void(Outcome)> finish);
-    MeasureCallbacks Callbacks(const std::string& unit, const std::string& job);
+    TuneCallbacks Callbacks(const std::string& unit, const std::string& job);
     void Finished(Outcome outcome);
     json State() const;
 
@@ -56,6 +60,9 @@ private:
     std::atomic<bool> cancel_{false};
     std::optional<Running> running_;
     json last_;  // null before the first job
+    // The last tuning proposal and the unit it is for, until it is applied.
+    std::shared_ptr<const TuneStart> proposal_;
+    const RemoteUnit* proposalUnit_ = nullptr;
     std::vector<std::function<void()>> stopped_;
     boost::asio::thread_pool thread_{1};
 };

@@ -201,9 +201,9 @@ bool RemoteUnit::SwitchAb(AbSide side, Done settled)
     return true;
 }
 
-void RemoteUnit::ChangeSetting(const ParameterModel& target, const std::string& label, Done settled)
+void RemoteUnit::ChangeSetting(const ParameterModel& target, const std::string& label, Done settled, long gesture)
 {
-    history_.Record(ledger_.Expected(), target, label);
+    history_.Record(ledger_.Expected(), target, label, gesture);
     HistoryChanged();
     SendSetting(target, std::move(settled));
 }

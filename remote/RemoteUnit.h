@@ -127,8 +127,10 @@ public:
     // The setting the unit is to hold taken to `target` as one step of the
     // history named `label`: the fields that differ are sent, one message
     // for each message that carries any (levels down first), and it settles
-    // as Undo does.
-    void ChangeSetting(const ParameterModel& target, const std::string& label, Done settled);
+    // as Undo does. The changes of one `gesture` (a tuning pass and its
+    // second pass) are one step.
+    void ChangeSetting(const ParameterModel& target, const std::string& label, Done settled,
+                       long gesture = SettingHistory::kNoGesture);
 
     // A and B, one pair for every client: the setting the unit is to hold
     // kept as either; a switch sends the fields that differ from the kept

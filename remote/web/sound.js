@@ -68,6 +68,21 @@ function referenceDb(outputs) {
 
 const shifted = (db, reference) => db.map((dB) => dB - reference);
 
+// Power-averaged over 1/6 octave around each point, as the verification
+// judges the system: the comb of two tops heard together is evened out.
+function sixthOctave(hz, db) {
+  const power = db.map((dB) => 10 ** (dB / 10));
+  const half = 2 ** (1 / 12);
+  let low = 0;
+  let high = 0;
+  let sum = 0;
+  return hz.map((centre) => {
+    while (high < hz.length && hz[high] <= centre * half) sum += power[high++];
+    while (hz[low] < centre / half) sum -= power[low++];
+    return 10 * Math.log10(Math.max(sum, 1e-30) / (high - low));
+  });
+}
+
 function measureCurves() {
   const outputs = sound.measured?.outputs ?? [];
   const reference = referenceDb(outputs);
@@ -84,7 +99,8 @@ function tuneCurves() {
   const curves = [['before', before], ['predicted', system(sound.proposal.predicted.outputs)],
     ['after', system(sound.verified?.after?.outputs)]];
   return curves.filter(([, output]) => output).map(([name, output]) => ({ hz: output.hz,
-    db: shifted(output.db, reference), colour: TUNE_CURVES[name][1], dashed: TUNE_CURVES[name][2] }));
+    db: shifted(sixthOctave(output.hz, output.db), reference), colour: TUNE_CURVES[name][1],
+    dashed: TUNE_CURVES[name][2] }));
 }
 
 function drawSoundGraphs() {
@@ -208,7 +224,7 @@ function partRows(proposal) {
       + `, Sub polarity ${subPolarity}${polarityReversed ? ' (found reversed)' : ''}`,
     `crossover sum ${sumBefore.meanDb.toFixed(1)} → ${sumAfter.meanDb.toFixed(1)} dB, deepest dip `
       + `${sumBefore.deepestDipDb.toFixed(1)} → ${sumAfter.deepestDipDb.toFixed(1)} dB`],
-    levels: [`Sub ${levels.sub.gainDb}`, `${levels.sub.changeDb > 0 ? '+' : ''}${levels.sub.changeDb.toFixed(1)} dB`
+    levels: [`Sub ${dbText(levels.sub.gainDb)}`, `${dbText(levels.sub.changeDb)}`
       + (levels.sub.limitedByUnit ? ', limited by the unit' : '')],
     peqLr: [peq.lr.refused ? '—' : `${peq.lr.peq.length} bands`, peqEffect(peq.lr)],
     peqSub: [peq.sub.refused ? '—' : `${peq.sub.peq.length} bands`, peqEffect(peq.sub)],
@@ -232,14 +248,16 @@ function renderProposalTable() {
 function renderTuneLegend() {
   $('tune-legend').replaceChildren(...Object.entries(TUNE_CURVES)
     .filter(([name]) => name !== 'after' || sound.verified)
-    .map(([name, [label]]) => element('span', { class: `swatch tune-${name}` }, `System ${label.toLowerCase()}`)));
+    .map(([name, [label]]) => element('span', { class: `swatch tune-${name}` }, `System ${label.toLowerCase()}`)),
+  element('span', { class: 'hint' }, '1/6 octave'));
 }
 
 async function startTuning() {
   showWarning('tune', '');
   sound.running = 'tune';
   renderRunning();
-  const result = await call('POST', '/api/tune', measureBody());
+  const { outputs, ...body } = measureBody();  // a pass measures all four
+  const result = await call('POST', '/api/tune', body);
   sound.running = null;
   if (!result.ok) { renderRunning(); return showFailure('tune', result); }
   sound.proposal = result.data;

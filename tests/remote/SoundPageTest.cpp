@@ -5,6 +5,8 @@
 // (touch) a pass proposed. Leaves screenshots in the build directory.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iostream>
 #include <thread>
 
 #include "tests/emulator/Programs.h"
@@ -30,6 +32,32 @@ std::string Text(Browser& browser, const std::string& id)
     return browser.Run("return document.getElementById('" + id + "').textContent;").get<std::string>();
 }
 
+// Waits until `done` holds or the view's warning says why it cannot; true for `done`.
+bool DoneOrWarned(Browser& browser, const std::string& done, const std::string& view)
+{
+    const std::string warned = "!document.getElementById('" + view + "-warning').hidden";
+    browser.WaitUntil("(" + done + ") || " + warned, kSequence);
+    return browser.Run("return " + done + ";").get<bool>();
+}
+
+// Presses Start (`press`) until `done` holds with no dropout said in the view
+// (three times at most): a loaded machine's sound server may drop a block,
+// which a real sound card does not, and the tests do not judge the machine.
+bool RunUntilDone(Browser& browser, const std::function<void()>& press, const std::string& done, const std::string& view)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        press();
+        const bool finished = DoneOrWarned(browser, done, view);
+        const std::string said = Text(browser, view + "-panel");
+        if (finished && said.find("dropouts") == std::string::npos) return true;
+        std::cout << view << ", attempt " << attempt + 1 << ": " << Text(browser, view + "-warning") << '\n';
+        if (said.find("dropouts") == std::string::npos) return false;
+    }
+    return false;
+}
+
+constexpr const char* kProposed = "document.querySelectorAll('#tune-table tr[data-part]').length === 4";
+
 // One-second sweeps, as the person would type them.
 void ShortSweeps(Browser& browser) { browser.Run("document.getElementById('measure-length').value = '1';"); }
 
@@ -45,10 +73,9 @@ TEST(SoundPage, AtALaptopsSizeItMeasuresFeedsTheFitAndAppliesATuningAsOneUndoSte
 
     browser.Click(browser.Element("[data-tool='measure']"));
     ShortSweeps(browser);
-    browser.Click(browser.Element("#measure-start"));
-    ASSERT_TRUE(browser.WaitUntil("document.getElementById('measure-cancel').disabled === false"));
-    ASSERT_TRUE(browser.WaitUntil("document.getElementById('measure-phase').textContent.startsWith('done')", kSequence))
-        << Text(browser, "measure-warning");
+    const auto click = [&browser](const char* id) { return [&browser, id] { browser.Click(browser.Element(id)); }; };
+    ASSERT_TRUE(RunUntilDone(browser, click("#measure-start"),
+                             "document.getElementById('measure-phase').textContent.startsWith('done')", "measure"));
     EXPECT_EQ(browser.Run("return document.querySelectorAll('#measure-verdicts .verdict.ok').length;"), 4)
         << Text(browser, "measure-verdicts");
     EXPECT_GT(browser.Run("return document.getElementById('measure-input').value;").get<double>(), -60.0);
@@ -62,13 +89,11 @@ TEST(SoundPage, AtALaptopsSizeItMeasuresFeedsTheFitAndAppliesATuningAsOneUndoSte
         "!document.getElementById('view-lr').hidden && document.querySelector('#proposal-lr table') !== null", 20s));
 
     browser.Click(browser.Element("[data-tool='tune']"));
-    browser.Click(browser.Element("#tune-start"));
-    ASSERT_TRUE(browser.WaitUntil("document.querySelectorAll('#tune-table tr[data-part]').length === 4", kSequence))
-        << Text(browser, "tune-warning");
+    ASSERT_TRUE(RunUntilDone(browser, click("#tune-start"), kProposed, "tune"));
     browser.Click(browser.Element("#tune-table tr[data-part='peqSub'] input"));  // left out
     browser.Click(browser.Element("#tune-apply"));
-    ASSERT_TRUE(browser.WaitUntil("document.getElementById('tune-phase').textContent === 'applied and measured again'",
-                                  kSequence))
+    ASSERT_TRUE(DoneOrWarned(browser, "document.getElementById('tune-phase').textContent === 'applied and measured again'",
+                             "tune"))
         << Text(browser, "tune-warning");
     EXPECT_EQ(browser.Run("return document.querySelectorAll('#tune-verify li[data-output]').length;"), 4);
     ASSERT_TRUE(browser.WaitUntil("document.getElementById('undo').disabled === false"));
@@ -88,13 +113,14 @@ TEST(SoundPage, OnAPhoneTheTuneViewProposesWithinTheScreensWidth)
     DeviceServer server(emulator.device());
     Browser browser(Browser::Screen::Phone);
     ASSERT_TRUE(OpenConnected(browser, server));
-    browser.Gesture(".tabs button[data-view='sound']", 0, 0, 0, 0);
+    browser.Gesture(".tabs button[data-view=sound]", 0, 0, 0, 0);
     ASSERT_TRUE(browser.WaitUntil("!document.getElementById('view-sound').hidden"));
     ShortSweeps(browser);
-    browser.Run("document.getElementById('tune-start').scrollIntoView({block: 'center'});");
-    browser.Gesture("#tune-start", 0, 0, 0, 0);
-    ASSERT_TRUE(browser.WaitUntil("document.querySelectorAll('#tune-table tr[data-part]').length === 4", kSequence))
-        << Text(browser, "tune-warning");
+    const auto tap = [&browser] {
+        browser.Run("document.getElementById('tune-start').scrollIntoView({block: 'center'});");
+        browser.Gesture("#tune-start", 0, 0, 0, 0);
+    };
+    ASSERT_TRUE(RunUntilDone(browser, tap, kProposed, "tune"));
     EXPECT_LE(browser.Run("return document.documentElement.scrollWidth - innerWidth;").get<int>(), 0);
     browser.Run("document.getElementById('tune-panel').scrollIntoView({block: 'start'}); scrollBy(0, -60);");
     std::this_thread::sleep_for(300ms);
