@@ -12,10 +12,11 @@
 
 namespace {
 
-// Far longer than the link's time-outs for the messages of a whole setting:
-// only a server that is shutting down (its io context stopped) leaves the
-// answer out this long.
-constexpr auto kAnswerWait = std::chrono::seconds(30);
+// Far longer than the link's time-outs for one message and for those of a
+// whole setting: only a server that is shutting down (its io context
+// stopped) leaves the answer out this long.
+constexpr auto kMuteWait = std::chrono::seconds(10);
+constexpr auto kSettingWait = std::chrono::seconds(30);
 
 // The history's ids of the tuning passes' changes, counting down from -1: a
 // client's gesture (a hash of its name) meets one only by chance.
@@ -29,13 +30,13 @@ long NextGesture()
 // given; the answer, or `none` when it did not come.
 template <class T>
 T AnswerFromIo(const boost::asio::any_io_executor& io, std::function<void(std::shared_ptr<std::promise<T>>)> ask,
-               T none)
+               T none, std::chrono::seconds wait = kMuteWait)
 {
     auto promise = std::make_shared<std::promise<T>>();
     std::future<T> answer = promise->get_future();
     boost::asio::post(io, [ask = std::move(ask), promise] { ask(promise); });
     try {
-        return answer.wait_for(kAnswerWait) == std::future_status::ready ? answer.get() : none;
+        return answer.wait_for(wait) == std::future_status::ready ? answer.get() : none;
     } catch (const std::future_error&) {  // dropped unanswered (the io context ended)
         return none;
     }
@@ -96,5 +97,5 @@ ApplyResult RemoteTuneUnit::Apply(const ParameterModel& from, const ParameterMod
                 to, label, [answer, lost](int result) { answer->set_value(result == 0 ? ApplyResult{} : lost); },
                 gesture_);
         },
-        lost);
+        lost, kSettingWait);
 }

@@ -66,6 +66,7 @@ TEST(RemoteMeasure, AMeasurementFeedsTheFitOneAtATimeAndLeavesTheUnitAsItWas)
     const HttpReply second = PostJson(client, "/api/measure", json::object());
     EXPECT_EQ(second.status, 409) << second.body;
     EXPECT_EQ(client.Get("/api/measure").Json()["running"], true);
+    EXPECT_EQ(client.Request("DELETE", "/api/units/1").status, 409);  // the unit stays while it is measured
     EXPECT_TRUE(push->WaitForType("level", 5s));
 
     const HttpReply done = measuring.get();

@@ -58,6 +58,14 @@ bool RunUntilDone(Browser& browser, const std::function<void()>& press, const st
 
 constexpr const char* kProposed = "document.querySelectorAll('#tune-table tr[data-part]').length === 4";
 
+// The page scrolled to the panel, just below the bar at the top.
+void ScreenshotOf(Browser& browser, const std::string& panel, const std::string& path)
+{
+    browser.Run("document.getElementById('" + panel + "').scrollIntoView({block: 'start'}); scrollBy(0, -60);");
+    std::this_thread::sleep_for(300ms);
+    browser.Screenshot(path);
+}
+
 // One-second sweeps, as the person would type them.
 void ShortSweeps(Browser& browser) { browser.Run("document.getElementById('measure-length').value = '1';"); }
 
@@ -81,8 +89,7 @@ TEST(SoundPage, AtALaptopsSizeItMeasuresFeedsTheFitAndAppliesATuningAsOneUndoSte
     EXPECT_GT(browser.Run("return document.getElementById('measure-input').value;").get<double>(), -60.0);
     browser.Run("scrollTo(0, 0);");
     EXPECT_EQ(browser.Run(kLayoutFaults), "");
-    std::this_thread::sleep_for(300ms);
-    browser.Screenshot(REMOTE_SCREENSHOT_MEASURE);
+    ScreenshotOf(browser, "measure-panel", REMOTE_SCREENSHOT_MEASURE);
     // The measurements feed the fit: the editor of Left & Right opens on its proposal.
     browser.Click(browser.Element("#measure-use"));
     EXPECT_TRUE(browser.WaitUntil(
@@ -101,8 +108,7 @@ TEST(SoundPage, AtALaptopsSizeItMeasuresFeedsTheFitAndAppliesATuningAsOneUndoSte
     EXPECT_EQ(history["undoCount"], 1) << history.dump();
     browser.Run("scrollTo(0, 0);");
     EXPECT_EQ(browser.Run(kLayoutFaults), "");
-    std::this_thread::sleep_for(300ms);
-    browser.Screenshot(REMOTE_SCREENSHOT_TUNE);
+    ScreenshotOf(browser, "tune-panel", REMOTE_SCREENSHOT_TUNE);
 }
 
 TEST(SoundPage, OnAPhoneTheTuneViewProposesWithinTheScreensWidth)
@@ -122,9 +128,7 @@ TEST(SoundPage, OnAPhoneTheTuneViewProposesWithinTheScreensWidth)
     };
     ASSERT_TRUE(RunUntilDone(browser, tap, kProposed, "tune"));
     EXPECT_LE(browser.Run("return document.documentElement.scrollWidth - innerWidth;").get<int>(), 0);
-    browser.Run("document.getElementById('tune-panel').scrollIntoView({block: 'start'}); scrollBy(0, -60);");
-    std::this_thread::sleep_for(300ms);
-    browser.Screenshot(REMOTE_SCREENSHOT_TUNE_PHONE);
+    ScreenshotOf(browser, "tune-panel", REMOTE_SCREENSHOT_TUNE_PHONE);
 }
 
 }  // namespace
