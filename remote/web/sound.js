@@ -159,7 +159,7 @@ function takeMeasured(measured) {
   $('measure-use').disabled = !measured.kept?.length;
   const verdict = (output) => {
     const figures = output.hz.length
-      ? `arrival ${output.arrivalMs.toFixed(2)} ms · peak ${dbfsText(output.peakDbfs)}`
+      ? `arrival ${(Math.abs(output.arrivalMs) < 0.005 ? 0 : output.arrivalMs).toFixed(2)} ms · peak ${dbfsText(output.peakDbfs)}`
         + (output.snrDb === null ? '' : ` · SNR ${output.snrDb.toFixed(0)} dB`) : '';
     return element('li', { class: `verdict ${output.verdict}`, 'data-output': output.output },
       element('span', { class: `swatch ${output.output}` }, OUTPUTS[output.output]),
