@@ -9,7 +9,8 @@
 # token holder while clients without the token crowd it and its changes to
 # four units behind ser2net with one of them silent, start-up to the
 # first painted window, the PEQ fit's quality and time on synthetic
-# measurements, and peak memory. Raw results stay in build-bench/results/
+# measurements, the tuning pass in the emulated rooms (scripts/bench-tune.sh),
+# and peak memory. Raw results stay in build-bench/results/
 # (QUENBAR_BENCH_DIR names another build directory).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -23,7 +24,7 @@ cmake -S . -B "$dir" -G Ninja >/dev/null
 benches=(core_bench link_bench peq_fit_bench)
 cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench unit_work_bench)
 cmake --build "$dir" --target help | grep -q '^remote_lockout_bench:' && benches+=(remote_lockout_bench remote_units_bench)
-cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator >/dev/null
+cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator quenbar-cli >/dev/null
 
 rss_entries=()
 for bench in "${benches[@]}"; do
@@ -34,6 +35,8 @@ for bench in "${benches[@]}"; do
 done
 echo "measuring start-up ..." >&2
 python3 scripts/bench-startup.py "$dir/bin" "$results/startup.json"
+echo "tuning the emulated rooms ..." >&2
+scripts/bench-tune.sh "$dir" "$results"
 jq "${rss_entries[@]}" '. + {bench_peak_rss_kib: $ARGS.named}' "$results/startup.json" >"$results/summary.json"
 
 echo
@@ -41,4 +44,4 @@ echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 echo
 files=()
 for bench in "${benches[@]}"; do files+=("$results/$bench.json"); done
-python3 scripts/bench-table.py --startup "$results/summary.json" "${files[@]}"
+python3 scripts/bench-table.py --startup "$results/summary.json" --rows "$results/tune-rows.json" "${files[@]}"

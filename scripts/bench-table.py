@@ -126,6 +126,8 @@ def line_ms_of(name, runs):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--startup", help="JSON with first_paint_s and peak_rss_kib")
+    parser.add_argument("--rows", action="append", default=[],
+                        help="JSON file of rows made elsewhere: [[measurement, time, line time, ratio], ...]")
     parser.add_argument("files", nargs="+")
     args = parser.parse_args()
     runs = load_runs(args.files)
@@ -147,6 +149,10 @@ def main():
         print(f"| Peak memory, desktop program to first paint | {startup['peak_rss_kib'] / 1024:.1f} MiB | | |")
         for name, kib in sorted(startup.get("bench_peak_rss_kib", {}).items()):
             print(f"| Peak memory, {name} | {kib / 1024:.1f} MiB | | |")
+    for path in args.rows:
+        with open(path) as f:
+            for cells in json.load(f):
+                print("| {} | {} | {} | {} |".format(*cells))
 
 
 if __name__ == "__main__":

@@ -42,9 +42,17 @@ Measurement LevelsOf(const MeasuredResponse& output)
 
 Measurement PowerMeanLevels(const MeasuredResponse& a, const MeasuredResponse& b)
 {
+    return PowerMeanLevels(LevelsOf(a), LevelsOf(b));
+}
+
+Measurement PowerMeanLevels(const Measurement& a, const Measurement& b)
+{
     Measurement m{a.hz, {}};
-    for (std::size_t i = 0; i < a.response.size(); ++i)
-        m.db.push_back(LevelDb(std::sqrt((std::norm(a.response[i]) + std::norm(b.response[i])) / 2.0)));
+    m.db.reserve(a.db.size());
+    for (std::size_t i = 0; i < a.db.size(); ++i)
+        m.db.push_back(
+            std::max(10.0 * std::log10((std::pow(10.0, a.db[i] / 10.0) + std::pow(10.0, b.db[i] / 10.0)) / 2.0),
+                     kSilenceDb));
     return m;
 }
 

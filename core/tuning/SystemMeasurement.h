@@ -38,6 +38,8 @@ Measurement LevelsOf(const MeasuredResponse& output);
 // channel, without the comb their complex sum has where the microphone is
 // nearer one of them.
 Measurement PowerMeanLevels(const MeasuredResponse& a, const MeasuredResponse& b);
+// The same of two measurements' levels on one grid (a's).
+Measurement PowerMeanLevels(const Measurement& a, const Measurement& b);
 // What both tops play together at the microphone: the complex sum.
 std::vector<Complex> TopsSum(const SystemMeasurement& measurement);
 

@@ -17,7 +17,7 @@ int TerminateAndWait(pid_t pid);
 // Waits for the program to end; its exit status, -1 when it was killed.
 int Wait(pid_t pid);
 
-// rx74-emulator run for as long as it lives (LaunchEmulator), stopped by SIGTERM.
+// rx74-emulator for as long as it lives (or until Stop).
 class EmulatorProcess {
 public:
     explicit EmulatorProcess(std::vector<std::string> args);
@@ -25,7 +25,6 @@ public:
     EmulatorProcess(const EmulatorProcess&) = delete;
     EmulatorProcess& operator=(const EmulatorProcess&) = delete;
     void Stop();
-    // Empty when it did not start.
     const std::string& device() const { return device_; }
 
 private:

@@ -22,7 +22,7 @@ namespace {
 using json = nlohmann::json;
 using namespace std::chrono_literals;
 
-// The emulator, which must have started.
+// The measurement needs the emulator to start: a device line it printed.
 class Emulator : public EmulatorProcess {
 public:
     explicit Emulator(std::vector<std::string> args) : EmulatorProcess(std::move(args))

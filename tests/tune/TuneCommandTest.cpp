@@ -1,0 +1,141 @@
+// quenbar-cli tune against rx74-emulator --audio in its rooms, through the
+// private PulseAudio server of the fixture pulse_session.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/CliRunner.h"
+#include "tests/emulator/Programs.h"
+#include "tuning/CrossoverSum.h"
+#include "tuning/SubAlignment.h"
+
+namespace {
+
+using json = nlohmann::json;
+
+std::string Room(const std::string& name) { return std::string(QUENBAR_ROOMS) + "/" + name + ".json"; }
+
+json Dump(const std::string& device)
+{
+    const CliRun run = RunCli({"--port", device, "dump"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.exitCode == 0 ? json::parse(run.out) : json();
+}
+
+json Tune(const std::string& device, std::vector<std::string> more)
+{
+    std::vector<std::string> args{"--port", device, "tune", "--length", "1", "--json"};
+    args.insert(args.end(), more.begin(), more.end());
+    const CliRun run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.exitCode == 0 ? json::parse(run.out) : json();
+}
+
+// The room's own responses at the microphone (the emulator's truth) on one time base.
+MeasuredResponse TruthOf(const json& output)
+{
+    MeasuredResponse out{output["hz"].get<std::vector<double>>(), {}, output["arrivalMs"].get<double>()};
+    for (std::size_t i = 0; i < out.hz.size(); ++i) {
+        const double turn = output["phaseDeg"][i].get<double>() * std::numbers::pi / 180.0 -
+                            2.0 * std::numbers::pi * out.hz[i] * out.arrivalMs / 1000.0;
+        out.response.push_back(std::polar(std::pow(10.0, output["db"][i].get<double>() / 20.0), turn));
+    }
+    return out;
+}
+
+// How far the sum of the room's own tops and Sub over the proposal's
+// crossover region falls short of the best the unit's steps could make of
+// it, with the proposal's delay and polarity: 0 when it is the best.
+double ShortOfTheTruthsBestDb(const std::string& room, const json& tune)
+{
+    const CliRun truthRun = RunProgram({RX74_EMULATOR_PROGRAM, "--room-truth", "--room", room});
+    EXPECT_EQ(truthRun.exitCode, 0);
+    const json truth = json::parse(truthRun.out)["outputs"];
+    const SystemMeasurement m{TruthOf(truth["left"]), TruthOf(truth["right"]), TruthOf(truth["sub"]), {}};
+    const json& r = tune["predicted"]["region"];
+    const CrossoverRegion region{r["lowHz"], r["highHz"], r["fromSettings"]};
+    const double changeDb = tune["proposal"]["levels"]["sub"]["changeDb"];
+    const Alignment best = AlignSub(m, ParameterModel{}, region, changeDb);
+
+    const json& delay = tune["proposal"]["delay"];
+    const int relative = delay["channel"] == "sub" ? delay["steps"].get<int>() : -delay["steps"].get<int>();
+    const double sign = tune["proposal"]["subPolarity"] == "inverted" ? -1.0 : 1.0;
+    const std::vector<Complex> tops = TopsSum(m);
+    std::vector<Complex> sub, sum;
+    for (std::size_t i = 0; i < m.sub.hz.size(); ++i) {
+        const double turn = -2.0 * std::numbers::pi * m.sub.hz[i] * relative * 1e-4;
+        sub.push_back(m.sub.response[i] * sign * std::pow(10.0, changeDb / 20.0) * std::polar(1.0, turn));
+        sum.push_back(tops[i] + sub.back());
+    }
+    return best.chosen.meanDb - SumOver(region, m.sub.hz, tops, sub, sum).meanDb;
+}
+
+// Without --apply: the alignment as good as the room's best (the Sub
+// behind, and ahead with its wiring reversed), the unit read back exactly
+// as it was.
+TEST(TuneCommand, ProposesTheRoomsBestAlignmentAndChangesNothing)
+{
+    for (const char* name : {"sub-behind", "sub-ahead-reversed"}) {
+        SCOPED_TRACE(name);
+        EmulatorProcess emulator({"--audio", "--room", Room(name)});
+        ASSERT_FALSE(emulator.device().empty());
+        const json before = Dump(emulator.device());
+        const json tune = Tune(emulator.device(), {});
+        ASSERT_FALSE(tune.is_null());
+        EXPECT_EQ(Dump(emulator.device()), before);
+        EXPECT_EQ(tune["applied"], false);
+        EXPECT_TRUE(tune["verify"].is_null());
+        const double shortDb = ShortOfTheTruthsBestDb(Room(name), tune);
+        EXPECT_GE(shortDb, -1e-9);
+        EXPECT_LT(shortDb, 0.3) << tune["proposal"]["delay"] << tune["proposal"]["subPolarity"];
+    }
+}
+
+// With --apply in the built-in room: the unit holds the proposal, and the
+// measurement after comes nearer the target than before.
+TEST(TuneCommand, AppliesTheProposalAndTheVerificationImproves)
+{
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    const json tune = Tune(emulator.device(), {"--apply"});
+    ASSERT_FALSE(tune.is_null());
+    EXPECT_EQ(tune["applied"], true);
+    const json& p = tune["proposal"];
+    const json after = Dump(emulator.device())["settings"];
+    EXPECT_EQ(after["sub"]["gain"], p["levels"]["sub"]["gain"]);
+    EXPECT_EQ(after[p["delay"]["channel"].get<std::string>()]["delay"], p["delay"]["steps"]);
+    if (tune["passes"].size() == 1) {
+        EXPECT_EQ(after["lr"]["peq"], p["peq"]["lr"]["peq"]);
+    }
+    EXPECT_LE(tune["passes"].size(), 2u);
+    for (const json& output : tune["passes"][0]["outputs"])
+        if (output["output"] != "system") {
+            EXPECT_LT(output["rmsAfterDb"].get<double>(), output["rmsBeforeDb"].get<double>()) << output;
+        }
+}
+
+// A Sub too far and too quiet for the unit: the proposal says what it
+// cannot reach.
+TEST(TuneCommand, SaysWhatTheUnitCannotReach)
+{
+    EmulatorProcess emulator({"--audio", "--room", Room("sub-far")});
+    ASSERT_FALSE(emulator.device().empty());
+    for (const std::vector<std::string>& set : {std::vector<std::string>{"lr", "hpf", "24dB-link-riley", "90Hz"},
+                                                {"lr", "xoverOn", "on"},
+                                                {"sub", "lpf", "24dB-link-riley", "90Hz"}}) {
+        std::vector<std::string> args{"--port", emulator.device(), "set"};
+        args.insert(args.end(), set.begin(), set.end());
+        ASSERT_EQ(RunCli(args).exitCode, 0);
+    }
+    const json tune = Tune(emulator.device(), {"--max-rise", "4"});
+    ASSERT_FALSE(tune.is_null());
+    const std::string shortfalls = tune["shortfalls"].dump();
+    EXPECT_NE(shortfalls.find("below its match: the limit on a rise (4.0 dB) stops it"), std::string::npos)
+        << shortfalls;
+    EXPECT_NE(shortfalls.find("more than the unit's 12.5 ms of delay make up"), std::string::npos) << shortfalls;
+    EXPECT_EQ(tune["proposal"]["levels"]["sub"]["changeDb"], 4.0);
+}
+
+}  // namespace
