@@ -164,25 +164,6 @@ void PrintResult(const MeasurementResult& result)
     std::printf("Arrival times %s.\n", result.absoluteTime ? "from the loopback (absolute)" : "on one time base");
 }
 
-json CommandJson(const MeasurementResult& result)
-{
-    const json full = MeasurementJson(result, true);
-    json outputs = json::array();
-    for (const json& output : full["outputs"])
-        outputs.push_back({{"output", output["output"]},
-                           {"verdict", output["verdict"]},
-                           {"arrivalMs", output["arrivalMs"]},
-                           {"peakDbfs", output["peakDbfs"]},
-                           {"snrDb", output["snrDb"]},
-                           {"hz", output["hz"]},
-                           {"db", output["db"]},
-                           {"phaseDeg", output["phaseDeg"]}});
-    return {{"rate", result.rate},
-            {"sweepsSeconds", full["sweepsSeconds"]},
-            {"sequenceSeconds", full["sequenceSeconds"]},
-            {"outputs", outputs}};
-}
-
 // A verdict other than ok fails the command, each output's fault said.
 void RequireAllOk(const MeasurementResult& result)
 {
@@ -236,7 +217,7 @@ void MeasureCommand(const std::string& port, const MeasureArgs& args)
     const MeasurementResult result = RunMeasurement(settings, mutes ? &*mutes : nullptr);
     if (!args.folder.empty()) SaveMeasurementFiles(result, args.folder);
     if (args.json)
-        std::cout << CommandJson(result).dump(2) << '\n';
+        std::cout << MeasurementResultJson(result).dump(2) << '\n';
     else
         PrintResult(result);
     RequireAllOk(result);

@@ -86,6 +86,26 @@ json MeasurementJson(const MeasurementResult& measurement, bool curves)
             {"outputs", outputs}};
 }
 
+json MeasurementResultJson(const MeasurementResult& measurement)
+{
+    json outputs = json::array();
+    for (const OutputResult& output : measurement.outputs) {
+        const json full = OutputJson(output, true);
+        outputs.push_back({{"output", full["output"]},
+                           {"verdict", full["verdict"]},
+                           {"arrivalMs", full["arrivalMs"]},
+                           {"peakDbfs", full["peakDbfs"]},
+                           {"snrDb", full["snrDb"]},
+                           {"hz", full["hz"]},
+                           {"db", full["db"]},
+                           {"phaseDeg", full["phaseDeg"]}});
+    }
+    return {{"rate", measurement.rate},
+            {"sweepsSeconds", measurement.sweepsSeconds},
+            {"sequenceSeconds", measurement.sequenceSeconds},
+            {"outputs", outputs}};
+}
+
 std::vector<std::filesystem::path> SaveMeasurement(const MeasurementResult& measurement,
                                                    const std::filesystem::path& folder)
 {

@@ -28,6 +28,10 @@ std::string MeasurementText(const MeasurementResult& measurement, const OutputRe
 // "verdict", "verdictText", "arrivalMs", "peakDbfs", "snrDb", "dropouts",
 // "octaves": [{"hz", "snrDb"}], and with curves "hz", "db", "phaseDeg"}]}.
 nlohmann::ordered_json MeasurementJson(const MeasurementResult& measurement, bool curves);
+// What `measure --json` prints and the remote answers: {"rate", "sweepsSeconds",
+// "sequenceSeconds", "outputs": [{"output",
+// "verdict", "arrivalMs", "peakDbfs", "snrDb", "hz", "db", "phaseDeg"}]}.
+nlohmann::ordered_json MeasurementResultJson(const MeasurementResult& measurement);
 
 // Writes the files into `folder` (made where missing) and returns their
 // paths. Throws MeasurementFileError naming the file that cannot be written.

@@ -12,6 +12,7 @@
 #include "MemoryName.h"
 #include "PushChannel.h"
 #include "RemoteUnit.h"
+#include "SoundCardDesk.h"
 #include "memfile/ChannelValuesJson.h"
 #include "memfile/MemoryFile.h"
 #include "memfile/MemoryFileJson.h"
@@ -184,8 +185,13 @@ std::string PercentDecoded(std::string_view text, const std::string& what)
 }
 
 RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::asio::any_io_executor io,
-                     FitWorker::Fit fit, ReportMaker report)
-    : unit_(unit), hub_(hub), name_(std::move(name)), report_(std::move(report)), fits_(std::move(io), std::move(fit))
+                     FitWorker::Fit fit, SoundCardDesk& desk, ReportMaker report)
+    : unit_(unit),
+      hub_(hub),
+      name_(std::move(name)),
+      report_(std::move(report)),
+      desk_(desk),
+      fits_(std::move(io), std::move(fit))
 {
     unit_.Log().onLines = [this](const std::vector<LogLine>& lines) {
         if (hub_.LogWanted()) hub_.BroadcastLog(Message("log", {{"lines", LogLinesJson(lines)}}));
@@ -215,6 +221,10 @@ void RemoteApi::Handle(const ApiRequest& request, const Respond& respond)
 void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond)
 {
     if (RouteTuning(request, path, respond)) return;
+    const DeskUnit deskUnit{unit_, name_, [this](int slot, Measurement measurement) {
+                                KeepMeasurement(slot, std::move(measurement));
+                            }};
+    if (desk_.Route(deskUnit, request, path, respond)) return;
     const std::string first = path.empty() ? "" : path[0];
     if (path.size() == 1 && first == "scales") {
         RequireMethod(request, "GET");

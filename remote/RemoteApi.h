@@ -22,6 +22,9 @@
 //   GET    /api/log?after=SEQ                  the communication log's lines after SEQ
 //   GET    /api/log.txt                        its window as a text file
 //   GET    /api/report.pdf                     the settings report of the unit's setting
+//   POST|GET /api/measure, POST /api/measure/cancel, POST /api/tune, POST /api/tune/apply:
+//                                              measuring and tuning through the serving
+//                                              machine's sound card (SoundCardDesk.h)
 //   POST   /api/service/reset                  {"confirm": true}: the factory reset
 //   PUT    /api/service/logo                   {"line1", "line2", "confirm": true}: the display's logo
 //                                              (without the confirm: 428 and what it would do)
@@ -60,6 +63,7 @@
 
 class PushHub;
 class RemoteUnit;
+class SoundCardDesk;
 
 class RemoteApi {
 public:
@@ -67,9 +71,10 @@ public:
 
     // Announces the unit's changes on the hub, each message naming the unit
     // under "unit", and runs `fit` off the io thread (`io`: its executor).
-    // `report` makes the settings report (none: 501).
+    // `report` makes the settings report (none: 501); `desk` measures
+    // through the sound card, one job at a time for every unit served.
     RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::asio::any_io_executor io, FitWorker::Fit fit,
-              ReportMaker report = {});
+              SoundCardDesk& desk, ReportMaker report = {});
     ~RemoteApi();
 
     // A request under /api/; `respond` is called once, perhaps later.
@@ -122,11 +127,14 @@ private:
     json MeasurementJson(int slot) const;
     void FitChannel(const ApiRequest& request, int slot, const Respond& respond);
     void SetPeqBands(const ApiRequest& request, const std::string& channel, const Respond& respond);
+    // A channel's measurement kept for the fit, and announced.
+    void KeepMeasurement(int slot, Measurement measurement);
 
     RemoteUnit& unit_;
     PushHub& hub_;
     std::string name_;
     ReportMaker report_;
+    SoundCardDesk& desk_;
     long seq_ = 0;
     std::array<std::optional<Measurement>, kChannelSlots> measurements_;
     FitWorker fits_;

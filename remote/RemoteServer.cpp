@@ -15,6 +15,7 @@
 #include "RemoteUnits.h"
 #include "RequestGate.h"
 #include "RequestRouter.h"
+#include "SoundCardDesk.h"
 
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
@@ -40,7 +41,8 @@ bool LocalHostOnly(const std::string& address) { return address == "127.0.0.1" |
 
 struct RemoteServer::Parts {
     explicit Parts(const ServeOptions& options)
-        : units(hub, options.fit, {options.report, options.logLines}), acceptor(io), signals(io), goodbye(io)
+        : desk(MakeSoundCardDesk(io.get_executor(), hub)),
+          units(hub, *desk, options.fit, {options.report, options.logLines}), acceptor(io), signals(io), goodbye(io)
     {
         for (const ServedUnit& served : options.units) units.Add(served.name, io, served.device, options.timing);
         const tcp::endpoint endpoint = ListenEndpoint(options);
@@ -97,6 +99,7 @@ struct RemoteServer::Parts {
     ConnectionAdmission admission;
     asio::io_context io;
     PushHub hub;
+    std::unique_ptr<SoundCardDesk> desk;
     RemoteUnits units;
     std::optional<RequestGate> gate;
     std::optional<RequestRouter> router;

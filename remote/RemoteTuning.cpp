@@ -162,10 +162,14 @@ bool RemoteApi::RouteTuning(const ApiRequest& request, const std::vector<std::st
 void RemoteApi::PutMeasurement(const ApiRequest& request, int slot, const Respond& respond)
 {
     RequireContentType(request, "text/plain");
-    measurements_[static_cast<std::size_t>(slot)] = ParseMeasurementBody(request.body);
-    const json body = MeasurementJson(slot);
-    Announce("measurement", {{"channel", ChannelName(slot)}, {"measurement", body}});
-    respond(JsonResponse(body));
+    KeepMeasurement(slot, ParseMeasurementBody(request.body));
+    respond(JsonResponse(MeasurementJson(slot)));
+}
+
+void RemoteApi::KeepMeasurement(int slot, Measurement measurement)
+{
+    measurements_[static_cast<std::size_t>(slot)] = std::move(measurement);
+    Announce("measurement", {{"channel", ChannelName(slot)}, {"measurement", MeasurementJson(slot)}});
 }
 
 void RemoteApi::DeleteMeasurement(int slot, const Respond& respond)

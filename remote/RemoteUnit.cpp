@@ -136,11 +136,16 @@ void RemoteUnit::MoveTo(std::string device, std::function<void(const ConnectOutc
 
 void RemoteUnit::Edit(const FieldEdit& edit, Done settled, long gesture)
 {
-    lastActivity_ = Clock::now();
     const ParameterModel before = ledger_.Expected();
-    worker_.PostParameter(ledger_.Edit(edit, std::move(settled)));
+    EditUnrecorded(edit, std::move(settled));
     history_.Record(before, ledger_.Expected(), {}, gesture);
     HistoryChanged();
+}
+
+void RemoteUnit::EditUnrecorded(const FieldEdit& edit, Done settled)
+{
+    lastActivity_ = Clock::now();
+    worker_.PostParameter(ledger_.Edit(edit, std::move(settled)));
 }
 
 void RemoteUnit::Recall(int slot, Done done)
@@ -196,9 +201,9 @@ bool RemoteUnit::SwitchAb(AbSide side, Done settled)
     return true;
 }
 
-void RemoteUnit::ChangeSetting(const ParameterModel& target, const std::string& label, Done settled)
+void RemoteUnit::ChangeSetting(const ParameterModel& target, const std::string& label, Done settled, long gesture)
 {
-    history_.Record(ledger_.Expected(), target, label);
+    history_.Record(ledger_.Expected(), target, label, gesture);
     HistoryChanged();
     SendSetting(target, std::move(settled));
 }

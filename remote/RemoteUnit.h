@@ -100,6 +100,9 @@ public:
     // field. The change is a step of the history; the edits of one gesture
     // (a client's drag, the same id) are one step.
     void Edit(const FieldEdit& edit, Done settled, long gesture = SettingHistory::kNoGesture);
+    // The same outside the history: a measurement's mutes, which it puts
+    // back itself (an undo must not bring a sweep's mute back).
+    void EditUnrecorded(const FieldEdit& edit, Done settled);
     // A recall is one step of the history.
     void Recall(int slot, Done done);
     void Store(int slot, const std::string& name, Done done);
@@ -124,8 +127,10 @@ public:
     // The setting the unit is to hold taken to `target` as one step of the
     // history named `label`: the fields that differ are sent, one message
     // for each message that carries any (levels down first), and it settles
-    // as Undo does.
-    void ChangeSetting(const ParameterModel& target, const std::string& label, Done settled);
+    // as Undo does. The changes of one `gesture` (a tuning pass and its
+    // second pass) are one step.
+    void ChangeSetting(const ParameterModel& target, const std::string& label, Done settled,
+                       long gesture = SettingHistory::kNoGesture);
 
     // A and B, one pair for every client: the setting the unit is to hold
     // kept as either; a switch sends the fields that differ from the kept

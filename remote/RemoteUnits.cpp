@@ -7,6 +7,7 @@
 #include "PortList.h"
 #include "PushChannel.h"
 #include "RemoteUnit.h"
+#include "SoundCardDesk.h"
 #include "UnitSession.h"
 
 namespace {
@@ -56,9 +57,9 @@ std::string PathWithinUnit(std::string_view path)
 
 struct RemoteUnits::Served {
     Served(const std::string& name, PushHub& hub, boost::asio::io_context& io, std::string device, UnitTiming timing,
-           LineFactory makeLine, const FitWorker::Fit& fit, const UnitExtras& extras)
+           LineFactory makeLine, const FitWorker::Fit& fit, SoundCardDesk& desk, const UnitExtras& extras)
         : unit(io, std::move(device), timing, std::move(makeLine), extras.logLines),
-          api(unit, hub, name, io.get_executor(), fit, extras.report)
+          api(unit, hub, name, io.get_executor(), fit, desk, extras.report)
     {
     }
 
@@ -67,8 +68,8 @@ struct RemoteUnits::Served {
     bool moving = false;  // a move's connect sequence is under way
 };
 
-RemoteUnits::RemoteUnits(PushHub& hub, FitWorker::Fit fit, UnitExtras extras)
-    : hub_(hub), fit_(std::move(fit)), extras_(std::move(extras))
+RemoteUnits::RemoteUnits(PushHub& hub, SoundCardDesk& desk, FitWorker::Fit fit, UnitExtras extras)
+    : hub_(hub), desk_(desk), fit_(std::move(fit)), extras_(std::move(extras))
 {
     hub_.welcome = [this] {
         std::vector<std::string> messages;
@@ -90,7 +91,7 @@ void RemoteUnits::Add(const std::string& name, boost::asio::io_context& io, std:
         throw CommandError(kExitBadInput, error.what());
     }
     units_.push_back(
-        std::make_unique<Served>(name, hub_, io, std::move(device), timing, std::move(makeLine), fit_, extras_));
+        std::make_unique<Served>(name, hub_, io, std::move(device), timing, std::move(makeLine), fit_, desk_, extras_));
 }
 
 void RemoteUnits::CheckNewName(const std::string& name) const
@@ -127,13 +128,21 @@ void RemoteUnits::TakeUnitsAdded(UnitIntake intake)
 void RemoteUnits::Shutdown(std::function<void()> done)
 {
     stopping_ = true;
-    auto waiting = std::make_shared<std::size_t>(units_.size() + joining_.size() + 1);
-    const auto one = [waiting, done] {
-        if (--*waiting == 0) done();
-    };
-    for (const auto* list : {&units_, &joining_})
-        for (const auto& served : *list) served->unit.Shutdown(one);
-    one();
+    desk_.Stop([this, done = std::move(done)] {
+        auto waiting = std::make_shared<std::size_t>(units_.size() + joining_.size() + 1);
+        const auto one = [waiting, done] {
+            if (--*waiting == 0) done();
+        };
+        for (const auto* list : {&units_, &joining_})
+            for (const auto& served : *list) served->unit.Shutdown(one);
+        one();
+    });
+}
+
+void RemoteUnits::RequireIdle(const Served& served) const
+{
+    if (desk_.Busy(served.unit))
+        throw RequestError(409, served.api.Name() + " is being measured: cancel the measurement first.");
 }
 
 void RemoteUnits::Handle(const ApiRequest& request, const RemoteApi::Respond& respond)
@@ -265,7 +274,7 @@ void RemoteUnits::AddUnit(const ApiRequest& request, const RemoteApi::Respond& r
     CheckNewName(name);
     std::string device = NewDevice(body, nullptr);
     joining_.push_back(std::make_unique<Served>(name, hub_, *intake.io, std::move(device), intake.timing,
-                                                intake.makeLine, fit_, extras_));
+                                                intake.makeLine, fit_, desk_, extras_));
     Served* served = joining_.back().get();
     served->unit.ConnectThen(
         [this, served, respond](const ConnectOutcome& outcome) { Joined(served, outcome, respond); });
@@ -297,6 +306,7 @@ void RemoteUnits::MoveUnit(std::size_t index, const ApiRequest& request, const R
     Intake();
     Served* served = units_[index].get();
     if (served->moving) throw RequestError(409, served->api.Name() + " is moving already.");
+    RequireIdle(*served);
     const json body = JsonBody(request);
     OnlyKeys(body, {"device"});
     std::string device = NewDevice(body, served);
@@ -317,6 +327,7 @@ void RemoteUnits::MoveUnit(std::size_t index, const ApiRequest& request, const R
 void RemoteUnits::RemoveUnit(std::size_t index, const RemoteApi::Respond& respond)
 {
     Intake();
+    RequireIdle(*units_[index]);
     std::unique_ptr<Served> leaving = std::move(units_[index]);
     units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(index));
     UnitsChanged();

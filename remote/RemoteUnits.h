@@ -38,6 +38,7 @@
 #include "link/Link.h"
 
 class PushHub;
+class SoundCardDesk;
 struct ConnectOutcome;
 
 // The path a request has for the one unit it concerns: /api/units/UNIT/PATH
@@ -64,8 +65,9 @@ class RemoteUnits {
 public:
     // Welcomes the hub's new clients with the state of every unit, the
     // first message also listing the units (with none: the "units" message).
-    // `fit` is each unit's PEQ fit.
-    explicit RemoteUnits(PushHub& hub, FitWorker::Fit fit = FitPeq, UnitExtras extras = {});
+    // `fit` is each unit's PEQ fit; `desk` measures through the sound card
+    // for them all.
+    RemoteUnits(PushHub& hub, SoundCardDesk& desk, FitWorker::Fit fit = FitPeq, UnitExtras extras = {});
     ~RemoteUnits();
     RemoteUnits(const RemoteUnits&) = delete;
     RemoteUnits& operator=(const RemoteUnits&) = delete;
@@ -81,7 +83,8 @@ public:
     void Connect(bool orNone = false);
     // From then on the API adds units and lists ports.
     void TakeUnitsAdded(UnitIntake intake);
-    // Shuts every unit down (RemoteUnit::Shutdown); `done` runs once all are.
+    // Ends the sound card's job (its mutes put back), then shuts every unit
+    // down (RemoteUnit::Shutdown); `done` runs once all are.
     void Shutdown(std::function<void()> done);
 
     // A request under /api/; `respond` is called once, perhaps later.
@@ -112,7 +115,11 @@ private:
     void Remember(const std::string& device);
     void UnitsChanged();
 
+    // 409 while the sound card's job is for the unit.
+    void RequireIdle(const Served& served) const;
+
     PushHub& hub_;
+    SoundCardDesk& desk_;
     FitWorker::Fit fit_;
     UnitExtras extras_;
     std::vector<std::unique_ptr<Served>> units_;

@@ -428,6 +428,7 @@ const linkOf = (message) => message.link ?? { state: message.state, reason: mess
 function onPush(message) {
   if (message.units) takeUnits(message.units);
   if (message.type === 'log') return onLogPush(message);
+  if (message.type === 'measure' || message.type === 'level') return onSoundPush(message);
   if (message.unit !== undefined) noteUnit(message);
   if (page.current !== null && message.unit !== page.current) return;
   if (message.type === 'state') return takeState(message);
@@ -765,6 +766,7 @@ async function start() {
   buildChannel('sub');
   startLayout();
   startTools();
+  startSound();
   $('store-form').addEventListener('submit', (event) => {
     event.preventDefault();
     store();

@@ -88,11 +88,16 @@ function openBlock(ch, name) {
   $(`${ch}-${BLOCKS.find((block) => block.name === name).focus}`).focus();
 }
 
-// A tool of the bar (Find the unit, the log, the service functions): beside
-// the graph on a laptop, the Unit tab on a phone.
+// The tools that measure: on a laptop in the graph's place, a graph of their own.
+const SOUND_TOOLS = ['measure', 'tune'];
+
+// A tool of the bar (Measure, Tune, Find the unit, the log, the service
+// functions): beside the graph on a laptop (the measuring ones in its
+// place), the Measure or the Unit tab on a phone.
 function openTool(name) {
-  if (LAPTOP.matches) page.side = { view: 'unit', block: name, opener: document.querySelector(`[data-tool="${name}"]`) };
-  else page.phoneView = 'unit';
+  const view = SOUND_TOOLS.includes(name) ? 'sound' : 'unit';
+  if (LAPTOP.matches) page.side = { view, block: name, opener: document.querySelector(`[data-tool="${name}"]`) };
+  else page.phoneView = view;
   layout();
   $(`${name}-panel`).scrollIntoView({ block: 'nearest' });
 }
@@ -117,6 +122,7 @@ function layout() {
       part.classList.toggle('off-block', side?.view === view.dataset.view && !part.dataset.blocks.split(' ').includes(side.block));
   }
   document.querySelector('main').classList.toggle('side-open', Boolean(side));
+  document.querySelector('main').classList.toggle('sound-open', side?.view === 'sound');
   for (const button of document.querySelectorAll('.tabs button'))
     button.setAttribute('aria-pressed', String(button.dataset.view === page.phoneView));
   for (const button of document.querySelectorAll('.chain .block'))
@@ -143,7 +149,7 @@ function startLayout() {
   for (const button of document.querySelectorAll('.tools [data-tool]'))
     button.addEventListener('click', () => openTool(button.dataset.tool));
   // Each editor's heading gets a button that closes it (on a laptop).
-  for (const heading of document.querySelectorAll('#view-lr > h2, #view-sub > h2, #view-unit .panel > h2:first-child')) {
+  for (const heading of document.querySelectorAll('#view-lr > h2, #view-sub > h2, #view-unit .panel > h2:first-child, #view-sound .panel > h2:first-child')) {
     const close = element('button', { type: 'button', class: 'close quiet', 'aria-label': 'Close' }, '×');
     close.addEventListener('click', closeSide);
     const head = element('div', { class: 'side-head' });

@@ -23,6 +23,7 @@ function graphsShown() {
 
 function drawGraphs() {
   for (const [canvas, channels] of graphsShown()) drawGraph(canvas, channels);
+  drawSoundGraphs();
 }
 
 // The graph's axes for a canvas of `width` × `height` CSS pixels.
@@ -35,9 +36,10 @@ function graphAxes(width, height) {
   };
 }
 
-function drawGraph(canvas, channels) {
-  // A graph not shown (another view, the other layout) is drawn when it is.
-  if (!canvas || !page.curves || canvas.clientWidth === 0) return;
+// The canvas cleared at its size on the screen, with the grid drawn; null
+// for a graph not shown (another view, the other layout), drawn when it is.
+function clearedGraph(canvas, fontPx) {
+  if (!canvas || !page.curves || canvas.clientWidth === 0) return null;
   const scale = window.devicePixelRatio || 1;
   const width = canvas.clientWidth;
   const height = canvas.clientHeight;
@@ -49,7 +51,14 @@ function drawGraph(canvas, channels) {
   g.setTransform(scale, 0, 0, scale, 0, 0);
   g.clearRect(0, 0, width, height);
   const axes = graphAxes(width, height);
-  drawGrid(g, axes, width, height, channels.length > 1 ? 12 : 10);
+  drawGrid(g, axes, width, height, fontPx);
+  return { g, axes, width, height };
+}
+
+function drawGraph(canvas, channels) {
+  const sheet = clearedGraph(canvas, channels.length > 1 ? 12 : 10);
+  if (!sheet) return;
+  const { g, axes, height } = sheet;
   const both = channels.length > 1;
   for (const ch of channels) {
     drawCurve(g, axes, page.curves[ch], 0, CURVE_COLOURS[ch], 2);

@@ -25,6 +25,13 @@ inline constexpr const char* kSelectAll =
 // `key` (one character) with Control held, then every key up.
 inline std::string WithControl(const std::string& key) { return "\xEE\x80\x89" + key + "\xEE\x80\x80"; }
 
+// The panels and controls a laptop shows, each a box: none may overlap
+// another unless one holds the other, none may stand out of the page's width,
+// and the page must not scroll sideways. A control scrolled out of the
+// editor's panel is not shown, so not counted. Returns what is wrong, one line
+// each.
+extern const char* const kLayoutFaults;
+
 // A port of 127.0.0.1 that nobody listens on now.
 std::uint16_t FreePort();
 

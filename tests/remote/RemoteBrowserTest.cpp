@@ -454,44 +454,6 @@ TEST(RemotePage, SwitchesBetweenUnitsAndALinkedEditReachesEach)
 
 // ---- the laptop layout ----
 
-// The panels and controls a laptop shows, each a box: none may overlap
-// another unless one holds the other, none may stand out of the page's width,
-// and the page must not scroll sideways. A control scrolled out of the
-// editor's panel is not shown, so not counted. Returns what is wrong, one line
-// each.
-constexpr const char* kLayoutFaults = R"js(
-const boxes = [...document.querySelectorAll(
-  '.top button, .top .link, .chain .block, .chain-name, #graph-both, .readout, .view:not([hidden]),' +
-  '.view:not([hidden]) :is(.control, .group > summary, button, input:not([type=file]), select, .panel, .port),' +
-  '.memories li, .store, .compare, .files')]
-  .filter((node) => node.checkVisibility() && node.getBoundingClientRect().width > 0)
-  .filter((node) => {
-    const box = node.getBoundingClientRect();
-    for (let up = node.parentElement; up; up = up.parentElement) {
-      if (!/auto|scroll|hidden/.test(getComputedStyle(up).overflowY)) continue;
-      const clip = up.getBoundingClientRect();
-      if (box.top < clip.top || box.bottom > clip.bottom) return false;
-    }
-    return true;
-  });
-const name = (node) => node.id || `${node.tagName.toLowerCase()}.${node.className}` + `“${node.textContent.trim().slice(0, 20)}”`;
-const faults = [];
-if (document.documentElement.scrollWidth > innerWidth) faults.push(`the page is ${document.documentElement.scrollWidth} px wide`);
-boxes.forEach((a, i) => {
-  const r = a.getBoundingClientRect();
-  if (r.left < -0.5 || r.right > innerWidth + 0.5) faults.push(`${name(a)} is cut off: ${r.left}..${r.right}`);
-  for (const b of boxes.slice(i + 1)) {
-    if (a.contains(b) || b.contains(a)) continue;
-    const s = b.getBoundingClientRect();
-    const across = Math.min(r.right, s.right) - Math.max(r.left, s.left);
-    const down = Math.min(r.bottom, s.bottom) - Math.max(r.top, s.top);
-    if (across > 0.5 && down > 0.5) faults.push(`${name(a)} overlaps ${name(b)}`);
-  }
-});
-for (const group of document.querySelectorAll('.view:not([hidden]) details.group:not([open])'))
-  if (group.checkVisibility() && group.getBoundingClientRect().height > 60) faults.push(`${name(group)} is folded but tall`);
-return faults.join('\n');
-)js";
 
 std::string BlockValue(const std::string& ch, const std::string& block)
 {

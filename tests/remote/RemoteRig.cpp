@@ -184,6 +184,26 @@ ServerRig::ServerRig(const RigOptions& options)
     unit.ClearReceived();
 }
 
+DeviceServer::DeviceServer(const std::string& device, const std::string& token, bool orNone) : token_(token)
+{
+    ServeOptions options;
+    options.units = {{"Unit 1", device}};
+    options.port = 0;
+    options.token = token;
+    options.timing = {std::chrono::hours(1), std::chrono::milliseconds(100)};
+    options.serveWithoutUnits = orNone;
+    server_ = std::make_unique<RemoteServer>(options);
+    runner_ = std::thread([this] { server_->Run(); });
+}
+
+void DeviceServer::Stop()
+{
+    if (!server_) return;
+    server_->Stop();
+    runner_.join();
+    server_.reset();
+}
+
 ServerRig::~ServerRig()
 {
     StopServer();

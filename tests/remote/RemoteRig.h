@@ -146,6 +146,26 @@ private:
     std::thread runner_;
 };
 
+// A server on 127.0.0.1 for one unit on a device of its own (an emulator
+// run as a program), run on a thread of its own; `orNone`: it serves even
+// when the unit cannot be reached.
+class DeviceServer {
+public:
+    explicit DeviceServer(const std::string& device, const std::string& token = {}, bool orNone = false);
+    ~DeviceServer() { Stop(); }
+    // The unit's port closed again, for the command line to read it.
+    void Stop();
+    RemoteClient Client(const std::string& token) const { return RemoteClient("127.0.0.1", Port(), token); }
+    RemoteClient Client() const { return Client(token_); }
+    std::unique_ptr<PushClient> Push() const { return std::make_unique<PushClient>("127.0.0.1", Port()); }
+    std::uint16_t Port() const { return server_->Port(); }
+
+private:
+    std::string token_;
+    std::unique_ptr<RemoteServer> server_;
+    std::thread runner_;
+};
+
 // Several emulated units, each on a pseudo-terminal of its own, served under
 // the names given by a server on 127.0.0.1 without a token.
 class UnitsRig {

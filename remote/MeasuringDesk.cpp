@@ -1,0 +1,486 @@
+#include "MeasuringDesk.h"
+
+#include <chrono>
+#include <memory>
+
+#include <boost/asio/post.hpp>
+
+#include "FitMeasurement.h"
+#include "MeasurementFiles.h"
+#include "PushChannel.h"
+#include "RemoteTuneUnit.h"
+#include "RemoteUnit.h"
+#include "TuneJson.h"
+#include "tuning/TuningText.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;
+using Clock = std::chrono::steady_clock;
+
+// The microphone's level reaches the clients at most this often.
+constexpr auto kLevelInterval = std::chrono::milliseconds(50);
+
+const char* KindName(MeasureError::Kind kind)
+{
+    switch (kind) {
+        case MeasureError::Kind::Settings:
+            return "settings";
+        case MeasureError::Kind::Audio:
+            return "audio";
+        case MeasureError::Kind::Unit:
+            return "unit";
+        case MeasureError::Kind::Cancelled:
+            break;
+    }
+    return "cancelled";
+}
+
+int StatusOf(MeasureError::Kind kind)
+{
+    switch (kind) {
+        case MeasureError::Kind::Settings:
+            return 400;
+        case MeasureError::Kind::Audio:
+            return 500;
+        case MeasureError::Kind::Unit:
+            return 503;
+        case MeasureError::Kind::Cancelled:
+            break;
+    }
+    return 409;
+}
+
+json UnrestoredJson(const std::vector<UnrestoredMute>& mutes)
+{
+    json list = json::array();
+    for (const UnrestoredMute& mute : mutes)
+        list.push_back({{"channel", mute.channel == MuteChannel::LeftRight ? "lr" : "sub"}, {"muted", mute.muted}});
+    return list;
+}
+
+// The answer to a measurement that did not go through; its message says
+// the mutes left unrestored as well.
+json FailureJson(const MeasureError& error)
+{
+    return {{"outcome", "failed"},
+            {"error", error.what()},
+            {"kind", KindName(error.kind())},
+            {"unrestored", UnrestoredJson(error.unrestored())},
+            {"warning", UnrestoredWarning(error.unrestored())}};
+}
+
+json ResultJson(const MeasurementResult& result)
+{
+    json body{{"outcome", "measured"}};
+    body.update(MeasurementResultJson(result));
+    for (std::size_t i = 0; i < result.outputs.size(); ++i)
+        body["outputs"][i]["verdictText"] = result.outputs[i].verdictText;
+    body["absoluteTime"] = result.absoluteTime;
+    body["allOk"] = result.AllOk();
+    body["unrestored"] = UnrestoredJson(result.unrestored);
+    body["warning"] = UnrestoredWarning(result.unrestored);
+    return body;
+}
+
+// Only the outputs judged ok feed the fit.
+MeasurementResult OkOutputs(MeasurementResult result)
+{
+    std::erase_if(result.outputs, [](const OutputResult& output) { return output.verdict != Verdict::Ok; });
+    return result;
+}
+
+double NumberField(const json& body, const char* key, double fallback)
+{
+    if (!body.contains(key)) return fallback;
+    if (!body[key].is_number()) throw RequestError(400, std::string("\"") + key + "\" must be a number.");
+    return body[key].get<double>();
+}
+
+int ChannelField(const json& body, const char* key, int fallback)
+{
+    if (!body.contains(key)) return fallback;
+    if (!body[key].is_number_integer() || body[key].get<int>() < 1)
+        throw RequestError(400, std::string("\"") + key + "\" must be an input channel, 1 or more.");
+    return body[key].get<int>();
+}
+
+std::string TextField(const json& body, const char* key)
+{
+    if (!body.contains(key)) return {};
+    if (!body[key].is_string()) throw RequestError(400, std::string("\"") + key + "\" must be a text.");
+    return body[key].get<std::string>();
+}
+
+std::vector<MeasuredOutput> OutputsField(const json& body, const std::vector<MeasuredOutput>& fallback)
+{
+    if (!body.contains("outputs")) return fallback;
+    const json& given = body["outputs"];
+    std::string list;
+    for (const json& name : given.is_array() ? given : json::array({given})) {
+        if (!name.is_string()) throw RequestError(400, "\"outputs\" names left, right, sub and system, as texts.");
+        list += (list.empty() ? "" : ",") + name.get<std::string>();
+    }
+    std::vector<MeasuredOutput> outputs = ParseOutputList(list);
+    if (outputs.empty()) throw RequestError(400, "\"outputs\" names left, right, sub and system, each once: " + list);
+    return outputs;
+}
+
+json BodyOf(const ApiRequest& request, const std::vector<std::string>& keys, const char* what)
+{
+    json body = request.body.empty() ? json::object() : JsonBody(request);
+    for (const auto& item : body.items())
+        if (std::find(keys.begin(), keys.end(), item.key()) == keys.end())
+            throw RequestError(400, std::string(what) + " takes no \"" + item.key() + "\".");
+    return body;
+}
+
+const std::vector<std::string> kSoundKeys{"levelDbfs", "loud", "micChannel", "loopbackChannel",
+                                          "lengthS",   "rate", "play",       "record"};
+
+// The settings of quenbar-cli measure, from the body's fields (none: its defaults).
+MeasureSettings SettingsOf(const json& body)
+{
+    MeasureSettings settings;
+    settings.outputs = OutputsField(body, settings.outputs);
+    settings.levelDbfs = NumberField(body, "levelDbfs", settings.levelDbfs);
+    if (body.contains("loud") && !body["loud"].is_boolean()) throw RequestError(400, "\"loud\" must be true or false.");
+    settings.allowLoud = body.value("loud", false);
+    settings.microphoneChannel = ChannelField(body, "micChannel", settings.microphoneChannel);
+    if (body.contains("loopbackChannel") && !body["loopbackChannel"].is_null())
+        settings.loopbackChannel = ChannelField(body, "loopbackChannel", 1);
+    settings.sweepSeconds = NumberField(body, "lengthS", settings.sweepSeconds);
+    if (settings.sweepSeconds < 0.5 || settings.sweepSeconds > 30.0)
+        throw RequestError(400, "\"lengthS\" must be 0.5 to 30 seconds.");
+    settings.rate = ChannelField(body, "rate", settings.rate);
+    if (settings.rate != 44100 && settings.rate != 48000 && settings.rate != 96000)
+        throw RequestError(400, "\"rate\" must be 44100, 48000 or 96000.");
+    settings.playDevice = TextField(body, "play");
+    settings.recordDevice = TextField(body, "record");
+    return settings;
+}
+
+// The settings of quenbar-cli tune: its sound, the target, the Sub's offset and the largest rise.
+TuneSettings TuneSettingsOf(const json& body)
+{
+    TuneSettings settings;
+    settings.measure = SettingsOf(body);
+    LevelOptions& levels = settings.options.levels;
+    levels.subOffsetDb = NumberField(body, "subOffsetDb", levels.subOffsetDb);
+    levels.maxRiseDb = NumberField(body, "maxRiseDb", levels.maxRiseDb);
+    if (body.contains("target")) {
+        try {
+            settings.options.fit.target = ParseMeasurement(TextField(body, "target"));
+        } catch (const TuningFileError& error) {
+            throw RequestError(400, std::string("The target: ") + error.what());
+        }
+    }
+    return settings;
+}
+
+TuneParts PartsOf(const json& body)
+{
+    TuneParts parts;
+    if (!body.contains("parts")) return parts;
+    const json& given = body["parts"];
+    if (!given.is_object()) throw RequestError(400, "\"parts\" must be {\"alignment\", \"levels\", \"peqLr\", \"peqSub\"}.");
+    for (const auto& [name, part] : {std::pair<const char*, bool*>{"alignment", &parts.alignment},
+                                     {"levels", &parts.levels},
+                                     {"peqLr", &parts.peqLr},
+                                     {"peqSub", &parts.peqSub}})
+        if (given.contains(name)) {
+            if (!given[name].is_boolean()) throw RequestError(400, std::string("\"") + name + "\" must be true or false.");
+            *part = given[name].get<bool>();
+        }
+    for (const auto& item : given.items())
+        if (item.key() != "alignment" && item.key() != "levels" && item.key() != "peqLr" && item.key() != "peqSub")
+            throw RequestError(400, "A proposal has no part \"" + item.key() + "\".");
+    return parts;
+}
+
+const char* TuneKindName(TuneError::Kind kind)
+{
+    switch (kind) {
+        case TuneError::Kind::Measure:
+            return "measure";
+        case TuneError::Kind::Unit:
+            return "unit";
+        case TuneError::Kind::SettingChanged:
+            return "setting changed";
+        case TuneError::Kind::Refused:
+            return "refused";
+        case TuneError::Kind::Cancelled:
+            break;
+    }
+    return "cancelled";
+}
+
+int TuneStatusOf(const TuneError& error)
+{
+    switch (error.kind()) {
+        case TuneError::Kind::Measure:
+            return StatusOf(error.measureKind);
+        case TuneError::Kind::Unit:
+            return 503;
+        case TuneError::Kind::SettingChanged:
+        case TuneError::Kind::Cancelled:
+            return 409;
+        case TuneError::Kind::Refused:
+            break;
+    }
+    return 422;
+}
+
+json TuneFailureJson(const TuneError& error)
+{
+    json changes = json::array();
+    for (const FieldChange& change : error.leftChanged) changes.push_back(DescribeChanges(std::span(&change, 1)));
+    return {{"outcome", "failed"},
+            {"error", error.what()},
+            {"kind", TuneKindName(error.kind())},
+            {"unrestored", UnrestoredJson(error.unrestored)},
+            {"warning", UnrestoredWarning(error.unrestored)},
+            {"leftChanged", changes},
+            {"passesDone", error.passesDone.size()}};
+}
+
+json ProposalJson(const TuneStart& start)
+{
+    json body{{"outcome", "proposed"}};
+    body.update(TuneProposalJson(start.setting, start.proposal));
+    body["measured"] = ResultJson(start.measured);
+    body["shortfalls"] = ProposalShortfalls(start, TuneParts{});
+    return body;
+}
+
+json VerifiedJson(const TuneOutcome& outcome)
+{
+    const AppliedPass& last = outcome.passes.back();
+    return {{"outcome", "verified"},
+            {"passes", outcome.passes.size()},
+            {"verify", TuneVerificationJson(last.verification)},
+            {"after", ResultJson(last.measured)},
+            {"shortfalls", outcome.shortfalls}};
+}
+
+// The channels' measurements for the fit from the outputs judged ok; the channels kept.
+json KeepForFit(const std::function<void(int, Measurement)>& keep, const MeasurementResult& result)
+{
+    json channels = json::array();
+    const MeasurementResult usable = OkOutputs(result);
+    for (const auto& [slot, name] : {std::pair{kSlotLeftRight, "lr"}, {kSlotSub, "sub"}})
+        if (std::optional<Measurement> measurement = FitMeasurementOf(usable, slot)) {
+            keep(slot, std::move(*measurement));
+            channels.push_back(name);
+        }
+    return channels;
+}
+
+}  // namespace
+
+std::unique_ptr<SoundCardDesk> MakeSoundCardDesk(boost::asio::any_io_executor io, PushHub& hub)
+{
+    return std::make_unique<MeasuringDesk>(std::move(io), hub);
+}
+
+MeasuringDesk::MeasuringDesk(boost::asio::any_io_executor io, PushHub& hub) : io_(std::move(io)), hub_(hub) {}
+
+MeasuringDesk::~MeasuringDesk()
+{
+    cancel_ = true;
+    thread_.join();
+}
+
+bool MeasuringDesk::Route(const DeskUnit& unit, const ApiRequest& request, const std::vector<std::string>& path,
+                          const Respond& respond)
+{
+    if (!path.empty() && path[0] == "tune") {
+        if (path.size() > 2 || (path.size() == 2 && path[1] != "apply"))
+            throw RequestError(404, "Nothing here: " + request.path);
+        RequireMethod(request, "POST");
+        if (path.size() == 1) Propose(unit, request, respond);
+        else ApplyProposal(unit, request, respond);
+        return true;
+    }
+    if (path.empty() || path[0] != "measure") return false;
+    if (path.size() == 2 && path[1] == "cancel") {
+        RequireMethod(request, "POST");
+        Cancel(respond);
+        return true;
+    }
+    if (path.size() != 1) throw RequestError(404, "Nothing here: " + request.path);
+    if (request.method == "GET") {
+        respond(JsonResponse(State()));
+        return true;
+    }
+    RequireMethod(request, "POST");
+    Measure(unit, request, respond);
+    return true;
+}
+
+void MeasuringDesk::Stop(std::function<void()> done)
+{
+    if (!running_) return done();
+    cancel_ = true;
+    stopped_.push_back(std::move(done));
+}
+
+void MeasuringDesk::Measure(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
+{
+    std::vector<std::string> keys = kSoundKeys;
+    keys.push_back("outputs");
+    const MeasureSettings settings = SettingsOf(BodyOf(request, keys, "A measurement"));
+    if (Refused(unit, respond)) return;
+    auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
+    auto measured = std::make_shared<MeasurementResult>();
+    Run(
+        unit, "measure",
+        [settings, tuneUnit, measured](const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
+            try {
+                *measured = ::Measure(settings, tuneUnit.get(), callbacks.measure, cancel);
+                return {200, ResultJson(*measured)};
+            } catch (const MeasureError& error) {
+                return {StatusOf(error.kind()), FailureJson(error)};
+            }
+        },
+        [keep = unit.keep, measured, respond](Outcome outcome) {
+            const json channels = KeepForFit(keep, *measured);
+            if (outcome.status == 200) outcome.body["kept"] = channels;
+            respond(JsonResponse(outcome.body, outcome.status));
+        });
+}
+
+void MeasuringDesk::Propose(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
+{
+    std::vector<std::string> keys = kSoundKeys;
+    keys.insert(keys.end(), {"subOffsetDb", "maxRiseDb", "target"});
+    const TuneSettings settings = TuneSettingsOf(BodyOf(request, keys, "A tuning pass"));
+    if (Refused(unit, respond)) return;
+    auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
+    auto start = std::make_shared<std::optional<TuneStart>>();
+    Run(
+        unit, "tune",
+        [settings, tuneUnit, start](const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
+            try {
+                *start = MeasureAndPropose(settings, *tuneUnit, callbacks, cancel);
+                return {200, ProposalJson(**start)};
+            } catch (const TuneError& error) {
+                return {TuneStatusOf(error), TuneFailureJson(error)};
+            }
+        },
+        [this, keep = unit.keep, start, respond, proposed = &unit.unit](Outcome outcome) {
+            if (*start) {
+                outcome.body["kept"] = KeepForFit(keep, (*start)->measured);
+                proposal_ = std::make_shared<const TuneStart>(std::move(**start));
+                proposalUnit_ = proposed;
+            }
+            respond(JsonResponse(outcome.body, outcome.status));
+        });
+}
+
+void MeasuringDesk::ApplyProposal(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
+{
+    const TuneParts parts = PartsOf(BodyOf(request, {"parts"}, "Applying a proposal"));
+    if (!proposal_ || proposalUnit_ != &unit.unit)
+        throw RequestError(409, "There is no proposal for " + unit.name + " to apply: POST /api/tune first.");
+    if (Refused(unit, respond)) return;
+    auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
+    // A proposal is applied once: its setting is the unit's no longer.
+    const std::shared_ptr<const TuneStart> start = std::exchange(proposal_, nullptr);
+    Run(
+        unit, "tune",
+        [start, parts, tuneUnit](const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
+            try {
+                return {200, VerifiedJson(ApplyAndVerify(*start, parts, *tuneUnit, callbacks, cancel))};
+            } catch (const TuneError& error) {
+                return {TuneStatusOf(error), TuneFailureJson(error)};
+            }
+        },
+        [respond](Outcome outcome) { respond(JsonResponse(outcome.body, outcome.status)); });
+}
+
+void MeasuringDesk::Cancel(const Respond& respond)
+{
+    if (!running_) throw RequestError(409, "No measurement is running.");
+    cancel_ = true;
+    respond(JsonResponse({{"cancelling", running_->job}}, 202));
+}
+
+bool MeasuringDesk::Refused(const DeskUnit& unit, const Respond& respond) const
+{
+    if (running_)
+        throw RequestError(409, "A " + running_->job + " of " + running_->name +
+                                    " is running: one at a time through the sound card.");
+    if (unit.unit.Connected()) return false;
+    respond(ErrorResponse(503, "A measurement sets the unit's mutes between the sweeps, and the unit is not "
+                               "connected: " + unit.unit.Reason()));
+    return true;
+}
+
+void MeasuringDesk::Run(const DeskUnit& unit, const char* job, Work work, std::function<void(Outcome)> finish)
+{
+    cancel_ = false;
+    running_ = Running{&unit.unit, unit.name, job, json::object()};
+    TuneCallbacks callbacks = Callbacks(unit.name, job);
+    boost::asio::post(thread_, [this, work = std::move(work), callbacks = std::move(callbacks),
+                                finish = std::move(finish)]() mutable {
+        Outcome outcome = work(callbacks, cancel_);
+        boost::asio::post(io_, [this, finish = std::move(finish), outcome = std::move(outcome)]() mutable {
+            finish(outcome);
+            Finished(std::move(outcome));
+        });
+    });
+}
+
+TuneCallbacks MeasuringDesk::Callbacks(const std::string& unit, const std::string& job)
+{
+    TuneCallbacks callbacks;
+    // A tuning pass's stage leads its sequences' progress (the job's thread sets and reads it).
+    auto stage = std::make_shared<std::string>();
+    callbacks.stage = [stage](TuneStage now) { *stage = StageName(now); };
+    callbacks.measure.progress = [this, unit, job, stage](const MeasureProgress& progress) {
+        json message{{"type", "measure"},
+                     {"unit", unit},
+                     {"job", job},
+                     {"stage", stage->empty() ? json(nullptr) : json(*stage)},
+                     {"phase", PhaseName(progress.phase)},
+                     {"output", progress.output ? json(OutputName(*progress.output)) : json(nullptr)},
+                     {"fraction", progress.fraction}};
+        boost::asio::post(io_, [this, message = std::move(message)] {
+            if (running_) running_->progress = message;
+            hub_.Broadcast(message.dump());
+        });
+    };
+    auto lastLevel = std::make_shared<Clock::time_point>();
+    callbacks.measure.inputLevel = [this, unit, lastLevel](double dbfs) {
+        const Clock::time_point now = Clock::now();
+        if (now - *lastLevel < kLevelInterval) return;
+        *lastLevel = now;
+        const json message{{"type", "level"}, {"unit", unit}, {"dbfs", dbfs}};
+        boost::asio::post(io_, [this, text = message.dump()] { hub_.Broadcast(text); });
+    };
+    return callbacks;
+}
+
+void MeasuringDesk::Finished(Outcome outcome)
+{
+    last_ = outcome.body;
+    last_["unit"] = running_->name;
+    last_["job"] = running_->job;
+    // The curves stay with the answer and GET /api/measure: the clients are told it ended, and how.
+    json message{{"type", "measure"}, {"unit", running_->name}, {"job", running_->job}, {"phase", "done"}};
+    for (const char* key : {"outcome", "error", "warning"})
+        if (last_.contains(key)) message[key] = last_[key];
+    hub_.Broadcast(message.dump());
+    running_.reset();
+    for (const auto& done : std::exchange(stopped_, {})) done();
+}
+
+MeasuringDesk::json MeasuringDesk::State() const
+{
+    return {{"running", running_.has_value()},
+            {"job", running_ ? json(running_->job) : json(nullptr)},
+            {"unit", running_ ? json(running_->name) : json(nullptr)},
+            {"progress", running_ ? running_->progress : json(nullptr)},
+            {"last", last_}};
+}

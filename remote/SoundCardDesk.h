@@ -1,0 +1,70 @@
+// The serving machine's sound card, shared by every unit served: the
+// requests that measure through it, one job at a time across the server,
+// each on a thread of its own (never the io thread, which serves every
+// client meanwhile).
+//
+//   POST   /api/measure          {"outputs", "levelDbfs", "loud", "micChannel", "loopbackChannel",
+//                                "lengthS", "rate", "play", "record"}, each optional (the defaults
+//                                of quenbar-cli measure): answered once the sequence ended, with
+//                                the result of GET; 409 while a job runs, 503 without the unit
+//   POST   /api/measure/cancel   ends the job under way at its next step, a tuning pass's too
+//                                (409 without one)
+//   GET    /api/measure          {"running", "job", "unit", "progress", "last"}: the job under
+//                                way and the outcome of the last one
+//   POST   /api/tune             the measure body without "outputs" (all four are measured), and
+//                                "subOffsetDb", "maxRiseDb", "target" (a target curve as text):
+//                                the proposal (session/TuneJson.h) with "measured", the sequence
+//                                as POST /api/measure answers it, and "shortfalls"; nothing on the
+//                                unit changes but the sequence's mutes, put back
+//   POST   /api/tune/apply       {"parts": {"alignment", "levels", "peqLr", "peqSub"}} (each true
+//                                unless false): the last proposal's parts applied as ONE step of
+//                                the history, then measured again: {"verify", "after", "passes",
+//                                "shortfalls"}; 409 without a proposal for the unit
+//
+// While a job runs its progress and the microphone's level go to every push
+// client: {"type": "measure", "unit", "job", "stage" (a tuning pass's), "phase", "output",
+// "fraction"} and
+// {"type": "level", "unit", "dbfs"} (at most 20 a second); its end is
+// {"type": "measure", "unit", "job", "phase": "done", "outcome"}.
+//
+// In a build without the measurement (Windows) every one answers 501.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <boost/asio/any_io_executor.hpp>
+
+#include "ApiTypes.h"
+#include "tuning/MeasurementFile.h"
+
+class PushHub;
+class RemoteUnit;
+
+// The unit a job is for, and where its results go (on the io thread).
+struct DeskUnit {
+    RemoteUnit& unit;
+    std::string name;
+    // The channel's measurement for the PEQ fit (kSlotLeftRight, kSlotSub).
+    std::function<void(int slot, Measurement measurement)> keep;
+};
+
+class SoundCardDesk {
+public:
+    using Respond = std::function<void(ApiResponse)>;
+
+    virtual ~SoundCardDesk() = default;
+    // A request under /api/ for `unit`: false when the path is none of the desk's.
+    virtual bool Route(const DeskUnit& unit, const ApiRequest& request, const std::vector<std::string>& path,
+                       const Respond& respond) = 0;
+    // Whether a job for `unit` is under way (the unit must stay until it ends).
+    virtual bool Busy(const RemoteUnit& unit) const = 0;
+    // Cancels the job under way; `done` runs on the io thread once it ended
+    // (its mutes put back), at once without one.
+    virtual void Stop(std::function<void()> done) = 0;
+};
+
+// The desk of this build; its jobs' outcomes are handed back on `io`.
+std::unique_ptr<SoundCardDesk> MakeSoundCardDesk(boost::asio::any_io_executor io, PushHub& hub);

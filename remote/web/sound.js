@@ -1,0 +1,308 @@
+// Measuring and tuning through the server's sound card: the Measure view
+// (outputs, level, Start and Cancel, the microphone's level and the
+// progress pushed while it plays, the measured curves of all outputs on one
+// graph and each output's verdict; the channels' measurements feed the PEQ
+// fit) and the Tune view (the proposal as a table with a tick per part and
+// its predicted effect, Apply, and the system's curves before, predicted
+// and after). One job at a time runs on the server, for every page.
+'use strict';
+
+const OUTPUTS = { left: 'Left', right: 'Right', sub: 'Sub', system: 'System' };
+const OUTPUT_COLOURS = { left: '#4da3ff', right: '#b48cff', sub: '#ffb347', system: '#e8eef0' };
+const TUNE_CURVES = { before: ['Before', MEASUREMENT_GREY, true], predicted: ['Predicted', PROPOSAL_GREEN, true],
+  after: ['After', '#4da3ff', false] };
+const TUNE_PARTS = { alignment: 'Alignment', levels: 'Sub level', peqLr: 'PEQ Left & Right', peqSub: 'PEQ Sub' };
+
+const sound = {
+  running: null,     // the job under way on the server: 'measure' or 'tune', or null
+  measured: null,    // the last measurement's answer
+  proposal: null,    // the last tune proposal's answer
+  verified: null,    // the last apply's answer
+};
+
+const dbfsText = (dbfs) => `${dbText(dbfs).replace(' dB', '')} dBFS`;
+
+// ---- the graphs ----
+
+// The step of the graph's frequency grid at `hz`, fractional (log spacing).
+function stepOfHz(grid, hz) {
+  if (hz <= grid[0]) return 0;
+  const next = grid.findIndex((value) => value >= hz);
+  if (next < 0) return grid.length - 1;
+  const low = Math.log(grid[next - 1]);
+  return next - 1 + (Math.log(hz) - low) / (Math.log(grid[next]) - low);
+}
+
+// Curves of {hz, db, colour, dashed} on a canvas in the response graph's style.
+function drawCurvesGraph(canvas, curves) {
+  const sheet = clearedGraph(canvas, 12);
+  if (!sheet) return;
+  const { g, axes } = sheet;
+  const grid = page.curves.hz;
+  for (const curve of curves) {
+    const inRange = curve.hz.map((hz, i) => [hz, curve.db[i]]).filter(([hz]) => hz >= grid[0] && hz <= grid.at(-1));
+    g.strokeStyle = curve.colour;
+    g.lineWidth = curve.dashed ? 1.5 : 2;
+    g.setLineDash(curve.dashed ? [6, 4] : []);
+    g.beginPath();
+    inRange.forEach(([hz, dB], i) => {
+      const x = axes.x(stepOfHz(grid, hz));
+      if (i) g.lineTo(x, axes.y(dB)); else g.moveTo(x, axes.y(dB));
+    });
+    g.stroke();
+    g.setLineDash([]);
+  }
+}
+
+// The level all curves are drawn against: the loudest output's typical
+// level in its own band (its points within 30 dB of its peak) at 0 dB, so
+// that the outputs keep their levels to one another.
+function referenceDb(outputs) {
+  const typical = outputs.filter((output) => output.db.length).map((output) => {
+    const peak = Math.max(...output.db);
+    const band = output.db.filter((dB) => dB > peak - 30).sort((a, b) => a - b);
+    return band[Math.floor(band.length / 2)];
+  });
+  return typical.length ? Math.max(...typical) : 0;
+}
+
+const shifted = (db, reference) => db.map((dB) => dB - reference);
+
+// Power-averaged over 1/6 octave around each point, as the verification
+// judges the system: the comb of two tops heard together is evened out.
+function sixthOctave(hz, db) {
+  const power = db.map((dB) => 10 ** (dB / 10));
+  const half = 2 ** (1 / 12);
+  let low = 0;
+  let high = 0;
+  let sum = 0;
+  return hz.map((centre) => {
+    while (high < hz.length && hz[high] <= centre * half) sum += power[high++];
+    while (hz[low] < centre / half) sum -= power[low++];
+    return 10 * Math.log10(Math.max(sum, 1e-30) / (high - low));
+  });
+}
+
+function measureCurves() {
+  const outputs = sound.measured?.outputs ?? [];
+  const reference = referenceDb(outputs);
+  return outputs.map((output) => ({ hz: output.hz, db: shifted(output.db, reference),
+    colour: OUTPUT_COLOURS[output.output], dashed: false }));
+}
+
+// The system as measured before, as the proposal predicts it and as measured after.
+function tuneCurves() {
+  const system = (outputs) => outputs?.find((output) => output.output === 'system');
+  const before = system(sound.proposal?.measured?.outputs);
+  if (!before) return [];
+  const reference = referenceDb([before]);
+  const curves = [['before', before], ['predicted', system(sound.proposal.predicted.outputs)],
+    ['after', system(sound.verified?.after?.outputs)]];
+  return curves.filter(([, output]) => output).map(([name, output]) => ({ hz: output.hz,
+    db: shifted(sixthOctave(output.hz, output.db), reference), colour: TUNE_CURVES[name][1],
+    dashed: TUNE_CURVES[name][2] }));
+}
+
+function drawSoundGraphs() {
+  drawCurvesGraph($('graph-measure'), measureCurves());
+  drawCurvesGraph($('graph-tune'), tuneCurves());
+}
+
+// ---- measuring ----
+
+function measureBody() {
+  const outputs = [...document.querySelectorAll('#measure-outputs input:checked')].map((box) => box.value);
+  return { outputs, levelDbfs: Number($('measure-level-dbfs').value), lengthS: Number($('measure-length').value),
+    micChannel: Number($('measure-mic').value) };
+}
+
+function renderRunning() {
+  const busy = sound.running !== null;
+  $('measure-start').disabled = busy;
+  $('tune-start').disabled = busy;
+  $('tune-apply').disabled = busy || !sound.proposal;
+  $('measure-cancel').disabled = sound.running !== 'measure';
+  $('tune-cancel').disabled = sound.running !== 'tune';
+}
+
+// A job's failure said where it was asked for, the mutes it could not put back loudly.
+function showFailure(where, result) {
+  const node = $(`${where}-warning`);
+  node.hidden = false;
+  node.textContent = result.error;
+  $(`${where}-phase`).textContent = result.data?.kind === 'cancelled' ? 'cancelled' : 'failed';
+}
+
+function showWarning(where, warning) {
+  $(`${where}-warning`).hidden = !warning;
+  $(`${where}-warning`).textContent = warning || '';
+}
+
+async function startMeasuring() {
+  const body = measureBody();
+  if (!body.outputs.length) return toast('Tick an output to measure.');
+  showWarning('measure', '');
+  sound.running = 'measure';
+  renderRunning();
+  const result = await call('POST', '/api/measure', body);
+  sound.running = null;
+  renderRunning();
+  if (!result.ok) return showFailure('measure', result);
+  takeMeasured(result.data);
+}
+
+function takeMeasured(measured) {
+  sound.measured = measured;
+  $('measure-phase').textContent = measured.allOk ? 'done' : 'done, not every output is ok';
+  $('measure-progress').value = 1;
+  showWarning('measure', measured.warning);
+  $('measure-use').disabled = !measured.kept?.length;
+  const verdict = (output) => {
+    const figures = output.hz.length
+      ? `arrival ${(Math.abs(output.arrivalMs) < 0.005 ? 0 : output.arrivalMs).toFixed(2)} ms · peak ${dbfsText(output.peakDbfs)}`
+        + (output.snrDb === null ? '' : ` · SNR ${output.snrDb.toFixed(0)} dB`) : '';
+    return element('li', { class: `verdict ${output.verdict}`, 'data-output': output.output },
+      element('span', { class: `swatch ${output.output}` }, OUTPUTS[output.output]),
+      element('strong', {}, output.verdictText), element('span', { class: 'hint' }, figures));
+  };
+  $('measure-verdicts').replaceChildren(...measured.outputs.map(verdict));
+  $('measure-legend').replaceChildren(...measured.outputs.map((output) =>
+    element('span', { class: `swatch ${output.output}` }, OUTPUTS[output.output])),
+  element('span', { class: 'hint' }, 'levels relative to the loudest output'));
+  drawSoundGraphs();
+}
+
+// The channels' measurements are kept on the server: each channel's fit
+// starts from them, and the editor of Left & Right opens on its fit.
+async function useForFit() {
+  for (const ch of sound.measured.kept) await fitPeq(ch);
+  if (LAPTOP.matches) openBlock('lr', 'peq'); else showTab('lr');
+  const group = document.querySelector('#view-lr details.tuning');
+  group.open = true;
+  group.scrollIntoView({ block: 'nearest' });
+}
+
+async function cancelJob() {
+  const result = await call('POST', '/api/measure/cancel', {});
+  if (!result.ok) toast(result.error);
+}
+
+function onSoundPush(message) {
+  if (message.type === 'level') {
+    $('measure-input').value = Math.max(-60, message.dbfs);
+    $('measure-input-text').textContent = dbfsText(message.dbfs);
+    return;
+  }
+  const where = message.job === 'tune' ? 'tune' : 'measure';
+  if (message.phase === 'done') {
+    sound.running = null;
+    renderRunning();
+    return;
+  }
+  sound.running = message.job;
+  renderRunning();
+  $(`${where}-progress`).value = message.fraction;
+  $(`${where}-phase`).textContent = [message.stage, message.output && OUTPUTS[message.output], message.phase]
+    .filter(Boolean).join(': ');
+}
+
+// ---- tuning ----
+
+function stepsText(field, steps) {
+  const scale = page.scales[field] ?? page.scales.peq[field];
+  return scale.texts[steps - scale.min];
+}
+
+// Each part of the proposal with what it is predicted to do.
+function partRows(proposal) {
+  const { delay, subPolarity, polarityReversed, levels, peq } = proposal.proposal;
+  const { sumBefore, sumAfter } = proposal.predicted;
+  const peqEffect = (fit) => (fit.refused ? `not fitted: ${fit.refused}`
+    : `RMS ${fit.rmsBeforeDb.toFixed(1)} → ${fit.rmsAfterDb.toFixed(1)} dB`);
+  return {
+    alignment: [`${delay.steps ? `${delay.ms.toFixed(1)} ms on ${delay.channel === 'sub' ? 'the Sub' : 'Left & Right'}` : 'no delay'}`
+      + `, Sub polarity ${subPolarity}${polarityReversed ? ' (found reversed)' : ''}`,
+    `crossover sum ${sumBefore.meanDb.toFixed(1)} → ${sumAfter.meanDb.toFixed(1)} dB, deepest dip `
+      + `${sumBefore.deepestDipDb.toFixed(1)} → ${sumAfter.deepestDipDb.toFixed(1)} dB`],
+    levels: [`Sub ${dbText(levels.sub.gainDb)}`, `${dbText(levels.sub.changeDb)}`
+      + (levels.sub.limitedByUnit ? ', limited by the unit' : '')],
+    peqLr: [peq.lr.refused ? '—' : `${peq.lr.peq.length} bands`, peqEffect(peq.lr)],
+    peqSub: [peq.sub.refused ? '—' : `${peq.sub.peq.length} bands`, peqEffect(peq.sub)],
+  };
+}
+
+function renderProposalTable() {
+  const table = $('tune-table');
+  if (!sound.proposal) return table.replaceChildren();
+  const rows = partRows(sound.proposal);
+  const head = element('tr', {}, ...['Apply', 'Part', 'Proposed', 'Predicted effect'].map((text) => element('th', {}, text)));
+  table.replaceChildren(head, ...Object.entries(TUNE_PARTS).map(([part, label]) => {
+    const refused = part.startsWith('peq') && sound.proposal.proposal.peq[part === 'peqLr' ? 'lr' : 'sub'].refused;
+    const tick = element('input', { type: 'checkbox', checked: !refused, disabled: Boolean(refused), value: part,
+      'aria-label': `Apply ${label}` });
+    return element('tr', { 'data-part': part }, element('td', {}, tick), element('th', {}, label),
+      element('td', {}, rows[part][0]), element('td', {}, rows[part][1]));
+  }));
+}
+
+function renderTuneLegend() {
+  $('tune-legend').replaceChildren(...Object.entries(TUNE_CURVES)
+    .filter(([name]) => name !== 'after' || sound.verified)
+    .map(([name, [label]]) => element('span', { class: `swatch tune-${name}` }, `System ${label.toLowerCase()}`)),
+  element('span', { class: 'hint' }, '1/6 octave'));
+}
+
+async function startTuning() {
+  showWarning('tune', '');
+  sound.running = 'tune';
+  renderRunning();
+  const { outputs, ...body } = measureBody();  // a pass measures all four
+  const result = await call('POST', '/api/tune', body);
+  sound.running = null;
+  if (!result.ok) { renderRunning(); return showFailure('tune', result); }
+  sound.proposal = result.data;
+  sound.verified = null;
+  renderRunning();
+  $('tune-phase').textContent = 'proposed: tick the parts to apply';
+  $('tune-verify').replaceChildren();
+  renderProposalTable();
+  renderTuneLegend();
+  drawSoundGraphs();
+}
+
+async function applyTuning() {
+  const parts = {};
+  for (const box of document.querySelectorAll('#tune-table input[type="checkbox"]')) parts[box.value] = box.checked;
+  showWarning('tune', '');
+  sound.running = 'tune';
+  renderRunning();
+  const result = await call('POST', '/api/tune/apply', { parts });
+  sound.running = null;
+  renderRunning();
+  if (!result.ok) return showFailure('tune', result);
+  sound.verified = result.data;
+  $('tune-phase').textContent = 'applied and measured again';
+  const verify = result.data.verify;
+  $('tune-verify').replaceChildren(...verify.outputs.map((output) => element('li', { 'data-output': output.output },
+    element('span', { class: `swatch ${output.output}` }, OUTPUTS[output.output]),
+    element('span', {}, `RMS from the target ${output.rmsBeforeDb.toFixed(1)} → ${output.rmsAfterDb.toFixed(1)} dB`),
+    element('span', { class: 'hint' }, `off the prediction by ${Math.abs(output.largestMissDb).toFixed(1)} dB at most`))),
+  element('li', {}, `Crossover sum ${verify.crossoverSumDb.toFixed(1)} dB`
+    + (verify.missesPrediction ? ' — the room did not behave as predicted (a moved microphone?)' : '')));
+  showWarning('tune', (result.data.shortfalls ?? []).join('\n'));
+  renderTuneLegend();
+  drawSoundGraphs();
+}
+
+// ---- start ----
+
+function startSound() {
+  $('measure-outputs').append(...Object.entries(OUTPUTS).map(([name, label]) =>
+    element('label', { class: 'tick' }, element('input', { type: 'checkbox', value: name, checked: true }), label)));
+  $('measure-start').addEventListener('click', startMeasuring);
+  $('measure-use').addEventListener('click', useForFit);
+  $('tune-start').addEventListener('click', startTuning);
+  $('tune-apply').addEventListener('click', applyTuning);
+  for (const id of ['measure-cancel', 'tune-cancel']) $(id).addEventListener('click', cancelJob);
+  renderRunning();
+}
