@@ -64,6 +64,16 @@ double PageWriter::Text(const QString& text, double left, const QFont& font, con
     return height;
 }
 
+double PageWriter::Wrapped(const QString& text, double left, const QFont& font, const QColor& colour)
+{
+    painter_.setFont(font);
+    painter_.setPen(colour);
+    const QRectF box(left, y_, page_.right() - left, page_.bottom() - y_);
+    QRectF used;
+    painter_.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text, &used);
+    return used.height();
+}
+
 void PageWriter::Rule(double weightMm, const QColor& colour)
 {
     painter_.setPen(QPen(colour, Mm(weightMm)));

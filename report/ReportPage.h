@@ -40,6 +40,8 @@ public:
     // One line of text at `left` in the font and colour; returns its height.
     double Text(const QString& text, double left, const QFont& font, const QColor& colour,
                 Qt::Alignment align = Qt::AlignLeft, double width = 0);
+    // Text wrapped at words between `left` and the page's right edge; returns its height.
+    double Wrapped(const QString& text, double left, const QFont& font, const QColor& colour);
     void Rule(double weightMm = 0.2, const QColor& colour = kReportRule);
 
     void Down(double by) { y_ += by; }

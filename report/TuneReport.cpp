@@ -37,9 +37,9 @@ void DrawProposal(PageWriter& page, const TuneReportContent& c)
         page.Text(Q(words.part), left, bold, kReportInk);
         page.Text(Takes(c.applied, part) ? QStringLiteral("applied") : QStringLiteral("not applied"),
                   left + Mm(kPartColumnMm), plain, kReportMutedInk);
-        page.Down(page.Text(Q(words.proposal), text, plain, kReportInk) * 1.15);
-        page.Down(page.Text(Q(words.effect), text, plain, kReportMutedInk) * 1.15);
-        if (!words.note.empty()) page.Down(page.Text(Q(words.note), text, plain, kReportMutedInk) * 1.15);
+        page.Down(page.Wrapped(Q(words.proposal), text, plain, kReportInk) + line * 0.15);
+        page.Down(page.Wrapped(Q(words.effect), text, plain, kReportMutedInk) + line * 0.15);
+        if (!words.note.empty()) page.Down(page.Wrapped(Q(words.note), text, plain, kReportMutedInk) + line * 0.15);
         page.Down(line * 0.3);
     }
     page.Down(Mm(2));
@@ -62,7 +62,7 @@ void DrawVerification(PageWriter& page, const TuneReportContent& c)
         row(Q(check.output), Q(check.rmsBefore), Q(check.rmsAfter), Q(check.miss), plain);
     page.Down(Mm(1));
     for (const std::string& finding : VerificationFindings(*c.verification, c.measurements.region))
-        page.Down(page.Text(Q(finding), left, plain, kReportInk) * 1.15);
+        page.Down(page.Wrapped(Q(finding), left, plain, kReportInk) + Mm(0.5));
     page.Down(Mm(2));
 }
 

@@ -35,11 +35,13 @@ std::string RegionText(const CrossoverRegion& region)
     return HzText(region.lowHz) + " - " + HzText(region.highHz);
 }
 
+// Where the sum falls furthest below the louder of tops and Sub (above it: positive).
+std::string DipText(const SumFigures& sum) { return Db(sum.deepestDipDb, true) + " at " + HzText(sum.deepestDipHz); }
+
 std::string SumText(const SumFigures& before, const SumFigures& after)
 {
-    return "Sum " + Db(after.meanDb - before.meanDb, true) + " on average; deepest dip " + Db(before.deepestDipDb) +
-           " at " + HzText(before.deepestDipHz) + " -> " + Db(after.deepestDipDb) + " at " +
-           HzText(after.deepestDipHz);
+    return "Sum " + Db(after.meanDb - before.meanDb, true) + " on average; against the louder of tops and Sub " +
+           DipText(before) + " -> " + DipText(after);
 }
 
 TunePartText AlignmentText(const ParameterModel& setting, const TuneProposal& p)
@@ -131,15 +133,17 @@ std::vector<OutputCheckText> DescribeChecks(const TuneVerification& v)
     std::vector<OutputCheckText> rows;
     for (const OutputCheck& check : v.outputs)
         rows.push_back({OutputTitle(check.output), RmsText(check.rmsBeforeDb), RmsText(check.rmsAfterDb),
-                        Db(check.largestMissDb, true) + " at " + HzText(check.largestMissHz)});
+                        check.largestMissHz > 0.0
+                            ? Db(check.largestMissDb, true) + " at " + HzText(check.largestMissHz)
+                            : "none"});
     return rows;
 }
 
 std::vector<std::string> VerificationFindings(const TuneVerification& v, const CrossoverRegion& region)
 {
-    std::vector<std::string> findings{"Crossover sum measured after (" + RegionText(region) + "): deepest dip " +
-                                      Db(v.crossoverSum.deepestDipDb) + " at " +
-                                      HzText(v.crossoverSum.deepestDipHz) + "."};
+    std::vector<std::string> findings{"Crossover sum measured after (" + RegionText(region) +
+                                      "): at its lowest against the louder of tops and Sub " +
+                                      DipText(v.crossoverSum) + "."};
     for (const OutputCheck& check : v.outputs)
         if (std::fabs(check.largestMissDb) > kPredictionMissDb)
             findings.push_back(OutputTitle(check.output) + " differs from the prediction by " +
