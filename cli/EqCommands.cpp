@@ -62,6 +62,12 @@ auto ParseFile(const std::string& path, Parse parse)
     }
 }
 
+}  // namespace
+
+Measurement ReadCurveFile(const std::string& path) { return ParseFile(path, ParseMeasurement); }
+
+namespace {
+
 // What the proposal changes: the bands, and the level when a preamp came.
 struct Proposal {
     PeqBands bands;
@@ -263,7 +269,7 @@ FitOptions ReadFitOptions(const EqArgs& args)
     if (!args.range.empty()) std::tie(options.lowHz, options.highHz) = ParseRange(args.range);
     options.maxBoostDb = args.maxBoostDb;
     options.maxCutDb = args.maxCutDb;
-    if (!args.target.empty()) options.target = ParseFile(args.target, ParseMeasurement);
+    if (!args.target.empty()) options.target = ReadCurveFile(args.target);
     return options;
 }
 

@@ -12,6 +12,7 @@
 #include "CommandError.h"
 #include "LinkMutes.h"
 #include "MeasureCommands.h"
+#include "MeasureRun.h"
 #include "Measurement.h"
 #include "MeasurementFiles.h"
 #include "UnitSession.h"
@@ -25,72 +26,69 @@ static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler
 
 extern "C" void OnInterrupt(int) { interrupted = true; }
 
-// Ctrl+C ends the measurement at its next step, which puts the mutes back;
-// the program's own handling comes back when this goes.
-class InterruptCatcher {
-public:
-    InterruptCatcher() : previous_(std::signal(SIGINT, OnInterrupt)) { interrupted = false; }
-    ~InterruptCatcher() { std::signal(SIGINT, previous_); }
-    InterruptCatcher(const InterruptCatcher&) = delete;
-    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+}  // namespace
 
-private:
-    void (*previous_)(int);
-};
+InterruptCatcher::InterruptCatcher() : previous_(std::signal(SIGINT, OnInterrupt)) { interrupted = false; }
 
-// The measurement's progress on standard error: on a terminal one line,
-// rewritten with the input level while a sweep plays; otherwise a line when
-// each output's sweep starts and one with its input peak when it ends.
-class ProgressReport {
-public:
-    ProgressReport() : terminal_(isatty(STDERR_FILENO) != 0) {}
+InterruptCatcher::~InterruptCatcher() { std::signal(SIGINT, previous_); }
 
-    void Progress(const MeasureProgress& progress)
-    {
-        const std::string output = progress.output ? OutputName(*progress.output) : "";
-        if (terminal_) {
-            phase_ = output + (output.empty() ? "" : ": ") + PhaseName(progress.phase);
-            fraction_ = progress.fraction;
-            Draw();
-            return;
-        }
-        if (progress.phase == MeasurePhase::Sweep) std::cerr << "measure: " << output << ": sweep\n";
-        if (progress.phase == MeasurePhase::Tail) {
-            std::fprintf(stderr, "measure: %s: input peak %.1f dBFS\n", output.c_str(), sweepPeak_);
-            sweepPeak_ = kSilenceDbfs;
-        }
+const std::atomic<bool>& InterruptCatcher::Interrupted() { return interrupted; }
+
+ProgressReport::ProgressReport(std::string command) : command_(std::move(command)), terminal_(isatty(STDERR_FILENO) != 0)
+{
+}
+
+void ProgressReport::Progress(const MeasureProgress& progress)
+{
+    const std::string output = progress.output ? OutputName(*progress.output) : "";
+    if (terminal_) {
+        phase_ = output + (output.empty() ? "" : ": ") + PhaseName(progress.phase);
+        fraction_ = progress.fraction;
+        Draw();
+        return;
     }
-
-    void Level(double dbfs)
-    {
-        sweepPeak_ = std::max(sweepPeak_, dbfs);
-        level_ = dbfs;
-        if (terminal_) Draw();
+    if (progress.phase == MeasurePhase::Sweep) std::cerr << command_ << ": " << output << ": sweep\n";
+    if (progress.phase == MeasurePhase::Tail) {
+        std::fprintf(stderr, "%s: %s: input peak %.1f dBFS\n", command_.c_str(), output.c_str(), sweepPeak_);
+        sweepPeak_ = kSilenceDbfs;
     }
+}
 
-    ~ProgressReport()
-    {
-        if (terminal_ && drawn_) std::fprintf(stderr, "\r\033[K");
-    }
-    ProgressReport(const ProgressReport&) = delete;
-    ProgressReport& operator=(const ProgressReport&) = delete;
+void ProgressReport::Level(double dbfs)
+{
+    sweepPeak_ = std::max(sweepPeak_, dbfs);
+    level_ = dbfs;
+    if (terminal_) Draw();
+}
 
-private:
-    void Draw()
-    {
-        std::fprintf(stderr, "\r\033[Kmeasure: %3.0f%%  %s  input %.1f dBFS", 100 * fraction_, phase_.c_str(), level_);
-        drawn_ = true;
-    }
+void ProgressReport::Say(const std::string& line)
+{
+    if (terminal_ && drawn_) std::fprintf(stderr, "\r\033[K");
+    drawn_ = false;
+    std::cerr << command_ << ": " << line << '\n';
+}
 
-    bool terminal_;
-    bool drawn_ = false;
-    std::string phase_;
-    double fraction_ = 0;
-    double level_ = kSilenceDbfs;
-    double sweepPeak_ = kSilenceDbfs;
-};
+MeasureCallbacks ProgressReport::Callbacks()
+{
+    MeasureCallbacks callbacks;
+    callbacks.progress = [this](const MeasureProgress& progress) { Progress(progress); };
+    callbacks.inputLevel = [this](double dbfs) { Level(dbfs); };
+    return callbacks;
+}
 
-MeasureSettings SettingsOf(const MeasureArgs& args)
+ProgressReport::~ProgressReport()
+{
+    if (terminal_ && drawn_) std::fprintf(stderr, "\r\033[K");
+}
+
+void ProgressReport::Draw()
+{
+    std::fprintf(stderr, "\r\033[K%s: %3.0f%%  %s  input %.1f dBFS", command_.c_str(), 100 * fraction_, phase_.c_str(),
+                 level_);
+    drawn_ = true;
+}
+
+MeasureSettings MeasureSettingsOf(const MeasureArgs& args)
 {
     MeasureSettings settings;
     settings.outputs = ParseOutputList(args.outputs);
@@ -107,17 +105,7 @@ MeasureSettings SettingsOf(const MeasureArgs& args)
     return settings;
 }
 
-void CheckUnitChoice(const std::string& port, const MeasureArgs& args)
-{
-    if (args.noUnit && !port.empty())
-        throw CommandError(kExitBadInput, "--no-unit measures without the unit: leave out --port.");
-    if (!args.noUnit && port.empty())
-        throw CommandError(kExitBadInput,
-                           "measure needs --port DEVICE, the unit whose mutes it sets between the sweeps "
-                           "(or --no-unit to play the sweeps alone).");
-}
-
-int ExitCodeOf(const MeasureError& error)
+int MeasureExitCode(const MeasureError& error)
 {
     if (!error.unrestored().empty()) return kExitUnitFailed;
     switch (error.kind()) {
@@ -132,17 +120,35 @@ int ExitCodeOf(const MeasureError& error)
     return kExitMeasureFailed;
 }
 
+void SaveMeasurementFiles(const MeasurementResult& result, const std::string& folder)
+{
+    try {
+        for (const auto& path : SaveMeasurement(result, folder)) std::cerr << "Wrote " << path.string() << '\n';
+    } catch (const MeasurementFileError& e) {
+        throw CommandError(kExitBadInput, e.what());
+    }
+}
+
+namespace {
+
+void CheckUnitChoice(const std::string& port, const MeasureArgs& args)
+{
+    if (args.noUnit && !port.empty())
+        throw CommandError(kExitBadInput, "--no-unit measures without the unit: leave out --port.");
+    if (!args.noUnit && port.empty())
+        throw CommandError(kExitBadInput,
+                           "measure needs --port DEVICE, the unit whose mutes it sets between the sweeps "
+                           "(or --no-unit to play the sweeps alone).");
+}
+
 MeasurementResult RunMeasurement(const MeasureSettings& settings, UnitMutes* mutes)
 {
     const InterruptCatcher catcher;
-    ProgressReport report;
-    MeasureCallbacks callbacks;
-    callbacks.progress = [&report](const MeasureProgress& progress) { report.Progress(progress); };
-    callbacks.inputLevel = [&report](double dbfs) { report.Level(dbfs); };
+    ProgressReport report("measure");
     try {
-        return Measure(settings, mutes, callbacks, interrupted);
+        return Measure(settings, mutes, report.Callbacks(), InterruptCatcher::Interrupted());
     } catch (const MeasureError& e) {
-        throw CommandError(ExitCodeOf(e), e.what());
+        throw CommandError(MeasureExitCode(e), e.what());
     }
 }
 
@@ -217,7 +223,7 @@ void ListAudioDevicesCommand(bool asJson)
 void MeasureCommand(const std::string& port, const MeasureArgs& args)
 {
     CheckUnitChoice(port, args);
-    const MeasureSettings settings = SettingsOf(args);
+    const MeasureSettings settings = MeasureSettingsOf(args);
     std::optional<UnitSession> session;
     std::optional<LinkMutes> mutes;
     if (!args.noUnit) {
@@ -225,13 +231,7 @@ void MeasureCommand(const std::string& port, const MeasureArgs& args)
         mutes.emplace(session->link());
     }
     const MeasurementResult result = RunMeasurement(settings, mutes ? &*mutes : nullptr);
-    if (!args.folder.empty()) {
-        try {
-            for (const auto& path : SaveMeasurement(result, args.folder)) std::cerr << "Wrote " << path.string() << '\n';
-        } catch (const MeasurementFileError& e) {
-            throw CommandError(kExitBadInput, e.what());
-        }
-    }
+    if (!args.folder.empty()) SaveMeasurementFiles(result, args.folder);
     if (args.json)
         std::cout << CommandJson(result).dump(2) << '\n';
     else

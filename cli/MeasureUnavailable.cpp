@@ -15,3 +15,5 @@ namespace {
 void ListAudioDevicesCommand(bool) { Unavailable(); }
 
 void MeasureCommand(const std::string&, const MeasureArgs&) { Unavailable(); }
+
+void TuneCommand(const std::string&, const TuneArgs&) { Unavailable(); }

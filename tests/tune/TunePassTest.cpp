@@ -1,0 +1,199 @@
+// The tuning pass's logic with a unit of the test's own: a change sent as
+// one step and put back when a message fails, and what the pass refuses
+// before it sends anything.
+#include <gtest/gtest.h>
+
+#include "TunePass.h"
+#include "link/ParameterMessages.h"
+
+namespace {
+
+// A unit that acknowledges each payload but the ones the test names, and
+// keeps what it was sent.
+class FakeUnit : public TuneUnit {
+public:
+    ParameterModel held{};
+    bool answers = true;
+    std::optional<int> failAt;    // the payload of this number (0-based) is not acknowledged
+    std::optional<int> failFrom;  // nor any from this one on
+    std::vector<std::vector<std::uint8_t>> sent;
+    int applies = 0;
+    MuteState mutes;
+
+    MuteState Current() override { return mutes; }
+    bool Send(MuteChannel channel, bool muted) override
+    {
+        (channel == MuteChannel::Sub ? mutes.sub : mutes.leftRight) = muted;
+        return true;
+    }
+    std::optional<ParameterModel> Setting() override { return answers ? std::optional(held) : std::nullopt; }
+    ApplyResult Apply(const ParameterModel& from, const ParameterModel& to, const std::string&) override
+    {
+        ++applies;
+        const ApplyResult result =
+            SendSettingStep(from, to, [this](const std::vector<std::uint8_t>& payload) { return Take(payload); });
+        if (result.Done()) held = to;
+        return result;
+    }
+    bool Take(const std::vector<std::uint8_t>& payload)
+    {
+        const int number = static_cast<int>(sent.size());
+        sent.push_back(payload);
+        return number != failAt && !(failFrom && number >= *failFrom);
+    }
+};
+
+// The payload of a message with the values of `model`.
+std::vector<std::uint8_t> PayloadOf(ParameterModel model, const SettingMessage& message)
+{
+    model.curChannel = message.slot;
+    model.curBand = message.band;
+    return ParameterPayload(model, message.parameterId);
+}
+
+ParameterModel Changed()
+{
+    ParameterModel to{};
+    to.gain[kSlotSub] = to.gain[kSlotSub] - 6;   // down: sent first
+    to.delay[kSlotSub] = 34;
+    to.polarity[kSlotSub] = 1;
+    to.gain[kSlotLeftRight] = to.gain[kSlotLeftRight] + 2;  // up: sent last
+    return to;
+}
+
+TEST(SendSettingStep, SendsTheMessagesBetweenLevelsDownFirst)
+{
+    FakeUnit unit;
+    const ParameterModel to = Changed();
+    const ApplyResult result = unit.Apply(unit.held, to, "tune");
+    EXPECT_TRUE(result.Done());
+    EXPECT_EQ(unit.sent, MessagesBetween(ParameterModel{}, to));
+}
+
+// A message that fails may have been taken or not: it is sent back as well,
+// with everything sent before it, the last first.
+TEST(SendSettingStep, AMessageThatFailsMidwayPutsBackWhatWasSent)
+{
+    FakeUnit unit;
+    const ParameterModel from = unit.held, to = Changed();
+    const std::vector<SettingMessage> messages = SettingMessages(from, to);
+    ASSERT_GE(messages.size(), 3u);
+    unit.failAt = 1;
+    const ApplyResult result = unit.Apply(from, to, "tune");
+    EXPECT_EQ(result.outcome, ApplyResult::Outcome::PutBack);
+    EXPECT_NE(result.error.find("the setting is as it was"), std::string::npos) << result.error;
+    EXPECT_TRUE(result.leftChanged.empty());
+    const std::vector<std::vector<std::uint8_t>> expected{PayloadOf(to, messages[0]), PayloadOf(to, messages[1]),
+                                                          PayloadOf(from, messages[1]), PayloadOf(from, messages[0])};
+    EXPECT_EQ(unit.sent, expected);
+}
+
+TEST(SendSettingStep, WhatCannotBePutBackIsNamed)
+{
+    FakeUnit unit;
+    const ParameterModel from = unit.held, to = Changed();
+    unit.failFrom = 1;  // the unit stops answering at the second message
+    const ApplyResult result = unit.Apply(from, to, "tune");
+    EXPECT_EQ(result.outcome, ApplyResult::Outcome::LeftChanged);
+    // The first two messages' fields (the second may have been taken) may stay changed.
+    const std::vector<SettingMessage> messages = SettingMessages(from, to);
+    std::vector<FieldChange> expected = messages[0].changes;
+    expected.insert(expected.end(), messages[1].changes.begin(), messages[1].changes.end());
+    ASSERT_EQ(result.leftChanged.size(), expected.size());
+    EXPECT_NE(result.error.find("may still be set"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("Level Sub"), std::string::npos) << result.error;
+}
+
+TEST(SendSettingStep, ACancelBetweenMessagesPutsBackWhatWasSent)
+{
+    FakeUnit unit;
+    const ParameterModel from = unit.held, to = Changed();
+    std::atomic<bool> cancel{false};
+    int calls = 0;
+    const ApplyResult result = SendSettingStep(
+        from, to,
+        [&](const std::vector<std::uint8_t>& payload) {
+            if (++calls == 2) cancel = true;
+            return unit.Take(payload);
+        },
+        &cancel);
+    EXPECT_EQ(result.outcome, ApplyResult::Outcome::PutBack);
+    EXPECT_NE(result.error.find("cancelled"), std::string::npos);
+    ASSERT_EQ(unit.sent.size(), 4u);  // two forward, the same two back
+    EXPECT_EQ(unit.sent[3], PayloadOf(from, SettingMessages(from, to)[0]));
+}
+
+TuneStart StartWith(const ParameterModel& setting)
+{
+    TuneStart start;
+    start.setting = setting;
+    start.proposal.setting = setting;
+    start.proposal.levels.subGain = setting.gain[kSlotSub];
+    start.proposal.alignment.lrDelay = setting.delay[kSlotLeftRight];
+    start.proposal.alignment.subDelay = setting.delay[kSlotSub];
+    return start;
+}
+
+TEST(ApplyAndVerify, RefusesBeforeSendingAnythingWhenTheUnitsSettingChangedOrALevelWouldRiseTooFar)
+{
+    FakeUnit unit;
+    const std::atomic<bool> cancel{false};
+    TuneStart start = StartWith(unit.held);
+    unit.held.gain[kSlotLeftRight] -= 1;  // turned down on the unit since
+    try {
+        ApplyAndVerify(start, {}, unit, {}, cancel);
+        ADD_FAILURE() << "applied over another setting";
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.kind(), TuneError::Kind::SettingChanged);
+    }
+    unit.held = start.setting;
+    start.settings.options.levels.maxRiseDb = 3.0;
+    start.proposal.levels.subGain = start.setting.gain[kSlotSub] + 7;  // +3.5 dB
+    try {
+        ApplyAndVerify(start, {}, unit, {}, cancel);
+        ADD_FAILURE() << "a rise beyond the limit applied";
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.kind(), TuneError::Kind::Refused);
+        EXPECT_NE(std::string(e.what()).find("Sub would rise by 3.5 dB"), std::string::npos) << e.what();
+    }
+    // Without the level the rest may go (it fails here at the unit, before any measuring).
+    unit.failFrom = 0;
+    start.proposal.alignment.subDelay = 20;
+    try {
+        ApplyAndVerify(start, {.levels = false}, unit, {}, cancel);
+        ADD_FAILURE() << "a change the unit did not take went through";
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.kind(), TuneError::Kind::Unit);
+        EXPECT_TRUE(e.passesDone.empty());
+    }
+    EXPECT_EQ(unit.applies, 1);
+    EXPECT_TRUE(SameSetting(unit.held, start.setting));
+}
+
+TEST(MeasureAndPropose, AUnitThatDoesNotAnswerOrASequenceThatFailsChangesNothing)
+{
+    FakeUnit unit;
+    unit.mutes = {false, true};
+    const std::atomic<bool> cancel{false};
+    TuneSettings settings;
+    settings.measure.recordDevice = "No such microphone";
+    unit.answers = false;
+    try {
+        MeasureAndPropose(settings, unit, {}, cancel);
+        ADD_FAILURE();
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.kind(), TuneError::Kind::Unit);
+    }
+    unit.answers = true;
+    try {
+        MeasureAndPropose(settings, unit, {}, cancel);
+        ADD_FAILURE();
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.kind(), TuneError::Kind::Measure);
+        EXPECT_EQ(e.measureKind, MeasureError::Kind::Audio);
+    }
+    EXPECT_EQ(unit.applies, 0);
+    EXPECT_EQ(unit.mutes, (MuteState{false, true}));
+}
+
+}  // namespace
