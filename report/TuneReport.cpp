@@ -61,7 +61,12 @@ void DrawVerification(PageWriter& page, const TuneReportContent& c)
     for (const OutputCheckText& check : DescribeChecks(*c.verification))
         row(Q(check.output), Q(check.rmsBefore), Q(check.rmsAfter), Q(check.miss), plain);
     page.Down(Mm(1));
-    for (const std::string& finding : VerificationFindings(*c.verification, c.measurements.region))
+    if (c.passes > 1)
+        page.Down(page.Wrapped(QStringLiteral("Applied in two passes: the second fitted the PEQ on the measurement "
+                                              "after the first."),
+                               left, plain, kReportInk) +
+                  Mm(0.5));
+    for (const std::string& finding : VerificationFindings(*c.verification, c.verifiedRegion))
         page.Down(page.Wrapped(Q(finding), left, plain, kReportInk) + Mm(0.5));
     page.Down(Mm(2));
 }

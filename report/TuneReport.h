@@ -18,6 +18,8 @@ struct TuneReportContent {
     TuneParts applied{false, false, false, false};
     TuneMeasurements measurements;                     // before, predicted and (verified) after
     const TuneVerification* verification = nullptr;  // null: not measured again
+    CrossoverRegion verifiedRegion;                  // the region of the last pass the verification judged
+    int passes = 0;                                  // applied: one, or two with a second pass
 };
 
 // The report as a PDF file's bytes; empty when it cannot be made.

@@ -41,7 +41,7 @@ std::string DipText(const SumFigures& sum) { return Db(sum.deepestDipDb, true) +
 std::string SumText(const SumFigures& before, const SumFigures& after)
 {
     return "Sum " + Db(after.meanDb - before.meanDb, true) + " on average; against the louder of tops and Sub " +
-           DipText(before) + " -> " + DipText(after);
+           DipText(before) + " \u2192 " + DipText(after);
 }
 
 TunePartText AlignmentText(const ParameterModel& setting, const TuneProposal& p)
@@ -62,7 +62,7 @@ TunePartText AlignmentText(const ParameterModel& setting, const TuneProposal& p)
 TunePartText SubLevelText(const ParameterModel& setting, const TuneProposal& p)
 {
     const LevelMatch& l = p.levels;
-    TunePartText text{"Sub level", "Sub " + GainText(setting.gain[kSlotSub]) + " -> " + GainText(l.subGain),
+    TunePartText text{"Sub level", "Sub " + GainText(setting.gain[kSlotSub]) + " \u2192 " + GainText(l.subGain),
                       "Sub " + Db(l.changeDb, true) + " (its band " + Db(l.subDb) + ", the tops' " + Db(l.topsDb) +
                           ")",
                       {}};
@@ -78,7 +78,7 @@ TunePartText PeqText(const char* name, const ChannelPeq& peq)
     std::string bands;
     for (const PeqBand& band : peq.fit->bands) bands += (bands.empty() ? "" : "; ") + PeqBandText(band);
     return {name, bands,
-            "From the target " + Db(peq.fit->rmsBeforeDb) + " -> " + Db(peq.fit->rmsAfterDb) + " RMS", {}};
+            "From the target " + Db(peq.fit->rmsBeforeDb) + " \u2192 " + Db(peq.fit->rmsAfterDb) + " RMS", {}};
 }
 
 std::string OutputTitle(const std::string& name)

@@ -19,6 +19,7 @@
 #include "TuneTexts.h"
 #include "app/UnitLink.h"
 #include "measure/MeasurePlots.h"
+#include "response/GraphCurve.h"
 #include "tune/WorkerTuneUnit.h"
 
 namespace {
@@ -60,8 +61,16 @@ QTableWidget* MakeTable(QWidget* parent, const char* name, const QStringList& he
     table->setObjectName(QString::fromLatin1(name));
     table->setHorizontalHeaderLabels(headings);
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->setWordWrap(false);
     return table;
+}
+
+// Tall enough for `rows` rows and the headings, no taller: the graphs take the rest.
+void FitHeightTo(QTableWidget* table, int rows)
+{
+    table->setFixedHeight(table->horizontalHeader()->sizeHint().height() +
+                          rows * table->verticalHeader()->defaultSectionSize() + 2 * table->frameWidth());
 }
 
 // The fields an apply left as they may be, for the person to check.
@@ -113,13 +122,14 @@ CTuneWindow::CTuneWindow(QWidget* parent) : QWidget(parent, Qt::Window)
         auto* inside = new QVBoxLayout(box);
         inside->setContentsMargins(2, 2, 2, 2);
         graphs_[i] = new MeasuredCurvesGraph(box);
+        graphs_[i]->setMinimumSize(kGraphWidth * 2 / 3, kGraphHeight * 3 / 4);  // four beside the tables on a laptop
         graphs_[i]->setObjectName(TuneOutputTitle(kTuneOutputs[i]).toLower());
         inside->addWidget(graphs_[i]);
         graphs->addWidget(box, static_cast<int>(i / 2), static_cast<int>(i % 2));
     }
     auto* right = new QVBoxLayout;
-    right->addLayout(graphs, 3);
-    right->addWidget(MakeTables(), 2);
+    right->addLayout(graphs, 1);
+    right->addWidget(MakeTables());
 
     auto* left = new QVBoxLayout;
     sweep_ = new SweepBox(this, false);
@@ -173,19 +183,22 @@ QWidget* CTuneWindow::MakeTables()
     connect(proposal_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (item->column() == kPart) ShowCurves();
     });
-    layout->addWidget(proposal_, 3);
+    FitHeightTo(proposal_, static_cast<int>(std::size(kTuneParts)));
+    layout->addWidget(proposal_);
     auto* verification = new QHBoxLayout;
     checks_ = MakeTable(tables, "checks",
                         {QStringLiteral("Output"), QStringLiteral("RMS before"), QStringLiteral("RMS after"),
                          QStringLiteral("Largest miss")});
-    verification->addWidget(checks_, 1);
+    FitHeightTo(checks_, static_cast<int>(std::size(kTuneOutputs)));
+    checks_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    verification->addWidget(checks_);
     findings_ = new QLabel(tables);
     findings_->setObjectName(QStringLiteral("findings"));
     findings_->setWordWrap(true);
     findings_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     findings_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     verification->addWidget(findings_, 1);
-    layout->addLayout(verification, 2);
+    layout->addLayout(verification);
     return tables;
 }
 
@@ -392,6 +405,8 @@ bool CTuneWindow::WriteReport(const QString& path)
     content.applied = applied_;
     content.measurements = {&start_->measurement, &predicted, last ? &last->after : nullptr, start_->proposal.region};
     content.verification = last ? &last->verification : nullptr;
+    content.verifiedRegion = last ? last->proposal.region : start_->proposal.region;
+    content.passes = outcome_ ? static_cast<int>(outcome_->passes.size()) : 0;
     if (!WriteTuneReport(path, content)) {
         status_.Say(QStringLiteral("The report could not be written to %1.").arg(path), true);
         return false;

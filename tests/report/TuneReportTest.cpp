@@ -50,7 +50,9 @@ private slots:
                                   &proposal,
                                   applied,
                                   {&before, &predicted, &measured, proposal.region},
-                                  &verification};
+                                  &verification,
+                                  proposal.region,
+                                  1};
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("tune.pdf"));
         QVERIFY(WriteTuneReport(path, content));
@@ -93,7 +95,7 @@ private slots:
         const ParameterModel setting = CrossedAt100Hz();
         const TuneProposal proposal = ProposeTuning(before, setting, {});
         TuneReportContent content{{QStringLiteral("Proposal"), {}}, &setting, &setting, &proposal, {false, false, false, false},
-                                  {&before, &proposal.predicted, nullptr, proposal.region}, nullptr};
+                                  {&before, &proposal.predicted, nullptr, proposal.region}, nullptr, proposal.region, 0};
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("tune.pdf"));
         QVERIFY(WriteTuneReport(path, content));
