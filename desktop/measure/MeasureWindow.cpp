@@ -41,14 +41,6 @@ QString Number(double value, int decimals, const char* unit)
     return QStringLiteral("%1 %2").arg(shown, 0, 'f', decimals).arg(QString::fromLatin1(unit));
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& text, const char* name)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 CMeasureWindow::CMeasureWindow(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -71,14 +63,8 @@ CMeasureWindow::CMeasureWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     auto* right = new QVBoxLayout;
     right->addWidget(curves_, 3);
     right->addLayout(results, 1);
-    auto* left = new QVBoxLayout;
     sweep_ = new SweepBox(this, true);
-    left->addWidget(sweep_);
-    left->addWidget(MakeRunBox());
-    left->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left);
-    layout->addLayout(right, 1);
+    LayOutBesideControls(this, sweep_, MakeRunBox(), right);
     UpdateButtons();
 }
 

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -177,6 +179,25 @@ void RunStatus::WarnUnrestored(QWidget* window, const QString& unrestored)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     Say(Said() + QLatin1Char('\n') + unrestored, true);
+}
+
+void LayOutBesideControls(QWidget* window, QWidget* sweep, QWidget* run, QLayout* right)
+{
+    auto* left = new QVBoxLayout;
+    left->addWidget(sweep);
+    left->addWidget(run);
+    left->addStretch();
+    auto* layout = new QHBoxLayout(window);
+    layout->addLayout(left);
+    layout->addLayout(right, 1);
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& text, const char* name)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
 }
 
 QString UnitNotReady(const QString& need)

@@ -18,7 +18,9 @@ class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
 class QLabel;
+class QLayout;
 class QProgressBar;
+class QPushButton;
 
 class SweepBox : public QGroupBox {
 public:
@@ -64,6 +66,13 @@ private:
     QLabel* step_ = nullptr;
     QLabel* message_ = nullptr;
 };
+
+// The window's controls in a column on the left (the sweep's box above the
+// run's), `right` taking the rest of the width.
+void LayOutBesideControls(QWidget* window, QWidget* sweep, QWidget* run, QLayout* right);
+
+// A push button named `name` that Enter in the window's boxes does not press.
+QPushButton* MakeButton(QWidget* parent, const QString& text, const char* name);
 
 // Why the unit cannot take part in a sequence now (not connected, busy with
 // another operation); empty when it can. `need`: what the sequence sets on

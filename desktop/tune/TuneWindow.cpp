@@ -35,14 +35,6 @@ QTableWidgetItem* Cell(const std::string& text)
     return item;
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& text, const char* name)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
 QDoubleSpinBox* DbBox(QWidget* parent, const char* name, double low, double high, double value)
 {
     auto* box = new QDoubleSpinBox(parent);
@@ -131,14 +123,8 @@ CTuneWindow::CTuneWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     right->addLayout(graphs, 1);
     right->addWidget(MakeTables());
 
-    auto* left = new QVBoxLayout;
     sweep_ = new SweepBox(this, false);
-    left->addWidget(sweep_);
-    left->addWidget(MakeRunBox());
-    left->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left);
-    layout->addLayout(right, 1);
+    LayOutBesideControls(this, sweep_, MakeRunBox(), right);
     UpdateButtons();
 }
 
