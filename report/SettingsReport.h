@@ -1,18 +1,10 @@
 // The settings report: one A4 page to hand to a colleague, with the
 // setting's name and where it comes from, every value of both output
 // channels as the pages show them, and both channels' response graphs.
-// Written with Qt's own PDF writer; a QGuiApplication must exist (fonts).
+// Written as every report is (ReportPage.h).
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
-struct ParameterModel;
-
-struct ReportHeading {
-    QString name;    // the memory's name, or what the setting is
-    QString source;  // where it comes from: a file's memory, the unit ...
-};
+#include "ReportPage.h"
 
 // The report of the model's setting as a PDF file's bytes; empty when it
 // cannot be made.

@@ -81,7 +81,7 @@ void EditHistory::Enter(const HistoryEntry& entry)
 {
     switch (entry.kind) {
         case HistoryEntry::Step:
-            history_.Record(taken_, model, entry.label.toStdString());
+            history_.Record(taken_, model, entry.label.toStdString(), entry.gesture);
             break;
         case HistoryEntry::Follow:
             left_ = taken_;

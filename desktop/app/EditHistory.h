@@ -36,6 +36,9 @@ struct HistoryEntry {
     };
     Kind kind = UnitSetting;
     QString label{};
+    // A Step: steps of one gesture merge while the newest (a tuning's passes
+    // are one step). Negative, so that it is none of the input's gestures.
+    long gesture = SettingHistory::kNoGesture;
 };
 
 class EditHistory : public QObject {

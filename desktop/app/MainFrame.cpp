@@ -22,6 +22,7 @@
 #include "graph/ResponseWindow.h"
 #include "log/CommunicationLog.h"
 #include "measure/MeasureWindow.h"
+#include "tune/TuneWindow.h"
 #include "memory/DocumentMemories.h"
 #include "memory/MemoryFileJsonDialogs.h"
 #include "status/KeyboardLocks.h"
@@ -199,6 +200,11 @@ void CMainFrame::CreateMenus()
                                   QStringLiteral("Measure"));
     connect(measure, &QAction::triggered, this, &CMainFrame::ShowMeasureWindow);
     config->addAction(measure);
+    QAction* tune = AddCommand(kIdTune, QStringLiteral("&Tune System..."),
+                               QStringLiteral("Measure the system, propose its alignment, levels and PEQ, apply them"),
+                               QStringLiteral("Tune System"));
+    connect(tune, &QAction::triggered, this, &CMainFrame::ShowTuneWindow);
+    config->addAction(tune);
     QAction* report = AddCommand(kIdSettingsReport, QStringLiteral("Settings &Report..."),
                                  QStringLiteral("Write the current setting and its response as a PDF page"),
                                  QStringLiteral("Settings Report"));
@@ -336,6 +342,17 @@ void CMainFrame::ShowMeasureWindow()
     measure_->activateWindow();
 }
 
+void CMainFrame::ShowTuneWindow()
+{
+    if (tune_ == nullptr) {
+        tune_ = new CTuneWindow(this);
+        connect(tune_, &CTuneWindow::runningChanged, this, &CMainFrame::UpdateCommandStates);
+    }
+    tune_->show();
+    tune_->raise();
+    tune_->activateWindow();
+}
+
 // While an operation runs on the unit, nothing starts another one and the
 // blocks open no sheet on a setting that is about to change.
 void CMainFrame::BindUnitState()
@@ -348,7 +365,8 @@ void CMainFrame::BindUnitState()
 void CMainFrame::UpdateCommandStates()
 {
     // A measurement drives the unit's mutes: it is work on the unit too.
-    const bool idle = !UnitTasks().Busy() && !(measure_ && measure_->Measuring());
+    const bool idle =
+        !UnitTasks().Busy() && !(measure_ && measure_->Measuring()) && !(tune_ && tune_->Running());
     const ConnectionCommandStates states = CommandStatesFor(model.connected != 0);
     Command(kIdConnect)->setEnabled(states.connect && idle);
     Command(kIdDisconnect)->setEnabled(states.disconnect && idle);
@@ -375,6 +393,12 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     if (measure_ && measure_->Measuring()) {
         measure_->CancelMeasuring();
         connect(measure_, &CMeasureWindow::measuringChanged, this, &QWidget::close, Qt::SingleShotConnection);
+        event->ignore();
+        return;
+    }
+    if (tune_ && tune_->Running()) {
+        tune_->Cancel();
+        connect(tune_, &CTuneWindow::runningChanged, this, &QWidget::close, Qt::SingleShotConnection);
         event->ignore();
         return;
     }

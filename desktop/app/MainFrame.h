@@ -1,7 +1,7 @@
 // The main window: the File, Edit (undo, redo, A/B), Config, View and Help menus, the tool bar, the
 // status bar (the unit's state, UnitStatePane.h; the highlighted command's
 // prompt; the CAP, NUM and SCRL indicators) and the block-diagram view in its middle. It owns the
-// response window and the Measure window.
+// response window, the Measure window and the Tune System window.
 #pragma once
 
 #include <QMainWindow>
@@ -13,6 +13,7 @@ class CQuenbarDoc;
 class CQuenbarView;
 class CMeasureWindow;
 class CResponseWindow;
+class CTuneWindow;
 class DocumentMemories;
 class QLabel;
 class QToolBar;
@@ -45,6 +46,7 @@ inline constexpr int kIdSwitchOver = 32787;
 inline constexpr int kIdUndo = 57643;
 inline constexpr int kIdRedo = 57644;
 inline constexpr int kIdMeasure = 32788;
+inline constexpr int kIdTune = 32789;
 
 // Which of Connect and Disconnect may run, given the connection flag.
 struct ConnectionCommandStates {
@@ -80,6 +82,9 @@ public:
     // response window with the measurement.
     void ShowMeasureWindow();
     CMeasureWindow* MeasureWindow() const { return measure_; }
+    // The same for the Tune System window.
+    void ShowTuneWindow();
+    CTuneWindow* TuneWindow() const { return tune_; }
 
 signals:
     void aboutRequested();
@@ -108,6 +113,7 @@ private:
     AbSwitch* ab_ = nullptr;
     CResponseWindow* response_ = nullptr;
     CMeasureWindow* measure_ = nullptr;
+    CTuneWindow* tune_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* ready_ = nullptr;
     std::map<int, QAction*> commands_;

@@ -1,19 +1,13 @@
 #include "measure/MeasureWindow.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDateTime>
-#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
-#include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -21,42 +15,16 @@
 #include <algorithm>
 #include <cmath>
 
-#include "AudioDevices.h"
 #include "FitMeasurement.h"
 #include "MeasurementFiles.h"
-#include "Sweep.h"
-#include "app/UnitLink.h"
-#include "app/UnitTasks.h"
 #include "graph/ChannelMeasurement.h"
 #include "graph/TuningBar.h"
 #include "measure/MeasurePlots.h"
-#include "measure/MeasurementRun.h"
+#include "measure/WorkerMutes.h"
 
 namespace {
 
-// The input meter's span in dBFS.
-constexpr int kMeterFloorDbfs = -60;
-constexpr int kProgressSteps = 1000;
-
 enum Column { kOutput, kVerdict, kArrival, kPeak, kSnr, kColumns };
-
-// Each device that plays (or records), the default first; the data is the
-// name the measurement takes.
-void AddDevices(QComboBox* box, const std::vector<AudioDevice>& devices, AudioDirection direction)
-{
-    const bool output = direction == AudioDirection::Output;
-    std::vector<const AudioDevice*> usable;
-    for (const AudioDevice& device : devices)
-        if ((output ? device.outputChannels : device.inputChannels) > 0) usable.push_back(&device);
-    std::stable_partition(usable.begin(), usable.end(), [output](const AudioDevice* device) {
-        return output ? device->defaultOutput : device->defaultInput;
-    });
-    for (const AudioDevice* device : usable) {
-        const QString name = QString::fromStdString(device->name);
-        const bool isDefault = output ? device->defaultOutput : device->defaultInput;
-        box->addItem(isDefault ? QStringLiteral("%1 (default)").arg(name) : name, name);
-    }
-}
 
 QTableWidgetItem* Cell(const QString& text)
 {
@@ -71,14 +39,6 @@ QString Number(double value, int decimals, const char* unit)
     const double scale = std::pow(10.0, decimals);
     const double shown = std::round(value * scale) / scale + 0.0;
     return QStringLiteral("%1 %2").arg(shown, 0, 'f', decimals).arg(QString::fromLatin1(unit));
-}
-
-QPushButton* MakeButton(QWidget* parent, const QString& text, const char* name)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
 }
 
 }  // namespace
@@ -103,79 +63,16 @@ CMeasureWindow::CMeasureWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     auto* right = new QVBoxLayout;
     right->addWidget(curves_, 3);
     right->addLayout(results, 1);
-    auto* left = new QVBoxLayout;
-    left->addWidget(MakeSettingsBox());
-    left->addWidget(MakeRunBox());
-    left->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left);
-    layout->addLayout(right, 1);
+    sweep_ = new SweepBox(this, true);
+    LayOutBesideControls(this, sweep_, MakeRunBox(), right);
     UpdateButtons();
-}
-
-QWidget* CMeasureWindow::MakeSettingsBox()
-{
-    auto* box = new QGroupBox(QStringLiteral("Sweep"), this);
-    auto* form = new QFormLayout(box);
-    play_ = new QComboBox(box);
-    play_->setObjectName(QStringLiteral("play"));
-    record_ = new QComboBox(box);
-    record_->setObjectName(QStringLiteral("record"));
-    FillDevices();
-    form->addRow(QStringLiteral("&Play:"), play_);
-    form->addRow(QStringLiteral("&Record:"), record_);
-
-    level_ = new QDoubleSpinBox(box);
-    level_->setObjectName(QStringLiteral("level"));
-    level_->setSuffix(QStringLiteral(" dBFS"));
-    level_->setDecimals(1);
-    level_->setRange(kMeterFloorDbfs, kSweepLoudDbfs);
-    level_->setValue(MeasureSettings{}.levelDbfs);
-    loud_ = new QCheckBox(QStringLiteral("Allow above %1 dBFS").arg(kSweepLoudDbfs), box);
-    loud_->setObjectName(QStringLiteral("allowLoud"));
-    connect(loud_, &QCheckBox::toggled, this, &CMeasureWindow::FollowLoudness);
-    form->addRow(QStringLiteral("&Level:"), level_);
-    form->addRow(QString(), loud_);
-
-    auto* outputs = new QHBoxLayout;
-    for (MeasuredOutput output :
-         {MeasuredOutput::Left, MeasuredOutput::Right, MeasuredOutput::Sub, MeasuredOutput::System}) {
-        const QString name = QString::fromLatin1(OutputName(output));
-        auto* tick = new QCheckBox(name, box);
-        tick->setObjectName(name);
-        tick->setChecked(true);
-        outputs->addWidget(tick);
-        outputs_.emplace_back(output, tick);
-    }
-    form->addRow(QStringLiteral("Outputs:"), outputs);
-
-    length_ = new QDoubleSpinBox(box);
-    length_->setObjectName(QStringLiteral("length"));
-    length_->setSuffix(QStringLiteral(" s"));
-    length_->setDecimals(1);
-    length_->setRange(0.5, 10.0);
-    length_->setValue(MeasureSettings{}.sweepSeconds);
-    form->addRow(QStringLiteral("Le&ngth:"), length_);
-    return box;
 }
 
 QWidget* CMeasureWindow::MakeRunBox()
 {
     auto* box = new QGroupBox(QStringLiteral("Measurement"), this);
     auto* form = new QFormLayout(box);
-    meter_ = new QProgressBar(box);
-    meter_->setObjectName(QStringLiteral("inputMeter"));
-    meter_->setRange(kMeterFloorDbfs, 0);
-    ShowLevel(kSilenceDbfs);
-    form->addRow(QStringLiteral("Input:"), meter_);
-    progress_ = new QProgressBar(box);
-    progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setRange(0, kProgressSteps);
-    progress_->setValue(0);
-    form->addRow(QStringLiteral("Progress:"), progress_);
-    step_ = new QLabel(box);
-    step_->setObjectName(QStringLiteral("step"));
-    form->addRow(QString(), step_);
+    status_.AddRows(box, form);
 
     measure_ = MakeButton(box, QStringLiteral("&Measure"), "measure");
     cancel_ = MakeButton(box, QStringLiteral("Cancel"), "cancel");
@@ -194,61 +91,37 @@ QWidget* CMeasureWindow::MakeRunBox()
     buttons->addWidget(use_, 1, 1);
     form->addRow(buttons);
 
-    message_ = new QLabel(box);
-    message_->setObjectName(QStringLiteral("message"));
-    message_->setWordWrap(true);
-    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(message_);
+    status_.AddMessage(box, form);
     return box;
 }
 
-void CMeasureWindow::FillDevices()
-{
-    try {
-        const std::vector<AudioDevice> devices = ListAudioDevices();
-        AddDevices(play_, devices, AudioDirection::Output);
-        AddDevices(record_, devices, AudioDirection::Input);
-    } catch (const AudioError& error) {
-        // The measurement then says so again, with the default devices.
-        play_->setToolTip(QString::fromStdString(error.what()));
-    }
-}
-
-void CMeasureWindow::FollowLoudness() { level_->setMaximum(loud_->isChecked() ? 0.0 : kSweepLoudDbfs); }
-
-MeasureSettings CMeasureWindow::Settings() const
-{
-    MeasureSettings settings;
-    settings.outputs.clear();
-    for (const auto& [output, tick] : outputs_)
-        if (tick->isChecked()) settings.outputs.push_back(output);
-    settings.playDevice = play_->currentData().toString().toStdString();
-    settings.recordDevice = record_->currentData().toString().toStdString();
-    settings.levelDbfs = level_->value();
-    settings.allowLoud = loud_->isChecked();
-    settings.sweepSeconds = length_->value();
-    return settings;
-}
+MeasureSettings CMeasureWindow::Settings() const { return sweep_->Settings(); }
 
 bool CMeasureWindow::StartMeasuring()
 {
     if (run_) return false;
-    if (!model.connected) {
-        Say(
-            QStringLiteral("Connect to the unit first (Config > Connect): the measurement sets its mutes between "
-                           "the sweeps."));
+    const QString notReady = UnitNotReady(QStringLiteral("the measurement sets its mutes between the sweeps"));
+    if (!notReady.isEmpty()) {
+        status_.Say(notReady);
         return false;
     }
-    if (UnitTasks().Busy()) {
-        Say(QStringLiteral("The unit is busy with another operation: measure when it has ended."));
-        return false;
-    }
-    run_ = MeasurementRun::Start(Settings());
-    connect(run_, &MeasurementRun::progressed, this, &CMeasureWindow::ShowProgress);
-    connect(run_, &MeasurementRun::inputLevel, this, &CMeasureWindow::ShowLevel);
-    connect(run_, &MeasurementRun::finished, this, &CMeasureWindow::Finish);
-    Say(QStringLiteral("Measuring..."));
-    ShowProgress(0.0, QString());
+    auto mutes = std::make_shared<WorkerMutes>();  // the person's mutes as `model` shows them now
+    const auto measure = [settings = Settings(), mutes](const MeasureCallbacks& callbacks,
+                                                        const std::atomic<bool>& cancel) {
+        MeasurementOutcome outcome;
+        outcome.result = Guarded([&] { return Measure(settings, mutes.get(), callbacks, cancel); }, outcome.failure);
+        if (outcome.result)
+            outcome.failure.unrestored = QString::fromStdString(UnrestoredWarning(outcome.result->unrestored));
+        return outcome;
+    };
+    run_ = SoundRun::Start<MeasurementOutcome>(measure, this,
+                                               [this](const MeasurementOutcome& outcome) { Finish(outcome); });
+    connect(run_, &SoundRun::progressed, this, [this](double fraction, const QString& step) {
+        status_.ShowProgress(fraction, step);
+    });
+    connect(run_, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
+    status_.Say(QStringLiteral("Measuring..."));
+    status_.ShowProgress(0.0, QString());
     UpdateButtons();
     emit measuringChanged(true);
     return true;
@@ -265,39 +138,19 @@ void CMeasureWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void CMeasureWindow::ShowLevel(double dbfs)
-{
-    const int shown = static_cast<int>(std::lround(std::clamp(dbfs, double(kMeterFloorDbfs), 0.0)));
-    meter_->setValue(shown);
-    meter_->setFormat(dbfs <= kMeterFloorDbfs ? QStringLiteral("silent")
-                                              : QStringLiteral("%1 dBFS").arg(dbfs, 0, 'f', 1));
-}
-
-void CMeasureWindow::ShowProgress(double fraction, const QString& step)
-{
-    progress_->setValue(static_cast<int>(std::lround(fraction * kProgressSteps)));
-    step_->setText(step);
-}
-
 void CMeasureWindow::Finish(const MeasurementOutcome& outcome)
 {
     run_ = nullptr;
-    ShowLevel(kSilenceDbfs);
+    status_.ShowLevel(kSilenceDbfs);
+    const RunFailure& failure = outcome.failure;
     if (outcome.result) {
-        ShowProgress(1.0, QStringLiteral("done"));
+        status_.ShowProgress(1.0, QStringLiteral("done"));
         ShowResult(*outcome.result);
     } else {
-        ShowProgress(0.0, outcome.cancelled ? QStringLiteral("cancelled") : QStringLiteral("failed"));
-        Say(outcome.error, !outcome.cancelled);
+        status_.ShowProgress(0.0, failure.cancelled ? QStringLiteral("cancelled") : QStringLiteral("failed"));
+        status_.Say(failure.error, !failure.cancelled);
     }
-    if (!outcome.unrestored.isEmpty()) {
-        // Loud, and not modal: the window stays usable.
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Measure - Quenbar"), outcome.unrestored,
-                                    QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-        Say(message_->text() + QLatin1Char('\n') + outcome.unrestored, true);
-    }
+    if (!failure.unrestored.isEmpty()) status_.WarnUnrestored(this, failure.unrestored);
     UpdateButtons();
     emit measuringChanged(false);
 }
@@ -309,9 +162,9 @@ void CMeasureWindow::ShowResult(const MeasurementResult& result)
     impulses_->Show(result);
     FillTable(result);
     const bool ok = result.AllOk();
-    Say(ok ? QStringLiteral("Every output measured is ok.")
+    status_.Say(ok ? QStringLiteral("Every output measured is ok.")
            : QStringLiteral("Not every output measured is ok: see the verdicts."),
-        !ok);
+                !ok);
 }
 
 void CMeasureWindow::FillTable(const MeasurementResult& result)
@@ -328,21 +181,15 @@ void CMeasureWindow::FillTable(const MeasurementResult& result)
     table_->resizeColumnsToContents();
 }
 
-void CMeasureWindow::Say(const QString& text, bool alarm)
-{
-    message_->setStyleSheet(alarm ? QStringLiteral("color: #c00000; font-weight: bold;") : QString());
-    message_->setText(text);
-}
-
 bool CMeasureWindow::SaveTo(const QString& folder)
 {
     if (!result_) return false;
     try {
         const std::vector<std::filesystem::path> files = SaveMeasurement(*result_, folder.toStdString());
-        Say(QStringLiteral("Saved %1 files in %2.").arg(files.size()).arg(folder));
+        status_.Say(QStringLiteral("Saved %1 files in %2.").arg(files.size()).arg(folder));
         return true;
     } catch (const MeasurementFileError& error) {
-        Say(QString::fromStdString(error.what()), true);
+        status_.Say(QString::fromStdString(error.what()), true);
         return false;
     }
 }
@@ -360,10 +207,7 @@ void CMeasureWindow::UpdateButtons()
     cancel_->setEnabled(measuring);
     save_->setEnabled(!measuring && result_);
     use_->setEnabled(!measuring && !curves_->Curves().empty());
-    for (QWidget* control :
-         {static_cast<QWidget*>(play_), static_cast<QWidget*>(record_), static_cast<QWidget*>(level_),
-          static_cast<QWidget*>(loud_), static_cast<QWidget*>(length_)})
-        control->setEnabled(!measuring);
+    sweep_->SetRunning(measuring);
 }
 
 void UseForFit(CTuningBar& tuning, const MeasurementResult& measurement)

@@ -6,7 +6,7 @@
 // (the measurement's files) and "Use for the fit", which hands the
 // measurement to the response window's tuning row.
 //
-// The sequence runs on a worker thread (MeasurementRun.h): the window keeps
+// The sequence runs on a worker thread (SoundRun.h): the window keeps
 // answering. Cancel, and closing the window, end it at its next step; the
 // mutes are put back either way.
 #pragma once
@@ -15,20 +15,20 @@
 
 #include <optional>
 
-#include "Measurement.h"
+#include "measure/SoundRun.h"
+#include "measure/SweepBox.h"
 
 class CTuningBar;
 class ImpulsePlot;
 class MeasuredCurvesGraph;
-class MeasurementRun;
-class QCheckBox;
-class QComboBox;
-class QDoubleSpinBox;
-class QLabel;
-class QProgressBar;
 class QPushButton;
 class QTableWidget;
-struct MeasurementOutcome;
+
+// How a measurement ended: its result, or why there is none.
+struct MeasurementOutcome {
+    std::optional<MeasurementResult> result;
+    RunFailure failure;  // its unrestored mutes also after a result
+};
 
 class CMeasureWindow : public QWidget {
     Q_OBJECT
@@ -59,29 +59,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QWidget* MakeSettingsBox();
     QWidget* MakeRunBox();
-    void FillDevices();
-    void FollowLoudness();
-    void ShowLevel(double dbfs);
-    void ShowProgress(double fraction, const QString& step);
     void Finish(const MeasurementOutcome& outcome);
     void ShowResult(const MeasurementResult& result);
     void FillTable(const MeasurementResult& result);
-    void Say(const QString& text, bool alarm = false);
     void AskAndSave();
     void UpdateButtons();
 
-    QComboBox* play_ = nullptr;
-    QComboBox* record_ = nullptr;
-    QDoubleSpinBox* level_ = nullptr;
-    QCheckBox* loud_ = nullptr;
-    std::vector<std::pair<MeasuredOutput, QCheckBox*>> outputs_;
-    QDoubleSpinBox* length_ = nullptr;
-    QProgressBar* meter_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QLabel* step_ = nullptr;
-    QLabel* message_ = nullptr;
+    SweepBox* sweep_ = nullptr;
+    RunStatus status_;
     QPushButton* measure_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QPushButton* save_ = nullptr;
@@ -89,7 +75,7 @@ private:
     MeasuredCurvesGraph* curves_ = nullptr;
     ImpulsePlot* impulses_ = nullptr;
     QTableWidget* table_ = nullptr;
-    MeasurementRun* run_ = nullptr;
+    SoundRun* run_ = nullptr;
     std::optional<MeasurementResult> result_;
 };
 

@@ -1,28 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <numbers>
-
 #include "session/TuneJson.h"
+#include "tests/support/TuningSamples.h"
 
 namespace {
 
-// Tops and a Sub crossed at 100 Hz, flat otherwise: the Sub 2.3 ms late,
-// reversed, and 3 dB below both tops together.
-SystemMeasurement Measured()
-{
-    SystemMeasurement m;
-    for (double hz = 10.0; hz <= 20000.0; hz *= std::exp2(1.0 / 24.0)) {
-        const Complex s(0.0, hz / 100.0);
-        const Complex low = 1.0 / std::pow(s * s + std::sqrt(2.0) * s + 1.0, 2);
-        for (MeasuredResponse* o : {&m.left, &m.right, &m.sub}) o->hz.push_back(hz);
-        m.left.response.push_back(std::pow(s, 4) * low);
-        m.right.response.push_back(std::pow(s, 4) * low);
-        m.sub.response.push_back(-2.0 * std::pow(10.0, -3.0 / 20.0) * low *
-                                 std::polar(1.0, -2.0 * std::numbers::pi * hz * 0.0023));
-    }
-    return m;
-}
+SystemMeasurement Measured() { return CrossedSystemMeasurement(); }
 
 TEST(TuneJson, GivesEachPartInStepsAndUnits)
 {

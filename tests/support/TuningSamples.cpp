@@ -1,5 +1,7 @@
 #include "tests/support/TuningSamples.h"
 
+#include <cmath>
+#include <numbers>
 #include <sstream>
 
 #include "link/ParameterMessages.h"
@@ -29,4 +31,19 @@ std::vector<std::vector<std::uint8_t>> BandMessages(ParameterModel setting, int 
         messages.push_back(ParameterPayload(setting, PID_PEQ_GAIN));
     }
     return messages;
+}
+
+SystemMeasurement CrossedSystemMeasurement()
+{
+    SystemMeasurement m;
+    for (double hz = 10.0; hz <= 20000.0; hz *= std::exp2(1.0 / 24.0)) {
+        const Complex s(0.0, hz / 100.0);
+        const Complex low = 1.0 / std::pow(s * s + std::sqrt(2.0) * s + 1.0, 2);
+        for (MeasuredResponse* o : {&m.left, &m.right, &m.sub}) o->hz.push_back(hz);
+        m.left.response.push_back(std::pow(s, 4) * low);
+        m.right.response.push_back(std::pow(s, 4) * low);
+        m.sub.response.push_back(-2.0 * std::pow(10.0, -3.0 / 20.0) * low *
+                                 std::polar(1.0, -2.0 * std::numbers::pi * hz * 0.0023));
+    }
+    return m;
 }

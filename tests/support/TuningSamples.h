@@ -9,6 +9,7 @@
 
 #include "model/Model.h"
 #include "tuning/PeqBands.h"
+#include "tuning/SystemMeasurement.h"
 
 // 80 dB less what two bands (+4 dB at step 150, −5 dB at step 300) add, at
 // every second frequency step from 20, one "frequency<separator>dB" line
@@ -19,3 +20,8 @@ std::string MeasurementText(const std::string& header = "* measured at 1 m", cha
 // bands of `slot` are `before`, to `after`: one for each band that differs.
 std::vector<std::vector<std::uint8_t>> BandMessages(ParameterModel setting, int slot, const PeqBands& before,
                                                     const PeqBands& after);
+
+// Tops and a Sub crossed at 100 Hz (fourth-order Link-Riley), flat
+// otherwise, at every 1/24 octave from 10 Hz: the Sub 2.3 ms late,
+// reversed, and 3 dB below both tops together.
+SystemMeasurement CrossedSystemMeasurement();

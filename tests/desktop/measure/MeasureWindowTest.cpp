@@ -30,6 +30,7 @@
 #include "model/MemoryImage.h"
 #include "model/ParameterIds.h"
 #include "tests/desktop/UnitWork.h"
+#include "tests/desktop/measure/RoomUnit.h"
 #include "tests/desktop/app/DesktopTest.h"
 #include "tests/emulator/Programs.h"
 #include "unit/UnitCommands.h"
@@ -38,47 +39,6 @@ namespace {
 
 // A sequence of two 1 s sweeps takes some 5 s; a loaded machine longer.
 constexpr int kMeasureWaitMs = 90000;
-
-// rx74-emulator --audio behind COM1.
-class RoomUnit {
-public:
-    RoomUnit()
-    {
-        std::tie(pid_, device_) = LaunchEmulator({"--audio"});
-        if (!device_.empty()) PointComAt(1, device_);
-    }
-    ~RoomUnit()
-    {
-        if (pid_ > 0) TerminateAndWait(pid_);
-    }
-    bool Started() const { return !device_.empty(); }
-
-private:
-    pid_t pid_ = -1;
-    std::string device_;
-};
-
-// The unit's own setting, read over the program's link.
-ParameterModel UnitSetting()
-{
-    std::array<std::uint8_t, 62> image{};
-    int result = -1;
-    UnitWorker().Run([&](Link& link) { result = UnitReadCurrent(link, image.data()); });
-    ParameterModel setting{};
-    LoadDefaults(setting);
-    if (result == 0) ImageToModel(setting, image.data());
-    return setting;
-}
-
-// The program started and connected to the unit behind COM1.
-CMainFrame* StartConnected(CQuenbarApp& app)
-{
-    app.InitInstance();
-    CMainFrame* frame = app.MainFrame();
-    frame->Command(kIdConnect)->trigger();
-    WaitForUnit();
-    return frame;
-}
 
 void ChooseOutputs(CMeasureWindow* window, const QStringList& outputs)
 {
