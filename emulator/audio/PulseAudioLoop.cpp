@@ -12,12 +12,9 @@ namespace {
 
 constexpr int kChannels = 2;
 constexpr const char* kClientName = "rx74-emulator";
-// The playback buffer is kept this far ahead of what the sink plays: the
-// audio thread may be held up that long before the microphone's signal has
-// a gap. It plays from the start and never waits to refill (no prebuffer):
-// a stream that stopped when it ran dry would start again later, and every
-// hold-up would shift the room's latency for good. Running dry instead
-// loses what was late, and each sample keeps the time it was recorded for.
+// The playback buffer holds this much before it starts, and is kept at
+// that: the audio thread may then be held up that long without the buffer
+// running dry, which would add the rest of the hold-up to the latency for good.
 constexpr double kPlaybackBufferMs = 150.0;
 
 pa_sample_spec SampleSpec()
@@ -61,7 +58,7 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
     const auto bufferFrames = static_cast<std::uint32_t>(MsToSamples(kPlaybackBufferMs));
     playAttr.tlength =
         std::max(bufferFrames, 2u * static_cast<std::uint32_t>(devices.blockFrames)) * kChannels * sizeof(float);
-    playAttr.prebuf = 0;
+    playAttr.prebuf = playAttr.tlength;
     playAttr.minreq = blockBytes;
     int error = 0;
     streams_ = std::make_unique<Streams>();
@@ -77,19 +74,9 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
         error_ = "cannot play into " + devices.sink + ": " + pa_strerror(error);
         return false;
     }
-    if (!PlaySilence(playAttr.tlength, error)) {
-        error_ = "cannot play into " + devices.sink + ": " + pa_strerror(error);
-        return false;
-    }
     stopping_ = false;
     thread_ = std::thread([this] { Run(); });
     return true;
-}
-
-bool PulseAudioLoop::PlaySilence(std::uint32_t bytes, int& error)
-{
-    const std::vector<char> silence(bytes, 0);  // 0.0f is all zero bytes
-    return pa_simple_write(streams_->playback.get(), silence.data(), silence.size(), &error) >= 0;
 }
 
 void PulseAudioLoop::Run()

@@ -2,11 +2,10 @@
 // two inputs from one device, plays the microphone and the loopback into
 // another, block by block on a thread of its own, and takes the unit's
 // setting anew before every block. Its latency is constant: one stream
-// pair, no resampling, and a playback that never stops to refill.
+// pair, no resampling, and the playback buffered deep enough not to run dry.
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,8 +39,6 @@ public:
 private:
     struct Streams;
     void Run();
-    // Fills the playback buffer ahead of the first block; false when the server refuses.
-    bool PlaySilence(std::uint32_t bytes, int& error);
 
     AudioPath& path_;
     std::function<Image()> setting_;
