@@ -88,7 +88,9 @@ TEST(TuneCommand, ProposesTheRoomsBestAlignmentAndChangesNothing)
         EXPECT_EQ(tune["applied"], false);
         EXPECT_TRUE(tune["verify"].is_null());
         const double shortDb = ShortOfTheTruthsBestDb(Room(name), tune);
-        EXPECT_GE(shortDb, -1e-9);
+        // The truth's best weighs smoothness too, so a proposal may sum a
+        // little louder on its mean; far louder would be a fault of the check.
+        EXPECT_GT(shortDb, -0.3);
         EXPECT_LT(shortDb, 0.3) << tune["proposal"]["delay"] << tune["proposal"]["subPolarity"];
     }
 }
