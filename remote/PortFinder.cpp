@@ -123,8 +123,10 @@ void PortFinder::ProbeOne(std::string device, Served served, Done done)
 
 void PortFinder::Find(std::function<json()> find, Done done)
 {
-    boost::asio::post(thread_, [home = home_, find = std::move(find), done = std::move(done)] {
+    // `done` is moved on, never copied: its last copy (a client's session
+    // among what it holds) must end on the home thread, not on this one.
+    boost::asio::post(thread_, [home = home_, find = std::move(find), done = std::move(done)]() mutable {
         json ports = find();
-        boost::asio::post(home, [ports = std::move(ports), done] { done(ports); });
+        boost::asio::post(home, [ports = std::move(ports), done = std::move(done)] { done(ports); });
     });
 }

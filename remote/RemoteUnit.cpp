@@ -108,9 +108,11 @@ std::string RemoteUnit::FinishConnecting()
 
 void RemoteUnit::ConnectThen(std::function<void(const ConnectOutcome&)> done)
 {
-    lastTicket_ = worker_.Post([this, done = std::move(done)](Link& link) {
+    // The callbacks are moved on to the io thread, never copied: what they
+    // hold (a client's session) must end there, not on the worker.
+    lastTicket_ = worker_.Post([this, done = std::move(done)](Link& link) mutable {
         const Attempt attempt = ConnectAttempt(link);
-        boost::asio::post(io_, [this, attempt, done] {
+        boost::asio::post(io_, [this, attempt, done = std::move(done)] {
             OnAttempt(attempt);
             if (!shuttingDown_) ScheduleCheck();
             done(attempt.outcome);
@@ -123,11 +125,11 @@ void RemoteUnit::MoveTo(std::string device, std::function<void(const ConnectOutc
     retryTimer_.cancel();
     device_ = device;
     SetState(LinkState::Reconnecting, "Moving to " + device + ".");
-    lastTicket_ = worker_.Post([this, device = std::move(device), done = std::move(done)](Link& link) {
+    lastTicket_ = worker_.Post([this, device = std::move(device), done = std::move(done)](Link& link) mutable {
         if (linkModel_.connected) DisconnectUnit(link);
         link.SetDevice(device);
         const Attempt attempt = ConnectAttempt(link);
-        boost::asio::post(io_, [this, attempt, done] {
+        boost::asio::post(io_, [this, attempt, done = std::move(done)] {
             OnAttempt(attempt);
             done(attempt.outcome);
         });
@@ -333,19 +335,19 @@ void RemoteUnit::Shutdown(std::function<void()> done)
     retryTimer_.cancel();
     checkTimer_.cancel();
     worker_.Cancel(lastTicket_);
-    worker_.Post([this, done](Link& link) {
+    worker_.Post([this, done = std::move(done)](Link& link) mutable {
         if (linkModel_.connected) DisconnectUnit(link);
         link.Close();
-        boost::asio::post(io_, done);
+        boost::asio::post(io_, std::move(done));
     });
 }
 
 void RemoteUnit::RunOperation(std::function<int(Link&)> job, std::function<void(int, const ParameterModel&)> finish)
 {
     ++operationsRunning_;
-    lastTicket_ = worker_.Post([this, job = std::move(job), finish = std::move(finish)](Link& link) {
+    lastTicket_ = worker_.Post([this, job = std::move(job), finish = std::move(finish)](Link& link) mutable {
         const int result = job(link);
-        boost::asio::post(io_, [this, result, after = linkModel_, finish] {
+        boost::asio::post(io_, [this, result, after = linkModel_, finish = std::move(finish)] {
             --operationsRunning_;
             lastActivity_ = Clock::now();
             finish(result, after);
