@@ -35,7 +35,21 @@ double SpreadSquares(const std::vector<double>& x)
     return sum;
 }
 
-double Rms(const std::vector<double>& x) { return std::sqrt(SpreadSquares(x) / static_cast<double>(x.size())); }
+double SumOfSquares(const std::vector<double>& x)
+{
+    return std::inner_product(x.begin(), x.end(), x.begin(), 0.0);
+}
+
+// The error's squares: about its mean while the level follows, else as they are.
+double Squares(const std::vector<double>& x, bool levelFollows)
+{
+    return levelFollows ? SpreadSquares(x) : SumOfSquares(x);
+}
+
+double Rms(const std::vector<double>& x, bool levelFollows)
+{
+    return std::sqrt(Squares(x, levelFollows) / static_cast<double>(x.size()));
+}
 
 // Fills dips narrower than the window: the largest value around each point,
 // then the smallest of those.
@@ -66,6 +80,7 @@ struct Problem {
     int highestGain = kGainStepZero;
     double maxBoostDb = 0.0;
     double maxCutDb = 0.0;
+    bool levelFollows = true;
     const BandCurves* curves = nullptr;
 
     std::size_t Count() const { return error.size(); }
@@ -94,7 +109,7 @@ double Cost(const Problem& p, const PeqBands& bands)
         if (!p.WithinLimits(total[i])) return kNoCost;
         total[i] += p.error[i];
     }
-    return SpreadSquares(total);
+    return Squares(total, p.levelFollows);
 }
 
 struct Neighbourhood {
@@ -114,7 +129,9 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
     const double eSum = std::accumulate(e.begin(), e.end(), 0.0);
     PeqBand best = bands[static_cast<std::size_t>(b)];
     double bestCost = Cost(p, bands);
-    const double base = SpreadSquares(e);
+    const double base = Squares(e, p.levelFollows);
+    // With the level following, the band's curve and the error count about their means.
+    const double aboutMean = p.levelFollows ? 1.0 : 0.0;
     for (int centre = std::max(n.lowCentre, kLowestCentre); centre <= std::min(n.highCentre, kFreqStepHighest);
          ++centre)
         for (int width = std::max(n.narrowest, kBandwidthStepNarrowest);
@@ -128,8 +145,8 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
                     s2 += s * s;
                     es += e[i] * s;
                 }
-                const double covariance = es - eSum * s1 / count;
-                const double variance = s2 - s1 * s1 / count;
+                const double covariance = es - aboutMean * eSum * s1 / count;
+                const double variance = s2 - aboutMean * s1 * s1 / count;
                 if (variance <= 1e-12) continue;
                 const int step =
                     std::clamp(kGainStepZero + static_cast<int>(std::lround(-covariance / variance * 10.0)),
@@ -160,7 +177,7 @@ PeqBands Greedy(const Problem& p, bool onLargestDeviation)
             const std::vector<double> peq = BandsAt(p, bands);
             std::vector<double> left(p.Count());
             for (std::size_t i = 0; i < left.size(); ++i) left[i] = p.error[i] + peq[i];
-            const double mean = Mean(left);
+            const double mean = p.levelFollows ? Mean(left) : 0.0;
             const auto largest = std::max_element(left.begin(), left.end(), [mean](double x, double y) {
                 return std::fabs(x - mean) < std::fabs(y - mean);
             });
@@ -246,7 +263,7 @@ struct Continuous {
             excess += std::pow(std::max({0.0, peq - p.maxBoostDb, -p.maxCutDb - peq}), 2);
             total[i] = p.error[i] + peq;
         }
-        return SpreadSquares(total) + 1000.0 * excess;
+        return Squares(total, p.levelFollows) + 1000.0 * excess;
     }
 
     // The nearest steps of a point.
@@ -326,11 +343,11 @@ double RmsAfter(const FitResult& r, const Problem& p, const PeqBands& bands, std
         error[i] = after[i] - r.target[i];
     }
     if (predicted) *predicted = after;
-    if (target) {
+    if (target && p.levelFollows) {
         const double offset = Mean(error);
         for (double& t : *target) t += offset;
     }
-    return Rms(error);
+    return Rms(error, p.levelFollows);
 }
 
 // A band at 0 dB adds nothing to the curve, bell or shelf alike: it is
@@ -356,6 +373,11 @@ std::vector<double> Deviation(const Measurement& measurement, const FitOptions& 
     r.target = options.target ? SmoothedOver(*options.target, range) : std::vector<double>(r.measured.size(), 0.0);
     std::vector<double> error(r.measured.size());
     for (std::size_t i = 0; i < error.size(); ++i) error[i] = r.measured[i] - r.target[i];
+    if (options.holdLevel) {
+        const double level = Mean(error);
+        for (double& t : r.target) t += level;
+        for (double& e : error) e -= level;
+    }
     return error;
 }
 
@@ -375,20 +397,21 @@ std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
 
 double DeviationRms(const Measurement& measurement, const FitOptions& options)
 {
-    return Rms(Deviation(measurement, options, nullptr));
+    return Rms(Deviation(measurement, options, nullptr), true);
 }
 
 FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
 {
     FitResult result;
     const std::vector<double> error = Deviation(measurement, options, &result);
-    result.rmsBeforeDb = Rms(error);
+    result.rmsBeforeDb = Rms(error, true);
     Problem p;
     p.first = result.firstStep;
     p.curves = &BandCurves::Of(options.bandModel);
     p.error = FillNarrowDips(error);
     p.maxBoostDb = std::min(options.maxBoostDb, 12.0);
     p.maxCutDb = std::min(options.maxCutDb, 12.0);
+    p.levelFollows = !options.holdLevel;
     p.highestGain = kGainStepZero + static_cast<int>(std::floor(p.maxBoostDb * 10.0 + 1e-9));
     p.lowestGain = kGainStepZero - static_cast<int>(std::floor(p.maxCutDb * 10.0 + 1e-9));
 

@@ -32,6 +32,10 @@ struct FitOptions {
     double maxCutDb = 12.0;
     std::optional<Measurement> target;  // flat when empty
     BandModel bandModel = BandModel::Drawn;
+    // The channel's level over the range stays as measured: the target sits
+    // at the measurement's mean level there and the bands may not move it
+    // (a shelf reaching over the whole range would otherwise set the level).
+    bool holdLevel = false;
 };
 
 struct FitResult {
@@ -58,7 +62,7 @@ FitResult FitPeq(const Measurement& measurement, const FitOptions& options = {})
 inline constexpr int kFitLeastSteps = 10;
 
 // The RMS deviation of the measurement from the options' target (its level
-// following), smoothed over 1/6 octave at the frequency steps of the range;
+// following, or held), smoothed over 1/6 octave at the frequency steps of the range;
 // throws as FitPeq does.
 double DeviationRms(const Measurement& measurement, const FitOptions& options);
 

@@ -51,6 +51,10 @@ FitOptions ChannelFitOptions(const FitOptions& base, const ParameterModel& setti
 {
     FitOptions options = base;
     options.bandModel = BandModel::Sound;
+    // Left & Right keep their level: the Sub is matched to them afterwards,
+    // and a fit whose level followed could bring the whole system down
+    // (a shelf over the tops' band, to reach past the boost limit elsewhere).
+    options.holdLevel = slot == kSlotLeftRight;
     if (slot == kSlotSub)
         options.highHz = std::min(options.highHz, region.CentreHz());
     else

@@ -90,6 +90,31 @@ TEST(PeqFit, FollowsTheTargetsShapeAtTheResultsLevel)
     EXPECT_LT(flat.rmsAfterDb, 0.1);
 }
 
+// A channel 10 dB short below 100 Hz, more than a band may boost: with its
+// level following, the fit reaches it by bringing the rest down; with the
+// level held it boosts what it may and leaves the rest where it is.
+TEST(PeqFit, HoldsTheChannelsLevelWhenAsked)
+{
+    Measurement measured;
+    for (int k = 0; k < kFreqSteps; ++k) {
+        measured.hz.push_back(FreqTable[k]);
+        measured.db.push_back(FreqTable[k] < 100.0 ? 75.0 : 85.0);
+    }
+    const auto levelChange = [](const FitResult& r) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < r.measured.size(); ++i) sum += r.predicted[i] - r.measured[i];
+        return sum / static_cast<double>(r.measured.size());
+    };
+    FitOptions options;
+    const FitResult following = FitPeq(measured, options);
+    options.holdLevel = true;
+    const FitResult held = FitPeq(measured, options);
+    EXPECT_LT(levelChange(following), -2.0);
+    EXPECT_GT(levelChange(held), -0.5);
+    EXPECT_LT(held.rmsAfterDb, held.rmsBeforeDb);
+    EXPECT_NEAR(held.target.front(), held.target.back(), 1e-9) << "the flat target at the measurement's level";
+}
+
 TEST(PeqFit, RefusesARangeTheMeasurementDoesNotCover)
 {
     const Measurement m = AtSteps(ResponseCurve{});

@@ -282,7 +282,9 @@ TEST(TuneProposal, AlignsMatchesAndEqualisesASystemAsOneSetting)
     EXPECT_LT(a.chosen.DelaySteps(), a.otherPolarity.DelaySteps());
     EXPECT_EQ(a.chosen.relativeSteps, a.subDelay - a.lrDelay);
     EXPECT_GT(p.sumAfter.deepestDipDb, -3.0);
-    EXPECT_NEAR(p.sumAfter.meanDb, 20.0 * std::log10(2.0), 0.1);
+    // Tops and Sub in phase: twice the tops' level, which their bands hold
+    // over their whole band, not in the region (within about a dB of 0).
+    EXPECT_NEAR(p.sumAfter.meanDb, 20.0 * std::log10(2.0), 1.2);
     EXPECT_GT(p.sumAfter.meanDb, p.sumBefore.meanDb);
     ASSERT_TRUE(p.peqLr.fit && p.peqSub.fit);
     EXPECT_LT(p.peqLr.fit->rmsAfterDb, 1.0);
