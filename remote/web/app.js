@@ -34,6 +34,7 @@ const page = {
   proposals: {},      // channel -> the fit's proposal on preview
   units: [],          // the server's units: {index, name, device, link, memoriesUsed}
   current: null,      // the name of the unit shown; null while the server has one unit
+  missedSeq: null,    // while a switch fetches the new unit's state: the last of its pushes not taken, else -1
   linked: new Set(),  // the names of other units that take this page's field edits too
   phoneView: 'lr',    // the view a phone shows
   side: null,         // what a laptop shows beside the graph: {view, block, opener}, or nothing
@@ -431,6 +432,7 @@ function onPush(message) {
   if (message.type === 'measure' || message.type === 'level') return onSoundPush(message);
   if (message.unit !== undefined) noteUnit(message);
   if (page.current !== null && message.unit !== page.current) return;
+  if (page.missedSeq !== null) { page.missedSeq = Math.max(page.missedSeq, message.seq); return; }
   if (message.type === 'state') return takeState(message);
   if (!page.unit) return;
   page.seq = Math.max(page.seq, message.seq);
@@ -601,8 +603,15 @@ async function showUnit(name) {
   page.proposals = {};
   renderUnits();
   toolsShown();  // the log follows the unit shown
-  const state = await call('GET', '/api/state');
-  if (page.current !== name) return;
+  // page.unit still holds the other unit until this one's state is in: its
+  // pushes meanwhile are not taken, and one newer than the state fetches again.
+  let state;
+  do {
+    page.missedSeq = -1;
+    state = await call('GET', '/api/state');
+    if (page.current !== name) return;
+  } while (state.ok && page.missedSeq > state.data.seq);
+  page.missedSeq = null;
   if (state.ok) takeState(state.data);
   else toast(`${name}: ${state.error}`);
 }

@@ -428,7 +428,7 @@ TEST(RemotePage, SwitchesBetweenUnitsAndALinkedEditReachesEach)
     const int mains = rig.Level(0);
 
     browser.Click(browser.Element("#units .unit:nth-child(2) .pick"));
-    ASSERT_TRUE(browser.WaitUntil("page.current === 'Subs' && page.unit !== null"));
+    ASSERT_TRUE(browser.WaitUntil("page.current === 'Subs' && page.missedSeq === null"));
     ASSERT_EQ(rig.Client().PutJson("/api/units/Subs/settings/lr/gain", {{"value", 100}}).status, 200);
     ASSERT_TRUE(browser.WaitUntil(Shown("lr-x-gain") + " === '-14.0dB'")) << "the page shows the second unit";
     browser.Type(browser.Element("#lr-x-gain"), kArrowRight);
