@@ -2,7 +2,9 @@
 // path, headers, token, body) through the gate and the router to the API,
 // against two emulated units on in-memory lines (the second's name needs
 // escaping in a path). Every request must be answered, once, and one
-// answered with an error must not have sent either unit a byte.
+// answered with an error must not have sent either unit a byte. The sound
+// card is left out: a measurement plays in real time, and sets mutes even
+// when it fails.
 //
 // Input: one byte that picks the server (odd: beyond the local host, with
 // the token below; even: the local host without a token), then the request
@@ -20,6 +22,7 @@
 #include "remote/RemoteUnits.h"
 #include "remote/RequestGate.h"
 #include "remote/RequestRouter.h"
+#include "remote/SoundCardDesk.h"
 #include "fuzz/FuzzCheck.h"
 #include "tests/support/InMemoryUnit.h"
 
@@ -30,6 +33,17 @@ using namespace std::chrono_literals;
 
 constexpr std::uint16_t kPort = 8074;
 constexpr auto kAnswerTime = 5s;
+
+// A server without a sound card: the desk takes none of the requests.
+class NoSoundCard : public SoundCardDesk {
+public:
+    bool Route(const DeskUnit&, const ApiRequest&, const std::vector<std::string>&, const Respond&) override
+    {
+        return false;
+    }
+    bool Busy(const RemoteUnit&) const override { return false; }
+    void Stop(std::function<void()> done) override { done(); }
+};
 
 struct Server {
     Server()
@@ -46,7 +60,8 @@ struct Server {
     boost::asio::io_context io;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> busy{io.get_executor()};
     PushHub hub;
-    RemoteUnits units{hub};
+    NoSoundCard desk;
+    RemoteUnits units{hub, desk};
     RequestGate open{"", kPort};
     RequestGate guarded{"fuzz-token-0123456789", kPort};
     RequestRouter openRouter{open, units};
