@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The tuning pass's benchmark rows for bench.sh: quenbar-cli tune --apply
 # with 2 s sweeps against rx74-emulator --audio in the built-in room and the
-# rooms of emulator/rooms/, through a private PulseAudio server.
+# rooms of emulator/rooms/, through a private PulseAudio server; the room's
+# truth is taken with the setting the pass left on the emulated unit.
 #   bench-tune.sh BUILD_DIR RESULTS_DIR   writes RESULTS_DIR/tune-rows.json
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,8 +24,9 @@ for room in "${rooms[@]}"; do
   echo "tuning in the room $room ..." >&2
   room_args=()
   [[ "$room" != default ]] && room_args=(--room "emulator/rooms/$room.json")
-  "$bin/rx74-emulator" "${room_args[@]}" --room-truth >"$results/tune-$room-truth.json"
-  "$bin/rx74-emulator" --audio "${room_args[@]}" >"$results/tune-emulator.out" &
+  state="$results/tune-$room.state"
+  rm -f "$state" "$results/tune-emulator.out"  # a stale device line would be read before the emulator writes its own
+  "$bin/rx74-emulator" --audio --state "$state" "${room_args[@]}" >"$results/tune-emulator.out" &
   emulator=$!
   for _ in $(seq 50); do [[ -s "$results/tune-emulator.out" ]] && break; sleep 0.1; done
   port=$(head -1 "$results/tune-emulator.out")
@@ -34,5 +36,7 @@ for room in "${rooms[@]}"; do
   python3 -c "print($(date +%s.%N) - $start)" >"$results/tune-$room.seconds"
   kill "$emulator" && wait "$emulator" 2>/dev/null || true
   emulator=""
+  # The room's own responses with the setting the pass left (saved at exit).
+  "$bin/rx74-emulator" --state "$state" "${room_args[@]}" --room-truth >"$results/tune-$room-truth.json"
 done
 python3 scripts/bench-tune.py "$results" "${rooms[@]}" >"$results/tune-rows.json"
