@@ -196,6 +196,10 @@ TEST(SubAlignment, TheRegionComesFromWhereTheMeasurementsCrossWhenTheCrossoverIs
     const double split = region.CentreHz();
     EXPECT_LT(split, kCrossoverHz);
     EXPECT_NEAR(std::abs(Lr4High(split)) / std::abs(Gain(-3.0) * Lr4Low(split)), 1.0, 0.05);
+    // A type outside the table is no filter either.
+    ParameterModel unknown = flat;
+    unknown.hpfType[kSlotLeftRight] = unknown.lpfType[kSlotSub] = kFilterTypes;
+    EXPECT_FALSE(FindCrossoverRegion(unknown, m).fromSettings);
     const CrossoverRegion set = FindCrossoverRegion(CrossedSetting(), m);
     EXPECT_TRUE(set.fromSettings);
     EXPECT_NEAR(set.CentreHz(), FreqTable[FreqIndexFromHz(kCrossoverHz)], 1e-9);
