@@ -5,7 +5,8 @@
 
 Per room: the RMS from the target after one pass (Left, Right, Sub), the
 chosen delay against the best one found by trying every step on the room's
-own responses (its truth, with the polarity either way), the deepest dip of
+own responses (its truth with the setting the pass left: the levels, the
+PEQ and the Sub's polarity as they play), the deepest dip of
 the sum in the crossover region measured after, and the time of the pass.
 """
 import cmath
@@ -23,23 +24,23 @@ def truth_response(output):
             for hz, db, phase in zip(output["hz"], output["db"], output["phaseDeg"])]
 
 
-def best_relative_steps(truth, region, sub_change_db, sign):
+def best_relative_steps(truth, region, current):
     """The Sub's delay less the tops' that makes the sum strongest over the
     region (its mean level, the grid's points), every step tried with the Sub's
-    polarity `sign` (the other polarity about half a period away is as good
-    with crossovers of the Link-Riley kind, and the shorter delay is taken)."""
+    polarity as it is (the other polarity about half a period away is as good
+    with crossovers of the Link-Riley kind, and the shorter delay is taken);
+    `current`: the steps the truth's setting holds."""
     outputs = truth["outputs"]
     hz = outputs["left"]["hz"]
     left, right, sub = (truth_response(outputs[name]) for name in ("left", "right", "sub"))
-    gain = 10 ** (sub_change_db / 20)
     points = [i for i, f in enumerate(hz) if region["lowHz"] <= f <= region["highHz"]]
 
-    def mean_db(relative, sign):
-        return sum(20 * math.log10(max(abs(left[i] + right[i] + sign * gain * sub[i] *
-                                           cmath.exp(-2j * math.pi * hz[i] * relative * STEP_S)), 1e-15))
+    def mean_db(relative):
+        return sum(20 * math.log10(max(abs(left[i] + right[i] + sub[i] *
+                                           cmath.exp(-2j * math.pi * hz[i] * (relative - current) * STEP_S)), 1e-15))
                    for i in points) / len(points)
 
-    return max((mean_db(r, sign), r) for r in range(-STEPS, STEPS + 1))
+    return max((mean_db(r), r) for r in range(-STEPS, STEPS + 1))
 
 
 def rows(results, room):
@@ -53,8 +54,7 @@ def rows(results, room):
     delay = proposal["delay"]
     chosen = delay["steps"] if delay["channel"] == "sub" else -delay["steps"]
     chosen_sign = -1 if proposal["subPolarity"] == "inverted" else 1
-    _, best = best_relative_steps(truth, tune["predicted"]["region"], proposal["levels"]["sub"]["changeDb"],
-                                  chosen_sign)
+    _, best = best_relative_steps(truth, tune["predicted"]["region"], chosen)
     first = {o["output"]: o for o in tune["passes"][0]["outputs"]}
     rms = " / ".join("n/a" if first[name]["rmsAfterDb"] is None else f"{first[name]['rmsAfterDb']:.2f}"
                      for name in ("left", "right", "sub"))

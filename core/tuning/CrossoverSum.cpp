@@ -25,9 +25,10 @@ CrossoverRegion AroundCorners(double a, double b, bool fromSettings)
     return {std::min(a, b) / kHalfOctave, std::max(a, b) * kHalfOctave, fromSettings};
 }
 
-// The grid point below which the Sub is louder and above which the tops are
-// at the most points of the split's range.
-double MeasuredSplitHz(const SystemMeasurement& m)
+// The grid point below which the Sub (with its level changed by
+// `subGain`) is louder and above which the tops are at the most points of
+// the split's range.
+double MeasuredSplitHz(const SystemMeasurement& m, double subGain)
 {
     const std::vector<Complex> tops = TopsSum(m);
     std::vector<std::size_t> points;
@@ -36,12 +37,13 @@ double MeasuredSplitHz(const SystemMeasurement& m)
     if (points.empty()) throw std::invalid_argument("the measurement holds no point between 20 Hz and 1 kHz");
     // Every point starts on the tops' side; moving the split above a point
     // puts it on the Sub's.
+    const auto subLouder = [&](std::size_t i) { return subGain * std::abs(m.sub.response[i]) > std::abs(tops[i]); };
     int wrong = 0;
-    for (const std::size_t i : points) wrong += std::abs(m.sub.response[i]) > std::abs(tops[i]) ? 1 : 0;
+    for (const std::size_t i : points) wrong += subLouder(i) ? 1 : 0;
     int fewest = wrong;
     double split = m.left.hz[points.front()];
     for (const std::size_t i : points) {
-        wrong += std::abs(m.sub.response[i]) > std::abs(tops[i]) ? -1 : 1;
+        wrong += subLouder(i) ? -1 : 1;
         if (wrong < fewest) {
             fewest = wrong;
             split = m.left.hz[i];
@@ -54,14 +56,15 @@ double MeasuredSplitHz(const SystemMeasurement& m)
 
 double CrossoverRegion::CentreHz() const { return std::sqrt(lowHz * highHz); }
 
-CrossoverRegion FindCrossoverRegion(const ParameterModel& setting, const SystemMeasurement& measurement)
+CrossoverRegion FindCrossoverRegion(const ParameterModel& setting, const SystemMeasurement& measurement,
+                                    double subChangeDb)
 {
     const bool topsFiltered = setting.xoverOn[kSlotLeftRight] != 0;
     const std::optional<double> high =
         topsFiltered ? CornerHz(setting.hpfType[kSlotLeftRight], setting.hpfFreq[kSlotLeftRight]) : std::nullopt;
     const std::optional<double> low = CornerHz(setting.lpfType[kSlotSub], setting.lpfFreq[kSlotSub]);
     if (high || low) return AroundCorners(high.value_or(*low), low.value_or(*high), true);
-    const double split = MeasuredSplitHz(measurement);
+    const double split = MeasuredSplitHz(measurement, std::pow(10.0, subChangeDb / 20.0));
     return AroundCorners(split, split, false);
 }
 

@@ -21,8 +21,11 @@ struct CrossoverRegion {
 // an octave above the higher (one corner alone when the other is flat).
 // Both flat: the same half octave around the frequency that best splits the
 // measurement into the Sub louder below it and the tops (both together)
-// louder above it, between 20 Hz and 1 kHz.
-CrossoverRegion FindCrossoverRegion(const ParameterModel& setting, const SystemMeasurement& measurement);
+// louder above it, between 20 Hz and 1 kHz, with the Sub's level changed by
+// `subChangeDb` (that split moves with the Sub's level: the region of a
+// proposal is found with the level it proposes).
+CrossoverRegion FindCrossoverRegion(const ParameterModel& setting, const SystemMeasurement& measurement,
+                                    double subChangeDb = 0.0);
 
 // The sum of tops and Sub over a region's points of the grid.
 struct SumFigures {

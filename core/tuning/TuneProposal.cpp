@@ -44,6 +44,24 @@ ChannelPeq FitChannel(const Measurement& levels, const FitOptions& options)
     return peq;
 }
 
+// Where the crossover is flat the region lies where the measured tops and
+// Sub cross, which moves with the Sub's level, and the Sub's level is
+// matched in bands either side of the region: both are settled together, a
+// round at a time (a Sub far below the tops crosses them an octave low,
+// where their sum hardly depends on the delay).
+CrossoverRegion SettledRegion(const SystemMeasurement& m, const ParameterModel& setting, const LevelOptions& options)
+{
+    constexpr int kRounds = 4;
+    CrossoverRegion region = FindCrossoverRegion(setting, m);
+    for (int round = 0; round < kRounds && !region.fromSettings; ++round) {
+        const CrossoverRegion next =
+            FindCrossoverRegion(setting, m, MatchSubLevel(m, setting, region, options).changeDb);
+        if (next.lowHz == region.lowHz) break;
+        region = next;
+    }
+    return region;
+}
+
 }  // namespace
 
 FitOptions ChannelFitOptions(const FitOptions& base, const ParameterModel& setting, int slot,
@@ -100,7 +118,7 @@ TuneProposal ProposeTuning(const SystemMeasurement& measurement, const Parameter
 {
     CheckSystemMeasurement(measurement);
     TuneProposal p;
-    p.region = FindCrossoverRegion(setting, measurement);
+    p.region = SettledRegion(measurement, setting, options.levels);
 
     // The channels' present bands divided out, the new ones fitted.
     ParameterModel equalised = setting;

@@ -1,21 +1,26 @@
 #include "emulator/audio/PulseAudioLoop.h"
 
 #include <pulse/error.h>
-#include <pulse/simple.h>
+#include <pulse/stream.h>
+#include <pulse/thread-mainloop.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace rx74emu {
 namespace {
 
 constexpr int kChannels = 2;
+constexpr std::size_t kFrameBytes = kChannels * sizeof(float);
 constexpr const char* kClientName = "rx74-emulator";
-// The playback buffer holds this much before it starts, and is kept at
-// that: the audio thread may then be held up that long without the buffer
-// running dry, which would add the rest of the hold-up to the latency for good.
-constexpr double kPlaybackBufferMs = 150.0;
+// How far ahead of its input an output frame is placed in the playback
+// stream: the input's way through the server and a block's work, and room
+// for the audio thread to be held up that long without losing a frame.
+constexpr double kLeadMs = 150.0;
 
 pa_sample_spec SampleSpec()
 {
@@ -26,15 +31,129 @@ pa_sample_spec SampleSpec()
     return sampleFormat;
 }
 
-void Free(pa_simple* stream)
+pa_buffer_attr ServerChooses()
 {
-    if (stream) pa_simple_free(stream);
+    constexpr auto any = static_cast<std::uint32_t>(-1);
+    return {any, any, any, any, any};
+}
+
+// Every change of state and every recorded fragment wakes the audio thread.
+void OnContextChange(pa_context*, void* mainloop)
+{
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(mainloop), 0);
+}
+void OnStreamChange(pa_stream*, void* mainloop)
+{
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(mainloop), 0);
+}
+void OnReadable(pa_stream*, std::size_t, void* mainloop)
+{
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(mainloop), 0);
 }
 
 }  // namespace
 
+// The server's objects; every call on them but the first connect is made
+// with the mainloop's lock held.
 struct PulseAudioLoop::Streams {
-    std::unique_ptr<pa_simple, decltype(&Free)> record{nullptr, &Free}, playback{nullptr, &Free};
+    pa_threaded_mainloop* mainloop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* record = nullptr;
+    pa_stream* playback = nullptr;
+
+    ~Streams()
+    {
+        if (!mainloop) return;
+        pa_threaded_mainloop_lock(mainloop);
+        for (pa_stream* stream : {record, playback})
+            if (stream) {
+                pa_stream_disconnect(stream);
+                pa_stream_unref(stream);
+            }
+        if (context) pa_context_disconnect(context);
+        pa_threaded_mainloop_unlock(mainloop);
+        pa_threaded_mainloop_stop(mainloop);
+        if (context) pa_context_unref(context);
+        pa_threaded_mainloop_free(mainloop);
+    }
+
+    std::string ServerError() const { return pa_strerror(pa_context_errno(context)); }
+
+    // False with the reason in `error`.
+    bool Open(const AudioDevices& devices, std::string& error)
+    {
+        mainloop = pa_threaded_mainloop_new();
+        if (!mainloop) {
+            error = "cannot start a PulseAudio client";
+            return false;
+        }
+        context = pa_context_new(pa_threaded_mainloop_get_api(mainloop), kClientName);
+        pa_context_set_state_callback(context, &OnContextChange, mainloop);
+        if (pa_context_connect(context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0 ||
+            pa_threaded_mainloop_start(mainloop) < 0) {
+            error = "cannot reach the sound server: " + ServerError();
+            return false;
+        }
+        pa_threaded_mainloop_lock(mainloop);
+        const bool open = Connect(devices, error);
+        pa_threaded_mainloop_unlock(mainloop);
+        return open;
+    }
+
+    bool Good(pa_stream* stream) const { return pa_stream_get_state(stream) == PA_STREAM_READY; }
+
+private:
+    bool Connect(const AudioDevices& devices, std::string& error)
+    {
+        while (pa_context_get_state(context) != PA_CONTEXT_READY) {
+            if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
+                error = "cannot reach the sound server: " + ServerError();
+                return false;
+            }
+            pa_threaded_mainloop_wait(mainloop);
+        }
+        const auto blockBytes = static_cast<std::uint32_t>(devices.blockFrames * kFrameBytes);
+        pa_buffer_attr recordAttr = ServerChooses();
+        recordAttr.fragsize = blockBytes;
+        record = NewStream("the unit's inputs");
+        pa_stream_set_read_callback(record, &OnReadable, mainloop);
+        if (pa_stream_connect_record(record, devices.source.c_str(), &recordAttr, PA_STREAM_ADJUST_LATENCY) < 0 ||
+            !WaitReady(record)) {
+            error = "cannot record " + devices.source + ": " + ServerError();
+            return false;
+        }
+        // No pre-buffering: the stream plays from its start on and never
+        // stops to fill up again, so every frame keeps its time.
+        pa_buffer_attr playAttr = ServerChooses();
+        playAttr.tlength = static_cast<std::uint32_t>(std::lround(MsToSamples(kLeadMs))) * kFrameBytes;
+        playAttr.prebuf = 0;
+        playAttr.minreq = blockBytes;
+        playback = NewStream("the microphone in the room");
+        if (pa_stream_connect_playback(playback, devices.sink.c_str(), &playAttr, PA_STREAM_ADJUST_LATENCY, nullptr,
+                                       nullptr) < 0 ||
+            !WaitReady(playback)) {
+            error = "cannot play into " + devices.sink + ": " + ServerError();
+            return false;
+        }
+        return true;
+    }
+
+    pa_stream* NewStream(const char* name)
+    {
+        const pa_sample_spec sampleFormat = SampleSpec();
+        pa_stream* stream = pa_stream_new(context, name, &sampleFormat, nullptr);
+        pa_stream_set_state_callback(stream, &OnStreamChange, mainloop);
+        return stream;
+    }
+
+    bool WaitReady(pa_stream* stream)
+    {
+        while (!Good(stream)) {
+            if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) return false;
+            pa_threaded_mainloop_wait(mainloop);
+        }
+        return true;
+    }
 };
 
 PulseAudioLoop::PulseAudioLoop(AudioPath& path, std::function<Image()> setting)
@@ -48,30 +167,9 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
 {
     if (thread_.joinable()) return false;
     devices_ = devices;
-    const pa_sample_spec sampleFormat = SampleSpec();
-    const std::uint32_t blockBytes = static_cast<std::uint32_t>(devices.blockFrames) * kChannels * sizeof(float);
-    pa_buffer_attr recordAttr{};
-    recordAttr.maxlength = static_cast<std::uint32_t>(-1);
-    recordAttr.fragsize = blockBytes;
-    pa_buffer_attr playAttr{};
-    playAttr.maxlength = static_cast<std::uint32_t>(-1);
-    const auto bufferFrames = static_cast<std::uint32_t>(MsToSamples(kPlaybackBufferMs));
-    playAttr.tlength =
-        std::max(bufferFrames, 2u * static_cast<std::uint32_t>(devices.blockFrames)) * kChannels * sizeof(float);
-    playAttr.prebuf = playAttr.tlength;
-    playAttr.minreq = blockBytes;
-    int error = 0;
     streams_ = std::make_unique<Streams>();
-    streams_->record.reset(pa_simple_new(nullptr, kClientName, PA_STREAM_RECORD, devices.source.c_str(),
-                                         "the unit's inputs", &sampleFormat, nullptr, &recordAttr, &error));
-    if (!streams_->record) {
-        error_ = "cannot record " + devices.source + ": " + pa_strerror(error);
-        return false;
-    }
-    streams_->playback.reset(pa_simple_new(nullptr, kClientName, PA_STREAM_PLAYBACK, devices.sink.c_str(),
-                                           "the microphone in the room", &sampleFormat, nullptr, &playAttr, &error));
-    if (!streams_->playback) {
-        error_ = "cannot play into " + devices.sink + ": " + pa_strerror(error);
+    if (!streams_->Open(devices, error_)) {
+        streams_.reset();
         return false;
     }
     stopping_ = false;
@@ -81,22 +179,75 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
 
 void PulseAudioLoop::Run()
 {
-    const std::size_t samples = static_cast<std::size_t>(devices_.blockFrames) * kChannels;
-    std::vector<float> in(samples), out(samples);
-    int error = 0;
+    pa_threaded_mainloop* mainloop = streams_->mainloop;
+    const auto leadFrames = static_cast<std::int64_t>(std::lround(MsToSamples(kLeadMs)));
+    const auto block = static_cast<std::size_t>(devices_.blockFrames);
+    std::int64_t frame = 0;      // of the recording: the first one not yet played
+    std::vector<char> pending;   // recorded bytes short of a whole frame
+    std::vector<float> in, out;
+    std::string failure;
+    pa_threaded_mainloop_lock(mainloop);
     while (!stopping_) {
-        if (pa_simple_read(streams_->record.get(), in.data(), samples * sizeof(float), &error) < 0) break;
-        path_.Apply(setting_());
-        path_.Process(in.data(), out.data(), static_cast<std::size_t>(devices_.blockFrames));
-        if (pa_simple_write(streams_->playback.get(), out.data(), samples * sizeof(float), &error) < 0) break;
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        if (!streams_->Good(streams_->record) || !streams_->Good(streams_->playback) ||
+            pa_stream_peek(streams_->record, &data, &bytes) < 0) {
+            failure = streams_->ServerError();
+            break;
+        }
+        if (bytes == 0) {
+            pa_threaded_mainloop_wait(mainloop);
+            continue;
+        }
+        // A hole in the recording (no data) is silence that keeps its place.
+        const std::size_t had = pending.size();
+        pending.resize(had + bytes);
+        if (data)
+            std::memcpy(pending.data() + had, data, bytes);
+        else
+            std::fill(pending.begin() + static_cast<std::ptrdiff_t>(had), pending.end(), 0);
+        pa_stream_drop(streams_->record);
+        const std::size_t frames = pending.size() / kFrameBytes;
+        in.resize(frames * kChannels);
+        out.resize(frames * kChannels);
+        std::memcpy(in.data(), pending.data(), frames * kFrameBytes);
+        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(frames * kFrameBytes));
+
+        pa_threaded_mainloop_unlock(mainloop);
+        HoldUpIfAsked();
+        for (std::size_t done = 0; done < frames; done += block) {
+            path_.Apply(setting_());
+            path_.Process(in.data() + done * kChannels, out.data() + done * kChannels, std::min(block, frames - done));
+        }
+        pa_threaded_mainloop_lock(mainloop);
+        // At its place, however late: what the server has played by now it drops.
+        const auto position = static_cast<std::int64_t>((frame + leadFrames) * static_cast<std::int64_t>(kFrameBytes));
+        if (frames > 0 &&
+            pa_stream_write(streams_->playback, out.data(), frames * kFrameBytes, nullptr, position, PA_SEEK_ABSOLUTE) <
+                0) {
+            failure = streams_->ServerError();
+            break;
+        }
+        frame += static_cast<std::int64_t>(frames);
     }
+    pa_threaded_mainloop_unlock(mainloop);
     // The line is served on; only the sound has gone.
-    if (!stopping_) std::fprintf(stderr, "rx74-emulator: the sound server stopped the audio: %s\n", pa_strerror(error));
+    if (!stopping_) std::fprintf(stderr, "rx74-emulator: the sound server stopped the audio: %s\n", failure.c_str());
+}
+
+void PulseAudioLoop::HoldUpIfAsked()
+{
+    if (const long long ms = holdUpMs_.exchange(0); ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void PulseAudioLoop::Stop()
 {
     stopping_ = true;
+    if (streams_) {
+        pa_threaded_mainloop_lock(streams_->mainloop);
+        pa_threaded_mainloop_signal(streams_->mainloop, 0);
+        pa_threaded_mainloop_unlock(streams_->mainloop);
+    }
     if (thread_.joinable()) thread_.join();
     streams_.reset();
 }

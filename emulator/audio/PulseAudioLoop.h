@@ -1,11 +1,20 @@
 // The emulated unit's audio on a PulseAudio server: it records the unit's
 // two inputs from one device, plays the microphone and the loopback into
 // another, block by block on a thread of its own, and takes the unit's
-// setting anew before every block. Its latency is constant: one stream
-// pair, no resampling, and the playback buffered deep enough not to run dry.
+// setting anew before every block.
+//
+// Its latency is constant by construction, as a sound card's on one clock:
+// the output of the input's frame n is written at frame n + lead of the
+// playback stream (an absolute position), and the playback never waits to
+// fill up again (no pre-buffering), so its frames keep their times whatever
+// arrives. A hold-up of the audio thread longer than the lead loses the
+// frames that come too late (the server drops what is behind its read
+// index, and plays silence there); it never shifts the frames after it.
+// That holds while the recording's buffer takes the hold-up (seconds).
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,15 +45,21 @@ public:
     // loop says so on stderr.
     std::string Error() const;
 
+    // For tests: the audio thread stops this long once, between a block
+    // read and its output written, as a thread held up on a busy machine.
+    void HoldUpOnce(std::chrono::milliseconds duration) { holdUpMs_ = duration.count(); }
+
 private:
     struct Streams;
     void Run();
+    void HoldUpIfAsked();
 
     AudioPath& path_;
     std::function<Image()> setting_;
     AudioDevices devices_;
     std::unique_ptr<Streams> streams_;
     std::atomic<bool> stopping_{false};
+    std::atomic<long long> holdUpMs_{0};
     std::thread thread_;
     std::string error_;
 };

@@ -1,7 +1,8 @@
 // rx74-emulator --audio through a real PulseAudio server (the fixture
 // pulse_session): a tone played into quenbar_out comes back at quenbar_mic as
 // the room's truth says, and mutes sent over the line while it plays take
-// the outputs out of the sound. --room-truth of a shipped room and a state.
+// the outputs out of the sound; the room's latency stays as it was when its
+// audio thread is held up. --room-truth of a shipped room and a state.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include "emulator/audio/AudioPath.h"
+#include "emulator/audio/PulseAudioLoop.h"
 #include "emulator/audio/RoomFile.h"
 #include "tests/emulator/Programs.h"
 #include "tests/emulator/RawLine.h"
@@ -208,6 +210,55 @@ TEST(EmulatorSoundTest, TheMicrophoneHearsTheLeftAgainstTheLoopbackAsTheRoomsTru
     }
     EXPECT_EQ(clicks, 3);
     std::filesystem::remove(quiet);
+}
+
+// Clicks on input 1, about 50 ms apart, each off the beat by its own
+// amount: a stretch of the sound shifted in time matches none of them.
+// The first comes after a pause (a stream's very first frames may be lost).
+constexpr int kClickEvery = 2400, kNumberedClicks = 60;
+
+long ClickAt(int click) { return (click + 1) * kClickEvery + (click * 37 % 11) * 100; }
+
+std::string WriteUnevenClicks()
+{
+    const std::string path = ::testing::TempDir() + "rx74-sound-uneven-clicks.raw";
+    std::ofstream out(path, std::ios::binary);
+    std::vector<Frame> frames(static_cast<std::size_t>(ClickAt(kNumberedClicks)), Frame{0.0f, 0.0f});
+    for (int click = 0; click < kNumberedClicks; ++click) frames[static_cast<std::size_t>(ClickAt(click))].mic = 0.5f;
+    out.write(reinterpret_cast<const char*>(frames.data()), static_cast<std::streamsize>(frames.size() * sizeof(Frame)));
+    return path;
+}
+
+TEST(EmulatorSoundTest, AHeldUpAudioThreadLosesSoundButNeverShiftsTheSoundAfterIt)
+{
+    AudioPath path(DefaultRoom());
+    PulseAudioLoop loop(path, [] { return FactoryImage(); });
+    ASSERT_TRUE(loop.Start({})) << loop.Error();
+    // Longer than the loop's lead: some of the sound cannot come in time.
+    const auto frames = PlayAndRecord(WriteUnevenClicks(), [&loop] {
+        std::this_thread::sleep_for(1s);
+        loop.HoldUpOnce(400ms);
+    });
+    loop.Stop();
+
+    // Each click on the loopback, against where the first one puts it.
+    std::vector<long> heard;
+    for (std::size_t at = 0; at < frames.size(); ++at)
+        if (frames[at].loopback > 0.25f) {
+            heard.push_back(static_cast<long>(at));
+            at += 200;
+        }
+    ASSERT_GT(heard.size(), 10u);
+    const long latency = heard.front() - ClickAt(0);
+    int last = 0;
+    for (long at : heard) {
+        int click = 0;
+        while (click < kNumberedClicks && std::abs(at - latency - ClickAt(click)) > 2) ++click;
+        EXPECT_LT(click, kNumberedClicks) << "a click heard " << at - latency << " samples in is none played";
+        last = click;
+    }
+    EXPECT_EQ(last, kNumberedClicks - 1) << "the clicks after the hold-up came at their times";
+    EXPECT_LT(heard.size(), static_cast<std::size_t>(kNumberedClicks) - 2) << "the hold-up lost the clicks it held";
 }
 
 TEST(EmulatorSoundTest, TheRoomTruthFollowsTheStateAndTheRoomFile)

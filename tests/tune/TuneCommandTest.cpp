@@ -2,14 +2,16 @@
 // private PulseAudio server of the fixture pulse_session.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <numbers>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "tests/cli/CliRunner.h"
 #include "tests/emulator/Programs.h"
 #include "tuning/CrossoverSum.h"
-#include "tuning/SubAlignment.h"
+#include "tuning/TuneProposal.h"
 
 namespace {
 
@@ -45,17 +47,60 @@ MeasuredResponse TruthOf(const json& output)
     return out;
 }
 
-// How far the sum of the room's own tops and Sub over the proposal's
-// crossover region falls short of the best the unit's steps could make of
-// it, with the proposal's delay and polarity: 0 when it is the best.
-double ShortOfTheTruthsBestDb(const std::string& room, const json& tune)
+SystemMeasurement RoomTruth(const std::string& room)
 {
     const CliRun truthRun = RunProgram({RX74_EMULATOR_PROGRAM, "--room-truth", "--room", room});
     EXPECT_EQ(truthRun.exitCode, 0);
     const json truth = json::parse(truthRun.out)["outputs"];
-    const SystemMeasurement m{TruthOf(truth["left"]), TruthOf(truth["right"]), TruthOf(truth["sub"]), {}};
+    return {TruthOf(truth["left"]), TruthOf(truth["right"]), TruthOf(truth["sub"]), {}};
+}
+
+CrossoverRegion RegionOf(const json& tune)
+{
     const json& r = tune["predicted"]["region"];
-    const CrossoverRegion region{r["lowHz"], r["highHz"], r["fromSettings"]};
+    return {r["lowHz"], r["highHz"], r["fromSettings"]};
+}
+
+// How many octaves the proposal's region lies from where the room's own
+// tops and Sub cross with the Sub's proposed level (the crossovers flat).
+double OctavesFromTheTruthsCrossing(const std::string& room, const json& tune)
+{
+    const CrossoverRegion truths =
+        FindCrossoverRegion(ParameterModel{}, RoomTruth(room), tune["proposal"]["levels"]["sub"]["changeDb"]);
+    return std::log2(RegionOf(tune).CentreHz() / truths.CentreHz());
+}
+
+PeqBands BandsOf(const json& peq)
+{
+    PeqBands bands;
+    for (std::size_t b = 0; b < bands.size(); ++b) {
+        const json& j = peq[b];
+        const Shelf shelf = j["hiShelf"] != 0 ? Shelf::High : j["loShelf"] != 0 ? Shelf::Low : Shelf::None;
+        bands[b] = {j["freq"], j["gain"], j["bandwidth"], shelf, j["flat"] != 0};
+    }
+    return bands;
+}
+
+// The room's own responses with the proposal's PEQ in place, as the
+// proposal aligns them (the bands turn the phase in the region too).
+SystemMeasurement TruthWithTheProposedPeq(const std::string& room, const json& tune)
+{
+    ParameterModel factory{};
+    LoadDefaults(factory);
+    ParameterModel equalised = factory;
+    for (const auto& [slot, name] : {std::pair{kSlotLeftRight, "lr"}, std::pair{kSlotSub, "sub"}})
+        if (const json& peq = tune["proposal"]["peq"][name]; peq.contains("peq"))
+            WritePeqBands(equalised, slot, BandsOf(peq["peq"]));
+    return PredictedMeasurement(RoomTruth(room), factory, equalised);
+}
+
+// How far the sum of the room's own tops and Sub over the proposal's
+// crossover region falls short of the best the unit's steps could make of
+// it, with the proposal's PEQ, delay and polarity: 0 when it is the best.
+double ShortOfTheTruthsBestDb(const std::string& room, const json& tune)
+{
+    const SystemMeasurement m = TruthWithTheProposedPeq(room, tune);
+    const CrossoverRegion region = RegionOf(tune);
     const double changeDb = tune["proposal"]["levels"]["sub"]["changeDb"];
     const Alignment best = AlignSub(m, ParameterModel{}, region, changeDb);
 
@@ -72,26 +117,41 @@ double ShortOfTheTruthsBestDb(const std::string& room, const json& tune)
     return best.chosen.meanDb - SumOver(region, m.sub.hz, tops, sub, sum).meanDb;
 }
 
-// Without --apply: the alignment as good as the room's best (the Sub
-// behind, and ahead with its wiring reversed), the unit read back exactly
-// as it was.
+// The emulator's audio loses frames in its first seconds: a sweep played
+// then has dents that no room has.
+void SettleTheEmulatorsAudio() { std::this_thread::sleep_for(std::chrono::seconds(3)); }
+
+// Without --apply: the crossover region where the room's tops and Sub
+// cross, the alignment as good as the room's best there (the Sub behind,
+// and ahead with its wiring reversed), the unit read back exactly as it was.
 TEST(TuneCommand, ProposesTheRoomsBestAlignmentAndChangesNothing)
 {
     for (const char* name : {"sub-behind", "sub-ahead-reversed"}) {
         SCOPED_TRACE(name);
         EmulatorProcess emulator({"--audio", "--room", Room(name)});
         ASSERT_FALSE(emulator.device().empty());
+        SettleTheEmulatorsAudio();
         const json before = Dump(emulator.device());
         const json tune = Tune(emulator.device(), {});
         ASSERT_FALSE(tune.is_null());
         EXPECT_EQ(Dump(emulator.device()), before);
         EXPECT_EQ(tune["applied"], false);
         EXPECT_TRUE(tune["verify"].is_null());
+        // Where they cross once the Sub's level is matched: with the Sub far
+        // below the tops, found before, it lay an octave low, where the sum
+        // hardly depends on the delay and any delay passes below. (Where they
+        // play alike over an octave, as ahead-reversed, the crossing is
+        // loosely defined.)
+        if (std::string(name) == "sub-behind") {
+            EXPECT_NEAR(OctavesFromTheTruthsCrossing(Room(name), tune), 0.0, 0.5)
+                << tune["predicted"]["region"] << tune["proposal"]["levels"]["sub"];
+        }
         const double shortDb = ShortOfTheTruthsBestDb(Room(name), tune);
         // The truth's best weighs smoothness too, so a proposal may sum a
         // little louder on its mean; far louder would be a fault of the check.
         EXPECT_GT(shortDb, -0.3);
-        EXPECT_LT(shortDb, 0.3) << tune["proposal"]["delay"] << tune["proposal"]["subPolarity"];
+        EXPECT_LT(shortDb, 0.3) << tune["proposal"]["delay"] << tune["proposal"]["subPolarity"]
+                                << tune["predicted"]["region"];
     }
 }
 

@@ -196,9 +196,29 @@ TEST(SubAlignment, TheRegionComesFromWhereTheMeasurementsCrossWhenTheCrossoverIs
     const double split = region.CentreHz();
     EXPECT_LT(split, kCrossoverHz);
     EXPECT_NEAR(std::abs(Lr4High(split)) / std::abs(Gain(-3.0) * Lr4Low(split)), 1.0, 0.05);
+    // A type outside the table is no filter either.
+    ParameterModel unknown = flat;
+    unknown.hpfType[kSlotLeftRight] = unknown.lpfType[kSlotSub] = kFilterTypes;
+    EXPECT_FALSE(FindCrossoverRegion(unknown, m).fromSettings);
     const CrossoverRegion set = FindCrossoverRegion(CrossedSetting(), m);
     EXPECT_TRUE(set.fromSettings);
     EXPECT_NEAR(set.CentreHz(), FreqTable[FreqIndexFromHz(kCrossoverHz)], 1e-9);
+}
+
+// With the crossover flat, a Sub 5 dB low crosses the tops well below the
+// filters' corner until its proposed level is in place: the region is
+// found where they cross with it.
+TEST(TuneProposal, FindsTheMeasuredCrossingWithTheSubsNewLevel)
+{
+    ParameterModel flat = CrossedSetting();
+    flat.hpfType[kSlotLeftRight] = flat.lpfType[kSlotSub] = 0;
+    const SystemMeasurement m = Crossed([](double) { return Gain(-5.0); });
+    const TuneProposal p = ProposeTuning(m, flat, {});
+    EXPECT_FALSE(p.region.fromSettings);
+    EXPECT_NEAR(p.levels.changeDb, 5.0, 0.5);
+    const double split = p.region.CentreHz();
+    EXPECT_NEAR(std::abs(Lr4High(split)) / std::abs(Gain(p.levels.changeDb - 5.0) * Lr4Low(split)), 1.0, 0.1);
+    EXPECT_NEAR(split, FindCrossoverRegion(flat, m, p.levels.changeDb).CentreHz(), 1e-9);
 }
 
 TEST(LevelMatch, MovesTheSubToTheTopsOnLevelStepsWithinTheLimit)
