@@ -52,19 +52,6 @@ ParameterModel UnitSetting(const Rx74Emulator& unit)
     return setting;
 }
 
-PeqBands BandsOfJson(const json& peq)
-{
-    PeqBands bands;
-    for (int band = 0; band < kPeqBands; ++band) {
-        const json& b = peq[static_cast<std::size_t>(band)];
-        bands[static_cast<std::size_t>(band)] = {
-            b["freq"].get<int>(), b["gain"].get<int>(), b["bandwidth"].get<int>(),
-            b["loShelf"].get<int>() ? Shelf::Low : (b["hiShelf"].get<int>() ? Shelf::High : Shelf::None),
-            b["flat"].get<int>() != 0};
-    }
-    return bands;
-}
-
 // As a measurement program exports it.
 std::string Measurement() { return MeasurementText("* freq dB", ' '); }
 
@@ -118,7 +105,7 @@ TEST(RemoteTuning, TheFitsProposalSetInOneRequestReachesTheUnitAsItsBands)
     ASSERT_EQ(fit.status, 200) << fit.body;
     const json proposal = fit.Json();
     EXPECT_LT(proposal["rmsAfterDb"].get<double>(), proposal["rmsBeforeDb"].get<double>());
-    const PeqBands bands = BandsOfJson(proposal["peq"]);
+    const PeqBands bands = PeqBandsOfJson(proposal["peq"]);
     for (const PeqBand& band : bands) EXPECT_LE(band.gain, kGainStepZero + 30) << "within the boost asked for";
     EXPECT_EQ(proposal["values"].size(), std::size_t(kPeqBands));
     const json& curve = proposal["curve"];
@@ -128,7 +115,7 @@ TEST(RemoteTuning, TheFitsProposalSetInOneRequestReachesTheUnitAsItsBands)
     const ParameterModel before = UnitSetting(rig.unit);
     const HttpReply set = client.PutJson("/api/settings/lr/peq", {{"peq", proposal["peq"]}});
     ASSERT_EQ(set.status, 200) << set.body;
-    EXPECT_EQ(BandsOfJson(set.Json()["settings"]["peq"]), bands);
+    EXPECT_EQ(PeqBandsOfJson(set.Json()["settings"]["peq"]), bands);
     const PeqBands previous = ReadPeqBands(before, kSlotLeftRight);
     const auto expected = BandMessages(before, kSlotLeftRight, previous, bands);
     ASSERT_FALSE(expected.empty());

@@ -47,3 +47,16 @@ SystemMeasurement CrossedSystemMeasurement()
     }
     return m;
 }
+
+PeqBands PeqBandsOfJson(const nlohmann::json& bands)
+{
+    PeqBands out;
+    for (int band = 0; band < kPeqBands; ++band) {
+        const nlohmann::json& b = bands[static_cast<std::size_t>(band)];
+        out[static_cast<std::size_t>(band)] = {
+            b["freq"].get<int>(), b["gain"].get<int>(), b["bandwidth"].get<int>(),
+            b["loShelf"].get<int>() ? Shelf::Low : (b["hiShelf"].get<int>() ? Shelf::High : Shelf::None),
+            b["flat"].get<int>() != 0};
+    }
+    return out;
+}

@@ -10,6 +10,7 @@
 
 #include "tests/cli/CliRunner.h"
 #include "tests/emulator/Programs.h"
+#include "tests/support/TuningSamples.h"
 #include "tuning/CrossoverSum.h"
 #include "tuning/TuneProposal.h"
 
@@ -70,17 +71,6 @@ double OctavesFromTheTruthsCrossing(const std::string& room, const json& tune)
     return std::log2(RegionOf(tune).CentreHz() / truths.CentreHz());
 }
 
-PeqBands BandsOf(const json& peq)
-{
-    PeqBands bands;
-    for (std::size_t b = 0; b < bands.size(); ++b) {
-        const json& j = peq[b];
-        const Shelf shelf = j["hiShelf"] != 0 ? Shelf::High : j["loShelf"] != 0 ? Shelf::Low : Shelf::None;
-        bands[b] = {j["freq"], j["gain"], j["bandwidth"], shelf, j["flat"] != 0};
-    }
-    return bands;
-}
-
 // The room's own responses with the proposal's PEQ in place, as the
 // proposal aligns them (the bands turn the phase in the region too).
 SystemMeasurement TruthWithTheProposedPeq(const std::string& room, const json& tune)
@@ -90,7 +80,7 @@ SystemMeasurement TruthWithTheProposedPeq(const std::string& room, const json& t
     ParameterModel equalised = factory;
     for (const auto& [slot, name] : {std::pair{kSlotLeftRight, "lr"}, std::pair{kSlotSub, "sub"}})
         if (const json& peq = tune["proposal"]["peq"][name]; peq.contains("peq"))
-            WritePeqBands(equalised, slot, BandsOf(peq["peq"]));
+            WritePeqBands(equalised, slot, PeqBandsOfJson(peq["peq"]));
     return PredictedMeasurement(RoomTruth(room), factory, equalised);
 }
 
