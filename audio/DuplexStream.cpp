@@ -1,7 +1,6 @@
 #include "DuplexStream.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <rtaudio/RtAudio.h>
 #include <thread>
 
@@ -12,17 +11,6 @@ namespace {
 constexpr std::chrono::seconds kFlowTimeout{5};
 // A stop or close that takes longer has hung in the library.
 constexpr std::chrono::milliseconds kStopTimeout{3000};
-
-// PulseAudio's null sinks, and a server whose clients ask for nothing, render
-// in blocks of up to two seconds: a duplex stream over a sink's monitor would
-// then move in jerks of that size. RtAudio asks for no latency itself; the
-// client library takes the wish from this variable. A person's own setting
-// stays.
-void AskForLowLatency()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { setenv("PULSE_LATENCY_MSEC", "30", 0); });
-}
 
 // The stream the library's error function reports to.
 std::mutex openStreamMutex;
@@ -60,13 +48,10 @@ struct DuplexStream::Bridge {
         auto* library = static_cast<Library*>(data);
         if (library->abandoned) return 2;  // abort
         DuplexStream* stream = library->stream;
-        if (status & RTAUDIO_OUTPUT_UNDERFLOW) ++stream->underruns_;
-        if (status & RTAUDIO_INPUT_OVERFLOW) ++stream->overruns_;
-        stream->WatchClock(frames);
         const DuplexSettings& settings = stream->settings_;
-        stream->callback_({static_cast<float*>(output), frames * static_cast<std::size_t>(settings.playChannels)},
-                          {static_cast<const float*>(input),
-                           frames * static_cast<std::size_t>(settings.recordChannels)});
+        stream->OnBlock({static_cast<float*>(output), frames * static_cast<std::size_t>(settings.playChannels)},
+                        {static_cast<const float*>(input), frames * static_cast<std::size_t>(settings.recordChannels)},
+                        status & RTAUDIO_OUTPUT_UNDERFLOW, status & RTAUDIO_INPUT_OVERFLOW);
         return 0;
     }
 
@@ -78,10 +63,8 @@ struct DuplexStream::Bridge {
 };
 
 DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callback)
-    : settings_(settings), callback_(std::move(callback)), clock_(settings.rate), library_(std::make_unique<Library>())
+    : settings_(settings), callback_(std::move(callback)), clock_(settings.rate)
 {
-    library_->stream = this;
-    AskForLowLatency();
     const std::vector<AudioDevice> devices = ListAudioDevices();
     play_ = ChooseAudioDevice(devices, settings.playDevice, AudioDirection::Output);
     record_ = ChooseAudioDevice(devices, settings.recordDevice, AudioDirection::Input);
@@ -94,16 +77,16 @@ DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callba
         openStream = this;
     }
     try {
-        RtAudio& audio = library_->audio;
-        audio.showWarnings(false);
-        RtAudio::StreamParameters out{LibraryDeviceId(audio, play_.name),
-                                      static_cast<unsigned int>(settings.playChannels), 0};
-        RtAudio::StreamParameters in{LibraryDeviceId(audio, record_.name),
-                                     static_cast<unsigned int>(settings_.recordChannels), 0};
-        unsigned int frames = settings.bufferFrames;
-        audio.openStream(&out, &in, RTAUDIO_FLOAT32, static_cast<unsigned int>(settings.rate), &frames,
-                         &Bridge::OnAudio, library_.get(), nullptr, &Bridge::OnError);
-        settings_.bufferFrames = frames;
+        if (play_.serverName.empty() || record_.serverName.empty()) {
+            OpenLibrary();
+        } else {
+            const PulseEnds ends{play_.serverName, record_.serverName, settings_.rate, settings_.playChannels,
+                                 settings_.recordChannels, settings_.bufferFrames};
+            pulse_ = std::make_unique<PulseDuplex>(
+                ends, [this](std::span<float> play, std::span<const float> record, PulseDuplex::Losses losses) {
+                    OnBlock(play, record, losses.underrun, losses.hole);
+                });
+        }
     } catch (const std::exception& e) {
         const std::lock_guard lock(openStreamMutex);
         openStream = nullptr;
@@ -112,8 +95,25 @@ DuplexStream::DuplexStream(const DuplexSettings& settings, DuplexCallback callba
     }
 }
 
+void DuplexStream::OpenLibrary()
+{
+    library_ = std::make_unique<Library>();
+    library_->stream = this;
+    RtAudio& audio = library_->audio;
+    audio.showWarnings(false);
+    RtAudio::StreamParameters out{LibraryDeviceId(audio, play_.name), static_cast<unsigned int>(settings_.playChannels),
+                                  0};
+    RtAudio::StreamParameters in{LibraryDeviceId(audio, record_.name),
+                                 static_cast<unsigned int>(settings_.recordChannels), 0};
+    unsigned int frames = settings_.bufferFrames;
+    audio.openStream(&out, &in, RTAUDIO_FLOAT32, static_cast<unsigned int>(settings_.rate), &frames, &Bridge::OnAudio,
+                     library_.get(), nullptr, &Bridge::OnError);
+    settings_.bufferFrames = frames;
+}
+
 DuplexStream::~DuplexStream()
 {
+    pulse_.reset();
     if (library_ && !EndWithin([](RtAudio& audio) {
             if (audio.isStreamRunning()) audio.abortStream();
             if (audio.isStreamOpen()) audio.closeStream();
@@ -149,12 +149,16 @@ std::string DuplexStream::HungMessage() const
 
 void DuplexStream::Start()
 {
-    if (!library_) throw AudioError(HungMessage());
-    try {
-        library_->audio.startStream();
-    } catch (const RtAudioError& e) {
-        throw AudioError("The sound stream on \"" + play_.name + "\" and \"" + record_.name +
-                         "\" did not start: " + e.getMessage());
+    if (pulse_) {
+        pulse_->Start();
+    } else {
+        if (!library_) throw AudioError(HungMessage());
+        try {
+            library_->audio.startStream();
+        } catch (const RtAudioError& e) {
+            throw AudioError("The sound stream on \"" + play_.name + "\" and \"" + record_.name +
+                             "\" did not start: " + e.getMessage());
+        }
     }
     using namespace std::chrono_literals;
     const auto giveUp = std::chrono::steady_clock::now() + kFlowTimeout;
@@ -169,6 +173,7 @@ void DuplexStream::Start()
 
 void DuplexStream::Stop()
 {
+    if (pulse_) pulse_->Stop();
     if (!library_) return;
     if (!EndWithin([](RtAudio& audio) {
             if (audio.isStreamRunning()) audio.stopStream();
@@ -178,6 +183,8 @@ void DuplexStream::Stop()
 
 std::optional<std::string> DuplexStream::Failure() const
 {
+    if (pulse_)
+        if (std::optional<std::string> failure = pulse_->Failure()) return failure;
     const std::lock_guard lock(failureMutex_);
     return failure_;
 }
@@ -200,6 +207,17 @@ std::optional<std::string> DuplexStream::GoneDevice() const
     if (!listed(play_, AudioDirection::Output)) return play_.name;
     if (!listed(record_, AudioDirection::Input)) return record_.name;
     return std::nullopt;
+}
+
+void DuplexStream::OnBlock(std::span<float> play, std::span<const float> record, bool underrun, bool overrun)
+{
+    // Before the stream flows, a server's start-up (a playback not yet fed) is no loss.
+    if (watching_) {
+        if (underrun) ++underruns_;
+        if (overrun) ++overruns_;
+    }
+    WatchClock(static_cast<unsigned int>(play.size() / static_cast<std::size_t>(settings_.playChannels)));
+    callback_(play, record);
 }
 
 void DuplexStream::WatchClock(unsigned int frames)

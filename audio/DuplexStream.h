@@ -1,13 +1,14 @@
 // One duplex stream: playback on one device and capture on another (or the
 // same), driven by one callback, so that a frame played and a frame recorded
-// share one count. Where both ends are one sound server's devices, as under
-// PulseAudio or PipeWire, they run on the server's clock.
+// share one count. Where both ends are a PulseAudio server's devices (or
+// PipeWire's), the stream is the server's own (PulseDuplex: there a frame
+// played keeps its place against the recording, which RtAudio's PulseAudio
+// backend does not keep); elsewhere (ALSA, JACK) it is RtAudio's.
 //
-// Every under- and overrun the library reports is counted, and so is every
-// gap the stream's clock shows (StreamClock: the PulseAudio backend flags
-// none); an error of the
-// running stream (a device that goes away) is kept for the owner to ask
-// about. One stream is open at a time in a program: the library reports its
+// Every under- and overrun is counted, and so is every gap the stream's
+// clock shows (StreamClock: a recording that fell behind for good); an error
+// of the running stream (a device that goes away) is kept for the owner to
+// ask about. One stream is open at a time in a program: RtAudio reports its
 // errors to one function without saying which stream they are about.
 #pragma once
 
@@ -23,6 +24,7 @@
 #include <string>
 
 #include "AudioDevices.h"
+#include "PulseDuplex.h"
 #include "StreamClock.h"
 
 class RtAudio;
@@ -82,6 +84,9 @@ public:
 
 private:
     struct Library;
+    void OpenLibrary();
+    // Called for every block on the audio thread, whichever runs it.
+    void OnBlock(std::span<float> play, std::span<const float> record, bool underrun, bool overrun);
     // Runs `end` on the library, bounded; false when it hung (the library is
     // then given up).
     bool EndWithin(void (*end)(RtAudio&));
@@ -104,5 +109,6 @@ private:
     std::chrono::steady_clock::time_point watchStart_;
     mutable std::mutex failureMutex_;
     std::optional<std::string> failure_;
-    std::unique_ptr<Library> library_;
+    std::unique_ptr<Library> library_;  // RtAudio's stream, or else
+    std::unique_ptr<PulseDuplex> pulse_;  // the server's own
 };

@@ -182,6 +182,7 @@ void PulseAudioLoop::Run()
     pa_threaded_mainloop* mainloop = streams_->mainloop;
     const auto leadFrames = static_cast<std::int64_t>(std::lround(MsToSamples(kLeadMs)));
     const auto block = static_cast<std::size_t>(devices_.blockFrames);
+    const std::size_t blockBytes = block * kFrameBytes;
     std::int64_t frame = 0;      // of the recording: the first one not yet played
     std::vector<char> pending;   // recorded bytes short of a whole frame
     std::vector<float> in, out;
@@ -190,14 +191,25 @@ void PulseAudioLoop::Run()
     while (!stopping_) {
         const void* data = nullptr;
         std::size_t bytes = 0;
-        if (!streams_->Good(streams_->record) || !streams_->Good(streams_->playback) ||
-            pa_stream_peek(streams_->record, &data, &bytes) < 0) {
+        if (!streams_->Good(streams_->record) || !streams_->Good(streams_->playback)) {
             failure = streams_->ServerError();
             break;
         }
-        if (bytes == 0) {
+        // The server may hand the recording on a frame or two at a time:
+        // each piece written on its own would use up the server's room for
+        // blocks. Whole blocks only.
+        const std::size_t readable = pa_stream_readable_size(streams_->record);
+        if (readable == static_cast<std::size_t>(-1)) {
+            failure = streams_->ServerError();
+            break;
+        }
+        if (pending.size() + readable < blockBytes) {
             pa_threaded_mainloop_wait(mainloop);
             continue;
+        }
+        if (pa_stream_peek(streams_->record, &data, &bytes) < 0) {
+            failure = streams_->ServerError();
+            break;
         }
         // A hole in the recording (no data) is silence that keeps its place.
         const std::size_t had = pending.size();
@@ -207,6 +219,7 @@ void PulseAudioLoop::Run()
         else
             std::fill(pending.begin() + static_cast<std::ptrdiff_t>(had), pending.end(), 0);
         pa_stream_drop(streams_->record);
+        if (pending.size() < blockBytes) continue;
         const std::size_t frames = pending.size() / kFrameBytes;
         in.resize(frames * kChannels);
         out.resize(frames * kChannels);
