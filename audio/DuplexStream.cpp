@@ -162,7 +162,7 @@ void DuplexStream::Start()
     }
     using namespace std::chrono_literals;
     const auto giveUp = std::chrono::steady_clock::now() + kFlowTimeout;
-    while (framesHanded_ < settings_.rate / 2) {
+    while (framesHanded_ < settings_.rate / 4) {
         if (std::chrono::steady_clock::now() > giveUp || Failure())
             throw AudioError("The sound stream on \"" + play_.name + "\" and \"" + record_.name +
                              "\" did not move: " + Failure().value_or("no sound came through in 5 s."));

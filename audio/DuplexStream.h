@@ -55,11 +55,13 @@ public:
     DuplexStream(const DuplexStream&) = delete;
     DuplexStream& operator=(const DuplexStream&) = delete;
 
-    // Starts the stream and returns once it flows: a sound server may hold a
-    // new stream up to a few seconds first (a null sink that slept). From
-    // then on the stream's gaps count. Throws AudioError when it never flows.
+    // Starts the stream and returns once it flows (a quarter of a second
+    // has come through): a sound server may hold a new stream up to a few
+    // seconds first (a null sink that slept). From then on the stream's
+    // losses count. Throws AudioError when it never flows.
     void Start();
-    // Ends the stream once what was handed to the device has played. Throws
+    // Ends the stream: RtAudio's once what was handed to the device has
+    // played, the server's own at once (what it still holds is dropped). Throws
     // AudioError when the library hangs in it for 3 s: the stream is then
     // given up, its callback no longer called.
     void Stop();

@@ -22,9 +22,22 @@ constexpr auto kStalled = 2s;
 // changes: the sequence gives up when it runs this far over its plan.
 constexpr double kStartAllowanceSeconds = 6.0;
 constexpr double kMuteAllowanceSeconds = 4.0;
-// The last output records on past its tail: its window (0.6 s after the
-// Sub's impulse) behind a sound server's latency of up to 0.4 s.
-constexpr double kLastReachSeconds = 0.5;
+// The most a recording may lag behind what is played: a sound server's 0.4 s
+// and more, yet well below a sweep's length, so that the search for a sweep
+// never reaches the next one.
+constexpr double kMaxLatencySeconds = 1.0;
+// Where no sweep has come back (the microphone hears nothing), how long
+// after a sweep the sequence waits for it: past a sound server's latency of
+// up to 0.4 s.
+constexpr double kComeBackSeconds = 0.5;
+// Once a sweep has come back at the microphone: how long the sequence goes
+// on before it mutes what the sweep played (the unit's own filters ring
+// out), and the last one records on (the highest octaves' decay, which the
+// sweep's end leaves for after it).
+constexpr double kAfterComeBackSeconds = 0.1;
+// How often, while it waits for a sweep to come back, the sequence looks
+// for it in the recording so far.
+constexpr auto kSearchEvery = 100ms;
 
 MeasureError SettingsError(const std::string& message) { return {MeasureError::Kind::Settings, message}; }
 
@@ -36,7 +49,7 @@ void CheckSettings(const MeasureSettings& settings)
         throw SettingsError("The loopback's channel is 1 or above.");
     if (settings.loopbackChannel == settings.microphoneChannel)
         throw SettingsError("The microphone and the loopback need channels of their own.");
-    if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0 || settings.topsTailSeconds <= 0)
+    if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0)
         throw SettingsError("The silence before and after each sweep must be above 0 s.");
 }
 
@@ -77,16 +90,10 @@ void RequireInputChannel(const DuplexStream& stream, int channel, const char* wh
                          std::to_string(channel) + " for the " + what + ".");
 }
 
-double TailSeconds(const MeasureSettings& settings, MeasuredOutput output)
-{
-    const bool tops = output == MeasuredOutput::Left || output == MeasuredOutput::Right;
-    return tops ? settings.topsTailSeconds : settings.tailSeconds;
-}
-
 // The frames one output takes at most as planned: silence, sweep, tail.
 double PlannedSeconds(const MeasureSettings& settings)
 {
-    return settings.silenceSeconds + settings.sweepSeconds + std::max(settings.tailSeconds, settings.topsTailSeconds);
+    return settings.silenceSeconds + settings.sweepSeconds + settings.tailSeconds;
 }
 
 std::size_t Frames(double seconds, int rate) { return static_cast<std::size_t>(seconds * rate); }
@@ -94,27 +101,37 @@ std::size_t Frames(double seconds, int rate) { return static_cast<std::size_t>(s
 // Plays the outputs one after another and keeps what each played where.
 class SequenceRun {
 public:
-    SequenceRun(const MeasureSettings& settings, const MeasureCallbacks& callbacks, const std::atomic<bool>& cancel,
-                DuplexStream& stream, SequencePlayer& player, MuteKeeper* mutes)
-        : settings_(settings), callbacks_(callbacks), cancel_(cancel), stream_(stream), player_(player), mutes_(mutes)
+    SequenceRun(const MeasureSettings& settings, const SweepSettings& sweep, const MeasureCallbacks& callbacks,
+                const std::atomic<bool>& cancel, DuplexStream& stream, SequencePlayer& player, MuteKeeper* mutes)
+        : settings_(settings),
+          sweep_(sweep),
+          inverse_(MakeInverseFilter(sweep)),
+          callbacks_(callbacks),
+          cancel_(cancel),
+          stream_(stream),
+          player_(player),
+          mutes_(mutes)
     {
     }
 
     std::vector<PlayedSweep> PlayAll()
     {
-        std::vector<PlayedSweep> played;
-        for (index_ = 0; index_ < settings_.outputs.size(); ++index_) played.push_back(PlayOne());
-        return played;
+        for (index_ = 0; index_ < settings_.outputs.size(); ++index_) PlayOne();
+        return played_;
     }
 
 private:
-    PlayedSweep PlayOne()
+    void PlayOne()
     {
         const MeasuredOutput output = settings_.outputs[index_];
         const OutputRouting routing = RoutingOf(output);
-        if (!mutesSet_) SetMutes(index_);
+        // The silence runs on from the last tail, while the mutes are set.
+        const std::size_t silenceStart = index_ == 0 ? player_.Frames() : tailEnd_;
+        if (!mutesSet_) {
+            if (index_ > 0) WaitUntilCameBack(played_.back(), kAfterComeBackSeconds);
+            SetMutes(index_);
+        }
         const long dropoutsBefore = stream_.Dropouts();
-        const std::size_t silenceStart = player_.Frames();
         Report(MeasurePhase::Silence, 0);
         WaitForFrame(silenceStart + Frames(settings_.silenceSeconds, settings_.rate));
 
@@ -122,16 +139,6 @@ private:
         Report(MeasurePhase::Sweep, settings_.silenceSeconds);
         Wait([this] { return player_.SweepEnded(); }, true);
         const std::size_t sweepStart = *player_.SweepStart();
-
-        Report(MeasurePhase::Tail, settings_.silenceSeconds + settings_.sweepSeconds);
-        const bool last = index_ + 1 == settings_.outputs.size();
-        mutesSet_ = !last && OnlyUnmutes(routing.mutes, RoutingOf(settings_.outputs[index_ + 1]).mutes);
-        if (mutesSet_) SetMutes(index_ + 1);
-        const double after = TailSeconds(settings_, output) + (last ? kLastReachSeconds : 0.0);
-        WaitForFrame(sweepStart + Frames(settings_.sweepSeconds + after, settings_.rate));
-        if (const std::optional<std::string> gone = stream_.GoneDevice())
-            throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
-                                                              OutputName(output) + " sweep: the measurement stopped.");
 
         const OutputAnalysisShape shape = AnalysisShapeOf(output);
         PlayedSweep sweep;
@@ -141,8 +148,54 @@ private:
         sweep.band = shape.band;
         sweep.window = shape.window;
         sweep.arrivalLowPassHz = shape.arrivalLowPassHz;
-        sweep.dropouts = static_cast<int>(stream_.Dropouts() - dropoutsBefore);
-        return sweep;
+        played_.push_back(sweep);
+
+        Report(MeasurePhase::Tail, settings_.silenceSeconds + settings_.sweepSeconds);
+        const bool last = index_ + 1 == settings_.outputs.size();
+        mutesSet_ = !last && OnlyUnmutes(routing.mutes, RoutingOf(settings_.outputs[index_ + 1]).mutes);
+        if (mutesSet_) SetMutes(index_ + 1);
+        tailEnd_ = sweepStart + SweepFrames() + Frames(settings_.tailSeconds, settings_.rate);
+        WaitForFrame(tailEnd_);
+        if (last) WaitUntilCameBack(sweep, std::max(kAfterComeBackSeconds, settings_.tailSeconds));
+        if (const std::optional<std::string> gone = stream_.GoneDevice())
+            throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
+                                                              OutputName(output) + " sweep: the measurement stopped.");
+        played_.back().dropouts = static_cast<int>(stream_.Dropouts() - dropoutsBefore);
+    }
+
+    std::size_t SweepFrames() const { return Frames(settings_.sweepSeconds, settings_.rate); }
+
+    // Until the sound of `sweep` has come back at the microphone and
+    // `afterSeconds` more are recorded; where no sweep is found, until
+    // kComeBackSeconds after the tail.
+    void WaitUntilCameBack(const PlayedSweep& sweep, double afterSeconds)
+    {
+        const std::size_t sweepEnd = sweep.playOffset + SweepFrames();
+        const std::size_t giveUp =
+            sweepEnd + Frames(settings_.tailSeconds + kComeBackSeconds, settings_.rate);
+        Clock::time_point searched;
+        Wait(
+            [&] {
+                if (!latency_ && Clock::now() - searched >= kSearchEvery) {
+                    searched = Clock::now();
+                    FindLatency();
+                }
+                const std::size_t until =
+                    latency_ ? sweepEnd + *latency_ + Frames(afterSeconds, settings_.rate) : giveUp;
+                return player_.Frames() >= until;
+            },
+            false);
+    }
+
+    // The recording's latency, from the first sweep played that is found in
+    // it so far: one stream plays them all, so it holds for every sweep.
+    void FindLatency()
+    {
+        const std::span<const float> recorded = player_.Microphone();
+        for (const PlayedSweep& sweep : played_) {
+            latency_ = FindLatencySoFar(recorded, sweep_, inverse_, sweep, Frames(kMaxLatencySeconds, settings_.rate));
+            if (latency_) return;
+        }
     }
 
     void SetMutes(std::size_t index)
@@ -206,6 +259,8 @@ private:
     }
 
     const MeasureSettings& settings_;
+    const SweepSettings& sweep_;
+    const std::vector<float> inverse_;
     const MeasureCallbacks& callbacks_;
     const std::atomic<bool>& cancel_;
     DuplexStream& stream_;
@@ -213,6 +268,9 @@ private:
     MuteKeeper* mutes_;
     std::size_t index_ = 0;
     bool mutesSet_ = false;  // the mutes of the output at index_, set during the tail before
+    std::vector<PlayedSweep> played_;
+    std::size_t tailEnd_ = 0;  // of the last output, in the played stream
+    std::optional<std::size_t> latency_;
 };
 
 OutputResult ResultOf(MeasuredOutput output, OutputAnalysis&& analysis, const std::string& recordDevice)
@@ -239,7 +297,7 @@ MeasurementResult Analyse(const MeasureSettings& settings, const SweepSettings& 
     recording.loopback = player.Loopback();
     recording.sweep = sweep;
     recording.sweeps = played;
-    recording.maxLatency = Frames(settings.silenceSeconds + settings.tailSeconds, settings.rate);
+    recording.maxLatency = Frames(kMaxLatencySeconds, settings.rate);
     SequenceAnalysis analysis = AnalyseSequence(recording);
 
     MeasurementResult result;
@@ -317,7 +375,7 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
 {
     CheckSettings(settings);
     const SweepSettings sweep = SweepOf(settings);
-    const double plannedSeconds = kStartAllowanceSeconds + kLastReachSeconds +
+    const double plannedSeconds = kStartAllowanceSeconds + kComeBackSeconds +
                                   (PlannedSeconds(settings) + kMuteAllowanceSeconds) *
                                       static_cast<double>(settings.outputs.size());
     SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(plannedSeconds, settings.rate));
@@ -345,7 +403,7 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
     std::vector<PlayedSweep> played;
     try {
         stream->Start();
-        played = SequenceRun(settings, callbacks, cancel, *stream, player, keeper).PlayAll();
+        played = SequenceRun(settings, sweep, callbacks, cancel, *stream, player, keeper).PlayAll();
         stream->Stop();
     } catch (const MeasureError& e) {
         stream.reset();

@@ -41,12 +41,13 @@ struct MeasureSettings {
     // Before each sweep, after its mutes are set: the noise floor, eight
     // periods of the lowest octave's 31.5 Hz.
     double silenceSeconds = 0.25;
-    // After each sweep, before the next silence: the sweep's end leaves the
-    // sound card and the unit, and its sound dies down at the microphone.
+    // After each sweep, before the next silence: its sound dies down at the
+    // microphone. Its low end has died down long before, while the sweep
+    // rose on (a low band alone has stopped sounding half-way through it).
     // Mutes that only unmute are set at its start; a mute of what it played
-    // waits for its end.
-    double tailSeconds = 0.5;       // the Sub and the whole system: the low end's long decay
-    double topsTailSeconds = 0.25;  // Left and Right alone
+    // waits until its sound has come back at the microphone (so it has left
+    // the unit), whatever the tail.
+    double tailSeconds = 0.15;
 };
 
 struct OutputResult {

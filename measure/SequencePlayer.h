@@ -42,7 +42,8 @@ public:
     // The microphone's peak since the last call, in dBFS.
     double TakePeakDbfs();
 
-    // Once the stream has stopped.
+    // What is recorded so far: while the stream runs, the audio thread
+    // writes only past it.
     std::span<const float> Microphone() const { return {microphone_.data(), frames_}; }
     std::span<const float> Loopback() const;
 

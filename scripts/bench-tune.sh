@@ -30,10 +30,6 @@ for room in "${rooms[@]}"; do
   emulator=$!
   for _ in $(seq 50); do [[ -s "$results/tune-emulator.out" ]] && break; sleep 0.1; done
   port=$(head -1 "$results/tune-emulator.out")
-  # The emulator's audio loses frames in its first seconds (dents in a sweep
-  # played then, which spoil the first sequence and call for a second pass):
-  # the pass starts once it runs steadily, as a sound card would.
-  sleep 3
   start=$(date +%s.%N)
   "$bin/quenbar-cli" --port "$port" tune --apply --json --length 2 >"$results/tune-$room.json" 2>"$results/tune-$room.err" ||
     echo "tune in $room failed: $(tail -3 "$results/tune-$room.err")" >&2

@@ -22,12 +22,12 @@ std::span<const float> Segment(std::span<const float> recording, std::ptrdiff_t 
 }
 
 // An output of a low band alone is searched for in that band.
-SweepSearch SearchFor(const SequenceRecording& recording, const PlayedSweep& played)
+SweepSearch SearchFor(const PlayedSweep& played, std::size_t maxLatency, double rate)
 {
     SweepSearch search;
-    search.maxLatency = recording.maxLatency;
+    search.maxLatency = maxLatency;
     search.lowPassHz = played.arrivalLowPassHz;
-    search.rate = recording.sweep.rate;
+    search.rate = rate;
     return search;
 }
 
@@ -105,7 +105,7 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
     const Deconvolved deconvolved = Deconvolve(recording.microphone, inverse);
     std::vector<std::optional<FoundSweep>> found;
     for (const PlayedSweep& played : recording.sweeps)
-        found.push_back(FindSweep(deconvolved, played.playOffset, SearchFor(recording, played)));
+        found.push_back(FindSweep(deconvolved, played.playOffset, SearchFor(played, recording.maxLatency, recording.sweep.rate)));
 
     SequenceAnalysis analysis;
     if (!recording.loopback.empty()) analysis.latency = LoopbackLatency(recording, inverse);
@@ -124,4 +124,18 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
         analysis.outputs.push_back(std::move(output));
     }
     return analysis;
+}
+
+std::optional<std::size_t> FindLatencySoFar(std::span<const float> microphone, const SweepSettings& sweep,
+                                            std::span<const float> inverse, const PlayedSweep& played,
+                                            std::size_t maxLatency)
+{
+    if (played.playOffset >= microphone.size()) return std::nullopt;
+    // Only the sweep's own stretch: the played offset is its start.
+    const std::span<const float> stretch =
+        Segment(microphone, static_cast<std::ptrdiff_t>(played.playOffset), SweepLength(sweep) + maxLatency);
+    const std::optional<FoundSweep> found = FindSweep(Deconvolve(stretch, inverse), 0,
+                                                      SearchFor(played, maxLatency, sweep.rate));
+    if (!found) return std::nullopt;
+    return found->start;
 }

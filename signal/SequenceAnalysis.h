@@ -70,3 +70,11 @@ struct SequenceAnalysis {
 // Throws std::invalid_argument for invalid sweep settings (as MakeSweep), a
 // fraction outside 1 .. 48, or a loopback not as long as the microphone.
 SequenceAnalysis AnalyseSequence(const SequenceRecording& recording);
+
+// While the sequence runs: how far the microphone's recording so far lags
+// behind the played stream (in samples), from where the sweep `played` is
+// found in it; empty while it is not found. `inverse` is the sweep's
+// inverse filter (MakeInverseFilter).
+std::optional<std::size_t> FindLatencySoFar(std::span<const float> microphone, const SweepSettings& sweep,
+                                            std::span<const float> inverse, const PlayedSweep& played,
+                                            std::size_t maxLatency);

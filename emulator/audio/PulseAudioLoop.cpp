@@ -5,10 +5,12 @@
 #include <pulse/thread-mainloop.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace rx74emu {
@@ -97,12 +99,36 @@ struct PulseAudioLoop::Streams {
         pa_threaded_mainloop_lock(mainloop);
         const bool open = Connect(devices, error);
         pa_threaded_mainloop_unlock(mainloop);
-        return open;
+        return open && WaitForRecording(error);
     }
 
     bool Good(pa_stream* stream) const { return pa_stream_get_state(stream) == PA_STREAM_READY; }
 
 private:
+    // A null sink that nobody asked for a latency renders in blocks of up to
+    // two seconds, and a stream that connects meanwhile gets nothing until
+    // the block is done: a sound played into the room then would be lost.
+    // The room is ready once its recording comes.
+    bool WaitForRecording(std::string& error)
+    {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            pa_threaded_mainloop_lock(mainloop);
+            const std::size_t readable = pa_stream_readable_size(record);
+            pa_threaded_mainloop_unlock(mainloop);
+            if (readable == static_cast<std::size_t>(-1)) {
+                error = "cannot record: " + ServerError();
+                return false;
+            }
+            if (readable > 0) return true;
+            if (std::chrono::steady_clock::now() > giveUp) {
+                error = "no sound came from the unit's inputs in 5 s";
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
     bool Connect(const AudioDevices& devices, std::string& error)
     {
         while (pa_context_get_state(context) != PA_CONTEXT_READY) {
