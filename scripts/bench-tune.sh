@@ -30,6 +30,12 @@ for room in "${rooms[@]}"; do
   emulator=$!
   for _ in $(seq 50); do [[ -s "$results/tune-emulator.out" ]] && break; sleep 0.1; done
   port=$(head -1 "$results/tune-emulator.out")
+  # The emulator reports its line once its recording comes, but the sink it
+  # plays into may still render in blocks of two seconds for a moment (a
+  # null sink nobody asked for a latency): a sweep played then has dents
+  # that spoil the first sequence. The pass starts once it runs steadily, as
+  # a sound card would.
+  sleep 3
   start=$(date +%s.%N)
   "$bin/quenbar-cli" --port "$port" tune --apply --json --length 2 >"$results/tune-$room.json" 2>"$results/tune-$room.err" ||
     echo "tune in $room failed: $(tail -3 "$results/tune-$room.err")" >&2

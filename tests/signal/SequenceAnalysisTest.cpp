@@ -127,6 +127,27 @@ TEST(SequenceAnalysis, FindsSweepsBehindAnUnknownLatencyAndSaysNoSignalForASilen
     EXPECT_EQ(nothing.outputs[0].verdict.verdict, Verdict::NoSignal);
 }
 
+// While the sequence runs: a sweep only partly come back already gives the
+// latency; one not yet back, or silent, gives none.
+TEST(SequenceAnalysis, TheLatencySoFarComesWithTheSweepsFirstPartAndNotBefore)
+{
+    SequenceRig rig;
+    const std::size_t silent = rig.Add(), left = rig.Add();
+    rig.Play(left, {}, 0.0);
+    rig.Analyse();
+    const std::vector<float> inverse = MakeInverseFilter({});
+    const std::span<const float> microphone = rig.Microphone();
+    const PlayedSweep& played = rig.Sweeps()[left];
+    const std::size_t sweepEnd = played.playOffset + SweepLength({});
+    const auto soFar = [&](std::size_t frames, const PlayedSweep& sweep) {
+        return FindLatencySoFar(microphone.first(frames), {}, inverse, sweep, 48000);
+    };
+    EXPECT_EQ(soFar(sweepEnd, played), kLatency);  // 1.6 s of its 2 s back
+    EXPECT_FALSE(soFar(played.playOffset + kLatency / 2, played));
+    EXPECT_FALSE(soFar(microphone.size(), rig.Sweeps()[silent]));
+    EXPECT_FALSE(soFar(played.playOffset, played));
+}
+
 TEST(SequenceAnalysis, SaysClipping)
 {
     SequenceRig rig;
