@@ -24,11 +24,11 @@ constexpr auto kServerChooses = static_cast<std::uint32_t>(-1);
 
 pa_sample_spec SampleSpec(int rate, int channels)
 {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32LE;
-    spec.rate = static_cast<std::uint32_t>(rate);
-    spec.channels = static_cast<std::uint8_t>(channels);
-    return spec;
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_FLOAT32LE;
+    format.rate = static_cast<std::uint32_t>(rate);
+    format.channels = static_cast<std::uint8_t>(channels);
+    return format;
 }
 
 // Every change of state, every recorded fragment and every underrun wakes
@@ -129,8 +129,8 @@ private:
 
     pa_stream* NewStream(const char* name, int rate, int channels)
     {
-        const pa_sample_spec spec = SampleSpec(rate, channels);
-        pa_stream* stream = pa_stream_new(context, name, &spec, nullptr);
+        const pa_sample_spec format = SampleSpec(rate, channels);
+        pa_stream* stream = pa_stream_new(context, name, &format, nullptr);
         pa_stream_set_state_callback(stream, &OnStreamChange, mainloop);
         return stream;
     }
