@@ -192,9 +192,13 @@ private:
     void FindLatency()
     {
         const std::span<const float> recorded = player_.Microphone();
-        for (const PlayedSweep& sweep : played_) {
-            latency_ = FindLatencySoFar(recorded, sweep_, inverse_, sweep, Frames(kMaxLatencySeconds, settings_.rate));
+        const std::size_t maxLatency = Frames(kMaxLatencySeconds, settings_.rate);
+        for (std::size_t i = unheard_; i < played_.size(); ++i) {
+            latency_ = FindLatencySoFar(recorded, sweep_, inverse_, played_[i], maxLatency);
             if (latency_) return;
+            // Recorded past the latest it could have come back: it never will,
+            // and is not searched again.
+            if (i == unheard_ && recorded.size() >= played_[i].playOffset + SweepFrames() + maxLatency) ++unheard_;
         }
     }
 
@@ -271,6 +275,7 @@ private:
     std::vector<PlayedSweep> played_;
     std::size_t tailEnd_ = 0;  // of the last output, in the played stream
     std::optional<std::size_t> latency_;
+    std::size_t unheard_ = 0;  // the sweeps before it were not found where they could be
 };
 
 OutputResult ResultOf(MeasuredOutput output, OutputAnalysis&& analysis, const std::string& recordDevice)
