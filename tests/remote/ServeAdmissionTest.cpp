@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 
 #include <filesystem>
+#include <optional>
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -59,6 +60,22 @@ std::vector<bool> ServerSocketsInherited(std::uint16_t port)
     return inherited;
 }
 
+// Under the crowd below a new connection has as long to send its request as
+// sixteen newcomers from its address take to arrive, about a millisecond
+// here: a client held up longer between its connect and its request finds
+// the connection closed unanswered, and connects again.
+template <typename Request>
+std::optional<HttpReply> WithinThreeConnections(const Request& request)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        try {
+            return request();
+        } catch (const std::exception&) {  // closed or reset before an answer
+        }
+    }
+    return std::nullopt;
+}
+
 // A browser the server opens may outlive it: had it inherited the listening
 // socket or a connection, the port would stay taken after the server ends.
 TEST(RemoteAdmission, NoProgramTheServerStartsInheritsItsSockets)
@@ -84,15 +101,13 @@ TEST(RemoteAdmission, ATokenHolderGetsInWhileClientsWithoutTheTokenCrowdItsAddre
     const RemoteClient holder = rig.Client();
     int answered = 0;
     for (int i = 0; i < 20; ++i) {
-        try {
-            answered += holder.Get("/api/state").status == 200;
-        } catch (const std::exception&) {  // closed or reset: locked out
-        }
+        const std::optional<HttpReply> reply = WithinThreeConnections([&] { return holder.Get("/api/state"); });
+        answered += reply && reply->status == 200;
     }
     EXPECT_EQ(answered, 20);
-    HttpReply change;
-    EXPECT_NO_THROW(change = holder.Set("lr/gain", 90));
-    EXPECT_EQ(change.status, 200);
+    const std::optional<HttpReply> change = WithinThreeConnections([&] { return holder.Set("lr/gain", 90); });
+    ASSERT_TRUE(change.has_value());
+    EXPECT_EQ(change->status, 200);
     EXPECT_EQ(rig.unit.CurrentImage()[1], 90);
     EXPECT_NO_THROW(rig.Push());
 }
