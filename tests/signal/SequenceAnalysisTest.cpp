@@ -125,6 +125,15 @@ TEST(SequenceAnalysis, FindsSweepsBehindAnUnknownLatencyAndSaysNoSignalForASilen
     const SequenceAnalysis nothing = quiet.Analyse();
     EXPECT_FALSE(nothing.latency);
     EXPECT_EQ(nothing.outputs[0].verdict.verdict, Verdict::NoSignal);
+
+    // A recording that ends before the last sweep came back.
+    SequenceRig cut;
+    const std::size_t heard = cut.Add(), missed = cut.Add();
+    cut.Play(heard, {}, 0.0);
+    cut.Play(missed, {}, 0.0);
+    const SequenceAnalysis early = cut.Analyse(1e-4, cut.Sweeps()[missed].playOffset);
+    EXPECT_TRUE(early.outputs[heard].found);
+    EXPECT_EQ(early.outputs[missed].verdict.verdict, Verdict::NoSignal);
 }
 
 // While the sequence runs: a sweep only partly come back already gives the

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <optional>
 
@@ -45,8 +46,8 @@ public:
     }
 
     // The recording with the microphone's noise, as long as the sequence
-    // and its latency, clipped at full scale.
-    SequenceAnalysis Analyse(double noiseRms = 1e-4)
+    // and its latency (or cut after `keep` samples), clipped at full scale.
+    SequenceAnalysis Analyse(double noiseRms = 1e-4, std::size_t keep = SIZE_MAX)
     {
         const std::size_t length = recording_.sweeps.size() * (2 * sweep_.size() + kGap) + kLatency + kGap;
         microphone_.resize(length, 0.0f);
@@ -55,6 +56,7 @@ public:
             microphone_[i] += static_cast<float>(humAmplitude_ * std::sin(2.0 * std::numbers::pi * hum_ * i / kRate));
             microphone_[i] = std::clamp(microphone_[i], -1.0f, 1.0f);
         }
+        microphone_.resize(std::min(keep, length));
         recording_.microphone = microphone_;
         if (!loopback_.empty()) {
             loopback_.resize(length, 0.0f);

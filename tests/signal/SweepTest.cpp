@@ -52,6 +52,11 @@ TEST(Sweep, RefusesLoudLevelsUnlessAskedAndSettingsThatCannotBe)
     SweepSettings longFades;
     longFades.seconds = 0.02;
     EXPECT_THROW(MakeInverseFilter(longFades), std::invalid_argument);
+    SweepSettings noFades;
+    noFades.fadeInSeconds = noFades.fadeOutSeconds = 0.0;
+    EXPECT_NO_THROW(MakeSweep(noFades));
+    noFades.seconds = 0.0;
+    EXPECT_THROW(MakeSweep(noFades), std::invalid_argument);
 }
 
 // Sweep and inverse together pass everything in band at 0 dB, whatever
