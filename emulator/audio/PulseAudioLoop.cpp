@@ -52,6 +52,10 @@ void OnReadable(pa_stream*, std::size_t, void* mainloop)
 {
     pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(mainloop), 0);
 }
+void OnDone(pa_stream*, int, void* mainloop)
+{
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(mainloop), 0);
+}
 
 }  // namespace
 
@@ -99,10 +103,31 @@ struct PulseAudioLoop::Streams {
         pa_threaded_mainloop_lock(mainloop);
         const bool open = Connect(devices, error);
         pa_threaded_mainloop_unlock(mainloop);
-        return open && WaitForRecording(error);
+        return open && WaitForRecording(error) && WaitForPlayback(error);
     }
 
     bool Good(pa_stream* stream) const { return pa_stream_get_state(stream) == PA_STREAM_READY; }
+
+    // How far the server has read the playback (bytes from its start), -1
+    // when it cannot say. Called with the lock held.
+    std::int64_t PlaybackRead()
+    {
+        pa_operation* update = pa_stream_update_timing_info(playback, &OnDone, mainloop);
+        if (!update) return -1;
+        while (pa_operation_get_state(update) == PA_OPERATION_RUNNING) pa_threaded_mainloop_wait(mainloop);
+        pa_operation_unref(update);
+        const pa_timing_info* timing = pa_stream_get_timing_info(playback);
+        return timing && !timing->read_index_corrupt ? timing->read_index : -1;
+    }
+
+    // Drops what has been recorded so far. Called with the lock held.
+    void DropRecording()
+    {
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        while (pa_stream_readable_size(record) > 0 && pa_stream_peek(record, &data, &bytes) == 0 && bytes > 0)
+            pa_stream_drop(record);
+    }
 
 private:
     // A null sink that nobody asked for a latency renders in blocks of up to
@@ -123,6 +148,25 @@ private:
             if (readable > 0) return true;
             if (std::chrono::steady_clock::now() > giveUp) {
                 error = "no sound came from the unit's inputs in 5 s";
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    // Likewise a null sink may still be in such a block when the playback
+    // connects: it takes the first frames only at the block's end, and then
+    // plays from where the block ended, whatever was written before.
+    bool WaitForPlayback(std::string& error)
+    {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            pa_threaded_mainloop_lock(mainloop);
+            const std::int64_t read = PlaybackRead();
+            pa_threaded_mainloop_unlock(mainloop);
+            if (read > 0) return true;
+            if (read < 0 || std::chrono::steady_clock::now() > giveUp) {
+                error = "the microphone's device took no sound in 5 s";
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -214,6 +258,11 @@ void PulseAudioLoop::Run()
     std::vector<float> in, out;
     std::string failure;
     pa_threaded_mainloop_lock(mainloop);
+    // Both streams run now. From here on, recorded frame n plays at the
+    // playback's place of now + n + lead.
+    streams_->DropRecording();
+    const std::int64_t read = std::max<std::int64_t>(streams_->PlaybackRead(), 0);
+    const std::int64_t start = read - read % static_cast<std::int64_t>(kFrameBytes);
     while (!stopping_) {
         const void* data = nullptr;
         std::size_t bytes = 0;
@@ -260,7 +309,7 @@ void PulseAudioLoop::Run()
         }
         pa_threaded_mainloop_lock(mainloop);
         // At its place, however late: what the server has played by now it drops.
-        const auto position = static_cast<std::int64_t>((frame + leadFrames) * static_cast<std::int64_t>(kFrameBytes));
+        const std::int64_t position = start + (frame + leadFrames) * static_cast<std::int64_t>(kFrameBytes);
         if (frames > 0 &&
             pa_stream_write(streams_->playback, out.data(), frames * kFrameBytes, nullptr, position, PA_SEEK_ABSOLUTE) <
                 0) {

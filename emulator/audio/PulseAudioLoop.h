@@ -4,8 +4,8 @@
 // setting anew before every block.
 //
 // Its latency is constant by construction, as a sound card's on one clock:
-// the output of the input's frame n is written at frame n + lead of the
-// playback stream (an absolute position), and the playback never waits to
+// the output of the input's frame n is written at the playback's place when
+// both streams ran + n + lead (an absolute position), and the playback never waits to
 // fill up again (no pre-buffering), so its frames keep their times whatever
 // arrives. A hold-up of the audio thread longer than the lead loses the
 // frames that come too late (the server drops what is behind its read

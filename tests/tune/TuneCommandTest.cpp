@@ -107,8 +107,9 @@ double ShortOfTheTruthsBestDb(const std::string& room, const json& tune)
     return best.chosen.meanDb - SumOver(region, m.sub.hz, tops, sub, sum).meanDb;
 }
 
-// The sink the emulator plays into may render in blocks of two seconds for
-// a moment after its start: a sweep played then has dents that no room has.
+// A pass started at once after the emulator has, in some runs, had a first
+// sequence that spoilt it, also since the emulator waits for both its
+// streams to run (the cause is not found): the room runs a while first.
 void SettleTheEmulatorsAudio() { std::this_thread::sleep_for(std::chrono::seconds(3)); }
 
 // Without --apply: the crossover region where the room's tops and Sub
