@@ -171,8 +171,7 @@ private:
     void WaitUntilCameBack(const PlayedSweep& sweep, double afterSeconds)
     {
         const std::size_t sweepEnd = sweep.playOffset + SweepFrames();
-        const std::size_t giveUp =
-            sweepEnd + Frames(settings_.tailSeconds + kComeBackSeconds, settings_.rate);
+        const std::size_t giveUp = sweepEnd + Frames(settings_.tailSeconds + kComeBackSeconds, settings_.rate);
         Clock::time_point searched;
         Wait(
             [&] {
@@ -380,9 +379,9 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
 {
     CheckSettings(settings);
     const SweepSettings sweep = SweepOf(settings);
-    const double plannedSeconds = kStartAllowanceSeconds + kComeBackSeconds +
-                                  (PlannedSeconds(settings) + kMuteAllowanceSeconds) *
-                                      static_cast<double>(settings.outputs.size());
+    const double plannedSeconds =
+        kStartAllowanceSeconds + kComeBackSeconds +
+        (PlannedSeconds(settings) + kMuteAllowanceSeconds) * static_cast<double>(settings.outputs.size());
     SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(plannedSeconds, settings.rate));
     if (callbacks.progress) callbacks.progress({MeasurePhase::Starting, std::nullopt, 0.0});
 

@@ -105,7 +105,8 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
     const Deconvolved deconvolved = Deconvolve(recording.microphone, inverse);
     std::vector<std::optional<FoundSweep>> found;
     for (const PlayedSweep& played : recording.sweeps)
-        found.push_back(FindSweep(deconvolved, played.playOffset, SearchFor(played, recording.maxLatency, recording.sweep.rate)));
+        found.push_back(
+            FindSweep(deconvolved, played.playOffset, SearchFor(played, recording.maxLatency, recording.sweep.rate)));
 
     SequenceAnalysis analysis;
     if (!recording.loopback.empty()) analysis.latency = LoopbackLatency(recording, inverse);
@@ -134,8 +135,8 @@ std::optional<std::size_t> FindLatencySoFar(std::span<const float> microphone, c
     // Only the sweep's own stretch: the played offset is its start.
     const std::span<const float> stretch =
         Segment(microphone, static_cast<std::ptrdiff_t>(played.playOffset), SweepLength(sweep) + maxLatency);
-    const std::optional<FoundSweep> found = FindSweep(Deconvolve(stretch, inverse), 0,
-                                                      SearchFor(played, maxLatency, sweep.rate));
+    const std::optional<FoundSweep> found =
+        FindSweep(Deconvolve(stretch, inverse), 0, SearchFor(played, maxLatency, sweep.rate));
     if (!found) return std::nullopt;
     return found->start;
 }

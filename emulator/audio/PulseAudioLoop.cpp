@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -130,28 +131,43 @@ struct PulseAudioLoop::Streams {
     }
 
 private:
+    enum class Seen { NotYet, Ready, Failed };
+
+    // Looks (with the lock held) every 10 ms until `look` sees the stream
+    // ready, at most 5 s; false with the reason in `error` otherwise.
+    bool WaitUntil(const std::function<Seen()>& look, const char* failing, const char* tooLate, std::string& error)
+    {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            pa_threaded_mainloop_lock(mainloop);
+            const Seen seen = look();
+            pa_threaded_mainloop_unlock(mainloop);
+            if (seen == Seen::Ready) return true;
+            if (seen == Seen::Failed) {
+                error = std::string(failing) + ": " + ServerError();
+                return false;
+            }
+            if (std::chrono::steady_clock::now() > giveUp) {
+                error = tooLate;
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
     // A null sink that nobody asked for a latency renders in blocks of up to
     // two seconds, and a stream that connects meanwhile gets nothing until
     // the block is done: a sound played into the room then would be lost.
     // The room is ready once its recording comes.
     bool WaitForRecording(std::string& error)
     {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (;;) {
-            pa_threaded_mainloop_lock(mainloop);
-            const std::size_t readable = pa_stream_readable_size(record);
-            pa_threaded_mainloop_unlock(mainloop);
-            if (readable == static_cast<std::size_t>(-1)) {
-                error = "cannot record: " + ServerError();
-                return false;
-            }
-            if (readable > 0) return true;
-            if (std::chrono::steady_clock::now() > giveUp) {
-                error = "no sound came from the unit's inputs in 5 s";
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        return WaitUntil(
+            [this] {
+                const std::size_t readable = pa_stream_readable_size(record);
+                if (readable == static_cast<std::size_t>(-1)) return Seen::Failed;
+                return readable > 0 ? Seen::Ready : Seen::NotYet;
+            },
+            "cannot record", "no sound came from the unit's inputs in 5 s", error);
     }
 
     // Likewise a null sink may still be in such a block when the playback
@@ -159,18 +175,13 @@ private:
     // plays from where the block ended, whatever was written before.
     bool WaitForPlayback(std::string& error)
     {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (;;) {
-            pa_threaded_mainloop_lock(mainloop);
-            const std::int64_t read = PlaybackRead();
-            pa_threaded_mainloop_unlock(mainloop);
-            if (read > 0) return true;
-            if (read < 0 || std::chrono::steady_clock::now() > giveUp) {
-                error = "the microphone's device took no sound in 5 s";
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        return WaitUntil(
+            [this] {
+                const std::int64_t read = PlaybackRead();
+                if (read < 0) return Seen::Failed;
+                return read > 0 ? Seen::Ready : Seen::NotYet;
+            },
+            "cannot play", "the microphone's device took no sound in 5 s", error);
     }
 
     bool Connect(const AudioDevices& devices, std::string& error)
