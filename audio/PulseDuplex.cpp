@@ -3,6 +3,7 @@
 #include <pulse/error.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
+#include <pulse/timeval.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,16 +11,16 @@
 #include <cstring>
 #include <vector>
 
-#include "AudioDevices.h"
-
 namespace {
 
-// How far ahead of the frame recorded with it a frame is placed in the
-// playback: the recording's way to this program, a block's work and the
-// sink's own read-ahead, and room for the thread to be held up a little
-// without losing sound.
-constexpr double kLeadSeconds = 0.1;
-std::int64_t LeadFrames(int rate) { return std::lround(kLeadSeconds * rate); }
+using Clock = std::chrono::steady_clock;
+
+// What the playback asks the server to keep queued ahead of its read index:
+// room for the thread to be held up a little without losing sound. The
+// server sizes the sink's blocks to it.
+constexpr double kQueuedSeconds = 0.1;
+// How long the server may take to say where its playback stands.
+constexpr auto kPositionTimeout = std::chrono::seconds(2);
 constexpr auto kServerChooses = static_cast<std::uint32_t>(-1);
 
 pa_sample_spec SampleSpec(int rate, int channels)
@@ -31,12 +32,13 @@ pa_sample_spec SampleSpec(int rate, int channels)
     return format;
 }
 
-// Every change of state, every recorded fragment and every underrun wakes
-// the stream's thread.
+// Every change of state, every recorded fragment, every request for more to
+// play and every underrun wakes the stream's thread.
 void Wake(pa_threaded_mainloop* mainloop) { pa_threaded_mainloop_signal(mainloop, 0); }
 void OnContextChange(pa_context*, void* mainloop) { Wake(static_cast<pa_threaded_mainloop*>(mainloop)); }
 void OnStreamChange(pa_stream*, void* mainloop) { Wake(static_cast<pa_threaded_mainloop*>(mainloop)); }
-void OnReadable(pa_stream*, std::size_t, void* mainloop) { Wake(static_cast<pa_threaded_mainloop*>(mainloop)); }
+void OnData(pa_stream*, std::size_t, void* mainloop) { Wake(static_cast<pa_threaded_mainloop*>(mainloop)); }
+void OnDone(pa_stream*, int, void* mainloop) { Wake(static_cast<pa_threaded_mainloop*>(mainloop)); }
 
 }  // namespace
 
@@ -46,7 +48,10 @@ struct PulseDuplex::Server {
     pa_context* context = nullptr;
     pa_stream* record = nullptr;
     pa_stream* playback = nullptr;
-    std::atomic<bool> underran{false};
+    // Where the playback last ran dry, in bytes (-1: the server did not say);
+    // kNone while it has not since the last look.
+    std::atomic<std::int64_t> underrunAt{kNone};
+    static constexpr std::int64_t kNone = INT64_MIN;
 
     ~Server()
     {
@@ -67,7 +72,7 @@ struct PulseDuplex::Server {
     std::string Error() const { return pa_strerror(pa_context_errno(context)); }
     bool Ready(pa_stream* stream) const { return pa_stream_get_state(stream) == PA_STREAM_READY; }
 
-    void Open(const PulseEnds& ends)
+    void Open(const DuplexEnds& ends, bool recordCorked)
     {
         mainloop = pa_threaded_mainloop_new();
         if (!mainloop) throw AudioError("The sound server cannot be reached: no client could be started.");
@@ -78,13 +83,25 @@ struct PulseDuplex::Server {
             throw AudioError("The sound server cannot be reached: " + Error());
         pa_threaded_mainloop_lock(mainloop);
         std::string error;
-        const bool connected = Connect(ends, error);
+        const bool connected = Connect(ends, recordCorked, error);
         pa_threaded_mainloop_unlock(mainloop);
         if (!connected) throw AudioError(error);
     }
 
+    // Waits (the lock held) until the operation has run; false when it
+    // failed or the server did not answer in time.
+    bool Await(pa_operation* operation, Clock::time_point giveUp)
+    {
+        if (!operation) return false;
+        while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING && Clock::now() < giveUp)
+            pa_threaded_mainloop_wait(mainloop);
+        const bool done = pa_operation_get_state(operation) == PA_OPERATION_DONE;
+        pa_operation_unref(operation);
+        return done;
+    }
+
 private:
-    bool Connect(const PulseEnds& ends, std::string& error)
+    bool Connect(const DuplexEnds& ends, bool recordCorked, std::string& error)
     {
         while (pa_context_get_state(context) != PA_CONTEXT_READY) {
             if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
@@ -93,35 +110,38 @@ private:
             }
             pa_threaded_mainloop_wait(mainloop);
         }
-        const auto block = [&ends](int channels) {
-            return static_cast<std::uint32_t>(ends.blockFrames * static_cast<unsigned int>(channels) * sizeof(float));
+        const auto bytes = [&ends](double frames, int channels) {
+            return static_cast<std::uint32_t>(std::lround(frames) * channels * static_cast<long>(sizeof(float)));
         };
         pa_buffer_attr recordAttr{kServerChooses, kServerChooses, kServerChooses, kServerChooses,
-                                  block(ends.recordChannels)};
+                                  bytes(ends.blockFrames, ends.recordChannels)};
         record = NewStream("measurement (recording)", ends.rate, ends.recordChannels);
-        pa_stream_set_read_callback(record, &OnReadable, mainloop);
-        if (pa_stream_connect_record(record, ends.source.c_str(), &recordAttr, PA_STREAM_ADJUST_LATENCY) < 0 ||
+        pa_stream_set_read_callback(record, &OnData, mainloop);
+        const auto recordFlags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                                (recordCorked ? PA_STREAM_START_CORKED : 0));
+        if (pa_stream_connect_record(record, ends.record.serverName.c_str(), &recordAttr, recordFlags) < 0 ||
             !WaitReady(record)) {
-            error = "The sound device \"" + ends.source + "\" cannot be recorded: " + Error();
+            error = "The sound device \"" + ends.record.name + "\" cannot be recorded: " + Error();
             return false;
         }
         // No pre-buffering: the playback runs from its start on and never
         // stops to fill up again, so every frame keeps its time.
-        const auto leadBytes = static_cast<std::uint32_t>(LeadFrames(ends.rate) * ends.playChannels * sizeof(float));
-        pa_buffer_attr playAttr{kServerChooses, leadBytes, 0, block(ends.playChannels), kServerChooses};
+        pa_buffer_attr playAttr{kServerChooses, bytes(kQueuedSeconds * ends.rate, ends.playChannels), 0,
+                                bytes(ends.blockFrames, ends.playChannels), kServerChooses};
         playback = NewStream("measurement (playback)", ends.rate, ends.playChannels);
+        pa_stream_set_write_callback(playback, &OnData, mainloop);
         pa_stream_set_underflow_callback(
             playback,
-            [](pa_stream*, void* data) {
+            [](pa_stream* stream, void* data) {
                 auto* server = static_cast<Server*>(data);
-                server->underran = true;
+                server->underrunAt = pa_stream_get_underflow_index(stream);
                 Wake(server->mainloop);
             },
             this);
-        if (pa_stream_connect_playback(playback, ends.sink.c_str(), &playAttr, PA_STREAM_ADJUST_LATENCY, nullptr,
-                                       nullptr) < 0 ||
+        if (pa_stream_connect_playback(playback, ends.play.serverName.c_str(), &playAttr, PA_STREAM_ADJUST_LATENCY,
+                                       nullptr, nullptr) < 0 ||
             !WaitReady(playback)) {
-            error = "The sound device \"" + ends.sink + "\" cannot be played into: " + Error();
+            error = "The sound device \"" + ends.play.name + "\" cannot be played into: " + Error();
             return false;
         }
         return true;
@@ -145,10 +165,162 @@ private:
     }
 };
 
-PulseDuplex::PulseDuplex(const PulseEnds& ends, Callback callback)
-    : ends_(ends), callback_(std::move(callback)), server_(std::make_unique<Server>())
+namespace {
+
+// The stream's thread's own state: the relation and both ends' places.
+class Flow {
+public:
+    Flow(PulseDuplex::Server& server, const DuplexEnds& ends, const DuplexCallbacks& callbacks)
+        : server_(server),
+          ends_(ends),
+          callbacks_(callbacks),
+          recordFrameBytes_(static_cast<std::size_t>(ends.recordChannels) * sizeof(float)),
+          playFrameBytes_(static_cast<std::size_t>(ends.playChannels) * sizeof(float)),
+          play_(static_cast<std::size_t>(ends.blockFrames) * static_cast<std::size_t>(ends.playChannels))
+    {
+    }
+
+    bool Anchored() const { return firstWrite_ >= 0; }
+
+    // Sets the relation: the first frame to play a margin ahead of where the
+    // server reads now, with the first frame recorded from now on. Empty
+    // when it is set, else why it cannot be.
+    std::optional<std::string> Anchor()
+    {
+        const auto giveUp = Clock::now() + kPositionTimeout;
+        const pa_timing_info* timing = nullptr;
+        while (Clock::now() < giveUp) {
+            if (!server_.Await(pa_stream_update_timing_info(server_.playback, &OnDone, server_.mainloop), giveUp))
+                break;
+            timing = pa_stream_get_timing_info(server_.playback);
+            if (timing && !timing->read_index_corrupt) break;
+            timing = nullptr;
+        }
+        if (!timing)
+            return "the sound server does not say where its playback on \"" + ends_.play.name + "\" stands (" +
+                   server_.Error() + "), so what is played cannot be placed against what is recorded.";
+        const double age = static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6;
+        const auto readFrame = static_cast<std::int64_t>(timing->read_index / static_cast<std::int64_t>(playFrameBytes_));
+        const auto sinkFrames = static_cast<std::int64_t>(static_cast<double>(timing->sink_usec) / 1e6 * ends_.rate);
+        // The server takes what it plays in blocks of about the sink's
+        // latency: the first frame lies beyond the next such block.
+        const std::int64_t margin = sinkFrames + 2 * static_cast<std::int64_t>(ends_.blockFrames);
+        firstWrite_ = readFrame + std::llround(age * ends_.rate) + margin;
+        marginFrames_ = margin;
+        DropRecorded();
+        server_.underrunAt = PulseDuplex::Server::kNone;
+        return std::nullopt;
+    }
+
+    // Hands over what has been recorded; false when nothing was.
+    bool Record(std::string& error)
+    {
+        bool moved = false;
+        while (true) {
+            const std::size_t readable = pa_stream_readable_size(server_.record);
+            if (readable == static_cast<std::size_t>(-1)) {
+                error = server_.Error();
+                return moved;
+            }
+            if (readable == 0) return moved;
+            const void* data = nullptr;
+            std::size_t bytes = 0;
+            if (pa_stream_peek(server_.record, &data, &bytes) < 0) {
+                error = server_.Error();
+                return moved;
+            }
+            if (bytes == 0) return moved;
+            HandRecorded(data, bytes);
+            pa_stream_drop(server_.record);
+            moved = true;
+        }
+    }
+
+    // Writes as much as the server asks for, block by block; false when it
+    // asks for nothing.
+    bool Play(std::string& error)
+    {
+        bool moved = false;
+        const std::size_t blockBytes = play_.size() * sizeof(float);
+        for (std::size_t writable = pa_stream_writable_size(server_.playback);
+             writable != static_cast<std::size_t>(-1) && writable >= blockBytes; writable -= blockBytes) {
+            callbacks_.play(play_);
+            const std::int64_t at = (firstWrite_ + played_) * static_cast<std::int64_t>(playFrameBytes_);
+            if (pa_stream_write(server_.playback, play_.data(), blockBytes, nullptr, at, PA_SEEK_ABSOLUTE) < 0) {
+                error = server_.Error();
+                return moved;
+            }
+            played_ += ends_.blockFrames;
+            moved = true;
+        }
+        return moved;
+    }
+
+    // An underrun since the last look, at its frame where the server says
+    // it (else from the margin behind what is being written), as far as
+    // what is written now: what was due there may have come too late.
+    void ReportUnderrun()
+    {
+        const std::int64_t at = server_.underrunAt.exchange(PulseDuplex::Server::kNone);
+        if (at == PulseDuplex::Server::kNone) return;
+        const std::int64_t frame =
+            at >= 0 ? at / static_cast<std::int64_t>(playFrameBytes_) - firstWrite_ : played_ - marginFrames_;
+        if (frame + marginFrames_ < 0) return;  // before the first frame: the server's start
+        const std::int64_t first = std::max<std::int64_t>(frame, 0);
+        callbacks_.lost({StreamLoss::Kind::Underrun, first, std::max<std::int64_t>(played_ - first, 1)});
+    }
+
+private:
+    void DropRecorded()
+    {
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        while (pa_stream_readable_size(server_.record) > 0 && pa_stream_peek(server_.record, &data, &bytes) >= 0 &&
+               bytes > 0)
+            pa_stream_drop(server_.record);
+        pending_.clear();
+    }
+
+    // In whole frames: a piece may end within one.
+    void HandRecorded(const void* data, std::size_t bytes)
+    {
+        const std::size_t had = pending_.size();
+        pending_.resize(had + bytes);
+        if (data)
+            std::memcpy(pending_.data() + had, data, bytes);
+        else
+            std::fill(pending_.begin() + static_cast<std::ptrdiff_t>(had), pending_.end(), 0);
+        const std::size_t frames = pending_.size() / recordFrameBytes_;
+        if (frames == 0) return;
+        if (!data)
+            callbacks_.lost({StreamLoss::Kind::Overrun, recorded_, static_cast<std::int64_t>(bytes / recordFrameBytes_)});
+        recorded_ += static_cast<std::int64_t>(frames);
+        record_.resize(frames * static_cast<std::size_t>(ends_.recordChannels));
+        std::memcpy(record_.data(), pending_.data(), frames * recordFrameBytes_);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(frames * recordFrameBytes_));
+        callbacks_.record(record_);
+    }
+
+    PulseDuplex::Server& server_;
+    const DuplexEnds& ends_;
+    const DuplexCallbacks& callbacks_;
+    const std::size_t recordFrameBytes_;
+    const std::size_t playFrameBytes_;
+    std::vector<float> play_;
+    std::vector<float> record_;
+    std::vector<char> pending_;     // recorded bytes of a frame not yet whole
+    std::int64_t firstWrite_ = -1;  // the playback's frame of the first frame played
+    std::int64_t marginFrames_ = 0;
+    std::int64_t played_ = 0;  // frames handed over each way since the relation was set
+    std::int64_t recorded_ = 0;
+};
+
+}  // namespace
+
+PulseDuplex::PulseDuplex(const DuplexEnds& ends, DuplexCallbacks callbacks, PulseTrials trials)
+    : ends_(ends), callbacks_(std::move(callbacks)), trials_(trials), server_(std::make_unique<Server>())
 {
-    server_->Open(ends_);
+    server_->Open(ends_, trials_.recordingLate.count() > 0);
 }
 
 PulseDuplex::~PulseDuplex() { Stop(); }
@@ -184,71 +356,48 @@ void PulseDuplex::Fail(const std::string& message)
 void PulseDuplex::Run()
 {
     Server& server = *server_;
-    const std::size_t recordFrameBytes = static_cast<std::size_t>(ends_.recordChannels) * sizeof(float);
-    const std::size_t playFrameBytes = static_cast<std::size_t>(ends_.playChannels) * sizeof(float);
-    const std::int64_t lead = LeadFrames(ends_.rate);
-    const std::size_t blockBytes = ends_.blockFrames * recordFrameBytes;
-    std::int64_t frame = 0;   // recorded and handed over so far
-    std::vector<char> pending;  // recorded bytes not yet handed over
-    std::vector<float> record, play;
+    Flow flow(server, ends_, callbacks_);
+    const Clock::time_point uncorkAt = Clock::now() + trials_.recordingLate;
+    bool corked = trials_.recordingLate.count() > 0;
     pa_threaded_mainloop_lock(server.mainloop);
-    while (!stopping_) {
-        const void* data = nullptr;
-        std::size_t bytes = 0;
+    std::string error;
+    while (!stopping_ && error.empty()) {
         if (!server.Ready(server.record) || !server.Ready(server.playback)) {
-            Fail(server.Error());
+            error = server.Error();
             break;
         }
-        // A server may hand the recording on in pieces of a frame or two.
-        // Taken one by one, each would be a write of its own, and the server
-        // runs out of room for so many: whole blocks only.
-        const std::size_t readable = pa_stream_readable_size(server.record);
-        if (readable == static_cast<std::size_t>(-1)) {
-            Fail(server.Error());
-            break;
+        if (corked && Clock::now() >= uncorkAt) {
+            pa_operation* uncork = pa_stream_cork(server.record, 0, nullptr, nullptr);
+            if (uncork) pa_operation_unref(uncork);
+            corked = false;
         }
-        if (pending.size() + readable < blockBytes) {
-            pa_threaded_mainloop_wait(server.mainloop);
-            continue;
+        bool moved = false;
+        if (!flow.Anchored()) {
+            // Both run once the recording delivers: only then is the
+            // relation set, however late its first frames come.
+            if (!corked && pa_stream_readable_size(server.record) > 0) {
+                if (const std::optional<std::string> why = flow.Anchor()) {
+                    error = *why;
+                    break;
+                }
+                moved = true;
+            }
+        } else {
+            moved = flow.Record(error);
+            moved |= flow.Play(error);
+            flow.ReportUnderrun();
         }
-        if (pa_stream_peek(server.record, &data, &bytes) < 0) {
-            Fail(server.Error());
-            break;
+        if (!moved && error.empty() && !stopping_) {
+            if (corked) {
+                // Woken by the playback's requests meanwhile, which go unanswered.
+                pa_threaded_mainloop_unlock(server.mainloop);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                pa_threaded_mainloop_lock(server.mainloop);
+            } else {
+                pa_threaded_mainloop_wait(server.mainloop);
+            }
         }
-        const bool hole = data == nullptr;
-        const std::size_t had = pending.size();
-        pending.resize(had + bytes);
-        if (!hole)
-            std::memcpy(pending.data() + had, data, bytes);
-        else
-            std::fill(pending.begin() + static_cast<std::ptrdiff_t>(had), pending.end(), 0);
-        pa_stream_drop(server.record);
-        if (pending.size() < blockBytes) continue;
-        const std::size_t frames = pending.size() / recordFrameBytes;
-        record.resize(frames * static_cast<std::size_t>(ends_.recordChannels));
-        play.resize(frames * static_cast<std::size_t>(ends_.playChannels));
-        std::memcpy(record.data(), pending.data(), frames * recordFrameBytes);
-        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(frames * recordFrameBytes));
-
-        pa_threaded_mainloop_unlock(server.mainloop);
-        for (std::size_t done = 0; done < frames; done += ends_.blockFrames) {
-            const std::size_t count = std::min<std::size_t>(ends_.blockFrames, frames - done);
-            callback_({play.data() + done * static_cast<std::size_t>(ends_.playChannels),
-                       count * static_cast<std::size_t>(ends_.playChannels)},
-                      {record.data() + done * static_cast<std::size_t>(ends_.recordChannels),
-                       count * static_cast<std::size_t>(ends_.recordChannels)},
-                      {server.underran.exchange(false), hole && done == 0});
-        }
-        pa_threaded_mainloop_lock(server.mainloop);
-        // At its place, however late: what the server has played by now it drops.
-        const auto position = static_cast<std::int64_t>(frame + lead) * static_cast<std::int64_t>(playFrameBytes);
-        if (frames > 0 &&
-            pa_stream_write(server.playback, play.data(), frames * playFrameBytes, nullptr, position,
-                            PA_SEEK_ABSOLUTE) < 0) {
-            Fail(server.Error());
-            break;
-        }
-        frame += static_cast<std::int64_t>(frames);
     }
     pa_threaded_mainloop_unlock(server.mainloop);
+    if (!error.empty()) Fail(error);
 }

@@ -1,62 +1,52 @@
 // A duplex stream straight on a PulseAudio server (or PipeWire's, which
-// speaks its protocol), on which every frame played keeps its place against
-// the frames recorded.
+// speaks its protocol), on the server's clock.
 //
-// RtAudio's PulseAudio backend writes and reads two blocking streams in
-// turns. When its playback runs dry, the server holds it until it has filled
-// up again: all that is played after it then comes later against the
-// recording, by a few milliseconds each time, and nothing says so. A
-// measurement that takes arrival times and phase from one recording cannot
-// live with that.
+// Each end runs at the server's pace: the playback is written as the server
+// asks for more, the recording read as it comes. Neither waits for the
+// other, so a recording that comes in large or late pieces (a loop behind a
+// sink of 140 ms blocks) never starves the playback.
 //
-// Here the playback never pre-buffers, and what is played with recorded frame
-// n is written at the fixed playback position n + lead. A block that comes
-// too late loses its sound, which the server reports as an underrun, and
-// nothing after it moves. Recorded frames are read as the server delivers
-// them; a hole in the recording keeps its place as silence.
+// The relation between the two is set once, when both run: the server is
+// asked where its playback's read index stands, the first frame is written
+// a margin ahead of it (the sink's own latency and two blocks), and it goes
+// with the first frame recorded after that moment. From then on every frame
+// is written at its absolute place: the playback never pre-buffers, so a
+// block that comes too late loses its sound where it was due (the server
+// drops what lies behind its read index and plays silence there), is
+// reported with its frame, and nothing after it moves. A hole in the
+// recording keeps its place as silence and is reported too.
 #pragma once
 
 #include <atomic>
-#include <functional>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <span>
 #include <string>
 #include <thread>
 
-struct PulseEnds {
-    std::string sink;    // the server's own names
-    std::string source;
-    int rate = 48000;
-    int playChannels = 2;
-    int recordChannels = 2;
-    unsigned int blockFrames = 512;
+#include "SoundSystem.h"
+
+// For tests only: what a slow server does on purpose.
+struct PulseTrials {
+    // The recording is held back this long after the playback runs, as a
+    // source whose first frames come late.
+    std::chrono::milliseconds recordingLate{0};
 };
 
-class PulseDuplex {
+class PulseDuplex final : public DuplexBackend {
 public:
-    struct Losses {
-        bool underrun = false;  // the playback ran dry since the last call
-        bool hole = false;      // the server had nothing recorded for these frames (given as silence)
-    };
-    // Called on the stream's thread with up to blockFrames recorded frames
-    // and room for as many to play.
-    using Callback = std::function<void(std::span<float> play, std::span<const float> record, Losses losses)>;
-
-    // Connects both streams. Throws AudioError with the server's reason.
-    PulseDuplex(const PulseEnds& ends, Callback callback);
-    ~PulseDuplex();
+    // Connects both streams to the devices' server names. Throws AudioError
+    // with the server's reason.
+    PulseDuplex(const DuplexEnds& ends, DuplexCallbacks callbacks, PulseTrials trials = {});
+    ~PulseDuplex() override;
     PulseDuplex(const PulseDuplex&) = delete;
     PulseDuplex& operator=(const PulseDuplex&) = delete;
 
-    // Starts the thread that moves the frames.
-    void Start();
-    // Ends it; what was written and not yet played is dropped with the
-    // streams.
-    void Stop();
-    // What the server said when a stream failed, if one did.
-    std::optional<std::string> Failure() const;
+    void Start() override;
+    // What was written and not yet played is dropped with the streams.
+    void Stop() override;
+    std::optional<std::string> Failure() const override;
 
     struct Server;
 
@@ -64,8 +54,9 @@ private:
     void Run();
     void Fail(const std::string& message);
 
-    PulseEnds ends_;
-    Callback callback_;
+    DuplexEnds ends_;
+    DuplexCallbacks callbacks_;
+    PulseTrials trials_;
     std::unique_ptr<Server> server_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include "DuplexStream.h"
@@ -38,6 +40,10 @@ constexpr double kAfterComeBackSeconds = 0.1;
 // How often, while it waits for a sweep to come back, the sequence looks
 // for it in the recording so far.
 constexpr auto kSearchEvery = 100ms;
+// How often an output's sweep is played at the most: a spoiled one twice again.
+constexpr int kAttempts = 3;
+// Clipping within this stretch of a sweep is a block disturbed, not the sweep too loud.
+constexpr double kBriefClipSeconds = 0.02;
 
 MeasureError SettingsError(const std::string& message) { return {MeasureError::Kind::Settings, message}; }
 
@@ -98,7 +104,29 @@ double PlannedSeconds(const MeasureSettings& settings)
 
 std::size_t Frames(double seconds, int rate) { return static_cast<std::size_t>(seconds * rate); }
 
-// Plays the outputs one after another and keeps what each played where.
+// What spoiled one sweep: it is played again.
+struct Spoiled {
+    std::string why;  // "a dropout", "clipping", "the stream slipped 5.333 ms"
+    int dropouts = 0;
+    std::optional<double> slipMs;
+};
+
+// "played again once after a dropout", "played again twice: after a
+// dropout, then after clipping"; empty for none.
+std::string PlayedAgainText(const std::vector<Spoiled>& replays)
+{
+    if (replays.empty()) return {};
+    if (replays.size() == 1) return "played again once after " + replays.front().why;
+    std::string text = "played again " + std::to_string(replays.size()) + " times: after " + replays.front().why;
+    if (replays.size() == 2) text = "played again twice: after " + replays.front().why;
+    for (std::size_t i = 1; i < replays.size(); ++i) text += ", then after " + replays[i].why;
+    return text;
+}
+
+// Plays the outputs one after another and keeps what each played where. A
+// sweep that lost sound, clipped or came at another place than the run's
+// (where a loopback shows it) is played again, the mutes as they were for
+// it, up to kAttempts times in all.
 class SequenceRun {
 public:
     SequenceRun(const MeasureSettings& settings, const SweepSettings& sweep, const MeasureCallbacks& callbacks,
@@ -116,22 +144,35 @@ public:
 
     std::vector<PlayedSweep> PlayAll()
     {
-        for (index_ = 0; index_ < settings_.outputs.size(); ++index_) PlayOne();
+        for (index_ = 0; index_ < settings_.outputs.size(); ++index_) PlayOutput();
         return played_;
     }
 
+    // Per output: why each sweep was played again.
+    const std::vector<std::vector<Spoiled>>& Replays() const { return replays_; }
+
 private:
-    void PlayOne()
+    void PlayOutput()
+    {
+        replays_.emplace_back();
+        for (int attempt = 1;; ++attempt) {
+            PlaySweep();
+            std::optional<Spoiled> spoiled = Judge(played_.back());
+            if (!spoiled || attempt == kAttempts) return;  // the last one's faults go to its verdict
+            replays_.back().push_back(std::move(*spoiled));
+            played_.pop_back();
+            unheard_ = std::min(unheard_, played_.size());
+            mutesSet_ = false;  // those of the next output may be set: this one's again
+        }
+    }
+
+    void PlaySweep()
     {
         const MeasuredOutput output = settings_.outputs[index_];
         const OutputRouting routing = RoutingOf(output);
         // The silence runs on from the last tail, while the mutes are set.
-        const std::size_t silenceStart = index_ == 0 ? player_.Frames() : tailEnd_;
-        if (!mutesSet_) {
-            if (index_ > 0) WaitUntilCameBack(played_.back(), kAfterComeBackSeconds);
-            SetMutes(index_);
-        }
-        const long dropoutsBefore = stream_.Dropouts();
+        const std::size_t silenceStart = played_.empty() && !tailEnd_ ? player_.Frames() : tailEnd_;
+        if (!mutesSet_) SetMutes(index_);
         Report(MeasurePhase::Silence, 0);
         WaitForFrame(silenceStart + Frames(settings_.silenceSeconds, settings_.rate));
 
@@ -156,14 +197,90 @@ private:
         if (mutesSet_) SetMutes(index_ + 1);
         tailEnd_ = sweepStart + SweepFrames() + Frames(settings_.tailSeconds, settings_.rate);
         WaitForFrame(tailEnd_);
-        if (last) WaitUntilCameBack(sweep, std::max(kAfterComeBackSeconds, settings_.tailSeconds));
+        // Its whole sound recorded before it is judged, and before a mute
+        // silences what it played (the unit's own filters ring out); the
+        // last one records on for the highest octaves' decay.
+        WaitUntilCameBack(sweep, last ? std::max(kAfterComeBackSeconds, settings_.tailSeconds) : kAfterComeBackSeconds);
         if (const std::optional<std::string> gone = stream_.GoneDevice())
             throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
                                                               OutputName(output) + " sweep: the measurement stopped.");
-        played_.back().dropouts = static_cast<int>(stream_.Dropouts() - dropoutsBefore);
     }
 
     std::size_t SweepFrames() const { return Frames(settings_.sweepSeconds, settings_.rate); }
+
+    // What spoils the sweep just played, once all of it is recorded.
+    std::optional<Spoiled> Judge(PlayedSweep& sweep)
+    {
+        sweep.dropouts = LossesDuring(sweep);
+        if (sweep.dropouts > 0) return Spoiled{"a dropout", sweep.dropouts, std::nullopt};
+        sweep.slipMs = SlipOf(sweep);
+        if (sweep.slipMs) return Spoiled{"the stream slipped " + Milliseconds(*sweep.slipMs), 0, sweep.slipMs};
+        if (ClippedOnlyBriefly(RecordedSweep(sweep))) return Spoiled{"a clipped block", 0, std::nullopt};
+        return std::nullopt;
+    }
+
+    // The losses that reach into what the sweep played, or into where its
+    // sound is recorded (from the run's latency on, or anywhere it could
+    // come back while that is not known).
+    int LossesDuring(const PlayedSweep& sweep) const
+    {
+        const auto played = static_cast<std::int64_t>(sweep.playOffset);
+        const auto sweepEnd = played + static_cast<std::int64_t>(SweepFrames());
+        const auto latency = static_cast<std::int64_t>(latency_.value_or(0));
+        const auto heardEnd = sweepEnd + static_cast<std::int64_t>(
+                                             latency_ ? *latency_ + Frames(settings_.tailSeconds, settings_.rate)
+                                                      : Frames(kMaxLatencySeconds, settings_.rate));
+        int count = 0;
+        for (const StreamLoss& loss : stream_.Losses()) {
+            const bool playing = loss.kind == StreamLoss::Kind::Underrun;
+            const std::int64_t from = playing ? played : played + latency;
+            const std::int64_t to = playing ? sweepEnd : heardEnd;
+            if (loss.frame < to && loss.frame + loss.frames > from) ++count;
+        }
+        return count;
+    }
+
+    // A knock at the microphone, not a level too high for it: played again,
+    // the sweep will not clip there. One that clips all along is judged as it is.
+    bool ClippedOnlyBriefly(std::span<const float> recorded) const
+    {
+        const auto threshold = static_cast<float>(std::pow(10.0, kClipDbfs / 20.0));
+        const auto clipped = [threshold](float sample) { return std::abs(sample) >= threshold; };
+        const auto first = std::find_if(recorded.begin(), recorded.end(), clipped);
+        if (first == recorded.end()) return false;
+        const auto last = std::find_if(recorded.rbegin(), recorded.rend(), clipped).base();
+        return last - first <= static_cast<std::ptrdiff_t>(Frames(kBriefClipSeconds, settings_.rate));
+    }
+
+    std::span<const float> RecordedSweep(const PlayedSweep& sweep) const
+    {
+        const std::span<const float> recorded = player_.Microphone();
+        const std::size_t from = std::min(recorded.size(), sweep.playOffset + latency_.value_or(0));
+        return recorded.subspan(from, std::min(recorded.size() - from, SweepFrames()));
+    }
+
+    // With a loopback, how far the sweep came from the run's place there (in
+    // ms), where it is more than a sample; the first sweep found sets it.
+    std::optional<double> SlipOf(const PlayedSweep& sweep)
+    {
+        if (!settings_.loopbackChannel) return std::nullopt;
+        PlayedSweep atLoopback;  // the sweep as sent, the whole band
+        atLoopback.playOffset = sweep.playOffset;
+        const std::optional<std::size_t> found = FindLatencySoFar(player_.Loopback(), sweep_, inverse_, atLoopback,
+                                                                  Frames(kMaxLatencySeconds, settings_.rate));
+        if (!found) return std::nullopt;  // judged by the analysis: no signal there
+        if (!loopbackLatency_) loopbackLatency_ = *found;
+        const double slip = static_cast<double>(*found) - static_cast<double>(*loopbackLatency_);
+        if (std::abs(slip) <= 1.0) return std::nullopt;
+        return 1000.0 * slip / settings_.rate;
+    }
+
+    static std::string Milliseconds(double ms)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f ms", ms);
+        return text;
+    }
 
     // Until the sound of `sweep` has come back at the microphone and
     // `afterSeconds` more are recorded; where no sweep is found, until
@@ -272,8 +389,10 @@ private:
     std::size_t index_ = 0;
     bool mutesSet_ = false;  // the mutes of the output at index_, set during the tail before
     std::vector<PlayedSweep> played_;
-    std::size_t tailEnd_ = 0;  // of the last output, in the played stream
+    std::vector<std::vector<Spoiled>> replays_;
+    std::size_t tailEnd_ = 0;  // of the last sweep, in the played stream
     std::optional<std::size_t> latency_;
+    std::optional<std::size_t> loopbackLatency_;
     std::size_t unheard_ = 0;  // the sweeps before it were not found where they could be
 };
 
@@ -294,7 +413,8 @@ OutputResult ResultOf(MeasuredOutput output, OutputAnalysis&& analysis, const st
 }
 
 MeasurementResult Analyse(const MeasureSettings& settings, const SweepSettings& sweep, const SequencePlayer& player,
-                          const std::vector<PlayedSweep>& played, const DuplexStream& stream)
+                          const std::vector<PlayedSweep>& played, const std::vector<std::vector<Spoiled>>& replays,
+                          const DuplexStream& stream)
 {
     SequenceRecording recording;
     recording.microphone = player.Microphone();
@@ -309,11 +429,14 @@ MeasurementResult Analyse(const MeasureSettings& settings, const SweepSettings& 
     result.absoluteTime = analysis.absoluteTime;
     result.playDevice = stream.PlayDevice().name;
     result.recordDevice = stream.RecordDevice().name;
-    result.sweepsSeconds = settings.sweepSeconds * static_cast<double>(settings.outputs.size());
+    std::size_t sweeps = 0;
     for (std::size_t i = 0; i < played.size(); ++i) {
         result.outputs.push_back(ResultOf(settings.outputs[i], std::move(analysis.outputs[i]), result.recordDevice));
         result.outputs.back().dropouts = played[i].dropouts;
+        result.outputs.back().playedAgain = PlayedAgainText(replays[i]);
+        sweeps += 1 + replays[i].size();
     }
+    result.sweepsSeconds = settings.sweepSeconds * static_cast<double>(sweeps);
     return result;
 }
 
@@ -375,13 +498,13 @@ std::string UnrestoredWarning(const std::vector<UnrestoredMute>& mutes)
 }
 
 MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, const MeasureCallbacks& callbacks,
-                          const std::atomic<bool>& cancel)
+                          const std::atomic<bool>& cancel, const SoundSystem* system)
 {
     CheckSettings(settings);
     const SweepSettings sweep = SweepOf(settings);
     const double plannedSeconds =
         kStartAllowanceSeconds + kComeBackSeconds +
-        (PlannedSeconds(settings) + kMuteAllowanceSeconds) * static_cast<double>(settings.outputs.size());
+        (PlannedSeconds(settings) + kMuteAllowanceSeconds) * kAttempts * static_cast<double>(settings.outputs.size());
     SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(plannedSeconds, settings.rate));
     if (callbacks.progress) callbacks.progress({MeasurePhase::Starting, std::nullopt, 0.0});
 
@@ -391,9 +514,11 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
     duplex.recordDevice = settings.recordDevice;
     duplex.rate = settings.rate;
     try {
-        stream.emplace(duplex, [&player](std::span<float> play, std::span<const float> record) {
-            player.OnAudio(play, record);
-        });
+        stream.emplace(duplex,
+                       DuplexHandler{[&player](std::span<float> play) { player.OnPlay(play); },
+                                     [&player](std::span<const float> record) { player.OnRecord(record); }},
+                       system ? *system : MachineSoundSystem());
+        player.SetRecordedChannels(stream->RecordChannels());
         RequireInputChannel(*stream, settings.microphoneChannel, "microphone");
         if (settings.loopbackChannel) RequireInputChannel(*stream, *settings.loopbackChannel, "loopback");
     } catch (const AudioError& e) {
@@ -405,9 +530,12 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
     MuteKeeper* keeper = mutes ? &*mutes : nullptr;
     const Clock::time_point started = Clock::now();
     std::vector<PlayedSweep> played;
+    std::vector<std::vector<Spoiled>> replays;
     try {
         stream->Start();
-        played = SequenceRun(settings, sweep, callbacks, cancel, *stream, player, keeper).PlayAll();
+        SequenceRun run(settings, sweep, callbacks, cancel, *stream, player, keeper);
+        played = run.PlayAll();
+        replays = run.Replays();
         stream->Stop();
     } catch (const MeasureError& e) {
         stream.reset();
@@ -424,7 +552,7 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
     const double sequenceSeconds = std::chrono::duration<double>(Clock::now() - started).count();
 
     if (callbacks.progress) callbacks.progress({MeasurePhase::Analysing, std::nullopt, 1.0});
-    MeasurementResult result = Analyse(settings, sweep, player, played, *stream);
+    MeasurementResult result = Analyse(settings, sweep, player, played, replays, *stream);
     result.sequenceSeconds = sequenceSeconds;
     result.unrestored = unrestored;
     return result;

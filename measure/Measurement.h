@@ -25,6 +25,8 @@
 #include "UnitMutes.h"
 #include "Verdict.h"
 
+class SoundSystem;
+
 struct MeasureSettings {
     std::vector<MeasuredOutput> outputs{MeasuredOutput::Left, MeasuredOutput::Right, MeasuredOutput::Sub,
                                         MeasuredOutput::System};
@@ -60,7 +62,9 @@ struct OutputResult {
     std::vector<BandSnr> snr;
     FrequencyResponse response;  // 1/48 octave, 10 Hz .. 20 kHz
     ImpulseResponse impulse;
-    int dropouts = 0;
+    int dropouts = 0;  // losses within its sweep's recording
+    // Why its sweep was played again ("played again once after a dropout"); empty: it was not.
+    std::string playedAgain;
 };
 
 struct MeasurementResult {
@@ -69,7 +73,7 @@ struct MeasurementResult {
     std::string playDevice;
     std::string recordDevice;
     std::vector<OutputResult> outputs;
-    double sweepsSeconds = 0.0;    // the sweeps' own playing time
+    double sweepsSeconds = 0.0;    // the sweeps' own playing time, those played again among them
     double sequenceSeconds = 0.0;  // from the stream's start to the mutes put back
     // After a sequence that went through: mutes the unit did not take back.
     std::vector<UnrestoredMute> unrestored;
@@ -111,8 +115,9 @@ private:
 // Audio for a device that cannot be had or a stream that fails, Unit for a
 // mute the unit did not acknowledge, Cancelled; the last three with the
 // mutes that could not be put back.
+// `system` null: the machine's sound system.
 MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, const MeasureCallbacks& callbacks,
-                          const std::atomic<bool>& cancel);
+                          const std::atomic<bool>& cancel, const SoundSystem* system = nullptr);
 
 // "The unit's mutes could not be restored: Left & Right should be unmuted.
 // Set them on the unit by hand." Empty for none.

@@ -47,6 +47,7 @@ json OutputJson(const OutputResult& output, bool curves)
                {"peakDbfs", output.peakDbfs},
                {"snrDb", output.snrDb ? json(*output.snrDb) : json(nullptr)},
                {"dropouts", output.dropouts},
+               {"playedAgain", output.playedAgain},
                {"octaves", octaves}};
     if (curves) {
         entry["hz"] = output.response.hz;
@@ -93,6 +94,7 @@ json MeasurementResultJson(const MeasurementResult& measurement)
         const json full = OutputJson(output, true);
         outputs.push_back({{"output", full["output"]},
                            {"verdict", full["verdict"]},
+                           {"playedAgain", full["playedAgain"]},
                            {"arrivalMs", full["arrivalMs"]},
                            {"peakDbfs", full["peakDbfs"]},
                            {"snrDb", full["snrDb"]},

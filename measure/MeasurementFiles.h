@@ -25,12 +25,12 @@ std::string MeasurementText(const MeasurementResult& measurement, const OutputRe
 
 // {"rate", "absoluteTime", "playDevice", "recordDevice", "sweepsSeconds",
 // "sequenceSeconds", "outputs": [{"output",
-// "verdict", "verdictText", "arrivalMs", "peakDbfs", "snrDb", "dropouts",
+// "verdict", "verdictText", "arrivalMs", "peakDbfs", "snrDb", "dropouts", "playedAgain",
 // "octaves": [{"hz", "snrDb"}], and with curves "hz", "db", "phaseDeg"}]}.
 nlohmann::ordered_json MeasurementJson(const MeasurementResult& measurement, bool curves);
 // What `measure --json` prints and the remote answers: {"rate", "sweepsSeconds",
 // "sequenceSeconds", "outputs": [{"output",
-// "verdict", "arrivalMs", "peakDbfs", "snrDb", "hz", "db", "phaseDeg"}]}.
+// "verdict", "playedAgain", "arrivalMs", "peakDbfs", "snrDb", "hz", "db", "phaseDeg"}]}.
 nlohmann::ordered_json MeasurementResultJson(const MeasurementResult& measurement);
 
 // Writes the files into `folder` (made where missing) and returns their

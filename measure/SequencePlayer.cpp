@@ -14,13 +14,13 @@ SequencePlayer::SequencePlayer(std::vector<float> sweep, RecordChannels channels
 {
 }
 
-void SequencePlayer::OnAudio(std::span<float> play, std::span<const float> record)
+void SequencePlayer::OnPlay(std::span<float> play)
 {
     const std::size_t frames = play.size() / 2;
     std::size_t i = 0;
     if (state_ == State::Asked) {
         position_ = 0;
-        start_ = frames_.load();
+        start_ = played_;
         state_ = State::Playing;
     }
     if (state_ == State::Playing) {
@@ -31,11 +31,14 @@ void SequencePlayer::OnAudio(std::span<float> play, std::span<const float> recor
         if (position_ == sweep_.size()) state_ = State::Ended;
     }
     std::fill(play.begin() + static_cast<std::ptrdiff_t>(2 * i), play.end(), 0.0f);
-    if (frames > 0) Record(record, frames, record.size() / frames);
+    played_ += frames;
 }
 
-void SequencePlayer::Record(std::span<const float> record, std::size_t frames, std::size_t stride)
+void SequencePlayer::OnRecord(std::span<const float> record)
 {
+    if (record.empty()) return;
+    const std::size_t stride = channels_.stride;
+    const std::size_t frames = record.size() / stride;
     const std::size_t at = frames_;
     const std::size_t kept = std::min(frames, capacity_ - at);
     float peak = 0.0f;

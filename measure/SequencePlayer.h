@@ -1,7 +1,8 @@
 // The audio thread's part of a measurement: silence until asked, then the
 // sweep on the inputs of the unit an output is measured with, and the
-// microphone's channel (and the loopback's) of every frame recorded, so that
-// a frame played and the frame recorded with it share one index.
+// microphone's channel (and the loopback's) of every frame recorded. Frames
+// played and recorded are counted on the stream's one clock, so a sweep
+// played at frame k comes back at k + the stream's latency.
 //
 // The control thread asks for a sweep and waits for it; the audio thread
 // never blocks nor allocates: what it records goes into room set aside at
@@ -20,18 +21,22 @@
 struct RecordChannels {
     int microphone = 0;           // 0-based
     std::optional<int> loopback;  // 0-based
+    std::size_t stride = 1;       // channels in a recorded frame: all the stream records
 };
 
 class SequencePlayer {
 public:
     SequencePlayer(std::vector<float> sweep, RecordChannels channels, std::size_t capacityFrames);
+    // Once the stream says how many it records, before it starts.
+    void SetRecordedChannels(int channels) { channels_.stride = static_cast<std::size_t>(channels); }
 
-    // The audio thread's callback (two play channels: the unit's inputs).
-    void OnAudio(std::span<float> play, std::span<const float> record);
+    // The audio thread's callbacks (two play channels: the unit's inputs).
+    void OnPlay(std::span<float> play);
+    void OnRecord(std::span<const float> record);
 
-    // Starts the sweep with the next block; the previous one has ended.
+    // Starts the sweep with the next block played; the previous one has ended.
     void Play(const OutputRouting& routing);
-    // The frame where the sweep asked for began, once it has.
+    // The frame played where the sweep asked for began, once it has.
     std::optional<std::size_t> SweepStart() const;
     bool SweepEnded() const { return state_ == State::Ended; }
 
@@ -49,7 +54,6 @@ public:
 
 private:
     enum class State { Idle, Asked, Playing, Ended };
-    void Record(std::span<const float> record, std::size_t frames, std::size_t stride);
 
     std::vector<float> sweep_;
     RecordChannels channels_;
@@ -59,6 +63,7 @@ private:
     std::atomic<State> state_{State::Idle};
     OutputRouting routing_;  // written before state_ becomes Asked
     std::size_t position_ = 0;  // in the sweep; the audio thread's
+    std::size_t played_ = 0;    // frames; the audio thread's
     std::atomic<std::size_t> start_{0};
     std::atomic<std::size_t> frames_{0};
     std::atomic<float> peak_{0.0f};

@@ -121,7 +121,7 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
         ReadLevels(output, recording, played, std::llround(latency));
         if (output.found) ReadImpulse(output, deconvolved, recording, played, latency);
         output.verdict = JudgeOutput(
-            {output.found.has_value(), output.peakDbfs, output.clippedSamples, played.dropouts, output.snr});
+            {output.found.has_value(), output.peakDbfs, output.clippedSamples, played.dropouts, output.snr, played.slipMs});
         analysis.outputs.push_back(std::move(output));
     }
     return analysis;

@@ -31,7 +31,8 @@ struct PlayedSweep {
     OutputBand band = kTopsBand;
     ImpulseWindowShape window = TopsWindow();
     std::optional<double> arrivalLowPassHz;  // kSubArrivalLowPassHz for the Sub
-    int dropouts = 0;                        // over- and underruns while it played
+    int dropouts = 0;                        // losses within its recording
+    std::optional<double> slipMs = std::nullopt;  // where it came at another place than the run's
     std::size_t silenceLength = 0;           // of the silence before it; 0: as long as the sweep
 };
 

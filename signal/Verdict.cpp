@@ -30,6 +30,8 @@ const char* VerdictName(Verdict verdict)
             return "no signal";
         case Verdict::Dropouts:
             return "dropouts";
+        case Verdict::Slipped:
+            return "slipped";
         case Verdict::Clipped:
             return "clipped";
         case Verdict::TooNoisy:
@@ -48,6 +50,10 @@ OutputVerdict JudgeOutput(const OutputChecks& checks, double leastSnrDb)
     };
     if (!checks.signalFound) fault(Verdict::NoSignal, Format("no signal (peak %.1f dBFS)", checks.peakDbfs));
     if (checks.dropouts > 0) fault(Verdict::Dropouts, Format("%g dropouts while it played", checks.dropouts));
+    if (checks.slipMs)
+        fault(Verdict::Slipped, Format("the stream slipped %.3f ms against the run's other sweeps: arrival times "
+                                       "cannot be trusted",
+                                       *checks.slipMs));
     if (checks.clippedSamples > 0)
         fault(Verdict::Clipped, Format("clipped (%g samples at full scale, peak %.1f dBFS)",
                                        static_cast<double>(checks.clippedSamples), checks.peakDbfs));

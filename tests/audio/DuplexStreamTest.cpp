@@ -74,6 +74,16 @@ TEST(AudioDevices, ADeviceThatDoesNotExistOrHasNoChannelsThatWayIsAClearError)
     }
     EXPECT_THROW(ChooseAudioDevice(devices, "quenbar_out", AudioDirection::Input), AudioError);
     EXPECT_THROW(DuplexStream(Settings("nowhere", "", 1), {}), AudioError);
+    // A default named by PULSE_SOURCE that the server does not have is no
+    // default at all: nothing else is recorded in its place.
+    setenv("PULSE_SOURCE", "nowhere.monitor", 1);
+    try {
+        DuplexStream(Settings("", "", 1), {});
+        FAIL() << "opened";
+    } catch (const AudioError& e) {
+        EXPECT_NE(std::string(e.what()).find("PULSE_SOURCE names \"nowhere.monitor\""), std::string::npos) << e.what();
+    }
+    unsetenv("PULSE_SOURCE");
 }
 
 // Plays a burst of noise on both channels (the second at half the first),
@@ -93,7 +103,7 @@ struct Loop {
         for (float& sample : burst) sample = level(random);
     }
 
-    void OnAudio(std::span<float> play, std::span<const float> record)
+    void OnPlay(std::span<float> play)
     {
         const std::lock_guard lock(mutex);
         for (std::size_t i = 0; i < play.size() / 2; ++i, ++played) {
@@ -102,15 +112,27 @@ struct Loop {
             play[2 * i] = sample;
             play[2 * i + 1] = sample / 2;
         }
-        recorded.insert(recorded.end(), record.begin(), record.end());
-        if (stallOnce.count() && played > 48000) {
+        if (stallOnce.count() && played > kStallAfter) {
             std::this_thread::sleep_for(stallOnce);
             stallOnce = 0ms;
         }
     }
 
+    void OnRecord(std::span<const float> record)
+    {
+        const std::lock_guard lock(mutex);
+        recorded.insert(recorded.end(), record.begin(), record.end());
+    }
+
+    DuplexHandler Handler()
+    {
+        return {[this](std::span<float> play) { OnPlay(play); },
+                [this](std::span<const float> record) { OnRecord(record); }};
+    }
+
     static constexpr std::size_t kFirstBurst = 9600;
     static constexpr std::size_t kSecondBurst = 76800;
+    static constexpr std::size_t kStallAfter = 48000;
 
     float BurstAt(std::size_t frame, std::size_t start) const
     {
@@ -143,8 +165,7 @@ void Play(DuplexStream& stream, std::chrono::milliseconds length)
 TEST(DuplexStream, WhatPlaysIntoTheOutputComesBackOnItsMonitorSampleForSample)
 {
     Loop loop;
-    DuplexStream stream(Settings("", "quenbar_out.monitor", 2),
-                        [&](std::span<float> play, std::span<const float> record) { loop.OnAudio(play, record); });
+    DuplexStream stream(Settings("", "quenbar_out.monitor", 2), loop.Handler());
     EXPECT_EQ(stream.PlayDevice().name, "Quenbar_output");  // the default
     EXPECT_EQ(stream.RecordDevice().name, "Monitor of Quenbar_output");
     Play(stream, 1200ms);
@@ -163,15 +184,20 @@ TEST(DuplexStream, WhatPlaysIntoTheOutputComesBackOnItsMonitorSampleForSample)
 }
 
 // Held up longer than the stream plays ahead, the thread loses sound: that
-// is counted, and what is played after it comes back as late as before.
+// is reported where it happened, and what is played after it comes back as
+// late as before.
 TEST(DuplexStream, AnAudioThreadThatFallsBehindLosesSoundButNothingAfterItMoves)
 {
     Loop loop;
     loop.stallOnce = 400ms;
-    DuplexStream stream(Settings("", "quenbar_out.monitor", 2),
-                        [&](std::span<float> play, std::span<const float> record) { loop.OnAudio(play, record); });
+    DuplexStream stream(Settings("", "quenbar_out.monitor", 2), loop.Handler());
     Play(stream, 2400ms);
-    EXPECT_GE(stream.Dropouts(), 1);
+    const std::vector<StreamLoss> losses = stream.Losses();
+    ASSERT_GE(losses.size(), 1u);
+    EXPECT_EQ(losses.front().kind, StreamLoss::Kind::Underrun);
+    // Where the thread stopped, give or take a block and the margin it played ahead.
+    EXPECT_GT(losses.front().frame + losses.front().frames, std::int64_t(Loop::kStallAfter));
+    EXPECT_LT(losses.front().frame, std::int64_t(Loop::kStallAfter + 19200));
     const std::lock_guard lock(loop.mutex);
     const std::size_t first = loop.Found() - Loop::kFirstBurst;
     const std::size_t second = loop.Found(Loop::kSecondBurst) - Loop::kSecondBurst;

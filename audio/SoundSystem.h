@@ -1,0 +1,78 @@
+// The seam between the measurement and a sound system: the devices it
+// offers and one duplex stream over two of them. Each system lives behind it
+// in a file of its own (PulseSystem: a PulseAudio server, or PipeWire's,
+// which speaks its protocol; RtAudioSystem: ALSA and JACK through RtAudio).
+//
+// What every stream promises: frames are played and recorded on one clock.
+// The k-th frame handed to `play` and the k-th frame handed to `record` keep
+// one relation for the whole run, so a sound played at frame k comes back
+// at frame k + latency with the same latency every time, whatever the
+// latency is. A frame that could not be played in time or was not recorded
+// is lost in its place (silence there), reported with its frame, and moves
+// nothing after it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "AudioDevices.h"
+
+struct StreamLoss {
+    enum class Kind {
+        Underrun,  // frames to play came too late: silence was played there
+        Overrun,   // recorded frames were dropped: silence is recorded there
+    };
+    Kind kind = Kind::Underrun;
+    std::int64_t frame = 0;   // on the stream's clock
+    std::int64_t frames = 1;  // how many; at least one
+};
+
+// Called one at a time on the stream's thread; they must not block. Frames
+// are interleaved, each side's counted from 0.
+struct DuplexCallbacks {
+    std::function<void(std::span<float> play)> play;          // fill with the next frames to play
+    std::function<void(std::span<const float> record)> record;  // the next frames recorded
+    std::function<void(const StreamLoss&)> lost;
+};
+
+struct DuplexEnds {
+    AudioDevice play;
+    AudioDevice record;
+    int rate = 48000;
+    int playChannels = 2;
+    int recordChannels = 2;
+    unsigned int blockFrames = 512;
+};
+
+class DuplexBackend {
+public:
+    virtual ~DuplexBackend() = default;
+    // Starts both ends; the relation is set once both run. Throws
+    // AudioError where the stream cannot start, or where the system cannot
+    // say how its playback stands against its recording.
+    virtual void Start() = 0;
+    // Ends the stream; throws AudioError when the system hangs in it (the
+    // stream is then given up, its callbacks no longer called).
+    virtual void Stop() = 0;
+    // What the system said when the running stream failed, if it did.
+    virtual std::optional<std::string> Failure() const = 0;
+};
+
+class SoundSystem {
+public:
+    virtual ~SoundSystem() = default;
+    // Every device, in the system's order, the defaults marked. Throws
+    // AudioError when the system does not answer.
+    virtual std::vector<AudioDevice> Devices() const = 0;
+    // Opens both ends; throws AudioError with the system's reason.
+    virtual std::unique_ptr<DuplexBackend> Open(const DuplexEnds& ends, DuplexCallbacks callbacks) const = 0;
+};
+
+// The system this machine offers: the sound server where one answers, else
+// RtAudio's (ALSA, JACK).
+const SoundSystem& MachineSoundSystem();

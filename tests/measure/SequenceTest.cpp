@@ -1,0 +1,217 @@
+// The measurement sequence on the private server of scripts/pulse-session.sh,
+// with what a slow or faulty server does to a stream: a recording whose first
+// frames come late, a thread held up during a sweep or between sweeps, a
+// recording that slips. The loop is the output's own monitor: the
+// microphone (channel 1) hears the unit's input 1, the loopback (channel 2)
+// its input 2. No unit: every output plays as routed, nothing is muted.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "Measurement.h"
+#include "PulseDuplex.h"
+#include "PulseSystem.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+MeasureSettings LoopSettings(std::vector<MeasuredOutput> outputs)
+{
+    MeasureSettings settings;
+    settings.outputs = std::move(outputs);
+    settings.playDevice = "quenbar_out";
+    settings.recordDevice = "quenbar_out.monitor";
+    settings.sweepSeconds = 1.0;
+    return settings;
+}
+
+MeasurementResult MeasureThrough(const MeasureSettings& settings, const SoundSystem& system)
+{
+    const std::atomic<bool> cancel{false};
+    return Measure(settings, nullptr, {}, cancel, &system);
+}
+
+// The server's own stream whose recording starts late on purpose.
+class LateRecording : public SoundSystem {
+public:
+    explicit LateRecording(std::chrono::milliseconds late) : late_(late) {}
+    std::vector<AudioDevice> Devices() const override { return PulseSystem().Devices(); }
+    std::unique_ptr<DuplexBackend> Open(const DuplexEnds& ends, DuplexCallbacks callbacks) const override
+    {
+        return std::make_unique<PulseDuplex>(ends, std::move(callbacks), PulseTrials{late_});
+    }
+
+private:
+    std::chrono::milliseconds late_;
+};
+
+TEST(MeasurementSequence, ARecordingWhoseFirstFramesComeLateMeasuresOk)
+{
+    for (const auto late : {300ms, 1000ms}) {
+        const MeasurementResult result =
+            MeasureThrough(LoopSettings({MeasuredOutput::Left, MeasuredOutput::System}), LateRecording(late));
+        ASSERT_EQ(result.outputs.size(), 2u);
+        for (const OutputResult& output : result.outputs) {
+            EXPECT_EQ(output.verdictText, "ok") << late.count() << " ms late: " << OutputName(output.output);
+            EXPECT_EQ(output.playedAgain, "");
+        }
+        // Both played the same input into the same loop: one time base.
+        EXPECT_NEAR(result.outputs[1].arrivalMs, result.outputs[0].arrivalMs, 0.021);
+    }
+}
+
+// The server's own stream with a fault of the program's side put in.
+class Faulty : public SoundSystem {
+public:
+    std::vector<AudioDevice> Devices() const override { return pulse_.Devices(); }
+    std::unique_ptr<DuplexBackend> Open(const DuplexEnds& ends, DuplexCallbacks callbacks) const override
+    {
+        DuplexCallbacks hooked = callbacks;
+        hooked.play = [this, play = callbacks.play](std::span<float> out) {
+            play(out);
+            AfterPlay(out);
+        };
+        const auto channels = static_cast<std::size_t>(ends.recordChannels);
+        hooked.record = [this, record = callbacks.record, channels](std::span<const float> in) {
+            Record(in, record, channels);
+        };
+        return pulse_.Open(ends, std::move(hooked));
+    }
+
+    // The thread is held up once, this far into the first sweep played
+    // (from its first frame with sound), or this far after its end.
+    void HoldUpDuringFirstSweep(double seconds, std::chrono::milliseconds holdUp)
+    {
+        holdAfterStart_ = seconds;
+        holdUp_ = holdUp;
+    }
+    void HoldUpAfterFirstSweep(double seconds, std::chrono::milliseconds holdUp)
+    {
+        holdAfterEnd_ = seconds;
+        holdUp_ = holdUp;
+    }
+    // Silence is put into the recording (a recording that slips behind)
+    // 0.6 s after the n-th sweep played has ended, in the silence before the
+    // next one; as many frames are left out again after the m-th (0: never).
+    void SlipRecording(std::size_t frames, std::size_t afterSweep, std::size_t backAfterSweep = 0)
+    {
+        slipFrames_ = frames;
+        slipAfter_ = afterSweep;
+        slipBackAfter_ = backAfterSweep;
+    }
+
+private:
+    // On the stream's thread alone.
+    void AfterPlay(std::span<const float> out) const
+    {
+        const std::size_t frames = out.size() / 2;
+        const bool sound = std::any_of(out.begin(), out.end(), [](float sample) { return sample != 0.0f; });
+        if (sound && !sweepStart_) sweepStart_ = played_;
+        if (!sound && sweepStart_ && !sweepEnd_) sweepEnd_ = played_;
+        if (sound != sounding_ && !sound) sweepEnds_.push_back(played_);
+        sounding_ = sound;
+        played_ += frames;
+        const bool due = (holdAfterStart_ && sweepStart_ && !sweepEnd_ &&
+                          played_ >= *sweepStart_ + static_cast<std::size_t>(*holdAfterStart_ * 48000)) ||
+                         (holdAfterEnd_ && sweepEnd_ &&
+                          played_ >= *sweepEnd_ + static_cast<std::size_t>(*holdAfterEnd_ * 48000));
+        if (due && !heldUp_) {
+            heldUp_ = true;
+            std::this_thread::sleep_for(holdUp_);
+        }
+    }
+
+    void Record(std::span<const float> in, const std::function<void(std::span<const float>)>& record,
+                std::size_t channels) const
+    {
+        const std::size_t frames = in.size() / channels;
+        recorded_ += frames;
+        if (!slipped_ && Past(slipAfter_)) {
+            slipped_ = true;
+            record(std::vector<float>(slipFrames_ * channels, 0.0f));
+        } else if (slipped_ && !slippedBack_ && Past(slipBackAfter_) && frames > slipFrames_) {
+            slippedBack_ = true;
+            record(in.subspan(slipFrames_ * channels));  // as many frames left out
+            return;
+        }
+        record(in);
+    }
+
+    // Whether the recording has come 0.6 s past where the n-th sweep played ended.
+    bool Past(std::size_t sweep) const
+    {
+        return sweep > 0 && sweepEnds_.size() >= sweep && recorded_ >= sweepEnds_[sweep - 1] + 48000 * 6 / 10;
+    }
+
+    PulseSystem pulse_;
+    std::optional<double> holdAfterStart_;
+    std::optional<double> holdAfterEnd_;
+    std::chrono::milliseconds holdUp_{0};
+    std::size_t slipFrames_ = 0;
+    std::size_t slipAfter_ = 0;
+    std::size_t slipBackAfter_ = 0;
+    mutable bool slipped_ = false;
+    mutable bool slippedBack_ = false;
+    mutable bool sounding_ = false;
+    mutable std::vector<std::size_t> sweepEnds_;  // played
+    mutable std::optional<std::size_t> sweepStart_;
+    mutable std::optional<std::size_t> sweepEnd_;
+    mutable std::size_t played_ = 0;
+    mutable std::size_t recorded_ = 0;
+    mutable bool heldUp_ = false;
+};
+
+TEST(MeasurementSequence, ASweepThatLostSoundIsPlayedAgainAndALossBetweenSweepsSpoilsNothing)
+{
+    Faulty during;
+    during.HoldUpDuringFirstSweep(0.5, 400ms);
+    const MeasurementResult again = MeasureThrough(LoopSettings({MeasuredOutput::Left}), during);
+    ASSERT_EQ(again.outputs.size(), 1u);
+    EXPECT_EQ(again.outputs[0].verdictText, "ok");
+    EXPECT_EQ(again.outputs[0].playedAgain, "played again once after a dropout");
+    EXPECT_EQ(again.outputs[0].dropouts, 0);  // the sweep kept lost nothing
+    EXPECT_DOUBLE_EQ(again.sweepsSeconds, 2.0);
+
+    Faulty between;
+    between.HoldUpAfterFirstSweep(0.05, 200ms);
+    const MeasurementResult kept =
+        MeasureThrough(LoopSettings({MeasuredOutput::Left, MeasuredOutput::System}), between);
+    ASSERT_EQ(kept.outputs.size(), 2u);
+    for (const OutputResult& output : kept.outputs) {
+        EXPECT_EQ(output.verdictText, "ok") << OutputName(output.output);
+        EXPECT_EQ(output.playedAgain, "") << OutputName(output.output);
+    }
+}
+
+// With a loopback, each sweep's place is checked against the run's: a
+// recording that slipped for a while costs a sweep played again; one that
+// stays slipped is said, never measured as if nothing had happened.
+TEST(MeasurementSequence, ASweepAtAnotherPlaceThanTheRunsIsPlayedAgainAndASlipThatStaysIsSaid)
+{
+    MeasureSettings settings = LoopSettings({MeasuredOutput::System, MeasuredOutput::Sub});
+    settings.loopbackChannel = 2;  // the unit's input 2, which both play
+    // A second of silence before each sweep: the slips come within it.
+    settings.silenceSeconds = 1.0;
+    Faulty slipsForAWhile;
+    slipsForAWhile.SlipRecording(256, 1, 2);
+    const MeasurementResult recovered = MeasureThrough(settings, slipsForAWhile);
+    ASSERT_EQ(recovered.outputs.size(), 2u);
+    EXPECT_EQ(recovered.outputs[0].playedAgain, "");
+    EXPECT_EQ(recovered.outputs[1].playedAgain, "played again once after the stream slipped 5.333 ms");
+    EXPECT_EQ(recovered.outputs[1].verdictText, "ok");
+
+    Faulty staysSlipped;
+    staysSlipped.SlipRecording(256, 1);
+    const MeasurementResult slipped = MeasureThrough(settings, staysSlipped);
+    ASSERT_EQ(slipped.outputs.size(), 2u);
+    EXPECT_EQ(slipped.outputs[1].verdict, Verdict::Slipped);
+    EXPECT_NE(slipped.outputs[1].verdictText.find("slipped 5.333 ms"), std::string::npos);
+    EXPECT_NE(slipped.outputs[1].verdictText.find("arrival times cannot be trusted"), std::string::npos);
+    EXPECT_EQ(slipped.outputs[1].playedAgain,
+              "played again twice: after the stream slipped 5.333 ms, then after the stream slipped 5.333 ms");
+}
+
+}  // namespace
