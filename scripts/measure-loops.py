@@ -36,8 +36,8 @@ SUSPEND_PAUSE_S = 4.0
 SPREAD_LIMIT_MS = 0.02
 LABELS = {
     "emulator": "rx74-emulator --audio (PulseAudio)",
-    "parec-pacat": "parec | pacat (PulseAudio)",
-    "parec-filter-pacat": "parec | 20 ms blocks | pacat (PulseAudio)",
+    "parec-pacat": "parec piped into pacat (PulseAudio)",
+    "parec-filter-pacat": "parec, a filter of 20 ms blocks, pacat (PulseAudio)",
     "pulse-loopback": "PulseAudio module-loopback",
     "pulse-loopback-suspend": "PulseAudio module-loopback, suspend-on-idle, 4 s pauses",
     "pipewire": "PipeWire 0.3 module-loopback (pipewire-pulse, WirePlumber)",

@@ -14,8 +14,11 @@
 #   parec-filter-pacat      the same with a filter between them that passes
 #                           the sound on in blocks of 20 ms
 #   pulse-loopback          PulseAudio's module-loopback
-#   pulse-loopback-suspend  the same with module-suspend-on-idle, which puts
-#                           the devices to sleep after a second without sound
+#   pulse-loopback-suspend  the same with module-suspend-on-idle (after a
+#                           second without sound). The loopback's own streams
+#                           keep both null sinks awake on PulseAudio 16 (seen
+#                           IDLE and RUNNING, never SUSPENDED, after 3 s), so
+#                           only the measurement's own streams come and go
 #   pipewire                PipeWire, pipewire-pulse and WirePlumber in a
 #                           D-Bus session of their own, the devices and the
 #                           loopback made through pipewire-pulse
