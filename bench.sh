@@ -10,9 +10,12 @@
 # four units behind ser2net with one of them silent, start-up to the
 # first painted window, the PEQ fit's quality and time on synthetic
 # measurements, peak memory, the sound measurement through the emulated
-# rooms against their truth (scripts/bench-measure.py) and the tuning pass in
-# them (scripts/bench-tune.sh). Raw results stay in build-bench/results/
-# (QUENBAR_BENCH_DIR names another build directory).
+# rooms against their truth (scripts/bench-measure.py), the tuning pass in
+# them (scripts/bench-tune.sh), and QUENBAR_BENCH_LOOP_RUNS (default 100)
+# measurements in a row through the emulated room and through each sound
+# server's loop (scripts/measure-loops.py: runs ok, the spread of right - left,
+# the sequence against its sweeps; some 90 minutes at 100). Raw results stay
+# in build-bench/results/ (QUENBAR_BENCH_DIR names another build directory).
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -40,6 +43,9 @@ echo "measuring through the emulated rooms ..." >&2
 python3 scripts/bench-measure.py "$dir/bin" "$results/measure.json"
 echo "tuning the emulated rooms ..." >&2
 scripts/bench-tune.sh "$dir" "$results"
+echo "measuring through the emulated room and the sound servers' loops ..." >&2
+python3 scripts/measure-loops.py "$dir/bin" --runs "${QUENBAR_BENCH_LOOP_RUNS:-100}" \
+  --json "$results/loops.json" --rows "$results/loop-rows.json" >&2
 jq "${rss_entries[@]}" '. + {bench_peak_rss_kib: $ARGS.named}' "$results/startup.json" >"$results/summary.json"
 
 echo
@@ -48,4 +54,4 @@ echo
 files=()
 for bench in "${benches[@]}"; do files+=("$results/$bench.json"); done
 python3 scripts/bench-table.py --startup "$results/summary.json" --measure "$results/measure.json" \
-  --rows "$results/tune-rows.json" "${files[@]}"
+  --rows "$results/tune-rows.json" --rows "$results/loop-rows.json" "${files[@]}"

@@ -12,8 +12,10 @@
 #                             channel 1, a loopback of the output on channel 2
 # Their monitors give back what was played into them, so a program that plays
 # into quenbar_out and records quenbar_mic.monitor measures whatever plays
-# quenbar_out.monitor into quenbar_mic (rx74-emulator --audio). These are the
-# server's default sink and source.
+# quenbar_out.monitor into quenbar_mic (rx74-emulator --audio, or one of the
+# loops of scripts/sound-loop.sh). These are the server's default sink and
+# source. The server mixes in 32-bit float at 48 kHz, as a sound card's
+# driver hands a measurement its samples: no 16-bit step in the loop.
 set -euo pipefail
 dir="$1" command="$2"
 mkdir -p "$dir"
@@ -36,8 +38,9 @@ load-module module-null-sink sink_name=quenbar_mic rate=48000 channels=2 sink_pr
 set-default-sink quenbar_out
 set-default-source quenbar_mic.monitor
 PA
+    printf 'default-sample-format = float32le\ndefault-sample-rate = 48000\n' >"$dir/daemon.conf"
     # Started with its output in a file, so that it holds no caller's pipe.
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=yes \
+    PULSE_CONFIG="$dir/daemon.conf" pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=yes \
       -F "$dir/session.pa" --log-target=file:"$dir/server.log" </dev/null >/dev/null 2>&1 &
     echo $! >"$dir/server.pid"
     for _ in $(seq 100); do
