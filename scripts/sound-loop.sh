@@ -13,7 +13,8 @@
 #                           quenbar_mic (PulseAudio)
 #   parec-filter-pacat      the same with a filter between them that passes
 #                           the sound on in blocks of 20 ms
-#   pulse-loopback          PulseAudio's module-loopback
+#   pulse-loopback          PulseAudio's module-loopback, as a cable: no rate
+#                           control of its own
 #   pulse-loopback-suspend  the same with module-suspend-on-idle (after a
 #                           second without sound). The loopback's own streams
 #                           keep both null sinks awake on PulseAudio 16 (seen
@@ -160,8 +161,11 @@ case "$command" in
         ;;
       pulse-loopback | pulse-loopback-suspend)
         [ "$kind" = pulse-loopback-suspend ] && pactl load-module module-suspend-on-idle timeout=1 >/dev/null
+        # adjust_time=0: a cable. The loopback's own rate control, which holds
+        # its latency between the two null sinks' timers, moves its delay by
+        # some 16 ppm while it settles: 0.03 ms between two sweeps 2 s apart.
         pactl load-module module-loopback source=quenbar_out.monitor sink=quenbar_mic channels=1 \
-          source_dont_move=true sink_dont_move=true >/dev/null
+          source_dont_move=true sink_dont_move=true adjust_time=0 >/dev/null
         ;;
     esac
     pactl set-default-sink quenbar_out
