@@ -28,14 +28,9 @@ for room in "${rooms[@]}"; do
   rm -f "$state" "$results/tune-emulator.out"  # a stale device line would be read before the emulator writes its own
   "$bin/rx74-emulator" --audio --state "$state" "${room_args[@]}" >"$results/tune-emulator.out" &
   emulator=$!
-  # It says its line once both its streams run (a few seconds at most).
+  # It says its line once its sound runs steadily (a few seconds at most).
   for _ in $(seq 150); do [[ -s "$results/tune-emulator.out" ]] && break; sleep 0.1; done
   port=$(head -1 "$results/tune-emulator.out")
-  # A pass started at once has, in some runs, had a first sequence that
-  # spoilt it (a second pass, a delay steps off), also since the emulator
-  # waits for both its streams; the cause is not found. The pass starts
-  # once the room has run a while, as a sound card would have.
-  sleep 3
   start=$(date +%s.%N)
   "$bin/quenbar-cli" --port "$port" tune --apply --json --length 2 >"$results/tune-$room.json" 2>"$results/tune-$room.err" ||
     echo "tune in $room failed: $(tail -3 "$results/tune-$room.err")" >&2

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +26,10 @@ constexpr const char* kClientName = "rx74-emulator";
 // stream: the input's way through the server and a block's work, and room
 // for the audio thread to be held up that long without losing a frame.
 constexpr double kLeadMs = 150.0;
+// The room is ready once this much has been written in time, block after
+// block, each ahead of where the server reads: its sound then runs steadily.
+constexpr double kSteadyMs = 500.0;
+constexpr auto kSteadyTimeout = std::chrono::seconds(5);
 
 pa_sample_spec SampleSpec()
 {
@@ -254,8 +260,15 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
         return false;
     }
     stopping_ = false;
+    steady_ = ended_ = false;
+    inTimeFrames_ = 0;
     thread_ = std::thread([this] { Run(); });
-    return true;
+    std::unique_lock lock(steadyMutex_);
+    if (steadyChanged_.wait_for(lock, kSteadyTimeout, [this] { return steady_ || ended_; }) && steady_) return true;
+    lock.unlock();
+    error_ = "the sound did not run steadily within 5 s: its frames kept coming later than the server played them";
+    Stop();
+    return false;
 }
 
 void PulseAudioLoop::Run()
@@ -328,10 +341,27 @@ void PulseAudioLoop::Run()
             break;
         }
         frame += static_cast<std::int64_t>(frames);
+        if (!steady_) NoteInTime(position >= streams_->PlaybackRead(), frames);
     }
     pa_threaded_mainloop_unlock(mainloop);
+    {
+        const std::lock_guard lock(steadyMutex_);
+        ended_ = true;
+    }
+    steadyChanged_.notify_all();
     // The line is served on; only the sound has gone.
     if (!stopping_) std::fprintf(stderr, "rx74-emulator: the sound server stopped the audio: %s\n", failure.c_str());
+}
+
+void PulseAudioLoop::NoteInTime(bool inTime, std::size_t frames)
+{
+    inTimeFrames_ = inTime ? inTimeFrames_ + frames : 0;
+    if (inTimeFrames_ < static_cast<std::size_t>(MsToSamples(kSteadyMs))) return;
+    {
+        const std::lock_guard lock(steadyMutex_);
+        steady_ = true;
+    }
+    steadyChanged_.notify_all();
 }
 
 void PulseAudioLoop::HoldUpIfAsked()

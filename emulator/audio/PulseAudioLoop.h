@@ -15,6 +15,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,8 +39,10 @@ public:
     PulseAudioLoop(AudioPath& path, std::function<Image()> setting);
     ~PulseAudioLoop();  // stops
 
-    // Connects both streams and starts playing; false with the reason in
-    // Error() when a device or the server cannot be had.
+    // Connects both streams and starts playing; returns once the sound runs
+    // steadily (half a second written in time, block after block). False
+    // with the reason in Error() when a device or the server cannot be had,
+    // or the sound does not run steadily within 5 s.
     bool Start(const AudioDevices&);
     void Stop();
     // Why it did not start. Should the server end the streams later, the
@@ -52,6 +56,9 @@ public:
 private:
     struct Streams;
     void Run();
+    // On the audio thread, after each write: whether it came before the
+    // server read there.
+    void NoteInTime(bool inTime, std::size_t frames);
     void HoldUpIfAsked();
 
     AudioPath& path_;
@@ -62,6 +69,11 @@ private:
     std::atomic<long long> holdUpMs_{0};
     std::thread thread_;
     std::string error_;
+    std::size_t inTimeFrames_ = 0;  // the audio thread's
+    std::mutex steadyMutex_;
+    std::condition_variable steadyChanged_;
+    bool steady_ = false;
+    bool ended_ = false;  // the audio thread stopped
 };
 
 }  // namespace rx74emu

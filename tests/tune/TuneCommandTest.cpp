@@ -107,10 +107,6 @@ double ShortOfTheTruthsBestDb(const std::string& room, const json& tune)
     return best.chosen.meanDb - SumOver(region, m.sub.hz, tops, sub, sum).meanDb;
 }
 
-// A pass started at once after the emulator has, in some runs, had a first
-// sequence that spoilt it, also since the emulator waits for both its
-// streams to run (the cause is not found): the room runs a while first.
-void SettleTheEmulatorsAudio() { std::this_thread::sleep_for(std::chrono::seconds(3)); }
 
 // Without --apply: the crossover region where the room's tops and Sub
 // cross, the alignment as good as the room's best there (the Sub behind,
@@ -121,7 +117,6 @@ TEST(TuneCommand, ProposesTheRoomsBestAlignmentAndChangesNothing)
         SCOPED_TRACE(name);
         EmulatorProcess emulator({"--audio", "--room", Room(name)});
         ASSERT_FALSE(emulator.device().empty());
-        SettleTheEmulatorsAudio();
         const json before = Dump(emulator.device());
         const json tune = Tune(emulator.device(), {});
         ASSERT_FALSE(tune.is_null());
