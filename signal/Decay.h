@@ -21,6 +21,8 @@ struct Decay {
     // From the recording's start to the first block of the 100 ms within
     // 3 dB of the floor, held within leastSeconds .. mostSeconds. A
     // recording that has not stayed in the noise by its end gives mostSeconds.
+    // There the tail is about as loud as the noise; each further
+    // rt60Seconds / 6 takes it 10 dB lower.
     double seconds = 0.0;
     // The decay time (to -60 dB) from the slope of the level, the noise's
     // power taken off, from 5 dB below the loudest block down to 10 dB above

@@ -36,6 +36,12 @@ TEST(Decay, FindsWhereTheTailMeetsTheNoiseAndHowFastItDecays)
         EXPECT_NEAR(decay.rt60Seconds, c.rt60, 0.1 * c.rt60) << c.rt60;
     }
 
+    // 24 dB over the floor leave 9 dB from -5 dB to 10 dB above it: too few for a slope.
+    const auto shallow = DecayOverNoise(2.0, -46.0, -70.0, 2.0, 4);
+    const Decay shallowDecay = DecayIntoNoise(shallow, std::pow(10.0, -70.0 / 20.0), kRate, 0.0, 5.0);
+    EXPECT_NEAR(shallowDecay.seconds, 0.8, 0.08);
+    EXPECT_EQ(shallowDecay.rt60Seconds, 0.0);
+
     // A pause in the sound shorter than the hold is no decay.
     auto paused = DecayOverNoise(1.0, -30.0, -70.0, 2.0, 5);
     const auto pause = static_cast<std::size_t>(0.2 * kRate);
@@ -56,7 +62,8 @@ TEST(Decay, StaysWithinTheCallersLimits)
     EXPECT_EQ(DecayIntoNoise(slow, noise, kRate, 0.0, 1.5).seconds, 1.5);
     EXPECT_EQ(DecayIntoNoise({slow.data(), static_cast<std::size_t>(1.9 * kRate)}, noise, kRate, 0.0, 4.0).seconds, 4.0)
         << "ends before it is in the noise";
-    EXPECT_EQ(DecayIntoNoise({}, noise, kRate, 0.0, 4.0).seconds, 4.0);
+    EXPECT_EQ(DecayIntoNoise({silence.data(), 4800}, noise, kRate, 0.0, 4.0).seconds, 0.0) << "just the hold";
+    EXPECT_EQ(DecayIntoNoise({silence.data(), 4799}, noise, kRate, 0.0, 4.0).seconds, 4.0) << "less than the hold";
     EXPECT_EQ(DecayIntoNoise(silence, 0.0, kRate, 0.0, 4.0).seconds, 4.0) << "noise over a floor of silence";
 
     EXPECT_THROW(DecayIntoNoise(silence, noise, 0.0, 0.0, 1.0), std::invalid_argument);
