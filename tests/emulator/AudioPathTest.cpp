@@ -271,4 +271,18 @@ TEST(AudioPathTest, TheReverberationDecaysInTheTimeSetAtItsLevelAfterItsPreDelay
     }
 }
 
+TEST(AudioPathTest, AReverberationLeftInSilenceComesToZero)
+{
+    // Exactly zero, not subnormal numbers: 4 s after an impulse a tail of
+    // 0.3 s at full level lies 800 dB down.
+    Reverb reverb({RoomReverb::kShortestRt60, 0.0, 15.0, 1});
+    reverb.Process(1.0);
+    double late = 0.0;
+    for (int i = 1; i < 4 * kSampleRate; ++i) {
+        const double y = reverb.Process(0.0);
+        if (i > 3.9 * kSampleRate) late = std::max(late, std::abs(y));
+    }
+    EXPECT_EQ(late, 0.0);
+}
+
 }  // namespace
