@@ -27,6 +27,7 @@ AudioPath::AudioPath(const Room& room, const Image& setting)
       rightSpeaker_(room.right),
       subSpeaker_(room.sub),
       resonances_(RoomFilterSections(room.resonances)),
+      reverb_(room.reverb),
       noise_(room.noise),
       loopback_(FractionalDelay::kLatency)
 {
@@ -51,8 +52,9 @@ void AudioPath::Process(const float* in, float* out, std::size_t frames)
 {
     for (std::size_t i = 0; i < frames; ++i) {
         const double one = in[2 * i], two = in[2 * i + 1];
-        const double sound = leftSpeaker_.Process(left_.Process(one)) + rightSpeaker_.Process(right_.Process(two)) +
-                             subSpeaker_.Process(sub_.Process(kSubFeed * (one + two)));
+        const double direct = leftSpeaker_.Process(left_.Process(one)) + rightSpeaker_.Process(right_.Process(two)) +
+                              subSpeaker_.Process(sub_.Process(kSubFeed * (one + two)));
+        const double sound = direct + reverb_.Process(direct);
         out[2 * i] = static_cast<float>(resonances_.Process(sound) + noise_.Next());
         out[2 * i + 1] = static_cast<float>(loopback_.Process(one));
     }

@@ -1,8 +1,8 @@
 // The emulated unit's sound from end to end: its two inputs through the
 // unit's three outputs (Left from input 1, Right from input 2, the Sub from
-// half their sum), each through its loudspeaker and distance into the room,
-// to one microphone; beside it, input 1 as it came in (the loopback). Both
-// come out ProcessingLatency() late, whatever the setting.
+// half their sum), each through its loudspeaker and distance into the room
+// and its reverberation, to one microphone; beside it, input 1 as it came in
+// (the loopback). Both come out ProcessingLatency() late, whatever the setting.
 #pragma once
 
 #include <complex>
@@ -35,6 +35,9 @@ public:
     // What the microphone hears of an output for a signal on the inputs that
     // feed it (both, for the Sub), below the limiter's threshold and with
     // the output's mute aside; the latency and the arrival taken out of the phase.
+    // The direct sound only: the reverberation is a room's random part, the
+    // same for every setting, and a measurement's window keeps its late part
+    // out (what of it falls within the window stays within its 1 dB at 1/6 octave).
     std::complex<double> Response(Output, double hz) const;
     // The direct sound's delay: the unit's delay and the distance's.
     double ArrivalMs(Output) const;
@@ -49,6 +52,7 @@ private:
     OutputChannel left_, right_, sub_;
     SpeakerPath leftSpeaker_, rightSpeaker_, subSpeaker_;
     FilterCascade resonances_;
+    Reverb reverb_;
     NoiseSource noise_;
     FractionalDelay loopback_;
 };

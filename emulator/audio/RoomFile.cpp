@@ -84,6 +84,16 @@ void ParseLoudspeaker(const json& object, const std::string& where, Loudspeaker&
     if (object.contains("response")) into.response = ParseFilters(object["response"], where + ".response");
 }
 
+void ParseReverb(const json& object, RoomReverb& into)
+{
+    OnlyMembers(object, "reverb", {"rt60", "levelDb", "preDelayMs", "seed"});
+    if (!object.contains("rt60")) Fail("reverb.rt60", "missing");
+    into.rt60 = Number(object, "rt60", "reverb", 0.0, RoomReverb::kShortestRt60, RoomReverb::kLongestRt60);
+    into.levelDb = Number(object, "levelDb", "reverb", into.levelDb, -60.0, 0.0);
+    into.preDelayMs = Number(object, "preDelayMs", "reverb", into.preDelayMs, 0.0, 100.0);
+    into.seed = static_cast<std::uint32_t>(Number(object, "seed", "reverb", into.seed, 0.0, 4294967295.0));
+}
+
 void ParseNoise(const json& object, RoomNoise& into)
 {
     OnlyMembers(object, "noise", {"dbfs", "color", "seed"});
@@ -111,11 +121,12 @@ std::variant<Room, std::string> ParseRoom(const std::string& text)
     if (document.is_discarded()) return std::string("not JSON");
     try {
         Room room = DefaultRoom();
-        OnlyMembers(document, "room", {"left", "right", "sub", "resonances", "noise"});
+        OnlyMembers(document, "room", {"left", "right", "sub", "resonances", "reverb", "noise"});
         if (document.contains("left")) ParseLoudspeaker(document["left"], "left", room.left);
         if (document.contains("right")) ParseLoudspeaker(document["right"], "right", room.right);
         if (document.contains("sub")) ParseLoudspeaker(document["sub"], "sub", room.sub);
         if (document.contains("resonances")) room.resonances = ParseFilters(document["resonances"], "resonances");
+        if (document.contains("reverb")) ParseReverb(document["reverb"], room.reverb);
         if (document.contains("noise")) ParseNoise(document["noise"], room.noise);
         return room;
     } catch (const RoomError& error) {

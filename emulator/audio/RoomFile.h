@@ -6,10 +6,15 @@
 //                           {"type": "highshelf", "hz": 12000, "gainDb": -3}]},
 //    "right": {...}, "sub": {...},
 //    "resonances": [{"type": "peak", "hz": 42, "q": 5, "gainDb": 4}],
+//    "reverb": {"rt60": 1.5, "levelDb": -26, "preDelayMs": 15, "seed": 1},
 //    "noise": {"dbfs": -80, "color": "pink", "seed": 1}}
 //
 // Filter types: highpass, lowpass (hz, q), peak (hz, q, gainDb), lowshelf,
-// highshelf (hz, gainDb). "dbfs": null means no noise.
+// highshelf (hz, gainDb). "dbfs": null means no noise. Without "reverb" the
+// room has none; with it "rt60" (0.3 .. 2 s, the time its tail takes to
+// decay by 60 dB) is needed, "levelDb" is the whole tail's energy against
+// the direct sound's (-60 .. 0), "preDelayMs" how long after the direct
+// sound the tail starts (0 .. 100), "seed" that of the tail's random shape.
 #pragma once
 
 #include <string>

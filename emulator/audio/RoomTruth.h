@@ -7,7 +7,8 @@
 //
 // at 1/48-octave points from 10 Hz to 20 kHz; "latencyMs" is the processing
 // latency that arrivalMs leaves out, and the phase is what is left after the
-// arrival's delay.
+// arrival's delay. In a reverberant room it is the direct sound's
+// (AudioPath::Response says why).
 #pragma once
 
 #include <string>

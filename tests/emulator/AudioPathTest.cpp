@@ -200,8 +200,14 @@ TEST(AudioPathTest, ARoomFileChangesWhatItNamesAndRefusesWhatIsNoRoom)
     EXPECT_EQ(r.left.distanceM, DefaultRoom().left.distanceM);
     EXPECT_EQ(r.resonances.size(), 1u);
     EXPECT_FALSE(r.noise.dbfs > -200.0);
+    EXPECT_FALSE(r.reverb.On()) << "no reverberation unless named";
     EXPECT_TRUE(std::holds_alternative<Room>(ParseRoom(R"({"left": {"distanceM": 100}, "noise": {"dbfs": 0}})")))
         << "the ends of a range belong to it";
+    for (const char* text : {R"({"reverb": {"rt60": 0.3}})", R"({"reverb": {"rt60": 2, "levelDb": -30}})"}) {
+        const auto reverberant = ParseRoom(text);
+        ASSERT_TRUE(std::holds_alternative<Room>(reverberant)) << text;
+        EXPECT_TRUE(std::get<Room>(reverberant).reverb.On()) << text;
+    }
 
     const std::pair<const char*, const char*> kRefused[] = {
         {R"({"sub": {"distance": 2}})", "sub.distance: not a member"},
@@ -209,6 +215,9 @@ TEST(AudioPathTest, ARoomFileChangesWhatItNamesAndRefusesWhatIsNoRoom)
         {R"({"right": {"response": [{"type": "notch", "hz": 100}]}})", "right.response[0].type"},
         {R"({"resonances": [{"type": "peak"}]})", "resonances[0].hz: missing"},
         {R"({"noise": {"color": "brown"}})", "noise.color"},
+        {R"({"reverb": {"rt60": 0.29}})", "reverb.rt60: 0.29"},
+        {R"({"reverb": {"rt60": 2.01}})", "reverb.rt60: 2.01"},
+        {R"({"reverb": {"levelDb": -20}})", "reverb.rt60: missing"},
         {"[1, 2", "not JSON"},
     };
     for (const auto& [text, reason] : kRefused) {
@@ -216,6 +225,64 @@ TEST(AudioPathTest, ARoomFileChangesWhatItNamesAndRefusesWhatIsNoRoom)
         ASSERT_TRUE(std::holds_alternative<std::string>(refused)) << text;
         EXPECT_NE(std::get<std::string>(refused).find(reason), std::string::npos) << std::get<std::string>(refused);
     }
+}
+
+// The reverberation time of an impulse response from `from` on: Schroeder's
+// backward integration, its slope from -5 to -35 dB (T30) made 60 dB.
+double Rt60Of(const std::vector<double>& heard, std::size_t from)
+{
+    std::vector<double> remaining(heard.size() - from + 1, 0.0);
+    for (std::size_t i = heard.size(); i-- > from;) remaining[i - from] = remaining[i - from + 1] + heard[i] * heard[i];
+    double n = 0, sumX = 0, sumY = 0, sumXx = 0, sumXy = 0;
+    for (std::size_t i = 0; i + 1 < remaining.size(); ++i) {
+        const double db = 10 * std::log10(remaining[i] / remaining[0]);
+        if (db > -5 || db < -35) continue;
+        const double t = i / kSampleRate;
+        n += 1, sumX += t, sumY += db, sumXx += t * t, sumXy += t * db;
+    }
+    return -60.0 / ((n * sumXy - sumX * sumY) / (n * sumXx - sumX * sumX));
+}
+
+TEST(AudioPathTest, TheReverberationDecaysInTheTimeSetAtItsLevelAfterItsPreDelay)
+{
+    Room room = QuietRoom();
+    room.left.response = {};
+    const Image leftAlone = WithParameter({232, 128, 1});  // the Sub muted, input 2 silent
+    const double arrival = AudioPath::kLatencySamples + MsToSamples(AudioPath(room, leftAlone).ArrivalMs(Output::Left));
+    const auto at = [&](double ms) { return static_cast<std::size_t>(arrival + MsToSamples(ms)); };
+
+    for (const double rt60 : {RoomReverb::kShortestRt60, RoomReverb::kLongestRt60}) {
+        AudioPath dry(room, leftAlone);
+        const auto direct = ImpulseResponse(dry, true, false, at(1200 * rt60 + 100));
+        room.reverb = {rt60, -14.0, 15.0, 7};
+        AudioPath path(room, leftAlone);
+        const auto heard = ImpulseResponse(path, true, false, direct.size());
+        std::vector<double> tail(heard.size());
+        for (std::size_t i = 0; i < heard.size(); ++i) tail[i] = heard[i] - direct[i];
+
+        EXPECT_NEAR(Rt60Of(heard, at(room.reverb.preDelayMs)), rt60, 0.15 * rt60);
+        EXPECT_NEAR(10 * std::log10(Energy(tail) / Energy(direct)), room.reverb.levelDb, 0.5) << rt60;
+        // The direct sound's two delays ring for 2 ms either side of its arrival.
+        double early = 0.0;
+        for (std::size_t i = 0; i < at(room.reverb.preDelayMs - 2.1); ++i) early = std::max(early, std::abs(tail[i]));
+        EXPECT_EQ(early, 0.0) << "the tail starts after the pre-delay";
+        EXPECT_GT(Energy({tail.begin(), tail.begin() + at(room.reverb.preDelayMs + 5)}), 0.0);
+        room.reverb = {};
+    }
+}
+
+TEST(AudioPathTest, AReverberationLeftInSilenceComesToZero)
+{
+    // Exactly zero, not subnormal numbers: 4 s after an impulse a tail of
+    // 0.3 s at full level lies 800 dB down.
+    Reverb reverb({RoomReverb::kShortestRt60, 0.0, 15.0, 1});
+    reverb.Process(1.0);
+    double late = 0.0;
+    for (int i = 1; i < 4 * kSampleRate; ++i) {
+        const double y = reverb.Process(0.0);
+        if (i > 3.9 * kSampleRate) late = std::max(late, std::abs(y));
+    }
+    EXPECT_EQ(late, 0.0);
 }
 
 }  // namespace
