@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "Decay.h"
 #include "DuplexStream.h"
 #include "SequenceAnalysis.h"
 #include "SequencePlayer.h"
@@ -44,6 +45,9 @@ constexpr auto kSearchEvery = 100ms;
 constexpr int kAttempts = 3;
 // Clipping within this stretch of a sweep is a block disturbed, not the sweep too loud.
 constexpr double kBriefClipSeconds = 0.02;
+// The longest tail the room's ringing sets: a hall of 2 s decay time into
+// a quiet noise floor.
+constexpr double kMostTailSeconds = 2.5;
 
 MeasureError SettingsError(const std::string& message) { return {MeasureError::Kind::Settings, message}; }
 
@@ -100,6 +104,14 @@ void RequireInputChannel(const DuplexStream& stream, int channel, const char* wh
 double PlannedSeconds(const MeasureSettings& settings)
 {
     return settings.silenceSeconds + settings.sweepSeconds + settings.tailSeconds;
+}
+
+// The room set aside for the recording: every sweep played three times,
+// each with the longest tail a room may ask for.
+double MostSeconds(const MeasureSettings& settings)
+{
+    const double output = PlannedSeconds(settings) + kMostTailSeconds + kMuteAllowanceSeconds;
+    return kStartAllowanceSeconds + kComeBackSeconds + output * kAttempts * static_cast<double>(settings.outputs.size());
 }
 
 std::size_t Frames(double seconds, int rate) { return static_cast<std::size_t>(seconds * rate); }
@@ -195,18 +207,56 @@ private:
         const bool last = index_ + 1 == settings_.outputs.size();
         mutesSet_ = !last && OnlyUnmutes(routing.mutes, RoutingOf(settings_.outputs[index_ + 1]).mutes);
         if (mutesSet_) SetMutes(index_ + 1);
-        tailEnd_ = sweepStart + SweepFrames() + Frames(settings_.tailSeconds, settings_.rate);
+        tailEnd_ = sweepStart + SweepFrames() + Frames(roomTail_.value_or(settings_.tailSeconds), settings_.rate);
         WaitForFrame(tailEnd_);
         // Its whole sound recorded before it is judged, and before a mute
         // silences what it played (the unit's own filters ring out); the
         // last one records on for the highest octaves' decay.
         WaitUntilCameBack(sweep, last ? std::max(kAfterComeBackSeconds, settings_.tailSeconds) : kAfterComeBackSeconds);
+        if (!roomTail_) FollowTheRoom(sweep);
         if (const std::optional<std::string> gone = stream_.GoneDevice())
             throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
                                                               OutputName(output) + " sweep: the measurement stopped.");
     }
 
     std::size_t SweepFrames() const { return Frames(settings_.sweepSeconds, settings_.rate); }
+
+    // Once, after the first sweep: the tail of every sweep from then on is
+    // as long as the room rings on, from where this sweep's end came back
+    // until it has died 10 dB below the noise of the silence before it
+    // (within kMostTailSeconds): the next output's silence then holds the
+    // room's noise, not the last one's reverberation.
+    void FollowTheRoom(const PlayedSweep& sweep)
+    {
+        roomTail_ = settings_.tailSeconds;
+        if (!latency_) return;  // nothing came back to follow
+        const std::size_t ended = sweep.playOffset + SweepFrames() + *latency_;
+        const double noise = Rms(player_.Microphone().subspan(
+            std::min(player_.Frames(), sweep.silenceOffset + *latency_), sweep.silenceLength));
+        Decay decay;
+        Clock::time_point looked;
+        Wait(
+            [&] {
+                if (Clock::now() - looked < kSearchEvery) return false;
+                looked = Clock::now();
+                const std::span<const float> recorded = player_.Microphone();
+                if (recorded.size() <= ended) return false;
+                const double seconds = static_cast<double>(recorded.size() - ended) / settings_.rate;
+                decay = DecayIntoNoise(recorded.subspan(ended), noise, settings_.rate, settings_.tailSeconds,
+                                       kMostTailSeconds);
+                return decay.seconds + kDecayHoldSeconds <= seconds || seconds >= kMostTailSeconds;
+            },
+            false);
+        roomTail_ = std::min(kMostTailSeconds, decay.seconds + decay.rt60Seconds / 6);
+        tailEnd_ = std::max(tailEnd_, sweep.playOffset + SweepFrames() + Frames(*roomTail_, settings_.rate));
+    }
+
+    static double Rms(std::span<const float> samples)
+    {
+        double sum = 0.0;
+        for (float sample : samples) sum += double(sample) * sample;
+        return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
+    }
 
     // What spoils the sweep just played, once all of it is recorded.
     std::optional<Spoiled> Judge(PlayedSweep& sweep)
@@ -393,6 +443,7 @@ private:
     std::size_t tailEnd_ = 0;  // of the last sweep, in the played stream
     std::optional<std::size_t> latency_;
     std::optional<std::size_t> loopbackLatency_;
+    std::optional<double> roomTail_;  // seconds, once the first sweep has shown how the room rings
     std::size_t unheard_ = 0;  // the sweeps before it were not found where they could be
 };
 
@@ -502,10 +553,7 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
 {
     CheckSettings(settings);
     const SweepSettings sweep = SweepOf(settings);
-    const double plannedSeconds =
-        kStartAllowanceSeconds + kComeBackSeconds +
-        (PlannedSeconds(settings) + kMuteAllowanceSeconds) * kAttempts * static_cast<double>(settings.outputs.size());
-    SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(plannedSeconds, settings.rate));
+    SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(MostSeconds(settings), settings.rate));
     if (callbacks.progress) callbacks.progress({MeasurePhase::Starting, std::nullopt, 0.0});
 
     std::optional<DuplexStream> stream;
