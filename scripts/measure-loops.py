@@ -21,6 +21,7 @@ and the sequence's time against its sweeps' (largest and median). With
 within 0.02 ms.
 """
 import argparse
+import concurrent.futures
 import json
 import os
 import statistics
@@ -104,7 +105,9 @@ class Path:
             arrival = {o["output"]: o["arrivalMs"] for o in measured["outputs"]}
             result.update(sequence_s=measured["sequenceSeconds"], sweeps_s=measured["sweepsSeconds"],
                           right_minus_left_ms=arrival["right"] - arrival["left"],
-                          verdicts={o["output"]: o["verdict"] for o in measured["outputs"]})
+                          verdicts={o["output"]: o["verdict"] for o in measured["outputs"]},
+                          played_again=[f"{o['output']}: {o['playedAgain']}" for o in measured["outputs"]
+                                        if o.get("playedAgain")])
         result["ok"] = (run.returncode == 0 and measured is not None and
                         all(v == "ok" for v in result["verdicts"].values()))
         if not result["ok"]:
@@ -125,8 +128,9 @@ def measure_path(name, bin_dir, folder, runs, length, pause):
                 time.sleep(pause)
             results.append(path.measure(length))
             r = results[-1]
-            print(f"  {index + 1}: " + ("ok, right - left %.4f ms" % r["right_minus_left_ms"] if r["ok"]
-                                       else "NOT OK: " + r["message"]), file=sys.stderr)
+            print(f"  {name} {index + 1}: " + ("ok, right - left %.4f ms" % r["right_minus_left_ms"] if r["ok"]
+                                               else "NOT OK: " + r["message"])
+                  + "".join(f"; {again}" for again in r.get("played_again", [])), file=sys.stderr)
     finally:
         path.close()
     return summary(results)
@@ -141,6 +145,7 @@ def summary(results):
         "runs": len(results),
         "ok": len(ok),
         "failures": [r["message"] for r in results if not r["ok"]],
+        "played_again": [again for r in results for again in r.get("played_again", [])],
         "right_minus_left_spread_ms": max(differences) - min(differences) if differences else None,
         "right_minus_left_ms": statistics.median(differences) if differences else None,
         "sequence_ratio_median": statistics.median(ratios) if ratios else None,
@@ -156,7 +161,9 @@ def rows(figures):
     table = []
     for name, f in figures.items():
         spread = "-" if f["right_minus_left_spread_ms"] is None else "%.4f ms" % f["right_minus_left_spread_ms"]
-        label = f"Measure through {LABELS[name]}: {f['ok']}/{f['runs']} ok, right - left spread {spread}"
+        again = len(f["played_again"])
+        label = (f"Measure through {LABELS[name]}: {f['ok']}/{f['runs']} ok, right - left spread {spread}, "
+                 f"{again} sweep{'' if again == 1 else 's'} played again")
         if f["sequence_ratio_median"] is None:
             table.append([label, "-", "-", "-"])
             continue
@@ -177,18 +184,23 @@ def main():
     parser.add_argument("--json", help="write every path's figures and runs here")
     parser.add_argument("--rows", help="write bench-table.py's rows here")
     parser.add_argument("--check", action="store_true", help="fail unless every run was ok and the spread holds")
+    parser.add_argument("--lanes", type=int, default=1,
+                        help="paths measured side by side, each on a server of its own (default 1)")
     args = parser.parse_args()
     names = args.paths.split(",")
     unknown = [n for n in names if n not in PATHS]
     if unknown:
         parser.error("no such path: " + ", ".join(unknown) + "; the paths: " + ", ".join(PATHS))
 
-    figures = {}
+    def measure(name, scratch):
+        folder = os.path.join(os.path.abspath(args.folder or scratch), name)
+        pause = args.pause if args.pause is not None else (SUSPEND_PAUSE_S if name.endswith("-suspend") else 0.0)
+        return measure_path(name, args.bin_dir, folder, args.runs, args.length, pause)
+
     with tempfile.TemporaryDirectory(prefix="measure-loops-") as scratch:
-        for name in names:
-            folder = os.path.join(os.path.abspath(args.folder or scratch), name)
-            pause = args.pause if args.pause is not None else (SUSPEND_PAUSE_S if name.endswith("-suspend") else 0.0)
-            figures[name] = measure_path(name, args.bin_dir, folder, args.runs, args.length, pause)
+        with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.lanes)) as lanes:
+            futures = {name: lanes.submit(measure, name, scratch) for name in names}
+            figures = {name: future.result() for name, future in futures.items()}
     if args.json:
         with open(args.json, "w") as f:
             json.dump(figures, f, indent=2)
