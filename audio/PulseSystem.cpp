@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <type_traits>
 
 #include "PulseDuplex.h"
 
@@ -29,7 +30,9 @@ AudioDevice DeviceOf(const char* name, const char* description)
     return device;
 }
 
-void OnSink(pa_context*, const pa_sink_info* info, int eol, void* data)
+// Each sink and each source, one device a call; the end of either list counts as an answer.
+template <typename Info>
+void OnDevice(pa_context*, const Info* info, int eol, void* data)
 {
     auto* query = static_cast<Query*>(data);
     if (eol) {
@@ -37,19 +40,7 @@ void OnSink(pa_context*, const pa_sink_info* info, int eol, void* data)
         return;
     }
     AudioDevice device = DeviceOf(info->name, info->description);
-    device.outputChannels = info->sample_spec.channels;
-    query->devices.push_back(std::move(device));
-}
-
-void OnSource(pa_context*, const pa_source_info* info, int eol, void* data)
-{
-    auto* query = static_cast<Query*>(data);
-    if (eol) {
-        ++query->answers;
-        return;
-    }
-    AudioDevice device = DeviceOf(info->name, info->description);
-    device.inputChannels = info->sample_spec.channels;
+    (std::is_same_v<Info, pa_sink_info> ? device.outputChannels : device.inputChannels) = info->sample_spec.channels;
     query->devices.push_back(std::move(device));
 }
 
@@ -69,8 +60,8 @@ void OnState(pa_context* context, void* data)
     switch (pa_context_get_state(context)) {
         case PA_CONTEXT_READY:
             pa_operation_unref(pa_context_get_server_info(context, OnServer, query));
-            pa_operation_unref(pa_context_get_sink_info_list(context, OnSink, query));
-            pa_operation_unref(pa_context_get_source_info_list(context, OnSource, query));
+            pa_operation_unref(pa_context_get_sink_info_list(context, OnDevice<pa_sink_info>, query));
+            pa_operation_unref(pa_context_get_source_info_list(context, OnDevice<pa_source_info>, query));
             break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:

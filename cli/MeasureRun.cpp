@@ -155,8 +155,7 @@ MeasurementResult RunMeasurement(const MeasureSettings& settings, UnitMutes* mut
 void PrintResult(const MeasurementResult& result)
 {
     for (const OutputResult& output : result.outputs) {
-        std::printf("%s: %s", OutputName(output.output), output.verdictText.c_str());
-        if (!output.playedAgain.empty()) std::printf(" (%s)", output.playedAgain.c_str());
+        std::printf("%s: %s", OutputName(output.output), VerdictWithReplays(output).c_str());
         if (!output.response.hz.empty())
             std::printf(", arrival %.3f ms, peak %.1f dBFS, SNR %.1f dB", output.arrivalMs, output.peakDbfs,
                         output.snrDb.value_or(0.0));

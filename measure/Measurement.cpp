@@ -514,6 +514,11 @@ MeasureError::MeasureError(Kind kind, const std::string& message, std::vector<Un
 {
 }
 
+std::string VerdictWithReplays(const OutputResult& output)
+{
+    return output.playedAgain.empty() ? output.verdictText : output.verdictText + " (" + output.playedAgain + ")";
+}
+
 bool MeasurementResult::AllOk() const
 {
     return unrestored.empty() && std::all_of(outputs.begin(), outputs.end(),

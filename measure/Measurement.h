@@ -67,6 +67,10 @@ struct OutputResult {
     std::string playedAgain;
 };
 
+// The verdict's text and, where its sweep was played again, why: "ok
+// (played again once after a dropout)".
+std::string VerdictWithReplays(const OutputResult& output);
+
 struct MeasurementResult {
     int rate = 48000;
     bool absoluteTime = false;  // arrival times from the loopback

@@ -75,7 +75,7 @@ json ResultJson(const MeasurementResult& result)
     json body{{"outcome", "measured"}};
     body.update(MeasurementResultJson(result));
     for (std::size_t i = 0; i < result.outputs.size(); ++i)
-        body["outputs"][i]["verdictText"] = result.outputs[i].verdictText;
+        body["outputs"][i]["verdictText"] = VerdictWithReplays(result.outputs[i]);
     body["absoluteTime"] = result.absoluteTime;
     body["allOk"] = result.AllOk();
     body["unrestored"] = UnrestoredJson(result.unrestored);

@@ -173,7 +173,7 @@ void CMeasureWindow::FillTable(const MeasurementResult& result)
     for (int row = 0; row < table_->rowCount(); ++row) {
         const OutputResult& output = result.outputs[static_cast<std::size_t>(row)];
         table_->setItem(row, kOutput, Cell(QString::fromLatin1(OutputName(output.output))));
-        table_->setItem(row, kVerdict, Cell(QString::fromStdString(output.verdictText)));
+        table_->setItem(row, kVerdict, Cell(QString::fromStdString(VerdictWithReplays(output))));
         table_->setItem(row, kArrival, Cell(Number(output.arrivalMs, 2, "ms")));
         table_->setItem(row, kPeak, Cell(Number(output.peakDbfs, 1, "dBFS")));
         table_->setItem(row, kSnr, Cell(output.snrDb ? Number(*output.snrDb, 1, "dB") : QStringLiteral("-")));
