@@ -14,7 +14,9 @@
 # them (scripts/bench-tune.sh), and QUENBAR_BENCH_LOOP_RUNS (default 100)
 # measurements in a row through the emulated room and through each sound
 # server's loop (scripts/measure-loops.py: runs ok, the spread of right - left,
-# the sequence against its sweeps; some 90 minutes at 100). Raw results stay
+# the sweeps played again, the sequence against its sweeps; sweeps of 0.5 s,
+# three paths side by side, each on a server of its own: some 15 minutes at
+# 100). Raw results stay
 # in build-bench/results/ (QUENBAR_BENCH_DIR names another build directory).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -44,7 +46,7 @@ python3 scripts/bench-measure.py "$dir/bin" "$results/measure.json"
 echo "tuning the emulated rooms ..." >&2
 scripts/bench-tune.sh "$dir" "$results"
 echo "measuring through the emulated room and the sound servers' loops ..." >&2
-python3 scripts/measure-loops.py "$dir/bin" --runs "${QUENBAR_BENCH_LOOP_RUNS:-100}" \
+python3 scripts/measure-loops.py "$dir/bin" --runs "${QUENBAR_BENCH_LOOP_RUNS:-100}" --length 0.5 --lanes 3 \
   --json "$results/loops.json" --rows "$results/loop-rows.json" >&2
 jq "${rss_entries[@]}" '. + {bench_peak_rss_kib: $ARGS.named}' "$results/startup.json" >"$results/summary.json"
 
