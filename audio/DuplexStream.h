@@ -71,6 +71,8 @@ public:
     std::vector<StreamLoss> Losses() const;
     // What the system said when the running stream failed, if it did.
     std::optional<std::string> Failure() const;
+    // False while a loss may be on its way (SoundSystem.h).
+    bool Settled() const { return backend_->Settled(); }
     // The device of either end that the system no longer lists, if one went
     // away: a sound server then moves the stream to another device without
     // a word, and the stream runs on.

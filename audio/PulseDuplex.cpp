@@ -1,11 +1,14 @@
 #include "PulseDuplex.h"
 
+#include "RelationWatch.h"
+
 #include <pulse/error.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/timeval.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -19,6 +22,11 @@ using Clock = std::chrono::steady_clock;
 // room for the thread to be held up a little without losing sound. The
 // server sizes the sink's blocks to it.
 constexpr double kQueuedSeconds = 0.1;
+// How often the server is asked where both ends stand, and how far back a
+// slip it shows may lie: the watch is sure of one after two windows of
+// four looks, and the step falls in the window before them.
+constexpr auto kWatchEvery = std::chrono::milliseconds(50);
+constexpr double kSlipReachSeconds = 0.8;
 // How long the server may take to say where its playback stands.
 constexpr auto kPositionTimeout = std::chrono::seconds(2);
 constexpr auto kServerChooses = static_cast<std::uint32_t>(-1);
@@ -170,8 +178,10 @@ namespace {
 // The stream's thread's own state: the relation and both ends' places.
 class Flow {
 public:
-    Flow(PulseDuplex::Server& server, const DuplexEnds& ends, const DuplexCallbacks& callbacks)
+    Flow(PulseDuplex::Server& server, const DuplexEnds& ends, const DuplexCallbacks& callbacks,
+         std::atomic<bool>& settled)
         : server_(server),
+          settled_(settled),
           ends_(ends),
           callbacks_(callbacks),
           recordFrameBytes_(static_cast<std::size_t>(ends.recordChannels) * sizeof(float)),
@@ -270,7 +280,58 @@ public:
         callbacks_.lost({StreamLoss::Kind::Underrun, first, std::max<std::int64_t>(played_ - first, 1)});
     }
 
+    // Asks the server where both ends stand every kWatchEvery and hands
+    // that to the watch. A slip is made good in the recording (the frames it
+    // lost put back as silence, those it gained left out) from the next
+    // frames on, and the last kSlipReach of the recording is a loss: the
+    // frames recorded since the slip came at another place.
+    void WatchRelation()
+    {
+        if (Clock::now() - asked_ >= kWatchEvery) {
+            asked_ = Clock::now();
+            for (pa_stream* stream : {server_.playback, server_.record})
+                if (pa_operation* update = pa_stream_update_timing_info(stream, nullptr, nullptr))
+                    pa_operation_unref(update);
+        }
+        const pa_timing_info* played = pa_stream_get_timing_info(server_.playback);
+        const pa_timing_info* recorded = pa_stream_get_timing_info(server_.record);
+        if (!played || !recorded || played->read_index_corrupt || recorded->write_index_corrupt) return;
+        if (Same(played->timestamp, playedSeen_) || Same(recorded->timestamp, recordedSeen_)) return;
+        playedSeen_ = played->timestamp;
+        recordedSeen_ = recorded->timestamp;
+        if (const std::optional<std::int64_t> slip = watch_.Note(Frames(*played, true) - Frames(*recorded, false))) {
+            shift_ += *slip;
+            const auto reach = std::min(recorded_, static_cast<std::int64_t>(kSlipReachSeconds * ends_.rate));
+            callbacks_.lost({StreamLoss::Kind::Overrun, recorded_ - reach, reach + std::abs(*slip) + 1});
+        }
+        settled_ = watch_.Settled();
+    }
+
 private:
+    // Where the server plays (reads the playback) or records (writes the
+    // recording) now, in frames of its stream.
+    double Frames(const pa_timing_info& timing, bool playback) const
+    {
+        const double rate = ends_.rate;
+        const double bytes = static_cast<double>(playback ? timing.read_index : timing.write_index);
+        const double frames = bytes / static_cast<double>(playback ? playFrameBytes_ : recordFrameBytes_);
+        const double since = static_cast<double>(pa_timeval_age(&timing.timestamp)) / 1e6 * rate;
+        const double device = static_cast<double>(playback ? timing.sink_usec : timing.source_usec) / 1e6 * rate;
+        return frames + since + (playback ? -device : device);
+    }
+
+    static bool Same(const timeval& a, const timeval& b) { return a.tv_sec == b.tv_sec && a.tv_usec == b.tv_usec; }
+
+    // The frames a slip lost, put back as silence before the next ones.
+    void PutBackLost()
+    {
+        if (shift_ <= 0) return;
+        silence_.assign(static_cast<std::size_t>(shift_) * static_cast<std::size_t>(ends_.recordChannels), 0.0f);
+        recorded_ += shift_;
+        shift_ = 0;
+        callbacks_.record(silence_);
+    }
+
     void DropRecorded()
     {
         const void* data = nullptr;
@@ -294,14 +355,20 @@ private:
         if (frames == 0) return;
         if (!data)
             callbacks_.lost({StreamLoss::Kind::Overrun, recorded_, static_cast<std::int64_t>(bytes / recordFrameBytes_)});
-        recorded_ += static_cast<std::int64_t>(frames);
-        record_.resize(frames * static_cast<std::size_t>(ends_.recordChannels));
-        std::memcpy(record_.data(), pending_.data(), frames * recordFrameBytes_);
+        PutBackLost();
+        // The frames a slip gained are left out.
+        const std::size_t gained = std::min(frames, static_cast<std::size_t>(std::max<std::int64_t>(-shift_, 0)));
+        shift_ += static_cast<std::int64_t>(gained);
+        const std::size_t kept = frames - gained;
+        recorded_ += static_cast<std::int64_t>(kept);
+        record_.resize(kept * static_cast<std::size_t>(ends_.recordChannels));
+        std::memcpy(record_.data(), pending_.data() + gained * recordFrameBytes_, kept * recordFrameBytes_);
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(frames * recordFrameBytes_));
-        callbacks_.record(record_);
+        if (kept > 0) callbacks_.record(record_);
     }
 
     PulseDuplex::Server& server_;
+    std::atomic<bool>& settled_;
     const DuplexEnds& ends_;
     const DuplexCallbacks& callbacks_;
     const std::size_t recordFrameBytes_;
@@ -313,6 +380,12 @@ private:
     std::int64_t marginFrames_ = 0;
     std::int64_t played_ = 0;  // frames handed over each way since the relation was set
     std::int64_t recorded_ = 0;
+    RelationWatch watch_;
+    std::int64_t shift_ = 0;  // frames still to put into the recording (below 0: to leave out)
+    std::vector<float> silence_;
+    Clock::time_point asked_;
+    timeval playedSeen_{};
+    timeval recordedSeen_{};
 };
 
 }  // namespace
@@ -356,7 +429,7 @@ void PulseDuplex::Fail(const std::string& message)
 void PulseDuplex::Run()
 {
     Server& server = *server_;
-    Flow flow(server, ends_, callbacks_);
+    Flow flow(server, ends_, callbacks_, settled_);
     const Clock::time_point uncorkAt = Clock::now() + trials_.recordingLate;
     bool corked = trials_.recordingLate.count() > 0;
     pa_threaded_mainloop_lock(server.mainloop);
@@ -386,6 +459,7 @@ void PulseDuplex::Run()
             moved = flow.Record(error);
             moved |= flow.Play(error);
             flow.ReportUnderrun();
+            flow.WatchRelation();
         }
         if (!moved && error.empty() && !stopping_) {
             if (corked) {

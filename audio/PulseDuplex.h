@@ -47,6 +47,7 @@ public:
     // What was written and not yet played is dropped with the streams.
     void Stop() override;
     std::optional<std::string> Failure() const override;
+    bool Settled() const override { return settled_; }
 
     struct Server;
 
@@ -60,6 +61,7 @@ private:
     std::unique_ptr<Server> server_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> settled_{true};
     mutable std::mutex failureMutex_;
     std::optional<std::string> failure_;
 };

@@ -61,6 +61,9 @@ public:
     virtual void Stop() = 0;
     // What the system said when the running stream failed, if it did.
     virtual std::optional<std::string> Failure() const = 0;
+    // False while the system's own accounting shows that the relation may
+    // be moving: a loss for it is on its way.
+    virtual bool Settled() const { return true; }
 };
 
 class SoundSystem {

@@ -45,6 +45,8 @@ constexpr auto kSearchEvery = 100ms;
 constexpr int kAttempts = 3;
 // Clipping within this stretch of a sweep is a block disturbed, not the sweep too loud.
 constexpr double kBriefClipSeconds = 0.02;
+// The longest a stream may take to be sure of a loss it suspects.
+constexpr double kUnsettledSeconds = 1.0;
 // The longest tail the room's ringing sets: a hall of 2 s decay time into
 // a quiet noise floor.
 constexpr double kMostTailSeconds = 2.5;
@@ -213,6 +215,7 @@ private:
         // silences what it played (the unit's own filters ring out); the
         // last one records on for the highest octaves' decay.
         WaitUntilCameBack(sweep, last ? std::max(kAfterComeBackSeconds, settings_.tailSeconds) : kAfterComeBackSeconds);
+        WaitUntilSettled();
         if (!roomTail_) FollowTheRoom(sweep);
         if (const std::optional<std::string> gone = stream_.GoneDevice())
             throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
@@ -220,6 +223,14 @@ private:
     }
 
     std::size_t SweepFrames() const { return Frames(settings_.sweepSeconds, settings_.rate); }
+
+    // Before a sweep is judged: a loss the stream is not yet sure of would
+    // come too late for it.
+    void WaitUntilSettled()
+    {
+        const std::size_t giveUp = player_.Frames() + Frames(kUnsettledSeconds, settings_.rate);
+        Wait([this, giveUp] { return stream_.Settled() || player_.Frames() >= giveUp; }, false);
+    }
 
     // Once, after the first sweep: the tail of every sweep from then on is
     // as long as the room rings on, from where this sweep's end came back
@@ -358,8 +369,8 @@ private:
     void FindLatency()
     {
         const std::span<const float> recorded = player_.Microphone();
-        const std::size_t maxLatency = Frames(kMaxLatencySeconds, settings_.rate);
         for (std::size_t i = unheard_; i < played_.size(); ++i) {
+            const std::size_t maxLatency = SearchReach(played_, i, Frames(kMaxLatencySeconds, settings_.rate));
             latency_ = FindLatencySoFar(recorded, sweep_, inverse_, played_[i], maxLatency);
             if (latency_) return;
             // Recorded past the latest it could have come back: it never will,

@@ -36,8 +36,9 @@ std::optional<double> LoopbackLatency(const SequenceRecording& recording, std::s
 {
     const Deconvolved deconvolved = Deconvolve(recording.loopback, inverse);
     SweepSearch search;
-    search.maxLatency = recording.maxLatency;
-    for (const PlayedSweep& played : recording.sweeps) {
+    for (std::size_t i = 0; i < recording.sweeps.size(); ++i) {
+        const PlayedSweep& played = recording.sweeps[i];
+        search.maxLatency = SearchReach(recording.sweeps, i, recording.maxLatency);
         const std::optional<FoundSweep> found = FindSweep(deconvolved, played.playOffset, search);
         if (!found) continue;
         const double rate = recording.sweep.rate;
@@ -104,9 +105,10 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
     const std::vector<float> inverse = MakeInverseFilter(recording.sweep);
     const Deconvolved deconvolved = Deconvolve(recording.microphone, inverse);
     std::vector<std::optional<FoundSweep>> found;
-    for (const PlayedSweep& played : recording.sweeps)
-        found.push_back(
-            FindSweep(deconvolved, played.playOffset, SearchFor(played, recording.maxLatency, recording.sweep.rate)));
+    for (std::size_t i = 0; i < recording.sweeps.size(); ++i)
+        found.push_back(FindSweep(deconvolved, recording.sweeps[i].playOffset,
+                                  SearchFor(recording.sweeps[i], SearchReach(recording.sweeps, i, recording.maxLatency),
+                                            recording.sweep.rate)));
 
     SequenceAnalysis analysis;
     if (!recording.loopback.empty()) analysis.latency = LoopbackLatency(recording, inverse);
@@ -125,6 +127,13 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
         analysis.outputs.push_back(std::move(output));
     }
     return analysis;
+}
+
+std::size_t SearchReach(const std::vector<PlayedSweep>& sweeps, std::size_t index, std::size_t maxLatency)
+{
+    if (index + 1 >= sweeps.size()) return maxLatency;
+    const std::size_t gap = sweeps[index + 1].playOffset - sweeps[index].playOffset;
+    return std::min(maxLatency, gap - 1);
 }
 
 std::optional<std::size_t> FindLatencySoFar(std::span<const float> microphone, const SweepSettings& sweep,

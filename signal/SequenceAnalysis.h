@@ -72,6 +72,14 @@ struct SequenceAnalysis {
 // fraction outside 1 .. 48, or a loopback not as long as the microphone.
 SequenceAnalysis AnalyseSequence(const SequenceRecording& recording);
 
+// How far after where sweep `index` was played it is searched for: at
+// most maxLatency, and never as far as where the next one was played. A
+// sweep that did not come back then leaves its search on the next one's
+// start, which its own latency keeps out; reaching further, the search
+// would take a louder next sweep for it. The sequence plays the next one
+// only once a sweep has come back, so its own place always lies within.
+std::size_t SearchReach(const std::vector<PlayedSweep>& sweeps, std::size_t index, std::size_t maxLatency);
+
 // While the sequence runs: how far the microphone's recording so far lags
 // behind the played stream (in samples), from where the sweep `played` is
 // found in it; empty while it is not found. `inverse` is the sweep's

@@ -120,6 +120,18 @@ TEST(SequenceAnalysis, FindsSweepsBehindAnUnknownLatencyAndSaysNoSignalForASilen
     }
     EXPECT_NEAR(*analysis.latency, static_cast<double>(kLatency), 0.0);
 
+    // A silent sweep whose search could reach as far as the next, louder
+    // one is not taken for it.
+    SequenceRig close;
+    close.SearchUpTo(2 * close.Spacing());
+    const std::size_t first = close.Add(), unheard = close.Add(), loud = close.Add();
+    close.Play(first, {}, 0.0);
+    close.Play(loud, {}, 0.0, 2.0);
+    const SequenceAnalysis near = close.Analyse();
+    EXPECT_EQ(near.outputs[unheard].verdict.verdict, Verdict::NoSignal);
+    ASSERT_TRUE(near.outputs[loud].found);
+    EXPECT_EQ(near.outputs[loud].found->start, close.Sweeps()[loud].playOffset + kLatency);
+
     SequenceRig quiet;
     quiet.Add();
     const SequenceAnalysis nothing = quiet.Analyse();

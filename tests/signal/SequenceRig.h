@@ -65,6 +65,10 @@ public:
         return AnalyseSequence(recording_);
     }
 
+    // How far after its place a sweep may be searched for, at most.
+    void SearchUpTo(std::size_t maxLatency) { recording_.maxLatency = maxLatency; }
+
+    std::size_t Spacing() const { return 2 * sweep_.size() + kGap; }
     const std::vector<PlayedSweep>& Sweeps() const { return recording_.sweeps; }
     const std::vector<float>& Microphone() const { return microphone_; }
 
