@@ -3,6 +3,7 @@
 #include "RelationWatch.h"
 
 #include <pulse/error.h>
+#include <pulse/introspect.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/timeval.h>
@@ -59,6 +60,10 @@ struct PulseDuplex::Server {
     // Where the playback last ran dry, in bytes (-1: the server did not say);
     // kNone while it has not since the last look.
     std::atomic<std::int64_t> underrunAt{kNone};
+    // PipeWire's server drops recorded frames without a hole for the client,
+    // and its accounting is exact; PulseAudio's reports its holes, and its
+    // accounting moves by the sink's blocks.
+    bool pipewire = false;
     static constexpr std::int64_t kNone = INT64_MIN;
 
     ~Server()
@@ -118,6 +123,7 @@ private:
             }
             pa_threaded_mainloop_wait(mainloop);
         }
+        AskWhichServer();
         const auto bytes = [&ends](double frames, int channels) {
             return static_cast<std::uint32_t>(std::lround(frames) * channels * static_cast<long>(sizeof(float)));
         };
@@ -153,6 +159,20 @@ private:
             return false;
         }
         return true;
+    }
+
+    // PipeWire's server names itself "PulseAudio (on PipeWire 0.3.65)".
+    void AskWhichServer()
+    {
+        pa_operation* asked = pa_context_get_server_info(
+            context,
+            [](pa_context*, const pa_server_info* info, void* data) {
+                auto* server = static_cast<Server*>(data);
+                server->pipewire = info && info->server_name && std::strstr(info->server_name, "PipeWire");
+                Wake(server->mainloop);
+            },
+            this);
+        Await(asked, Clock::now() + kPositionTimeout);
     }
 
     pa_stream* NewStream(const char* name, int rate, int channels)
@@ -280,13 +300,14 @@ public:
         callbacks_.lost({StreamLoss::Kind::Underrun, first, std::max<std::int64_t>(played_ - first, 1)});
     }
 
-    // Asks the server where both ends stand every kWatchEvery and hands
-    // that to the watch. A slip is made good in the recording (the frames it
+    // On PipeWire's server: asks where both ends stand every kWatchEvery and
+    // hands that to the watch. A slip is made good in the recording (the frames it
     // lost put back as silence, those it gained left out) from the next
     // frames on, and the last kSlipReach of the recording is a loss: the
     // frames recorded since the slip came at another place.
     void WatchRelation()
     {
+        if (!server_.pipewire) return;
         if (Clock::now() - asked_ >= kWatchEvery) {
             asked_ = Clock::now();
             for (pa_stream* stream : {server_.playback, server_.record})
