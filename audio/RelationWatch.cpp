@@ -6,6 +6,7 @@
 std::optional<std::int64_t> RelationWatch::Note(double relation)
 {
     window_.push_back(relation);
+    off_ = relation_ && std::abs(relation - *relation_) >= kSlipFrames;
     if (window_.size() < kWindow) return std::nullopt;
     const std::optional<std::int64_t> slip = CloseWindow();
     window_.clear();

@@ -27,8 +27,9 @@ public:
     // recording lost that many), from then on the relation.
     std::optional<std::int64_t> Note(double relation);
     // False while a server whose accounting has been exact shows a window
-    // that is not, or one off the relation: a slip may be on its way.
-    bool Settled() const { return !relation_ || (lastClean_ && !suspect_); }
+    // that is not, or a look or a window off the relation: a slip may be on
+    // its way.
+    bool Settled() const { return !relation_ || (lastClean_ && !suspect_ && !off_); }
 
 private:
     std::optional<std::int64_t> CloseWindow();
@@ -36,6 +37,7 @@ private:
     std::vector<double> window_;
     std::optional<double> relation_;
     std::optional<double> suspect_;
-    bool lastClean_ = true;  // a clean window's mean off the relation, not yet confirmed
+    bool lastClean_ = true;
+    bool off_ = false;  // the last look stood off the relation  // a clean window's mean off the relation, not yet confirmed
     static constexpr std::size_t kWindow = 4;
 };

@@ -28,11 +28,16 @@ TEST(RelationWatch, AnExactServersStepIsOneSlipOnceASecondWindowAgrees)
 {
     RelationWatch watch;
     EXPECT_TRUE(Slips(watch, Steady(-3080, 15)).empty());
+    EXPECT_TRUE(watch.Settled());
     // The step within the next window: that window is not clean; the two after it agree.
-    EXPECT_TRUE(Slips(watch, {-3080, -3080, -2056, -2056, -2056}).empty());
+    EXPECT_TRUE(Slips(watch, {-3080, -3080, -2056}).empty());
+    EXPECT_FALSE(watch.Settled());  // from the first look off the relation
+    EXPECT_TRUE(Slips(watch, {-2056, -2056}).empty());
     EXPECT_TRUE(Slips(watch, Steady(-2056, 5)).empty());
+    EXPECT_FALSE(watch.Settled());
     EXPECT_EQ(Slips(watch, Steady(-2056, 5)), std::vector<std::int64_t>{1024});
     EXPECT_TRUE(Slips(watch, Steady(-2056, 20)).empty());  // the new relation holds
+    EXPECT_TRUE(watch.Settled());
     EXPECT_EQ(Slips(watch, Steady(-2312, 10)), std::vector<std::int64_t>{-256});
 }
 
