@@ -184,13 +184,13 @@ private:
     {
         const MeasuredOutput output = settings_.outputs[index_];
         const OutputRouting routing = RoutingOf(output);
-        // The silence runs on from the last tail, while the mutes are set.
-        const std::size_t silenceStart = played_.empty() && !tailEnd_ ? player_.Frames() : tailEnd_;
+        // The silence runs on from the last tail, while the mutes are set,
+        // in frames played.
+        const std::size_t silenceStart = played_.empty() && !tailEnd_ ? player_.Played() : tailEnd_;
         if (!mutesSet_) SetMutes(index_);
         Report(MeasurePhase::Silence, 0);
-        WaitForFrame(silenceStart + Frames(settings_.silenceSeconds, settings_.rate));
-
-        player_.Play(routing);
+        player_.Play(routing, silenceStart + Frames(settings_.silenceSeconds, settings_.rate));
+        Wait([this] { return player_.SweepStart().has_value(); }, false);
         Report(MeasurePhase::Sweep, settings_.silenceSeconds);
         Wait([this] { return player_.SweepEnded(); }, true);
         const std::size_t sweepStart = *player_.SweepStart();

@@ -18,9 +18,9 @@ void SequencePlayer::OnPlay(std::span<float> play)
 {
     const std::size_t frames = play.size() / 2;
     std::size_t i = 0;
-    if (state_ == State::Asked) {
+    if (state_ == State::Asked && played_ >= notBefore_) {
         position_ = 0;
-        start_ = played_;
+        start_ = played_.load();
         state_ = State::Playing;
     }
     if (state_ == State::Playing) {
@@ -55,9 +55,10 @@ void SequencePlayer::OnRecord(std::span<const float> record)
     frames_ = at + kept;
 }
 
-void SequencePlayer::Play(const OutputRouting& routing)
+void SequencePlayer::Play(const OutputRouting& routing, std::size_t notBefore)
 {
     routing_ = routing;
+    notBefore_ = notBefore;
     state_ = State::Asked;
 }
 

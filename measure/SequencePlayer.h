@@ -34,8 +34,13 @@ public:
     void OnPlay(std::span<float> play);
     void OnRecord(std::span<const float> record);
 
-    // Starts the sweep with the next block played; the previous one has ended.
-    void Play(const OutputRouting& routing);
+    // Starts the sweep with the first block played at or after frame
+    // `notBefore`; the previous one has ended.
+    void Play(const OutputRouting& routing, std::size_t notBefore);
+    // Frames played (handed to the stream) so far. The playback runs ahead
+    // of the recording by the stream's margin, and a recording that comes
+    // in large pieces may run ahead of it: the two counts are not one.
+    std::size_t Played() const { return played_; }
     // The frame played where the sweep asked for began, once it has.
     std::optional<std::size_t> SweepStart() const;
     bool SweepEnded() const { return state_ == State::Ended; }
@@ -63,7 +68,8 @@ private:
     std::atomic<State> state_{State::Idle};
     OutputRouting routing_;  // written before state_ becomes Asked
     std::size_t position_ = 0;  // in the sweep; the audio thread's
-    std::size_t played_ = 0;    // frames; the audio thread's
+    std::atomic<std::size_t> played_{0};  // frames; written by the audio thread
+    std::size_t notBefore_ = 0;           // written before state_ becomes Asked
     std::atomic<std::size_t> start_{0};
     std::atomic<std::size_t> frames_{0};
     std::atomic<float> peak_{0.0f};
