@@ -194,6 +194,8 @@ private:
         Report(MeasurePhase::Sweep, settings_.silenceSeconds);
         Wait([this] { return player_.SweepEnded(); }, true);
         const std::size_t sweepStart = *player_.SweepStart();
+        // The sound of any sweep played after a kept one bounds its search.
+        if (!played_.empty() && !played_.back().nextPlayOffset) played_.back().nextPlayOffset = sweepStart;
 
         const OutputAnalysisShape shape = AnalysisShapeOf(output);
         PlayedSweep sweep;

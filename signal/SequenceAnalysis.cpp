@@ -131,9 +131,10 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
 
 std::size_t SearchReach(const std::vector<PlayedSweep>& sweeps, std::size_t index, std::size_t maxLatency)
 {
-    if (index + 1 >= sweeps.size()) return maxLatency;
-    const std::size_t gap = sweeps[index + 1].playOffset - sweeps[index].playOffset;
-    return std::min(maxLatency, gap - 1);
+    std::size_t next = sweeps[index].nextPlayOffset;
+    if (!next && index + 1 < sweeps.size()) next = sweeps[index + 1].playOffset;
+    if (!next) return maxLatency;
+    return std::min(maxLatency, next - sweeps[index].playOffset - 1);
 }
 
 std::optional<std::size_t> FindLatencySoFar(std::span<const float> microphone, const SweepSettings& sweep,

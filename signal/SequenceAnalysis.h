@@ -33,6 +33,10 @@ struct PlayedSweep {
     std::optional<double> arrivalLowPassHz;  // kSubArrivalLowPassHz for the Sub
     int dropouts = 0;                        // losses within its recording
     std::optional<double> slipMs = std::nullopt;  // where it came at another place than the run's
+    // Where the next sweep of any kind was played (one played again after a
+    // fault among them, which the sequence leaves out); 0: where the next
+    // one kept was, or none.
+    std::size_t nextPlayOffset = 0;
     std::size_t silenceLength = 0;           // of the silence before it; 0: as long as the sweep
 };
 
@@ -73,7 +77,8 @@ struct SequenceAnalysis {
 SequenceAnalysis AnalyseSequence(const SequenceRecording& recording);
 
 // How far after where sweep `index` was played it is searched for: at
-// most maxLatency, and never as far as where the next one was played. A
+// most maxLatency, and never as far as where the next one was played
+// (nextPlayOffset, else the next one's playOffset). A
 // sweep that did not come back then leaves its search on the next one's
 // start, which its own latency keeps out; reaching further, the search
 // would take a louder next sweep for it. The sequence plays the next one

@@ -131,6 +131,11 @@ TEST(SequenceAnalysis, FindsSweepsBehindAnUnknownLatencyAndSaysNoSignalForASilen
     EXPECT_EQ(near.outputs[unheard].verdict.verdict, Verdict::NoSignal);
     ASSERT_TRUE(near.outputs[loud].found);
     EXPECT_EQ(near.outputs[loud].found->start, close.Sweeps()[loud].playOffset + kLatency);
+    // Nor for a sweep played in between and left out (spoiled, played again).
+    std::vector<PlayedSweep> kept{close.Sweeps()[first], close.Sweeps()[loud]};
+    kept[0].nextPlayOffset = close.Sweeps()[unheard].playOffset;
+    EXPECT_EQ(SearchReach(kept, 0, 2 * close.Spacing()), close.Spacing() - 1);
+    EXPECT_EQ(SearchReach(kept, 1, 2 * close.Spacing()), 2 * close.Spacing());
 
     SequenceRig quiet;
     quiet.Add();
