@@ -201,8 +201,12 @@ TEST(MeasurementSequence, ASweepAtAnotherPlaceThanTheRunsIsPlayedAgainAndASlipTh
     ASSERT_EQ(recovered.outputs.size(), 2u);
     EXPECT_EQ(recovered.outputs[1].verdictText, "ok");
     EXPECT_NEAR(recovered.outputs[1].arrivalMs, recovered.outputs[0].arrivalMs, 0.021);
-    if (recovered.outputs[0].playedAgain.empty())  // else the slip came before every sweep kept
-        EXPECT_EQ(recovered.outputs[1].playedAgain, "played again once after the stream slipped 5.333 ms");
+    // Unless the slip came before every sweep kept. A sweep may also be
+    // played again after a dropout on a busy machine.
+    if (recovered.outputs[0].playedAgain.empty()) {
+        EXPECT_NE(recovered.outputs[1].playedAgain.find("after the stream slipped 5.333 ms"), std::string::npos)
+            << recovered.outputs[1].playedAgain;
+    }
 
     Faulty staysSlipped;
     staysSlipped.SlipRecording(256, 1);
@@ -218,8 +222,9 @@ TEST(MeasurementSequence, ASweepAtAnotherPlaceThanTheRunsIsPlayedAgainAndASlipTh
     EXPECT_EQ(slipped.outputs[1].verdict, Verdict::Slipped);
     EXPECT_NE(slipped.outputs[1].verdictText.find("slipped 5.333 ms"), std::string::npos);
     EXPECT_NE(slipped.outputs[1].verdictText.find("arrival times cannot be trusted"), std::string::npos);
-    EXPECT_EQ(slipped.outputs[1].playedAgain,
-              "played again twice: after the stream slipped 5.333 ms, then after the stream slipped 5.333 ms");
+    EXPECT_NE(slipped.outputs[1].playedAgain.find("played again twice"), std::string::npos);
+    EXPECT_NE(slipped.outputs[1].playedAgain.find("then after the stream slipped 5.333 ms"), std::string::npos)
+        << slipped.outputs[1].playedAgain;
 }
 
 }  // namespace
