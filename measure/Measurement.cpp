@@ -118,11 +118,10 @@ double MostSeconds(const MeasureSettings& settings)
 
 std::size_t Frames(double seconds, int rate) { return static_cast<std::size_t>(seconds * rate); }
 
-// What spoiled one sweep: it is played again.
+// What spoiled one sweep: it is played again. Its figures stay with the
+// sweep (PlayedSweep's dropouts and slipMs).
 struct Spoiled {
-    std::string why;  // "a dropout", "clipping", "the stream slipped 5.333 ms"
-    int dropouts = 0;
-    std::optional<double> slipMs;
+    std::string why;  // "a dropout", "a clipped block", "the stream slipped 5.333 ms"
 };
 
 // "played again once after a dropout", "played again twice: after a
@@ -275,10 +274,10 @@ private:
     std::optional<Spoiled> Judge(PlayedSweep& sweep)
     {
         sweep.dropouts = LossesDuring(sweep);
-        if (sweep.dropouts > 0) return Spoiled{"a dropout", sweep.dropouts, std::nullopt};
+        if (sweep.dropouts > 0) return Spoiled{"a dropout"};
         sweep.slipMs = SlipOf(sweep);
-        if (sweep.slipMs) return Spoiled{"the stream slipped " + Milliseconds(*sweep.slipMs), 0, sweep.slipMs};
-        if (ClippedOnlyBriefly(RecordedSweep(sweep))) return Spoiled{"a clipped block", 0, std::nullopt};
+        if (sweep.slipMs) return Spoiled{"the stream slipped " + Milliseconds(*sweep.slipMs)};
+        if (ClippedOnlyBriefly(RecordedSweep(sweep))) return Spoiled{"a clipped block"};
         return std::nullopt;
     }
 
