@@ -124,7 +124,7 @@ private:
             pa_threaded_mainloop_wait(mainloop);
         }
         AskWhichServer();
-        const auto bytes = [&ends](double frames, int channels) {
+        const auto bytes = [](double frames, int channels) {
             return static_cast<std::uint32_t>(std::lround(frames) * channels * static_cast<long>(sizeof(float)));
         };
         pa_buffer_attr recordAttr{kServerChooses, kServerChooses, kServerChooses, kServerChooses,
