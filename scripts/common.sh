@@ -9,7 +9,7 @@ QUENBAR_PACKAGES=(
   librtaudio-dev libpulse-dev libsndfile1-dev pulseaudio pulseaudio-utils
   pipewire pipewire-pulse wireplumber dbus-daemon
   libgtest-dev libgmock-dev libbenchmark-dev poppler-utils ser2net
-  clang libclang-rt-14-dev lld
+  clang libclang-rt-14-dev lld ccache
 )
 
 # Only the package stage of ./test.sh --all needs these: the manual pages,
@@ -35,10 +35,23 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# The project's own builds go through ccache, its cache kept between runs
+# (in ~/.cache/ccache): a second run on the same machine, or a second work
+# tree, compiles only what changed. Paths below the checkout's parent are
+# hashed relative to it, so that two checkouts share their objects; the
+# precompiled Qt header is cached too (its defines and time macros are the
+# build's own).
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+export CCACHE_NOHASHDIR=1
+export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-12G}"
+
 # configure_and_build DIR [cmake options...]
 # The project's own builds treat warnings as errors.
 configure_and_build() {
   local dir="$1"; shift
-  cmake -S . -B "$dir" -G Ninja -DQUENBAR_WERROR=ON "$@"
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$dir" -G Ninja -DQUENBAR_WERROR=ON "${launcher[@]}" "$@"
   cmake --build "$dir" -j "$(nproc)"
 }
