@@ -12,6 +12,19 @@ namespace {
 // A stop or close that takes longer has hung in the library.
 constexpr std::chrono::milliseconds kStopTimeout{3000};
 
+RtAudio::Api LibraryApi(RtAudioSystem::Api api)
+{
+    switch (api) {
+    case RtAudioSystem::Api::Wasapi:
+        return RtAudio::WINDOWS_WASAPI;
+    case RtAudioSystem::Api::DirectSound:
+        return RtAudio::WINDOWS_DS;
+    case RtAudioSystem::Api::Default:
+        break;
+    }
+    return RtAudio::UNSPECIFIED;
+}
+
 unsigned int LibraryDeviceId(RtAudio& audio, const std::string& name)
 {
     for (unsigned int id = 0; id < audio.getDeviceCount(); ++id)
@@ -30,6 +43,7 @@ RtAudioDuplex* openStream = nullptr;
 // has hung, the stream gives it up (it is leaked, with the thread that may
 // still use it) and its callbacks no longer touch the stream.
 struct Library {
+    explicit Library(RtAudio::Api api) : audio(api) {}
     RtAudio audio;
     const DuplexCallbacks* callbacks = nullptr;
     int playChannels = 2;
@@ -40,8 +54,8 @@ struct Library {
 
 class RtAudioDuplex final : public DuplexBackend {
 public:
-    RtAudioDuplex(const DuplexEnds& ends, DuplexCallbacks callbacks)
-        : ends_(ends), callbacks_(std::move(callbacks)), library_(std::make_unique<Library>())
+    RtAudioDuplex(RtAudio::Api api, const DuplexEnds& ends, DuplexCallbacks callbacks)
+        : ends_(ends), callbacks_(std::move(callbacks)), library_(std::make_unique<Library>(api))
     {
         {
             const std::lock_guard lock(openStreamMutex);
@@ -176,11 +190,13 @@ private:
 
 }  // namespace
 
+RtAudioSystem::RtAudioSystem(std::vector<Api> apis) : apis_(std::move(apis)) {}
+
 std::vector<AudioDevice> RtAudioSystem::Devices() const
 {
     std::vector<AudioDevice> devices;
     try {
-        RtAudio audio;
+        RtAudio audio(LibraryApi(apis_.front()));
         audio.showWarnings(false);
         for (unsigned int id = 0; id < audio.getDeviceCount(); ++id) {
             const RtAudio::DeviceInfo info = audio.getDeviceInfo(id);
@@ -199,5 +215,14 @@ std::vector<AudioDevice> RtAudioSystem::Devices() const
 
 std::unique_ptr<DuplexBackend> RtAudioSystem::Open(const DuplexEnds& ends, DuplexCallbacks callbacks) const
 {
-    return std::make_unique<RtAudioDuplex>(ends, std::move(callbacks));
+    // The first backend's reason is the one told: the others are fallbacks.
+    std::optional<AudioError> firstError;
+    for (const Api api : apis_) {
+        try {
+            return std::make_unique<RtAudioDuplex>(LibraryApi(api), ends, callbacks);
+        } catch (const AudioError& e) {
+            if (!firstError) firstError = e;
+        }
+    }
+    throw *firstError;
 }
