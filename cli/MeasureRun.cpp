@@ -1,7 +1,6 @@
-// The measurement's commands where the measurement is built (Linux).
+// The measurement's commands.
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -21,18 +20,7 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-
-extern "C" void OnInterrupt(int) { interrupted = true; }
-
 }  // namespace
-
-InterruptCatcher::InterruptCatcher() : previous_(std::signal(SIGINT, OnInterrupt)) { interrupted = false; }
-
-InterruptCatcher::~InterruptCatcher() { std::signal(SIGINT, previous_); }
-
-const std::atomic<bool>& InterruptCatcher::Interrupted() { return interrupted; }
 
 ProgressReport::ProgressReport(std::string command) : command_(std::move(command)), terminal_(isatty(STDERR_FILENO) != 0)
 {

@@ -1,28 +1,14 @@
-// What the command line's measuring commands share where the measurement
-// is built (Linux): Ctrl+C, the progress on standard error, the settings of
-// the audio options, the exit codes, the files of --out.
+// What the command line's measuring commands share: Ctrl+C
+// (InterruptCatcher.h), the progress on standard error, the settings of the
+// audio options, the exit codes, the files of --out.
 #pragma once
 
 #include <atomic>
 #include <string>
 
+#include "InterruptCatcher.h"
 #include "MeasureCommands.h"
 #include "Measurement.h"
-
-// Ctrl+C sets Interrupted(), which ends a sequence at its next step (and
-// so puts the mutes back); the program's own handling comes back when this goes.
-class InterruptCatcher {
-public:
-    InterruptCatcher();
-    ~InterruptCatcher();
-    InterruptCatcher(const InterruptCatcher&) = delete;
-    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
-    static const std::atomic<bool>& Interrupted();
-
-private:
-    void (*previous_)(int);
-};
 
 // A sequence's progress on standard error, each line led by the command's
 // name: on a terminal one line, rewritten with the input level while a
