@@ -105,7 +105,7 @@ installer=$(ls build-mingw/Quenbar-*-win64.exe)
 prefix="$PWD/build-mingw/wine-prefix"
 cmake -S . -B build -DQUENBAR_WINE_PREFIX="$prefix" -DQUENBAR_WINDOWS_INSTALLER="$PWD/$installer" \
   -DQUENBAR_WINDOWS_CLI="$prefix/drive_c/Program Files/Quenbar/quenbar-cli.exe" >/dev/null
-cmake --build build --target cli_windows_tests cli_windows_serve_tests -j "$(nproc)"
+cmake --build build --target cli_windows_tests cli_windows_serve_tests measure_wine_tests -j "$(nproc)"
 ctest --test-dir build --output-on-failure -j "$(nproc)" -L wine
 # The plain suite goes without them.
 cmake -S . -B build -DQUENBAR_WINDOWS_CLI= -DQUENBAR_WINDOWS_INSTALLER= -UQUENBAR_WINE_PREFIX >/dev/null
