@@ -10,7 +10,9 @@
 # four units behind ser2net with one of them silent, start-up to the
 # first painted window, the PEQ fit's quality and time on synthetic
 # measurements, peak memory, the sound measurement through the emulated
-# rooms against their truth (scripts/bench-measure.py), the tuning pass in
+# rooms against their truth (scripts/bench-measure.py; the built-in room
+# also with the Windows build's quenbar-cli.exe under Wine, built in
+# build-mingw/), the tuning pass in
 # them (scripts/bench-tune.sh), and QUENBAR_BENCH_LOOP_RUNS (default 100)
 # measurements in a row through the emulated room and through each sound
 # server's loop (scripts/measure-loops.py: runs ok, the spread of right - left,
@@ -41,8 +43,13 @@ for bench in "${benches[@]}"; do
 done
 echo "measuring start-up ..." >&2
 python3 scripts/bench-startup.py "$dir/bin" "$results/startup.json"
-echo "measuring through the emulated rooms ..." >&2
-python3 scripts/bench-measure.py "$dir/bin" "$results/measure.json"
+echo "building the Windows command line (build-mingw/) ..." >&2
+ensure_packages "${QUENBAR_WINDOWS_PACKAGES[@]}"
+cmake -S . -B build-mingw -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --build build-mingw -j "$(nproc)" --target quenbar-cli >/dev/null
+echo "measuring through the emulated rooms, the built-in one with the Windows build under Wine too ..." >&2
+python3 scripts/bench-measure.py "$dir/bin" "$results/measure.json" \
+  --windows-cli "$PWD/build-mingw/bin/quenbar-cli.exe" --wine-prefix "$PWD/build-mingw/wine-prefix"
 echo "tuning the emulated rooms ..." >&2
 scripts/bench-tune.sh "$dir" "$results"
 echo "measuring through the emulated room and the sound servers' loops ..." >&2
