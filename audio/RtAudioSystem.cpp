@@ -25,10 +25,16 @@ RtAudio::Api LibraryApi(RtAudioSystem::Api api)
     return RtAudio::UNSPECIFIED;
 }
 
-unsigned int LibraryDeviceId(RtAudio& audio, const std::string& name)
+// A name may stand for two devices, one each way (WASAPI lists its capture
+// and render endpoints apart, and Wine names both defaults "PulseAudio"):
+// the one that has channels the way it is used.
+unsigned int LibraryDeviceId(RtAudio& audio, const std::string& name, AudioDirection direction)
 {
-    for (unsigned int id = 0; id < audio.getDeviceCount(); ++id)
-        if (audio.getDeviceInfo(id).name == name) return id;
+    for (unsigned int id = 0; id < audio.getDeviceCount(); ++id) {
+        const RtAudio::DeviceInfo info = audio.getDeviceInfo(id);
+        const unsigned int channels = direction == AudioDirection::Output ? info.outputChannels : info.inputChannels;
+        if (info.name == name && channels > 0) return id;
+    }
     throw AudioError("The sound device \"" + name + "\" went away.");
 }
 
@@ -142,9 +148,9 @@ private:
         library_->recordChannels = ends_.recordChannels;
         RtAudio& audio = library_->audio;
         audio.showWarnings(false);
-        RtAudio::StreamParameters out{LibraryDeviceId(audio, ends_.play.name),
+        RtAudio::StreamParameters out{LibraryDeviceId(audio, ends_.play.name, AudioDirection::Output),
                                       static_cast<unsigned int>(ends_.playChannels), 0};
-        RtAudio::StreamParameters in{LibraryDeviceId(audio, ends_.record.name),
+        RtAudio::StreamParameters in{LibraryDeviceId(audio, ends_.record.name, AudioDirection::Input),
                                      static_cast<unsigned int>(ends_.recordChannels), 0};
         unsigned int frames = ends_.blockFrames;
         try {
