@@ -83,10 +83,10 @@ void PlayFor(DuplexStream& stream, std::chrono::milliseconds length)
     stream.Stop();
 }
 
-// Wine's PulseAudio driver, starved by a busy machine, pads the server's
-// stream with silence and tells the program nothing: the relation then moves
-// unsaid, which no Windows program can see. A train is tried three times,
-// and one of them must keep every click in place.
+// On a busy machine Wine's PulseAudio driver may be starved: it pads the
+// server's stream with silence and the relation moves. The program hears of
+// it only where the device's own buffer ran dry as well (a loss reported):
+// a train is tried three times, and one of them must keep every click in place.
 TEST(WasapiStream, EveryClickComesBackWithTheSameLag)
 {
     std::vector<std::int64_t> lags;
