@@ -170,7 +170,7 @@ TuneSettings TuneSettingsOf(const json& body)
     levels.maxRiseDb = NumberField(body, "maxRiseDb", levels.maxRiseDb);
     if (body.contains("target")) {
         try {
-            settings.options.fit.target = ParseMeasurement(TextField(body, "target"));
+            settings.options.fit.target = ParseLevelCurve(TextField(body, "target"));
         } catch (const TuningFileError& error) {
             throw RequestError(400, std::string("The target: ") + error.what());
         }
@@ -264,12 +264,12 @@ json VerifiedJson(const TuneOutcome& outcome)
 }
 
 // The channels' measurements for the fit from the outputs judged ok; the channels kept.
-json KeepForFit(const std::function<void(int, Measurement)>& keep, const MeasurementResult& result)
+json KeepForFit(const std::function<void(int, LevelCurve)>& keep, const MeasurementResult& result)
 {
     json channels = json::array();
     const MeasurementResult usable = OkOutputs(result);
     for (const auto& [slot, name] : {std::pair{kSlotLeftRight, "lr"}, {kSlotSub, "sub"}})
-        if (std::optional<Measurement> measurement = FitMeasurementOf(usable, slot)) {
+        if (std::optional<LevelCurve> measurement = FitMeasurementOf(usable, slot)) {
             keep(slot, std::move(*measurement));
             channels.push_back(name);
         }

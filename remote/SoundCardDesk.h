@@ -38,7 +38,7 @@
 #include <boost/asio/any_io_executor.hpp>
 
 #include "ApiTypes.h"
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 class PushHub;
 class RemoteUnit;
@@ -48,7 +48,7 @@ struct DeskUnit {
     RemoteUnit& unit;
     std::string name;
     // The channel's measurement for the PEQ fit (kSlotLeftRight, kSlotSub).
-    std::function<void(int slot, Measurement measurement)> keep;
+    std::function<void(int slot, LevelCurve measurement)> keep;
 };
 
 class SoundCardDesk {
