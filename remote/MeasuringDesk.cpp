@@ -368,7 +368,7 @@ void MeasuringDesk::Propose(const DeskUnit& unit, const ApiRequest& request, con
                 return {TuneStatusOf(error), TuneFailureJson(error)};
             }
         },
-        [this, keep = unit.keep, start, respond, proposed = &unit.unit](Outcome outcome) {
+        [this, keep = unit.keep, start, respond, proposed = unit.unit.Identity()](Outcome outcome) {
             if (*start) {
                 outcome.body["kept"] = KeepForFit(keep, (*start)->measured);
                 proposal_ = std::make_shared<const TuneStart>(std::move(**start));
@@ -381,7 +381,7 @@ void MeasuringDesk::Propose(const DeskUnit& unit, const ApiRequest& request, con
 void MeasuringDesk::ApplyProposal(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
 {
     const TuneParts parts = PartsOf(BodyOf(request, {"parts"}, "Applying a proposal"));
-    if (!proposal_ || proposalUnit_ != &unit.unit)
+    if (!proposal_ || proposalUnit_ != unit.unit.Identity())
         throw RequestError(409, "There is no proposal for " + unit.name + " to apply: POST /api/tune first.");
     if (Refused(unit, respond)) return;
     auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
