@@ -29,8 +29,13 @@ TuneSettings SettingsOf(const TuneArgs& args)
     TuneSettings settings;
     settings.measure = MeasureSettingsOf(args.audio);
     if (!args.target.empty()) settings.options.fit.target = ReadCurveFile(args.target);
-    settings.options.levels.subOffsetDb = args.subOffsetDb;
-    settings.options.levels.maxRiseDb = args.maxRiseDb;
+    settings.options.levels = args.levels;
+    try {
+        CheckTuneSettings(settings);
+    } catch (const TuneSettingError& e) {
+        throw CommandError(kExitBadInput, (e.field() == TuneField::SubOffset ? "--sub-offset: " : "--max-rise: ") +
+                                              std::string(e.what()));
+    }
     return settings;
 }
 

@@ -9,8 +9,9 @@
 //                                the result of GET; 409 while a job runs, 503 without the unit
 //   POST   /api/measure/cancel   ends the job under way at its next step, a tuning pass's too
 //                                (409 without one)
-//   GET    /api/measure          {"running", "job", "unit", "progress", "last"}: the job under
-//                                way and the outcome of the last one
+//   GET    /api/measure          {"running", "job", "unit", "progress", "last", "limits"}: the job
+//                                under way, the outcome of the last one, and the ranges and
+//                                defaults of "lengthS" and "levelDbfs" ({"min", "max", "value"})
 //   POST   /api/tune             the measure body without "outputs" (all four are measured), and
 //                                "subOffsetDb", "maxRiseDb", "target" (a target curve as text):
 //                                the proposal (session/TuneJson.h) with "measured", the sequence

@@ -49,6 +49,19 @@ std::pair<MeasurementResult, SystemMeasurement> MeasureAll(const TuneSettings& s
         error.unrestored = e.unrestored();
         throw error;
     } catch (const TuneMeasurementError& e) {
+// A refused setting ends the pass before anything is measured, as the
+// measurement's own refusal would.
+void CheckSettings(const TuneSettings& settings)
+{
+    try {
+        CheckTuneSettings(settings);
+    } catch (const std::invalid_argument& e) {
+        TuneError error(TuneError::Kind::Measure, e.what());
+        error.measureKind = MeasureError::Kind::Settings;
+        throw error;
+    }
+}
+
         throw TuneError(TuneError::Kind::Measure, e.what());
     }
 }
@@ -154,6 +167,7 @@ void AddPeqShortfall(const char* channel, const ChannelPeq& peq, std::vector<std
         out.push_back(std::string("PEQ ") + channel + ": three bands come no closer than " +
                       Figure("%.1f dB", peq.fit->rmsAfterDb) + " RMS to the target");
 }
+    CheckSettings(settings);
 
 }  // namespace
 

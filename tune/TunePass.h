@@ -18,17 +18,13 @@
 #include <vector>
 
 #include "Measurement.h"
+#include "TuneSettings.h"
 #include "TuneUnit.h"
 #include "tuning/TuneVerify.h"
 
 enum class TuneStage { Measuring, Proposing, Applying, Verifying, SecondPass };
 // "measuring", "proposing", "applying", "verifying", "second pass".
 const char* StageName(TuneStage stage);
-
-struct TuneSettings {
-    MeasureSettings measure;  // its outputs are ignored: a pass measures all four
-    TuneOptions options;      // the fit's target and limits, the Sub's offset, the largest rise
-};
 
 struct TuneCallbacks {
     std::function<void(TuneStage)> stage;

@@ -269,7 +269,16 @@ async function startTuning() {
   renderTuneLegend();
   drawSoundGraphs();
 }
+// The controls' ranges and defaults are the server's.
+async function takeLimits() {
+  const state = await call('GET', '/api/measure');
+  if (!state.ok) return;
+  for (const [id, key] of [['measure-length', 'lengthS'], ['measure-level-dbfs', 'levelDbfs']])
+    Object.assign($(id), state.data.limits[key]);
+}
 
+
+  takeLimits();
 async function applyTuning() {
   const parts = {};
   for (const box of document.querySelectorAll('#tune-table input[type="checkbox"]')) parts[box.value] = box.checked;

@@ -101,7 +101,7 @@ TEST(RemoteMeasure, ACancelEndsTheSequenceWithTheMutesBack)
     const auto push = serving.Push();
     EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 409);  // nothing to cancel
 
-    std::future<HttpReply> measuring = MeasureLater(client, {{"outputs", "sub,left"}, {"lengthS", 1}});
+    std::future<HttpReply> measuring = MeasureLater(client, {{"outputs", {"sub", "left"}}, {"lengthS", 1}});
     ASSERT_TRUE(push->WaitFor(SweepOf("sub"), 10s));  // Left & Right muted now
     EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 202);
     const HttpReply cancelled = measuring.get();
@@ -169,6 +169,16 @@ TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
     DeviceServer guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
     EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure", json::object()).status, 401);
     EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure/cancel", json::object()).status, 401);
+    // A value out of its range or of the wrong kind is refused, its field and range named.
+    const HttpReply rate = PostJson(client, "/api/measure", {{"rate", 0}});
+    EXPECT_EQ(rate.status, 400);
+    EXPECT_EQ(rate.Error(), "\"rate\": The sample rate is 44100, 48000 or 96000 Hz: 0 is not.");
+    const HttpReply notAList = PostJson(client, "/api/measure", {{"outputs", "left"}});
+    EXPECT_EQ(notAList.status, 400);
+    EXPECT_NE(notAList.Error().find("\"outputs\" must be a list"), std::string::npos) << notAList.body;
+    const HttpReply rise = PostJson(client, "/api/tune", {{"maxRiseDb", 1e9}});
+    EXPECT_EQ(rise.status, 400);
+    EXPECT_NE(rise.Error().find("\"maxRiseDb\": The largest rise is 0 to 12 dB"), std::string::npos) << rise.body;
 }
 
 }  // namespace

@@ -196,4 +196,38 @@ TEST(MeasureAndPropose, AUnitThatDoesNotAnswerOrASequenceThatFailsChangesNothing
     EXPECT_EQ(unit.mutes, (MuteState{false, true}));
 }
 
+TEST(TuneSettings, TheLevelsRangesAtTheirEdgesAndARefusalBeforeAnythingIsAsked)
+{
+    const auto refused = [](double subOffsetDb, double maxRiseDb) -> std::optional<TuneField> {
+        TuneSettings settings;
+        settings.options.levels = {.subOffsetDb = subOffsetDb, .maxRiseDb = maxRiseDb};
+        try {
+            CheckTuneSettings(settings);
+            return std::nullopt;
+        } catch (const TuneSettingError& e) {
+            return e.field();
+        }
+    };
+    EXPECT_EQ(refused(-kMostSubOffsetDb, 0.0), std::nullopt);
+    EXPECT_EQ(refused(kMostSubOffsetDb, kMostMaxRiseDb), std::nullopt);
+    EXPECT_EQ(refused(-kMostSubOffsetDb - 0.1, 6.0), TuneField::SubOffset);
+    EXPECT_EQ(refused(kMostSubOffsetDb + 0.1, 6.0), TuneField::SubOffset);
+    EXPECT_EQ(refused(0.0, -0.1), TuneField::MaxRise);
+    EXPECT_EQ(refused(0.0, 1e9), TuneField::MaxRise);
+
+    // The pass refuses as the measurement would, before it reads or mutes anything.
+    FakeUnit unit;
+    unit.answers = false;
+    const std::atomic<bool> cancel{false};
+    TuneSettings settings;
+    settings.options.levels.maxRiseDb = 1e9;
+    try {
+        MeasureAndPropose(settings, unit, {}, cancel);
+        ADD_FAILURE();
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.measureKind, MeasureError::Kind::Settings);
+        EXPECT_STREQ(e.what(), "The largest rise is 0 to 12 dB: 1e+09 is not.");
+    }
+}
+
 }  // namespace
