@@ -14,6 +14,7 @@
 #include "RemoteTuneUnit.h"
 #include "RemoteUnit.h"
 #include "TuneJson.h"
+#include "TuneTexts.h"
 #include "tuning/TuningText.h"
 
 namespace {
@@ -120,9 +121,9 @@ std::vector<MeasuredOutput> OutputsField(const json& body, const std::vector<Mea
 {
     if (!body.contains("outputs")) return fallback;
     const json& given = body["outputs"];
-    std::string list;
     if (!given.is_array())
         throw RequestError(400, "\"outputs\" must be a list of " + RangeText(MeasureField::Outputs) + ".");
+    std::string list;
     for (const json& name : given) {
         if (!name.is_string())
             throw RequestError(400, "\"outputs\" must be a list of " + RangeText(MeasureField::Outputs) + ".");
@@ -183,7 +184,6 @@ MeasureSettings UncheckedSettingsOf(const json& body)
     return settings;
 }
 
-// The settings of quenbar-cli tune: its sound, the target, the Sub's offset and the largest rise.
 RequestError RefusalOf(const SettingError& error)
 {
     return RequestError(400, "\"" + std::string(KeyOf(error.field())) + "\": " + error.what());
@@ -200,6 +200,7 @@ MeasureSettings SettingsOf(const json& body)
     }
 }
 
+// The settings of quenbar-cli tune: its sound, the target, the Sub's offset and the largest rise.
 TuneSettings TuneSettingsOf(const json& body)
 {
     TuneSettings settings;
@@ -207,13 +208,13 @@ TuneSettings TuneSettingsOf(const json& body)
     LevelOptions& levels = settings.options.levels;
     levels.subOffsetDb = NumberField(body, "subOffsetDb", levels.subOffsetDb);
     levels.maxRiseDb = NumberField(body, "maxRiseDb", levels.maxRiseDb);
-    if (body.contains("target")) {
     try {
         CheckTuneSettings(settings);
     } catch (const TuneSettingError& error) {
         throw RequestError(400, std::string(error.field() == TuneField::SubOffset ? "\"subOffsetDb\": " : "\"maxRiseDb\": ") +
                                     error.what());
     }
+    if (body.contains("target")) {
         try {
             settings.options.fit.target = ParseLevelCurve(TextField(body, "target"));
         } catch (const TuningFileError& error) {
@@ -289,11 +290,45 @@ json TuneFailureJson(const TuneError& error)
             {"passesDone", error.passesDone.size()}};
 }
 
+// The name of a part as "parts" of POST /api/tune/apply takes it.
+const char* PartKey(TunePart part)
+{
+    switch (part) {
+        case TunePart::Alignment:
+            return "alignment";
+        case TunePart::SubLevel:
+            return "levels";
+        case TunePart::PeqLeftRight:
+            return "peqLr";
+        case TunePart::PeqSub:
+            break;
+    }
+    return "peqSub";
+}
+
+// The proposal's parts in words, for the page to show as they are.
+json PartTextsJson(const TuneStart& start)
+{
+    json parts = json::array();
+    for (TunePart part : kTuneParts) {
+        const TunePartText text = DescribePart(start.setting, start.proposal, part);
+        parts.push_back({{"part", PartKey(part)},
+                         {"name", text.part},
+                         {"proposal", text.proposal},
+                         {"effect", text.effect},
+                         {"note", text.note},
+                         {"applicable", text.applicable}});
+    }
+    return parts;
+}
+
 json ProposalJson(const TuneStart& start)
 {
     json body{{"outcome", "proposed"}};
     body.update(TuneProposalJson(start.setting, start.proposal));
     body["measured"] = ResultJson(start.measured);
+    body["region"] = RegionSentence(start.proposal.region);
+    body["texts"] = PartTextsJson(start);
     body["shortfalls"] = ProposalShortfalls(start, TuneParts{});
     return body;
 }
@@ -301,9 +336,17 @@ json ProposalJson(const TuneStart& start)
 json VerifiedJson(const TuneOutcome& outcome)
 {
     const AppliedPass& last = outcome.passes.back();
+    json checks = json::array();
+    for (const OutputCheckText& check : DescribeChecks(last.verification))
+        checks.push_back({{"output", check.output},
+                          {"rmsBefore", check.rmsBefore},
+                          {"rmsAfter", check.rmsAfter},
+                          {"miss", check.miss}});
     return {{"outcome", "verified"},
             {"passes", outcome.passes.size()},
             {"verify", TuneVerificationJson(last.verification)},
+            {"checks", checks},
+            {"findings", VerificationFindings(last.verification, last.proposal.region)},
             {"after", ResultJson(last.measured)},
             {"shortfalls", outcome.shortfalls}};
 }
@@ -319,6 +362,14 @@ json KeepForFit(const std::function<void(int, LevelCurve)>& keep, const Measurem
             channels.push_back(name);
         }
     return channels;
+}
+
+// The ranges and defaults the page's controls take, from the settings' own home.
+json LimitsJson()
+{
+    const MeasureSettings defaults;
+    return {{"lengthS", {{"min", kShortestSweepSeconds}, {"max", kLongestSweepSeconds}, {"value", defaults.sweep.seconds}}},
+            {"levelDbfs", {{"min", kQuietestSweepDbfs}, {"max", kSweepLoudDbfs}, {"value", defaults.sweep.levelDbfs}}}};
 }
 
 }  // namespace
@@ -364,14 +415,6 @@ bool MeasuringDesk::Route(const DeskUnit& unit, const ApiRequest& request, const
 }
 
 void MeasuringDesk::Stop(std::function<void()> done)
-// The ranges and defaults the page's controls take, from the settings' own home.
-json LimitsJson()
-{
-    const MeasureSettings defaults;
-    return {{"lengthS", {{"min", kShortestSweepSeconds}, {"max", kLongestSweepSeconds}, {"value", defaults.sweep.seconds}}},
-            {"levelDbfs", {{"min", kQuietestSweepDbfs}, {"max", kSweepLoudDbfs}, {"value", defaults.sweep.levelDbfs}}}};
-}
-
 {
     if (!running_) return done();
     cancel_ = true;

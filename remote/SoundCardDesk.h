@@ -15,12 +15,15 @@
 //   POST   /api/tune             the measure body without "outputs" (all four are measured), and
 //                                "subOffsetDb", "maxRiseDb", "target" (a target curve as text):
 //                                the proposal (session/TuneJson.h) with "measured", the sequence
-//                                as POST /api/measure answers it, and "shortfalls"; nothing on the
-//                                unit changes but the sequence's mutes, put back
+//                                as POST /api/measure answers it, its words ("region"; "texts":
+//                                [{"part", "name", "proposal", "effect", "note", "applicable"}])
+//                                and "shortfalls"; nothing on the unit changes but the sequence's
+//                                mutes, put back
 //   POST   /api/tune/apply       {"parts": {"alignment", "levels", "peqLr", "peqSub"}} (each true
 //                                unless false): the last proposal's parts applied as ONE step of
 //                                the history, then measured again: {"verify", "after", "passes",
-//                                "shortfalls"}; 409 without a proposal for the unit
+//                                "checks" and "findings" (its words), "shortfalls"}; 409 without a
+//                                proposal for the unit
 //
 // While a job runs its progress and the microphone's level go to every push
 // client: {"type": "measure", "unit", "job", "stage" (a tuning pass's), "phase", "output",

@@ -93,6 +93,3 @@ TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const 
 // setting in place (it is one undo step) and says so with the passes done.
 TuneOutcome ApplyAndVerify(const TuneStart& start, const TuneParts& parts, TuneUnit& unit,
                            const TuneCallbacks& callbacks, const std::atomic<bool>& cancel);
-
-// What a proposal could not reach.
-std::vector<std::string> ProposalShortfalls(const TuneStart& start, const TuneParts& parts);

@@ -370,8 +370,7 @@ void CTuneWindow::ShowVerification()
     QStringList lines;
     for (const std::string& finding : VerificationFindings(last.verification, last.proposal.region))
         lines << QString::fromStdString(finding);
-    for (const std::string& shortfall : outcome_->shortfalls)
-        lines << QStringLiteral("Not reached: %1.").arg(QString::fromStdString(shortfall));
+    for (const std::string& shortfall : outcome_->shortfalls) lines << QString::fromStdString(shortfall);
     findings_->setText(lines.join(QLatin1Char('\n')));
 }
 

@@ -129,6 +129,10 @@ TEST(RemoteTune, AProposalChangesNothingItsTickedPartsAreOneUndoStepAndVerified)
     EXPECT_TRUE(proposal["proposal"].contains("delay"));
     EXPECT_EQ(proposal["measured"]["outputs"].size(), 4u);
     EXPECT_EQ(proposal["predicted"]["outputs"].size(), 4u);
+    // The words come with it, as every face writes them.
+    ASSERT_EQ(proposal["texts"].size(), 4u);
+    EXPECT_EQ(proposal["texts"][0]["part"], "alignment");
+    EXPECT_EQ(proposal["texts"][0]["proposal"].get<std::string>().rfind("Delay ", 0), 0u) << proposal["texts"];
     EXPECT_EQ(client.Get("/api/history").Json()["undoCount"], 0);
     EXPECT_EQ(PostJson(client, "/api/tune/apply", {{"parts", {{"peqSub", "no"}}}}).status, 400);
 
@@ -145,6 +149,8 @@ TEST(RemoteTune, AProposalChangesNothingItsTickedPartsAreOneUndoStepAndVerified)
     EXPECT_EQ(verified["outcome"], "verified");
     EXPECT_EQ(verified["verify"]["outputs"].size(), 4u);
     EXPECT_EQ(verified["after"]["outputs"].size(), 4u);
+    EXPECT_EQ(verified["checks"].size(), 4u);
+    EXPECT_EQ(verified["findings"][0].get<std::string>().rfind("Crossover sum measured after", 0), 0u);
     const json history = client.Get("/api/history").Json();
     ASSERT_EQ(history["undoCount"], 1) << history.dump();
     EXPECT_EQ(PostJson(client, "/api/tune/apply", json::object()).status, 409);  // applied once
@@ -163,12 +169,6 @@ TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
     EXPECT_EQ(PostJson(client, "/api/measure", {{"levelDbfs", "loud"}}).status, 400);
     EXPECT_EQ(PostJson(client, "/api/measure", {{"outputs", {"left", "left"}}}).status, 400);
     EXPECT_EQ(PostJson(client, "/api/measure", {{"lengthS", 60}}).status, 400);
-    EXPECT_EQ(PostJson(client, "/api/measure", {{"speed", 1}}).status, 400);
-    EXPECT_EQ(client.Get("/api/measure").Json()["last"], nullptr);
-
-    DeviceServer guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
-    EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure", json::object()).status, 401);
-    EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure/cancel", json::object()).status, 401);
     // A value out of its range or of the wrong kind is refused, its field and range named.
     const HttpReply rate = PostJson(client, "/api/measure", {{"rate", 0}});
     EXPECT_EQ(rate.status, 400);
@@ -179,6 +179,12 @@ TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
     const HttpReply rise = PostJson(client, "/api/tune", {{"maxRiseDb", 1e9}});
     EXPECT_EQ(rise.status, 400);
     EXPECT_NE(rise.Error().find("\"maxRiseDb\": The largest rise is 0 to 12 dB"), std::string::npos) << rise.body;
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"speed", 1}}).status, 400);
+    EXPECT_EQ(client.Get("/api/measure").Json()["last"], nullptr);
+
+    DeviceServer guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
+    EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure", json::object()).status, 401);
+    EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure/cancel", json::object()).status, 401);
 }
 
 }  // namespace
