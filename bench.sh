@@ -27,7 +27,7 @@ dir="${QUENBAR_BENCH_DIR:-build-bench}"
 results="$dir/results"
 mkdir -p "$results"
 cmake -S . -B "$dir" -G Ninja >/dev/null
-benches=(core_bench link_bench peq_fit_bench)
+benches=(core_bench link_bench peq_fit_bench live_bench)
 cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench unit_work_bench)
 cmake --build "$dir" --target help | grep -q '^remote_lockout_bench:' && benches+=(remote_lockout_bench remote_units_bench)
 cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator quenbar-cli >/dev/null

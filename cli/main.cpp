@@ -22,6 +22,9 @@
 #ifdef QUENBAR_REPORT_COMMAND
 #include "ReportCommand.h"
 #endif
+#ifdef QUENBAR_WATCH_COMMAND
+#include "WatchCommand.h"
+#endif
 
 int main(int argc, char** argv)
 {
@@ -52,6 +55,9 @@ int main(int argc, char** argv)
     app.add_flag_callback("--trace", TraceUnitSessions, "Write the traffic with the unit, decoded, to standard error");
 #ifdef QUENBAR_REPORT_COMMAND
     AddReportCommand(app, action);
+#endif
+#ifdef QUENBAR_WATCH_COMMAND
+    AddWatchCommand(app, action);
 #endif
 
     try {
