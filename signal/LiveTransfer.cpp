@@ -130,6 +130,7 @@ LiveTrace LiveTransfer::Trace() const
         trace.db.push_back(heard && std::abs(h) > 0.0 ? 20.0 * std::log10(std::abs(h)) : -200.0);
         trace.phaseDeg.push_back(Wrapped((std::arg(h) + turn) * 180.0 / std::numbers::pi));
         trace.coherence.push_back(known ? std::min(1.0, std::norm(gxy) / (gxx * gyy)) : 0.0);
+        trace.known.push_back(known);
         // A Hann frame of n samples puts 3 n^2 / 16 of a sine's power in its bins.
         const double n = static_cast<double>(s.Length());
         trace.referenceDb.push_back(gxx > 0.0 ? 10.0 * std::log10(gxx / (3.0 * n * n / 16.0)) : -200.0);

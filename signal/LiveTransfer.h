@@ -29,6 +29,7 @@ struct LiveTrace {
     std::vector<double> db;        // the transfer function's magnitude
     std::vector<double> phaseDeg;  // wrapped to (-180, 180], after the delay
     std::vector<double> coherence;  // 0 .. 1; 0 where too little was averaged yet
+    std::vector<bool> known;        // whether enough was averaged to tell the coherence
     // The reference's power in the point's 1/24 octave, dB (a full-scale
     // sine standing alone there: -3 dB); -200 where nothing was averaged.
     std::vector<double> referenceDb;

@@ -50,15 +50,17 @@ std::vector<BandComparison> CompareThirds(const LiveTrace& live, std::span<const
         if (centre < kLowestBandHz * 0.99 || centre > kHighestBandHz * 1.01) continue;
         std::vector<double> deviation, trustedDeviation, reference, stored;
         double coherence = 0.0;
+        bool known = true;
         for (std::size_t i = 0; i < live.hz.size(); ++i) {
             if (live.hz[i] < centre / edge || live.hz[i] >= centre * edge) continue;
+            known = known && live.known[i];
             deviation.push_back(live.db[i] - storedDb[i] - offset);
             if (live.coherence[i] >= kTrustedCoherence) trustedDeviation.push_back(deviation.back());
             coherence += live.coherence[i];
             reference.push_back(live.referenceDb[i]);
             stored.push_back(storedDb[i]);
         }
-        if (deviation.empty()) continue;
+        if (deviation.empty() || !known) continue;
         const auto& counted = trustedDeviation.empty() ? deviation : trustedDeviation;
         double sum = 0.0;
         for (double d : counted) sum += d;

@@ -4,7 +4,9 @@
 // relative to the reference, a measurement to full scale, so what counts
 // is how each band departs from the way the two compare overall (their
 // median difference over the trusted points). A band's figures come from
-// its trusted points where it has any.
+// its trusted points where it has any. A band with a point whose coherence
+// is not known yet (too little averaged) is left out: nothing can be said
+// of it.
 #pragma once
 
 #include <span>

@@ -24,6 +24,7 @@ Traces Flat()
         t.live.db.push_back(t.stored.back() + 10.0);
         t.live.phaseDeg.push_back(0.0);
         t.live.coherence.push_back(0.99);
+        t.live.known.push_back(true);
         t.live.referenceDb.push_back(-20.0);
     }
     return t;
@@ -58,6 +59,9 @@ TEST(TraceComparison, BandsDepartFromHowTheTwoTracesCompareOverall)
     EXPECT_NEAR(BandAt(bands, 500.0).storedDb, -6.0, 1e-9);
     EXPECT_NEAR(BandAt(bands, 500.0).referenceDb, 0.0, 1e-9);
     EXPECT_THROW(CompareThirds(t.live, std::span(t.stored).first(3)), std::invalid_argument);
+    // Until the coherence of one of its points is known, a band is not compared.
+    t.live.known[8] = false;  // 25.9 Hz, in the band of 25 Hz
+    EXPECT_NEAR(CompareThirds(t.live, t.stored).front().hz, 31.5, 0.5);
 }
 
 TEST(TraceAlarms, ABandThatDepartsCoherentlyAlarmsOnceItHolds)

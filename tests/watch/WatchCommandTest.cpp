@@ -9,6 +9,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <numbers>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -84,11 +85,12 @@ SystemTruth TruthOfTheSystem()
     return truth;
 }
 
-// The truth at hz: the live points lie on the truth's 1/48-octave grid.
+// The truth at hz: the live points lie on the truth's 1/48-octave grid
+// (in the JSON to 0.01 Hz).
 double TruthAt(const SystemTruth& truth, double hz)
 {
     for (std::size_t i = 0; i < truth.hz.size(); ++i)
-        if (std::abs(truth.hz[i] / hz - 1.0) < 1e-6) return truth.db[i];
+        if (std::abs(truth.hz[i] / hz - 1.0) < 1e-3) return truth.db[i];
     ADD_FAILURE() << "no truth at " << hz << " Hz";
     return 0.0;
 }
@@ -188,14 +190,14 @@ TEST(WatchCommand, MusicShowsAPeqBandSetAndTheSubMutedAsAlarms)
     ASSERT_FALSE(lines.empty());
     // The stream's time of the change: the watch started some time before the first line.
     const double start = lines.front()["t"].get<double>() - 0.4;
-    bool peqSeen = false, subSeen = false;
+    std::optional<double> peqSeen;
+    bool subSeen = false;
     for (const json& line : lines) {
         const double t = line["t"].get<double>() - start;
         for (const json& alarm : line["alarms"]) {
             const double hz = alarm["hz"];
             if (t < 12.0 && hz > 700.0 && hz < 1500.0 && alarm["deviationDb"].get<double>() > 3.0) {
-                peqSeen = true;
-                EXPECT_LE(t, 6.0 + 2.5 + 0.5) << "the PEQ band alarmed late";
+                if (!peqSeen) peqSeen = t;
             } else if (t >= 12.0 && hz < 125.0) {
                 subSeen = true;
             } else if (t < 6.0) {
@@ -203,7 +205,9 @@ TEST(WatchCommand, MusicShowsAPeqBandSetAndTheSubMutedAsAlarms)
             }
         }
     }
-    EXPECT_TRUE(peqSeen);
+    ASSERT_TRUE(peqSeen.has_value());
+    // Set some 6 s after the watch started (its stream a moment later).
+    EXPECT_LE(*peqSeen, 6.0 + 2.5) << "the PEQ band alarmed late";
     EXPECT_TRUE(subSeen);
 }
 
