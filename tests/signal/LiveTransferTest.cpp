@@ -113,6 +113,8 @@ TEST(LiveTransfer, WhatTheMicrophoneHearsOfSomethingElseIsNotTrusted)
     const std::vector<float> nothing(48000, 0.0f);
     silent.Add(nothing, nothing);
     EXPECT_EQ(CoherentShare(silent.Trace()), 0.0);
+    EXPECT_EQ(silent.Trace().referenceDb.front(), -200.0);  // no reference: none, not minus infinity
+    EXPECT_THROW(DelayFinder(0.0, 1.0), std::invalid_argument);
     EXPECT_THROW(LiveTransfer(kRate, 0.0), std::invalid_argument);
     EXPECT_THROW(silent.Add(nothing, std::span(nothing).first(10)), std::invalid_argument);
 }
