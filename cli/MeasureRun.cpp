@@ -88,21 +88,40 @@ void ProgressReport::Draw()
     drawn_ = true;
 }
 
+const char* OptionOf(MeasureField field)
+{
+    switch (field) {
+        case MeasureField::Outputs:
+            return "--outputs";
+        case MeasureField::MicrophoneChannel:
+            return "--mic-channel";
+        case MeasureField::LoopbackChannel:
+            return "--loopback-channel";
+        case MeasureField::Level:
+            return "--level";
+        case MeasureField::Length:
+            return "--length";
+        case MeasureField::Rate:
+            break;
+    }
+    return "--rate";
+}
+
+CommandError RefusalOf(const SettingError& error)
+{
+    return CommandError(kExitBadInput, std::string(OptionOf(error.field())) + ": " + error.what());
+}
+
 MeasureSettings MeasureSettingsOf(const MeasureArgs& args)
 {
-    MeasureSettings settings;
-    settings.outputs = ParseOutputList(args.outputs);
-    if (settings.outputs.empty())
-        throw CommandError(kExitBadInput, "--outputs names left, right, sub and system, each once: " + args.outputs);
-    settings.playDevice = args.playDevice;
-    settings.recordDevice = args.recordDevice;
-    settings.microphoneChannel = args.microphoneChannel;
-    settings.loopbackChannel = args.loopbackChannel;
-    settings.levelDbfs = args.levelDbfs;
-    settings.allowLoud = args.loud;
-    settings.sweepSeconds = args.seconds;
-    settings.rate = args.rate;
-    return settings;
+    try {
+        MeasureSettings settings = args.settings;
+        settings.outputs = OutputsOfList(args.outputs);
+        CheckMeasureSettings(settings);
+        return settings;
+    } catch (const SettingError& e) {
+        throw RefusalOf(e);
+    }
 }
 
 int MeasureExitCode(const MeasureError& error)

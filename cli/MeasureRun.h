@@ -6,8 +6,31 @@
 #include <atomic>
 #include <string>
 
+#include "CommandError.h"
 #include "MeasureCommands.h"
 #include "Measurement.h"
+#include "tuning/LevelMatch.h"
+
+struct MeasureArgs {
+    std::string outputs = OutputListText(MeasureSettings{}.outputs);
+    MeasureSettings settings;  // its outputs from the text above
+    std::string folder;
+    bool json = false;
+    bool noUnit = false;
+};
+
+// "tune": the audio options of measure (its outputs are always all four).
+struct TuneArgs {
+    MeasureArgs audio;
+    std::string target;  // a target curve file, as eq fit --target
+    LevelOptions levels;
+    bool apply = false;
+};
+
+// What the commands run.
+void ListAudioDevicesCommand(bool json);
+void MeasureCommand(const std::string& port, const MeasureArgs& args);
+void TuneCommand(const std::string& port, const TuneArgs& args);
 
 // Ctrl+C sets Interrupted(), which ends a sequence at its next step (and
 // so puts the mutes back); the program's own handling comes back when this goes.
@@ -54,9 +77,10 @@ private:
     double sweepPeak_ = kSilenceDbfs;
 };
 
-// The sequence's settings of the options; CommandError 2 for --outputs
-// that name no output list.
+// The sequence's settings of the options; CommandError 2, naming the
+// option, for one out of its range.
 MeasureSettings MeasureSettingsOf(const MeasureArgs& args);
+CommandError RefusalOf(const SettingError& error);
 int MeasureExitCode(const MeasureError& error);
 // Writes the files of --out, each one said on standard error; CommandError 2
 // when it cannot.

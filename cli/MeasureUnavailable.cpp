@@ -12,8 +12,11 @@ namespace {
 
 }  // namespace
 
-void ListAudioDevicesCommand(bool) { Unavailable(); }
-
-void MeasureCommand(const std::string&, const MeasureArgs&) { Unavailable(); }
-
-void TuneCommand(const std::string&, const TuneArgs&) { Unavailable(); }
+void AddMeasureCommands(CLI::App& app, std::string&, CommandAction& action)
+{
+    for (const char* name : {"audio", "measure", "tune"}) {
+        CLI::App* command = app.add_subcommand(name, "Not available in this build");
+        command->allow_extras();
+        command->callback([&action] { action = [] { Unavailable(); }; });
+    }
+}

@@ -59,7 +59,7 @@ void SaveTrace(const WatchLook& look, const std::string& path)
 
 void RunWatch(const WatchArgs& args)
 {
-    std::optional<Measurement> stored;
+    std::optional<LevelCurve> stored;
     if (!args.against.empty()) stored = ReadCurveFile(args.against);
     try {
         LiveWatch watch(args.settings);

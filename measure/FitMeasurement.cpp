@@ -12,11 +12,11 @@ const OutputResult* Measured(const MeasurementResult& measurement, MeasuredOutpu
     return nullptr;
 }
 
-Measurement LevelsOf(const FrequencyResponse& response) { return {response.hz, response.db}; }
+LevelCurve LevelsOf(const FrequencyResponse& response) { return {response.hz, response.db}; }
 
 }  // namespace
 
-std::optional<Measurement> FitMeasurementOf(const MeasurementResult& measurement, int slot)
+std::optional<LevelCurve> FitMeasurementOf(const MeasurementResult& measurement, int slot)
 {
     if (slot == kSlotSub) {
         const OutputResult* sub = Measured(measurement, MeasuredOutput::Sub);

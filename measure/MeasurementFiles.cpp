@@ -74,7 +74,7 @@ std::string MeasurementText(const MeasurementResult& measurement, const OutputRe
     return text;
 }
 
-json MeasurementJson(const MeasurementResult& measurement, bool curves)
+json MeasurementSummaryJson(const MeasurementResult& measurement, bool curves)
 {
     json outputs = json::array();
     for (const OutputResult& output : measurement.outputs) outputs.push_back(OutputJson(output, curves));
@@ -124,6 +124,6 @@ std::vector<std::filesystem::path> SaveMeasurement(const MeasurementResult& meas
         WriteImpulseWav(written.back(), output.impulse);
     }
     written.push_back(folder / "summary.json");
-    WriteText(written.back(), MeasurementJson(measurement, false).dump(2) + "\n");
+    WriteText(written.back(), MeasurementSummaryJson(measurement, false).dump(2) + "\n");
     return written;
 }

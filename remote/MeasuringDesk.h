@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 
 #include <boost/asio/thread_pool.hpp>
@@ -62,7 +63,7 @@ private:
     json last_;  // null before the first job
     // The last tuning proposal and the unit it is for, until it is applied.
     std::shared_ptr<const TuneStart> proposal_;
-    const RemoteUnit* proposalUnit_ = nullptr;
+    std::uint64_t proposalUnit_ = 0;  // its Identity()
     std::vector<std::function<void()>> stopped_;
     boost::asio::thread_pool thread_{1};
 };

@@ -48,7 +48,7 @@ LiveWatch::~LiveWatch()
     }
 }
 
-void LiveWatch::SetStored(const std::optional<Measurement>& stored)
+void LiveWatch::SetStored(const std::optional<LevelCurve>& stored)
 {
     if (!stored) {
         analysis_.SetStored({});

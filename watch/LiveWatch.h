@@ -17,7 +17,7 @@
 #include "LiveAnalysis.h"
 #include "WatchSettings.h"
 #include "WatchTexts.h"
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 struct WatchAlarm {
     TraceAlarm alarm;
@@ -43,7 +43,7 @@ public:
     // Against this trace from now on (a measurement, a trace kept before:
     // its level taken between its points on the octave scale); nothing: no
     // comparison.
-    void SetStored(const std::optional<Measurement>& stored);
+    void SetStored(const std::optional<LevelCurve>& stored);
     // Edits are marked by a face that makes them: from then on an alarm
     // without an edit before it is one the system made by itself.
     void MarkEdit(std::string what);

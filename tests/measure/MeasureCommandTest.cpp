@@ -191,7 +191,11 @@ TEST(MeasureCommand, ALoudLevelIsRefusedWithoutLoudAndClipsWithIt)
     const json before = Dump(emulator.device());
     const CliRun refused = RunCli(MeasureArgs(emulator.device(), {"--level", "-3"}));
     EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.err.find("-6 dBFS"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--level: The sweep's level is -60 to -6 dBFS"), std::string::npos) << refused.err;
+    const CliRun tooLong = RunCli({"measure", "--no-unit", "--length", "45"});
+    EXPECT_EQ(tooLong.exitCode, 2);
+    EXPECT_NE(tooLong.err.find("--length: The sweep's length is 0.5 to 10 s: 45 is not."), std::string::npos)
+        << tooLong.err;
     const CliRun loud = RunCli(MeasureArgs(emulator.device(), {"--outputs", "system", "--level", "0", "--loud"}));
     EXPECT_EQ(loud.exitCode, 4);
     EXPECT_NE(loud.err.find("system: clipped"), std::string::npos) << loud.err;

@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
-struct Measurement {
+// A frequency-response curve as levels alone (no phase): a measurement's,
+// or a target's.
+struct LevelCurve {
     std::vector<double> hz;  // rising, every one above 0
     std::vector<double> db;
 };
@@ -20,12 +22,12 @@ struct Measurement {
 // Throws TuningFileError (tuning/TuningText.h) with the line and the reason
 // for a point whose frequency is not above 0, does not rise above the one
 // before, or whose level is not a finite number, for text between points,
-// and (line 0) for fewer than kMeasurementLeastPoints points in the audio
+// and (line 0) for fewer than kCurveLeastPoints points in the audio
 // band 20 Hz .. 20 kHz.
-Measurement ParseMeasurement(std::string_view text);
+LevelCurve ParseLevelCurve(std::string_view text);
 
-inline constexpr int kMeasurementLeastPoints = 10;
+inline constexpr int kCurveLeastPoints = 10;
 
 // The level at hz, interpolated on the octave scale between the points
 // around it; the first or last point's level beyond them.
-double LevelAt(const Measurement& measurement, double hz);
+double LevelAt(const LevelCurve& measurement, double hz);

@@ -3,10 +3,17 @@
 #include <cmath>
 #include <cctype>
 #include <cstdio>
+#include <optional>
 
 #include "model/Scales.h"
 
 namespace {
+
+constexpr double kMsPerDelayStep = 0.1;
+// A fit that ends further from its target than this did not get there.
+constexpr double kFitReachedDb = 1.0;
+// A dip of the sum deeper than this below the louder of tops and Sub.
+constexpr double kDeepDipDb = -3.0;
 
 // `value` with `decimals` places, the sign always shown with `sign`; never "-0.0".
 std::string Fixed(double value, int decimals, bool sign = false)
@@ -90,6 +97,37 @@ std::string OutputTitle(const std::string& name)
 
 std::string RmsText(double db) { return std::isnan(db) ? "-" : Db(db); }
 
+std::string LevelShortfall(const TuneStart& start)
+{
+    const LevelMatch& levels = start.proposal.levels;
+    return "The Sub stays " + Db(levels.missingDb) + " below its match: " +
+           (levels.limitedByUnit ? std::string("the unit's level ends at +6 dB.")
+                                 : "the limit on a rise (" + Db(start.settings.options.levels.maxRiseDb) +
+                                       ") stops it.");
+}
+
+// The Sub's arrival after the tops' with neither channel delayed, where the
+// unit's delay cannot make it up; empty where it can.
+std::optional<std::string> AlignmentShortfall(const TuneStart& start)
+{
+    const SystemMeasurement& m = start.measurement;
+    const double topsMs = (m.left.arrivalMs + m.right.arrivalMs) / 2.0;
+    const double apartMs = (m.sub.arrivalMs - start.setting.delay[kSlotSub] * kMsPerDelayStep) -
+                           (topsMs - start.setting.delay[kSlotLeftRight] * kMsPerDelayStep);
+    if (std::abs(apartMs) <= kDelayStepMax * kMsPerDelayStep) return std::nullopt;
+    return "The Sub arrives " + Fixed(std::abs(apartMs), 1) + " ms" + (apartMs > 0 ? " after" : " before") +
+           " the tops, more than the unit's " + Fixed(kDelayStepMax * kMsPerDelayStep, 1) +
+           " ms of delay make up: they are aligned on the phase in the crossover region, a period off in time.";
+}
+
+std::optional<std::string> PeqShortfall(const char* channel, const ChannelPeq& peq)
+{
+    if (!peq.fit) return std::string("PEQ ") + channel + ": no fit (" + peq.refused + ").";
+    if (peq.fit->rmsAfterDb <= kFitReachedDb) return std::nullopt;
+    return std::string("PEQ ") + channel + ": three bands come no closer than " + Db(peq.fit->rmsAfterDb) +
+           " RMS to the target.";
+}
+
 }  // namespace
 
 bool& Takes(TuneParts& parts, TunePart part)
@@ -154,6 +192,35 @@ std::vector<std::string> VerificationFindings(const TuneVerification& v, const C
         findings.push_back("A second pass is due: the measurement after differs from the prediction by more than " +
                            Db(kSecondPassDb) + ".");
     return findings;
+}
+
+std::string RegionSentence(const CrossoverRegion& region)
+{
+    return "Crossover region " + RegionText(region) +
+           (region.fromSettings ? ", from the crossover settings" : ", where the measured tops and Sub cross");
+}
+
+std::vector<std::string> ProposalShortfalls(const TuneStart& start, const TuneParts& parts)
+{
+    std::vector<std::string> out;
+    const TuneProposal& p = start.proposal;
+    if (parts.levels && p.levels.missingDb > 0.0) out.push_back(LevelShortfall(start));
+    if (parts.alignment)
+        if (std::optional<std::string> apart = AlignmentShortfall(start)) out.push_back(*apart);
+    if (parts.peqLr)
+        if (std::optional<std::string> peq = PeqShortfall("Left & Right", p.peqLr)) out.push_back(*peq);
+    if (parts.peqSub)
+        if (std::optional<std::string> peq = PeqShortfall("Sub", p.peqSub)) out.push_back(*peq);
+    return out;
+}
+
+std::vector<std::string> VerificationShortfalls(const TuneVerification& v)
+{
+    std::vector<std::string> out;
+    if (v.crossoverSum.deepestDipDb < kDeepDipDb)
+        out.push_back("The sum of tops and Sub still dips " + DipText(v.crossoverSum) +
+                      " in the crossover region.");
+    return out;
 }
 
 std::string HzText(double hz)

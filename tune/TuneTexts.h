@@ -1,10 +1,12 @@
-// A tuning proposal and its verification in words, as the Tune window's
-// table and the tune report both give them.
+// A tuning proposal, its verification and what it falls short of, in
+// words: the one place they are written, for every face (the Tune window's
+// table, the tune report, the command line and the page through the API).
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "TunePass.h"
 #include "tuning/TuneVerify.h"
 
 // The parts of a proposal that can be applied or left out, in the order they are shown.
@@ -37,6 +39,18 @@ std::vector<OutputCheckText> DescribeChecks(const TuneVerification& verification
 // The sum in the crossover region and the outputs that missed the
 // prediction, with what that says; the second pass when it is due.
 std::vector<std::string> VerificationFindings(const TuneVerification& verification, const CrossoverRegion& region);
+
+// "Crossover region 80 Hz - 160 Hz, from the crossover settings".
+std::string RegionSentence(const CrossoverRegion& region);
+
+// What the parts chosen of a proposal do not reach: a level short of its
+// match, a Sub too far off in time for the unit's delay, a fit refused or
+// far from its target. Empty when it reaches everything.
+std::vector<std::string> ProposalShortfalls(const TuneStart& start, const TuneParts& parts);
+// What the measurement after a pass says was not reached: a sum that still
+// dips in the crossover region (how far each output is off the prediction
+// is among VerificationFindings).
+std::vector<std::string> VerificationShortfalls(const TuneVerification& verification);
 
 // "95 Hz", "3.15 kHz".
 std::string HzText(double hz);

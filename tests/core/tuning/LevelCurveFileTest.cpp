@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 #include "tuning/TuningText.h"
 
 namespace {
@@ -22,7 +22,7 @@ std::string Points(const std::string& separator, char decimal = '.', int count =
 void ExpectRefused(const std::string& text, int line, const std::string& reason)
 {
     try {
-        ParseMeasurement(text);
+        ParseLevelCurve(text);
         ADD_FAILURE() << "accepted:\n" << text;
     } catch (const TuningFileError& e) {
         EXPECT_EQ(e.Line(), line) << e.what();
@@ -30,10 +30,10 @@ void ExpectRefused(const std::string& text, int line, const std::string& reason)
     }
 }
 
-TEST(MeasurementFile, ReadsEachLayoutWithCommentsHeadingsAndDecimalCommas)
+TEST(LevelCurveFile, ReadsEachLayoutWithCommentsHeadingsAndDecimalCommas)
 {
     const std::string header =
-        "* Measurement data measured by a program\n# Another comment\n; and one more\n\n"
+        "* LevelCurve data measured by a program\n# Another comment\n; and one more\n\n"
         "Freq(Hz) SPL(dB) Phase(degrees)\n";
     for (const auto& [layout, text] : std::vector<std::pair<std::string, std::string>>{
              {"blanks", header + Points("   ")},
@@ -49,7 +49,7 @@ TEST(MeasurementFile, ReadsEachLayoutWithCommentsHeadingsAndDecimalCommas)
                   return t;
               }()}}) {
         SCOPED_TRACE(layout);
-        const Measurement m = ParseMeasurement(text);
+        const LevelCurve m = ParseLevelCurve(text);
         ASSERT_EQ(m.hz.size(), 10u);
         EXPECT_EQ(m.hz[0], 20.0);
         EXPECT_EQ(m.hz[9], 10240.0);
@@ -57,10 +57,10 @@ TEST(MeasurementFile, ReadsEachLayoutWithCommentsHeadingsAndDecimalCommas)
         EXPECT_DOUBLE_EQ(m.db[9], 89.5);
     }
     // Phase is optional; a point without it reads as well.
-    EXPECT_EQ(ParseMeasurement(Points(" ") + "20000 70\n").db.back(), 70.0);
+    EXPECT_EQ(ParseLevelCurve(Points(" ") + "20000 70\n").db.back(), 70.0);
 }
 
-TEST(MeasurementFile, RefusesBrokenPointsWithTheLineAndTheReason)
+TEST(LevelCurveFile, RefusesBrokenPointsWithTheLineAndTheReason)
 {
     const std::string good = "* head\n" + Points(" ");  // points on lines 2..11
     ExpectRefused(good + "5000 80\n", 12, "below the one before");
@@ -72,7 +72,7 @@ TEST(MeasurementFile, RefusesBrokenPointsWithTheLineAndTheReason)
     ExpectRefused(good + "20000 loud\n", 12, "expected a frequency");
     // Nine points in the audio band, however many outside it.
     ExpectRefused("5 1\n10 1\n" + Points(" ", '.', 9) + "25000 1\n", 0, "only 9 points");
-    EXPECT_EQ(ParseMeasurement("19.9 1\n" + Points(" ", '.', 10)).hz.size(), 11u);
+    EXPECT_EQ(ParseLevelCurve("19.9 1\n" + Points(" ", '.', 10)).hz.size(), 11u);
 }
 
 }  // namespace

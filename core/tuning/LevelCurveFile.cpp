@@ -1,4 +1,4 @@
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,7 +57,7 @@ std::string HzText(double hz)
     return text;
 }
 
-void CheckPoint(const Point& point, const Measurement& soFar, int line)
+void CheckPoint(const Point& point, const LevelCurve& soFar, int line)
 {
     if (!std::isfinite(point.hz) || !std::isfinite(point.db)) throw TuningFileError(line, "not a finite number");
     if (point.hz <= 0.0) throw TuningFileError(line, "frequency " + HzText(point.hz) + " is not above 0");
@@ -71,9 +71,9 @@ void CheckPoint(const Point& point, const Measurement& soFar, int line)
 
 }  // namespace
 
-Measurement ParseMeasurement(std::string_view text)
+LevelCurve ParseLevelCurve(std::string_view text)
 {
-    Measurement measurement;
+    LevelCurve measurement;
     const std::vector<std::string_view> lines = SplitLines(text);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = TrimBlanks(lines[i]);
@@ -90,13 +90,13 @@ Measurement ParseMeasurement(std::string_view text)
     }
     const auto inBand = std::count_if(measurement.hz.begin(), measurement.hz.end(),
                                       [](double hz) { return hz >= kAudioBandLow && hz <= kAudioBandHigh; });
-    if (inBand < kMeasurementLeastPoints)
+    if (inBand < kCurveLeastPoints)
         throw TuningFileError(0, "only " + std::to_string(inBand) + " points between 20 Hz and 20 kHz (at least " +
-                                     std::to_string(kMeasurementLeastPoints) + " needed)");
+                                     std::to_string(kCurveLeastPoints) + " needed)");
     return measurement;
 }
 
-double LevelAt(const Measurement& m, double hz)
+double LevelAt(const LevelCurve& m, double hz)
 {
     const auto above = std::lower_bound(m.hz.begin(), m.hz.end(), hz);
     if (above == m.hz.begin()) return m.db.front();
