@@ -98,13 +98,6 @@ void LiveWatch::TakeRecorded()
     analysis_.Add(reference, microphone);
 }
 
-std::optional<WatchEdit> LiveWatch::EditBefore(double seconds) const
-{
-    for (auto edit = edits_.rbegin(); edit != edits_.rend(); ++edit)
-        if (edit->seconds <= seconds && seconds - edit->seconds <= kEditReachSeconds) return *edit;
-    return std::nullopt;
-}
-
 WatchLook LiveWatch::Look()
 {
     TakeRecorded();
@@ -115,7 +108,7 @@ WatchLook LiveWatch::Look()
     look.coherentShare = CoherentShare(look.trace);
     const std::lock_guard lock(editsMutex_);
     for (const TraceAlarm& alarm : analysis_.Alarms())
-        look.alarms.push_back({alarm, AlarmText(alarm, EditBefore(alarm.sinceSeconds), editsKnown_)});
+        look.alarms.push_back({alarm, AlarmText(alarm, EditBefore(edits_, alarm.sinceSeconds), editsKnown_)});
     look.edits = edits_;
     return look;
 }

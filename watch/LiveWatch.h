@@ -56,7 +56,6 @@ public:
 
 private:
     void TakeRecorded();
-    std::optional<WatchEdit> EditBefore(double seconds) const;
 
     WatchSettings settings_;
     LiveAnalysis analysis_;

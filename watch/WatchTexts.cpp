@@ -14,6 +14,13 @@ std::string Printed(const char* format, double value)
 
 }  // namespace
 
+std::optional<WatchEdit> EditBefore(const std::vector<WatchEdit>& edits, double seconds)
+{
+    for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
+        if (edit->seconds <= seconds && seconds - edit->seconds <= kEditReachSeconds) return *edit;
+    return std::nullopt;
+}
+
 std::string BandName(double hz)
 {
     if (hz < 1000.0) return Printed("%.0f Hz", hz);

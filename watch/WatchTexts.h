@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TraceAlarms.h"
 
@@ -15,6 +16,9 @@ struct WatchEdit {
 // An edit this long before an alarm's band began to move is taken for its
 // cause: the averaging and the alarm's hold come after it.
 inline constexpr double kEditReachSeconds = 5.0;
+
+// The last edit at or up to kEditReachSeconds before `seconds`, if one came.
+std::optional<WatchEdit> EditBefore(const std::vector<WatchEdit>& edits, double seconds);
 
 // "1.00 kHz", "50 Hz", "12.7 kHz".
 std::string BandName(double hz);
