@@ -19,8 +19,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kPoll = 10ms;
 constexpr auto kLevelEvery = 50ms;
-// A stream that hands over no frame for this long has stopped.
-constexpr auto kStalled = 2s;
+constexpr auto kStalled = std::chrono::duration<double>(kStreamStalledSeconds);
 // Room in the recording for the stream's start and for each output's mute
 // changes: the sequence gives up when it runs this far over its plan.
 constexpr double kStartAllowanceSeconds = 6.0;
@@ -79,14 +78,6 @@ RecordChannels RecordChannelsOf(const MeasureSettings& settings)
     channels.microphone = settings.microphoneChannel - 1;
     if (settings.loopbackChannel) channels.loopback = *settings.loopbackChannel - 1;
     return channels;
-}
-
-void RequireInputChannel(const DuplexStream& stream, int channel, const char* what)
-{
-    if (channel > stream.RecordChannels())
-        throw AudioError("The sound device \"" + stream.RecordDevice().name + "\" has " +
-                         std::to_string(stream.RecordChannels()) + " input channels: there is no channel " +
-                         std::to_string(channel) + " for the " + what + ".");
 }
 
 // The frames one output takes at most as planned: silence, sweep, tail.
@@ -396,9 +387,7 @@ private:
                 frames = player_.Frames();
                 moved = now;
             } else if (now - moved > kStalled) {
-                throw MeasureError(MeasureError::Kind::Audio,
-                                   "The sound stream on \"" + stream_.PlayDevice().name + "\" and \"" +
-                                       stream_.RecordDevice().name + "\" stopped: no sound came for 2 s.");
+                throw MeasureError(MeasureError::Kind::Audio, stream_.StalledText());
             }
             if (sweepPlaying && callbacks_.inputLevel && now - levelTold >= kLevelEvery) {
                 callbacks_.inputLevel(player_.TakePeakDbfs());
@@ -571,8 +560,8 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
                                      [&player](std::span<const float> record) { player.OnRecord(record); }},
                        system ? *system : MachineSoundSystem());
         player.SetRecordedChannels(stream->RecordChannels());
-        RequireInputChannel(*stream, settings.microphoneChannel, "microphone");
-        if (settings.loopbackChannel) RequireInputChannel(*stream, *settings.loopbackChannel, "loopback");
+        stream->RequireRecordChannel(settings.microphoneChannel, "microphone");
+        if (settings.loopbackChannel) stream->RequireRecordChannel(*settings.loopbackChannel, "loopback");
     } catch (const AudioError& e) {
         throw MeasureError(MeasureError::Kind::Audio, e.what());
     }

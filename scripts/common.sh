@@ -6,7 +6,7 @@ QUENBAR_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev qt6-svg-dev
   libcli11-dev nlohmann-json3-dev libkissfft-dev
   libboost-dev libqrencode-dev
-  librtaudio-dev libpulse-dev pulseaudio pulseaudio-utils
+  librtaudio-dev libpulse-dev pulseaudio pulseaudio-utils sox
   pipewire pipewire-pulse wireplumber dbus-daemon
   libgtest-dev libgmock-dev libbenchmark-dev poppler-utils ser2net
   clang libclang-rt-14-dev lld ccache
