@@ -50,13 +50,15 @@ timed() {
 
 # run_suite DIR [LABEL]: every test in DIR but those of LABEL. The sound
 # tests (label audio) play in real time, and get one try each: a
-# measurement's stream must hold on every server. Those on the shared server
-# run one at a time (RUN_SERIAL); the sound loops' tests, each with a server
-# of its own, side by side.
+# measurement's stream must hold on every server. Each sound test program
+# has a private server of its own (its tests run one at a time on it), and
+# the programs run side by side: they wait on the sound card's clock, not on
+# the processor, so they are more than the cores (QUENBAR_SOUND_JOBS).
 run_suite() {
   local dir="$1"
   timed tests ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" -LE "audio${2:+|$2}"
-  timed "sound tests" ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" -L audio ${2:+-LE "$2"}
+  timed "sound tests" ctest --test-dir "$dir" --output-on-failure -j "${QUENBAR_SOUND_JOBS:-$((2 * $(nproc)))}" \
+    -L audio ${2:+-LE "$2"}
 }
 
 stage build/ "the whole suite"
