@@ -54,6 +54,8 @@ function(quenbar_test target)
   quenbar_warnings(${target})
   if(quenbar_desktop IN_LIST ARG_LIBRARIES OR desktop_test_support IN_LIST ARG_LIBRARIES)
     quenbar_desktop_pch(${target})
+  elseif(NOT ARG_QT)
+    target_precompile_headers(${target} REUSE_FROM quenbar_test_pch)
   endif()
 
   if(NOT ARG_QT AND CMAKE_CROSSCOMPILING)
