@@ -45,7 +45,7 @@ timed() {
   local what="$1" start=$SECONDS
   shift
   "$@"
-  echo "-- $stage_name: $what took $((SECONDS - start)) s"
+  echo "== $stage_name $what took $((SECONDS - start)) s"
 }
 
 # run_suite DIR [LABEL]: every test in DIR but those of LABEL. The sound
