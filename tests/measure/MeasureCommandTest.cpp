@@ -1,5 +1,5 @@
 // quenbar-cli measure against rx74-emulator --audio: the built-in room
-// through the private PulseAudio server of the fixture pulse_session.
+// through a private PulseAudio server of its own.
 #include <signal.h>
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The Windows build's quenbar-cli.exe under Wine measuring the emulated
 // room: Wine's sound goes to the private PulseAudio server of the fixture
-// pulse_session (its WASAPI devices are the server's), the unit hangs on
+// wine_sound (its WASAPI devices are the server's), the unit hangs on
 // the pseudo-terminal that the Wine session's COM5 stands for. The figures
 // are held to the Linux build's own limits (MeasureChecks.h).
 #include <signal.h>

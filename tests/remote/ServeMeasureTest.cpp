@@ -1,6 +1,6 @@
 // The remote measuring through the serving machine's sound card: the
-// emulated unit's room (rx74-emulator --audio) through the private
-// PulseAudio server of the fixture pulse_session, served in-process.
+// emulated unit's room (rx74-emulator --audio) through a private
+// PulseAudio server of its own, served in-process.
 #include <gtest/gtest.h>
 
 #include <future>
