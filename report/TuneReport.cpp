@@ -42,6 +42,8 @@ void DrawProposal(PageWriter& page, const TuneReportContent& c)
         if (!words.note.empty()) page.Down(page.Wrapped(Q(words.note), text, plain, kReportMutedInk) + line * 0.15);
         page.Down(line * 0.3);
     }
+    for (const std::string& position : PositionSumTexts(*c.proposal))
+        page.Down(page.Wrapped(Q(position), left, plain, kReportMutedInk) + line * 0.15);
     page.Down(Mm(2));
 }
 
@@ -68,6 +70,9 @@ void DrawVerification(PageWriter& page, const TuneReportContent& c)
                   Mm(0.5));
     for (const std::string& finding : VerificationFindings(*c.verification, c.verifiedRegion))
         page.Down(page.Wrapped(Q(finding), left, plain, kReportInk) + Mm(0.5));
+    if (c.positions)
+        for (const std::string& position : SpatialVerificationTexts(*c.positions))
+            page.Down(page.Wrapped(Q(position), left, plain, kReportInk) + Mm(0.5));
     page.Down(Mm(2));
 }
 

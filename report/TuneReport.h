@@ -20,6 +20,7 @@ struct TuneReportContent {
     const TuneVerification* verification = nullptr;  // null: not measured again
     CrossoverRegion verifiedRegion;                  // the region of the last pass the verification judged
     int passes = 0;                                  // applied: one, or two with a second pass
+    const SpatialVerification* positions = nullptr;  // several positions measured again; null: one
 };
 
 // The report as a PDF file's bytes; empty when it cannot be made.

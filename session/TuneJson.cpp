@@ -73,6 +73,21 @@ json ProposalPartsJson(const ParameterModel& setting, const TuneProposal& p)
              {{"lr", PeqJson(p.setting, kSlotLeftRight, p.peqLr)}, {"sub", PeqJson(p.setting, kSlotSub, p.peqSub)}}}};
 }
 
+json PositionSumsJson(const std::vector<PositionSum>& sums)
+{
+    json positions = json::array();
+    for (const PositionSum& p : sums)
+        positions.push_back({{"sumBefore", SumJson(p.before)},
+                             {"sumAfter", SumJson(p.after)},
+                             {"addsBeforeDb", p.worthBeforeDb},
+                             {"addsAfterDb", p.worthAfterDb},
+                             {"anotherBetter", p.anotherBetter},
+                             {"best", {{"delay", DelayJson(p.own.relativeSteps)},
+                                       {"subPolarity", PolarityWord(p.own.subInverted)},
+                                       {"addsDb", p.own.meanDb}}}});
+    return positions;
+}
+
 }  // namespace
 
 json TuneProposalJson(const ParameterModel& setting, const TuneProposal& p)
@@ -80,13 +95,28 @@ json TuneProposalJson(const ParameterModel& setting, const TuneProposal& p)
     const SystemMeasurement& m = p.predicted;
     json outputs = json::array({OutputJson("left", m.left), OutputJson("right", m.right), OutputJson("sub", m.sub),
                                 OutputJson("system", m.system)});
-    return {
+    json out{
         {"proposal", ProposalPartsJson(setting, p)},
         {"predicted",
          {{"region", {{"lowHz", p.region.lowHz}, {"highHz", p.region.highHz}, {"fromSettings", p.region.fromSettings}}},
           {"sumBefore", SumJson(p.sumBefore)},
           {"sumAfter", SumJson(p.sumAfter)},
           {"outputs", outputs}}}};
+    if (!p.positionSums.empty()) out["positions"] = PositionSumsJson(p.positionSums);
+    return out;
+}
+
+json SpatialVerificationJson(const SpatialVerification& v)
+{
+    json positions = json::array();
+    for (const PositionCheck& p : v.positions)
+        positions.push_back({{"rmsBeforeDb", p.rmsBeforeDb},
+                             {"rmsAfterDb", p.rmsAfterDb},
+                             {"sumBefore", SumJson(p.sumBefore)},
+                             {"sumAfter", SumJson(p.sumAfter)}});
+    return {{"positions", positions},
+            {"average", {{"rmsBeforeDb", v.averageRmsBeforeDb}, {"rmsAfterDb", v.averageRmsAfterDb}}},
+            {"worse", v.worse}};
 }
 
 json TuneVerificationJson(const TuneVerification& v)

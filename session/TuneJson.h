@@ -10,7 +10,10 @@
 //               "peq": {"lr": {"peq", "values", "rmsBeforeDb", "rmsAfterDb"} or {"refused"}, "sub": ...}},
 //  "predicted": {"region": {"lowHz", "highHz", "fromSettings"}, "sumBefore", "sumAfter"
 //                ({"meanDb", "minDb", "deepestDipDb", "deepestDipHz"}),
-//                "outputs": [{"output", "arrivalMs", "hz", "db", "phaseDeg"}]}}
+//                "outputs": [{"output", "arrivalMs", "hz", "db", "phaseDeg"}]},
+//  and from several positions "positions": [{"sumBefore", "sumAfter", "addsBeforeDb", "addsAfterDb"
+//  (the sum less the louder of tops and Sub, the region's mean), "anotherBetter",
+//  "best": {"delay", "subPolarity", "addsDb"} (the alignment best there alone)}]}
 //
 // The PEQ and the levels are in steps and in units, as `eq fit --json`
 // gives them.
@@ -26,3 +29,7 @@ nlohmann::ordered_json TuneProposalJson(const ParameterModel& setting, const Tun
 // {"outputs": [{"output", "rmsBeforeDb", "rmsAfterDb", "largestMissDb", "largestMissHz"}],
 //  "crossoverSumDb" (the mean), "crossoverSum", "missesPrediction", "secondPassDue"}.
 nlohmann::ordered_json TuneVerificationJson(const TuneVerification& verification);
+
+// {"positions": [{"rmsBeforeDb", "rmsAfterDb", "sumBefore", "sumAfter"}],
+//  "average": {"rmsBeforeDb", "rmsAfterDb"}, "worse": [the positions, from 1]}.
+nlohmann::ordered_json SpatialVerificationJson(const SpatialVerification& verification);

@@ -194,6 +194,39 @@ std::vector<std::string> VerificationFindings(const TuneVerification& v, const C
     return findings;
 }
 
+std::vector<std::string> PositionSumTexts(const TuneProposal& proposal)
+{
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < proposal.positionSums.size(); ++i) {
+        const PositionSum& p = proposal.positionSums[i];
+        std::string text = "Position " + std::to_string(i + 1) + ": tops and Sub add " + Db(p.worthBeforeDb, true) +
+                           " \u2192 " + Db(p.worthAfterDb, true) + " against the louder of the two; " +
+                           DipText(p.before) + " \u2192 " + DipText(p.after) + " at the deepest";
+        if (p.anotherBetter)
+            text += "; here alone " + DelayText(p.own.relativeSteps) + ", Sub " + PolarityText(p.own.subInverted) +
+                    " would add " + Db(p.own.meanDb, true) + " (the worst seat decided)";
+        texts.push_back(text + ".");
+    }
+    return texts;
+}
+
+std::vector<std::string> SpatialVerificationTexts(const SpatialVerification& v)
+{
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < v.positions.size(); ++i) {
+        const PositionCheck& p = v.positions[i];
+        texts.push_back("Position " + std::to_string(i + 1) + ": RMS from the target " + RmsText(p.rmsBeforeDb) +
+                        " \u2192 " + RmsText(p.rmsAfterDb) + "; crossover sum at its lowest " + DipText(p.sumBefore) +
+                        " \u2192 " + DipText(p.sumAfter) + ".");
+    }
+    texts.push_back("Average of the positions: RMS from the target " + RmsText(v.averageRmsBeforeDb) + " \u2192 " +
+                    RmsText(v.averageRmsAfterDb) + ".");
+    for (const int worse : v.worse)
+        texts.push_back("Position " + std::to_string(worse) + " got worse by more than " + Db(kWorsePositionDb) +
+                        ": the tuning serves the others at its expense.");
+    return texts;
+}
+
 std::string RegionSentence(const CrossoverRegion& region)
 {
     return "Crossover region " + RegionText(region) +

@@ -40,6 +40,14 @@ std::vector<OutputCheckText> DescribeChecks(const TuneVerification& verification
 // prediction, with what that says; the second pass when it is due.
 std::vector<std::string> VerificationFindings(const TuneVerification& verification, const CrossoverRegion& region);
 
+// Several positions: at each, how tops and Sub add over the crossover
+// region before and as proposed, and whether another alignment would have
+// done better there ("Position 2: ..."). Empty for one position.
+std::vector<std::string> PositionSumTexts(const TuneProposal& proposal);
+// Each position's and the average's RMS from the target before and after,
+// the sum at each, and the positions that got worse.
+std::vector<std::string> SpatialVerificationTexts(const SpatialVerification& verification);
+
 // "Crossover region 80 Hz - 160 Hz, from the crossover settings".
 std::string RegionSentence(const CrossoverRegion& region);
 

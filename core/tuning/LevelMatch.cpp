@@ -28,16 +28,23 @@ double PowerLevelIn(const std::vector<double>& hz, const std::vector<Complex>& r
     return LevelDb(std::sqrt(sum / count));
 }
 
-}  // namespace
+struct BandLevels {
+    double topsDb = 0.0, subDb = 0.0;
+};
 
-LevelMatch MatchSubLevel(const SystemMeasurement& m, const ParameterModel& setting, const CrossoverRegion& region,
-                         const LevelOptions& options)
+BandLevels BandLevelsOf(const SystemMeasurement& m, const CrossoverRegion& region)
 {
     CheckSystemMeasurement(m);
     const double factor = std::exp2(kBandOctaves);
+    return {PowerLevelIn(m.left.hz, TopsSum(m), region.highHz, region.highHz * factor, "tops'"),
+            PowerLevelIn(m.sub.hz, m.sub.response, region.lowHz / factor, region.lowHz, "Sub's")};
+}
+
+LevelMatch MatchLevels(const BandLevels& levels, const ParameterModel& setting, const LevelOptions& options)
+{
     LevelMatch match;
-    match.topsDb = PowerLevelIn(m.left.hz, TopsSum(m), region.highHz, region.highHz * factor, "tops'");
-    match.subDb = PowerLevelIn(m.sub.hz, m.sub.response, region.lowHz / factor, region.lowHz, "Sub's");
+    match.topsDb = levels.topsDb;
+    match.subDb = levels.subDb;
     match.neededDb = match.topsDb + options.subOffsetDb - match.subDb;
 
     const int current = setting.gain[kSlotSub];
@@ -50,4 +57,28 @@ LevelMatch MatchSubLevel(const SystemMeasurement& m, const ParameterModel& setti
     match.changeDb = (match.subGain - current) * kDbPerStep;
     if (match.subGain != wanted) match.missingDb = match.neededDb - match.changeDb;
     return match;
+}
+
+double PowerDb(double db) { return std::pow(10.0, db / 10.0); }
+
+}  // namespace
+
+LevelMatch MatchSubLevel(const SystemMeasurement& m, const ParameterModel& setting, const CrossoverRegion& region,
+                         const LevelOptions& options)
+{
+    return MatchLevels(BandLevelsOf(m, region), setting, options);
+}
+
+LevelMatch MatchSubLevelAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                                    const CrossoverRegion& region, const LevelOptions& options)
+{
+    if (positions.empty()) throw std::invalid_argument("no position to match the Sub's level at");
+    double tops = 0.0, sub = 0.0;
+    for (const SystemMeasurement& m : positions) {
+        const BandLevels levels = BandLevelsOf(m, region);
+        tops += PowerDb(levels.topsDb);
+        sub += PowerDb(levels.subDb);
+    }
+    const auto count = static_cast<double>(positions.size());
+    return MatchLevels({10.0 * std::log10(tops / count), 10.0 * std::log10(sub / count)}, setting, options);
 }

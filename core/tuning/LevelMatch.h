@@ -5,6 +5,8 @@
 // user's offset. Left & Right, one channel on the unit, stay as they are.
 #pragma once
 
+#include <span>
+
 #include "tuning/CrossoverSum.h"
 
 struct LevelOptions {
@@ -25,3 +27,7 @@ struct LevelMatch {
 // Throws std::invalid_argument when a band holds no point of the measurement.
 LevelMatch MatchSubLevel(const SystemMeasurement& measurement, const ParameterModel& setting,
                          const CrossoverRegion& region, const LevelOptions& options);
+// The same on the positions' average: each band's mean power over the
+// positions. Throws std::invalid_argument for no position too.
+LevelMatch MatchSubLevelAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                                    const CrossoverRegion& region, const LevelOptions& options);

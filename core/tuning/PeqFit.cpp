@@ -78,17 +78,17 @@ struct Problem {
     std::vector<double> error;  // measurement less target, narrow dips filled
     int lowestGain = kGainStepZero;
     int highestGain = kGainStepZero;
-    double maxBoostDb = 0.0;
+    double maxBoostDb = 0.0;  // of any band
     double maxCutDb = 0.0;
+    std::vector<double> boostDb, cutDb;  // of the bands together, at each of the range's steps
     bool levelFollows = true;
     const BandCurves* curves = nullptr;
 
     std::size_t Count() const { return error.size(); }
     int StepAt(std::size_t i) const { return first + static_cast<int>(i); }
-    bool WithinLimits(double peqDb) const
-    {
-        return peqDb <= maxBoostDb + kLimitSlackDb && peqDb >= -maxCutDb - kLimitSlackDb;
-    }
+    // How far the bands together at the range's step i are beyond its limits; 0 within them.
+    double Excess(std::size_t i, double peqDb) const { return std::max({0.0, peqDb - boostDb[i], -cutDb[i] - peqDb}); }
+    bool WithinLimits(std::size_t i, double peqDb) const { return Excess(i, peqDb) <= kLimitSlackDb; }
 };
 
 // The bands' curve at the range's steps.
@@ -106,7 +106,7 @@ double Cost(const Problem& p, const PeqBands& bands)
 {
     std::vector<double> total = BandsAt(p, bands);
     for (std::size_t i = 0; i < total.size(); ++i) {
-        if (!p.WithinLimits(total[i])) return kNoCost;
+        if (!p.WithinLimits(i, total[i])) return kNoCost;
         total[i] += p.error[i];
     }
     return Squares(total, p.levelFollows);
@@ -115,6 +115,25 @@ double Cost(const Problem& p, const PeqBands& bands)
 struct Neighbourhood {
     int lowCentre, highCentre, narrowest, widest;
 };
+
+// The gain step nearest `wanted` (on its side of 0 dB) at which the band
+// keeps the bands together within the limits at every step of the range:
+// the band shallower where a limit would otherwise refuse it outright.
+int WithinLimitsStep(const Problem& p, const std::vector<double>& others, const UnitShapeRow& shape, int centre,
+                     int wanted)
+{
+    const double g = (wanted - kGainStepZero) * 0.1;
+    double reach = g;
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        const double s = shape.At(centre, p.StepAt(i));
+        if (std::fabs(s) < 1e-12) continue;
+        const double bound = g * s > 0.0 ? (p.boostDb[i] + kLimitSlackDb - others[i]) / s
+                                         : (-p.cutDb[i] - kLimitSlackDb - others[i]) / s;
+        reach = g > 0.0 ? std::min(reach, bound) : std::max(reach, bound);
+    }
+    if (reach * g <= 0.0) return kGainStepZero;
+    return kGainStepZero + static_cast<int>(std::trunc(reach * 10.0 + (g > 0.0 ? 1e-9 : -1e-9)));
+}
 
 // The best place for band `b` with the other bands held: every centre,
 // bandwidth and shelf setting of the neighbourhood with the gain step that
@@ -148,16 +167,13 @@ PeqBand BestBand(const Problem& p, const PeqBands& bands, int b, const Neighbour
                 const double covariance = es - aboutMean * eSum * s1 / count;
                 const double variance = s2 - aboutMean * s1 * s1 / count;
                 if (variance <= 1e-12) continue;
-                const int step =
+                const int wanted =
                     std::clamp(kGainStepZero + static_cast<int>(std::lround(-covariance / variance * 10.0)),
                                p.lowestGain, p.highestGain);
+                const int step = WithinLimitsStep(p, others, shape, centre, wanted);
                 const double g = (step - kGainStepZero) * 0.1;
                 const double cost = base + 2.0 * g * covariance + g * g * variance;
                 if (cost >= bestCost - 1e-9 || step == kGainStepZero) continue;
-                bool within = true;
-                for (std::size_t i = 0; i < e.size() && within; ++i)
-                    within = p.WithinLimits(others[i] + g * shape.At(centre, p.StepAt(i)));
-                if (!within) continue;
                 bestCost = cost;
                 best = PeqBand{centre, step, width, shelf, false};
             }
@@ -260,7 +276,7 @@ struct Continuous {
         double excess = 0.0;
         for (std::size_t i = 0; i < total.size(); ++i) {
             const double peq = curve[i];
-            excess += std::pow(std::max({0.0, peq - p.maxBoostDb, -p.maxCutDb - peq}), 2);
+            excess += std::pow(p.Excess(i, peq), 2);
             total[i] = p.error[i] + peq;
         }
         return Squares(total, p.levelFollows) + 1000.0 * excess;
@@ -323,6 +339,12 @@ void CheckOptions(const FitOptions& o)
 {
     if (!(o.lowHz > 0.0) || !(o.highHz > o.lowHz)) throw std::invalid_argument("the range must rise from above 0 Hz");
     if (!(o.maxBoostDb >= 0.0) || !(o.maxCutDb >= 0.0)) throw std::invalid_argument("the limits must be 0 dB or more");
+    for (const std::vector<double>* atSteps : {&o.boostLimitAtStep, &o.cutLimitAtStep}) {
+        if (!atSteps->empty() && atSteps->size() != static_cast<std::size_t>(kFreqSteps))
+            throw std::invalid_argument("the limits at the steps must be one a step");
+        if (std::any_of(atSteps->begin(), atSteps->end(), [](double db) { return !(db >= 0.0); }))
+            throw std::invalid_argument("the limits must be 0 dB or more");
+    }
 }
 
 std::vector<double> SmoothedOver(const LevelCurve& m, const Range& range)
@@ -414,6 +436,14 @@ FitResult FitPeq(const LevelCurve& measurement, const FitOptions& options)
     p.levelFollows = !options.holdLevel;
     p.highestGain = kGainStepZero + static_cast<int>(std::floor(p.maxBoostDb * 10.0 + 1e-9));
     p.lowestGain = kGainStepZero - static_cast<int>(std::floor(p.maxCutDb * 10.0 + 1e-9));
+    for (int k = result.firstStep; k <= result.lastStep; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        const auto limit = [at](const std::vector<double>& atSteps, double most) {
+            return atSteps.empty() ? most : std::min(most, atSteps[at]);
+        };
+        p.boostDb.push_back(limit(options.boostLimitAtStep, p.maxBoostDb));
+        p.cutDb.push_back(limit(options.cutLimitAtStep, p.maxCutDb));
+    }
 
     // Two starts, each taken through the continuous fit and the step searches.
     double best = kNoCost;

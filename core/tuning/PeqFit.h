@@ -36,6 +36,11 @@ struct FitOptions {
     // at the measurement's mean level there and the bands may not move it
     // (a shelf reaching over the whole range would otherwise set the level).
     bool holdLevel = false;
+    // Tighter limits at the unit's frequency steps (kFreqSteps of them;
+    // empty: the limits above everywhere), the lesser holding: the bands
+    // together boost no more than boostLimitAtStep and cut no deeper than
+    // cutLimitAtStep at each step.
+    std::vector<double> boostLimitAtStep{}, cutLimitAtStep{};
 };
 
 struct FitResult {
@@ -54,7 +59,8 @@ struct FitResult {
     std::vector<double> measured, predicted, target;
 };
 
-// Throws std::invalid_argument for a range that is empty or limits below 0,
+// Throws std::invalid_argument for a range that is empty, limits below 0 or
+// limits at steps that are not one a step,
 // and TuningFileError (line 0) when the measurement covers fewer than
 // kFitLeastSteps frequency steps of the range.
 FitResult FitPeq(const LevelCurve& measurement, const FitOptions& options = {});

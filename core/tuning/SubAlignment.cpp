@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 #include "model/Scales.h"
 #include "tuning/SoundModel.h"
@@ -54,7 +55,73 @@ bool Shorter(const AlignmentCandidate& a, const AlignmentCandidate& b)
     return a.meanDb > b.meanDb;
 }
 
+// How well tops and Sub add over the region with the Sub moved and its sign
+// changed or not: the mean of the sum less the louder of the two.
+double Worth(const RegionPoints& p, double extraSteps, bool flipped)
+{
+    double total = 0.0;
+    for (std::size_t i = 0; i < p.hz.size(); ++i) {
+        const Complex sub = (flipped ? -1.0 : 1.0) * p.sub[i] * DelaySound(extraSteps, p.hz[i]);
+        total += LevelDb(p.tops[i] + sub) - std::max(LevelDb(p.tops[i]), LevelDb(sub));
+    }
+    return total / static_cast<double>(p.hz.size());
+}
+
+// Each position's points in the region, the Sub with its level change.
+std::vector<RegionPoints> PointsAt(std::span<const SystemMeasurement> positions, const CrossoverRegion& region,
+                                   double subGain)
+{
+    std::vector<RegionPoints> points;
+    for (const SystemMeasurement& m : positions) {
+        CheckSystemMeasurement(m);
+        points.push_back(PointsIn(region, m, subGain));
+        if (points.back().hz.empty()) throw std::invalid_argument("the crossover region holds no point of the grid");
+    }
+    return points;
+}
+
 }  // namespace
+
+SpatialAlignment AlignSubAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                                     const CrossoverRegion& region, double subLevelChangeDb)
+{
+    if (positions.empty()) throw std::invalid_argument("no position to align the Sub at");
+    const std::vector<RegionPoints> points = PointsAt(positions, region, std::pow(10.0, subLevelChangeDb / 20.0));
+    const bool inverted = setting.polarity[kSlotSub] != 0;
+    const int currentRelative = setting.delay[kSlotSub] - setting.delay[kSlotLeftRight];
+
+    SpatialAlignment a;
+    a.chosen.meanDb = -std::numeric_limits<double>::infinity();
+    a.positions.resize(positions.size());
+    for (PositionSum& position : a.positions) position.own.meanDb = -std::numeric_limits<double>::infinity();
+    for (const bool flipped : {false, true})
+        for (int r = -kDelayStepMax; r <= kDelayStepMax; ++r) {
+            AlignmentCandidate c{r, inverted != flipped, std::numeric_limits<double>::infinity()};
+            for (std::size_t p = 0; p < points.size(); ++p) {
+                const double worth = Worth(points[p], r - currentRelative, flipped);
+                c.meanDb = std::min(c.meanDb, worth);
+                const AlignmentCandidate here{r, c.subInverted, worth};
+                if (Better(here, a.positions[p].own)) a.positions[p].own = here;
+            }
+            if (Better(c, a.chosen)) {
+                a.chosen = c;
+                a.polarityReversed = flipped;
+            }
+        }
+    a.subDelay = std::max(a.chosen.relativeSteps, 0);
+    a.lrDelay = std::max(-a.chosen.relativeSteps, 0);
+    const double extra = a.chosen.relativeSteps - currentRelative;
+    for (std::size_t p = 0; p < points.size(); ++p) {
+        PositionSum& position = a.positions[p];
+        const RegionPoints asItIs = PointsIn(region, positions[p], 1.0);
+        position.before = SumWith(region, asItIs, 0.0, false);
+        position.worthBeforeDb = Worth(asItIs, 0.0, false);
+        position.after = SumWith(region, points[p], extra, a.polarityReversed);
+        position.worthAfterDb = Worth(points[p], extra, a.polarityReversed);
+        position.anotherBetter = position.own.meanDb > position.worthAfterDb + kAlignmentTieDb;
+    }
+    return a;
+}
 
 Alignment AlignSub(const SystemMeasurement& measurement, const ParameterModel& setting, const CrossoverRegion& region,
                    double subLevelChangeDb)

@@ -18,6 +18,8 @@
 #pragma once
 
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "tuning/CrossoverSum.h"
 
@@ -46,3 +48,29 @@ struct Alignment {
 // CheckSystemMeasurement refuses or a region without points.
 Alignment AlignSub(const SystemMeasurement& measurement, const ParameterModel& setting, const CrossoverRegion& region,
                    double subLevelChangeDb);
+
+// Several positions: each candidate is judged at every position by how well
+// tops and Sub add there (the mean over the region of the sum less the
+// louder of the two, on the octave scale: 0 dB where they add as loud as the
+// louder alone, far below at a null), and the candidate whose worst
+// position fares best is taken: the worst seat decides, not the average.
+// As loud at the worst, the shorter delay.
+struct PositionSum {
+    SumFigures before, after;  // the sum here with the setting as it is, and as proposed
+    double worthBeforeDb = 0.0, worthAfterDb = 0.0;
+    AlignmentCandidate own;    // the candidate best here alone (its meanDb: its worth here)
+    bool anotherBetter = false;  // `own` fares better here than the chosen by more than kAlignmentTieDb
+};
+
+struct SpatialAlignment {
+    AlignmentCandidate chosen;  // its meanDb: its worth at the worst position
+    bool polarityReversed = false;
+    int lrDelay = 0;
+    int subDelay = 0;
+    std::vector<PositionSum> positions{};
+};
+
+// Throws std::invalid_argument for no position, one CheckSystemMeasurement
+// refuses, or a region without points.
+SpatialAlignment AlignSubAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                                     const CrossoverRegion& region, double subLevelChangeDb);

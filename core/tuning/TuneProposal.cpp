@@ -1,8 +1,10 @@
 #include "tuning/TuneProposal.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "tuning/SoundModel.h"
+#include "tuning/SpatialFit.h"
 #include "tuning/TuningText.h"
 
 namespace {
@@ -29,7 +31,9 @@ void FlattenPeq(ParameterModel& model, int slot)
     for (int band = 0; band < kPeqBands; ++band) model.peqFlat[PeqIndex(slot, band)] = 1;
 }
 
-ChannelPeq FitChannel(const LevelCurve& levels, const FitOptions& options)
+// `fit` fits with `options` (on one measurement, or on several positions).
+template <typename Fit>
+ChannelPeq FitChannel(const FitOptions& options, Fit fit)
 {
     ChannelPeq peq;
     if (!(options.highHz > options.lowHz)) {
@@ -37,11 +41,20 @@ ChannelPeq FitChannel(const LevelCurve& levels, const FitOptions& options)
         return peq;
     }
     try {
-        peq.fit = FitPeq(levels, options);
+        peq.fit = fit(options);
     } catch (const TuningFileError& e) {
         peq.refused = e.what();
     }
     return peq;
+}
+
+// Each position with the channels' present bands divided out.
+std::vector<SystemMeasurement> Predicted(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                                         const ParameterModel& proposed)
+{
+    std::vector<SystemMeasurement> out;
+    for (const SystemMeasurement& m : positions) out.push_back(PredictedMeasurement(m, setting, proposed));
+    return out;
 }
 
 // Where the crossover is flat the region lies where the measured tops and
@@ -126,9 +139,10 @@ TuneProposal ProposeTuning(const SystemMeasurement& measurement, const Parameter
     FlattenPeq(equalised, kSlotSub);
     const SystemMeasurement bare = PredictedMeasurement(measurement, setting, equalised);
     const std::vector<double>& hz = measurement.left.hz;
-    p.peqLr = FitChannel(PowerMeanLevels(bare.left, bare.right),
-                         ChannelFitOptions(options.fit, setting, kSlotLeftRight, p.region, hz));
-    p.peqSub = FitChannel(LevelsOf(bare.sub), ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz));
+    p.peqLr = FitChannel(ChannelFitOptions(options.fit, setting, kSlotLeftRight, p.region, hz),
+                         [&](const FitOptions& o) { return FitPeq(PowerMeanLevels(bare.left, bare.right), o); });
+    p.peqSub = FitChannel(ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz),
+                          [&](const FitOptions& o) { return FitPeq(LevelsOf(bare.sub), o); });
 
     // The levels and the alignment with the new bands in place.
     equalised = ProposedSetting(setting, p, {.alignment = false, .levels = false});
@@ -139,6 +153,53 @@ TuneProposal ProposeTuning(const SystemMeasurement& measurement, const Parameter
     p.setting = ProposedSetting(setting, p, {});
     p.predicted = PredictedMeasurement(measurement, setting, p.setting);
     p.sumBefore = SumOver(p.region, measurement);
+    p.sumAfter = SumOver(p.region, p.predicted);
+    return p;
+}
+
+TuneProposal ProposeTuningAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                                      const TuneOptions& options)
+{
+    if (positions.empty()) throw std::invalid_argument("no position to tune from");
+    if (positions.size() == 1) {
+        TuneProposal p = ProposeTuning(positions.front(), setting, options);
+        p.predictedPositions = {p.predicted};
+        return p;
+    }
+    for (const SystemMeasurement& m : positions) CheckSystemMeasurement(m);
+    TuneProposal p;
+    p.region = SettledRegion(positions.front(), setting, options.levels);
+
+    ParameterModel equalised = setting;
+    FlattenPeq(equalised, kSlotLeftRight);
+    FlattenPeq(equalised, kSlotSub);
+    std::vector<LevelCurve> tops, sub;
+    for (const SystemMeasurement& bare : Predicted(positions, setting, equalised)) {
+        tops.push_back(PowerMeanLevels(bare.left, bare.right));
+        sub.push_back(LevelsOf(bare.sub));
+    }
+    const std::vector<double>& hz = positions.front().left.hz;
+    p.peqLr = FitChannel(ChannelFitOptions(options.fit, setting, kSlotLeftRight, p.region, hz),
+                         [&](const FitOptions& o) { return FitPeqAtPositions(tops, o); });
+    p.peqSub = FitChannel(ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz),
+                          [&](const FitOptions& o) { return FitPeqAtPositions(sub, o); });
+
+    equalised = ProposedSetting(setting, p, {.alignment = false, .levels = false});
+    const std::vector<SystemMeasurement> withPeq = Predicted(positions, setting, equalised);
+    p.levels = MatchSubLevelAtPositions(withPeq, equalised, p.region, options.levels);
+    const SpatialAlignment spatial = AlignSubAtPositions(withPeq, equalised, p.region, p.levels.changeDb);
+    p.alignment.chosen = spatial.chosen;
+    p.alignment.polarityReversed = spatial.polarityReversed;
+    p.alignment.lrDelay = spatial.lrDelay;
+    p.alignment.subDelay = spatial.subDelay;
+    p.alignment.before = spatial.positions.front().before;
+    p.alignment.after = spatial.positions.front().after;
+    p.positionSums = spatial.positions;
+
+    p.setting = ProposedSetting(setting, p, {});
+    p.predictedPositions = Predicted(positions, setting, p.setting);
+    p.predicted = p.predictedPositions.front();
+    p.sumBefore = SumOver(p.region, positions.front());
     p.sumAfter = SumOver(p.region, p.predicted);
     return p;
 }

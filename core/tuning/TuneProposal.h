@@ -15,7 +15,9 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "tuning/LevelMatch.h"
 #include "tuning/PeqFit.h"
@@ -43,6 +45,11 @@ struct TuneProposal {
     SystemMeasurement predicted;  // the measurement as the setting would make it
     SumFigures sumBefore;         // tops and Sub over the region as measured
     SumFigures sumAfter;          // and as predicted with every part
+    // Several positions: the sum at each before and after, and where another
+    // alignment would have done better (empty for one position); the
+    // measurement at each as the setting would make it (the first's is `predicted`).
+    std::vector<PositionSum> positionSums{};
+    std::vector<SystemMeasurement> predictedPositions{};
 };
 
 // Which parts a setting takes.
@@ -58,6 +65,16 @@ struct TuneParts {
 // the levels.
 TuneProposal ProposeTuning(const SystemMeasurement& measurement, const ParameterModel& setting,
                            const TuneOptions& options);
+
+// The same from several positions of the microphone (the first the one a
+// single position would be): each channel's PEQ fitted on the positions'
+// average within the limits their spread sets (tuning/SpatialFit.h), the
+// Sub's level matched on the average, its delay and polarity those whose
+// worst position fares best. The crossover region, where the setting does
+// not give it, is found at the first position. One position is
+// ProposeTuning. Throws as ProposeTuning, and for no position.
+TuneProposal ProposeTuningAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                                      const TuneOptions& options);
 
 // `setting` with the parts of the proposal that `parts` names.
 ParameterModel ProposedSetting(const ParameterModel& setting, const TuneProposal& proposal, const TuneParts& parts);

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
+#include "tuning/SpatialFit.h"
 #include "tuning/TuningText.h"
 
 namespace {
@@ -48,7 +50,36 @@ OutputCheck Check(const OutputLevels& o)
     return check;
 }
 
+std::vector<LevelCurve> SystemLevels(std::span<const SystemMeasurement> positions)
+{
+    std::vector<LevelCurve> levels;
+    for (const SystemMeasurement& m : positions) {
+        CheckSystemMeasurement(m);
+        levels.push_back(LevelsOf(SystemOutput(m)));
+    }
+    return levels;
+}
+
 }  // namespace
+
+SpatialVerification VerifyAtPositions(std::span<const SystemMeasurement> before,
+                                      std::span<const SystemMeasurement> after, const CrossoverRegion& region,
+                                      const FitOptions& options)
+{
+    if (before.empty() || before.size() != after.size())
+        throw std::invalid_argument("the positions before and after must be the same, one or more");
+    const std::vector<LevelCurve> levelsBefore = SystemLevels(before), levelsAfter = SystemLevels(after);
+    SpatialVerification v;
+    for (std::size_t p = 0; p < before.size(); ++p) {
+        const PositionCheck check{RmsOrNan(levelsBefore[p], options), RmsOrNan(levelsAfter[p], options),
+                                  SumOver(region, before[p]), SumOver(region, after[p])};
+        v.positions.push_back(check);
+        if (check.rmsAfterDb > check.rmsBeforeDb + kWorsePositionDb) v.worse.push_back(static_cast<int>(p) + 1);
+    }
+    v.averageRmsBeforeDb = RmsOrNan(LevelsOverPositions(levelsBefore).mean, options);
+    v.averageRmsAfterDb = RmsOrNan(LevelsOverPositions(levelsAfter).mean, options);
+    return v;
+}
 
 TuneVerification VerifyTuning(const SystemMeasurement& before, const SystemMeasurement& predicted,
                               const SystemMeasurement& after, const ParameterModel& setting,

@@ -6,6 +6,7 @@
 // is due, a fit on the new measurement.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -40,3 +41,27 @@ struct TuneVerification {
 TuneVerification VerifyTuning(const SystemMeasurement& before, const SystemMeasurement& predicted,
                               const SystemMeasurement& after, const ParameterModel& setting,
                               const CrossoverRegion& region, const FitOptions& options);
+
+// Several positions measured before and after: a position whose system
+// output got further from the target by more than kWorsePositionDb is named.
+inline constexpr double kWorsePositionDb = 1.0;
+
+struct PositionCheck {
+    double rmsBeforeDb = 0.0, rmsAfterDb = 0.0;  // the system output's, as OutputCheck's
+    SumFigures sumBefore, sumAfter;              // tops and Sub over the region
+};
+
+struct SpatialVerification {
+    std::vector<PositionCheck> positions{};
+    double averageRmsBeforeDb = 0.0;  // of the positions' spatial average
+    double averageRmsAfterDb = 0.0;
+    std::vector<int> worse{};  // the positions (from 1) worse by more than kWorsePositionDb
+};
+
+// `before` and `after`: the same positions in the same order; `options`:
+// the fit's range and target. Throws std::invalid_argument for no
+// position, counts that differ, a measurement CheckSystemMeasurement
+// refuses or a region without points.
+SpatialVerification VerifyAtPositions(std::span<const SystemMeasurement> before,
+                                      std::span<const SystemMeasurement> after, const CrossoverRegion& region,
+                                      const FitOptions& options);

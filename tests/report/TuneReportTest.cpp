@@ -53,6 +53,10 @@ private slots:
                                   &verification,
                                   proposal.region,
                                   1};
+        SpatialVerification positions;
+        positions.positions.resize(2);
+        positions.worse = {2};
+        content.positions = &positions;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("tune.pdf"));
         QVERIFY(WriteTuneReport(path, content));
@@ -80,6 +84,8 @@ private slots:
         const std::size_t next = text.find("from the prediction by", miss + 1);
         QVERIFY(next != std::string::npos);
         QCOMPARE(text.substr(next, 36), std::string("from the prediction by more than 1.0"));
+        QVERIFY(Holds(text, "Average of the positions"));
+        QVERIFY(Holds(text, "Position 2 got worse by more than 1.0 dB"));
         // The second page: the Sub's level as it was and as it is now.
         const std::size_t settingsPage = text.find("The setting before");
         QVERIFY(settingsPage != std::string::npos);
@@ -93,7 +99,11 @@ private slots:
     {
         const SystemMeasurement before = CrossedSystemMeasurement();
         const ParameterModel setting = CrossedAt100Hz();
-        const TuneProposal proposal = ProposeTuning(before, setting, {});
+        // From two positions, the second with the Sub 1 ms later.
+        SystemMeasurement later = before;
+        for (std::size_t i = 0; i < later.sub.hz.size(); ++i)
+            later.sub.response[i] *= std::polar(1.0, -2.0 * 3.141592653589793 * later.sub.hz[i] * 0.001);
+        const TuneProposal proposal = ProposeTuningAtPositions(std::vector{before, later}, setting, {});
         TuneReportContent content{{QStringLiteral("Proposal"), {}}, &setting, &setting, &proposal, {false, false, false, false},
                                   {&before, &proposal.predicted, nullptr, proposal.region}, nullptr, proposal.region, 0};
         QTemporaryDir dir;
@@ -101,6 +111,7 @@ private slots:
         QVERIFY(WriteTuneReport(path, content));
         const std::string text = PdfText(path.toStdString());
         QVERIFY(!Holds(text, "Measured again"));
+        QVERIFY(Holds(text, "Position 2: tops and Sub add"));
         QVERIFY(Holds(text, "not applied"));
         QVERIFY(!WriteTuneReport(QStringLiteral("/nonexistent-folder/tune.pdf"), content));
     }

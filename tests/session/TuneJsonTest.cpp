@@ -45,4 +45,27 @@ TEST(TuneJson, GivesEachPartInStepsAndUnits)
     EXPECT_DOUBLE_EQ(v["crossoverSumDb"].get<double>(), proposal.sumAfter.meanDb);
 }
 
+TEST(TuneJson, SeveralPositionsGiveEachPositionsSumAndItsOwnBest)
+{
+    ParameterModel setting{};
+    LoadDefaults(setting);
+    SystemMeasurement later = Measured();
+    for (std::size_t i = 0; i < later.sub.hz.size(); ++i)
+        later.sub.response[i] *= std::polar(1.0, -2.0 * 3.141592653589793 * later.sub.hz[i] * 0.002);
+    const std::vector positions{Measured(), later};
+    const TuneProposal proposal = ProposeTuningAtPositions(positions, setting, {});
+    const nlohmann::ordered_json j = TuneProposalJson(setting, proposal);
+    ASSERT_EQ(j["positions"].size(), 2u);
+    EXPECT_EQ(j["positions"][1]["addsAfterDb"].get<double>(), proposal.positionSums[1].worthAfterDb);
+    EXPECT_TRUE(j["positions"][0]["best"]["delay"].contains("steps"));
+    EXPECT_FALSE(TuneProposalJson(setting, ProposeTuning(Measured(), setting, {})).contains("positions"));
+
+    SpatialVerification v;
+    v.positions.resize(2);
+    v.worse = {2};
+    const nlohmann::ordered_json checked = SpatialVerificationJson(v);
+    EXPECT_EQ(checked["positions"].size(), 2u);
+    EXPECT_EQ(checked["worse"], nlohmann::json::array({2}));
+}
+
 }  // namespace

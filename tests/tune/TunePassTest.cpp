@@ -254,4 +254,29 @@ TEST(ProposalShortfalls, NameWhatThePartsChosenDoNotReach)
     EXPECT_EQ(further[1], "PEQ Left & Right: three bands come no closer than 1.1 dB RMS to the target.");
 }
 
+TEST(PositionTexts, EachPositionTheAverageAndTheSeatsThatLoseAreNamed)
+{
+    TuneProposal proposal;
+    EXPECT_TRUE(PositionSumTexts(proposal).empty());  // one position: nothing more to say
+    proposal.positionSums.resize(2);
+    proposal.positionSums[1].anotherBetter = true;
+    proposal.positionSums[1].own = {.relativeSteps = 15, .subInverted = false, .meanDb = -0.4};
+    const std::vector<std::string> sums = PositionSumTexts(proposal);
+    ASSERT_EQ(sums.size(), 2u);
+    EXPECT_EQ(sums[0].find("would add"), std::string::npos) << sums[0];
+    EXPECT_NE(sums[1].find("here alone Delay Sub 1.5 ms (15 steps), Sub normal would add -0.4 dB"), std::string::npos)
+        << sums[1];
+
+    SpatialVerification v;
+    v.positions.resize(3);
+    v.positions[2].rmsBeforeDb = 2.0;
+    v.positions[2].rmsAfterDb = 3.5;
+    v.worse = {3};
+    const std::vector<std::string> checks = SpatialVerificationTexts(v);
+    ASSERT_EQ(checks.size(), 5u);
+    EXPECT_EQ(checks[2].rfind("Position 3: RMS from the target 2.0 dB \u2192 3.5 dB", 0), 0u) << checks[2];
+    EXPECT_EQ(checks[3].rfind("Average of the positions", 0), 0u);
+    EXPECT_EQ(checks[4].rfind("Position 3 got worse by more than 1.0 dB", 0), 0u);
+}
+
 }  // namespace

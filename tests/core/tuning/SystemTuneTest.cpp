@@ -4,30 +4,12 @@
 #include <functional>
 #include <numbers>
 
-#include "history/SettingChanges.h"
+#include "tests/core/tuning/CrossedSystem.h"
 #include "tuning/SoundModel.h"
 #include "tuning/TuneVerify.h"
 
 namespace {
 
-using Response = std::function<Complex(double hz)>;
-
-constexpr double kCrossoverHz = 100.0;
-
-// Analog prototypes, independent of the unit's own sections.
-Complex S(double hz, double corner) { return Complex(0.0, hz / corner); }
-Complex Butterworth2Low(double hz, double corner)
-{
-    const Complex s = S(hz, corner);
-    return 1.0 / (s * s + std::sqrt(2.0) * s + 1.0);
-}
-Complex Butterworth2High(double hz, double corner)
-{
-    const Complex s = S(hz, corner);
-    return s * s / (s * s + std::sqrt(2.0) * s + 1.0);
-}
-Complex Lr4Low(double hz) { return std::pow(Butterworth2Low(hz, kCrossoverHz), 2); }
-Complex Lr4High(double hz) { return std::pow(Butterworth2High(hz, kCrossoverHz), 2); }
 Complex Butterworth4Low(double hz)
 {
     const Complex s = S(hz, kCrossoverHz);
@@ -38,40 +20,6 @@ Complex Lr8High(double hz)
 {
     const Complex s = S(hz, kCrossoverHz);
     return std::pow(s, 8) * Lr8Low(hz);
-}
-Complex Late(double ms, double hz) { return std::polar(1.0, -2.0 * std::numbers::pi * hz * ms / 1000.0); }
-Complex Gain(double db) { return std::pow(10.0, db / 20.0); }
-
-MeasuredResponse Measure(const Response& r)
-{
-    MeasuredResponse out;
-    for (double hz = 10.0; hz <= 20000.0; hz *= std::exp2(1.0 / 48.0)) {
-        out.hz.push_back(hz);
-        out.response.push_back(r(hz));
-    }
-    return out;
-}
-
-// Tops and Sub crossed at 100 Hz by Link-Riley filters, in the measurement
-// (the room's) and in the unit's setting alike, the Sub as loud as both tops
-// together; the Sub's own part given.
-SystemMeasurement Crossed(const Response& sub)
-{
-    SystemMeasurement m;
-    m.left = m.right = Measure(Lr4High);
-    m.sub = Measure([&](double hz) { return 2.0 * Lr4Low(hz) * sub(hz); });
-    return m;
-}
-
-ParameterModel CrossedSetting()
-{
-    ParameterModel model{};
-    LoadDefaults(model);
-    model.hpfType[kSlotLeftRight] = model.lpfType[kSlotSub] = 24;  // 24 dB Link-Riley
-    model.hpfFreq[kSlotLeftRight] = model.lpfFreq[kSlotSub] = FreqIndexFromHz(kCrossoverHz);
-    for (int slot : {kSlotLeftRight, kSlotSub})
-        for (int band = 0; band < kPeqBands; ++band) model.peqFlat[PeqIndex(slot, band)] = 1;
-    return model;
 }
 
 Alignment Align(const SystemMeasurement& m, const ParameterModel& setting)

@@ -1,0 +1,218 @@
+// Tuning from several positions, at the edges of its rules: the PEQ on the
+// average only as far as the positions agree, the Sub's delay for the worst
+// position, its level on the average, and the verification of each.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "tests/core/tuning/CrossedSystem.h"
+#include "tuning/SpatialFit.h"
+#include "tuning/TuneVerify.h"
+
+namespace {
+
+// A level curve on the 1/48-octave grid: 0 dB, with `db` added from lowHz to highHz.
+LevelCurve Plateau(double lowHz = 1.0, double highHz = 1.0, double db = 0.0)
+{
+    LevelCurve curve;
+    for (double hz = 10.0; hz <= 20000.0; hz *= std::exp2(1.0 / 48.0)) {
+        curve.hz.push_back(hz);
+        curve.db.push_back(hz >= lowHz && hz <= highHz ? db : 0.0);
+    }
+    return curve;
+}
+
+// A bell `db` high at 1 kHz, a quarter octave to either side of its half height.
+LevelCurve Resonance(double db)
+{
+    LevelCurve curve = Plateau();
+    for (std::size_t i = 0; i < curve.hz.size(); ++i)
+        curve.db[i] = db * std::exp(-std::pow(std::log2(curve.hz[i] / 1000.0) / 0.21, 2) / 2.0);
+    return curve;
+}
+
+std::string BandsText(const FitResult& fit)
+{
+    std::string text;
+    for (const PeqBand& band : fit.bands)
+        text += " [" + std::to_string(band.freq) + " " + std::to_string(band.gain) + " " + std::to_string(band.bandwidth) +
+                " " + std::to_string(static_cast<int>(band.shelf)) + (band.flat ? " flat" : "") + "]";
+    return text;
+}
+
+// The bands' curve the fit proposes at the unit's frequency step nearest hz.
+double BandsAt(const FitResult& fit, double hz)
+{
+    const auto i = static_cast<std::size_t>(FreqIndexFromHz(hz) - fit.firstStep);
+    return fit.predicted.at(i) - fit.measured.at(i);
+}
+
+TEST(LevelsOverPositions, TheMeanPowerAndTheSpreadAtEachPoint)
+{
+    const std::vector<LevelCurve> positions{Plateau(), Plateau(10.0, 20000.0, 20.0 * std::log10(2.0))};
+    const SpatialLevels average = LevelsOverPositions(positions);
+    EXPECT_NEAR(average.mean.db[100], 10.0 * std::log10(2.5), 1e-9);  // powers 1 and 4
+    EXPECT_NEAR(average.spreadDb[100], 20.0 * std::log10(2.0), 1e-9);
+    EXPECT_THROW(LevelsOverPositions(std::vector<LevelCurve>{}), std::invalid_argument);
+    LevelCurve shorter = Plateau();
+    shorter.hz.pop_back();
+    shorter.db.pop_back();
+    EXPECT_THROW(LevelsOverPositions(std::vector{Plateau(), shorter}), std::invalid_argument);
+}
+
+TEST(SpatialFitOptions, NoBoostWhereThePositionsDisagreeAndADeepCutOnlyWhereAllHaveThePeak)
+{
+    // An octave around 1 kHz at one position only, the other flat: once both
+    // are at one level the plateau stands some 12% lower.
+    const auto boostAt1k = [](double db) {
+        const FitOptions limited = SpatialFitOptions({}, std::vector{Plateau(), Plateau(707.0, 1414.0, db)});
+        return limited.boostLimitAtStep.at(static_cast<std::size_t>(FreqIndexFromHz(1000.0)));
+    };
+    EXPECT_EQ(boostAt1k(-7.2), 0.0);
+    EXPECT_EQ(boostAt1k(-6.3), FitOptions{}.maxBoostDb);
+    EXPECT_EQ(boostAt1k(7.2), 0.0);  // a peak at one seat is as much a disagreement
+
+    const auto cutAt1k = [](double first, double second) {
+        const FitOptions limited =
+            SpatialFitOptions({}, std::vector{Plateau(707.0, 1414.0, first), Plateau(707.0, 1414.0, second)});
+        return limited.cutLimitAtStep.at(static_cast<std::size_t>(FreqIndexFromHz(1000.0)));
+    };
+    EXPECT_NEAR(cutAt1k(8.0, 6.0), 6.0 * (1 - 0.12), 0.3);  // the peak both have
+    EXPECT_EQ(cutAt1k(8.0, 2.0), kUnsharedCutDb);
+    EXPECT_EQ(cutAt1k(20.0, 20.0), FitOptions{}.maxCutDb);  // never beyond the options' own
+    EXPECT_EQ(cutAt1k(0.0, 0.0), kUnsharedCutDb);
+}
+
+TEST(FitPeqAtPositions, ADipAtOneSeatIsNotFilledAPeakAtOneIsCutNoMoreThanShared)
+{
+    // Half an octave 12 dB down at one of two seats: 2.7 dB down on average.
+    const std::vector dipAtOne{Plateau(), Plateau(840.0, 1190.0, -12.0)};
+    EXPECT_GT(BandsAt(FitPeq(LevelsOverPositions(dipAtOne).mean), 1000.0), 1.0);  // the average alone would fill it
+    EXPECT_LE(BandsAt(FitPeqAtPositions(dipAtOne, {}), 1000.0), 0.05);
+
+    // A resonance 8 dB up at both seats: cut; at one seat only: no more than 3 dB.
+    const FitResult shared = FitPeqAtPositions(std::vector{Resonance(8.0), Resonance(8.0)}, {});
+    EXPECT_LT(BandsAt(shared, 1000.0), -5.0) << BandsText(shared);
+    const FitResult atOne = FitPeqAtPositions(std::vector{Plateau(), Resonance(8.0)}, {});
+    EXPECT_GE(BandsAt(atOne, 1000.0), -kUnsharedCutDb - 0.05);
+    EXPECT_LT(BandsAt(atOne, 1000.0), -1.0);
+}
+
+// The Sub as late as `ms` at one position.
+SystemMeasurement SubLate(double ms) { return Crossed([ms](double hz) { return Late(ms, hz); }); }
+
+// Every candidate tried by the test itself at each position: the worth of
+// the worst position of the best candidate.
+double BruteForceWorstWorth(const std::vector<SystemMeasurement>& positions, const CrossoverRegion& region)
+{
+    double best = -std::numeric_limits<double>::infinity();
+    for (const double sign : {1.0, -1.0})
+        for (int r = -125; r <= 125; ++r) {
+            double worst = std::numeric_limits<double>::infinity();
+            for (const SystemMeasurement& m : positions) {
+                double sum = 0.0;
+                int n = 0;
+                for (std::size_t i = 0; i < m.left.hz.size(); ++i) {
+                    const double hz = m.left.hz[i];
+                    if (hz < region.lowHz || hz > region.highHz) continue;
+                    const Complex tops = m.left.response[i] + m.right.response[i];
+                    const Complex sub = sign * m.sub.response[i] * Late(r * 0.1, hz);
+                    sum += 20.0 * std::log10(std::abs(tops + sub) / std::max(std::abs(tops), std::abs(sub)));
+                    ++n;
+                }
+                worst = std::min(worst, sum / n);
+            }
+            best = std::max(best, worst);
+        }
+    return best;
+}
+
+TEST(AlignSubAtPositions, TakesTheDelayWhoseWorstPositionFaresBestAndNamesTheSeatsThatLoseByIt)
+{
+    const ParameterModel setting = CrossedSetting();
+    const std::vector positions{SubLate(0.5), SubLate(0.6), SubLate(3.5)};
+    const CrossoverRegion region = FindCrossoverRegion(setting, positions.front());
+    const SpatialAlignment a = AlignSubAtPositions(positions, setting, region, 0.0);
+    EXPECT_NEAR(a.chosen.meanDb, BruteForceWorstWorth(positions, region), 1e-6);
+    // Between the two groups, not at the two seats' that outnumber the third.
+    EXPECT_GT(a.lrDelay, 8);
+    EXPECT_LT(a.lrDelay, 33);
+    ASSERT_EQ(a.positions.size(), 3u);
+    EXPECT_EQ(a.positions[0].own.relativeSteps, -5);
+    EXPECT_TRUE(a.positions[0].anotherBetter);
+    EXPECT_TRUE(a.positions[2].anotherBetter);
+    // The worst seat gains what the two near the tops' timing give up.
+    double worstBefore = 0.0;
+    for (const PositionSum& p : a.positions) {
+        EXPECT_GE(p.worthAfterDb, a.chosen.meanDb - 1e-9);
+        worstBefore = std::min(worstBefore, p.worthBeforeDb);
+    }
+    EXPECT_GT(a.chosen.meanDb, worstBefore + 1.0);
+    EXPECT_LT(a.positions[0].worthAfterDb, a.positions[0].worthBeforeDb);
+
+    // One position: its own best, no other better.
+    const SpatialAlignment one = AlignSubAtPositions(std::vector{SubLate(1.7)}, setting, region, 0.0);
+    EXPECT_EQ(one.lrDelay, 17);
+    EXPECT_FALSE(one.positions[0].anotherBetter);
+    EXPECT_NEAR(one.positions[0].after.minDb, 20.0 * std::log10(2.0), 0.01);
+    EXPECT_THROW(AlignSubAtPositions({}, setting, region, 0.0), std::invalid_argument);
+}
+
+TEST(MatchSubLevelAtPositions, MatchesOnTheMeanPowerOfThePositions)
+{
+    const ParameterModel setting = CrossedSetting();
+    const std::vector positions{Crossed([](double) { return Gain(-6.0); }), Crossed([](double) { return Gain(0.0); })};
+    const CrossoverRegion region = FindCrossoverRegion(setting, positions[1]);
+    const LevelMatch one = MatchSubLevel(positions[1], setting, region, {});
+    const LevelMatch both = MatchSubLevelAtPositions(positions, setting, region, {});
+    EXPECT_NEAR(both.topsDb, one.topsDb, 1e-9);
+    EXPECT_NEAR(both.subDb, one.subDb + 10.0 * std::log10((std::norm(Gain(-6.0)) + 1.0) / 2.0), 1e-9);
+    EXPECT_EQ(both.subGain - one.subGain, 4);  // 2.04 dB short of the louder seat: four 0.5 dB steps
+}
+
+TEST(VerifyAtPositions, EachPositionAndTheAverageBeforeAndAfterAndTheOneThatGotWorse)
+{
+    const ParameterModel setting = CrossedSetting();
+    const SystemMeasurement flat = SubLate(0.0);
+    SystemMeasurement bumped = flat;
+    for (std::size_t i = 0; i < bumped.left.hz.size(); ++i)
+        if (bumped.left.hz[i] > 1000.0 && bumped.left.hz[i] < 4000.0) {
+            bumped.left.response[i] *= Gain(6.0);
+            bumped.right.response[i] *= Gain(6.0);
+        }
+    const CrossoverRegion region = FindCrossoverRegion(setting, flat);
+    const std::vector before{flat, flat}, after{flat, bumped};
+    const SpatialVerification v = VerifyAtPositions(before, after, region, {});
+    ASSERT_EQ(v.positions.size(), 2u);
+    EXPECT_NEAR(v.positions[0].rmsAfterDb, v.positions[0].rmsBeforeDb, 1e-9);
+    EXPECT_GT(v.positions[1].rmsAfterDb, v.positions[1].rmsBeforeDb + kWorsePositionDb);
+    EXPECT_EQ(v.worse, std::vector<int>{2});
+    EXPECT_GT(v.averageRmsAfterDb, v.averageRmsBeforeDb);
+    EXPECT_LT(v.averageRmsAfterDb, v.positions[1].rmsAfterDb);
+    EXPECT_NEAR(v.positions[1].sumAfter.meanDb, v.positions[1].sumBefore.meanDb, 1e-9);  // the region is untouched
+    EXPECT_TRUE(VerifyAtPositions(before, before, region, {}).worse.empty());
+    EXPECT_THROW(VerifyAtPositions(before, std::vector{flat}, region, {}), std::invalid_argument);
+}
+
+TEST(ProposeTuningAtPositions, OnePositionIsTheSinglePassAndSeveralKeepEachPositionsSum)
+{
+    const ParameterModel setting = CrossedSetting();
+    const TuneProposal single = ProposeTuning(SubLate(1.7), setting, {});
+    const TuneProposal one = ProposeTuningAtPositions(std::vector{SubLate(1.7)}, setting, {});
+    EXPECT_EQ(one.alignment.lrDelay, single.alignment.lrDelay);
+    EXPECT_EQ(one.levels.subGain, single.levels.subGain);
+    EXPECT_TRUE(one.positionSums.empty());
+    EXPECT_EQ(one.predictedPositions.size(), 1u);
+
+    const std::vector positions{SubLate(0.5), SubLate(3.5), SubLate(1.0)};
+    const TuneProposal several = ProposeTuningAtPositions(positions, setting, {});
+    ASSERT_EQ(several.positionSums.size(), 3u);
+    EXPECT_EQ(several.predictedPositions.size(), 3u);
+    // Left & Right wait for the Sub somewhere between its earliest and latest seat.
+    EXPECT_GT(several.alignment.lrDelay, 5);
+    EXPECT_LT(several.alignment.lrDelay, 35);
+    EXPECT_THROW(ProposeTuningAtPositions({}, setting, {}), std::invalid_argument);
+}
+
+}  // namespace
