@@ -23,6 +23,7 @@ struct MeasureArgs {
     std::string folder;
     bool json = false;
     bool noUnit = false;
+    int positions = 1;  // microphone positions, the person asked between them
 };
 
 // "tune": the audio options of measure (its outputs are always all four).

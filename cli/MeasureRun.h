@@ -8,6 +8,7 @@
 
 #include "MeasureCommands.h"
 #include "Measurement.h"
+#include "PositionsMeasurement.h"
 
 // Ctrl+C sets Interrupted(), which ends a sequence at its next step (and
 // so puts the mutes back); the program's own handling comes back when this goes.
@@ -39,6 +40,8 @@ public:
     void Level(double dbfs);
     // A line of its own ("tune: applying").
     void Say(const std::string& line);
+    // A line of its own as it is, for the person to act on.
+    void Prompt(const std::string& line);
     // Progress and Level as a sequence's callbacks.
     MeasureCallbacks Callbacks();
 
@@ -61,3 +64,4 @@ int MeasureExitCode(const MeasureError& error);
 // Writes the files of --out, each one said on standard error; CommandError 2
 // when it cannot.
 void SaveMeasurementFiles(const MeasurementResult& result, const std::string& folder);
+void SavePositionsFiles(const PositionsResult& result, const std::string& folder);
