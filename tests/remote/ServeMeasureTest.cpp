@@ -1,6 +1,8 @@
 // The remote measuring through the serving machine's sound card: the
 // emulated unit's room (rx74-emulator --audio) through the private
 // PulseAudio server of the fixture pulse_session, served in-process.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <future>
@@ -108,6 +110,108 @@ TEST(RemoteMeasure, ACancelEndsTheSequenceWithTheMutesBack)
     EXPECT_EQ(cancelled.status, 409) << cancelled.body;
     EXPECT_EQ(cancelled.Json()["kind"], "cancelled");
     EXPECT_EQ(client.Get("/api/measurements/lr").status, 404);  // nothing kept
+    serving.Stop();
+    EXPECT_EQ(Dump(emulator.device()), before);
+}
+
+// Counts the pushes that said the measurement waits after `position`.
+int WaitsAfter(const PushClient& push, int position)
+{
+    int count = 0;
+    for (const json& m : push.Received())
+        count += m["type"] == "measure" && m["phase"] == "waiting" && m["position"] == position;
+    return count;
+}
+
+bool WaitForWaits(const PushClient& push, int position, int count)
+{
+    for (int i = 0; i < 400; ++i, std::this_thread::sleep_for(50ms))
+        if (WaitsAfter(push, position) >= count) return true;
+    return false;
+}
+
+json LastWaiting(const PushClient& push)
+{
+    json last;
+    for (const json& m : push.Received())
+        if (m["type"] == "measure" && m["phase"] == "waiting") last = m;
+    return last;
+}
+
+double LeftAt160(const json& db, const json& hz)
+{
+    std::size_t i = 0;
+    while (hz[i].get<double>() < 160.0) ++i;
+    return db[i];
+}
+
+// Two positions from the page's side: the push says each is done, the unit
+// is as the person left it while they walk, "again" measures a position
+// anew in its place, "next" goes on; the result is both and their average.
+TEST(RemoteMeasure, PositionsWaitForTheNextAndAPositionMeasuredAgainReplacesItself)
+{
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    DeviceServer serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 409);  // nothing waits
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"positions", 9}}).status, 400);
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"positions", 0}}).status, 400);
+
+    const json body = {{"outputs", {"left"}}, {"lengthS", 1}, {"positions", 2}};
+    auto measuring = std::async(std::launch::async, [client, body] { return PostJson(client, "/api/measure", body); });
+    ASSERT_TRUE(WaitForWaits(*push, 1, 1));
+    const json waiting = LastWaiting(*push);
+    EXPECT_EQ(waiting["next"], 2);
+    EXPECT_EQ(waiting["positions"], 2);
+    EXPECT_EQ(waiting["measured"]["outputs"][0]["verdict"], "ok");
+    EXPECT_EQ(waiting["average"][0]["spreadDb"][100], 0.0);  // one position so far
+    EXPECT_EQ(Dump(emulator.device()), before);               // the Sub muted again while waiting
+    EXPECT_EQ(PostJson(client, "/api/measure/next", {{"again", "yes"}}).status, 400);
+
+    // Position 1 measured again at the fourth seat, position 2 at the second.
+    for (int i = 0; i < 3; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", {{"again", true}}).status, 202);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 409) << "not waiting while it measures";
+    ASSERT_TRUE(WaitForWaits(*push, 1, 2));
+    for (int i = 0; i < 2; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 202);
+
+    const HttpReply done = measuring.get();
+    ASSERT_EQ(done.status, 200) << done.body.substr(0, 500);
+    const json result = done.Json();
+    EXPECT_EQ(result["positions"], 2);
+    const json& left = result["outputs"][0];
+    ASSERT_EQ(left["positions"].size(), 2u);
+    EXPECT_EQ(left["verdictText"], "ok");
+    EXPECT_GT(LeftAt160(left["positions"][0]["db"], left["hz"]) - LeftAt160(left["positions"][1]["db"], left["hz"]), 6.0)
+        << "position 1 is the fourth seat's";
+    EXPECT_GT(LeftAt160(left["spreadDb"], left["hz"]), 6.0);
+    EXPECT_EQ(result["kept"], json({"lr"}));
+    serving.Stop();
+    EXPECT_EQ(Dump(emulator.device()), before);
+}
+
+TEST(RemoteMeasure, ACancelWhileWaitingForAPositionEndsItWithTheMutesBack)
+{
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    DeviceServer serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+    const json body = {{"outputs", {"sub"}}, {"lengthS", 1}, {"positions", 3}};
+    auto measuring = std::async(std::launch::async, [client, body] { return PostJson(client, "/api/measure", body); });
+    ASSERT_TRUE(WaitForWaits(*push, 1, 1));
+    EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 202);
+    const HttpReply cancelled = measuring.get();
+    EXPECT_EQ(cancelled.status, 409) << cancelled.body;
+    EXPECT_EQ(cancelled.Json()["kind"], "cancelled");
+    EXPECT_EQ(client.Get("/api/measurements/sub").status, 404);  // nothing kept
     serving.Stop();
     EXPECT_EQ(Dump(emulator.device()), before);
 }
