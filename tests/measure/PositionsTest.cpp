@@ -73,16 +73,21 @@ TEST(Positions, TheAverageIsOkOnlyWhereEveryPositionIsAndTakesTheWorstFigures)
     EXPECT_TRUE(AverageOutputs({}).empty());
 }
 
+// Refused before anything plays: the sweep's own settings are looked at
+// only for a number of positions within the range.
 TEST(Positions, AreOneToEight)
 {
     const std::atomic<bool> cancel{false};
-    for (const int count : {0, kMostPositions + 1}) {
+    MeasureSettings tooLoud;
+    tooLoud.levelDbfs = 0.0;
+    for (const int count : {0, 1, kMostPositions, kMostPositions + 1}) {
         try {
-            MeasurePositions({}, count, nullptr, {}, {}, cancel);
+            MeasurePositions(tooLoud, count, nullptr, {}, {}, cancel);
             ADD_FAILURE() << count;
         } catch (const MeasureError& e) {
             EXPECT_EQ(e.kind(), MeasureError::Kind::Settings);
-            EXPECT_NE(std::string(e.what()).find("1 to 8"), std::string::npos) << e.what();
+            const bool outOfRange = count < 1 || count > kMostPositions;
+            EXPECT_EQ(std::string(e.what()).find("1 to 8") != std::string::npos, outOfRange) << e.what();
         }
     }
 }
