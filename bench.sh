@@ -9,9 +9,13 @@
 # token holder while clients without the token crowd it and its changes to
 # four units behind ser2net with one of them silent, start-up to the
 # first painted window, the PEQ fit's quality and time on synthetic
-# measurements, peak memory, the sound measurement through the emulated
-# rooms against their truth (scripts/bench-measure.py), the tuning pass in
-# them (scripts/bench-tune.sh), and QUENBAR_BENCH_LOOP_RUNS (default 100)
+# measurements, the live watch's analysis per second of audio, peak memory,
+# the sound measurement through the emulated
+# rooms against their truth (scripts/bench-measure.py; the built-in room
+# also with the Windows build's quenbar-cli.exe under Wine, built in
+# build-mingw/), the tuning pass in
+# them (scripts/bench-tune.sh), the live watch on programme material in the
+# built-in room (scripts/bench-watch.py), and QUENBAR_BENCH_LOOP_RUNS (default 100)
 # measurements in a row through the emulated room and through each sound
 # server's loop (scripts/measure-loops.py: runs ok, the spread of right - left,
 # the sweeps played again, the sequence against its sweeps; sweeps of 0.5 s,
@@ -27,7 +31,7 @@ dir="${QUENBAR_BENCH_DIR:-build-bench}"
 results="$dir/results"
 mkdir -p "$results"
 cmake -S . -B "$dir" -G Ninja >/dev/null
-benches=(core_bench link_bench peq_fit_bench)
+benches=(core_bench link_bench peq_fit_bench live_bench)
 cmake --build "$dir" --target help | grep -q '^graph_bench:' && benches+=(graph_bench unit_work_bench)
 cmake --build "$dir" --target help | grep -q '^remote_lockout_bench:' && benches+=(remote_lockout_bench remote_units_bench)
 cmake --build "$dir" -j "$(nproc)" --target "${benches[@]}" quenbar rx74-emulator quenbar-cli >/dev/null
@@ -41,10 +45,17 @@ for bench in "${benches[@]}"; do
 done
 echo "measuring start-up ..." >&2
 python3 scripts/bench-startup.py "$dir/bin" "$results/startup.json"
-echo "measuring through the emulated rooms ..." >&2
-python3 scripts/bench-measure.py "$dir/bin" "$results/measure.json"
+echo "building the Windows command line (build-mingw/) ..." >&2
+ensure_packages "${QUENBAR_WINDOWS_PACKAGES[@]}"
+cmake -S . -B build-mingw -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --build build-mingw -j "$(nproc)" --target quenbar-cli >/dev/null
+echo "measuring through the emulated rooms, the built-in one with the Windows build under Wine too ..." >&2
+python3 scripts/bench-measure.py "$dir/bin" "$results/measure.json" \
+  --windows-cli "$PWD/build-mingw/bin/quenbar-cli.exe" --wine-prefix "$PWD/build-mingw/wine-prefix"
 echo "tuning the emulated rooms ..." >&2
 scripts/bench-tune.sh "$dir" "$results"
+echo "watching the emulated room on programme material ..." >&2
+python3 scripts/bench-watch.py "$dir/bin" "$results/watch-rows.json"
 echo "measuring through the emulated room and the sound servers' loops ..." >&2
 python3 scripts/measure-loops.py "$dir/bin" --runs "${QUENBAR_BENCH_LOOP_RUNS:-100}" --length 0.5 --lanes 3 \
   --json "$results/loops.json" --rows "$results/loop-rows.json" >&2
@@ -56,4 +67,4 @@ echo
 files=()
 for bench in "${benches[@]}"; do files+=("$results/$bench.json"); done
 python3 scripts/bench-table.py --startup "$results/summary.json" --measure "$results/measure.json" \
-  --rows "$results/tune-rows.json" --rows "$results/loop-rows.json" "${files[@]}"
+  --rows "$results/tune-rows.json" --rows "$results/watch-rows.json" --rows "$results/loop-rows.json" "${files[@]}"

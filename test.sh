@@ -29,50 +29,73 @@ esac
 ensure_packages
 export QT_QPA_PLATFORM=offscreen
 
-# run_suite DIR [LABEL]: every test in DIR but those of LABEL. The sound
-# tests (label audio) play in real time, and get one try each: a
-# measurement's stream must hold on every server. Those on the shared server
-# run one at a time (RUN_SERIAL); the sound loops' tests, each with a server
-# of its own, side by side.
-run_suite() {
-  local dir="$1"
-  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" -LE "audio${2:+|$2}"
-  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" -L audio ${2:+-LE "$2"}
+# Each stage, and the build and the tests in it, say how long they took.
+stage_name="" stage_start=$SECONDS
+stage() {
+  end_stage
+  stage_name="$1" stage_start=$SECONDS
+  echo "== $1: $2"
+}
+end_stage() {
+  [ -z "$stage_name" ] || echo "== $stage_name took $((SECONDS - stage_start)) s (${SECONDS} s in all)"
+  stage_name=""
+}
+trap end_stage EXIT
+timed() {
+  local what="$1" start=$SECONDS
+  shift
+  "$@"
+  echo "== $stage_name $what took $((SECONDS - start)) s"
 }
 
-echo "== build/: the whole suite"
-configure_and_build build -DQUENBAR_BROWSER_TESTS=OFF -DQUENBAR_BENCHMARKS=OFF
+# run_suite DIR [LABEL]: every test in DIR but those of LABEL. The sound
+# tests (label audio) play in real time, and get one try each: a
+# measurement's stream must hold on every server. Each sound test program
+# has a private server of its own (its tests run one at a time on it), and
+# the programs run side by side: they wait on the sound card's clock, not on
+# the processor, so they are more than the cores (QUENBAR_SOUND_JOBS).
+run_suite() {
+  local dir="$1"
+  timed tests ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" -LE "audio${2:+|$2}"
+  timed "sound tests" ctest --test-dir "$dir" --output-on-failure -j "${QUENBAR_SOUND_JOBS:-$((2 * $(nproc)))}" \
+    -L audio ${2:+-LE "$2"}
+}
+
+stage build/ "the whole suite"
+timed build configure_and_build build -DQUENBAR_BROWSER_TESTS=OFF -DQUENBAR_BENCHMARKS=OFF
 run_suite build
 
 [ "$stages" = all ] || exit 0
 
-echo "== build/: the benchmarks build, and the remote's page in Debian's headless Chromium"
+stage browser "the benchmarks build, and the remote's page in Debian's headless Chromium (build/)"
 ensure_packages chromium chromium-driver
 cmake -S . -B build -DQUENBAR_BROWSER_TESTS=ON -DQUENBAR_BENCHMARKS=ON >/dev/null
-cmake --build build -j "$(nproc)"
-ctest --test-dir build --output-on-failure -L browser
+timed build cmake --build build -j "$(nproc)"
+timed tests ctest --test-dir build --output-on-failure -L browser
 # The plain suite goes without them (./bench.sh builds the benchmarks in build-bench/).
 cmake -S . -B build -DQUENBAR_BROWSER_TESTS=OFF -DQUENBAR_BENCHMARKS=OFF >/dev/null
 
-echo "== build-package/: a Release build, its Debian package made, installed, used and removed"
+stage build-package/ "a Release build, its Debian package made, installed, used and removed"
 ensure_packages "${QUENBAR_PACKAGING_PACKAGES[@]}"
 # Only the programs and the package's files are built: cpack then installs
 # them without building the tests.
-cmake -S . -B build-package -G Ninja -DQUENBAR_WERROR=ON -DCMAKE_BUILD_TYPE=Release -DQUENBAR_BENCHMARKS=OFF \
+configure_build build-package -DCMAKE_BUILD_TYPE=Release -DQUENBAR_BENCHMARKS=OFF \
   -DQUENBAR_PACKAGE_TESTS=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
-cmake --build build-package -j "$(nproc)" \
+timed build cmake --build build-package -j "$(nproc)" \
   --target quenbar quenbar-cli rx74-emulator quenbar_manual_pages quenbar_debian_changelog
-ctest --test-dir build-package --output-on-failure -L package
+timed tests ctest --test-dir build-package --output-on-failure -L package
 
-echo "== build-tsan/: the link, command-line and soak tests under ThreadSanitizer"
+stage build-tsan/ "the link, command-line and soak tests under ThreadSanitizer"
 # Qt is not built for ThreadSanitizer: the report library (Qt GUI) stays out.
-configure_and_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_REPORT=OFF \
+# Only the programs of the tests it runs are built.
+configure_build build-tsan -DQUENBAR_SANITIZE=thread -DQUENBAR_DESKTOP=OFF -DQUENBAR_REPORT=OFF \
   -DQUENBAR_BENCHMARKS=OFF
+timed build cmake --build build-tsan -j "$(nproc)" --target tests_link tests_cli tests_soak
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L 'link|cli|soak'
+  timed tests ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L '^(link|cli|soak)$'
 
-echo "== build-asan/: the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
-configure_and_build build-asan -DQUENBAR_SANITIZE=address,undefined -DQUENBAR_BENCHMARKS=OFF
+stage build-asan/ "the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+timed build configure_and_build build-asan -DQUENBAR_SANITIZE=address,undefined -DQUENBAR_BENCHMARKS=OFF
 (
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
   export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
@@ -82,30 +105,30 @@ configure_and_build build-asan -DQUENBAR_SANITIZE=address,undefined -DQUENBAR_BE
   run_suite build-asan soundloops
 )
 
-echo "== build-fuzz/: the fuzz targets, corpus replay then ${QUENBAR_FUZZ_SECONDS:-30}s of fuzzing each"
+stage build-fuzz/ "the fuzz targets, corpus replay then ${QUENBAR_FUZZ_SECONDS:-30}s of fuzzing each"
 if command -v clang++ >/dev/null; then
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUENBAR_WERROR=ON -DQUENBAR_FUZZERS=ON -DQUENBAR_DESKTOP=OFF \
+  CC=clang CXX=clang++ configure_build build-fuzz -DQUENBAR_FUZZERS=ON -DQUENBAR_DESKTOP=OFF \
     -DQUENBAR_BENCHMARKS=OFF -DQUENBAR_FUZZ_SECONDS="${QUENBAR_FUZZ_SECONDS:-30}"
-  cmake --build build-fuzz --target fuzzers -j "$(nproc)"
-  ctest --test-dir build-fuzz --output-on-failure -j "$(nproc)" -L fuzz
+  timed build cmake --build build-fuzz --target fuzzers -j "$(nproc)"
+  timed tests ctest --test-dir build-fuzz --output-on-failure -j "$(nproc)" -L fuzz
 else
   echo "clang++ not found: fuzz targets skipped"
 fi
 
-echo "== build-mingw/: the core, its tests and quenbar-cli.exe for 64-bit Windows, the tests under Wine"
+stage build-mingw/ "the core, its tests and quenbar-cli.exe for 64-bit Windows, the tests under Wine"
 ensure_packages "${QUENBAR_WINDOWS_PACKAGES[@]}"
-configure_and_build build-mingw --toolchain cmake/mingw-w64-x86_64.cmake
-ctest --test-dir build-mingw --output-on-failure -j "$(nproc)"
+timed build configure_and_build build-mingw --toolchain cmake/mingw-w64-x86_64.cmake
+timed tests ctest --test-dir build-mingw --output-on-failure -j "$(nproc)"
 rm -f build-mingw/Quenbar-*-win64.*
 (cd build-mingw && cpack)  # the 64-bit NSIS installer and the ZIP of the same files
 
-echo "== build/: the Windows installer under Wine, and the quenbar-cli.exe it installed against the emulated unit,"
-echo "   beside the Linux quenbar-cli; then its uninstaller"
+stage wine "the Windows installer under Wine, and the quenbar-cli.exe it installed against the emulated unit,
+   beside the Linux quenbar-cli (build/); then its uninstaller"
 installer=$(ls build-mingw/Quenbar-*-win64.exe)
 prefix="$PWD/build-mingw/wine-prefix"
 cmake -S . -B build -DQUENBAR_WINE_PREFIX="$prefix" -DQUENBAR_WINDOWS_INSTALLER="$PWD/$installer" \
   -DQUENBAR_WINDOWS_CLI="$prefix/drive_c/Program Files/Quenbar/quenbar-cli.exe" >/dev/null
-cmake --build build --target cli_windows_tests cli_windows_serve_tests -j "$(nproc)"
-ctest --test-dir build --output-on-failure -j "$(nproc)" -L wine
+timed build cmake --build build --target cli_windows_tests cli_windows_serve_tests measure_wine_tests -j "$(nproc)"
+timed tests ctest --test-dir build --output-on-failure -j "$(nproc)" -L wine
 # The plain suite goes without them.
 cmake -S . -B build -DQUENBAR_WINDOWS_CLI= -DQUENBAR_WINDOWS_INSTALLER= -UQUENBAR_WINE_PREFIX >/dev/null

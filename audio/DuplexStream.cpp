@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -87,6 +88,21 @@ void DuplexStream::OnLoss(const StreamLoss& loss)
     else
         lossesEnd_ = std::max<std::int64_t>(lossesEnd_, loss.frame + loss.frames);
     lossCount_ = count + 1;
+}
+
+void DuplexStream::RequireRecordChannel(int channel, const char* what) const
+{
+    if (channel > RecordChannels())
+        throw AudioError("The sound device \"" + record_.name + "\" has " + std::to_string(RecordChannels()) +
+                         " input channels: there is no channel " + std::to_string(channel) + " for the " + what + ".");
+}
+
+std::string DuplexStream::StalledText() const
+{
+    char seconds[16];
+    std::snprintf(seconds, sizeof seconds, "%g", kStreamStalledSeconds);
+    return "The sound stream on \"" + play_.name + "\" and \"" + record_.name + "\" stopped: no sound came for " +
+           seconds + " s.";
 }
 
 std::optional<std::string> DuplexStream::GoneDevice() const

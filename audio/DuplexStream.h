@@ -23,6 +23,9 @@
 #include "AudioDevices.h"
 #include "SoundSystem.h"
 
+// A stream that hands over no frame for this long has stopped.
+inline constexpr double kStreamStalledSeconds = 2.0;
+
 struct DuplexSettings {
     std::string playDevice;    // a device's server name or name; empty: the default output
     std::string recordDevice;  // empty: the default input
@@ -63,6 +66,9 @@ public:
     const AudioDevice& PlayDevice() const { return play_; }
     const AudioDevice& RecordDevice() const { return record_; }
     int RecordChannels() const { return settings_.recordChannels; }
+    // Throws AudioError naming the device when it has no input channel
+    // `channel` (from 1) for `what` ("microphone").
+    void RequireRecordChannel(int channel, const char* what) const;
     // Frames recorded so far.
     std::int64_t Recorded() const { return recorded_; }
     long Dropouts() const { return static_cast<long>(lossCount_.load()); }
@@ -77,6 +83,8 @@ public:
     // away: a sound server then moves the stream to another device without
     // a word, and the stream runs on.
     std::optional<std::string> GoneDevice() const;
+    // The words for a stream that stopped handing over frames (kStreamStalledSeconds).
+    std::string StalledText() const;
 
 private:
     void OnLoss(const StreamLoss& loss);

@@ -12,10 +12,29 @@ namespace {
 // A stop or close that takes longer has hung in the library.
 constexpr std::chrono::milliseconds kStopTimeout{3000};
 
-unsigned int LibraryDeviceId(RtAudio& audio, const std::string& name)
+RtAudio::Api LibraryApi(RtAudioSystem::Api api)
 {
-    for (unsigned int id = 0; id < audio.getDeviceCount(); ++id)
-        if (audio.getDeviceInfo(id).name == name) return id;
+    switch (api) {
+    case RtAudioSystem::Api::Wasapi:
+        return RtAudio::WINDOWS_WASAPI;
+    case RtAudioSystem::Api::DirectSound:
+        return RtAudio::WINDOWS_DS;
+    case RtAudioSystem::Api::Default:
+        break;
+    }
+    return RtAudio::UNSPECIFIED;
+}
+
+// A name may stand for two devices, one each way (WASAPI lists its capture
+// and render endpoints apart, and Wine names both defaults "PulseAudio"):
+// the one that has channels the way it is used.
+unsigned int LibraryDeviceId(RtAudio& audio, const std::string& name, AudioDirection direction)
+{
+    for (unsigned int id = 0; id < audio.getDeviceCount(); ++id) {
+        const RtAudio::DeviceInfo info = audio.getDeviceInfo(id);
+        const unsigned int channels = direction == AudioDirection::Output ? info.outputChannels : info.inputChannels;
+        if (info.name == name && channels > 0) return id;
+    }
     throw AudioError("The sound device \"" + name + "\" went away.");
 }
 
@@ -30,6 +49,7 @@ RtAudioDuplex* openStream = nullptr;
 // has hung, the stream gives it up (it is leaked, with the thread that may
 // still use it) and its callbacks no longer touch the stream.
 struct Library {
+    explicit Library(RtAudio::Api api) : audio(api) {}
     RtAudio audio;
     const DuplexCallbacks* callbacks = nullptr;
     int playChannels = 2;
@@ -40,8 +60,8 @@ struct Library {
 
 class RtAudioDuplex final : public DuplexBackend {
 public:
-    RtAudioDuplex(const DuplexEnds& ends, DuplexCallbacks callbacks)
-        : ends_(ends), callbacks_(std::move(callbacks)), library_(std::make_unique<Library>())
+    RtAudioDuplex(RtAudio::Api api, const DuplexEnds& ends, DuplexCallbacks callbacks)
+        : ends_(ends), callbacks_(std::move(callbacks)), library_(std::make_unique<Library>(api))
     {
         {
             const std::lock_guard lock(openStreamMutex);
@@ -128,9 +148,9 @@ private:
         library_->recordChannels = ends_.recordChannels;
         RtAudio& audio = library_->audio;
         audio.showWarnings(false);
-        RtAudio::StreamParameters out{LibraryDeviceId(audio, ends_.play.name),
+        RtAudio::StreamParameters out{LibraryDeviceId(audio, ends_.play.name, AudioDirection::Output),
                                       static_cast<unsigned int>(ends_.playChannels), 0};
-        RtAudio::StreamParameters in{LibraryDeviceId(audio, ends_.record.name),
+        RtAudio::StreamParameters in{LibraryDeviceId(audio, ends_.record.name, AudioDirection::Input),
                                      static_cast<unsigned int>(ends_.recordChannels), 0};
         unsigned int frames = ends_.blockFrames;
         try {
@@ -176,11 +196,13 @@ private:
 
 }  // namespace
 
+RtAudioSystem::RtAudioSystem(std::vector<Api> apis) : apis_(std::move(apis)) {}
+
 std::vector<AudioDevice> RtAudioSystem::Devices() const
 {
     std::vector<AudioDevice> devices;
     try {
-        RtAudio audio;
+        RtAudio audio(LibraryApi(apis_.front()));
         audio.showWarnings(false);
         for (unsigned int id = 0; id < audio.getDeviceCount(); ++id) {
             const RtAudio::DeviceInfo info = audio.getDeviceInfo(id);
@@ -199,5 +221,14 @@ std::vector<AudioDevice> RtAudioSystem::Devices() const
 
 std::unique_ptr<DuplexBackend> RtAudioSystem::Open(const DuplexEnds& ends, DuplexCallbacks callbacks) const
 {
-    return std::make_unique<RtAudioDuplex>(ends, std::move(callbacks));
+    // The first backend's reason is the one told: the others are fallbacks.
+    std::optional<AudioError> firstError;
+    for (const Api api : apis_) {
+        try {
+            return std::make_unique<RtAudioDuplex>(LibraryApi(api), ends, callbacks);
+        } catch (const AudioError& e) {
+            if (!firstError) firstError = e;
+        }
+    }
+    throw *firstError;
 }

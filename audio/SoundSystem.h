@@ -1,7 +1,8 @@
 // The seam between the measurement and a sound system: the devices it
 // offers and one duplex stream over two of them. Each system lives behind it
 // in a file of its own (PulseSystem: a PulseAudio server, or PipeWire's,
-// which speaks its protocol; RtAudioSystem: ALSA and JACK through RtAudio).
+// which speaks its protocol; RtAudioSystem: ALSA and JACK through RtAudio,
+// and on Windows WASAPI and DirectSound).
 //
 // What every stream promises: frames are played and recorded on one clock.
 // The k-th frame handed to `play` and the k-th frame handed to `record` keep
@@ -77,5 +78,6 @@ public:
 };
 
 // The system this machine offers: the sound server where one answers, else
-// RtAudio's (ALSA, JACK).
+// RtAudio's (ALSA, JACK); on Windows, RtAudio's WASAPI, then DirectSound
+// (SoundSystemWin32.cpp).
 const SoundSystem& MachineSoundSystem();

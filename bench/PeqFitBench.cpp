@@ -43,11 +43,11 @@ PeqBands RandomSetting(std::mt19937& random)
     }
 }
 
-Measurement NoisyInverse(const PeqBands& setting, std::mt19937& random)
+LevelCurve NoisyInverse(const PeqBands& setting, std::mt19937& random)
 {
     std::normal_distribution<double> noise(0.0, kNoiseDb);
     const ResponseCurve curve = PeqBandsCurve(setting);
-    Measurement m;
+    LevelCurve m;
     for (int k = 0; k < kFreqSteps; ++k) {
         m.hz.push_back(FreqTable[k]);
         m.db.push_back(85.0 - curve[static_cast<std::size_t>(k)] + noise(random));
@@ -63,7 +63,7 @@ void BM_PeqFitSynthetic(benchmark::State& state)
         std::vector<double> rms;
         double seconds = 0.0;
         for (int i = 0; i < kCases; ++i) {
-            const Measurement m = NoisyInverse(RandomSetting(random), random);
+            const LevelCurve m = NoisyInverse(RandomSetting(random), random);
             const auto start = std::chrono::steady_clock::now();
             const FitResult r = FitPeq(m);
             seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

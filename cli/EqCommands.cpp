@@ -64,7 +64,7 @@ auto ParseFile(const std::string& path, Parse parse)
 
 }  // namespace
 
-Measurement ReadCurveFile(const std::string& path) { return ParseFile(path, ParseMeasurement); }
+LevelCurve ReadCurveFile(const std::string& path) { return ParseFile(path, ParseLevelCurve); }
 
 namespace {
 
@@ -275,7 +275,7 @@ FitOptions ReadFitOptions(const EqArgs& args)
 
 FitResult Fit(const EqArgs& args)
 {
-    const Measurement measurement = ParseFile(args.path, ParseMeasurement);
+    const LevelCurve measurement = ParseFile(args.path, ParseLevelCurve);
     const FitOptions options = ReadFitOptions(args);
     try {
         return FitPeq(measurement, options);

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "OfflineCommands.h"
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 // `port` is the program's --port; each command has its own as well.
 void AddEqCommands(CLI::App& app, std::string& port, CommandAction& action);
 
 // A curve in the measurement's form (a target, as eq fit --target reads it);
 // CommandError 2 naming the file when it cannot be read or parsed.
-Measurement ReadCurveFile(const std::string& path);
+LevelCurve ReadCurveFile(const std::string& path);

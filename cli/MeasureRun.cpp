@@ -1,9 +1,7 @@
-// The measurement's commands where the measurement is built (Linux).
-#include <poll.h>
+// The measurement's commands.
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -24,18 +22,7 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-
-extern "C" void OnInterrupt(int) { interrupted = true; }
-
 }  // namespace
-
-InterruptCatcher::InterruptCatcher() : previous_(std::signal(SIGINT, OnInterrupt)) { interrupted = false; }
-
-InterruptCatcher::~InterruptCatcher() { std::signal(SIGINT, previous_); }
-
-const std::atomic<bool>& InterruptCatcher::Interrupted() { return interrupted; }
 
 ProgressReport::ProgressReport(std::string command) : command_(std::move(command)), terminal_(isatty(STDERR_FILENO) != 0)
 {
@@ -93,21 +80,42 @@ void ProgressReport::Draw()
     drawn_ = true;
 }
 
+const char* OptionOf(MeasureField field)
+{
+    switch (field) {
+        case MeasureField::Outputs:
+            return "--outputs";
+        case MeasureField::MicrophoneChannel:
+            return "--mic-channel";
+        case MeasureField::LoopbackChannel:
+            return "--loopback-channel";
+        case MeasureField::Level:
+            return "--level";
+        case MeasureField::Length:
+            return "--length";
+        case MeasureField::Positions:
+            return "--positions";
+        case MeasureField::Rate:
+            break;
+    }
+    return "--rate";
+}
+
+CommandError RefusalOf(const SettingError& error)
+{
+    return CommandError(kExitBadInput, std::string(OptionOf(error.field())) + ": " + error.what());
+}
+
 MeasureSettings MeasureSettingsOf(const MeasureArgs& args)
 {
-    MeasureSettings settings;
-    settings.outputs = ParseOutputList(args.outputs);
-    if (settings.outputs.empty())
-        throw CommandError(kExitBadInput, "--outputs names left, right, sub and system, each once: " + args.outputs);
-    settings.playDevice = args.playDevice;
-    settings.recordDevice = args.recordDevice;
-    settings.microphoneChannel = args.microphoneChannel;
-    settings.loopbackChannel = args.loopbackChannel;
-    settings.levelDbfs = args.levelDbfs;
-    settings.allowLoud = args.loud;
-    settings.sweepSeconds = args.seconds;
-    settings.rate = args.rate;
-    return settings;
+    try {
+        MeasureSettings settings = args.settings;
+        settings.outputs = OutputsOfList(args.outputs);
+        CheckMeasureSettings(settings);
+        return settings;
+    } catch (const SettingError& e) {
+        throw RefusalOf(e);
+    }
 }
 
 int MeasureExitCode(const MeasureError& error)
@@ -161,23 +169,6 @@ void CheckUnitChoice(const std::string& port, const MeasureArgs& args)
                            "(or --no-unit to play the sweeps alone).");
 }
 
-// A line from standard input; nothing at its end or after Ctrl+C. Read a
-// byte at a time, so that nothing after the line is taken from the next
-// reader, and polled, so that Ctrl+C is heard while the person walks.
-std::optional<std::string> ReadLine()
-{
-    std::string line;
-    for (;;) {
-        if (InterruptCatcher::Interrupted()) return std::nullopt;
-        pollfd input{STDIN_FILENO, POLLIN, 0};
-        if (::poll(&input, 1, 100) <= 0) continue;
-        char byte = 0;
-        if (::read(STDIN_FILENO, &byte, 1) != 1) return std::nullopt;
-        if (byte == '\n') return line;
-        line += byte;
-    }
-}
-
 // Between positions: what spoils the one just measured, where to go next,
 // and the person's line ("again" measures it again; end of input cancels).
 PositionChoice AskThePerson(const PositionPause& pause, ProgressReport& report)
@@ -194,18 +185,18 @@ PositionChoice AskThePerson(const PositionPause& pause, ProgressReport& report)
                       std::to_string(pause.count) + ", then press Enter.");
     else
         report.Prompt("Press Enter to keep " + position + ".");
-    const std::optional<std::string> line = ReadLine();
+    const std::optional<std::string> line = ReadLineUnlessInterrupted();
     if (!line) return PositionChoice::Cancel;
     return line->find("again") != std::string::npos ? PositionChoice::Again : PositionChoice::Next;
 }
 
-PositionsResult RunMeasurement(const MeasureSettings& settings, int positions, UnitMutes* mutes)
+PositionsResult RunMeasurement(const MeasureSettings& settings, UnitMutes* mutes)
 {
     const InterruptCatcher catcher;
     ProgressReport report("measure");
     try {
         return MeasurePositions(
-            settings, positions, mutes, report.Callbacks(),
+            settings, mutes, report.Callbacks(),
             [&report](const PositionPause& pause) { return AskThePerson(pause, report); },
             InterruptCatcher::Interrupted());
     } catch (const MeasureError& e) {
@@ -304,7 +295,7 @@ void MeasureCommand(const std::string& port, const MeasureArgs& args)
         session.emplace(port);
         mutes.emplace(session->link());
     }
-    const PositionsResult result = RunMeasurement(settings, args.positions, mutes ? &*mutes : nullptr);
+    const PositionsResult result = RunMeasurement(settings, mutes ? &*mutes : nullptr);
     if (!args.folder.empty()) SavePositionsFiles(result, args.folder);
     if (args.json)
         std::cout << PositionsResultJson(result).dump(2) << '\n';

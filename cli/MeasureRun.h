@@ -1,29 +1,38 @@
-// What the command line's measuring commands share where the measurement
-// is built (Linux): Ctrl+C, the progress on standard error, the settings of
-// the audio options, the exit codes, the files of --out.
+// What the command line's measuring commands share: Ctrl+C
+// (InterruptCatcher.h), the progress on standard error, the settings of the
+// audio options, the exit codes, the files of --out.
 #pragma once
 
 #include <atomic>
 #include <string>
 
+#include "CommandError.h"
+#include "InterruptCatcher.h"
 #include "MeasureCommands.h"
 #include "Measurement.h"
 #include "PositionsMeasurement.h"
+#include "tuning/LevelMatch.h"
 
-// Ctrl+C sets Interrupted(), which ends a sequence at its next step (and
-// so puts the mutes back); the program's own handling comes back when this goes.
-class InterruptCatcher {
-public:
-    InterruptCatcher();
-    ~InterruptCatcher();
-    InterruptCatcher(const InterruptCatcher&) = delete;
-    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
-    static const std::atomic<bool>& Interrupted();
-
-private:
-    void (*previous_)(int);
+struct MeasureArgs {
+    std::string outputs = OutputListText(MeasureSettings{}.outputs);
+    MeasureSettings settings;  // its outputs from the text above
+    std::string folder;
+    bool json = false;
+    bool noUnit = false;
 };
+
+// "tune": the audio options of measure (its outputs are always all four).
+struct TuneArgs {
+    MeasureArgs audio;
+    std::string target;  // a target curve file, as eq fit --target
+    LevelOptions levels;
+    bool apply = false;
+};
+
+// What the commands run.
+void ListAudioDevicesCommand(bool json);
+void MeasureCommand(const std::string& port, const MeasureArgs& args);
+void TuneCommand(const std::string& port, const TuneArgs& args);
 
 // A sequence's progress on standard error, each line led by the command's
 // name: on a terminal one line, rewritten with the input level while a
@@ -57,9 +66,10 @@ private:
     double sweepPeak_ = kSilenceDbfs;
 };
 
-// The sequence's settings of the options; CommandError 2 for --outputs
-// that name no output list.
+// The sequence's settings of the options; CommandError 2, naming the
+// option, for one out of its range.
 MeasureSettings MeasureSettingsOf(const MeasureArgs& args);
+CommandError RefusalOf(const SettingError& error);
 int MeasureExitCode(const MeasureError& error);
 // Writes the files of --out, each one said on standard error; CommandError 2
 // when it cannot.

@@ -10,6 +10,7 @@
 
 #include "CommandError.h"
 #include "Host.h"
+#include "InterruptCatcher.h"
 #include "OnlineCommands.h"
 #include "PortCommands.h"
 #include "RemoteServer.h"
@@ -173,7 +174,10 @@ void Serve(const std::string& portName, const ServeArgs& args)
     server.StopOnSignals();
     PrintWelcome(options, server.Port());
     if (args.open) OpenPage(PageAddresses(options, server.Port()).front());
-    server.Run();
+    {
+        const ConsoleCloseStop closing([&server] { server.Stop(); });
+        server.Run();
+    }
     std::cout << "Stopped: the unit is disconnected and its port closed." << std::endl;
 }
 

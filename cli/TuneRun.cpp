@@ -17,6 +17,7 @@
 #include "MeasureRun.h"
 #include "TuneJson.h"
 #include "TunePass.h"
+#include "TuneTexts.h"
 #include "UnitSession.h"
 #include "model/Units.h"
 
@@ -29,8 +30,13 @@ TuneSettings SettingsOf(const TuneArgs& args)
     TuneSettings settings;
     settings.measure = MeasureSettingsOf(args.audio);
     if (!args.target.empty()) settings.options.fit.target = ReadCurveFile(args.target);
-    settings.options.levels.subOffsetDb = args.subOffsetDb;
-    settings.options.levels.maxRiseDb = args.maxRiseDb;
+    settings.options.levels = args.levels;
+    try {
+        CheckTuneSettings(settings);
+    } catch (const TuneSettingError& e) {
+        throw CommandError(kExitBadInput, (e.field() == TuneField::SubOffset ? "--sub-offset: " : "--max-rise: ") +
+                                              std::string(e.what()));
+    }
     return settings;
 }
 
@@ -59,65 +65,24 @@ CommandError CommandErrorOf(const TuneError& error)
     return CommandError(ExitCodeOf(error), message);
 }
 
-std::string Db(double db)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%+.1f dB", db);
-    return text;
-}
-
-std::string Ms(int steps) { return std::to_string(steps / 10) + "." + std::to_string(steps % 10) + " ms"; }
-
-void PrintSum(const char* when, const SumFigures& sum)
-{
-    std::printf("  crossover sum %s: mean %.1f dB, deepest dip %.1f dB at %.0f Hz\n", when, sum.meanDb,
-                sum.deepestDipDb, sum.deepestDipHz);
-}
-
-void PrintPeq(const char* channel, int slot, const ParameterModel& setting, const ChannelPeq& peq)
-{
-    if (!peq.fit) {
-        std::printf("PEQ %s: none (%s)\n", channel, peq.refused.c_str());
-        return;
-    }
-    std::printf("PEQ %s: RMS from the target %.2f dB now, %.2f dB predicted\n", channel, peq.fit->rmsBeforeDb,
-                peq.fit->rmsAfterDb);
-    const PeqBands bands = ReadPeqBands(setting, slot);
-    for (std::size_t band = 0; band < bands.size(); ++band)
-        std::printf("  band %zu: %s\n", band + 1, PeqBandText(bands[band]).c_str());
-}
-
 void PrintProposal(const TuneStart& start)
 {
-    const TuneProposal& p = start.proposal;
-    const Alignment& a = p.alignment;
-    std::printf("Crossover region %.0f - %.0f Hz (%s)\n", p.region.lowHz, p.region.highHz,
-                p.region.fromSettings ? "from the crossover settings" : "where the measured tops and Sub cross");
-    std::printf("Delay: %s %s, %s %s\n", a.subDelay > 0 ? "Sub" : "Left & Right",
-                Ms(std::max(a.subDelay, a.lrDelay)).c_str(), a.subDelay > 0 ? "Left & Right" : "Sub", "0.0 ms");
-    std::printf("Sub polarity: %s%s\n", a.chosen.subInverted ? "inverted" : "normal",
-                a.polarityReversed ? " (found reversed: the switch changes)" : "");
-    if (a.otherAsGood)
-        std::printf("  the %s polarity with %s was as good (within %.1f dB): the shorter delay was taken\n",
-                    a.otherPolarity.subInverted ? "inverted" : "normal", Ms(a.otherPolarity.DelaySteps()).c_str(),
-                    kAlignmentTieDb);
-    PrintSum("now", a.before);
-    PrintSum("predicted", a.after);
-    std::printf("Sub level: %s (%s; tops %.1f dB, Sub %.1f dB in their bands)\n",
-                StepText(Scale::Level, p.levels.subGain).c_str(), Db(p.levels.changeDb).c_str(), p.levels.topsDb,
-                p.levels.subDb);
-    PrintPeq("Left & Right", kSlotLeftRight, p.setting, p.peqLr);
-    PrintPeq("Sub", kSlotSub, p.setting, p.peqSub);
+    std::printf("%s\n", RegionSentence(start.proposal.region).c_str());
+    for (TunePart part : kTuneParts) {
+        const TunePartText text = DescribePart(start.setting, start.proposal, part);
+        std::printf("%s: %s\n  %s\n", text.part.c_str(), text.proposal.c_str(), text.effect.c_str());
+        if (!text.note.empty()) std::printf("  %s\n", text.note.c_str());
+    }
 }
 
-void PrintVerification(std::size_t pass, const TuneVerification& v)
+void PrintVerification(std::size_t pass, const TuneStart& start, const TuneVerification& v)
 {
     std::printf("Verification%s:\n", pass == 0 ? "" : " after the second pass");
-    for (const OutputCheck& check : v.outputs)
-        std::printf("  %s: RMS from the target %.2f dB before, %.2f dB after; %s from the prediction at %.0f Hz\n",
-                    check.output.c_str(), check.rmsBeforeDb, check.rmsAfterDb, Db(check.largestMissDb).c_str(),
-                    check.largestMissHz);
-    PrintSum("measured", v.crossoverSum);
+    for (const OutputCheckText& check : DescribeChecks(v))
+        std::printf("  %s: RMS from the target %s before, %s after; off the prediction by %s\n", check.output.c_str(),
+                    check.rmsBefore.c_str(), check.rmsAfter.c_str(), check.miss.c_str());
+    for (const std::string& finding : VerificationFindings(v, start.proposal.region))
+        std::printf("  %s\n", finding.c_str());
 }
 
 void PrintShortfalls(const std::vector<std::string>& shortfalls)
@@ -194,6 +159,6 @@ void TuneCommand(const std::string& port, const TuneArgs& args)
         return;
     }
     std::printf("Applied as one change.\n");
-    for (std::size_t i = 0; i < outcome->passes.size(); ++i) PrintVerification(i, outcome->passes[i].verification);
+    for (std::size_t i = 0; i < outcome->passes.size(); ++i) PrintVerification(i, *start, outcome->passes[i].verification);
     PrintShortfalls(shortfalls);
 }

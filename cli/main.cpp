@@ -22,6 +22,7 @@
 #ifdef QUENBAR_REPORT_COMMAND
 #include "ReportCommand.h"
 #endif
+#include "WatchCommand.h"
 
 int main(int argc, char** argv)
 {
@@ -53,6 +54,7 @@ int main(int argc, char** argv)
 #ifdef QUENBAR_REPORT_COMMAND
     AddReportCommand(app, action);
 #endif
+    AddWatchCommand(app, action);
 
     try {
         app.parse(argc, argv);

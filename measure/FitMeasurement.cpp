@@ -12,7 +12,7 @@ const OutputResult* Measured(const MeasurementResult& measurement, MeasuredOutpu
     return nullptr;
 }
 
-Measurement LevelsOf(const FrequencyResponse& response) { return {response.hz, response.db}; }
+LevelCurve LevelsOf(const FrequencyResponse& response) { return {response.hz, response.db}; }
 
 std::vector<MeasuredOutput> OutputsOf(int slot)
 {
@@ -22,7 +22,7 @@ std::vector<MeasuredOutput> OutputsOf(int slot)
 
 }  // namespace
 
-std::optional<Measurement> FitMeasurementOf(const MeasurementResult& measurement, int slot)
+std::optional<LevelCurve> FitMeasurementOf(const MeasurementResult& measurement, int slot)
 {
     if (slot == kSlotSub) {
         const OutputResult* sub = Measured(measurement, MeasuredOutput::Sub);
@@ -37,7 +37,7 @@ std::optional<Measurement> FitMeasurementOf(const MeasurementResult& measurement
     return std::nullopt;
 }
 
-std::optional<Measurement> FitMeasurementOf(const PositionsResult& result, int slot)
+std::optional<LevelCurve> FitMeasurementOf(const PositionsResult& result, int slot)
 {
     if (result.positions.size() == 1) return FitMeasurementOf(result.positions.front(), slot);
     std::vector<const FrequencyResponse*> responses;
@@ -47,5 +47,5 @@ std::optional<Measurement> FitMeasurementOf(const PositionsResult& result, int s
     if (responses.empty()) return std::nullopt;
     // The positions of one measurement share one grid.
     const SpatialAverage average = AverageOverPositions(responses);
-    return Measurement{average.hz, average.db};
+    return LevelCurve{average.hz, average.db};
 }

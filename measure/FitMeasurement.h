@@ -10,9 +10,9 @@
 
 #include "Measurement.h"
 #include "PositionsMeasurement.h"
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 // Empty where the channel's outputs were not measured or have no response
 // (the sweep never reached the microphone). `slot` is kSlotLeftRight or kSlotSub.
-std::optional<Measurement> FitMeasurementOf(const MeasurementResult& measurement, int slot);
-std::optional<Measurement> FitMeasurementOf(const PositionsResult& result, int slot);
+std::optional<LevelCurve> FitMeasurementOf(const MeasurementResult& measurement, int slot);
+std::optional<LevelCurve> FitMeasurementOf(const PositionsResult& result, int slot);

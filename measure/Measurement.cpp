@@ -19,8 +19,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kPoll = 10ms;
 constexpr auto kLevelEvery = 50ms;
-// A stream that hands over no frame for this long has stopped.
-constexpr auto kStalled = 2s;
+constexpr auto kStalled = std::chrono::duration<double>(kStreamStalledSeconds);
 // Room in the recording for the stream's start and for each output's mute
 // changes: the sequence gives up when it runs this far over its plan.
 constexpr double kStartAllowanceSeconds = 6.0;
@@ -55,26 +54,13 @@ MeasureError SettingsError(const std::string& message) { return {MeasureError::K
 
 void CheckSettings(const MeasureSettings& settings)
 {
-    if (settings.outputs.empty()) throw SettingsError("No output to measure.");
-    if (settings.microphoneChannel < 1) throw SettingsError("The microphone's channel is 1 or above.");
-    if (settings.loopbackChannel && *settings.loopbackChannel < 1)
-        throw SettingsError("The loopback's channel is 1 or above.");
-    if (settings.loopbackChannel == settings.microphoneChannel)
-        throw SettingsError("The microphone and the loopback need channels of their own.");
+    try {
+        CheckMeasureSettings(settings);
+    } catch (const SettingError& e) {
+        throw SettingsError(e.what());
+    }
     if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0)
         throw SettingsError("The silence before and after each sweep must be above 0 s.");
-}
-
-SweepSettings SweepOf(const MeasureSettings& settings)
-{
-    SweepSettings sweep;
-    sweep.rate = settings.rate;
-    sweep.startHz = settings.startHz;
-    sweep.endHz = settings.endHz;
-    sweep.seconds = settings.sweepSeconds;
-    sweep.levelDbfs = settings.levelDbfs;
-    sweep.allowLoud = settings.allowLoud;
-    return sweep;
 }
 
 std::vector<float> MakeCheckedSweep(const SweepSettings& sweep)
@@ -94,18 +80,10 @@ RecordChannels RecordChannelsOf(const MeasureSettings& settings)
     return channels;
 }
 
-void RequireInputChannel(const DuplexStream& stream, int channel, const char* what)
-{
-    if (channel > stream.RecordChannels())
-        throw AudioError("The sound device \"" + stream.RecordDevice().name + "\" has " +
-                         std::to_string(stream.RecordChannels()) + " input channels: there is no channel " +
-                         std::to_string(channel) + " for the " + what + ".");
-}
-
 // The frames one output takes at most as planned: silence, sweep, tail.
 double PlannedSeconds(const MeasureSettings& settings)
 {
-    return settings.silenceSeconds + settings.sweepSeconds + settings.tailSeconds;
+    return settings.silenceSeconds + settings.sweep.seconds + settings.tailSeconds;
 }
 
 // The room set aside for the recording: every sweep played three times,
@@ -116,7 +94,7 @@ double MostSeconds(const MeasureSettings& settings)
     return kStartAllowanceSeconds + kComeBackSeconds + output * kAttempts * static_cast<double>(settings.outputs.size());
 }
 
-std::size_t Frames(double seconds, int rate) { return static_cast<std::size_t>(seconds * rate); }
+std::size_t Frames(double seconds, double rate) { return static_cast<std::size_t>(seconds * rate); }
 
 // What spoiled one sweep: it is played again. Its figures stay with the
 // sweep (PlayedSweep's dropouts and slipMs).
@@ -188,7 +166,7 @@ private:
         const std::size_t silenceStart = played_.empty() && !tailEnd_ ? player_.Played() : tailEnd_;
         if (!mutesSet_) SetMutes(index_);
         Report(MeasurePhase::Silence, 0);
-        player_.Play(routing, silenceStart + Frames(settings_.silenceSeconds, settings_.rate));
+        player_.Play(routing, silenceStart + Frames(settings_.silenceSeconds, settings_.sweep.rate));
         Wait([this] { return player_.SweepStart().has_value(); }, false);
         Report(MeasurePhase::Sweep, settings_.silenceSeconds);
         Wait([this] { return player_.SweepEnded(); }, true);
@@ -206,11 +184,11 @@ private:
         sweep.arrivalLowPassHz = shape.arrivalLowPassHz;
         played_.push_back(sweep);
 
-        Report(MeasurePhase::Tail, settings_.silenceSeconds + settings_.sweepSeconds);
+        Report(MeasurePhase::Tail, settings_.silenceSeconds + settings_.sweep.seconds);
         const bool last = index_ + 1 == settings_.outputs.size();
         mutesSet_ = !last && OnlyUnmutes(routing.mutes, RoutingOf(settings_.outputs[index_ + 1]).mutes);
         if (mutesSet_) SetMutes(index_ + 1);
-        tailEnd_ = sweepStart + SweepFrames() + Frames(roomTail_.value_or(settings_.tailSeconds), settings_.rate);
+        tailEnd_ = sweepStart + SweepFrames() + Frames(roomTail_.value_or(settings_.tailSeconds), settings_.sweep.rate);
         WaitForFrame(tailEnd_);
         // Its whole sound recorded before it is judged, and before a mute
         // silences what it played (the unit's own filters ring out); the
@@ -223,13 +201,13 @@ private:
                                                               OutputName(output) + " sweep: the measurement stopped.");
     }
 
-    std::size_t SweepFrames() const { return Frames(settings_.sweepSeconds, settings_.rate); }
+    std::size_t SweepFrames() const { return Frames(settings_.sweep.seconds, settings_.sweep.rate); }
 
     // Before a sweep is judged: a loss the stream is not yet sure of would
     // come too late for it.
     void WaitUntilSettled()
     {
-        const std::size_t giveUp = player_.Frames() + Frames(kUnsettledSeconds, settings_.rate);
+        const std::size_t giveUp = player_.Frames() + Frames(kUnsettledSeconds, settings_.sweep.rate);
         Wait([this, giveUp] { return stream_.Settled() || player_.Frames() >= giveUp; }, false);
     }
 
@@ -253,14 +231,14 @@ private:
                 looked = Clock::now();
                 const std::span<const float> recorded = player_.Microphone();
                 if (recorded.size() <= ended) return false;
-                const double seconds = static_cast<double>(recorded.size() - ended) / settings_.rate;
-                decay = DecayIntoNoise(recorded.subspan(ended), noise, settings_.rate, settings_.tailSeconds,
+                const double seconds = static_cast<double>(recorded.size() - ended) / settings_.sweep.rate;
+                decay = DecayIntoNoise(recorded.subspan(ended), noise, settings_.sweep.rate, settings_.tailSeconds,
                                        kMostTailSeconds);
                 return decay.seconds + kDecayHoldSeconds <= seconds || seconds >= kMostTailSeconds;
             },
             false);
         roomTail_ = std::min(kMostTailSeconds, decay.seconds + decay.rt60Seconds / 6);
-        tailEnd_ = std::max(tailEnd_, sweep.playOffset + SweepFrames() + Frames(*roomTail_, settings_.rate));
+        tailEnd_ = std::max(tailEnd_, sweep.playOffset + SweepFrames() + Frames(*roomTail_, settings_.sweep.rate));
     }
 
     static double Rms(std::span<const float> samples)
@@ -290,8 +268,8 @@ private:
         const auto sweepEnd = played + static_cast<std::int64_t>(SweepFrames());
         const auto latency = static_cast<std::int64_t>(latency_.value_or(0));
         const auto heardEnd = sweepEnd + static_cast<std::int64_t>(
-                                             latency_ ? *latency_ + Frames(settings_.tailSeconds, settings_.rate)
-                                                      : Frames(kMaxLatencySeconds, settings_.rate));
+                                             latency_ ? *latency_ + Frames(settings_.tailSeconds, settings_.sweep.rate)
+                                                      : Frames(kMaxLatencySeconds, settings_.sweep.rate));
         int count = 0;
         for (const StreamLoss& loss : stream_.Losses()) {
             const bool playing = loss.kind == StreamLoss::Kind::Underrun;
@@ -311,7 +289,7 @@ private:
         const auto first = std::find_if(recorded.begin(), recorded.end(), clipped);
         if (first == recorded.end()) return false;
         const auto last = std::find_if(recorded.rbegin(), recorded.rend(), clipped).base();
-        return last - first <= static_cast<std::ptrdiff_t>(Frames(kBriefClipSeconds, settings_.rate));
+        return last - first <= static_cast<std::ptrdiff_t>(Frames(kBriefClipSeconds, settings_.sweep.rate));
     }
 
     std::span<const float> RecordedSweep(const PlayedSweep& sweep) const
@@ -329,12 +307,12 @@ private:
         PlayedSweep atLoopback;  // the sweep as sent, the whole band
         atLoopback.playOffset = sweep.playOffset;
         const std::optional<std::size_t> found = FindLatencySoFar(player_.Loopback(), sweep_, inverse_, atLoopback,
-                                                                  Frames(kMaxLatencySeconds, settings_.rate));
+                                                                  Frames(kMaxLatencySeconds, settings_.sweep.rate));
         if (!found) return std::nullopt;  // judged by the analysis: no signal there
         if (!loopbackLatency_) loopbackLatency_ = *found;
         const double slip = static_cast<double>(*found) - static_cast<double>(*loopbackLatency_);
         if (std::abs(slip) <= 1.0) return std::nullopt;
-        return 1000.0 * slip / settings_.rate;
+        return 1000.0 * slip / settings_.sweep.rate;
     }
 
     static std::string Milliseconds(double ms)
@@ -350,7 +328,7 @@ private:
     void WaitUntilCameBack(const PlayedSweep& sweep, double afterSeconds)
     {
         const std::size_t sweepEnd = sweep.playOffset + SweepFrames();
-        const std::size_t giveUp = sweepEnd + Frames(settings_.tailSeconds + kComeBackSeconds, settings_.rate);
+        const std::size_t giveUp = sweepEnd + Frames(settings_.tailSeconds + kComeBackSeconds, settings_.sweep.rate);
         Clock::time_point searched;
         Wait(
             [&] {
@@ -359,7 +337,7 @@ private:
                     FindLatency();
                 }
                 const std::size_t until =
-                    latency_ ? sweepEnd + *latency_ + Frames(afterSeconds, settings_.rate) : giveUp;
+                    latency_ ? sweepEnd + *latency_ + Frames(afterSeconds, settings_.sweep.rate) : giveUp;
                 return player_.Frames() >= until;
             },
             false);
@@ -371,7 +349,7 @@ private:
     {
         const std::span<const float> recorded = player_.Microphone();
         for (std::size_t i = unheard_; i < played_.size(); ++i) {
-            const std::size_t maxLatency = SearchReach(played_, i, Frames(kMaxLatencySeconds, settings_.rate));
+            const std::size_t maxLatency = SearchReach(played_, i, Frames(kMaxLatencySeconds, settings_.sweep.rate));
             latency_ = FindLatencySoFar(recorded, sweep_, inverse_, played_[i], maxLatency);
             if (latency_) return;
             // Recorded past the latest it could have come back: it never will,
@@ -409,9 +387,7 @@ private:
                 frames = player_.Frames();
                 moved = now;
             } else if (now - moved > kStalled) {
-                throw MeasureError(MeasureError::Kind::Audio,
-                                   "The sound stream on \"" + stream_.PlayDevice().name + "\" and \"" +
-                                       stream_.RecordDevice().name + "\" stopped: no sound came for 2 s.");
+                throw MeasureError(MeasureError::Kind::Audio, stream_.StalledText());
             }
             if (sweepPlaying && callbacks_.inputLevel && now - levelTold >= kLevelEvery) {
                 callbacks_.inputLevel(player_.TakePeakDbfs());
@@ -484,11 +460,11 @@ MeasurementResult Analyse(const MeasureSettings& settings, const SweepSettings& 
     recording.loopback = player.Loopback();
     recording.sweep = sweep;
     recording.sweeps = played;
-    recording.maxLatency = Frames(kMaxLatencySeconds, settings.rate);
+    recording.maxLatency = Frames(kMaxLatencySeconds, settings.sweep.rate);
     SequenceAnalysis analysis = AnalyseSequence(recording);
 
     MeasurementResult result;
-    result.rate = settings.rate;
+    result.rate = static_cast<int>(settings.sweep.rate);
     result.absoluteTime = analysis.absoluteTime;
     result.playDevice = stream.PlayDevice().name;
     result.recordDevice = stream.RecordDevice().name;
@@ -499,7 +475,7 @@ MeasurementResult Analyse(const MeasureSettings& settings, const SweepSettings& 
         result.outputs.back().playedAgain = PlayedAgainText(replays[i]);
         sweeps += 1 + replays[i].size();
     }
-    result.sweepsSeconds = settings.sweepSeconds * static_cast<double>(sweeps);
+    result.sweepsSeconds = settings.sweep.seconds * static_cast<double>(sweeps);
     return result;
 }
 
@@ -569,23 +545,23 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
                           const std::atomic<bool>& cancel, const SoundSystem* system)
 {
     CheckSettings(settings);
-    const SweepSettings sweep = SweepOf(settings);
-    SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(MostSeconds(settings), settings.rate));
+    const SweepSettings& sweep = settings.sweep;
+    SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(MostSeconds(settings), sweep.rate));
     if (callbacks.progress) callbacks.progress({MeasurePhase::Starting, std::nullopt, 0.0});
 
     std::optional<DuplexStream> stream;
     DuplexSettings duplex;
     duplex.playDevice = settings.playDevice;
     duplex.recordDevice = settings.recordDevice;
-    duplex.rate = settings.rate;
+    duplex.rate = static_cast<int>(settings.sweep.rate);
     try {
         stream.emplace(duplex,
                        DuplexHandler{[&player](std::span<float> play) { player.OnPlay(play); },
                                      [&player](std::span<const float> record) { player.OnRecord(record); }},
                        system ? *system : MachineSoundSystem());
         player.SetRecordedChannels(stream->RecordChannels());
-        RequireInputChannel(*stream, settings.microphoneChannel, "microphone");
-        if (settings.loopbackChannel) RequireInputChannel(*stream, *settings.loopbackChannel, "loopback");
+        stream->RequireRecordChannel(settings.microphoneChannel, "microphone");
+        if (settings.loopbackChannel) stream->RequireRecordChannel(*settings.loopbackChannel, "loopback");
     } catch (const AudioError& e) {
         throw MeasureError(MeasureError::Kind::Audio, e.what());
     }

@@ -21,36 +21,12 @@
 #include "FrequencyResponse.h"
 #include "ImpulseWindow.h"
 #include "Levels.h"
+#include "MeasureSettings.h"
 #include "MeasuredOutput.h"
 #include "UnitMutes.h"
 #include "Verdict.h"
 
 class SoundSystem;
-
-struct MeasureSettings {
-    std::vector<MeasuredOutput> outputs{MeasuredOutput::Left, MeasuredOutput::Right, MeasuredOutput::Sub,
-                                        MeasuredOutput::System};
-    std::string playDevice;    // empty: the system's default output
-    std::string recordDevice;  // empty: the default input
-    int microphoneChannel = 1;            // 1-based
-    std::optional<int> loopbackChannel;   // 1-based: an input wired to the output's channel 1
-    double levelDbfs = -20.0;             // the sweep's peak
-    bool allowLoud = false;               // needed above kSweepLoudDbfs
-    double sweepSeconds = 2.0;
-    double startHz = 10.0;
-    double endHz = 22000.0;
-    int rate = 48000;
-    // Before each sweep, after its mutes are set: the noise floor, eight
-    // periods of the lowest octave's 31.5 Hz.
-    double silenceSeconds = 0.25;
-    // After each sweep, before the next silence: its sound dies down at the
-    // microphone. Its low end has died down long before, while the sweep
-    // rose on (a low band alone has stopped sounding half-way through it).
-    // Mutes that only unmute are set at its start; a mute of what it played
-    // waits until its sound has come back at the microphone (so it has left
-    // the unit), whatever the tail.
-    double tailSeconds = 0.15;
-};
 
 struct OutputResult {
     MeasuredOutput output = MeasuredOutput::Left;
@@ -114,8 +90,8 @@ private:
 };
 
 // Measures. `unit` null plays the sweeps and sets nothing (no unit). Throws
-// MeasureError: Settings for settings that cannot be played (a level above
-// -6 dBFS without allowLoud, no output, channels below 1 or the same twice),
+// MeasureError: Settings for settings that cannot be played (those
+// CheckMeasureSettings refuses, with its words),
 // Audio for a device that cannot be had or a stream that fails, Unit for a
 // mute the unit did not acknowledge, Cancelled; the last three with the
 // mutes that could not be put back.

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sndfile.h>
+
+#include "WavFile.h"
 
 namespace {
 
@@ -25,15 +26,8 @@ void WriteText(const std::filesystem::path& path, const std::string& text)
 
 void WriteImpulseWav(const std::filesystem::path& path, const ImpulseResponse& impulse)
 {
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(impulse.rate);
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.string().c_str(), SFM_WRITE, &info);
-    if (!file) throw MeasurementFileError("Cannot write " + path.string() + ": " + sf_strerror(nullptr) + ".");
-    const auto count = static_cast<sf_count_t>(impulse.samples.size());
-    const bool written = sf_writef_float(file, impulse.samples.data(), count) == count;
-    if (sf_close(file) != 0 || !written) throw MeasurementFileError("Cannot write " + path.string() + ".");
+    if (!WriteFloatWav(path, impulse.samples, static_cast<std::uint32_t>(impulse.rate)))
+        throw MeasurementFileError("Cannot write " + path.string() + ".");
 }
 
 json OutputJson(const OutputResult& output, bool curves)
@@ -74,7 +68,7 @@ std::string MeasurementText(const MeasurementResult& measurement, const OutputRe
     return text;
 }
 
-json MeasurementJson(const MeasurementResult& measurement, bool curves)
+json MeasurementSummaryJson(const MeasurementResult& measurement, bool curves)
 {
     json outputs = json::array();
     for (const OutputResult& output : measurement.outputs) outputs.push_back(OutputJson(output, curves));
@@ -223,6 +217,6 @@ std::vector<std::filesystem::path> SaveMeasurement(const MeasurementResult& meas
         WriteImpulseWav(written.back(), output.impulse);
     }
     written.push_back(folder / "summary.json");
-    WriteText(written.back(), MeasurementJson(measurement, false).dump(2) + "\n");
+    WriteText(written.back(), MeasurementSummaryJson(measurement, false).dump(2) + "\n");
     return written;
 }

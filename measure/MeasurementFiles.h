@@ -32,7 +32,7 @@ std::string MeasurementText(const MeasurementResult& measurement, const OutputRe
 // "sequenceSeconds", "outputs": [{"output",
 // "verdict", "verdictText", "arrivalMs", "peakDbfs", "snrDb", "dropouts", "playedAgain",
 // "octaves": [{"hz", "snrDb"}], and with curves "hz", "db", "phaseDeg"}]}.
-nlohmann::ordered_json MeasurementJson(const MeasurementResult& measurement, bool curves);
+nlohmann::ordered_json MeasurementSummaryJson(const MeasurementResult& measurement, bool curves);
 // What `measure --json` prints and the remote answers: {"rate", "sweepsSeconds",
 // "sequenceSeconds", "outputs": [{"output",
 // "verdict", "playedAgain", "arrivalMs", "peakDbfs", "snrDb", "hz", "db", "phaseDeg"}]}.

@@ -29,14 +29,6 @@ OutputAverage AverageOf(const std::vector<MeasurementResult>& positions, std::si
     return average;
 }
 
-void CheckCount(int count)
-{
-    if (count < 1 || count > kMostPositions)
-        throw MeasureError(MeasureError::Kind::Settings,
-                           "The positions are 1 to " + std::to_string(kMostPositions) + ", not " +
-                               std::to_string(count) + ".");
-}
-
 // One position's sequence; a sequence that left the mutes as it set them
 // ends the measurement there.
 MeasurementResult MeasureOne(const MeasureSettings& settings, UnitMutes* unit, const MeasureCallbacks& callbacks,
@@ -69,11 +61,13 @@ std::vector<OutputAverage> AverageOutputs(const std::vector<MeasurementResult>& 
     return averages;
 }
 
-PositionsResult MeasurePositions(const MeasureSettings& settings, int count, UnitMutes* unit,
-                                 const MeasureCallbacks& callbacks, const AwaitPerson& await,
-                                 const std::atomic<bool>& cancel, const SoundSystem* system)
+PositionsResult MeasurePositions(const MeasureSettings& settings, UnitMutes* unit, const MeasureCallbacks& callbacks,
+                                 const AwaitPerson& await, const std::atomic<bool>& cancel,
+                                 const SoundSystem* system)
 {
-    CheckCount(count);
+    // A count out of its range is refused by the first sequence's check of
+    // the settings, before anything plays.
+    const int count = settings.positions;
     PositionsResult result;
     std::size_t at = 0;  // the position being measured, from 0
     while (at < static_cast<std::size_t>(count)) {

@@ -17,8 +17,6 @@
 #include "Measurement.h"
 #include "SpatialAverage.h"
 
-inline constexpr int kMostPositions = 8;
-
 // One output over every position.
 struct OutputAverage {
     MeasuredOutput output = MeasuredOutput::Left;
@@ -64,13 +62,13 @@ struct PositionPause {
 // until they say (a line typed, a button pressed).
 using AwaitPerson = std::function<PositionChoice(const PositionPause&)>;
 
-// Measures `count` positions (1 .. kMostPositions), waiting for the person
-// after every one but the last, and after the last when it is not ok. One
-// position is Measure alone, with no wait. Throws MeasureError as Measure
-// does: Settings also for a count out of range; Cancelled for a cancel
+// Measures the settings' positions, waiting for the person after every one
+// but the last, and after the last when it is not ok. One position is
+// Measure alone, with no wait. Throws MeasureError as Measure does
+// (Settings for a count out of its range too); Cancelled for a cancel
 // while waiting (the person's mutes are already back) or during a
 // sequence; Unit when a sequence could not put the mutes back (the
 // measurement stops there rather than leave them so while the person walks).
-PositionsResult MeasurePositions(const MeasureSettings& settings, int count, UnitMutes* unit,
-                                 const MeasureCallbacks& callbacks, const AwaitPerson& await,
-                                 const std::atomic<bool>& cancel, const SoundSystem* system = nullptr);
+PositionsResult MeasurePositions(const MeasureSettings& settings, UnitMutes* unit, const MeasureCallbacks& callbacks,
+                                 const AwaitPerson& await, const std::atomic<bool>& cancel,
+                                 const SoundSystem* system = nullptr);

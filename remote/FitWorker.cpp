@@ -8,7 +8,7 @@
 
 namespace {
 
-FitOutcome Outcome(const FitWorker::Fit& fit, const Measurement& measurement, const FitOptions& options)
+FitOutcome Outcome(const FitWorker::Fit& fit, const LevelCurve& measurement, const FitOptions& options)
 {
     FitOutcome outcome;
     try {
@@ -34,7 +34,7 @@ FitWorker::~FitWorker()
     thread_.join();
 }
 
-void FitWorker::Run(Measurement measurement, FitOptions options, Done done)
+void FitWorker::Run(LevelCurve measurement, FitOptions options, Done done)
 {
     boost::asio::post(thread_, [this, measurement = std::move(measurement), options = std::move(options),
                                 done = std::move(done)]() mutable {

@@ -28,7 +28,7 @@ struct FitOutcome {
 class FitWorker {
 public:
     // The fit that is run: the core's (tests slow it down).
-    using Fit = std::function<FitResult(const Measurement&, const FitOptions&)>;
+    using Fit = std::function<FitResult(const LevelCurve&, const FitOptions&)>;
     using Done = std::function<void(FitOutcome outcome)>;
 
     FitWorker(boost::asio::any_io_executor home, Fit fit);
@@ -37,7 +37,7 @@ public:
     FitWorker& operator=(const FitWorker&) = delete;
 
     // Fits on the worker's thread; `done` runs on the home executor.
-    void Run(Measurement measurement, FitOptions options, Done done);
+    void Run(LevelCurve measurement, FitOptions options, Done done);
 
 private:
     boost::asio::any_io_executor home_;

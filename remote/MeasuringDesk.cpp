@@ -1,6 +1,9 @@
 #include "MeasuringDesk.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <limits>
 #include <memory>
 
 #include <boost/asio/post.hpp>
@@ -11,6 +14,7 @@
 #include "RemoteTuneUnit.h"
 #include "RemoteUnit.h"
 #include "TuneJson.h"
+#include "TuneTexts.h"
 #include "tuning/TuningText.h"
 
 namespace {
@@ -112,15 +116,6 @@ PositionsResult OkOutputs(PositionsResult result)
     return result;
 }
 
-int PositionsField(const json& body)
-{
-    if (!body.contains("positions")) return 1;
-    const json& given = body["positions"];
-    if (!given.is_number_integer() || given.get<int>() < 1 || given.get<int>() > kMostPositions)
-        throw RequestError(400, "\"positions\" must be 1 to " + std::to_string(kMostPositions) + ".");
-    return given.get<int>();
-}
-
 double NumberField(const json& body, const char* key, double fallback)
 {
     if (!body.contains(key)) return fallback;
@@ -128,12 +123,13 @@ double NumberField(const json& body, const char* key, double fallback)
     return body[key].get<double>();
 }
 
-int ChannelField(const json& body, const char* key, int fallback)
+// A whole number; one beyond int's range is left to the settings' check as the nearest int.
+int IntegerField(const json& body, const char* key, int fallback)
 {
     if (!body.contains(key)) return fallback;
-    if (!body[key].is_number_integer() || body[key].get<int>() < 1)
-        throw RequestError(400, std::string("\"") + key + "\" must be an input channel, 1 or more.");
-    return body[key].get<int>();
+    if (!body[key].is_number_integer()) throw RequestError(400, std::string("\"") + key + "\" must be a whole number.");
+    const auto value = body[key].get<std::int64_t>();
+    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 std::string TextField(const json& body, const char* key)
@@ -147,14 +143,15 @@ std::vector<MeasuredOutput> OutputsField(const json& body, const std::vector<Mea
 {
     if (!body.contains("outputs")) return fallback;
     const json& given = body["outputs"];
+    if (!given.is_array())
+        throw RequestError(400, "\"outputs\" must be a list of " + RangeText(MeasureField::Outputs) + ".");
     std::string list;
-    for (const json& name : given.is_array() ? given : json::array({given})) {
-        if (!name.is_string()) throw RequestError(400, "\"outputs\" names left, right, sub and system, as texts.");
+    for (const json& name : given) {
+        if (!name.is_string())
+            throw RequestError(400, "\"outputs\" must be a list of " + RangeText(MeasureField::Outputs) + ".");
         list += (list.empty() ? "" : ",") + name.get<std::string>();
     }
-    std::vector<MeasuredOutput> outputs = ParseOutputList(list);
-    if (outputs.empty()) throw RequestError(400, "\"outputs\" names left, right, sub and system, each once: " + list);
-    return outputs;
+    return OutputsOfList(list);
 }
 
 json BodyOf(const ApiRequest& request, const std::vector<std::string>& keys, const char* what)
@@ -169,26 +166,63 @@ json BodyOf(const ApiRequest& request, const std::vector<std::string>& keys, con
 const std::vector<std::string> kSoundKeys{"levelDbfs", "loud", "micChannel", "loopbackChannel",
                                           "lengthS",   "rate", "play",       "record"};
 
-// The settings of quenbar-cli measure, from the body's fields (none: its defaults).
-MeasureSettings SettingsOf(const json& body)
+const char* KeyOf(MeasureField field)
+{
+    switch (field) {
+        case MeasureField::Outputs:
+            return "outputs";
+        case MeasureField::MicrophoneChannel:
+            return "micChannel";
+        case MeasureField::LoopbackChannel:
+            return "loopbackChannel";
+        case MeasureField::Level:
+            return "levelDbfs";
+        case MeasureField::Length:
+            return "lengthS";
+        case MeasureField::Positions:
+            return "positions";
+        case MeasureField::Rate:
+            break;
+    }
+    return "rate";
+}
+
+// The measurement's settings from the body's fields (none: the defaults), as
+// the command line's; a value of the wrong kind or out of its range is a 400
+// naming its field.
+MeasureSettings UncheckedSettingsOf(const json& body)
 {
     MeasureSettings settings;
     settings.outputs = OutputsField(body, settings.outputs);
-    settings.levelDbfs = NumberField(body, "levelDbfs", settings.levelDbfs);
+    SweepSettings& sweep = settings.sweep;
+    sweep.levelDbfs = NumberField(body, "levelDbfs", sweep.levelDbfs);
     if (body.contains("loud") && !body["loud"].is_boolean()) throw RequestError(400, "\"loud\" must be true or false.");
-    settings.allowLoud = body.value("loud", false);
-    settings.microphoneChannel = ChannelField(body, "micChannel", settings.microphoneChannel);
+    sweep.allowLoud = body.value("loud", false);
+    settings.microphoneChannel = IntegerField(body, "micChannel", settings.microphoneChannel);
     if (body.contains("loopbackChannel") && !body["loopbackChannel"].is_null())
-        settings.loopbackChannel = ChannelField(body, "loopbackChannel", 1);
-    settings.sweepSeconds = NumberField(body, "lengthS", settings.sweepSeconds);
-    if (settings.sweepSeconds < 0.5 || settings.sweepSeconds > 30.0)
-        throw RequestError(400, "\"lengthS\" must be 0.5 to 30 seconds.");
-    settings.rate = ChannelField(body, "rate", settings.rate);
-    if (settings.rate != 44100 && settings.rate != 48000 && settings.rate != 96000)
-        throw RequestError(400, "\"rate\" must be 44100, 48000 or 96000.");
+        settings.loopbackChannel = IntegerField(body, "loopbackChannel", 1);
+    sweep.seconds = NumberField(body, "lengthS", sweep.seconds);
+    sweep.rate = IntegerField(body, "rate", static_cast<int>(sweep.rate));
     settings.playDevice = TextField(body, "play");
     settings.recordDevice = TextField(body, "record");
+    settings.positions = IntegerField(body, "positions", settings.positions);
     return settings;
+}
+
+RequestError RefusalOf(const SettingError& error)
+{
+    return RequestError(400, "\"" + std::string(KeyOf(error.field())) + "\": " + error.what());
+}
+
+MeasureSettings SettingsOf(const json& body)
+{
+    try {
+        MeasureSettings settings = UncheckedSettingsOf(body);
+        CheckMeasureSettings(settings);
+        return settings;
+    } catch (const SettingError& error) {
+        throw RefusalOf(error);
+    }
 }
 
 // The settings of quenbar-cli tune: its sound, the target, the Sub's offset and the largest rise.
@@ -199,9 +233,15 @@ TuneSettings TuneSettingsOf(const json& body)
     LevelOptions& levels = settings.options.levels;
     levels.subOffsetDb = NumberField(body, "subOffsetDb", levels.subOffsetDb);
     levels.maxRiseDb = NumberField(body, "maxRiseDb", levels.maxRiseDb);
+    try {
+        CheckTuneSettings(settings);
+    } catch (const TuneSettingError& error) {
+        throw RequestError(400, std::string(error.field() == TuneField::SubOffset ? "\"subOffsetDb\": " : "\"maxRiseDb\": ") +
+                                    error.what());
+    }
     if (body.contains("target")) {
         try {
-            settings.options.fit.target = ParseMeasurement(TextField(body, "target"));
+            settings.options.fit.target = ParseLevelCurve(TextField(body, "target"));
         } catch (const TuningFileError& error) {
             throw RequestError(400, std::string("The target: ") + error.what());
         }
@@ -275,11 +315,45 @@ json TuneFailureJson(const TuneError& error)
             {"passesDone", error.passesDone.size()}};
 }
 
+// The name of a part as "parts" of POST /api/tune/apply takes it.
+const char* PartKey(TunePart part)
+{
+    switch (part) {
+        case TunePart::Alignment:
+            return "alignment";
+        case TunePart::SubLevel:
+            return "levels";
+        case TunePart::PeqLeftRight:
+            return "peqLr";
+        case TunePart::PeqSub:
+            break;
+    }
+    return "peqSub";
+}
+
+// The proposal's parts in words, for the page to show as they are.
+json PartTextsJson(const TuneStart& start)
+{
+    json parts = json::array();
+    for (TunePart part : kTuneParts) {
+        const TunePartText text = DescribePart(start.setting, start.proposal, part);
+        parts.push_back({{"part", PartKey(part)},
+                         {"name", text.part},
+                         {"proposal", text.proposal},
+                         {"effect", text.effect},
+                         {"note", text.note},
+                         {"applicable", text.applicable}});
+    }
+    return parts;
+}
+
 json ProposalJson(const TuneStart& start)
 {
     json body{{"outcome", "proposed"}};
     body.update(TuneProposalJson(start.setting, start.proposal));
     body["measured"] = ResultJson(start.measured);
+    body["region"] = RegionSentence(start.proposal.region);
+    body["texts"] = PartTextsJson(start);
     body["shortfalls"] = ProposalShortfalls(start, TuneParts{});
     return body;
 }
@@ -287,25 +361,42 @@ json ProposalJson(const TuneStart& start)
 json VerifiedJson(const TuneOutcome& outcome)
 {
     const AppliedPass& last = outcome.passes.back();
+    json checks = json::array();
+    for (const OutputCheckText& check : DescribeChecks(last.verification))
+        checks.push_back({{"output", check.output},
+                          {"rmsBefore", check.rmsBefore},
+                          {"rmsAfter", check.rmsAfter},
+                          {"miss", check.miss}});
     return {{"outcome", "verified"},
             {"passes", outcome.passes.size()},
             {"verify", TuneVerificationJson(last.verification)},
+            {"checks", checks},
+            {"findings", VerificationFindings(last.verification, last.proposal.region)},
             {"after", ResultJson(last.measured)},
             {"shortfalls", outcome.shortfalls}};
 }
 
 // The channels' measurements for the fit from the outputs judged ok; the channels kept.
 template <typename Result>
-json KeepForFit(const std::function<void(int, Measurement)>& keep, const Result& result)
+json KeepForFit(const std::function<void(int, LevelCurve)>& keep, const Result& result)
 {
     json channels = json::array();
     const Result usable = OkOutputs(result);
     for (const auto& [slot, name] : {std::pair{kSlotLeftRight, "lr"}, {kSlotSub, "sub"}})
-        if (std::optional<Measurement> measurement = FitMeasurementOf(usable, slot)) {
+        if (std::optional<LevelCurve> measurement = FitMeasurementOf(usable, slot)) {
             keep(slot, std::move(*measurement));
             channels.push_back(name);
         }
     return channels;
+}
+
+// The ranges and defaults the page's controls take, from the settings' own home.
+json LimitsJson()
+{
+    const MeasureSettings defaults;
+    return {{"lengthS", {{"min", kShortestSweepSeconds}, {"max", kLongestSweepSeconds}, {"value", defaults.sweep.seconds}}},
+            {"levelDbfs", {{"min", kQuietestSweepDbfs}, {"max", kSweepLoudDbfs}, {"value", defaults.sweep.levelDbfs}}},
+            {"positions", {{"min", 1}, {"max", kMostPositions}, {"value", defaults.positions}}}};
 }
 
 }  // namespace
@@ -370,17 +461,16 @@ void MeasuringDesk::Measure(const DeskUnit& unit, const ApiRequest& request, con
     keys.insert(keys.end(), {"outputs", "positions"});
     const json body = BodyOf(request, keys, "A measurement");
     const MeasureSettings settings = SettingsOf(body);
-    const int positions = PositionsField(body);
     if (Refused(unit, respond)) return;
     auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
     auto measured = std::make_shared<PositionsResult>();
     Run(
         unit, "measure",
-        [this, settings, positions, tuneUnit, measured, name = unit.name](const TuneCallbacks& callbacks,
-                                                                          const std::atomic<bool>& cancel) -> Outcome {
+        [this, settings, tuneUnit, measured, name = unit.name](const TuneCallbacks& callbacks,
+                                                               const std::atomic<bool>& cancel) -> Outcome {
             try {
                 *measured = MeasurePositions(
-                    settings, positions, tuneUnit.get(), callbacks.measure,
+                    settings, tuneUnit.get(), callbacks.measure,
                     [this, name](const PositionPause& pause) { return AwaitPerson(name, pause); }, cancel);
                 return {200, PositionsJson(*measured)};
             } catch (const MeasureError& error) {
@@ -412,7 +502,7 @@ void MeasuringDesk::Propose(const DeskUnit& unit, const ApiRequest& request, con
                 return {TuneStatusOf(error), TuneFailureJson(error)};
             }
         },
-        [this, keep = unit.keep, start, respond, proposed = &unit.unit](Outcome outcome) {
+        [this, keep = unit.keep, start, respond, proposed = unit.unit.Identity()](Outcome outcome) {
             if (*start) {
                 outcome.body["kept"] = KeepForFit(keep, (*start)->measured);
                 proposal_ = std::make_shared<const TuneStart>(std::move(**start));
@@ -425,7 +515,7 @@ void MeasuringDesk::Propose(const DeskUnit& unit, const ApiRequest& request, con
 void MeasuringDesk::ApplyProposal(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
 {
     const TuneParts parts = PartsOf(BodyOf(request, {"parts"}, "Applying a proposal"));
-    if (!proposal_ || proposalUnit_ != &unit.unit)
+    if (!proposal_ || proposalUnit_ != unit.unit.Identity())
         throw RequestError(409, "There is no proposal for " + unit.name + " to apply: POST /api/tune first.");
     if (Refused(unit, respond)) return;
     auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
@@ -574,5 +664,6 @@ MeasuringDesk::json MeasuringDesk::State() const
             {"job", running_ ? json(running_->job) : json(nullptr)},
             {"unit", running_ ? json(running_->name) : json(nullptr)},
             {"progress", running_ ? running_->progress : json(nullptr)},
-            {"last", last_}};
+            {"last", last_},
+            {"limits", LimitsJson()}};
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 
@@ -72,7 +73,7 @@ private:
     json last_;  // null before the first job
     // The last tuning proposal and the unit it is for, until it is applied.
     std::shared_ptr<const TuneStart> proposal_;
-    const RemoteUnit* proposalUnit_ = nullptr;
+    std::uint64_t proposalUnit_ = 0;  // its Identity()
     std::vector<std::function<void()>> stopped_;
     // The person's choice between positions, handed from the io thread to the job's.
     std::mutex choiceMutex_;

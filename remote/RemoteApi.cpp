@@ -221,7 +221,7 @@ void RemoteApi::Handle(const ApiRequest& request, const Respond& respond)
 void RemoteApi::Route(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond)
 {
     if (RouteTuning(request, path, respond)) return;
-    const DeskUnit deskUnit{unit_, name_, [this](int slot, Measurement measurement) {
+    const DeskUnit deskUnit{unit_, name_, [this](int slot, LevelCurve measurement) {
                                 KeepMeasurement(slot, std::move(measurement));
                             }};
     if (desk_.Route(deskUnit, request, path, respond)) return;

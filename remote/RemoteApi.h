@@ -59,7 +59,7 @@
 #include "FitWorker.h"
 #include "ServeOptions.h"
 #include "model/Model.h"
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 class PushHub;
 class RemoteUnit;
@@ -124,11 +124,12 @@ private:
     bool RouteTuning(const ApiRequest& request, const std::vector<std::string>& path, const Respond& respond);
     void PutMeasurement(const ApiRequest& request, int slot, const Respond& respond);
     void DeleteMeasurement(int slot, const Respond& respond);
-    json MeasurementJson(int slot) const;
+    // A channel's kept curve: {"channel", "hz", "db", "levels" (at the unit's steps)}.
+    json KeptCurveJson(int slot) const;
     void FitChannel(const ApiRequest& request, int slot, const Respond& respond);
     void SetPeqBands(const ApiRequest& request, const std::string& channel, const Respond& respond);
     // A channel's measurement kept for the fit, and announced.
-    void KeepMeasurement(int slot, Measurement measurement);
+    void KeepMeasurement(int slot, LevelCurve measurement);
 
     RemoteUnit& unit_;
     PushHub& hub_;
@@ -136,6 +137,6 @@ private:
     ReportMaker report_;
     SoundCardDesk& desk_;
     long seq_ = 0;
-    std::array<std::optional<Measurement>, kChannelSlots> measurements_;
+    std::array<std::optional<LevelCurve>, kChannelSlots> measurements_;
     FitWorker fits_;
 };

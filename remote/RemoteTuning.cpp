@@ -47,10 +47,10 @@ json RoundedOrNull(const double* levels, std::size_t count)
     return values;
 }
 
-Measurement ParseMeasurementBody(const std::string& text)
+LevelCurve ParseCurveBody(const std::string& text)
 {
     try {
-        return ParseMeasurement(text);
+        return ParseLevelCurve(text);
     } catch (const TuningFileError& error) {
         throw RequestError(400, error.what());
     }
@@ -78,7 +78,7 @@ FitOptions ParseFitOptions(const ApiRequest& request)
     options.maxCutDb = NumberOption(body, "maxCutDb", options.maxCutDb);
     if (body.contains("target")) {
         if (!body["target"].is_string()) throw RequestError(400, "\"target\" must be a target curve as text.");
-        options.target = ParseMeasurementBody(body["target"].get<std::string>());
+        options.target = ParseCurveBody(body["target"].get<std::string>());
     }
     return options;
 }
@@ -143,7 +143,7 @@ bool RemoteApi::RouteTuning(const ApiRequest& request, const std::vector<std::st
         RequireMethod(request, "GET");
         if (!measurements_[static_cast<std::size_t>(slot)])
             throw RequestError(404, std::string("No measurement of ") + ChannelName(slot) + " has been uploaded.");
-        respond(JsonResponse(MeasurementJson(slot)));
+        respond(JsonResponse(KeptCurveJson(slot)));
         return true;
     }
     if (path.size() == 2 && first == "fit") {
@@ -162,14 +162,14 @@ bool RemoteApi::RouteTuning(const ApiRequest& request, const std::vector<std::st
 void RemoteApi::PutMeasurement(const ApiRequest& request, int slot, const Respond& respond)
 {
     RequireContentType(request, "text/plain");
-    KeepMeasurement(slot, ParseMeasurementBody(request.body));
-    respond(JsonResponse(MeasurementJson(slot)));
+    KeepMeasurement(slot, ParseCurveBody(request.body));
+    respond(JsonResponse(KeptCurveJson(slot)));
 }
 
-void RemoteApi::KeepMeasurement(int slot, Measurement measurement)
+void RemoteApi::KeepMeasurement(int slot, LevelCurve measurement)
 {
     measurements_[static_cast<std::size_t>(slot)] = std::move(measurement);
-    Announce("measurement", {{"channel", ChannelName(slot)}, {"measurement", MeasurementJson(slot)}});
+    Announce("measurement", {{"channel", ChannelName(slot)}, {"measurement", KeptCurveJson(slot)}});
 }
 
 void RemoteApi::DeleteMeasurement(int slot, const Respond& respond)
@@ -179,9 +179,9 @@ void RemoteApi::DeleteMeasurement(int slot, const Respond& respond)
     respond(JsonResponse({{"channel", ChannelName(slot)}, {"measurement", nullptr}}));
 }
 
-RemoteApi::json RemoteApi::MeasurementJson(int slot) const
+RemoteApi::json RemoteApi::KeptCurveJson(int slot) const
 {
-    const Measurement& measurement = *measurements_[static_cast<std::size_t>(slot)];
+    const LevelCurve& measurement = *measurements_[static_cast<std::size_t>(slot)];
     const ResponseCurve levels = MeasurementLevels(measurement);
     return {{"channel", ChannelName(slot)},
             {"hz", measurement.hz},

@@ -1,6 +1,7 @@
 #include "RemoteUnit.h"
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 #include <boost/asio/post.hpp>
@@ -14,6 +15,12 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::uint64_t NextIdentity()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
 using Image = std::array<std::uint8_t, kImageSize>;
 
 constexpr const char* kNoAnswer = "The unit does not answer.";
@@ -59,7 +66,8 @@ const char* LinkStateName(LinkState state)
 
 RemoteUnit::RemoteUnit(boost::asio::io_context& io, std::string device, UnitTiming timing, LineFactory makeLine,
                        std::size_t logLines)
-    : io_(io),
+    : identity_(NextIdentity()),
+      io_(io),
       device_(std::move(device)),
       timing_(timing),
       retryTimer_(io),

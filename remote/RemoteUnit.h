@@ -83,6 +83,9 @@ public:
 
     LinkState State() const { return state_; }
     bool Connected() const { return state_ == LinkState::Connected; }
+    // Which unit this is, for what is kept for it: never the same for two
+    // units of one process, even where one is made where another went.
+    std::uint64_t Identity() const { return identity_; }
     // Why the unit is not connected ("" while it is).
     const std::string& Reason() const { return reason_; }
     const std::string& Device() const { return device_; }
@@ -147,6 +150,7 @@ public:
     void Shutdown(std::function<void()> done);
 
 private:
+    const std::uint64_t identity_;
     struct Attempt {
         ConnectOutcome outcome;
         ParameterModel unit{};

@@ -38,7 +38,7 @@ struct ServeOptions {
     std::string token;          // empty: no token, which the local host only allows
     UnitTiming timing;
     // The PEQ fit of POST /api/fit (a test may slow it down).
-    std::function<FitResult(const Measurement&, const FitOptions&)> fit = FitPeq;
+    std::function<FitResult(const LevelCurve&, const FitOptions&)> fit = FitPeq;
     // Serve even when no unit can be reached (or none is named): the page
     // then finds the unit's port and adds it (POST /api/units).
     bool serveWithoutUnits = false;

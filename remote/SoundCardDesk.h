@@ -13,17 +13,21 @@
 //                                (409 while no position is awaited)
 //   POST   /api/measure/cancel   ends the job under way at its next step, a tuning pass's too
 //                                (409 without one)
-//   GET    /api/measure          {"running", "job", "unit", "progress", "last"}: the job under
-//                                way and the outcome of the last one
+//   GET    /api/measure          {"running", "job", "unit", "progress", "last", "limits"}: the job
+//                                under way, the outcome of the last one, and the ranges and
+//                                defaults of "lengthS" and "levelDbfs" ({"min", "max", "value"})
 //   POST   /api/tune             the measure body without "outputs" (all four are measured), and
 //                                "subOffsetDb", "maxRiseDb", "target" (a target curve as text):
 //                                the proposal (session/TuneJson.h) with "measured", the sequence
-//                                as POST /api/measure answers it, and "shortfalls"; nothing on the
-//                                unit changes but the sequence's mutes, put back
+//                                as POST /api/measure answers it, its words ("region"; "texts":
+//                                [{"part", "name", "proposal", "effect", "note", "applicable"}])
+//                                and "shortfalls"; nothing on the unit changes but the sequence's
+//                                mutes, put back
 //   POST   /api/tune/apply       {"parts": {"alignment", "levels", "peqLr", "peqSub"}} (each true
 //                                unless false): the last proposal's parts applied as ONE step of
 //                                the history, then measured again: {"verify", "after", "passes",
-//                                "shortfalls"}; 409 without a proposal for the unit
+//                                "checks" and "findings" (its words), "shortfalls"}; 409 without a
+//                                proposal for the unit
 //
 // While a job runs its progress and the microphone's level go to every push
 // client: {"type": "measure", "unit", "job", "stage" (a tuning pass's), "phase", "output",
@@ -46,7 +50,7 @@
 #include <boost/asio/any_io_executor.hpp>
 
 #include "ApiTypes.h"
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 class PushHub;
 class RemoteUnit;
@@ -56,7 +60,7 @@ struct DeskUnit {
     RemoteUnit& unit;
     std::string name;
     // The channel's measurement for the PEQ fit (kSlotLeftRight, kSlotSub).
-    std::function<void(int slot, Measurement measurement)> keep;
+    std::function<void(int slot, LevelCurve measurement)> keep;
 };
 
 class SoundCardDesk {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The measurement's figures against the emulated room's truth, for bench.sh.
 
-  bench-measure.py <bin dir> <output json>
+  bench-measure.py <bin dir> <output json> [--windows-cli EXE --wine-prefix DIR]
 
 A private PulseAudio server (scripts/pulse-session.sh) carries the sound
 between quenbar-cli measure and rx74-emulator --audio. For each room (the
@@ -23,7 +23,14 @@ measures again. It writes, per room:
     against that change;
   - each sequence's time (stream start to the mutes put back) over the time
     its sweeps take to play.
+
+With --windows-cli, the Windows build's quenbar-cli.exe measures the
+built-in room as well, under Wine in the given prefix (a session of
+scripts/wine-session.sh, its COM5 the emulated unit's pseudo-terminal, Wine's
+sound through the same private server): its figures are written under
+"windows:built-in".
 """
+import argparse
 import json
 import math
 import os
@@ -75,6 +82,24 @@ def magnitude_figures(measurement, truth):
     return figures
 
 
+class WindowsCli:
+    """quenbar-cli.exe of the Windows build under Wine; its COM5 is the unit measured."""
+
+    def __init__(self, exe, prefix):
+        self.session, self.exe, self.prefix = os.path.join(ROOT, "scripts/wine-session.sh"), exe, prefix
+        self.com5 = prefix + "-com5"
+        subprocess.run([self.session, prefix, "start", self.com5, "bench-measure"], check=True)
+
+    def close(self):
+        subprocess.run([self.session, self.prefix, "stop", "bench-measure"], check=False)
+
+    def command(self, device, *args):
+        if os.path.lexists(self.com5):
+            os.remove(self.com5)
+        os.symlink(device, self.com5)
+        return [self.session, self.prefix, "run", self.exe, "--port", "COM5", *args]
+
+
 def arrival_difference(measurement, name):
     return output(measurement, name)["arrivalMs"] - output(measurement, "left")["arrivalMs"]
 
@@ -100,10 +125,15 @@ class Session:
         return subprocess.run([os.path.join(self.bin_dir, name), *args], env=self.env, capture_output=True,
                               text=True, check=check, timeout=120)
 
+    def measure_command(self, windows, device, *args):
+        if windows:
+            return windows.command(device, *args)
+        return [os.path.join(self.bin_dir, "quenbar-cli"), "--port", device, *args]
+
     def room_args(self, room):
         return ["--room", os.path.join(ROOT, room)] if room else []
 
-    def measure_room(self, room):
+    def measure_room(self, room, windows=None):
         state = os.path.join(self.folder, "state.json")
         if os.path.exists(state):
             os.remove(state)
@@ -112,18 +142,19 @@ class Session:
                                     stderr=subprocess.DEVNULL, text=True)
         try:
             device = emulator.stdout.readline().strip()
-            return self.measure_unit(room, device, state)
+            return self.measure_unit(room, device, state, windows)
         finally:
             emulator.terminate()
             emulator.wait()
 
-    def measure_unit(self, room, device, state):
+    def measure_unit(self, room, device, state, windows):
         failures = []
 
         # A measurement spoilt by a dropout (the machine busy) is said and taken again, twice at most.
         def measure():
             for _ in range(3):
-                run = self.program("quenbar-cli", "--port", device, "measure", "--json", check=False)
+                run = subprocess.run(self.measure_command(windows, device, "measure", "--json"), env=self.env,
+                                     capture_output=True, text=True, check=False, timeout=120)
                 if run.returncode == 0:
                     return json.loads(run.stdout)
                 failures.append(run.stderr.strip().splitlines()[-1])
@@ -159,7 +190,13 @@ class Session:
 
 
 def main():
-    bin_dir, out_path = sys.argv[1], sys.argv[2]
+    parser = argparse.ArgumentParser()
+    parser.add_argument("bin_dir")
+    parser.add_argument("out_path")
+    parser.add_argument("--windows-cli", help="quenbar-cli.exe of the Windows build")
+    parser.add_argument("--wine-prefix", help="the Wine prefix it runs in")
+    args = parser.parse_args()
+    bin_dir, out_path = args.bin_dir, args.out_path
     results = {}
     with tempfile.TemporaryDirectory() as folder:
         session = Session(bin_dir, folder)
@@ -167,6 +204,13 @@ def main():
             for name, room in ROOMS:
                 print(f"measuring the {name} room ...", file=sys.stderr)
                 results[name] = session.measure_room(room)
+            if args.windows_cli:
+                print("measuring the built-in room with the Windows build under Wine ...", file=sys.stderr)
+                windows = WindowsCli(args.windows_cli, args.wine_prefix)
+                try:
+                    results["windows:built-in"] = session.measure_room(None, windows)
+                finally:
+                    windows.close()
         finally:
             session.close()
     with open(out_path, "w") as f:

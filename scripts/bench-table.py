@@ -39,6 +39,8 @@ ROWS = [
     ("BM_PeqFitSynthetic", "PEQ fit, time per fit ({cases:.0f} synthetic measurements)", "ms_per_fit"),
     ("BM_PeqFitSynthetic", "PEQ fit: RMS <= 0.5 dB in {within_pct:.1f} % of cases (goal 95 %), rounding alone "
      "{rounded_pct:.1f} %; 95th percentile RMS {rms_p95_db:.2f} dB", "ms_per_fit"),
+    # The live watch's analysis on noise through a delayed system, looked at five times a second.
+    ("BM_LiveAnalysis", "Live analysis at 48 kHz: CPU per second of audio (goal < 150 ms)", "cpu_ms_per_audio_s"),
     # The desktop's exchanges off its GUI thread.
     ("BM_SilentConnectStall", "Event-loop stall during a silent connect, max", "stall_max_ms"),
     ("BM_LevelDrag/moveIntervalUs:1000", "Drag release to final value at the unit, paced 57600, moves 1 ms apart"),
@@ -127,20 +129,23 @@ def measure_rows(path):
     """The measurement's rows per room, from bench-measure.py's results."""
     with open(path) as f:
         rooms = json.load(f)
-    for room, r in rooms.items():
+    for key, r in rooms.items():
+        # "windows:ROOM": the Windows build under Wine, in the same run.
+        build, _, room_name = key.rpartition(":")
+        room = room_name + (" room, Windows build under Wine" if build == "windows" else " room")
         for name in ("left", "right", "sub"):
-            print(f"| Measure, {room} room: {name} vs the room's truth, largest / RMS deviation (1/12 octave, "
+            print(f"| Measure, {room}: {name} vs the room's truth, largest / RMS deviation (1/12 octave, "
                   f"30 Hz - 16 kHz, one gain for all outputs; goal 0.5 dB) | {r[name + '_max_db']:.2f} dB / "
                   f"{r[name + '_rms_db']:.2f} dB | | |")
-        print(f"| Measure, {room} room: the Sub's level found against the tops' gain | "
+        print(f"| Measure, {room}: the Sub's level found against the tops' gain | "
               f"{r['sub_own_offset_db']:+.2f} dB | | |")
-        print(f"| Measure, {room} room: error of right - left arrival (truly {r['right_true_difference_ms']:.3f} ms; "
+        print(f"| Measure, {room}: error of right - left arrival (truly {r['right_true_difference_ms']:.3f} ms; "
               f"goal 0.05 ms) | {r['right_arrival_error_ms']:.3f} ms | | |")
-        print(f"| Measure, {room} room: error of sub - left arrival (truly {r['sub_true_difference_ms']:.3f} ms; "
+        print(f"| Measure, {room}: error of sub - left arrival (truly {r['sub_true_difference_ms']:.3f} ms; "
               f"the Sub's band delay included) | {r['sub_arrival_error_ms']:.3f} ms | | |")
-        print(f"| Measure, {room} room: the Sub's arrival after its delay moved {r['sub_delay_change_ms']:.1f} ms, "
+        print(f"| Measure, {room}: the Sub's arrival after its delay moved {r['sub_delay_change_ms']:.1f} ms, "
               f"error (goal 0.05 ms) | {r['sub_delay_error_ms']:+.3f} ms | | |")
-        print(f"| Measure, {room} room: four-output sequence against its sweeps' {r['sweeps_s']:.0f} s (goal 1.3; "
+        print(f"| Measure, {room}: four-output sequence against its sweeps' {r['sweeps_s']:.0f} s (goal 1.3; "
               f"{r['measurements_not_ok']} measurements taken again) | {pretty_time(r['sequence_s'])} | "
               f"{pretty_time(r['sweeps_s'])} | {r['sequence_ratio']:.2f} |")
 

@@ -6,7 +6,7 @@ QUENBAR_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev qt6-svg-dev
   libcli11-dev nlohmann-json3-dev libkissfft-dev
   libboost-dev libqrencode-dev
-  librtaudio-dev libpulse-dev libsndfile1-dev pulseaudio pulseaudio-utils
+  librtaudio-dev libpulse-dev pulseaudio pulseaudio-utils sox
   pipewire pipewire-pulse wireplumber dbus-daemon
   libgtest-dev libgmock-dev libbenchmark-dev poppler-utils ser2net
   clang libclang-rt-14-dev lld ccache
@@ -46,12 +46,17 @@ export CCACHE_NOHASHDIR=1
 export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-12G}"
 
-# configure_and_build DIR [cmake options...]
-# The project's own builds treat warnings as errors.
-configure_and_build() {
+# configure_build DIR [cmake options...]: the project's own builds treat
+# warnings as errors, and go through ccache once it is installed.
+configure_build() {
   local dir="$1"; shift
   local launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S . -B "$dir" -G Ninja -DQUENBAR_WERROR=ON "${launcher[@]}" "$@"
-  cmake --build "$dir" -j "$(nproc)"
+}
+
+# configure_and_build DIR [cmake options...]
+configure_and_build() {
+  configure_build "$@"
+  cmake --build "$1" -j "$(nproc)"
 }

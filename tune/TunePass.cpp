@@ -4,16 +4,12 @@
 #include <cstdio>
 
 #include "TuneMeasurement.h"
+#include "TuneTexts.h"
 #include "model/Scales.h"
 
 namespace {
 
 constexpr double kDbPerGainStep = 0.5;
-constexpr double kMsPerDelayStep = 0.1;
-// A fit that ends further from its target than this did not get there.
-constexpr double kFitReachedDb = 1.0;
-// A dip of the sum deeper than this below the louder of tops and Sub.
-constexpr double kDeepDipDb = -3.0;
 
 std::string Figure(const char* format, double value)
 {
@@ -50,6 +46,19 @@ std::pair<MeasurementResult, SystemMeasurement> MeasureAll(const TuneSettings& s
         throw error;
     } catch (const TuneMeasurementError& e) {
         throw TuneError(TuneError::Kind::Measure, e.what());
+    }
+}
+
+// A refused setting ends the pass before anything is measured, as the
+// measurement's own refusal would.
+void CheckSettings(const TuneSettings& settings)
+{
+    try {
+        CheckTuneSettings(settings);
+    } catch (const std::invalid_argument& e) {
+        TuneError error(TuneError::Kind::Measure, e.what());
+        error.measureKind = MeasureError::Kind::Settings;
+        throw error;
     }
 }
 
@@ -134,27 +143,6 @@ std::optional<AppliedPass> SecondPass(const TuneStart& start, const TuneParts& p
     return RunPass(start, proposal, first.after, first.applied, to, unit, callbacks, cancel, done);
 }
 
-void AddPredictionMisses(const TuneVerification& v, std::vector<std::string>& out)
-{
-    for (const OutputCheck& check : v.outputs)
-        if (std::abs(check.largestMissDb) > kPredictionMissDb)
-            out.push_back(check.output + ": the measurement after is " + Figure("%+.1f dB", check.largestMissDb) +
-                          " from the prediction at " + Figure("%.0f Hz", check.largestMissHz) +
-                          ": the room did not behave as predicted, or the microphone moved");
-    if (v.crossoverSum.deepestDipDb < kDeepDipDb)
-        out.push_back("the sum of tops and Sub still dips " + Figure("%.1f dB", v.crossoverSum.deepestDipDb) +
-                      " at " + Figure("%.0f Hz", v.crossoverSum.deepestDipHz) + " in the crossover region");
-}
-
-void AddPeqShortfall(const char* channel, const ChannelPeq& peq, std::vector<std::string>& out)
-{
-    if (!peq.fit)
-        out.push_back(std::string("PEQ ") + channel + ": no fit (" + peq.refused + ")");
-    else if (peq.fit->rmsAfterDb > kFitReachedDb)
-        out.push_back(std::string("PEQ ") + channel + ": three bands come no closer than " +
-                      Figure("%.1f dB", peq.fit->rmsAfterDb) + " RMS to the target");
-}
-
 }  // namespace
 
 const char* StageName(TuneStage stage)
@@ -179,6 +167,7 @@ TuneError::TuneError(Kind kind, const std::string& message) : std::runtime_error
 TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const TuneCallbacks& callbacks,
                             const std::atomic<bool>& cancel)
 {
+    CheckSettings(settings);
     TuneStart start;
     start.settings = settings;
     // The setting the sequence plays with (its mutes are put back after).
@@ -212,33 +201,7 @@ TuneOutcome ApplyAndVerify(const TuneStart& start, const TuneParts& parts, TuneU
     judged.proposal.peqLr = outcome.passes.back().proposal.peqLr;
     judged.proposal.peqSub = outcome.passes.back().proposal.peqSub;
     outcome.shortfalls = ProposalShortfalls(judged, parts);
-    AddPredictionMisses(outcome.passes.back().verification, outcome.shortfalls);
+    for (std::string& missed : VerificationShortfalls(outcome.passes.back().verification))
+        outcome.shortfalls.push_back(std::move(missed));
     return outcome;
-}
-
-std::vector<std::string> ProposalShortfalls(const TuneStart& start, const TuneParts& parts)
-{
-    std::vector<std::string> out;
-    const TuneProposal& p = start.proposal;
-    if (parts.levels && p.levels.missingDb > 0.0)
-        out.push_back("the Sub stays " + Figure("%.1f dB", p.levels.missingDb) + " below its match: " +
-                      (p.levels.limitedByUnit ? "the unit's level ends at +6 dB"
-                                              : "the limit on a rise (" +
-                                                    Figure("%.1f dB", start.settings.options.levels.maxRiseDb) +
-                                                    ") stops it"));
-    if (parts.alignment) {
-        // The Sub's arrival after the tops' with neither channel delayed.
-        const SystemMeasurement& m = start.measurement;
-        const double topsMs = (m.left.arrivalMs + m.right.arrivalMs) / 2.0;
-        const double apartMs = (m.sub.arrivalMs - start.setting.delay[kSlotSub] * kMsPerDelayStep) -
-                               (topsMs - start.setting.delay[kSlotLeftRight] * kMsPerDelayStep);
-        if (std::abs(apartMs) > kDelayStepMax * kMsPerDelayStep)
-            out.push_back("the Sub arrives " + Figure("%.1f ms", std::abs(apartMs)) +
-                          (apartMs > 0 ? " after" : " before") +
-                          " the tops, more than the unit's 12.5 ms of delay make up: they are aligned on the "
-                          "phase in the crossover region, a period off in time");
-    }
-    if (parts.peqLr) AddPeqShortfall("Left & Right", p.peqLr, out);
-    if (parts.peqSub) AddPeqShortfall("Sub", p.peqSub, out);
-    return out;
 }

@@ -18,17 +18,13 @@
 #include <vector>
 
 #include "Measurement.h"
+#include "TuneSettings.h"
 #include "TuneUnit.h"
 #include "tuning/TuneVerify.h"
 
 enum class TuneStage { Measuring, Proposing, Applying, Verifying, SecondPass };
 // "measuring", "proposing", "applying", "verifying", "second pass".
 const char* StageName(TuneStage stage);
-
-struct TuneSettings {
-    MeasureSettings measure;  // its outputs are ignored: a pass measures all four
-    TuneOptions options;      // the fit's target and limits, the Sub's offset, the largest rise
-};
 
 struct TuneCallbacks {
     std::function<void(TuneStage)> stage;
@@ -97,6 +93,3 @@ TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const 
 // setting in place (it is one undo step) and says so with the passes done.
 TuneOutcome ApplyAndVerify(const TuneStart& start, const TuneParts& parts, TuneUnit& unit,
                            const TuneCallbacks& callbacks, const std::atomic<bool>& cancel);
-
-// What a proposal could not reach.
-std::vector<std::string> ProposalShortfalls(const TuneStart& start, const TuneParts& parts);

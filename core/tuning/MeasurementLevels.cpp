@@ -17,7 +17,7 @@ double MeanLevel(const double* levels, int first, int last)
     return count > 0 ? sum / count : 0.0;
 }
 
-ResponseCurve UnshiftedMeasurementLevels(const Measurement& measurement)
+ResponseCurve UnshiftedMeasurementLevels(const LevelCurve& measurement)
 {
     ResponseCurve levels;
     for (int k = 0; k < kFreqSteps; ++k)
@@ -32,7 +32,7 @@ double FitRangeMean(const ResponseCurve& levels)
     return MeanLevel(levels.data(), FreqIndexFromHz(range.lowHz), FreqIndexFromHz(range.highHz));
 }
 
-ResponseCurve MeasurementLevels(const Measurement& measurement)
+ResponseCurve MeasurementLevels(const LevelCurve& measurement)
 {
     ResponseCurve levels = UnshiftedMeasurementLevels(measurement);
     const double mean = FitRangeMean(levels);

@@ -5,14 +5,14 @@
 #pragma once
 
 #include "response/Response.h"
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 // One level per frequency step; NaN outside the measured span.
-ResponseCurve MeasurementLevels(const Measurement& measurement);
+ResponseCurve MeasurementLevels(const LevelCurve& measurement);
 // The same levels where they were measured, not moved: several measurements
 // drawn on one graph keep their levels against each other (each moved by
 // one shift, such as the FitRangeMean of the loudest).
-ResponseCurve UnshiftedMeasurementLevels(const Measurement& measurement);
+ResponseCurve UnshiftedMeasurementLevels(const LevelCurve& measurement);
 // The mean of the finite levels over the fit's default range; 0 for none.
 double FitRangeMean(const ResponseCurve& levels);
 

@@ -300,7 +300,7 @@ struct Range {
 };
 
 // The range's steps that the measurement (and the target) cover.
-Range CoveredSteps(const Measurement& measurement, const FitOptions& options)
+Range CoveredSteps(const LevelCurve& measurement, const FitOptions& options)
 {
     Range range;
     range.first = FreqIndexFromHz(options.lowHz);
@@ -325,7 +325,7 @@ void CheckOptions(const FitOptions& o)
     if (!(o.maxBoostDb >= 0.0) || !(o.maxCutDb >= 0.0)) throw std::invalid_argument("the limits must be 0 dB or more");
 }
 
-std::vector<double> SmoothedOver(const Measurement& m, const Range& range)
+std::vector<double> SmoothedOver(const LevelCurve& m, const Range& range)
 {
     std::vector<double> curve;
     for (int k = range.first; k <= range.last; ++k) curve.push_back(*SmoothedAtStep(m, k));
@@ -361,7 +361,7 @@ PeqBands SilentBandsFlat(PeqBands bands)
 
 // The measurement less the target over the range; with `result`, which
 // holds the range, the measurement and the target there.
-std::vector<double> Deviation(const Measurement& measurement, const FitOptions& options, FitResult* result)
+std::vector<double> Deviation(const LevelCurve& measurement, const FitOptions& options, FitResult* result)
 {
     CheckOptions(options);
     const Range range = CoveredSteps(measurement, options);
@@ -383,7 +383,7 @@ std::vector<double> Deviation(const Measurement& measurement, const FitOptions& 
 
 }  // namespace
 
-std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
+std::optional<double> SmoothedAtStep(const LevelCurve& measurement, int k)
 {
     const double hz = FreqTable[k];
     if (hz < measurement.hz.front() || hz > measurement.hz.back()) return std::nullopt;
@@ -395,12 +395,12 @@ std::optional<double> SmoothedAtStep(const Measurement& measurement, int k)
     return sum / kSmoothingPoints;
 }
 
-double DeviationRms(const Measurement& measurement, const FitOptions& options)
+double DeviationRms(const LevelCurve& measurement, const FitOptions& options)
 {
     return Rms(Deviation(measurement, options, nullptr), true);
 }
 
-FitResult FitPeq(const Measurement& measurement, const FitOptions& options)
+FitResult FitPeq(const LevelCurve& measurement, const FitOptions& options)
 {
     FitResult result;
     const std::vector<double> error = Deviation(measurement, options, &result);

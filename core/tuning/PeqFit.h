@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "tuning/BandCurves.h"
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 #include "tuning/PeqBands.h"
 
 struct FitOptions {
@@ -30,7 +30,7 @@ struct FitOptions {
     double highHz = 16000.0;
     double maxBoostDb = 6.0;
     double maxCutDb = 12.0;
-    std::optional<Measurement> target;  // flat when empty
+    std::optional<LevelCurve> target;  // flat when empty
     BandModel bandModel = BandModel::Drawn;
     // The channel's level over the range stays as measured: the target sits
     // at the measurement's mean level there and the bands may not move it
@@ -57,15 +57,15 @@ struct FitResult {
 // Throws std::invalid_argument for a range that is empty or limits below 0,
 // and TuningFileError (line 0) when the measurement covers fewer than
 // kFitLeastSteps frequency steps of the range.
-FitResult FitPeq(const Measurement& measurement, const FitOptions& options = {});
+FitResult FitPeq(const LevelCurve& measurement, const FitOptions& options = {});
 
 inline constexpr int kFitLeastSteps = 10;
 
 // The RMS deviation of the measurement from the options' target (its level
 // following, or held), smoothed over 1/6 octave at the frequency steps of the range;
 // throws as FitPeq does.
-double DeviationRms(const Measurement& measurement, const FitOptions& options);
+double DeviationRms(const LevelCurve& measurement, const FitOptions& options);
 
 // The measurement at frequency step k, smoothed over 1/6 octave; empty
 // outside the measured span.
-std::optional<double> SmoothedAtStep(const Measurement& measurement, int k);
+std::optional<double> SmoothedAtStep(const LevelCurve& measurement, int k);

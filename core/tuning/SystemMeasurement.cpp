@@ -23,9 +23,9 @@ double LevelDb(Complex h) { return std::max(20.0 * std::log10(std::abs(h)), kSil
 void CheckSystemMeasurement(const SystemMeasurement& m)
 {
     const std::vector<double>& grid = m.left.hz;
-    if (grid.size() < static_cast<std::size_t>(kMeasurementLeastPoints) || grid.front() <= 0.0 ||
+    if (grid.size() < static_cast<std::size_t>(kCurveLeastPoints) || grid.front() <= 0.0 ||
         !std::is_sorted(grid.begin(), grid.end(), std::less_equal<>()))
-        throw std::invalid_argument("the measurement needs at least " + std::to_string(kMeasurementLeastPoints) +
+        throw std::invalid_argument("the measurement needs at least " + std::to_string(kCurveLeastPoints) +
                                     " rising frequencies above 0 Hz");
     CheckOutput(m.left, grid, "left");
     CheckOutput(m.right, grid, "right");
@@ -33,21 +33,21 @@ void CheckSystemMeasurement(const SystemMeasurement& m)
     if (!m.system.hz.empty()) CheckOutput(m.system, grid, "system");
 }
 
-Measurement LevelsOf(const MeasuredResponse& output)
+LevelCurve LevelsOf(const MeasuredResponse& output)
 {
-    Measurement m{output.hz, {}};
+    LevelCurve m{output.hz, {}};
     for (const Complex h : output.response) m.db.push_back(LevelDb(h));
     return m;
 }
 
-Measurement PowerMeanLevels(const MeasuredResponse& a, const MeasuredResponse& b)
+LevelCurve PowerMeanLevels(const MeasuredResponse& a, const MeasuredResponse& b)
 {
     return PowerMeanLevels(LevelsOf(a), LevelsOf(b));
 }
 
-Measurement PowerMeanLevels(const Measurement& a, const Measurement& b)
+LevelCurve PowerMeanLevels(const LevelCurve& a, const LevelCurve& b)
 {
-    Measurement m{a.hz, {}};
+    LevelCurve m{a.hz, {}};
     m.db.reserve(a.db.size());
     for (std::size_t i = 0; i < a.db.size(); ++i)
         m.db.push_back(

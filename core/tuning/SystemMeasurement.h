@@ -12,7 +12,7 @@
 #include <complex>
 #include <vector>
 
-#include "tuning/MeasurementFile.h"
+#include "tuning/LevelCurveFile.h"
 
 using Complex = std::complex<double>;
 
@@ -28,18 +28,18 @@ struct SystemMeasurement {
 };
 
 // Throws std::invalid_argument unless left, right and sub (and the system,
-// when it has points) have one grid of at least kMeasurementLeastPoints
+// when it has points) have one grid of at least kCurveLeastPoints
 // rising frequencies, each with its response.
 void CheckSystemMeasurement(const SystemMeasurement& measurement);
 
 // The level in dB of each point.
-Measurement LevelsOf(const MeasuredResponse& output);
+LevelCurve LevelsOf(const MeasuredResponse& output);
 // The mean power of two outputs on one grid, in dB: Left and Right as one
 // channel, without the comb their complex sum has where the microphone is
 // nearer one of them.
-Measurement PowerMeanLevels(const MeasuredResponse& a, const MeasuredResponse& b);
+LevelCurve PowerMeanLevels(const MeasuredResponse& a, const MeasuredResponse& b);
 // The same of two measurements' levels on one grid (a's).
-Measurement PowerMeanLevels(const Measurement& a, const Measurement& b);
+LevelCurve PowerMeanLevels(const LevelCurve& a, const LevelCurve& b);
 // What both tops play together at the microphone: the complex sum.
 std::vector<Complex> TopsSum(const SystemMeasurement& measurement);
 

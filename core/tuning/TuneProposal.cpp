@@ -29,7 +29,7 @@ void FlattenPeq(ParameterModel& model, int slot)
     for (int band = 0; band < kPeqBands; ++band) model.peqFlat[PeqIndex(slot, band)] = 1;
 }
 
-ChannelPeq FitChannel(const Measurement& levels, const FitOptions& options)
+ChannelPeq FitChannel(const LevelCurve& levels, const FitOptions& options)
 {
     ChannelPeq peq;
     if (!(options.highHz > options.lowHz)) {
@@ -77,7 +77,7 @@ FitOptions ChannelFitOptions(const FitOptions& base, const ParameterModel& setti
         options.highHz = std::min(options.highHz, region.CentreHz());
     else
         options.lowHz = std::max(options.lowHz, region.CentreHz());
-    Measurement target;
+    LevelCurve target;
     for (const double f : hz) {
         if (base.target && (f < base.target->hz.front() || f > base.target->hz.back())) continue;
         target.hz.push_back(f);

@@ -9,7 +9,7 @@ namespace {
 
 struct OutputLevels {
     const char* name;
-    Measurement before, predicted, after;
+    LevelCurve before, predicted, after;
     FitOptions options;
 };
 
@@ -29,7 +29,7 @@ void LargestMiss(const OutputLevels& o, OutputCheck& check)
 
 // NaN where the output's band holds too little of the range, as for a
 // channel the proposal could not fit.
-double RmsOrNan(const Measurement& m, const FitOptions& options)
+double RmsOrNan(const LevelCurve& m, const FitOptions& options)
 {
     if (!(options.highHz > options.lowHz)) return std::numeric_limits<double>::quiet_NaN();
     try {

@@ -1,6 +1,6 @@
 #include "graph/ChannelMeasurement.h"
 
-ChannelMeasurement::ChannelMeasurement(QString name, Measurement points)
+ChannelMeasurement::ChannelMeasurement(QString name, LevelCurve points)
     : name_(std::move(name)), points_(std::move(points)), levels_(MeasurementLevels(points_))
 {
 }

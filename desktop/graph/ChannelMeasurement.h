@@ -10,15 +10,15 @@
 
 class ChannelMeasurement {
 public:
-    ChannelMeasurement(QString name, Measurement points);
+    ChannelMeasurement(QString name, LevelCurve points);
 
     const QString& Name() const { return name_; }
-    const Measurement& Points() const { return points_; }
+    const LevelCurve& Points() const { return points_; }
     const ResponseCurve& Levels() const { return levels_; }
     ResponseCurve Predicted(const PeqBands& bands) const;
 
 private:
     QString name_;
-    Measurement points_;
+    LevelCurve points_;
     ResponseCurve levels_;
 };

@@ -171,7 +171,7 @@ bool CTuningBar::ImportMeasurement(int slot, const QString& path)
     const auto text = ReadTextFile(this, path);
     if (!text) return false;
     try {
-        UseMeasurement(slot, ChannelMeasurement(QFileInfo(path).fileName(), ParseMeasurement(*text)));
+        UseMeasurement(slot, ChannelMeasurement(QFileInfo(path).fileName(), ParseLevelCurve(*text)));
     } catch (const TuningFileError& error) {
         ShowUnusable(this, path, QStringLiteral("a measurement"), error);
         return false;
@@ -240,7 +240,7 @@ std::optional<FitOptions> CTuningBar::AskFitOptions()
     const auto text = ReadTextFile(this, choices.targetPath);
     if (!text) return std::nullopt;
     try {
-        options.target = ParseMeasurement(*text);
+        options.target = ParseLevelCurve(*text);
     } catch (const TuningFileError& error) {
         ShowUnusable(this, choices.targetPath, QStringLiteral("a target"), error);
         return std::nullopt;

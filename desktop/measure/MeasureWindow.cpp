@@ -214,6 +214,6 @@ void UseForFit(CTuningBar& tuning, const MeasurementResult& measurement)
 {
     const QString taken = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm"));
     for (const int slot : {kSlotLeftRight, kSlotSub})
-        if (std::optional<Measurement> points = FitMeasurementOf(measurement, slot))
+        if (std::optional<LevelCurve> points = FitMeasurementOf(measurement, slot))
             tuning.UseMeasurement(slot, ChannelMeasurement(QStringLiteral("measured %1").arg(taken), *points));
 }

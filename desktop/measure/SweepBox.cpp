@@ -60,8 +60,8 @@ SweepBox::SweepBox(QWidget* parent, bool chooseOutputs) : QGroupBox(QStringLiter
     level_->setObjectName(QStringLiteral("level"));
     level_->setSuffix(QStringLiteral(" dBFS"));
     level_->setDecimals(1);
-    level_->setRange(kMeterFloorDbfs, kSweepLoudDbfs);
-    level_->setValue(MeasureSettings{}.levelDbfs);
+    level_->setRange(kQuietestSweepDbfs, kSweepLoudDbfs);
+    level_->setValue(MeasureSettings{}.sweep.levelDbfs);
     loud_ = new QCheckBox(QStringLiteral("Allow above %1 dBFS").arg(kSweepLoudDbfs), this);
     loud_->setObjectName(QStringLiteral("allowLoud"));
     connect(loud_, &QCheckBox::toggled, this, &SweepBox::FollowLoudness);
@@ -85,8 +85,8 @@ SweepBox::SweepBox(QWidget* parent, bool chooseOutputs) : QGroupBox(QStringLiter
     length_->setObjectName(QStringLiteral("length"));
     length_->setSuffix(QStringLiteral(" s"));
     length_->setDecimals(1);
-    length_->setRange(0.5, 10.0);
-    length_->setValue(MeasureSettings{}.sweepSeconds);
+    length_->setRange(kShortestSweepSeconds, kLongestSweepSeconds);
+    length_->setValue(MeasureSettings{}.sweep.seconds);
     form->addRow(QStringLiteral("Le&ngth:"), length_);
 }
 
@@ -114,9 +114,9 @@ MeasureSettings SweepBox::Settings() const
     }
     settings.playDevice = play_->currentData().toString().toStdString();
     settings.recordDevice = record_->currentData().toString().toStdString();
-    settings.levelDbfs = level_->value();
-    settings.allowLoud = loud_->isChecked();
-    settings.sweepSeconds = length_->value();
+    settings.sweep.levelDbfs = level_->value();
+    settings.sweep.allowLoud = loud_->isChecked();
+    settings.sweep.seconds = length_->value();
     return settings;
 }
 

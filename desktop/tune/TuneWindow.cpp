@@ -132,10 +132,10 @@ QWidget* CTuneWindow::MakeRunBox()
 {
     auto* box = new QGroupBox(QStringLiteral("Tuning"), this);
     auto* form = new QFormLayout(box);
-    subOffset_ = DbBox(box, "subOffset", -12.0, 12.0, LevelOptions{}.subOffsetDb);
+    subOffset_ = DbBox(box, "subOffset", -kMostSubOffsetDb, kMostSubOffsetDb, LevelOptions{}.subOffsetDb);
     subOffset_->setToolTip(QStringLiteral("The Sub this much above the tops"));
     form->addRow(QStringLiteral("Sub &offset:"), subOffset_);
-    maxRise_ = DbBox(box, "maxRise", 0.0, 12.0, LevelOptions{}.maxRiseDb);
+    maxRise_ = DbBox(box, "maxRise", 0.0, kMostMaxRiseDb, LevelOptions{}.maxRiseDb);
     maxRise_->setToolTip(QStringLiteral("No level rises by more"));
     form->addRow(QStringLiteral("Largest &rise:"), maxRise_);
     status_.AddRows(box, form);
@@ -370,8 +370,7 @@ void CTuneWindow::ShowVerification()
     QStringList lines;
     for (const std::string& finding : VerificationFindings(last.verification, last.proposal.region))
         lines << QString::fromStdString(finding);
-    for (const std::string& shortfall : outcome_->shortfalls)
-        lines << QStringLiteral("Not reached: %1.").arg(QString::fromStdString(shortfall));
+    for (const std::string& shortfall : outcome_->shortfalls) lines << QString::fromStdString(shortfall);
     findings_->setText(lines.join(QLatin1Char('\n')));
 }
 

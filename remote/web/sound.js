@@ -15,7 +15,6 @@ const OUTPUTS = { left: 'Left', right: 'Right', sub: 'Sub', system: 'System' };
 const OUTPUT_COLOURS = { left: '#4da3ff', right: '#b48cff', sub: '#ffb347', system: '#e8eef0' };
 const TUNE_CURVES = { before: ['Before', MEASUREMENT_GREY, true], predicted: ['Predicted', PROPOSAL_GREEN, true],
   after: ['After', '#4da3ff', false] };
-const TUNE_PARTS = { alignment: 'Alignment', levels: 'Sub level', peqLr: 'PEQ Left & Right', peqSub: 'PEQ Sub' };
 
 const sound = {
   running: null,     // the job under way on the server: 'measure' or 'tune', or null
@@ -280,40 +279,15 @@ function onSoundPush(message) {
 
 // ---- tuning ----
 
-function stepsText(field, steps) {
-  const scale = page.scales[field] ?? page.scales.peq[field];
-  return scale.texts[steps - scale.min];
-}
-
-// Each part of the proposal with what it is predicted to do.
-function partRows(proposal) {
-  const { delay, subPolarity, polarityReversed, levels, peq } = proposal.proposal;
-  const { sumBefore, sumAfter } = proposal.predicted;
-  const peqEffect = (fit) => (fit.refused ? `not fitted: ${fit.refused}`
-    : `RMS ${fit.rmsBeforeDb.toFixed(1)} → ${fit.rmsAfterDb.toFixed(1)} dB`);
-  return {
-    alignment: [`${delay.steps ? `${delay.ms.toFixed(1)} ms on ${delay.channel === 'sub' ? 'the Sub' : 'Left & Right'}` : 'no delay'}`
-      + `, Sub polarity ${subPolarity}${polarityReversed ? ' (found reversed)' : ''}`,
-    `crossover sum ${sumBefore.meanDb.toFixed(1)} → ${sumAfter.meanDb.toFixed(1)} dB, deepest dip `
-      + `${sumBefore.deepestDipDb.toFixed(1)} → ${sumAfter.deepestDipDb.toFixed(1)} dB`],
-    levels: [`Sub ${dbText(levels.sub.gainDb)}`, `${dbText(levels.sub.changeDb)}`
-      + (levels.sub.limitedByUnit ? ', limited by the unit' : '')],
-    peqLr: [peq.lr.refused ? '—' : `${peq.lr.peq.length} bands`, peqEffect(peq.lr)],
-    peqSub: [peq.sub.refused ? '—' : `${peq.sub.peq.length} bands`, peqEffect(peq.sub)],
-  };
-}
-
 function renderProposalTable() {
   const table = $('tune-table');
   if (!sound.proposal) return table.replaceChildren();
-  const rows = partRows(sound.proposal);
   const head = element('tr', {}, ...['Apply', 'Part', 'Proposed', 'Predicted effect'].map((text) => element('th', {}, text)));
-  table.replaceChildren(head, ...Object.entries(TUNE_PARTS).map(([part, label]) => {
-    const refused = part.startsWith('peq') && sound.proposal.proposal.peq[part === 'peqLr' ? 'lr' : 'sub'].refused;
-    const tick = element('input', { type: 'checkbox', checked: !refused, disabled: Boolean(refused), value: part,
-      'aria-label': `Apply ${label}` });
-    return element('tr', { 'data-part': part }, element('td', {}, tick), element('th', {}, label),
-      element('td', {}, rows[part][0]), element('td', {}, rows[part][1]));
+  table.replaceChildren(head, ...sound.proposal.texts.map((text) => {
+    const tick = element('input', { type: 'checkbox', checked: text.applicable, disabled: !text.applicable,
+      value: text.part, 'aria-label': `Apply ${text.name}` });
+    return element('tr', { 'data-part': text.part }, element('td', {}, tick), element('th', {}, text.name),
+      element('td', {}, text.proposal), element('td', {}, text.effect, text.note && element('div', { class: 'hint' }, text.note)));
   }));
 }
 
@@ -354,13 +328,12 @@ async function applyTuning() {
   if (!result.ok) return showFailure('tune', result);
   sound.verified = result.data;
   $('tune-phase').textContent = 'applied and measured again';
-  const verify = result.data.verify;
-  $('tune-verify').replaceChildren(...verify.outputs.map((output) => element('li', { 'data-output': output.output },
-    element('span', { class: `swatch ${output.output}` }, OUTPUTS[output.output]),
-    element('span', {}, `RMS from the target ${output.rmsBeforeDb.toFixed(1)} → ${output.rmsAfterDb.toFixed(1)} dB`),
-    element('span', { class: 'hint' }, `off the prediction by ${Math.abs(output.largestMissDb).toFixed(1)} dB at most`))),
-  element('li', {}, `Crossover sum ${verify.crossoverSumDb.toFixed(1)} dB`
-    + (verify.missesPrediction ? ' — the room did not behave as predicted (a moved microphone?)' : '')));
+  const { checks, findings } = result.data;
+  $('tune-verify').replaceChildren(...checks.map((check) => element('li', { 'data-output': check.output.toLowerCase() },
+    element('span', { class: `swatch ${check.output.toLowerCase()}` }, check.output),
+    element('span', {}, `RMS from the target ${check.rmsBefore} → ${check.rmsAfter}`),
+    element('span', { class: 'hint' }, `off the prediction by ${check.miss}`))),
+  ...findings.map((finding) => element('li', {}, finding)));
   showWarning('tune', (result.data.shortfalls ?? []).join('\n'));
   renderTuneLegend();
   drawSoundGraphs();
@@ -368,7 +341,17 @@ async function applyTuning() {
 
 // ---- start ----
 
+// The controls' ranges and defaults are the server's.
+async function takeLimits() {
+  const state = await call('GET', '/api/measure');
+  if (!state.ok) return;
+  for (const [id, key] of [['measure-length', 'lengthS'], ['measure-level-dbfs', 'levelDbfs'],
+    ['measure-positions', 'positions']])
+    Object.assign($(id), state.data.limits[key]);
+}
+
 function startSound() {
+  takeLimits();
   $('measure-outputs').append(...Object.entries(OUTPUTS).map(([name, label]) =>
     element('label', { class: 'tick' }, element('input', { type: 'checkbox', value: name, checked: true }), label)));
   $('measure-start').addEventListener('click', startMeasuring);

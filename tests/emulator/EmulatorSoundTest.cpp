@@ -1,5 +1,5 @@
-// rx74-emulator --audio through a real PulseAudio server (the fixture
-// pulse_session): a tone played into quenbar_out comes back at quenbar_mic as
+// rx74-emulator --audio through a real PulseAudio server of the
+// program's own: a tone played into quenbar_out comes back at quenbar_mic as
 // the room's truth says, and mutes sent over the line while it plays take
 // the outputs out of the sound; the room's latency stays as it was when its
 // audio thread is held up. --room-truth of a shipped room and a state.

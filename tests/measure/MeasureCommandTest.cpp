@@ -1,5 +1,5 @@
 // quenbar-cli measure against rx74-emulator --audio: the built-in room
-// through the private PulseAudio server of the fixture pulse_session.
+// through a private PulseAudio server of its own.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -16,27 +16,11 @@
 #include "tests/cli/CliRunner.h"
 #include "tests/cli/ScratchDirectory.h"
 #include "tests/emulator/Programs.h"
+#include "tests/measure/MeasureChecks.h"
 
 namespace {
 
-using json = nlohmann::json;
 using namespace std::chrono_literals;
-
-// The measurement needs the emulator to start: a device line it printed.
-class Emulator : public EmulatorProcess {
-public:
-    explicit Emulator(std::vector<std::string> args) : EmulatorProcess(std::move(args))
-    {
-        if (device().empty()) ADD_FAILURE() << "rx74-emulator did not start";
-    }
-};
-
-json Dump(const std::string& device)
-{
-    const CliRun run = RunCli({"--port", device, "dump"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    return run.exitCode == 0 ? json::parse(run.out) : json();
-}
 
 std::vector<std::string> MeasureArgs(const std::string& device, std::vector<std::string> more)
 {
@@ -45,95 +29,12 @@ std::vector<std::string> MeasureArgs(const std::string& device, std::vector<std:
     return args;
 }
 
-std::string ReadText(const std::string& path)
-{
-    std::ifstream file(path);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
-
-std::size_t Occurrences(const std::string& text, const std::string& part)
-{
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
-// Waits until the program has written `text` to its standard error `times` times.
-bool WaitForErr(const CliProcess& process, const std::string& text, std::size_t times = 1)
-{
-    for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(50ms))
-        if (Occurrences(ReadText(process.errPath), text) >= times) return true;
-    return false;
-}
-
-// Power average over 1/`fraction` octave around each point.
-std::vector<double> Smoothed(const json& hz, const json& db, int fraction)
-{
-    std::vector<double> result;
-    for (double centre : hz) {
-        double sum = 0;
-        int count = 0;
-        for (std::size_t i = 0; i < hz.size(); ++i) {
-            const double at = hz[i];
-            if (at < centre * std::pow(2.0, -0.5 / fraction) || at > centre * std::pow(2.0, 0.5 / fraction)) continue;
-            sum += std::pow(10.0, db[i].get<double>() / 10);
-            ++count;
-        }
-        result.push_back(10 * std::log10(sum / count));
-    }
-    return result;
-}
-
-// The largest deviation from the truth over 30 Hz .. 16 kHz, where the
-// truth stands within `rangeDb` of its peak, both smoothed over 1/`fraction` octave.
-double LargestDeviationDb(const json& measured, const json& truth, double rangeDb, int fraction = 12)
-{
-    const std::vector<double> ours = Smoothed(measured["hz"], measured["db"], fraction);
-    const std::vector<double> theirs = Smoothed(truth["hz"], truth["db"], fraction);
-    const double peak = *std::max_element(theirs.begin(), theirs.end());
-    double largest = 0;
-    for (std::size_t i = 0; i < ours.size(); ++i) {
-        const double hz = measured["hz"][i];
-        if (hz >= 30 && hz <= 16000 && theirs[i] > peak - rangeDb)
-            largest = std::max(largest, std::abs(ours[i] - theirs[i]));
-    }
-    return largest;
-}
-
-const json& Output(const json& measurement, const std::string& name)
-{
-    for (const json& output : measurement["outputs"])
-        if (output["output"] == name) return output;
-    static const json none;
-    ADD_FAILURE() << "no " << name;
-    return none;
-}
-
-// The figures of one measurement of the four outputs against the room's
-// truth; empty when they all hold.
-std::string FiguresMissed(const json& measured, const json& truth)
-{
-    std::ostringstream missed;
-    const double measuredDifference = Output(measured, "right")["arrivalMs"].get<double>() -
-                                      Output(measured, "left")["arrivalMs"].get<double>();
-    const double trueDifference = truth["right"]["arrivalMs"].get<double>() - truth["left"]["arrivalMs"].get<double>();
-    if (std::abs(measuredDifference - trueDifference) > 0.05)
-        missed << "right - left arrives " << measuredDifference << " ms, truly " << trueDifference << " ms. ";
-    for (const auto& [name, rangeDb] : {std::pair{"left", 200.0}, {"right", 200.0}, {"sub", 30.0}}) {
-        const double deviation = LargestDeviationDb(Output(measured, name), truth[name], rangeDb);
-        if (deviation > 1.0) missed << name << " deviates " << deviation << " dB from the truth. ";
-    }
-    return missed.str();
-}
-
 TEST(MeasureCommand, FourOutputsMatchTheRoomAndTheUnitIsLeftAsItWas)
 {
     Emulator emulator({"--audio"});
     ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
     const json before = Dump(emulator.device());
-    const CliRun truthRun = RunProgram({RX74_EMULATOR_PROGRAM, "--room-truth"});
-    ASSERT_EQ(truthRun.exitCode, 0);
-    const json truth = json::parse(truthRun.out)["outputs"];
+    const json truth = RoomTruth();
     const ScratchDirectory folder("measure");
     const CliRun run = RunCli(MeasureArgs(emulator.device(), {"--outputs", "left,right,sub,system", "--json", "--out",
                                                               folder.Path().string()}));
@@ -281,9 +182,7 @@ TEST(MeasureCommand, AReverberantRoomMeasuresOkWithinADecibelOfItsTruth)
 {
     const std::string room = std::string(QUENBAR_ROOMS) + "/reverberant.json";
     Emulator emulator({"--audio", "--room", room});
-    const CliRun truthRun = RunProgram({RX74_EMULATOR_PROGRAM, "--room", room, "--room-truth"});
-    ASSERT_EQ(truthRun.exitCode, 0);
-    const json truth = json::parse(truthRun.out)["outputs"];
+    const json truth = RoomTruth({"--room", room});
     const CliRun run = RunCli(MeasureArgs(emulator.device(), {"--outputs", "left,right,sub,system", "--json"}));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const json measured = json::parse(run.out);
@@ -318,7 +217,11 @@ TEST(MeasureCommand, ALoudLevelIsRefusedWithoutLoudAndClipsWithIt)
     const json before = Dump(emulator.device());
     const CliRun refused = RunCli(MeasureArgs(emulator.device(), {"--level", "-3"}));
     EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.err.find("-6 dBFS"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--level: The sweep's level is -60 to -6 dBFS"), std::string::npos) << refused.err;
+    const CliRun tooLong = RunCli({"measure", "--no-unit", "--length", "45"});
+    EXPECT_EQ(tooLong.exitCode, 2);
+    EXPECT_NE(tooLong.err.find("--length: The sweep's length is 0.5 to 10 s: 45 is not."), std::string::npos)
+        << tooLong.err;
     const CliRun loud = RunCli(MeasureArgs(emulator.device(), {"--outputs", "system", "--level", "0", "--loud"}));
     EXPECT_EQ(loud.exitCode, 4);
     EXPECT_NE(loud.err.find("system: clipped"), std::string::npos) << loud.err;

@@ -79,10 +79,11 @@ TEST(Positions, AreOneToEight)
 {
     const std::atomic<bool> cancel{false};
     MeasureSettings tooLoud;
-    tooLoud.levelDbfs = 0.0;
+    tooLoud.sweep.levelDbfs = 0.0;
     for (const int count : {0, 1, kMostPositions, kMostPositions + 1}) {
+        tooLoud.positions = count;
         try {
-            MeasurePositions(tooLoud, count, nullptr, {}, {}, cancel);
+            MeasurePositions(tooLoud, nullptr, {}, {}, cancel);
             ADD_FAILURE() << count;
         } catch (const MeasureError& e) {
             EXPECT_EQ(e.kind(), MeasureError::Kind::Settings);

@@ -24,7 +24,7 @@ MeasureSettings LoopSettings(std::vector<MeasuredOutput> outputs)
     settings.outputs = std::move(outputs);
     settings.playDevice = "quenbar_out";
     settings.recordDevice = "quenbar_out.monitor";
-    settings.sweepSeconds = 1.0;
+    settings.sweep.seconds = 1.0;
     return settings;
 }
 

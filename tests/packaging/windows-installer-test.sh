@@ -10,8 +10,8 @@ prefix="$1" command="$2"
 session="$(dirname "$0")/../../scripts/wine-session.sh"
 folder="$prefix/drive_c/Program Files/Quenbar"
 menu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quenbar"
-installed=("$folder/quenbar-cli.exe" "$folder/Uninstall.exe" "$menu/Quenbar Remote.lnk" "$menu/Quenbar Command Line.lnk"
-  "$menu/Uninstall.lnk")
+installed=("$folder/quenbar-cli.exe" "$folder/Uninstall.exe" "$folder/licenses/RtAudio.txt" "$folder/licenses/KissFFT.txt"
+  "$menu/Quenbar Remote.lnk" "$menu/Quenbar Command Line.lnk" "$menu/Uninstall.lnk")
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The uninstaller runs a copy of itself and returns at once: its work is

@@ -110,7 +110,7 @@ struct RigOptions {
     // Sets the unit up before the server connects to it.
     std::function<void(Rx74Emulator&)> prepare;
     // The server's PEQ fit.
-    std::function<FitResult(const Measurement&, const FitOptions&)> fit = FitPeq;
+    std::function<FitResult(const LevelCurve&, const FitOptions&)> fit = FitPeq;
     std::size_t logLines = 2000;  // the unit's communication log window
 };
 

@@ -1,6 +1,6 @@
 // The remote measuring through the serving machine's sound card: the
-// emulated unit's room (rx74-emulator --audio) through the private
-// PulseAudio server of the fixture pulse_session, served in-process.
+// emulated unit's room (rx74-emulator --audio) through a private
+// PulseAudio server of its own, served in-process.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -103,7 +103,7 @@ TEST(RemoteMeasure, ACancelEndsTheSequenceWithTheMutesBack)
     const auto push = serving.Push();
     EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 409);  // nothing to cancel
 
-    std::future<HttpReply> measuring = MeasureLater(client, {{"outputs", "sub,left"}, {"lengthS", 1}});
+    std::future<HttpReply> measuring = MeasureLater(client, {{"outputs", {"sub", "left"}}, {"lengthS", 1}});
     ASSERT_TRUE(push->WaitFor(SweepOf("sub"), 10s));  // Left & Right muted now
     EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 202);
     const HttpReply cancelled = measuring.get();
@@ -162,8 +162,11 @@ TEST(RemoteMeasure, PositionsWaitForTheNextAndAPositionMeasuredAgainReplacesItse
     const RemoteClient client = serving.Client();
     const auto push = serving.Push();
     EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 409);  // nothing waits
-    EXPECT_EQ(PostJson(client, "/api/measure", {{"positions", 9}}).status, 400);
+    const HttpReply nine = PostJson(client, "/api/measure", {{"positions", 9}});
+    EXPECT_EQ(nine.status, 400);
+    EXPECT_EQ(nine.Error(), "\"positions\": The number of positions is 1 to 8: 9 is not.");
     EXPECT_EQ(PostJson(client, "/api/measure", {{"positions", 0}}).status, 400);
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"positions", 1.5}}).status, 400);
 
     const json body = {{"outputs", {"left"}}, {"lengthS", 1}, {"positions", 2}};
     auto measuring = std::async(std::launch::async, [client, body] { return PostJson(client, "/api/measure", body); });
@@ -237,6 +240,10 @@ TEST(RemoteTune, AProposalChangesNothingItsTickedPartsAreOneUndoStepAndVerified)
     EXPECT_TRUE(proposal["proposal"].contains("delay"));
     EXPECT_EQ(proposal["measured"]["outputs"].size(), 4u);
     EXPECT_EQ(proposal["predicted"]["outputs"].size(), 4u);
+    // The words come with it, as every face writes them.
+    ASSERT_EQ(proposal["texts"].size(), 4u);
+    EXPECT_EQ(proposal["texts"][0]["part"], "alignment");
+    EXPECT_EQ(proposal["texts"][0]["proposal"].get<std::string>().rfind("Delay ", 0), 0u) << proposal["texts"];
     EXPECT_EQ(client.Get("/api/history").Json()["undoCount"], 0);
     EXPECT_EQ(PostJson(client, "/api/tune/apply", {{"parts", {{"peqSub", "no"}}}}).status, 400);
 
@@ -253,6 +260,8 @@ TEST(RemoteTune, AProposalChangesNothingItsTickedPartsAreOneUndoStepAndVerified)
     EXPECT_EQ(verified["outcome"], "verified");
     EXPECT_EQ(verified["verify"]["outputs"].size(), 4u);
     EXPECT_EQ(verified["after"]["outputs"].size(), 4u);
+    EXPECT_EQ(verified["checks"].size(), 4u);
+    EXPECT_EQ(verified["findings"][0].get<std::string>().rfind("Crossover sum measured after", 0), 0u);
     const json history = client.Get("/api/history").Json();
     ASSERT_EQ(history["undoCount"], 1) << history.dump();
     EXPECT_EQ(PostJson(client, "/api/tune/apply", json::object()).status, 409);  // applied once
@@ -271,8 +280,22 @@ TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
     EXPECT_EQ(PostJson(client, "/api/measure", {{"levelDbfs", "loud"}}).status, 400);
     EXPECT_EQ(PostJson(client, "/api/measure", {{"outputs", {"left", "left"}}}).status, 400);
     EXPECT_EQ(PostJson(client, "/api/measure", {{"lengthS", 60}}).status, 400);
+    // A value out of its range or of the wrong kind is refused, its field and range named.
+    const HttpReply rate = PostJson(client, "/api/measure", {{"rate", 0}});
+    EXPECT_EQ(rate.status, 400);
+    EXPECT_EQ(rate.Error(), "\"rate\": The sample rate is 44100, 48000 or 96000 Hz: 0 is not.");
+    const HttpReply notAList = PostJson(client, "/api/measure", {{"outputs", "left"}});
+    EXPECT_EQ(notAList.status, 400);
+    EXPECT_NE(notAList.Error().find("\"outputs\" must be a list"), std::string::npos) << notAList.body;
+    const HttpReply rise = PostJson(client, "/api/tune", {{"maxRiseDb", 1e9}});
+    EXPECT_EQ(rise.status, 400);
+    EXPECT_NE(rise.Error().find("\"maxRiseDb\": The largest rise is 0 to 12 dB"), std::string::npos) << rise.body;
     EXPECT_EQ(PostJson(client, "/api/measure", {{"speed", 1}}).status, 400);
-    EXPECT_EQ(client.Get("/api/measure").Json()["last"], nullptr);
+    const json state = client.Get("/api/measure").Json();
+    EXPECT_EQ(state["last"], nullptr);
+    // The page's controls take their ranges from the settings' own home.
+    EXPECT_EQ(state["limits"]["positions"], json({{"min", 1}, {"max", 8}, {"value", 1}}));
+    EXPECT_EQ(state["limits"]["lengthS"]["max"], 10.0);
 
     DeviceServer guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
     EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure", json::object()).status, 401);

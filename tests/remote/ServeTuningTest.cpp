@@ -24,9 +24,9 @@ struct HeldFit {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
 
-    std::function<FitResult(const Measurement&, const FitOptions&)> Fit()
+    std::function<FitResult(const LevelCurve&, const FitOptions&)> Fit()
     {
-        return [this](const Measurement& measurement, const FitOptions& options) {
+        return [this](const LevelCurve& measurement, const FitOptions& options) {
             started.set_value();
             released.wait();
             return FitPeq(measurement, options);
@@ -53,7 +53,7 @@ ParameterModel UnitSetting(const Rx74Emulator& unit)
 }
 
 // As a measurement program exports it.
-std::string Measurement() { return MeasurementText("* freq dB", ' '); }
+std::string LevelCurve() { return MeasurementText("* freq dB", ' '); }
 
 TEST(RemoteTuning, AMeasurementIsKeptPerChannelAnnouncedAndRefusedByLine)
 {
@@ -62,7 +62,7 @@ TEST(RemoteTuning, AMeasurementIsKeptPerChannelAnnouncedAndRefusedByLine)
     const auto push = rig.Push();
     ASSERT_TRUE(push->WaitForType("state"));
 
-    const HttpReply kept = PutText(client, "/api/measurements/sub", Measurement());
+    const HttpReply kept = PutText(client, "/api/measurements/sub", LevelCurve());
     ASSERT_EQ(kept.status, 200) << kept.body;
     const json measurement = kept.Json();
     EXPECT_EQ(measurement["hz"].size(), measurement["db"].size());
@@ -81,7 +81,7 @@ TEST(RemoteTuning, AMeasurementIsKeptPerChannelAnnouncedAndRefusedByLine)
     EXPECT_NE(broken.Error().find("line 3"), std::string::npos) << broken.Error();
     EXPECT_EQ(client.Get("/api/measurements/sub").Json(), measurement);
     EXPECT_EQ(client.Request("PUT", "/api/measurements/sub", "20 80", "application/json").status, 415);
-    EXPECT_EQ(PutText(client, "/api/measurements/centre", Measurement()).status, 400);
+    EXPECT_EQ(PutText(client, "/api/measurements/centre", LevelCurve()).status, 400);
 
     EXPECT_EQ(client.Request("DELETE", "/api/measurements/sub").status, 200);
     EXPECT_EQ(client.Get("/api/measurements/sub").status, 404);
@@ -96,7 +96,7 @@ TEST(RemoteTuning, TheFitsProposalSetInOneRequestReachesTheUnitAsItsBands)
     ServerRig rig;
     const RemoteClient client = rig.Client();
     EXPECT_EQ(PostFit(client, "lr").status, 409);  // nothing to fit yet
-    ASSERT_EQ(PutText(client, "/api/measurements/lr", Measurement()).status, 200);
+    ASSERT_EQ(PutText(client, "/api/measurements/lr", LevelCurve()).status, 200);
     EXPECT_EQ(PostFit(client, "lr", {{"maxBoostDb", "6"}}).status, 400);
     EXPECT_EQ(PostFit(client, "lr", {{"lowHz", 5000}, {"highHz", 100}}).status, 400);
     EXPECT_EQ(PostFit(client, "lr", {{"width", 3}}).status, 400);
@@ -183,7 +183,7 @@ TEST(RemoteTuning, TheServerAnswersOthersWhileAFitRunsAndStopsWithOneUnderWay)
     std::future<HttpReply> fit;  // outlives the server, whose end closes its connection
     std::optional<ServerRig> rig(std::in_place, options);
     const RemoteClient client = rig->Client();
-    ASSERT_EQ(PutText(client, "/api/measurements/lr", Measurement()).status, 200);
+    ASSERT_EQ(PutText(client, "/api/measurements/lr", LevelCurve()).status, 200);
 
     fit = std::async(std::launch::async, [client] { return PostFit(client, "lr"); });
     ASSERT_EQ(held.started.get_future().wait_for(10s), std::future_status::ready);
@@ -202,7 +202,7 @@ TEST(RemoteTuning, TheServerAnswersOthersWhileAFitRunsAndStopsWithOneUnderWay)
     options.fit = second.Fit();
     rig.emplace(options);
     const RemoteClient again = rig->Client();
-    ASSERT_EQ(PutText(again, "/api/measurements/lr", Measurement()).status, 200);
+    ASSERT_EQ(PutText(again, "/api/measurements/lr", LevelCurve()).status, 200);
     fit = std::async(std::launch::async, [again] { return PostFit(again, "lr"); });
     ASSERT_EQ(second.started.get_future().wait_for(10s), std::future_status::ready);
     rig->StopServer();

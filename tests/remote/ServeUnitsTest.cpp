@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <optional>
 #include <thread>
 
+#include "RemoteUnit.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/remote/RemoteRig.h"
 
@@ -163,6 +165,22 @@ TEST(RemoteUnits, TheCommandRefusesNamesThatWouldConfuse)
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
     EXPECT_TRUE(first.ReceivedBytes().empty()) << "a unit was reached although the names were refused";
+}
+
+// What is kept for a unit (a tuning proposal waiting to be applied) is
+// kept against its identity: a unit made where another went is not the one
+// that went.
+TEST(RemoteUnits, AUnitMadeWhereAnotherWentIsAnotherUnit)
+{
+    boost::asio::io_context io;
+    std::optional<RemoteUnit> unit;
+    unit.emplace(io, "/dev/quenbar-no-such-unit", UnitTiming{});
+    const RemoteUnit* at = &*unit;
+    const std::uint64_t went = unit->Identity();
+    unit.reset();
+    unit.emplace(io, "/dev/quenbar-no-such-unit", UnitTiming{});
+    ASSERT_EQ(&*unit, at);
+    EXPECT_NE(unit->Identity(), went);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "tests/cli/CliRunner.h"
+#include "tests/emulator/Programs.h"
 #include "tests/remote/Browser.h"
 #include "tests/remote/RemoteRig.h"
 
@@ -155,6 +156,45 @@ TEST(WindowsRemote, TheInstalledServeWithoutAUnitListsComFiveAndConnectsItWhenCh
     EXPECT_EQ(unit.CurrentImage()[1], 100);
     const CliRun served = remote.Stop();
     EXPECT_NE(served.out.find("Serving no unit yet"), std::string::npos) << served.out << served.err;
+}
+
+// The Measure view of the installed serve under Wine, whose sound goes to the
+// private PulseAudio server to the emulated room: four outputs measured ok,
+// the input level shown, the mutes put back.
+TEST(WindowsRemote, TheInstalledServeUnderWineMeasuresTheRoomFromTheMeasureView)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    EmulatorProcess room({"--audio"});
+    ASSERT_FALSE(room.device().empty());
+    PointCom5At(room.device());
+    const std::uint16_t port = FreePort();
+    WindowsServe remote(port, {"--port", "COM5"});
+    ASSERT_TRUE(remote.Answering());
+    const RemoteClient client("127.0.0.1", port);
+    // The unit's state but the count of its changes, which the measurement's mute changes move.
+    const auto state = [&client] {
+        json body = client.Get("/api/state").Json();
+        body.erase("seq");
+        return body;
+    };
+    const json before = state();
+
+    Browser browser(Browser::Screen::Laptop);
+    browser.Resize(1366, 768);
+    browser.Open("http://127.0.0.1:" + std::to_string(port) + "/");
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('link').textContent === 'connected'", 30s));
+    browser.Click(browser.Element("[data-tool='measure']"));
+    browser.Run("document.getElementById('measure-length').value = '1';");
+    browser.Click(browser.Element("#measure-start"));
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('measure-phase').textContent.startsWith('done')", 90s))
+        << browser.Run("return document.getElementById('measure-panel').textContent;").get<std::string>();
+    EXPECT_EQ(browser.Run("return document.querySelectorAll('#measure-verdicts .verdict.ok').length;"), 4)
+        << browser.Run("return document.getElementById('measure-verdicts').textContent;").get<std::string>();
+    EXPECT_GT(browser.Run("return document.getElementById('measure-input').value;").get<double>(), -60.0);
+    browser.Run("document.getElementById('measure-panel').scrollIntoView({block: 'start'}); scrollBy(0, -60);");
+    std::this_thread::sleep_for(300ms);
+    browser.Screenshot(WINDOWS_SCREENSHOT_MEASURE);
+    EXPECT_EQ(state(), before);  // the mutes put back
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// quenbar-cli tune against rx74-emulator --audio in its rooms, through the
-// private PulseAudio server of the fixture pulse_session.
+// quenbar-cli tune against rx74-emulator --audio in its rooms, through
+// a private PulseAudio server of its own.
 #include <gtest/gtest.h>
 
 #include <chrono>

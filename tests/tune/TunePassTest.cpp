@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TunePass.h"
+#include "TuneTexts.h"
 #include "link/ParameterMessages.h"
 
 namespace {
@@ -194,6 +195,63 @@ TEST(MeasureAndPropose, AUnitThatDoesNotAnswerOrASequenceThatFailsChangesNothing
     }
     EXPECT_EQ(unit.applies, 0);
     EXPECT_EQ(unit.mutes, (MuteState{false, true}));
+}
+
+TEST(TuneSettings, TheLevelsRangesAtTheirEdgesAndARefusalBeforeAnythingIsAsked)
+{
+    const auto refused = [](double subOffsetDb, double maxRiseDb) -> std::optional<TuneField> {
+        TuneSettings settings;
+        settings.options.levels = {.subOffsetDb = subOffsetDb, .maxRiseDb = maxRiseDb};
+        try {
+            CheckTuneSettings(settings);
+            return std::nullopt;
+        } catch (const TuneSettingError& e) {
+            return e.field();
+        }
+    };
+    EXPECT_EQ(refused(-kMostSubOffsetDb, 0.0), std::nullopt);
+    EXPECT_EQ(refused(kMostSubOffsetDb, kMostMaxRiseDb), std::nullopt);
+    EXPECT_EQ(refused(-kMostSubOffsetDb - 0.1, 6.0), TuneField::SubOffset);
+    EXPECT_EQ(refused(kMostSubOffsetDb + 0.1, 6.0), TuneField::SubOffset);
+    EXPECT_EQ(refused(0.0, -0.1), TuneField::MaxRise);
+    EXPECT_EQ(refused(0.0, 1e9), TuneField::MaxRise);
+
+    // The pass refuses as the measurement would, before it reads or mutes anything.
+    FakeUnit unit;
+    unit.answers = false;
+    const std::atomic<bool> cancel{false};
+    TuneSettings settings;
+    settings.options.levels.maxRiseDb = 1e9;
+    try {
+        MeasureAndPropose(settings, unit, {}, cancel);
+        ADD_FAILURE();
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.measureKind, MeasureError::Kind::Settings);
+        EXPECT_STREQ(e.what(), "The largest rise is 0 to 12 dB: 1e+09 is not.");
+    }
+}
+
+TEST(ProposalShortfalls, NameWhatThePartsChosenDoNotReach)
+{
+    TuneStart start = StartWith(ParameterModel{});
+    start.proposal.peqLr.fit = FitResult{};  // on its target
+    start.proposal.peqSub.refused = "too little of the range in its band";
+    start.measurement.sub.arrivalMs = kDelayStepMax * 0.1;  // the unit's longest delay makes it up
+    start.proposal.levels.missingDb = 1.5;
+    start.settings.options.levels.maxRiseDb = 4.0;
+    const std::vector<std::string> all = ProposalShortfalls(start, {});
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0], "The Sub stays 1.5 dB below its match: the limit on a rise (4.0 dB) stops it.");
+    EXPECT_EQ(all[1], "PEQ Sub: no fit (too little of the range in its band).");
+    EXPECT_TRUE(ProposalShortfalls(start, {.alignment = true, .levels = false, .peqLr = true, .peqSub = false}).empty());
+
+    start.measurement.sub.arrivalMs += 0.2;
+    start.proposal.peqLr.fit->rmsAfterDb = 1.1;
+    const std::vector<std::string> further = ProposalShortfalls(start, {.levels = false, .peqSub = false});
+    ASSERT_EQ(further.size(), 2u);
+    EXPECT_EQ(further[0].rfind("The Sub arrives 12.7 ms after the tops, more than the unit's 12.5 ms", 0), 0u)
+        << further[0];
+    EXPECT_EQ(further[1], "PEQ Left & Right: three bands come no closer than 1.1 dB RMS to the target.");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 TEST(MeasurementLevels, CentredOnTheFitRangeAndEmptyOutsideTheMeasuredSpan)
 {
     // 80 dB up to 1 kHz, 86 dB above, measured from 30 Hz.
-    Measurement measurement;
+    LevelCurve measurement;
     for (int k = FreqIndexFromHz(30.0); k < kFreqSteps; ++k) {
         measurement.hz.push_back(FreqTable[k]);
         measurement.db.push_back(FreqTable[k] <= 1000.0 ? 80.0 : 86.0);

@@ -10,9 +10,9 @@
 namespace {
 
 // A measurement at every frequency step: `level` plus `curve`.
-Measurement AtSteps(const ResponseCurve& curve, double level = 80.0)
+LevelCurve AtSteps(const ResponseCurve& curve, double level = 80.0)
 {
-    Measurement m;
+    LevelCurve m;
     for (int k = 0; k < kFreqSteps; ++k) {
         m.hz.push_back(FreqTable[k]);
         m.db.push_back(level + curve[static_cast<std::size_t>(k)]);
@@ -56,7 +56,7 @@ TEST(PeqFit, KeepsWithinTheLimitsAndDoesNotChaseNarrowDips)
 {
     PeqBands wideDip{};
     wideDip[0] = {200, 128 + 120, 39, Shelf::None, false};  // a 12 dB hump 2.4 octaves wide, inverted
-    const Measurement dip = AtSteps(Inverse(wideDip));
+    const LevelCurve dip = AtSteps(Inverse(wideDip));
     EXPECT_LE(LargestBoost(FitPeq(dip)), 6.05);
     FitOptions gentle;
     gentle.maxBoostDb = 3.0;
@@ -66,7 +66,7 @@ TEST(PeqFit, KeepsWithinTheLimitsAndDoesNotChaseNarrowDips)
     for (const PeqBand& band : limited.bands) EXPECT_LE(band.gain, 128 + 30);
 
     // A 10 dB dip 1/7 octave wide at 1 kHz in a flat measurement.
-    Measurement notch = AtSteps(ResponseCurve{});
+    LevelCurve notch = AtSteps(ResponseCurve{});
     for (int k = 236; k <= 240; ++k) notch.db[static_cast<std::size_t>(k)] -= 10.0;
     const FitResult unchased = FitPeq(notch);
     EXPECT_GT(unchased.rmsBeforeDb, 0.5);
@@ -77,7 +77,7 @@ TEST(PeqFit, FollowsTheTargetsShapeAtTheResultsLevel)
 {
     PeqBands tilt{};
     tilt[0] = {150, 128 + 40, 38, Shelf::Low, false};  // +4 dB below 184 Hz
-    const Measurement target = AtSteps(PeqBandsCurve(tilt), 0.0);
+    const LevelCurve target = AtSteps(PeqBandsCurve(tilt), 0.0);
     FitOptions options;
     options.target = target;
     const FitResult same = FitPeq(AtSteps(PeqBandsCurve(tilt), 85.0), options);
@@ -95,7 +95,7 @@ TEST(PeqFit, FollowsTheTargetsShapeAtTheResultsLevel)
 // level held it boosts what it may and leaves the rest where it is.
 TEST(PeqFit, HoldsTheChannelsLevelWhenAsked)
 {
-    Measurement measured;
+    LevelCurve measured;
     for (int k = 0; k < kFreqSteps; ++k) {
         measured.hz.push_back(FreqTable[k]);
         measured.db.push_back(FreqTable[k] < 100.0 ? 75.0 : 85.0);
@@ -117,7 +117,7 @@ TEST(PeqFit, HoldsTheChannelsLevelWhenAsked)
 
 TEST(PeqFit, RefusesARangeTheMeasurementDoesNotCover)
 {
-    const Measurement m = AtSteps(ResponseCurve{});
+    const LevelCurve m = AtSteps(ResponseCurve{});
     FitOptions options;
     options.lowHz = 1000.0;
     options.highHz = 1100.0;  // 1000 .. 1100 Hz: five steps
@@ -132,7 +132,7 @@ TEST(PeqFit, RefusesARangeTheMeasurementDoesNotCover)
     options.maxCutDb = -1.0;
     EXPECT_THROW(FitPeq(m, options), std::invalid_argument);
 
-    Measurement part = m;  // 200 Hz .. 20 kHz measured: the range starts there
+    LevelCurve part = m;  // 200 Hz .. 20 kHz measured: the range starts there
     part.hz.erase(part.hz.begin(), part.hz.begin() + 155);
     part.db.erase(part.db.begin(), part.db.begin() + 155);
     EXPECT_EQ(FitPeq(part).firstStep, 155);
@@ -142,7 +142,7 @@ TEST(PeqFit, RefusesARangeTheMeasurementDoesNotCover)
 // band at 0 dB: it adds nothing, so it is written flat.
 TEST(PeqFit, WritesABandLeftAt0DbFlat)
 {
-    Measurement m = AtSteps(ResponseCurve{});
+    LevelCurve m = AtSteps(ResponseCurve{});
     for (std::size_t k = 0; k < m.db.size(); ++k) {
         const double x = std::log2(m.hz[k] / 20.0);
         m.db[k] += 0.7 * std::sin(x * 0.7 + 9.4) + 2.4 * std::sin(x * 1.9 + 9.5) + 1.8 * std::sin(x * 3.3);

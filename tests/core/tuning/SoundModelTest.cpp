@@ -114,7 +114,7 @@ TEST(SoundModel, AChannelIsItsLevelPolarityDelayCrossoverAndBands)
 
 TEST(PeqFit, WithTheSoundModelUndoesARoomsBellAndPredictsWithTheBandsSound)
 {
-    Measurement m;
+    LevelCurve m;
     for (int k = 0; k < kFreqSteps; ++k) {
         const double hz = FreqTable[k];
         const double room = IdealFilterDb({FilterKind::Peak, 63.0, 8.0, 2.5}, hz) +

@@ -11,8 +11,6 @@
 #include "emulator/Emulator.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 
-// Call before QApplication: fresh folders, no port overrides.
-void IsolateDesktopEnvironment();
 void ClearProgramSettings();
 
 // Starts an emulated unit and points COMn at it through QUENBAR_COM<n>.
@@ -25,11 +23,15 @@ void PointComAt(int number, const std::string& device);
 bool ModelHoldsDefaults();
 void DisturbModel();
 
-#define QUENBAR_DESKTOP_TEST(TestClass)          \
-    int main(int argc, char** argv)              \
-    {                                            \
-        IsolateDesktopEnvironment();             \
-        QApplication app(argc, argv);            \
-        TestClass tests;                         \
-        return QTest::qExec(&tests, argc, argv); \
-    }
+// The one desktop test program holds every test class: its first argument
+// names the class to run, the others are Qt Test's. A test file registers
+// its class with QUENBAR_DESKTOP_TEST(TestClass).
+using DesktopTestRun = int (*)(int argc, char** argv);
+bool RegisterDesktopTest(const char* name, DesktopTestRun run);
+
+#define QUENBAR_DESKTOP_TEST(TestClass)                                                          \
+    [[maybe_unused]] static const bool TestClass##Registered =                                  \
+        RegisterDesktopTest(#TestClass, [](int argc, char** argv) {                            \
+            TestClass tests;                                                                     \
+            return QTest::qExec(&tests, argc, argv);                                             \
+        });

@@ -1,4 +1,7 @@
 #include <QTemporaryDir>
+#include <cstdio>
+#include <map>
+#include <string>
 
 #include "app/AppSettings.h"
 #include "app/UnitLink.h"
@@ -22,8 +25,7 @@ std::array<std::uint8_t, kImageSize> ModelImage()
     return image;
 }
 
-}  // namespace
-
+// Before QApplication: fresh folders, no port overrides.
 void IsolateDesktopEnvironment()
 {
     const std::pair<const char*, const char*> folders[] = {{"XDG_CONFIG_HOME", "config"},
@@ -38,6 +40,34 @@ void IsolateDesktopEnvironment()
     QFile::setPermissions(SandboxPath("runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     for (int n = 1; n <= 10; ++n) qunsetenv(ComVariable(n));
+}
+
+std::map<std::string, DesktopTestRun>& Registry()
+{
+    static std::map<std::string, DesktopTestRun> tests;
+    return tests;
+}
+
+}  // namespace
+
+bool RegisterDesktopTest(const char* name, DesktopTestRun run)
+{
+    Registry()[name] = run;
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    IsolateDesktopEnvironment();
+    QApplication app(argc, argv);
+    const auto test = argc > 1 ? Registry().find(argv[1]) : Registry().end();
+    if (test == Registry().end()) {
+        std::fprintf(stderr, "usage: %s TestClass [Qt Test's options]\nTest classes:\n", argv[0]);
+        for (const auto& entry : Registry()) std::fprintf(stderr, "  %s\n", entry.first.c_str());
+        return 2;
+    }
+    argv[1] = argv[0];
+    return test->second(argc - 1, argv + 1);
 }
 
 void ClearProgramSettings() { ProgramSettings()->clear(); }

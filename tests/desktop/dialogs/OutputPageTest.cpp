@@ -19,6 +19,7 @@
 #include "dialogs/DlgSetting.h"
 #include "dialogs/DlgXover.h"
 #include "dialogs/UpDown.h"
+#include "tests/desktop/app/DesktopTest.h"
 #include "tests/desktop/app/UnitOnLine.h"
 #include "tests/desktop/dialogs/FormControls.h"
 
@@ -283,5 +284,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(OutputPageTest)
+QUENBAR_DESKTOP_TEST(OutputPageTest)
 #include "OutputPageTest.moc"

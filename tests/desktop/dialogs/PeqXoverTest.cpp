@@ -18,6 +18,7 @@
 #include "app/UnitLink.h"
 #include "dialogs/DlgPeq.h"
 #include "dialogs/DlgXover.h"
+#include "tests/desktop/app/DesktopTest.h"
 #include "tests/desktop/app/UnitOnLine.h"
 #include "tests/desktop/dialogs/FormControls.h"
 
@@ -342,5 +343,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(PeqXoverTest)
+QUENBAR_DESKTOP_TEST(PeqXoverTest)
 #include "PeqXoverTest.moc"

@@ -11,6 +11,7 @@
 #include "graph/ResponseGraph.h"
 #include "app/UnitLink.h"
 #include "model/Scales.h"
+#include "tests/desktop/app/DesktopTest.h"
 
 namespace {
 
@@ -171,5 +172,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ResponseGraphTest)
+QUENBAR_DESKTOP_TEST(ResponseGraphTest)
 #include "ResponseGraphTest.moc"

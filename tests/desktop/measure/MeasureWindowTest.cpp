@@ -186,7 +186,7 @@ private slots:
             result.response.db = {db, db - 10.0};
             measurement.outputs.push_back(result);
         }
-        const std::optional<Measurement> tops = FitMeasurementOf(measurement, kSlotLeftRight);
+        const std::optional<LevelCurve> tops = FitMeasurementOf(measurement, kSlotLeftRight);
         QVERIFY(tops);
         QVERIFY(tops->hz == measurement.outputs[0].response.hz);
         // A quarter of the power beside the whole: 10 log10(1.25 / 2).

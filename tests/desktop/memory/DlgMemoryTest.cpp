@@ -11,6 +11,7 @@
 #include "memory/DlgStore.h"
 #include "model/MemoryImage.h"
 #include "tests/desktop/UnitWork.h"
+#include "tests/desktop/app/DesktopTest.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 #include "tests/desktop/app/UnitOnLine.h"
 
@@ -311,5 +312,5 @@ void DlgMemoryTest::recallAndStoreEndAtCancelAndTheDialogStartsNothingMeanwhile(
     QCOMPARE(QString::fromLatin1(model.memName[2]), QStringLiteral("Live"));
 }
 
-QTEST_MAIN(DlgMemoryTest)
+QUENBAR_DESKTOP_TEST(DlgMemoryTest)
 #include "DlgMemoryTest.moc"

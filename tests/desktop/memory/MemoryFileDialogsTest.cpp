@@ -23,6 +23,7 @@
 #include "model/MemoryImage.h"
 #include "tests/desktop/FileBytes.h"
 #include "tests/desktop/UnitWork.h"
+#include "tests/desktop/app/DesktopTest.h"
 #include "tests/desktop/app/ModalAnswerer.h"
 #include "tests/desktop/app/UnitOnLine.h"
 #include "unit/UnitOperations.h"
@@ -412,5 +413,5 @@ void MemoryFileDialogsTest::aCancelledLoadNamesTheMemoriesAlreadyStored()
     QVERIFY(QString::fromLatin1(model.memName[1]).startsWith(QStringLiteral("Show")));  // the list shows it
 }
 
-QTEST_MAIN(MemoryFileDialogsTest)
+QUENBAR_DESKTOP_TEST(MemoryFileDialogsTest)
 #include "MemoryFileDialogsTest.moc"

@@ -1,0 +1,164 @@
+#!/usr/bin/env python3
+"""The live watch's rows of bench.sh's table.
+
+  bench-watch.py <bin dir> <rows json>
+
+A private PulseAudio server carries the sound between rx74-emulator --audio
+(the built-in room) and quenbar-cli watch while programme material
+(scripts/programme.sh) plays into the unit:
+
+  - per material (pink noise, music), after 15 s of watching: the largest
+    deviation of the live magnitude from the room's truth for the whole
+    system (40 Hz .. 16 kHz, both over 1/12 octave, where the coherence of
+    the points is above 0.8), how many points that is, and the delay found
+    against the room's arrival of the tops;
+  - the time from a PEQ band set on the unit (+6 dB at 1 kHz) to the
+    watch's first line with an alarm there, with the default averaging,
+    against a trace saved before.
+"""
+import cmath
+import json
+import math
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+LOW_HZ, HIGH_HZ = 40.0, 16000.0
+
+
+def load_session_class():
+    import importlib.util
+    spec = importlib.util.spec_from_file_location("bench_measure", os.path.join(ROOT, "scripts/bench-measure.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module.Session
+
+
+def system_truth(outputs):
+    """The sum of every output's truth at its arrival: what a mono programme makes at the microphone."""
+    hz = outputs["left"]["hz"]
+    db = []
+    for i, f in enumerate(hz):
+        total = sum(10 ** (outputs[n]["db"][i] / 20) *
+                    cmath.exp(1j * (math.radians(outputs[n]["phaseDeg"][i]) -
+                                    2 * math.pi * f * outputs[n]["arrivalMs"] / 1000))
+                    for n in ("left", "right", "sub"))
+        db.append(20 * math.log10(abs(total)))
+    return dict(zip((round(f, 6) for f in hz), db))
+
+
+def power_mean(values):
+    return 10 * math.log10(sum(10 ** (v / 10) for v in values) / len(values))
+
+
+def deviation(look, truth):
+    """Largest |live - truth| over 1/12 octave (three live points) where all three are coherent."""
+    hz, largest, compared = look["hz"], 0.0, 0
+    for i in range(1, len(hz) - 1):
+        if not LOW_HZ <= hz[i] <= HIGH_HZ:
+            continue
+        window = range(i - 1, i + 2)
+        if any(look["coherence"][k] <= 0.8 for k in window):
+            continue
+        theirs = [min(truth.items(), key=lambda t: abs(t[0] / hz[k] - 1))[1] for k in window]
+        largest = max(largest, abs(power_mean([look["db"][k] for k in window]) - power_mean(theirs)))
+        compared += 1
+    return largest, compared
+
+
+class Bench:
+    def __init__(self, session, folder):
+        self.session, self.folder = session, folder
+        self.programme = os.path.join(folder, "programme")
+        subprocess.run([os.path.join(ROOT, "scripts/programme.sh"), self.programme], check=True)
+        for name in ("pink", "music"):
+            subprocess.run(["sox", f"{self.programme}/{name}.wav", f"{self.programme}/{name}-long.wav", "repeat", "5"],
+                           check=True)
+
+    def play(self, name):
+        return subprocess.Popen(["paplay", "-d", "quenbar_out", f"{self.programme}/{name}-long.wav"],
+                                env=self.session.env)
+
+    def watch(self, *args):
+        return self.session.program("quenbar-cli", "watch", "--record", "quenbar_mic.monitor", *args)
+
+    def accuracy(self, material, truth, left_ms):
+        player = self.play(material)
+        try:
+            run = self.watch("--json", "--seconds", "15")
+        finally:
+            player.terminate()
+            player.wait()
+        last = json.loads(run.stdout.splitlines()[-1])
+        largest, compared = deviation(last, truth)
+        delay_error = abs(last["delayMs"] - left_ms) if last["delayMs"] is not None else float("nan")
+        return [f"Watch, {material}: largest deviation from the room's truth, 40 Hz - 16 kHz at 1/12 octave, "
+                f"{compared} coherent points (goal {'0.5' if material == 'pink' else '1.0'} dB); delay "
+                f"{delay_error:.3f} ms off the tops' arrival (goal 0.1 ms)", f"{largest:.2f} dB", "", ""]
+
+    def time_to_alarm(self, device):
+        stored = os.path.join(self.folder, "stored.txt")
+        player = self.play("pink")
+        try:
+            self.watch("--seconds", "12", "--save", stored)
+            process = subprocess.Popen([os.path.join(self.session.bin_dir, "quenbar-cli"), "watch", "--record",
+                                        "quenbar_mic.monitor", "--json", "--seconds", "16", "--against", stored],
+                                       env=self.session.env, stdout=subprocess.PIPE, text=True)
+            alarmed = []
+
+            def read():
+                for line in process.stdout:
+                    look = json.loads(line)
+                    if any(700 < a["hz"] < 1500 for a in look["alarms"]):
+                        alarmed.append(time.monotonic())
+                        return
+
+            reader = threading.Thread(target=read)
+            reader.start()
+            time.sleep(7)
+            self.session.program("quenbar-cli", "--port", device, "set", "lr", "peq", "1", "freq", "1kHz")
+            changed = time.monotonic()
+            self.session.program("quenbar-cli", "--port", device, "set", "lr", "peq", "1", "gain", "6dB")
+            reader.join()
+            process.wait()
+        finally:
+            player.terminate()
+            player.wait()
+        seconds = f"{alarmed[0] - changed:.2f} s" if alarmed else "no alarm"
+        return ["Watch, pink noise: a PEQ band set on the unit (+6 dB at 1 kHz) to its alarm, 1 s averaging "
+                "(goal <= 2.5 s)", seconds, "", ""]
+
+
+def main():
+    bin_dir, out_path = sys.argv[1], sys.argv[2]
+    rows = []
+    with tempfile.TemporaryDirectory() as folder:
+        session = load_session_class()(bin_dir, folder)
+        emulator = None
+        try:
+            bench = Bench(session, folder)
+            outputs = json.loads(session.program("rx74-emulator", "--room-truth").stdout)["outputs"]
+            truth, left_ms = system_truth(outputs), outputs["left"]["arrivalMs"]
+            emulator = subprocess.Popen([os.path.join(bin_dir, "rx74-emulator"), "--audio"], env=session.env,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+            device = emulator.stdout.readline().strip()
+            for material in ("pink", "music"):
+                print(f"watching the built-in room on {material} ...", file=sys.stderr)
+                rows.append(bench.accuracy(material, truth, left_ms))
+            print("timing an alarm ...", file=sys.stderr)
+            rows.append(bench.time_to_alarm(device))
+        finally:
+            if emulator:
+                emulator.terminate()
+                emulator.wait()
+            session.close()
+    with open(out_path, "w") as f:
+        json.dump(rows, f)
+
+
+if __name__ == "__main__":
+    main()

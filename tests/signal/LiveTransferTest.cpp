@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+#include "DelayFinder.h"
+#include "KnownSystems.h"
+#include "LiveTransfer.h"
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr double kDelaySamples = 240.4;  // 5.008 ms
+
+std::vector<Biquad> System()
+{
+    return {HighPass(kRate, 60.0, 0.7071), PeakingBell(kRate, 1000.0, 2.0, 6.0), PeakingBell(kRate, 8000.0, 4.0, -5.0)};
+}
+
+struct Signals {
+    std::vector<float> reference, measured;
+};
+
+// The reference through the system, delayed, with the room's noise 40 dB
+// below (uncorrelated).
+Signals ThroughTheSystem(std::vector<float> reference, double delaySamples, unsigned seed)
+{
+    std::vector<float> measured = Delayed(Filter(reference, System()), delaySamples);
+    const std::vector<float> noise = WhiteNoise(measured.size(), 0.001, seed);
+    for (std::size_t i = 0; i < measured.size(); ++i) measured[i] += noise[i];
+    return {std::move(reference), std::move(measured)};
+}
+
+template <typename Analyser>
+void Feed(Analyser& analyser, const Signals& signals, std::size_t from, std::size_t to)
+{
+    constexpr std::size_t kBlock = 1024;
+    for (std::size_t at = from; at < to; at += kBlock) {
+        const std::size_t n = std::min(kBlock, to - at);
+        analyser.Add(std::span(signals.reference).subspan(at, n), std::span(signals.measured).subspan(at, n));
+    }
+}
+
+double TrueDb(double hz) { return 20.0 * std::log10(std::abs(ResponseAt(System(), kRate, hz))); }
+
+TEST(LiveTransfer, FindsTheDelayAndTheSystemInNoiseAtEveryResolution)
+{
+    const Signals signals = ThroughTheSystem(WhiteNoise(16 * 48000, 0.1, 1), kDelaySamples, 2);
+    DelayFinder finder(kRate, 1.0);
+    Feed(finder, signals, 0, 3 * 48000);
+    ASSERT_TRUE(finder.Delay().has_value());
+    EXPECT_NEAR(*finder.Delay() * 1000.0, kDelaySamples / 48.0, 0.01);
+
+    LiveTransfer live(kRate, 1.0);
+    EXPECT_EQ(live.Lengths().front(), 512u);
+    EXPECT_EQ(live.Lengths().back(), 131072u);
+    live.SetDelay(*finder.Delay());
+    Feed(live, signals, 0, signals.reference.size());
+    const LiveTrace trace = live.Trace();
+    ASSERT_FALSE(trace.hz.empty());
+    EXPECT_NEAR(trace.hz.front(), 20.0, 1e-9);
+    EXPECT_GT(trace.hz.back(), 19000.0);
+    int compared = 0;
+    for (std::size_t i = 0; i < trace.hz.size(); ++i) {
+        const double hz = trace.hz[i];
+        if (hz < 40.0 || hz > 16000.0) continue;
+        ++compared;
+        EXPECT_NEAR(trace.db[i], TrueDb(hz), 0.5) << hz << " Hz";
+        EXPECT_GT(trace.coherence[i], 0.95) << hz << " Hz";
+        // With the delay found taken out, what phase is left is the filters'
+        // own and what the delay found is off by.
+        const double off = kDelaySamples / kRate - *finder.Delay();
+        const double phase = (std::arg(ResponseAt(System(), kRate, hz)) - 2.0 * std::numbers::pi * hz * off) * 180.0 /
+                             std::numbers::pi;
+        EXPECT_NEAR(std::remainder(trace.phaseDeg[i] - phase, 360.0), 0.0, 2.0) << hz << " Hz";
+    }
+    EXPECT_GT(compared, 200);
+    EXPECT_GT(CoherentShare(trace), 0.95);
+}
+
+// A pause in the programme leaves only the room's noise at the microphone:
+// those frames are passed over, not averaged in as a collapse.
+TEST(LiveTransfer, APauseInTheProgrammeHoldsTheTrace)
+{
+    std::vector<float> reference = WhiteNoise(9 * 48000, 0.1, 3);
+    std::fill(reference.begin() + 6 * 48000, reference.end(), 0.0f);
+    const Signals signals = ThroughTheSystem(reference, 0.0, 4);
+    LiveTransfer live(kRate, 0.5);
+    Feed(live, signals, 0, 6 * 48000);
+    const LiveTrace before = live.Trace();
+    Feed(live, signals, 6 * 48000, signals.reference.size());
+    const LiveTrace after = live.Trace();
+    for (std::size_t i = 0; i < after.hz.size(); i += 12) {
+        if (after.hz[i] < 100.0) continue;
+        EXPECT_NEAR(after.db[i], before.db[i], 0.2) << after.hz[i] << " Hz";
+        EXPECT_GT(after.coherence[i], 0.95) << after.hz[i] << " Hz";
+    }
+}
+
+TEST(LiveTransfer, WhatTheMicrophoneHearsOfSomethingElseIsNotTrusted)
+{
+    const std::vector<float> reference = WhiteNoise(4 * 48000, 0.1, 5);
+    const Signals unrelated{reference, WhiteNoise(reference.size(), 0.1, 6)};
+    LiveTransfer live(kRate, 1.0);
+    Feed(live, unrelated, 0, reference.size());
+    EXPECT_LT(CoherentShare(live.Trace()), 0.02);
+    DelayFinder finder(kRate, 1.0);
+    Feed(finder, unrelated, 0, reference.size());
+    EXPECT_FALSE(finder.Delay().has_value());
+
+    LiveTransfer silent(kRate, 1.0);
+    const std::vector<float> nothing(48000, 0.0f);
+    silent.Add(nothing, nothing);
+    EXPECT_EQ(CoherentShare(silent.Trace()), 0.0);
+    EXPECT_EQ(silent.Trace().referenceDb.front(), -200.0);  // no reference: none, not minus infinity
+    EXPECT_THROW(DelayFinder(0.0, 1.0), std::invalid_argument);
+    EXPECT_THROW(LiveTransfer(kRate, 0.0), std::invalid_argument);
+    EXPECT_THROW(silent.Add(nothing, std::span(nothing).first(10)), std::invalid_argument);
+}
+
+// A microphone nearer than the reference's tap (the reference taken after a
+// delay of its own): the delay is negative, and the measured is held back.
+TEST(LiveTransfer, AMeasuredSignalAheadOfTheReferenceGivesANegativeDelay)
+{
+    const std::vector<float> source = WhiteNoise(6 * 48000, 0.1, 7);
+    Signals signals = ThroughTheSystem(source, 0.0, 8);
+    signals.reference = Delayed(source, 4800.0);  // 100 ms
+    DelayFinder finder(kRate, 1.0);
+    Feed(finder, signals, 0, signals.reference.size());
+    ASSERT_TRUE(finder.Delay().has_value());
+    EXPECT_NEAR(*finder.Delay() * 1000.0, -100.0, 0.01);
+    LiveTransfer live(kRate, 1.0);
+    live.SetDelay(*finder.Delay());
+    Feed(live, signals, 0, signals.reference.size());
+    const LiveTrace trace = live.Trace();
+    for (std::size_t i = 0; i < trace.hz.size(); i += 24) {
+        if (trace.hz[i] < 100.0 || trace.hz[i] > 16000.0) continue;
+        EXPECT_NEAR(trace.db[i], TrueDb(trace.hz[i]), 0.5) << trace.hz[i] << " Hz";
+    }
+}
+
+TEST(DelayTracker, TakesTheFirstDelayThenOnlyAChangeThatHolds)
+{
+    DelayTracker tracker;
+    EXPECT_FALSE(tracker.Look(std::nullopt, 0.0));
+    EXPECT_TRUE(tracker.Look(0.0050, 0.5));
+    EXPECT_FALSE(tracker.Look(0.00509, 1.0));  // within 0.1 ms: the same
+    EXPECT_FALSE(tracker.Look(0.0060, 2.0));   // a change begins
+    EXPECT_FALSE(tracker.Look(0.0050, 2.5));   // a glimpse: back
+    EXPECT_FALSE(tracker.Look(0.0060, 3.0));
+    EXPECT_FALSE(tracker.Look(0.00605, 4.9));
+    EXPECT_EQ(*tracker.Current(), 0.0050);
+    EXPECT_TRUE(tracker.Look(0.0060, 5.0));  // held for 2 s
+    EXPECT_EQ(*tracker.Current(), 0.0060);
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#include "WatchJson.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// Rounded to what a curve on a screen can show, so that a line a look stays short.
+double Rounded(double value, double step) { return std::round(value / step) * step; }
+
+nlohmann::ordered_json RoundedList(const std::vector<double>& values, double step)
+{
+    auto list = nlohmann::ordered_json::array();
+    for (double v : values) list.push_back(Rounded(v, step));
+    return list;
+}
+
+}  // namespace
+
+nlohmann::ordered_json WatchLookJson(const WatchLook& look)
+{
+    nlohmann::ordered_json json;
+    json["t"] = Rounded(look.seconds, 0.001);
+    json["delayMs"] = look.delaySeconds ? nlohmann::ordered_json(Rounded(*look.delaySeconds * 1000.0, 0.001)) : nullptr;
+    json["hz"] = RoundedList(look.trace.hz, 0.01);
+    json["db"] = RoundedList(look.trace.db, 0.01);
+    json["phaseDeg"] = RoundedList(look.trace.phaseDeg, 0.1);
+    json["coherence"] = RoundedList(look.trace.coherence, 0.001);
+    json["alarms"] = nlohmann::ordered_json::array();
+    for (const WatchAlarm& alarm : look.alarms)
+        json["alarms"].push_back(
+            {{"hz", Rounded(alarm.alarm.hz, 0.1)}, {"deviationDb", Rounded(alarm.alarm.deviationDb, 0.1)}, {"text", alarm.text}});
+    return json;
+}
+
+std::string LiveTraceText(const WatchLook& look)
+{
+    std::string points;
+    for (std::size_t i = 0; i < look.trace.hz.size(); ++i) {
+        if (look.trace.coherence[i] < kTrustedCoherence) continue;
+        char line[80];
+        std::snprintf(line, sizeof line, "%.3f %.3f %.2f\n", look.trace.hz[i], look.trace.db[i], look.trace.phaseDeg[i]);
+        points += line;
+    }
+    if (points.empty()) return {};
+    char head[160];
+    std::snprintf(head, sizeof head, "* Quenbar live trace after %.1f s, delay %.3f ms, its coherent points\n", look.seconds,
+                  look.delaySeconds ? *look.delaySeconds * 1000.0 : 0.0);
+    return std::string(head) + "* Hz dB phase(degrees)\n" + points;
+}
