@@ -5,7 +5,7 @@
 //
 //   POST   /api/measure          {"outputs", "levelDbfs", "loud", "micChannel", "loopbackChannel",
 //                                "lengthS", "rate", "play", "record"}, each optional (the defaults
-//                                of quenbar-cli measure), and "positions" (1 .. 8): answered once
+//                                of quenbar-cli measure), and "positions" (its range in MeasureSettings.h): answered once
 //                                every position is measured, with the result of GET; 409 while a
 //                                job runs, 503 without the unit
 //   POST   /api/measure/next     {"again"} (optional, false): between positions, measures the next

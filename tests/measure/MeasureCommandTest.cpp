@@ -222,6 +222,10 @@ TEST(MeasureCommand, ALoudLevelIsRefusedWithoutLoudAndClipsWithIt)
     EXPECT_EQ(tooLong.exitCode, 2);
     EXPECT_NE(tooLong.err.find("--length: The sweep's length is 0.5 to 10 s: 45 is not."), std::string::npos)
         << tooLong.err;
+    const CliRun tooMany = RunCli({"measure", "--no-unit", "--positions", "9"});
+    EXPECT_EQ(tooMany.exitCode, 2);
+    EXPECT_NE(tooMany.err.find("--positions: The number of positions is 1 to 8: 9 is not."), std::string::npos)
+        << tooMany.err;
     const CliRun loud = RunCli(MeasureArgs(emulator.device(), {"--outputs", "system", "--level", "0", "--loud"}));
     EXPECT_EQ(loud.exitCode, 4);
     EXPECT_NE(loud.err.find("system: clipped"), std::string::npos) << loud.err;
