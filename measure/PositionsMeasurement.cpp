@@ -65,8 +65,7 @@ PositionsResult MeasurePositions(const MeasureSettings& settings, UnitMutes* uni
                                  const AwaitPerson& await, const std::atomic<bool>& cancel,
                                  const SoundSystem* system)
 {
-    // A count out of its range is refused by the first sequence's check of
-    // the settings, before anything plays.
+    CheckMeasurable(settings);
     const int count = settings.positions;
     PositionsResult result;
     std::size_t at = 0;  // the position being measured, from 0
