@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
+#include <string>
 
 class InterruptCatcher {
 public:
@@ -20,6 +22,12 @@ public:
 
     static const std::atomic<bool>& Interrupted();
 };
+
+// A line from standard input, without its end; nothing at the input's end
+// or once Interrupted() (while an InterruptCatcher lives). Read a byte at a
+// time, so that nothing after the line is taken from the next reader, and
+// waited for in short steps, so that Ctrl+C is heard while the person walks.
+std::optional<std::string> ReadLineUnlessInterrupted();
 
 // While it lives, closing the console window (Windows: the console's close,
 // log-off and shut-down events) calls `stop` and holds the program until this

@@ -1,5 +1,8 @@
 #include "InterruptCatcher.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <csignal>
 
 namespace {
@@ -25,3 +28,17 @@ const std::atomic<bool>& InterruptCatcher::Interrupted() { return interrupted; }
 ConsoleCloseStop::ConsoleCloseStop(std::function<void()>) {}
 
 ConsoleCloseStop::~ConsoleCloseStop() = default;
+
+std::optional<std::string> ReadLineUnlessInterrupted()
+{
+    std::string line;
+    for (;;) {
+        if (interrupted) return std::nullopt;
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&input, 1, 100) <= 0) continue;
+        char byte = 0;
+        if (::read(STDIN_FILENO, &byte, 1) != 1) return std::nullopt;
+        if (byte == '\n') return line;
+        line += byte;
+    }
+}

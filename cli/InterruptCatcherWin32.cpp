@@ -71,3 +71,37 @@ ConsoleCloseStop::~ConsoleCloseStop()
     finished = true;
     SetConsoleCtrlHandler(OnClose, FALSE);
 }
+
+namespace {
+
+// Whether a byte can be read from a pipe without waiting; true also at its
+// end, which the read then finds.
+bool PipeHasInput(HANDLE input)
+{
+    DWORD available = 0;
+    if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) return true;
+    return available > 0;
+}
+
+}  // namespace
+
+// A pipe is looked into in short steps; a console's read ends with Enter,
+// or unfinished when Ctrl+C is pressed, so it is waited for as it is.
+std::optional<std::string> ReadLineUnlessInterrupted()
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    const bool pipe = GetFileType(input) == FILE_TYPE_PIPE;
+    std::string line;
+    for (;;) {
+        if (interrupted) return std::nullopt;
+        if (pipe && !PipeHasInput(input)) {
+            std::this_thread::sleep_for(100ms);
+            continue;
+        }
+        char byte = 0;
+        DWORD read = 0;
+        if (!ReadFile(input, &byte, 1, &read, nullptr) || read != 1 || interrupted) return std::nullopt;
+        if (byte == '\n') return line;
+        if (byte != '\r') line += byte;
+    }
+}

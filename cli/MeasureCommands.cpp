@@ -67,6 +67,11 @@ void AddMeasureCommands(CLI::App& app, std::string& port, CommandAction& action)
         ->capture_default_str();
     AddAudioOptions(*measure, *args);
     measure->add_flag("--no-unit", args->noUnit, "play the sweeps without a unit (no mutes are set)");
+    measure->add_option("--positions", args->settings.positions,
+                        "measure at N microphone positions, " + RangeText(MeasureField::Positions) +
+                            ", waiting for a line on standard input before each after the first; the results per "
+                            "position, and their average")
+        ->capture_default_str();
     measure->callback([&action, &port, args] { action = [&port, args] { MeasureCommand(port, *args); }; });
     AddTuneCommand(app, port, action);
 }

@@ -1,6 +1,7 @@
 // The measurement's commands.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "MeasureRun.h"
 #include "Measurement.h"
 #include "MeasurementFiles.h"
+#include "PositionsMeasurement.h"
 #include "UnitSession.h"
 
 namespace {
@@ -49,11 +51,13 @@ void ProgressReport::Level(double dbfs)
     if (terminal_) Draw();
 }
 
-void ProgressReport::Say(const std::string& line)
+void ProgressReport::Say(const std::string& line) { Prompt(command_ + ": " + line); }
+
+void ProgressReport::Prompt(const std::string& line)
 {
     if (terminal_ && drawn_) std::fprintf(stderr, "\r\033[K");
     drawn_ = false;
-    std::cerr << command_ << ": " << line << '\n';
+    std::cerr << line << '\n';
 }
 
 MeasureCallbacks ProgressReport::Callbacks()
@@ -89,6 +93,8 @@ const char* OptionOf(MeasureField field)
             return "--level";
         case MeasureField::Length:
             return "--length";
+        case MeasureField::Positions:
+            return "--positions";
         case MeasureField::Rate:
             break;
     }
@@ -127,13 +133,28 @@ int MeasureExitCode(const MeasureError& error)
     return kExitMeasureFailed;
 }
 
-void SaveMeasurementFiles(const MeasurementResult& result, const std::string& folder)
+namespace {
+
+template <typename Save>
+void SaveFiles(const Save& save)
 {
     try {
-        for (const auto& path : SaveMeasurement(result, folder)) std::cerr << "Wrote " << path.string() << '\n';
+        for (const auto& path : save()) std::cerr << "Wrote " << path.string() << '\n';
     } catch (const MeasurementFileError& e) {
         throw CommandError(kExitBadInput, e.what());
     }
+}
+
+}  // namespace
+
+void SaveMeasurementFiles(const MeasurementResult& result, const std::string& folder)
+{
+    SaveFiles([&] { return SaveMeasurement(result, folder); });
+}
+
+void SavePositionsFiles(const PositionsResult& result, const std::string& folder)
+{
+    SaveFiles([&] { return SavePositions(result, folder); });
 }
 
 namespace {
@@ -148,36 +169,89 @@ void CheckUnitChoice(const std::string& port, const MeasureArgs& args)
                            "(or --no-unit to play the sweeps alone).");
 }
 
-MeasurementResult RunMeasurement(const MeasureSettings& settings, UnitMutes* mutes)
+// Between positions: what spoils the one just measured, where to go next,
+// and the person's line ("again" measures it again; end of input cancels).
+PositionChoice AskThePerson(const PositionPause& pause, ProgressReport& report)
+{
+    const std::string position = "position " + std::to_string(pause.measured) + " of " + std::to_string(pause.count);
+    if (!pause.result.AllOk()) {
+        std::string faults;
+        for (const OutputResult& output : pause.result.outputs)
+            if (output.verdict != Verdict::Ok) faults += std::string("; ") + OutputName(output.output) + ": " + output.verdictText;
+        report.Say(position + " is not ok" + faults + ". Type \"again\" and Enter to measure it again.");
+    }
+    if (pause.measured < pause.count)
+        report.Prompt("Move the microphone to position " + std::to_string(pause.measured + 1) + " of " +
+                      std::to_string(pause.count) + ", then press Enter.");
+    else
+        report.Prompt("Press Enter to keep " + position + ".");
+    const std::optional<std::string> line = ReadLineUnlessInterrupted();
+    if (!line) return PositionChoice::Cancel;
+    return line->find("again") != std::string::npos ? PositionChoice::Again : PositionChoice::Next;
+}
+
+PositionsResult RunMeasurement(const MeasureSettings& settings, UnitMutes* mutes)
 {
     const InterruptCatcher catcher;
     ProgressReport report("measure");
     try {
-        return Measure(settings, mutes, report.Callbacks(), InterruptCatcher::Interrupted());
+        return MeasurePositions(
+            settings, mutes, report.Callbacks(),
+            [&report](const PositionPause& pause) { return AskThePerson(pause, report); },
+            InterruptCatcher::Interrupted());
     } catch (const MeasureError& e) {
         throw CommandError(MeasureExitCode(e), e.what());
     }
 }
 
+void PrintOutput(const OutputResult& output)
+{
+    std::printf("%s: %s", OutputName(output.output), VerdictWithReplays(output).c_str());
+    if (!output.response.hz.empty())
+        std::printf(", arrival %.3f ms, peak %.1f dBFS, SNR %.1f dB", output.arrivalMs, output.peakDbfs,
+                    output.snrDb.value_or(0.0));
+    std::printf("\n");
+}
+
 void PrintResult(const MeasurementResult& result)
 {
-    for (const OutputResult& output : result.outputs) {
-        std::printf("%s: %s", OutputName(output.output), VerdictWithReplays(output).c_str());
-        if (!output.response.hz.empty())
-            std::printf(", arrival %.3f ms, peak %.1f dBFS, SNR %.1f dB", output.arrivalMs, output.peakDbfs,
-                        output.snrDb.value_or(0.0));
-        std::printf("\n");
-    }
+    for (const OutputResult& output : result.outputs) PrintOutput(output);
     std::printf("Arrival times %s.\n", result.absoluteTime ? "from the loopback (absolute)" : "on one time base");
 }
 
-// A verdict other than ok fails the command, each output's fault said.
-void RequireAllOk(const MeasurementResult& result)
+// Each position as one measurement, then the average's verdict and its
+// largest spread per output.
+void PrintPositions(const PositionsResult& result)
 {
-    if (!result.unrestored.empty()) throw CommandError(kExitUnitFailed, UnrestoredWarning(result.unrestored));
+    if (result.positions.size() == 1) return PrintResult(result.positions.front());
+    for (std::size_t k = 0; k < result.positions.size(); ++k) {
+        std::printf("Position %zu:\n", k + 1);
+        for (const OutputResult& output : result.positions[k].outputs) PrintOutput(output);
+    }
+    std::printf("Average of %zu positions:\n", result.positions.size());
+    for (const OutputAverage& average : result.averages) {
+        std::printf("%s: %s", OutputName(average.output), average.verdictText.c_str());
+        const auto& spread = average.response.spreadDb;
+        if (!spread.empty()) std::printf(", largest spread %.1f dB", *std::max_element(spread.begin(), spread.end()));
+        std::printf("\n");
+    }
+    std::printf("Arrival times %s.\n",
+                result.positions.front().absoluteTime ? "from the loopback (absolute)" : "on one time base");
+}
+
+// A verdict other than ok fails the command, each output's fault said
+// (with its position, of several).
+void RequireAllOk(const PositionsResult& result)
+{
     std::string faults;
-    for (const OutputResult& output : result.outputs)
-        if (output.verdict != Verdict::Ok) faults += std::string("\n") + OutputName(output.output) + ": " + output.verdictText;
+    for (std::size_t k = 0; k < result.positions.size(); ++k) {
+        const MeasurementResult& position = result.positions[k];
+        if (!position.unrestored.empty()) throw CommandError(kExitUnitFailed, UnrestoredWarning(position.unrestored));
+        const std::string where = result.positions.size() == 1 ? "" : "position " + std::to_string(k + 1) + ": ";
+        for (const OutputResult& output : position.outputs)
+            if (output.verdict != Verdict::Ok)
+                faults += "\n" + where + OutputName(output.output) + ": " + output.verdictText;
+    }
     if (!faults.empty()) throw CommandError(kExitMeasureFailed, "The measurement is not ok:" + faults);
 }
 
@@ -221,11 +295,11 @@ void MeasureCommand(const std::string& port, const MeasureArgs& args)
         session.emplace(port);
         mutes.emplace(session->link());
     }
-    const MeasurementResult result = RunMeasurement(settings, mutes ? &*mutes : nullptr);
-    if (!args.folder.empty()) SaveMeasurementFiles(result, args.folder);
+    const PositionsResult result = RunMeasurement(settings, mutes ? &*mutes : nullptr);
+    if (!args.folder.empty()) SavePositionsFiles(result, args.folder);
     if (args.json)
-        std::cout << MeasurementResultJson(result).dump(2) << '\n';
+        std::cout << PositionsResultJson(result).dump(2) << '\n';
     else
-        PrintResult(result);
+        PrintPositions(result);
     RequireAllOk(result);
 }

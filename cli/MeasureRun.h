@@ -10,6 +10,7 @@
 #include "InterruptCatcher.h"
 #include "MeasureCommands.h"
 #include "Measurement.h"
+#include "PositionsMeasurement.h"
 #include "tuning/LevelMatch.h"
 
 struct MeasureArgs {
@@ -48,6 +49,8 @@ public:
     void Level(double dbfs);
     // A line of its own ("tune: applying").
     void Say(const std::string& line);
+    // A line of its own as it is, for the person to act on.
+    void Prompt(const std::string& line);
     // Progress and Level as a sequence's callbacks.
     MeasureCallbacks Callbacks();
 
@@ -71,3 +74,4 @@ int MeasureExitCode(const MeasureError& error);
 // Writes the files of --out, each one said on standard error; CommandError 2
 // when it cannot.
 void SaveMeasurementFiles(const MeasurementResult& result, const std::string& folder);
+void SavePositionsFiles(const PositionsResult& result, const std::string& folder);

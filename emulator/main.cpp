@@ -1,6 +1,8 @@
 // rx74-emulator: an emulated RX7.4 unit on a pseudo-terminal. Prints the
 // device to open, serves it until SIGINT or SIGTERM, then exits cleanly.
-// With --audio it also sounds as the unit does, into an emulated room;
+// With --audio it also sounds as the unit does, into an emulated room whose
+// microphone moves to the next position on SIGUSR1 or to position K on a
+// line "K" on standard input (an empty line: the next);
 // --room-truth prints what that room's microphone hears and exits.
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <variant>
 
 #include "QuenbarVersion.h"
@@ -75,20 +78,16 @@ bool MakeLink(const std::string& device, const std::string& linkPath)
     return ::symlink(device.c_str(), linkPath.c_str()) == 0;
 }
 
-sigset_t StopSignals()
+// The signals the main thread waits for: the two that stop it, and the one
+// that moves the microphone.
+sigset_t WaitedSignals()
 {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
     return signals;
-}
-
-void WaitForTermination()
-{
-    const sigset_t signals = StopSignals();
-    int received = 0;
-    sigwait(&signals, &received);
 }
 
 // The room of --room, or the default one; false after saying why not.
@@ -126,13 +125,53 @@ public:
         if (loop_) loop_->Stop();
 #endif
     }
+    // `position` 0: the next one, after the last the first. Says where the
+    // microphone is now, or why it did not move.
+    void MoveMicrophone(int position)
+    {
+#ifdef RX74_WITH_PULSE
+        const std::lock_guard lock(moveMutex_);
+        const int count = path_->Positions();
+        if (position == 0) position = path_->Position() % count + 1;
+        if (path_->MoveMicrophone(position))
+            std::cerr << "rx74-emulator: the microphone is at position " << position << " of " << count << std::endl;
+        else
+            std::cerr << "rx74-emulator: the room has positions 1 to " << count << std::endl;
+#else
+        (void)position;
+#endif
+    }
+    // Each line of standard input moves the microphone, on a thread of its
+    // own until the input ends.
+    void FollowInput()
+    {
+        std::thread([this] {
+            for (std::string line; std::getline(std::cin, line);) {
+                const auto digits = line.find_first_not_of(" \t\r");
+                try {
+                    MoveMicrophone(digits == std::string::npos ? 0 : std::stoi(line.substr(digits)));
+                } catch (const std::exception&) {
+                    std::cerr << "rx74-emulator: a line is a position's number, or empty for the next" << std::endl;
+                }
+            }
+        }).detach();
+    }
 
 private:
 #ifdef RX74_WITH_PULSE
     std::unique_ptr<rx74emu::AudioPath> path_;
     std::unique_ptr<rx74emu::PulseAudioLoop> loop_;
+    std::mutex moveMutex_;
 #endif
 };
+
+// Until SIGINT or SIGTERM; SIGUSR1 moves the microphone on.
+void WaitForTermination(Sound& sound, bool audio)
+{
+    const sigset_t signals = WaitedSignals();
+    for (int received = 0; sigwait(&signals, &received) == 0 && received == SIGUSR1;)
+        if (audio) sound.MoveMicrophone(0);
+}
 
 // --room-truth: the room's responses for the setting of --state (the
 // factory's without one).
@@ -147,7 +186,7 @@ int PrintRoomTruth(const Options& options, const rx74emu::Room& room)
         std::cerr << "rx74-emulator: " << options.statePath << " is not a state file\n";
         return 1;
     }
-    std::cout << rx74emu::RoomTruthJson(rx74emu::AudioPath(room, state.current)) << std::endl;
+    std::cout << rx74emu::RoomTruthJson(room, state.current) << std::endl;
     return 0;
 }
 
@@ -177,7 +216,8 @@ int Run(const Options& options)
     if (options.audio && !sound.Start(options, room, unit)) return 1;
     std::cout << unit.DevicePath() << std::endl;
 
-    WaitForTermination();
+    if (options.audio) sound.FollowInput();
+    WaitForTermination(sound, options.audio);
     sound.Stop();
     unit.Stop();
     if (!options.linkPath.empty()) ::unlink(options.linkPath.c_str());
@@ -200,7 +240,9 @@ int main(int argc, char** argv)
     app.add_option("--state", options.statePath, "Keep memories, current setting and logo in FILE between runs");
     app.add_flag("--verbose", options.verbose, "Hex dump of the traffic on stderr");
     app.add_flag("--audio", options.audio,
-                 "Sound as the unit does: its inputs from --audio-in, the room's microphone into --audio-out");
+                 "Sound as the unit does: its inputs from --audio-in, the room's microphone into --audio-out; "
+                 "SIGUSR1 or an empty line on standard input moves the microphone to the room's next position, "
+                 "a line K to position K");
     app.add_option("--room", options.roomPath, "The room of --audio and --room-truth (JSON; default: built in)");
     app.add_option("--audio-in", options.source, "The sound device of the unit's two inputs")->capture_default_str();
     app.add_option("--audio-out", options.sink,
@@ -210,14 +252,14 @@ int main(int argc, char** argv)
         ->capture_default_str()
         ->check(CLI::Range(16, 8192));
     app.add_flag("--room-truth", options.roomTruth,
-                 "Print what the room's microphone hears from each output with the setting of --state, as JSON, "
-                 "and exit");
+                 "Print what the room's microphone hears from each output with the setting of --state, at each "
+                 "of its positions, as JSON, and exit");
     CLI11_PARSE(app, argc, argv);
     options.faults.splitReplies = app.count("--split") > 0;
 
-    // Block the stop signals before any thread starts, so that only
+    // Block the waited signals before any thread starts, so that only
     // WaitForTermination receives them.
-    const sigset_t signals = StopSignals();
+    const sigset_t signals = WaitedSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return Run(options);
 }

@@ -14,6 +14,12 @@ const OutputResult* Measured(const MeasurementResult& measurement, MeasuredOutpu
 
 LevelCurve LevelsOf(const FrequencyResponse& response) { return {response.hz, response.db}; }
 
+std::vector<MeasuredOutput> OutputsOf(int slot)
+{
+    if (slot == kSlotSub) return {MeasuredOutput::Sub};
+    return {MeasuredOutput::Left, MeasuredOutput::Right};
+}
+
 }  // namespace
 
 std::optional<LevelCurve> FitMeasurementOf(const MeasurementResult& measurement, int slot)
@@ -29,4 +35,17 @@ std::optional<LevelCurve> FitMeasurementOf(const MeasurementResult& measurement,
     if (left) return LevelsOf(left->response);
     if (right) return LevelsOf(right->response);
     return std::nullopt;
+}
+
+std::optional<LevelCurve> FitMeasurementOf(const PositionsResult& result, int slot)
+{
+    if (result.positions.size() == 1) return FitMeasurementOf(result.positions.front(), slot);
+    std::vector<const FrequencyResponse*> responses;
+    for (const MeasurementResult& position : result.positions)
+        for (MeasuredOutput output : OutputsOf(slot))
+            if (const OutputResult* measured = Measured(position, output)) responses.push_back(&measured->response);
+    if (responses.empty()) return std::nullopt;
+    // The positions of one measurement share one grid.
+    const SpatialAverage average = AverageOverPositions(responses);
+    return LevelCurve{average.hz, average.db};
 }

@@ -68,6 +68,8 @@ std::string RangeText(MeasureField field)
             return Figure(kQuietestSweepDbfs) + " to " + Figure(kSweepLoudDbfs) + " dBFS (up to 0 when allowed loud)";
         case MeasureField::Length:
             return Figure(kShortestSweepSeconds) + " to " + Figure(kLongestSweepSeconds) + " s";
+        case MeasureField::Positions:
+            return "1 to " + std::to_string(kMostPositions);
         case MeasureField::Rate:
             break;
     }
@@ -104,5 +106,8 @@ void CheckMeasureSettings(const MeasureSettings& settings)
     if (outputs.empty())
         throw SettingError(MeasureField::Outputs, Refusal("The outputs to measure", MeasureField::Outputs, "none"));
     CheckChannels(settings);
+    if (settings.positions < 1 || settings.positions > kMostPositions)
+        throw SettingError(MeasureField::Positions, Refusal("The number of positions", MeasureField::Positions,
+                                                            std::to_string(settings.positions)));
     CheckSweep(settings.sweep);
 }

@@ -31,6 +31,10 @@ struct MeasureSettings {
     // waits until its sound has come back at the microphone (so it has left
     // the unit), whatever the tail.
     double tailSeconds = 0.15;
+    // Microphone positions, each measured with the same outputs, the
+    // person awaited between them (PositionsMeasurement.h); 1 is a single
+    // sequence.
+    int positions = 1;
 };
 
 // A sweep's length. Ten seconds already buy 7 dB of signal to noise over
@@ -44,9 +48,12 @@ inline constexpr std::array kMeasureRates{44100, 48000, 96000};
 // Quieter than this, a sweep drowns in an ordinary room's noise; louder than
 // kSweepLoudDbfs it needs allowLoud, and never above full scale.
 inline constexpr double kQuietestSweepDbfs = -60.0;
+// Enough to cover an audience's area; every position is held in memory
+// with its whole response until the last is measured.
+inline constexpr int kMostPositions = 8;
 
 // The settings a face lets the person set; each face has its own name for them.
-enum class MeasureField { Outputs, MicrophoneChannel, LoopbackChannel, Level, Length, Rate };
+enum class MeasureField { Outputs, MicrophoneChannel, LoopbackChannel, Level, Length, Rate, Positions };
 
 // A setting outside its range: which one, and its range in words ("The
 // sweep's length is 0.5 to 10 s: 45 is not.").

@@ -52,17 +52,6 @@ constexpr double kMostTailSeconds = 2.5;
 
 MeasureError SettingsError(const std::string& message) { return {MeasureError::Kind::Settings, message}; }
 
-void CheckSettings(const MeasureSettings& settings)
-{
-    try {
-        CheckMeasureSettings(settings);
-    } catch (const SettingError& e) {
-        throw SettingsError(e.what());
-    }
-    if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0)
-        throw SettingsError("The silence before and after each sweep must be above 0 s.");
-}
-
 std::vector<float> MakeCheckedSweep(const SweepSettings& sweep)
 {
     try {
@@ -497,6 +486,17 @@ std::vector<UnrestoredMute> RestoreMutes(MuteKeeper* mutes, const MeasureCallbac
 
 }  // namespace
 
+void CheckMeasurable(const MeasureSettings& settings)
+{
+    try {
+        CheckMeasureSettings(settings);
+    } catch (const SettingError& e) {
+        throw SettingsError(e.what());
+    }
+    if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0)
+        throw SettingsError("The silence before and after each sweep must be above 0 s.");
+}
+
 MeasureError::MeasureError(Kind kind, const std::string& message, std::vector<UnrestoredMute> unrestored)
     : std::runtime_error(message), kind_(kind), unrestored_(std::move(unrestored))
 {
@@ -544,7 +544,7 @@ std::string UnrestoredWarning(const std::vector<UnrestoredMute>& mutes)
 MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, const MeasureCallbacks& callbacks,
                           const std::atomic<bool>& cancel, const SoundSystem* system)
 {
-    CheckSettings(settings);
+    CheckMeasurable(settings);
     const SweepSettings& sweep = settings.sweep;
     SequencePlayer player(MakeCheckedSweep(sweep), RecordChannelsOf(settings), Frames(MostSeconds(settings), sweep.rate));
     if (callbacks.progress) callbacks.progress({MeasurePhase::Starting, std::nullopt, 0.0});

@@ -99,6 +99,9 @@ private:
 MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, const MeasureCallbacks& callbacks,
                           const std::atomic<bool>& cancel, const SoundSystem* system = nullptr);
 
+// Throws MeasureError Settings for settings Measure refuses, before anything plays.
+void CheckMeasurable(const MeasureSettings& settings);
+
 // "The unit's mutes could not be restored: Left & Right should be unmuted.
 // Set them on the unit by hand." Empty for none.
 std::string UnrestoredWarning(const std::vector<UnrestoredMute>& mutes);

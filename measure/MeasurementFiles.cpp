@@ -102,6 +102,105 @@ json MeasurementResultJson(const MeasurementResult& measurement)
             {"outputs", outputs}};
 }
 
+namespace {
+
+json SnrJson(const std::optional<double>& snrDb) { return snrDb ? json(*snrDb) : json(nullptr); }
+
+json PositionOutputJson(const OutputResult& output)
+{
+    return {{"verdict", VerdictName(output.verdict)},
+            {"arrivalMs", output.arrivalMs},
+            {"peakDbfs", output.peakDbfs},
+            {"snrDb", SnrJson(output.snrDb)},
+            {"db", output.response.db},
+            {"phaseDeg", output.response.phaseDeg}};
+}
+
+json AverageJson(const PositionsResult& result, std::size_t index, bool curves)
+{
+    const OutputAverage& average = result.averages[index];
+    json entry{{"output", OutputName(average.output)},
+               {"verdict", VerdictName(average.verdict)},
+               {"arrivalMs", average.arrivalMs},
+               {"peakDbfs", average.peakDbfs},
+               {"snrDb", SnrJson(average.snrDb)}};
+    if (!curves) {
+        entry["verdictText"] = average.verdictText;
+        return entry;
+    }
+    entry["hz"] = average.response.hz;
+    entry["db"] = average.response.db;
+    entry["spreadDb"] = average.response.spreadDb;
+    json positions = json::array();
+    for (const MeasurementResult& position : result.positions)
+        positions.push_back(PositionOutputJson(position.outputs.at(index)));
+    entry["positions"] = positions;
+    return entry;
+}
+
+json PositionsJson(const PositionsResult& result, bool curves)
+{
+    json outputs = json::array();
+    for (std::size_t i = 0; i < result.averages.size(); ++i) outputs.push_back(AverageJson(result, i, curves));
+    return {{"rate", result.positions.front().rate},
+            {"positions", result.positions.size()},
+            {"outputs", outputs}};
+}
+
+}  // namespace
+
+json AveragesJson(const std::vector<OutputAverage>& averages)
+{
+    json list = json::array();
+    for (const OutputAverage& average : averages)
+        list.push_back({{"output", OutputName(average.output)},
+                        {"verdict", VerdictName(average.verdict)},
+                        {"verdictText", average.verdictText},
+                        {"hz", average.response.hz},
+                        {"db", average.response.db},
+                        {"spreadDb", average.response.spreadDb}});
+    return list;
+}
+
+json PositionsResultJson(const PositionsResult& result)
+{
+    if (result.positions.size() == 1) return MeasurementResultJson(result.positions.front());
+    return PositionsJson(result, true);
+}
+
+std::string AverageText(const PositionsResult& result, const OutputAverage& average)
+{
+    std::string text = std::string("* Quenbar measurement of ") + OutputName(average.output) + ", " +
+                       std::to_string(result.positions.front().rate) + " Hz, the mean power of " +
+                       std::to_string(result.positions.size()) + " positions, verdict: " + average.verdictText + "\n";
+    text += "* Hz dB\n";
+    const SpatialAverage& curve = average.response;
+    for (std::size_t i = 0; i < curve.hz.size(); ++i) {
+        char point[64];
+        std::snprintf(point, sizeof point, "%.3f %.3f\n", curve.hz[i], curve.db[i]);
+        text += point;
+    }
+    return text;
+}
+
+std::vector<std::filesystem::path> SavePositions(const PositionsResult& result, const std::filesystem::path& folder)
+{
+    if (result.positions.size() == 1) return SaveMeasurement(result.positions.front(), folder);
+    std::vector<std::filesystem::path> written;
+    for (std::size_t k = 0; k < result.positions.size(); ++k) {
+        const auto files = SaveMeasurement(result.positions[k], folder / ("position-" + std::to_string(k + 1)));
+        written.insert(written.end(), files.begin(), files.end());
+    }
+    for (const OutputAverage& average : result.averages) {
+        if (average.response.hz.empty()) continue;
+        written.push_back(folder / (std::string(OutputName(average.output)) + ".txt"));
+        WriteText(written.back(), AverageText(result, average));
+    }
+    written.push_back(folder / "summary.json");
+    WriteText(written.back(), PositionsJson(result, false).dump(2) + "\n");
+    return written;
+}
+
 std::vector<std::filesystem::path> SaveMeasurement(const MeasurementResult& measurement,
                                                    const std::filesystem::path& folder)
 {

@@ -87,10 +87,32 @@ json ResultJson(const MeasurementResult& result)
     return body;
 }
 
+// Several positions: the averages and every position, as measure --json
+// has them, each output's verdict in words; one position as ResultJson.
+json PositionsJson(const PositionsResult& result)
+{
+    if (result.positions.size() == 1) return ResultJson(result.positions.front());
+    json body{{"outcome", "measured"}};
+    body.update(PositionsResultJson(result));
+    for (std::size_t i = 0; i < result.averages.size(); ++i)
+        body["outputs"][i]["verdictText"] = result.averages[i].verdictText;
+    body["absoluteTime"] = result.positions.front().absoluteTime;
+    body["allOk"] = result.AllOk();
+    body["unrestored"] = json::array();
+    body["warning"] = "";
+    return body;
+}
+
 // Only the outputs judged ok feed the fit.
 MeasurementResult OkOutputs(MeasurementResult result)
 {
     std::erase_if(result.outputs, [](const OutputResult& output) { return output.verdict != Verdict::Ok; });
+    return result;
+}
+
+PositionsResult OkOutputs(PositionsResult result)
+{
+    for (MeasurementResult& position : result.positions) position = OkOutputs(std::move(position));
     return result;
 }
 
@@ -157,6 +179,8 @@ const char* KeyOf(MeasureField field)
             return "levelDbfs";
         case MeasureField::Length:
             return "lengthS";
+        case MeasureField::Positions:
+            return "positions";
         case MeasureField::Rate:
             break;
     }
@@ -181,6 +205,7 @@ MeasureSettings UncheckedSettingsOf(const json& body)
     sweep.rate = IntegerField(body, "rate", static_cast<int>(sweep.rate));
     settings.playDevice = TextField(body, "play");
     settings.recordDevice = TextField(body, "record");
+    settings.positions = IntegerField(body, "positions", settings.positions);
     return settings;
 }
 
@@ -352,10 +377,11 @@ json VerifiedJson(const TuneOutcome& outcome)
 }
 
 // The channels' measurements for the fit from the outputs judged ok; the channels kept.
-json KeepForFit(const std::function<void(int, LevelCurve)>& keep, const MeasurementResult& result)
+template <typename Result>
+json KeepForFit(const std::function<void(int, LevelCurve)>& keep, const Result& result)
 {
     json channels = json::array();
-    const MeasurementResult usable = OkOutputs(result);
+    const Result usable = OkOutputs(result);
     for (const auto& [slot, name] : {std::pair{kSlotLeftRight, "lr"}, {kSlotSub, "sub"}})
         if (std::optional<LevelCurve> measurement = FitMeasurementOf(usable, slot)) {
             keep(slot, std::move(*measurement));
@@ -369,7 +395,8 @@ json LimitsJson()
 {
     const MeasureSettings defaults;
     return {{"lengthS", {{"min", kShortestSweepSeconds}, {"max", kLongestSweepSeconds}, {"value", defaults.sweep.seconds}}},
-            {"levelDbfs", {{"min", kQuietestSweepDbfs}, {"max", kSweepLoudDbfs}, {"value", defaults.sweep.levelDbfs}}}};
+            {"levelDbfs", {{"min", kQuietestSweepDbfs}, {"max", kSweepLoudDbfs}, {"value", defaults.sweep.levelDbfs}}},
+            {"positions", {{"min", 1}, {"max", kMostPositions}, {"value", defaults.positions}}}};
 }
 
 }  // namespace
@@ -384,6 +411,7 @@ MeasuringDesk::MeasuringDesk(boost::asio::any_io_executor io, PushHub& hub) : io
 MeasuringDesk::~MeasuringDesk()
 {
     cancel_ = true;
+    WakeTheWait();
     thread_.join();
 }
 
@@ -404,6 +432,11 @@ bool MeasuringDesk::Route(const DeskUnit& unit, const ApiRequest& request, const
         Cancel(respond);
         return true;
     }
+    if (path.size() == 2 && path[1] == "next") {
+        RequireMethod(request, "POST");
+        Next(request, respond);
+        return true;
+    }
     if (path.size() != 1) throw RequestError(404, "Nothing here: " + request.path);
     if (request.method == "GET") {
         respond(JsonResponse(State()));
@@ -418,23 +451,28 @@ void MeasuringDesk::Stop(std::function<void()> done)
 {
     if (!running_) return done();
     cancel_ = true;
+    WakeTheWait();
     stopped_.push_back(std::move(done));
 }
 
 void MeasuringDesk::Measure(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
 {
     std::vector<std::string> keys = kSoundKeys;
-    keys.push_back("outputs");
-    const MeasureSettings settings = SettingsOf(BodyOf(request, keys, "A measurement"));
+    keys.insert(keys.end(), {"outputs", "positions"});
+    const json body = BodyOf(request, keys, "A measurement");
+    const MeasureSettings settings = SettingsOf(body);
     if (Refused(unit, respond)) return;
     auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
-    auto measured = std::make_shared<MeasurementResult>();
+    auto measured = std::make_shared<PositionsResult>();
     Run(
         unit, "measure",
-        [settings, tuneUnit, measured](const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
+        [this, settings, tuneUnit, measured, name = unit.name](const TuneCallbacks& callbacks,
+                                                               const std::atomic<bool>& cancel) -> Outcome {
             try {
-                *measured = ::Measure(settings, tuneUnit.get(), callbacks.measure, cancel);
-                return {200, ResultJson(*measured)};
+                *measured = MeasurePositions(
+                    settings, tuneUnit.get(), callbacks.measure,
+                    [this, name](const PositionPause& pause) { return AwaitPerson(name, pause); }, cancel);
+                return {200, PositionsJson(*measured)};
             } catch (const MeasureError& error) {
                 return {StatusOf(error.kind()), FailureJson(error)};
             }
@@ -499,7 +537,54 @@ void MeasuringDesk::Cancel(const Respond& respond)
 {
     if (!running_) throw RequestError(409, "No measurement is running.");
     cancel_ = true;
+    WakeTheWait();
     respond(JsonResponse({{"cancelling", running_->job}}, 202));
+}
+
+void MeasuringDesk::Next(const ApiRequest& request, const Respond& respond)
+{
+    const json body = BodyOf(request, {"again"}, "The next position");
+    if (body.contains("again") && !body["again"].is_boolean())
+        throw RequestError(400, "\"again\" must be true or false.");
+    if (!running_ || !running_->awaiting) throw RequestError(409, "No measurement is waiting for a position.");
+    const bool again = body.value("again", false);
+    running_->awaiting = false;
+    {
+        const std::lock_guard lock(choiceMutex_);
+        choice_ = again ? PositionChoice::Again : PositionChoice::Next;
+    }
+    choiceMade_.notify_all();
+    respond(JsonResponse({{"position", again ? "again" : "next"}}, 202));
+}
+
+void MeasuringDesk::WakeTheWait()
+{
+    // Taken once, so that a wait between its check and its sleep is not missed.
+    { const std::lock_guard lock(choiceMutex_); }
+    choiceMade_.notify_all();
+}
+
+PositionChoice MeasuringDesk::AwaitPerson(const std::string& unit, const PositionPause& pause)
+{
+    const json message{{"type", "measure"},
+                       {"unit", unit},
+                       {"job", "measure"},
+                       {"phase", "waiting"},
+                       {"position", pause.measured},
+                       {"positions", pause.count},
+                       {"next", pause.measured < pause.count ? json(pause.measured + 1) : json(nullptr)},
+                       {"measured", ResultJson(pause.result)},
+                       {"average", AveragesJson(pause.averages)}};
+    boost::asio::post(io_, [this, message] {
+        if (!running_) return;
+        running_->progress = message;
+        running_->awaiting = true;
+        hub_.Broadcast(message.dump());
+    });
+    std::unique_lock lock(choiceMutex_);
+    choiceMade_.wait(lock, [this] { return choice_.has_value() || cancel_; });
+    if (cancel_) return PositionChoice::Cancel;
+    return *std::exchange(choice_, std::nullopt);
 }
 
 bool MeasuringDesk::Refused(const DeskUnit& unit, const Respond& respond) const
@@ -516,6 +601,7 @@ bool MeasuringDesk::Refused(const DeskUnit& unit, const Respond& respond) const
 void MeasuringDesk::Run(const DeskUnit& unit, const char* job, Work work, std::function<void(Outcome)> finish)
 {
     cancel_ = false;
+    choice_.reset();
     running_ = Running{&unit.unit, unit.name, job, json::object()};
     TuneCallbacks callbacks = Callbacks(unit.name, job);
     boost::asio::post(thread_, [this, work = std::move(work), callbacks = std::move(callbacks),

@@ -5,13 +5,16 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 
 #include <boost/asio/thread_pool.hpp>
 #include <nlohmann/json.hpp>
 
 #include "Measurement.h"
+#include "PositionsMeasurement.h"
 #include "SoundCardDesk.h"
 #include "TunePass.h"
 
@@ -42,12 +45,19 @@ private:
         std::string name;
         std::string job;
         json progress;
+        bool awaiting = false;  // a position measured, the next not asked for yet
     };
 
     void Measure(const DeskUnit& unit, const ApiRequest& request, const Respond& respond);
     void Propose(const DeskUnit& unit, const ApiRequest& request, const Respond& respond);
     void ApplyProposal(const DeskUnit& unit, const ApiRequest& request, const Respond& respond);
     void Cancel(const Respond& respond);
+    // POST /api/measure/next: the person's choice for the position awaited.
+    void Next(const ApiRequest& request, const Respond& respond);
+    // On the job's thread: says a position is done, then waits for Next or a cancel.
+    PositionChoice AwaitPerson(const std::string& unit, const PositionPause& pause);
+    // After a cancel: a job waiting for the person hears it.
+    void WakeTheWait();
     // 409 while a job runs, 503 without the unit.
     bool Refused(const DeskUnit& unit, const Respond& respond) const;
     // Runs `work` on the job's thread, then `finish` on the io thread.
@@ -65,5 +75,9 @@ private:
     std::shared_ptr<const TuneStart> proposal_;
     std::uint64_t proposalUnit_ = 0;  // its Identity()
     std::vector<std::function<void()>> stopped_;
+    // The person's choice between positions, handed from the io thread to the job's.
+    std::mutex choiceMutex_;
+    std::condition_variable choiceMade_;
+    std::optional<PositionChoice> choice_;
     boost::asio::thread_pool thread_{1};
 };

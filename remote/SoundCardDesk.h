@@ -5,8 +5,12 @@
 //
 //   POST   /api/measure          {"outputs", "levelDbfs", "loud", "micChannel", "loopbackChannel",
 //                                "lengthS", "rate", "play", "record"}, each optional (the defaults
-//                                of quenbar-cli measure): answered once the sequence ended, with
-//                                the result of GET; 409 while a job runs, 503 without the unit
+//                                of quenbar-cli measure), and "positions" (its range in MeasureSettings.h): answered once
+//                                every position is measured, with the result of GET; 409 while a
+//                                job runs, 503 without the unit
+//   POST   /api/measure/next     {"again"} (optional, false): between positions, measures the next
+//                                one, or with "again": true the one just measured in its place
+//                                (409 while no position is awaited)
 //   POST   /api/measure/cancel   ends the job under way at its next step, a tuning pass's too
 //                                (409 without one)
 //   GET    /api/measure          {"running", "job", "unit", "progress", "last", "limits"}: the job
@@ -28,7 +32,11 @@
 // While a job runs its progress and the microphone's level go to every push
 // client: {"type": "measure", "unit", "job", "stage" (a tuning pass's), "phase", "output",
 // "fraction"} and
-// {"type": "level", "unit", "dbfs"} (at most 20 a second); its end is
+// {"type": "level", "unit", "dbfs"} (at most 20 a second); between positions
+// {"type": "measure", "unit", "job", "phase": "waiting", "position" (the one just measured),
+// "positions", "next" (null after the last), "measured" (that position as POST /api/measure
+// answers one), "average" (per output over the positions so far: {"output", "verdict",
+// "verdictText", "hz", "db", "spreadDb"})}; its end is
 // {"type": "measure", "unit", "job", "phase": "done", "outcome"}.
 //
 // In a build without the measurement (Windows) every one answers 501.

@@ -23,10 +23,11 @@ const char* OutputName(Output output)
 }
 
 AudioPath::AudioPath(const Room& room, const Image& setting)
-    : leftSpeaker_(room.left),
-      rightSpeaker_(room.right),
-      subSpeaker_(room.sub),
-      resonances_(RoomFilterSections(room.resonances)),
+    : room_(room),
+      leftSpeaker_(room.At(1).left),
+      rightSpeaker_(room.At(1).right),
+      subSpeaker_(room.At(1).sub),
+      resonances_(RoomFilterSections(room.At(1).resonances)),
       reverb_(room.reverb),
       noise_(room.noise),
       loopback_(FractionalDelay::kLatency)
@@ -48,8 +49,26 @@ void AudioPath::Take(const Image& setting)
     sub_.Set(decoded.sub);
 }
 
+bool AudioPath::MoveMicrophone(int position)
+{
+    if (position < 1 || position > Positions()) return false;
+    wantedPosition_ = position;
+    return true;
+}
+
+void AudioPath::Place(int position)
+{
+    const Room at = room_.At(position);
+    leftSpeaker_ = SpeakerPath(at.left);
+    rightSpeaker_ = SpeakerPath(at.right);
+    subSpeaker_ = SpeakerPath(at.sub);
+    resonances_.Set(RoomFilterSections(at.resonances));
+    position_ = position;
+}
+
 void AudioPath::Process(const float* in, float* out, std::size_t frames)
 {
+    if (const int wanted = wantedPosition_; wanted != position_) Place(wanted);
     for (std::size_t i = 0; i < frames; ++i) {
         const double one = in[2 * i], two = in[2 * i + 1];
         const double direct = leftSpeaker_.Process(left_.Process(one)) + rightSpeaker_.Process(right_.Process(two)) +

@@ -3,8 +3,11 @@
 // half their sum), each through its loudspeaker and distance into the room
 // and its reverberation, to one microphone; beside it, input 1 as it came in
 // (the loopback). Both come out ProcessingLatency() late, whatever the setting.
+// The microphone starts at the room's first position and may be moved while
+// the sound plays.
 #pragma once
 
+#include <atomic>
 #include <complex>
 #include <cstddef>
 
@@ -28,6 +31,12 @@ public:
 
     // Takes the unit's setting; does nothing when it is the one it has.
     void Apply(const Image& setting);
+    // From any thread: the microphone goes to `position` (1 .. Positions(),
+    // else nothing happens) before the next block Process plays; the
+    // sound of the loudspeakers' old distances stops there.
+    bool MoveMicrophone(int position);
+    int Positions() const { return room_.PositionCount(); }
+    int Position() const { return wantedPosition_; }
     // `in`: frames of input 1 and input 2, interleaved; `out`: frames of the
     // microphone and the loopback, interleaved.
     void Process(const float* in, float* out, std::size_t frames);
@@ -45,9 +54,13 @@ public:
 
 private:
     void Take(const Image& setting);
+    void Place(int position);
     const OutputChannel& Channel(Output) const;
     const SpeakerPath& Speaker(Output) const;
 
+    Room room_;
+    std::atomic<int> wantedPosition_{1};
+    int position_ = 1;  // where the paths below are
     Image setting_;
     OutputChannel left_, right_, sub_;
     SpeakerPath leftSpeaker_, rightSpeaker_, subSpeaker_;

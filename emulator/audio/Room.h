@@ -1,6 +1,8 @@
 // The room the emulated unit plays into: three loudspeakers, each with a
 // response of its own, at a distance from the one microphone; a few room
-// resonances at the microphone; a reverberant tail; background noise.
+// resonances at the microphone; a reverberant tail; background noise. The
+// microphone may be moved between positions, each with its own distances
+// and resonances (a seat near a wall hears a mode the others do not).
 // DefaultRoom() is the room without a room file (README: "The emulated unit
 // as a loudspeaker in a room").
 #pragma once
@@ -53,11 +55,26 @@ struct RoomReverb {
     bool On() const { return rt60 > 0.0; }
 };
 
+// Where the microphone can stand: its distance to each loudspeaker and
+// the resonances it hears there.
+struct MicrophonePosition {
+    double leftM = 3.0, rightM = 3.0, subM = 3.0;
+    std::vector<RoomFilter> resonances;
+};
+
 struct Room {
     Loudspeaker left, right, sub;
     std::vector<RoomFilter> resonances;  // peaks, heard from every loudspeaker
     RoomReverb reverb;
     RoomNoise noise;
+    // Position 1 is where the loudspeakers' distances and `resonances`
+    // say; these are positions 2 on.
+    std::vector<MicrophonePosition> otherPositions;
+
+    int PositionCount() const { return 1 + static_cast<int>(otherPositions.size()); }
+    // The room with its microphone at `position` (1-based, within
+    // 1 .. PositionCount()), as a room of that one position.
+    Room At(int position) const;
 };
 
 Room DefaultRoom();

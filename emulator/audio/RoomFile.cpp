@@ -113,6 +113,35 @@ void ParseNoise(const json& object, RoomNoise& into)
     into.seed = static_cast<std::uint32_t>(Number(object, "seed", "noise", into.seed, 0.0, 4294967295.0));
 }
 
+MicrophonePosition ParsePosition(const json& object, const std::string& where, const Room& room)
+{
+    OnlyMembers(object, where, {"leftM", "rightM", "subM", "resonances"});
+    MicrophonePosition position;
+    position.leftM = Number(object, "leftM", where, room.left.distanceM, 0.1, 100.0);
+    position.rightM = Number(object, "rightM", where, room.right.distanceM, 0.1, 100.0);
+    position.subM = Number(object, "subM", where, room.sub.distanceM, 0.1, 100.0);
+    position.resonances =
+        object.contains("resonances") ? ParseFilters(object["resonances"], where + ".resonances") : room.resonances;
+    return position;
+}
+
+// After the loudspeakers and the resonances: a position takes theirs by
+// default, and the first becomes the room's own.
+void ParsePositions(const json& list, Room& room)
+{
+    constexpr std::size_t kMostPositions = 16;
+    if (!list.is_array()) Fail("positions", "not a list");
+    if (list.empty() || list.size() > kMostPositions) Fail("positions", "not 1 .. 16 positions");
+    std::vector<MicrophonePosition> positions;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        positions.push_back(ParsePosition(list[i], "positions[" + std::to_string(i) + "]", room));
+    room.left.distanceM = positions[0].leftM;
+    room.right.distanceM = positions[0].rightM;
+    room.sub.distanceM = positions[0].subM;
+    room.resonances = positions[0].resonances;
+    room.otherPositions.assign(positions.begin() + 1, positions.end());
+}
+
 }  // namespace
 
 std::variant<Room, std::string> ParseRoom(const std::string& text)
@@ -121,13 +150,16 @@ std::variant<Room, std::string> ParseRoom(const std::string& text)
     if (document.is_discarded()) return std::string("not JSON");
     try {
         Room room = DefaultRoom();
-        OnlyMembers(document, "room", {"left", "right", "sub", "resonances", "reverb", "noise"});
+        OnlyMembers(document, "room", {"left", "right", "sub", "resonances", "reverb", "noise", "positions"});
         if (document.contains("left")) ParseLoudspeaker(document["left"], "left", room.left);
         if (document.contains("right")) ParseLoudspeaker(document["right"], "right", room.right);
         if (document.contains("sub")) ParseLoudspeaker(document["sub"], "sub", room.sub);
         if (document.contains("resonances")) room.resonances = ParseFilters(document["resonances"], "resonances");
         if (document.contains("reverb")) ParseReverb(document["reverb"], room.reverb);
         if (document.contains("noise")) ParseNoise(document["noise"], room.noise);
+        // A room file names its own positions, or has the one its loudspeakers say.
+        room.otherPositions.clear();
+        if (document.contains("positions")) ParsePositions(document["positions"], room);
         return room;
     } catch (const RoomError& error) {
         return std::string(error.what());

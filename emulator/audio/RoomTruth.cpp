@@ -10,19 +10,7 @@ namespace {
 constexpr double kLowestHz = 10.0, kHighestHz = 20000.0;
 constexpr int kPointsPerOctave = 48;
 
-}  // namespace
-
-std::vector<double> TruthFrequencies()
-{
-    std::vector<double> hz;
-    for (int k = 0;; ++k) {
-        const double f = kLowestHz * std::pow(2.0, static_cast<double>(k) / kPointsPerOctave);
-        if (f > kHighestHz * (1 + 1e-9)) return hz;
-        hz.push_back(f);
-    }
-}
-
-std::string RoomTruthJson(const AudioPath& path)
+nlohmann::ordered_json OutputsJson(const AudioPath& path)
 {
     nlohmann::ordered_json outputs;
     const auto hz = TruthFrequencies();
@@ -39,9 +27,30 @@ std::string RoomTruthJson(const AudioPath& path)
                                        {"db", db},
                                        {"phaseDeg", phase}};
     }
+    return outputs;
+}
+
+}  // namespace
+
+std::vector<double> TruthFrequencies()
+{
+    std::vector<double> hz;
+    for (int k = 0;; ++k) {
+        const double f = kLowestHz * std::pow(2.0, static_cast<double>(k) / kPointsPerOctave);
+        if (f > kHighestHz * (1 + 1e-9)) return hz;
+        hz.push_back(f);
+    }
+}
+
+std::string RoomTruthJson(const Room& room, const Image& setting)
+{
+    auto positions = nlohmann::ordered_json::array();
+    for (int k = 1; k <= room.PositionCount(); ++k)
+        positions.push_back({{"outputs", OutputsJson(AudioPath(room.At(k), setting))}});
     const nlohmann::ordered_json truth = {{"rate", static_cast<int>(kSampleRate)},
                                           {"latencyMs", SamplesToMs(AudioPath::kLatencySamples)},
-                                          {"outputs", outputs}};
+                                          {"outputs", positions[0]["outputs"]},
+                                          {"positions", positions}};
     return truth.dump();
 }
 

@@ -5,6 +5,10 @@
 // fit) and the Tune view (the proposal as a table with a tick per part and
 // its predicted effect, Apply, and the system's curves before, predicted
 // and after). One job at a time runs on the server, for every page.
+// A measurement at several microphone positions waits between them for
+// "Measure position K" (the engineer walks with the phone to the
+// microphone); the graph shows the positions so far, thin, their average
+// and the spread between the loudest and the quietest.
 'use strict';
 
 const OUTPUTS = { left: 'Left', right: 'Right', sub: 'Sub', system: 'System' };
@@ -17,6 +21,8 @@ const sound = {
   measured: null,    // the last measurement's answer
   proposal: null,    // the last tune proposal's answer
   verified: null,    // the last apply's answer
+  waiting: null,     // between positions: the push that said so
+  sofar: [],         // the positions measured so far, each as a measurement's answer
 };
 
 const dbfsText = (dbfs) => `${dbText(dbfs).replace(' dB', '')} dBFS`;
@@ -32,16 +38,28 @@ function stepOfHz(grid, hz) {
   return next - 1 + (Math.log(hz) - low) / (Math.log(grid[next]) - low);
 }
 
-// Curves of {hz, db, colour, dashed} on a canvas in the response graph's style.
+// Curves of {hz, db, colour, dashed, thin, band} on a canvas in the
+// response graph's style; a band ({low, high}) is filled between its two.
 function drawCurvesGraph(canvas, curves) {
   const sheet = clearedGraph(canvas, 12);
   if (!sheet) return;
   const { g, axes } = sheet;
   const grid = page.curves.hz;
-  for (const curve of curves) {
+  const points = (hz, db) => hz.map((f, i) => [f, db[i]]).filter(([f]) => f >= grid[0] && f <= grid.at(-1))
+    .map(([f, dB]) => [axes.x(stepOfHz(grid, f)), axes.y(dB)]);
+  for (const curve of curves.filter((c) => c.band)) {
+    const outline = [...points(curve.hz, curve.band.high), ...points(curve.hz, curve.band.low).reverse()];
+    g.fillStyle = curve.colour;
+    g.globalAlpha = 0.18;
+    g.beginPath();
+    outline.forEach(([x, y], i) => (i ? g.lineTo(x, y) : g.moveTo(x, y)));
+    g.fill();
+    g.globalAlpha = 1;
+  }
+  for (const curve of curves.filter((c) => !c.band)) {
     const inRange = curve.hz.map((hz, i) => [hz, curve.db[i]]).filter(([hz]) => hz >= grid[0] && hz <= grid.at(-1));
     g.strokeStyle = curve.colour;
-    g.lineWidth = curve.dashed ? 1.5 : 2;
+    g.lineWidth = curve.thin ? 1 : curve.dashed ? 1.5 : 2;
     g.setLineDash(curve.dashed ? [6, 4] : []);
     g.beginPath();
     inRange.forEach(([hz, dB], i) => {
@@ -82,8 +100,31 @@ function sixthOctave(hz, db) {
   });
 }
 
+// Per output the positions' curves, thin, the band from the quietest to the
+// loudest of them (the spread) and their average.
+function positionsCurves(averages, positions) {
+  const reference = referenceDb(averages);
+  return averages.flatMap((average, index) => {
+    if (!average.db.length) return [];
+    const colour = OUTPUT_COLOURS[average.output];
+    const each = positions.map((db) => db(index)).filter((db) => db.length === average.hz.length)
+      .map((db) => shifted(db, reference));
+    const band = { low: average.hz.map((_, i) => Math.min(...each.map((db) => db[i]))),
+      high: average.hz.map((_, i) => Math.max(...each.map((db) => db[i]))) };
+    return [{ hz: average.hz, colour, band }, ...each.map((db) => ({ hz: average.hz, db, colour, thin: true })),
+      { hz: average.hz, db: shifted(average.db, reference), colour }];
+  });
+}
+
 function measureCurves() {
+  if (sound.waiting) {
+    return positionsCurves(sound.waiting.average,
+      sound.sofar.filter(Boolean).map((position) => (index) => position.outputs[index].db));
+  }
   const outputs = sound.measured?.outputs ?? [];
+  if (sound.measured?.positions > 1) {
+    return positionsCurves(outputs, outputs[0].positions.map((_, k) => (index) => outputs[index].positions[k].db));
+  }
   const reference = referenceDb(outputs);
   return outputs.map((output) => ({ hz: output.hz, db: shifted(output.db, reference),
     colour: OUTPUT_COLOURS[output.output], dashed: false }));
@@ -115,6 +156,8 @@ function measureBody() {
     micChannel: Number($('measure-mic').value) };
 }
 
+function positionsWanted() { return Number($('measure-positions').value); }
+
 function renderRunning() {
   const busy = sound.running !== null;
   $('measure-start').disabled = busy;
@@ -142,12 +185,35 @@ async function startMeasuring() {
   if (!body.outputs.length) return toast('Tick an output to measure.');
   showWarning('measure', '');
   sound.running = 'measure';
+  sound.sofar = [];
   renderRunning();
-  const result = await call('POST', '/api/measure', body);
+  const result = await call('POST', '/api/measure', { ...body, positions: positionsWanted() });
   sound.running = null;
+  showBetween(null);
   renderRunning();
   if (!result.ok) return showFailure('measure', result);
   takeMeasured(result.data);
+}
+
+// Between positions: which one was measured, the button for the next (or,
+// after the last, for keeping it) and the one that measures it again.
+function showBetween(waiting) {
+  sound.waiting = waiting;
+  $('measure-between').hidden = !waiting;
+  if (!waiting) return;
+  sound.sofar[waiting.position - 1] = waiting.measured;
+  const done = `Position ${waiting.position} of ${waiting.positions} measured`
+    + (waiting.measured.allOk ? '.' : ', not every output is ok.');
+  $('measure-where').textContent = waiting.next ? `${done} Take the microphone to position ${waiting.next}.` : done;
+  $('measure-next').textContent = waiting.next ? `Measure position ${waiting.next}` : 'Keep it and finish';
+  $('measure-phase').textContent = waiting.next ? `waiting for position ${waiting.next}` : 'waiting';
+  drawSoundGraphs();
+}
+
+async function nextPosition(again) {
+  $('measure-between').hidden = true;
+  const result = await call('POST', '/api/measure/next', again ? { again: true } : {});
+  if (!result.ok) toast(result.error);
 }
 
 function takeMeasured(measured) {
@@ -159,7 +225,8 @@ function takeMeasured(measured) {
   const verdict = (output) => {
     const figures = output.hz.length
       ? `arrival ${(Math.abs(output.arrivalMs) < 0.005 ? 0 : output.arrivalMs).toFixed(2)} ms · peak ${dbfsText(output.peakDbfs)}`
-        + (output.snrDb === null ? '' : ` · SNR ${output.snrDb.toFixed(0)} dB`) : '';
+        + (output.snrDb === null ? '' : ` · SNR ${output.snrDb.toFixed(0)} dB`)
+        + (output.spreadDb ? ` · spread up to ${Math.max(...output.spreadDb).toFixed(1)} dB` : '') : '';
     return element('li', { class: `verdict ${output.verdict}`, 'data-output': output.output },
       element('span', { class: `swatch ${output.output}` }, OUTPUTS[output.output]),
       element('strong', {}, output.verdictText), element('span', { class: 'hint' }, figures));
@@ -167,7 +234,9 @@ function takeMeasured(measured) {
   $('measure-verdicts').replaceChildren(...measured.outputs.map(verdict));
   $('measure-legend').replaceChildren(...measured.outputs.map((output) =>
     element('span', { class: `swatch ${output.output}` }, OUTPUTS[output.output])),
-  element('span', { class: 'hint' }, 'levels relative to the loudest output'));
+  element('span', { class: 'hint' }, measured.positions > 1
+    ? `the average of ${measured.positions} positions, each thin, the band their spread; levels relative to the loudest output`
+    : 'levels relative to the loudest output'));
   drawSoundGraphs();
 }
 
@@ -195,9 +264,12 @@ function onSoundPush(message) {
   const where = message.job === 'tune' ? 'tune' : 'measure';
   if (message.phase === 'done') {
     sound.running = null;
+    showBetween(null);
     renderRunning();
     return;
   }
+  if (message.phase === 'waiting') return showBetween(message);
+  if (sound.waiting) showBetween(null);
   sound.running = message.job;
   renderRunning();
   $(`${where}-progress`).value = message.fraction;
@@ -273,7 +345,8 @@ async function applyTuning() {
 async function takeLimits() {
   const state = await call('GET', '/api/measure');
   if (!state.ok) return;
-  for (const [id, key] of [['measure-length', 'lengthS'], ['measure-level-dbfs', 'levelDbfs']])
+  for (const [id, key] of [['measure-length', 'lengthS'], ['measure-level-dbfs', 'levelDbfs'],
+    ['measure-positions', 'positions']])
     Object.assign($(id), state.data.limits[key]);
 }
 
@@ -283,6 +356,8 @@ function startSound() {
     element('label', { class: 'tick' }, element('input', { type: 'checkbox', value: name, checked: true }), label)));
   $('measure-start').addEventListener('click', startMeasuring);
   $('measure-use').addEventListener('click', useForFit);
+  $('measure-next').addEventListener('click', () => nextPosition(false));
+  $('measure-again').addEventListener('click', () => nextPosition(true));
   $('tune-start').addEventListener('click', startTuning);
   $('tune-apply').addEventListener('click', applyTuning);
   for (const id of ['measure-cancel', 'tune-cancel']) $(id).addEventListener('click', cancelJob);

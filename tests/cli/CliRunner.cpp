@@ -19,14 +19,49 @@ CliRun RunCli(const std::vector<std::string>& args) { return FinishCli(StartCli(
 
 CliRun RunProgram(const std::vector<std::string>& command) { return FinishCli(StartProgram(command)); }
 
-CliProcess StartCli(const std::vector<std::string>& args)
+namespace {
+
+std::vector<std::string> CliCommand(const std::vector<std::string>& args)
 {
     std::vector<std::string> command{QUENBAR_CLI_PATH};
     command.insert(command.end(), args.begin(), args.end());
-    return StartProgram(command);
+    return command;
 }
 
-CliProcess StartProgram(const std::vector<std::string>& command)
+// `inputFd` -1: standard input from /dev/null.
+CliProcess Start(const std::vector<std::string>& command, int inputFd);
+
+}  // namespace
+
+CliProcess StartCli(const std::vector<std::string>& args) { return StartProgram(CliCommand(args)); }
+
+CliProcess StartProgram(const std::vector<std::string>& command) { return Start(command, -1); }
+
+CliProcess StartCliWithInput(const std::vector<std::string>& args)
+{
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
+    CliProcess process = Start(CliCommand(args), pipeFds[0]);
+    ::close(pipeFds[0]);
+    process.input = pipeFds[1];
+    return process;
+}
+
+void WriteInput(const CliProcess& process, const std::string& text)
+{
+    if (::write(process.input, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        throw std::runtime_error("cannot write the program's input");
+}
+
+void CloseInput(CliProcess& process)
+{
+    if (process.input >= 0) ::close(process.input);
+    process.input = -1;
+}
+
+namespace {
+
+CliProcess Start(const std::vector<std::string>& command, int inputFd)
 {
     // What the programs remember between runs goes to the scratch directory,
     // not to the home of whoever runs the tests (unless a test named a place).
@@ -38,7 +73,10 @@ CliProcess StartProgram(const std::vector<std::string>& command)
     CliProcess process{-1, TempPath("cli" + run + ".out"), TempPath("cli" + run + ".err")};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (inputFd < 0)
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, inputFd, STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, process.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, process.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -57,8 +95,11 @@ CliProcess StartProgram(const std::vector<std::string>& command)
     return process;
 }
 
+}  // namespace
+
 CliRun FinishCli(const CliProcess& process)
 {
+    if (process.input >= 0) ::close(process.input);
     int status = 0;
     ::waitpid(process.pid, &status, 0);
     const std::vector<unsigned char> out = ReadBytes(process.outPath);

@@ -23,9 +23,15 @@ struct CliProcess {
     int pid = -1;
     std::string outPath;
     std::string errPath;
+    int input = -1;  // the writing end of its standard input; -1: it reads /dev/null
 };
 CliProcess StartCli(const std::vector<std::string>& args);
 CliProcess StartProgram(const std::vector<std::string>& command);
+// With a pipe for its standard input, written by WriteInput; FinishCli closes it.
+CliProcess StartCliWithInput(const std::vector<std::string>& args);
+void WriteInput(const CliProcess& process, const std::string& text);
+// Ends its input (the program reads the end of it), as FinishCli does first.
+void CloseInput(CliProcess& process);
 // Waits for it to end and collects what it printed.
 CliRun FinishCli(const CliProcess& process);
 

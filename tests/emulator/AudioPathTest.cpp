@@ -3,6 +3,7 @@
 // against the impulse response of the very path that plays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -225,6 +226,68 @@ TEST(AudioPathTest, ARoomFileChangesWhatItNamesAndRefusesWhatIsNoRoom)
         ASSERT_TRUE(std::holds_alternative<std::string>(refused)) << text;
         EXPECT_NE(std::get<std::string>(refused).find(reason), std::string::npos) << std::get<std::string>(refused);
     }
+}
+
+TEST(AudioPathTest, ARoomFilesPositionsTakeTheRoomsOwnWhereTheyNameNothing)
+{
+    const auto room = ParseRoom(R"({"left": {"distanceM": 2.0},
+                                    "resonances": [{"type": "peak", "hz": 50, "q": 4, "gainDb": 3}],
+                                    "positions": [{}, {"leftM": 5.5, "subM": 0.1, "resonances": []}]})");
+    ASSERT_TRUE(std::holds_alternative<Room>(room)) << std::get<std::string>(room);
+    const Room& r = std::get<Room>(room);
+    ASSERT_EQ(r.PositionCount(), 2);
+    EXPECT_EQ(r.At(1).left.distanceM, 2.0);
+    EXPECT_EQ(r.At(1).resonances.size(), 1u);
+    EXPECT_EQ(r.At(2).left.distanceM, 5.5);
+    EXPECT_EQ(r.At(2).right.distanceM, DefaultRoom().right.distanceM);
+    EXPECT_EQ(r.At(2).sub.distanceM, 0.1);
+    EXPECT_TRUE(r.At(2).resonances.empty());
+    EXPECT_EQ(r.At(2).PositionCount(), 1);
+    const auto none = ParseRoom(R"({"left": {"distanceM": 2.0}})");
+    EXPECT_EQ(std::get<Room>(none).PositionCount(), 1) << "not the built-in room's four";
+
+    const std::pair<const char*, const char*> kRefused[] = {
+        {R"({"positions": []})", "positions: not 1 .. 16"},
+        {R"({"positions": {}})", "positions: not a list"},
+        {R"({"positions": [{"leftM": 0.09}]})", "positions[0].leftM: 0.09"},
+        {R"({"positions": [{}, {"seat": 1}]})", "positions[1].seat: not a member"},
+        {R"({"positions": [{"resonances": [{"type": "peak"}]}]})", "positions[0].resonances[0].hz: missing"},
+    };
+    for (const auto& [text, reason] : kRefused) {
+        const auto refused = ParseRoom(text);
+        ASSERT_TRUE(std::holds_alternative<std::string>(refused)) << text;
+        EXPECT_NE(std::get<std::string>(refused).find(reason), std::string::npos) << std::get<std::string>(refused);
+    }
+    std::string sixteen = R"({"positions": [{})";
+    for (int i = 1; i < 16; ++i) sixteen += ", {}";
+    EXPECT_EQ(std::get<Room>(ParseRoom(sixteen + "]}")).PositionCount(), 16);
+    EXPECT_TRUE(std::holds_alternative<std::string>(ParseRoom(sixteen + ", {}]}")));
+}
+
+// Moved while it plays, the microphone hears the new position's distance
+// and resonances from the next block on, as that position's truth says.
+TEST(AudioPathTest, TheMicrophoneMovesToAPositionAndHearsItsTruth)
+{
+    const Room room = QuietRoom();
+    const Image leftAlone = WithParameter({232, 128, 1});
+    AudioPath path(room, leftAlone);
+    EXPECT_FALSE(path.MoveMicrophone(0));
+    EXPECT_FALSE(path.MoveMicrophone(room.PositionCount() + 1));
+    EXPECT_EQ(path.Position(), 1);
+    ASSERT_EQ(room.PositionCount(), 4);
+    ASSERT_TRUE(path.MoveMicrophone(4));
+    const auto heard = ImpulseResponse(path, true, false, 48000);
+    const AudioPath fourth(room.At(4), leftAlone), first(room.At(1), leftAlone);
+    for (const double hz : {160.0, 1000.0}) {
+        const double truthDb = 20 * std::log10(std::abs(fourth.Response(Output::Left, hz)));
+        EXPECT_NEAR(20 * std::log10(std::abs(Spectrum(heard, hz))), truthDb, 0.1) << hz;
+    }
+    // Only the fourth seat has the 160 Hz mode.
+    EXPECT_GT(std::abs(fourth.Response(Output::Left, 160.0)) / std::abs(first.Response(Output::Left, 160.0)), 2.0);
+    const auto peak = std::max_element(heard.begin(), heard.end(),
+                                       [](double a, double b) { return std::abs(a) < std::abs(b); });
+    EXPECT_NEAR(static_cast<double>(peak - heard.begin()),
+                AudioPath::kLatencySamples + MsToSamples(fourth.ArrivalMs(Output::Left)), 3.0);
 }
 
 // The reverberation time of an impulse response from `from` on: Schroeder's

@@ -285,6 +285,12 @@ TEST(EmulatorSoundTest, TheRoomTruthFollowsTheStateAndTheRoomFile)
     EXPECT_NEAR(json["outputs"]["left"]["arrivalMs"].get<double>(), r.left.distanceM / 0.343, 1e-9);
     EXPECT_EQ(json["outputs"]["right"]["hz"].size(), 527u);
     EXPECT_NEAR(json["outputs"]["right"]["hz"][0].get<double>(), 10.0, 1e-9);
+    // Each position's own, the first as "outputs" says.
+    ASSERT_EQ(json["positions"].size(), 4u);
+    EXPECT_EQ(json["positions"][0]["outputs"], json["outputs"]);
+    EXPECT_NEAR(json["positions"][3]["outputs"]["sub"]["arrivalMs"].get<double>(), 2.5 + r.At(4).sub.distanceM / 0.343,
+                1e-9);
+    EXPECT_NE(json["positions"][3]["outputs"]["left"]["db"], json["outputs"]["left"]["db"]);
 
     EXPECT_NE(Wait(Spawn(RX74_EMULATOR_PROGRAM, {"--room-truth", "--room", state})), 0) << "a state is no room";
     std::filesystem::remove(state);

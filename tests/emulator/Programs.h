@@ -26,6 +26,7 @@ public:
     EmulatorProcess& operator=(const EmulatorProcess&) = delete;
     void Stop();
     const std::string& device() const { return device_; }
+    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;

@@ -33,6 +33,13 @@ std::vector<double> Smoothed(const json& hz, const json& db, int fraction)
     return result;
 }
 
+std::size_t Occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 }  // namespace
 
 Emulator::Emulator(std::vector<std::string> args) : EmulatorProcess(std::move(args))
@@ -53,10 +60,10 @@ std::string ReadText(const std::string& path)
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
-bool WaitForErr(const CliProcess& process, const std::string& text)
+bool WaitForErr(const CliProcess& process, const std::string& text, std::size_t times)
 {
     for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(50ms))
-        if (ReadText(process.errPath).find(text) != std::string::npos) return true;
+        if (Occurrences(ReadText(process.errPath), text) >= times) return true;
     return false;
 }
 

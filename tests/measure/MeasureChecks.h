@@ -22,8 +22,8 @@ public:
 // The unit's whole state (quenbar-cli dump).
 json Dump(const std::string& device);
 std::string ReadText(const std::string& path);
-// Waits until the program has written `text` to its standard error.
-bool WaitForErr(const CliProcess& process, const std::string& text);
+// Waits until the program has written `text` to its standard error `times` times.
+bool WaitForErr(const CliProcess& process, const std::string& text, std::size_t times = 1);
 
 // The room's truth per output (rx74-emulator ROOM_ARGS --room-truth).
 json RoomTruth(std::vector<std::string> roomArgs = {});

@@ -56,6 +56,126 @@ TEST(MeasureCommand, FourOutputsMatchTheRoomAndTheUnitIsLeftAsItWas)
     EXPECT_EQ(summary["recordDevice"], "Monitor of Quenbar_microphone");
 }
 
+// One position of `measure --positions --json` as a measurement of its own:
+// the outputs with their arrival and level, on the average's points.
+json PositionOf(const json& measured, std::size_t index)
+{
+    json outputs = json::array();
+    for (const json& output : measured["outputs"])
+        outputs.push_back({{"output", output["output"]},
+                           {"arrivalMs", output["positions"][index]["arrivalMs"]},
+                           {"hz", output["hz"]},
+                           {"db", output["positions"][index]["db"]}});
+    return {{"outputs", outputs}};
+}
+
+double LevelAt(const json& output, const json& db, double hz)
+{
+    std::size_t i = 0;
+    while (output["hz"][i].get<double>() < hz) ++i;
+    return db[i];
+}
+
+// The person walks: the emulator's microphone moved on, then Enter.
+void MoveTo(const CliProcess& measuring, const EmulatorProcess& emulator, int position, int count)
+{
+    const std::string prompt = "Move the microphone to position " + std::to_string(position) + " of " +
+                               std::to_string(count);
+    ASSERT_TRUE(WaitForErr(measuring, prompt)) << ReadText(measuring.errPath);
+    ::kill(emulator.pid(), SIGUSR1);
+    std::this_thread::sleep_for(200ms);  // a few audio blocks: the move is heard
+    WriteInput(measuring, "\n");
+}
+
+TEST(MeasureCommand, FourPositionsEachMatchTheirOwnTruthAndAverage)
+{
+    Emulator emulator({"--audio"});
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    const CliRun truthRun = RunProgram({RX74_EMULATOR_PROGRAM, "--room-truth"});
+    ASSERT_EQ(truthRun.exitCode, 0);
+    const json truth = json::parse(truthRun.out)["positions"];
+    ASSERT_EQ(truth.size(), 4u);
+    const ScratchDirectory folder("positions");
+    CliProcess measuring = StartCliWithInput(MeasureArgs(
+        emulator.device(), {"--outputs", "left,right,sub", "--positions", "4", "--json", "--out", folder.Path().string()}));
+    for (int k = 2; k <= 4; ++k) MoveTo(measuring, emulator, k, 4);
+    const CliRun run = FinishCli(measuring);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("Move the microphone to position 1"), std::string::npos) << "not before the first";
+    EXPECT_EQ(Dump(emulator.device()), before);
+
+    const json measured = json::parse(run.out);
+    EXPECT_EQ(measured["positions"], 4);
+    ASSERT_EQ(measured["outputs"].size(), 3u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(FiguresMissed(PositionOf(measured, k), truth[k]["outputs"]), "") << "position " << k + 1;
+        for (const json& output : measured["outputs"])
+            EXPECT_EQ(output["positions"][k]["verdict"], "ok") << output["output"] << " at " << k + 1;
+    }
+    // The 160 Hz mode of the fourth seat shows there alone, and in the spread.
+    const json& left = Output(measured, "left");
+    const double fourth = LevelAt(left, left["positions"][3]["db"], 160.0);
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_GT(fourth - LevelAt(left, left["positions"][k]["db"], 160.0), 6.0) << k;
+    EXPECT_GT(LevelAt(left, left["spreadDb"], 160.0), 6.0);
+    EXPECT_LT(LevelAt(left, left["spreadDb"], 2000.0), 4.0) << "the tops' own region: the distances alone";
+    EXPECT_EQ(left["verdict"], "ok");
+
+    // Each position in a folder of its own, the average as eq fit reads it.
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "position-4" / "sub-impulse.wav"));
+    const CliRun fit = RunCli({"eq", "fit", (folder.Path() / "left.txt").string(), "lr", "--json"});
+    EXPECT_EQ(fit.exitCode, 0) << fit.err;
+}
+
+// While the person walks, the unit is as they left it; the end of the input
+// cancels, and a position measured again replaces itself alone.
+TEST(MeasureCommand, BetweenPositionsTheMutesAreBackAndAPositionCanBeMeasuredAgain)
+{
+    // The emulator keeps its setting in the state file at every change: the
+    // unit as it is while the command holds the port.
+    const std::string state = TempPath("positions-state");
+    Emulator emulator({"--audio", "--state", state});
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    const std::string settingBefore = ReadText(state);
+    CliProcess cancelled = StartCliWithInput(MeasureArgs(emulator.device(), {"--outputs", "sub,left", "--positions", "2"}));
+    ASSERT_TRUE(WaitForErr(cancelled, "measure: sub: sweep"));
+    EXPECT_NE(ReadText(state), settingBefore) << "the Sub unmuted for its sweep";
+    ASSERT_TRUE(WaitForErr(cancelled, "Move the microphone to position 2 of 2"));
+    EXPECT_EQ(ReadText(state), settingBefore);  // while waiting
+    CloseInput(cancelled);
+    const CliRun cancel = FinishCli(cancelled);
+    EXPECT_EQ(cancel.exitCode, 4);
+    EXPECT_NE(cancel.err.find("The measurement was cancelled."), std::string::npos) << cancel.err;
+    EXPECT_EQ(cancel.out, "");
+    EXPECT_EQ(Dump(emulator.device()), before);
+
+    // Position 1 measured at the first seat, then again at the fourth;
+    // position 2 at the second.
+    const CliRun truthRun = RunProgram({RX74_EMULATOR_PROGRAM, "--room-truth"});
+    const json truth = json::parse(truthRun.out)["positions"];
+    CliProcess measuring = StartCliWithInput(MeasureArgs(emulator.device(), {"--outputs", "left", "--positions", "2", "--json"}));
+    const std::string prompt = "Move the microphone to position 2 of 2";
+    ASSERT_TRUE(WaitForErr(measuring, prompt));
+    for (int i = 0; i < 3; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    WriteInput(measuring, "again\n");
+    ASSERT_TRUE(WaitForErr(measuring, prompt, 2));
+    for (int i = 0; i < 2; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    WriteInput(measuring, "\n");
+    const CliRun run = FinishCli(measuring);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json measured = json::parse(run.out);
+    ASSERT_EQ(measured["outputs"][0]["positions"].size(), 2u);
+    const json& left = measured["outputs"][0];
+    EXPECT_GT(LevelAt(left, left["positions"][0]["db"], 160.0) - LevelAt(left, left["positions"][1]["db"], 160.0), 6.0)
+        << "position 1 is the fourth seat's";
+    for (const auto& [index, seat] : {std::pair{0, 3}, {1, 1}}) {
+        json only = PositionOf(measured, index);
+        EXPECT_LE(LargestDeviationDb(only["outputs"][0], truth[seat]["outputs"]["left"], 200.0), 1.0) << index;
+    }
+    EXPECT_EQ(Dump(emulator.device()), before);
+}
+
 // A hall that rings for 1.5 s: each sweep's tail follows the ringing, so the
 // next output's silence holds the room's noise, not the last one's sound.
 TEST(MeasureCommand, AReverberantRoomMeasuresOkWithinADecibelOfItsTruth)
@@ -102,6 +222,10 @@ TEST(MeasureCommand, ALoudLevelIsRefusedWithoutLoudAndClipsWithIt)
     EXPECT_EQ(tooLong.exitCode, 2);
     EXPECT_NE(tooLong.err.find("--length: The sweep's length is 0.5 to 10 s: 45 is not."), std::string::npos)
         << tooLong.err;
+    const CliRun tooMany = RunCli({"measure", "--no-unit", "--positions", "9"});
+    EXPECT_EQ(tooMany.exitCode, 2);
+    EXPECT_NE(tooMany.err.find("--positions: The number of positions is 1 to 8: 9 is not."), std::string::npos)
+        << tooMany.err;
     const CliRun loud = RunCli(MeasureArgs(emulator.device(), {"--outputs", "system", "--level", "0", "--loud"}));
     EXPECT_EQ(loud.exitCode, 4);
     EXPECT_NE(loud.err.find("system: clipped"), std::string::npos) << loud.err;

@@ -70,6 +70,16 @@ TEST(MeasureSettings, ChannelsAndOutputs)
     EXPECT_THROW(OutputsOfList("left,centre"), SettingError);
 }
 
+TEST(MeasureSettings, PositionsAtTheirEdges)
+{
+    const auto positions = [](int count) { return RefusedWith([=](MeasureSettings& s) { s.positions = count; }); };
+    EXPECT_EQ(positions(1), std::nullopt);
+    EXPECT_EQ(positions(kMostPositions), std::nullopt);
+    EXPECT_EQ(positions(0), MeasureField::Positions);
+    EXPECT_EQ(positions(kMostPositions + 1), MeasureField::Positions);
+    EXPECT_EQ(RangeText(MeasureField::Positions), "1 to 8");
+}
+
 TEST(MeasureSettings, ARefusalSaysTheRangeAndTheValue)
 {
     MeasureSettings settings;

@@ -1,6 +1,8 @@
 // The remote measuring through the serving machine's sound card: the
 // emulated unit's room (rx74-emulator --audio) through a private
 // PulseAudio server of its own, served in-process.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <future>
@@ -112,6 +114,115 @@ TEST(RemoteMeasure, ACancelEndsTheSequenceWithTheMutesBack)
     EXPECT_EQ(Dump(emulator.device()), before);
 }
 
+// Counts the pushes that said the measurement waits after `position`.
+int WaitsAfter(const PushClient& push, int position)
+{
+    int count = 0;
+    for (const json& m : push.Received())
+        count += m["type"] == "measure" && m["phase"] == "waiting" && m["position"] == position;
+    return count;
+}
+
+bool WaitForWaits(const PushClient& push, int position, int count)
+{
+    for (int i = 0; i < 400; ++i, std::this_thread::sleep_for(50ms))
+        if (WaitsAfter(push, position) >= count) return true;
+    return false;
+}
+
+json LastWaiting(const PushClient& push)
+{
+    json last;
+    for (const json& m : push.Received())
+        if (m["type"] == "measure" && m["phase"] == "waiting") last = m;
+    return last;
+}
+
+double LeftAt160(const json& db, const json& hz)
+{
+    std::size_t i = 0;
+    while (hz[i].get<double>() < 160.0) ++i;
+    return db[i];
+}
+
+// Two positions from the page's side: the push says each is done, the unit
+// is as the person left it while they walk, "again" measures a position
+// anew in its place, "next" goes on; the result is both and their average.
+TEST(RemoteMeasure, PositionsWaitForTheNextAndAPositionMeasuredAgainReplacesItself)
+{
+    // The emulator keeps its setting in the state file at every change: the
+    // unit as it is while the server holds the port.
+    const std::string state = TempPath("positions-state");
+    EmulatorProcess emulator({"--audio", "--state", state});
+    ASSERT_FALSE(emulator.device().empty());
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    const std::vector<unsigned char> settingBefore = ReadBytes(state);
+    DeviceServer serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 409);  // nothing waits
+    const HttpReply nine = PostJson(client, "/api/measure", {{"positions", 9}});
+    EXPECT_EQ(nine.status, 400);
+    EXPECT_EQ(nine.Error(), "\"positions\": The number of positions is 1 to 8: 9 is not.");
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"positions", 0}}).status, 400);
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"positions", 1.5}}).status, 400);
+
+    const json body = {{"outputs", {"left"}}, {"lengthS", 1}, {"positions", 2}};
+    auto measuring = std::async(std::launch::async, [client, body] { return PostJson(client, "/api/measure", body); });
+    ASSERT_TRUE(WaitForWaits(*push, 1, 1));
+    const json waiting = LastWaiting(*push);
+    EXPECT_EQ(waiting["next"], 2);
+    EXPECT_EQ(waiting["positions"], 2);
+    EXPECT_EQ(waiting["measured"]["outputs"][0]["verdict"], "ok");
+    EXPECT_EQ(waiting["average"][0]["spreadDb"][100], 0.0);  // one position so far
+    EXPECT_TRUE(ReadBytes(state) == settingBefore);           // the Sub muted again while waiting
+    EXPECT_EQ(PostJson(client, "/api/measure/next", {{"again", "yes"}}).status, 400);
+
+    // Position 1 measured again at the fourth seat, position 2 at the second.
+    for (int i = 0; i < 3; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", {{"again", true}}).status, 202);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 409) << "not waiting while it measures";
+    ASSERT_TRUE(WaitForWaits(*push, 1, 2));
+    for (int i = 0; i < 2; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 202);
+
+    const HttpReply done = measuring.get();
+    ASSERT_EQ(done.status, 200) << done.body.substr(0, 500);
+    const json result = done.Json();
+    EXPECT_EQ(result["positions"], 2);
+    const json& left = result["outputs"][0];
+    ASSERT_EQ(left["positions"].size(), 2u);
+    EXPECT_EQ(left["verdictText"], "ok");
+    EXPECT_GT(LeftAt160(left["positions"][0]["db"], left["hz"]) - LeftAt160(left["positions"][1]["db"], left["hz"]), 6.0)
+        << "position 1 is the fourth seat's";
+    EXPECT_GT(LeftAt160(left["spreadDb"], left["hz"]), 6.0);
+    EXPECT_EQ(result["kept"], json({"lr"}));
+    serving.Stop();
+    EXPECT_EQ(Dump(emulator.device()), before);
+}
+
+TEST(RemoteMeasure, ACancelWhileWaitingForAPositionEndsItWithTheMutesBack)
+{
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    DeviceServer serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+    const json body = {{"outputs", {"sub"}}, {"lengthS", 1}, {"positions", 3}};
+    auto measuring = std::async(std::launch::async, [client, body] { return PostJson(client, "/api/measure", body); });
+    ASSERT_TRUE(WaitForWaits(*push, 1, 1));
+    EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 202);
+    const HttpReply cancelled = measuring.get();
+    EXPECT_EQ(cancelled.status, 409) << cancelled.body;
+    EXPECT_EQ(cancelled.Json()["kind"], "cancelled");
+    EXPECT_EQ(client.Get("/api/measurements/sub").status, 404);  // nothing kept
+    serving.Stop();
+    EXPECT_EQ(Dump(emulator.device()), before);
+}
+
 TEST(RemoteTune, AProposalChangesNothingItsTickedPartsAreOneUndoStepAndVerified)
 {
     EmulatorProcess emulator({"--audio"});
@@ -180,7 +291,11 @@ TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
     EXPECT_EQ(rise.status, 400);
     EXPECT_NE(rise.Error().find("\"maxRiseDb\": The largest rise is 0 to 12 dB"), std::string::npos) << rise.body;
     EXPECT_EQ(PostJson(client, "/api/measure", {{"speed", 1}}).status, 400);
-    EXPECT_EQ(client.Get("/api/measure").Json()["last"], nullptr);
+    const json state = client.Get("/api/measure").Json();
+    EXPECT_EQ(state["last"], nullptr);
+    // The page's controls take their ranges from the settings' own home.
+    EXPECT_EQ(state["limits"]["positions"], json({{"min", 1}, {"max", 8}, {"value", 1}}));
+    EXPECT_EQ(state["limits"]["lengthS"]["max"], 10.0);
 
     DeviceServer guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
     EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure", json::object()).status, 401);

@@ -3,6 +3,8 @@
 // PulseAudio server: at a laptop's size a measurement shown and handed to
 // the fit, a tuning pass proposed and applied as one undo step; on a phone
 // (touch) a pass proposed. Leaves screenshots in the build directory.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -129,6 +131,44 @@ TEST(SoundPage, OnAPhoneTheTuneViewProposesWithinTheScreensWidth)
     ASSERT_TRUE(RunUntilDone(browser, tap, kProposed, "tune"));
     EXPECT_LE(browser.Run("return document.documentElement.scrollWidth - innerWidth;").get<int>(), 0);
     ScreenshotOf(browser, "tune-panel", REMOTE_SCREENSHOT_TUNE_PHONE);
+}
+
+// The engineer at the microphone with the phone: two positions of Left,
+// "Measure position 2" tapped once the microphone stands at the fourth
+// seat, and the curves with their average and spread.
+TEST(SoundPage, OnAPhoneItMeasuresPositionByPositionAsTheMeasurePositionButtonSays)
+{
+    if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    DeviceServer server(emulator.device());
+    Browser browser(Browser::Screen::Phone);
+    ASSERT_TRUE(OpenConnected(browser, server));
+    browser.Gesture(".tabs button[data-view=sound]", 0, 0, 0, 0);
+    ASSERT_TRUE(browser.WaitUntil("!document.getElementById('view-sound').hidden"));
+    ShortSweeps(browser);
+    browser.Run("document.querySelectorAll('#measure-outputs input').forEach((box) => { box.checked = box.value === 'left'; });"
+                "document.getElementById('measure-positions').value = '2';");
+    browser.Run("document.getElementById('measure-start').scrollIntoView({block: 'center'});");
+    browser.Gesture("#measure-start", 0, 0, 0, 0);
+    ASSERT_TRUE(browser.WaitUntil("!document.getElementById('measure-between').hidden && "
+                                  "document.getElementById('measure-next').textContent === 'Measure position 2'",
+                                  kSequence))
+        << Text(browser, "measure-warning");
+    EXPECT_NE(Text(browser, "measure-where").find("Position 1 of 2 measured."), std::string::npos)
+        << Text(browser, "measure-where");
+    for (int i = 0; i < 3; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    browser.Run("document.getElementById('measure-next').scrollIntoView({block: 'center'});");
+    browser.Gesture("#measure-next", 0, 0, 0, 0);
+    ASSERT_TRUE(DoneOrWarned(browser, "document.getElementById('measure-phase').textContent.startsWith('done')", "measure"))
+        << Text(browser, "measure-warning");
+    EXPECT_TRUE(browser.Run("return document.getElementById('measure-between').hidden;").get<bool>());
+    EXPECT_EQ(browser.Run("return document.querySelectorAll('#measure-verdicts .verdict.ok').length;"), 1)
+        << Text(browser, "measure-verdicts");
+    EXPECT_NE(Text(browser, "measure-verdicts").find("spread up to"), std::string::npos);
+    EXPECT_NE(Text(browser, "measure-legend").find("the average of 2 positions"), std::string::npos);
+    EXPECT_LE(browser.Run("return document.documentElement.scrollWidth - innerWidth;").get<int>(), 0);
+    ScreenshotOf(browser, "measure-panel", REMOTE_SCREENSHOT_POSITIONS_PHONE);
 }
 
 }  // namespace
