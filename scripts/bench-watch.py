@@ -20,6 +20,7 @@ import cmath
 import json
 import math
 import os
+import runpy
 import subprocess
 import sys
 import tempfile
@@ -31,11 +32,7 @@ LOW_HZ, HIGH_HZ = 40.0, 16000.0
 
 
 def load_session_class():
-    import importlib.util
-    spec = importlib.util.spec_from_file_location("bench_measure", os.path.join(ROOT, "scripts/bench-measure.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module.Session
+    return runpy.run_path(os.path.join(ROOT, "scripts/bench-measure.py"))["Session"]
 
 
 def system_truth(outputs):

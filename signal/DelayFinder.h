@@ -9,7 +9,7 @@
 #include <optional>
 #include <span>
 
-#include "CrossSpectra.h"
+#include "DualChannelAverage.h"
 
 inline constexpr double kDelayRangeSeconds = 0.5;
 
@@ -25,7 +25,7 @@ public:
 
 private:
     double rate_;
-    CrossSpectra spectra_;
+    DualChannelAverage spectra_;
     RealFft inverse_;
 };
 

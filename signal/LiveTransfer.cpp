@@ -54,7 +54,7 @@ LiveTransfer::LiveTransfer(double rate, double averageSeconds) : rate_(rate)
         auto at = std::find(lengths.begin(), lengths.end(), length);
         if (at == lengths.end()) {
             lengths.push_back(length);
-            spectra_.push_back(std::make_unique<CrossSpectra>(length, rate, averageSeconds));
+            spectra_.push_back(std::make_unique<DualChannelAverage>(length, rate, averageSeconds));
             at = lengths.end() - 1;
         }
         const auto index = static_cast<std::size_t>(at - lengths.begin());
@@ -114,7 +114,7 @@ LiveTrace LiveTransfer::Trace() const
     const double leftSeconds = delaySeconds_ >= 0.0 ? delaySeconds_ - whole : delaySeconds_ + whole;
     LiveTrace trace;
     for (const Point& p : points_) {
-        const CrossSpectra& s = *spectra_[p.spectra];
+        const DualChannelAverage& s = *spectra_[p.spectra];
         double gxx = 0.0, gyy = 0.0;
         std::complex<double> gxy;
         for (std::size_t k = p.firstBin; k <= p.lastBin; ++k) {

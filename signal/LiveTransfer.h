@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "CrossSpectra.h"
+#include "DualChannelAverage.h"
 
 // A point whose coherence is below this is not shown as the system's truth.
 inline constexpr double kTrustedCoherence = 0.8;
@@ -65,7 +65,7 @@ private:
 
     double rate_;
     double delaySeconds_ = 0.0;
-    std::vector<std::unique_ptr<CrossSpectra>> spectra_;
+    std::vector<std::unique_ptr<DualChannelAverage>> spectra_;
     std::vector<Point> points_;
     std::deque<float> reference_, measured_;  // waiting to be fed, the delay ahead
 };

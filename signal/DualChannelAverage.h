@@ -25,11 +25,11 @@ inline constexpr double kLeastAveragedHops = 4.0;
 // (30 dB below it) is passed over.
 inline constexpr double kSilentFrameShare = 1e-3;
 
-class CrossSpectra {
+class DualChannelAverage {
 public:
     // length: a power of two; throws std::invalid_argument otherwise, or for
     // a rate or time constant not above 0.
-    CrossSpectra(std::size_t length, double rate, double timeConstantSeconds);
+    DualChannelAverage(std::size_t length, double rate, double timeConstantSeconds);
 
     // As many samples of each; throws std::invalid_argument otherwise.
     void Add(std::span<const float> reference, std::span<const float> measured);

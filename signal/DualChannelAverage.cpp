@@ -1,11 +1,11 @@
-#include "CrossSpectra.h"
+#include "DualChannelAverage.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
 
-CrossSpectra::CrossSpectra(std::size_t length, double rate, double timeConstantSeconds)
+DualChannelAverage::DualChannelAverage(std::size_t length, double rate, double timeConstantSeconds)
     : length_(length), hop_(length / 2), rate_(rate), fft_(length >= 2 ? length : 2)
 {
     if (length < 2 || (length & (length - 1)) != 0)
@@ -21,7 +21,7 @@ CrossSpectra::CrossSpectra(std::size_t length, double rate, double timeConstantS
     Reset();
 }
 
-void CrossSpectra::Reset()
+void DualChannelAverage::Reset()
 {
     reference_.assign(length_, 0.0f);
     measured_.assign(length_, 0.0f);
@@ -34,12 +34,12 @@ void CrossSpectra::Reset()
     weightSum_ = weightSquares_ = referencePower_ = 0.0;
 }
 
-double CrossSpectra::AveragedFrames() const
+double DualChannelAverage::AveragedFrames() const
 {
     return weightSquares_ > 0.0 ? weightSum_ * weightSum_ / weightSquares_ : 0.0;
 }
 
-void CrossSpectra::Add(std::span<const float> reference, std::span<const float> measured)
+void DualChannelAverage::Add(std::span<const float> reference, std::span<const float> measured)
 {
     if (reference.size() != measured.size())
         throw std::invalid_argument("cross spectra take as many samples of each signal");
@@ -59,7 +59,7 @@ void CrossSpectra::Add(std::span<const float> reference, std::span<const float> 
     }
 }
 
-void CrossSpectra::TakeFrame()
+void DualChannelAverage::TakeFrame()
 {
     std::vector<float> x(length_), y(length_);
     for (std::size_t n = 0; n < length_; ++n) {
