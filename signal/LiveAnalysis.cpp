@@ -41,8 +41,8 @@ void LiveAnalysis::LookForDelay()
     alarms_ = TraceAlarms();
 }
 
-std::vector<TraceAlarm> LiveAnalysis::Alarms()
+std::vector<TraceAlarm> LiveAnalysis::Alarms(const LiveTrace& trace)
 {
     if (stored_.empty() || !tracker_.Current()) return {};
-    return alarms_.Look(CompareThirds(transfer_.Trace(), stored_), Seconds());
+    return alarms_.Look(CompareThirds(trace, stored_), Seconds());
 }

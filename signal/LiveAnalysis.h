@@ -39,8 +39,9 @@ public:
     const std::vector<double>& DelayChanges() const { return delayChanges_; }
 
     LiveTrace Trace() const { return transfer_.Trace(); }
-    // The alarms standing now; none without a stored trace or a delay.
-    std::vector<TraceAlarm> Alarms();
+    // The alarms standing now in `trace` (this analysis' Trace(), taken
+    // once a look); none without a stored trace or a delay.
+    std::vector<TraceAlarm> Alarms(const LiveTrace& trace);
 
 private:
     void LookForDelay();

@@ -107,7 +107,7 @@ WatchLook LiveWatch::Look()
     look.trace = analysis_.Trace();
     look.coherentShare = CoherentShare(look.trace);
     const std::lock_guard lock(editsMutex_);
-    for (const TraceAlarm& alarm : analysis_.Alarms())
+    for (const TraceAlarm& alarm : analysis_.Alarms(look.trace))
         look.alarms.push_back({alarm, AlarmText(alarm, EditBefore(edits_, alarm.sinceSeconds), editsKnown_)});
     look.edits = edits_;
     return look;

@@ -42,7 +42,7 @@ TEST(LiveAnalysis, AChangeOfTheSystemAlarmsAtItsBandWithinTwoAndAHalfSeconds)
             EXPECT_NEAR(*live.Delay() * 1000.0, 3.0, 0.02);
             live.SetStored(live.Trace().db);  // kept as the trace to watch against
         }
-        const auto alarms = live.Alarms();
+        const auto alarms = live.Alarms(live.Trace());
         if (alarms.empty() || alarmedAt) continue;
         alarmedAt = live.Seconds();
         alarmHz = alarms.front().hz;
