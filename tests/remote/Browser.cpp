@@ -137,6 +137,11 @@ void Browser::Type(const std::string& element, const std::string& keys)
 
 void Browser::Click(const std::string& element)
 {
+    // WebDriver scrolls an element only until it shows at an edge, where the
+    // page's sticky bar or a panel's own scrolling can still cover it.
+    Command("POST", session_ + "/execute/sync",
+            {{"script", "arguments[0].scrollIntoView({block: 'center', inline: 'nearest'});"},
+             {"args", json::array({json{{kElementKey, element}}})}});
     Command("POST", session_ + "/element/" + element + "/click", json::object());
 }
 
