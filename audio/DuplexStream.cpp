@@ -82,6 +82,7 @@ void DuplexStream::OnLoss(const StreamLoss& loss)
 {
     // Before the stream flows, a server's start-up (a playback not yet fed) is no loss.
     if (!watching_) return;
+    if (loss.kind == StreamLoss::Kind::Slip) slipCount_ = slipCount_ + 1;
     const std::size_t count = lossCount_;
     if (count < kLossRoom)
         losses_[count] = loss;

@@ -72,6 +72,8 @@ public:
     // Frames recorded so far.
     std::int64_t Recorded() const { return recorded_; }
     long Dropouts() const { return static_cast<long>(lossCount_.load()); }
+    // How many slips (StreamLoss::Kind::Slip) the stream made good so far.
+    std::size_t Slips() const { return slipCount_; }
     // The losses since the stream flows, in order. Past the room kept for
     // them, the last one reaches as far as every later one.
     std::vector<StreamLoss> Losses() const;
@@ -99,6 +101,7 @@ private:
     static constexpr std::size_t kLossRoom = 256;
     std::array<StreamLoss, kLossRoom> losses_{};
     std::atomic<std::size_t> lossCount_{0};  // written by the stream's thread alone
+    std::atomic<std::size_t> slipCount_{0};  // likewise
     std::atomic<std::int64_t> lossesEnd_{0};  // the end of the last loss past the room
     std::unique_ptr<DuplexBackend> backend_;
 };

@@ -323,7 +323,7 @@ public:
         if (const std::optional<std::int64_t> slip = watch_.Note(Frames(*played, true) - Frames(*recorded, false))) {
             shift_ += *slip;
             const auto reach = std::min(recorded_, static_cast<std::int64_t>(kSlipReachSeconds * ends_.rate));
-            callbacks_.lost({StreamLoss::Kind::Overrun, recorded_ - reach, reach + std::abs(*slip) + 1});
+            callbacks_.lost({StreamLoss::Kind::Slip, recorded_ - reach, reach + std::abs(*slip) + 1});
         }
         settled_ = watch_.Settled();
     }

@@ -10,7 +10,11 @@
 // at frame k + latency with the same latency every time, whatever the
 // latency is. A frame that could not be played in time or was not recorded
 // is lost in its place (silence there), reported with its frame, and moves
-// nothing after it.
+// nothing after it. Where a server moves the relation without a word
+// (PipeWire drops recorded frames now and then), a stream that sees it
+// makes it good from there on and reports a slip: as nearly as the server's
+// accounting tells, to a frame or so, so that sounds recorded before a slip
+// and after it are not on one time base to the frame.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +31,7 @@ struct StreamLoss {
     enum class Kind {
         Underrun,  // frames to play came too late: silence was played there
         Overrun,   // recorded frames were dropped: silence is recorded there
+        Slip,      // the relation moved and was made good: these frames came at another place
     };
     Kind kind = Kind::Underrun;
     std::int64_t frame = 0;   // on the stream's clock

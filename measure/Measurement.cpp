@@ -124,7 +124,12 @@ public:
 
     std::vector<PlayedSweep> PlayAll()
     {
-        for (index_ = 0; index_ < settings_.outputs.size(); ++index_) PlayOutput();
+        const std::size_t outputs = settings_.outputs.size();
+        for (std::size_t output = 0; output < outputs; ++output) {
+            replays_.emplace_back();
+            PlayOutput(output, output + 1 < outputs ? std::optional(output + 1) : std::nullopt);
+        }
+        PlayAgainBeforeASlip();
         return played_;
     }
 
@@ -132,21 +137,59 @@ public:
     const std::vector<std::vector<Spoiled>>& Replays() const { return replays_; }
 
 private:
-    void PlayOutput()
+    // Plays `output` until a sweep is kept (the last attempt's with its
+    // faults) and keeps it in the output's place; `next` is the output
+    // played after it, if one is.
+    void PlayOutput(std::size_t output, std::optional<std::size_t> next)
     {
-        replays_.emplace_back();
-        for (int attempt = 1;; ++attempt) {
-            PlaySweep();
+        index_ = output;
+        std::vector<Spoiled>& replays = replays_[output];
+        for (;;) {
+            PlaySweep(next);
             std::optional<Spoiled> spoiled = Judge(played_.back());
-            if (!spoiled || attempt == kAttempts) return;  // the last one's faults go to its verdict
-            replays_.back().push_back(std::move(*spoiled));
+            if (!spoiled || static_cast<int>(replays.size()) + 1 == kAttempts) break;  // its faults go to its verdict
+            replays.push_back(std::move(*spoiled));
             played_.pop_back();
             unheard_ = std::min(unheard_, played_.size());
             mutesSet_ = false;  // those of the next output may be set: this one's again
         }
+        if (output + 1 < played_.size()) {  // played again after the others
+            played_[output] = played_.back();
+            played_.pop_back();
+        }
+        lastKept_ = output;
+        keptAtSlips_.resize(std::max(keptAtSlips_.size(), output + 1));
+        keptAtSlips_[output] = stream_.Slips();
     }
 
-    void PlaySweep()
+    // A slip the stream made good is known to a frame or so (SoundSystem.h):
+    // sweeps kept on either side of one are not on one time base. Those kept
+    // before the last slip are played again after it, as far as their
+    // attempts allow; one that has none left is said to have lost sound.
+    void PlayAgainBeforeASlip()
+    {
+        for (;;) {
+            const std::size_t slips = stream_.Slips();
+            std::vector<std::size_t> before;
+            for (std::size_t output = 0; output < keptAtSlips_.size(); ++output) {
+                if (keptAtSlips_[output] == slips) continue;
+                if (static_cast<int>(replays_[output].size()) + 1 < kAttempts) {
+                    before.push_back(output);
+                } else {
+                    ++played_[output].dropouts;
+                    keptAtSlips_[output] = slips;
+                }
+            }
+            if (before.empty()) return;
+            mutesSet_ = false;
+            for (std::size_t k = 0; k < before.size(); ++k) {
+                replays_[before[k]].push_back({"a later slip of the stream"});
+                PlayOutput(before[k], k + 1 < before.size() ? std::optional(before[k + 1]) : std::nullopt);
+            }
+        }
+    }
+
+    void PlaySweep(std::optional<std::size_t> next)
     {
         const MeasuredOutput output = settings_.outputs[index_];
         const OutputRouting routing = RoutingOf(output);
@@ -161,7 +204,7 @@ private:
         Wait([this] { return player_.SweepEnded(); }, true);
         const std::size_t sweepStart = *player_.SweepStart();
         // The sound of any sweep played after a kept one bounds its search.
-        if (!played_.empty() && !played_.back().nextPlayOffset) played_.back().nextPlayOffset = sweepStart;
+        if (lastKept_ && !played_[*lastKept_].nextPlayOffset) played_[*lastKept_].nextPlayOffset = sweepStart;
 
         const OutputAnalysisShape shape = AnalysisShapeOf(output);
         PlayedSweep sweep;
@@ -174,9 +217,9 @@ private:
         played_.push_back(sweep);
 
         Report(MeasurePhase::Tail, settings_.silenceSeconds + settings_.sweep.seconds);
-        const bool last = index_ + 1 == settings_.outputs.size();
-        mutesSet_ = !last && OnlyUnmutes(routing.mutes, RoutingOf(settings_.outputs[index_ + 1]).mutes);
-        if (mutesSet_) SetMutes(index_ + 1);
+        const bool last = !next;
+        mutesSet_ = !last && OnlyUnmutes(routing.mutes, RoutingOf(settings_.outputs[*next]).mutes);
+        if (mutesSet_) SetMutes(*next);
         tailEnd_ = sweepStart + SweepFrames() + Frames(roomTail_.value_or(settings_.tailSeconds), settings_.sweep.rate);
         WaitForFrame(tailEnd_);
         // Its whole sound recorded before it is judged, and before a mute
@@ -417,6 +460,8 @@ private:
     bool mutesSet_ = false;  // the mutes of the output at index_, set during the tail before
     std::vector<PlayedSweep> played_;
     std::vector<std::vector<Spoiled>> replays_;
+    std::vector<std::size_t> keptAtSlips_;  // per output: the stream's slips when its sweep was kept
+    std::optional<std::size_t> lastKept_;    // the output whose sweep was kept last
     std::size_t tailEnd_ = 0;  // of the last sweep, in the played stream
     std::optional<std::size_t> latency_;
     std::optional<std::size_t> loopbackLatency_;

@@ -132,7 +132,9 @@ SequenceAnalysis AnalyseSequence(const SequenceRecording& recording)
 std::size_t SearchReach(const std::vector<PlayedSweep>& sweeps, std::size_t index, std::size_t maxLatency)
 {
     std::size_t next = sweeps[index].nextPlayOffset;
-    if (!next && index + 1 < sweeps.size()) next = sweeps[index + 1].playOffset;
+    // A sweep played again after the others has none kept after it.
+    if (!next && index + 1 < sweeps.size() && sweeps[index + 1].playOffset > sweeps[index].playOffset)
+        next = sweeps[index + 1].playOffset;
     if (!next) return maxLatency;
     return std::min(maxLatency, next - sweeps[index].playOffset - 1);
 }

@@ -75,7 +75,12 @@ public:
             AfterPlay(out);
         };
         const auto channels = static_cast<std::size_t>(ends.recordChannels);
-        hooked.record = [this, record = callbacks.record, channels](std::span<const float> in) {
+        hooked.record = [this, record = callbacks.record, lost = callbacks.lost, channels](std::span<const float> in) {
+            if (SlipDue()) {
+                // Made good one frame short, as a server's accounting may tell it.
+                lost({StreamLoss::Kind::Slip, static_cast<std::int64_t>(recorded_), 1});
+                record(std::vector<float>(channels, 0.0f));
+            }
             Record(in, record, channels);
         };
         return pulse_.Open(ends, std::move(hooked));
@@ -103,12 +108,24 @@ public:
         slipBackAfter_ = backAfterSweep;
     }
 
+    // A slip the stream made good, reported as the n-th sweep starts to
+    // play: the recording before its sound comes back is one frame late.
+    void SlipAsSweepStarts(std::size_t sweep) { slipAtStart_ = sweep; }
+
 private:
+    bool SlipDue() const
+    {
+        if (slipReported_ || slipAtStart_ == 0 || starts_ < slipAtStart_) return false;
+        slipReported_ = true;
+        return true;
+    }
+
     // On the stream's thread alone.
     void AfterPlay(std::span<const float> out) const
     {
         const std::size_t frames = out.size() / 2;
         const bool sound = std::any_of(out.begin(), out.end(), [](float sample) { return sample != 0.0f; });
+        if (sound && !sounding_) ++starts_;
         if (sound && !sweepStart_) sweepStart_ = played_;
         if (!sound && sweepStart_ && !sweepEnd_) sweepEnd_ = played_;
         if (sound != sounding_ && !sound) sweepEnds_.push_back(played_);
@@ -162,6 +179,9 @@ private:
     mutable std::size_t played_ = 0;
     mutable std::size_t recorded_ = 0;
     mutable bool heldUp_ = false;
+    std::size_t slipAtStart_ = 0;
+    mutable std::size_t starts_ = 0;
+    mutable bool slipReported_ = false;
 };
 
 TEST(MeasurementSequence, ASweepThatLostSoundIsPlayedAgainAndALossBetweenSweepsSpoilsNothing)
@@ -184,6 +204,21 @@ TEST(MeasurementSequence, ASweepThatLostSoundIsPlayedAgainAndALossBetweenSweepsS
         EXPECT_EQ(output.verdictText, "ok") << OutputName(output.output);
         EXPECT_EQ(output.playedAgain, "") << OutputName(output.output);
     }
+}
+
+// A slip made good between two sweeps kept is known to a frame or so: the
+// sweep before it is played again after it, and both stand on one time base.
+TEST(MeasurementSequence, ASweepKeptBeforeASlipIsPlayedAgainAfterIt)
+{
+    Faulty slips;
+    slips.SlipAsSweepStarts(2);
+    const MeasurementResult result =
+        MeasureThrough(LoopSettings({MeasuredOutput::Left, MeasuredOutput::System}), slips);
+    ASSERT_EQ(result.outputs.size(), 2u);
+    for (const OutputResult& output : result.outputs) EXPECT_EQ(output.verdictText, "ok") << OutputName(output.output);
+    EXPECT_NE(result.outputs[0].playedAgain.find("after a later slip of the stream"), std::string::npos)
+        << result.outputs[0].playedAgain;
+    EXPECT_NEAR(result.outputs[1].arrivalMs, result.outputs[0].arrivalMs, 0.005);  // a frame is 0.021 ms
 }
 
 // With a loopback, each sweep's place is checked against the run's: a
