@@ -91,7 +91,10 @@ std::vector<MeasuredOutput> OutputsOfList(const std::string& list)
 std::string OutputListText(const std::vector<MeasuredOutput>& outputs)
 {
     std::string list;
-    for (MeasuredOutput output : outputs) list += (list.empty() ? "" : ",") + std::string(OutputName(output));
+    for (MeasuredOutput output : outputs) {
+        if (!list.empty()) list += ',';
+        list += OutputName(output);
+    }
     return list;
 }
 
