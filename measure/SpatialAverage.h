@@ -1,7 +1,9 @@
-// One output's responses from several microphone positions taken together:
-// at each frequency point the mean of their powers (a dip at one seat is
-// not averaged as deep as its dB would be) and their spread, how far the
-// loudest position stands above the quietest there.
+// One output's responses from several microphone positions taken together,
+// as the measurement keeps them: the tuning's LevelsOverPositions
+// (tuning/SpatialFit.h) over the responses' levels, at each frequency
+// point the mean of their powers (a dip at one seat is not averaged as
+// deep as its dB would be) and their spread, how far the loudest position
+// stands above the quietest there.
 #pragma once
 
 #include <vector>
