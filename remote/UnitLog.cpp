@@ -59,7 +59,11 @@ LogWindow UnitLog::After(long seq) const
 std::string LogText(const LogWindow& window)
 {
     std::string text;
-    if (window.dropped > 0) text += "(" + std::to_string(window.dropped) + " earlier lines dropped)\n";
+    if (window.dropped > 0) {
+        text += '(';
+        text += std::to_string(window.dropped);
+        text += " earlier lines dropped)\n";
+    }
     for (const LogLine& line : window.lines) text += line.text + '\n';
     return text;
 }
