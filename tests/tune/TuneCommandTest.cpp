@@ -1,31 +1,27 @@
 // quenbar-cli tune against rx74-emulator --audio in its rooms, through
 // a private PulseAudio server of its own.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <numbers>
 #include <thread>
-#include <nlohmann/json.hpp>
 
 #include "tests/cli/CliRunner.h"
 #include "tests/emulator/Programs.h"
+#include "tests/measure/MeasureChecks.h"
 #include "tests/support/TuningSamples.h"
 #include "tuning/CrossoverSum.h"
 #include "tuning/TuneProposal.h"
 
 namespace {
 
-using json = nlohmann::json;
+using namespace std::chrono_literals;
 
 std::string Room(const std::string& name) { return std::string(QUENBAR_ROOMS) + "/" + name + ".json"; }
-
-json Dump(const std::string& device)
-{
-    const CliRun run = RunCli({"--port", device, "dump"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    return run.exitCode == 0 ? json::parse(run.out) : json();
-}
 
 json Tune(const std::string& device, std::vector<std::string> more)
 {
@@ -107,7 +103,6 @@ double ShortOfTheTruthsBestDb(const std::string& room, const json& tune)
     return best.chosen.meanDb - SumOver(region, m.sub.hz, tops, sub, sum).meanDb;
 }
 
-
 // Without --apply: the crossover region where the room's tops and Sub
 // cross, the alignment as good as the room's best there (the Sub behind,
 // and ahead with its wiring reversed), the unit read back exactly as it was.
@@ -184,6 +179,110 @@ TEST(TuneCommand, SaysWhatTheUnitCannotReach)
         << shortfalls;
     EXPECT_NE(shortfalls.find("more than the unit's 12.5 ms of delay make up"), std::string::npos) << shortfalls;
     EXPECT_EQ(tune["proposal"]["levels"]["sub"]["changeDb"], 4.0);
+}
+
+// Whether the program has ended (it stays a zombie until FinishCli reaps it).
+bool Ended(const CliProcess& process)
+{
+    const std::string stat = ReadText("/proc/" + std::to_string(process.pid) + "/stat");
+    const std::size_t name = stat.rfind(')');
+    return name == std::string::npos || stat.at(name + 2) == 'Z';
+}
+
+constexpr const char* kMovePrompt = "Move the microphone to position ";
+
+// The person: at every prompt the emulator's microphone is taken to the
+// position asked for (a signal moves it on to the next of its four), then
+// Enter; until the command ends. The positions asked for, in order.
+std::vector<int> FollowThePrompts(const CliProcess& tuning, const EmulatorProcess& emulator)
+{
+    std::vector<int> asked;
+    int at = 1;
+    for (const auto until = std::chrono::steady_clock::now() + 400s; std::chrono::steady_clock::now() < until;) {
+        const std::string err = ReadText(tuning.errPath);
+        if (Occurrences(err, kMovePrompt) == asked.size()) {
+            if (Ended(tuning)) break;
+            std::this_thread::sleep_for(100ms);
+            continue;
+        }
+        std::size_t prompt = err.find(kMovePrompt);
+        for (std::size_t k = 0; k < asked.size(); ++k) prompt = err.find(kMovePrompt, prompt + 1);
+        asked.push_back(std::stoi(err.substr(prompt + std::string(kMovePrompt).size())));
+        for (; at != asked.back(); at = at % 4 + 1) {
+            ::kill(emulator.pid(), SIGUSR1);
+            std::this_thread::sleep_for(100ms);
+        }
+        std::this_thread::sleep_for(200ms);  // a few audio blocks: the move is heard
+        WriteInput(tuning, "\n");
+    }
+    return asked;
+}
+
+// Four positions with --apply in the built-in room, whose fourth seat alone
+// has a mode: every position measured before and after (the person asked
+// back to the first before the change is sent), the unit holding the
+// proposal, each position and the average verified, none made worse.
+TEST(TuneCommand, FourPositionsAppliedAndVerifiedAtEach)
+{
+    Emulator emulator({"--audio"});
+    CliProcess tuning = StartCliWithInput(
+        {"--port", emulator.device(), "tune", "--length", "1", "--positions", "4", "--apply", "--json"});
+    const std::vector<int> asked = FollowThePrompts(tuning, emulator);
+    const CliRun run = FinishCli(tuning);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json tune = json::parse(run.out);
+    const std::size_t passes = tune["passes"].size();
+    ASSERT_TRUE(passes == 1 || passes == 2) << passes;
+    std::vector<int> expected{2, 3, 4};
+    for (std::size_t pass = 0; pass < passes; ++pass) expected.insert(expected.end(), {1, 2, 3, 4});
+    EXPECT_EQ(asked, expected);
+
+    EXPECT_EQ(tune["measured"]["positions"], 4);
+    EXPECT_EQ(tune["positions"].size(), 4u);  // each position's sum as proposed
+    const json& p = tune["proposal"];
+    const json after = Dump(emulator.device())["settings"];
+    EXPECT_EQ(after["sub"]["gain"], p["levels"]["sub"]["gain"]);
+    EXPECT_EQ(after[p["delay"]["channel"].get<std::string>()]["delay"], p["delay"]["steps"]);
+    if (passes == 1) {
+        EXPECT_EQ(after["lr"]["peq"], p["peq"]["lr"]["peq"]);
+    }
+    const json& first = tune["passes"][0];
+    ASSERT_EQ(first["positions"].size(), 4u);
+    EXPECT_EQ(first["worse"], json::array());
+    for (std::size_t k = 0; k < 4; ++k) {
+        // Before the first pass, after the last: no seat made worse over the whole pass.
+        const double before = first["positions"][k]["rmsBeforeDb"];
+        const double last = tune["verify"]["positions"][k]["rmsAfterDb"];
+        EXPECT_LE(last, before + 1.0) << "position " << k + 1;
+    }
+    // The spatial average's own figures beside the positions'.
+    EXPECT_TRUE(std::isfinite(first["average"]["rmsBeforeDb"].get<double>())) << first["average"];
+    EXPECT_TRUE(std::isfinite(tune["verify"]["average"]["rmsAfterDb"].get<double>())) << tune["verify"]["average"];
+}
+
+// The end of the input while the person is asked back to the first position
+// before the change: nothing was sent, and the mutes are as they were while
+// waiting (the Sub muted again).
+TEST(TuneCommand, ACancelBeforeTheVerifyingRoundChangesNothing)
+{
+    const std::string state = TempPath("tune-positions-state");
+    Emulator emulator({"--audio", "--state", state});
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    const std::string settingBefore = ReadText(state);
+    CliProcess tuning =
+        StartCliWithInput({"--port", emulator.device(), "tune", "--length", "1", "--positions", "2", "--apply"});
+    ASSERT_TRUE(WaitForErr(tuning, "Move the microphone to position 2 of 2", 1, 60)) << ReadText(tuning.errPath);
+    ::kill(emulator.pid(), SIGUSR1);
+    WriteInput(tuning, "\n");
+    ASSERT_TRUE(WaitForErr(tuning, "Move the microphone to position 1 of 2", 1, 90)) << ReadText(tuning.errPath);
+    EXPECT_EQ(ReadText(state), settingBefore);
+    CloseInput(tuning);
+    const CliRun cancel = FinishCli(tuning);
+    EXPECT_EQ(cancel.exitCode, 4);
+    EXPECT_NE(cancel.err.find("The tuning was cancelled: nothing was changed."), std::string::npos) << cancel.err;
+    EXPECT_EQ(cancel.out, "");
+    EXPECT_EQ(Dump(emulator.device()), before);
 }
 
 }  // namespace
