@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <numbers>
 #include <thread>
+#include <utility>
 
 #include "tests/cli/CliRunner.h"
 #include "tests/emulator/Programs.h"
@@ -189,25 +190,39 @@ bool Ended(const CliProcess& process)
     return name == std::string::npos || stat.at(name + 2) == 'Z';
 }
 
-constexpr const char* kMovePrompt = "Move the microphone to position ";
-
-// The person: at every prompt the emulator's microphone is taken to the
-// position asked for (a signal moves it on to the next of its four), then
-// Enter; until the command ends. The positions asked for, in order.
+// The person: at every prompt to move, the emulator's microphone is taken
+// to the position asked for (a signal moves it on to the next of its four),
+// then Enter; a position said not to be ok (a dropout on a loaded machine)
+// is measured again where it is. Until the command ends; the positions
+// asked for, in order.
 std::vector<int> FollowThePrompts(const CliProcess& tuning, const EmulatorProcess& emulator)
 {
+    const std::string move = "Move the microphone to position ", keep = "Press Enter to keep";
     std::vector<int> asked;
     int at = 1;
-    for (const auto until = std::chrono::steady_clock::now() + 400s; std::chrono::steady_clock::now() < until;) {
+    bool notOk = false;
+    std::size_t read = 0;  // how much of its standard error has been followed
+    for (const auto until = std::chrono::steady_clock::now() + 480s; std::chrono::steady_clock::now() < until;) {
         const std::string err = ReadText(tuning.errPath);
-        if (Occurrences(err, kMovePrompt) == asked.size()) {
+        const std::size_t end = err.find('\n', read);
+        if (end == std::string::npos) {
             if (Ended(tuning)) break;
             std::this_thread::sleep_for(100ms);
             continue;
         }
-        std::size_t prompt = err.find(kMovePrompt);
-        for (std::size_t k = 0; k < asked.size(); ++k) prompt = err.find(kMovePrompt, prompt + 1);
-        asked.push_back(std::stoi(err.substr(prompt + std::string(kMovePrompt).size())));
+        const std::string line = err.substr(read, end - read);
+        read = end + 1;
+        if (line.find("is not ok") != std::string::npos) notOk = true;
+        if (line.rfind(move, 0) != 0 && line.rfind(keep, 0) != 0) continue;
+        if (std::exchange(notOk, false)) {
+            WriteInput(tuning, "again\n");
+            continue;
+        }
+        if (line.rfind(keep, 0) == 0) {
+            WriteInput(tuning, "\n");
+            continue;
+        }
+        asked.push_back(std::stoi(line.substr(move.size())));
         for (; at != asked.back(); at = at % 4 + 1) {
             ::kill(emulator.pid(), SIGUSR1);
             std::this_thread::sleep_for(100ms);
