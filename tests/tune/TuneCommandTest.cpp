@@ -154,6 +154,8 @@ TEST(TuneCommand, AppliesTheProposalAndTheVerificationImproves)
         EXPECT_EQ(after["lr"]["peq"], p["peq"]["lr"]["peq"]);
     }
     EXPECT_LE(tune["passes"].size(), 2u);
+    // One position: nothing of several in the document.
+    EXPECT_FALSE(tune.contains("measured") || tune.contains("positions") || tune["verify"].contains("positions"));
     for (const json& output : tune["passes"][0]["outputs"])
         if (output["output"] != "system") {
             EXPECT_LT(output["rmsAfterDb"].get<double>(), output["rmsBeforeDb"].get<double>()) << output;
