@@ -12,7 +12,8 @@ namespace {
 void AddAudioOptions(CLI::App& command, MeasureArgs& args)
 {
     MeasureSettings& settings = args.settings;
-    command.add_option("--play", settings.playDevice, "the sound device that plays into the unit (default: the system's)");
+    command.add_option("--play", settings.playDevice,
+                       "the sound device that plays into the unit (default: the system's)");
     command.add_option("--record", settings.recordDevice, "the sound device of the microphone (default: the system's)");
     command.add_option("--mic-channel", settings.microphoneChannel, "the microphone's input channel")
         ->capture_default_str();
@@ -25,6 +26,12 @@ void AddAudioOptions(CLI::App& command, MeasureArgs& args)
         ->capture_default_str();
     command.add_option("--rate", settings.sweep.rate, "the sample rate, " + RangeText(MeasureField::Rate))
         ->capture_default_str();
+    command
+        .add_option("--positions", settings.positions,
+                    "measure at N microphone positions, " + RangeText(MeasureField::Positions) +
+                        ", waiting for a line on standard input before each after the first; the results per "
+                        "position, and their average")
+        ->capture_default_str();
     command.add_option("--out", args.folder, "write the responses, impulse responses and summary.json here");
     command.add_flag("--json", args.json, "print the results as JSON");
 }
@@ -32,9 +39,10 @@ void AddAudioOptions(CLI::App& command, MeasureArgs& args)
 void AddTuneCommand(CLI::App& app, std::string& port, CommandAction& action)
 {
     auto args = std::make_shared<TuneArgs>();
-    CLI::App* tune = app.add_subcommand(
-        "tune", "Measure the system and propose the Sub's delay, polarity and level and both channels' PEQ; "
-                "with --apply apply them and measure again");
+    CLI::App* tune =
+        app.add_subcommand("tune",
+                           "Measure the system and propose the Sub's delay, polarity and level and both channels' PEQ; "
+                           "with --apply apply them and measure again");
     tune->add_option("--port", port, kPortHelp);
     AddAudioOptions(*tune, args->audio);
     tune->add_option("--target", args->target, "target curve in the measurement's form (default: flat)");
@@ -67,11 +75,6 @@ void AddMeasureCommands(CLI::App& app, std::string& port, CommandAction& action)
         ->capture_default_str();
     AddAudioOptions(*measure, *args);
     measure->add_flag("--no-unit", args->noUnit, "play the sweeps without a unit (no mutes are set)");
-    measure->add_option("--positions", args->settings.positions,
-                        "measure at N microphone positions, " + RangeText(MeasureField::Positions) +
-                            ", waiting for a line on standard input before each after the first; the results per "
-                            "position, and their average")
-        ->capture_default_str();
     measure->callback([&action, &port, args] { action = [&port, args] { MeasureCommand(port, *args); }; });
     AddTuneCommand(app, port, action);
 }

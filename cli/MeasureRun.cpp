@@ -24,7 +24,8 @@ using json = nlohmann::ordered_json;
 
 }  // namespace
 
-ProgressReport::ProgressReport(std::string command) : command_(std::move(command)), terminal_(isatty(STDERR_FILENO) != 0)
+ProgressReport::ProgressReport(std::string command)
+    : command_(std::move(command)), terminal_(isatty(STDERR_FILENO) != 0)
 {
 }
 
@@ -133,28 +134,33 @@ int MeasureExitCode(const MeasureError& error)
     return kExitMeasureFailed;
 }
 
-namespace {
-
-template <typename Save>
-void SaveFiles(const Save& save)
+void SavePositionsFiles(const PositionsResult& result, const std::string& folder)
 {
     try {
-        for (const auto& path : save()) std::cerr << "Wrote " << path.string() << '\n';
+        for (const auto& path : SavePositions(result, folder)) std::cerr << "Wrote " << path.string() << '\n';
     } catch (const MeasurementFileError& e) {
         throw CommandError(kExitBadInput, e.what());
     }
 }
 
-}  // namespace
-
-void SaveMeasurementFiles(const MeasurementResult& result, const std::string& folder)
+PositionChoice AskThePerson(const PositionPause& pause, ProgressReport& report)
 {
-    SaveFiles([&] { return SaveMeasurement(result, folder); });
-}
-
-void SavePositionsFiles(const PositionsResult& result, const std::string& folder)
-{
-    SaveFiles([&] { return SavePositions(result, folder); });
+    const std::string position = "position " + std::to_string(pause.measured) + " of " + std::to_string(pause.count);
+    if (!pause.result.AllOk()) {
+        std::string faults;
+        for (const OutputResult& output : pause.result.outputs)
+            if (output.verdict != Verdict::Ok)
+                faults += std::string("; ") + OutputName(output.output) + ": " + output.verdictText;
+        report.Say(position + " is not ok" + faults + ". Type \"again\" and Enter to measure it again.");
+    }
+    if (pause.measured < pause.count)
+        report.Prompt("Move the microphone to position " + std::to_string(pause.measured + 1) + " of " +
+                      std::to_string(pause.count) + ", then press Enter.");
+    else
+        report.Prompt("Press Enter to keep " + position + ".");
+    const std::optional<std::string> line = ReadLineUnlessInterrupted();
+    if (!line) return PositionChoice::Cancel;
+    return line->find("again") != std::string::npos ? PositionChoice::Again : PositionChoice::Next;
 }
 
 namespace {
@@ -167,27 +173,6 @@ void CheckUnitChoice(const std::string& port, const MeasureArgs& args)
         throw CommandError(kExitBadInput,
                            "measure needs --port DEVICE, the unit whose mutes it sets between the sweeps "
                            "(or --no-unit to play the sweeps alone).");
-}
-
-// Between positions: what spoils the one just measured, where to go next,
-// and the person's line ("again" measures it again; end of input cancels).
-PositionChoice AskThePerson(const PositionPause& pause, ProgressReport& report)
-{
-    const std::string position = "position " + std::to_string(pause.measured) + " of " + std::to_string(pause.count);
-    if (!pause.result.AllOk()) {
-        std::string faults;
-        for (const OutputResult& output : pause.result.outputs)
-            if (output.verdict != Verdict::Ok) faults += std::string("; ") + OutputName(output.output) + ": " + output.verdictText;
-        report.Say(position + " is not ok" + faults + ". Type \"again\" and Enter to measure it again.");
-    }
-    if (pause.measured < pause.count)
-        report.Prompt("Move the microphone to position " + std::to_string(pause.measured + 1) + " of " +
-                      std::to_string(pause.count) + ", then press Enter.");
-    else
-        report.Prompt("Press Enter to keep " + position + ".");
-    const std::optional<std::string> line = ReadLineUnlessInterrupted();
-    if (!line) return PositionChoice::Cancel;
-    return line->find("again") != std::string::npos ? PositionChoice::Again : PositionChoice::Next;
 }
 
 PositionsResult RunMeasurement(const MeasureSettings& settings, UnitMutes* mutes)

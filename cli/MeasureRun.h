@@ -66,6 +66,11 @@ private:
     double sweepPeak_ = kSilenceDbfs;
 };
 
+// Between positions, on standard error and input: what spoils the one just
+// measured, where to go next, and the person's line ("again" measures it
+// again; the end of the input or Ctrl+C cancels).
+PositionChoice AskThePerson(const PositionPause& pause, ProgressReport& report);
+
 // The sequence's settings of the options; CommandError 2, naming the
 // option, for one out of its range.
 MeasureSettings MeasureSettingsOf(const MeasureArgs& args);
@@ -73,5 +78,4 @@ CommandError RefusalOf(const SettingError& error);
 int MeasureExitCode(const MeasureError& error);
 // Writes the files of --out, each one said on standard error; CommandError 2
 // when it cannot.
-void SaveMeasurementFiles(const MeasurementResult& result, const std::string& folder);
 void SavePositionsFiles(const PositionsResult& result, const std::string& folder);

@@ -15,6 +15,7 @@
 #include "LinkTuneUnit.h"
 #include "MeasureCommands.h"
 #include "MeasureRun.h"
+#include "MeasurementFiles.h"
 #include "TuneJson.h"
 #include "TunePass.h"
 #include "TuneTexts.h"
@@ -67,22 +68,28 @@ CommandError CommandErrorOf(const TuneError& error)
 
 void PrintProposal(const TuneStart& start)
 {
+    if (start.measurements.size() > 1) std::printf("Proposed from %zu positions.\n", start.measurements.size());
     std::printf("%s\n", RegionSentence(start.proposal.region).c_str());
     for (TunePart part : kTuneParts) {
         const TunePartText text = DescribePart(start.setting, start.proposal, part);
         std::printf("%s: %s\n  %s\n", text.part.c_str(), text.proposal.c_str(), text.effect.c_str());
         if (!text.note.empty()) std::printf("  %s\n", text.note.c_str());
     }
+    for (const std::string& sum : PositionSumTexts(start.proposal)) std::printf("%s\n", sum.c_str());
 }
 
-void PrintVerification(std::size_t pass, const TuneStart& start, const TuneVerification& v)
+void PrintVerification(std::size_t number, const TuneStart& start, const AppliedPass& pass)
 {
-    std::printf("Verification%s:\n", pass == 0 ? "" : " after the second pass");
-    for (const OutputCheckText& check : DescribeChecks(v))
+    const bool positions = !pass.positions.positions.empty();
+    std::printf("Verification%s%s:\n", number == 0 ? "" : " after the second pass", positions ? " at position 1" : "");
+    for (const OutputCheckText& check : DescribeChecks(pass.verification))
         std::printf("  %s: RMS from the target %s before, %s after; off the prediction by %s\n", check.output.c_str(),
                     check.rmsBefore.c_str(), check.rmsAfter.c_str(), check.miss.c_str());
-    for (const std::string& finding : VerificationFindings(v, start.proposal.region))
+    for (const std::string& finding : VerificationFindings(pass.verification, start.proposal.region))
         std::printf("  %s\n", finding.c_str());
+    if (!positions) return;
+    std::printf("At every position (the system):\n");
+    for (const std::string& text : SpatialVerificationTexts(pass.positions)) std::printf("  %s\n", text.c_str());
 }
 
 void PrintShortfalls(const std::vector<std::string>& shortfalls)
@@ -96,11 +103,13 @@ json OutcomeJson(const TuneStart& start, const std::optional<TuneOutcome>& outco
                  const std::vector<std::string>& shortfalls)
 {
     json out = TuneProposalJson(start.setting, start.proposal);
+    if (start.measurements.size() > 1) out["measured"] = PositionsResultJson(start.measured);
     out["applied"] = outcome.has_value();
     out["verify"] = nullptr;
     json passes = json::array();
     if (outcome) {
-        for (const AppliedPass& pass : outcome->passes) passes.push_back(TuneVerificationJson(pass.verification));
+        for (const AppliedPass& pass : outcome->passes)
+            passes.push_back(TuneVerificationJson(pass.verification, pass.positions));
         out["verify"] = passes.back();
     }
     out["passes"] = passes;
@@ -111,11 +120,11 @@ json OutcomeJson(const TuneStart& start, const std::optional<TuneOutcome>& outco
 void SaveFiles(const std::string& folder, const TuneStart& start, const std::optional<TuneOutcome>& outcome,
                const json& document)
 {
-    SaveMeasurementFiles(start.measured, folder);
+    SavePositionsFiles(start.measured, folder);
     if (outcome)
         for (std::size_t i = 0; i < outcome->passes.size(); ++i)
-            SaveMeasurementFiles(outcome->passes[i].measured,
-                                 (std::filesystem::path(folder) / ("after-" + std::to_string(i + 1))).string());
+            SavePositionsFiles(outcome->passes[i].measured,
+                               (std::filesystem::path(folder) / ("after-" + std::to_string(i + 1))).string());
     const std::filesystem::path path = std::filesystem::path(folder) / "tune.json";
     std::ofstream file(path);
     file << document.dump(2) << '\n';
@@ -136,6 +145,7 @@ void TuneCommand(const std::string& port, const TuneArgs& args)
     TuneCallbacks callbacks;
     callbacks.stage = [&report](TuneStage stage) { report.Say(StageName(stage)); };
     callbacks.measure = report.Callbacks();
+    callbacks.await = [&report](const PositionPause& pause) { return AskThePerson(pause, report); };
 
     std::optional<TuneStart> start;
     std::optional<TuneOutcome> outcome;
@@ -159,6 +169,6 @@ void TuneCommand(const std::string& port, const TuneArgs& args)
         return;
     }
     std::printf("Applied as one change.\n");
-    for (std::size_t i = 0; i < outcome->passes.size(); ++i) PrintVerification(i, *start, outcome->passes[i].verification);
+    for (std::size_t i = 0; i < outcome->passes.size(); ++i) PrintVerification(i, *start, outcome->passes[i]);
     PrintShortfalls(shortfalls);
 }

@@ -50,7 +50,9 @@ enum class PositionChoice {
 
 // Where the measurement waits: after `measured` of `count` positions
 // (1-based), whose sequence gave `result`; `averages` over the positions
-// measured so far.
+// measured so far. `measured` 0: before a new round over the positions (a
+// tuning's verification), the person going back to the first; `result` and
+// `averages` are then the last round's.
 struct PositionPause {
     int measured = 1;
     int count = 1;

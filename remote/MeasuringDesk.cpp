@@ -351,7 +351,7 @@ json ProposalJson(const TuneStart& start)
 {
     json body{{"outcome", "proposed"}};
     body.update(TuneProposalJson(start.setting, start.proposal));
-    body["measured"] = ResultJson(start.measured);
+    body["measured"] = PositionsJson(start.measured);
     body["region"] = RegionSentence(start.proposal.region);
     body["texts"] = PartTextsJson(start);
     body["shortfalls"] = ProposalShortfalls(start, TuneParts{});
@@ -372,7 +372,7 @@ json VerifiedJson(const TuneOutcome& outcome)
             {"verify", TuneVerificationJson(last.verification)},
             {"checks", checks},
             {"findings", VerificationFindings(last.verification, last.proposal.region)},
-            {"after", ResultJson(last.measured)},
+            {"after", PositionsJson(last.measured)},
             {"shortfalls", outcome.shortfalls}};
 }
 

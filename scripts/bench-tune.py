@@ -8,6 +8,12 @@ chosen delay against the best one found by trying every step on the room's
 own responses (its truth with the setting the pass left: the levels, the
 PEQ and the Sub's polarity as they play), the deepest dip of
 the sum in the crossover region measured after, and the time of the pass.
+Then tuning from one position beside tuning from four, judged from the
+room's truth at each of its four positions: the system's RMS from a flat
+target (40 Hz - 16 kHz, 1/6 octave) before and after each, the most any
+position got worse, the deepest dip of the sum in the crossover region at
+any position, the four-position delay against the best one for the worst
+position, and the four-position pass's time without the waiting.
 """
 import cmath
 import json
@@ -51,8 +57,7 @@ def rows(results, room):
     with open(f"{results}/tune-{room}.seconds") as f:
         seconds = float(f.read())
     proposal = tune["proposal"]
-    delay = proposal["delay"]
-    chosen = delay["steps"] if delay["channel"] == "sub" else -delay["steps"]
+    chosen = chosen_steps(tune)
     chosen_sign = -1 if proposal["subPolarity"] == "inverted" else 1
     _, best = best_relative_steps(truth, tune["predicted"]["region"], chosen)
     first = {o["output"]: o for o in tune["passes"][0]["outputs"]}
@@ -74,6 +79,90 @@ def rows(results, room):
     return out
 
 
+def position_outputs(truth):
+    """Each position's left, right and sub on the microphone's time base, and the grid."""
+    positions = truth.get("positions") or [{"outputs": truth["outputs"]}]
+    hz = positions[0]["outputs"]["left"]["hz"]
+    return hz, [tuple(truth_response(p["outputs"][name]) for name in ("left", "right", "sub")) for p in positions]
+
+
+def system_rms_db(hz, left, right, sub):
+    """The RMS from a flat target of the system's level, 1/6 octave around
+    each point from 40 Hz to 16 kHz, its mean level taken off."""
+    power = [abs(left[i] + right[i] + sub[i]) ** 2 for i in range(len(hz))]
+    levels = []
+    for centre in (f for f in hz if 40 <= f <= 16000):
+        around = [power[i] for i, f in enumerate(hz) if centre * 2 ** (-1 / 12) <= f <= centre * 2 ** (1 / 12)]
+        levels.append(10 * math.log10(max(sum(around) / len(around), 1e-30)))
+    mean = sum(levels) / len(levels)
+    return math.sqrt(sum((db - mean) ** 2 for db in levels) / len(levels))
+
+
+def worth_db(hz, left, right, sub, region, shift_steps=0):
+    """Over the region's points, how tops and Sub add against the louder of the
+    two (the Sub delayed by `shift_steps` more): the mean and the deepest."""
+    worth = []
+    for i, f in enumerate(hz):
+        if not region["lowHz"] <= f <= region["highHz"]:
+            continue
+        tops = left[i] + right[i]
+        s = sub[i] * cmath.exp(-2j * math.pi * f * shift_steps * STEP_S)
+        worth.append(20 * math.log10(max(abs(tops + s), 1e-15) / max(abs(tops), abs(s), 1e-15)))
+    return sum(worth) / len(worth), min(worth)
+
+
+def chosen_steps(tune):
+    delay = tune["proposal"]["delay"]
+    return delay["steps"] if delay["channel"] == "sub" else -delay["steps"]
+
+
+def best_for_the_worst(hz, positions, region, current):
+    """The Sub's delay less the tops' whose worst position adds best, every step
+    tried with the Sub's polarity as it is; `current`: the truth's own."""
+    def worst(relative):
+        return min(worth_db(hz, *p, region, relative - current)[0] for p in positions)
+
+    return max((worst(r), r) for r in range(-STEPS, STEPS + 1))[1]
+
+
+def positions_rows(results, room):
+    def load(name):
+        with open(f"{results}/{name}") as f:
+            return json.load(f)
+
+    hz, before = position_outputs(load(f"tune-{room}-before-truth.json"))
+    runs = {"one": load(f"tune-{room}.json"), "four": load(f"tune4-{room}.json")}
+    after = {key: position_outputs(load(f"{prefix}-{room}-truth.json"))[1]
+             for key, prefix in (("one", "tune"), ("four", "tune4"))}
+    with open(f"{results}/tune4-{room}.seconds") as f:
+        seconds, proposing = (float(x) for x in f.read().split())
+    rms_before = [system_rms_db(hz, *p) for p in before]
+    rms = {key: [system_rms_db(hz, *p) for p in after[key]] for key in after}
+    dips = {key: min(worth_db(hz, *p, runs[key]["predicted"]["region"])[1] for p in after[key]) for key in after}
+    worse = {key: max(a - b for a, b in zip(rms[key], rms_before)) for key in rms}
+    region = runs["four"]["predicted"]["region"]
+    chosen = chosen_steps(runs["four"])
+    best = best_for_the_worst(hz, after["four"], region, chosen)
+
+    def mean_worst(values):
+        return f"{sum(values) / len(values):.2f} / {max(values):.2f}"
+
+    return [
+        [f"Tune, {room} room: system RMS from the target at its {len(before)} positions, mean / worst: before, "
+         "after one position, after four (goal: four below one on average)",
+         f"{mean_worst(rms_before)}, {mean_worst(rms['one'])}, {mean_worst(rms['four'])} dB", "", ""],
+        [f"Tune, {room} room: most a position got worse than before tuning, one / four positions (goal <= 0.5 dB)",
+         f"{worse['one']:+.2f} / {worse['four']:+.2f} dB", "", ""],
+        [f"Tune, {room} room: deepest crossover dip at any position, one / four positions (goal >= -3 dB)",
+         f"{dips['one']:.1f} / {dips['four']:.1f} dB", "", ""],
+        [f"Tune, {room} room: four positions' Sub less tops delay, chosen / best for the worst position of every "
+         "step (goal: within 1 step)", f"{chosen} / {best} steps", "", f"{abs(chosen - best)} steps off"],
+        [f"Tune, {room} room: four-position pass without the waiting, 2 s sweeps, {len(runs['four']['passes'])} "
+         "pass(es): the whole / measuring and proposing (goal < 60 s)", f"{seconds:.1f} / {proposing:.1f} s", "",
+         f"{4 * (1 + len(runs['four']['passes']))} sequences of 4 sweeps"],
+    ]
+
+
 def main():
     results, rooms = sys.argv[1], sys.argv[2:]
     table = []
@@ -82,6 +171,10 @@ def main():
             table += rows(results, room)
         except (OSError, ValueError, KeyError, TypeError) as e:
             table.append([f"Tune, {room} room", f"not measured ({e})", "", ""])
+        try:
+            table += positions_rows(results, room)
+        except (OSError, ValueError, KeyError, TypeError, ZeroDivisionError) as e:
+            table.append([f"Tune, {room} room, four positions", f"not measured ({e})", "", ""])
     print(json.dumps(table))
 
 

@@ -82,9 +82,10 @@ json PositionSumsJson(const std::vector<PositionSum>& sums)
                              {"addsBeforeDb", p.worthBeforeDb},
                              {"addsAfterDb", p.worthAfterDb},
                              {"anotherBetter", p.anotherBetter},
-                             {"best", {{"delay", DelayJson(p.own.relativeSteps)},
-                                       {"subPolarity", PolarityWord(p.own.subInverted)},
-                                       {"addsDb", p.own.meanDb}}}});
+                             {"best",
+                              {{"delay", DelayJson(p.own.relativeSteps)},
+                               {"subPolarity", PolarityWord(p.own.subInverted)},
+                               {"addsDb", p.own.meanDb}}}});
     return positions;
 }
 
@@ -119,7 +120,7 @@ json SpatialVerificationJson(const SpatialVerification& v)
             {"worse", v.worse}};
 }
 
-json TuneVerificationJson(const TuneVerification& v)
+json TuneVerificationJson(const TuneVerification& v, const SpatialVerification& positions)
 {
     json outputs = json::array();
     for (const OutputCheck& o : v.outputs)
@@ -128,9 +129,11 @@ json TuneVerificationJson(const TuneVerification& v)
                            {"rmsAfterDb", o.rmsAfterDb},
                            {"largestMissDb", o.largestMissDb},
                            {"largestMissHz", o.largestMissHz}});
-    return {{"outputs", outputs},
-            {"crossoverSumDb", v.crossoverSum.meanDb},
-            {"crossoverSum", SumJson(v.crossoverSum)},
-            {"missesPrediction", v.missesPrediction},
-            {"secondPassDue", v.secondPassDue}};
+    json out{{"outputs", outputs},
+             {"crossoverSumDb", v.crossoverSum.meanDb},
+             {"crossoverSum", SumJson(v.crossoverSum)},
+             {"missesPrediction", v.missesPrediction},
+             {"secondPassDue", v.secondPassDue}};
+    if (!positions.positions.empty()) out.update(SpatialVerificationJson(positions));
+    return out;
 }

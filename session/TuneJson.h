@@ -27,8 +27,11 @@
 nlohmann::ordered_json TuneProposalJson(const ParameterModel& setting, const TuneProposal& proposal);
 
 // {"outputs": [{"output", "rmsBeforeDb", "rmsAfterDb", "largestMissDb", "largestMissHz"}],
-//  "crossoverSumDb" (the mean), "crossoverSum", "missesPrediction", "secondPassDue"}.
-nlohmann::ordered_json TuneVerificationJson(const TuneVerification& verification);
+//  "crossoverSumDb" (the mean), "crossoverSum", "missesPrediction", "secondPassDue"}, and
+// from several positions (`positions` not empty) SpatialVerificationJson's
+// fields besides: the outputs are then the first position's.
+nlohmann::ordered_json TuneVerificationJson(const TuneVerification& verification,
+                                            const SpatialVerification& positions = {});
 
 // {"positions": [{"rmsBeforeDb", "rmsAfterDb", "sumBefore", "sumAfter"}],
 //  "average": {"rmsBeforeDb", "rmsAfterDb"}, "worse": [the positions, from 1]}.

@@ -28,17 +28,44 @@ TuneError::Kind KindOf(MeasureError::Kind kind)
     return kind == MeasureError::Kind::Cancelled ? TuneError::Kind::Cancelled : TuneError::Kind::Measure;
 }
 
-// One sequence of the four outputs, as tuning takes it.
-std::pair<MeasurementResult, SystemMeasurement> MeasureAll(const TuneSettings& settings, TuneUnit& unit,
-                                                           const TuneCallbacks& callbacks,
-                                                           const std::atomic<bool>& cancel)
+// A round of the four outputs' sequences over the positions, as tuning
+// takes them (one position: one sequence, with no wait).
+PositionsResult MeasureRound(const TuneSettings& settings, TuneUnit& unit, const TuneCallbacks& callbacks,
+                             const std::atomic<bool>& cancel)
 {
     MeasureSettings measure = settings.measure;
     measure.outputs = {MeasuredOutput::Left, MeasuredOutput::Right, MeasuredOutput::Sub, MeasuredOutput::System};
+    if (measure.positions > 1) return MeasurePositions(measure, &unit, callbacks.measure, callbacks.await, cancel);
+    PositionsResult result;
+    result.positions.push_back(Measure(measure, &unit, callbacks.measure, cancel));
+    result.averages = AverageOutputs(result.positions);
+    return result;
+}
+
+// What tuning takes of each position, the position named (of several) where one is not ok.
+std::vector<SystemMeasurement> SystemsOf(const PositionsResult& result)
+{
+    std::vector<SystemMeasurement> systems;
+    const std::size_t count = result.positions.size();
+    for (std::size_t k = 0; k < count; ++k) try {
+            systems.push_back(SystemMeasurementOf(result.positions[k]));
+        } catch (const TuneMeasurementError& e) {
+            if (count == 1) throw;
+            throw TuneMeasurementError("Position " + std::to_string(k + 1) + " of " + std::to_string(count) + ": " +
+                                       e.what());
+        }
+    return systems;
+}
+
+// Every position's sequence, and what tuning takes of each.
+std::pair<PositionsResult, std::vector<SystemMeasurement>> MeasureAll(const TuneSettings& settings, TuneUnit& unit,
+                                                                      const TuneCallbacks& callbacks,
+                                                                      const std::atomic<bool>& cancel)
+{
     try {
-        MeasurementResult result = Measure(measure, &unit, callbacks.measure, cancel);
-        SystemMeasurement system = SystemMeasurementOf(result);
-        return {std::move(result), std::move(system)};
+        PositionsResult result = MeasureRound(settings, unit, callbacks, cancel);
+        std::vector<SystemMeasurement> systems = SystemsOf(result);
+        return {std::move(result), std::move(systems)};
     } catch (const MeasureError& e) {
         TuneError error(KindOf(e.kind()), e.what());
         error.measureKind = e.kind();
@@ -51,7 +78,7 @@ std::pair<MeasurementResult, SystemMeasurement> MeasureAll(const TuneSettings& s
 
 // A refused setting ends the pass before anything is measured, as the
 // measurement's own refusal would.
-void CheckSettings(const TuneSettings& settings)
+void CheckSettings(const TuneSettings& settings, const TuneCallbacks& callbacks)
 {
     try {
         CheckTuneSettings(settings);
@@ -60,6 +87,29 @@ void CheckSettings(const TuneSettings& settings)
         error.measureKind = MeasureError::Kind::Settings;
         throw error;
     }
+    if (settings.measure.positions > 1 && !callbacks.await)
+        throw TuneError(TuneError::Kind::Refused,
+                        "Several positions need someone to move the microphone between them, and nobody is asked.");
+}
+
+// A cancel before a pass's change is sent: the passes done stay applied.
+TuneError CancelledBefore(const std::vector<AppliedPass>& done)
+{
+    TuneError error(TuneError::Kind::Cancelled, done.empty() ? "The tuning was cancelled: nothing was changed."
+                                                             : "The tuning was cancelled before its second pass.");
+    error.passesDone = done;
+    return error;
+}
+
+// Of several positions, the person back at the first before a verifying
+// round; the mutes are back since the last round's sequences ended.
+void AwaitFirstPosition(const TuneSettings& settings, const PositionsResult& last, const TuneCallbacks& callbacks,
+                        const std::vector<AppliedPass>& done)
+{
+    const int count = settings.measure.positions;
+    if (count == 1) return;
+    if (callbacks.await({0, count, last.positions.back(), last.averages}) == PositionChoice::Cancel)
+        throw CancelledBefore(done);
 }
 
 ParameterModel ReadSetting(TuneUnit& unit)
@@ -69,11 +119,11 @@ ParameterModel ReadSetting(TuneUnit& unit)
     return *setting;
 }
 
-TuneProposal Propose(const SystemMeasurement& measurement, const ParameterModel& setting,
+TuneProposal Propose(const std::vector<SystemMeasurement>& positions, const ParameterModel& setting,
                      const TuneOptions& options)
 {
     try {
-        return ProposeTuning(measurement, setting, options);
+        return ProposeTuningAtPositions(positions, setting, options);
     } catch (const std::invalid_argument& e) {
         throw TuneError(TuneError::Kind::Refused, std::string("No proposal can be made: ") + e.what() + ".");
     }
@@ -85,8 +135,8 @@ std::optional<std::string> RiseBeyond(const ParameterModel& from, const Paramete
     for (const int slot : {kSlotLeftRight, kSlotSub}) {
         const double riseDb = (to.gain[slot] - from.gain[slot]) * kDbPerGainStep;
         if (riseDb > maxRiseDb + 1e-9)
-            return std::string("the level of ") + ChannelCaption(slot) + " would rise by " +
-                   Figure("%.1f dB", riseDb) + ", more than the limit of " + Figure("%.1f dB", maxRiseDb);
+            return std::string("the level of ") + ChannelCaption(slot) + " would rise by " + Figure("%.1f dB", riseDb) +
+                   ", more than the limit of " + Figure("%.1f dB", maxRiseDb);
     }
     return std::nullopt;
 }
@@ -102,8 +152,14 @@ void SendStep(TuneUnit& unit, const ParameterModel& from, const ParameterModel& 
     throw error;
 }
 
+// What a pass starts from: the last round's sequences and what tuning took of them.
+struct Round {
+    const PositionsResult& measured;
+    const std::vector<SystemMeasurement>& systems;
+};
+
 // Applies `to` over `from`, measures again and checks the result.
-AppliedPass RunPass(const TuneStart& start, const TuneProposal& proposal, const SystemMeasurement& before,
+AppliedPass RunPass(const TuneStart& start, const TuneProposal& proposal, const Round& before,
                     const ParameterModel& from, const ParameterModel& to, TuneUnit& unit,
                     const TuneCallbacks& callbacks, const std::atomic<bool>& cancel, std::vector<AppliedPass>& done)
 {
@@ -111,19 +167,27 @@ AppliedPass RunPass(const TuneStart& start, const TuneProposal& proposal, const 
     pass.proposal = proposal;
     pass.setting = from;
     pass.applied = to;
-    pass.predicted = PredictedMeasurement(before, from, to);
+    AwaitFirstPosition(start.settings, before.measured, callbacks, done);
     Tell(callbacks, TuneStage::Applying);
-    if (cancel) throw TuneError(TuneError::Kind::Cancelled, "The tuning was cancelled: nothing was changed.");
+    if (cancel) throw CancelledBefore(done);
     SendStep(unit, from, to, done.empty() ? "Tune the system" : "Tune the system: second pass", done);
     Tell(callbacks, TuneStage::Verifying);
     try {
-        std::tie(pass.measured, pass.after) = MeasureAll(start.settings, unit, callbacks, cancel);
+        std::tie(pass.measured, pass.afterPositions) = MeasureAll(start.settings, unit, callbacks, cancel);
     } catch (TuneError& e) {
         e.passesDone = done;
         throw;
     }
+    pass.after = pass.afterPositions.front();
+    std::vector<SystemMeasurement> predicted;
+    for (const SystemMeasurement& position : before.systems)
+        predicted.push_back(PredictedMeasurement(position, from, to));
+    pass.predicted = predicted.front();
+    const FitOptions& fit = start.settings.options.fit;
     pass.verification =
-        VerifyTuning(before, pass.predicted, pass.after, from, proposal.region, start.settings.options.fit);
+        VerifyTuningAtPositions(before.systems, predicted, pass.afterPositions, from, proposal.region, fit);
+    if (before.systems.size() > 1)
+        pass.positions = VerifyAtPositions(before.systems, pass.afterPositions, proposal.region, fit);
     return pass;
 }
 
@@ -131,16 +195,17 @@ AppliedPass RunPass(const TuneStart& start, const TuneProposal& proposal, const 
 // the first (the alignment and the levels stay as applied), when any part
 // of the PEQ was chosen.
 std::optional<AppliedPass> SecondPass(const TuneStart& start, const TuneParts& parts, const AppliedPass& first,
-                                      TuneUnit& unit, const TuneCallbacks& callbacks,
-                                      const std::atomic<bool>& cancel, std::vector<AppliedPass>& done)
+                                      TuneUnit& unit, const TuneCallbacks& callbacks, const std::atomic<bool>& cancel,
+                                      std::vector<AppliedPass>& done)
 {
     if (!first.verification.secondPassDue || !(parts.peqLr || parts.peqSub)) return std::nullopt;
     Tell(callbacks, TuneStage::SecondPass);
-    const TuneProposal proposal = Propose(first.after, first.applied, start.settings.options);
+    const TuneProposal proposal = Propose(first.afterPositions, first.applied, start.settings.options);
     const TuneParts peqOnly{.alignment = false, .levels = false, .peqLr = parts.peqLr, .peqSub = parts.peqSub};
     const ParameterModel to = ProposedSetting(first.applied, proposal, peqOnly);
     if (SameSetting(to, first.applied)) return std::nullopt;
-    return RunPass(start, proposal, first.after, first.applied, to, unit, callbacks, cancel, done);
+    return RunPass(start, proposal, {first.measured, first.afterPositions}, first.applied, to, unit, callbacks, cancel,
+                   done);
 }
 
 }  // namespace
@@ -167,15 +232,16 @@ TuneError::TuneError(Kind kind, const std::string& message) : std::runtime_error
 TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const TuneCallbacks& callbacks,
                             const std::atomic<bool>& cancel)
 {
-    CheckSettings(settings);
+    CheckSettings(settings, callbacks);
     TuneStart start;
     start.settings = settings;
     // The setting the sequence plays with (its mutes are put back after).
     start.setting = ReadSetting(unit);
     Tell(callbacks, TuneStage::Measuring);
-    std::tie(start.measured, start.measurement) = MeasureAll(settings, unit, callbacks, cancel);
+    std::tie(start.measured, start.measurements) = MeasureAll(settings, unit, callbacks, cancel);
+    start.measurement = start.measurements.front();
     Tell(callbacks, TuneStage::Proposing);
-    start.proposal = Propose(start.measurement, start.setting, settings.options);
+    start.proposal = Propose(start.measurements, start.setting, settings.options);
     return start;
 }
 
@@ -191,8 +257,8 @@ TuneOutcome ApplyAndVerify(const TuneStart& start, const TuneParts& parts, TuneU
         throw TuneError(TuneError::Kind::Refused, "Nothing was applied: " + *rise + ".");
 
     TuneOutcome outcome;
-    outcome.passes.push_back(RunPass(start, start.proposal, start.measurement, start.setting, target, unit,
-                                     callbacks, cancel, outcome.passes));
+    outcome.passes.push_back(RunPass(start, start.proposal, {start.measured, start.measurements}, start.setting, target,
+                                     unit, callbacks, cancel, outcome.passes));
     if (std::optional<AppliedPass> second =
             SecondPass(start, parts, outcome.passes.front(), unit, callbacks, cancel, outcome.passes))
         outcome.passes.push_back(std::move(*second));

@@ -7,6 +7,10 @@
 //    measured again and the result checked against the prediction; where
 //    it misses by more than kSecondPassDb a second pass fits on the new
 //    measurement and is checked in turn (two passes at most).
+// With several microphone positions (the settings' measure.positions) each
+// measuring is a round over every position, the person awaited between two
+// (PositionsMeasurement.h) and before each verifying round's first, and
+// the proposal is made from all of them (ProposeTuningAtPositions).
 // Both run on the caller's thread and end at their next step once `cancel`
 // is set (from any thread or a signal handler).
 #pragma once
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include "Measurement.h"
+#include "PositionsMeasurement.h"
 #include "TuneSettings.h"
 #include "TuneUnit.h"
 #include "tuning/TuneVerify.h"
@@ -29,26 +34,39 @@ const char* StageName(TuneStage stage);
 struct TuneCallbacks {
     std::function<void(TuneStage)> stage;
     MeasureCallbacks measure;  // each sequence's progress and input level
+    // Several positions: the wait for the person, between two positions and
+    // before a verifying round (its pause's `measured` 0), with the mutes
+    // back. Before a verifying round only Cancel counts: the round starts
+    // at the first position. A pass of several positions needs it.
+    AwaitPerson await{};
 };
 
 // What MeasureAndPropose found: the proposal and what it was made from.
 struct TuneStart {
     TuneSettings settings;
-    MeasurementResult measured;  // as the sequence gave it (for its files)
-    SystemMeasurement measurement;
-    ParameterModel setting;  // the unit's, as the proposal was made from it
+    PositionsResult measured;                     // every position's sequence as it gave it (for its files)
+    SystemMeasurement measurement;                // at the first position (the only one of a single)
+    std::vector<SystemMeasurement> measurements;  // at each position, the first's included
+    ParameterModel setting;                       // the unit's, as the proposal was made from it
     TuneProposal proposal;
 };
 
 // One applied pass and what measuring after it showed.
 struct AppliedPass {
-    TuneProposal proposal;    // the first pass's is the start's
-    ParameterModel setting;   // the unit's before the pass
-    ParameterModel applied;   // what the pass sent
-    SystemMeasurement predicted;
-    MeasurementResult measured;  // the verifying sequence
-    SystemMeasurement after;
+    TuneProposal proposal;                          // the first pass's is the start's
+    ParameterModel setting;                         // the unit's before the pass
+    ParameterModel applied;                         // what the pass sent
+    SystemMeasurement predicted;                    // at the first position
+    PositionsResult measured;                       // the verifying sequences, a position each
+    SystemMeasurement after;                        // at the first position
+    std::vector<SystemMeasurement> afterPositions;  // at each position, the first's included
+    // At the first position; of several, a miss of the prediction or a
+    // second pass due where any position has one (VerifyTuningAtPositions).
     TuneVerification verification;
+    // Several positions: each one's and the average's deviation from the
+    // target before and after the pass, and the ones that got worse; empty
+    // for one position.
+    SpatialVerification positions;
 };
 
 struct TuneOutcome {
@@ -82,14 +100,17 @@ private:
 
 // Throws TuneError: Measure for a sequence that failed or an output not ok
 // (nothing is applied then), Unit when the setting cannot be read,
-// Refused for a measurement the proposal cannot use, Cancelled.
+// Refused for a measurement the proposal cannot use or several positions
+// without a wait for the person, Cancelled (also while waiting).
 TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const TuneCallbacks& callbacks,
                             const std::atomic<bool>& cancel);
 
 // Applies `parts` of the start's proposal. Refuses (SettingChanged) when the
 // unit no longer holds the start's setting, and (Refused) a setting in
 // which a level would rise by more than the options' maxRiseDb over the
-// start's. A cancel or a failed sequence after an apply leaves the new
-// setting in place (it is one undo step) and says so with the passes done.
+// start's. Of several positions, it waits for the person at the first
+// before it applies, so that a cancel there leaves the unit as it was. A
+// cancel or a failed sequence after an apply leaves the new setting in
+// place (it is one undo step) and says so with the passes done.
 TuneOutcome ApplyAndVerify(const TuneStart& start, const TuneParts& parts, TuneUnit& unit,
                            const TuneCallbacks& callbacks, const std::atomic<bool>& cancel);

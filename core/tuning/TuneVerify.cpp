@@ -108,3 +108,19 @@ TuneVerification VerifyTuning(const SystemMeasurement& before, const SystemMeasu
     v.crossoverSum = SumOver(region, after);
     return v;
 }
+
+TuneVerification VerifyTuningAtPositions(std::span<const SystemMeasurement> before,
+                                         std::span<const SystemMeasurement> predicted,
+                                         std::span<const SystemMeasurement> after, const ParameterModel& setting,
+                                         const CrossoverRegion& region, const FitOptions& options)
+{
+    if (before.empty() || predicted.size() != before.size() || after.size() != before.size())
+        throw std::invalid_argument("the positions before, predicted and after must be the same, one or more");
+    TuneVerification first = VerifyTuning(before[0], predicted[0], after[0], setting, region, options);
+    for (std::size_t p = 1; p < before.size(); ++p) {
+        const TuneVerification there = VerifyTuning(before[p], predicted[p], after[p], setting, region, options);
+        first.missesPrediction = first.missesPrediction || there.missesPrediction;
+        first.secondPassDue = first.secondPassDue || there.secondPassDue;
+    }
+    return first;
+}

@@ -42,6 +42,15 @@ TuneVerification VerifyTuning(const SystemMeasurement& before, const SystemMeasu
                               const SystemMeasurement& after, const ParameterModel& setting,
                               const CrossoverRegion& region, const FitOptions& options);
 
+// Several positions, each verified as above against its own prediction:
+// the first position's checks and sum (what a single position gives), with
+// missesPrediction and secondPassDue where any position's are. Throws as
+// VerifyTuning, and for no position or counts that differ.
+TuneVerification VerifyTuningAtPositions(std::span<const SystemMeasurement> before,
+                                         std::span<const SystemMeasurement> predicted,
+                                         std::span<const SystemMeasurement> after, const ParameterModel& setting,
+                                         const CrossoverRegion& region, const FitOptions& options);
+
 // Several positions measured before and after: a position whose system
 // output got further from the target by more than kWorsePositionDb is named.
 inline constexpr double kWorsePositionDb = 1.0;

@@ -33,14 +33,14 @@ std::vector<double> Smoothed(const json& hz, const json& db, int fraction)
     return result;
 }
 
+}  // namespace
+
 std::size_t Occurrences(const std::string& text, const std::string& part)
 {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
 }
-
-}  // namespace
 
 Emulator::Emulator(std::vector<std::string> args) : EmulatorProcess(std::move(args))
 {
@@ -60,9 +60,9 @@ std::string ReadText(const std::string& path)
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
-bool WaitForErr(const CliProcess& process, const std::string& text, std::size_t times)
+bool WaitForErr(const CliProcess& process, const std::string& text, std::size_t times, int seconds)
 {
-    for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(50ms))
+    for (int i = 0; i < seconds * 20; ++i, std::this_thread::sleep_for(50ms))
         if (Occurrences(ReadText(process.errPath), text) >= times) return true;
     return false;
 }
@@ -93,8 +93,8 @@ const json& Output(const json& measurement, const std::string& name)
 std::string FiguresMissed(const json& measured, const json& truth)
 {
     std::ostringstream missed;
-    const double measuredDifference = Output(measured, "right")["arrivalMs"].get<double>() -
-                                      Output(measured, "left")["arrivalMs"].get<double>();
+    const double measuredDifference =
+        Output(measured, "right")["arrivalMs"].get<double>() - Output(measured, "left")["arrivalMs"].get<double>();
     const double trueDifference = truth["right"]["arrivalMs"].get<double>() - truth["left"]["arrivalMs"].get<double>();
     if (std::abs(measuredDifference - trueDifference) > 0.05)
         missed << "right - left arrives " << measuredDifference << " ms, truly " << trueDifference << " ms. ";
@@ -104,7 +104,6 @@ std::string FiguresMissed(const json& measured, const json& truth)
     }
     return missed.str();
 }
-
 
 json RoomTruth(std::vector<std::string> roomArgs)
 {

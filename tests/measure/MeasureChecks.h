@@ -22,8 +22,11 @@ public:
 // The unit's whole state (quenbar-cli dump).
 json Dump(const std::string& device);
 std::string ReadText(const std::string& path);
-// Waits until the program has written `text` to its standard error `times` times.
-bool WaitForErr(const CliProcess& process, const std::string& text, std::size_t times = 1);
+// Waits until the program has written `text` to its standard error `times`
+// times, for at most `seconds`.
+bool WaitForErr(const CliProcess& process, const std::string& text, std::size_t times = 1, int seconds = 15);
+// How often `part` occurs in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& part);
 
 // The room's truth per output (rx74-emulator ROOM_ARGS --room-truth).
 json RoomTruth(std::vector<std::string> roomArgs = {});

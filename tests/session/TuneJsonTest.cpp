@@ -66,6 +66,11 @@ TEST(TuneJson, SeveralPositionsGiveEachPositionsSumAndItsOwnBest)
     const nlohmann::ordered_json checked = SpatialVerificationJson(v);
     EXPECT_EQ(checked["positions"].size(), 2u);
     EXPECT_EQ(checked["worse"], nlohmann::json::array({2}));
+    // A pass's verification carries them beside its own checks; one position's has none.
+    const nlohmann::ordered_json pass = TuneVerificationJson(TuneVerification{}, v);
+    EXPECT_TRUE(pass.contains("outputs"));
+    EXPECT_EQ(pass["worse"], nlohmann::json::array({2}));
+    EXPECT_FALSE(TuneVerificationJson(TuneVerification{}).contains("positions"));
 }
 
 }  // namespace

@@ -1,31 +1,28 @@
 // quenbar-cli tune against rx74-emulator --audio in its rooms, through
 // a private PulseAudio server of its own.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <numbers>
 #include <thread>
-#include <nlohmann/json.hpp>
+#include <utility>
 
 #include "tests/cli/CliRunner.h"
 #include "tests/emulator/Programs.h"
+#include "tests/measure/MeasureChecks.h"
 #include "tests/support/TuningSamples.h"
 #include "tuning/CrossoverSum.h"
 #include "tuning/TuneProposal.h"
 
 namespace {
 
-using json = nlohmann::json;
+using namespace std::chrono_literals;
 
 std::string Room(const std::string& name) { return std::string(QUENBAR_ROOMS) + "/" + name + ".json"; }
-
-json Dump(const std::string& device)
-{
-    const CliRun run = RunCli({"--port", device, "dump"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    return run.exitCode == 0 ? json::parse(run.out) : json();
-}
 
 json Tune(const std::string& device, std::vector<std::string> more)
 {
@@ -107,7 +104,6 @@ double ShortOfTheTruthsBestDb(const std::string& room, const json& tune)
     return best.chosen.meanDb - SumOver(region, m.sub.hz, tops, sub, sum).meanDb;
 }
 
-
 // Without --apply: the crossover region where the room's tops and Sub
 // cross, the alignment as good as the room's best there (the Sub behind,
 // and ahead with its wiring reversed), the unit read back exactly as it was.
@@ -158,6 +154,8 @@ TEST(TuneCommand, AppliesTheProposalAndTheVerificationImproves)
         EXPECT_EQ(after["lr"]["peq"], p["peq"]["lr"]["peq"]);
     }
     EXPECT_LE(tune["passes"].size(), 2u);
+    // One position: nothing of several in the document.
+    EXPECT_FALSE(tune.contains("measured") || tune.contains("positions") || tune["verify"].contains("positions"));
     for (const json& output : tune["passes"][0]["outputs"])
         if (output["output"] != "system") {
             EXPECT_LT(output["rmsAfterDb"].get<double>(), output["rmsBeforeDb"].get<double>()) << output;
@@ -184,6 +182,124 @@ TEST(TuneCommand, SaysWhatTheUnitCannotReach)
         << shortfalls;
     EXPECT_NE(shortfalls.find("more than the unit's 12.5 ms of delay make up"), std::string::npos) << shortfalls;
     EXPECT_EQ(tune["proposal"]["levels"]["sub"]["changeDb"], 4.0);
+}
+
+// Whether the program has ended (it stays a zombie until FinishCli reaps it).
+bool Ended(const CliProcess& process)
+{
+    const std::string stat = ReadText("/proc/" + std::to_string(process.pid) + "/stat");
+    const std::size_t name = stat.rfind(')');
+    return name == std::string::npos || stat.at(name + 2) == 'Z';
+}
+
+// The person: at every prompt to move, the emulator's microphone is taken
+// to the position asked for (a signal moves it on to the next of its four),
+// then Enter; a position said not to be ok (a dropout on a loaded machine)
+// is measured again where it is. Until the command ends; the positions
+// asked for, in order.
+std::vector<int> FollowThePrompts(const CliProcess& tuning, const EmulatorProcess& emulator)
+{
+    const std::string move = "Move the microphone to position ", keep = "Press Enter to keep";
+    std::vector<int> asked;
+    int at = 1;
+    bool notOk = false;
+    std::size_t read = 0;  // how much of its standard error has been followed
+    for (const auto until = std::chrono::steady_clock::now() + 480s; std::chrono::steady_clock::now() < until;) {
+        const std::string err = ReadText(tuning.errPath);
+        const std::size_t end = err.find('\n', read);
+        if (end == std::string::npos) {
+            if (Ended(tuning)) break;
+            std::this_thread::sleep_for(100ms);
+            continue;
+        }
+        const std::string line = err.substr(read, end - read);
+        read = end + 1;
+        if (line.find("is not ok") != std::string::npos) notOk = true;
+        if (line.rfind(move, 0) != 0 && line.rfind(keep, 0) != 0) continue;
+        if (std::exchange(notOk, false)) {
+            WriteInput(tuning, "again\n");
+            continue;
+        }
+        if (line.rfind(keep, 0) == 0) {
+            WriteInput(tuning, "\n");
+            continue;
+        }
+        asked.push_back(std::stoi(line.substr(move.size())));
+        for (; at != asked.back(); at = at % 4 + 1) {
+            ::kill(emulator.pid(), SIGUSR1);
+            std::this_thread::sleep_for(100ms);
+        }
+        std::this_thread::sleep_for(200ms);  // a few audio blocks: the move is heard
+        WriteInput(tuning, "\n");
+    }
+    return asked;
+}
+
+// Four positions with --apply in the built-in room, whose fourth seat alone
+// has a mode: every position measured before and after (the person asked
+// back to the first before the change is sent), the unit holding the
+// proposal, each position and the average verified, none made worse.
+TEST(TuneCommand, FourPositionsAppliedAndVerifiedAtEach)
+{
+    Emulator emulator({"--audio"});
+    CliProcess tuning = StartCliWithInput(
+        {"--port", emulator.device(), "tune", "--length", "1", "--positions", "4", "--apply", "--json"});
+    const std::vector<int> asked = FollowThePrompts(tuning, emulator);
+    const CliRun run = FinishCli(tuning);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json tune = json::parse(run.out);
+    const std::size_t passes = tune["passes"].size();
+    ASSERT_TRUE(passes == 1 || passes == 2) << passes;
+    std::vector<int> expected{2, 3, 4};
+    for (std::size_t pass = 0; pass < passes; ++pass) expected.insert(expected.end(), {1, 2, 3, 4});
+    EXPECT_EQ(asked, expected);
+
+    EXPECT_EQ(tune["measured"]["positions"], 4);
+    EXPECT_EQ(tune["positions"].size(), 4u);  // each position's sum as proposed
+    const json& p = tune["proposal"];
+    const json after = Dump(emulator.device())["settings"];
+    EXPECT_EQ(after["sub"]["gain"], p["levels"]["sub"]["gain"]);
+    EXPECT_EQ(after[p["delay"]["channel"].get<std::string>()]["delay"], p["delay"]["steps"]);
+    if (passes == 1) {
+        EXPECT_EQ(after["lr"]["peq"], p["peq"]["lr"]["peq"]);
+    }
+    const json& first = tune["passes"][0];
+    ASSERT_EQ(first["positions"].size(), 4u);
+    EXPECT_EQ(first["worse"], json::array());
+    for (std::size_t k = 0; k < 4; ++k) {
+        // Before the first pass, after the last: no seat made worse over the whole pass.
+        const double before = first["positions"][k]["rmsBeforeDb"];
+        const double last = tune["verify"]["positions"][k]["rmsAfterDb"];
+        EXPECT_LE(last, before + 1.0) << "position " << k + 1;
+    }
+    // The spatial average's own figures beside the positions'.
+    EXPECT_TRUE(std::isfinite(first["average"]["rmsBeforeDb"].get<double>())) << first["average"];
+    EXPECT_TRUE(std::isfinite(tune["verify"]["average"]["rmsAfterDb"].get<double>())) << tune["verify"]["average"];
+}
+
+// The end of the input while the person is asked back to the first position
+// before the change: nothing was sent, and the mutes are as they were while
+// waiting (the Sub muted again).
+TEST(TuneCommand, ACancelBeforeTheVerifyingRoundChangesNothing)
+{
+    const std::string state = TempPath("tune-positions-state");
+    Emulator emulator({"--audio", "--state", state});
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const json before = Dump(emulator.device());
+    const std::string settingBefore = ReadText(state);
+    CliProcess tuning =
+        StartCliWithInput({"--port", emulator.device(), "tune", "--length", "1", "--positions", "2", "--apply"});
+    ASSERT_TRUE(WaitForErr(tuning, "Move the microphone to position 2 of 2", 1, 60)) << ReadText(tuning.errPath);
+    ::kill(emulator.pid(), SIGUSR1);
+    WriteInput(tuning, "\n");
+    ASSERT_TRUE(WaitForErr(tuning, "Move the microphone to position 1 of 2", 1, 90)) << ReadText(tuning.errPath);
+    EXPECT_EQ(ReadText(state), settingBefore);
+    CloseInput(tuning);
+    const CliRun cancel = FinishCli(tuning);
+    EXPECT_EQ(cancel.exitCode, 4);
+    EXPECT_NE(cancel.err.find("The tuning was cancelled: nothing was changed."), std::string::npos) << cancel.err;
+    EXPECT_EQ(cancel.out, "");
+    EXPECT_EQ(Dump(emulator.device()), before);
 }
 
 }  // namespace

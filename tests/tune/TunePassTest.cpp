@@ -55,7 +55,7 @@ std::vector<std::uint8_t> PayloadOf(ParameterModel model, const SettingMessage& 
 ParameterModel Changed()
 {
     ParameterModel to{};
-    to.gain[kSlotSub] = to.gain[kSlotSub] - 6;   // down: sent first
+    to.gain[kSlotSub] = to.gain[kSlotSub] - 6;  // down: sent first
     to.delay[kSlotSub] = 34;
     to.polarity[kSlotSub] = 1;
     to.gain[kSlotLeftRight] = to.gain[kSlotLeftRight] + 2;  // up: sent last
@@ -171,6 +171,42 @@ TEST(ApplyAndVerify, RefusesBeforeSendingAnythingWhenTheUnitsSettingChangedOrALe
     EXPECT_TRUE(SameSetting(unit.held, start.setting));
 }
 
+// Of several positions the person is asked back to the first before the
+// change is sent; a cancel there sends nothing.
+TEST(ApplyAndVerify, SeveralPositionsWaitForTheFirstBeforeSendingAndACancelThereSendsNothing)
+{
+    FakeUnit unit;
+    const std::atomic<bool> cancel{false};
+    TuneStart start = StartWith(unit.held);
+    start.proposal.alignment.subDelay = 20;
+    start.settings.measure.positions = 3;
+    start.measured.positions.resize(3);
+    std::vector<std::pair<int, int>> pauses;
+    TuneCallbacks callbacks;
+    callbacks.await = [&](const PositionPause& pause) {
+        pauses.emplace_back(pause.measured, pause.count);
+        return PositionChoice::Cancel;
+    };
+    try {
+        ApplyAndVerify(start, {}, unit, callbacks, cancel);
+        ADD_FAILURE() << "went on after a cancel";
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.kind(), TuneError::Kind::Cancelled);
+        EXPECT_TRUE(e.passesDone.empty());
+    }
+    EXPECT_EQ(pauses, (std::vector<std::pair<int, int>>{{0, 3}}));
+    EXPECT_EQ(unit.applies, 0);
+
+    // Nobody to ask: refused before anything is read or measured.
+    unit.answers = false;
+    try {
+        MeasureAndPropose(start.settings, unit, {}, cancel);
+        ADD_FAILURE();
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.kind(), TuneError::Kind::Refused);
+    }
+}
+
 TEST(MeasureAndPropose, AUnitThatDoesNotAnswerOrASequenceThatFailsChangesNothing)
 {
     FakeUnit unit;
@@ -243,7 +279,8 @@ TEST(ProposalShortfalls, NameWhatThePartsChosenDoNotReach)
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0], "The Sub stays 1.5 dB below its match: the limit on a rise (4.0 dB) stops it.");
     EXPECT_EQ(all[1], "PEQ Sub: no fit (too little of the range in its band).");
-    EXPECT_TRUE(ProposalShortfalls(start, {.alignment = true, .levels = false, .peqLr = true, .peqSub = false}).empty());
+    EXPECT_TRUE(
+        ProposalShortfalls(start, {.alignment = true, .levels = false, .peqLr = true, .peqSub = false}).empty());
 
     start.measurement.sub.arrivalMs += 0.2;
     start.proposal.peqLr.fit->rmsAfterDb = 1.1;

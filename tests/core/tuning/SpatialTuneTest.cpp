@@ -36,8 +36,9 @@ std::string BandsText(const FitResult& fit)
 {
     std::string text;
     for (const PeqBand& band : fit.bands)
-        text += " [" + std::to_string(band.freq) + " " + std::to_string(band.gain) + " " + std::to_string(band.bandwidth) +
-                " " + std::to_string(static_cast<int>(band.shelf)) + (band.flat ? " flat" : "") + "]";
+        text += " [" + std::to_string(band.freq) + " " + std::to_string(band.gain) + " " +
+                std::to_string(band.bandwidth) + " " + std::to_string(static_cast<int>(band.shelf)) +
+                (band.flat ? " flat" : "") + "]";
     return text;
 }
 
@@ -100,7 +101,10 @@ TEST(FitPeqAtPositions, ADipAtOneSeatIsNotFilledAPeakAtOneIsCutNoMoreThanShared)
 }
 
 // The Sub as late as `ms` at one position.
-SystemMeasurement SubLate(double ms) { return Crossed([ms](double hz) { return Late(ms, hz); }); }
+SystemMeasurement SubLate(double ms)
+{
+    return Crossed([ms](double hz) { return Late(ms, hz); });
+}
 
 // Every candidate tried by the test itself at each position: the worth of
 // the worst position of the best candidate.
@@ -193,6 +197,67 @@ TEST(VerifyAtPositions, EachPositionAndTheAverageBeforeAndAfterAndTheOneThatGotW
     EXPECT_NEAR(v.positions[1].sumAfter.meanDb, v.positions[1].sumBefore.meanDb, 1e-9);  // the region is untouched
     EXPECT_TRUE(VerifyAtPositions(before, before, region, {}).worse.empty());
     EXPECT_THROW(VerifyAtPositions(before, std::vector{flat}, region, {}), std::invalid_argument);
+}
+
+// The crossed system with its tops `db` louder from 1 to 4 kHz.
+SystemMeasurement TopsBumped(double db)
+{
+    SystemMeasurement m = SubLate(0.0);
+    for (std::size_t i = 0; i < m.left.hz.size(); ++i)
+        if (m.left.hz[i] > 1000.0 && m.left.hz[i] < 4000.0) {
+            m.left.response[i] *= Gain(db);
+            m.right.response[i] *= Gain(db);
+        }
+    return m;
+}
+
+// A seat is named from just beyond kWorsePositionDb worse, not at just below.
+TEST(VerifyAtPositions, ASeatIsNamedOnlyBeyondTheLimit)
+{
+    const SystemMeasurement flat = SubLate(0.0);
+    const CrossoverRegion region = FindCrossoverRegion(CrossedSetting(), flat);
+    const std::vector before{flat, flat};
+    const auto verified = [&](double db) {
+        return VerifyAtPositions(before, std::vector{flat, TopsBumped(db)}, region, {});
+    };
+    const auto worseBy = [&](double db) {
+        const PositionCheck& second = verified(db).positions[1];
+        return second.rmsAfterDb - second.rmsBeforeDb;
+    };
+    // The bump that makes the second seat worse by `db` (the worse, the larger).
+    const auto bumpFor = [&](double db) {
+        double low = 0.0, high = 12.0;
+        for (int i = 0; i < 40; ++i) (worseBy((low + high) / 2) < db ? low : high) = (low + high) / 2;
+        return low;
+    };
+    const double justBelow = bumpFor(kWorsePositionDb - 0.01), justBeyond = bumpFor(kWorsePositionDb + 0.01);
+    ASSERT_NEAR(worseBy(justBelow), kWorsePositionDb - 0.01, 1e-3);
+    EXPECT_TRUE(verified(justBelow).worse.empty());
+    EXPECT_EQ(verified(justBeyond).worse, std::vector<int>{2});
+}
+
+// Several positions: the first one's checks, and a second pass due (or the
+// prediction missed) where any position's measurement lies that far off its own.
+TEST(VerifyTuningAtPositions, TheFirstSeatsChecksAndWhatAnySeatMisses)
+{
+    const ParameterModel setting = CrossedSetting();
+    const SystemMeasurement flat = SubLate(0.0);
+    const CrossoverRegion region = FindCrossoverRegion(setting, flat);
+    const std::vector same{flat, flat};
+    const auto verified = [&](double secondSeatOffDb) {
+        return VerifyTuningAtPositions(same, same, std::vector{flat, TopsBumped(secondSeatOffDb)}, setting, region, {});
+    };
+    const TuneVerification none = verified(0.0);
+    EXPECT_FALSE(none.secondPassDue || none.missesPrediction);
+    const TuneVerification off = verified(kSecondPassDb + 0.2);
+    EXPECT_TRUE(off.secondPassDue);
+    EXPECT_FALSE(off.missesPrediction);
+    ASSERT_EQ(off.outputs.size(), 4u);
+    EXPECT_NEAR(off.outputs[0].largestMissDb, 0.0, 1e-9) << "the first seat's checks";
+    EXPECT_TRUE(verified(kPredictionMissDb + 0.2).missesPrediction);
+    EXPECT_FALSE(verified(kSecondPassDb - 0.2).secondPassDue);
+    EXPECT_THROW(VerifyTuningAtPositions(same, std::vector{flat}, same, setting, region, {}), std::invalid_argument);
+    EXPECT_THROW(VerifyTuningAtPositions(same, same, std::vector{flat}, setting, region, {}), std::invalid_argument);
 }
 
 TEST(ProposeTuningAtPositions, OnePositionIsTheSinglePassAndSeveralKeepEachPositionsSum)
