@@ -15,39 +15,12 @@
 
 #include "tests/cli/CliRunner.h"
 #include "tests/emulator/Programs.h"
+#include "tests/watch/Programme.h"
 
 namespace {
 
 using json = nlohmann::json;
 using namespace std::chrono_literals;
-
-// Pink noise and music made once for every test, four times their length.
-const std::string& ProgrammeDirectory()
-{
-    static const std::string directory = [] {
-        const std::string dir = TempPath("programme");
-        EXPECT_EQ(RunProgram({"/bin/bash", QUENBAR_PROGRAMME_SCRIPT, dir}).exitCode, 0);
-        for (const char* name : {"pink", "music"})
-            EXPECT_EQ(RunProgram({"/usr/bin/sox", dir + "/" + name + ".wav", dir + "/" + name + "-long.wav", "repeat", "4"})
-                          .exitCode,
-                      0);
-        return dir;
-    }();
-    return directory;
-}
-
-// Plays a programme into the unit for as long as it lives.
-class Programme {
-public:
-    explicit Programme(const std::string& name)
-        : pid_(Spawn("/usr/bin/paplay", {"-d", "quenbar_out", ProgrammeDirectory() + "/" + name + "-long.wav"}))
-    {
-    }
-    ~Programme() { TerminateAndWait(pid_); }
-
-private:
-    pid_t pid_;
-};
 
 class Emulator : public EmulatorProcess {
 public:
