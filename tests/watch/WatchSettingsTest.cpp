@@ -19,6 +19,8 @@ TEST(WatchSettings, RefusesWhatIsOutOfRangeNamingTheField)
     EXPECT_FALSE(fault([](WatchSettings&) {}));
     EXPECT_FALSE(fault([](WatchSettings& s) { s.averageSeconds = 0.2; }));
     EXPECT_FALSE(fault([](WatchSettings& s) { s.averageSeconds = 10.0; }));
+    EXPECT_FALSE(fault([](WatchSettings& s) { s.rate = 8000; }));
+    EXPECT_FALSE(fault([](WatchSettings& s) { s.rate = 192000; }));
     const std::string average = "The averaging's time constant must be 0.2 to 10 s.";
     EXPECT_TRUE(refused([](WatchSettings& s) { s.averageSeconds = 0.19; }, WatchField::Average, average));
     EXPECT_TRUE(refused([](WatchSettings& s) { s.averageSeconds = 10.01; }, WatchField::Average, average));
