@@ -36,14 +36,7 @@ struct WatchArgs {
 
 std::string StatusLine(const WatchLook& look)
 {
-    char head[96];
-    if (!look.delaySeconds) {
-        std::snprintf(head, sizeof head, "watch: %.0f s, looking for the delay", look.seconds);
-        return std::string(head) + " (does the programme reach the reference and the microphone?)";
-    }
-    std::snprintf(head, sizeof head, "watch: %.0f s, delay %.2f ms, %.0f%% coherent", look.seconds,
-                  *look.delaySeconds * 1000.0, look.coherentShare * 100.0);
-    std::string line = head;
+    std::string line = "watch: " + WatchStatus(look.seconds, look.delaySeconds, look.coherentShare);
     for (const WatchAlarm& alarm : look.alarms) line += "; ALARM " + alarm.text;
     return line;
 }

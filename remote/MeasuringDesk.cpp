@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <limits>
 #include <memory>
 
 #include <boost/asio/post.hpp>
 
+#include "BodyFields.h"
 #include "FitMeasurement.h"
 #include "MeasurementFiles.h"
 #include "PushChannel.h"
@@ -116,29 +115,6 @@ PositionsResult OkOutputs(PositionsResult result)
     return result;
 }
 
-double NumberField(const json& body, const char* key, double fallback)
-{
-    if (!body.contains(key)) return fallback;
-    if (!body[key].is_number()) throw RequestError(400, std::string("\"") + key + "\" must be a number.");
-    return body[key].get<double>();
-}
-
-// A whole number; one beyond int's range is left to the settings' check as the nearest int.
-int IntegerField(const json& body, const char* key, int fallback)
-{
-    if (!body.contains(key)) return fallback;
-    if (!body[key].is_number_integer()) throw RequestError(400, std::string("\"") + key + "\" must be a whole number.");
-    const auto value = body[key].get<std::int64_t>();
-    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
-std::string TextField(const json& body, const char* key)
-{
-    if (!body.contains(key)) return {};
-    if (!body[key].is_string()) throw RequestError(400, std::string("\"") + key + "\" must be a text.");
-    return body[key].get<std::string>();
-}
-
 std::vector<MeasuredOutput> OutputsField(const json& body, const std::vector<MeasuredOutput>& fallback)
 {
     if (!body.contains("outputs")) return fallback;
@@ -152,15 +128,6 @@ std::vector<MeasuredOutput> OutputsField(const json& body, const std::vector<Mea
         list += (list.empty() ? "" : ",") + name.get<std::string>();
     }
     return OutputsOfList(list);
-}
-
-json BodyOf(const ApiRequest& request, const std::vector<std::string>& keys, const char* what)
-{
-    json body = request.body.empty() ? json::object() : JsonBody(request);
-    for (const auto& item : body.items())
-        if (std::find(keys.begin(), keys.end(), item.key()) == keys.end())
-            throw RequestError(400, std::string(what) + " takes no \"" + item.key() + "\".");
-    return body;
 }
 
 const std::vector<std::string> kSoundKeys{"levelDbfs", "loud", "micChannel", "loopbackChannel",
@@ -401,12 +368,10 @@ json LimitsJson()
 
 }  // namespace
 
-std::unique_ptr<SoundCardDesk> MakeSoundCardDesk(boost::asio::any_io_executor io, PushHub& hub)
+MeasuringDesk::MeasuringDesk(boost::asio::any_io_executor io, PushHub& hub, SoundCardClaim& claim)
+    : io_(std::move(io)), hub_(hub), claim_(claim)
 {
-    return std::make_unique<MeasuringDesk>(std::move(io), hub);
 }
-
-MeasuringDesk::MeasuringDesk(boost::asio::any_io_executor io, PushHub& hub) : io_(std::move(io)), hub_(hub) {}
 
 MeasuringDesk::~MeasuringDesk()
 {
@@ -589,9 +554,7 @@ PositionChoice MeasuringDesk::AwaitPerson(const std::string& unit, const Positio
 
 bool MeasuringDesk::Refused(const DeskUnit& unit, const Respond& respond) const
 {
-    if (running_)
-        throw RequestError(409, "A " + running_->job + " of " + running_->name +
-                                    " is running: one at a time through the sound card.");
+    claim_.RequireFree();
     if (unit.unit.Connected()) return false;
     respond(ErrorResponse(503, "A measurement sets the unit's mutes between the sweeps, and the unit is not "
                                "connected: " + unit.unit.Reason()));
@@ -603,6 +566,7 @@ void MeasuringDesk::Run(const DeskUnit& unit, const char* job, Work work, std::f
     cancel_ = false;
     choice_.reset();
     running_ = Running{&unit.unit, unit.name, job, json::object()};
+    claim_.Take(std::string("A ") + job + " of " + unit.name);
     TuneCallbacks callbacks = Callbacks(unit.name, job);
     boost::asio::post(thread_, [this, work = std::move(work), callbacks = std::move(callbacks),
                                 finish = std::move(finish)]() mutable {
@@ -655,6 +619,7 @@ void MeasuringDesk::Finished(Outcome outcome)
         if (last_.contains(key)) message[key] = last_[key];
     hub_.Broadcast(message.dump());
     running_.reset();
+    claim_.Release();
     for (const auto& done : std::exchange(stopped_, {})) done();
 }
 

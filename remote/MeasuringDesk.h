@@ -1,7 +1,8 @@
 // The sound card's desk where the measurement is built (SoundCardDesk.h
 // lists its requests): the job under way (a measurement, or either half of
 // a tuning pass), its push messages, the outcome of the last one and the
-// tuning proposal waiting to be applied.
+// tuning proposal waiting to be applied. It has the sound card (its claim)
+// while a job runs.
 #pragma once
 
 #include <atomic>
@@ -15,12 +16,13 @@
 
 #include "Measurement.h"
 #include "PositionsMeasurement.h"
+#include "SoundCardClaim.h"
 #include "SoundCardDesk.h"
 #include "TunePass.h"
 
 class MeasuringDesk : public SoundCardDesk {
 public:
-    MeasuringDesk(boost::asio::any_io_executor io, PushHub& hub);
+    MeasuringDesk(boost::asio::any_io_executor io, PushHub& hub, SoundCardClaim& claim);
     // Cancels the job under way and waits for its thread (the mutes put back).
     ~MeasuringDesk() override;
 
@@ -28,6 +30,7 @@ public:
                const Respond& respond) override;
     bool Busy(const RemoteUnit& unit) const override { return running_ && running_->unit == &unit; }
     void Stop(std::function<void()> done) override;
+    void HistoryChanged(const RemoteUnit&, const std::string&) override {}
 
 private:
     using json = nlohmann::ordered_json;
@@ -58,7 +61,7 @@ private:
     PositionChoice AwaitPerson(const std::string& unit, const PositionPause& pause);
     // After a cancel: a job waiting for the person hears it.
     void WakeTheWait();
-    // 409 while a job runs, 503 without the unit.
+    // 409 while the sound card is had (a job, the live watch), 503 without the unit.
     bool Refused(const DeskUnit& unit, const Respond& respond) const;
     // Runs `work` on the job's thread, then `finish` on the io thread.
     void Run(const DeskUnit& unit, const char* job, Work work, std::function<void(Outcome)> finish);
@@ -68,6 +71,7 @@ private:
 
     boost::asio::any_io_executor io_;
     PushHub& hub_;
+    SoundCardClaim& claim_;
     std::atomic<bool> cancel_{false};
     std::optional<Running> running_;
     json last_;  // null before the first job

@@ -204,6 +204,7 @@ RemoteApi::RemoteApi(RemoteUnit& unit, PushHub& hub, std::string name, boost::as
         json body = HistoryBody();
         if (!restarted.empty()) body["restarted"] = restarted;
         Announce("history", body);
+        desk_.HistoryChanged(unit_, name_);
     };
 }
 

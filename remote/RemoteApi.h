@@ -22,9 +22,10 @@
 //   GET    /api/log?after=SEQ                  the communication log's lines after SEQ
 //   GET    /api/log.txt                        its window as a text file
 //   GET    /api/report.pdf                     the settings report of the unit's setting
-//   POST|GET /api/measure, POST /api/measure/cancel, POST /api/tune, POST /api/tune/apply:
-//                                              measuring and tuning through the serving
-//                                              machine's sound card (SoundCardDesk.h)
+//   POST|GET /api/measure, POST /api/measure/cancel, POST /api/tune, POST /api/tune/apply,
+//   POST|GET /api/watch, POST /api/watch/stop|keep:
+//                                              measuring, tuning and the live watch through
+//                                              the serving machine's sound card (SoundCardDesk.h)
 //   POST   /api/service/reset                  {"confirm": true}: the factory reset
 //   PUT    /api/service/logo                   {"line1", "line2", "confirm": true}: the display's logo
 //                                              (without the confirm: 428 and what it would do)

@@ -39,6 +39,29 @@
 // "verdictText", "hz", "db", "spreadDb"})}; its end is
 // {"type": "measure", "unit", "job", "phase": "done", "outcome"}.
 //
+// The live watch (WatchDesk.h), on the same sound card and never beside a job:
+//
+//   POST   /api/watch            {"micChannel", "referenceChannel", "rate", "averageS", "record",
+//                                "against" (a measurement's text to compare with)}, each optional
+//                                (the defaults of quenbar-cli watch; the ranges in WatchSettings.h):
+//                                answered once the stream runs, with the result of GET; 409 while a
+//                                job or the watch runs, 500 when the sound card cannot be had
+//   POST   /api/watch/stop       ends it (409 while none runs)
+//   POST   /api/watch/keep       {"against"} (optional): the live trace's coherent points kept as
+//                                the trace to compare with, or the text given (409 while none runs)
+//   GET    /api/watch            {"running", "settings", "limits" ({"min", "max", "value"} of each
+//                                setting), "trustedCoherence", "stored" (the trace compared with
+//                                at the live points, {"hz", "db"}, or null), "edits" ([{"t",
+//                                "what"}] marked so far), "error" (why the last one ended by
+//                                itself, or null)}
+//
+// While it runs every push client gets, several times a second, the look
+// {"type": "watch", "t", "delayMs", "hz", "db", "phaseDeg", "coherence", "known", "alarms",
+// "status" (a line of words)} (watch/WatchJson.h); each edit made through the API is marked on its time
+// line, the alarms after it naming it, and said as {"type": "watchEdit",
+// "unit", "t", "what"}; its start, its end and a trace kept as {"type": "watchState"} with the
+// result of GET.
+//
 // The Windows build measures as the Linux one does (WASAPI, DirectSound).
 #pragma once
 
@@ -76,6 +99,9 @@ public:
     // Cancels the job under way; `done` runs on the io thread once it ended
     // (its mutes put back), at once without one.
     virtual void Stop(std::function<void()> done) = 0;
+    // The unit's history changed (an edit, a recall, an undo, ...; `name` is the unit's): a desk
+    // that watches marks the edit it made.
+    virtual void HistoryChanged(const RemoteUnit& unit, const std::string& name) = 0;
 };
 
 // The desk of this build; its jobs' outcomes are handed back on `io`.

@@ -14,18 +14,24 @@ A private PulseAudio server carries the sound between rx74-emulator --audio
     against the room's arrival of the tops;
   - the time from a PEQ band set on the unit (+6 dB at 1 kHz) to the
     watch's first line with an alarm there, with the default averaging,
-    against a trace saved before.
+    against a trace saved before;
+  - the remote's Live view: the looks quenbar-cli serve pushes to a page a
+    second while it watches the music, and their size.
 """
 import cmath
 import json
 import math
 import os
+import base64
 import runpy
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
+import urllib.request
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LOW_HZ, HIGH_HZ = 40.0, 16000.0
@@ -65,6 +71,60 @@ def deviation(look, truth):
         largest = max(largest, abs(power_mean([look["db"][k] for k in window]) - power_mean(theirs)))
         compared += 1
     return largest, compared
+
+
+class PushReader:
+    """The push channel as a page reads it: a WebSocket client of its own (text frames, unmasked from the server)."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        key = base64.b64encode(os.urandom(16)).decode()
+        self.sock.sendall((f"GET /api/events HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nUpgrade: websocket\r\n"
+                           f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\nSec-WebSocket-Version: 13\r\n\r\n")
+                          .encode())
+        self.buffer = b""
+        while b"\r\n\r\n" not in self.buffer:
+            self.buffer += self.sock.recv(4096)
+        head, self.buffer = self.buffer.split(b"\r\n\r\n", 1)
+        if b" 101 " not in head.split(b"\r\n")[0]:
+            raise RuntimeError(f"the push channel was refused: {head[:80]}")
+
+    def take(self, count):
+        while len(self.buffer) < count:
+            chunk = self.sock.recv(65536)
+            if not chunk:
+                raise RuntimeError("the push channel closed")
+            self.buffer += chunk
+        taken, self.buffer = self.buffer[:count], self.buffer[count:]
+        return taken
+
+    def message(self):
+        """The next whole message's text (fragments joined)."""
+        text = b""
+        while True:
+            first, second = self.take(2)
+            length = second & 0x7F
+            if length == 126:
+                length = struct.unpack(">H", self.take(2))[0]
+            elif length == 127:
+                length = struct.unpack(">Q", self.take(8))[0]
+            text += self.take(length)
+            if first & 0x80:
+                return text.decode()
+
+
+def call(port, method, path, body=None):
+    request = urllib.request.Request(f"http://127.0.0.1:{port}{path}", method=method,
+                                     data=None if body is None else json.dumps(body).encode(),
+                                     headers={"Content-Type": "application/json"})
+    with urllib.request.urlopen(request, timeout=30) as reply:
+        return json.loads(reply.read())
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
 
 
 class Bench:
@@ -130,6 +190,39 @@ class Bench:
                 "(goal <= 2.5 s)", seconds, "", ""]
 
 
+    def push_rate(self, device, seconds=10):
+        port = free_port()
+        serve = subprocess.Popen([os.path.join(self.session.bin_dir, "quenbar-cli"), "serve", "--port", device,
+                                  "--listen", f"127.0.0.1:{port}"], env=self.session.env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        player = self.play("music")
+        try:
+            for _ in range(100):
+                try:
+                    call(port, "GET", "/api/watch")
+                    break
+                except OSError:
+                    time.sleep(0.1)
+            reader = PushReader(port)
+            call(port, "POST", "/api/watch", {})
+            arrivals, sizes = [], []
+            start = time.monotonic()
+            while time.monotonic() - start < seconds:
+                text = reader.message()
+                if json.loads(text)["type"] == "watch":
+                    arrivals.append(time.monotonic())
+                    sizes.append(len(text))
+            call(port, "POST", "/api/watch/stop", {})
+        finally:
+            player.terminate()
+            player.wait()
+            serve.terminate()
+            serve.wait()
+        rate = (len(arrivals) - 1) / (arrivals[-1] - arrivals[0])
+        return [f"Watch through the remote: looks pushed to the page a second over {seconds} s of music, "
+                f"each {sum(sizes) / len(sizes) / 1000:.1f} kB (goal >= 5 a second)", f"{rate:.1f} /s", "", ""]
+
+
 def main():
     bin_dir, out_path = sys.argv[1], sys.argv[2]
     rows = []
@@ -148,6 +241,8 @@ def main():
                 rows.append(bench.accuracy(material, truth, left_ms))
             print("timing an alarm ...", file=sys.stderr)
             rows.append(bench.time_to_alarm(device))
+            print("watching through the remote ...", file=sys.stderr)
+            rows.append(bench.push_rate(device))
         finally:
             if emulator:
                 emulator.terminate()

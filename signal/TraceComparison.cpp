@@ -23,6 +23,7 @@ double LevelOffset(const LiveTrace& live, std::span<const double> storedDb)
 {
     std::vector<double> trusted, all;
     for (std::size_t i = 0; i < live.hz.size(); ++i) {
+        if (std::isnan(storedDb[i])) continue;
         all.push_back(live.db[i] - storedDb[i]);
         if (live.coherence[i] >= kTrustedCoherence) trusted.push_back(all.back());
     }
@@ -52,7 +53,7 @@ std::vector<BandComparison> CompareThirds(const LiveTrace& live, std::span<const
         double coherence = 0.0;
         bool known = true;
         for (std::size_t i = 0; i < live.hz.size(); ++i) {
-            if (live.hz[i] < centre / edge || live.hz[i] >= centre * edge) continue;
+            if (live.hz[i] < centre / edge || live.hz[i] >= centre * edge || std::isnan(storedDb[i])) continue;
             known = known && live.known[i];
             deviation.push_back(live.db[i] - storedDb[i] - offset);
             if (live.coherence[i] >= kTrustedCoherence) trustedDeviation.push_back(deviation.back());

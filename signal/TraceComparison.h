@@ -23,6 +23,7 @@ struct BandComparison {
 };
 
 // The bands from 25 Hz to 16 kHz that the trace covers. storedDb: the
-// stored trace at the live trace's points (one a point); throws
-// std::invalid_argument otherwise.
+// stored trace at the live trace's points (one a point; NaN where it has no
+// level, beyond its ends: such points are not compared); throws
+// std::invalid_argument for another count.
 std::vector<BandComparison> CompareThirds(const LiveTrace& live, std::span<const double> storedDb);

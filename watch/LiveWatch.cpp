@@ -1,6 +1,7 @@
 #include "LiveWatch.h"
 
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 
 namespace {
@@ -16,11 +17,19 @@ double SteadySeconds()
 
 const WatchSettings& Checked(const WatchSettings& settings)
 {
-    if (const auto fault = WatchSettingsFault(settings)) throw std::invalid_argument(*fault);
+    if (const auto fault = FaultOf(settings)) throw std::invalid_argument(fault->text);
     return settings;
 }
 
 }  // namespace
+
+std::vector<double> StoredLevels(const LevelCurve& stored, const std::vector<double>& points)
+{
+    std::vector<double> db;
+    for (double hz : points)
+        db.push_back(hz < stored.hz.front() || hz > stored.hz.back() ? std::nan("") : LevelAt(stored, hz));
+    return db;
+}
 
 LiveWatch::LiveWatch(const WatchSettings& settings, const SoundSystem& system)
     : settings_(Checked(settings)), analysis_(settings.rate, settings.averageSeconds)
@@ -54,17 +63,16 @@ void LiveWatch::SetStored(const std::optional<LevelCurve>& stored)
         analysis_.SetStored({});
         return;
     }
-    std::vector<double> db;
-    for (double hz : analysis_.Points()) db.push_back(LevelAt(*stored, hz));
-    analysis_.SetStored(std::move(db));
+    analysis_.SetStored(StoredLevels(*stored, analysis_.Points()));
 }
 
-void LiveWatch::MarkEdit(std::string what)
+WatchEdit LiveWatch::MarkEdit(std::string what)
 {
     const double seconds = static_cast<double>(stream_->Recorded()) / settings_.rate;
     const std::lock_guard lock(editsMutex_);
     edits_.push_back({seconds, std::move(what)});
     editsKnown_ = true;
+    return edits_.back();
 }
 
 void LiveWatch::Start()

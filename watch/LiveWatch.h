@@ -33,9 +33,14 @@ struct WatchLook {
     std::vector<WatchEdit> edits;  // every edit marked, in order
 };
 
+// A stored trace's level at each of `points` (on the octave scale between
+// its own points), NaN beyond its ends: a kept trace holds its coherent
+// points only, and what lies outside them is not known.
+std::vector<double> StoredLevels(const LevelCurve& stored, const std::vector<double>& points);
+
 class LiveWatch {
 public:
-    // Throws std::invalid_argument with WatchSettingsFault's words, AudioError
+    // Throws std::invalid_argument with the words of the settings' fault, AudioError
     // for a device that cannot be had or has too few channels.
     explicit LiveWatch(const WatchSettings& settings, const SoundSystem& system = MachineSoundSystem());
     ~LiveWatch();
@@ -45,8 +50,12 @@ public:
     // comparison.
     void SetStored(const std::optional<LevelCurve>& stored);
     // Edits are marked by a face that makes them: from then on an alarm
-    // without an edit before it is one the system made by itself.
-    void MarkEdit(std::string what);
+    // without an edit before it is one the system made by itself. Safe
+    // beside Look on another thread; gives the mark at its stream time.
+    WatchEdit MarkEdit(std::string what);
+
+    // The trace's points (fixed): a stored trace is compared at them.
+    std::vector<double> Points() const { return analysis_.Points(); }
 
     // Starts the stream; throws AudioError.
     void Start();

@@ -15,22 +15,55 @@ nlohmann::ordered_json RoundedList(const std::vector<double>& values, double ste
     return list;
 }
 
+// Whole numbers as integers: "45", not "45.0".
+nlohmann::ordered_json WholeList(const std::vector<double>& values)
+{
+    auto list = nlohmann::ordered_json::array();
+    for (double v : values) list.push_back(std::lround(v));
+    return list;
+}
+
+nlohmann::ordered_json FiguresList(const std::vector<double>& values, int figures)
+{
+    auto list = nlohmann::ordered_json::array();
+    for (double v : values) {
+        const double step = std::pow(10.0, std::floor(std::log10(std::abs(v))) + 1 - figures);
+        if (step >= 1.0) list.push_back(std::lround(Rounded(v, step)));
+        else list.push_back(Rounded(v, step));
+    }
+    return list;
+}
+
+nlohmann::ordered_json KnownList(const std::vector<bool>& known)
+{
+    auto list = nlohmann::ordered_json::array();
+    for (bool k : known) list.push_back(k ? 1 : 0);
+    return list;
+}
+
 }  // namespace
 
-nlohmann::ordered_json WatchLookJson(const WatchLook& look)
+nlohmann::ordered_json WatchLookJson(const WatchLook& look, WatchJsonDetail detail)
 {
+    const bool fine = detail == WatchJsonDetail::Fine;
     nlohmann::ordered_json json;
     json["t"] = Rounded(look.seconds, 0.001);
     json["delayMs"] = look.delaySeconds ? nlohmann::ordered_json(Rounded(*look.delaySeconds * 1000.0, 0.001)) : nullptr;
-    json["hz"] = RoundedList(look.trace.hz, 0.01);
-    json["db"] = RoundedList(look.trace.db, 0.01);
-    json["phaseDeg"] = RoundedList(look.trace.phaseDeg, 0.1);
-    json["coherence"] = RoundedList(look.trace.coherence, 0.001);
+    json["hz"] = fine ? RoundedList(look.trace.hz, 0.01) : FiguresList(look.trace.hz, 3);
+    json["db"] = RoundedList(look.trace.db, fine ? 0.01 : 0.1);
+    json["phaseDeg"] = fine ? RoundedList(look.trace.phaseDeg, 0.1) : WholeList(look.trace.phaseDeg);
+    json["coherence"] = RoundedList(look.trace.coherence, fine ? 0.001 : 0.01);
+    json["known"] = KnownList(look.trace.known);
     json["alarms"] = nlohmann::ordered_json::array();
     for (const WatchAlarm& alarm : look.alarms)
         json["alarms"].push_back(
             {{"hz", Rounded(alarm.alarm.hz, 0.1)}, {"deviationDb", Rounded(alarm.alarm.deviationDb, 0.1)}, {"text", alarm.text}});
     return json;
+}
+
+nlohmann::ordered_json StoredTraceJson(const LevelCurve& stored, const std::vector<double>& points)
+{
+    return {{"hz", FiguresList(points, 3)}, {"db", RoundedList(StoredLevels(stored, points), 0.1)}};
 }
 
 std::string LiveTraceText(const WatchLook& look)

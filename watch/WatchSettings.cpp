@@ -13,15 +13,20 @@ std::string Number(double value)
 
 }  // namespace
 
-std::optional<std::string> WatchSettingsFault(const WatchSettings& s)
+std::optional<WatchSettingsFault> FaultOf(const WatchSettings& s)
 {
-    if (s.microphoneChannel < 1) return "\"microphoneChannel\" must be an input channel, 1 or more.";
-    if (s.referenceChannel < 1) return "\"referenceChannel\" must be an input channel, 1 or more.";
+    if (s.microphoneChannel < 1)
+        return WatchSettingsFault{WatchField::MicrophoneChannel, "The microphone's channel must be an input channel, 1 or more."};
+    if (s.referenceChannel < 1)
+        return WatchSettingsFault{WatchField::ReferenceChannel, "The reference's channel must be an input channel, 1 or more."};
     if (s.referenceChannel == s.microphoneChannel)
-        return "\"referenceChannel\" must be another input channel than the microphone's.";
+        return WatchSettingsFault{WatchField::ReferenceChannel,
+                                  "The reference's channel must be another input channel than the microphone's."};
     if (s.rate < kLeastWatchRate || s.rate > kMostWatchRate)
-        return "\"rate\" must be " + Number(kLeastWatchRate) + " to " + Number(kMostWatchRate) + " Hz.";
+        return WatchSettingsFault{WatchField::Rate,
+                                  "The rate must be " + Number(kLeastWatchRate) + " to " + Number(kMostWatchRate) + " Hz."};
     if (!(s.averageSeconds >= kLeastAverageSeconds && s.averageSeconds <= kMostAverageSeconds))
-        return "\"average\" must be " + Number(kLeastAverageSeconds) + " to " + Number(kMostAverageSeconds) + " s.";
+        return WatchSettingsFault{WatchField::Average, "The averaging's time constant must be " + Number(kLeastAverageSeconds) +
+                                                           " to " + Number(kMostAverageSeconds) + " s."};
     return std::nullopt;
 }

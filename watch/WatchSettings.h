@@ -19,6 +19,15 @@ struct WatchSettings {
     double averageSeconds = 1.0;
 };
 
-// What is wrong with the settings, naming the field and its range; nothing
-// when they hold.
-std::optional<std::string> WatchSettingsFault(const WatchSettings& settings);
+// The settings a face lets the person set; each face has its own name for them.
+enum class WatchField { MicrophoneChannel, ReferenceChannel, Rate, Average };
+
+// A setting out of its range: which one, and what it must be ("The
+// averaging's time constant must be 0.2 to 10 s.").
+struct WatchSettingsFault {
+    WatchField field;
+    std::string text;
+};
+
+// The first setting out of its range; nothing when they all hold.
+std::optional<WatchSettingsFault> FaultOf(const WatchSettings& settings);

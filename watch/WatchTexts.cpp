@@ -21,6 +21,18 @@ std::optional<WatchEdit> EditBefore(const std::vector<WatchEdit>& edits, double 
     return std::nullopt;
 }
 
+std::string WatchStatus(double seconds, const std::optional<double>& delaySeconds, double coherentShare)
+{
+    char text[96];
+    if (!delaySeconds) {
+        std::snprintf(text, sizeof text, "%.0f s, looking for the delay", seconds);
+        return std::string(text) + " (does the programme reach the reference and the microphone?)";
+    }
+    std::snprintf(text, sizeof text, "%.0f s, delay %.2f ms, %.0f%% coherent", seconds, *delaySeconds * 1000.0,
+                  coherentShare * 100.0);
+    return text;
+}
+
 std::string BandName(double hz)
 {
     if (hz < 1000.0) return Printed("%.0f Hz", hz);

@@ -20,6 +20,11 @@ inline constexpr double kEditReachSeconds = 5.0;
 // The last edit at or up to kEditReachSeconds before `seconds`, if one came.
 std::optional<WatchEdit> EditBefore(const std::vector<WatchEdit>& edits, double seconds);
 
+// How the watch stands, for a status line: "12 s, delay 3.45 ms, 87%
+// coherent", or while no delay is found "12 s, looking for the delay (does
+// the programme reach the reference and the microphone?)".
+std::string WatchStatus(double seconds, const std::optional<double>& delaySeconds, double coherentShare);
+
 // "1.00 kHz", "50 Hz", "12.7 kHz".
 std::string BandName(double hz);
 // "+6.0 dB at 1.00 kHz", or for a collapsed band "no coherent sound at 50 Hz

@@ -430,6 +430,7 @@ function onPush(message) {
   if (message.units) takeUnits(message.units);
   if (message.type === 'log') return onLogPush(message);
   if (message.type === 'measure' || message.type === 'level') return onSoundPush(message);
+  if (message.type === 'watch' || message.type === 'watchEdit' || message.type === 'watchState') return onLivePush(message);
   if (message.unit !== undefined) noteUnit(message);
   if (page.current !== null && message.unit !== page.current) return;
   if (page.missedSeq !== null) { page.missedSeq = Math.max(page.missedSeq, message.seq); return; }
@@ -776,6 +777,7 @@ async function start() {
   startLayout();
   startTools();
   startSound();
+  startLiveView();
   $('store-form').addEventListener('submit', (event) => {
     event.preventDefault();
     store();

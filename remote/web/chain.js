@@ -96,6 +96,7 @@ const SOUND_TOOLS = ['measure', 'tune'];
 // place), the Measure or the Unit tab on a phone.
 function openTool(name) {
   const view = SOUND_TOOLS.includes(name) ? 'sound' : 'unit';
+  if (LAPTOP.matches && view === 'sound') live.open = false;  // both would take the graph's place
   if (LAPTOP.matches) page.side = { view, block: name, opener: document.querySelector(`[data-tool="${name}"]`) };
   else page.phoneView = view;
   layout();
@@ -111,7 +112,7 @@ function closeSide() {
 
 function viewShown(name, side) {
   if (!LAPTOP.matches) return name === page.phoneView;
-  return name === 'memories' || side?.view === name;
+  return name === 'memories' || side?.view === name || (name === 'live' && live.open);
 }
 
 function layout() {
@@ -123,6 +124,8 @@ function layout() {
   }
   document.querySelector('main').classList.toggle('side-open', Boolean(side));
   document.querySelector('main').classList.toggle('sound-open', side?.view === 'sound');
+  document.querySelector('main').classList.toggle('live-open', LAPTOP.matches && live.open);
+  $('live-open').setAttribute('aria-pressed', String(live.open));
   for (const button of document.querySelectorAll('.tabs button'))
     button.setAttribute('aria-pressed', String(button.dataset.view === page.phoneView));
   for (const button of document.querySelectorAll('.chain .block'))

@@ -24,6 +24,7 @@ function graphsShown() {
 function drawGraphs() {
   for (const [canvas, channels] of graphsShown()) drawGraph(canvas, channels);
   drawSoundGraphs();
+  drawLiveGraph();
 }
 
 // The graph's axes for a canvas of `width` × `height` CSS pixels.

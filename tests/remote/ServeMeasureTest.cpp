@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <iostream>
 #include <thread>
@@ -300,6 +301,78 @@ TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
     DeviceServer guarded("/dev/quenbar-no-such-unit", "measure-token-0123456789", true);
     EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure", json::object()).status, 401);
     EXPECT_EQ(PostJson(guarded.Client(""), "/api/measure/cancel", json::object()).status, 401);
+}
+
+}  // namespace
+
+namespace {
+
+// The live watch: its settings refused naming the field and its range, the
+// sound card had by one of the watch and a measurement at a time, the looks
+// pushed more than five times a second and small, an edit marked.
+TEST(RemoteWatch, RefusesBadSettingsSharesTheSoundCardWithNoJobAndPushesItsLooks)
+{
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    DeviceServer serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+
+    EXPECT_EQ(PostJson(client, "/api/watch", {{"averageS", 10.5}}).Error(),
+              "\"averageS\": The averaging's time constant must be 0.2 to 10 s.");
+    EXPECT_EQ(PostJson(client, "/api/watch", {{"micChannel", 2}}).Error(),
+              "\"referenceChannel\": The reference's channel must be another input channel than the microphone's.");
+    EXPECT_EQ(PostJson(client, "/api/watch", {{"rate", 7999}}).Error(), "\"rate\": The rate must be 8000 to 192000 Hz.");
+    EXPECT_EQ(PostJson(client, "/api/watch", {{"rate", "fast"}}).Error(), "\"rate\" must be a whole number.");
+    EXPECT_EQ(PostJson(client, "/api/watch", {{"speed", 1}}).status, 400);
+    EXPECT_EQ(PostJson(client, "/api/watch", {{"against", "not a trace"}}).status, 400);
+    EXPECT_EQ(PostJson(client, "/api/watch/stop", json::object()).status, 409);
+    EXPECT_EQ(PostJson(client, "/api/watch/keep", json::object()).status, 409);
+    const json limits = client.Get("/api/watch").Json()["limits"];
+    EXPECT_EQ(limits["averageS"], json({{"min", 0.2}, {"max", 10.0}, {"value", 1.0}}));
+
+    const HttpReply started = PostJson(client, "/api/watch", {{"averageS", 0.5}});
+    ASSERT_EQ(started.status, 200) << started.body;
+    EXPECT_EQ(started.Json()["running"], true);
+    EXPECT_EQ(PostJson(client, "/api/measure", {{"outputs", {"left"}}, {"lengthS", 1}}).Error(),
+              "The live watch is running: one at a time through the sound card.");
+    EXPECT_EQ(PostJson(client, "/api/watch", json::object()).status, 409);
+
+    ASSERT_TRUE(push->WaitForType("watch", 5s));
+    std::this_thread::sleep_for(3s);
+    std::vector<json> looks;
+    for (const json& message : push->Received())
+        if (message["type"] == "watch") looks.push_back(message);
+    ASSERT_GE(looks.size(), 2u);
+    // More than five a second: the median step of the stream's time from a
+    // look to the next (a machine that starves the server for a while
+    // delays some looks; bench.sh gives the rate itself).
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < looks.size(); ++i) steps.push_back(looks[i]["t"].get<double>() - looks[i - 1]["t"].get<double>());
+    std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
+    EXPECT_LT(steps[steps.size() / 2], 0.2) << looks.size() << " looks";
+    for (const json& look : looks) EXPECT_LT(look.dump().size(), 7000u) << "too large for a phone five times a second";
+
+    ASSERT_EQ(client.Set("lr/peq/1/gain", 150).status, 200);
+    const auto edit = push->WaitForType("watchEdit", 5s);
+    ASSERT_TRUE(edit.has_value());
+    EXPECT_NE((*edit)["what"].get<std::string>().find("PEQ"), std::string::npos) << *edit;
+    const std::string step = (*edit)["what"];
+    ASSERT_EQ(PostJson(client, "/api/undo", json::object()).status, 200);
+    EXPECT_EQ(push->WaitForType("watchEdit", 5s).value_or(json())["what"], "Undo " + step);
+    ASSERT_EQ(PostJson(client, "/api/redo", json::object()).status, 200);
+    EXPECT_EQ(push->WaitForType("watchEdit", 5s).value_or(json())["what"], "Redo " + step);
+    ASSERT_EQ(client.Request("PUT", "/api/ab/A").status, 200);  // changes no setting
+    EXPECT_EQ(client.Get("/api/watch").Json()["edits"].size(), 3u);
+
+    const HttpReply stopped = PostJson(client, "/api/watch/stop", json::object());
+    ASSERT_EQ(stopped.status, 200) << stopped.body;
+    EXPECT_EQ(stopped.Json()["running"], false);
+    std::future<HttpReply> measuring = MeasureLater(client, {{"outputs", {"left"}}, {"lengthS", 1}});
+    ASSERT_TRUE(push->WaitFor(SweepOf("left"), 10s));
+    const std::string refused = PostJson(client, "/api/watch", json::object()).Error();
+    EXPECT_EQ(refused.rfind("A measure of ", 0), 0u) << refused;
+    EXPECT_EQ(measuring.get().status, 200);
 }
 
 }  // namespace

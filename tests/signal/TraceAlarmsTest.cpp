@@ -62,6 +62,13 @@ TEST(TraceComparison, BandsDepartFromHowTheTwoTracesCompareOverall)
     // Until the coherence of one of its points is known, a band is not compared.
     t.live.known[8] = false;  // 25.9 Hz, in the band of 25 Hz
     EXPECT_NEAR(CompareThirds(t.live, t.stored).front().hz, 31.5, 0.5);
+    // Nor where the stored trace has no level (a kept trace begins at its first coherent point).
+    t.live.known[8] = true;
+    for (std::size_t i = 0; i < 16; ++i) t.stored[i] = std::nan("");  // up to 31.5 Hz
+    const auto begun = CompareThirds(t.live, t.stored);
+    EXPECT_NEAR(begun.front().hz, 31.5, 0.5);
+    EXPECT_NEAR(begun.front().deviationDb, 0.0, 1e-9);
+    EXPECT_NEAR(BandAt(begun, 1000.0).deviationDb, 6.0, 1e-9);
 }
 
 TEST(TraceAlarms, ABandThatDepartsCoherentlyAlarmsOnceItHolds)

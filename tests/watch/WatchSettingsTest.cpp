@@ -10,19 +10,29 @@ TEST(WatchSettings, RefusesWhatIsOutOfRangeNamingTheField)
     const auto fault = [](auto change) {
         WatchSettings settings;
         change(settings);
-        return WatchSettingsFault(settings).value_or("");
+        return FaultOf(settings);
     };
-    EXPECT_EQ(fault([](WatchSettings&) {}), "");
-    EXPECT_EQ(fault([](WatchSettings& s) { s.averageSeconds = 0.2; }), "");
-    EXPECT_EQ(fault([](WatchSettings& s) { s.averageSeconds = 10.0; }), "");
-    EXPECT_EQ(fault([](WatchSettings& s) { s.averageSeconds = 0.19; }), "\"average\" must be 0.2 to 10 s.");
-    EXPECT_EQ(fault([](WatchSettings& s) { s.averageSeconds = 10.01; }), "\"average\" must be 0.2 to 10 s.");
-    EXPECT_EQ(fault([](WatchSettings& s) { s.rate = 7999; }), "\"rate\" must be 8000 to 192000 Hz.");
-    EXPECT_EQ(fault([](WatchSettings& s) { s.rate = 192001; }), "\"rate\" must be 8000 to 192000 Hz.");
-    EXPECT_EQ(fault([](WatchSettings& s) { s.microphoneChannel = 0; }),
-              "\"microphoneChannel\" must be an input channel, 1 or more.");
-    EXPECT_EQ(fault([](WatchSettings& s) { s.referenceChannel = 1; }),
-              "\"referenceChannel\" must be another input channel than the microphone's.");
+    const auto refused = [&fault](auto change, WatchField field, const std::string& text) {
+        const auto found = fault(change);
+        return found && found->field == field && found->text == text;
+    };
+    EXPECT_FALSE(fault([](WatchSettings&) {}));
+    EXPECT_FALSE(fault([](WatchSettings& s) { s.averageSeconds = 0.2; }));
+    EXPECT_FALSE(fault([](WatchSettings& s) { s.averageSeconds = 10.0; }));
+    EXPECT_FALSE(fault([](WatchSettings& s) { s.rate = 8000; }));
+    EXPECT_FALSE(fault([](WatchSettings& s) { s.rate = 192000; }));
+    const std::string average = "The averaging's time constant must be 0.2 to 10 s.";
+    EXPECT_TRUE(refused([](WatchSettings& s) { s.averageSeconds = 0.19; }, WatchField::Average, average));
+    EXPECT_TRUE(refused([](WatchSettings& s) { s.averageSeconds = 10.01; }, WatchField::Average, average));
+    const std::string rate = "The rate must be 8000 to 192000 Hz.";
+    EXPECT_TRUE(refused([](WatchSettings& s) { s.rate = 7999; }, WatchField::Rate, rate));
+    EXPECT_TRUE(refused([](WatchSettings& s) { s.rate = 192001; }, WatchField::Rate, rate));
+    EXPECT_TRUE(refused([](WatchSettings& s) { s.microphoneChannel = 0; }, WatchField::MicrophoneChannel,
+                        "The microphone's channel must be an input channel, 1 or more."));
+    EXPECT_TRUE(refused([](WatchSettings& s) { s.referenceChannel = 0; }, WatchField::ReferenceChannel,
+                        "The reference's channel must be an input channel, 1 or more."));
+    EXPECT_TRUE(refused([](WatchSettings& s) { s.referenceChannel = 1; }, WatchField::ReferenceChannel,
+                        "The reference's channel must be another input channel than the microphone's."));
 }
 
 TEST(WatchTexts, AnAlarmNamesTheEditBeforeItOrSaysNoneCame)
