@@ -1,5 +1,6 @@
 #include "WatchCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -60,9 +61,13 @@ void RunWatch(const WatchArgs& args)
         const InterruptCatcher catcher;
         watch.Start();
         const Clock::time_point start = Clock::now();
+        Clock::time_point due = start;
         WatchLook look;
         for (int looks = 1; !InterruptCatcher::Interrupted(); ++looks) {
-            std::this_thread::sleep_for(kLookEvery);
+            // On a steady beat, the look's own time inside it; one that
+            // overran its beat starts the next at once.
+            due = std::max(due + kLookEvery, Clock::now());
+            std::this_thread::sleep_until(due);
             look = watch.Look();
             if (args.json && looks % kLooksPerJsonLine == 0)
                 std::cout << WatchLookJson(look).dump() << std::endl;
