@@ -331,7 +331,7 @@ void CMainFrame::ShowMeasureWindow()
 {
     if (measure_ == nullptr) {
         measure_ = new CMeasureWindow(this);
-        connect(measure_, &CMeasureWindow::useForFit, this, [this](const MeasurementResult& measurement) {
+        connect(measure_, &CMeasureWindow::useForFit, this, [this](const PositionsResult& measurement) {
             ShowResponseWindow();
             UseForFit(*response_->Tuning(), measurement);
         });
