@@ -171,6 +171,12 @@ private slots:
         moves.Next(steps);
         steps.Record(b, a, "three");
         QCOMPARE(moves.Next(steps), std::optional<std::string>("three"));
+        // A drag goes on: its one step grows and is marked again under its new label.
+        steps.Record(a, b, {}, 7);
+        const std::optional<std::string> dragged = moves.Next(steps);
+        steps.Record(b, c, {}, 7);
+        QCOMPARE(steps.UndoCount(), std::size_t{3});
+        QVERIFY(moves.Next(steps) == steps.ToUndo()->label && steps.ToUndo()->label != dragged);
         steps.Clear();
         QVERIFY(!moves.Next(steps));
     }
