@@ -18,7 +18,6 @@
 #include "app/EditHistory.h"
 #include "live/LiveGraph.h"
 #include "live/LiveRun.h"
-#include "measure/SweepBox.h"
 #include "tuning/TuningText.h"
 
 namespace {
@@ -134,9 +133,7 @@ QWidget* CLiveWindow::MakeRunBox()
     form->addRow(QStringLiteral("Delay:"), delay_);
     coherent_ = ShownLabel(box, "coherent");
     form->addRow(QStringLiteral("Coherent:"), coherent_);
-    message_ = ShownLabel(box, "message");
-    message_->setWordWrap(true);
-    form->addRow(message_);
+    status_.AddMessage(box, form);
     return box;
 }
 
@@ -157,10 +154,10 @@ bool CLiveWindow::StartWatching()
     try {
         run_ = std::make_unique<LiveRun>(Settings());
     } catch (const std::invalid_argument& error) {
-        Say(QString::fromStdString(error.what()), true);
+        status_.Say(QString::fromStdString(error.what()), true);
         return false;
     } catch (const AudioError& error) {
-        Say(QString::fromStdString(error.what()), true);
+        status_.Say(QString::fromStdString(error.what()), true);
         return false;
     }
     run_->SetStored(stored_);
@@ -170,7 +167,7 @@ bool CLiveWindow::StartWatching()
     looksShown_ = 0;
     alarms_->clear();
     edits_->clear();
-    Say(QStringLiteral("Watching: looking for the delay..."));
+    status_.Say(QStringLiteral("Watching: looking for the delay..."));
     UpdateButtons();
     emit watchingChanged(true);
     return true;
@@ -180,7 +177,7 @@ void CLiveWindow::StopWatching()
 {
     if (!run_) return;
     run_.reset();
-    Say(QStringLiteral("Stopped."));
+    status_.Say(QStringLiteral("Stopped."));
     UpdateButtons();
     emit watchingChanged(false);
 }
@@ -204,7 +201,7 @@ void CLiveWindow::Show(const WatchLook& look)
     alarms_->clear();
     for (const WatchAlarm& alarm : look.alarms) alarms_->addItem(QString::fromStdString(alarm.text));
     if (alarms_->count() != alarmsBefore)
-        Say(alarms_->count() > 0 ? QStringLiteral("Alarms: %1, listed below.").arg(alarms_->count())
+        status_.Say(alarms_->count() > 0 ? QStringLiteral("Alarms: %1, listed below.").arg(alarms_->count())
                                  : QStringLiteral("No alarm now."),
             alarms_->count() > 0);
     ShowEdits(look.edits);
@@ -220,7 +217,7 @@ void CLiveWindow::ShowEdits(const std::vector<WatchEdit>& edits)
 void CLiveWindow::Fail(const QString& why)
 {
     run_.reset();
-    Say(why, true);
+    status_.Say(why, true);
     UpdateButtons();
     emit watchingChanged(false);
 }
@@ -235,25 +232,19 @@ bool CLiveWindow::KeepAsStored()
 {
     const std::string text = look_ ? LiveTraceText(*look_) : std::string();
     if (text.empty()) {
-        Say(QStringLiteral("Nothing was kept: no point of the live curve is coherent yet."), true);
+        status_.Say(QStringLiteral("Nothing was kept: no point of the live curve is coherent yet."), true);
         return false;
     }
     try {
         stored_ = ParseLevelCurve(text);
     } catch (const TuningFileError& error) {
-        Say(QStringLiteral("Nothing was kept: %1.").arg(QString::fromStdString(error.what())), true);
+        status_.Say(QStringLiteral("Nothing was kept: %1.").arg(QString::fromStdString(error.what())), true);
         return false;
     }
     if (run_) run_->SetStored(stored_);
     graph_->SetStored(stored_);
-    Say(QStringLiteral("The live curve is kept as the stored trace: alarms compare with it."));
+    status_.Say(QStringLiteral("The live curve is kept as the stored trace: alarms compare with it."));
     return true;
-}
-
-void CLiveWindow::Say(const QString& text, bool alarm)
-{
-    message_->setStyleSheet(alarm ? QStringLiteral("color: #c00000; font-weight: bold;") : QString());
-    message_->setText(text);
 }
 
 void CLiveWindow::UpdateButtons()

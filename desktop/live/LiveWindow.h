@@ -17,6 +17,7 @@
 
 #include "LiveWatch.h"
 #include "live/HistoryMoves.h"
+#include "measure/SweepBox.h"
 
 class LiveGraph;
 class LiveRun;
@@ -61,7 +62,6 @@ private:
     void ShowEdits(const std::vector<WatchEdit>& edits);
     void Fail(const QString& why);
     void MarkHistoryMove();
-    void Say(const QString& text, bool alarm = false);
     void UpdateButtons();
 
     QComboBox* record_ = nullptr;
@@ -74,7 +74,7 @@ private:
     QPushButton* keep_ = nullptr;
     QLabel* delay_ = nullptr;
     QLabel* coherent_ = nullptr;
-    QLabel* message_ = nullptr;
+    RunStatus status_;  // its message line alone
     QListWidget* alarms_ = nullptr;
     QListWidget* edits_ = nullptr;
     LiveGraph* graph_ = nullptr;
