@@ -20,6 +20,7 @@
 #include "app/UnitTasks.h"
 #include "graph/ExportFiles.h"
 #include "graph/ResponseWindow.h"
+#include "live/LiveWindow.h"
 #include "log/CommunicationLog.h"
 #include "measure/MeasureWindow.h"
 #include "tune/TuneWindow.h"
@@ -205,6 +206,11 @@ void CMainFrame::CreateMenus()
                                QStringLiteral("Tune System"));
     connect(tune, &QAction::triggered, this, &CMainFrame::ShowTuneWindow);
     config->addAction(tune);
+    QAction* live = AddCommand(kIdLive, QStringLiteral("&Live..."),
+                               QStringLiteral("Watch the system on whatever plays, with the edits on its time line"),
+                               QStringLiteral("Live"));
+    connect(live, &QAction::triggered, this, &CMainFrame::ShowLiveWindow);
+    config->addAction(live);
     QAction* report = AddCommand(kIdSettingsReport, QStringLiteral("Settings &Report..."),
                                  QStringLiteral("Write the current setting and its response as a PDF page"),
                                  QStringLiteral("Settings Report"));
@@ -331,7 +337,7 @@ void CMainFrame::ShowMeasureWindow()
 {
     if (measure_ == nullptr) {
         measure_ = new CMeasureWindow(this);
-        connect(measure_, &CMeasureWindow::useForFit, this, [this](const MeasurementResult& measurement) {
+        connect(measure_, &CMeasureWindow::useForFit, this, [this](const PositionsResult& measurement) {
             ShowResponseWindow();
             UseForFit(*response_->Tuning(), measurement);
         });
@@ -351,6 +357,14 @@ void CMainFrame::ShowTuneWindow()
     tune_->show();
     tune_->raise();
     tune_->activateWindow();
+}
+
+void CMainFrame::ShowLiveWindow()
+{
+    if (live_ == nullptr) live_ = new CLiveWindow(this);
+    live_->show();
+    live_->raise();
+    live_->activateWindow();
 }
 
 // While an operation runs on the unit, nothing starts another one and the

@@ -14,6 +14,7 @@ class CQuenbarView;
 class CMeasureWindow;
 class CResponseWindow;
 class CTuneWindow;
+class CLiveWindow;
 class DocumentMemories;
 class QLabel;
 class QToolBar;
@@ -47,6 +48,7 @@ inline constexpr int kIdUndo = 57643;
 inline constexpr int kIdRedo = 57644;
 inline constexpr int kIdMeasure = 32788;
 inline constexpr int kIdTune = 32789;
+inline constexpr int kIdLive = 32790;
 
 // Which of Connect and Disconnect may run, given the connection flag.
 struct ConnectionCommandStates {
@@ -85,6 +87,9 @@ public:
     // The same for the Tune System window.
     void ShowTuneWindow();
     CTuneWindow* TuneWindow() const { return tune_; }
+    // The same for the Live window.
+    void ShowLiveWindow();
+    CLiveWindow* LiveWindow() const { return live_; }
 
 signals:
     void aboutRequested();
@@ -114,6 +119,7 @@ private:
     CResponseWindow* response_ = nullptr;
     CMeasureWindow* measure_ = nullptr;
     CTuneWindow* tune_ = nullptr;
+    CLiveWindow* live_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* ready_ = nullptr;
     std::map<int, QAction*> commands_;

@@ -8,7 +8,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -41,6 +43,30 @@ QString Number(double value, int decimals, const char* unit)
     return QStringLiteral("%1 %2").arg(shown, 0, 'f', decimals).arg(QString::fromLatin1(unit));
 }
 
+void FillRow(QTableWidget* table, int row, MeasuredOutput output, const QString& verdict, double arrivalMs,
+             double peakDbfs, const std::optional<double>& snrDb)
+{
+    table->setItem(row, kOutput, Cell(QString::fromLatin1(OutputName(output))));
+    table->setItem(row, kVerdict, Cell(verdict));
+    table->setItem(row, kArrival, Cell(Number(arrivalMs, 2, "ms")));
+    table->setItem(row, kPeak, Cell(Number(peakDbfs, 1, "dBFS")));
+    table->setItem(row, kSnr, Cell(snrDb ? Number(*snrDb, 1, "dB") : QStringLiteral("-")));
+}
+
+// What the box between two positions says: what spoils the position just
+// measured, and where to go next.
+QString PauseText(const PositionShown& pause)
+{
+    QString text = QStringLiteral("Position %1 of %2 is measured.").arg(pause.measured).arg(pause.count);
+    for (const OutputResult& output : pause.result.outputs)
+        if (output.verdict != Verdict::Ok)
+            text += QStringLiteral("\n%1: %2").arg(QString::fromLatin1(OutputName(output.output)),
+                                                 QString::fromStdString(output.verdictText));
+    if (pause.measured < pause.count)
+        text += QStringLiteral("\n\nMove the microphone to position %1 of %2.").arg(pause.measured + 1).arg(pause.count);
+    return text;
+}
+
 }  // namespace
 
 CMeasureWindow::CMeasureWindow(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -48,6 +74,9 @@ CMeasureWindow::CMeasureWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     setWindowTitle(QStringLiteral("Measure - Quenbar"));
     curves_ = new MeasuredCurvesGraph(this);
     curves_->setObjectName(QStringLiteral("curves"));
+    curves_->setToolTip(QStringLiteral("Of several positions: each output's average, each position thin beside it, "
+                                       "and filled up from the floor the spread between the positions "
+                                       "(3 dB a grid line)"));
     impulses_ = new ImpulsePlot(this);
     impulses_->setObjectName(QStringLiteral("impulses"));
     table_ = new QTableWidget(0, kColumns, this);
@@ -72,6 +101,12 @@ QWidget* CMeasureWindow::MakeRunBox()
 {
     auto* box = new QGroupBox(QStringLiteral("Measurement"), this);
     auto* form = new QFormLayout(box);
+    positions_ = new QSpinBox(box);
+    positions_->setObjectName(QStringLiteral("positions"));
+    positions_->setRange(1, kMostPositions);
+    positions_->setValue(MeasureSettings{}.positions);
+    positions_->setToolTip(QStringLiteral("Microphone positions, each measured with the same outputs"));
+    form->addRow(QStringLiteral("P&ositions:"), positions_);
     status_.AddRows(box, form);
 
     measure_ = MakeButton(box, QStringLiteral("&Measure"), "measure");
@@ -95,7 +130,14 @@ QWidget* CMeasureWindow::MakeRunBox()
     return box;
 }
 
-MeasureSettings CMeasureWindow::Settings() const { return sweep_->Settings(); }
+CMeasureWindow::~CMeasureWindow() { CancelMeasuring(); }
+
+MeasureSettings CMeasureWindow::Settings() const
+{
+    MeasureSettings settings = sweep_->Settings();
+    settings.positions = positions_->value();
+    return settings;
+}
 
 bool CMeasureWindow::StartMeasuring()
 {
@@ -106,20 +148,22 @@ bool CMeasureWindow::StartMeasuring()
         return false;
     }
     auto mutes = std::make_shared<WorkerMutes>();  // the person's mutes as `model` shows them now
-    const auto measure = [settings = Settings(), mutes](const MeasureCallbacks& callbacks,
+    const auto measure = [settings = Settings(), mutes](const RunCallbacks& callbacks,
                                                         const std::atomic<bool>& cancel) {
         MeasurementOutcome outcome;
-        outcome.result = Guarded([&] { return Measure(settings, mutes.get(), callbacks, cancel); }, outcome.failure);
-        if (outcome.result)
-            outcome.failure.unrestored = QString::fromStdString(UnrestoredWarning(outcome.result->unrestored));
+        outcome.result = Guarded(
+            [&] { return MeasurePositions(settings, mutes.get(), callbacks, callbacks.await, cancel); },
+            outcome.failure);
         return outcome;
     };
+    measured_.clear();
     run_ = SoundRun::Start<MeasurementOutcome>(measure, this,
                                                [this](const MeasurementOutcome& outcome) { Finish(outcome); });
     connect(run_, &SoundRun::progressed, this, [this](double fraction, const QString& step) {
         status_.ShowProgress(fraction, step);
     });
     connect(run_, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
+    connect(run_, &SoundRun::personAwaited, this, &CMeasureWindow::AskForPosition);
     status_.Say(QStringLiteral("Measuring..."));
     status_.ShowProgress(0.0, QString());
     UpdateButtons();
@@ -130,6 +174,49 @@ bool CMeasureWindow::StartMeasuring()
 void CMeasureWindow::CancelMeasuring()
 {
     if (run_) run_->Cancel();
+    delete positionBox_;
+    positionBox_ = nullptr;
+}
+
+void CMeasureWindow::AskForPosition(const PositionShown& pause)
+{
+    const auto at = static_cast<std::size_t>(pause.measured - 1);
+    measured_.resize(std::max(measured_.size(), at + 1));
+    measured_[at] = pause.result;
+    ShowCurves(measured_, pause.averages);
+    impulses_->Show(pause.result);
+    FillTable(pause.result);
+    status_.ShowLevel(kSilenceDbfs);
+    const bool last = pause.measured == pause.count;
+    status_.Say(last ? QStringLiteral("Waiting: measure the last position again, or keep the positions.")
+                     : QStringLiteral("Waiting for position %1 of %2: move the microphone there.")
+                           .arg(pause.measured + 1)
+                           .arg(pause.count));
+
+    auto* box = new QMessageBox(QMessageBox::Question, windowTitle(), PauseText(pause), QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("positionBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* next = box->addButton(last ? QStringLiteral("Keep the positions")
+                                            : QStringLiteral("Measure position %1").arg(pause.measured + 1),
+                                       QMessageBox::AcceptRole);
+    QPushButton* again = box->addButton(QStringLiteral("Measure this position again"), QMessageBox::ActionRole);
+    box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(next);
+    connect(box, &QMessageBox::buttonClicked, this, [this, next, again](QAbstractButton* pressed) {
+        positionBox_ = nullptr;
+        Answer(pressed == next ? PositionChoice::Next : pressed == again ? PositionChoice::Again : PositionChoice::Cancel);
+    });
+    positionBox_ = box;
+    box->open();
+}
+
+void CMeasureWindow::Answer(PositionChoice choice)
+{
+    if (!run_) return;
+    if (choice == PositionChoice::Cancel)
+        CancelMeasuring();
+    else
+        run_->Answer(choice);
 }
 
 void CMeasureWindow::closeEvent(QCloseEvent* event)
@@ -141,6 +228,7 @@ void CMeasureWindow::closeEvent(QCloseEvent* event)
 void CMeasureWindow::Finish(const MeasurementOutcome& outcome)
 {
     run_ = nullptr;
+    measured_.clear();
     status_.ShowLevel(kSilenceDbfs);
     const RunFailure& failure = outcome.failure;
     if (outcome.result) {
@@ -155,16 +243,27 @@ void CMeasureWindow::Finish(const MeasurementOutcome& outcome)
     emit measuringChanged(false);
 }
 
-void CMeasureWindow::ShowResult(const MeasurementResult& result)
+void CMeasureWindow::ShowResult(const PositionsResult& result)
 {
     result_ = result;
-    curves_->Show(MeasuredCurves(result));
-    impulses_->Show(result);
-    FillTable(result);
+    if (result.positions.size() == 1) {
+        curves_->Show(MeasuredCurves(result.positions.front()));
+        FillTable(result.positions.front());
+    } else {
+        ShowCurves(result.positions, result.averages);
+        FillAverages(result.averages);
+    }
+    impulses_->Show(result.positions.back());
     const bool ok = result.AllOk();
     status_.Say(ok ? QStringLiteral("Every output measured is ok.")
            : QStringLiteral("Not every output measured is ok: see the verdicts."),
                 !ok);
+}
+
+void CMeasureWindow::ShowCurves(const std::vector<MeasurementResult>& positions,
+                                const std::vector<OutputAverage>& averages)
+{
+    curves_->ShowPositions(PositionsCurves(positions, averages));
 }
 
 void CMeasureWindow::FillTable(const MeasurementResult& result)
@@ -172,11 +271,19 @@ void CMeasureWindow::FillTable(const MeasurementResult& result)
     table_->setRowCount(static_cast<int>(result.outputs.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
         const OutputResult& output = result.outputs[static_cast<std::size_t>(row)];
-        table_->setItem(row, kOutput, Cell(QString::fromLatin1(OutputName(output.output))));
-        table_->setItem(row, kVerdict, Cell(QString::fromStdString(VerdictWithReplays(output))));
-        table_->setItem(row, kArrival, Cell(Number(output.arrivalMs, 2, "ms")));
-        table_->setItem(row, kPeak, Cell(Number(output.peakDbfs, 1, "dBFS")));
-        table_->setItem(row, kSnr, Cell(output.snrDb ? Number(*output.snrDb, 1, "dB") : QStringLiteral("-")));
+        FillRow(table_, row, output.output, QString::fromStdString(VerdictWithReplays(output)), output.arrivalMs,
+                output.peakDbfs, output.snrDb);
+    }
+    table_->resizeColumnsToContents();
+}
+
+void CMeasureWindow::FillAverages(const std::vector<OutputAverage>& averages)
+{
+    table_->setRowCount(static_cast<int>(averages.size()));
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        const OutputAverage& average = averages[static_cast<std::size_t>(row)];
+        FillRow(table_, row, average.output, QString::fromStdString(average.verdictText), average.arrivalMs,
+                average.peakDbfs, average.snrDb);
     }
     table_->resizeColumnsToContents();
 }
@@ -185,7 +292,7 @@ bool CMeasureWindow::SaveTo(const QString& folder)
 {
     if (!result_) return false;
     try {
-        const std::vector<std::filesystem::path> files = SaveMeasurement(*result_, folder.toStdString());
+        const std::vector<std::filesystem::path> files = SavePositions(*result_, folder.toStdString());
         status_.Say(QStringLiteral("Saved %1 files in %2.").arg(files.size()).arg(folder));
         return true;
     } catch (const MeasurementFileError& error) {
@@ -208,9 +315,10 @@ void CMeasureWindow::UpdateButtons()
     save_->setEnabled(!measuring && result_);
     use_->setEnabled(!measuring && !curves_->Curves().empty());
     sweep_->SetRunning(measuring);
+    positions_->setEnabled(!measuring);
 }
 
-void UseForFit(CTuningBar& tuning, const MeasurementResult& measurement)
+void UseForFit(CTuningBar& tuning, const PositionsResult& measurement)
 {
     const QString taken = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm"));
     for (const int slot : {kSlotLeftRight, kSlotSub})

@@ -1,13 +1,18 @@
 // The Measure window (Config menu): each output measured through the sound
-// card with the unit's mutes driving the sequence (measure/Measurement.h):
-// the devices, the sweep's level and length, the outputs, a live input
-// meter, the progress with Cancel, the curves of every output on one
-// response graph, the impulse responses, the verdict of each output, Save
-// (the measurement's files) and "Use for the fit", which hands the
-// measurement to the response window's tuning row.
+// card with the unit's mutes driving the sequence (measure/Measurement.h),
+// at one microphone position or several (PositionsMeasurement.h): the
+// devices, the sweep's level and length, the outputs, the positions, a live
+// input meter, the progress with Cancel, the curves of every output on one
+// response graph (of several positions each position's, their average and
+// spread), the impulse responses, the verdict of each output, Save (the
+// measurement's files) and "Use for the fit", which hands the measurement to
+// the response window's tuning row.
 //
 // The sequence runs on a worker thread (SoundRun.h): the window keeps
-// answering. Cancel, and closing the window, end it at its next step; the
+// answering. Between two positions a box that does not block the window
+// says which position is next and lets the person go on, measure the
+// position again or cancel; the person's mutes are back while it waits.
+// Cancel, and closing the window, end the measurement at its next step; the
 // mutes are put back either way.
 #pragma once
 
@@ -21,12 +26,14 @@
 class CTuningBar;
 class ImpulsePlot;
 class MeasuredCurvesGraph;
+class QMessageBox;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 // How a measurement ended: its result, or why there is none.
 struct MeasurementOutcome {
-    std::optional<MeasurementResult> result;
+    std::optional<PositionsResult> result;
     RunFailure failure;  // its unrestored mutes also after a result
 };
 
@@ -34,6 +41,8 @@ class CMeasureWindow : public QWidget {
     Q_OBJECT
 public:
     explicit CMeasureWindow(QWidget* parent = nullptr);
+    // Cancels a measurement under way: one waiting for the person would wait for ever.
+    ~CMeasureWindow() override;
 
     // The settings as the controls give them.
     MeasureSettings Settings() const;
@@ -42,7 +51,11 @@ public:
     bool StartMeasuring();
     bool Measuring() const { return run_ != nullptr; }
     void CancelMeasuring();
-    const std::optional<MeasurementResult>& Result() const { return result_; }
+    const std::optional<PositionsResult>& Result() const { return result_; }
+    // While a measurement of several positions runs: those measured so far.
+    const std::vector<MeasurementResult>& Measured() const { return measured_; }
+    // The box between two positions while the measurement waits for the person; nullptr otherwise.
+    QMessageBox* PositionBox() const { return positionBox_; }
     // Writes the measurement's files into `folder`; false (and said) when it cannot.
     bool SaveTo(const QString& folder);
 
@@ -51,7 +64,7 @@ public:
 
 signals:
     // "Use for the fit": the measurement for the response window's tuning row.
-    void useForFit(const MeasurementResult& measurement);
+    void useForFit(const PositionsResult& measurement);
     // A sequence started or ended.
     void measuringChanged(bool measuring);
 
@@ -60,13 +73,19 @@ protected:
 
 private:
     QWidget* MakeRunBox();
+    void AskForPosition(const PositionShown& pause);
+    void Answer(PositionChoice choice);
     void Finish(const MeasurementOutcome& outcome);
-    void ShowResult(const MeasurementResult& result);
+    void ShowResult(const PositionsResult& result);
+    void ShowCurves(const std::vector<MeasurementResult>& positions, const std::vector<OutputAverage>& averages);
+    // The verdicts of one position, or over several the averages'.
     void FillTable(const MeasurementResult& result);
+    void FillAverages(const std::vector<OutputAverage>& averages);
     void AskAndSave();
     void UpdateButtons();
 
     SweepBox* sweep_ = nullptr;
+    QSpinBox* positions_ = nullptr;
     RunStatus status_;
     QPushButton* measure_ = nullptr;
     QPushButton* cancel_ = nullptr;
@@ -76,9 +95,11 @@ private:
     ImpulsePlot* impulses_ = nullptr;
     QTableWidget* table_ = nullptr;
     SoundRun* run_ = nullptr;
-    std::optional<MeasurementResult> result_;
+    QMessageBox* positionBox_ = nullptr;
+    std::vector<MeasurementResult> measured_;  // the positions measured so far, while a measurement runs
+    std::optional<PositionsResult> result_;
 };
 
 // Hands the measurement to the tuning row: Left & Right and the Sub each
 // take what the fit of their channel uses (FitMeasurement.h), where it was measured.
-void UseForFit(CTuningBar& tuning, const MeasurementResult& measurement);
+void UseForFit(CTuningBar& tuning, const PositionsResult& measurement);

@@ -11,12 +11,22 @@ QString StepText(const MeasureProgress& progress)
 
 }  // namespace
 
-MeasureCallbacks SoundRun::Callbacks()
+void SoundRun::Cancel()
 {
-    MeasureCallbacks callbacks;
+    cancel_ = true;
+    wait_.Answer(PositionChoice::Cancel);
+}
+
+RunCallbacks SoundRun::Callbacks()
+{
+    RunCallbacks callbacks;
     callbacks.progress = [this](const MeasureProgress& progress) {
         emit progressed(progress.fraction, StepText(progress));
     };
     callbacks.inputLevel = [this](double dbfs) { emit inputLevel(dbfs); };
+    callbacks.await = [this](const PositionPause& pause) {
+        emit personAwaited({pause.measured, pause.count, pause.result, pause.averages});
+        return wait_.Await();
+    };
     return callbacks;
 }

@@ -2,7 +2,9 @@
 // steps) on a thread of the pool, so that the window that started it keeps
 // painting and answering: the progress of its sequences and the
 // microphone's level come back as queued signals, its outcome to the
-// window's function on the GUI thread. The run deletes itself once its
+// window's function on the GUI thread. Between microphone positions the
+// work waits for the person: the window is told (personAwaited) and
+// answers (Answer) without blocking. The run deletes itself once its
 // thread is done, so a window closed meanwhile only cancels it; the work
 // still puts the unit's mutes back.
 #pragma once
@@ -17,6 +19,8 @@
 #include <optional>
 
 #include "Measurement.h"
+#include "PositionsMeasurement.h"
+#include "measure/PositionWait.h"
 
 // Why work gave no outcome, and loudly the mutes the unit did not take back.
 struct RunFailure {
@@ -42,6 +46,22 @@ auto Guarded(Work&& work, RunFailure& failure) -> std::optional<decltype(work())
     return std::nullopt;
 }
 
+// What a run's work is handed besides its sequences' callbacks: the wait
+// for the person between positions.
+struct RunCallbacks : MeasureCallbacks {
+    AwaitPerson await;
+};
+
+// Where a measurement of several positions waits, as the window shows it:
+// after `measured` of `count` positions, the one just measured, and the
+// averages over those measured so far.
+struct PositionShown {
+    int measured = 1;
+    int count = 1;
+    MeasurementResult result;
+    std::vector<OutputAverage> averages;
+};
+
 class SoundRun : public QObject {
     Q_OBJECT
 public:
@@ -49,27 +69,33 @@ public:
     // flag that cancels them; `ended` gets its outcome in `receiver`'s
     // thread, unless `receiver` is gone by then.
     template <class Outcome>
-    static SoundRun* Start(std::function<Outcome(const MeasureCallbacks&, const std::atomic<bool>& cancel)> work,
+    static SoundRun* Start(std::function<Outcome(const RunCallbacks&, const std::atomic<bool>& cancel)> work,
                            QObject* receiver, std::function<void(const Outcome&)> ended);
 
-    // Ends the sequence at its next step; the outcome still comes.
-    void Cancel() { cancel_ = true; }
+    // Ends the sequence at its next step, or the wait for the person at
+    // once; the outcome still comes.
+    void Cancel();
+    // The person's answer to personAwaited.
+    void Answer(PositionChoice choice) { wait_.Answer(choice); }
 
 signals:
     // "left: sweep", and the fraction of the whole sequence.
     void progressed(double fraction, const QString& step);
     void inputLevel(double dbfs);
+    // The work waits for the person's Answer.
+    void personAwaited(const PositionShown& pause);
 
 private:
     SoundRun() = default;
     // Emit the signals above from the pool's thread (they reach the GUI thread queued).
-    MeasureCallbacks Callbacks();
+    RunCallbacks Callbacks();
 
     std::atomic<bool> cancel_{false};
+    PositionWait wait_;
 };
 
 template <class Outcome>
-SoundRun* SoundRun::Start(std::function<Outcome(const MeasureCallbacks&, const std::atomic<bool>& cancel)> work,
+SoundRun* SoundRun::Start(std::function<Outcome(const RunCallbacks&, const std::atomic<bool>& cancel)> work,
                           QObject* receiver, std::function<void(const Outcome&)> ended)
 {
     auto* run = new SoundRun;

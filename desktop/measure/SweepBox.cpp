@@ -25,8 +25,8 @@ namespace {
 constexpr int kMeterFloorDbfs = -60;
 constexpr int kProgressSteps = 1000;
 
-// Each device that plays (or records), the default first; the data is the
-// name the measurement takes.
+}  // namespace
+
 void AddDevices(QComboBox* box, const std::vector<AudioDevice>& devices, AudioDirection direction)
 {
     const bool output = direction == AudioDirection::Output;
@@ -42,8 +42,6 @@ void AddDevices(QComboBox* box, const std::vector<AudioDevice>& devices, AudioDi
         box->addItem(isDefault ? QStringLiteral("%1 (default)").arg(name) : name, name);
     }
 }
-
-}  // namespace
 
 SweepBox::SweepBox(QWidget* parent, bool chooseOutputs) : QGroupBox(QStringLiteral("Sweep"), parent)
 {

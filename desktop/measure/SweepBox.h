@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "AudioDevices.h"
 #include "Measurement.h"
 
 class QCheckBox;
@@ -21,6 +22,10 @@ class QLabel;
 class QLayout;
 class QProgressBar;
 class QPushButton;
+
+// Each device that plays (or records) into `box`, the default first; the
+// data is the name the sound system takes.
+void AddDevices(QComboBox* box, const std::vector<AudioDevice>& devices, AudioDirection direction);
 
 class SweepBox : public QGroupBox {
 public:

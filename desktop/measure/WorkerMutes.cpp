@@ -18,13 +18,13 @@ namespace {
 
 // Far longer than the link's time-outs: only a program that is shutting
 // down (its event loop or worker gone) leaves the answer out this long.
-constexpr auto kAnswerWait = std::chrono::seconds(10);
+constexpr auto kMuteAnswerWait = std::chrono::seconds(10);
 
 // False when the answer did not come.
 bool Await(std::future<bool>& answer)
 {
     try {
-        return answer.wait_for(kAnswerWait) == std::future_status::ready && answer.get();
+        return answer.wait_for(kMuteAnswerWait) == std::future_status::ready && answer.get();
     } catch (const std::future_error&) {  // dropped unanswered (the worker stopped)
         return false;
     }

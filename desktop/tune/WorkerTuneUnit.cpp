@@ -16,7 +16,7 @@ namespace {
 
 // Far longer than the link's time-outs: only a program that is shutting
 // down leaves the answer out this long.
-constexpr auto kAnswerWait = std::chrono::seconds(60);
+constexpr auto kTuneAnswerWait = std::chrono::seconds(60);
 
 // Runs `work` on the link's worker and waits for its answer; empty when
 // none came (the worker stopped).
@@ -27,7 +27,7 @@ std::optional<T> OnWorker(std::function<T(Link&)> work)
     std::future<T> future = answer->get_future();
     UnitWorker().Post([answer, work = std::move(work)](Link& link) { answer->set_value(work(link)); });
     try {
-        if (future.wait_for(kAnswerWait) == std::future_status::ready) return future.get();
+        if (future.wait_for(kTuneAnswerWait) == std::future_status::ready) return future.get();
     } catch (const std::future_error&) {  // dropped unanswered
     }
     return std::nullopt;

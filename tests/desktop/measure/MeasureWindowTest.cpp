@@ -1,12 +1,16 @@
 // The Measure window against the emulated unit's room through the private
 // sound server: a sequence runs while the window keeps answering, the pages
 // follow the mutes it sets and the history passes them over, the curves,
-// impulses and verdicts are shown and reach the response window's fit; a
-// Cancel puts the person's mutes back on the unit; without a unit it refuses.
+// impulses and verdicts are shown and reach the response window's fit; two
+// microphone positions are walked through the box between them, one
+// measured again in its place; a Cancel, also while the box waits, puts the
+// person's mutes back on the unit; without a unit it refuses.
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -40,14 +44,36 @@ namespace {
 // A sequence of two 1 s sweeps takes some 5 s; a loaded machine longer.
 constexpr int kMeasureWaitMs = 90000;
 
-void ChooseOutputs(CMeasureWindow* window, const QStringList& outputs)
+// The Measure window opened from the menu, set to measure `outputs` with
+// 1 s sweeps at `positions` positions.
+CMeasureWindow* OpenMeasureWindow(CMainFrame* frame, const QStringList& outputs, int positions = 1)
 {
+    frame->Command(kIdMeasure)->trigger();
+    CMeasureWindow* window = frame->MeasureWindow();
+    window->resize(1200, 700);
     for (const char* name : {"left", "right", "sub", "system"})
         window->findChild<QCheckBox*>(QString::fromLatin1(name))->setChecked(outputs.contains(QLatin1String(name)));
     window->findChild<QDoubleSpinBox*>(QStringLiteral("length"))->setValue(1.0);
+    window->findChild<QSpinBox*>(QStringLiteral("positions"))->setValue(positions);
+    return window;
 }
 
 QString Message(CMeasureWindow* window) { return window->findChild<QLabel*>(QStringLiteral("message"))->text(); }
+
+// The box between two positions, once the measurement waits for the person.
+QMessageBox* AwaitPositionBox(CMeasureWindow* window)
+{
+    return QTest::qWaitFor([window] { return window->PositionBox() != nullptr; }, kMeasureWaitMs)
+               ? window->PositionBox()
+               : nullptr;
+}
+
+void Press(QMessageBox* box, const QString& button)
+{
+    for (QAbstractButton* shown : box->buttons())
+        if (shown->text().remove(QLatin1Char('&')) == button) return shown->click();
+    QFAIL(qPrintable(QStringLiteral("no button \"%1\" in the box").arg(button)));
+}
 
 }  // namespace
 
@@ -67,11 +93,8 @@ private slots:
         CQuenbarApp app;
         CMainFrame* frame = StartConnected(app);
         QVERIFY(model.connected);
-        frame->Command(kIdMeasure)->trigger();
-        CMeasureWindow* window = frame->MeasureWindow();
-        QVERIFY(window && window->isVisible());
-        window->resize(1200, 700);
-        ChooseOutputs(window, {QStringLiteral("left"), QStringLiteral("sub")});
+        CMeasureWindow* window = OpenMeasureWindow(frame, {QStringLiteral("left"), QStringLiteral("sub")});
+        QVERIFY(window->isVisible());
 
         // The GUI thread's timer keeps firing and sees the meter move; the
         // pages see each mute the sequence sets.
@@ -98,7 +121,8 @@ private slots:
 
         QVERIFY(frame->Command(kIdDisconnect)->isEnabled());
         QVERIFY(window->Result());
-        const MeasurementResult& result = *window->Result();
+        QCOMPARE(window->Result()->positions.size(), std::size_t{1});
+        const MeasurementResult& result = window->Result()->positions.front();
         QCOMPARE(result.outputs.size(), std::size_t{2});
         for (const OutputResult& output : result.outputs)
             QVERIFY2(output.verdict == Verdict::Ok, output.verdictText.c_str());
@@ -133,16 +157,88 @@ private slots:
         QCOMPARE(response->Tuning()->OverlayCurves().size(), std::size_t{4});  // measured and predicted, each channel
     }
 
+    void walksTwoPositionsAndMeasuresTheFirstAgainInItsPlace()
+    {
+        RoomUnit unit;
+        QVERIFY(unit.Started());
+        CQuenbarApp app;
+        CMainFrame* frame = StartConnected(app);
+        QVERIFY(model.connected);
+        CMeasureWindow* window = OpenMeasureWindow(frame, {QStringLiteral("left"), QStringLiteral("sub")}, 2);
+        QVERIFY(window->StartMeasuring());
+
+        // Position 1 measured at the room's first position: the box names
+        // the next, the window keeps answering and the sequence's mutes are back.
+        QPointer<QMessageBox> box = AwaitPositionBox(window);
+        QVERIFY(box && box->isVisible());
+        QVERIFY2(box->text().contains(QStringLiteral("Move the microphone to position 2 of 2")), qPrintable(box->text()));
+        QVERIFY(window->Measuring());
+        QVERIFY(!window->findChild<QSpinBox*>(QStringLiteral("positions"))->isEnabled());
+        QCOMPARE(window->Measured().size(), std::size_t{1});
+        const std::vector<double> firstTake = window->Measured()[0].outputs[1].response.db;  // the Sub's
+        QCOMPARE(window->Curves()->Curves().size(), std::size_t{2});
+        QCOMPARE(window->Curves()->PositionCurveCount(), 2);
+        QCOMPARE(model.mute[kSlotLeftRight], 0);
+        QCOMPARE(model.mute[kSlotSub], 0);
+        WaitForUnit();
+        const ParameterModel whileWaiting = UnitSetting();
+        QCOMPARE(whileWaiting.mute[kSlotLeftRight], 0);
+        QCOMPARE(whileWaiting.mute[kSlotSub], 0);
+
+        // The microphone moved before "again": the new take stands in for the first.
+        unit.MoveMicrophone();
+        Press(box, QStringLiteral("Measure this position again"));
+        QTRY_VERIFY_WITH_TIMEOUT(box.isNull(), 5000);
+        box = AwaitPositionBox(window);
+        QVERIFY(box);
+        QVERIFY2(box->text().startsWith(QStringLiteral("Position 1 of 2")), qPrintable(box->text()));
+        QCOMPARE(window->Measured().size(), std::size_t{1});
+        const std::vector<double> secondTake = window->Measured()[0].outputs[1].response.db;
+        QVERIFY(secondTake != firstTake);
+        QCOMPARE(window->Curves()->PositionCurveCount(), 2);  // still one position
+
+        unit.MoveMicrophone();
+        Press(box, QStringLiteral("Measure position 2"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window->Measuring(), kMeasureWaitMs);
+        QVERIFY(!window->PositionBox());
+        QVERIFY(window->Result());
+        const PositionsResult& result = *window->Result();
+        QCOMPARE(result.positions.size(), std::size_t{2});
+        QVERIFY2(result.AllOk(), qPrintable(Message(window)));
+        QVERIFY(result.positions[0].outputs[1].response.db == secondTake);
+        QVERIFY(result.positions[1].outputs[1].response.db != secondTake);
+        // The average and the spread over the two: Left, then the Sub, each
+        // drawn with its two positions; the positions differ somewhere by more than 1 dB.
+        QCOMPARE(result.averages.size(), std::size_t{2});
+        QCOMPARE(window->Curves()->Curves().size(), std::size_t{2});
+        QCOMPARE(window->Curves()->PositionCurveCount(), 4);
+        const std::vector<double>& spread = result.averages[0].response.spreadDb;
+        QVERIFY(*std::max_element(spread.begin(), spread.end()) > 1.0);
+        QCOMPARE(model.mute[kSlotSub], 0);
+        QCOMPARE(TheEditHistory().Steps().UndoCount(), std::size_t{0});
+#ifdef MEASURE_POSITIONS_SCREENSHOT
+        window->grab().save(QStringLiteral(MEASURE_POSITIONS_SCREENSHOT));
+#endif
+
+        QTemporaryDir dir;
+        QVERIFY(window->SaveTo(dir.path()));
+        for (const char* file : {"position-1/left.txt", "position-2/sub.txt", "left.txt", "sub.txt", "summary.json"})
+            QVERIFY2(QFileInfo::exists(dir.filePath(QString::fromLatin1(file))), file);
+    }
+
     void cancelPutsThePersonsMutesBack_data()
     {
         QTest::addColumn<bool>("closeWindow");
-        QTest::newRow("Cancel") << false;
-        QTest::newRow("the window closed") << true;
+        QTest::addColumn<bool>("whileWaiting");
+        QTest::newRow("Cancel") << false << false;
+        QTest::newRow("the window closed") << true << false;
+        QTest::newRow("Cancel in the box between two positions") << false << true;
     }
 
     void cancelPutsThePersonsMutesBack()
     {
         QFETCH(bool, closeWindow);
+        QFETCH(bool, whileWaiting);
         RoomUnit unit;
         QVERIFY(unit.Started());
         CQuenbarApp app;
@@ -152,15 +248,19 @@ private slots:
         model.mute[kSlotSub] = 1;
         SendEdit(PID_SUB_MUTE);
         WaitForUnit();
-        frame->Command(kIdMeasure)->trigger();
-        CMeasureWindow* window = frame->MeasureWindow();
-        ChooseOutputs(window, {QStringLiteral("sub"), QStringLiteral("left")});
+        CMeasureWindow* window =
+            OpenMeasureWindow(frame, {QStringLiteral("sub"), QStringLiteral("left")}, whileWaiting ? 3 : 1);
         QVERIFY(window->StartMeasuring());
         auto* step = window->findChild<QLabel*>(QStringLiteral("step"));
         QTRY_COMPARE_WITH_TIMEOUT(step->text(), QStringLiteral("sub: sweep"), kMeasureWaitMs);
         QCOMPARE(model.mute[kSlotLeftRight], 1);
         QCOMPARE(model.mute[kSlotSub], 0);
-        if (closeWindow)
+        if (whileWaiting) {
+            QMessageBox* box = AwaitPositionBox(window);
+            QVERIFY(box);
+            QCOMPARE(model.mute[kSlotSub], 1);  // the person's, while they walk
+            Press(box, QStringLiteral("Cancel"));
+        } else if (closeWindow)
             window->close();
         else
             window->findChild<QPushButton*>(QStringLiteral("cancel"))->click();

@@ -3,6 +3,8 @@
 // connected to it, and the unit's own setting read over the program's link.
 #pragma once
 
+#include <csignal>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -30,6 +32,8 @@ public:
         if (pid_ > 0) TerminateAndWait(pid_);
     }
     bool Started() const { return !device_.empty(); }
+    // The room's microphone to its next position (after the last, the first).
+    void MoveMicrophone() const { ::kill(pid_, SIGUSR1); }
 
 private:
     pid_t pid_ = -1;

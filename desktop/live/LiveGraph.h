@@ -1,0 +1,42 @@
+// The live curve on the response graph: a solid line where its coherence
+// can be trusted, a faint one where it is low, none where too little was
+// averaged yet; the stored trace beside it. Both are moved together, so
+// that the stored trace (without one, the live curve) lies at 0 dB on
+// average over the fit's range.
+#pragma once
+
+#include <QWidget>
+
+#include <optional>
+
+#include "LiveTransfer.h"
+#include "response/Response.h"
+#include "tuning/LevelCurveFile.h"
+
+// The live trace at the graph's frequency steps, each step taking its
+// nearest point: `trusted` where the coherence can be trusted, `faint`
+// where it is known but low; NaN elsewhere.
+struct LiveLevels {
+    ResponseCurve trusted;
+    ResponseCurve faint;
+};
+LiveLevels LiveLevelsOf(const LiveTrace& trace);
+
+class LiveGraph : public QWidget {
+public:
+    explicit LiveGraph(QWidget* parent);
+    QSize sizeHint() const override;
+
+    void Show(const LiveTrace& trace);
+    void SetStored(const std::optional<LevelCurve>& stored);
+
+    const LiveLevels& Live() const { return live_; }
+    bool ShowsStored() const { return stored_.has_value(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    LiveLevels live_;
+    std::optional<ResponseCurve> stored_;
+};
