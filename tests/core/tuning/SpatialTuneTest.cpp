@@ -221,7 +221,7 @@ TEST(VerifyAtPositions, ASeatIsNamedOnlyBeyondTheLimit)
         return VerifyAtPositions(before, std::vector{flat, TopsBumped(db)}, region, {});
     };
     const auto worseBy = [&](double db) {
-        const PositionCheck& second = verified(db).positions[1];
+        const PositionCheck second = verified(db).positions[1];  // a copy: the verification is a temporary
         return second.rmsAfterDb - second.rmsBeforeDb;
     };
     // The bump that makes the second seat worse by `db` (the worse, the larger).
