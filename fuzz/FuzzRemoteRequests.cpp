@@ -43,6 +43,7 @@ public:
     }
     bool Busy(const RemoteUnit&) const override { return false; }
     void Stop(std::function<void()> done) override { done(); }
+    void HistoryChanged(const RemoteUnit&, const std::string&) override {}
 };
 
 struct Server {
