@@ -216,8 +216,12 @@ TEST(MeasurementSequence, ASweepKeptBeforeASlipIsPlayedAgainAfterIt)
         MeasureThrough(LoopSettings({MeasuredOutput::Left, MeasuredOutput::System}), slips);
     ASSERT_EQ(result.outputs.size(), 2u);
     for (const OutputResult& output : result.outputs) EXPECT_EQ(output.verdictText, "ok") << OutputName(output.output);
-    EXPECT_NE(result.outputs[0].playedAgain.find("after a later slip of the stream"), std::string::npos)
-        << result.outputs[0].playedAgain;
+    // Unless the first sweep was played again after a dropout on a busy
+    // machine: the slip then came before every sweep kept.
+    if (result.outputs[0].playedAgain.find("a dropout") == std::string::npos) {
+        EXPECT_NE(result.outputs[0].playedAgain.find("after a later slip of the stream"), std::string::npos)
+            << result.outputs[0].playedAgain;
+    }
     EXPECT_NEAR(result.outputs[1].arrivalMs, result.outputs[0].arrivalMs, 0.005);  // a frame is 0.021 ms
 }
 
