@@ -2,6 +2,7 @@
 
 #include <rtaudio/RtAudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -11,6 +12,11 @@ namespace {
 
 // A stop or close that takes longer has hung in the library.
 constexpr std::chrono::milliseconds kStopTimeout{3000};
+// What may lie between a frame handed to the library and the speaker: the
+// library's own buffer of a few blocks, the endpoint's, and below it a
+// driver's or a sound server's (Wine's driver holds three 10 ms periods
+// and PulseAudio as much again).
+constexpr double kHeldSeconds = 0.25;
 
 RtAudio::Api LibraryApi(RtAudioSystem::Api api)
 {
@@ -55,6 +61,7 @@ struct Library {
     int playChannels = 2;
     int recordChannels = 2;
     std::int64_t frames = 0;  // handed each way so far
+    std::int64_t heldFrames = 0;  // as many as the device and the library may hold on the way out
     std::atomic<bool> abandoned{false};
 };
 
@@ -127,7 +134,16 @@ private:
         if (library->abandoned) return 2;  // abort
         const DuplexCallbacks& callbacks = *library->callbacks;
         const auto count = static_cast<std::int64_t>(frames);
-        if (status & RTAUDIO_OUTPUT_UNDERFLOW) callbacks.lost({StreamLoss::Kind::Underrun, library->frames, count});
+        if (status & RTAUDIO_OUTPUT_UNDERFLOW) {
+            // The device played silence somewhere in what it held, and plays
+            // all that came after it that much later: the frames handed before
+            // these are lost as far back as it held them, and the relation of
+            // what is played to what is recorded has moved by an amount not known.
+            const std::int64_t from = std::max<std::int64_t>(library->frames - library->heldFrames, 0);
+            const StreamLoss lost{StreamLoss::Kind::Underrun, from, library->frames + count - from};
+            callbacks.lost(lost);
+            callbacks.lost({StreamLoss::Kind::Slip, lost.frame, lost.frames});
+        }
         if (status & RTAUDIO_INPUT_OVERFLOW) callbacks.lost({StreamLoss::Kind::Overrun, library->frames, count});
         callbacks.play({static_cast<float*>(output), frames * static_cast<std::size_t>(library->playChannels)});
         callbacks.record({static_cast<const float*>(input), frames * static_cast<std::size_t>(library->recordChannels)});
@@ -146,6 +162,7 @@ private:
         library_->callbacks = &callbacks_;
         library_->playChannels = ends_.playChannels;
         library_->recordChannels = ends_.recordChannels;
+        library_->heldFrames = static_cast<std::int64_t>(kHeldSeconds * ends_.rate);
         RtAudio& audio = library_->audio;
         audio.showWarnings(false);
         RtAudio::StreamParameters out{LibraryDeviceId(audio, ends_.play.name, AudioDirection::Output),

@@ -31,7 +31,11 @@ struct StreamLoss {
     enum class Kind {
         Underrun,  // frames to play came too late: silence was played there
         Overrun,   // recorded frames were dropped: silence is recorded there
-        Slip,      // the relation moved and was made good: these frames came at another place
+        // The relation of what is played to what is recorded moved: these
+        // frames came at another place. Made good where the backend knows by
+        // how much (a sound server's accounting); else all after it stand
+        // apart from all before it.
+        Slip,
     };
     Kind kind = Kind::Underrun;
     std::int64_t frame = 0;   // on the stream's clock

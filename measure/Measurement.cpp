@@ -162,8 +162,9 @@ private:
         keptAtSlips_[output] = stream_.Slips();
     }
 
-    // A slip the stream made good is known to a frame or so (SoundSystem.h):
-    // sweeps kept on either side of one are not on one time base. Those kept
+    // A slip the stream made good is known to a frame or so, one it could
+    // not is not known at all (SoundSystem.h): sweeps kept on either side of
+    // one are not on one time base. Those kept
     // before the last slip are played again after it, as far as their
     // attempts allow; one that has none left is said to have lost sound.
     void PlayAgainBeforeASlip()
