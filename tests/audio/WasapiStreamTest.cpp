@@ -85,12 +85,13 @@ void PlayFor(DuplexStream& stream, std::chrono::milliseconds length)
 
 // On a busy machine Wine's PulseAudio driver may be starved: it pads the
 // server's stream with silence and the relation moves. The program hears of
-// it only where the device's own buffer ran dry as well (a loss reported):
-// a train is tried three times, and one of them must keep every click in place.
+// it from the device falling behind (a loss reported): a train whose clicks
+// moved must have reported one, and one train in five must keep every
+// click in place.
 TEST(WasapiStream, EveryClickComesBackWithTheSameLag)
 {
     std::vector<std::int64_t> lags;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
         ClickTrain train;
         DuplexStream stream(LoopSettings(), train.Handler());
         PlayFor(stream, 4000ms);
@@ -101,6 +102,7 @@ TEST(WasapiStream, EveryClickComesBackWithTheSameLag)
                   << lags.size() << " clicks, the last " << lags.back() << ", " << stream.Dropouts()
                   << " losses reported\n";
         if (std::all_of(lags.begin(), lags.end(), [&](std::int64_t lag) { return lag == lags.front(); })) break;
+        EXPECT_GT(stream.Dropouts(), 0) << "the relation moved unsaid";
     }
     for (std::int64_t lag : lags) EXPECT_EQ(lag, lags.front());
 }
