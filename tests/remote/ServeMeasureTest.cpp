@@ -145,6 +145,16 @@ void MoveMicrophone(const EmulatorProcess& emulator, int steps)
     for (int i = 0; i < steps; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
 }
 
+// The person at a wait (the `count`-th after `position`): the microphone
+// `steps` seats on, then on to the next position.
+void WalkOn(const RemoteClient& client, const PushClient& push, const EmulatorProcess& emulator,
+            std::pair<int, int> wait, int steps)
+{
+    ASSERT_TRUE(WaitForWaits(push, wait.first, wait.second));
+    MoveMicrophone(emulator, steps);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 202);
+}
+
 double LeftAt160(const json& db, const json& hz)
 {
     std::size_t i = 0;
@@ -305,9 +315,7 @@ TEST(RemoteTune, TwoPositionsWaitForThePersonBeforeTheProposalAndBeforeTheVerifi
     EXPECT_TRUE(ReadBytes(state) == settingBefore);
 
     auto proposing = post("/api/tune", body);
-    ASSERT_TRUE(WaitForWaits(*push, 1, 2));
-    MoveMicrophone(emulator, 1);
-    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 202);
+    WalkOn(client, *push, emulator, {1, 2}, 1);
     const HttpReply proposed = proposing.get();
     ASSERT_EQ(proposed.status, 200) << proposed.body.substr(0, 500);
     const json proposal = proposed.Json();
@@ -327,12 +335,8 @@ TEST(RemoteTune, TwoPositionsWaitForThePersonBeforeTheProposalAndBeforeTheVerifi
     EXPECT_EQ(client.Get("/api/history").Json()["undoCount"], 0);
 
     auto applying = post("/api/tune/apply", parts);  // the proposal still stands
-    ASSERT_TRUE(WaitForWaits(*push, 0, 2));
-    MoveMicrophone(emulator, 3);  // back at the first seat
-    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 202);
-    ASSERT_TRUE(WaitForWaits(*push, 1, 3));
-    MoveMicrophone(emulator, 1);
-    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 202);
+    WalkOn(client, *push, emulator, {0, 2}, 3);        // back at the first seat
+    WalkOn(client, *push, emulator, {1, 3}, 1);
     const HttpReply applied = applying.get();
     ASSERT_EQ(applied.status, 200) << applied.body.substr(0, 500);
     const json verified = applied.Json();
