@@ -23,6 +23,7 @@ const sound = {
   proposal: null,    // the last tune proposal's answer
   verified: null,    // the last apply's answer
   waiting: null,     // between positions: the push that said so
+  adopted: false,    // the job under way was running when the page opened: its answer is the server's last
   sofar: [],         // the positions measured so far, each as a measurement's answer
 };
 
@@ -310,6 +311,7 @@ function onSoundPush(message) {
     sound.running = null;
     showBetween(null);
     renderRunning();
+    if (sound.adopted) takeAdoptedOutcome();
     return;
   }
   if (message.phase === 'waiting') return showBetween(message);
@@ -351,12 +353,16 @@ async function startTuning() {
   const result = await call('POST', '/api/tune', { ...body, positions: positionsWanted('tune') });
   sound.running = null;
   if (!result.ok) { renderRunning(); return showFailure('tune', result); }
-  sound.proposal = result.data;
+  takeProposal(result.data);
+}
+
+function takeProposal(proposal) {
+  sound.proposal = proposal;
   sound.verified = null;
   renderRunning();
   $('tune-phase').textContent = 'proposed: tick the parts to apply';
   $('tune-verify').replaceChildren();
-  $('tune-sums').replaceChildren(...result.data.positionSums.map((sum) => element('li', {}, sum)));
+  $('tune-sums').replaceChildren(...proposal.positionSums.map((sum) => element('li', {}, sum)));
   renderProposalTable();
   renderTuneLegend();
   drawSoundGraphs();
@@ -373,32 +379,55 @@ async function applyTuning() {
   sound.running = null;
   renderRunning();
   if (!result.ok) return showFailure('tune', result);
-  sound.verified = result.data;
+  takeVerified(result.data);
+}
+
+function takeVerified(verified) {
+  sound.verified = verified;
+  renderRunning();
   $('tune-phase').textContent = 'applied and measured again';
-  const { checks, findings } = result.data;
+  const { checks, findings } = verified;
   $('tune-verify').replaceChildren(...checks.map((check) => element('li', { 'data-output': check.output.toLowerCase() },
     element('span', { class: `swatch ${check.output.toLowerCase()}` }, check.output),
     element('span', {}, `RMS from the target ${check.rmsBefore} → ${check.rmsAfter}`),
     element('span', { class: 'hint' }, `off the prediction by ${check.miss}`))),
-  ...[...findings, ...result.data.positionFindings].map((finding) => element('li', {}, finding)));
-  showWarning('tune', (result.data.shortfalls ?? []).join('\n'));
+  ...[...findings, ...verified.positionFindings].map((finding) => element('li', {}, finding)));
+  showWarning('tune', (verified.shortfalls ?? []).join('\n'));
   renderTuneLegend();
   drawSoundGraphs();
 }
 
 // ---- start ----
 
-// The controls' ranges and defaults are the server's.
-async function takeLimits() {
+// The controls' ranges and defaults are the server's. A job under way as
+// the page opens (the phone's page reloaded while the person walked, say)
+// is taken up: its wait for a position shown, its answer taken at its end.
+async function takeSoundState() {
   const state = await call('GET', '/api/measure');
   if (!state.ok) return;
   for (const [id, key] of [['measure-length', 'lengthS'], ['measure-level-dbfs', 'levelDbfs'],
     ['measure-positions', 'positions'], ['tune-positions', 'positions']])
     Object.assign($(id), state.data.limits[key]);
+  const { running, job, progress } = state.data;
+  if (!running) return;
+  sound.running = job;
+  sound.adopted = true;
+  renderRunning();
+  if (progress?.phase === 'waiting') showBetween(progress);
+}
+
+// The answer of a job this page took up, as the server kept it.
+async function takeAdoptedOutcome() {
+  sound.adopted = false;
+  const state = await call('GET', '/api/measure');
+  const last = state.ok ? state.data.last : null;
+  if (!last) return;
+  const take = { measured: takeMeasured, proposed: takeProposal, verified: takeVerified }[last.outcome];
+  if (take) take(last); else showFailure(last.job, { error: last.error, data: last });
 }
 
 function startSound() {
-  takeLimits();
+  takeSoundState();
   $('measure-outputs').append(...Object.entries(OUTPUTS).map(([name, label]) =>
     element('label', { class: 'tick' }, element('input', { type: 'checkbox', value: name, checked: true }), label)));
   $('measure-start').addEventListener('click', startMeasuring);

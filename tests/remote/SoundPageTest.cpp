@@ -129,9 +129,9 @@ bool TuneOffers(Browser& browser, const std::string& button)
 }
 
 // The engineer tunes from two seats with the phone: "Measure position 2"
-// between them, the proposal with the sum at each, then back at the first
-// seat before the apply, and the verification at both; all within the
-// screen's width.
+// between them (the page reloaded meanwhile), the proposal with the sum at
+// each, then back at the first seat before the apply, and the verification
+// at both; all within the screen's width.
 TEST(SoundPage, OnAPhoneTheTuneViewProposesAndVerifiesPositionByPosition)
 {
     if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
@@ -149,6 +149,11 @@ TEST(SoundPage, OnAPhoneTheTuneViewProposesAndVerifiesPositionByPosition)
     EXPECT_NE(Text(browser, "tune-where").find("Position 1 of 2 measured"), std::string::npos)
         << Text(browser, "tune-where");
     EXPECT_TRUE(browser.Run("return document.getElementById('measure-between').hidden;").get<bool>());
+    // The page reloaded while the person walks (a phone's locked screen):
+    // it takes the wait up, and the proposal at its end.
+    ASSERT_TRUE(OpenConnected(browser, server));
+    browser.Gesture(".tabs button[data-view=sound]", 0, 0, 0, 0);
+    ASSERT_TRUE(TuneOffers(browser, "Measure position 2"));
     ::kill(emulator.pid(), SIGUSR1);
     std::this_thread::sleep_for(100ms);
     Tap(browser, "tune-next");
