@@ -149,6 +149,7 @@ TEST(SoundPage, OnAPhoneTheTuneViewProposesAndVerifiesPositionByPosition)
     EXPECT_NE(Text(browser, "tune-where").find("Position 1 of 2 measured"), std::string::npos)
         << Text(browser, "tune-where");
     EXPECT_TRUE(browser.Run("return document.getElementById('measure-between').hidden;").get<bool>());
+    ScreenshotOf(browser, "tune-panel", REMOTE_SCREENSHOT_TUNE_POSITIONS_PHONE);
     // The page reloaded while the person walks (a phone's locked screen):
     // it takes the wait up, and the proposal at its end.
     ASSERT_TRUE(OpenConnected(browser, server));
