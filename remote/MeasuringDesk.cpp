@@ -14,6 +14,7 @@
 #include "RemoteUnit.h"
 #include "TuneJson.h"
 #include "TuneTexts.h"
+#include "history/SettingChanges.h"
 #include "tuning/TuningText.h"
 
 namespace {
@@ -322,6 +323,7 @@ json ProposalJson(const TuneStart& start)
     body["region"] = RegionSentence(start.proposal.region);
     body["texts"] = PartTextsJson(start);
     body["shortfalls"] = ProposalShortfalls(start, TuneParts{});
+    body["positionSums"] = PositionSumTexts(start.proposal);
     return body;
 }
 
@@ -336,9 +338,10 @@ json VerifiedJson(const TuneOutcome& outcome)
                           {"miss", check.miss}});
     return {{"outcome", "verified"},
             {"passes", outcome.passes.size()},
-            {"verify", TuneVerificationJson(last.verification)},
+            {"verify", TuneVerificationJson(last.verification, last.positions)},
             {"checks", checks},
             {"findings", VerificationFindings(last.verification, last.proposal.region)},
+            {"positionFindings", SpatialVerificationTexts(last.positions)},
             {"after", PositionsJson(last.measured)},
             {"shortfalls", outcome.shortfalls}};
 }
@@ -431,12 +434,9 @@ void MeasuringDesk::Measure(const DeskUnit& unit, const ApiRequest& request, con
     auto measured = std::make_shared<PositionsResult>();
     Run(
         unit, "measure",
-        [this, settings, tuneUnit, measured, name = unit.name](const TuneCallbacks& callbacks,
-                                                               const std::atomic<bool>& cancel) -> Outcome {
+        [settings, tuneUnit, measured](const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) -> Outcome {
             try {
-                *measured = MeasurePositions(
-                    settings, tuneUnit.get(), callbacks.measure,
-                    [this, name](const PositionPause& pause) { return AwaitPerson(name, pause); }, cancel);
+                *measured = MeasurePositions(settings, tuneUnit.get(), callbacks.measure, callbacks.await, cancel);
                 return {200, PositionsJson(*measured)};
             } catch (const MeasureError& error) {
                 return {StatusOf(error.kind()), FailureJson(error)};
@@ -452,7 +452,7 @@ void MeasuringDesk::Measure(const DeskUnit& unit, const ApiRequest& request, con
 void MeasuringDesk::Propose(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
 {
     std::vector<std::string> keys = kSoundKeys;
-    keys.insert(keys.end(), {"subOffsetDb", "maxRiseDb", "target"});
+    keys.insert(keys.end(), {"positions", "subOffsetDb", "maxRiseDb", "target"});
     const TuneSettings settings = TuneSettingsOf(BodyOf(request, keys, "A tuning pass"));
     if (Refused(unit, respond)) return;
     auto tuneUnit = std::make_shared<RemoteTuneUnit>(unit.unit, io_);
@@ -495,7 +495,13 @@ void MeasuringDesk::ApplyProposal(const DeskUnit& unit, const ApiRequest& reques
                 return {TuneStatusOf(error), TuneFailureJson(error)};
             }
         },
-        [respond](Outcome outcome) { respond(JsonResponse(outcome.body, outcome.status)); });
+        [this, start, &remote = unit.unit, respond](Outcome outcome) {
+            // An apply that ended before changing anything (a cancel while the
+            // person walks back to the first position) leaves its proposal to apply.
+            if (outcome.status != 200 && SameSetting(remote.Expected(), start->setting) && !proposal_)
+                proposal_ = start;
+            respond(JsonResponse(outcome.body, outcome.status));
+        });
 }
 
 void MeasuringDesk::Cancel(const Respond& respond)
@@ -513,6 +519,8 @@ void MeasuringDesk::Next(const ApiRequest& request, const Respond& respond)
         throw RequestError(400, "\"again\" must be true or false.");
     if (!running_ || !running_->awaiting) throw RequestError(409, "No measurement is waiting for a position.");
     const bool again = body.value("again", false);
+    if (again && running_->progress["position"] == 0)
+        throw RequestError(409, "Nothing is measured yet at the first position to measure again.");
     running_->awaiting = false;
     {
         const std::lock_guard lock(choiceMutex_);
@@ -529,11 +537,11 @@ void MeasuringDesk::WakeTheWait()
     choiceMade_.notify_all();
 }
 
-PositionChoice MeasuringDesk::AwaitPerson(const std::string& unit, const PositionPause& pause)
+PositionChoice MeasuringDesk::AwaitPerson(const std::string& unit, const std::string& job, const PositionPause& pause)
 {
     const json message{{"type", "measure"},
                        {"unit", unit},
-                       {"job", "measure"},
+                       {"job", job},
                        {"phase", "waiting"},
                        {"position", pause.measured},
                        {"positions", pause.count},
@@ -597,6 +605,7 @@ TuneCallbacks MeasuringDesk::Callbacks(const std::string& unit, const std::strin
             hub_.Broadcast(message.dump());
         });
     };
+    callbacks.await = [this, unit, job](const PositionPause& pause) { return AwaitPerson(unit, job, pause); };
     auto lastLevel = std::make_shared<Clock::time_point>();
     callbacks.measure.inputLevel = [this, unit, lastLevel](double dbfs) {
         const Clock::time_point now = Clock::now();

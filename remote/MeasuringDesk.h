@@ -57,8 +57,9 @@ private:
     void Cancel(const Respond& respond);
     // POST /api/measure/next: the person's choice for the position awaited.
     void Next(const ApiRequest& request, const Respond& respond);
-    // On the job's thread: says a position is done, then waits for Next or a cancel.
-    PositionChoice AwaitPerson(const std::string& unit, const PositionPause& pause);
+    // On the job's thread: says a position is done (or, before a tuning's
+    // verifying round, that the first is awaited), then waits for Next or a cancel.
+    PositionChoice AwaitPerson(const std::string& unit, const std::string& job, const PositionPause& pause);
     // After a cancel: a job waiting for the person hears it.
     void WakeTheWait();
     // 409 while the sound card is had (a job, the live watch), 503 without the unit.

@@ -10,30 +10,38 @@
 //                                job runs, 503 without the unit
 //   POST   /api/measure/next     {"again"} (optional, false): between positions, measures the next
 //                                one, or with "again": true the one just measured in its place
-//                                (409 while no position is awaited)
+//                                (409 while no position is awaited, and for "again" before a
+//                                tuning's verifying round, where nothing is measured yet); a
+//                                tuning pass's positions too
 //   POST   /api/measure/cancel   ends the job under way at its next step, a tuning pass's too
 //                                (409 without one)
 //   GET    /api/measure          {"running", "job", "unit", "progress", "last", "limits"}: the job
 //                                under way, the outcome of the last one, and the ranges and
 //                                defaults of "lengthS" and "levelDbfs" ({"min", "max", "value"})
-//   POST   /api/tune             the measure body without "outputs" (all four are measured), and
+//   POST   /api/tune             the measure body without "outputs" (all four are measured; the
+//                                positions wait between them as a measurement's), and
 //                                "subOffsetDb", "maxRiseDb", "target" (a target curve as text):
 //                                the proposal (session/TuneJson.h) with "measured", the sequence
 //                                as POST /api/measure answers it, its words ("region"; "texts":
-//                                [{"part", "name", "proposal", "effect", "note", "applicable"}])
+//                                [{"part", "name", "proposal", "effect", "note", "applicable"}];
+//                                "positionSums", the sum at each position, empty for one)
 //                                and "shortfalls"; nothing on the unit changes but the sequence's
 //                                mutes, put back
 //   POST   /api/tune/apply       {"parts": {"alignment", "levels", "peqLr", "peqSub"}} (each true
 //                                unless false): the last proposal's parts applied as ONE step of
 //                                the history, then measured again: {"verify", "after", "passes",
-//                                "checks" and "findings" (its words), "shortfalls"}; 409 without a
-//                                proposal for the unit
+//                                "checks" and "findings" (its words; "positionFindings", each
+//                                position's, empty for one), "shortfalls"}; of several positions
+//                                the person is awaited at the first before anything is applied
+//                                (a push "waiting" with "position" 0); 409 without a proposal
+//                                for the unit
 //
 // While a job runs its progress and the microphone's level go to every push
 // client: {"type": "measure", "unit", "job", "stage" (a tuning pass's), "phase", "output",
 // "fraction"} and
 // {"type": "level", "unit", "dbfs"} (at most 20 a second); between positions
-// {"type": "measure", "unit", "job", "phase": "waiting", "position" (the one just measured),
+// {"type": "measure", "unit", "job", "phase": "waiting", "position" (the one just measured; 0
+// before a tuning's verifying round, "measured" and "average" then the last round's),
 // "positions", "next" (null after the last), "measured" (that position as POST /api/measure
 // answers one), "average" (per output over the positions so far: {"output", "verdict",
 // "verdictText", "hz", "db", "spreadDb"})}; its end is

@@ -175,7 +175,9 @@ AppliedPass RunPass(const TuneStart& start, const TuneProposal& proposal, const 
     try {
         std::tie(pass.measured, pass.afterPositions) = MeasureAll(start.settings, unit, callbacks, cancel);
     } catch (TuneError& e) {
+        // The change went through: the error says so with this pass, unverified.
         e.passesDone = done;
+        e.passesDone.push_back(pass);
         throw;
     }
     pass.after = pass.afterPositions.front();

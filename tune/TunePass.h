@@ -91,7 +91,8 @@ public:
     MeasureError::Kind measureKind = MeasureError::Kind::Audio;
     std::vector<UnrestoredMute> unrestored;  // mutes left as a sequence set them
     std::vector<FieldChange> leftChanged;    // fields an apply could not put back
-    // Where the failure came after an apply went through: the passes done.
+    // Where the failure came after an apply went through: the passes
+    // applied, the last one's measuring (which failed) empty.
     std::vector<AppliedPass> passesDone;
 
 private:

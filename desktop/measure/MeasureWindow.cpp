@@ -22,6 +22,7 @@
 #include "graph/ChannelMeasurement.h"
 #include "graph/TuningBar.h"
 #include "measure/MeasurePlots.h"
+#include "measure/PositionBox.h"
 #include "measure/WorkerMutes.h"
 
 namespace {
@@ -51,20 +52,6 @@ void FillRow(QTableWidget* table, int row, MeasuredOutput output, const QString&
     table->setItem(row, kArrival, Cell(Number(arrivalMs, 2, "ms")));
     table->setItem(row, kPeak, Cell(Number(peakDbfs, 1, "dBFS")));
     table->setItem(row, kSnr, Cell(snrDb ? Number(*snrDb, 1, "dB") : QStringLiteral("-")));
-}
-
-// What the box between two positions says: what spoils the position just
-// measured, and where to go next.
-QString PauseText(const PositionShown& pause)
-{
-    QString text = QStringLiteral("Position %1 of %2 is measured.").arg(pause.measured).arg(pause.count);
-    for (const OutputResult& output : pause.result.outputs)
-        if (output.verdict != Verdict::Ok)
-            text += QStringLiteral("\n%1: %2").arg(QString::fromLatin1(OutputName(output.output)),
-                                                 QString::fromStdString(output.verdictText));
-    if (pause.measured < pause.count)
-        text += QStringLiteral("\n\nMove the microphone to position %1 of %2.").arg(pause.measured + 1).arg(pause.count);
-    return text;
 }
 
 }  // namespace
@@ -101,11 +88,7 @@ QWidget* CMeasureWindow::MakeRunBox()
 {
     auto* box = new QGroupBox(QStringLiteral("Measurement"), this);
     auto* form = new QFormLayout(box);
-    positions_ = new QSpinBox(box);
-    positions_->setObjectName(QStringLiteral("positions"));
-    positions_->setRange(1, kMostPositions);
-    positions_->setValue(MeasureSettings{}.positions);
-    positions_->setToolTip(QStringLiteral("Microphone positions, each measured with the same outputs"));
+    positions_ = MakePositionsBox(box);
     form->addRow(QStringLiteral("P&ositions:"), positions_);
     status_.AddRows(box, form);
 
@@ -187,27 +170,11 @@ void CMeasureWindow::AskForPosition(const PositionShown& pause)
     impulses_->Show(pause.result);
     FillTable(pause.result);
     status_.ShowLevel(kSilenceDbfs);
-    const bool last = pause.measured == pause.count;
-    status_.Say(last ? QStringLiteral("Waiting: measure the last position again, or keep the positions.")
-                     : QStringLiteral("Waiting for position %1 of %2: move the microphone there.")
-                           .arg(pause.measured + 1)
-                           .arg(pause.count));
-
-    auto* box = new QMessageBox(QMessageBox::Question, windowTitle(), PauseText(pause), QMessageBox::NoButton, this);
-    box->setObjectName(QStringLiteral("positionBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton* next = box->addButton(last ? QStringLiteral("Keep the positions")
-                                            : QStringLiteral("Measure position %1").arg(pause.measured + 1),
-                                       QMessageBox::AcceptRole);
-    QPushButton* again = box->addButton(QStringLiteral("Measure this position again"), QMessageBox::ActionRole);
-    box->addButton(QMessageBox::Cancel);
-    box->setDefaultButton(next);
-    connect(box, &QMessageBox::buttonClicked, this, [this, next, again](QAbstractButton* pressed) {
+    status_.Say(WaitingText(pause));
+    positionBox_ = OpenPositionBox(this, pause, [this](PositionChoice choice) {
         positionBox_ = nullptr;
-        Answer(pressed == next ? PositionChoice::Next : pressed == again ? PositionChoice::Again : PositionChoice::Cancel);
+        Answer(choice);
     });
-    positionBox_ = box;
-    box->open();
 }
 
 void CMeasureWindow::Answer(PositionChoice choice)

@@ -10,8 +10,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -19,6 +21,7 @@
 #include "TuneTexts.h"
 #include "app/UnitLink.h"
 #include "measure/MeasurePlots.h"
+#include "measure/PositionBox.h"
 #include "response/GraphCurve.h"
 #include "tune/WorkerTuneUnit.h"
 
@@ -128,6 +131,8 @@ CTuneWindow::CTuneWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     UpdateButtons();
 }
 
+CTuneWindow::~CTuneWindow() { Cancel(); }
+
 QWidget* CTuneWindow::MakeRunBox()
 {
     auto* box = new QGroupBox(QStringLiteral("Tuning"), this);
@@ -138,6 +143,8 @@ QWidget* CTuneWindow::MakeRunBox()
     maxRise_ = DbBox(box, "maxRise", 0.0, kMostMaxRiseDb, LevelOptions{}.maxRiseDb);
     maxRise_->setToolTip(QStringLiteral("No level rises by more"));
     form->addRow(QStringLiteral("Largest &rise:"), maxRise_);
+    positions_ = MakePositionsBox(box);
+    form->addRow(QStringLiteral("Pos&itions:"), positions_);
     status_.AddRows(box, form);
 
     measure_ = MakeButton(box, QStringLiteral("&Measure"), "measure");
@@ -195,15 +202,14 @@ void CTuneWindow::Begin(const QString& text,
 {
     auto unit = std::make_shared<WorkerTuneUnit>();  // the person's mutes as `model` shows them now
     QPointer<CTuneWindow> window(this);
-    const auto pass = [work = std::move(work), unit, window](const MeasureCallbacks& measure,
-                                                               const std::atomic<bool>& cancel) {
+    const auto pass = [work = std::move(work), unit, window](const RunCallbacks& run, const std::atomic<bool>& cancel) {
         TuneCallbacks callbacks{[window](TuneStage stage) {
                                     QMetaObject::invokeMethod(qApp, [window, stage] {
                                         if (window) window->status_.Say(QStringLiteral("%1...").arg(
                                                         QString::fromLatin1(StageName(stage))));
                                     });
                                 },
-                                measure};
+                                run, run.await};
         unit->CancelledBy(cancel);
         return RunGuarded<Result>(work, *unit, callbacks, cancel);
     };
@@ -215,6 +221,8 @@ void CTuneWindow::Begin(const QString& text,
     connect(run_, &SoundRun::progressed, this,
             [this](double fraction, const QString& step) { status_.ShowProgress(fraction, step); });
     connect(run_, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
+    connect(run_, &SoundRun::personAwaited, this, &CTuneWindow::AskForPosition);
+    measured_.clear();
     status_.Say(text);
     status_.ShowProgress(0.0, QString());
     UpdateButtons();
@@ -225,6 +233,7 @@ template <class Result>
 bool CTuneWindow::Ended(const TuneRunOutcome<Result>& outcome)
 {
     run_ = nullptr;
+    measured_.clear();
     status_.ShowLevel(kSilenceDbfs);
     const RunFailure& failure = outcome.failure;
     if (outcome.result) {
@@ -249,6 +258,7 @@ bool CTuneWindow::StartMeasuring()
     settings.measure = sweep_->Settings();
     settings.options.levels.subOffsetDb = subOffset_->value();
     settings.options.levels.maxRiseDb = maxRise_->value();
+    settings.measure.positions = positions_->value();
     Begin<TuneStart>(
         QStringLiteral("Measuring..."),
         [settings](TuneUnit& unit, const TuneCallbacks& callbacks, const std::atomic<bool>& cancel) {
@@ -297,6 +307,41 @@ bool CTuneWindow::StartApplying()
 void CTuneWindow::Cancel()
 {
     if (run_) run_->Cancel();
+    delete positionBox_;
+    positionBox_ = nullptr;
+}
+
+void CTuneWindow::AskForPosition(const PositionShown& pause)
+{
+    if (pause.measured > 0) {
+        const auto at = static_cast<std::size_t>(pause.measured - 1);
+        measured_.resize(std::max(measured_.size(), at + 1));
+        measured_[at] = pause.result;
+        ShowPositions(pause.averages);
+    } else {
+        measured_.clear();  // the verifying round starts at the first position
+    }
+    status_.ShowLevel(kSilenceDbfs);
+    status_.Say(WaitingText(pause));
+    positionBox_ = OpenPositionBox(this, pause, [this](PositionChoice choice) {
+        positionBox_ = nullptr;
+        if (choice == PositionChoice::Cancel)
+            Cancel();
+        else if (run_)
+            run_->Answer(choice);
+    });
+}
+
+// Each output's graph: the positions measured so far, their average and spread.
+void CTuneWindow::ShowPositions(const std::vector<OutputAverage>& averages)
+{
+    const std::vector<PositionCurves> outputs = PositionsCurves(measured_, averages);
+    for (std::size_t i = 0; i < graphs_.size(); ++i) {
+        std::vector<PositionCurves> shown;
+        for (const PositionCurves& output : outputs)
+            if (output.average.name == TuneOutputTitle(kTuneOutputs[i])) shown.push_back(output);
+        graphs_[i]->ShowPositions(std::move(shown));
+    }
 }
 
 void CTuneWindow::closeEvent(QCloseEvent* event)
@@ -353,7 +398,9 @@ void CTuneWindow::ShowVerification()
 {
     checks_->setRowCount(0);
     if (!outcome_) {
-        findings_->clear();
+        QStringList sums;
+        for (const std::string& sum : PositionSumTexts(start_->proposal)) sums << QString::fromStdString(sum);
+        findings_->setText(sums.join(QLatin1Char('\n')));
         return;
     }
     const AppliedPass& last = outcome_->passes.back();
@@ -370,6 +417,7 @@ void CTuneWindow::ShowVerification()
     QStringList lines;
     for (const std::string& finding : VerificationFindings(last.verification, last.proposal.region))
         lines << QString::fromStdString(finding);
+    for (const std::string& position : SpatialVerificationTexts(last.positions)) lines << QString::fromStdString(position);
     for (const std::string& shortfall : outcome_->shortfalls) lines << QString::fromStdString(shortfall);
     findings_->setText(lines.join(QLatin1Char('\n')));
 }
@@ -418,5 +466,6 @@ void CTuneWindow::UpdateButtons()
     sweep_->SetRunning(running);
     subOffset_->setEnabled(!running);
     maxRise_->setEnabled(!running);
+    positions_->setEnabled(!running);
     proposal_->setEnabled(!running);
 }

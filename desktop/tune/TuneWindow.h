@@ -9,6 +9,12 @@
 // and after, the crossover sum, the misses of the prediction, a second
 // pass where it is due. Report writes all of it as a PDF.
 //
+// Of several microphone positions a box between two (PositionBox.h) says
+// where to take the microphone next while the graphs show the positions
+// measured so far, their average and spread; the box comes again before
+// the verification's first position, and the proposal's and the
+// verification's words say each position's sum and deviation.
+//
 // All sound and unit work runs on a worker thread (SoundRun.h): the window
 // keeps answering; Cancel, and closing the window, end it at its next step.
 #pragma once
@@ -24,7 +30,9 @@
 class MeasuredCurvesGraph;
 class QDoubleSpinBox;
 class QLabel;
+class QMessageBox;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 // How a half of the pass ended: its result, or why there is none.
@@ -40,6 +48,8 @@ class CTuneWindow : public QWidget {
     Q_OBJECT
 public:
     explicit CTuneWindow(QWidget* parent = nullptr);
+    // Cancels a pass under way: one waiting for the person would wait for ever.
+    ~CTuneWindow() override;
 
     // Each starts its half of the pass unless one runs, no unit is
     // connected or (applying) there is no proposal: false then, and said.
@@ -56,6 +66,8 @@ public:
     const std::optional<TuneStart>& Start() const { return start_; }
     const std::optional<TuneOutcome>& Outcome() const { return outcome_; }
     const MeasuredCurvesGraph* Graph(int output) const { return graphs_[static_cast<std::size_t>(output)]; }
+    // The box between two positions while the pass waits for the person; nullptr otherwise.
+    QMessageBox* PositionBox() const { return positionBox_; }
 
 signals:
     void runningChanged(bool running);
@@ -71,6 +83,8 @@ private:
                std::function<void(const Result&)> done);
     template <class Result>
     bool Ended(const TuneRunOutcome<Result>& outcome);
+    void AskForPosition(const PositionShown& pause);
+    void ShowPositions(const std::vector<OutputAverage>& averages);
     void ShowProposal();
     void ShowCurves();
     void ShowVerification();
@@ -80,6 +94,7 @@ private:
     SweepBox* sweep_ = nullptr;
     QDoubleSpinBox* subOffset_ = nullptr;
     QDoubleSpinBox* maxRise_ = nullptr;
+    QSpinBox* positions_ = nullptr;
     RunStatus status_;
     QPushButton* measure_ = nullptr;
     QPushButton* apply_ = nullptr;
@@ -90,6 +105,8 @@ private:
     QTableWidget* checks_ = nullptr;
     QLabel* findings_ = nullptr;
     SoundRun* run_ = nullptr;
+    QMessageBox* positionBox_ = nullptr;
+    std::vector<MeasurementResult> measured_;  // the positions of the round under way, measured so far
     std::optional<TuneStart> start_;
     std::optional<TuneOutcome> outcome_;
     TuneParts applied_{false, false, false, false};

@@ -5,10 +5,11 @@
 // fit) and the Tune view (the proposal as a table with a tick per part and
 // its predicted effect, Apply, and the system's curves before, predicted
 // and after). One job at a time runs on the server, for every page.
-// A measurement at several microphone positions waits between them for
-// "Measure position K" (the engineer walks with the phone to the
-// microphone); the graph shows the positions so far, thin, their average
-// and the spread between the loudest and the quietest.
+// A measurement or a tuning pass at several microphone positions waits
+// between them for "Measure position K" (the engineer walks with the phone
+// to the microphone), a tuning's verification before its first position
+// too; the view's graph shows the positions so far, thin, their average and
+// the spread between the loudest and the quietest.
 'use strict';
 
 const OUTPUTS = { left: 'Left', right: 'Right', sub: 'Sub', system: 'System' };
@@ -22,6 +23,7 @@ const sound = {
   proposal: null,    // the last tune proposal's answer
   verified: null,    // the last apply's answer
   waiting: null,     // between positions: the push that said so
+  adopted: false,    // the job under way was running when the page opened: its answer is the server's last
   sofar: [],         // the positions measured so far, each as a measurement's answer
 };
 
@@ -100,8 +102,15 @@ function sixthOctave(hz, db) {
   });
 }
 
-// Per output the positions' curves, thin, the band from the quietest to the
-// loudest of them (the spread) and their average.
+// Positions' curves of one output, thin, and the band from the quietest to
+// the loudest of them (the spread).
+function spreadCurves(hz, each, colour) {
+  const band = { low: hz.map((_, i) => Math.min(...each.map((db) => db[i]))),
+    high: hz.map((_, i) => Math.max(...each.map((db) => db[i]))) };
+  return [{ hz, colour, band }, ...each.map((db) => ({ hz, db, colour, thin: true }))];
+}
+
+// Per output the positions' curves with their spread, and their average.
 function positionsCurves(averages, positions) {
   const reference = referenceDb(averages);
   return averages.flatMap((average, index) => {
@@ -109,18 +118,20 @@ function positionsCurves(averages, positions) {
     const colour = OUTPUT_COLOURS[average.output];
     const each = positions.map((db) => db(index)).filter((db) => db.length === average.hz.length)
       .map((db) => shifted(db, reference));
-    const band = { low: average.hz.map((_, i) => Math.min(...each.map((db) => db[i]))),
-      high: average.hz.map((_, i) => Math.max(...each.map((db) => db[i]))) };
-    return [{ hz: average.hz, colour, band }, ...each.map((db) => ({ hz: average.hz, db, colour, thin: true })),
-      { hz: average.hz, db: shifted(average.db, reference), colour }];
+    return [...spreadCurves(average.hz, each, colour), { hz: average.hz, db: shifted(average.db, reference), colour }];
   });
 }
 
+// Between positions of `job`: the positions measured so far and their average.
+function waitingCurves(job) {
+  if (sound.waiting?.job !== job || !sound.waiting.position) return null;
+  return positionsCurves(sound.waiting.average,
+    sound.sofar.filter(Boolean).map((position) => (index) => position.outputs[index].db));
+}
+
 function measureCurves() {
-  if (sound.waiting) {
-    return positionsCurves(sound.waiting.average,
-      sound.sofar.filter(Boolean).map((position) => (index) => position.outputs[index].db));
-  }
+  const waiting = waitingCurves('measure');
+  if (waiting) return waiting;
   const outputs = sound.measured?.outputs ?? [];
   if (sound.measured?.positions > 1) {
     return positionsCurves(outputs, outputs[0].positions.map((_, k) => (index) => outputs[index].positions[k].db));
@@ -130,17 +141,24 @@ function measureCurves() {
     colour: OUTPUT_COLOURS[output.output], dashed: false }));
 }
 
-// The system as measured before, as the proposal predicts it and as measured after.
+// The system as measured before, as the proposal predicts it and as measured
+// after; of several positions the average, each position thin before the
+// verification (after it) with their spread.
 function tuneCurves() {
+  const waiting = waitingCurves('tune');
+  if (waiting) return waiting;
   const system = (outputs) => outputs?.find((output) => output.output === 'system');
   const before = system(sound.proposal?.measured?.outputs);
   if (!before) return [];
   const reference = referenceDb([before]);
+  const smoothed = (output, db) => shifted(sixthOctave(output.hz, db), reference);
   const curves = [['before', before], ['predicted', system(sound.proposal.predicted.outputs)],
-    ['after', system(sound.verified?.after?.outputs)]];
-  return curves.filter(([, output]) => output).map(([name, output]) => ({ hz: output.hz,
-    db: shifted(sixthOctave(output.hz, output.db), reference), colour: TUNE_CURVES[name][1],
-    dashed: TUNE_CURVES[name][2] }));
+    ['after', system(sound.verified?.after?.outputs)]].filter(([, output]) => output);
+  const [name, last] = curves.filter(([key]) => key !== 'predicted').at(-1);
+  const spread = last.positions ? spreadCurves(last.hz, last.positions.map((position) => smoothed(last, position.db)),
+    TUNE_CURVES[name][1]) : [];
+  return [...spread, ...curves.map(([key, output]) => ({ hz: output.hz, db: smoothed(output, output.db),
+    colour: TUNE_CURVES[key][1], dashed: TUNE_CURVES[key][2] }))];
 }
 
 function drawSoundGraphs() {
@@ -156,7 +174,7 @@ function measureBody() {
     micChannel: Number($('measure-mic').value) };
 }
 
-function positionsWanted() { return Number($('measure-positions').value); }
+function positionsWanted(where) { return Number($(`${where}-positions`).value); }
 
 function renderRunning() {
   const busy = sound.running !== null;
@@ -187,7 +205,7 @@ async function startMeasuring() {
   sound.running = 'measure';
   sound.sofar = [];
   renderRunning();
-  const result = await call('POST', '/api/measure', { ...body, positions: positionsWanted() });
+  const result = await call('POST', '/api/measure', { ...body, positions: positionsWanted('measure') });
   sound.running = null;
   showBetween(null);
   renderRunning();
@@ -195,23 +213,50 @@ async function startMeasuring() {
   takeMeasured(result.data);
 }
 
+// The box a view shows between positions, after its row of buttons: what
+// was measured, the button for the next position and the one that measures
+// the last again.
+function betweenBox(where) {
+  const button = (id, text, again) => {
+    const node = element('button', { type: 'button', id: `${where}-${id}`, class: again ? 'quiet' : '' }, text);
+    node.addEventListener('click', () => nextPosition(again));
+    return node;
+  };
+  $(`${where}-start`).parentElement.after(element('div', { id: `${where}-between`, class: 'row between', hidden: true },
+    element('p', { id: `${where}-where`, class: 'hint', 'aria-live': 'polite' }),
+    button('next', 'Measure position 2', false), button('again', 'Measure this position again', true)));
+}
+
+// What the box says after position `position` of a measurement or tuning
+// pass (0: before a tuning's verification, back at the first).
+function whereText(waiting) {
+  if (!waiting.position) {
+    return `Take the microphone back to position 1 of ${waiting.positions}: the ticked parts are applied`
+      + ' once it is there, then every position is measured again.';
+  }
+  const done = `Position ${waiting.position} of ${waiting.positions} measured`
+    + (waiting.measured.allOk ? '.' : ', not every output is ok.');
+  return waiting.next ? `${done} Take the microphone to position ${waiting.next}.` : done;
+}
+
 // Between positions: which one was measured, the button for the next (or,
 // after the last, for keeping it) and the one that measures it again.
 function showBetween(waiting) {
   sound.waiting = waiting;
-  $('measure-between').hidden = !waiting;
+  for (const where of ['measure', 'tune']) $(`${where}-between`).hidden = waiting?.job !== where;
   if (!waiting) return;
-  sound.sofar[waiting.position - 1] = waiting.measured;
-  const done = `Position ${waiting.position} of ${waiting.positions} measured`
-    + (waiting.measured.allOk ? '.' : ', not every output is ok.');
-  $('measure-where').textContent = waiting.next ? `${done} Take the microphone to position ${waiting.next}.` : done;
-  $('measure-next').textContent = waiting.next ? `Measure position ${waiting.next}` : 'Keep it and finish';
-  $('measure-phase').textContent = waiting.next ? `waiting for position ${waiting.next}` : 'waiting';
+  const where = waiting.job;
+  if (waiting.position) sound.sofar[waiting.position - 1] = waiting.measured;
+  else sound.sofar = [];
+  $(`${where}-where`).textContent = whereText(waiting);
+  $(`${where}-next`).textContent = waiting.next ? `Measure position ${waiting.next}` : 'Keep it and finish';
+  $(`${where}-again`).hidden = !waiting.position;
+  $(`${where}-phase`).textContent = waiting.next ? `waiting for position ${waiting.next}` : 'waiting';
   drawSoundGraphs();
 }
 
 async function nextPosition(again) {
-  $('measure-between').hidden = true;
+  for (const where of ['measure', 'tune']) $(`${where}-between`).hidden = true;
   const result = await call('POST', '/api/measure/next', again ? { again: true } : {});
   if (!result.ok) toast(result.error);
 }
@@ -266,6 +311,7 @@ function onSoundPush(message) {
     sound.running = null;
     showBetween(null);
     renderRunning();
+    if (sound.adopted) takeAdoptedOutcome();
     return;
   }
   if (message.phase === 'waiting') return showBetween(message);
@@ -303,14 +349,20 @@ async function startTuning() {
   sound.running = 'tune';
   renderRunning();
   const { outputs, ...body } = measureBody();  // a pass measures all four
-  const result = await call('POST', '/api/tune', body);
+  sound.sofar = [];
+  const result = await call('POST', '/api/tune', { ...body, positions: positionsWanted('tune') });
   sound.running = null;
   if (!result.ok) { renderRunning(); return showFailure('tune', result); }
-  sound.proposal = result.data;
+  takeProposal(result.data);
+}
+
+function takeProposal(proposal) {
+  sound.proposal = proposal;
   sound.verified = null;
   renderRunning();
   $('tune-phase').textContent = 'proposed: tick the parts to apply';
   $('tune-verify').replaceChildren();
+  $('tune-sums').replaceChildren(...proposal.positionSums.map((sum) => element('li', {}, sum)));
   renderProposalTable();
   renderTuneLegend();
   drawSoundGraphs();
@@ -321,43 +373,67 @@ async function applyTuning() {
   for (const box of document.querySelectorAll('#tune-table input[type="checkbox"]')) parts[box.value] = box.checked;
   showWarning('tune', '');
   sound.running = 'tune';
+  sound.sofar = [];
   renderRunning();
   const result = await call('POST', '/api/tune/apply', { parts });
   sound.running = null;
   renderRunning();
   if (!result.ok) return showFailure('tune', result);
-  sound.verified = result.data;
+  takeVerified(result.data);
+}
+
+function takeVerified(verified) {
+  sound.verified = verified;
+  renderRunning();
   $('tune-phase').textContent = 'applied and measured again';
-  const { checks, findings } = result.data;
+  const { checks, findings } = verified;
   $('tune-verify').replaceChildren(...checks.map((check) => element('li', { 'data-output': check.output.toLowerCase() },
     element('span', { class: `swatch ${check.output.toLowerCase()}` }, check.output),
     element('span', {}, `RMS from the target ${check.rmsBefore} → ${check.rmsAfter}`),
     element('span', { class: 'hint' }, `off the prediction by ${check.miss}`))),
-  ...findings.map((finding) => element('li', {}, finding)));
-  showWarning('tune', (result.data.shortfalls ?? []).join('\n'));
+  ...[...findings, ...verified.positionFindings].map((finding) => element('li', {}, finding)));
+  showWarning('tune', (verified.shortfalls ?? []).join('\n'));
   renderTuneLegend();
   drawSoundGraphs();
 }
 
 // ---- start ----
 
-// The controls' ranges and defaults are the server's.
-async function takeLimits() {
+// The controls' ranges and defaults are the server's. A job under way as
+// the page opens (the phone's page reloaded while the person walked, say)
+// is taken up: its wait for a position shown, its answer taken at its end.
+async function takeSoundState() {
   const state = await call('GET', '/api/measure');
   if (!state.ok) return;
   for (const [id, key] of [['measure-length', 'lengthS'], ['measure-level-dbfs', 'levelDbfs'],
-    ['measure-positions', 'positions']])
+    ['measure-positions', 'positions'], ['tune-positions', 'positions']])
     Object.assign($(id), state.data.limits[key]);
+  const { running, job, progress } = state.data;
+  if (!running) return;
+  sound.running = job;
+  sound.adopted = true;
+  renderRunning();
+  if (progress?.phase === 'waiting') showBetween(progress);
+}
+
+// The answer of a job this page took up, as the server kept it.
+async function takeAdoptedOutcome() {
+  sound.adopted = false;
+  const state = await call('GET', '/api/measure');
+  const last = state.ok ? state.data.last : null;
+  if (!last) return;
+  const take = { measured: takeMeasured, proposed: takeProposal, verified: takeVerified }[last.outcome];
+  if (take) take(last); else showFailure(last.job, { error: last.error, data: last });
 }
 
 function startSound() {
-  takeLimits();
+  takeSoundState();
   $('measure-outputs').append(...Object.entries(OUTPUTS).map(([name, label]) =>
     element('label', { class: 'tick' }, element('input', { type: 'checkbox', value: name, checked: true }), label)));
   $('measure-start').addEventListener('click', startMeasuring);
   $('measure-use').addEventListener('click', useForFit);
-  $('measure-next').addEventListener('click', () => nextPosition(false));
-  $('measure-again').addEventListener('click', () => nextPosition(true));
+  betweenBox('measure');
+  betweenBox('tune');
   $('tune-start').addEventListener('click', startTuning);
   $('tune-apply').addEventListener('click', applyTuning);
   for (const id of ['measure-cancel', 'tune-cancel']) $(id).addEventListener('click', cancelJob);

@@ -139,6 +139,22 @@ json LastWaiting(const PushClient& push)
     return last;
 }
 
+// Moves the emulator's microphone `steps` seats on (of the built-in room's four, round).
+void MoveMicrophone(const EmulatorProcess& emulator, int steps)
+{
+    for (int i = 0; i < steps; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+}
+
+// The person at a wait (the `count`-th after `position`): the microphone
+// `steps` seats on, then on to the next position.
+void WalkOn(const RemoteClient& client, const PushClient& push, const EmulatorProcess& emulator,
+            std::pair<int, int> wait, int steps)
+{
+    ASSERT_TRUE(WaitForWaits(push, wait.first, wait.second));
+    MoveMicrophone(emulator, steps);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 202);
+}
+
 double LeftAt160(const json& db, const json& hz)
 {
     std::size_t i = 0;
@@ -181,11 +197,11 @@ TEST(RemoteMeasure, PositionsWaitForTheNextAndAPositionMeasuredAgainReplacesItse
     EXPECT_EQ(PostJson(client, "/api/measure/next", {{"again", "yes"}}).status, 400);
 
     // Position 1 measured again at the fourth seat, position 2 at the second.
-    for (int i = 0; i < 3; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    MoveMicrophone(emulator, 3);
     EXPECT_EQ(PostJson(client, "/api/measure/next", {{"again", true}}).status, 202);
     EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 409) << "not waiting while it measures";
     ASSERT_TRUE(WaitForWaits(*push, 1, 2));
-    for (int i = 0; i < 2; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    MoveMicrophone(emulator, 2);
     EXPECT_EQ(PostJson(client, "/api/measure/next", json::object()).status, 202);
 
     const HttpReply done = measuring.get();
@@ -271,6 +287,66 @@ TEST(RemoteTune, AProposalChangesNothingItsTickedPartsAreOneUndoStepAndVerified)
     EXPECT_EQ(Dump(emulator.device()), before);  // one undo brought the whole setting back
 }
 
+// A tuning pass from two seats through the API: a cancel while the person
+// walks leaves the unit as it was; the proposal is made from both; its apply
+// waits for the person back at the first seat before anything changes (a
+// cancel there keeps the proposal), then verifies at both.
+TEST(RemoteTune, TwoPositionsWaitForThePersonBeforeTheProposalAndBeforeTheVerification)
+{
+    const std::string state = TempPath("tune-positions-state");
+    EmulatorProcess emulator({"--audio", "--state", state});
+    ASSERT_FALSE(emulator.device().empty());
+    ASSERT_EQ(RunCli({"--port", emulator.device(), "set", "sub", "mute", "on"}).exitCode, 0);
+    const std::vector<unsigned char> settingBefore = ReadBytes(state);
+    DeviceServer serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+    const json body = {{"lengthS", 1}, {"positions", 2}};
+    const auto post = [client](const std::string& target, const json& body) {
+        return std::async(std::launch::async, [client, target, body] { return PostJson(client, target, body); });
+    };
+
+    auto cancelled = post("/api/tune", body);
+    ASSERT_TRUE(WaitForWaits(*push, 1, 1));
+    EXPECT_EQ(LastWaiting(*push)["job"], "tune");
+    EXPECT_TRUE(ReadBytes(state) == settingBefore);  // the Sub muted again while waiting
+    EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 202);
+    EXPECT_EQ(cancelled.get().Json()["kind"], "cancelled");
+    EXPECT_TRUE(ReadBytes(state) == settingBefore);
+
+    auto proposing = post("/api/tune", body);
+    WalkOn(client, *push, emulator, {1, 2}, 1);
+    const HttpReply proposed = proposing.get();
+    ASSERT_EQ(proposed.status, 200) << proposed.body.substr(0, 500);
+    const json proposal = proposed.Json();
+    EXPECT_EQ(proposal["measured"]["positions"], 2);
+    EXPECT_EQ(proposal["measured"]["outputs"][0]["positions"].size(), 2u);
+    EXPECT_EQ(proposal["positions"].size(), 2u);
+    EXPECT_EQ(proposal["positionSums"].size(), 2u);
+
+    // Without the PEQ no second pass (and its own round) can follow.
+    const json parts = {{"parts", {{"peqLr", false}, {"peqSub", false}}}};
+    auto leftAlone = post("/api/tune/apply", parts);
+    ASSERT_TRUE(WaitForWaits(*push, 0, 1));
+    EXPECT_EQ(LastWaiting(*push)["next"], 1);
+    EXPECT_EQ(PostJson(client, "/api/measure/next", {{"again", true}}).status, 409);  // nothing measured here yet
+    EXPECT_EQ(PostJson(client, "/api/measure/cancel", json::object()).status, 202);
+    EXPECT_EQ(leftAlone.get().Json()["kind"], "cancelled");
+    EXPECT_EQ(client.Get("/api/history").Json()["undoCount"], 0);
+
+    auto applying = post("/api/tune/apply", parts);  // the proposal still stands
+    WalkOn(client, *push, emulator, {0, 2}, 3);        // back at the first seat
+    WalkOn(client, *push, emulator, {1, 3}, 1);
+    const HttpReply applied = applying.get();
+    ASSERT_EQ(applied.status, 200) << applied.body.substr(0, 500);
+    const json verified = applied.Json();
+    EXPECT_EQ(verified["after"]["positions"], 2);
+    ASSERT_EQ(verified["verify"]["positions"].size(), 2u);
+    EXPECT_TRUE(verified["verify"]["average"].contains("rmsAfterDb"));
+    EXPECT_FALSE(verified["positionFindings"].empty());
+    EXPECT_EQ(client.Get("/api/history").Json()["undoCount"], 1);
+}
+
 TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
 {
     DeviceServer unreachable("/dev/quenbar-no-such-unit", "", true);
@@ -288,6 +364,9 @@ TEST(RemoteMeasure, NoUnitNoTokenOrBadSettingsPlayNothing)
     const HttpReply notAList = PostJson(client, "/api/measure", {{"outputs", "left"}});
     EXPECT_EQ(notAList.status, 400);
     EXPECT_NE(notAList.Error().find("\"outputs\" must be a list"), std::string::npos) << notAList.body;
+    const HttpReply positions = PostJson(client, "/api/tune", {{"positions", 9}});
+    EXPECT_EQ(positions.status, 400);
+    EXPECT_EQ(positions.Error(), "\"positions\": The number of positions is 1 to 8: 9 is not.");
     const HttpReply rise = PostJson(client, "/api/tune", {{"maxRiseDb", 1e9}});
     EXPECT_EQ(rise.status, 400);
     EXPECT_NE(rise.Error().find("\"maxRiseDb\": The largest rise is 0 to 12 dB"), std::string::npos) << rise.body;

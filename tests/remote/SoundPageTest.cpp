@@ -113,7 +113,26 @@ TEST(SoundPage, AtALaptopsSizeItMeasuresFeedsTheFitAndAppliesATuningAsOneUndoSte
     ScreenshotOf(browser, "tune-panel", REMOTE_SCREENSHOT_TUNE);
 }
 
-TEST(SoundPage, OnAPhoneTheTuneViewProposesWithinTheScreensWidth)
+// Taps a button of the page on a phone, scrolled to it first.
+void Tap(Browser& browser, const std::string& id)
+{
+    browser.Run("document.getElementById('" + id + "').scrollIntoView({block: 'center'});");
+    browser.Gesture("#" + id, 0, 0, 0, 0);
+}
+
+// Waits until the Tune view's box between positions offers `button`.
+bool TuneOffers(Browser& browser, const std::string& button)
+{
+    return browser.WaitUntil("!document.getElementById('tune-between').hidden && "
+                             "document.getElementById('tune-next').textContent === '" + button + "'",
+                             kSequence);
+}
+
+// The engineer tunes from two seats with the phone: "Measure position 2"
+// between them (the page reloaded meanwhile), the proposal with the sum at
+// each, then back at the first seat before the apply, and the verification
+// at both; all within the screen's width.
+TEST(SoundPage, OnAPhoneTheTuneViewProposesAndVerifiesPositionByPosition)
 {
     if (!Browser::Installed()) GTEST_SKIP() << "chromium and chromium-driver are not installed";
     EmulatorProcess emulator({"--audio"});
@@ -124,13 +143,44 @@ TEST(SoundPage, OnAPhoneTheTuneViewProposesWithinTheScreensWidth)
     browser.Gesture(".tabs button[data-view=sound]", 0, 0, 0, 0);
     ASSERT_TRUE(browser.WaitUntil("!document.getElementById('view-sound').hidden"));
     ShortSweeps(browser);
-    const auto tap = [&browser] {
-        browser.Run("document.getElementById('tune-start').scrollIntoView({block: 'center'});");
-        browser.Gesture("#tune-start", 0, 0, 0, 0);
-    };
-    ASSERT_TRUE(RunUntilDone(browser, tap, kProposed, "tune"));
+    browser.Run("document.getElementById('tune-positions').value = '2';");
+    Tap(browser, "tune-start");
+    ASSERT_TRUE(TuneOffers(browser, "Measure position 2")) << Text(browser, "tune-warning");
+    EXPECT_NE(Text(browser, "tune-where").find("Position 1 of 2 measured"), std::string::npos)
+        << Text(browser, "tune-where");
+    EXPECT_TRUE(browser.Run("return document.getElementById('measure-between').hidden;").get<bool>());
+    ScreenshotOf(browser, "tune-panel", REMOTE_SCREENSHOT_TUNE_POSITIONS_PHONE);
+    // The page reloaded while the person walks (a phone's locked screen):
+    // it takes the wait up, and the proposal at its end.
+    ASSERT_TRUE(OpenConnected(browser, server));
+    browser.Gesture(".tabs button[data-view=sound]", 0, 0, 0, 0);
+    ASSERT_TRUE(TuneOffers(browser, "Measure position 2"));
+    ::kill(emulator.pid(), SIGUSR1);
+    std::this_thread::sleep_for(100ms);
+    Tap(browser, "tune-next");
+    ASSERT_TRUE(DoneOrWarned(browser, kProposed, "tune")) << Text(browser, "tune-warning");
+    EXPECT_EQ(browser.Run("return document.querySelectorAll('#tune-sums li').length;"), 2) << Text(browser, "tune-sums");
     EXPECT_LE(browser.Run("return document.documentElement.scrollWidth - innerWidth;").get<int>(), 0);
     ScreenshotOf(browser, "tune-panel", REMOTE_SCREENSHOT_TUNE_PHONE);
+
+    // Without the PEQ no second pass (and its own round) can follow.
+    for (const char* part : {"peqLr", "peqSub"})
+        browser.Run(std::string("document.querySelector(\"#tune-table tr[data-part='") + part +
+                    "'] input\").checked = false;");
+    Tap(browser, "tune-apply");
+    ASSERT_TRUE(TuneOffers(browser, "Measure position 1")) << Text(browser, "tune-warning");
+    EXPECT_TRUE(browser.Run("return document.getElementById('tune-again').hidden;").get<bool>());
+    for (int i = 0; i < 3; ++i) ::kill(emulator.pid(), SIGUSR1), std::this_thread::sleep_for(100ms);
+    Tap(browser, "tune-next");
+    ASSERT_TRUE(TuneOffers(browser, "Measure position 2")) << Text(browser, "tune-warning");
+    ::kill(emulator.pid(), SIGUSR1);
+    std::this_thread::sleep_for(100ms);
+    Tap(browser, "tune-next");
+    ASSERT_TRUE(DoneOrWarned(browser, "document.getElementById('tune-phase').textContent === 'applied and measured again'",
+                             "tune"))
+        << Text(browser, "tune-warning");
+    EXPECT_NE(Text(browser, "tune-verify").find("Position 2"), std::string::npos) << Text(browser, "tune-verify");
+    EXPECT_EQ(server.Client().Get("/api/history").Json()["undoCount"], 1);
 }
 
 // The engineer at the microphone with the phone: two positions of Left,

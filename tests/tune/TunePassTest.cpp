@@ -197,6 +197,20 @@ TEST(ApplyAndVerify, SeveralPositionsWaitForTheFirstBeforeSendingAndACancelThere
     EXPECT_EQ(pauses, (std::vector<std::pair<int, int>>{{0, 3}}));
     EXPECT_EQ(unit.applies, 0);
 
+    // The person back at the first, the change sent; a verifying sequence
+    // that fails then leaves it applied, and the error says so.
+    callbacks.await = [](const PositionPause&) { return PositionChoice::Next; };
+    start.settings.measure.silenceSeconds = 0.0;  // refused as the round starts
+    try {
+        ApplyAndVerify(start, {}, unit, callbacks, cancel);
+        ADD_FAILURE() << "verified without a sequence";
+    } catch (const TuneError& e) {
+        EXPECT_EQ(e.kind(), TuneError::Kind::Measure);
+        ASSERT_EQ(e.passesDone.size(), 1u);
+        EXPECT_TRUE(SameSetting(e.passesDone[0].applied, unit.held));
+    }
+    EXPECT_EQ(unit.applies, 1);
+
     // Nobody to ask: refused before anything is read or measured.
     unit.answers = false;
     try {

@@ -60,20 +60,7 @@ CMeasureWindow* OpenMeasureWindow(CMainFrame* frame, const QStringList& outputs,
 
 QString Message(CMeasureWindow* window) { return window->findChild<QLabel*>(QStringLiteral("message"))->text(); }
 
-// The box between two positions, once the measurement waits for the person.
-QMessageBox* AwaitPositionBox(CMeasureWindow* window)
-{
-    return QTest::qWaitFor([window] { return window->PositionBox() != nullptr; }, kMeasureWaitMs)
-               ? window->PositionBox()
-               : nullptr;
-}
-
-void Press(QMessageBox* box, const QString& button)
-{
-    for (QAbstractButton* shown : box->buttons())
-        if (shown->text().remove(QLatin1Char('&')) == button) return shown->click();
-    QFAIL(qPrintable(QStringLiteral("no button \"%1\" in the box").arg(button)));
-}
+QMessageBox* AwaitPositionBox(CMeasureWindow* window) { return AwaitPositionBox(window, kMeasureWaitMs); }
 
 }  // namespace
 

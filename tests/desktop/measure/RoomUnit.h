@@ -3,6 +3,9 @@
 // connected to it, and the unit's own setting read over the program's link.
 #pragma once
 
+#include <QMessageBox>
+#include <QtTest>
+
 #include <csignal>
 
 #include <array>
@@ -50,6 +53,23 @@ inline ParameterModel UnitSetting()
     LoadDefaults(setting);
     if (result == 0) ImageToModel(setting, image.data());
     return setting;
+}
+
+// The box between two microphone positions, once the window's measurement
+// waits for the person (within `waitMs`); nullptr when it did not come.
+template <class Window>
+QMessageBox* AwaitPositionBox(Window* window, int waitMs)
+{
+    return QTest::qWaitFor([window] { return window->PositionBox() != nullptr; }, waitMs) ? window->PositionBox()
+                                                                                          : nullptr;
+}
+
+// Presses the box's button that says `button`, as the person would.
+inline void Press(QMessageBox* box, const QString& button)
+{
+    for (QAbstractButton* shown : box->buttons())
+        if (shown->text().remove(QLatin1Char('&')) == button) return shown->click();
+    QFAIL(qPrintable(QStringLiteral("no button \"%1\" in the box").arg(button)));
 }
 
 // The program started and connected to the unit behind COM1.

@@ -1,8 +1,12 @@
 // The Tune System window against the emulated unit's room through the
 // private sound server: a proposal, a part left out, the rest applied as one
 // step that one undo takes back (read from the unit each time), the report;
-// a window closed mid-measure ends the work; without a unit it refuses.
+// a window closed mid-measure ends the work; two microphone positions walked
+// through the box between them, before the proposal and before the
+// verification; without a unit it refuses.
 #include <QLabel>
+#include <QPointer>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,6 +21,7 @@ namespace {
 
 // Two sequences of four 1 s sweeps take some 20 s; a loaded machine longer.
 constexpr int kTuneWaitMs = 120000;
+constexpr int kPeqLrRow = 2;
 constexpr int kPeqSubRow = 3;
 
 CTuneWindow* OpenTuneWindow(CMainFrame* frame)
@@ -98,6 +103,65 @@ private slots:
         QVERIFY(window->WriteReport(report));  // the message as the person sees it after a report
         window->grab().save(QStringLiteral(TUNE_SCREENSHOT));
 #endif
+    }
+
+    // Two seats: the box after the first (the mutes back while it waits),
+    // the proposal from both, the box again before the verification (a
+    // cancel there sends nothing), then verified at both.
+    void walksTwoPositionsBeforeTheProposalAndBeforeTheVerification()
+    {
+        RoomUnit unit;
+        QVERIFY(unit.Started());
+        CQuenbarApp app;
+        CMainFrame* frame = StartConnected(app);
+        CTuneWindow* window = OpenTuneWindow(frame);
+        window->findChild<QSpinBox*>(QStringLiteral("positions"))->setValue(2);
+        const ParameterModel before = UnitSetting();
+
+        QVERIFY(window->StartMeasuring());
+        QPointer<QMessageBox> box = AwaitPositionBox(window, kTuneWaitMs);
+        QVERIFY2(box, qPrintable(Message(window)));
+        QVERIFY2(box->text().contains(QStringLiteral("Move the microphone to position 2 of 2")), qPrintable(box->text()));
+        WaitForUnit();
+        QVERIFY(SameSetting(UnitSetting(), before));  // the mutes back while the person walks
+        QCOMPARE(window->Graph(0)->PositionCurveCount(), 1);
+        unit.MoveMicrophone();
+        Press(box, QStringLiteral("Measure position 2"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window->Running(), kTuneWaitMs);
+        QVERIFY2(window->Start(), qPrintable(Message(window)));
+        QCOMPARE(window->Start()->measurements.size(), std::size_t{2});
+        const auto* findings = window->findChild<QLabel*>(QStringLiteral("findings"));
+        QVERIFY2(findings->text().contains(QStringLiteral("Position 2:")), qPrintable(findings->text()));
+
+        // Without the PEQ no second pass (and its own round) can follow.
+        window->SetPart(kPeqLrRow, false);
+        window->SetPart(kPeqSubRow, false);
+        QVERIFY(window->StartApplying());
+        box = AwaitPositionBox(window, kTuneWaitMs);
+        QVERIFY(box);
+        QVERIFY2(box->text().contains(QStringLiteral("back to position 1 of 2")), qPrintable(box->text()));
+        QCOMPARE(box->buttons().size(), 2);  // nothing to measure again yet
+        Press(box, QStringLiteral("Cancel"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window->Running(), kTuneWaitMs);
+        QVERIFY(!window->Outcome());
+        QVERIFY(SameSetting(UnitSetting(), before));
+
+        QVERIFY(window->StartApplying());
+        box = AwaitPositionBox(window, kTuneWaitMs);
+        QVERIFY(box);
+        for (int seat = 0; seat < 3; ++seat) unit.MoveMicrophone(), QTest::qWait(100);  // back at the first
+        Press(box, QStringLiteral("Measure position 1"));
+        QTRY_VERIFY_WITH_TIMEOUT(box.isNull(), 5000);
+        box = AwaitPositionBox(window, kTuneWaitMs);
+        QVERIFY2(box, qPrintable(Message(window)));
+        unit.MoveMicrophone();
+        Press(box, QStringLiteral("Measure position 2"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window->Running(), kTuneWaitMs);
+        QVERIFY2(window->Outcome(), qPrintable(Message(window)));
+        QCOMPARE(window->Outcome()->passes.back().positions.positions.size(), std::size_t{2});
+        QVERIFY2(findings->text().contains(QStringLiteral("Position 2: RMS from the target")),
+                 qPrintable(findings->text()));
+        QCOMPARE(TheEditHistory().Steps().UndoCount(), std::size_t{1});
     }
 
     void windowClosedMidMeasureEndsTheWork()
