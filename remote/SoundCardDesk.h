@@ -49,6 +49,17 @@
 //   POST   /api/watch/stop       ends it (409 while none runs)
 //   POST   /api/watch/keep       {"against"} (optional): the live trace's coherent points kept as
 //                                the trace to compare with, or the text given (409 while none runs)
+//   POST   /api/watch/propose    {"output": "lr" or "sub"}: that output's PEQ fitted on the last
+//                                look where it is coherent, toward the trace compared with, else
+//                                flat (watch/LiveProposal.h): {"output", "label", "towardStored",
+//                                "bands" ([{"flat", "freq", "gain", "bandwidth", "shelf", "text"}]),
+//                                "rmsNowDb", "rmsPredictedDb", "text" (its words), and at the
+//                                unit's steps of the fit's range "hz", "measured", "predicted",
+//                                "target"}; nothing on the unit changes. 409 with the reason when
+//                                too little of the curve is coherent, or while none runs
+//   POST   /api/watch/apply      the unit's last proposal as ONE step of the history, named by its
+//                                "label" and marked on the time line as every edit: {"applied"};
+//                                409 without one, or when the unit's setting changed since
 //   GET    /api/watch            {"running", "settings", "limits" ({"min", "max", "value"} of each
 //                                setting), "trustedCoherence", "stored" (the trace compared with
 //                                at the live points, {"hz", "db"}, or null), "edits" ([{"t",
