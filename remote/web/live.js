@@ -4,7 +4,10 @@
 // and those whose coherence is not known yet left out (never shown as
 // truth); the coherence itself along the graph's foot; the stored trace
 // dashed; the alarms and the status in the server's words; the edits made
-// through Quenbar marked on a time line of the last minute. On a phone it is
+// through Quenbar marked on a time line of the last minute. "Propose PEQ"
+// asks for one output's bands fitted on the live curve (nothing on the unit
+// changes), drawn as the curve they are predicted to give; "Apply" sends
+// them as one step of the history. On a phone it is
 // a tab; on a laptop it takes the graph's place, the editors beside it, so
 // that a change is seen as it is made.
 'use strict';
@@ -15,6 +18,7 @@ const LIVE_FAINT = 0.25;             // the opacity of points whose coherence is
 const LIVE_COHERENCE_SHARE = 0.22;   // the part of the graph's height the coherence takes at its foot
 const LIVE_SPAN_S = 60;              // the time line's length
 const LIVE_EDITS_LISTED = 5;
+const LIVE_PREDICTED_COLOUR = '#ffd24d';
 
 const live = {
   state: null,     // the server's GET /api/watch, or its last "watchState" push
@@ -22,6 +26,7 @@ const live = {
   edits: [],       // {t, what}, oldest first
   looks: 0,        // looks pushed to this page since it opened
   open: false,     // on a laptop: the view in the graph's place
+  proposal: null,  // the last POST /api/watch/propose answer, until applied or the watch ends
 };
 
 // The level drawn at 0 dB: the middle of the coherent points (the system's
@@ -70,6 +75,19 @@ function drawLiveGraph() {
     g.beginPath(); g.moveTo(x0, axes.y(look.db[i] - reference)); g.lineTo(x1, axes.y(look.db[i + 1] - reference)); g.stroke();
   }
   g.globalAlpha = 1;
+  const proposal = live.proposal;
+  if (proposal) {
+    g.strokeStyle = LIVE_PREDICTED_COLOUR;
+    g.lineWidth = 2;
+    g.setLineDash([2, 3]);
+    g.beginPath();
+    proposal.hz.forEach((hz, i) => {
+      const y = axes.y(proposal.predicted[i] - reference);
+      if (i) g.lineTo(x(hz), y); else g.moveTo(x(hz), y);
+    });
+    g.stroke();
+    g.setLineDash([]);
+  }
 }
 
 function renderLiveControls() {
@@ -77,6 +95,9 @@ function renderLiveControls() {
   $('live-start').disabled = running;
   $('live-stop').disabled = !running;
   $('live-keep').disabled = !running;
+  $('live-propose').disabled = !running;
+  $('live-apply').disabled = !running || !live.proposal;
+  $('live-proposal').textContent = live.proposal?.text ?? '';
   for (const id of ['live-mic', 'live-reference', 'live-average']) $(id).disabled = running;
   if (!running) $('live-status').textContent = 'stopped';
 }
@@ -108,6 +129,7 @@ function showLiveWarning(text) {
 }
 
 function takeLiveState(state) {
+  if (!state.running) live.proposal = null;
   live.state = state;
   live.edits = [...state.edits];
   if (state.error) showLiveWarning(state.error);
@@ -136,6 +158,26 @@ async function liveCall(path, body) {
   takeLiveState(result.data);
 }
 
+async function proposeLive() {
+  showLiveWarning('');
+  $('live-propose').disabled = true;
+  const result = await call('POST', '/api/watch/propose', { output: $('live-output').value });
+  live.proposal = result.ok ? result.data : null;
+  if (!result.ok) showLiveWarning(result.error);
+  renderLiveControls();
+  drawLiveGraph();
+}
+
+async function applyLive() {
+  $('live-apply').disabled = true;
+  const result = await call('POST', '/api/watch/apply', {});
+  live.proposal = null;
+  if (!result.ok) showLiveWarning(result.error);
+  renderLiveControls();
+  if (result.ok) $('live-proposal').textContent = `Applied as one step: ${result.data.applied}`;
+  drawLiveGraph();
+}
+
 function startLive() {
   showLiveWarning('');
   live.look = null;
@@ -156,6 +198,8 @@ async function startLiveView() {
   $('live-start').addEventListener('click', startLive);
   $('live-stop').addEventListener('click', () => liveCall('/api/watch/stop', {}));
   $('live-keep').addEventListener('click', () => liveCall('/api/watch/keep', {}));
+  $('live-propose').addEventListener('click', proposeLive);
+  $('live-apply').addEventListener('click', applyLive);
   $('live-open').addEventListener('click', toggleLive);
   renderLiveControls();
   const state = await call('GET', '/api/watch');
