@@ -18,6 +18,7 @@ constexpr int kFaintAlpha = 90;
 
 QColor LiveColour() { return ScreenPlotStyle().leftRight; }
 QColor StoredColour() { return QColor(235, 235, 235); }
+QColor PredictedColour() { return QColor(255, 210, 77); }
 
 ResponseCurve NoLevels()
 {
@@ -86,6 +87,12 @@ void LiveGraph::SetStored(const std::optional<LevelCurve>& stored)
     update();
 }
 
+void LiveGraph::SetPredicted(const std::optional<ResponseCurve>& predicted)
+{
+    predicted_ = predicted;
+    update();
+}
+
 void LiveGraph::paintEvent(QPaintEvent*)
 {
     const double shift = FitRangeMean(stored_ ? *stored_ : live_.trusted);
@@ -96,6 +103,10 @@ void LiveGraph::paintEvent(QPaintEvent*)
     }
     curves.push_back({QStringLiteral("Live"), LiveColour(), live_.trusted});
     Shift(curves.back().levels, shift);
+    if (predicted_) {
+        curves.push_back({QStringLiteral("Predicted"), PredictedColour(), *predicted_});
+        Shift(curves.back().levels, shift);
+    }
     ResponseCurve faint = live_.faint;
     Shift(faint, shift);
 

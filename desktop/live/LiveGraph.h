@@ -2,7 +2,8 @@
 // can be trusted, a faint one where it is low, none where too little was
 // averaged yet; the stored trace beside it. Both are moved together, so
 // that the stored trace (without one, the live curve) lies at 0 dB on
-// average over the fit's range.
+// average over the fit's range. A proposal's predicted curve is drawn
+// with them.
 #pragma once
 
 #include <QWidget>
@@ -29,9 +30,12 @@ public:
 
     void Show(const LiveTrace& trace);
     void SetStored(const std::optional<LevelCurve>& stored);
+    // The live curve as a proposal would make it, at the graph's steps; nothing: none.
+    void SetPredicted(const std::optional<ResponseCurve>& predicted);
 
     const LiveLevels& Live() const { return live_; }
     bool ShowsStored() const { return stored_.has_value(); }
+    bool ShowsPredicted() const { return predicted_.has_value(); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -39,4 +43,5 @@ protected:
 private:
     LiveLevels live_;
     std::optional<ResponseCurve> stored_;
+    std::optional<ResponseCurve> predicted_;
 };

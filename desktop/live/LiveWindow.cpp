@@ -17,6 +17,7 @@
 #include "WatchJson.h"
 #include "app/EditHistory.h"
 #include "live/LiveGraph.h"
+#include "live/LiveProposalBox.h"
 #include "live/LiveRun.h"
 #include "tuning/TuningText.h"
 
@@ -134,6 +135,9 @@ QWidget* CLiveWindow::MakeRunBox()
     coherent_ = ShownLabel(box, "coherent");
     form->addRow(QStringLiteral("Coherent:"), coherent_);
     status_.AddMessage(box, form);
+    proposal_ = new LiveProposalBox(box, look_, stored_);
+    connect(proposal_, &LiveProposalBox::predicted, graph_, &LiveGraph::SetPredicted);
+    form->addRow(proposal_);
     return box;
 }
 
@@ -255,4 +259,5 @@ void CLiveWindow::UpdateButtons()
     keep_->setEnabled(watching && look_.has_value());
     for (QWidget* control : std::initializer_list<QWidget*>{record_, microphone_, reference_, rate_, average_})
         control->setEnabled(!watching);
+    proposal_->SetWatching(watching);
 }

@@ -2,7 +2,8 @@
 // (watch/LiveWatch.h): the input device, the microphone's and the
 // reference's channels and the averaging, Start and Stop, the live curve
 // with its coherence and the stored trace on the response graph, the delay,
-// "Keep as the stored trace", the alarms, and the time line of the edits.
+// "Keep as the stored trace", the alarms, the time line of the edits, and a
+// proposal of an output's PEQ on demand (LiveProposalBox.h).
 //
 // Every move of the setting's history (an edit, an undo, a redo) is marked
 // on the watch with its label while it runs, so that an alarm that follows
@@ -20,6 +21,7 @@
 #include "measure/SweepBox.h"
 
 class LiveGraph;
+class LiveProposalBox;
 class LiveRun;
 class QComboBox;
 class QDoubleSpinBox;
@@ -48,6 +50,7 @@ public:
     const std::optional<WatchLook>& LastLook() const { return look_; }
     int LooksShown() const { return looksShown_; }
     const LiveGraph* Graph() const { return graph_; }
+    LiveProposalBox* ProposalBox() const { return proposal_; }
 
 signals:
     void watchingChanged(bool watching);
@@ -78,6 +81,7 @@ private:
     QListWidget* alarms_ = nullptr;
     QListWidget* edits_ = nullptr;
     LiveGraph* graph_ = nullptr;
+    LiveProposalBox* proposal_ = nullptr;
 
     std::unique_ptr<LiveRun> run_;
     HistoryMoves moves_;
