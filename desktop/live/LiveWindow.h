@@ -2,7 +2,7 @@
 // (watch/LiveWatch.h): the input device, the microphone's and the
 // reference's channels and the averaging, Start and Stop, the live curve
 // with its coherence and the stored trace on the response graph, the delay,
-// "Keep as the stored trace", the alarms, the time line of the edits, and a
+// "Keep as the stored trace" or one opened from a file, the alarms, the time line of the edits, and a
 // proposal of an output's PEQ on demand (LiveProposalBox.h).
 //
 // Every move of the setting's history (an edit, an undo, a redo) is marked
@@ -45,6 +45,10 @@ public:
     // The live trace's coherent points become the stored trace; false (and
     // said) while there are too few.
     bool KeepAsStored();
+    // A measurement's text or a live trace saved before (the files watch
+    // --against reads) becomes the stored trace; false (and said) when the
+    // file cannot be read or used.
+    bool OpenStored(const QString& path);
 
     // The last look shown, and how many were shown since the watch started.
     const std::optional<WatchLook>& LastLook() const { return look_; }
@@ -66,6 +70,7 @@ private:
     void Fail(const QString& why);
     void MarkHistoryMove();
     void UpdateButtons();
+    void UseStored(LevelCurve stored, const QString& said);
 
     QComboBox* record_ = nullptr;
     QSpinBox* microphone_ = nullptr;
@@ -75,6 +80,7 @@ private:
     QPushButton* start_ = nullptr;
     QPushButton* stop_ = nullptr;
     QPushButton* keep_ = nullptr;
+    QPushButton* open_ = nullptr;
     QLabel* delay_ = nullptr;
     QLabel* coherent_ = nullptr;
     RunStatus status_;  // its message line alone

@@ -165,6 +165,33 @@ private slots:
         QCOMPARE(window->LooksShown(), looksAtStop);
     }
 
+    // A live trace saved before (as watch --against reads it) is opened as
+    // the stored trace; a file that is none is refused in words, the stored
+    // trace kept.
+    void opensAStoredTraceFromAFile()
+    {
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("saved.txt")), other = dir.filePath(QStringLiteral("other.txt"));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("* Quenbar live trace after 12.0 s, delay 8.750 ms, its coherent points\n* Hz dB phase(degrees)\n");
+        for (double hz = 50.0; hz < 16000.0; hz *= 1.25) file.write(QStringLiteral("%1 -3.5 12.0\n").arg(hz).toUtf8());
+        file.close();
+        QFile none(other);
+        QVERIFY(none.open(QIODevice::WriteOnly));
+        none.write("not a trace\n");
+        none.close();
+
+        CLiveWindow window;
+        QVERIFY(!window.Graph()->ShowsStored());
+        QVERIFY(window.OpenStored(saved));
+        QVERIFY(window.Graph()->ShowsStored());
+        QVERIFY(!window.OpenStored(other));
+        QVERIFY(window.Graph()->ShowsStored());
+        const QString said = window.findChild<QLabel*>(QStringLiteral("message"))->text();
+        QVERIFY2(said.startsWith(QStringLiteral("other.txt cannot be the stored trace: ")), qPrintable(said));
+    }
+
     void historyMovesAreNamedAsTheTimeLineShowsThem()
     {
         SettingHistory steps;
