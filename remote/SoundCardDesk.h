@@ -69,7 +69,8 @@
 // While it runs every push client gets, several times a second, the look
 // {"type": "watch", "t", "delayMs", "hz", "db", "phaseDeg", "coherence", "known", "alarms",
 // "status" (a line of words)} (watch/WatchJson.h); each edit made through the API is marked on its time
-// line, the alarms after it naming it, and said as {"type": "watchEdit",
+// line (named "<unit>: <step>" while several units are served), the alarms after it naming it,
+// and said as {"type": "watchEdit",
 // "unit", "t", "what"}; its start, its end and a trace kept as {"type": "watchState"} with the
 // result of GET.
 //
@@ -113,6 +114,9 @@ public:
     // The unit's history changed (an edit, a recall, an undo, ...; `name` is the unit's): a desk
     // that watches marks the edit it made.
     virtual void HistoryChanged(const RemoteUnit& unit, const std::string& name) = 0;
+    // How many units are served now (told at each change): a desk that
+    // marks edits names the unit of each while there are several.
+    virtual void UnitsServed(std::size_t /*count*/) {}
 };
 
 // The desk of this build; its jobs' outcomes are handed back on `io`.

@@ -187,7 +187,7 @@ void WatchDesk::HistoryChanged(const RemoteUnit& unit, const std::string& name)
     const std::optional<std::string> edit = EditOf(before, now);
     before = now;
     if (!edit || !watch_) return;
-    const WatchEdit mark = watch_->MarkEdit(*edit);
+    const WatchEdit mark = watch_->MarkEdit(unitsServed_ > 1 ? name + ": " + *edit : *edit);
     edits_.push_back(mark);
     json message{{"type", "watchEdit"}, {"unit", name}};
     message.update(EditJson(mark));

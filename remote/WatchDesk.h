@@ -34,6 +34,7 @@ public:
     // Ends the watch, then the measuring desk's job.
     void Stop(std::function<void()> done) override;
     void HistoryChanged(const RemoteUnit& unit, const std::string& name) override;
+    void UnitsServed(std::size_t count) override { unitsServed_ = count; }
 
     // Where a unit's history stood when it last changed.
     struct HistoryGlance {
@@ -77,6 +78,7 @@ private:
     std::string error_;  // why the last one ended by itself
     std::vector<std::function<void()>> stopped_;
     std::map<std::uint64_t, HistoryGlance> glances_;  // by the unit's Identity()
+    std::size_t unitsServed_ = 1;
     std::map<std::uint64_t, LiveProposal> proposals_;  // the last one for each unit, by its Identity()
 
     std::atomic<bool> stop_{false};

@@ -443,4 +443,28 @@ TEST(RemoteWatch, ProposesWhatTakesAMovedBandBackAndAppliesItAsOneStep)
     EXPECT_EQ(PostJson(client, "/api/watch/stop", json::object()).status, 200);
 }
 
+
+// While several units are served an edit's mark names its unit, and so does
+// an alarm after it; back to one unit, the marks are the steps' words alone.
+TEST(RemoteWatch, NamesTheUnitOfAnEditWhileSeveralAreServed)
+{
+    UnitsRig rig({"Mains", "Delay"});
+    PushClient push = rig.Push();
+    const RemoteClient client = rig.Client();
+    ASSERT_EQ(PostJson(client, "/api/watch", json::object()).status, 200);
+    ASSERT_EQ(client.PutJson("/api/units/Delay/settings/lr/gain", {{"value", 62}}).status, 200);
+    const auto named = push.WaitForType("watchEdit", 5s);
+    ASSERT_TRUE(named);
+    EXPECT_EQ((*named)["unit"], "Delay");
+    const std::string what = (*named)["what"];
+    EXPECT_EQ(what.rfind("Delay: Level", 0), 0u) << what;
+
+    ASSERT_EQ(client.Request("DELETE", "/api/units/Delay").status, 200);
+    ASSERT_EQ(client.Set("lr/gain", 61).status, 200);
+    const auto alone = push.WaitForType("watchEdit", 5s);
+    ASSERT_TRUE(alone);
+    EXPECT_EQ((*alone)["what"].get<std::string>().rfind("Level", 0), 0u) << *alone;
+    EXPECT_EQ(PostJson(client, "/api/watch/stop", json::object()).status, 200);
+}
+
 }  // namespace
