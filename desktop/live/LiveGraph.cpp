@@ -68,9 +68,10 @@ LiveGraph::LiveGraph(QWidget* parent) : QWidget(parent), live_{NoLevels(), NoLev
 
 QSize LiveGraph::sizeHint() const { return QSize(2 * kGraphWidth, 2 * kGraphHeight); }
 
-void LiveGraph::Show(const LiveTrace& trace)
+void LiveGraph::Show(const LiveTrace& trace, double storedOffsetDb)
 {
     live_ = LiveLevelsOf(trace);
+    storedOffsetDb_ = storedOffsetDb;
     update();
 }
 
@@ -95,10 +96,12 @@ void LiveGraph::SetPredicted(const std::optional<ResponseCurve>& predicted)
 
 void LiveGraph::paintEvent(QPaintEvent*)
 {
-    const double shift = FitRangeMean(stored_ ? *stored_ : live_.trusted);
+    std::optional<ResponseCurve> stored = stored_;
+    if (stored) Shift(*stored, -storedOffsetDb_);
+    const double shift = FitRangeMean(stored ? *stored : live_.trusted);
     std::vector<PlotCurve> curves;
-    if (stored_) {
-        curves.push_back({QStringLiteral("Stored"), StoredColour(), *stored_});
+    if (stored) {
+        curves.push_back({QStringLiteral("Stored"), StoredColour(), *stored});
         Shift(curves.back().levels, shift);
     }
     curves.push_back({QStringLiteral("Live"), LiveColour(), live_.trusted});

@@ -206,7 +206,7 @@ void CLiveWindow::Show(const WatchLook& look)
     if (!run_) return;  // a look queued before the watch stopped
     look_ = look;
     ++looksShown_;
-    graph_->Show(look.trace);
+    graph_->Show(look.trace, look.storedOffsetDb.value_or(0.0));
     delay_->setText(look.delaySeconds ? QStringLiteral("%1 ms").arg(*look.delaySeconds * 1000.0, 0, 'f', 2)
                                       : QStringLiteral("looking for it"));
     coherent_->setText(QStringLiteral("%1% after %2").arg(look.coherentShare * 100.0, 0, 'f', 0).arg(SecondsText(look.seconds)));

@@ -3,7 +3,7 @@
 // several times a second: its coherent points drawn solid, the others faint,
 // and those whose coherence is not known yet left out (never shown as
 // truth); the coherence itself along the graph's foot; the stored trace
-// dashed; the alarms and the status in the server's words; the edits made
+// dashed, moved to the live trace's level as the comparison finds it; the alarms and the status in the server's words; the edits made
 // through Quenbar marked on a time line of the last minute. "Propose PEQ"
 // asks for one output's bands fitted on the live curve (nothing on the unit
 // changes), drawn as the curve they are predicted to give; "Apply" sends
@@ -53,7 +53,7 @@ function drawLiveGraph() {
     g.beginPath();
     stored.hz.forEach((hz, i) => {
       if (stored.db[i] === null) return;
-      const y = axes.y(stored.db[i] - reference);
+      const y = axes.y(stored.db[i] + (look.storedOffsetDb ?? 0) - reference);
       if (i && stored.db[i - 1] !== null) g.lineTo(x(hz), y); else g.moveTo(x(hz), y);
     });
     g.stroke();
