@@ -71,7 +71,10 @@ const PeqBand* LoudestBand(const PeqBands& bands)
 
 TEST(LiveProposal, RefusesPlainlyWithoutEnoughCoherentPoints)
 {
-    const LiveTrace noise = Trace([](double) { return 0.0; }, [](double) { return 0.5; });
+    // Trusted from kTrustedCoherence on, as the watch marks its points.
+    const LiveTrace trusted = Trace([](double) { return 0.0; }, [](double) { return kTrustedCoherence; });
+    EXPECT_TRUE(ProposeFromLive(trusted, std::nullopt, Setting(false), kSlotLeftRight).proposal);
+    const LiveTrace noise = Trace([](double) { return 0.0; }, [](double) { return kTrustedCoherence - 0.01; });
     const LiveProposalOutcome none = ProposeFromLive(noise, std::nullopt, Setting(false), kSlotLeftRight);
     EXPECT_FALSE(none.proposal);
     EXPECT_EQ(none.refused, "No point of the live curve is coherent yet: nothing to propose for Left & Right "
