@@ -36,6 +36,22 @@ function liveReferenceDb(look, trusted) {
   return coherent.length ? coherent[Math.floor(coherent.length / 2)] : 0;
 }
 
+// A dashed curve over the live graph, broken where a level is null;
+// `toPoint` maps a frequency and a level to the canvas.
+function strokeDashed(g, hz, db, toPoint, style) {
+  g.strokeStyle = style.colour;
+  g.lineWidth = style.width;
+  g.setLineDash(style.dash);
+  g.beginPath();
+  hz.forEach((f, i) => {
+    if (db[i] === null) return;
+    const [px, py] = toPoint(f, db[i]);
+    if (i && db[i - 1] !== null) g.lineTo(px, py); else g.moveTo(px, py);
+  });
+  g.stroke();
+  g.setLineDash([]);
+}
+
 function drawLiveGraph() {
   const sheet = clearedGraph($('graph-live'), 12);
   if (!sheet || !live.look) return;
@@ -47,17 +63,9 @@ function drawLiveGraph() {
   const reference = liveReferenceDb(look, trusted);
   const stored = live.state?.stored;
   if (stored) {
-    g.strokeStyle = MEASUREMENT_GREY;
-    g.lineWidth = 1.5;
-    g.setLineDash([6, 4]);
-    g.beginPath();
-    stored.hz.forEach((hz, i) => {
-      if (stored.db[i] === null) return;
-      const y = axes.y(stored.db[i] + (look.storedOffsetDb ?? 0) - reference);
-      if (i && stored.db[i - 1] !== null) g.lineTo(x(hz), y); else g.moveTo(x(hz), y);
-    });
-    g.stroke();
-    g.setLineDash([]);
+    const offset = look.storedOffsetDb ?? 0;
+    strokeDashed(g, stored.hz, stored.db, (hz, db) => [x(hz), axes.y(db + offset - reference)],
+      { colour: MEASUREMENT_GREY, width: 1.5, dash: [6, 4] });
   }
   const foot = (coherence) => height - coherence * height * LIVE_COHERENCE_SHARE;
   for (let i = 0; i + 1 < look.hz.length; ++i) {
@@ -75,19 +83,9 @@ function drawLiveGraph() {
     g.beginPath(); g.moveTo(x0, axes.y(look.db[i] - reference)); g.lineTo(x1, axes.y(look.db[i + 1] - reference)); g.stroke();
   }
   g.globalAlpha = 1;
-  const proposal = live.proposal;
-  if (proposal) {
-    g.strokeStyle = LIVE_PREDICTED_COLOUR;
-    g.lineWidth = 2;
-    g.setLineDash([2, 3]);
-    g.beginPath();
-    proposal.hz.forEach((hz, i) => {
-      const y = axes.y(proposal.predicted[i] - reference);
-      if (i) g.lineTo(x(hz), y); else g.moveTo(x(hz), y);
-    });
-    g.stroke();
-    g.setLineDash([]);
-  }
+  if (live.proposal)
+    strokeDashed(g, live.proposal.hz, live.proposal.predicted, (hz, db) => [x(hz), axes.y(db - reference)],
+      { colour: LIVE_PREDICTED_COLOUR, width: 2, dash: [2, 3] });
 }
 
 function renderLiveControls() {
