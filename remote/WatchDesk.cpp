@@ -269,6 +269,7 @@ void WatchDesk::Ended(const std::string& error)
 {
     running_ = false;
     watch_.reset();
+    proposals_.clear();  // made on a curve that is gone: applied now it would not be marked
     error_ = error;
     claim_.Release();
     Announce();
@@ -309,11 +310,19 @@ void WatchDesk::Propose(const DeskUnit& unit, const ApiRequest& request, const R
     if (!last_) throw RequestError(409, "The live watch has no curve yet.");
     boost::asio::post(fitThread_, [this, trace = last_->trace, stored = stored_, setting = unit.unit.Expected(), slot,
                                    identity = unit.unit.Identity(), respond] {
-        LiveProposalOutcome outcome = ProposeFromLive(trace, stored, setting, slot);
-        boost::asio::post(io_, [this, outcome = std::move(outcome), identity, respond]() mutable {
+        LiveProposalOutcome outcome;
+        bool failed = false;
+        try {
+            outcome = ProposeFromLive(trace, stored, setting, slot);
+        } catch (const std::exception& error) {
+            outcome.refused = std::string("The fit failed: ") + error.what();
+            failed = true;
+        }
+        boost::asio::post(io_, [this, outcome = std::move(outcome), failed, identity, respond]() mutable {
+            if (!watch_) return respond(ErrorResponse(409, "The live watch ended before the proposal was made."));
             if (!outcome.proposal) {
                 proposals_.erase(identity);
-                return respond(ErrorResponse(409, outcome.refused));
+                return respond(ErrorResponse(failed ? 500 : 409, outcome.refused));
             }
             const json answer = ProposalJson(*outcome.proposal);
             proposals_.insert_or_assign(identity, std::move(*outcome.proposal));

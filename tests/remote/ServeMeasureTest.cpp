@@ -382,7 +382,8 @@ TEST(RemoteWatch, RefusesBadSettingsSharesTheSoundCardWithNoJobAndPushesItsLooks
 // trace, the proposal for Left & Right takes it back (its predicted curve
 // some 6 dB below the live one there), and applied it is one step of the
 // history, marked on the time line, after which the alarm clears. Applied
-// once it is gone; one made before the setting changed is refused.
+// once it is gone; one made before the setting changed, or before the
+// watch stopped, is refused.
 TEST(RemoteWatch, ProposesWhatTakesAMovedBandBackAndAppliesItAsOneStep)
 {
     EmulatorProcess emulator({"--audio"});
@@ -440,7 +441,10 @@ TEST(RemoteWatch, ProposesWhatTakesAMovedBandBackAndAppliesItAsOneStep)
     const std::string changed = PostJson(client, "/api/watch/apply", json::object()).Error();
     EXPECT_NE(changed.find(" has changed since the proposal was made: propose again before applying."), std::string::npos)
         << changed;
+    // One made before the watch stopped is gone with it.
+    ASSERT_EQ(PostJson(client, "/api/watch/propose", {{"output", "sub"}}).status, 200);
     EXPECT_EQ(PostJson(client, "/api/watch/stop", json::object()).status, 200);
+    EXPECT_EQ(PostJson(client, "/api/watch/apply", json::object()).status, 409);
 }
 
 
