@@ -37,6 +37,13 @@ json StepsJson(const ScaledSteps& steps)
 
 const char* ChannelName(int slot) { return slot == kSlotSub ? "sub" : "lr"; }
 
+int ChannelSlot(const std::string& channel)
+{
+    if (channel == "lr") return kSlotLeftRight;
+    if (channel == "sub") return kSlotSub;
+    throw BadRequest("CHANNEL must be lr or sub: " + channel);
+}
+
 FieldEdit ParseApiFieldEdit(std::string_view channel, const std::vector<std::string>& words,
                             const nlohmann::json& value)
 {

@@ -15,6 +15,8 @@
 
 // "lr" or "sub" for model slot 0 or 2.
 const char* ChannelName(int slot);
+// The slot of "lr" or "sub"; throws RequestError 400 for any other name.
+int ChannelSlot(const std::string& channel);
 
 // The edit a request asks for: `words` are the path's segments after the
 // channel. A value in units goes to the field's nearest allowed step, as

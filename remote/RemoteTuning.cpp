@@ -31,13 +31,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-int ChannelSlot(const std::string& channel)
-{
-    if (channel == "lr") return kSlotLeftRight;
-    if (channel == "sub") return kSlotSub;
-    throw RequestError(400, "CHANNEL must be lr or sub: " + channel);
-}
-
 // Levels to two decimals, null where there is none.
 json RoundedOrNull(const double* levels, std::size_t count)
 {

@@ -92,6 +92,7 @@ void RemoteUnits::Add(const std::string& name, boost::asio::io_context& io, std:
     }
     units_.push_back(
         std::make_unique<Served>(name, hub_, io, std::move(device), timing, std::move(makeLine), fit_, desk_, extras_));
+    desk_.UnitsServed(units_.size());
 }
 
 void RemoteUnits::CheckNewName(const std::string& name) const
@@ -353,6 +354,7 @@ void RemoteUnits::Remember(const std::string& device)
 
 void RemoteUnits::UnitsChanged()
 {
+    desk_.UnitsServed(units_.size());
     json message{{"type", "units"}};
     message.update(List());
     hub_.Broadcast(message.dump());

@@ -57,6 +57,17 @@
 //   POST   /api/watch/stop       ends it (409 while none runs)
 //   POST   /api/watch/keep       {"against"} (optional): the live trace's coherent points kept as
 //                                the trace to compare with, or the text given (409 while none runs)
+//   POST   /api/watch/propose    {"output": "lr" or "sub"}: that output's PEQ fitted on the last
+//                                look where it is coherent, toward the trace compared with, else
+//                                flat (watch/LiveProposal.h): {"output", "label", "towardStored",
+//                                "bands" ([{"flat", "freq", "gain", "bandwidth", "shelf", "text"}]),
+//                                "rmsNowDb", "rmsPredictedDb", "text" (its words), and at the
+//                                unit's steps of the fit's range "hz", "measured", "predicted",
+//                                "target"}; nothing on the unit changes. 409 with the reason when
+//                                too little of the curve is coherent, or while none runs
+//   POST   /api/watch/apply      the unit's last proposal as ONE step of the history, named by its
+//                                "label" and marked on the time line as every edit: {"applied"};
+//                                409 without one, or when the unit's setting changed since
 //   GET    /api/watch            {"running", "settings", "limits" ({"min", "max", "value"} of each
 //                                setting), "trustedCoherence", "stored" (the trace compared with
 //                                at the live points, {"hz", "db"}, or null), "edits" ([{"t",
@@ -66,7 +77,8 @@
 // While it runs every push client gets, several times a second, the look
 // {"type": "watch", "t", "delayMs", "hz", "db", "phaseDeg", "coherence", "known", "alarms",
 // "status" (a line of words)} (watch/WatchJson.h); each edit made through the API is marked on its time
-// line, the alarms after it naming it, and said as {"type": "watchEdit",
+// line (named "<unit>: <step>" while several units are served), the alarms after it naming it,
+// and said as {"type": "watchEdit",
 // "unit", "t", "what"}; its start, its end and a trace kept as {"type": "watchState"} with the
 // result of GET.
 //
@@ -110,6 +122,9 @@ public:
     // The unit's history changed (an edit, a recall, an undo, ...; `name` is the unit's): a desk
     // that watches marks the edit it made.
     virtual void HistoryChanged(const RemoteUnit& unit, const std::string& name) = 0;
+    // How many units are served now (told at each change): a desk that
+    // marks edits names the unit of each while there are several.
+    virtual void UnitsServed(std::size_t /*count*/) {}
 };
 
 // The desk of this build; its jobs' outcomes are handed back on `io`.

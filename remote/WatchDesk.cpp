@@ -8,10 +8,13 @@
 
 #include <boost/asio/post.hpp>
 
+#include "ApiFields.h"
 #include "BodyFields.h"
 #include "PushChannel.h"
 #include "RemoteUnit.h"
 #include "WatchJson.h"
+#include "history/SettingChanges.h"
+#include "model/Scales.h"
 #include "tuning/TuningText.h"
 
 namespace {
@@ -84,6 +87,36 @@ json LimitsJson()
             {"averageS", {{"min", kLeastAverageSeconds}, {"max", kMostAverageSeconds}, {"value", defaults.averageSeconds}}}};
 }
 
+// A proposal as the page shows it: its words, its bands (the unit's steps
+// and as text), and the fit's curves at the unit's steps over its range:
+// the live curve smoothed, as it would be with the bands, and the aim.
+json ProposalJson(const LiveProposal& proposal)
+{
+    const FitResult& fit = proposal.fit;
+    json hz = json::array(), bands = json::array();
+    for (int k = fit.firstStep; k <= fit.lastStep; ++k) hz.push_back(std::round(FreqTable[k] * 10.0) / 10.0);
+    for (const PeqBand& band : fit.bands)
+        bands.push_back({{"flat", band.flat}, {"freq", band.freq}, {"gain", band.gain}, {"bandwidth", band.bandwidth},
+                         {"shelf", band.shelf == Shelf::Low ? "low" : band.shelf == Shelf::High ? "high" : "none"},
+                         {"text", PeqBandText(band)}});
+    const auto rounded = [](const std::vector<double>& db) {
+        json list = json::array();
+        for (double v : db) list.push_back(std::round(v * 10.0) / 10.0);
+        return list;
+    };
+    return {{"output", ChannelName(proposal.slot)},
+            {"label", LiveProposalLabel(proposal.slot)},
+            {"towardStored", proposal.towardStored},
+            {"bands", bands},
+            {"rmsNowDb", std::round(proposal.rmsNowDb * 100.0) / 100.0},
+            {"rmsPredictedDb", std::round(fit.rmsAfterDb * 100.0) / 100.0},
+            {"text", LiveProposalWords(proposal)},
+            {"hz", hz},
+            {"measured", rounded(fit.measured)},
+            {"predicted", rounded(fit.predicted)},
+            {"target", rounded(fit.target)}};
+}
+
 json EditJson(const WatchEdit& edit) { return {{"t", std::round(edit.seconds * 1000.0) / 1000.0}, {"what", edit.what}}; }
 
 // What changed the setting since `before`, in the history's words: a step
@@ -117,6 +150,7 @@ WatchDesk::~WatchDesk()
 {
     stop_ = true;
     thread_.join();
+    fitThread_.join();
 }
 
 bool WatchDesk::Route(const DeskUnit& unit, const ApiRequest& request, const std::vector<std::string>& path,
@@ -131,6 +165,8 @@ bool WatchDesk::Route(const DeskUnit& unit, const ApiRequest& request, const std
     if (path.size() == 1) Start(request, respond);
     else if (path.size() == 2 && path[1] == "stop") End(respond);
     else if (path.size() == 2 && path[1] == "keep") Keep(request, respond);
+    else if (path.size() == 2 && path[1] == "propose") Propose(unit, request, respond);
+    else if (path.size() == 2 && path[1] == "apply") ApplyProposal(unit, respond);
     else throw RequestError(404, "Nothing here: " + request.path);
     return true;
 }
@@ -151,7 +187,7 @@ void WatchDesk::HistoryChanged(const RemoteUnit& unit, const std::string& name)
     const std::optional<std::string> edit = EditOf(before, now);
     before = now;
     if (!edit || !watch_) return;
-    const WatchEdit mark = watch_->MarkEdit(*edit);
+    const WatchEdit mark = watch_->MarkEdit(unitsServed_ > 1 ? name + ": " + *edit : *edit);
     edits_.push_back(mark);
     json message{{"type", "watchEdit"}, {"unit", name}};
     message.update(EditJson(mark));
@@ -233,6 +269,7 @@ void WatchDesk::Ended(const std::string& error)
 {
     running_ = false;
     watch_.reset();
+    proposals_.clear();  // made on a curve that is gone: applied now it would not be marked
     error_ = error;
     claim_.Release();
     Announce();
@@ -263,6 +300,55 @@ void WatchDesk::Keep(const ApiRequest& request, const Respond& respond)
     stored_ = std::move(stored);
     Announce();
     respond(JsonResponse(State()));
+}
+
+void WatchDesk::Propose(const DeskUnit& unit, const ApiRequest& request, const Respond& respond)
+{
+    const json body = BodyOf(request, {"output"}, "A proposal");
+    const int slot = ChannelSlot(TextField(body, "output"));
+    if (!watch_) throw RequestError(409, "The live watch is not running.");
+    if (!last_) throw RequestError(409, "The live watch has no curve yet.");
+    boost::asio::post(fitThread_, [this, trace = last_->trace, stored = stored_, setting = unit.unit.Expected(), slot,
+                                   identity = unit.unit.Identity(), respond] {
+        LiveProposalOutcome outcome;
+        bool failed = false;
+        try {
+            outcome = ProposeFromLive(trace, stored, setting, slot);
+        } catch (const std::exception& error) {
+            outcome.refused = std::string("The fit failed: ") + error.what();
+            failed = true;
+        }
+        boost::asio::post(io_, [this, outcome = std::move(outcome), failed, identity, respond]() mutable {
+            if (!watch_) return respond(ErrorResponse(409, "The live watch ended before the proposal was made."));
+            if (!outcome.proposal) {
+                proposals_.erase(identity);
+                return respond(ErrorResponse(failed ? 500 : 409, outcome.refused));
+            }
+            const json answer = ProposalJson(*outcome.proposal);
+            proposals_.insert_or_assign(identity, std::move(*outcome.proposal));
+            respond(JsonResponse(answer));
+        });
+    });
+}
+
+void WatchDesk::ApplyProposal(const DeskUnit& unit, const Respond& respond)
+{
+    const auto kept = proposals_.find(unit.unit.Identity());
+    if (kept == proposals_.end())
+        throw RequestError(409, "There is no proposal for " + unit.name + " to apply: POST /api/watch/propose first.");
+    if (!SameSetting(kept->second.from, unit.unit.Expected())) {
+        proposals_.erase(kept);
+        throw RequestError(409, "The setting of " + unit.name +
+                                    " has changed since the proposal was made: propose again before applying.");
+    }
+    if (!unit.unit.Connected()) throw RequestError(503, "The unit is not connected: nothing was applied.");
+    const LiveProposal proposal = std::move(kept->second);
+    proposals_.erase(kept);
+    const std::string label = LiveProposalLabel(proposal.slot);
+    unit.unit.ChangeSetting(proposal.to, label, [respond, label](int result) {
+        if (result != 0) return respond(ErrorResponse(503, "The unit did not acknowledge the change."));
+        respond(JsonResponse({{"applied", label}}));
+    });
 }
 
 void WatchDesk::Announce()

@@ -17,6 +17,7 @@
 #include <boost/asio/thread_pool.hpp>
 #include <nlohmann/json.hpp>
 
+#include "LiveProposal.h"
 #include "LiveWatch.h"
 #include "MeasuringDesk.h"
 #include "SoundCardClaim.h"
@@ -33,6 +34,7 @@ public:
     // Ends the watch, then the measuring desk's job.
     void Stop(std::function<void()> done) override;
     void HistoryChanged(const RemoteUnit& unit, const std::string& name) override;
+    void UnitsServed(std::size_t count) override { unitsServed_ = count; }
 
     // Where a unit's history stood when it last changed.
     struct HistoryGlance {
@@ -48,6 +50,10 @@ private:
     void Start(const ApiRequest& request, const Respond& respond);
     void End(const Respond& respond);
     void Keep(const ApiRequest& request, const Respond& respond);
+    // The PEQ fit on the last look runs on a thread of its own (a fit takes a
+    // good part of a second); the proposal is kept for the unit it was made for.
+    void Propose(const DeskUnit& unit, const ApiRequest& request, const Respond& respond);
+    void ApplyProposal(const DeskUnit& unit, const Respond& respond);
     // On the watch's thread until it is told to stop or its stream fails.
     void Watch(const std::shared_ptr<LiveWatch>& watch);
     // On the io thread: a look pushed, the end said.
@@ -72,10 +78,13 @@ private:
     std::string error_;  // why the last one ended by itself
     std::vector<std::function<void()>> stopped_;
     std::map<std::uint64_t, HistoryGlance> glances_;  // by the unit's Identity()
+    std::size_t unitsServed_ = 1;
+    std::map<std::uint64_t, LiveProposal> proposals_;  // the last one for each unit, by its Identity()
 
     std::atomic<bool> stop_{false};
     // A trace to compare with, for the watch's thread to take before its next look.
     std::mutex storedMutex_;
     std::optional<std::optional<LevelCurve>> nextStored_;
     boost::asio::thread_pool thread_{1};
+    boost::asio::thread_pool fitThread_{1};
 };

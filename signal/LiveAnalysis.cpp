@@ -41,6 +41,12 @@ void LiveAnalysis::LookForDelay()
     alarms_ = TraceAlarms();
 }
 
+std::optional<double> LiveAnalysis::StoredOffset(const LiveTrace& trace) const
+{
+    if (stored_.empty()) return std::nullopt;
+    return LevelOffset(trace, stored_);
+}
+
 std::vector<TraceAlarm> LiveAnalysis::Alarms(const LiveTrace& trace)
 {
     if (stored_.empty() || !tracker_.Current()) return {};

@@ -42,6 +42,8 @@ public:
     // The alarms standing now in `trace` (this analysis' Trace(), taken
     // once a look); none without a stored trace or a delay.
     std::vector<TraceAlarm> Alarms(const LiveTrace& trace);
+    // How `trace` and the stored trace differ over all (LevelOffset); none without a stored trace.
+    std::optional<double> StoredOffset(const LiveTrace& trace) const;
 
 private:
     void LookForDelay();

@@ -17,8 +17,15 @@ double Median(std::vector<double> values)
     return *middle;
 }
 
-// What the live trace and the stored one differ by over all: the median of
-// their difference at the trusted points (all points while none is).
+double PowerMeanDb(const std::vector<double>& db)
+{
+    double sum = 0.0;
+    for (double d : db) sum += std::pow(10.0, d / 10.0);
+    return 10.0 * std::log10(sum / static_cast<double>(db.size()));
+}
+
+}  // namespace
+
 double LevelOffset(const LiveTrace& live, std::span<const double> storedDb)
 {
     std::vector<double> trusted, all;
@@ -29,15 +36,6 @@ double LevelOffset(const LiveTrace& live, std::span<const double> storedDb)
     }
     return Median(trusted.empty() ? all : trusted);
 }
-
-double PowerMeanDb(const std::vector<double>& db)
-{
-    double sum = 0.0;
-    for (double d : db) sum += std::pow(10.0, d / 10.0);
-    return 10.0 * std::log10(sum / static_cast<double>(db.size()));
-}
-
-}  // namespace
 
 std::vector<BandComparison> CompareThirds(const LiveTrace& live, std::span<const double> storedDb)
 {

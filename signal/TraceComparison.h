@@ -22,6 +22,12 @@ struct BandComparison {
     double storedDb = 0.0;     // the stored trace's level, relative to its loudest band
 };
 
+// What the live trace and the stored one (at its points, NaN where it has
+// no level) differ by over all: the median of their difference at the
+// trusted points (all points while none is). The faces draw the stored
+// trace moved by it, on the live trace's level, as the bands compare them.
+double LevelOffset(const LiveTrace& live, std::span<const double> storedDb);
+
 // The bands from 25 Hz to 16 kHz that the trace covers. storedDb: the
 // stored trace at the live trace's points (one a point; NaN where it has no
 // level, beyond its ends: such points are not compared); throws

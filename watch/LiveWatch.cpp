@@ -114,6 +114,7 @@ WatchLook LiveWatch::Look()
     look.delaySeconds = analysis_.Delay();
     look.trace = analysis_.Trace();
     look.coherentShare = CoherentShare(look.trace);
+    look.storedOffsetDb = analysis_.StoredOffset(look.trace);
     const std::lock_guard lock(editsMutex_);
     for (const TraceAlarm& alarm : analysis_.Alarms(look.trace))
         look.alarms.push_back({alarm, AlarmText(alarm, EditBefore(edits_, alarm.sinceSeconds), editsKnown_)});

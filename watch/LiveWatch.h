@@ -31,6 +31,7 @@ struct WatchLook {
     double coherentShare = 0.0;
     std::vector<WatchAlarm> alarms;
     std::vector<WatchEdit> edits;  // every edit marked, in order
+    std::optional<double> storedOffsetDb;  // the live trace less the stored one over all; none without one
 };
 
 // A stored trace's level at each of `points` (on the octave scale between

@@ -58,6 +58,8 @@ nlohmann::ordered_json WatchLookJson(const WatchLook& look, WatchJsonDetail deta
     for (const WatchAlarm& alarm : look.alarms)
         json["alarms"].push_back(
             {{"hz", Rounded(alarm.alarm.hz, 0.1)}, {"deviationDb", Rounded(alarm.alarm.deviationDb, 0.1)}, {"text", alarm.text}});
+    json["storedOffsetDb"] =
+        look.storedOffsetDb ? nlohmann::ordered_json(Rounded(*look.storedOffsetDb, 0.1)) : nlohmann::ordered_json(nullptr);
     return json;
 }
 

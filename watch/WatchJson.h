@@ -1,6 +1,8 @@
 // A look of the live watch as JSON and as text. As JSON, the one shape the command line prints a
 // line of and the page is pushed: {"t","delayMs","hz","db","phaseDeg",
-// "coherence","known","alarms":[{"hz","deviationDb","text"}]}; "delayMs" is
+// "coherence","known","alarms":[{"hz","deviationDb","text"}],"storedOffsetDb"};
+// "storedOffsetDb" (null without a stored trace) is what the live trace lies
+// above the stored one over all, by which a face moves the stored one; "delayMs" is
 // null while no delay is found; "known" is 1 where enough was averaged to
 // tell the point's coherence, 0 where not (its coherence is 0 meanwhile).
 #pragma once

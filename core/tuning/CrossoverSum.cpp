@@ -56,14 +56,20 @@ double MeasuredSplitHz(const SystemMeasurement& m, double subGain)
 
 double CrossoverRegion::CentreHz() const { return std::sqrt(lowHz * highHz); }
 
-CrossoverRegion FindCrossoverRegion(const ParameterModel& setting, const SystemMeasurement& measurement,
-                                    double subChangeDb)
+std::optional<CrossoverRegion> SettingsCrossoverRegion(const ParameterModel& setting)
 {
     const bool topsFiltered = setting.xoverOn[kSlotLeftRight] != 0;
     const std::optional<double> high =
         topsFiltered ? CornerHz(setting.hpfType[kSlotLeftRight], setting.hpfFreq[kSlotLeftRight]) : std::nullopt;
     const std::optional<double> low = CornerHz(setting.lpfType[kSlotSub], setting.lpfFreq[kSlotSub]);
-    if (high || low) return AroundCorners(high.value_or(*low), low.value_or(*high), true);
+    if (!high && !low) return std::nullopt;
+    return AroundCorners(high.value_or(*low), low.value_or(*high), true);
+}
+
+CrossoverRegion FindCrossoverRegion(const ParameterModel& setting, const SystemMeasurement& measurement,
+                                    double subChangeDb)
+{
+    if (const std::optional<CrossoverRegion> set = SettingsCrossoverRegion(setting)) return *set;
     const double split = MeasuredSplitHz(measurement, std::pow(10.0, subChangeDb / 20.0));
     return AroundCorners(split, split, false);
 }

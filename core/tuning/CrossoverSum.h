@@ -1,6 +1,7 @@
 // Where tops and Sub cross, and how their sum holds up there.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "model/Model.h"
@@ -26,6 +27,8 @@ struct CrossoverRegion {
 // proposal is found with the level it proposes).
 CrossoverRegion FindCrossoverRegion(const ParameterModel& setting, const SystemMeasurement& measurement,
                                     double subChangeDb = 0.0);
+// The region as the crossover settings give it; nothing when both are flat.
+std::optional<CrossoverRegion> SettingsCrossoverRegion(const ParameterModel& setting);
 
 // The sum of tops and Sub over a region's points of the grid.
 struct SumFigures {

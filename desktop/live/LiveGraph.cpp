@@ -18,6 +18,7 @@ constexpr int kFaintAlpha = 90;
 
 QColor LiveColour() { return ScreenPlotStyle().leftRight; }
 QColor StoredColour() { return QColor(235, 235, 235); }
+QColor PredictedColour() { return QColor(255, 210, 77); }
 
 ResponseCurve NoLevels()
 {
@@ -67,9 +68,10 @@ LiveGraph::LiveGraph(QWidget* parent) : QWidget(parent), live_{NoLevels(), NoLev
 
 QSize LiveGraph::sizeHint() const { return QSize(2 * kGraphWidth, 2 * kGraphHeight); }
 
-void LiveGraph::Show(const LiveTrace& trace)
+void LiveGraph::Show(const LiveTrace& trace, double storedOffsetDb)
 {
     live_ = LiveLevelsOf(trace);
+    storedOffsetDb_ = storedOffsetDb;
     update();
 }
 
@@ -86,16 +88,28 @@ void LiveGraph::SetStored(const std::optional<LevelCurve>& stored)
     update();
 }
 
+void LiveGraph::SetPredicted(const std::optional<ResponseCurve>& predicted)
+{
+    predicted_ = predicted;
+    update();
+}
+
 void LiveGraph::paintEvent(QPaintEvent*)
 {
-    const double shift = FitRangeMean(stored_ ? *stored_ : live_.trusted);
+    std::optional<ResponseCurve> stored = stored_;
+    if (stored) Shift(*stored, -storedOffsetDb_);
+    const double shift = FitRangeMean(stored ? *stored : live_.trusted);
     std::vector<PlotCurve> curves;
-    if (stored_) {
-        curves.push_back({QStringLiteral("Stored"), StoredColour(), *stored_});
+    if (stored) {
+        curves.push_back({QStringLiteral("Stored"), StoredColour(), *stored});
         Shift(curves.back().levels, shift);
     }
     curves.push_back({QStringLiteral("Live"), LiveColour(), live_.trusted});
     Shift(curves.back().levels, shift);
+    if (predicted_) {
+        curves.push_back({QStringLiteral("Predicted"), PredictedColour(), *predicted_});
+        Shift(curves.back().levels, shift);
+    }
     ResponseCurve faint = live_.faint;
     Shift(faint, shift);
 

@@ -1,8 +1,10 @@
 // The live curve on the response graph: a solid line where its coherence
 // can be trusted, a faint one where it is low, none where too little was
-// averaged yet; the stored trace beside it. Both are moved together, so
+// averaged yet; the stored trace beside it, on the live one's level as the
+// comparison finds it (a measurement's level is not the live trace's). Both are moved together, so
 // that the stored trace (without one, the live curve) lies at 0 dB on
-// average over the fit's range.
+// average over the fit's range. A proposal's predicted curve is drawn
+// with them.
 #pragma once
 
 #include <QWidget>
@@ -27,11 +29,16 @@ public:
     explicit LiveGraph(QWidget* parent);
     QSize sizeHint() const override;
 
-    void Show(const LiveTrace& trace);
+    // `storedOffsetDb`: how far the live trace lies above the stored one over
+    // all (LevelOffset), by which the stored trace is moved to the live one's level.
+    void Show(const LiveTrace& trace, double storedOffsetDb = 0.0);
     void SetStored(const std::optional<LevelCurve>& stored);
+    // The live curve as a proposal would make it, at the graph's steps; nothing: none.
+    void SetPredicted(const std::optional<ResponseCurve>& predicted);
 
     const LiveLevels& Live() const { return live_; }
     bool ShowsStored() const { return stored_.has_value(); }
+    bool ShowsPredicted() const { return predicted_.has_value(); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -39,4 +46,6 @@ protected:
 private:
     LiveLevels live_;
     std::optional<ResponseCurve> stored_;
+    double storedOffsetDb_ = 0.0;
+    std::optional<ResponseCurve> predicted_;
 };

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,7 +17,9 @@
 
 #include "WatchJson.h"
 #include "app/EditHistory.h"
+#include "graph/TuningFiles.h"
 #include "live/LiveGraph.h"
+#include "live/LiveProposalBox.h"
 #include "live/LiveRun.h"
 #include "tuning/TuningText.h"
 
@@ -123,17 +126,27 @@ QWidget* CLiveWindow::MakeRunBox()
     keep_ = MakeButton(box, QStringLiteral("&Keep as the stored trace"), "keep");
     connect(start_, &QPushButton::clicked, this, &CLiveWindow::StartWatching);
     connect(stop_, &QPushButton::clicked, this, &CLiveWindow::StopWatching);
+    open_ = MakeButton(box, QStringLiteral("&Open a stored trace..."), "openStored");
     connect(keep_, &QPushButton::clicked, this, &CLiveWindow::KeepAsStored);
+    connect(open_, &QPushButton::clicked, this, [this] {
+        const QString path = AskOpenFileName(this, QStringLiteral("Open a stored trace"),
+                                             QStringLiteral("Measurements and live traces (*.txt *.frd *.csv);;All files (*)"));
+        if (!path.isEmpty()) OpenStored(path);
+    });
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(start_);
     buttons->addWidget(stop_);
     form->addRow(buttons);
     form->addRow(keep_);
+    form->addRow(open_);
     delay_ = ShownLabel(box, "delay");
     form->addRow(QStringLiteral("Delay:"), delay_);
     coherent_ = ShownLabel(box, "coherent");
     form->addRow(QStringLiteral("Coherent:"), coherent_);
     status_.AddMessage(box, form);
+    proposal_ = new LiveProposalBox(box, look_, stored_);
+    connect(proposal_, &LiveProposalBox::predicted, graph_, &LiveGraph::SetPredicted);
+    form->addRow(proposal_);
     return box;
 }
 
@@ -193,7 +206,7 @@ void CLiveWindow::Show(const WatchLook& look)
     if (!run_) return;  // a look queued before the watch stopped
     look_ = look;
     ++looksShown_;
-    graph_->Show(look.trace);
+    graph_->Show(look.trace, look.storedOffsetDb.value_or(0.0));
     delay_->setText(look.delaySeconds ? QStringLiteral("%1 ms").arg(*look.delaySeconds * 1000.0, 0, 'f', 2)
                                       : QStringLiteral("looking for it"));
     coherent_->setText(QStringLiteral("%1% after %2").arg(look.coherentShare * 100.0, 0, 'f', 0).arg(SecondsText(look.seconds)));
@@ -236,15 +249,34 @@ bool CLiveWindow::KeepAsStored()
         return false;
     }
     try {
-        stored_ = ParseLevelCurve(text);
+        UseStored(ParseLevelCurve(text), QStringLiteral("The live curve is kept as the stored trace: alarms compare with it."));
     } catch (const TuningFileError& error) {
         status_.Say(QStringLiteral("Nothing was kept: %1.").arg(QString::fromStdString(error.what())), true);
         return false;
     }
+    return true;
+}
+
+bool CLiveWindow::OpenStored(const QString& path)
+{
+    const std::optional<std::string> text = ReadTextFile(this, path);
+    if (!text) return false;
+    const QString name = QFileInfo(path).fileName();
+    try {
+        UseStored(ParseLevelCurve(*text), QStringLiteral("%1 is the stored trace: alarms compare with it.").arg(name));
+    } catch (const TuningFileError& error) {
+        status_.Say(QStringLiteral("%1 cannot be the stored trace: %2.").arg(name, QString::fromStdString(error.what())), true);
+        return false;
+    }
+    return true;
+}
+
+void CLiveWindow::UseStored(LevelCurve stored, const QString& said)
+{
+    stored_ = std::move(stored);
     if (run_) run_->SetStored(stored_);
     graph_->SetStored(stored_);
-    status_.Say(QStringLiteral("The live curve is kept as the stored trace: alarms compare with it."));
-    return true;
+    status_.Say(said);
 }
 
 void CLiveWindow::UpdateButtons()
@@ -255,4 +287,5 @@ void CLiveWindow::UpdateButtons()
     keep_->setEnabled(watching && look_.has_value());
     for (QWidget* control : std::initializer_list<QWidget*>{record_, microphone_, reference_, rate_, average_})
         control->setEnabled(!watching);
+    proposal_->SetWatching(watching);
 }

@@ -2,7 +2,8 @@
 // (watch/LiveWatch.h): the input device, the microphone's and the
 // reference's channels and the averaging, Start and Stop, the live curve
 // with its coherence and the stored trace on the response graph, the delay,
-// "Keep as the stored trace", the alarms, and the time line of the edits.
+// "Keep as the stored trace" or one opened from a file, the alarms, the time line of the edits, and a
+// proposal of an output's PEQ on demand (LiveProposalBox.h).
 //
 // Every move of the setting's history (an edit, an undo, a redo) is marked
 // on the watch with its label while it runs, so that an alarm that follows
@@ -20,6 +21,7 @@
 #include "measure/SweepBox.h"
 
 class LiveGraph;
+class LiveProposalBox;
 class LiveRun;
 class QComboBox;
 class QDoubleSpinBox;
@@ -43,11 +45,16 @@ public:
     // The live trace's coherent points become the stored trace; false (and
     // said) while there are too few.
     bool KeepAsStored();
+    // A measurement's text or a live trace saved before (the files watch
+    // --against reads) becomes the stored trace; false (and said) when the
+    // file cannot be read or used.
+    bool OpenStored(const QString& path);
 
     // The last look shown, and how many were shown since the watch started.
     const std::optional<WatchLook>& LastLook() const { return look_; }
     int LooksShown() const { return looksShown_; }
     const LiveGraph* Graph() const { return graph_; }
+    LiveProposalBox* ProposalBox() const { return proposal_; }
 
 signals:
     void watchingChanged(bool watching);
@@ -63,6 +70,7 @@ private:
     void Fail(const QString& why);
     void MarkHistoryMove();
     void UpdateButtons();
+    void UseStored(LevelCurve stored, const QString& said);
 
     QComboBox* record_ = nullptr;
     QSpinBox* microphone_ = nullptr;
@@ -72,12 +80,14 @@ private:
     QPushButton* start_ = nullptr;
     QPushButton* stop_ = nullptr;
     QPushButton* keep_ = nullptr;
+    QPushButton* open_ = nullptr;
     QLabel* delay_ = nullptr;
     QLabel* coherent_ = nullptr;
     RunStatus status_;  // its message line alone
     QListWidget* alarms_ = nullptr;
     QListWidget* edits_ = nullptr;
     LiveGraph* graph_ = nullptr;
+    LiveProposalBox* proposal_ = nullptr;
 
     std::unique_ptr<LiveRun> run_;
     HistoryMoves moves_;

@@ -3,8 +3,11 @@
 // several times a second: its coherent points drawn solid, the others faint,
 // and those whose coherence is not known yet left out (never shown as
 // truth); the coherence itself along the graph's foot; the stored trace
-// dashed; the alarms and the status in the server's words; the edits made
-// through Quenbar marked on a time line of the last minute. On a phone it is
+// dashed, moved to the live trace's level as the comparison finds it; the alarms and the status in the server's words; the edits made
+// through Quenbar marked on a time line of the last minute. "Propose PEQ"
+// asks for one output's bands fitted on the live curve (nothing on the unit
+// changes), drawn as the curve they are predicted to give; "Apply" sends
+// them as one step of the history. On a phone it is
 // a tab; on a laptop it takes the graph's place, the editors beside it, so
 // that a change is seen as it is made.
 'use strict';
@@ -15,6 +18,7 @@ const LIVE_FAINT = 0.25;             // the opacity of points whose coherence is
 const LIVE_COHERENCE_SHARE = 0.22;   // the part of the graph's height the coherence takes at its foot
 const LIVE_SPAN_S = 60;              // the time line's length
 const LIVE_EDITS_LISTED = 5;
+const LIVE_PREDICTED_COLOUR = '#ffd24d';
 
 const live = {
   state: null,     // the server's GET /api/watch, or its last "watchState" push
@@ -22,6 +26,7 @@ const live = {
   edits: [],       // {t, what}, oldest first
   looks: 0,        // looks pushed to this page since it opened
   open: false,     // on a laptop: the view in the graph's place
+  proposal: null,  // the last POST /api/watch/propose answer, until applied or the watch ends
 };
 
 // The level drawn at 0 dB: the middle of the coherent points (the system's
@@ -29,6 +34,22 @@ const live = {
 function liveReferenceDb(look, trusted) {
   const coherent = look.db.filter((_, i) => look.known[i] && look.coherence[i] >= trusted).sort((a, b) => a - b);
   return coherent.length ? coherent[Math.floor(coherent.length / 2)] : 0;
+}
+
+// A dashed curve over the live graph, broken where a level is null;
+// `toPoint` maps a frequency and a level to the canvas.
+function strokeDashed(g, hz, db, toPoint, style) {
+  g.strokeStyle = style.colour;
+  g.lineWidth = style.width;
+  g.setLineDash(style.dash);
+  g.beginPath();
+  hz.forEach((f, i) => {
+    if (db[i] === null) return;
+    const [px, py] = toPoint(f, db[i]);
+    if (i && db[i - 1] !== null) g.lineTo(px, py); else g.moveTo(px, py);
+  });
+  g.stroke();
+  g.setLineDash([]);
 }
 
 function drawLiveGraph() {
@@ -42,17 +63,9 @@ function drawLiveGraph() {
   const reference = liveReferenceDb(look, trusted);
   const stored = live.state?.stored;
   if (stored) {
-    g.strokeStyle = MEASUREMENT_GREY;
-    g.lineWidth = 1.5;
-    g.setLineDash([6, 4]);
-    g.beginPath();
-    stored.hz.forEach((hz, i) => {
-      if (stored.db[i] === null) return;
-      const y = axes.y(stored.db[i] - reference);
-      if (i && stored.db[i - 1] !== null) g.lineTo(x(hz), y); else g.moveTo(x(hz), y);
-    });
-    g.stroke();
-    g.setLineDash([]);
+    const offset = look.storedOffsetDb ?? 0;
+    strokeDashed(g, stored.hz, stored.db, (hz, db) => [x(hz), axes.y(db + offset - reference)],
+      { colour: MEASUREMENT_GREY, width: 1.5, dash: [6, 4] });
   }
   const foot = (coherence) => height - coherence * height * LIVE_COHERENCE_SHARE;
   for (let i = 0; i + 1 < look.hz.length; ++i) {
@@ -70,6 +83,9 @@ function drawLiveGraph() {
     g.beginPath(); g.moveTo(x0, axes.y(look.db[i] - reference)); g.lineTo(x1, axes.y(look.db[i + 1] - reference)); g.stroke();
   }
   g.globalAlpha = 1;
+  if (live.proposal)
+    strokeDashed(g, live.proposal.hz, live.proposal.predicted, (hz, db) => [x(hz), axes.y(db - reference)],
+      { colour: LIVE_PREDICTED_COLOUR, width: 2, dash: [2, 3] });
 }
 
 function renderLiveControls() {
@@ -77,6 +93,9 @@ function renderLiveControls() {
   $('live-start').disabled = running;
   $('live-stop').disabled = !running;
   $('live-keep').disabled = !running;
+  $('live-propose').disabled = !running;
+  $('live-apply').disabled = !running || !live.proposal;
+  $('live-proposal').textContent = live.proposal?.text ?? '';
   for (const id of ['live-mic', 'live-reference', 'live-average']) $(id).disabled = running;
   if (!running) $('live-status').textContent = 'stopped';
 }
@@ -108,6 +127,7 @@ function showLiveWarning(text) {
 }
 
 function takeLiveState(state) {
+  if (!state.running) live.proposal = null;
   live.state = state;
   live.edits = [...state.edits];
   if (state.error) showLiveWarning(state.error);
@@ -136,6 +156,26 @@ async function liveCall(path, body) {
   takeLiveState(result.data);
 }
 
+async function proposeLive() {
+  showLiveWarning('');
+  $('live-propose').disabled = true;
+  const result = await call('POST', '/api/watch/propose', { output: $('live-output').value });
+  live.proposal = result.ok ? result.data : null;
+  if (!result.ok) showLiveWarning(result.error);
+  renderLiveControls();
+  drawLiveGraph();
+}
+
+async function applyLive() {
+  $('live-apply').disabled = true;
+  const result = await call('POST', '/api/watch/apply', {});
+  live.proposal = null;
+  if (!result.ok) showLiveWarning(result.error);
+  renderLiveControls();
+  if (result.ok) $('live-proposal').textContent = `Applied as one step: ${result.data.applied}`;
+  drawLiveGraph();
+}
+
 function startLive() {
   showLiveWarning('');
   live.look = null;
@@ -156,6 +196,8 @@ async function startLiveView() {
   $('live-start').addEventListener('click', startLive);
   $('live-stop').addEventListener('click', () => liveCall('/api/watch/stop', {}));
   $('live-keep').addEventListener('click', () => liveCall('/api/watch/keep', {}));
+  $('live-propose').addEventListener('click', proposeLive);
+  $('live-apply').addEventListener('click', applyLive);
   $('live-open').addEventListener('click', toggleLive);
   renderLiveControls();
   const state = await call('GET', '/api/watch');

@@ -2,7 +2,8 @@
 // emulated unit's room (rx74-emulator --audio) while pink noise plays into
 // the unit: the curve and the delay within seconds, the live trace kept,
 // then a PEQ band raised 6 dB in the page's own editor shows as an alarm
-// that names that edit; at a laptop's size the view stands in the graph's
+// that names that edit, and Left & Right's PEQ proposed and applied clears
+// it; at a laptop's size the view stands in the graph's
 // place with the PEQ editor beside it. Leaves screenshots in the build
 // directory.
 #include <gtest/gtest.h>
@@ -92,9 +93,21 @@ TEST(LivePage, OnAPhoneItShowsTheCurveAndDelayAndAnAlarmNamingThePeqEditMadeInTh
     EXPECT_NE(Text(browser, "live-edits").find(edit), std::string::npos) << Text(browser, "live-edits");
     EXPECT_LE(browser.Run("return document.documentElement.scrollWidth - innerWidth;").get<int>(), 0);
 
+    // Left & Right's PEQ proposed against the kept trace, drawn, then applied as one step.
+    Tap(browser, "#live-propose");
+    ASSERT_TRUE(browser.WaitUntil("live.proposal !== null", 10s)) << Text(browser, "live-warning");
+    EXPECT_EQ(Text(browser, "live-proposal").rfind("Left & Right toward the stored trace: ", 0), 0u)
+        << Text(browser, "live-proposal");
+
     browser.Run("document.getElementById('live-panel').scrollIntoView({block: 'start'});");
     std::this_thread::sleep_for(300ms);
     browser.Screenshot(REMOTE_SCREENSHOT_LIVE_PHONE);
+
+    Tap(browser, "#live-apply");
+    ASSERT_TRUE(browser.WaitUntil("document.getElementById('live-proposal').textContent.startsWith('Applied')", 5s))
+        << Text(browser, "live-warning");
+    EXPECT_EQ(server.Client().Get("/api/history").Json()["undo"], "Live PEQ Left & Right");
+    EXPECT_TRUE(browser.WaitUntil("live.look.alarms.length === 0", 10s)) << Text(browser, "live-alarms");
     std::cout << "looks pushed to the page: " << browser.Run("return live.looks;") << " in "
               << browser.Run("return live.look.t;") << " s of watching\n";
 }

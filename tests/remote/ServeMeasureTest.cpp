@@ -13,6 +13,7 @@
 #include "tests/cli/CliRunner.h"
 #include "tests/emulator/Programs.h"
 #include "tests/remote/RemoteRig.h"
+#include "tests/watch/WatchChecks.h"
 
 namespace {
 
@@ -452,6 +453,101 @@ TEST(RemoteWatch, RefusesBadSettingsSharesTheSoundCardWithNoJobAndPushesItsLooks
     const std::string refused = PostJson(client, "/api/watch", json::object()).Error();
     EXPECT_EQ(refused.rfind("A measure of ", 0), 0u) << refused;
     EXPECT_EQ(measuring.get().status, 200);
+}
+
+
+// A proposal on demand while pink noise plays: none while the watch does not
+// run; after Left & Right's band at 1 kHz is raised 6 dB against the kept
+// trace, the proposal for Left & Right takes it back (its predicted curve
+// some 6 dB below the live one there), and applied it is one step of the
+// history, marked on the time line, after which the alarm clears. Applied
+// once it is gone; one made before the setting changed, or before the
+// watch stopped, is refused.
+TEST(RemoteWatch, ProposesWhatTakesAMovedBandBackAndAppliesItAsOneStep)
+{
+    EmulatorProcess emulator({"--audio"});
+    ASSERT_FALSE(emulator.device().empty());
+    DeviceServer serving(emulator.device());
+    const RemoteClient client = serving.Client();
+    const auto push = serving.Push();
+    EXPECT_EQ(PostJson(client, "/api/watch/propose", {{"output", "lr"}}).Error(), "The live watch is not running.");
+    EXPECT_EQ(PostJson(client, "/api/watch/apply", json::object()).status, 409);
+    const Programme pink("pink");
+    ASSERT_EQ(client.Set("lr/peq/1/freq", "1kHz").status, 200);
+    ASSERT_EQ(PostJson(client, "/api/watch", json::object()).status, 200);
+    EXPECT_EQ(PostJson(client, "/api/watch/propose", {{"output", "left"}}).status, 400);
+    const auto lookAfter = [&push](double seconds) {
+        return push->WaitFor([seconds](const json& m) { return m["type"] == "watch" && m["t"].get<double>() > seconds; }, 20s);
+    };
+    ASSERT_TRUE(lookAfter(8.0));
+    ASSERT_EQ(PostJson(client, "/api/watch/keep", json::object()).status, 200);
+
+    ASSERT_EQ(client.Set("lr/peq/1/gain", "+6dB").status, 200);
+    const auto alarmed = push->WaitFor([](const json& m) { return m["type"] == "watch" && !m["alarms"].empty(); }, 10s);
+    ASSERT_TRUE(alarmed) << "no alarm after the band moved";
+    const std::size_t stepsBefore = client.Get("/api/history").Json()["undoCount"];
+    const HttpReply proposed = PostJson(client, "/api/watch/propose", {{"output", "lr"}});
+    ASSERT_EQ(proposed.status, 200) << proposed.body;
+    const json proposal = proposed.Json();
+    EXPECT_EQ(proposal["towardStored"], true);
+    EXPECT_LT(proposal["rmsPredictedDb"].get<double>(), proposal["rmsNowDb"].get<double>()) << proposal["text"];
+    const std::vector<double> hz = proposal["hz"], predicted = proposal["predicted"];
+    const auto at1k = std::min_element(hz.begin(), hz.end(), [](double a, double b) { return std::abs(a - 1000) < std::abs(b - 1000); });
+    const double predictedAt1k = predicted[static_cast<std::size_t>(at1k - hz.begin())];
+    const json look = *lookAfter(0.0);
+    const std::vector<double> liveHz = look["hz"], liveDb = look["db"];
+    const auto live1k = std::min_element(liveHz.begin(), liveHz.end(), [](double a, double b) { return std::abs(a - 1000) < std::abs(b - 1000); });
+    const double dropAt1k = predictedAt1k - liveDb[static_cast<std::size_t>(live1k - liveHz.begin())];
+    EXPECT_NEAR(dropAt1k, -6.0, 1.5) << proposal["text"];
+    std::cout << "proposal: " << proposal["text"].get<std::string>() << "; predicted at 1 kHz " << dropAt1k
+              << " dB from the live curve\n";
+
+    const HttpReply applied = PostJson(client, "/api/watch/apply", json::object());
+    ASSERT_EQ(applied.status, 200) << applied.body;
+    EXPECT_EQ(applied.Json()["applied"], "Live PEQ Left & Right");
+    const json history = client.Get("/api/history").Json();
+    EXPECT_EQ(history["undoCount"].get<std::size_t>(), stepsBefore + 1);
+    EXPECT_EQ(history["undo"], "Live PEQ Left & Right");
+    const auto mark = push->WaitForType("watchEdit", 5s);
+    ASSERT_TRUE(mark);
+    EXPECT_EQ((*mark)["what"], "Live PEQ Left & Right");
+    EXPECT_TRUE(push->WaitFor([](const json& m) { return m["type"] == "watch" && m["alarms"].empty(); }, 8s))
+        << "the alarm stayed after the proposal was applied";
+    EXPECT_EQ(PostJson(client, "/api/watch/apply", json::object()).status, 409);
+
+    ASSERT_EQ(PostJson(client, "/api/watch/propose", {{"output", "sub"}}).status, 200);
+    ASSERT_EQ(client.Set("sub/gain", "-3dB").status, 200);
+    const std::string changed = PostJson(client, "/api/watch/apply", json::object()).Error();
+    EXPECT_NE(changed.find(" has changed since the proposal was made: propose again before applying."), std::string::npos)
+        << changed;
+    // One made before the watch stopped is gone with it.
+    ASSERT_EQ(PostJson(client, "/api/watch/propose", {{"output", "sub"}}).status, 200);
+    EXPECT_EQ(PostJson(client, "/api/watch/stop", json::object()).status, 200);
+    EXPECT_EQ(PostJson(client, "/api/watch/apply", json::object()).status, 409);
+}
+
+
+// While several units are served an edit's mark names its unit, and so does
+// an alarm after it; back to one unit, the marks are the steps' words alone.
+TEST(RemoteWatch, NamesTheUnitOfAnEditWhileSeveralAreServed)
+{
+    UnitsRig rig({"Mains", "Delay"});
+    PushClient push = rig.Push();
+    const RemoteClient client = rig.Client();
+    ASSERT_EQ(PostJson(client, "/api/watch", json::object()).status, 200);
+    ASSERT_EQ(client.PutJson("/api/units/Delay/settings/lr/gain", {{"value", 62}}).status, 200);
+    const auto named = push.WaitForType("watchEdit", 5s);
+    ASSERT_TRUE(named);
+    EXPECT_EQ((*named)["unit"], "Delay");
+    const std::string what = (*named)["what"];
+    EXPECT_EQ(what.rfind("Delay: Level", 0), 0u) << what;
+
+    ASSERT_EQ(client.Request("DELETE", "/api/units/Delay").status, 200);
+    ASSERT_EQ(client.Set("lr/gain", 61).status, 200);
+    const auto alone = push.WaitForType("watchEdit", 5s);
+    ASSERT_TRUE(alone);
+    EXPECT_EQ((*alone)["what"].get<std::string>().rfind("Level", 0), 0u) << *alone;
+    EXPECT_EQ(PostJson(client, "/api/watch/stop", json::object()).status, 200);
 }
 
 }  // namespace

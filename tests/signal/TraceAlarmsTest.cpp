@@ -55,6 +55,7 @@ TEST(TraceComparison, BandsDepartFromHowTheTwoTracesCompareOverall)
     EXPECT_NEAR(bands.back().hz, 16000.0, 50.0);
     EXPECT_NEAR(BandAt(bands, 1000.0).deviationDb, 6.0, 1e-9);
     EXPECT_NEAR(BandAt(bands, 500.0).deviationDb, 0.0, 1e-9);
+    EXPECT_NEAR(LevelOffset(t.live, t.stored), 10.0, 1e-9);  // the band that departed counts not
     EXPECT_NEAR(BandAt(bands, 50.0).storedDb, 0.0, 1e-9);  // the loudest
     EXPECT_NEAR(BandAt(bands, 500.0).storedDb, -6.0, 1e-9);
     EXPECT_NEAR(BandAt(bands, 500.0).referenceDb, 0.0, 1e-9);

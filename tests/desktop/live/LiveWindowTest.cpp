@@ -2,7 +2,8 @@
 // sound server, while programme material (scripts/programme.sh) plays into
 // the unit: the curve, its coherence and the room's delay shown several
 // times a second, the live curve kept as the stored trace, and an edit made
-// through the history named by the alarm that follows it. Without sound:
+// through the history named by the alarm that follows it, then Left &
+// Right's PEQ proposed on the live curve and applied. Without sound:
 // the history's moves in the words the time line shows.
 #include <QFile>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "app/MainFrame.h"
 #include "live/HistoryMoves.h"
 #include "live/LiveGraph.h"
+#include "live/LiveProposalBox.h"
 #include "live/LiveWindow.h"
 #include "model/Model.h"
 #include "tests/desktop/measure/RoomUnit.h"
@@ -138,15 +140,56 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(alarms->count() > 0, 8000);
         const QString alarm = alarms->item(0)->text();
         QVERIFY2(alarm.startsWith(QStringLiteral("after ") + label), qPrintable(alarm + QStringLiteral(" / ") + label));
+
+        // Left & Right's PEQ proposed against the kept trace, drawn, and applied as one step, which clears the alarm.
+        const LiveProposalBox* proposal = window->ProposalBox();
+        window->findChild<QPushButton*>(QStringLiteral("propose"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(proposal->Proposal().has_value(), 10000);
+        QVERIFY(proposal->Proposal()->towardStored);
+        QVERIFY(proposal->Proposal()->fit.rmsAfterDb < proposal->Proposal()->rmsNowDb);
+        QVERIFY(window->Graph()->ShowsPredicted());
 #ifdef LIVE_SCREENSHOT
         window->grab().save(QStringLiteral(LIVE_SCREENSHOT));
 #endif
+        window->findChild<QPushButton*>(QStringLiteral("apply"))->click();
+        QCOMPARE(TheEditHistory().Steps().ToUndo()->label, std::string("Live PEQ Left & Right"));
+        QVERIFY(!window->Graph()->ShowsPredicted());
+        QTRY_COMPARE_WITH_TIMEOUT(edits->count(), 2, 2000);
+        QVERIFY(edits->item(1)->text().endsWith(QStringLiteral("Live PEQ Left & Right")));
+        QTRY_COMPARE_WITH_TIMEOUT(alarms->count(), 0, 8000);
 
         window->findChild<QPushButton*>(QStringLiteral("stop"))->click();
         QVERIFY(!window->Watching());
         const int looksAtStop = window->LooksShown();
         QTest::qWait(500);
         QCOMPARE(window->LooksShown(), looksAtStop);
+    }
+
+    // A live trace saved before (as watch --against reads it) is opened as
+    // the stored trace; a file that is none is refused in words, the stored
+    // trace kept.
+    void opensAStoredTraceFromAFile()
+    {
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("saved.txt")), other = dir.filePath(QStringLiteral("other.txt"));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("* Quenbar live trace after 12.0 s, delay 8.750 ms, its coherent points\n* Hz dB phase(degrees)\n");
+        for (double hz = 50.0; hz < 16000.0; hz *= 1.25) file.write(QStringLiteral("%1 -3.5 12.0\n").arg(hz).toUtf8());
+        file.close();
+        QFile none(other);
+        QVERIFY(none.open(QIODevice::WriteOnly));
+        none.write("not a trace\n");
+        none.close();
+
+        CLiveWindow window;
+        QVERIFY(!window.Graph()->ShowsStored());
+        QVERIFY(window.OpenStored(saved));
+        QVERIFY(window.Graph()->ShowsStored());
+        QVERIFY(!window.OpenStored(other));
+        QVERIFY(window.Graph()->ShowsStored());
+        const QString said = window.findChild<QLabel*>(QStringLiteral("message"))->text();
+        QVERIFY2(said.startsWith(QStringLiteral("other.txt cannot be the stored trace: ")), qPrintable(said));
     }
 
     void historyMovesAreNamedAsTheTimeLineShowsThem()
