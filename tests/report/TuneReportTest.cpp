@@ -132,6 +132,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("tune.pdf"));
         QVERIFY(WriteTuneReport(path, content));
+        if (qEnvironmentVariableIsSet("TUNE_POSITIONS_REPORT_COPY"))
+            QFile::copy(path, qEnvironmentVariable("TUNE_POSITIONS_REPORT_COPY"));
         const std::string text = PdfText(path.toStdString());
         for (std::size_t k = 0; k < 2; ++k) {
             const std::string name = "Position " + std::to_string(k + 1) + ": RMS from the target ";
