@@ -3,6 +3,9 @@
 #include <QPainter>
 #include <QPolygonF>
 
+#include <algorithm>
+#include <cmath>
+
 #include "model/Model.h"
 #include "response/GraphCurve.h"
 
@@ -10,6 +13,10 @@ namespace {
 
 const char* const kWidestLevelLabel = "-15";
 const char* const kWidestEdgeFrequencyLabel = "20k";
+// How much of its output's colour a single position's curve and the
+// spread's fill keep: the averages stand out in front of them.
+constexpr int kPositionAlpha = 120;
+constexpr int kSpreadAlpha = 70;
 
 QPen LinePen(const QColor& colour, double width)
 {
@@ -158,5 +165,45 @@ void DrawResponsePlot(QPainter& painter, const QRectF& area, std::span<const Plo
     DrawLabels(painter, layout, style);
     if (legend) DrawLegend(painter, layout, curves, style);
     for (const PlotCurve& curve : curves) DrawCurve(painter, layout, curve, style);
+    painter.restore();
+}
+
+void DrawThinCurve(QPainter& painter, const PlotLayout& layout, const ResponseCurve& levels, const QColor& colour,
+                   double width)
+{
+    painter.setPen(QPen(colour, width));
+    for (const std::vector<GraphPoint>& run : CurveRuns(levels)) {
+        QPolygonF line;
+        for (const GraphPoint& point : run) line << layout.Map(point.x, point.y);
+        painter.drawPolyline(line);
+    }
+}
+
+void DrawPositionCurves(QPainter& painter, const QRectF& area, bool legend, std::span<const PositionCurves> outputs,
+                        const PlotStyle& style)
+{
+    const PlotLayout layout(area, QFontMetricsF(painter.font(), painter.device()), legend);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setClipRect(layout.Plot());
+    for (const PositionCurves& output : outputs) {
+        QColor faint = output.average.colour;
+        faint.setAlpha(kPositionAlpha);
+        for (const ResponseCurve& position : output.positions)
+            DrawThinCurve(painter, layout, position, faint, style.gridWidth);
+        QPolygonF spread;
+        spread << layout.Map(StepColumn(1), kPlotBottom);
+        for (int step = 1; step < kFreqSteps; ++step) {
+            const double db = output.spreadDb[static_cast<std::size_t>(step)];
+            const double row = std::isfinite(db) ? kPlotBottom - (LevelRow(0.0) - LevelRow(db)) : kPlotBottom;
+            spread << layout.Map(StepColumn(step), std::max(row, double(kPlotTop)));
+        }
+        spread << layout.Map(StepColumn(kFreqSteps - 1), kPlotBottom);
+        QColor fill = output.average.colour;
+        fill.setAlpha(kSpreadAlpha);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawPolygon(spread);
+    }
     painter.restore();
 }

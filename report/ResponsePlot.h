@@ -59,3 +59,25 @@ private:
 // Draws the plot into `area`, the labels in the painter's font; with more
 // than one curve, a legend of their names above the plot.
 void DrawResponsePlot(QPainter& painter, const QRectF& area, std::span<const PlotCurve> curves, const PlotStyle& style);
+
+// A curve drawn thin in `colour` (with its alpha) into a plot's layout, not
+// named in its legend: a single position behind the average, the live
+// curve where its coherence is low.
+void DrawThinCurve(QPainter& painter, const PlotLayout& layout, const ResponseCurve& levels, const QColor& colour,
+                   double width = 1.0);
+
+// One output over several microphone positions: its spatial average (named
+// in the legend), each position's curve beside it, and the spread (the
+// loudest position less the quietest) at each point.
+struct PositionCurves {
+    PlotCurve average;
+    std::vector<ResponseCurve> positions;
+    ResponseCurve spreadDb;
+};
+
+// Over a plot DrawResponsePlot drew into `area` (`legend`: with its legend
+// line): each position's curve thin and faint in its average's colour, and
+// the spread filled up from the plot's floor on the level scale (3 dB a
+// grid line), so that the averages stand out in front of them.
+void DrawPositionCurves(QPainter& painter, const QRectF& area, bool legend, std::span<const PositionCurves> outputs,
+                        const PlotStyle& style);

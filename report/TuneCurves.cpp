@@ -3,6 +3,7 @@
 #include "model/Scales.h"
 #include "tuning/MeasurementLevels.h"
 #include "tuning/PeqFit.h"
+#include "tuning/SpatialFit.h"
 
 namespace {
 
@@ -22,10 +23,30 @@ const MeasuredResponse& ResponseOf(const SystemMeasurement& m, TuneOutput output
     return system;
 }
 
-ResponseCurve Levels(const SystemMeasurement& m, TuneOutput output)
+// The output's levels at each position.
+std::vector<LevelCurve> PositionLevels(std::span<const SystemMeasurement> positions, TuneOutput output)
 {
-    MeasuredResponse system;
-    return UnshiftedMeasurementLevels(LevelsOf(ResponseOf(m, output, system)));
+    std::vector<LevelCurve> levels;
+    for (const SystemMeasurement& m : positions) {
+        MeasuredResponse system;
+        levels.push_back(LevelsOf(ResponseOf(m, output, system)));
+    }
+    return levels;
+}
+
+// The positions' mean power, as a graph draws it (one position: its own levels).
+ResponseCurve AverageLevels(std::span<const SystemMeasurement> positions, TuneOutput output)
+{
+    return UnshiftedMeasurementLevels(LevelsOverPositions(PositionLevels(positions, output)).mean);
+}
+
+// Each position thin behind `average`, with their spread.
+PositionCurves Positions(const PlotCurve& average, std::span<const SystemMeasurement> positions, TuneOutput output)
+{
+    const std::vector<LevelCurve> levels = PositionLevels(positions, output);
+    PositionCurves out{average, {}, UnshiftedMeasurementLevels({levels.front().hz, LevelsOverPositions(levels).spreadDb})};
+    for (const LevelCurve& position : levels) out.positions.push_back(UnshiftedMeasurementLevels(position));
+    return out;
 }
 
 // The mean level of the output's own band.
@@ -61,15 +82,26 @@ TuneCurveColours ScreenTuneColours() { return {QColor(150, 150, 150), QColor(90,
 
 TuneCurveColours PaperTuneColours() { return {QColor(160, 160, 160), QColor(40, 110, 210), QColor(200, 50, 30)}; }
 
-std::vector<PlotCurve> TuneCurves(const TuneMeasurements& m, TuneOutput output, const TuneCurveColours& colours)
+TuneGraph TuneCurves(const TuneMeasurements& m, TuneOutput output, const TuneCurveColours& colours)
 {
-    std::vector<PlotCurve> curves;
-    if (!m.before) return curves;
-    curves.push_back({QStringLiteral("Before"), colours.before, Levels(*m.before, output)});
-    if (m.predicted) curves.push_back({QStringLiteral("Predicted"), colours.predicted, Levels(*m.predicted, output)});
-    if (m.after) curves.push_back({QStringLiteral("After"), colours.after, Levels(*m.after, output)});
-    const double shift = BandMean(curves.front().levels, output, m.region);
-    for (PlotCurve& curve : curves)
+    TuneGraph graph;
+    if (m.before.empty()) return graph;
+    graph.curves.push_back({QStringLiteral("Before"), colours.before, AverageLevels(m.before, output)});
+    if (!m.predicted.empty())
+        graph.curves.push_back({QStringLiteral("Predicted"), colours.predicted, AverageLevels(m.predicted, output)});
+    if (!m.after.empty())
+        graph.curves.push_back({QStringLiteral("After"), colours.after, AverageLevels(m.after, output)});
+    const double shift = BandMean(graph.curves.front().levels, output, m.region);
+    for (PlotCurve& curve : graph.curves)
         for (double& level : curve.levels) level -= shift;
-    return curves;
+    // The last round measured, behind its own average.
+    const bool measuredAgain = !m.after.empty();
+    const std::span<const SystemMeasurement> last = measuredAgain ? m.after : m.before;
+    if (last.size() > 1) {
+        PositionCurves round = Positions(measuredAgain ? graph.curves.back() : graph.curves.front(), last, output);
+        for (ResponseCurve& position : round.positions)
+            for (double& level : position) level -= shift;
+        graph.positions.push_back(std::move(round));
+    }
+    return graph;
 }

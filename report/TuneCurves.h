@@ -3,9 +3,13 @@
 // after applying, moved together so that the measurement before lies at
 // 0 dB on average over the output's own band (the tops above the crossover
 // region's middle, the Sub below it, the system over the fit's range).
-// The Tune window and the tune report draw them.
+// Of several microphone positions each is their spatial average (the mean
+// power, what the proposal was made from), and the positions of the last
+// round measured (after, else before) are drawn thin behind it with their
+// spread. The Tune window and the tune report draw them.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "ResponsePlot.h"
@@ -24,13 +28,18 @@ struct TuneCurveColours {
 TuneCurveColours ScreenTuneColours();
 TuneCurveColours PaperTuneColours();
 
+// Each at every position, the positions in the same order (one: a single position).
 struct TuneMeasurements {
-    const SystemMeasurement* before = nullptr;
-    const SystemMeasurement* predicted = nullptr;  // may be null: no proposal yet
-    const SystemMeasurement* after = nullptr;      // may be null: not measured again yet
+    std::span<const SystemMeasurement> before;
+    std::span<const SystemMeasurement> predicted;  // may be empty: no proposal yet
+    std::span<const SystemMeasurement> after;      // may be empty: not measured again yet
     CrossoverRegion region;
 };
 
-// Those of the three that are there, named "Before", "Predicted", "After".
-std::vector<PlotCurve> TuneCurves(const TuneMeasurements& measurements, TuneOutput output,
-                                  const TuneCurveColours& colours);
+struct TuneGraph {
+    std::vector<PlotCurve> curves;          // those of the three that are there, named "Before", "Predicted", "After"
+    std::vector<PositionCurves> positions;  // several positions: the last round's; empty for one
+};
+
+// Throws std::invalid_argument for positions on grids that differ.
+TuneGraph TuneCurves(const TuneMeasurements& measurements, TuneOutput output, const TuneCurveColours& colours);

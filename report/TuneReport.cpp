@@ -92,9 +92,11 @@ void DrawCurves(PageWriter& page, const TuneReportContent& c, double bottom)
         const double y = top + static_cast<double>(i / 2) * (titleHeight + height + Mm(2));
         page.Down(y - page.Y());
         page.Text(TuneOutputTitle(output), x, titleFont, kReportInk);
-        const std::vector<PlotCurve> curves = TuneCurves(c.measurements, output, PaperTuneColours());
+        const TuneGraph graph = TuneCurves(c.measurements, output, PaperTuneColours());
+        const QRectF area(x, y + titleHeight, width, height);
         page.Painter().setFont(ReportFont(6.5));
-        DrawResponsePlot(page.Painter(), QRectF(x, y + titleHeight, width, height), curves, style);
+        DrawResponsePlot(page.Painter(), area, graph.curves, style);
+        DrawPositionCurves(page.Painter(), area, graph.curves.size() > 1, graph.positions, style);
     }
 }
 

@@ -1,8 +1,11 @@
 // The tune report: on the first page the proposal, part by part with its
 // predicted effect and whether it was applied, the verification (each
 // output's deviation from the target before and after, the sum in the
-// crossover region, the misses of the prediction) and the curves of each
-// output and the system; on the second the setting before and after, the
+// crossover region, the misses of the prediction; of several positions
+// each one's and the average's deviation and sum, and those that got
+// worse) and the curves of each output and the system (TuneCurves.h: of
+// several positions their average, the positions thin with their spread);
+// on the second the setting before and after, the
 // values the tuning changed in bold. Written as every report is (ReportPage.h).
 #pragma once
 

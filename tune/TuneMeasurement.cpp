@@ -22,3 +22,17 @@ SystemMeasurement SystemMeasurementOf(const MeasurementResult& result)
     return {ResponseOf(result, MeasuredOutput::Left), ResponseOf(result, MeasuredOutput::Right),
             ResponseOf(result, MeasuredOutput::Sub), ResponseOf(result, MeasuredOutput::System)};
 }
+
+std::vector<SystemMeasurement> SystemMeasurementsOf(const PositionsResult& result)
+{
+    std::vector<SystemMeasurement> systems;
+    const std::size_t count = result.positions.size();
+    for (std::size_t k = 0; k < count; ++k) try {
+            systems.push_back(SystemMeasurementOf(result.positions[k]));
+        } catch (const TuneMeasurementError& e) {
+            if (count == 1) throw;
+            throw TuneMeasurementError("Position " + std::to_string(k + 1) + " of " + std::to_string(count) + ": " +
+                                       e.what());
+        }
+    return systems;
+}

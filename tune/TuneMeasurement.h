@@ -11,8 +11,10 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "Measurement.h"
+#include "PositionsMeasurement.h"
 #include "tuning/SystemMeasurement.h"
 
 class TuneMeasurementError : public std::runtime_error {
@@ -24,3 +26,6 @@ public:
 // naming the output when one is missing or its verdict is not ok, and
 // naming the mutes when the sequence could not put them all back.
 SystemMeasurement SystemMeasurementOf(const MeasurementResult& result);
+// The same of each position; of several, the error names the position
+// ("Position 2 of 4: ...").
+std::vector<SystemMeasurement> SystemMeasurementsOf(const PositionsResult& result);

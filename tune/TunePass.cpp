@@ -42,21 +42,6 @@ PositionsResult MeasureRound(const TuneSettings& settings, TuneUnit& unit, const
     return result;
 }
 
-// What tuning takes of each position, the position named (of several) where one is not ok.
-std::vector<SystemMeasurement> SystemsOf(const PositionsResult& result)
-{
-    std::vector<SystemMeasurement> systems;
-    const std::size_t count = result.positions.size();
-    for (std::size_t k = 0; k < count; ++k) try {
-            systems.push_back(SystemMeasurementOf(result.positions[k]));
-        } catch (const TuneMeasurementError& e) {
-            if (count == 1) throw;
-            throw TuneMeasurementError("Position " + std::to_string(k + 1) + " of " + std::to_string(count) + ": " +
-                                       e.what());
-        }
-    return systems;
-}
-
 // Every position's sequence, and what tuning takes of each.
 std::pair<PositionsResult, std::vector<SystemMeasurement>> MeasureAll(const TuneSettings& settings, TuneUnit& unit,
                                                                       const TuneCallbacks& callbacks,
@@ -64,7 +49,7 @@ std::pair<PositionsResult, std::vector<SystemMeasurement>> MeasureAll(const Tune
 {
     try {
         PositionsResult result = MeasureRound(settings, unit, callbacks, cancel);
-        std::vector<SystemMeasurement> systems = SystemsOf(result);
+        std::vector<SystemMeasurement> systems = SystemMeasurementsOf(result);
         return {std::move(result), std::move(systems)};
     } catch (const MeasureError& e) {
         TuneError error(KindOf(e.kind()), e.what());
@@ -181,13 +166,12 @@ AppliedPass RunPass(const TuneStart& start, const TuneProposal& proposal, const 
         throw;
     }
     pass.after = pass.afterPositions.front();
-    std::vector<SystemMeasurement> predicted;
     for (const SystemMeasurement& position : before.systems)
-        predicted.push_back(PredictedMeasurement(position, from, to));
-    pass.predicted = predicted.front();
+        pass.predictedPositions.push_back(PredictedMeasurement(position, from, to));
+    pass.predicted = pass.predictedPositions.front();
     const FitOptions& fit = start.settings.options.fit;
-    pass.verification =
-        VerifyTuningAtPositions(before.systems, predicted, pass.afterPositions, from, proposal.region, fit);
+    pass.verification = VerifyTuningAtPositions(before.systems, pass.predictedPositions, pass.afterPositions, from,
+                                                proposal.region, fit);
     if (before.systems.size() > 1)
         pass.positions = VerifyAtPositions(before.systems, pass.afterPositions, proposal.region, fit);
     return pass;
@@ -200,7 +184,7 @@ std::optional<AppliedPass> SecondPass(const TuneStart& start, const TuneParts& p
                                       TuneUnit& unit, const TuneCallbacks& callbacks, const std::atomic<bool>& cancel,
                                       std::vector<AppliedPass>& done)
 {
-    if (!first.verification.secondPassDue || !(parts.peqLr || parts.peqSub)) return std::nullopt;
+    if (!SecondPassDue(first.verification, parts)) return std::nullopt;
     Tell(callbacks, TuneStage::SecondPass);
     const TuneProposal proposal = Propose(first.afterPositions, first.applied, start.settings.options);
     const TuneParts peqOnly{.alignment = false, .levels = false, .peqLr = parts.peqLr, .peqSub = parts.peqSub};
@@ -227,6 +211,11 @@ const char* StageName(TuneStage stage)
             return "second pass";
     }
     return "";
+}
+
+bool SecondPassDue(const TuneVerification& first, const TuneParts& parts)
+{
+    return first.secondPassDue && (parts.peqLr || parts.peqSub);
 }
 
 TuneError::TuneError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}

@@ -57,6 +57,7 @@ struct AppliedPass {
     ParameterModel setting;                         // the unit's before the pass
     ParameterModel applied;                         // what the pass sent
     SystemMeasurement predicted;                    // at the first position
+    std::vector<SystemMeasurement> predictedPositions;  // at each position, the first's included
     PositionsResult measured;                       // the verifying sequences, a position each
     SystemMeasurement after;                        // at the first position
     std::vector<SystemMeasurement> afterPositions;  // at each position, the first's included
@@ -105,6 +106,11 @@ private:
 // without a wait for the person, Cancelled (also while waiting).
 TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const TuneCallbacks& callbacks,
                             const std::atomic<bool>& cancel);
+
+// Whether a second pass follows the first: the measurement after it missed
+// the prediction by more than kSecondPassDb, and a part of the PEQ (which
+// it fits again) was chosen.
+bool SecondPassDue(const TuneVerification& first, const TuneParts& parts);
 
 // Applies `parts` of the start's proposal. Refuses (SettingChanged) when the
 // unit no longer holds the start's setting, and (Refused) a setting in

@@ -16,10 +16,6 @@ namespace {
 constexpr double kBeforeArrivalMs = 5.0;
 constexpr double kAfterArrivalMs = 25.0;
 constexpr double kTimeGridMs = 5.0;
-// How much of its output's colour a single position's curve and the
-// spread's fill keep: the averages stand out in front of them.
-constexpr int kPositionAlpha = 120;
-constexpr int kSpreadAlpha = 70;
 
 QString OutputTitle(MeasuredOutput output)
 {
@@ -62,16 +58,6 @@ std::vector<PlotCurve> MeasuredCurves(const MeasurementResult& measurement)
     return curves;
 }
 
-void DrawThinCurve(QPainter& painter, const PlotLayout& layout, const ResponseCurve& levels, const QColor& colour)
-{
-    painter.setPen(QPen(colour, 1.0));
-    for (const std::vector<GraphPoint>& run : CurveRuns(levels)) {
-        QPolygonF line;
-        for (const GraphPoint& point : run) line << layout.Map(point.x, point.y);
-        painter.drawPolyline(line);
-    }
-}
-
 std::vector<PositionCurves> PositionsCurves(const std::vector<MeasurementResult>& positions,
                                             const std::vector<OutputAverage>& averages)
 {
@@ -107,19 +93,18 @@ MeasuredCurvesGraph::MeasuredCurvesGraph(QWidget* parent) : QWidget(parent)
 
 QSize MeasuredCurvesGraph::sizeHint() const { return QSize(2 * kGraphWidth, 2 * kGraphHeight); }
 
-void MeasuredCurvesGraph::Show(std::vector<PlotCurve> curves)
+void MeasuredCurvesGraph::Show(std::vector<PlotCurve> curves, std::vector<PositionCurves> positions)
 {
     curves_ = std::move(curves);
-    positions_.clear();
+    positions_ = std::move(positions);
     update();
 }
 
 void MeasuredCurvesGraph::ShowPositions(std::vector<PositionCurves> outputs)
 {
-    curves_.clear();
-    for (const PositionCurves& output : outputs) curves_.push_back(output.average);
-    positions_ = std::move(outputs);
-    update();
+    std::vector<PlotCurve> averages;
+    for (const PositionCurves& output : outputs) averages.push_back(output.average);
+    Show(std::move(averages), std::move(outputs));
 }
 
 int MeasuredCurvesGraph::PositionCurveCount() const
@@ -133,35 +118,7 @@ void MeasuredCurvesGraph::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     DrawResponsePlot(painter, rect(), curves_, ScreenPlotStyle());
-    if (!positions_.empty()) DrawPositions(painter);
-}
-
-void MeasuredCurvesGraph::DrawPositions(QPainter& painter) const
-{
-    // The plot's own layout, its legend as DrawResponsePlot decides it.
-    const PlotLayout layout(rect(), QFontMetricsF(painter.font(), painter.device()), curves_.size() > 1);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setClipRect(layout.Plot());
-    for (const PositionCurves& output : positions_) {
-        QColor faint = output.average.colour;
-        faint.setAlpha(kPositionAlpha);
-        for (const ResponseCurve& position : output.positions) DrawThinCurve(painter, layout, position, faint);
-        QPolygonF spread;
-        spread << layout.Map(StepColumn(1), kPlotBottom);
-        for (int step = 1; step < kFreqSteps; ++step) {
-            const double db = output.spreadDb[static_cast<std::size_t>(step)];
-            const double row = std::isfinite(db) ? kPlotBottom - (LevelRow(0.0) - LevelRow(db)) : kPlotBottom;
-            spread << layout.Map(StepColumn(step), std::max(row, double(kPlotTop)));
-        }
-        spread << layout.Map(StepColumn(kFreqSteps - 1), kPlotBottom);
-        QColor fill = output.average.colour;
-        fill.setAlpha(kSpreadAlpha);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(fill);
-        painter.drawPolygon(spread);
-    }
-    painter.restore();
+    DrawPositionCurves(painter, rect(), curves_.size() > 1, positions_, ScreenPlotStyle());
 }
 
 ImpulsePlot::ImpulsePlot(QWidget* parent) : QWidget(parent)

@@ -17,22 +17,9 @@
 // The colour each output is drawn in, on both plots.
 QColor OutputColour(MeasuredOutput output);
 
-// A curve drawn thin in `colour` (with its alpha) into a plot's layout, not
-// named in its legend: a single position behind the average, the live
-// curve where its coherence is low.
-void DrawThinCurve(QPainter& painter, const PlotLayout& layout, const ResponseCurve& levels, const QColor& colour);
-
 // The outputs with a response, each named and coloured, moved together so
 // that the loudest lies at 0 dB on average over the fit's range.
 std::vector<PlotCurve> MeasuredCurves(const MeasurementResult& measurement);
-
-// One output over several positions: its spatial average (named in the
-// legend), each position's curve beside it, and the spread at each point.
-struct PositionCurves {
-    PlotCurve average;
-    std::vector<ResponseCurve> positions;
-    ResponseCurve spreadDb;
-};
 
 // The outputs with a response, moved together as MeasuredCurves moves them
 // (the loudest average at 0 dB), each position moved with them.
@@ -44,21 +31,21 @@ public:
     explicit MeasuredCurvesGraph(QWidget* parent);
     QSize sizeHint() const override;
 
-    void Show(std::vector<PlotCurve> curves);
-    // Each position's curve thin and faint behind the averages, and the
-    // spread filled up from the plot's floor on the level scale (3 dB a grid line).
+    // `curves` named in the legend; of several positions, each position's
+    // curve thin and faint behind them with the spread (DrawPositionCurves).
+    void Show(std::vector<PlotCurve> curves, std::vector<PositionCurves> positions = {});
+    // The averages named in the legend, the positions behind them.
     void ShowPositions(std::vector<PositionCurves> outputs);
     // The curves named in the legend: the outputs', or of several positions their averages.
     const std::vector<PlotCurve>& Curves() const { return curves_; }
     // Of several positions, how many curves of single positions are drawn.
     int PositionCurveCount() const;
+    const std::vector<PositionCurves>& Positions() const { return positions_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
-    void DrawPositions(QPainter& painter) const;
-
     std::vector<PlotCurve> curves_;
     std::vector<PositionCurves> positions_;
 };

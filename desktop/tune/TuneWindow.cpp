@@ -106,6 +106,15 @@ TuneRunOutcome<Result> RunGuarded(const std::function<Result(TuneUnit&, const Tu
     return outcome;
 }
 
+// What `proposed` would make of each position measured at the start.
+std::vector<SystemMeasurement> PredictedAtPositions(const TuneStart& start, const ParameterModel& proposed)
+{
+    std::vector<SystemMeasurement> predicted;
+    for (const SystemMeasurement& position : start.measurements)
+        predicted.push_back(PredictedMeasurement(position, start.setting, proposed));
+    return predicted;
+}
+
 }  // namespace
 
 CTuneWindow::CTuneWindow(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -384,14 +393,17 @@ void CTuneWindow::ShowCurves()
 {
     if (!start_) return;
     // Before applying, the prediction follows the ticks; after, the last pass's.
-    SystemMeasurement predicted = outcome_ ? outcome_->passes.back().predicted
-                                           : PredictedMeasurement(start_->measurement, start_->setting,
-                                                                  ProposedSetting(start_->setting, start_->proposal,
-                                                                                  Parts()));
-    const TuneMeasurements measurements{&start_->measurement, &predicted,
-                                        outcome_ ? &outcome_->passes.back().after : nullptr, start_->proposal.region};
-    for (std::size_t i = 0; i < graphs_.size(); ++i)
-        graphs_[i]->Show(TuneCurves(measurements, kTuneOutputs[i], ScreenTuneColours()));
+    const AppliedPass* last = outcome_ ? &outcome_->passes.back() : nullptr;
+    const std::vector<SystemMeasurement> predicted =
+        last ? last->predictedPositions
+             : PredictedAtPositions(*start_, ProposedSetting(start_->setting, start_->proposal, Parts()));
+    const TuneMeasurements measurements{start_->measurements, predicted,
+                                        last ? std::span(last->afterPositions) : std::span<const SystemMeasurement>(),
+                                        start_->proposal.region};
+    for (std::size_t i = 0; i < graphs_.size(); ++i) {
+        TuneGraph graph = TuneCurves(measurements, kTuneOutputs[i], ScreenTuneColours());
+        graphs_[i]->Show(std::move(graph.curves), std::move(graph.positions));
+    }
 }
 
 void CTuneWindow::ShowVerification()
@@ -426,8 +438,8 @@ bool CTuneWindow::WriteReport(const QString& path)
 {
     if (!start_) return false;
     const AppliedPass* last = outcome_ ? &outcome_->passes.back() : nullptr;
-    const SystemMeasurement predicted =
-        last ? last->predicted : PredictedMeasurement(start_->measurement, start_->setting, start_->proposal.setting);
+    const std::vector<SystemMeasurement> predicted =
+        last ? last->predictedPositions : PredictedAtPositions(*start_, start_->proposal.setting);
     TuneReportContent content;
     content.heading = {QStringLiteral("System tuning"),
                        QStringLiteral("The unit, measured %1").arg(QDateTime::currentDateTime().toString(
@@ -436,8 +448,11 @@ bool CTuneWindow::WriteReport(const QString& path)
     content.after = last ? &last->applied : &start_->setting;
     content.proposal = &start_->proposal;
     content.applied = applied_;
-    content.measurements = {&start_->measurement, &predicted, last ? &last->after : nullptr, start_->proposal.region};
+    content.measurements = {start_->measurements, predicted,
+                            last ? std::span(last->afterPositions) : std::span<const SystemMeasurement>(),
+                            start_->proposal.region};
     content.verification = last ? &last->verification : nullptr;
+    content.positions = last && !last->positions.positions.empty() ? &last->positions : nullptr;
     content.verifiedRegion = last ? last->proposal.region : start_->proposal.region;
     content.passes = outcome_ ? static_cast<int>(outcome_->passes.size()) : 0;
     if (!WriteTuneReport(path, content)) {

@@ -96,4 +96,26 @@ TEST(TuneMeasurement, AMissingOrSpoiltOutputOrAnUnrestoredMuteIsRefusedByName)
     EXPECT_THROW(SystemMeasurementOf(result), TuneMeasurementError);
 }
 
+// Of several positions the one that is not ok is named; a single one is not.
+TEST(TuneMeasurement, APositionNotOkIsNamedOfSeveral)
+{
+    const MeasurementResult sequence = Sequence(96.0, 96.0, 96.0);
+    PositionsResult round;
+    round.positions = {sequence, sequence};
+    EXPECT_EQ(SystemMeasurementsOf(round).size(), 2u);
+    round.positions[1].outputs[0].verdict = Verdict::Clipped;
+    round.positions[1].outputs[0].verdictText = "clipped";
+    const auto message = [](const PositionsResult& result) -> std::string {
+        try {
+            SystemMeasurementsOf(result);
+        } catch (const TuneMeasurementError& e) {
+            return e.what();
+        }
+        return "";
+    };
+    EXPECT_EQ(message(round), "Position 2 of 2: The left measurement is not ok: clipped.");
+    round.positions.erase(round.positions.begin());
+    EXPECT_EQ(message(round), "The left measurement is not ok: clipped.");
+}
+
 }  // namespace

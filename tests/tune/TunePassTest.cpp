@@ -281,6 +281,20 @@ TEST(TuneSettings, TheLevelsRangesAtTheirEdgesAndARefusalBeforeAnythingIsAsked)
     }
 }
 
+// Only the PEQ is fitted again: either part of it chosen is enough.
+TEST(SecondPassDue, WhenThePredictionWasMissedAndAPartOfThePeqWasChosen)
+{
+    TuneVerification missed;
+    missed.secondPassDue = true;
+    const TuneParts lrOnly{.alignment = true, .levels = true, .peqLr = true, .peqSub = false};
+    const TuneParts subOnly{.alignment = false, .levels = false, .peqLr = false, .peqSub = true};
+    const TuneParts noPeq{.alignment = true, .levels = true, .peqLr = false, .peqSub = false};
+    EXPECT_TRUE(SecondPassDue(missed, lrOnly));
+    EXPECT_TRUE(SecondPassDue(missed, subOnly));
+    EXPECT_FALSE(SecondPassDue(missed, noPeq));
+    EXPECT_FALSE(SecondPassDue(TuneVerification{}, TuneParts{}));
+}
+
 TEST(ProposalShortfalls, NameWhatThePartsChosenDoNotReach)
 {
     TuneStart start = StartWith(ParameterModel{});

@@ -3,12 +3,16 @@
 // step that one undo takes back (read from the unit each time), the report;
 // a window closed mid-measure ends the work; two microphone positions walked
 // through the box between them, before the proposal and before the
-// verification; without a unit it refuses.
+// verification, the curves their average with each behind it, the report
+// each one's figures; without a unit it refuses.
 #include <QLabel>
 #include <QPointer>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
+#include <cmath>
 
 #include "app/EditHistory.h"
 #include "measure/MeasurePlots.h"
@@ -33,6 +37,30 @@ CTuneWindow* OpenTuneWindow(CMainFrame* frame)
 }
 
 QString Message(CTuneWindow* window) { return window->findChild<QLabel*>(QStringLiteral("message"))->text(); }
+
+// The system's graph draws `name`, the positions' average, with each
+// position behind it: a mean power lies at or above the middle of the two
+// in dB (and stays there when smoothed), and is not the first's curve.
+void CheckAverageOfTwoPositions(const MeasuredCurvesGraph* graph, const QString& name)
+{
+    QCOMPARE(graph->PositionCurveCount(), 2);
+    const PositionCurves& round = graph->Positions().front();
+    QCOMPARE(round.average.name, name);
+    double furthestFromFirst = 0.0;
+    for (std::size_t step = 0; step < kFreqSteps; ++step) {
+        const double mean = round.average.levels[step], a = round.positions[0][step], b = round.positions[1][step];
+        if (!std::isfinite(mean)) continue;
+        QVERIFY2(mean >= (a + b) / 2 - 0.01, qPrintable(QString::number(step)));
+        furthestFromFirst = std::max(furthestFromFirst, std::abs(mean - a));
+    }
+    QVERIFY2(furthestFromFirst > 0.5, "the curve is the first position's");
+    // The curve named in the legend is that average (NaN where neither is measured).
+    const auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    QVERIFY(std::any_of(graph->Curves().begin(), graph->Curves().end(), [&](const PlotCurve& curve) {
+        return curve.name == name && std::equal(curve.levels.begin(), curve.levels.end(),
+                                                round.average.levels.begin(), same);
+    }));
+}
 
 }  // namespace
 
@@ -132,6 +160,8 @@ private slots:
         QCOMPARE(window->Start()->measurements.size(), std::size_t{2});
         const auto* findings = window->findChild<QLabel*>(QStringLiteral("findings"));
         QVERIFY2(findings->text().contains(QStringLiteral("Position 2:")), qPrintable(findings->text()));
+        CheckAverageOfTwoPositions(window->Graph(3), QStringLiteral("Before"));
+        if (QTest::currentTestFailed()) return;
 
         // Without the PEQ no second pass (and its own round) can follow.
         window->SetPart(kPeqLrRow, false);
@@ -161,6 +191,13 @@ private slots:
         QCOMPARE(window->Outcome()->passes.back().positions.positions.size(), std::size_t{2});
         QVERIFY2(findings->text().contains(QStringLiteral("Position 2: RMS from the target")),
                  qPrintable(findings->text()));
+        CheckAverageOfTwoPositions(window->Graph(3), QStringLiteral("After"));
+        if (QTest::currentTestFailed()) return;
+        QTemporaryDir dir;
+        const QString report = dir.filePath(QStringLiteral("tune.pdf"));
+        QVERIFY(window->WriteReport(report));
+        const std::string text = PdfText(report.toStdString());
+        QVERIFY(text.find("Position 2: RMS from the target") != std::string::npos);
         QCOMPARE(TheEditHistory().Steps().UndoCount(), std::size_t{1});
     }
 
