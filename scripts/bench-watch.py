@@ -167,27 +167,30 @@ class Bench:
                                        env=self.session.env, stdout=subprocess.PIPE, text=True)
             alarmed = []
 
-            def read():
+            def read():  # to the end: a pipe left unread would hold the watch up
                 for line in process.stdout:
                     look = json.loads(line)
                     if any(700 < a["hz"] < 1500 for a in look["alarms"]):
                         alarmed.append(time.monotonic())
-                        return
 
             reader = threading.Thread(target=read)
             reader.start()
             time.sleep(7)
             self.session.program("quenbar-cli", "--port", device, "set", "lr", "peq", "1", "freq", "1kHz")
-            changed = time.monotonic()
+            # The unit changes somewhere inside the command (after its
+            # connection and hand-shake): timed from both its ends.
+            asked = time.monotonic()
             self.session.program("quenbar-cli", "--port", device, "set", "lr", "peq", "1", "gain", "6dB")
+            changed = time.monotonic()
             reader.join()
             process.wait()
         finally:
             player.terminate()
             player.wait()
         seconds = f"{alarmed[0] - changed:.2f} s" if alarmed else "no alarm"
-        return ["Watch, pink noise: a PEQ band set on the unit (+6 dB at 1 kHz) to its alarm, 1 s averaging "
-                "(goal <= 2.5 s)", seconds, "", ""]
+        command = f"{changed - asked:.2f} s"
+        return ["Watch, pink noise: a PEQ band set on the unit (+6 dB at 1 kHz) to its alarm, 1 s averaging, "
+                f"from the end of the command that set it (it took {command}) (goal <= 2.5 s)", seconds, "", ""]
 
 
     def push_rate(self, device, seconds=10):
