@@ -5,6 +5,7 @@
 
 #include "ChannelJson.h"
 #include "model/Units.h"
+#include "tuning/SpatialFit.h"
 
 using json = nlohmann::ordered_json;
 
@@ -89,6 +90,26 @@ json PositionSumsJson(const std::vector<PositionSum>& sums)
     return positions;
 }
 
+// Of several positions, each output's prediction as the positions' mean
+// power: what the measurement's average is beside it.
+json PredictedAverageJson(const std::vector<SystemMeasurement>& positions)
+{
+    json outputs = json::array();
+    const auto each = [&](const char* name, MeasuredResponse SystemMeasurement::*output) {
+        std::vector<LevelCurve> levels;
+        for (const SystemMeasurement& position : positions)
+            if (!(position.*output).hz.empty()) levels.push_back(LevelsOf(position.*output));
+        if (levels.size() != positions.size()) return;
+        const LevelCurve mean = LevelsOverPositions(levels).mean;
+        outputs.push_back({{"output", name}, {"hz", mean.hz}, {"db", mean.db}});
+    };
+    each("left", &SystemMeasurement::left);
+    each("right", &SystemMeasurement::right);
+    each("sub", &SystemMeasurement::sub);
+    each("system", &SystemMeasurement::system);
+    return outputs;
+}
+
 }  // namespace
 
 json TuneProposalJson(const ParameterModel& setting, const TuneProposal& p)
@@ -104,6 +125,7 @@ json TuneProposalJson(const ParameterModel& setting, const TuneProposal& p)
           {"sumAfter", SumJson(p.sumAfter)},
           {"outputs", outputs}}}};
     if (!p.positionSums.empty()) out["positions"] = PositionSumsJson(p.positionSums);
+    if (p.predictedPositions.size() > 1) out["predicted"]["average"] = PredictedAverageJson(p.predictedPositions);
     return out;
 }
 

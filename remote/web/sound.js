@@ -152,7 +152,8 @@ function tuneCurves() {
   if (!before) return [];
   const reference = referenceDb([before]);
   const smoothed = (output, db) => shifted(sixthOctave(output.hz, db), reference);
-  const curves = [['before', before], ['predicted', system(sound.proposal.predicted.outputs)],
+  const predicted = sound.proposal.predicted;
+  const curves = [['before', before], ['predicted', system(predicted.average ?? predicted.outputs)],
     ['after', system(sound.verified?.after?.outputs)]].filter(([, output]) => output);
   const [name, last] = curves.filter(([key]) => key !== 'predicted').at(-1);
   const spread = last.positions ? spreadCurves(last.hz, last.positions.map((position) => smoothed(last, position.db)),

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "session/TuneJson.h"
 #include "tests/support/TuningSamples.h"
 
@@ -59,6 +61,20 @@ TEST(TuneJson, SeveralPositionsGiveEachPositionsSumAndItsOwnBest)
     EXPECT_EQ(j["positions"][1]["addsAfterDb"].get<double>(), proposal.positionSums[1].worthAfterDb);
     EXPECT_TRUE(j["positions"][0]["best"]["delay"].contains("steps"));
     EXPECT_FALSE(TuneProposalJson(setting, ProposeTuning(Measured(), setting, {})).contains("positions"));
+    // The prediction drawn is the positions' mean power, as the measurement's average beside it.
+    const auto& average = j["predicted"]["average"];
+    ASSERT_EQ(average.size(), 4u);
+    EXPECT_EQ(average[3]["output"], "system");
+    const LevelCurve first = LevelsOf(proposal.predictedPositions[0].system);
+    const LevelCurve second = LevelsOf(proposal.predictedPositions[1].system);
+    double largestApart = 0;
+    for (std::size_t i = 0; i < first.db.size(); ++i) {
+        const double mean = 10 * std::log10((std::pow(10, first.db[i] / 10) + std::pow(10, second.db[i] / 10)) / 2);
+        EXPECT_NEAR(average[3]["db"][i].get<double>(), mean, 1e-9);
+        largestApart = std::max(largestApart, std::abs(first.db[i] - second.db[i]));
+    }
+    EXPECT_GT(largestApart, 0.3);  // the positions' systems differ: the average is neither
+    EXPECT_FALSE(TuneProposalJson(setting, ProposeTuning(Measured(), setting, {}))["predicted"].contains("average"));
 
     SpatialVerification v;
     v.positions.resize(2);
