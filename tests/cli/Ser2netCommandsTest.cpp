@@ -99,9 +99,11 @@ TEST_F(CliThroughSer2net, ServerKilledMidExchangeIsAHangUpAsOnALocalLine)
         unit_.SetFaults(slow);
         const CliProcess dump = StartCli({"--port", port, "dump"});
         // The connect, the six names, then the current setting's read: the server dies under it.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        // (Under ThreadSanitizer on a busy machine 10 s have not been enough.)
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (unit_.ReceivedPayloads().size() < 8 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_GE(unit_.ReceivedPayloads().size(), 8u) << port << ": the exchange never reached the read";
         ser2net_->Kill();
         const CliRun run = FinishCli(dump);
         EXPECT_EQ(run.exitCode, 3) << port;
