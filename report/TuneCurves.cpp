@@ -7,7 +7,7 @@
 
 namespace {
 
-const MeasuredResponse& ResponseOf(const SystemMeasurement& m, TuneOutput output, MeasuredResponse& system)
+MeasuredResponse ResponseOf(const SystemMeasurement& m, TuneOutput output)
 {
     switch (output) {
         case TuneOutput::Left:
@@ -19,19 +19,13 @@ const MeasuredResponse& ResponseOf(const SystemMeasurement& m, TuneOutput output
         case TuneOutput::System:
             break;
     }
-    system = SystemOutput(m);
-    return system;
+    return SystemOutput(m);
 }
 
 // The output's levels at each position.
 std::vector<LevelCurve> PositionLevels(std::span<const SystemMeasurement> positions, TuneOutput output)
 {
-    std::vector<LevelCurve> levels;
-    for (const SystemMeasurement& m : positions) {
-        MeasuredResponse system;
-        levels.push_back(LevelsOf(ResponseOf(m, output, system)));
-    }
-    return levels;
+    return LevelsAtPositions(positions, [output](const SystemMeasurement& m) { return ResponseOf(m, output); });
 }
 
 // The positions' mean power, as a graph draws it (one position: its own levels).

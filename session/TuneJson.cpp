@@ -96,11 +96,9 @@ json PredictedAverageJson(const std::vector<SystemMeasurement>& positions)
 {
     json outputs = json::array();
     const auto each = [&](const char* name, MeasuredResponse SystemMeasurement::*output) {
-        std::vector<LevelCurve> levels;
-        for (const SystemMeasurement& position : positions)
-            if (!(position.*output).hz.empty()) levels.push_back(LevelsOf(position.*output));
-        if (levels.size() != positions.size()) return;
-        const LevelCurve mean = LevelsOverPositions(levels).mean;
+        const LevelCurve mean =
+            LevelsOverPositions(LevelsAtPositions(positions, [output](const SystemMeasurement& m) { return m.*output; }))
+                .mean;
         outputs.push_back({{"output", name}, {"hz", mean.hz}, {"db", mean.db}});
     };
     each("left", &SystemMeasurement::left);

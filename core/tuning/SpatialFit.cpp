@@ -74,6 +74,14 @@ std::vector<double> Filled(const std::vector<double>& given, double limit)
 
 }  // namespace
 
+std::vector<LevelCurve> LevelsAtPositions(std::span<const SystemMeasurement> positions,
+                                          const std::function<MeasuredResponse(const SystemMeasurement&)>& output)
+{
+    std::vector<LevelCurve> levels;
+    for (const SystemMeasurement& position : positions) levels.push_back(LevelsOf(output(position)));
+    return levels;
+}
+
 SpatialLevels LevelsOverPositions(std::span<const LevelCurve> positions)
 {
     CheckPositions(positions);

@@ -7,10 +7,12 @@
 // kUnsharedCutDb where not every position has the peak.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <vector>
 
 #include "tuning/PeqFit.h"
+#include "tuning/SystemMeasurement.h"
 
 inline constexpr double kPositionsDisagreeDb = 6.0;
 inline constexpr double kUnsharedCutDb = 3.0;
@@ -22,6 +24,11 @@ struct SpatialLevels {
 
 // Throws std::invalid_argument for no position, or positions on grids that differ.
 SpatialLevels LevelsOverPositions(std::span<const LevelCurve> positions);
+
+// One output's levels at each position, `output` taking it from a position
+// (an output of its own, or one made of several: the system).
+std::vector<LevelCurve> LevelsAtPositions(std::span<const SystemMeasurement> positions,
+                                          const std::function<MeasuredResponse(const SystemMeasurement&)>& output);
 
 // `options` with limits at each step of its range that follow the
 // positions, each moved to the average's level over the
