@@ -80,14 +80,15 @@ void PrintProposal(const TuneStart& start)
 
 void PrintVerification(std::size_t number, const TuneStart& start, const AppliedPass& pass)
 {
-    const bool positions = !pass.positions.positions.empty();
-    std::printf("Verification%s%s:\n", number == 0 ? "" : " after the second pass", positions ? " at position 1" : "");
+    const std::string atPosition = ChecksPositionText(pass.positions);
+    std::printf("Verification%s:\n", number == 0 ? "" : " after the second pass");
+    if (!atPosition.empty()) std::printf("  %s\n", atPosition.c_str());
     for (const OutputCheckText& check : DescribeChecks(pass.verification))
         std::printf("  %s: RMS from the target %s before, %s after; off the prediction by %s\n", check.output.c_str(),
                     check.rmsBefore.c_str(), check.rmsAfter.c_str(), check.miss.c_str());
     for (const std::string& finding : VerificationFindings(pass.verification, start.proposal.region))
         std::printf("  %s\n", finding.c_str());
-    if (!positions) return;
+    if (atPosition.empty()) return;
     std::printf("At every position (the system):\n");
     for (const std::string& text : SpatialVerificationTexts(pass.positions)) std::printf("  %s\n", text.c_str());
 }

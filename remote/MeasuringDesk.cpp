@@ -339,6 +339,7 @@ json VerifiedJson(const TuneOutcome& outcome)
     return {{"outcome", "verified"},
             {"passes", outcome.passes.size()},
             {"verify", TuneVerificationJson(last.verification, last.positions)},
+            {"checksAt", ChecksPositionText(last.positions)},
             {"checks", checks},
             {"findings", VerificationFindings(last.verification, last.proposal.region)},
             {"positionFindings", SpatialVerificationTexts(last.positions)},

@@ -58,6 +58,8 @@ void DrawVerification(PageWriter& page, const TuneReportContent& c)
         page.Text(d, left + Mm(2 * kCheckColumnMm), font, kReportInk);
         page.Down(page.Text(e, left + Mm(3 * kCheckColumnMm), font, kReportInk) * 1.15);
     };
+    if (c.positions)
+        page.Down(page.Wrapped(Q(ChecksPositionText(*c.positions)), left, plain, kReportInk) + Mm(0.5));
     row(QStringLiteral("Output"), QStringLiteral("RMS before"), QStringLiteral("RMS after"),
         QStringLiteral("Largest difference from the prediction"), bold);
     for (const OutputCheckText& check : DescribeChecks(*c.verification))

@@ -177,6 +177,13 @@ std::vector<OutputCheckText> DescribeChecks(const TuneVerification& v)
     return rows;
 }
 
+std::string ChecksPositionText(const SpatialVerification& v)
+{
+    if (v.positions.empty()) return {};
+    return "Each output as measured at position 1 of " + std::to_string(v.positions.size()) +
+           "; every position's system, and their average, below.";
+}
+
 std::vector<std::string> VerificationFindings(const TuneVerification& v, const CrossoverRegion& region)
 {
     std::vector<std::string> findings{"Crossover sum measured after (" + RegionText(region) +

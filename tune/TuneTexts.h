@@ -35,6 +35,9 @@ struct OutputCheckText {
     std::string miss;                 // "+2.4 dB at 3.15 kHz"
 };
 std::vector<OutputCheckText> DescribeChecks(const TuneVerification& verification);
+// Several positions: the checks above are the first position's (as the
+// verification's are), which a face shows with them; empty for one position.
+std::string ChecksPositionText(const SpatialVerification& verification);
 
 // The sum in the crossover region and the outputs that missed the
 // prediction, with what that says; the second pass when it is due.

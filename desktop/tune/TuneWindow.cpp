@@ -427,6 +427,8 @@ void CTuneWindow::ShowVerification()
     }
     checks_->resizeColumnsToContents();
     QStringList lines;
+    if (const std::string atPosition = ChecksPositionText(last.positions); !atPosition.empty())
+        lines << QString::fromStdString(atPosition);
     for (const std::string& finding : VerificationFindings(last.verification, last.proposal.region))
         lines << QString::fromStdString(finding);
     for (const std::string& position : SpatialVerificationTexts(last.positions)) lines << QString::fromStdString(position);

@@ -387,8 +387,8 @@ function takeVerified(verified) {
   sound.verified = verified;
   renderRunning();
   $('tune-phase').textContent = 'applied and measured again';
-  const { checks, findings } = verified;
-  $('tune-verify').replaceChildren(...checks.map((check) => element('li', { 'data-output': check.output.toLowerCase() },
+  const { checksAt, checks, findings } = verified;
+  $('tune-verify').replaceChildren(...(checksAt ? [element('li', { class: 'hint' }, checksAt)] : []), ...checks.map((check) => element('li', { 'data-output': check.output.toLowerCase() },
     element('span', { class: `swatch ${check.output.toLowerCase()}` }, check.output),
     element('span', {}, `RMS from the target ${check.rmsBefore} → ${check.rmsAfter}`),
     element('span', { class: 'hint' }, `off the prediction by ${check.miss}`))),

@@ -180,6 +180,7 @@ TEST(SoundPage, OnAPhoneTheTuneViewProposesAndVerifiesPositionByPosition)
                              "tune"))
         << Text(browser, "tune-warning");
     EXPECT_NE(Text(browser, "tune-verify").find("Position 2"), std::string::npos) << Text(browser, "tune-verify");
+    EXPECT_NE(Text(browser, "tune-verify").find("at position 1 of 2"), std::string::npos) << Text(browser, "tune-verify");
     EXPECT_EQ(server.Client().Get("/api/history").Json()["undoCount"], 1);
 }
 

@@ -147,6 +147,7 @@ private slots:
         QVERIFY(Holds(text, "Average of the positions: RMS from the target " +
                                 DbFigure(positions.averageRmsBeforeDb)));
         QVERIFY(Holds(text, "Position 2 got worse by more than 1.0 dB"));
+        QVERIFY(Holds(text, "Each output as measured at position 1 of 2"));  // the table is the first's
         QVERIFY(!Holds(text, "Position 1 got worse"));
     }
 

@@ -342,6 +342,8 @@ TEST(PositionTexts, EachPositionTheAverageAndTheSeatsThatLoseAreNamed)
     EXPECT_EQ(checks[2].rfind("Position 3: RMS from the target 2.0 dB \u2192 3.5 dB", 0), 0u) << checks[2];
     EXPECT_EQ(checks[3].rfind("Average of the positions", 0), 0u);
     EXPECT_EQ(checks[4].rfind("Position 3 got worse by more than 1.0 dB", 0), 0u);
+    EXPECT_EQ(ChecksPositionText(v).rfind("Each output as measured at position 1 of 3;", 0), 0u);
+    EXPECT_EQ(ChecksPositionText(SpatialVerification{}), "");  // one position: the checks are its own
 }
 
 }  // namespace
