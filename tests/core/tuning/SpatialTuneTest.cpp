@@ -100,6 +100,26 @@ TEST(FitPeqAtPositions, ADipAtOneSeatIsNotFilledAPeakAtOneIsCutNoMoreThanShared)
     EXPECT_LT(BandsAt(atOne, 1000.0), -1.0);
 }
 
+TEST(FitPeqAtPositions, AFitWhoseLevelWouldFollowCutsNoDeeperThanSharedBelowTheRestOfItsRange)
+{
+    // A Sub's range with a bump at its low end at one of two seats: a shelf
+    // lifting the rest of the range would cut the bump by more than is
+    // shared without any band cutting, and lift the channel past its level.
+    FitOptions options;
+    options.lowHz = 40.0;
+    options.highHz = 120.0;
+    const FitResult fit = FitPeqAtPositions(std::vector{Plateau(), Plateau(10.0, 50.0, 8.0)}, options);
+    double lowest = 0.0, mean = 0.0;
+    for (std::size_t i = 0; i < fit.measured.size(); ++i) {
+        const double bands = fit.predicted[i] - fit.measured[i];
+        lowest = std::min(lowest, bands);
+        mean += bands / static_cast<double>(fit.measured.size());
+    }
+    EXPECT_GE(lowest, -kUnsharedCutDb - 0.05) << BandsText(fit);
+    EXPECT_LT(lowest, -1.0) << BandsText(fit);  // the shared part is cut
+    EXPECT_LT(std::fabs(mean), 1.0) << BandsText(fit);
+}
+
 // The Sub as late as `ms` at one position.
 SystemMeasurement SubLate(double ms)
 {
