@@ -140,6 +140,12 @@ json SpatialVerificationJson(const SpatialVerification& v)
             {"worse", v.worse}};
 }
 
+json AlignmentJson(const ParameterModel& setting)
+{
+    return {{"delay", DelayJson(setting.delay[kSlotSub] - setting.delay[kSlotLeftRight])},
+            {"subPolarity", PolarityWord(setting.polarity[kSlotSub] != 0)}};
+}
+
 json TuneVerificationJson(const TuneVerification& v, const SpatialVerification& positions)
 {
     json outputs = json::array();

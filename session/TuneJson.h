@@ -26,6 +26,10 @@
 // `setting`: the setting the proposal was made from.
 nlohmann::ordered_json TuneProposalJson(const ParameterModel& setting, const TuneProposal& proposal);
 
+// The alignment a setting plays: {"delay": {"channel", "steps", "ms"}, "subPolarity"}
+// (a pass's, as it was applied).
+nlohmann::ordered_json AlignmentJson(const ParameterModel& setting);
+
 // {"outputs": [{"output", "rmsBeforeDb", "rmsAfterDb", "largestMissDb", "largestMissHz"}],
 //  "crossoverSumDb" (the mean), "crossoverSum", "missesPrediction", "secondPassDue"}, and
 // from several positions (`positions` not empty) SpatialVerificationJson's

@@ -5,8 +5,9 @@
 //    mutes, which are put back.
 //  - ApplyAndVerify: the parts chosen applied as one step, the outputs
 //    measured again and the result checked against the prediction; where
-//    it misses by more than kSecondPassDb a second pass fits on the new
-//    measurement and is checked in turn (two passes at most).
+//    it misses by more than kSecondPassDb a second pass fits the PEQ on the
+//    new measurement, judges the alignment again with it
+//    (ProposeLaterPass) and is checked in turn (two passes at most).
 // With several microphone positions (the settings' measure.positions) each
 // measuring is a round over every position, the person awaited between two
 // (PositionsMeasurement.h) and before each verifying round's first, and

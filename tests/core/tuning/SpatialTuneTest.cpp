@@ -300,4 +300,34 @@ TEST(ProposeTuningAtPositions, OnePositionIsTheSinglePassAndSeveralKeepEachPosit
     EXPECT_THROW(ProposeTuningAtPositions({}, setting, {}), std::invalid_argument);
 }
 
+TEST(ProposeLaterPass, JudgesTheAlignmentAgainWithTheNewBandsKeepingTheLevelAndTheRegion)
+{
+    // The measurement after a first pass shows a bump in the Sub's band at
+    // every seat that the first did not (the room missed the prediction):
+    // the later pass cuts it, and the cut turns the Sub's phase where it
+    // meets the tops.
+    const auto seat = [](double ms, double bumpDb) {
+        return Crossed([ms, bumpDb](double hz) {
+            const Complex s = S(hz, 70.0);
+            const double a = std::pow(10.0, bumpDb / 40.0), q = 2.0;
+            return Late(ms, hz) * (s * s + s * (a / q) + 1.0) / (s * s + s / (a * q) + 1.0);
+        });
+    };
+    const ParameterModel setting = CrossedSetting();
+    const TuneProposal first =
+        ProposeTuningAtPositions(std::vector{seat(0.5, 0.0), seat(1.0, 0.0), seat(1.5, 0.0)}, setting, {});
+    const ParameterModel applied = ProposedSetting(setting, first, {});
+    std::vector<SystemMeasurement> after;
+    for (const double ms : {0.5, 1.0, 1.5}) after.push_back(PredictedMeasurement(seat(ms, 8.0), setting, applied));
+
+    const TuneProposal later = ProposeLaterPass(after, applied, {}, first.region);
+    EXPECT_EQ(later.region.lowHz, first.region.lowHz);
+    EXPECT_EQ(later.levels.changeDb, 0.0);
+    EXPECT_EQ(later.setting.gain[kSlotSub], applied.gain[kSlotSub]);
+    ASSERT_TRUE(later.peqSub.fit.has_value());
+    EXPECT_NE(later.alignment.chosen.relativeSteps, first.alignment.chosen.relativeSteps);
+    // With the new bands in place, the best for the worst seat of every step.
+    EXPECT_NEAR(later.alignment.chosen.meanDb, BruteForceWorstWorth(later.predictedPositions, later.region), 1e-6);
+}
+
 }  // namespace
