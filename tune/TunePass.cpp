@@ -28,13 +28,16 @@ TuneError::Kind KindOf(MeasureError::Kind kind)
     return kind == MeasureError::Kind::Cancelled ? TuneError::Kind::Cancelled : TuneError::Kind::Measure;
 }
 
-// A round of the four outputs' sequences over the positions, as tuning
-// takes them (one position: one sequence, with no wait).
+// A round of sequences over the positions, as tuning takes them (one
+// position: one sequence, with no wait). Left, Right and the Sub alone: the
+// system at the microphone is their complex sum, each measured on the
+// sequence's one time base, so a sweep of all three together would only
+// measure that sum again, and cost a sweep's time at every position.
 PositionsResult MeasureRound(const TuneSettings& settings, TuneUnit& unit, const TuneCallbacks& callbacks,
                              const std::atomic<bool>& cancel)
 {
     MeasureSettings measure = settings.measure;
-    measure.outputs = {MeasuredOutput::Left, MeasuredOutput::Right, MeasuredOutput::Sub, MeasuredOutput::System};
+    measure.outputs = {MeasuredOutput::Left, MeasuredOutput::Right, MeasuredOutput::Sub};
     if (measure.positions > 1) return MeasurePositions(measure, &unit, callbacks.measure, callbacks.await, cancel);
     PositionsResult result;
     result.positions.push_back(Measure(measure, &unit, callbacks.measure, cancel));

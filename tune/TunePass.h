@@ -1,6 +1,6 @@
 // A tuning pass over the unit, in two halves so that a face can show the
 // proposal and let the person choose its parts before anything changes:
-//  - MeasureAndPropose: the four outputs measured, the unit's setting read,
+//  - MeasureAndPropose: Left, Right and the Sub measured, the unit's setting read,
 //    the proposal made. Nothing on the unit changes but the sequence's
 //    mutes, which are put back.
 //  - ApplyAndVerify: the parts chosen applied as one step, the outputs
