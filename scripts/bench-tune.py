@@ -164,7 +164,7 @@ def positions_rows(results, room):
          "step (goal: within 1 step)", f"{chosen} / {best} steps", "", f"{abs(chosen - best)} steps off"],
         [f"Tune, {room} room: four-position pass without the waiting, 2 s sweeps, {len(runs['four']['passes'])} "
          "pass(es): the whole / measuring and proposing (goal < 60 s)", f"{seconds:.1f} / {proposing:.1f} s", "",
-         f"{4 * (1 + len(runs['four']['passes']))} sequences of 4 sweeps"],
+         f"{4 * (1 + len(runs['four']['passes']))} sequences of {len(runs['four']['measured']['outputs'])} sweeps"],
     ]
 
 
