@@ -109,8 +109,10 @@ json OutcomeJson(const TuneStart& start, const std::optional<TuneOutcome>& outco
     out["verify"] = nullptr;
     json passes = json::array();
     if (outcome) {
-        for (const AppliedPass& pass : outcome->passes)
+        for (const AppliedPass& pass : outcome->passes) {
             passes.push_back(TuneVerificationJson(pass.verification, pass.positions));
+            passes.back()["applied"] = AlignmentJson(pass.applied);
+        }
         out["verify"] = passes.back();
     }
     out["passes"] = passes;

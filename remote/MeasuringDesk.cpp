@@ -320,6 +320,7 @@ json ProposalJson(const TuneStart& start)
     json body{{"outcome", "proposed"}};
     body.update(TuneProposalJson(start.setting, start.proposal));
     body["measured"] = PositionsJson(start.measured);
+    body["measured"]["outputs"].push_back(SystemCurveJson(start.measurements));
     body["region"] = RegionSentence(start.proposal.region);
     body["texts"] = PartTextsJson(start);
     body["shortfalls"] = ProposalShortfalls(start, TuneParts{});
@@ -330,6 +331,8 @@ json ProposalJson(const TuneStart& start)
 json VerifiedJson(const TuneOutcome& outcome)
 {
     const AppliedPass& last = outcome.passes.back();
+    json after = PositionsJson(last.measured);
+    after["outputs"].push_back(SystemCurveJson(last.afterPositions));
     json checks = json::array();
     for (const OutputCheckText& check : DescribeChecks(last.verification))
         checks.push_back({{"output", check.output},
@@ -343,7 +346,7 @@ json VerifiedJson(const TuneOutcome& outcome)
             {"checks", checks},
             {"findings", VerificationFindings(last.verification, last.proposal.region)},
             {"positionFindings", SpatialVerificationTexts(last.positions)},
-            {"after", PositionsJson(last.measured)},
+            {"after", after},
             {"shortfalls", outcome.shortfalls}};
 }
 

@@ -56,9 +56,8 @@ def rows(results, room):
         truth = json.load(f)
     with open(f"{results}/tune-{room}.seconds") as f:
         seconds = float(f.read())
-    proposal = tune["proposal"]
     chosen = chosen_steps(tune)
-    chosen_sign = -1 if proposal["subPolarity"] == "inverted" else 1
+    chosen_sign = -1 if applied_alignment(tune)["subPolarity"] == "inverted" else 1
     _, best = best_relative_steps(truth, tune["predicted"]["region"], chosen)
     first = {o["output"]: o for o in tune["passes"][0]["outputs"]}
     rms = " / ".join("n/a" if first[name]["rmsAfterDb"] is None else f"{first[name]['rmsAfterDb']:.2f}"
@@ -111,8 +110,14 @@ def worth_db(hz, left, right, sub, region, shift_steps=0):
     return sum(worth) / len(worth), min(worth)
 
 
+def applied_alignment(tune):
+    """The delay and the Sub's polarity the last pass left (a second pass judges them again)."""
+    passes = tune.get("passes") or []
+    return passes[-1]["applied"] if passes and "applied" in passes[-1] else tune["proposal"]
+
+
 def chosen_steps(tune):
-    delay = tune["proposal"]["delay"]
+    delay = applied_alignment(tune)["delay"]
     return delay["steps"] if delay["channel"] == "sub" else -delay["steps"]
 
 
@@ -159,7 +164,7 @@ def positions_rows(results, room):
          "step (goal: within 1 step)", f"{chosen} / {best} steps", "", f"{abs(chosen - best)} steps off"],
         [f"Tune, {room} room: four-position pass without the waiting, 2 s sweeps, {len(runs['four']['passes'])} "
          "pass(es): the whole / measuring and proposing (goal < 60 s)", f"{seconds:.1f} / {proposing:.1f} s", "",
-         f"{4 * (1 + len(runs['four']['passes']))} sequences of 4 sweeps"],
+         f"{4 * (1 + len(runs['four']['passes']))} sequences of {len(runs['four']['measured']['outputs'])} sweeps"],
     ]
 
 

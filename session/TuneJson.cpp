@@ -140,6 +140,25 @@ json SpatialVerificationJson(const SpatialVerification& v)
             {"worse", v.worse}};
 }
 
+json SystemCurveJson(std::span<const SystemMeasurement> positions)
+{
+    const std::vector<LevelCurve> levels = LevelsAtPositions(positions, SystemOutput);
+    const LevelCurve mean = LevelsOverPositions(levels).mean;
+    json out{{"output", "system"}, {"hz", mean.hz}, {"db", mean.db}};
+    if (levels.size() > 1) {
+        json each = json::array();
+        for (const LevelCurve& position : levels) each.push_back({{"db", position.db}});
+        out["positions"] = each;
+    }
+    return out;
+}
+
+json AlignmentJson(const ParameterModel& setting)
+{
+    return {{"delay", DelayJson(setting.delay[kSlotSub] - setting.delay[kSlotLeftRight])},
+            {"subPolarity", PolarityWord(setting.polarity[kSlotSub] != 0)}};
+}
+
 json TuneVerificationJson(const TuneVerification& v, const SpatialVerification& positions)
 {
     json outputs = json::array();

@@ -19,12 +19,24 @@
 // gives them.
 #pragma once
 
+#include <span>
+
 #include <nlohmann/json.hpp>
 
 #include "tuning/TuneVerify.h"
 
 // `setting`: the setting the proposal was made from.
 nlohmann::ordered_json TuneProposalJson(const ParameterModel& setting, const TuneProposal& proposal);
+
+// The system at each position as tuning takes it (measured, or where no
+// sweep played it the complex sum of the outputs measured):
+// {"output": "system", "hz", "db" (the positions' mean power), and of several
+// "positions": [{"db"}]}, in the shape of a measured output's curve.
+nlohmann::ordered_json SystemCurveJson(std::span<const SystemMeasurement> positions);
+
+// The alignment a setting plays: {"delay": {"channel", "steps", "ms"}, "subPolarity"}
+// (a pass's, as it was applied).
+nlohmann::ordered_json AlignmentJson(const ParameterModel& setting);
 
 // {"outputs": [{"output", "rmsBeforeDb", "rmsAfterDb", "largestMissDb", "largestMissHz"}],
 //  "crossoverSumDb" (the mean), "crossoverSum", "missesPrediction", "secondPassDue"}, and

@@ -2,7 +2,8 @@
 
 namespace {
 
-MeasuredResponse ResponseOf(const MeasurementResult& result, MeasuredOutput output)
+// The output's response; empty when `optional` and the sequence did not measure it.
+MeasuredResponse ResponseOf(const MeasurementResult& result, MeasuredOutput output, bool optional = false)
 {
     for (const OutputResult& measured : result.outputs) {
         if (measured.output != output) continue;
@@ -11,6 +12,7 @@ MeasuredResponse ResponseOf(const MeasurementResult& result, MeasuredOutput outp
                                        " measurement is not ok: " + measured.verdictText + ".");
         return {measured.response.hz, measured.response.values, measured.arrivalMs};
     }
+    if (optional) return {};
     throw TuneMeasurementError(std::string("The ") + OutputName(output) + " output was not measured.");
 }
 
@@ -20,7 +22,7 @@ SystemMeasurement SystemMeasurementOf(const MeasurementResult& result)
 {
     if (!result.unrestored.empty()) throw TuneMeasurementError(UnrestoredWarning(result.unrestored));
     return {ResponseOf(result, MeasuredOutput::Left), ResponseOf(result, MeasuredOutput::Right),
-            ResponseOf(result, MeasuredOutput::Sub), ResponseOf(result, MeasuredOutput::System)};
+            ResponseOf(result, MeasuredOutput::Sub), ResponseOf(result, MeasuredOutput::System, true)};
 }
 
 std::vector<SystemMeasurement> SystemMeasurementsOf(const PositionsResult& result)

@@ -1,4 +1,4 @@
-// A measurement sequence as tuning takes it: the four outputs' complex
+// A measurement sequence as tuning takes it: the outputs' complex
 // responses on the sequence's one time base.
 //
 // The sequence's analysis refers every output's phase to that output's time
@@ -22,9 +22,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Left, right, sub and system from `result`. Throws TuneMeasurementError
-// naming the output when one is missing or its verdict is not ok, and
-// naming the mutes when the sequence could not put them all back.
+// Left, right and sub from `result`, and the system where the sequence
+// measured it (else it is their complex sum: SystemOutput). Throws
+// TuneMeasurementError naming the output when one is missing or its verdict
+// is not ok, and naming the mutes when the sequence could not put them all back.
 SystemMeasurement SystemMeasurementOf(const MeasurementResult& result);
 // The same of each position; of several, the error names the position
 // ("Position 2 of 4: ...").

@@ -28,13 +28,16 @@ TuneError::Kind KindOf(MeasureError::Kind kind)
     return kind == MeasureError::Kind::Cancelled ? TuneError::Kind::Cancelled : TuneError::Kind::Measure;
 }
 
-// A round of the four outputs' sequences over the positions, as tuning
-// takes them (one position: one sequence, with no wait).
+// A round of sequences over the positions, as tuning takes them (one
+// position: one sequence, with no wait). Left, Right and the Sub alone: the
+// system at the microphone is their complex sum, each measured on the
+// sequence's one time base, so a sweep of all three together would only
+// measure that sum again, and cost a sweep's time at every position.
 PositionsResult MeasureRound(const TuneSettings& settings, TuneUnit& unit, const TuneCallbacks& callbacks,
                              const std::atomic<bool>& cancel)
 {
     MeasureSettings measure = settings.measure;
-    measure.outputs = {MeasuredOutput::Left, MeasuredOutput::Right, MeasuredOutput::Sub, MeasuredOutput::System};
+    measure.outputs = {MeasuredOutput::Left, MeasuredOutput::Right, MeasuredOutput::Sub};
     if (measure.positions > 1) return MeasurePositions(measure, &unit, callbacks.measure, callbacks.await, cancel);
     PositionsResult result;
     result.positions.push_back(Measure(measure, &unit, callbacks.measure, cancel));
@@ -104,11 +107,12 @@ ParameterModel ReadSetting(TuneUnit& unit)
     return *setting;
 }
 
-TuneProposal Propose(const std::vector<SystemMeasurement>& positions, const ParameterModel& setting,
-                     const TuneOptions& options)
+// `propose` makes the proposal; what it cannot make refuses the pass.
+template <typename Proposing>
+TuneProposal Propose(Proposing propose)
 {
     try {
-        return ProposeTuningAtPositions(positions, setting, options);
+        return propose();
     } catch (const std::invalid_argument& e) {
         throw TuneError(TuneError::Kind::Refused, std::string("No proposal can be made: ") + e.what() + ".");
     }
@@ -178,17 +182,20 @@ AppliedPass RunPass(const TuneStart& start, const TuneProposal& proposal, const 
 }
 
 // The second pass: the channels' PEQ fitted again on the measurement after
-// the first (the alignment and the levels stay as applied), when any part
-// of the PEQ was chosen.
+// the first, and the alignment, where it was chosen, judged again with the
+// new bands in place (the levels stay as applied), when any part of the PEQ
+// was chosen.
 std::optional<AppliedPass> SecondPass(const TuneStart& start, const TuneParts& parts, const AppliedPass& first,
                                       TuneUnit& unit, const TuneCallbacks& callbacks, const std::atomic<bool>& cancel,
                                       std::vector<AppliedPass>& done)
 {
     if (!SecondPassDue(first.verification, parts)) return std::nullopt;
     Tell(callbacks, TuneStage::SecondPass);
-    const TuneProposal proposal = Propose(first.afterPositions, first.applied, start.settings.options);
-    const TuneParts peqOnly{.alignment = false, .levels = false, .peqLr = parts.peqLr, .peqSub = parts.peqSub};
-    const ParameterModel to = ProposedSetting(first.applied, proposal, peqOnly);
+    const TuneProposal proposal = Propose([&] {
+        return ProposeLaterPass(first.afterPositions, first.applied, start.settings.options, first.proposal.region);
+    });
+    const TuneParts again{.alignment = parts.alignment, .levels = false, .peqLr = parts.peqLr, .peqSub = parts.peqSub};
+    const ParameterModel to = ProposedSetting(first.applied, proposal, again);
     if (SameSetting(to, first.applied)) return std::nullopt;
     return RunPass(start, proposal, {first.measured, first.afterPositions}, first.applied, to, unit, callbacks, cancel,
                    done);
@@ -232,7 +239,7 @@ TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const 
     std::tie(start.measured, start.measurements) = MeasureAll(settings, unit, callbacks, cancel);
     start.measurement = start.measurements.front();
     Tell(callbacks, TuneStage::Proposing);
-    start.proposal = Propose(start.measurements, start.setting, settings.options);
+    start.proposal = Propose([&] { return ProposeTuningAtPositions(start.measurements, start.setting, settings.options); });
     return start;
 }
 
@@ -253,10 +260,12 @@ TuneOutcome ApplyAndVerify(const TuneStart& start, const TuneParts& parts, TuneU
     if (std::optional<AppliedPass> second =
             SecondPass(start, parts, outcome.passes.front(), unit, callbacks, cancel, outcome.passes))
         outcome.passes.push_back(std::move(*second));
-    // The alignment and the levels are the first pass's, the PEQ the last one's.
+    // The levels are the first pass's, the PEQ and the alignment (where it was chosen) the last one's.
     TuneStart judged = start;
-    judged.proposal.peqLr = outcome.passes.back().proposal.peqLr;
-    judged.proposal.peqSub = outcome.passes.back().proposal.peqSub;
+    const TuneProposal& last = outcome.passes.back().proposal;
+    judged.proposal.peqLr = last.peqLr;
+    judged.proposal.peqSub = last.peqSub;
+    if (parts.alignment) judged.proposal.alignment = last.alignment;
     outcome.shortfalls = ProposalShortfalls(judged, parts);
     for (std::string& missed : VerificationShortfalls(outcome.passes.back().verification))
         outcome.shortfalls.push_back(std::move(missed));

@@ -1,12 +1,13 @@
 // A tuning pass over the unit, in two halves so that a face can show the
 // proposal and let the person choose its parts before anything changes:
-//  - MeasureAndPropose: the four outputs measured, the unit's setting read,
+//  - MeasureAndPropose: Left, Right and the Sub measured, the unit's setting read,
 //    the proposal made. Nothing on the unit changes but the sequence's
 //    mutes, which are put back.
 //  - ApplyAndVerify: the parts chosen applied as one step, the outputs
 //    measured again and the result checked against the prediction; where
-//    it misses by more than kSecondPassDb a second pass fits on the new
-//    measurement and is checked in turn (two passes at most).
+//    it misses by more than kSecondPassDb a second pass fits the PEQ on the
+//    new measurement, judges the alignment again with it
+//    (ProposeLaterPass) and is checked in turn (two passes at most).
 // With several microphone positions (the settings' measure.positions) each
 // measuring is a round over every position, the person awaited between two
 // (PositionsMeasurement.h) and before each verifying round's first, and

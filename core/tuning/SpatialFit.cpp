@@ -107,6 +107,7 @@ FitOptions SpatialFitOptions(const FitOptions& options, std::span<const LevelCur
     StepLevels levels = LevelsAtSteps(options, positions);
     ToOneLevel(levels);
     FitOptions out = options;
+    out.holdLevel = true;
     out.boostLimitAtStep = Filled(options.boostLimitAtStep, options.maxBoostDb);
     out.cutLimitAtStep = Filled(options.cutLimitAtStep, options.maxCutDb);
     for (std::size_t i = 0; i < levels.steps.size(); ++i) {

@@ -37,7 +37,10 @@ std::vector<LevelCurve> LevelsAtPositions(std::span<const SystemMeasurement> pos
 // a cut deeper than kUnsharedCutDb only as deep as the least of the
 // positions' excess over the target there (the target's level following
 // the average). Steps a position or the target does not cover keep the
-// options' own limits. Throws as LevelsOverPositions.
+// options' own limits. The fit holds the channel's level: where it
+// followed, a shelf lifting the rest of the range would make any cut
+// without a band cutting, and lift the channel past the limit on its rise.
+// Throws as LevelsOverPositions.
 FitOptions SpatialFitOptions(const FitOptions& options, std::span<const LevelCurve> positions);
 
 // The PEQ fitted on the positions' average toward the target, within the

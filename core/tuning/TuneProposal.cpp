@@ -75,6 +75,36 @@ CrossoverRegion SettledRegion(const SystemMeasurement& m, const ParameterModel& 
     return region;
 }
 
+// The Sub's delay and polarity with the new bands and the proposed level in
+// place (`withPeq`: each position as `equalised` plays it): at one position
+// the best sum, at several the best for the worst position.
+void Align(TuneProposal& p, std::span<const SystemMeasurement> withPeq, const ParameterModel& equalised)
+{
+    if (withPeq.size() == 1) {
+        p.alignment = AlignSub(withPeq.front(), equalised, p.region, p.levels.changeDb);
+        return;
+    }
+    const SpatialAlignment spatial = AlignSubAtPositions(withPeq, equalised, p.region, p.levels.changeDb);
+    p.alignment = Alignment{};
+    p.alignment.chosen = spatial.chosen;
+    p.alignment.polarityReversed = spatial.polarityReversed;
+    p.alignment.lrDelay = spatial.lrDelay;
+    p.alignment.subDelay = spatial.subDelay;
+    p.alignment.before = spatial.positions.front().before;
+    p.alignment.after = spatial.positions.front().after;
+    p.positionSums = spatial.positions;
+}
+
+// The setting with every part, and each position as it would make it.
+void Predict(TuneProposal& p, std::span<const SystemMeasurement> positions, const ParameterModel& setting)
+{
+    p.setting = ProposedSetting(setting, p, {});
+    p.predictedPositions = Predicted(positions, setting, p.setting);
+    p.predicted = p.predictedPositions.front();
+    p.sumBefore = SumOver(p.region, positions.front());
+    p.sumAfter = SumOver(p.region, p.predicted);
+}
+
 }  // namespace
 
 FitOptions ChannelFitOptions(const FitOptions& base, const ParameterModel& setting, int slot,
@@ -126,50 +156,29 @@ ParameterModel ProposedSetting(const ParameterModel& setting, const TuneProposal
     return model;
 }
 
-TuneProposal ProposeTuning(const SystemMeasurement& measurement, const ParameterModel& setting,
-                           const TuneOptions& options)
+namespace {
+
+// The match as it was measured, the Sub's level left where `setting` has it.
+LevelMatch Unchanged(LevelMatch match, const ParameterModel& setting)
 {
-    CheckSystemMeasurement(measurement);
-    TuneProposal p;
-    p.region = SettledRegion(measurement, setting, options.levels);
-
-    // The channels' present bands divided out, the new ones fitted.
-    ParameterModel equalised = setting;
-    FlattenPeq(equalised, kSlotLeftRight);
-    FlattenPeq(equalised, kSlotSub);
-    const SystemMeasurement bare = PredictedMeasurement(measurement, setting, equalised);
-    const std::vector<double>& hz = measurement.left.hz;
-    p.peqLr = FitChannel(ChannelFitOptions(options.fit, setting, kSlotLeftRight, p.region, hz),
-                         [&](const FitOptions& o) { return FitPeq(PowerMeanLevels(bare.left, bare.right), o); });
-    p.peqSub = FitChannel(ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz),
-                          [&](const FitOptions& o) { return FitPeq(LevelsOf(bare.sub), o); });
-
-    // The levels and the alignment with the new bands in place.
-    equalised = ProposedSetting(setting, p, {.alignment = false, .levels = false});
-    const SystemMeasurement withPeq = PredictedMeasurement(measurement, setting, equalised);
-    p.levels = MatchSubLevel(withPeq, equalised, p.region, options.levels);
-    p.alignment = AlignSub(withPeq, equalised, p.region, p.levels.changeDb);
-
-    p.setting = ProposedSetting(setting, p, {});
-    p.predicted = PredictedMeasurement(measurement, setting, p.setting);
-    p.sumBefore = SumOver(p.region, measurement);
-    p.sumAfter = SumOver(p.region, p.predicted);
-    return p;
+    match.subGain = setting.gain[kSlotSub];
+    match.changeDb = 0.0;
+    match.missingDb = match.neededDb;
+    match.limitedByUnit = false;
+    return match;
 }
 
-TuneProposal ProposeTuningAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
-                                      const TuneOptions& options)
+// The proposal in a region already found: each channel's PEQ fitted (at one
+// position on its measurement, at several on their average within their
+// spread's limits), then the Sub's level matched with the new bands in place
+// (or, `keepLevel`, left as it is), then the alignment with both.
+TuneProposal ProposeIn(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                       const TuneOptions& options, const CrossoverRegion& region, bool keepLevel)
 {
-    if (positions.empty()) throw std::invalid_argument("no position to tune from");
-    if (positions.size() == 1) {
-        TuneProposal p = ProposeTuning(positions.front(), setting, options);
-        p.predictedPositions = {p.predicted};
-        return p;
-    }
-    for (const SystemMeasurement& m : positions) CheckSystemMeasurement(m);
     TuneProposal p;
-    p.region = SettledRegion(positions.front(), setting, options.levels);
+    p.region = region;
 
+    // The channels' present bands divided out, the new ones fitted.
     ParameterModel equalised = setting;
     FlattenPeq(equalised, kSlotLeftRight);
     FlattenPeq(equalised, kSlotSub);
@@ -178,28 +187,44 @@ TuneProposal ProposeTuningAtPositions(std::span<const SystemMeasurement> positio
         tops.push_back(PowerMeanLevels(bare.left, bare.right));
         sub.push_back(LevelsOf(bare.sub));
     }
+    const auto fitOn = [](const std::vector<LevelCurve>& levels) {
+        return [&levels](const FitOptions& o) {
+            return levels.size() == 1 ? FitPeq(levels.front(), o) : FitPeqAtPositions(levels, o);
+        };
+    };
     const std::vector<double>& hz = positions.front().left.hz;
-    p.peqLr = FitChannel(ChannelFitOptions(options.fit, setting, kSlotLeftRight, p.region, hz),
-                         [&](const FitOptions& o) { return FitPeqAtPositions(tops, o); });
-    p.peqSub = FitChannel(ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz),
-                          [&](const FitOptions& o) { return FitPeqAtPositions(sub, o); });
+    p.peqLr = FitChannel(ChannelFitOptions(options.fit, setting, kSlotLeftRight, p.region, hz), fitOn(tops));
+    p.peqSub = FitChannel(ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz), fitOn(sub));
 
     equalised = ProposedSetting(setting, p, {.alignment = false, .levels = false});
     const std::vector<SystemMeasurement> withPeq = Predicted(positions, setting, equalised);
     p.levels = MatchSubLevelAtPositions(withPeq, equalised, p.region, options.levels);
-    const SpatialAlignment spatial = AlignSubAtPositions(withPeq, equalised, p.region, p.levels.changeDb);
-    p.alignment.chosen = spatial.chosen;
-    p.alignment.polarityReversed = spatial.polarityReversed;
-    p.alignment.lrDelay = spatial.lrDelay;
-    p.alignment.subDelay = spatial.subDelay;
-    p.alignment.before = spatial.positions.front().before;
-    p.alignment.after = spatial.positions.front().after;
-    p.positionSums = spatial.positions;
-
-    p.setting = ProposedSetting(setting, p, {});
-    p.predictedPositions = Predicted(positions, setting, p.setting);
-    p.predicted = p.predictedPositions.front();
-    p.sumBefore = SumOver(p.region, positions.front());
-    p.sumAfter = SumOver(p.region, p.predicted);
+    if (keepLevel) p.levels = Unchanged(p.levels, setting);
+    Align(p, withPeq, equalised);
+    Predict(p, positions, setting);
     return p;
+}
+
+}  // namespace
+
+TuneProposal ProposeTuning(const SystemMeasurement& measurement, const ParameterModel& setting,
+                           const TuneOptions& options)
+{
+    return ProposeTuningAtPositions(std::span(&measurement, 1), setting, options);
+}
+
+TuneProposal ProposeTuningAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                                      const TuneOptions& options)
+{
+    if (positions.empty()) throw std::invalid_argument("no position to tune from");
+    for (const SystemMeasurement& m : positions) CheckSystemMeasurement(m);
+    return ProposeIn(positions, setting, options, SettledRegion(positions.front(), setting, options.levels), false);
+}
+
+TuneProposal ProposeLaterPass(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                              const TuneOptions& options, const CrossoverRegion& region)
+{
+    if (positions.empty()) throw std::invalid_argument("no position to tune from");
+    for (const SystemMeasurement& m : positions) CheckSystemMeasurement(m);
+    return ProposeIn(positions, setting, options, region, true);
 }

@@ -76,6 +76,15 @@ TuneProposal ProposeTuning(const SystemMeasurement& measurement, const Parameter
 TuneProposal ProposeTuningAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
                                       const TuneOptions& options);
 
+// A later pass on what an earlier one left (`setting` the one it applied),
+// in the earlier pass's region: each channel's PEQ fitted again as
+// ProposeTuningAtPositions fits it, the Sub's level left as it is (its
+// match: no change), and the Sub's delay and polarity judged again with the
+// new bands in place, since they turn the phase in the crossover region.
+// Throws as ProposeTuningAtPositions.
+TuneProposal ProposeLaterPass(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
+                              const TuneOptions& options, const CrossoverRegion& region);
+
 // `setting` with the parts of the proposal that `parts` names.
 ParameterModel ProposedSetting(const ParameterModel& setting, const TuneProposal& proposal, const TuneParts& parts);
 

@@ -89,4 +89,25 @@ TEST(TuneJson, SeveralPositionsGiveEachPositionsSumAndItsOwnBest)
     EXPECT_FALSE(TuneVerificationJson(TuneVerification{}).contains("positions"));
 }
 
+TEST(TuneJson, TheSystemCurveOfPositionsWithoutASystemSweepIsTheirOutputsSum)
+{
+    SystemMeasurement quieter = Measured();
+    for (Complex& h : quieter.sub.response) h *= 0.5;
+    const std::vector positions{Measured(), quieter};
+    ASSERT_TRUE(positions[0].system.hz.empty());
+    const nlohmann::ordered_json j = SystemCurveJson(positions);
+    EXPECT_EQ(j["output"], "system");
+    ASSERT_EQ(j["positions"].size(), 2u);
+    const std::size_t at = 100;  // a point where the Sub plays
+    double power = 0;
+    for (std::size_t p = 0; p < 2; ++p) {
+        const SystemMeasurement& m = positions[p];
+        const double db = 20 * std::log10(std::abs(m.left.response[at] + m.right.response[at] + m.sub.response[at]));
+        EXPECT_NEAR(j["positions"][p]["db"][at].get<double>(), db, 1e-9);
+        power += std::pow(10, db / 10) / 2;
+    }
+    EXPECT_NEAR(j["db"][at].get<double>(), 10 * std::log10(power), 1e-9);
+    EXPECT_FALSE(SystemCurveJson(std::vector{Measured()}).contains("positions"));
+}
+
 }  // namespace

@@ -83,11 +83,13 @@ TEST(TuneMeasurement, AMissingOrSpoiltOutputOrAnUnrestoredMuteIsRefusedByName)
             throw;
         },
         TuneMeasurementError);
-    result.outputs.pop_back();
     result.outputs[2].verdict = Verdict::Ok;
+    result.outputs.pop_back();  // no system sweep: the system is the outputs' sum
+    EXPECT_TRUE(SystemMeasurementOf(result).system.hz.empty());
+    result.outputs.pop_back();
     EXPECT_THROW(
         try { SystemMeasurementOf(result); } catch (const TuneMeasurementError& e) {
-            EXPECT_STREQ(e.what(), "The system output was not measured.");
+            EXPECT_STREQ(e.what(), "The sub output was not measured.");
             throw;
         },
         TuneMeasurementError);

@@ -100,6 +100,26 @@ TEST(FitPeqAtPositions, ADipAtOneSeatIsNotFilledAPeakAtOneIsCutNoMoreThanShared)
     EXPECT_LT(BandsAt(atOne, 1000.0), -1.0);
 }
 
+TEST(FitPeqAtPositions, AFitWhoseLevelWouldFollowCutsNoDeeperThanSharedBelowTheRestOfItsRange)
+{
+    // A Sub's range with a bump at its low end at one of two seats: a shelf
+    // lifting the rest of the range would cut the bump by more than is
+    // shared without any band cutting, and lift the channel past its level.
+    FitOptions options;
+    options.lowHz = 40.0;
+    options.highHz = 120.0;
+    const FitResult fit = FitPeqAtPositions(std::vector{Plateau(), Plateau(10.0, 50.0, 8.0)}, options);
+    double lowest = 0.0, mean = 0.0;
+    for (std::size_t i = 0; i < fit.measured.size(); ++i) {
+        const double bands = fit.predicted[i] - fit.measured[i];
+        lowest = std::min(lowest, bands);
+        mean += bands / static_cast<double>(fit.measured.size());
+    }
+    EXPECT_GE(lowest, -kUnsharedCutDb - 0.05) << BandsText(fit);
+    EXPECT_LT(lowest, -1.0) << BandsText(fit);  // the shared part is cut
+    EXPECT_LT(std::fabs(mean), 1.0) << BandsText(fit);
+}
+
 // The Sub as late as `ms` at one position.
 SystemMeasurement SubLate(double ms)
 {
@@ -278,6 +298,36 @@ TEST(ProposeTuningAtPositions, OnePositionIsTheSinglePassAndSeveralKeepEachPosit
     EXPECT_GT(several.alignment.lrDelay, 5);
     EXPECT_LT(several.alignment.lrDelay, 35);
     EXPECT_THROW(ProposeTuningAtPositions({}, setting, {}), std::invalid_argument);
+}
+
+TEST(ProposeLaterPass, JudgesTheAlignmentAgainWithTheNewBandsKeepingTheLevelAndTheRegion)
+{
+    // The measurement after a first pass shows a bump in the Sub's band at
+    // every seat that the first did not (the room missed the prediction):
+    // the later pass cuts it, and the cut turns the Sub's phase where it
+    // meets the tops.
+    const auto seat = [](double ms, double bumpDb) {
+        return Crossed([ms, bumpDb](double hz) {
+            const Complex s = S(hz, 70.0);
+            const double a = std::pow(10.0, bumpDb / 40.0), q = 2.0;
+            return Late(ms, hz) * (s * s + s * (a / q) + 1.0) / (s * s + s / (a * q) + 1.0);
+        });
+    };
+    const ParameterModel setting = CrossedSetting();
+    const TuneProposal first =
+        ProposeTuningAtPositions(std::vector{seat(0.5, 0.0), seat(1.0, 0.0), seat(1.5, 0.0)}, setting, {});
+    const ParameterModel applied = ProposedSetting(setting, first, {});
+    std::vector<SystemMeasurement> after;
+    for (const double ms : {0.5, 1.0, 1.5}) after.push_back(PredictedMeasurement(seat(ms, 8.0), setting, applied));
+
+    const TuneProposal later = ProposeLaterPass(after, applied, {}, first.region);
+    EXPECT_EQ(later.region.lowHz, first.region.lowHz);
+    EXPECT_EQ(later.levels.changeDb, 0.0);
+    EXPECT_EQ(later.setting.gain[kSlotSub], applied.gain[kSlotSub]);
+    ASSERT_TRUE(later.peqSub.fit.has_value());
+    EXPECT_NE(later.alignment.chosen.relativeSteps, first.alignment.chosen.relativeSteps);
+    // With the new bands in place, the best for the worst seat of every step.
+    EXPECT_NEAR(later.alignment.chosen.meanDb, BruteForceWorstWorth(later.predictedPositions, later.region), 1e-6);
 }
 
 }  // namespace
