@@ -239,7 +239,8 @@ TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const 
     std::tie(start.measured, start.measurements) = MeasureAll(settings, unit, callbacks, cancel);
     start.measurement = start.measurements.front();
     Tell(callbacks, TuneStage::Proposing);
-    start.proposal = Propose([&] { return ProposeTuningAtPositions(start.measurements, start.setting, settings.options); });
+    start.proposal =
+        Propose([&] { return ProposeTuningAtPositions(start.measurements, start.setting, settings.options); });
     return start;
 }
 
