@@ -133,7 +133,8 @@ LiveTrace LiveTransfer::Trace() const
         trace.known.push_back(known);
         // A Hann frame of n samples puts 3 n^2 / 16 of a sine's power in its bins.
         const double n = static_cast<double>(s.Length());
-        trace.referenceDb.push_back(gxx > 0.0 ? 10.0 * std::log10(gxx / (3.0 * n * n / 16.0)) : -200.0);
+        const double referencePower = gxx * s.ReferencePower();
+        trace.referenceDb.push_back(referencePower > 0.0 ? 10.0 * std::log10(referencePower / (3.0 * n * n / 16.0)) : -200.0);
     }
     return trace;
 }

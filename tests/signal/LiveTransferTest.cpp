@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
@@ -95,6 +96,47 @@ TEST(LiveTransfer, APauseInTheProgrammeHoldsTheTrace)
         if (after.hz[i] < 100.0) continue;
         EXPECT_NEAR(after.db[i], before.db[i], 0.2) << after.hz[i] << " Hz";
         EXPECT_GT(after.coherence[i], 0.95) << after.hz[i] << " Hz";
+    }
+}
+
+// The programme falls by 14 dB just as the system changes: the new frames
+// count as much as the louder ones before them, so the change is 63 % of
+// the way after one time constant, not held back by the earlier level.
+TEST(LiveTransfer, AChangeIsTwoThirdsThereAfterOneTimeConstantWhateverTheLevel)
+{
+    const std::size_t change = 4 * 48000;
+    std::vector<float> reference = WhiteNoise(6 * 48000, 0.1, 23);
+    std::vector<float> measured = reference;
+    for (std::size_t i = change; i < reference.size(); ++i) {
+        reference[i] *= 0.2f;
+        measured[i] = 2.0f * reference[i];
+    }
+    LiveTransfer live(kRate, 1.0);
+    Feed(live, {reference, measured}, 0, change + 48000);
+    const LiveTrace trace = live.Trace();
+    for (std::size_t i = 0; i < trace.hz.size(); i += 24) {
+        if (trace.hz[i] < 300.0) continue;  // longer frames than a time constant lag by their own length
+        EXPECT_NEAR(std::pow(10.0, trace.db[i] / 20.0), 1.0 + (1.0 - std::exp(-1.0)), 0.15) << trace.hz[i] << " Hz";
+    }
+}
+
+// A watch begun in a pause of the programme averages the noise of the
+// pause (nothing louder to tell it by); once the programme plays, that is
+// forgotten, not carried as a low coherence for seconds.
+TEST(LiveTransfer, AnAverageBegunInAPauseStartsAgainWithTheProgramme)
+{
+    const std::size_t start = 2 * 48000;
+    std::vector<float> reference = WhiteNoise(4 * 48000, 0.1, 25);
+    const std::vector<float> dither = WhiteNoise(start, 0.00003, 26);
+    std::copy(dither.begin(), dither.end(), reference.begin());
+    Signals signals = ThroughTheSystem(reference, 0.0, 27);
+    LiveTransfer live(kRate, 1.0);
+    Feed(live, signals, 0, reference.size());
+    const LiveTrace trace = live.Trace();
+    for (std::size_t i = 0; i < trace.hz.size(); i += 12) {
+        if (trace.hz[i] < 500.0) continue;  // the long frames have not seen enough of the programme yet
+        EXPECT_GT(trace.coherence[i], 0.95) << trace.hz[i] << " Hz";
+        EXPECT_NEAR(trace.db[i], TrueDb(trace.hz[i]), 0.5) << trace.hz[i] << " Hz";
     }
 }
 
