@@ -13,7 +13,11 @@ DualChannelAverage::DualChannelAverage(std::size_t length, double rate, double t
     if (!(rate > 0.0) || !(timeConstantSeconds > 0.0))
         throw std::invalid_argument("cross spectra need a rate and a time constant above 0");
     const double hopSeconds = static_cast<double>(hop_) / rate;
-    const double timeConstant = std::max(timeConstantSeconds, kLeastAveragedHops * hopSeconds);
+    // A frame is taken once it is whole, its sound on the average half a
+    // frame (a hop) old by then: the average's own time constant is that
+    // much shorter, so that a change is 63 % of the way after the time
+    // constant asked for, not a hop later.
+    const double timeConstant = std::max(timeConstantSeconds - hopSeconds, kLeastAveragedHops * hopSeconds);
     weight_ = 1.0 - std::exp(-hopSeconds / timeConstant);
     window_.resize(length);
     for (std::size_t n = 0; n < length; ++n)
