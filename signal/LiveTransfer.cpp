@@ -149,7 +149,7 @@ LiveTrace LiveTransfer::Trace() const
         const std::complex<double> h = heard ? gxy / gxx : std::complex<double>{};
         const double turn = 2.0 * std::numbers::pi * p.hz * leftSeconds;
         trace.hz.push_back(p.hz);
-        trace.db.push_back(heard && gain > 0.0 ? 10.0 * std::log10(gain / gxx) : -200.0);
+        trace.db.push_back(gain > 0.0 ? 10.0 * std::log10(gain / gxx) : -200.0);
         trace.phaseDeg.push_back(Wrapped((std::arg(h) + turn) * 180.0 / std::numbers::pi));
         trace.coherence.push_back(known ? std::min(1.0, std::norm(gxy) / (gxx * gyy)) : 0.0);
         trace.known.push_back(known);

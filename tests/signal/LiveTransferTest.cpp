@@ -196,6 +196,11 @@ TEST(LiveTransfer, WhatTheMicrophoneHearsOfSomethingElseIsNotTrusted)
     silent.Add(nothing, nothing);
     EXPECT_EQ(CoherentShare(silent.Trace()), 0.0);
     EXPECT_EQ(silent.Trace().referenceDb.front(), -200.0);  // no reference: none, not minus infinity
+    LiveTransfer deaf(kRate, 1.0);  // the microphone's cable out: nothing to trust, no level
+    const std::vector<float> quiet(reference.size(), 0.0f);
+    deaf.Add(reference, quiet);
+    EXPECT_EQ(CoherentShare(deaf.Trace()), 0.0);
+    EXPECT_EQ(deaf.Trace().db[120], -200.0);
     EXPECT_THROW(DelayFinder(0.0, 1.0), std::invalid_argument);
     EXPECT_THROW(LiveTransfer(kRate, 0.0), std::invalid_argument);
     EXPECT_THROW(silent.Add(nothing, std::span(nothing).first(10)), std::invalid_argument);
