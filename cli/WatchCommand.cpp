@@ -21,11 +21,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// A look five times a second; a JSON line at every other one (more than
-// twice a second), a status line at every fifth.
-constexpr auto kLookEvery = 200ms;
-constexpr int kLooksPerJsonLine = 2;
-constexpr int kLooksPerStatusLine = 5;
+// A look ten times a second; a JSON line at every fourth (more than twice
+// a second), a status line at every tenth, and either at once at a look
+// whose alarms differ from the last line's: an alarm is told a beat after
+// it stands, not up to a line later.
+constexpr auto kLookEvery = 100ms;
+constexpr int kLooksPerJsonLine = 4;
+constexpr int kLooksPerStatusLine = 10;
 
 struct WatchArgs {
     WatchSettings settings;
@@ -63,15 +65,17 @@ void RunWatch(const WatchArgs& args)
         const Clock::time_point start = Clock::now();
         Clock::time_point due = start;
         WatchLook look;
+        std::vector<WatchAlarm> told;
         for (int looks = 1; !InterruptCatcher::Interrupted(); ++looks) {
             // On a steady beat, the look's own time inside it; one that
             // overran its beat starts the next at once.
             due = std::max(due + kLookEvery, Clock::now());
             std::this_thread::sleep_until(due);
             look = watch.Look();
-            if (args.json && looks % kLooksPerJsonLine == 0)
-                std::cout << WatchLookJson(look).dump() << std::endl;
-            if (!args.json && looks % kLooksPerStatusLine == 0) std::cout << StatusLine(look) << std::endl;
+            if (looks % (args.json ? kLooksPerJsonLine : kLooksPerStatusLine) == 0 || !SameAlarms(look.alarms, told)) {
+                std::cout << (args.json ? WatchLookJson(look).dump() : StatusLine(look)) << std::endl;
+                told = look.alarms;
+            }
             if (args.seconds > 0.0 && Clock::now() - start >= std::chrono::duration<double>(args.seconds)) break;
         }
         if (!args.save.empty()) SaveTrace(look, args.save);

@@ -13,7 +13,11 @@ DualChannelAverage::DualChannelAverage(std::size_t length, double rate, double t
     if (!(rate > 0.0) || !(timeConstantSeconds > 0.0))
         throw std::invalid_argument("cross spectra need a rate and a time constant above 0");
     const double hopSeconds = static_cast<double>(hop_) / rate;
-    const double timeConstant = std::max(timeConstantSeconds, kLeastAveragedHops * hopSeconds);
+    // A frame is taken once it is whole, its sound on the average half a
+    // frame (a hop) old by then: the average's own time constant is that
+    // much shorter, so that a change is 63 % of the way after the time
+    // constant asked for, not a hop later.
+    const double timeConstant = std::max(timeConstantSeconds - hopSeconds, kLeastAveragedHops * hopSeconds);
     weight_ = 1.0 - std::exp(-hopSeconds / timeConstant);
     window_.resize(length);
     for (std::size_t n = 0; n < length; ++n)
@@ -70,15 +74,23 @@ void DualChannelAverage::TakeFrame()
     double power = 0.0;
     for (const auto& bin : fx) power += std::norm(std::complex<double>(bin));
     if (power == 0.0 || power <= kSilentFrameShare * referencePower_) return;
+    // An average begun in a pause is of its noise alone (it had nothing
+    // louder to be measured against): the programme, as far above it as a
+    // pause lies below the programme, starts it again.
+    if (kSilentFrameShare * power >= referencePower_) weightSum_ = 0.0;
     const auto fy = fft_.Forward(y);
     // Before the first frame the average is empty: the first one is taken
     // whole (bias-free), later ones blend in with the exponential weight.
     const double w = weightSum_ == 0.0 ? 1.0 : weight_;
+    // Each frame brought to one power, so that its say in the average does
+    // not go with its level: else, after the programme falls by 14 dB, the
+    // louder frames before it outweigh the new ones for seconds.
+    const double scale = 1.0 / power;
     for (std::size_t k = 0; k < gxx_.size(); ++k) {
         const std::complex<double> X(fx[k]), Y(fy[k]);
-        gxx_[k] += w * (std::norm(X) - gxx_[k]);
-        gyy_[k] += w * (std::norm(Y) - gyy_[k]);
-        gxy_[k] += w * (std::conj(X) * Y - gxy_[k]);
+        gxx_[k] += w * (scale * std::norm(X) - gxx_[k]);
+        gyy_[k] += w * (scale * std::norm(Y) - gyy_[k]);
+        gxy_[k] += w * (scale * std::conj(X) * Y - gxy_[k]);
     }
     referencePower_ += w * (power - referencePower_);
     weightSum_ = (1.0 - w) * weightSum_ + w;

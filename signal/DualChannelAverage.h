@@ -2,7 +2,9 @@
 // as they stream in: the reference (what is sent to the system) and the
 // measured (what the microphone hears of it). Frames of Length() samples,
 // Hann-windowed, half overlapping; each new frame weighs into an exponential
-// average of the given time constant. From them come the transfer function
+// average of the given time constant, as much as any other whatever its
+// level (the spectra are of frames brought to a reference power of 1;
+// ReferencePower() gives the level back). From them come the transfer function
 // (Gxy / Gxx) and the coherence (|Gxy|^2 / (Gxx Gyy)) of whatever plays,
 // music as well as noise. A frame in which the reference is all but silent
 // (a pause in the music) says nothing of the system, only of the room's
@@ -42,10 +44,14 @@ public:
     // over the sum of their squares): 0 before the first, 1 for one frame.
     double AveragedFrames() const;
 
-    // The averages, Length() / 2 + 1 bins each.
+    // The averages, Length() / 2 + 1 bins each, of frames brought to a
+    // reference power of 1 over all bins.
     const std::vector<double>& Gxx() const { return gxx_; }
     const std::vector<double>& Gyy() const { return gyy_; }
     const std::vector<std::complex<double>>& Gxy() const { return gxy_; }
+    // The frames' reference power over all bins as they came, averaged
+    // alike: Gxx() times it is the reference's power spectrum.
+    double ReferencePower() const { return referencePower_; }
 
 private:
     void TakeFrame();

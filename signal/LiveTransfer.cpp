@@ -12,20 +12,37 @@ namespace {
 constexpr double kLowHz = 20.0;
 constexpr double kHighHz = 20000.0;
 constexpr int kPointsPerOctave = 24;
-// A Hann window's bins are 1.5 bins wide in noise bandwidth.
+// A Hann window's noise bandwidth is 1.5 bins.
 constexpr double kHannBins = 1.5;
+// The window resolves half a point's band: a point then stands for its own
+// 1/24 octave. A window as wide as the band made it nearer 1/12, and missed
+// the peaks of a comb at the top (two loudspeakers' arrivals) by half a dB.
+constexpr double kWindowsPerBand = 2.0;
+// Below some 300 Hz that would double frames of a third of a second and
+// more, and the averages there, which know their coherence only after
+// several frames and follow a change (a Sub lost) over several, would take
+// seconds longer: no frame longer than this for it; there the window is as
+// wide as the band.
+constexpr double kLongestFineFrameSeconds = 0.3;
 // No frame shorter than this: a loudspeaker's own response (its crossover,
 // its horn) lasts a few milliseconds, and a shorter frame would cut it.
 constexpr double kShortestFrameSeconds = 0.010;
 constexpr std::size_t kLongestLength = std::size_t{1} << 18;
 
-// The shortest length that resolves 1 / kPointsPerOctave octave at hz.
-std::size_t LengthFor(double rate, double hz)
+// The shortest length whose window resolves 1 / kPointsPerOctave octave at
+// hz into `windows` windows.
+std::size_t LengthFor(double rate, double hz, double windows)
 {
     const double bandHz = hz * (std::exp2(1.0 / kPointsPerOctave) - 1.0);
-    const auto needed = static_cast<std::size_t>(std::ceil(kHannBins * rate / bandHz));
+    const auto needed = static_cast<std::size_t>(std::ceil(windows * kHannBins * rate / bandHz));
     const auto shortest = static_cast<std::size_t>(std::ceil(kShortestFrameSeconds * rate));
     return std::min(PowerOfTwoAtLeast(std::max(needed, shortest)), kLongestLength);
+}
+
+std::size_t LengthFor(double rate, double hz)
+{
+    const std::size_t longestFine = PowerOfTwoAtLeast(static_cast<std::size_t>(kLongestFineFrameSeconds * rate));
+    return std::max(std::min(LengthFor(rate, hz, kWindowsPerBand), longestFine), LengthFor(rate, hz, 1.0));
 }
 
 double Wrapped(double degrees)
@@ -115,25 +132,31 @@ LiveTrace LiveTransfer::Trace() const
     LiveTrace trace;
     for (const Point& p : points_) {
         const DualChannelAverage& s = *spectra_[p.spectra];
-        double gxx = 0.0, gyy = 0.0;
+        double gxx = 0.0, gyy = 0.0, gain = 0.0;
         std::complex<double> gxy;
         for (std::size_t k = p.firstBin; k <= p.lastBin; ++k) {
             gxx += s.Gxx()[k];
             gyy += s.Gyy()[k];
             gxy += s.Gxy()[k];
+            // The point's magnitude is the power gain over its band (each
+            // bin's |H|^2 weighed by the reference there): the mean of the
+            // complex H would cancel where the phase turns within the band,
+            // as it does between two arrivals, and read low.
+            if (s.Gxx()[k] > 0.0) gain += std::norm(s.Gxy()[k]) / s.Gxx()[k];
         }
         const bool heard = gxx > 0.0 && gyy > 0.0;
         const bool known = heard && s.AveragedFrames() >= kLeastCoherenceFrames;
         const std::complex<double> h = heard ? gxy / gxx : std::complex<double>{};
         const double turn = 2.0 * std::numbers::pi * p.hz * leftSeconds;
         trace.hz.push_back(p.hz);
-        trace.db.push_back(heard && std::abs(h) > 0.0 ? 20.0 * std::log10(std::abs(h)) : -200.0);
+        trace.db.push_back(gain > 0.0 ? 10.0 * std::log10(gain / gxx) : -200.0);
         trace.phaseDeg.push_back(Wrapped((std::arg(h) + turn) * 180.0 / std::numbers::pi));
         trace.coherence.push_back(known ? std::min(1.0, std::norm(gxy) / (gxx * gyy)) : 0.0);
         trace.known.push_back(known);
         // A Hann frame of n samples puts 3 n^2 / 16 of a sine's power in its bins.
         const double n = static_cast<double>(s.Length());
-        trace.referenceDb.push_back(gxx > 0.0 ? 10.0 * std::log10(gxx / (3.0 * n * n / 16.0)) : -200.0);
+        const double referencePower = gxx * s.ReferencePower();
+        trace.referenceDb.push_back(referencePower > 0.0 ? 10.0 * std::log10(referencePower / (3.0 * n * n / 16.0)) : -200.0);
     }
     return trace;
 }

@@ -26,7 +26,7 @@ inline constexpr double kLeastCoherenceFrames = 6.0;
 
 struct LiveTrace {
     std::vector<double> hz;
-    std::vector<double> db;        // the transfer function's magnitude
+    std::vector<double> db;        // the transfer function's magnitude: its power gain over the point's band
     std::vector<double> phaseDeg;  // wrapped to (-180, 180], after the delay
     std::vector<double> coherence;  // 0 .. 1; 0 where too little was averaged yet
     std::vector<bool> known;        // whether enough was averaged to tell the coherence

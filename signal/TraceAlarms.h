@@ -8,7 +8,11 @@
 //   level by more than kCollapseFallDb: what the microphone hears there is
 //   noise, not the system (a loudspeaker or its cable lost).
 // A band alarms once its state has held for kAlarmHoldSeconds, and for as
-// long as it holds.
+// long as it holds. A band that was coherent and within kAlarmDeviationDb
+// at the look before departed where the line between the two looks crosses
+// it: the look that sees it comes up to a beat later (a deviation that
+// rises as an average does, slowing, crossed no later than that line).
+
 #pragma once
 
 #include <map>
@@ -43,5 +47,7 @@ private:
         TraceAlarm::Kind kind;
         double since;
     };
-    std::map<double, Pending> pending_;  // by band centre
+    std::map<double, Pending> pending_;         // by band centre
+    std::map<double, BandComparison> before_;  // the look before's bands, by centre
+    double beforeSeconds_ = 0.0;
 };

@@ -1,5 +1,6 @@
 #include "LiveWatch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
@@ -22,6 +23,13 @@ const WatchSettings& Checked(const WatchSettings& settings)
 }
 
 }  // namespace
+
+bool SameAlarms(const std::vector<WatchAlarm>& a, const std::vector<WatchAlarm>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const WatchAlarm& x, const WatchAlarm& y) {
+        return x.alarm.kind == y.alarm.kind && x.alarm.hz == y.alarm.hz;
+    });
+}
 
 std::vector<double> StoredLevels(const LevelCurve& stored, const std::vector<double>& points)
 {

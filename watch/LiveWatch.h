@@ -24,6 +24,11 @@ struct WatchAlarm {
     std::string text;
 };
 
+// Whether two looks' alarms stand at the same bands and of the same kinds
+// (their figures aside): a face shows a change of them at once, not at its
+// next regular line.
+bool SameAlarms(const std::vector<WatchAlarm>& a, const std::vector<WatchAlarm>& b);
+
 struct WatchLook {
     double seconds = 0.0;  // of stream analysed
     std::optional<double> delaySeconds;

@@ -92,6 +92,29 @@ TEST(TraceAlarms, ABandThatDepartsCoherentlyAlarmsOnceItHolds)
     EXPECT_TRUE(alarms.Look(CompareThirds(t.live, t.stored), 12.5).empty());
 }
 
+// Looks a beat apart: a band that rose from 2 to 4 dB between two looks
+// crossed 3 dB between them, and holds its second from there; one that was
+// not coherent at the look before holds it from the look that sees it.
+TEST(TraceAlarms, TheHoldCountsFromTheCrossingBetweenTwoLooks)
+{
+    Traces rising = Flat(), risen = Flat();
+    ChangeBand(rising, 1000.0, 2.0, 0.99);
+    ChangeBand(risen, 1000.0, 4.0, 0.99);
+    ChangeBand(rising, 4000.0, 4.0, 0.5);
+    ChangeBand(risen, 4000.0, 4.0, 0.99);
+    TraceAlarms alarms;
+    EXPECT_TRUE(alarms.Look(CompareThirds(rising.live, rising.stored), 10.0).empty());
+    EXPECT_TRUE(alarms.Look(CompareThirds(risen.live, risen.stored), 10.2).empty());
+    EXPECT_TRUE(alarms.Look(CompareThirds(risen.live, risen.stored), 11.05).empty());
+    const auto standing = alarms.Look(CompareThirds(risen.live, risen.stored), 11.15);
+    ASSERT_EQ(standing.size(), 1u);
+    EXPECT_NEAR(standing[0].hz, 1000.0, 10.0);
+    EXPECT_NEAR(standing[0].sinceSeconds, 10.1, 1e-9);
+    const auto both = alarms.Look(CompareThirds(risen.live, risen.stored), 11.2);
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[1].sinceSeconds, 10.2);
+}
+
 TEST(TraceAlarms, ALostLoudspeakerShowsAsNoiseWhereTheStoredTraceIsStrong)
 {
     Traces lost = Flat();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "LiveWatch.h"
 #include "WatchSettings.h"
 #include "WatchTexts.h"
 
@@ -53,6 +56,35 @@ TEST(WatchTexts, AnAlarmNamesTheEditBeforeItOrSaysNoneCame)
     EXPECT_EQ(EditBefore(edits, 11.0)->what, "Left & Right PEQ 2 +6.0 dB");
     EXPECT_FALSE(EditBefore(edits, 11.1).has_value());  // more than 5 s after the last
     EXPECT_FALSE(EditBefore(edits, 1.9).has_value());
+}
+
+// A look's alarms against the last told: the same bands and kinds with
+// other figures are no news; a band more, one gone or another kind are.
+TEST(WatchLook, AlarmsDifferByTheirBandsAndKindsNotTheirFigures)
+{
+    const auto alarm = [](TraceAlarm::Kind kind, double hz, double db) {
+        return WatchAlarm{TraceAlarm{kind, hz, db, 0.0}, "text"};
+    };
+    const std::vector<WatchAlarm> told{alarm(TraceAlarm::Kind::Departed, 1000.0, 3.4)};
+    EXPECT_TRUE(SameAlarms({alarm(TraceAlarm::Kind::Departed, 1000.0, 4.1)}, told));
+    EXPECT_FALSE(SameAlarms({}, told));
+    EXPECT_FALSE(SameAlarms(told, {}));
+    EXPECT_FALSE(SameAlarms({alarm(TraceAlarm::Kind::Collapsed, 1000.0, -12.0)}, told));
+    EXPECT_FALSE(SameAlarms({alarm(TraceAlarm::Kind::Departed, 1250.0, 3.4)}, told));
+    EXPECT_FALSE(SameAlarms({told[0], alarm(TraceAlarm::Kind::Departed, 50.0, -4.0)}, told));
+}
+
+// A kept trace holds its coherent points only: between its ends its level
+// on the octave scale, beyond them none.
+TEST(WatchLook, AStoredTraceIsKnownBetweenItsEndsOnly)
+{
+    const LevelCurve stored{{100.0, 1000.0}, {-10.0, -20.0}};
+    const std::vector<double> db = StoredLevels(stored, {99.0, 100.0, std::sqrt(100.0 * 1000.0), 1000.0, 1001.0});
+    EXPECT_TRUE(std::isnan(db[0]));
+    EXPECT_DOUBLE_EQ(db[1], -10.0);
+    EXPECT_NEAR(db[2], -15.0, 1e-9);
+    EXPECT_DOUBLE_EQ(db[3], -20.0);
+    EXPECT_TRUE(std::isnan(db[4]));
 }
 
 }  // namespace
