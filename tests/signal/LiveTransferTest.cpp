@@ -109,6 +109,7 @@ TEST(LiveTransfer, ResolvesTheCombOfTwoArrivals)
     constexpr double kLater = 28.0, kSecond = 0.9375;
     const std::vector<float> reference = WhiteNoise(12 * 48000, 0.1, 21);
     std::vector<float> measured = Delayed(reference, kLater);
+    measured.resize(reference.size());  // the delayed copy runs on past the reference's end
     for (std::size_t i = 0; i < measured.size(); ++i) measured[i] = reference[i] + kSecond * measured[i];
     LiveTransfer live(kRate, 1.0);
     Feed(live, {reference, measured}, 0, reference.size());
