@@ -158,6 +158,13 @@ ParameterModel ProposedSetting(const ParameterModel& setting, const TuneProposal
 
 namespace {
 
+// At least one position, each a measurement CheckSystemMeasurement takes.
+void CheckMeasurements(std::span<const SystemMeasurement> positions)
+{
+    if (positions.empty()) throw std::invalid_argument("no position to tune from");
+    for (const SystemMeasurement& m : positions) CheckSystemMeasurement(m);
+}
+
 // The match as it was measured, the Sub's level left where `setting` has it.
 LevelMatch Unchanged(LevelMatch match, const ParameterModel& setting)
 {
@@ -216,15 +223,13 @@ TuneProposal ProposeTuning(const SystemMeasurement& measurement, const Parameter
 TuneProposal ProposeTuningAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
                                       const TuneOptions& options)
 {
-    if (positions.empty()) throw std::invalid_argument("no position to tune from");
-    for (const SystemMeasurement& m : positions) CheckSystemMeasurement(m);
+    CheckMeasurements(positions);
     return ProposeIn(positions, setting, options, SettledRegion(positions.front(), setting, options.levels), false);
 }
 
 TuneProposal ProposeLaterPass(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
                               const TuneOptions& options, const CrossoverRegion& region)
 {
-    if (positions.empty()) throw std::invalid_argument("no position to tune from");
-    for (const SystemMeasurement& m : positions) CheckSystemMeasurement(m);
+    CheckMeasurements(positions);
     return ProposeIn(positions, setting, options, region, true);
 }
