@@ -22,6 +22,7 @@ import sys
 
 STEP_S = 1e-4
 STEPS = 125
+DIP_DB = 3.0  # a crossover dip deeper than this at a seat: the goal, and the tuning's judge of the delay
 
 
 def truth_response(output):
@@ -123,11 +124,14 @@ def chosen_steps(tune):
 
 def best_for_the_worst(hz, positions, region, current):
     """The Sub's delay less the tops' whose worst position adds best, every step
-    tried with the Sub's polarity as it is; `current`: the truth's own."""
-    def worst(relative):
-        return min(worth_db(hz, *p, region, relative - current)[0] for p in positions)
+    tried with the Sub's polarity as it is; `current`: the truth's own. As the
+    tuning judges: a step that leaves no dip deeper than 3 dB at any position
+    before every one that leaves one."""
+    def judged(relative):
+        figures = [worth_db(hz, *p, region, relative - current) for p in positions]
+        return min(dip for _, dip in figures) >= -DIP_DB, min(mean for mean, _ in figures)
 
-    return max((worst(r), r) for r in range(-STEPS, STEPS + 1))[1]
+    return max((judged(r), r) for r in range(-STEPS, STEPS + 1))[1]
 
 
 def positions_rows(results, room):

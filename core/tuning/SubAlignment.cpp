@@ -55,16 +55,33 @@ bool Shorter(const AlignmentCandidate& a, const AlignmentCandidate& b)
     return a.meanDb > b.meanDb;
 }
 
-// How well tops and Sub add over the region with the Sub moved and its sign
-// changed or not: the mean of the sum less the louder of the two.
-double Worth(const RegionPoints& p, double extraSteps, bool flipped)
+// How well tops and Sub add at one position.
+struct Judgement {
+    double worthDb = 0.0;  // over the region, the mean of the sum less the louder of the two
+    double deepestDipDb = 0.0;
+};
+
+// With the Sub moved and its sign changed or not.
+Judgement Judge(const RegionPoints& p, double extraSteps, bool flipped)
 {
-    double total = 0.0;
+    Judgement judged{0.0, std::numeric_limits<double>::infinity()};
     for (std::size_t i = 0; i < p.hz.size(); ++i) {
         const Complex sub = (flipped ? -1.0 : 1.0) * p.sub[i] * DelaySound(extraSteps, p.hz[i]);
-        total += LevelDb(p.tops[i] + sub) - std::max(LevelDb(p.tops[i]), LevelDb(sub));
+        const double db = LevelDb(p.tops[i] + sub) - std::max(LevelDb(p.tops[i]), LevelDb(sub));
+        judged.worthDb += db;
+        judged.deepestDipDb = std::min(judged.deepestDipDb, db);
     }
-    return total / static_cast<double>(p.hz.size());
+    judged.worthDb /= static_cast<double>(p.hz.size());
+    return judged;
+}
+
+bool Clear(const AlignmentCandidate& c) { return c.deepestDipDb >= -kAlignmentDipDb; }
+
+// Without a dip deeper than kAlignmentDipDb against one with, else Better.
+bool FaresBetter(const AlignmentCandidate& a, const AlignmentCandidate& b)
+{
+    if (Clear(a) != Clear(b)) return Clear(a);
+    return Better(a, b);
 }
 
 // Each position's points in the region, the Sub with its level change.
@@ -90,20 +107,22 @@ SpatialAlignment AlignSubAtPositions(std::span<const SystemMeasurement> position
     const bool inverted = setting.polarity[kSlotSub] != 0;
     const int currentRelative = setting.delay[kSlotSub] - setting.delay[kSlotLeftRight];
 
+    constexpr double kNone = -std::numeric_limits<double>::infinity();
     SpatialAlignment a;
-    a.chosen.meanDb = -std::numeric_limits<double>::infinity();
+    a.chosen.meanDb = a.chosen.deepestDipDb = kNone;
     a.positions.resize(positions.size());
-    for (PositionSum& position : a.positions) position.own.meanDb = -std::numeric_limits<double>::infinity();
+    for (PositionSum& position : a.positions) position.own.meanDb = position.own.deepestDipDb = kNone;
     for (const bool flipped : {false, true})
         for (int r = -kDelayStepMax; r <= kDelayStepMax; ++r) {
-            AlignmentCandidate c{r, inverted != flipped, std::numeric_limits<double>::infinity()};
+            AlignmentCandidate c{r, inverted != flipped, -kNone, -kNone};
             for (std::size_t p = 0; p < points.size(); ++p) {
-                const double worth = Worth(points[p], r - currentRelative, flipped);
-                c.meanDb = std::min(c.meanDb, worth);
-                const AlignmentCandidate here{r, c.subInverted, worth};
-                if (Better(here, a.positions[p].own)) a.positions[p].own = here;
+                const Judgement judged = Judge(points[p], r - currentRelative, flipped);
+                c.meanDb = std::min(c.meanDb, judged.worthDb);
+                c.deepestDipDb = std::min(c.deepestDipDb, judged.deepestDipDb);
+                const AlignmentCandidate here{r, c.subInverted, judged.worthDb, judged.deepestDipDb};
+                if (FaresBetter(here, a.positions[p].own)) a.positions[p].own = here;
             }
-            if (Better(c, a.chosen)) {
+            if (FaresBetter(c, a.chosen)) {
                 a.chosen = c;
                 a.polarityReversed = flipped;
             }
@@ -115,10 +134,14 @@ SpatialAlignment AlignSubAtPositions(std::span<const SystemMeasurement> position
         PositionSum& position = a.positions[p];
         const RegionPoints asItIs = PointsIn(region, positions[p], 1.0);
         position.before = SumWith(region, asItIs, 0.0, false);
-        position.worthBeforeDb = Worth(asItIs, 0.0, false);
+        position.worthBeforeDb = Judge(asItIs, 0.0, false).worthDb;
         position.after = SumWith(region, points[p], extra, a.polarityReversed);
-        position.worthAfterDb = Worth(points[p], extra, a.polarityReversed);
-        position.anotherBetter = position.own.meanDb > position.worthAfterDb + kAlignmentTieDb;
+        const Judgement after = Judge(points[p], extra, a.polarityReversed);
+        position.worthAfterDb = after.worthDb;
+        const AlignmentCandidate chosenHere{a.chosen.relativeSteps, a.chosen.subInverted, after.worthDb,
+                                            after.deepestDipDb};
+        position.anotherBetter = (Clear(position.own) && !Clear(chosenHere)) ||
+                                 position.own.meanDb > position.worthAfterDb + kAlignmentTieDb;
     }
     return a;
 }

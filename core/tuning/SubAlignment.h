@@ -24,11 +24,17 @@
 #include "tuning/CrossoverSum.h"
 
 inline constexpr double kAlignmentTieDb = 0.2;
+// At several positions: a dip of the sum deeper than this below the louder
+// of tops and Sub, at any position, is a cancellation heard there.
+inline constexpr double kAlignmentDipDb = 3.0;
 
 struct AlignmentCandidate {
     int relativeSteps = 0;  // the Sub's delay less Left & Right's
     bool subInverted = false;
     double meanDb = 0.0;  // of the predicted sum over the region
+    // At several positions: the sum less the louder of tops and Sub at its
+    // deepest, over the region and the positions.
+    double deepestDipDb = 0.0;
 
     int DelaySteps() const { return relativeSteps < 0 ? -relativeSteps : relativeSteps; }
 };
@@ -54,12 +60,18 @@ Alignment AlignSub(const SystemMeasurement& measurement, const ParameterModel& s
 // louder of the two, on the octave scale: 0 dB where they add as loud as the
 // louder alone, far below at a null), and the candidate whose worst
 // position fares best is taken: the worst seat decides, not the average.
-// As loud at the worst, the shorter delay.
+// As loud at the worst, the shorter delay. A candidate that leaves no dip
+// deeper than kAlignmentDipDb at any position goes before every one that
+// leaves one (a mean gain elsewhere in the region does not pay for a
+// cancellation at a seat); where every candidate leaves one, the worst
+// position's mean decides alone.
 struct PositionSum {
     SumFigures before, after;  // the sum here with the setting as it is, and as proposed
     double worthBeforeDb = 0.0, worthAfterDb = 0.0;
     AlignmentCandidate own;    // the candidate best here alone (its meanDb: its worth here)
-    bool anotherBetter = false;  // `own` fares better here than the chosen by more than kAlignmentTieDb
+    // `own` fares better here than the chosen: by more than kAlignmentTieDb,
+    // or without the dip the chosen leaves here.
+    bool anotherBetter = false;
 };
 
 struct SpatialAlignment {
