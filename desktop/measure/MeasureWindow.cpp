@@ -140,13 +140,13 @@ bool CMeasureWindow::StartMeasuring()
         return outcome;
     };
     measured_.clear();
-    run_ = SoundRun::Start<MeasurementOutcome>(measure, this,
-                                               [this](const MeasurementOutcome& outcome) { Finish(outcome); });
-    connect(run_, &SoundRun::progressed, this, [this](double fraction, const QString& step) {
-        status_.ShowProgress(fraction, step);
-    });
-    connect(run_, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
-    connect(run_, &SoundRun::personAwaited, this, &CMeasureWindow::AskForPosition);
+    run_ = SoundRun::Start<MeasurementOutcome>(
+        measure, this, [this](const MeasurementOutcome& outcome) { Finish(outcome); }, [this](SoundRun* run) {
+            connect(run, &SoundRun::progressed, this,
+                    [this](double fraction, const QString& step) { status_.ShowProgress(fraction, step); });
+            connect(run, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
+            connect(run, &SoundRun::personAwaited, this, &CMeasureWindow::AskForPosition);
+        });
     status_.Say(QStringLiteral("Measuring..."));
     status_.ShowProgress(0.0, QString());
     UpdateButtons();

@@ -67,10 +67,13 @@ class SoundRun : public QObject {
 public:
     // `work` runs on the pool with the callbacks of its sequences and the
     // flag that cancels them; `ended` gets its outcome in `receiver`'s
-    // thread, unless `receiver` is gone by then.
+    // thread, unless `receiver` is gone by then. `wire` connects the run's
+    // signals before the work starts: one sent before would reach no one
+    // (a wait for the person whose box never opens).
     template <class Outcome>
     static SoundRun* Start(std::function<Outcome(const RunCallbacks&, const std::atomic<bool>& cancel)> work,
-                           QObject* receiver, std::function<void(const Outcome&)> ended);
+                           QObject* receiver, std::function<void(const Outcome&)> ended,
+                           const std::function<void(SoundRun*)>& wire);
 
     // Ends the sequence at its next step, or the wait for the person at
     // once; the outcome still comes.
@@ -96,12 +99,14 @@ private:
 
 template <class Outcome>
 SoundRun* SoundRun::Start(std::function<Outcome(const RunCallbacks&, const std::atomic<bool>& cancel)> work,
-                          QObject* receiver, std::function<void(const Outcome&)> ended)
+                          QObject* receiver, std::function<void(const Outcome&)> ended,
+                          const std::function<void(SoundRun*)>& wire)
 {
     auto* run = new SoundRun;
     auto* watcher = new QFutureWatcher<Outcome>(run);
     connect(watcher, &QFutureWatcherBase::finished, receiver, [watcher, ended] { ended(watcher->result()); });
     connect(watcher, &QFutureWatcherBase::finished, run, &QObject::deleteLater);
+    wire(run);
     watcher->setFuture(QtConcurrent::run(
         [work = std::move(work), callbacks = run->Callbacks(), run] { return work(callbacks, run->cancel_); }));
     return run;

@@ -222,15 +222,17 @@ void CTuneWindow::Begin(const QString& text,
         unit->CancelledBy(cancel);
         return RunGuarded<Result>(work, *unit, callbacks, cancel);
     };
-    run_ = SoundRun::Start<TuneRunOutcome<Result>>(pass, this, [this, done](const TuneRunOutcome<Result>& outcome) {
+    const auto ended = [this, done](const TuneRunOutcome<Result>& outcome) {
         if (Ended(outcome)) done(*outcome.result);
         UpdateButtons();
         emit runningChanged(false);
+    };
+    run_ = SoundRun::Start<TuneRunOutcome<Result>>(pass, this, ended, [this](SoundRun* run) {
+        connect(run, &SoundRun::progressed, this,
+                [this](double fraction, const QString& step) { status_.ShowProgress(fraction, step); });
+        connect(run, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
+        connect(run, &SoundRun::personAwaited, this, &CTuneWindow::AskForPosition);
     });
-    connect(run_, &SoundRun::progressed, this,
-            [this](double fraction, const QString& step) { status_.ShowProgress(fraction, step); });
-    connect(run_, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
-    connect(run_, &SoundRun::personAwaited, this, &CTuneWindow::AskForPosition);
     measured_.clear();
     status_.Say(text);
     status_.ShowProgress(0.0, QString());

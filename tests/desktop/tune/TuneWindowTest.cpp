@@ -168,7 +168,7 @@ private slots:
         window->SetPart(kPeqSubRow, false);
         QVERIFY(window->StartApplying());
         box = AwaitPositionBox(window, kTuneWaitMs);
-        QVERIFY(box);
+        QVERIFY2(box, qPrintable(Message(window)));
         QVERIFY2(box->text().contains(QStringLiteral("back to position 1 of 2")), qPrintable(box->text()));
         QCOMPARE(box->buttons().size(), 2);  // nothing to measure again yet
         Press(box, QStringLiteral("Cancel"));
@@ -178,7 +178,7 @@ private slots:
 
         QVERIFY(window->StartApplying());
         box = AwaitPositionBox(window, kTuneWaitMs);
-        QVERIFY(box);
+        QVERIFY2(box, qPrintable(Message(window)));
         for (int seat = 0; seat < 3; ++seat) unit.MoveMicrophone(), QTest::qWait(100);  // back at the first
         Press(box, QStringLiteral("Measure position 1"));
         QTRY_VERIFY_WITH_TIMEOUT(box.isNull(), 5000);
