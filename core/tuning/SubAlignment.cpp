@@ -75,12 +75,12 @@ Judgement Judge(const RegionPoints& p, double extraSteps, bool flipped)
     return judged;
 }
 
-bool Clear(const AlignmentCandidate& c) { return c.deepestDipDb >= -kAlignmentDipDb; }
+bool Clear(double deepestDipDb) { return deepestDipDb >= -kAlignmentDipDb; }
 
 // Without a dip deeper than kAlignmentDipDb against one with, else Better.
 bool FaresBetter(const AlignmentCandidate& a, const AlignmentCandidate& b)
 {
-    if (Clear(a) != Clear(b)) return Clear(a);
+    if (Clear(a.deepestDipDb) != Clear(b.deepestDipDb)) return Clear(a.deepestDipDb);
     return Better(a, b);
 }
 
@@ -136,11 +136,8 @@ SpatialAlignment AlignSubAtPositions(std::span<const SystemMeasurement> position
         position.before = SumWith(region, asItIs, 0.0, false);
         position.worthBeforeDb = Judge(asItIs, 0.0, false).worthDb;
         position.after = SumWith(region, points[p], extra, a.polarityReversed);
-        const Judgement after = Judge(points[p], extra, a.polarityReversed);
-        position.worthAfterDb = after.worthDb;
-        const AlignmentCandidate chosenHere{a.chosen.relativeSteps, a.chosen.subInverted, after.worthDb,
-                                            after.deepestDipDb};
-        position.anotherBetter = (Clear(position.own) && !Clear(chosenHere)) ||
+        position.worthAfterDb = Judge(points[p], extra, a.polarityReversed).worthDb;
+        position.anotherBetter = (Clear(position.own.deepestDipDb) && !Clear(position.after.deepestDipDb)) ||
                                  position.own.meanDb > position.worthAfterDb + kAlignmentTieDb;
     }
     return a;

@@ -156,7 +156,7 @@ WorstSeat BruteForceWorstSeat(const std::vector<SystemMeasurement>& positions, c
                 worst.worthDb = std::min(worst.worthDb, sum / n);
             }
             if (worst.worthDb > best.worthDb) best = worst;
-            if (worst.deepestDipDb >= -3.0 && worst.worthDb > bestClear.worthDb) bestClear = worst;
+            if (worst.deepestDipDb >= -kAlignmentDipDb && worst.worthDb > bestClear.worthDb) bestClear = worst;
         }
     return clearOfDips && std::isfinite(bestClear.worthDb) ? bestClear : best;
 }
