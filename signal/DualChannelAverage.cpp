@@ -35,7 +35,7 @@ void DualChannelAverage::Reset()
     gxx_.assign(bins, 0.0);
     gyy_.assign(bins, 0.0);
     gxy_.assign(bins, {});
-    weightSum_ = weightSquares_ = referencePower_ = 0.0;
+    weightSum_ = weightSquares_ = referencePower_ = frames_ = 0.0;
 }
 
 double DualChannelAverage::AveragedFrames() const
@@ -79,9 +79,13 @@ void DualChannelAverage::TakeFrame()
     // pause lies below the programme, starts it again.
     if (kSilentFrameShare * power >= referencePower_) weightSum_ = 0.0;
     const auto fy = fft_.Forward(y);
-    // Before the first frame the average is empty: the first one is taken
-    // whole (bias-free), later ones blend in with the exponential weight.
-    const double w = weightSum_ == 0.0 ? 1.0 : weight_;
+    // Until the average holds as many frames as its time constant weighs,
+    // every frame so far counts alike (the first taken whole, bias-free):
+    // else the first frame of a 10 s average would still be a fifth of it
+    // after 15 s. From then on they blend in with the exponential weight.
+    if (weightSum_ == 0.0) frames_ = 0.0;
+    frames_ += 1.0;
+    const double w = std::max(weight_, 1.0 / frames_);
     // Each frame brought to one power, so that its say in the average does
     // not go with its level: else, after the programme falls by 14 dB, the
     // louder frames before it outweigh the new ones for seconds.

@@ -2,7 +2,8 @@
 // as they stream in: the reference (what is sent to the system) and the
 // measured (what the microphone hears of it). Frames of Length() samples,
 // Hann-windowed, half overlapping; each new frame weighs into an exponential
-// average of the given time constant, as much as any other whatever its
+// average of the given time constant (the first ones alike, until there are
+// as many as it weighs), as much as any other whatever its
 // level (the spectra are of frames brought to a reference power of 1;
 // ReferencePower() gives the level back). From them come the transfer function
 // (Gxy / Gxx) and the coherence (|Gxy|^2 / (Gxx Gyy)) of whatever plays,
@@ -68,4 +69,5 @@ private:
     std::vector<std::complex<double>> gxy_;
     double weightSum_ = 0.0, weightSquares_ = 0.0;
     double referencePower_ = 0.0;  // the average's, over all bins
+    double frames_ = 0.0;          // taken since the average began
 };

@@ -161,6 +161,22 @@ TEST(LiveTransfer, AChangeIsTwoThirdsThereAfterOneTimeConstantWhateverTheLevel)
     EXPECT_NEAR(sum / count, expected, 0.02);
 }
 
+// A long average's first seconds count alike: its first frame does not
+// stand for most of it until the time constant has passed.
+TEST(LiveTransfer, ALongAverageCountsItsFirstSecondsAlike)
+{
+    std::vector<float> reference = WhiteNoise(5 * 48000, 0.1, 24);
+    std::vector<float> measured = reference;
+    for (std::size_t i = 0; i < 48000; ++i) measured[i] *= 2.0f;
+    LiveTransfer live(kRate, 10.0);
+    Feed(live, {reference, measured}, 0, reference.size());
+    const LiveTrace trace = live.Trace();
+    for (std::size_t i = 0; i < trace.hz.size(); i += 12) {
+        if (trace.hz[i] < 1000.0) continue;  // the long frames have too few of them for the mean to show
+        EXPECT_NEAR(std::pow(10.0, trace.db[i] / 20.0), 1.2, 0.1) << trace.hz[i] << " Hz";  // 1 s of 2, 4 s of 1
+    }
+}
+
 // A watch begun in a pause of the programme averages the noise of the
 // pause (nothing louder to tell it by); once the programme plays, that is
 // forgotten, not carried as a low coherence for seconds.
