@@ -28,6 +28,9 @@ constexpr double kLongestFineFrameSeconds = 0.3;
 // its horn) lasts a few milliseconds, and a shorter frame would cut it.
 constexpr double kShortestFrameSeconds = 0.010;
 constexpr std::size_t kLongestLength = std::size_t{1} << 18;
+// Within a point's band, a bin whose reference is this share of the
+// loudest bin's (10 dB under it) counts half as much as the loudest.
+constexpr double kQuietBinShare = 0.1;
 
 // The shortest length whose window resolves 1 / kPointsPerOctave octave at
 // hz into `windows` windows.
@@ -132,24 +135,34 @@ LiveTrace LiveTransfer::Trace() const
     LiveTrace trace;
     for (const Point& p : points_) {
         const DualChannelAverage& s = *spectra_[p.spectra];
-        double gxx = 0.0, gyy = 0.0, gain = 0.0;
+        double gxx = 0.0, gyy = 0.0, loudest = 0.0;
         std::complex<double> gxy;
         for (std::size_t k = p.firstBin; k <= p.lastBin; ++k) {
             gxx += s.Gxx()[k];
             gyy += s.Gyy()[k];
             gxy += s.Gxy()[k];
-            // The point's magnitude is the power gain over its band (each
-            // bin's |H|^2 weighed by the reference there): the mean of the
-            // complex H would cancel where the phase turns within the band,
-            // as it does between two arrivals, and read low.
-            if (s.Gxx()[k] > 0.0) gain += std::norm(s.Gxy()[k]) / s.Gxx()[k];
+            loudest = std::max(loudest, s.Gxx()[k]);
+        }
+        // The point's magnitude is the mean power gain of its band's bins
+        // (the mean of the complex H would cancel where the phase turns
+        // within the band, as it does between two arrivals, and read low).
+        // Bins the programme plays alike count alike, so that a note on a
+        // slope of the curve does not pull the point its way; a bin far
+        // quieter than the band's loudest counts as little as it knows.
+        double gain = 0.0, weights = 0.0;
+        for (std::size_t k = p.firstBin; k <= p.lastBin; ++k) {
+            const double x = s.Gxx()[k];
+            if (x <= 0.0) continue;
+            const double weight = x / (x + kQuietBinShare * loudest);
+            gain += weight * std::norm(s.Gxy()[k]) / (x * x);
+            weights += weight;
         }
         const bool heard = gxx > 0.0 && gyy > 0.0;
         const bool known = heard && s.AveragedFrames() >= kLeastCoherenceFrames;
         const std::complex<double> h = heard ? gxy / gxx : std::complex<double>{};
         const double turn = 2.0 * std::numbers::pi * p.hz * leftSeconds;
         trace.hz.push_back(p.hz);
-        trace.db.push_back(gain > 0.0 ? 10.0 * std::log10(gain / gxx) : -200.0);
+        trace.db.push_back(gain > 0.0 ? 10.0 * std::log10(gain / weights) : -200.0);
         trace.phaseDeg.push_back(Wrapped((std::arg(h) + turn) * 180.0 / std::numbers::pi));
         trace.coherence.push_back(known ? std::min(1.0, std::norm(gxy) / (gxx * gyy)) : 0.0);
         trace.known.push_back(known);
