@@ -156,9 +156,9 @@ class Bench:
         last = json.loads(run.stdout.splitlines()[-1])
         largest, compared = deviation(last, truth)
         delay_error = abs(last["delayMs"] - left_ms) if last["delayMs"] is not None else float("nan")
-        goal = ("goal 0.5" if material == "pink" else "goal 1.0") if average == ACCURACY_AVERAGE else "no goal"
+        goal = ("goal 0.5 dB" if material == "pink" else "goal 1.0 dB") if average == ACCURACY_AVERAGE else "no goal"
         return [f"Watch, {material}, {average} s averaging: largest deviation from the room's truth, 40 Hz - 16 kHz "
-                f"at 1/12 octave, {compared} coherent points ({goal} dB); delay "
+                f"at 1/12 octave, {compared} coherent points ({goal}); delay "
                 f"{delay_error:.3f} ms off the tops' arrival (goal 0.1 ms)", f"{largest:.2f} dB", "", ""]
 
     def time_to_alarm(self, device):
