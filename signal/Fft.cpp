@@ -4,6 +4,7 @@
 #include <kiss_fftr.h>
 
 #include <algorithm>
+#include <mutex>
 #include <stdexcept>
 
 // std::complex<float> is laid out as two floats, real then imaginary, as
@@ -17,30 +18,89 @@ const kiss_fft_cpx* AsKiss(const std::complex<float>* bins) { return reinterpret
 
 }  // namespace
 
-struct RealFft::Plans {
-    explicit Plans(int n)
-        : forward(kiss_fftr_alloc(n, 0, nullptr, nullptr)), inverse(kiss_fftr_alloc(n, 1, nullptr, nullptr))
+struct RealFftPlans {
+    explicit RealFftPlans(std::size_t n)
+        : size(n),
+          forward(kiss_fftr_alloc(static_cast<int>(n), 0, nullptr, nullptr)),
+          inverse(kiss_fftr_alloc(static_cast<int>(n), 1, nullptr, nullptr))
     {
     }
-    Plans(const Plans&) = delete;
-    Plans& operator=(const Plans&) = delete;
-    ~Plans()
+    RealFftPlans(const RealFftPlans&) = delete;
+    RealFftPlans& operator=(const RealFftPlans&) = delete;
+    ~RealFftPlans()
     {
         kiss_fftr_free(forward);
         kiss_fftr_free(inverse);
     }
+    std::size_t size;
     kiss_fftr_cfg forward;
     kiss_fftr_cfg inverse;
 };
 
+namespace {
+
+// Plans are dear to make: their twiddle factors take as long as a transform
+// or two of their size, and a measurement's analysis makes the same few
+// sizes again and again. A transform's plans, done with, are kept for the
+// next one of their size (each in one transform's hands at a time: a plan
+// holds its scratch buffer), up to kKeptSamples of sizes in all.
+class KeptPlans {
+public:
+    // Never destroyed: a transform may end after the program's statics.
+    static KeptPlans& Instance()
+    {
+        static auto* kept = new KeptPlans;
+        return *kept;
+    }
+
+    std::unique_ptr<RealFftPlans> Take(std::size_t size)
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = std::find_if(kept_.begin(), kept_.end(), [size](const auto& p) { return p->size == size; });
+        if (found == kept_.end()) return nullptr;
+        std::unique_ptr<RealFftPlans> plans = std::move(*found);
+        kept_.erase(found);
+        keptSamples_ -= size;
+        return plans;
+    }
+
+    void Give(std::unique_ptr<RealFftPlans> plans)
+    {
+        const std::lock_guard lock(mutex_);
+        const std::size_t size = plans->size;
+        kept_.push_back(std::move(plans));
+        keptSamples_ += size;
+        while (keptSamples_ > kKeptSamples) {  // the longest unused go first
+            keptSamples_ -= kept_.front()->size;
+            kept_.erase(kept_.begin());
+        }
+    }
+
+private:
+    // Some 20 bytes a sample for both directions: 40 MB at most.
+    static constexpr std::size_t kKeptSamples = std::size_t{1} << 21;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<RealFftPlans>> kept_;  // the least recently given first
+    std::size_t keptSamples_ = 0;
+};
+
+}  // namespace
+
 RealFft::RealFft(std::size_t size) : size_(size)
 {
     if (size < 2 || size % 2 != 0) throw std::invalid_argument("a real FFT's size must be even and at least 2");
-    plans_ = std::make_unique<Plans>(static_cast<int>(size));
+    plans_ = KeptPlans::Instance().Take(size);
+    if (!plans_) plans_ = std::make_unique<Plans>(size);
     if (!plans_->forward || !plans_->inverse) throw std::bad_alloc();
 }
 
-RealFft::~RealFft() = default;
+RealFft::~RealFft()
+{
+    try {
+        KeptPlans::Instance().Give(std::move(plans_));
+    } catch (const std::bad_alloc&) {  // not kept: freed
+    }
+}
 
 std::vector<std::complex<float>> RealFft::Forward(std::span<const float> samples) const
 {

@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+struct RealFftPlans;
+
 // The transform of real samples: Size() samples to Size() / 2 + 1 bins.
 class RealFft {
 public:
@@ -24,7 +26,7 @@ public:
     std::vector<float> Inverse(std::span<const std::complex<float>> bins) const;
 
 private:
-    struct Plans;
+    using Plans = RealFftPlans;
     std::size_t size_;
     std::unique_ptr<Plans> plans_;
 };

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <stdexcept>
+#include <thread>
 
 #include "Arrival.h"
 #include "Fft.h"
@@ -119,6 +121,31 @@ TEST(Fft, ConvolvesAsTheSumDoesAndEnvelopesACosineBurstAtItsAmplitude)
         burst[n] = static_cast<float>(0.5 * std::cos(2.0 * 3.14159265358979 * 1000.0 * n / kRate));
     const std::vector<float> envelope = Envelope(burst);
     for (std::size_t n = 1000; n < 3000; n += 97) EXPECT_NEAR(envelope[n], 0.5, 0.01) << n;
+}
+
+// Transforms of one size, made again and again in two threads at once (their
+// plans kept between them), each give their own samples' bins.
+TEST(Fft, TransformsOfOneSizeInTwoThreadsAtOnceKeepToTheirOwnSamples)
+{
+    constexpr std::size_t kSize = 8192;
+    const auto impulseAt = [](std::size_t at) {
+        std::vector<float> samples(kSize);
+        samples[at] = 1.0f;
+        return samples;
+    };
+    std::atomic<int> wrong{0};
+    const auto transform = [&](std::size_t at) {
+        const std::vector<float> samples = impulseAt(at);
+        for (int i = 0; i < 50; ++i) {
+            const RealFft fft(kSize);
+            const std::vector<float> back = fft.Inverse(fft.Forward(samples));
+            if (std::abs(back[at] - 1.0f) > 1e-4f || std::abs(back[(at + 1) % kSize]) > 1e-4f) ++wrong;
+        }
+    };
+    std::thread other(transform, 5);
+    transform(4000);
+    other.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
