@@ -35,6 +35,8 @@ TEST(Sweep, RefusesLoudLevelsUnlessAskedAndSettingsThatCannotBe)
     EXPECT_THROW(MakeSweep(loud), std::invalid_argument);
     loud.allowLoud = true;
     EXPECT_NEAR(PeakDbfs(MakeSweep(loud)), -5.0, 0.01);
+    loud.levelDbfs = 0.0;  // full scale is the most
+    EXPECT_NEAR(PeakDbfs(MakeSweep(loud)), 0.0, 0.01);
     loud.levelDbfs = 0.5;
     EXPECT_THROW(MakeSweep(loud), std::invalid_argument);
 
