@@ -29,7 +29,7 @@ constexpr double kLongestFineFrameSeconds = 0.3;
 constexpr double kShortestFrameSeconds = 0.010;
 constexpr std::size_t kLongestLength = std::size_t{1} << 18;
 // Within a point's band, a bin whose reference is this share of the
-// loudest bin's (10 dB under it) counts half as much as the loudest.
+// loudest bin's (10 dB under it) weighs 1/2, the loudest 10/11.
 constexpr double kQuietBinShare = 0.1;
 
 // The shortest length whose window resolves 1 / kPointsPerOctave octave at
