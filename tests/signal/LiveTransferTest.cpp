@@ -132,6 +132,35 @@ TEST(LiveTransfer, ResolvesTheCombOfTwoArrivals)
     EXPECT_LT(largestAtPeaks, 0.3);
 }
 
+// A note on the slope into the comb's notch, some 5 dB over the programme's
+// other bins there, does not pull its point its way: the point stays the
+// band's own level, not the note's.
+TEST(LiveTransfer, ANoteOnASlopeDoesNotPullItsPointItsWay)
+{
+    constexpr double kLater = 28.0, kSecond = 0.9375;  // the notch at 857 Hz
+    const auto combPower = [&](double hz) {
+        return std::norm(1.0 + kSecond * std::polar(1.0, -2.0 * std::numbers::pi * hz * kLater / kRate));
+    };
+    LiveTransfer live(kRate, 1.0);
+    const LiveTrace before = live.Trace();
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < before.hz.size(); ++i)
+        if (std::abs(before.hz[i] - 780.0) < std::abs(before.hz[at] - 780.0)) at = i;
+    const double band = std::exp2(0.5 / 24.0), noteHz = before.hz[at] * std::exp2(0.4 / 24.0);
+    std::vector<float> reference = WhiteNoise(8 * 48000, 0.1, 29);
+    for (std::size_t n = 0; n < reference.size(); ++n)
+        reference[n] += static_cast<float>(0.005 * std::sin(2.0 * std::numbers::pi * noteHz * n / kRate));
+    std::vector<float> measured = Delayed(reference, kLater);
+    measured.resize(reference.size());
+    for (std::size_t i = 0; i < measured.size(); ++i) measured[i] = reference[i] + kSecond * measured[i];
+    Feed(live, {reference, measured}, 0, reference.size());
+    double truePower = 0.0;
+    for (int k = -24; k <= 24; ++k) truePower += combPower(before.hz[at] * std::pow(band, k / 24.0)) / 49.0;
+    const double trueDb = 10.0 * std::log10(truePower), noteDb = 10.0 * std::log10(combPower(noteHz));
+    ASSERT_GT(trueDb - noteDb, 1.0);  // the note's own level is well off the band's
+    EXPECT_NEAR(live.Trace().db[at], trueDb, 0.25);
+}
+
 // The programme falls by 14 dB just as the system changes: the new frames
 // count as much as the louder ones before them, so the change is 63 % of
 // the way after one time constant, not held back by the earlier level.
