@@ -35,7 +35,7 @@ void DualChannelAverage::Reset()
     gxx_.assign(bins, 0.0);
     gyy_.assign(bins, 0.0);
     gxy_.assign(bins, {});
-    weightSum_ = weightSquares_ = referencePower_ = frames_ = 0.0;
+    weightSum_ = weightSquares_ = referencePower_ = 0.0;
 }
 
 double DualChannelAverage::AveragedFrames() const
@@ -79,13 +79,12 @@ void DualChannelAverage::TakeFrame()
     // pause lies below the programme, starts it again.
     if (kSilentFrameShare * power >= referencePower_) weightSum_ = 0.0;
     const auto fy = fft_.Forward(y);
-    // Until the average holds as many frames as its time constant weighs,
-    // every frame so far counts alike (the first taken whole, bias-free):
-    // else the first frame of a 10 s average would still be a fifth of it
-    // after 15 s. From then on they blend in with the exponential weight.
-    if (weightSum_ == 0.0) frames_ = 0.0;
-    frames_ += 1.0;
-    const double w = std::max(weight_, 1.0 / frames_);
+    // Until the average stands for as many frames as its time constant
+    // weighs, each new frame counts as one more of them, all alike (the first
+    // taken whole, bias-free): else the first frame of a 10 s average would
+    // still be a fifth of it after 15 s. From then on they blend in with the
+    // exponential weight.
+    const double w = std::max(weight_, 1.0 / (AveragedFrames() + 1.0));
     // Each frame brought to one power, so that its say in the average does
     // not go with its level: else, after the programme falls by 14 dB, the
     // louder frames before it outweigh the new ones for seconds.

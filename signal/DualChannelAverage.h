@@ -69,5 +69,4 @@ private:
     std::vector<std::complex<double>> gxy_;
     double weightSum_ = 0.0, weightSquares_ = 0.0;
     double referencePower_ = 0.0;  // the average's, over all bins
-    double frames_ = 0.0;          // taken since the average began
 };
