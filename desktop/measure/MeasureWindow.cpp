@@ -142,9 +142,7 @@ bool CMeasureWindow::StartMeasuring()
     measured_.clear();
     run_ = SoundRun::Start<MeasurementOutcome>(
         measure, this, [this](const MeasurementOutcome& outcome) { Finish(outcome); }, [this](SoundRun* run) {
-            connect(run, &SoundRun::progressed, this,
-                    [this](double fraction, const QString& step) { status_.ShowProgress(fraction, step); });
-            connect(run, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
+            status_.Follow(run, this);
             connect(run, &SoundRun::personAwaited, this, &CMeasureWindow::AskForPosition);
         });
     status_.Say(QStringLiteral("Measuring..."));

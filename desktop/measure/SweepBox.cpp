@@ -18,6 +18,7 @@
 #include "Sweep.h"
 #include "app/UnitLink.h"
 #include "app/UnitTasks.h"
+#include "measure/SoundRun.h"
 
 namespace {
 
@@ -161,6 +162,13 @@ void RunStatus::ShowProgress(double fraction, const QString& step)
 {
     progress_->setValue(static_cast<int>(std::lround(fraction * kProgressSteps)));
     step_->setText(step);
+}
+
+void RunStatus::Follow(SoundRun* run, QObject* context)
+{
+    QObject::connect(run, &SoundRun::progressed, context,
+                     [this](double fraction, const QString& step) { ShowProgress(fraction, step); });
+    QObject::connect(run, &SoundRun::inputLevel, context, [this](double dbfs) { ShowLevel(dbfs); });
 }
 
 void RunStatus::Say(const QString& text, bool alarm)

@@ -49,6 +49,8 @@ private:
     QDoubleSpinBox* length_ = nullptr;
 };
 
+class SoundRun;
+
 class RunStatus {
 public:
     // Adds the Input and Progress rows and the step's line to `form`.
@@ -58,6 +60,9 @@ public:
 
     void ShowLevel(double dbfs);
     void ShowProgress(double fraction, const QString& step);
+    // Shows `run`'s progress and level as they come, while `context` lives
+    // (the window that holds this).
+    void Follow(SoundRun* run, QObject* context);
     // Red and bold with `alarm`.
     void Say(const QString& text, bool alarm = false);
     QString Said() const;

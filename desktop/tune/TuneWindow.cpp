@@ -228,9 +228,7 @@ void CTuneWindow::Begin(const QString& text,
         emit runningChanged(false);
     };
     run_ = SoundRun::Start<TuneRunOutcome<Result>>(pass, this, ended, [this](SoundRun* run) {
-        connect(run, &SoundRun::progressed, this,
-                [this](double fraction, const QString& step) { status_.ShowProgress(fraction, step); });
-        connect(run, &SoundRun::inputLevel, this, [this](double dbfs) { status_.ShowLevel(dbfs); });
+        status_.Follow(run, this);
         connect(run, &SoundRun::personAwaited, this, &CTuneWindow::AskForPosition);
     });
     measured_.clear();
