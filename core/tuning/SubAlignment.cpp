@@ -107,14 +107,14 @@ SpatialAlignment AlignSubAtPositions(std::span<const SystemMeasurement> position
     const bool inverted = setting.polarity[kSlotSub] != 0;
     const int currentRelative = setting.delay[kSlotSub] - setting.delay[kSlotLeftRight];
 
-    constexpr double kNone = -std::numeric_limits<double>::infinity();
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
     SpatialAlignment a;
-    a.chosen.meanDb = a.chosen.deepestDipDb = kNone;
+    a.chosen.meanDb = a.chosen.deepestDipDb = -kInfinity;  // none yet: any candidate is better
     a.positions.resize(positions.size());
-    for (PositionSum& position : a.positions) position.own.meanDb = position.own.deepestDipDb = kNone;
+    for (PositionSum& position : a.positions) position.own.meanDb = position.own.deepestDipDb = -kInfinity;
     for (const bool flipped : {false, true})
         for (int r = -kDelayStepMax; r <= kDelayStepMax; ++r) {
-            AlignmentCandidate c{r, inverted != flipped, -kNone, -kNone};
+            AlignmentCandidate c{r, inverted != flipped, kInfinity, kInfinity};  // the least over the positions
             for (std::size_t p = 0; p < points.size(); ++p) {
                 const Judgement judged = Judge(points[p], r - currentRelative, flipped);
                 c.meanDb = std::min(c.meanDb, judged.worthDb);
