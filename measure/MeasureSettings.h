@@ -31,6 +31,11 @@ struct MeasureSettings {
     // waits until its sound has come back at the microphone (so it has left
     // the unit), whatever the tail.
     double tailSeconds = 0.15;
+    // How long the room rings on after a sweep, as an earlier sequence in
+    // the same room followed it (MeasurementResult::roomTailSeconds): every
+    // sweep gets that tail, none waits to follow the room again. None: the
+    // first sweep's shows it.
+    std::optional<double> roomTailSeconds;
     // Microphone positions, each measured with the same outputs, the
     // person awaited between them (PositionsMeasurement.h); 1 is a single
     // sequence.

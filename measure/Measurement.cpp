@@ -118,7 +118,9 @@ public:
           cancel_(cancel),
           stream_(stream),
           player_(player),
-          mutes_(mutes)
+          mutes_(mutes),
+          roomTail_(settings.roomTailSeconds),
+          roomShown_(roomTail_.has_value())
     {
     }
 
@@ -135,6 +137,8 @@ public:
 
     // Per output: why each sweep was played again.
     const std::vector<std::vector<Spoiled>>& Replays() const { return replays_; }
+    // How long the room rang on after a sweep, once a sweep has shown it.
+    std::optional<double> RoomTail() const { return roomShown_ ? roomTail_ : std::nullopt; }
 
 private:
     // Plays `output` until a sweep is kept (the last attempt's with its
@@ -196,7 +200,7 @@ private:
         const OutputRouting routing = RoutingOf(output);
         // The silence runs on from the last tail, while the mutes are set,
         // in frames played.
-        const std::size_t silenceStart = played_.empty() && !tailEnd_ ? player_.Played() : tailEnd_;
+        const std::size_t silenceStart = played_.empty() && !tailEnd_ ? FirstSilenceStart() : tailEnd_;
         if (!mutesSet_) SetMutes(index_);
         Report(MeasurePhase::Silence, 0);
         player_.Play(routing, silenceStart + Frames(settings_.silenceSeconds, settings_.sweep.rate));
@@ -236,6 +240,15 @@ private:
 
     std::size_t SweepFrames() const { return Frames(settings_.sweep.seconds, settings_.sweep.rate); }
 
+    // The stream played silence while it started, and recorded it: as much
+    // of it as the recording holds is the first sweep's silence, which need
+    // not be played again after the start.
+    std::size_t FirstSilenceStart() const
+    {
+        const std::size_t played = player_.Played();
+        return played - std::min({played, player_.Frames(), Frames(settings_.silenceSeconds, settings_.sweep.rate)});
+    }
+
     // Before a sweep is judged: a loss the stream is not yet sure of would
     // come too late for it.
     void WaitUntilSettled()
@@ -244,7 +257,8 @@ private:
         Wait([this, giveUp] { return stream_.Settled() || player_.Frames() >= giveUp; }, false);
     }
 
-    // Once, after the first sweep: the tail of every sweep from then on is
+    // Once, after the first sweep (unless an earlier sequence in the room
+    // has followed it already): the tail of every sweep from then on is
     // as long as the room rings on, from where this sweep's end came back
     // until it has died 10 dB below the noise of the silence before it
     // (within kMostTailSeconds): the next output's silence then holds the
@@ -271,6 +285,7 @@ private:
             },
             false);
         roomTail_ = std::min(kMostTailSeconds, decay.seconds + decay.rt60Seconds / 6);
+        roomShown_ = true;
         tailEnd_ = std::max(tailEnd_, sweep.playOffset + SweepFrames() + Frames(*roomTail_, settings_.sweep.rate));
     }
 
@@ -467,6 +482,7 @@ private:
     std::optional<std::size_t> latency_;
     std::optional<std::size_t> loopbackLatency_;
     std::optional<double> roomTail_;  // seconds, once the first sweep has shown how the room rings
+    bool roomShown_;                  // by a sweep that came back, or by an earlier sequence
     std::size_t unheard_ = 0;  // the sweeps before it were not found where they could be
 };
 
@@ -618,11 +634,13 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
     const Clock::time_point started = Clock::now();
     std::vector<PlayedSweep> played;
     std::vector<std::vector<Spoiled>> replays;
+    std::optional<double> roomTail;
     try {
         stream->Start();
         SequenceRun run(settings, sweep, callbacks, cancel, *stream, player, keeper);
         played = run.PlayAll();
         replays = run.Replays();
+        roomTail = run.RoomTail();
         stream->Stop();
     } catch (const MeasureError& e) {
         stream.reset();
@@ -641,6 +659,7 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
     if (callbacks.progress) callbacks.progress({MeasurePhase::Analysing, std::nullopt, 1.0});
     MeasurementResult result = Analyse(settings, sweep, player, played, replays, *stream);
     result.sequenceSeconds = sequenceSeconds;
+    result.roomTailSeconds = roomTail;
     result.unrestored = unrestored;
     return result;
 }

@@ -55,6 +55,9 @@ struct MeasurementResult {
     std::vector<OutputResult> outputs;
     double sweepsSeconds = 0.0;    // the sweeps' own playing time, those played again among them
     double sequenceSeconds = 0.0;  // from the stream's start to the mutes put back
+    // How long the room rang on after a sweep (the tail each was given),
+    // where a sweep came back to show it.
+    std::optional<double> roomTailSeconds;
     // After a sequence that went through: mutes the unit did not take back.
     std::vector<UnrestoredMute> unrestored;
     bool AllOk() const;

@@ -68,9 +68,12 @@ PositionsResult MeasurePositions(const MeasureSettings& settings, UnitMutes* uni
     CheckMeasurable(settings);
     const int count = settings.positions;
     PositionsResult result;
+    // One room: how it rings, once a position has shown it, holds for the others.
+    MeasureSettings room = settings;
     std::size_t at = 0;  // the position being measured, from 0
     while (at < static_cast<std::size_t>(count)) {
-        MeasurementResult measured = MeasureOne(settings, unit, callbacks, cancel, system);
+        MeasurementResult measured = MeasureOne(room, unit, callbacks, cancel, system);
+        if (!room.roomTailSeconds) room.roomTailSeconds = measured.roomTailSeconds;
         if (at < result.positions.size())
             result.positions[at] = std::move(measured);
         else

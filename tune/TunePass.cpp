@@ -238,6 +238,9 @@ TuneStart MeasureAndPropose(const TuneSettings& settings, TuneUnit& unit, const 
     Tell(callbacks, TuneStage::Measuring);
     std::tie(start.measured, start.measurements) = MeasureAll(settings, unit, callbacks, cancel);
     start.measurement = start.measurements.front();
+    // The verification measures in the same room: it need not follow its ringing again.
+    if (!start.settings.measure.roomTailSeconds)
+        start.settings.measure.roomTailSeconds = start.measured.positions.front().roomTailSeconds;
     Tell(callbacks, TuneStage::Proposing);
     start.proposal =
         Propose([&] { return ProposeTuningAtPositions(start.measurements, start.setting, settings.options); });
