@@ -9,11 +9,26 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 #include "tests/measure/MeasureChecks.h"
 
 namespace {
+
+// True when a measurement's standard error says it is not ok for sound
+// lost while it played, and for nothing else.
+bool OnlyLostSound(const std::string& err)
+{
+    const std::string said = "The measurement is not ok:\n";
+    const std::size_t at = err.find(said);
+    if (at == std::string::npos) return false;
+    std::istringstream reasons(err.substr(at + said.size()));
+    bool any = false;
+    for (std::string line; std::getline(reasons, line) && !line.empty(); any = true)
+        if (!line.ends_with(" dropouts while it played") || line.find("; ") != std::string::npos) return false;
+    return any;
+}
 
 class WineMeasure : public ::testing::Test {
 protected:
@@ -93,24 +108,37 @@ TEST_F(WineMeasure, TuneAppliesTheProposalAndTheVerificationImproves)
 // longer than the server holds, the server plays silence and all after it
 // comes later, while what the program sees of the device looks as ever.
 // The whole program stopped for 150 ms mid-sweep stands for that.
+//
+// On a busy machine the driver's timer also slips by itself, and a try can
+// lose more sweeps than their attempts cover: the run then says so ("not
+// ok", its losses) and proves nothing of the hold-up, so it is tried again.
+// Anything else fails at once, a run said ok with the figures off above all.
 TEST_F(WineMeasure, ADriverHeldUpMidSweepIsHeardAndTheSweepPlayedAgain)
 {
-    const CliProcess measuring = StartProgram(Measure({"--outputs", "left,right,sub", "--json"}));
-    ASSERT_TRUE(WaitForErr(measuring, "measure: right: sweep"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    ::kill(measuring.pid, SIGSTOP);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    ::kill(measuring.pid, SIGCONT);
-    const CliRun run = FinishCli(measuring);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    const json measured = json::parse(run.out);
-    for (const json& output : measured["outputs"]) {
-        EXPECT_EQ(output["verdict"], "ok") << output["output"];
-        if (output["output"] == "right") {
-            EXPECT_NE(output["playedAgain"], "") << run.err;
+    constexpr int kTries = 3;
+    for (int attempt = 1;; ++attempt) {
+        const CliProcess measuring = StartProgram(Measure({"--outputs", "left,right,sub", "--json"}));
+        ASSERT_TRUE(WaitForErr(measuring, "measure: right: sweep"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        ::kill(measuring.pid, SIGSTOP);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        ::kill(measuring.pid, SIGCONT);
+        const CliRun run = FinishCli(measuring);
+        if (run.exitCode != 0 && attempt < kTries && OnlyLostSound(run.err)) {
+            std::cout << "Try " << attempt << " lost more sound than its attempts cover:\n" << run.err;
+            continue;
         }
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const json measured = json::parse(run.out);
+        for (const json& output : measured["outputs"]) {
+            EXPECT_EQ(output["verdict"], "ok") << output["output"];
+            if (output["output"] == "right") {
+                EXPECT_NE(output["playedAgain"], "") << run.err;
+            }
+        }
+        EXPECT_EQ(FiguresMissed(measured, RoomTruth()), "") << run.err << measured.dump(1);
+        return;
     }
-    EXPECT_EQ(FiguresMissed(measured, RoomTruth()), "") << run.err;
 }
 
 // Wine turns the Unix SIGINT into the console's Ctrl+C event.
