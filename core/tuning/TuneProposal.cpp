@@ -116,10 +116,18 @@ FitOptions ChannelFitOptions(const FitOptions& base, const ParameterModel& setti
     // and a fit whose level followed could bring the whole system down
     // (a shelf over the tops' band, to reach past the boost limit elsewhere).
     options.holdLevel = slot == kSlotLeftRight;
+    // Where the crossover is flat, tops and Sub both play the whole region:
+    // the tops' band begins above it, and the sum there is left to the Sub's
+    // level and the alignment (tops lifted to the target down to its middle,
+    // with the Sub matched on top of them, summed to several dB over it at
+    // every seat). The Sub's band reaches the middle: its level is matched
+    // with its bands in place.
+    const double subEnd = region.CentreHz();
+    const double topsStart = region.fromSettings ? region.CentreHz() : region.highHz;
     if (slot == kSlotSub)
-        options.highHz = std::min(options.highHz, region.CentreHz());
+        options.highHz = std::min(options.highHz, subEnd);
     else
-        options.lowHz = std::max(options.lowHz, region.CentreHz());
+        options.lowHz = std::max(options.lowHz, topsStart);
     LevelCurve target;
     for (const double f : hz) {
         if (base.target && (f < base.target->hz.front() || f > base.target->hz.back())) continue;

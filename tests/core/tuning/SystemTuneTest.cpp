@@ -169,6 +169,21 @@ TEST(TuneProposal, FindsTheMeasuredCrossingWithTheSubsNewLevel)
     EXPECT_NEAR(split, FindCrossoverRegion(flat, m, p.levels.changeDb).CentreHz(), 1e-9);
 }
 
+// Where the crossover is flat both play the region: the tops' PEQ stays
+// above it, the Sub's reaches its middle; a crossover set splits it there.
+TEST(TuneProposal, WithTheCrossoverFlatTheTopsAreFittedAboveTheRegion)
+{
+    ParameterModel flat = CrossedSetting();
+    flat.hpfType[kSlotLeftRight] = flat.lpfType[kSlotSub] = 0;
+    const SystemMeasurement m = Crossed([](double) { return Gain(-3.0); });
+    const std::vector<double>& hz = m.left.hz;
+    const CrossoverRegion measured = FindCrossoverRegion(flat, m);
+    EXPECT_EQ(ChannelFitOptions({}, flat, kSlotLeftRight, measured, hz).lowHz, measured.highHz);
+    EXPECT_EQ(ChannelFitOptions({}, flat, kSlotSub, measured, hz).highHz, measured.CentreHz());
+    const CrossoverRegion set = FindCrossoverRegion(CrossedSetting(), m);
+    EXPECT_EQ(ChannelFitOptions({}, CrossedSetting(), kSlotLeftRight, set, hz).lowHz, set.CentreHz());
+}
+
 TEST(LevelMatch, MovesTheSubToTheTopsOnLevelStepsWithinTheLimit)
 {
     const SystemMeasurement m = Crossed([](double) { return Gain(-4.5); });
