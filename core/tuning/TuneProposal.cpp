@@ -117,12 +117,10 @@ FitOptions ChannelFitOptions(const FitOptions& base, const ParameterModel& setti
     // (a shelf over the tops' band, to reach past the boost limit elsewhere).
     options.holdLevel = slot == kSlotLeftRight;
     // Where the crossover is flat, tops and Sub both play the whole region:
-    // the tops' band begins above it, and the sum there is left to the Sub's
-    // level and the alignment (tops lifted to the target down to its middle,
-    // with the Sub matched on top of them, summed to several dB over it at
-    // every seat). The Sub's band reaches the middle: its level is matched
-    // with its bands in place.
-    const double subEnd = region.CentreHz();
+    // each channel's band ends where it begins, and the sum there is left to
+    // the Sub's level and the alignment (each lifted to the target up to its
+    // middle sum to several dB over it, at every seat).
+    const double subEnd = region.fromSettings ? region.CentreHz() : region.lowHz;
     const double topsStart = region.fromSettings ? region.CentreHz() : region.highHz;
     if (slot == kSlotSub)
         options.highHz = std::min(options.highHz, subEnd);

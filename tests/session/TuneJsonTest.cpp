@@ -53,7 +53,7 @@ TEST(TuneJson, SeveralPositionsGiveEachPositionsSumAndItsOwnBest)
     LoadDefaults(setting);
     SystemMeasurement later = Measured();
     for (std::size_t i = 0; i < later.sub.hz.size(); ++i)
-        later.sub.response[i] *= std::polar(1.0, -2.0 * 3.141592653589793 * later.sub.hz[i] * 0.002);
+        later.sub.response[i] *= std::polar(1.0, -2.0 * 3.141592653589793 * later.sub.hz[i] * 0.004);
     const std::vector positions{Measured(), later};
     const TuneProposal proposal = ProposeTuningAtPositions(positions, setting, {});
     const nlohmann::ordered_json j = TuneProposalJson(setting, proposal);

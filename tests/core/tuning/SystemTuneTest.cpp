@@ -169,9 +169,9 @@ TEST(TuneProposal, FindsTheMeasuredCrossingWithTheSubsNewLevel)
     EXPECT_NEAR(split, FindCrossoverRegion(flat, m, p.levels.changeDb).CentreHz(), 1e-9);
 }
 
-// Where the crossover is flat both play the region: the tops' PEQ stays
-// above it, the Sub's reaches its middle; a crossover set splits it there.
-TEST(TuneProposal, WithTheCrossoverFlatTheTopsAreFittedAboveTheRegion)
+// Where the crossover is flat both play the region: neither's PEQ reaches
+// into it; a crossover set splits it in its middle.
+TEST(TuneProposal, WithTheCrossoverFlatNeitherChannelIsFittedInTheRegion)
 {
     ParameterModel flat = CrossedSetting();
     flat.hpfType[kSlotLeftRight] = flat.lpfType[kSlotSub] = 0;
@@ -179,7 +179,7 @@ TEST(TuneProposal, WithTheCrossoverFlatTheTopsAreFittedAboveTheRegion)
     const std::vector<double>& hz = m.left.hz;
     const CrossoverRegion measured = FindCrossoverRegion(flat, m);
     EXPECT_EQ(ChannelFitOptions({}, flat, kSlotLeftRight, measured, hz).lowHz, measured.highHz);
-    EXPECT_EQ(ChannelFitOptions({}, flat, kSlotSub, measured, hz).highHz, measured.CentreHz());
+    EXPECT_EQ(ChannelFitOptions({}, flat, kSlotSub, measured, hz).highHz, measured.lowHz);
     const CrossoverRegion set = FindCrossoverRegion(CrossedSetting(), m);
     EXPECT_EQ(ChannelFitOptions({}, CrossedSetting(), kSlotLeftRight, set, hz).lowHz, set.CentreHz());
 }
