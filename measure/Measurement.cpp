@@ -119,8 +119,7 @@ public:
           stream_(stream),
           player_(player),
           mutes_(mutes),
-          roomTail_(settings.roomTailSeconds),
-          roomShown_(roomTail_.has_value())
+          roomTail_(settings.roomTailSeconds)
     {
     }
 
@@ -138,7 +137,7 @@ public:
     // Per output: why each sweep was played again.
     const std::vector<std::vector<Spoiled>>& Replays() const { return replays_; }
     // How long the room rang on after a sweep, once a sweep has shown it.
-    std::optional<double> RoomTail() const { return roomShown_ ? roomTail_ : std::nullopt; }
+    std::optional<double> RoomTail() const { return roomTail_; }
 
 private:
     // Plays `output` until a sweep is kept (the last attempt's with its
@@ -232,7 +231,7 @@ private:
         // last one records on for the highest octaves' decay.
         WaitUntilCameBack(sweep, last ? std::max(kAfterComeBackSeconds, settings_.tailSeconds) : kAfterComeBackSeconds);
         WaitUntilSettled();
-        if (!roomTail_) FollowTheRoom(sweep);
+        if (!roomTail_ && !roomLooked_) FollowTheRoom(sweep);
         if (const std::optional<std::string> gone = stream_.GoneDevice())
             throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
                                                               OutputName(output) + " sweep: the measurement stopped.");
@@ -265,7 +264,7 @@ private:
     // room's noise, not the last one's reverberation.
     void FollowTheRoom(const PlayedSweep& sweep)
     {
-        roomTail_ = settings_.tailSeconds;
+        roomLooked_ = true;
         if (!latency_) return;  // nothing came back to follow
         const std::size_t ended = sweep.playOffset + SweepFrames() + *latency_;
         const double noise = Rms(player_.Microphone().subspan(
@@ -285,7 +284,6 @@ private:
             },
             false);
         roomTail_ = std::min(kMostTailSeconds, decay.seconds + decay.rt60Seconds / 6);
-        roomShown_ = true;
         tailEnd_ = std::max(tailEnd_, sweep.playOffset + SweepFrames() + Frames(*roomTail_, settings_.sweep.rate));
     }
 
@@ -481,8 +479,8 @@ private:
     std::size_t tailEnd_ = 0;  // of the last sweep, in the played stream
     std::optional<std::size_t> latency_;
     std::optional<std::size_t> loopbackLatency_;
-    std::optional<double> roomTail_;  // seconds, once the first sweep has shown how the room rings
-    bool roomShown_;                  // by a sweep that came back, or by an earlier sequence
+    std::optional<double> roomTail_;  // seconds, once a sweep (or an earlier sequence) has shown how the room rings
+    bool roomLooked_ = false;         // after the first sweep, whether or not it came back to show it
     std::size_t unheard_ = 0;  // the sweeps before it were not found where they could be
 };
 
