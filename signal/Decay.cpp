@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "Fft.h"
+
 namespace {
 
 // The least power counted, for a floor of digital silence and a tail whose
@@ -59,7 +61,40 @@ double Rt60Seconds(const std::vector<double>& powers, std::size_t inNoise, doubl
     return slope < 0.0 ? -60.0 / slope * blockSeconds : 0.0;
 }
 
+double HighPassGain(double hz, double cornerHz)
+{
+    return hz <= 0.0 ? 0.0 : 1.0 / std::sqrt(1.0 + std::pow(cornerHz / hz, 8.0));
+}
+
+// Zero-padded to twice the length, so that the end does not wrap onto the start.
+std::vector<float> HighPassed(std::span<const float> samples, double rate, double cornerHz)
+{
+    if (samples.empty()) return {};
+    const RealFft fft(PowerOfTwoAtLeast(2 * samples.size()));
+    std::vector<std::complex<float>> bins = fft.Forward(samples);
+    for (std::size_t k = 0; k < bins.size(); ++k)
+        bins[k] *= static_cast<float>(HighPassGain(static_cast<double>(k) * rate / static_cast<double>(fft.Size()), cornerHz));
+    std::vector<float> filtered = fft.Inverse(bins);
+    filtered.resize(samples.size());
+    return filtered;
+}
+
+double Rms(std::span<const float> samples)
+{
+    double sum = 0.0;
+    for (float sample : samples) sum += static_cast<double>(sample) * sample;
+    return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
 }  // namespace
+
+Decay DecayIntoNoiseAbove(std::span<const float> recording, std::span<const float> silence, double rate,
+                          double fromHz, double leastSeconds, double mostSeconds)
+{
+    if (!(rate > 0.0)) throw std::invalid_argument("DecayIntoNoise: rate not above 0");
+    return DecayIntoNoise(HighPassed(recording, rate, fromHz), Rms(HighPassed(silence, rate, fromHz)), rate,
+                          leastSeconds, mostSeconds);
+}
 
 Decay DecayIntoNoise(std::span<const float> recording, double noiseRms, double rate, double leastSeconds,
                      double mostSeconds)

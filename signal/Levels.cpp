@@ -54,6 +54,13 @@ std::size_t CountClipped(std::span<const float> samples, double thresholdDbfs)
         std::count_if(samples.begin(), samples.end(), [&](float v) { return std::fabs(v) >= threshold; }));
 }
 
+double LowestOctaveCentreHz(double lowHz)
+{
+    for (const Octave& octave : kOctaves)
+        if (octave.centreHz >= lowHz) return octave.centreHz;
+    throw std::invalid_argument("no octave reaches the band's low end");
+}
+
 std::vector<BandSnr> OctaveSnr(std::span<const float> signal, std::span<const float> noise, double rate, double lowHz,
                                double highHz)
 {

@@ -31,3 +31,6 @@ struct BandSnr {
 // std::invalid_argument for an empty signal or noise.
 std::vector<BandSnr> OctaveSnr(std::span<const float> signal, std::span<const float> noise, double rate, double lowHz,
                                double highHz);
+// The exact centre of the lowest of those octaves for a band from `lowHz`.
+// Throws std::invalid_argument above the highest octave.
+double LowestOctaveCentreHz(double lowHz);

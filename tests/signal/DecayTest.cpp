@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <span>
 #include <stdexcept>
+#include <vector>
 
 #include "Decay.h"
 #include "KnownSystems.h"
@@ -47,6 +49,27 @@ TEST(Decay, FindsWhereTheTailMeetsTheNoiseAndHowFastItDecays)
     const auto pause = static_cast<std::size_t>(0.2 * kRate);
     for (std::size_t i = pause; i < pause + static_cast<std::size_t>(0.09 * kRate); ++i) paused[i] *= 1e-3f;
     EXPECT_GT(DecayIntoNoise(paused, std::pow(10.0, -70.0 / 20.0), kRate, 0.0, 5.0).seconds, 0.6);
+}
+
+// After a sweep its top octaves ring on over a room's noise that is mostly
+// low: the whole band's noise hides the ringing long before it has died
+// into the noise of its own octaves.
+TEST(Decay, AboveABandsEdgeTheRingingIsFollowedIntoTheNoiseOfItsOwnOctaves)
+{
+    const auto count = static_cast<std::size_t>(2.0 * kRate);
+    std::vector<float> floor = WhiteNoise(count, std::pow(10.0, -90.0 / 20.0), 11);
+    for (std::size_t i = 0; i < count; ++i)  // a hum at -53 dBFS RMS
+        floor[i] += static_cast<float>(std::pow(10.0, -50.0 / 20.0) * std::sin(2.0 * M_PI * 60.0 * i / kRate));
+    std::vector<float> recording = floor;
+    for (std::size_t i = 0; i < count; ++i)  // 12 kHz from -43 dBFS RMS, 60 dB a second
+        recording[(i + count / 2) % count] += static_cast<float>(std::pow(10.0, (-40.0 - 60.0 * (i / kRate)) / 20.0) *
+                                                                  std::sin(2.0 * M_PI * 12000.0 * i / kRate));
+    const std::span<const float> after(recording.data() + count / 2, count / 2);
+    const std::span<const float> silence(floor.data(), count / 2);
+    // Into the hum: 10 dB of ringing over it, gone in 0.17 s.
+    EXPECT_LT(DecayIntoNoise(after, std::sqrt(0.5) * std::pow(10.0, -50.0 / 20.0), kRate, 0.0, 1.0).seconds, 0.25);
+    // Above 5 kHz: 48 dB over that octave's noise, 0.8 s.
+    EXPECT_NEAR(DecayIntoNoiseAbove(after, silence, kRate, 5000.0, 0.0, 1.0).seconds, 0.8, 0.08);
 }
 
 TEST(Decay, StaysWithinTheCallersLimits)

@@ -103,6 +103,20 @@ TEST(Levels, PeakAndClippingAtTheirThresholds)
     EXPECT_EQ(PeakDbfs(std::vector<float>(8, 0.0f)), kSilenceDbfs);
 }
 
+// The octave a band's silence is sized for is the lowest its SNR judges.
+TEST(Levels, TheLowestOctaveOfABandIsTheFirstTheSnrReports)
+{
+    const std::vector<float> noise(4800, 0.001f);
+    for (double lowHz : {30.0, 31.25, 31.3, 100.0}) {
+        const std::vector<BandSnr> bands = OctaveSnr(noise, noise, 48000.0, lowHz, 16000.0);
+        ASSERT_FALSE(bands.empty());
+        EXPECT_EQ(LowestOctaveCentreHz(lowHz), bands.front().centreHz) << lowHz;
+    }
+    EXPECT_EQ(LowestOctaveCentreHz(31.25), 31.25);
+    EXPECT_EQ(LowestOctaveCentreHz(31.3), 62.5);
+    EXPECT_THROW(LowestOctaveCentreHz(16001.0), std::invalid_argument);
+}
+
 TEST(Fft, ConvolvesAsTheSumDoesAndEnvelopesACosineBurstAtItsAmplitude)
 {
     const std::vector<float> a{1.0f, -2.0f, 0.5f}, b{0.25f, 4.0f};
