@@ -21,15 +21,14 @@ struct MeasureSettings {
     int microphoneChannel = 1;            // 1-based
     std::optional<int> loopbackChannel;   // 1-based: an input wired to the output's channel 1
     SweepSettings sweep;                  // its rate is the stream's
-    // Before each sweep, after its mutes are set: the noise floor, eight
-    // periods of the lowest octave's 31.5 Hz.
-    double silenceSeconds = 0.25;
+    // Before each sweep, while its mutes are set: the noise floor. None:
+    // each output's own (NoiseSeconds).
+    std::optional<double> silenceSeconds;
     // After each sweep, before the next silence: its sound dies down at the
     // microphone. Its low end has died down long before, while the sweep
     // rose on (a low band alone has stopped sounding half-way through it).
-    // Mutes that only unmute are set at its start; a mute of what it played
-    // waits until its sound has come back at the microphone (so it has left
-    // the unit), whatever the tail.
+    // The next output's mutes wait until its sound has come back at the
+    // microphone (so it has left the unit), whatever the tail.
     double tailSeconds = 0.15;
     // How long the room rings on after a sweep, as an earlier sequence in
     // the same room followed it (MeasurementResult::roomTailSeconds): every

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "Arrival.h"
+#include "Levels.h"
 
 namespace {
 
@@ -65,11 +66,6 @@ OutputRouting RoutingOf(MeasuredOutput output)
     return {};
 }
 
-bool OnlyUnmutes(const MuteState& now, const MuteState& next)
-{
-    return (now.leftRight || !next.leftRight) && (now.sub || !next.sub);
-}
-
 OutputAnalysisShape AnalysisShapeOf(MeasuredOutput output)
 {
     switch (output) {
@@ -84,4 +80,12 @@ OutputAnalysisShape AnalysisShapeOf(MeasuredOutput output)
             return {kSystemBand, SubWindow(), std::nullopt};
     }
     return {};
+}
+
+bool SoundsAtTheSweepsEnd(MeasuredOutput output) { return output != MeasuredOutput::Sub; }
+
+double NoiseSeconds(MeasuredOutput output)
+{
+    constexpr double kPeriods = 8.0;
+    return kPeriods / LowestOctaveCentreHz(AnalysisShapeOf(output).band.lowHz);
 }

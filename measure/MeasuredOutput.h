@@ -35,10 +35,6 @@ struct OutputRouting {
 // inputs, Left & Right muted; system: both, nothing muted.
 OutputRouting RoutingOf(MeasuredOutput output);
 
-// Whether going from `now` to `next` silences nothing that plays under `now`:
-// then the next mutes may be set while the last sweep's tail still sounds.
-bool OnlyUnmutes(const MuteState& now, const MuteState& next);
-
 // What the analysis needs to know of the output: its band (whose octaves
 // must stand clear of the noise), its window and how its arrival is taken.
 struct OutputAnalysisShape {
@@ -47,3 +43,13 @@ struct OutputAnalysisShape {
     std::optional<double> arrivalLowPassHz;
 };
 OutputAnalysisShape AnalysisShapeOf(MeasuredOutput output);
+
+// Whether the output plays the sweep's top octaves, at its end: the Sub's
+// end is long silent, and shows nothing of how the room rings on.
+bool SoundsAtTheSweepsEnd(MeasuredOutput output);
+
+// The silence recorded before an output's sweep, its noise floor: eight
+// periods of the lowest octave of its band, so that each band's lowest
+// octave is judged on as many of its cycles (0.064 s for Left and Right,
+// 0.256 s for the Sub and the system).
+double NoiseSeconds(MeasuredOutput output);

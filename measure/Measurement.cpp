@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <numeric>
 #include <thread>
 
 #include "Decay.h"
@@ -33,10 +34,14 @@ constexpr double kMaxLatencySeconds = 1.0;
 // up to 0.4 s.
 constexpr double kComeBackSeconds = 0.5;
 // Once a sweep has come back at the microphone: how long the sequence goes
-// on before it mutes what the sweep played (the unit's own filters ring
-// out), and the last one records on (the highest octaves' decay, which the
-// sweep's end leaves for after it).
-constexpr double kAfterComeBackSeconds = 0.1;
+// on before it mutes what the sweep played, and the last one records on
+// (the highest octaves' decay, which the sweep's end leaves for after it).
+// The latency is the first output's as the microphone heard it, the air
+// from its loudspeaker included: what any output plays has left the unit
+// by then, but for a delay on the unit longer than the first output's
+// (12.5 ms at most) and its filters ringing at the sweep's top (a few
+// milliseconds).
+constexpr double kAfterComeBackSeconds = 0.03;
 // How often, while it waits for a sweep to come back, the sequence looks
 // for it in the recording so far.
 constexpr auto kSearchEvery = 100ms;
@@ -69,10 +74,40 @@ RecordChannels RecordChannelsOf(const MeasureSettings& settings)
     return channels;
 }
 
-// The frames one output takes at most as planned: silence, sweep, tail.
+double SilenceSeconds(const MeasureSettings& settings, MeasuredOutput output)
+{
+    return settings.silenceSeconds.value_or(NoiseSeconds(output));
+}
+
+// The outputs' places in the list in the order they play: the longest
+// silence first (the Sub's, four times the tops'), so that what the stream
+// recorded while it started serves it, and only the shorter ones come
+// between sweeps. Otherwise as listed.
+std::vector<std::size_t> PlayOrder(const MeasureSettings& settings)
+{
+    std::vector<std::size_t> order(settings.outputs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&settings](std::size_t a, std::size_t b) {
+        return SilenceSeconds(settings, settings.outputs[a]) > SilenceSeconds(settings, settings.outputs[b]);
+    });
+    return order;
+}
+
+// What each output played, from the order they played in back into the list's.
+template <typename PerOutput>
+std::vector<PerOutput> InListOrder(std::vector<PerOutput> inPlayOrder, const std::vector<std::size_t>& order)
+{
+    std::vector<PerOutput> listed(inPlayOrder.size());
+    for (std::size_t k = 0; k < order.size(); ++k) listed[order[k]] = std::move(inPlayOrder[k]);
+    return listed;
+}
+
+// The time the longest output takes as planned: silence, sweep, tail.
 double PlannedSeconds(const MeasureSettings& settings)
 {
-    return settings.silenceSeconds + settings.sweep.seconds + settings.tailSeconds;
+    double silence = 0.0;
+    for (MeasuredOutput output : settings.outputs) silence = std::max(silence, SilenceSeconds(settings, output));
+    return silence + settings.sweep.seconds + settings.tailSeconds;
 }
 
 // The room set aside for the recording: every sweep played three times,
@@ -128,7 +163,7 @@ public:
         const std::size_t outputs = settings_.outputs.size();
         for (std::size_t output = 0; output < outputs; ++output) {
             replays_.emplace_back();
-            PlayOutput(output, output + 1 < outputs ? std::optional(output + 1) : std::nullopt);
+            PlayOutput(output, output + 1 == outputs);
         }
         PlayAgainBeforeASlip();
         return played_;
@@ -141,20 +176,19 @@ public:
 
 private:
     // Plays `output` until a sweep is kept (the last attempt's with its
-    // faults) and keeps it in the output's place; `next` is the output
-    // played after it, if one is.
-    void PlayOutput(std::size_t output, std::optional<std::size_t> next)
+    // faults) and keeps it in the output's place; `last`: no other output
+    // is to be played after it.
+    void PlayOutput(std::size_t output, bool last)
     {
         index_ = output;
         std::vector<Spoiled>& replays = replays_[output];
         for (;;) {
-            PlaySweep(next);
+            PlaySweep(last);
             std::optional<Spoiled> spoiled = Judge(played_.back());
             if (!spoiled || static_cast<int>(replays.size()) + 1 == kAttempts) break;  // its faults go to its verdict
             replays.push_back(std::move(*spoiled));
             played_.pop_back();
             unheard_ = std::min(unheard_, played_.size());
-            mutesSet_ = false;  // those of the next output may be set: this one's again
         }
         if (output + 1 < played_.size()) {  // played again after the others
             played_[output] = played_.back();
@@ -185,26 +219,26 @@ private:
                 }
             }
             if (before.empty()) return;
-            mutesSet_ = false;
             for (std::size_t k = 0; k < before.size(); ++k) {
                 replays_[before[k]].push_back({"a later slip of the stream"});
-                PlayOutput(before[k], k + 1 < before.size() ? std::optional(before[k + 1]) : std::nullopt);
+                PlayOutput(before[k], k + 1 == before.size());
             }
         }
     }
 
-    void PlaySweep(std::optional<std::size_t> next)
+    void PlaySweep(bool last)
     {
         const MeasuredOutput output = settings_.outputs[index_];
         const OutputRouting routing = RoutingOf(output);
         // The silence runs on from the last tail, while the mutes are set,
         // in frames played.
         const std::size_t silenceStart = played_.empty() && !tailEnd_ ? FirstSilenceStart() : tailEnd_;
-        if (!mutesSet_) SetMutes(index_);
+        const double silence = SilenceSeconds(settings_, output);
+        SetMutes(index_);  // only what changes is sent
         Report(MeasurePhase::Silence, 0);
-        player_.Play(routing, silenceStart + Frames(settings_.silenceSeconds, settings_.sweep.rate));
+        player_.Play(routing, silenceStart + Frames(silence, settings_.sweep.rate));
         Wait([this] { return player_.SweepStart().has_value(); }, false);
-        Report(MeasurePhase::Sweep, settings_.silenceSeconds);
+        Report(MeasurePhase::Sweep, silence);
         Wait([this] { return player_.SweepEnded(); }, true);
         const std::size_t sweepStart = *player_.SweepStart();
         // The sound of any sweep played after a kept one bounds its search.
@@ -220,18 +254,16 @@ private:
         sweep.arrivalLowPassHz = shape.arrivalLowPassHz;
         played_.push_back(sweep);
 
-        Report(MeasurePhase::Tail, settings_.silenceSeconds + settings_.sweep.seconds);
-        const bool last = !next;
-        mutesSet_ = !last && OnlyUnmutes(routing.mutes, RoutingOf(settings_.outputs[*next]).mutes);
-        if (mutesSet_) SetMutes(*next);
+        Report(MeasurePhase::Tail, silence + settings_.sweep.seconds);
         tailEnd_ = sweepStart + SweepFrames() + Frames(roomTail_.value_or(settings_.tailSeconds), settings_.sweep.rate);
         WaitForFrame(tailEnd_);
-        // Its whole sound recorded before it is judged, and before a mute
-        // silences what it played (the unit's own filters ring out); the
-        // last one records on for the highest octaves' decay.
+        // Its whole sound recorded before it is judged, and before the next
+        // output's mutes are set: a mute would cut what it played short, an
+        // unmute let another output play its last octaves; the last one
+        // records on for the highest octaves' decay.
         WaitUntilCameBack(sweep, last ? std::max(kAfterComeBackSeconds, settings_.tailSeconds) : kAfterComeBackSeconds);
         WaitUntilSettled();
-        if (!roomTail_ && !roomLooked_) FollowTheRoom(sweep);
+        if (!roomTail_ && !roomLooked_ && SoundsAtTheSweepsEnd(output)) FollowTheRoom(sweep);
         if (const std::optional<std::string> gone = stream_.GoneDevice())
             throw MeasureError(MeasureError::Kind::Audio, "The sound device \"" + *gone + "\" went away during the " +
                                                               OutputName(output) + " sweep: the measurement stopped.");
@@ -245,7 +277,8 @@ private:
     std::size_t FirstSilenceStart() const
     {
         const std::size_t played = player_.Played();
-        return played - std::min({played, player_.Frames(), Frames(settings_.silenceSeconds, settings_.sweep.rate)});
+        const double silence = SilenceSeconds(settings_, settings_.outputs[index_]);
+        return played - std::min({played, player_.Frames(), Frames(silence, settings_.sweep.rate)});
     }
 
     // Before a sweep is judged: a loss the stream is not yet sure of would
@@ -256,8 +289,8 @@ private:
         Wait([this, giveUp] { return stream_.Settled() || player_.Frames() >= giveUp; }, false);
     }
 
-    // Once, after the first sweep (unless an earlier sequence in the room
-    // has followed it already): the tail of every sweep from then on is
+    // Once, after the first sweep that sounds at its end (unless an earlier
+    // sequence in the room has followed it already): the tail of every sweep from then on is
     // as long as the room rings on, from where this sweep's end came back
     // until it has died 10 dB below the noise of the silence before it
     // (within kMostTailSeconds): the next output's silence then holds the
@@ -267,8 +300,10 @@ private:
         roomLooked_ = true;
         if (!latency_) return;  // nothing came back to follow
         const std::size_t ended = sweep.playOffset + SweepFrames() + *latency_;
-        const double noise = Rms(player_.Microphone().subspan(
-            std::min(player_.Frames(), sweep.silenceOffset + *latency_), sweep.silenceLength));
+        const std::span<const float> silence = player_.Microphone().subspan(
+            std::min(player_.Frames(), sweep.silenceOffset + *latency_), sweep.silenceLength);
+        // Its last octaves, the last it played.
+        const double topHz = settings_.sweep.endHz / 4;
         Decay decay;
         Clock::time_point looked;
         Wait(
@@ -278,20 +313,13 @@ private:
                 const std::span<const float> recorded = player_.Microphone();
                 if (recorded.size() <= ended) return false;
                 const double seconds = static_cast<double>(recorded.size() - ended) / settings_.sweep.rate;
-                decay = DecayIntoNoise(recorded.subspan(ended), noise, settings_.sweep.rate, settings_.tailSeconds,
-                                       kMostTailSeconds);
+                decay = DecayIntoNoiseAbove(recorded.subspan(ended), silence, settings_.sweep.rate, topHz,
+                                            settings_.tailSeconds, kMostTailSeconds);
                 return decay.seconds + kDecayHoldSeconds <= seconds || seconds >= kMostTailSeconds;
             },
             false);
         roomTail_ = std::min(kMostTailSeconds, decay.seconds + decay.rt60Seconds / 6);
         tailEnd_ = std::max(tailEnd_, sweep.playOffset + SweepFrames() + Frames(*roomTail_, settings_.sweep.rate));
-    }
-
-    static double Rms(std::span<const float> samples)
-    {
-        double sum = 0.0;
-        for (float sample : samples) sum += double(sample) * sample;
-        return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
     }
 
     // What spoils the sweep just played, once all of it is recorded.
@@ -471,7 +499,6 @@ private:
     SequencePlayer& player_;
     MuteKeeper* mutes_;
     std::size_t index_ = 0;
-    bool mutesSet_ = false;  // the mutes of the output at index_, set during the tail before
     std::vector<PlayedSweep> played_;
     std::vector<std::vector<Spoiled>> replays_;
     std::vector<std::size_t> keptAtSlips_;  // per output: the stream's slips when its sweep was kept
@@ -553,7 +580,7 @@ void CheckMeasurable(const MeasureSettings& settings)
     } catch (const SettingError& e) {
         throw SettingsError(e.what());
     }
-    if (settings.silenceSeconds <= 0 || settings.tailSeconds <= 0)
+    if ((settings.silenceSeconds && *settings.silenceSeconds <= 0) || settings.tailSeconds <= 0)
         throw SettingsError("The silence before and after each sweep must be above 0 s.");
 }
 
@@ -629,15 +656,18 @@ MeasurementResult Measure(const MeasureSettings& settings, UnitMutes* unit, cons
     std::optional<MuteKeeper> mutes;
     if (unit) mutes.emplace(*unit);
     MuteKeeper* keeper = mutes ? &*mutes : nullptr;
+    const std::vector<std::size_t> order = PlayOrder(settings);
+    MeasureSettings inPlayOrder = settings;
+    for (std::size_t k = 0; k < order.size(); ++k) inPlayOrder.outputs[k] = settings.outputs[order[k]];
     const Clock::time_point started = Clock::now();
     std::vector<PlayedSweep> played;
     std::vector<std::vector<Spoiled>> replays;
     std::optional<double> roomTail;
     try {
         stream->Start();
-        SequenceRun run(settings, sweep, callbacks, cancel, *stream, player, keeper);
-        played = run.PlayAll();
-        replays = run.Replays();
+        SequenceRun run(inPlayOrder, sweep, callbacks, cancel, *stream, player, keeper);
+        played = InListOrder(run.PlayAll(), order);
+        replays = InListOrder(run.Replays(), order);
         roomTail = run.RoomTail();
         stream->Stop();
     } catch (const MeasureError& e) {

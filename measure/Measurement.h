@@ -1,6 +1,8 @@
 // A measurement of the system through the sound card: each output asked for
 // is played in turn in ONE continuous duplex stream, so that the arrival
-// times of all outputs are on one time base. Between sweeps the unit's mutes
+// times of all outputs are on one time base (the Sub and the system play
+// before the tops, whose noise floor takes a quarter of the time; the
+// results come as listed). Between sweeps the unit's mutes
 // are set for the next output, each change acknowledged before its silence
 // (recorded too, for the noise floor) and its sweep begin. The person's
 // mutes are put back after success, an error or a cancel; a unit that stops

@@ -264,21 +264,21 @@ TEST(MeasureCommand, AUnitLostBetweenSweepsIsSaidWithTheMutesItWasLeftWith)
     Emulator emulator({"--audio", "--state", state});
     const json before = Dump(emulator.device());
     const CliProcess measuring = StartCli(MeasureArgs(emulator.device(), {"--outputs", "left,sub"}));
-    ASSERT_TRUE(WaitForErr(measuring, "measure: left: input peak"));  // in the tail of the first sweep
+    ASSERT_TRUE(WaitForErr(measuring, "measure: sub: input peak"));  // in the tail of the first sweep
     emulator.Stop();
     const CliRun run = FinishCli(measuring);
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_NE(run.err.find("The unit did not acknowledge the mutes for sub"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("WARNING: the unit's mutes could not be restored: Left & Right should be unmuted, "
-                           "Sub should be unmuted."),
+    EXPECT_NE(run.err.find("The unit did not acknowledge the mutes for left"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("WARNING: the unit's mutes could not be restored: Left & Right should be unmuted."),
               std::string::npos)
         << run.err;
-    // The unit, back again, holds what the warning said: the Sub still muted.
+    // The unit, back again, holds what the warning said: Left & Right still
+    // muted, as the Sub's sweep had them.
     Emulator again({"--state", state});
     json after = Dump(again.device());
-    EXPECT_EQ(after["values"]["sub"]["mute"], true);
-    after["values"]["sub"]["mute"] = false;
-    after["settings"]["sub"]["mute"] = 0;
+    EXPECT_EQ(after["values"]["lr"]["mute"], true);
+    after["values"]["lr"]["mute"] = false;
+    after["settings"]["lr"]["mute"] = 0;
     EXPECT_EQ(after, before);  // and nothing else changed
 }
 

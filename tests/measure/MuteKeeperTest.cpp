@@ -62,18 +62,3 @@ TEST(MuteKeeper, NothingTouchedIsNothingSent)
 
 }  // namespace
 
-// The next output's mutes are set during the last sweep's tail only where
-// they cut none of the sound still on its way.
-TEST(OnlyUnmutes, AMuteOfWhatPlayedWaitsForTheTailAndAnUnmuteDoesNot)
-{
-    const MuteState left = RoutingOf(MeasuredOutput::Left).mutes;
-    const MuteState right = RoutingOf(MeasuredOutput::Right).mutes;
-    const MuteState sub = RoutingOf(MeasuredOutput::Sub).mutes;
-    const MuteState system = RoutingOf(MeasuredOutput::System).mutes;
-    EXPECT_TRUE(OnlyUnmutes(left, right));   // no change
-    EXPECT_TRUE(OnlyUnmutes(sub, system));   // Left & Right unmuted
-    EXPECT_FALSE(OnlyUnmutes(right, sub));   // Right muted while it decays
-    EXPECT_FALSE(OnlyUnmutes(system, left)); // the Sub muted
-    EXPECT_FALSE(OnlyUnmutes(system, sub));
-}
-

@@ -6,6 +6,7 @@
 // its input 2. No unit: every output plays as routed, nothing is muted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -215,7 +216,7 @@ TEST(MeasurementSequence, ASweepKeptBeforeASlipIsPlayedAgainAfterIt)
     Faulty slips;
     slips.SlipAsSweepStarts(2);
     const MeasurementResult result =
-        MeasureThrough(LoopSettings({MeasuredOutput::Left, MeasuredOutput::System}), slips);
+        MeasureThrough(LoopSettings({MeasuredOutput::System, MeasuredOutput::Left}), slips);
     ASSERT_EQ(result.outputs.size(), 2u);
     for (const OutputResult& output : result.outputs) EXPECT_EQ(output.verdictText, "ok") << OutputName(output.output);
     // Unless the first sweep was played again after a dropout on a busy
@@ -267,6 +268,56 @@ TEST(MeasurementSequence, ASweepAtAnotherPlaceThanTheRunsIsPlayedAgainAndASlipTh
     // The second time after the slip again, or after a dropout of a busy machine.
     EXPECT_NE(slipped.outputs[1].playedAgain.find("after the stream slipped 5.333 ms"), std::string::npos)
         << slipped.outputs[1].playedAgain;
+}
+
+// A unit whose mutes are two flags, taking each change at once; it notes
+// when each was sent.
+class ClockedUnit : public UnitMutes {
+public:
+    MuteState Current() override { return {}; }
+    bool Send(MuteChannel, bool) override
+    {
+        sent.push_back(std::chrono::steady_clock::now());
+        return true;
+    }
+    std::vector<std::chrono::steady_clock::time_point> sent;
+};
+
+// The Sub and the system play first (their noise floor takes longest), the
+// results come as listed, and no mute changes, an unmute neither, before
+// what the last sweep played has come back: an output unmuted early would
+// play that sweep's top octaves into its recording. The stream keeps 0.1 s
+// queued, so nothing played has come back within 50 ms of its end.
+TEST(MeasurementSequence, TheLongestNoiseFloorPlaysFirstAndNoMuteChangesBeforeTheSweepCameBack)
+{
+    ClockedUnit unit;
+    std::vector<MeasuredOutput> sweeps;
+    std::vector<std::chrono::steady_clock::time_point> ended;
+    MeasureCallbacks callbacks;
+    callbacks.progress = [&](const MeasureProgress& progress) {
+        if (progress.phase == MeasurePhase::Sweep) sweeps.push_back(*progress.output);
+        if (progress.phase == MeasurePhase::Tail) ended.push_back(std::chrono::steady_clock::now());
+    };
+    const std::atomic<bool> cancel{false};
+    const PulseSystem pulse;
+    const MeasurementResult result =
+        Measure(LoopSettings({MeasuredOutput::Left, MeasuredOutput::Sub, MeasuredOutput::System}), &unit, callbacks,
+                cancel, &pulse);
+    ASSERT_EQ(result.outputs.size(), 3u);
+    EXPECT_EQ(result.outputs[0].output, MeasuredOutput::Left);
+    EXPECT_EQ(result.outputs[1].output, MeasuredOutput::Sub);
+    EXPECT_EQ(result.outputs[2].output, MeasuredOutput::System);
+    ASSERT_GE(unit.sent.size(), 5u);  // Left & Right muted, unmuted; the Sub muted; both put back
+    for (const auto& sent : unit.sent) {
+        const auto before = std::find_if(ended.rbegin(), ended.rend(), [&](auto end) { return end <= sent; });
+        if (before != ended.rend()) {
+            EXPECT_GE(sent - *before, 50ms);
+        }
+    }
+    // A busy machine may have lost sound and played a sweep again.
+    if (std::all_of(result.outputs.begin(), result.outputs.end(), [](const auto& o) { return o.playedAgain.empty(); })) {
+        EXPECT_EQ(sweeps, (std::vector{MeasuredOutput::Sub, MeasuredOutput::System, MeasuredOutput::Left}));
+    }
 }
 
 }  // namespace

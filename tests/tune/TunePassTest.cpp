@@ -200,7 +200,7 @@ TEST(ApplyAndVerify, SeveralPositionsWaitForTheFirstBeforeSendingAndACancelThere
     // The person back at the first, the change sent; a verifying sequence
     // that fails then leaves it applied, and the error says so.
     callbacks.await = [](const PositionPause&) { return PositionChoice::Next; };
-    start.settings.measure.silenceSeconds = 0.0;  // refused as the round starts
+    start.settings.measure.tailSeconds = 0.0;  // refused as the round starts
     try {
         ApplyAndVerify(start, {}, unit, callbacks, cancel);
         ADD_FAILURE() << "verified without a sequence";
