@@ -38,6 +38,7 @@ struct Options {
     std::string roomPath;
     std::string source = "quenbar_out.monitor", sink = "quenbar_mic";
     int blockFrames = 256;
+    double leadMs = 150.0;
 };
 
 void AddFaultOptions(CLI::App& app, EmulatorFaults& faults)
@@ -111,7 +112,7 @@ public:
 #ifdef RX74_WITH_PULSE
         path_ = std::make_unique<rx74emu::AudioPath>(room, unit.CurrentImage());
         loop_ = std::make_unique<rx74emu::PulseAudioLoop>(*path_, [&unit] { return unit.CurrentImage(); });
-        if (loop_->Start({options.source, options.sink, options.blockFrames})) return true;
+        if (loop_->Start({options.source, options.sink, options.blockFrames, options.leadMs})) return true;
         std::cerr << "rx74-emulator: " << loop_->Error() << "\n";
 #else
         (void)options, (void)room, (void)unit;
@@ -251,6 +252,11 @@ int main(int argc, char** argv)
     app.add_option("--block", options.blockFrames, "Frames per audio block")
         ->capture_default_str()
         ->check(CLI::Range(16, 8192));
+    app.add_option("--lead", options.leadMs,
+                   "Milliseconds the room's sound is played ahead of the unit's inputs: less is nearer a unit's "
+                   "own latency, more rides out a busy machine")
+        ->capture_default_str()
+        ->check(CLI::Range(20.0, 1000.0));
     app.add_flag("--room-truth", options.roomTruth,
                  "Print what the room's microphone hears from each output with the setting of --state, at each "
                  "of its positions, as JSON, and exit");

@@ -71,7 +71,7 @@ def rows(results, room):
          f"{chosen} / {best} steps", "", f"{abs(chosen - best)} steps off"],
         [f"Tune, {room} room: deepest dip in the crossover region after (goal: >= -3 dB)",
          f"{last['deepestDipDb']:.1f} dB at {last['deepestDipHz']:.0f} Hz", "", ""],
-        [f"Tune, {room} room: whole pass, 2 s sweeps, {len(tune['passes'])} pass(es) (goal < 30 s)",
+        [f"Tune, {room} room: whole pass, 2 s sweeps, {len(tune['passes'])} pass(es), {lead(results)} (goal < 30 s)",
          f"{seconds:.1f} s", "", ""],
     ]
     if tune["shortfalls"]:
@@ -134,6 +134,12 @@ def best_for_the_worst(hz, positions, region, current):
     return max((judged(r), r) for r in range(-STEPS, STEPS + 1))[1]
 
 
+def lead(results):
+    """How far behind its inputs the emulated unit played, as bench-tune.sh ran it."""
+    with open(f"{results}/tune-lead-ms") as f:
+        return f"the emulated unit {int(f.read())} ms behind its inputs"
+
+
 def positions_rows(results, room):
     def load(name):
         with open(f"{results}/{name}") as f:
@@ -145,6 +151,12 @@ def positions_rows(results, room):
              for key, prefix in (("one", "tune"), ("four", "tune4"))}
     with open(f"{results}/tune4-{room}.seconds") as f:
         seconds, proposing = (float(x) for x in f.read().split())
+    timed = f"{4 * (1 + len(runs['four']['passes']))} sequences of {len(runs['four']['measured']['outputs'])} sweeps"
+    try:
+        with open(f"{results}/tune4-lead-{room}.seconds") as f:
+            timed += f"; {float(f.read().split()[0]):.1f} s with the emulator's default lead of 150 ms"
+    except (OSError, ValueError, IndexError):
+        pass
     rms_before = [system_rms_db(hz, *p) for p in before]
     rms = {key: [system_rms_db(hz, *p) for p in after[key]] for key in after}
     dips = {key: min(worth_db(hz, *p, runs[key]["predicted"]["region"])[1] for p in after[key]) for key in after}
@@ -167,8 +179,8 @@ def positions_rows(results, room):
         [f"Tune, {room} room: four positions' Sub less tops delay, chosen / best for the worst position of every "
          "step (goal: within 1 step)", f"{chosen} / {best} steps", "", f"{abs(chosen - best)} steps off"],
         [f"Tune, {room} room: four-position pass without the waiting, 2 s sweeps, {len(runs['four']['passes'])} "
-         "pass(es): the whole / measuring and proposing (goal < 60 s)", f"{seconds:.1f} / {proposing:.1f} s", "",
-         f"{4 * (1 + len(runs['four']['passes']))} sequences of {len(runs['four']['measured']['outputs'])} sweeps"],
+         f"pass(es), {lead(results)}: the whole / measuring and proposing (goal < 60 s)",
+         f"{seconds:.1f} / {proposing:.1f} s", "", timed],
     ]
 
 

@@ -22,10 +22,6 @@ namespace {
 constexpr int kChannels = 2;
 constexpr std::size_t kFrameBytes = kChannels * sizeof(float);
 constexpr const char* kClientName = "rx74-emulator";
-// How far ahead of its input an output frame is placed in the playback
-// stream: the input's way through the server and a block's work, and room
-// for the audio thread to be held up that long without losing a frame.
-constexpr double kLeadMs = 150.0;
 // The room is ready once this much has been written in time, block after
 // block, each ahead of where the server reads: its sound then runs steadily.
 constexpr double kSteadyMs = 500.0;
@@ -212,7 +208,7 @@ private:
         // No pre-buffering: the stream plays from its start on and never
         // stops to fill up again, so every frame keeps its time.
         pa_buffer_attr playAttr = ServerChooses();
-        playAttr.tlength = static_cast<std::uint32_t>(std::lround(MsToSamples(kLeadMs))) * kFrameBytes;
+        playAttr.tlength = static_cast<std::uint32_t>(std::lround(MsToSamples(devices.leadMs))) * kFrameBytes;
         playAttr.prebuf = 0;
         playAttr.minreq = blockBytes;
         playback = NewStream("the microphone in the room");
@@ -274,7 +270,7 @@ bool PulseAudioLoop::Start(const AudioDevices& devices)
 void PulseAudioLoop::Run()
 {
     pa_threaded_mainloop* mainloop = streams_->mainloop;
-    const auto leadFrames = static_cast<std::int64_t>(std::lround(MsToSamples(kLeadMs)));
+    const auto leadFrames = static_cast<std::int64_t>(std::lround(MsToSamples(devices_.leadMs)));
     const auto block = static_cast<std::size_t>(devices_.blockFrames);
     const std::size_t blockBytes = block * kFrameBytes;
     std::int64_t frame = 0;      // of the recording: the first one not yet played

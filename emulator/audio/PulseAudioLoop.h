@@ -31,6 +31,11 @@ struct AudioDevices {
     std::string source = "quenbar_out.monitor";  // the unit's inputs
     std::string sink = "quenbar_mic";            // the microphone and the loopback
     int blockFrames = 256;
+    // How far ahead of its input an output frame is placed in the playback
+    // stream: the input's way through the server and a block's work, and
+    // room for the audio thread to be held up that long without losing a
+    // frame. A unit's own is about a millisecond; a busy machine needs more.
+    double leadMs = 150.0;
 };
 
 class PulseAudioLoop {
