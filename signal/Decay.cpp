@@ -72,8 +72,9 @@ std::vector<float> HighPassed(std::span<const float> samples, double rate, doubl
     if (samples.empty()) return {};
     const RealFft fft(PowerOfTwoAtLeast(2 * samples.size()));
     std::vector<std::complex<float>> bins = fft.Forward(samples);
+    const double binHz = rate / static_cast<double>(fft.Size());
     for (std::size_t k = 0; k < bins.size(); ++k)
-        bins[k] *= static_cast<float>(HighPassGain(static_cast<double>(k) * rate / static_cast<double>(fft.Size()), cornerHz));
+        bins[k] *= static_cast<float>(HighPassGain(static_cast<double>(k) * binHz, cornerHz));
     std::vector<float> filtered = fft.Inverse(bins);
     filtered.resize(samples.size());
     return filtered;
@@ -88,8 +89,8 @@ double Rms(std::span<const float> samples)
 
 }  // namespace
 
-Decay DecayIntoNoiseAbove(std::span<const float> recording, std::span<const float> silence, double rate,
-                          double fromHz, double leastSeconds, double mostSeconds)
+Decay DecayIntoNoiseAbove(std::span<const float> recording, std::span<const float> silence, double rate, double fromHz,
+                          double leastSeconds, double mostSeconds)
 {
     if (!(rate > 0.0)) throw std::invalid_argument("DecayIntoNoise: rate not above 0");
     return DecayIntoNoise(HighPassed(recording, rate, fromHz), Rms(HighPassed(silence, rate, fromHz)), rate,

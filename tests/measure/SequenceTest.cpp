@@ -315,7 +315,8 @@ TEST(MeasurementSequence, TheLongestNoiseFloorPlaysFirstAndNoMuteChangesBeforeTh
         }
     }
     // A busy machine may have lost sound and played a sweep again.
-    if (std::all_of(result.outputs.begin(), result.outputs.end(), [](const auto& o) { return o.playedAgain.empty(); })) {
+    if (std::all_of(result.outputs.begin(), result.outputs.end(),
+                    [](const auto& o) { return o.playedAgain.empty(); })) {
         EXPECT_EQ(sweeps, (std::vector{MeasuredOutput::Sub, MeasuredOutput::System, MeasuredOutput::Left}));
     }
 }

@@ -60,11 +60,13 @@ TEST(Decay, AboveABandsEdgeTheRingingIsFollowedIntoTheNoiseOfItsOwnOctaves)
     const auto count = static_cast<std::size_t>(2.0 * kRate);
     std::vector<float> floor = WhiteNoise(count, std::pow(10.0, -90.0 / 20.0), 11);
     for (std::size_t i = 0; i < count; ++i)  // a hum at -53 dBFS RMS
-        floor[i] += static_cast<float>(std::pow(10.0, -50.0 / 20.0) * std::sin(2.0 * std::numbers::pi * 60.0 * i / kRate));
+        floor[i] +=
+            static_cast<float>(std::pow(10.0, -50.0 / 20.0) * std::sin(2.0 * std::numbers::pi * 60.0 * i / kRate));
     std::vector<float> recording = floor;
     for (std::size_t i = 0; i < count; ++i)  // 12 kHz from -43 dBFS RMS, 60 dB a second
-        recording[(i + count / 2) % count] += static_cast<float>(std::pow(10.0, (-40.0 - 60.0 * (i / kRate)) / 20.0) *
-                                                                  std::sin(2.0 * std::numbers::pi * 12000.0 * i / kRate));
+        recording[(i + count / 2) % count] +=
+            static_cast<float>(std::pow(10.0, (-40.0 - 60.0 * (i / kRate)) / 20.0) *
+                               std::sin(2.0 * std::numbers::pi * 12000.0 * i / kRate));
     const std::span<const float> after(recording.data() + count / 2, count / 2);
     const std::span<const float> silence(floor.data(), count / 2);
     // Into the hum: 10 dB of ringing over it, gone in 0.17 s.
