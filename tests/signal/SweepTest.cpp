@@ -81,7 +81,8 @@ TEST(Sweep, ConvolvedWithItsInverseIsAFlatZeroDbImpulseAtAnyLevel)
 
 // A sweep played so late that its impulse would lie past the recording's
 // end is not found; one whose impulse is the last sample is (any peak
-// counting, as one sample cannot stand above a noise of its own).
+// counting, as one sample cannot stand above a noise of its own); digital
+// silence holds none.
 TEST(Deconvolution, SearchesOnlyWithinTheRecordingAndNeedsBothSignals)
 {
     const std::vector<float> inverse(4, 0.25f);
@@ -93,6 +94,7 @@ TEST(Deconvolution, SearchesOnlyWithinTheRecordingAndNeedsBothSignals)
     const std::optional<FoundSweep> last = FindSweep(d, 3, anyPeak);
     ASSERT_TRUE(last);
     EXPECT_EQ(last->peak, 6u);
+    EXPECT_FALSE(FindSweep(Deconvolve(std::vector<float>(4, 0.0f), inverse), 0, anyPeak));
     EXPECT_THROW(Deconvolve(inverse, {}), std::invalid_argument);
     EXPECT_THROW(Deconvolve({}, inverse), std::invalid_argument);
 }
