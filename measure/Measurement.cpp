@@ -300,10 +300,11 @@ private:
         roomLooked_ = true;
         if (!latency_) return;  // nothing came back to follow
         const std::size_t ended = sweep.playOffset + SweepFrames() + *latency_;
-        const std::span<const float> silence = player_.Microphone().subspan(
-            std::min(player_.Frames(), sweep.silenceOffset + *latency_), sweep.silenceLength);
         // Its last octaves, the last it played.
         const double topHz = settings_.sweep.endHz / 4;
+        const std::span<const float> silence = player_.Microphone().subspan(
+            std::min(player_.Frames(), sweep.silenceOffset + *latency_), sweep.silenceLength);
+        const double noise = RmsAbove(silence, settings_.sweep.rate, topHz);
         Decay decay;
         Clock::time_point looked;
         Wait(
@@ -313,7 +314,7 @@ private:
                 const std::span<const float> recorded = player_.Microphone();
                 if (recorded.size() <= ended) return false;
                 const double seconds = static_cast<double>(recorded.size() - ended) / settings_.sweep.rate;
-                decay = DecayIntoNoiseAbove(recorded.subspan(ended), silence, settings_.sweep.rate, topHz,
+                decay = DecayIntoNoiseAbove(recorded.subspan(ended), noise, settings_.sweep.rate, topHz,
                                             settings_.tailSeconds, kMostTailSeconds);
                 return decay.seconds + kDecayHoldSeconds <= seconds || seconds >= kMostTailSeconds;
             },

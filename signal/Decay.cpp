@@ -89,12 +89,15 @@ double Rms(std::span<const float> samples)
 
 }  // namespace
 
-Decay DecayIntoNoiseAbove(std::span<const float> recording, std::span<const float> silence, double rate, double fromHz,
+Decay DecayIntoNoiseAbove(std::span<const float> recording, double noiseRms, double rate, double fromHz,
                           double leastSeconds, double mostSeconds)
 {
-    if (!(rate > 0.0)) throw std::invalid_argument("DecayIntoNoise: rate not above 0");
-    return DecayIntoNoise(HighPassed(recording, rate, fromHz), Rms(HighPassed(silence, rate, fromHz)), rate,
-                          leastSeconds, mostSeconds);
+    return DecayIntoNoise(HighPassed(recording, rate, fromHz), noiseRms, rate, leastSeconds, mostSeconds);
+}
+
+double RmsAbove(std::span<const float> samples, double rate, double fromHz)
+{
+    return Rms(HighPassed(samples, rate, fromHz));
 }
 
 Decay DecayIntoNoise(std::span<const float> recording, double noiseRms, double rate, double leastSeconds,

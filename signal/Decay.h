@@ -35,11 +35,14 @@ struct Decay {
 Decay DecayIntoNoise(std::span<const float> recording, double noiseRms, double rate, double leastSeconds,
                      double mostSeconds);
 
-// The decay of the sound above `fromHz` alone: the recording and the
-// silence before the sweep (its noise) both high-passed, with the magnitude
-// of a 4th-order Butterworth and no delay. After a sweep it is its top
-// octaves that ring on, the last it played; the noise of the whole band,
-// mostly low, would hide them while they still stand well above the noise
-// of their own octaves. Throws as DecayIntoNoise.
-Decay DecayIntoNoiseAbove(std::span<const float> recording, std::span<const float> silence, double rate,
-                          double fromHz, double leastSeconds, double mostSeconds);
+// The decay of the sound above `fromHz` alone, against the noise's RMS
+// above it (RmsAbove of the silence before the sweep, taken once): the
+// recording high-passed with the magnitude of a 4th-order Butterworth, no
+// delay added. After a sweep it is its top octaves that ring on, the last
+// it played; the noise of the whole band, mostly low, would hide them while
+// they still stand well above the noise of their own octaves. Throws as
+// DecayIntoNoise.
+Decay DecayIntoNoiseAbove(std::span<const float> recording, double noiseRms, double rate, double fromHz,
+                          double leastSeconds, double mostSeconds);
+// The RMS of `samples` above `fromHz`, high-passed alike; 0 for none.
+double RmsAbove(std::span<const float> samples, double rate, double fromHz);
