@@ -67,7 +67,8 @@ Judgement Judge(const RegionPoints& p, double extraSteps, bool flipped)
     Judgement judged{0.0, std::numeric_limits<double>::infinity()};
     for (std::size_t i = 0; i < p.hz.size(); ++i) {
         const Complex sub = (flipped ? -1.0 : 1.0) * p.sub[i] * DelaySound(extraSteps, p.hz[i]);
-        const double db = LevelDb(p.tops[i] + sub) - std::max(LevelDb(p.tops[i]), LevelDb(sub));
+        const double db =
+            PowerLevelDb(std::norm(p.tops[i] + sub)) - PowerLevelDb(std::max(std::norm(p.tops[i]), std::norm(sub)));
         judged.worthDb += db;
         judged.deepestDipDb = std::min(judged.deepestDipDb, db);
     }

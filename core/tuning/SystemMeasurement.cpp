@@ -18,7 +18,9 @@ void CheckOutput(const MeasuredResponse& output, const std::vector<double>& grid
 
 }  // namespace
 
-double LevelDb(Complex h) { return std::max(20.0 * std::log10(std::abs(h)), kSilenceDb); }
+double LevelDb(Complex h) { return PowerLevelDb(std::norm(h)); }
+
+double PowerLevelDb(double power) { return std::max(10.0 * std::log10(power), kSilenceDb); }
 
 void CheckSystemMeasurement(const SystemMeasurement& m)
 {
@@ -50,9 +52,7 @@ LevelCurve PowerMeanLevels(const LevelCurve& a, const LevelCurve& b)
     LevelCurve m{a.hz, {}};
     m.db.reserve(a.db.size());
     for (std::size_t i = 0; i < a.db.size(); ++i)
-        m.db.push_back(
-            std::max(10.0 * std::log10((std::pow(10.0, a.db[i] / 10.0) + std::pow(10.0, b.db[i] / 10.0)) / 2.0),
-                     kSilenceDb));
+        m.db.push_back(PowerLevelDb((std::pow(10.0, a.db[i] / 10.0) + std::pow(10.0, b.db[i] / 10.0)) / 2.0));
     return m;
 }
 

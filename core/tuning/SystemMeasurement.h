@@ -48,3 +48,5 @@ std::vector<Complex> TopsSum(const SystemMeasurement& measurement);
 MeasuredResponse SystemOutput(const SystemMeasurement& measurement);
 
 double LevelDb(Complex h);
+// The same of a power (|h|^2, as std::norm gives it, without the root).
+double PowerLevelDb(double power);
