@@ -403,6 +403,29 @@ std::vector<double> Deviation(const LevelCurve& measurement, const FitOptions& o
     return error;
 }
 
+// The fit's problem over the range `result` holds, `error` the deviation there.
+Problem ProblemOf(const FitResult& result, const std::vector<double>& error, const FitOptions& options)
+{
+    Problem p;
+    p.first = result.firstStep;
+    p.curves = &BandCurves::Of(options.bandModel);
+    p.error = FillNarrowDips(error);
+    p.maxBoostDb = std::min(options.maxBoostDb, 12.0);
+    p.maxCutDb = std::min(options.maxCutDb, 12.0);
+    p.levelFollows = !options.holdLevel;
+    p.highestGain = kGainStepZero + static_cast<int>(std::floor(p.maxBoostDb * 10.0 + 1e-9));
+    p.lowestGain = kGainStepZero - static_cast<int>(std::floor(p.maxCutDb * 10.0 + 1e-9));
+    for (int k = result.firstStep; k <= result.lastStep; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        const auto limit = [at](const std::vector<double>& atSteps, double most) {
+            return atSteps.empty() ? most : std::min(most, atSteps[at]);
+        };
+        p.boostDb.push_back(limit(options.boostLimitAtStep, p.maxBoostDb));
+        p.cutDb.push_back(limit(options.cutLimitAtStep, p.maxCutDb));
+    }
+    return p;
+}
+
 }  // namespace
 
 std::optional<double> SmoothedAtStep(const LevelCurve& measurement, int k)
@@ -427,23 +450,7 @@ FitResult FitPeq(const LevelCurve& measurement, const FitOptions& options)
     FitResult result;
     const std::vector<double> error = Deviation(measurement, options, &result);
     result.rmsBeforeDb = Rms(error, true);
-    Problem p;
-    p.first = result.firstStep;
-    p.curves = &BandCurves::Of(options.bandModel);
-    p.error = FillNarrowDips(error);
-    p.maxBoostDb = std::min(options.maxBoostDb, 12.0);
-    p.maxCutDb = std::min(options.maxCutDb, 12.0);
-    p.levelFollows = !options.holdLevel;
-    p.highestGain = kGainStepZero + static_cast<int>(std::floor(p.maxBoostDb * 10.0 + 1e-9));
-    p.lowestGain = kGainStepZero - static_cast<int>(std::floor(p.maxCutDb * 10.0 + 1e-9));
-    for (int k = result.firstStep; k <= result.lastStep; ++k) {
-        const auto at = static_cast<std::size_t>(k);
-        const auto limit = [at](const std::vector<double>& atSteps, double most) {
-            return atSteps.empty() ? most : std::min(most, atSteps[at]);
-        };
-        p.boostDb.push_back(limit(options.boostLimitAtStep, p.maxBoostDb));
-        p.cutDb.push_back(limit(options.cutLimitAtStep, p.maxCutDb));
-    }
+    const Problem p = ProblemOf(result, error, options);
 
     // Two starts, each taken through the continuous fit and the step searches.
     double best = kNoCost;
@@ -457,6 +464,18 @@ FitResult FitPeq(const LevelCurve& measurement, const FitOptions& options)
             result.roundedBands = SilentBandsFlat(rounded);
         }
     }
+    result.rmsRoundedDb = RmsAfter(result, p, result.roundedBands);
+    result.rmsAfterDb = RmsAfter(result, p, result.bands, &result.predicted, &result.target);
+    return result;
+}
+
+FitResult FittedWith(const LevelCurve& measurement, const FitOptions& options, const PeqBands& bands)
+{
+    FitResult result;
+    const std::vector<double> error = Deviation(measurement, options, &result);
+    result.rmsBeforeDb = Rms(error, true);
+    const Problem p = ProblemOf(result, error, options);
+    result.bands = result.roundedBands = SilentBandsFlat(bands);
     result.rmsRoundedDb = RmsAfter(result, p, result.roundedBands);
     result.rmsAfterDb = RmsAfter(result, p, result.bands, &result.predicted, &result.target);
     return result;

@@ -67,6 +67,10 @@ FitResult FitPeq(const LevelCurve& measurement, const FitOptions& options = {});
 
 inline constexpr int kFitLeastSteps = 10;
 
+// FitPeq's result for the bands given (a fit's with some left out) on what
+// it was fitted on: the same figures, the bands not moved; throws as FitPeq.
+FitResult FittedWith(const LevelCurve& measurement, const FitOptions& options, const PeqBands& bands);
+
 // The RMS deviation of the measurement from the options' target (its level
 // following, or held), smoothed over 1/6 octave at the frequency steps of the range;
 // throws as FitPeq does.

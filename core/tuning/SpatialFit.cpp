@@ -129,3 +129,8 @@ FitResult FitPeqAtPositions(std::span<const LevelCurve> positions, const FitOpti
 {
     return FitPeq(LevelsOverPositions(positions).mean, SpatialFitOptions(options, positions));
 }
+
+FitResult FittedAtPositionsWith(std::span<const LevelCurve> positions, const FitOptions& options, const PeqBands& bands)
+{
+    return FittedWith(LevelsOverPositions(positions).mean, SpatialFitOptions(options, positions), bands);
+}

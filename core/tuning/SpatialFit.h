@@ -46,3 +46,7 @@ FitOptions SpatialFitOptions(const FitOptions& options, std::span<const LevelCur
 // The PEQ fitted on the positions' average toward the target, within the
 // limits of SpatialFitOptions; throws as FitPeq and LevelsOverPositions.
 FitResult FitPeqAtPositions(std::span<const LevelCurve> positions, const FitOptions& options);
+
+// FittedWith on the positions' average within those limits.
+FitResult FittedAtPositionsWith(std::span<const LevelCurve> positions, const FitOptions& options,
+                                const PeqBands& bands);

@@ -1,7 +1,9 @@
 #include "tuning/TuneProposal.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "tuning/SoundModel.h"
 #include "tuning/SpatialFit.h"
@@ -31,17 +33,32 @@ void FlattenPeq(ParameterModel& model, int slot)
     for (int band = 0; band < kPeqBands; ++band) model.peqFlat[PeqIndex(slot, band)] = 1;
 }
 
-// `fit` fits with `options` (on one measurement, or on several positions).
-template <typename Fit>
-ChannelPeq FitChannel(const FitOptions& options, Fit fit)
+// What a channel's PEQ is fitted on: its levels at each position, and the options.
+struct ChannelFitting {
+    std::vector<LevelCurve> levels;
+    FitOptions options;
+
+    FitResult Fit() const
+    {
+        return levels.size() == 1 ? FitPeq(levels.front(), options) : FitPeqAtPositions(levels, options);
+    }
+    // The fit's figures for `bands` on the same levels.
+    FitResult With(const PeqBands& bands) const
+    {
+        return levels.size() == 1 ? FittedWith(levels.front(), options, bands)
+                                  : FittedAtPositionsWith(levels, options, bands);
+    }
+};
+
+ChannelPeq FitChannel(const ChannelFitting& fitting)
 {
     ChannelPeq peq;
-    if (!(options.highHz > options.lowHz)) {
+    if (!(fitting.options.highHz > fitting.options.lowHz)) {
         peq.refused = "the channel's band lies outside the fit's range";
         return peq;
     }
     try {
-        peq.fit = fit(options);
+        peq.fit = fitting.Fit();
     } catch (const TuningFileError& e) {
         peq.refused = e.what();
     }
@@ -181,10 +198,104 @@ LevelMatch Unchanged(LevelMatch match, const ParameterModel& setting)
     return match;
 }
 
+// A proposal's making: the positions, the setting they were measured with
+// and what each channel is fitted on.
+struct Proposing {
+    std::span<const SystemMeasurement> positions;
+    const ParameterModel& setting;
+    const TuneOptions& options;
+    bool keepLevel;  // the Sub's level left as it is
+    ChannelFitting tops, sub;
+};
+
+// With the bands in place: the Sub's level matched (or kept), then the
+// alignment judged with both, then every position predicted.
+void Finish(TuneProposal& p, const Proposing& making)
+{
+    const ParameterModel equalised = ProposedSetting(making.setting, p, {.alignment = false, .levels = false});
+    const std::vector<SystemMeasurement> withPeq = Predicted(making.positions, making.setting, equalised);
+    p.levels = MatchSubLevelAtPositions(withPeq, equalised, p.region, making.options.levels);
+    if (making.keepLevel) p.levels = Unchanged(p.levels, making.setting);
+    Align(p, withPeq, equalised);
+    Predict(p, making.positions, making.setting);
+}
+
+// Each position's system from the target, as the verification judges it.
+std::vector<double> SystemRms(std::span<const SystemMeasurement> positions, const FitOptions& fit)
+{
+    std::vector<double> rms;
+    for (const SystemMeasurement& m : positions) rms.push_back(DeviationRms(LevelsOf(SystemOutput(m)), fit));
+    return rms;
+}
+
+double Mean(const std::vector<double>& values)
+{
+    double sum = 0.0;
+    for (const double v : values) sum += v;
+    return sum / static_cast<double>(values.size());
+}
+
+// The proposal with band `band` of `peq` left out, finished again.
+TuneProposal WithBandLeftOut(const TuneProposal& p, ChannelPeq TuneProposal::*peq, const ChannelFitting& fitting,
+                             std::size_t band, const Proposing& making)
+{
+    TuneProposal q = p;
+    PeqBands bands = (q.*peq).fit->bands;
+    bands[band] = PeqBand{};
+    (q.*peq).fit = fitting.With(bands);
+    Finish(q, making);
+    return q;
+}
+
+// Several positions: a band fitted on the channels' average can do the
+// seats' systems no good (a peak every seat has in its tops, where at the
+// seats the Sub or the other top takes it away). The band whose leaving
+// out brings the positions' systems nearest the target on average is left
+// out (the level and the alignment judged again without it), one at a
+// time while that gains, and never at the cost of a position taken more
+// than kLeftOutWorseDb past where it started (or past where the band had it).
+void LeaveOutBandsTheSeatsDoNotGain(TuneProposal& p, const Proposing& making)
+{
+    const FitOptions& fit = making.options.fit;
+    std::vector<double> before, now;
+    try {
+        before = SystemRms(making.positions, fit);
+        now = SystemRms(p.predictedPositions, fit);
+    } catch (const TuningFileError&) {
+        return;  // the system covers too little of the range to judge it
+    }
+    const auto allowed = [&](const std::vector<double>& rms) {
+        for (std::size_t i = 0; i < rms.size(); ++i)
+            if (rms[i] > std::max(now[i], before[i] + kLeftOutWorseDb)) return false;
+        return true;
+    };
+    for (;;) {
+        std::optional<TuneProposal> best;
+        std::vector<double> bestRms = now;
+        for (const auto& [peq, fitting] :
+             {std::pair{&TuneProposal::peqLr, &making.tops}, std::pair{&TuneProposal::peqSub, &making.sub}}) {
+            if (!(p.*peq).fit) continue;
+            for (std::size_t band = 0; band < kPeqBands; ++band) {
+                if ((p.*peq).fit->bands[band].flat) continue;
+                TuneProposal q = WithBandLeftOut(p, peq, *fitting, band, making);
+                const std::vector<double> rms = SystemRms(q.predictedPositions, fit);
+                if (Mean(rms) < Mean(bestRms) - kLeftOutGainsDb && allowed(rms)) {
+                    best = std::move(q);
+                    bestRms = rms;
+                }
+            }
+        }
+        if (!best) return;
+        p = std::move(*best);
+        now = bestRms;
+    }
+}
+
 // The proposal in a region already found: each channel's PEQ fitted (at one
 // position on its measurement, at several on their average within their
-// spread's limits), then the Sub's level matched with the new bands in place
-// (or, `keepLevel`, left as it is), then the alignment with both.
+// spread's limits, then without the bands the seats do not gain from), the
+// Sub's level matched with the new bands in place (or, `keepLevel`, left as
+// it is), then the alignment with both.
 TuneProposal ProposeIn(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
                        const TuneOptions& options, const CrossoverRegion& region, bool keepLevel)
 {
@@ -195,26 +306,21 @@ TuneProposal ProposeIn(std::span<const SystemMeasurement> positions, const Param
     ParameterModel equalised = setting;
     FlattenPeq(equalised, kSlotLeftRight);
     FlattenPeq(equalised, kSlotSub);
-    std::vector<LevelCurve> tops, sub;
-    for (const SystemMeasurement& bare : Predicted(positions, setting, equalised)) {
-        tops.push_back(PowerMeanLevels(bare.left, bare.right));
-        sub.push_back(LevelsOf(bare.sub));
-    }
-    const auto fitOn = [](const std::vector<LevelCurve>& levels) {
-        return [&levels](const FitOptions& o) {
-            return levels.size() == 1 ? FitPeq(levels.front(), o) : FitPeqAtPositions(levels, o);
-        };
-    };
     const std::vector<double>& hz = positions.front().left.hz;
-    p.peqLr = FitChannel(ChannelFitOptions(options.fit, setting, kSlotLeftRight, p.region, hz), fitOn(tops));
-    p.peqSub = FitChannel(ChannelFitOptions(options.fit, setting, kSlotSub, p.region, hz), fitOn(sub));
-
-    equalised = ProposedSetting(setting, p, {.alignment = false, .levels = false});
-    const std::vector<SystemMeasurement> withPeq = Predicted(positions, setting, equalised);
-    p.levels = MatchSubLevelAtPositions(withPeq, equalised, p.region, options.levels);
-    if (keepLevel) p.levels = Unchanged(p.levels, setting);
-    Align(p, withPeq, equalised);
-    Predict(p, positions, setting);
+    Proposing making{positions,
+                     setting,
+                     options,
+                     keepLevel,
+                     {{}, ChannelFitOptions(options.fit, setting, kSlotLeftRight, region, hz)},
+                     {{}, ChannelFitOptions(options.fit, setting, kSlotSub, region, hz)}};
+    for (const SystemMeasurement& bare : Predicted(positions, setting, equalised)) {
+        making.tops.levels.push_back(PowerMeanLevels(bare.left, bare.right));
+        making.sub.levels.push_back(LevelsOf(bare.sub));
+    }
+    p.peqLr = FitChannel(making.tops);
+    p.peqSub = FitChannel(making.sub);
+    Finish(p, making);
+    if (positions.size() > 1) LeaveOutBandsTheSeatsDoNotGain(p, making);
     return p;
 }
 

@@ -70,9 +70,15 @@ TuneProposal ProposeTuning(const SystemMeasurement& measurement, const Parameter
 // single position would be): each channel's PEQ fitted on the positions'
 // average within the limits their spread sets (tuning/SpatialFit.h), the
 // Sub's level matched on the average, its delay and polarity those whose
-// worst position fares best. The crossover region, where the setting does
-// not give it, is found at the first position. One position is
-// ProposeTuning. Throws as ProposeTuning, and for no position.
+// worst position fares best. Then a band is left out, one at a time, where
+// that brings the positions' systems (as the verification judges them)
+// nearer the target on average by more than kLeftOutGainsDb and takes none
+// more than kLeftOutWorseDb past where it started. The crossover region,
+// where the setting does not give it, is found at the first position. One
+// position is ProposeTuning. Throws as ProposeTuning, and for no position.
+inline constexpr double kLeftOutGainsDb = 0.01;
+inline constexpr double kLeftOutWorseDb = 0.5;
+
 TuneProposal ProposeTuningAtPositions(std::span<const SystemMeasurement> positions, const ParameterModel& setting,
                                       const TuneOptions& options);
 

@@ -318,6 +318,66 @@ TEST(ProposeTuningAtPositions, OnePositionIsTheSinglePassAndSeveralKeepEachPosit
     EXPECT_THROW(ProposeTuningAtPositions({}, setting, {}), std::invalid_argument);
 }
 
+// Both tops ring at 1 kHz, 6 dB, and Right arrives `rightLateMs` after
+// Left; the Sub `subMs` late.
+SystemMeasurement RingingSeat(double subMs, double rightLateMs)
+{
+    SystemMeasurement m = SubLate(subMs);
+    const auto ringing = [](double hz) {
+        const Complex s = S(hz, 1000.0);
+        const double a = std::pow(10.0, 6.0 / 40.0), q = 2.0;
+        return Lr4High(hz) * (s * s + s * (a / q) + 1.0) / (s * s + s / (a * q) + 1.0);
+    };
+    m.left = Measure(ringing);
+    m.right = Measure([&](double hz) { return ringing(hz) * Late(rightLateMs, hz); });
+    return m;
+}
+
+// The bands' curve at hz of a channel's fit, or 0 dB without one.
+double ChannelPeqAt(const ChannelPeq& peq, double hz) { return peq.fit ? BandsAt(*peq.fit, hz) : 0.0; }
+
+TEST(ProposeTuningAtPositions, LeavesOutABandTheSeatsDoNotGainFrom)
+{
+    // At every seat Right arrives half a period of the ringing after Left:
+    // the tops' mean power has the peak, what the seats hear has a notch
+    // there. A cut would only deepen the notch.
+    const ParameterModel setting = CrossedSetting();
+    const std::vector positions{RingingSeat(0.5, 0.5), RingingSeat(1.0, 0.5), RingingSeat(1.5, 0.5)};
+    const TuneProposal p = ProposeTuningAtPositions(positions, setting, {});
+
+    std::vector<LevelCurve> tops;
+    for (const SystemMeasurement& m : positions) tops.push_back(PowerMeanLevels(m.left, m.right));
+    const FitOptions options = ChannelFitOptions({}, setting, kSlotLeftRight, p.region, positions.front().left.hz);
+    const FitResult onTheAverage = FitPeqAtPositions(tops, options);
+    ASSERT_LT(BandsAt(onTheAverage, 1000.0), -3.0) << BandsText(onTheAverage);
+    ASSERT_TRUE(p.peqLr.fit.has_value());
+    EXPECT_GT(BandsAt(*p.peqLr.fit, 1000.0), -0.5) << BandsText(*p.peqLr.fit);
+    // The channel's figures are those of the bands it keeps.
+    EXPECT_GT(p.peqLr.fit->rmsAfterDb, onTheAverage.rmsAfterDb + 0.5);
+
+    // One position keeps what it fits.
+    const TuneProposal one = ProposeTuningAtPositions(std::vector{positions.front()}, setting, {});
+    EXPECT_LT(ChannelPeqAt(one.peqLr, 1000.0), -3.0);
+}
+
+TEST(ProposeTuningAtPositions, LeavesNoBandOutThatTakesASeatPastWhereItStarted)
+{
+    // The unit's present cut takes the ringing away where Left and Right
+    // arrive together (the last seat). The three seats with the notch
+    // would gain more from leaving the fitted cut out than the last loses,
+    // but the last would lose more than kLeftOutWorseDb of where it started.
+    const ParameterModel flat = CrossedSetting();
+    const std::vector bare{RingingSeat(0.5, 0.5), RingingSeat(1.0, 0.5), RingingSeat(1.5, 0.5), RingingSeat(1.0, 0.0)};
+    const TuneProposal plain = ProposeTuning(bare.back(), flat, {});
+    ASSERT_LT(ChannelPeqAt(plain.peqLr, 1000.0), -3.0);
+    const ParameterModel setting = ProposedSetting(flat, plain, {.alignment = false, .levels = false});
+    std::vector<SystemMeasurement> positions;
+    for (const SystemMeasurement& m : bare) positions.push_back(PredictedMeasurement(m, flat, setting));
+
+    const TuneProposal p = ProposeTuningAtPositions(positions, setting, {});
+    EXPECT_LT(ChannelPeqAt(p.peqLr, 1000.0), -3.0);
+}
+
 TEST(ProposeLaterPass, JudgesTheAlignmentAgainWithTheNewBandsKeepingTheLevelAndTheRegion)
 {
     // The measurement after a first pass shows a bump in the Sub's band at
@@ -345,7 +405,8 @@ TEST(ProposeLaterPass, JudgesTheAlignmentAgainWithTheNewBandsKeepingTheLevelAndT
     ASSERT_TRUE(later.peqSub.fit.has_value());
     EXPECT_NE(later.alignment.chosen.relativeSteps, first.alignment.chosen.relativeSteps);
     // With the new bands in place, the best for the worst seat of every step.
-    EXPECT_NEAR(later.alignment.chosen.meanDb, BruteForceWorstSeat(later.predictedPositions, later.region, true).worthDb, 1e-6);
+    EXPECT_NEAR(later.alignment.chosen.meanDb,
+                BruteForceWorstSeat(later.predictedPositions, later.region, true).worthDb, 1e-6);
 }
 
 }  // namespace
