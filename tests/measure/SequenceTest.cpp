@@ -35,6 +35,30 @@ MeasurementResult MeasureThrough(const MeasureSettings& settings, const SoundSys
     return Measure(settings, nullptr, {}, cancel, &system);
 }
 
+// How many sweeps were played again, for whatever reason.
+std::size_t TimesPlayedAgain(const MeasurementResult& result)
+{
+    std::size_t times = 0;
+    for (const OutputResult& output : result.outputs)
+        for (std::size_t at = output.playedAgain.find("after "); at != std::string::npos;
+             at = output.playedAgain.find("after ", at + 1))
+            ++times;
+    return times;
+}
+
+// A busy machine (two cores, several sound tests at once, a sanitiser)
+// loses sound on its own now and then, and each loss may cost a sweep played
+// again. Where a test asks that a sweep is not played again, it asks it of
+// the sweeps no such loss can explain.
+void ExpectNoSweepPlayedAgainBeyond(std::size_t ownLosses, const MeasurementResult& result)
+{
+    if (ownLosses == 0) {
+        for (const OutputResult& output : result.outputs)
+            EXPECT_EQ(output.playedAgain, "") << OutputName(output.output);
+    }
+    EXPECT_LE(TimesPlayedAgain(result), ownLosses);
+}
+
 // The server's own stream whose recording starts late on purpose.
 class LateRecording : public SoundSystem {
 public:
@@ -42,23 +66,30 @@ public:
     std::vector<AudioDevice> Devices() const override { return PulseSystem().Devices(); }
     std::unique_ptr<DuplexBackend> Open(const DuplexEnds& ends, DuplexCallbacks callbacks) const override
     {
+        callbacks.lost = [this, lost = callbacks.lost](const StreamLoss& loss) {
+            ++losses_;
+            lost(loss);
+        };
         return std::make_unique<PulseDuplex>(ends, std::move(callbacks), PulseTrials{late_});
     }
+    // Losses the stream reported: a late start is none.
+    std::size_t Losses() const { return losses_; }
 
 private:
     std::chrono::milliseconds late_;
+    mutable std::atomic<std::size_t> losses_ = 0;
 };
 
 TEST(MeasurementSequence, ARecordingWhoseFirstFramesComeLateMeasuresOk)
 {
     for (const auto late : {300ms, 1000ms}) {
+        const LateRecording stream(late);
         const MeasurementResult result =
-            MeasureThrough(LoopSettings({MeasuredOutput::Left, MeasuredOutput::System}), LateRecording(late));
+            MeasureThrough(LoopSettings({MeasuredOutput::Left, MeasuredOutput::System}), stream);
         ASSERT_EQ(result.outputs.size(), 2u);
-        for (const OutputResult& output : result.outputs) {
+        for (const OutputResult& output : result.outputs)
             EXPECT_EQ(output.verdictText, "ok") << late.count() << " ms late: " << OutputName(output.output);
-            EXPECT_EQ(output.playedAgain, "");
-        }
+        ExpectNoSweepPlayedAgainBeyond(stream.Losses(), result);
         // Both played the same input into the same loop: one time base.
         EXPECT_NEAR(result.outputs[1].arrivalMs, result.outputs[0].arrivalMs, 0.021);
     }
@@ -76,6 +107,10 @@ public:
             AfterPlay(out);
         };
         const auto channels = static_cast<std::size_t>(ends.recordChannels);
+        hooked.lost = [this, lost = callbacks.lost](const StreamLoss& loss) {
+            NoteLoss();
+            lost(loss);
+        };
         hooked.record = [this, record = callbacks.record, lost = callbacks.lost, channels](std::span<const float> in) {
             if (SlipDue()) {
                 // Made good one frame short, as a server's accounting may tell it.
@@ -113,7 +148,16 @@ public:
     // play: the recording before its sound comes back is one frame late.
     void SlipAsSweepStarts(std::size_t sweep) { slipAtStart_ = sweep; }
 
+    // Losses the stream reported that the fault put in did not make: those
+    // within a second after the thread was held up are its.
+    std::size_t OwnLosses() const { return ownLosses_; }
+
 private:
+    void NoteLoss() const
+    {
+        if (!heldUpUntil_ || std::chrono::steady_clock::now() > *heldUpUntil_ + 1s) ++ownLosses_;
+    }
+
     bool SlipDue() const
     {
         if (slipReported_ || slipAtStart_ == 0 || starts_ < slipAtStart_) return false;
@@ -139,6 +183,7 @@ private:
         if (due && !heldUp_) {
             heldUp_ = true;
             std::this_thread::sleep_for(holdUp_);
+            heldUpUntil_ = std::chrono::steady_clock::now();
         }
     }
 
@@ -180,6 +225,8 @@ private:
     mutable std::size_t played_ = 0;
     mutable std::size_t recorded_ = 0;
     mutable bool heldUp_ = false;
+    mutable std::optional<std::chrono::steady_clock::time_point> heldUpUntil_;
+    mutable std::size_t ownLosses_ = 0;
     std::size_t slipAtStart_ = 0;
     mutable std::size_t starts_ = 0;
     mutable bool slipReported_ = false;
@@ -203,10 +250,8 @@ TEST(MeasurementSequence, ASweepThatLostSoundIsPlayedAgainAndALossBetweenSweepsS
     const MeasurementResult kept =
         MeasureThrough(LoopSettings({MeasuredOutput::Left, MeasuredOutput::System}), between);
     ASSERT_EQ(kept.outputs.size(), 2u);
-    for (const OutputResult& output : kept.outputs) {
-        EXPECT_EQ(output.verdictText, "ok") << OutputName(output.output);
-        EXPECT_EQ(output.playedAgain, "") << OutputName(output.output);
-    }
+    for (const OutputResult& output : kept.outputs) EXPECT_EQ(output.verdictText, "ok") << OutputName(output.output);
+    ExpectNoSweepPlayedAgainBeyond(between.OwnLosses(), kept);
 }
 
 // A slip made good between two sweeps kept is known to a frame or so: the
