@@ -100,6 +100,10 @@ timed build configure_and_build build-asan -DQUENBAR_SANITIZE=address,undefined 
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
   export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  # Sanitised programs spend two to three times the processor: more of them
+  # than the cores starve the sound servers, whose losses then cost sweeps
+  # played again (twice in a row in two runs at twice the cores).
+  export QUENBAR_SOUND_JOBS="${QUENBAR_SOUND_JOBS:-$(nproc)}"
   # The sound loops test the servers' parts against the stream, which the
   # other sound tests run under the sanitizers already.
   run_suite build-asan soundloops

@@ -116,7 +116,10 @@ private slots:
         QCOMPARE(window->Curves()->Curves().size(), std::size_t{2});
         QCOMPARE(window->Impulses()->Count(), 2);
         QCOMPARE(window->findChild<QTableWidget*>(QStringLiteral("results"))->rowCount(), 2);
-        QCOMPARE(window->findChild<QTableWidget*>(QStringLiteral("results"))->item(1, 1)->text(), QStringLiteral("ok"));
+        // "ok (played again once after a dropout)" where a busy machine lost sound on its own.
+        const QString verdict = window->findChild<QTableWidget*>(QStringLiteral("results"))->item(1, 1)->text();
+        QVERIFY2(verdict == QStringLiteral("ok") || verdict.startsWith(QStringLiteral("ok (played again ")),
+                 qPrintable(verdict));
         // Each output was played with the other channel muted, and the mutes
         // came back without a step of the history.
         QVERIFY(subMutedShown && topsMutedShown);
