@@ -33,6 +33,8 @@ json PeqJson(const ParameterModel& setting, int slot, const ChannelPeq& peq)
     json out = PeqProposalJson(setting, slot);
     out["rmsBeforeDb"] = peq.fit->rmsBeforeDb;
     out["rmsAfterDb"] = peq.fit->rmsAfterDb;
+    out["leftOut"] = json::array();
+    for (const PeqBand& band : peq.leftOut) out["leftOut"].push_back(PeqBandText(band));
     return out;
 }
 

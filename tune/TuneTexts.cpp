@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cctype>
 #include <cstdio>
+#include <span>
 #include <optional>
 
 #include "model/Scales.h"
@@ -79,13 +80,25 @@ TunePartText SubLevelText(const ParameterModel& setting, const TuneProposal& p)
     return text;
 }
 
+// "101Hz -3.0dB 0.991oct; flat; flat".
+std::string BandsText(std::span<const PeqBand> bands)
+{
+    std::string text;
+    for (const PeqBand& band : bands) text += (text.empty() ? "" : "; ") + PeqBandText(band);
+    return text;
+}
+
 TunePartText PeqText(const char* name, const ChannelPeq& peq)
 {
     if (!peq.fit) return {name, "Not fitted: " + peq.refused, "None", {}, false};
-    std::string bands;
-    for (const PeqBand& band : peq.fit->bands) bands += (bands.empty() ? "" : "; ") + PeqBandText(band);
-    return {name, bands,
-            "From the target " + Db(peq.fit->rmsBeforeDb) + " \u2192 " + Db(peq.fit->rmsAfterDb) + " RMS", {}};
+    TunePartText text{name, BandsText(peq.fit->bands),
+                      "From the target " + Db(peq.fit->rmsBeforeDb) + " \u2192 " + Db(peq.fit->rmsAfterDb) + " RMS",
+                      {}};
+    if (!peq.leftOut.empty())
+        text.note = "Left out of the fit on the positions' average: " + BandsText(peq.leftOut) +
+                    " (the positions come nearer the target without " + (peq.leftOut.size() > 1 ? "them" : "it") +
+                    ").";
+    return text;
 }
 
 std::string OutputTitle(const std::string& name)
@@ -265,6 +278,13 @@ std::vector<std::string> VerificationShortfalls(const TuneVerification& v)
 
 std::string HzText(double hz)
 {
-    if (hz >= 1000.0) return Fixed(hz / 1000.0, hz >= 10000.0 ? 1 : 2) + " kHz";
-    return Fixed(hz, hz >= 100.0 ? 0 : 1) + " Hz";
+    // Three figures, decided on the value as it is shown: 99.96 Hz is
+    // "100 Hz" and 999.6 Hz "1.00 kHz", never "100.0 Hz" or "1000 Hz".
+    const auto rounded = [](double value, int decimals) {
+        const double scale = std::pow(10.0, decimals);
+        return std::round(value * scale) / scale;
+    };
+    const double khz = hz / 1000.0;
+    if (rounded(hz, 0) >= 1000.0) return Fixed(khz, rounded(khz, 2) >= 10.0 ? 1 : 2) + " kHz";
+    return Fixed(hz, rounded(hz, 1) >= 100.0 ? 0 : 1) + " Hz";
 }

@@ -21,11 +21,6 @@ constexpr int kNeighbourSteps = 3;  // how far the step search looks around each
 constexpr int kContinuousEvaluations = 3000;
 constexpr double kNoCost = std::numeric_limits<double>::infinity();
 
-double Mean(const std::vector<double>& x)
-{
-    return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
-}
-
 // The sum of squares about the mean: the error once the level follows.
 double SpreadSquares(const std::vector<double>& x)
 {

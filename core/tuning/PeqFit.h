@@ -19,6 +19,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "tuning/BandCurves.h"
@@ -70,6 +71,14 @@ inline constexpr int kFitLeastSteps = 10;
 // FitPeq's result for the bands given (a fit's with some left out) on what
 // it was fitted on: the same figures, the bands not moved; throws as FitPeq.
 FitResult FittedWith(const LevelCurve& measurement, const FitOptions& options, const PeqBands& bands);
+
+// The mean of the values; 0 for none.
+inline double Mean(std::span<const double> values)
+{
+    double sum = 0.0;
+    for (const double v : values) sum += v;
+    return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
+}
 
 // The RMS deviation of the measurement from the options' target (its level
 // following, or held), smoothed over 1/6 octave at the frequency steps of the range;

@@ -45,13 +45,6 @@ StepLevels LevelsAtSteps(const FitOptions& options, std::span<const LevelCurve> 
     return out;
 }
 
-double Mean(const std::vector<double>& values)
-{
-    double sum = 0.0;
-    for (double v : values) sum += v;
-    return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
-}
-
 // Each position moved to the positions' mean level over the steps, and the
 // target moved to it too.
 void ToOneLevel(StepLevels& levels)

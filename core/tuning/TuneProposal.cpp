@@ -228,19 +228,13 @@ std::vector<double> SystemRms(std::span<const SystemMeasurement> positions, cons
     return rms;
 }
 
-double Mean(const std::vector<double>& values)
-{
-    double sum = 0.0;
-    for (const double v : values) sum += v;
-    return sum / static_cast<double>(values.size());
-}
-
 // The proposal with band `band` of `peq` left out, finished again.
 TuneProposal WithBandLeftOut(const TuneProposal& p, ChannelPeq TuneProposal::*peq, const ChannelFitting& fitting,
                              std::size_t band, const Proposing& making)
 {
     TuneProposal q = p;
     PeqBands bands = (q.*peq).fit->bands;
+    (q.*peq).leftOut.push_back(bands[band]);
     bands[band] = PeqBand{};
     (q.*peq).fit = fitting.With(bands);
     Finish(q, making);

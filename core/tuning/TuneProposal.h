@@ -31,6 +31,9 @@ struct TuneOptions {
 struct ChannelPeq {
     std::optional<FitResult> fit;  // empty when the channel's band holds too little of the fit's range
     std::string refused;           // then why
+    // Several positions: bands fitted on their average that were left out
+    // (flat in `fit`), since the positions' systems came nearer the target without them.
+    std::vector<PeqBand> leftOut{};
 };
 
 struct TuneProposal {

@@ -319,6 +319,39 @@ TEST(ProposalShortfalls, NameWhatThePartsChosenDoNotReach)
     EXPECT_EQ(further[1], "PEQ Left & Right: three bands come no closer than 1.1 dB RMS to the target.");
 }
 
+TEST(PartTexts, SayWhatIsReversedShortOrLeftOutAndFrequenciesAtTheirEdges)
+{
+    TuneProposal proposal;
+    proposal.alignment.polarityReversed = true;
+    proposal.alignment.chosen.subInverted = true;
+    EXPECT_NE(DescribePart({}, proposal, TunePart::Alignment).proposal.find("inverted (reversed: it is normal now)"),
+              std::string::npos);
+    EXPECT_EQ(DescribePart({}, proposal, TunePart::SubLevel).note, "");
+    proposal.levels.missingDb = -1.5;
+    EXPECT_EQ(DescribePart({}, proposal, TunePart::SubLevel).note, "1.5 dB short of the match: the rise limit stops it.");
+
+    proposal.peqLr.fit = FitResult{};
+    EXPECT_EQ(DescribePart({}, proposal, TunePart::PeqLeftRight).note, "");
+    proposal.peqLr.leftOut = {PeqBand{.gain = kGainStepZero - 60, .flat = false}, PeqBand{.flat = false}};
+    EXPECT_EQ(DescribePart({}, proposal, TunePart::PeqLeftRight).note,
+              "Left out of the fit on the positions' average: " + PeqBandText(proposal.peqLr.leftOut[0]) + "; " +
+                  PeqBandText(proposal.peqLr.leftOut[1]) + " (the positions come nearer the target without them).");
+
+    TuneVerification v;
+    v.outputs.resize(2);
+    v.outputs[1].largestMissDb = 1.25;
+    v.outputs[1].largestMissHz = 99.96;
+    EXPECT_EQ(DescribeChecks(v)[0].miss, "none");
+    EXPECT_EQ(DescribeChecks(v)[1].miss, "+1.3 dB at 100 Hz");
+    EXPECT_EQ(HzText(99.94), "99.9 Hz");
+    EXPECT_EQ(HzText(999.4), "999 Hz");
+    EXPECT_EQ(HzText(999.6), "1.00 kHz");
+    EXPECT_EQ(HzText(1000.0), "1.00 kHz");
+    EXPECT_EQ(HzText(9994.0), "9.99 kHz");
+    EXPECT_EQ(HzText(9996.0), "10.0 kHz");
+    EXPECT_EQ(HzText(10000.0), "10.0 kHz");
+}
+
 TEST(PositionTexts, EachPositionTheAverageAndTheSeatsThatLoseAreNamed)
 {
     TuneProposal proposal;
@@ -328,6 +361,7 @@ TEST(PositionTexts, EachPositionTheAverageAndTheSeatsThatLoseAreNamed)
     proposal.positionSums[1].own = {.relativeSteps = 15, .subInverted = false, .meanDb = -0.4};
     const std::vector<std::string> sums = PositionSumTexts(proposal);
     ASSERT_EQ(sums.size(), 2u);
+    EXPECT_EQ(sums[1].rfind("Position 2: tops and Sub add", 0), 0u) << sums[1];
     EXPECT_EQ(sums[0].find("would add"), std::string::npos) << sums[0];
     EXPECT_NE(sums[1].find("here alone Delay Sub 1.5 ms (15 steps), Sub normal would add -0.4 dB"), std::string::npos)
         << sums[1];

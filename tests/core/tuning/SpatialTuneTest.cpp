@@ -352,12 +352,15 @@ TEST(ProposeTuningAtPositions, LeavesOutABandTheSeatsDoNotGainFrom)
     ASSERT_LT(BandsAt(onTheAverage, 1000.0), -3.0) << BandsText(onTheAverage);
     ASSERT_TRUE(p.peqLr.fit.has_value());
     EXPECT_GT(BandsAt(*p.peqLr.fit, 1000.0), -0.5) << BandsText(*p.peqLr.fit);
-    // The channel's figures are those of the bands it keeps.
+    // The channel's figures are those of the bands it keeps; the cut is named.
     EXPECT_GT(p.peqLr.fit->rmsAfterDb, onTheAverage.rmsAfterDb + 0.5);
+    ASSERT_FALSE(p.peqLr.leftOut.empty());
+    EXPECT_LT(PeqBandsCurve({p.peqLr.leftOut.front()})[FreqIndexFromHz(1000.0)], -3.0);
 
     // One position keeps what it fits.
     const TuneProposal one = ProposeTuningAtPositions(std::vector{positions.front()}, setting, {});
     EXPECT_LT(ChannelPeqAt(one.peqLr, 1000.0), -3.0);
+    EXPECT_TRUE(one.peqLr.leftOut.empty());
 }
 
 TEST(ProposeTuningAtPositions, LeavesNoBandOutThatTakesASeatPastWhereItStarted)
