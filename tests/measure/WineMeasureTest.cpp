@@ -39,13 +39,18 @@ std::vector<std::string> NotOkReasons(const std::string& err)
     return reasons;
 }
 
-// True when a run failed for sound lost while a sweep played, and nothing else.
+// True when a run failed for sound lost while a sweep played, and nothing
+// else. The gap may have taken an octave's signal with it: "1 dropouts while
+// it played; too noisy (SNR below 20 dB): 31.5 Hz octave 17.9 dB".
 bool OnlyLostSound(const CliRun& run)
 {
     const std::vector<std::string> reasons = NotOkReasons(run.err);
     return run.exitCode != 0 && !reasons.empty() &&
            std::all_of(reasons.begin(), reasons.end(), [](const std::string& reason) {
-               return reason.ends_with(" dropouts while it played") && reason.find("; ") == std::string::npos;
+               const std::size_t end = reason.find("; ");
+               if (!reason.substr(0, end).ends_with(" dropouts while it played")) return false;
+               return end == std::string::npos ||
+                      (reason.compare(end, 12, "; too noisy ") == 0 && reason.find("; ", end + 2) == std::string::npos);
            });
 }
 
