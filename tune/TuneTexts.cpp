@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cctype>
 #include <cstdio>
-#include <span>
 #include <optional>
+#include <span>
 
 #include "model/Scales.h"
 
@@ -16,11 +16,17 @@ constexpr double kFitReachedDb = 1.0;
 // A dip of the sum deeper than this below the louder of tops and Sub.
 constexpr double kDeepDipDb = -3.0;
 
+// The value as it is shown with that many decimals.
+double Rounded(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
 // `value` with `decimals` places, the sign always shown with `sign`; never "-0.0".
 std::string Fixed(double value, int decimals, bool sign = false)
 {
-    const double scale = std::pow(10.0, decimals);
-    const double shown = std::round(value * scale) / scale + 0.0;
+    const double shown = Rounded(value, decimals) + 0.0;
     char text[32];
     std::snprintf(text, sizeof text, sign ? "%+.*f" : "%.*f", decimals, shown);
     return text;
@@ -280,11 +286,7 @@ std::string HzText(double hz)
 {
     // Three figures, decided on the value as it is shown: 99.96 Hz is
     // "100 Hz" and 999.6 Hz "1.00 kHz", never "100.0 Hz" or "1000 Hz".
-    const auto rounded = [](double value, int decimals) {
-        const double scale = std::pow(10.0, decimals);
-        return std::round(value * scale) / scale;
-    };
     const double khz = hz / 1000.0;
-    if (rounded(hz, 0) >= 1000.0) return Fixed(khz, rounded(khz, 2) >= 10.0 ? 1 : 2) + " kHz";
-    return Fixed(hz, rounded(hz, 1) >= 100.0 ? 0 : 1) + " Hz";
+    if (Rounded(hz, 0) >= 1000.0) return Fixed(khz, Rounded(khz, 2) >= 10.0 ? 1 : 2) + " kHz";
+    return Fixed(hz, Rounded(hz, 1) >= 100.0 ? 0 : 1) + " Hz";
 }
