@@ -239,6 +239,7 @@ std::vector<std::string> PositionSumTexts(const TuneProposal& proposal)
 std::vector<std::string> SpatialVerificationTexts(const SpatialVerification& v)
 {
     std::vector<std::string> texts;
+    if (v.positions.empty()) return texts;  // one position: the checks are its own
     for (std::size_t i = 0; i < v.positions.size(); ++i) {
         const PositionCheck& p = v.positions[i];
         texts.push_back("Position " + std::to_string(i + 1) + ": RMS from the target " + RmsText(p.rmsBeforeDb) +

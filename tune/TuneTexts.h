@@ -48,7 +48,7 @@ std::vector<std::string> VerificationFindings(const TuneVerification& verificati
 // done better there ("Position 2: ..."). Empty for one position.
 std::vector<std::string> PositionSumTexts(const TuneProposal& proposal);
 // Each position's and the average's RMS from the target before and after,
-// the sum at each, and the positions that got worse.
+// the sum at each, and the positions that got worse. Empty for one position.
 std::vector<std::string> SpatialVerificationTexts(const SpatialVerification& verification);
 
 // "Crossover region 80 Hz - 160 Hz, from the crossover settings".

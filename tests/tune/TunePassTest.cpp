@@ -378,6 +378,7 @@ TEST(PositionTexts, EachPositionTheAverageAndTheSeatsThatLoseAreNamed)
     EXPECT_EQ(checks[4].rfind("Position 3 got worse by more than 1.0 dB", 0), 0u);
     EXPECT_EQ(ChecksPositionText(v).rfind("Each output as measured at position 1 of 3;", 0), 0u);
     EXPECT_EQ(ChecksPositionText(SpatialVerification{}), "");  // one position: the checks are its own
+    EXPECT_TRUE(SpatialVerificationTexts(SpatialVerification{}).empty());
 }
 
 }  // namespace
